@@ -1,0 +1,101 @@
+#include "dbfile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QDir>
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quillon {
+
+const QStringList& infoFieldNames() {
+  static const QStringList names = {"ID",     "LNAME",  "RANK",  "SSN",  "SEX",  "DOB",
+                                    "DOT",    "RAW_PU", "RAW_SU", "RUN_M", "RUN_S", "C_PU",
+                                    "C_SU",   "C_RUN",  "TOTAL", "STAT", "PROFILE", "REMARK"};
+  return names;
+}
+
+QString infoTableDdl() {
+  QStringList cols;
+  for (const QString& f : infoFieldNames())
+    cols << (f == "ID" ? QStringLiteral("ID INTEGER PRIMARY KEY AUTOINCREMENT") : f + " TEXT");
+  return "CREATE TABLE info (" + cols.join(", ") + ")";
+}
+
+void createRecordsDatabase(const QString& path) {
+  if (QFileInfo::exists(path)) throw DbError(path + ": file already exists");
+  // Create the file with owner-only permissions before SQLite opens it, so
+  // names and social security numbers are never readable by others.
+  const QByteArray native = QFile::encodeName(QDir::toNativeSeparators(path));
+  const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+  if (fd < 0) throw DbError(path + ": " + QString::fromLocal8Bit(std::strerror(errno)));
+  ::fchmod(fd, 0600);  // umask may have taken bits away, never added them
+  ::close(fd);
+
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(native.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+  QString err;
+  if (rc == SQLITE_OK) {
+    char* msg = nullptr;
+    const QByteArray ddl = infoTableDdl().toUtf8();
+    rc = sqlite3_exec(db, ddl.constData(), nullptr, nullptr, &msg);
+    if (rc != SQLITE_OK) err = QString::fromUtf8(msg ? msg : sqlite3_errstr(rc));
+    sqlite3_free(msg);
+  } else {
+    err = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+  }
+  sqlite3_close(db);
+  if (!err.isEmpty()) {
+    QFile::remove(path);
+    throw DbError(path + ": " + err);
+  }
+}
+
+QString lockFilePath(const QString& dbPath) {
+  const QFileInfo fi(dbPath);
+  return QDir(fi.path()).filePath(fi.completeBaseName() + ".ldb");
+}
+
+DbInUseLock::~DbInUseLock() { release(); }
+
+void DbInUseLock::release() {
+  if (fd_ >= 0) {
+    ::flock(fd_, LOCK_UN);
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+bool DbInUseLock::acquireShared(const QString& dbPath, QString* why) { return acquire(dbPath, false, why); }
+bool DbInUseLock::acquireExclusive(const QString& dbPath, QString* why) { return acquire(dbPath, true, why); }
+
+bool DbInUseLock::acquire(const QString& dbPath, bool exclusive, QString* why) {
+  release();
+  const QString lp = lockFilePath(dbPath);
+  const QByteArray native = QFile::encodeName(lp);
+  // The lock file is never deleted: removing it while another process holds
+  // a lock on it would let two processes lock two different files.
+  const int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    if (why) *why = lp + ": " + QString::fromLocal8Bit(std::strerror(errno));
+    return false;
+  }
+  if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+    const int e = errno;
+    ::close(fd);
+    if (why)
+      *why = (e == EWOULDBLOCK) ? QStringLiteral("the database is in use by another program")
+                                : lp + ": " + QString::fromLocal8Bit(std::strerror(e));
+    return false;
+  }
+  fd_ = fd;
+  return true;
+}
+
+}  // namespace quillon

@@ -1,0 +1,64 @@
+#pragma once
+// What both programs need of the records database file itself: its table
+// definition, creating an empty one, and the in-use lock through which the
+// database tool keeps its hands off a file the scorer has open.
+
+#include <QString>
+#include <QStringList>
+#include <stdexcept>
+
+namespace quillon {
+
+// A failure of the database engine, carrying the engine's own message.
+class DbError : public std::runtime_error {
+ public:
+  explicit DbError(const QString& message) : std::runtime_error(message.toStdString()), msg_(message) {}
+  const QString& message() const { return msg_; }
+
+ private:
+  QString msg_;
+};
+
+// The eighteen fields of a test record, in table order.
+const QStringList& infoFieldNames();
+
+// The statement that creates table `info`. Every field but ID is TEXT so
+// that what the window writes is kept exactly as written (" 60", "0060",
+// "06/01/2026" stay as typed); readers that need numbers convert.
+// ID is an INTEGER PRIMARY KEY filled on insert, i.e. the row id itself,
+// which VACUUM and the salvage copy keep, so no maintenance renumbers rows.
+QString infoTableDdl();
+
+// Creates an empty records database at `path`, readable and writable by its
+// owner only. Refuses to touch an existing file. Throws DbError.
+void createRecordsDatabase(const QString& path);
+
+// The lock file beside a database: its name less the extension, plus ".ldb"
+// (info.mdb gives info.ldb).
+QString lockFilePath(const QString& dbPath);
+
+// An advisory lock on the lock file. The scorer holds it shared for as long
+// as it has the database open; several may share it. The database tool
+// needs it exclusively. The operating system drops it when the process dies.
+class DbInUseLock {
+ public:
+  DbInUseLock() = default;
+  ~DbInUseLock();
+  DbInUseLock(const DbInUseLock&) = delete;
+  DbInUseLock& operator=(const DbInUseLock&) = delete;
+
+  // Take the shared lock. False with *why filled when it cannot be taken
+  // (another process holds it exclusively, or the lock file cannot be made).
+  bool acquireShared(const QString& dbPath, QString* why = nullptr);
+  // Take the exclusive lock without waiting. False when any other process
+  // holds it, or the lock file cannot be made.
+  bool acquireExclusive(const QString& dbPath, QString* why = nullptr);
+  void release();
+  bool held() const { return fd_ >= 0; }
+
+ private:
+  bool acquire(const QString& dbPath, bool exclusive, QString* why);
+  int fd_ = -1;
+};
+
+}  // namespace quillon

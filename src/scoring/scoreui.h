@@ -1,0 +1,66 @@
+#pragma once
+// The narrow view the scoring and profile logic has of the main window: the
+// named controls it reads and writes, one seam for message boxes and
+// questions, and a clock. The window implements these with widgets; tests
+// implement them with plain objects and scripted answers.
+
+#include <QDate>
+#include <QString>
+
+namespace quillon {
+
+// The controls Convert, the profile questions and EndAlternate touch.
+enum class Ctl { DOB, Sex, RUN_M, RUN_S, RAW_SU, RAW_PU, C_RUN, C_SU, C_PU, TOTAL, DOT, STAT, Prof };
+
+// Text of a text box, caption of a label.
+class ScoreControls {
+ public:
+  virtual ~ScoreControls() = default;
+  virtual QString text(Ctl c) const = 0;
+  virtual void setText(Ctl c, const QString& value) = 0;
+};
+
+enum class MsgIcon { None, Exclamation, Question, Information };
+
+class MessageSeam {
+ public:
+  virtual ~MessageSeam() = default;
+  // A box with a single OK button; returns when the clerk has pressed it.
+  virtual void message(const QString& text, const QString& title, MsgIcon icon) = 0;
+  // A box with Yes and No and the question icon. Only Yes returns true;
+  // closing the box counts as No.
+  virtual bool askYesNo(const QString& text, const QString& title) = 0;
+};
+
+// "Today" for age and date of test; tests set it.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual QDate today() const = 0;
+};
+
+class SystemClock final : public Clock {
+ public:
+  QDate today() const override { return QDate::currentDate(); }
+};
+
+// What Convert needs of the main window beyond its controls: the profile
+// questions, the wait for the alternate event and its closing report.
+class ConvertHost {
+ public:
+  virtual ~ConvertHost() = default;
+  virtual ScoreControls& controls() = 0;
+  virtual MessageSeam& messages() = 0;
+  virtual const Clock& clock() const = 0;
+  // ProfileEvent, the phrase Profile appends to its question.
+  virtual void setProfileEvent(const QString& phrase) = 0;
+  virtual void Profile() = 0;
+  virtual void ProfileCheck() = 0;
+  // Shows the alternate-event window and lets window events run until
+  // DEFINE::AltState reads "DONE". Returns false when the wait was abandoned
+  // because the program is closing; Convert then writes nothing more.
+  virtual bool WaitForAlternate() = 0;
+  virtual void EndAlternate() = 0;
+};
+
+}  // namespace quillon

@@ -1,0 +1,91 @@
+// The records database file: creation, its table, owner-only permissions and
+// the in-use lock shared between the two programs.
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include "dbfile.h"
+#include "testsupport.h"
+
+using quillon::DbInUseLock;
+
+namespace {
+
+TEST(RecordsDatabase, CreatedEmptyWithTheEighteenFieldsAndOwnerOnly) {
+  quillon::test::ScratchDir dir;
+  const QString path = dir.file("info.mdb");
+  quillon::createRecordsDatabase(path);
+  EXPECT_EQ(QFileInfo(path).permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
+            QFile::Permissions());
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+  sqlite3_stmt* st = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT * FROM info", -1, &st, nullptr), SQLITE_OK);
+  QStringList cols;
+  for (int i = 0; i < sqlite3_column_count(st); ++i) cols << QString::fromUtf8(sqlite3_column_name(st, i));
+  EXPECT_EQ(cols, quillon::infoFieldNames());
+  EXPECT_EQ(sqlite3_step(st), SQLITE_DONE);
+  sqlite3_finalize(st);
+  // Text is kept as written: a padded points text is not turned into a number.
+  ASSERT_EQ(sqlite3_exec(db, "INSERT INTO info (LNAME, TOTAL, C_PU) VALUES ('X', '0180', ' 60')", nullptr, nullptr, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT ID, TOTAL, C_PU FROM info", -1, &st, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+  EXPECT_EQ(sqlite3_column_int(st, 0), 1);
+  EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)), "0180");
+  EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 2)), " 60");
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+}
+
+TEST(RecordsDatabase, NeverOverwritesAnExistingFile) {
+  quillon::test::ScratchDir dir;
+  QFile f(dir.file("info.mdb"));
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write("keep me");
+  f.close();
+  EXPECT_THROW(quillon::createRecordsDatabase(dir.file("info.mdb")), quillon::DbError);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), QByteArray("keep me"));
+}
+
+TEST(InUseLock, SharedHoldersBlockTheExclusiveOneUntilReleased) {
+  quillon::test::ScratchDir dir;
+  const QString db = dir.file("info.mdb");
+  EXPECT_EQ(quillon::lockFilePath(db), dir.file("info.ldb"));
+  DbInUseLock a, b, tool;
+  ASSERT_TRUE(a.acquireShared(db));
+  ASSERT_TRUE(b.acquireShared(db));  // two scorers may share it
+  QString why;
+  EXPECT_FALSE(tool.acquireExclusive(db, &why));
+  EXPECT_FALSE(why.isEmpty());
+  a.release();
+  EXPECT_FALSE(tool.acquireExclusive(db));
+  b.release();
+  EXPECT_TRUE(tool.acquireExclusive(db));
+  DbInUseLock late;
+  EXPECT_FALSE(late.acquireShared(db));  // a scorer cannot start while the tool works
+}
+
+TEST(InUseLock, HeldByAnotherProcessAndDroppedWhenItDies) {
+  quillon::test::ScratchDir dir;
+  const QString db = dir.file("info.mdb");
+  QFile(quillon::lockFilePath(db)).open(QIODevice::WriteOnly);
+  QProcess holder;
+  // flock(1) takes a shared lock and becomes the sleep that holds it.
+  holder.start("flock", {"--shared", "--no-fork", quillon::lockFilePath(db), "sleep", "30"});
+  ASSERT_TRUE(holder.waitForStarted());
+  DbInUseLock tool;
+  bool refused = false;
+  for (int i = 0; i < 200 && !refused; ++i) {
+    refused = !tool.acquireExclusive(db);
+    if (!refused) tool.release(), QThread::msleep(10);
+  }
+  EXPECT_TRUE(refused);
+  holder.kill();
+  holder.waitForFinished();
+  EXPECT_TRUE(tool.acquireExclusive(db));
+}
+
+}  // namespace
