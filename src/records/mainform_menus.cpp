@@ -1,0 +1,159 @@
+// The main window's menu bar and what its items do: the five report
+// commands, Exit, help and the About box.
+
+#include <QAction>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+
+#include "mainform.h"
+#include "menupart.h"
+
+namespace quillon {
+
+bool HelpKeyFilter::eventFilter(QObject* obj, QEvent* ev) {
+  if (ev->type() == QEvent::KeyPress) {
+    auto* ke = static_cast<QKeyEvent*>(ev);
+    auto* w = qobject_cast<QWidget*>(obj);
+    // Only the widget the key is meant for; the window system object that
+    // carries it there is not a QWidget.
+    if (w && ke->key() == Qt::Key_F1 && ke->modifiers() == Qt::NoModifier && !ke->isAutoRepeat() &&
+        (w == window_ || w->window() == window_)) {
+      ++handled;
+      onHelp_(w);
+      return true;
+    }
+  }
+  return QObject::eventFilter(obj, ev);
+}
+
+MainForm::MenuPart::MenuPart(MainForm* f) : form(f) {
+  exitProgram = [](int code) { QCoreApplication::exit(code); };
+  showMessage = [f](const QString& text) { QMessageBox::warning(f, QStringLiteral("Error"), text); };
+  for (ReportObject* r : {&NameReport, &TotalReport, &ProfileReport}) {
+    r->setPreviewParent(f);
+    r->onError = [this](const QString& text) { showMessage(text); };
+  }
+  keyFilter = new HelpKeyFilter(f, [this](QWidget* w) { openHelp(w); });
+  qApp->installEventFilter(keyFilter);
+}
+
+MainForm::MenuPart::~MenuPart() {
+  qApp->removeEventFilter(keyFilter);
+  delete keyFilter;
+}
+
+void MainForm::MenuPart::openHelp(QWidget* w) {
+  if (!help) {
+    help = new HelpViewer(form);
+    help->setWindowFlag(Qt::Window);
+    help->onError = [this](const QString& text) { showMessage(text); };
+  }
+  if (help->showTopic(helpTopicForWidget(w))) {
+    help->show();
+    help->raise();
+    help->activateWindow();
+  }
+}
+
+void MainForm::createMenus() {
+  menuPart_ = std::make_unique<MenuPart>(this);
+
+  auto named = [](QAction* a, const char* name) {
+    a->setObjectName(QString::fromLatin1(name));
+    return a;
+  };
+
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  MNU_FILE = named(file->menuAction(), "MNU_FILE");
+  QMenu* report = file->addMenu(QStringLiteral("&Create Report"));
+  MNU_REPORT = named(report->menuAction(), "MNU_REPORT");
+  MNU_NAME = named(report->addAction(QStringLiteral("by &Name..."), this, &MainForm::MNU_NAME_Click), "MNU_NAME");
+  MNU_TOTAL = named(report->addAction(QStringLiteral("by &Total..."), this, &MainForm::MNU_TOTAL_Click), "MNU_TOTAL");
+  MNU_DATE = named(report->addAction(QStringLiteral("by &Date..."), this, &MainForm::MNU_DATE_Click), "MNU_DATE");
+  MNU_PROFILES =
+      named(report->addAction(QStringLiteral("of &Profiles..."), this, &MainForm::MNU_PROFILES_Click), "MNU_PROFILES");
+  MNU_STATUS =
+      named(report->addAction(QStringLiteral("&Status Chart..."), this, &MainForm::MNU_STATUS_Click), "MNU_STATUS");
+  MNU_SEPERATOR2 = named(file->addSeparator(), "MNU_SEPERATOR2");
+  MNU_EXIT = named(file->addAction(QStringLiteral("&Exit"), this, &MainForm::MNU_EXIT_Click), "MNU_EXIT");
+
+  QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("&Help"));
+  MNU_HELP = named(helpMenu->menuAction(), "MNU_HELP");
+  MNU_CONTENTS =
+      named(helpMenu->addAction(QStringLiteral("&Contents"), this, &MainForm::MNU_CONTENTS_Click), "MNU_CONTENTS");
+  MNU_SEPERATOR3 = named(helpMenu->addSeparator(), "MNU_SEPERATOR3");
+  MNU_ABOUT = named(helpMenu->addAction(QStringLiteral("&About..."), this, &MainForm::MNU_ABOUT_Click), "MNU_ABOUT");
+}
+
+// Each report command: the report file from the current directory, the first
+// sort key where the command has one, then the run request.
+void MainForm::MNU_NAME_Click() {
+  ReportObject& r = menus().NameReport;
+  r.setReportFileName(QDir::current().filePath(QStringLiteral("basic.rpt")));
+  r.setSortFields(0, QStringLiteral("+{info.LNAME}"));
+  r.Action(0);
+}
+
+void MainForm::MNU_TOTAL_Click() {
+  ReportObject& r = menus().TotalReport;
+  r.setReportFileName(QDir::current().filePath(QStringLiteral("basic.rpt")));
+  r.setSortFields(0, QStringLiteral("-{info.TOTAL}"));
+  r.Action(0);
+}
+
+void MainForm::MNU_DATE_Click() {
+  ReportObject& r = menus().NameReport;
+  r.setReportFileName(QDir::current().filePath(QStringLiteral("date.rpt")));
+  r.Action(0);
+}
+
+void MainForm::MNU_PROFILES_Click() {
+  ReportObject& r = menus().ProfileReport;
+  r.setReportFileName(QDir::current().filePath(QStringLiteral("profile.rpt")));
+  r.setSortFields(0, QStringLiteral("+{info.LNAME}"));
+  r.Action(0);
+}
+
+void MainForm::MNU_STATUS_Click() {
+  ReportObject& r = menus().ProfileReport;
+  r.setReportFileName(QDir::current().filePath(QStringLiteral("status.rpt")));
+  r.Action(0);
+}
+
+void MainForm::MNU_EXIT_Click() {
+  // Nothing typed is lost: when the changed row cannot be stored the failure
+  // has been shown and the program stays open so the clerk can put it right.
+  if (!storeCurrentRow()) return;
+  closeRecordSet();
+  // Every window goes at once, none is asked.
+  for (QWidget* w : QApplication::topLevelWidgets()) w->hide();
+  menus().exitProgram(0);
+}
+
+void MainForm::MNU_CONTENTS_Click() {
+  // The same F1 a clerk would press, delivered to the window itself (so the
+  // contents open, not the topic of whichever box has the focus) and
+  // synchronously, so the help has been handled when this returns.
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+  QCoreApplication::sendEvent(this, &press);
+  QKeyEvent release(QEvent::KeyRelease, Qt::Key_F1, Qt::NoModifier);
+  QCoreApplication::sendEvent(this, &release);
+}
+
+void MainForm::MNU_ABOUT_Click() {
+  MenuPart& m = menus();
+  if (!m.about) {
+    m.about = new About(this);
+    registerProgramWindow(m.about);
+  }
+  m.about->show();
+  m.about->raise();
+  m.about->activateWindow();
+}
+
+}  // namespace quillon

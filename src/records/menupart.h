@@ -1,0 +1,59 @@
+#pragma once
+// What the main window's menus own: the three report objects, the About box
+// and the help window, and the F1 watcher.
+
+#include <QObject>
+#include <QPointer>
+#include <functional>
+
+#include "about.h"
+#include "help.h"
+#include "mainform.h"
+#include "report.h"
+
+namespace quillon {
+
+// Catches F1 for the widgets of the main window (a real key press or one the
+// program sends itself) and opens the help at the control's topic.
+class HelpKeyFilter : public QObject {
+  Q_OBJECT
+ public:
+  HelpKeyFilter(QWidget* window, std::function<void(QWidget*)> onHelp)
+      : window_(window), onHelp_(std::move(onHelp)) {}
+  int handled = 0;  // F1 presses acted on
+
+ protected:
+  bool eventFilter(QObject* obj, QEvent* ev) override;
+
+ private:
+  QWidget* window_;
+  std::function<void(QWidget*)> onHelp_;
+};
+
+struct MainForm::MenuPart {
+  explicit MenuPart(MainForm* form);
+  ~MenuPart();
+  MenuPart(const MenuPart&) = delete;
+  MenuPart& operator=(const MenuPart&) = delete;
+
+  ReportObject NameReport{QStringLiteral("NameReport")};
+  ReportObject TotalReport{QStringLiteral("TotalReport")};
+  ReportObject ProfileReport{QStringLiteral("ProfileReport")};
+
+  // Created on first use, then only hidden; children of the main window.
+  QPointer<About> about;
+  QPointer<HelpViewer> help;
+  HelpKeyFilter* keyFilter = nullptr;
+
+  // Ends the program; tests replace it.
+  std::function<void(int)> exitProgram;
+  // Shows a message to the clerk; tests replace it.
+  std::function<void(const QString&)> showMessage;
+
+  // Opens the help at the topic of `w` (the contents for the window itself).
+  void openHelp(QWidget* w);
+
+  MainForm* form;
+};
+
+}  // namespace quillon

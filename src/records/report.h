@@ -1,0 +1,164 @@
+#pragma once
+// The report engine: a report object is given a report file, a list of sort
+// keys and a run request, and then reads info.mdb from the current directory
+// on its own connection, lays the rows out as the report file describes and
+// shows a print preview (or writes a PDF when told to).
+
+#include <QList>
+#include <QMarginsF>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <stdexcept>
+#include <vector>
+
+class QPagedPaintDevice;
+class QPainter;
+class QWidget;
+
+namespace quillon {
+
+// A failure the report engine reports to the clerk (file, key, database).
+class ReportError : public std::runtime_error {
+ public:
+  explicit ReportError(const QString& message) : std::runtime_error(message.toStdString()), msg_(message) {}
+  const QString& message() const { return msg_; }
+
+ private:
+  QString msg_;
+};
+
+// How the values of a field compare when sorting and grouping.
+enum class FieldKind { Text, Number, Date };
+FieldKind fieldKind(const QString& field);
+
+// One sort key: "+{info.LNAME}" ascending, "-{info.TOTAL}" descending.
+struct SortKey {
+  QString field;  // upper-case field name of table info
+  bool descending = false;
+  bool operator==(const SortKey&) const = default;
+};
+// Throws ReportError naming the key when it is malformed or names no field.
+SortKey parseSortKey(const QString& text);
+
+// A row test "FIELD == value" or "FIELD != value" (values compared exactly,
+// surrounding spaces ignored), or "other" (rows no earlier category took).
+struct Condition {
+  QString field;
+  bool equal = true;
+  QString value;
+  bool matches(const QStringList& row) const;
+};
+
+struct ReportColumn {
+  QStringList fields;   // one field, or two for a minutes:seconds time
+  QString heading;
+  double width = 10;    // relative to the other columns
+  QString format;       // text, number, ssn, time
+  Qt::Alignment align = Qt::AlignLeft;
+};
+
+struct ChartCategory {
+  QString label;
+  Condition condition;
+  bool other = false;   // takes every row no earlier category matched
+};
+
+struct ReportLayout {
+  QString sourceFile;
+  QString title;
+  enum class Kind { List, Chart } kind = Kind::List;
+  QList<Condition> select;       // all must hold; empty selects every row
+  QString group;                 // field to group by, empty for none
+  QString groupHeading;          // shown before each group's value
+  QList<SortKey> sort;           // default sort
+  QList<ReportColumn> columns;
+  QList<ChartCategory> categories;
+  QString emptyText = QStringLiteral("There are no records to report.");
+  QPageSize::PageSizeId paper = QPageSize::Letter;
+  QPageLayout::Orientation orientation = QPageLayout::Portrait;
+  double marginMm = 15;
+  double fontPt = 9;
+};
+// Reads a report file. Throws ReportError naming the file and, for a bad
+// line, its number.
+ReportLayout readReportFile(const QString& path);
+
+// The rows of table info, every field as text in table order.
+using ReportRow = QStringList;
+// Reads every row of info.mdb at `dbPath` on a read-only connection of its
+// own. Throws ReportError naming the file.
+std::vector<ReportRow> readInfoRows(const QString& dbPath);
+
+// Rows selected, sorted and grouped as the layout and keys say; what a page
+// shows is derived from this.
+struct PreparedReport {
+  ReportLayout layout;
+  std::vector<ReportRow> rows;   // selected, in print order
+  QList<SortKey> keys;           // the keys applied, in order
+};
+PreparedReport prepareReport(const ReportLayout& layout, std::vector<ReportRow> rows, const QList<SortKey>& keys);
+
+// Paints a prepared report onto a paged device (printer or PDF writer),
+// one page after the other. `printed` is the print date shown on every page.
+void paintReport(const PreparedReport& r, QPagedPaintDevice* device, const QString& printed);
+
+// The text of each printed line (without page headers), for checking what a
+// report holds without a PDF reader.
+QStringList reportText(const PreparedReport& r);
+
+// One report object of the main window. It keeps what it was last given for
+// as long as it lives.
+class ReportObject {
+ public:
+  explicit ReportObject(QString name) : name_(std::move(name)) {}
+
+  const QString& name() const { return name_; }
+
+  // Naming a report file starts the sort list afresh: a command that sets
+  // no key then sorts as its report file says.
+  void setReportFileName(const QString& path);
+  const QString& reportFileName() const { return reportFile_; }
+
+  // Sort keys set by the program, by index (the program sets index 0).
+  void setSortFields(int index, const QString& key);
+  QString sortFields(int index) const { return index >= 0 && index < sortFields_.size() ? sortFields_[index] : QString(); }
+
+  // The run request: 0 produces the report. Returns false when it failed;
+  // the failure was shown through the error hook.
+  bool Action(int value);
+
+  // Where a run goes: a print preview (default) or a PDF file.
+  void setPdfDestination(const QString& path) { pdfPath_ = path; }
+  const QString& pdfDestination() const { return pdfPath_; }
+  void setPreviewParent(QWidget* w) { previewParent_ = w; }
+
+  // Shown failures (defaults to a warning box).
+  std::function<void(const QString&)> onError;
+
+  // The report the last successful run produced.
+  const PreparedReport& lastReport() const { return last_; }
+  int runs() const { return runs_; }
+
+  // Reads the report file and the database and prepares the rows as a run
+  // would. Throws ReportError.
+  PreparedReport prepare() const;
+
+ private:
+  void showError(const QString& message);
+
+  QString name_;
+  QString reportFile_;
+  QStringList sortFields_;
+  QString pdfPath_;
+  QWidget* previewParent_ = nullptr;
+  PreparedReport last_;
+  int runs_ = 0;
+};
+
+// Writes a prepared report to a PDF file. Throws ReportError.
+void writeReportPdf(const PreparedReport& r, const QString& pdfPath, const QString& printed);
+
+}  // namespace quillon
