@@ -5,6 +5,7 @@
 
 #include <QWidget>
 
+#include "altstandards.h"
 #include "scoreui.h"
 
 class QComboBox;
@@ -15,8 +16,6 @@ class QLineEdit;
 class QPushButton;
 
 namespace quillon {
-
-class AltStandardsFile;
 
 class Alternate : public QWidget {
   Q_OBJECT
@@ -36,6 +35,8 @@ class Alternate : public QWidget {
   // Ends a running wait (the program is closing); no-op otherwise.
   void abandonWait();
   bool isWaiting() const;
+  // The standards file this window holds open (for inspection).
+  const AltStandardsFile& standards() const { return standards_; }
 
   QComboBox* Combo1 = nullptr;
   QLineEdit* M = nullptr;
@@ -58,8 +59,11 @@ class Alternate : public QWidget {
 
  private:
   void Form_Load();
+  void placeControls();
 
   MessageSeam& seam_;
+  AltStandardsFile standards_;
+  AltStandardRecord buffer_;
   bool loaded_ = false;
   QEventLoop* loop_ = nullptr;
   bool abandoned_ = false;
