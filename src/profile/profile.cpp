@@ -1,0 +1,26 @@
+#include "profile.h"
+
+#include "define.h"
+
+namespace quillon {
+
+void Profile(ScoreControls& c, MessageSeam& m, const QString& profileEvent) {
+  const bool yes =
+      m.askYesNo(QStringLiteral("Is this soldier on a permanent profile for") + profileEvent, QStringLiteral("Question"));
+  if (yes) {
+    c.setText(Ctl::TOTAL, QStringLiteral("0"));
+    c.setText(Ctl::Prof, StatusWord::PROFILE);
+    if (c.text(Ctl::STAT) != StatusWord::FAIL) c.setText(Ctl::STAT, StatusWord::PASS);
+  } else {
+    c.setText(Ctl::STAT, StatusWord::FAIL);
+    DEFINE::ProfileResult = StatusWord::FAIL;
+  }
+  DEFINE::ProfileState = StatusWord::DONE;
+}
+
+void ProfileCheck(ScoreControls& c, MessageSeam& m) {
+  const bool yes = m.askYesNo(QStringLiteral("Is this soldier a permanent profile?"), QStringLiteral("Question"));
+  c.setText(Ctl::Prof, yes ? StatusWord::PROFILE : QString());
+}
+
+}  // namespace quillon
