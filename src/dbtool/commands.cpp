@@ -1,0 +1,188 @@
+#include "commands.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "dbfile.h"
+#include "fsops.h"
+
+namespace quillon::dbtool {
+
+const QString MaintenanceCommands::kRepairDone = QStringLiteral("Database repair successful!");
+const QString MaintenanceCommands::kCompactDone = QStringLiteral("Compact database successful!");
+const QString MaintenanceCommands::kDoneTitle = QStringLiteral("Task Complete");
+
+namespace {
+
+const QString kErrorTitle = QStringLiteral("Error");
+const QString kNothingChanged = QStringLiteral("Nothing was changed.");
+
+QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
+
+}  // namespace
+
+MaintenanceCommands::MaintenanceCommands(ToolSeam& seam, FaultPlan* plan) : seam_(seam), plan_(plan) {}
+MaintenanceCommands::~MaintenanceCommands() = default;
+
+bool MaintenanceCommands::noFileChosen(const PickerState& s) {
+  return s.label1Caption == QLatin1String("*.mdb") || s.label1Caption == QLatin1String("*.*");
+}
+
+QString MaintenanceCommands::targetPathOf(const PickerState& s) {
+  return QDir::toNativeSeparators(QDir(s.driveText + s.dirText).filePath(s.chosenFile));
+}
+
+QString MaintenanceCommands::BackupName(const QString& chosenFile) {
+  if (chosenFile.size() < 4)
+    throw ToolError(kInvalidArgument,
+                    QString("The file name \"%1\" is too short to make a backup name from").arg(chosenFile));
+  return chosenFile.left(chosenFile.size() - 4) + QStringLiteral(".old");
+}
+
+DBEngine& MaintenanceCommands::engine() {
+  if (!engine_) engine_ = std::make_unique<DBEngine>(plan_);
+  return *engine_;
+}
+
+void MaintenanceCommands::fail(const ToolError& e) {
+  reportFailure(seam_, e);
+}
+
+void MaintenanceCommands::refuse(const QString& text) { seam_.message(text, kErrorTitle, BoxIcon::Exclamation); }
+
+void MaintenanceCommands::Command1_Click(const PickerState& s) {
+  if (noFileChosen(s)) return;
+  targetPath_ = targetPathOf(s);
+  const QString name = s.chosenFile;
+  DbInUseLock lock;
+  try {
+    const fs::Kind kind = fs::kindOf(targetPath_);
+    if (kind == fs::Kind::SymLink || kind == fs::Kind::Other) {
+      refuse(QString("%1 is not a plain file, so it is not repaired. %2").arg(name, kNothingChanged));
+      return;
+    }
+    if (kind == fs::Kind::PlainFile) {
+      QString why;
+      faultPoint(plan_, "lock database");
+      if (!lock.acquireExclusive(targetPath_, &why)) {
+        refuse(QString("%1 cannot be repaired now: %2.\nClose it in the scoring program and try again. %3")
+                   .arg(name, why, kNothingChanged));
+        return;
+      }
+    }
+    const RepairResult r = engine().RepairDatabase(targetPath_);
+    lock.release();
+    QString text = kRepairDone;
+    if (r.rowsLost > 0)
+      text += QString("\n\n%1 record(s) could not be read and were left out; every other record was kept.")
+                  .arg(r.rowsLost);
+    seam_.message(text, kDoneTitle, BoxIcon::None);
+  } catch (const ToolError& e) {
+    lock.release();
+    fail(e);
+  }
+}
+
+void MaintenanceCommands::Command3_Click(const PickerState& s) {
+  if (noFileChosen(s)) return;
+  targetPath_ = targetPathOf(s);
+  const QString name = s.chosenFile;
+  DbInUseLock lock;
+  bool moved = false;
+  QString backupPath;
+  try {
+    const QString backupName = BackupName(name);
+    // The backup lies beside the database, in the directory now current.
+    backupPath = QDir::current().absoluteFilePath(backupName);
+
+    // Everything that could stop the move is checked before anything on
+    // disk changes, so a refusal leaves the previous backup where it was.
+    if (name.compare(backupName, Qt::CaseInsensitive) == 0) {
+      refuse(QString("%1 is itself a backup: its name ends in \".old\". Compacting it would put its own backup "
+                     "in its place. Choose the database file instead. %2")
+                 .arg(name, kNothingChanged));
+      return;
+    }
+    const fs::Kind kind = fs::kindOf(targetPath_);
+    if (kind == fs::Kind::Missing) {
+      refuse(QString("%1 is not in %2. %3").arg(name, shown(QDir::currentPath()), kNothingChanged));
+      return;
+    }
+    if (kind != fs::Kind::PlainFile) {
+      refuse(QString("%1 is not a plain file, so it is not compacted. %2").arg(name, kNothingChanged));
+      return;
+    }
+    QString why;
+    faultPoint(plan_, "lock database");
+    if (!lock.acquireExclusive(targetPath_, &why)) {
+      refuse(QString("%1 cannot be compacted now: %2.\nClose it in the scoring program and try again. %3")
+                 .arg(name, why, kNothingChanged));
+      return;
+    }
+    faultPoint(plan_, "look for previous backup");
+    const fs::Kind backupKind = fs::kindOf(backupPath);
+    if (backupKind != fs::Kind::Missing && backupKind != fs::Kind::PlainFile) {
+      refuse(QString("The backup %1 cannot be made: something other than a plain file already has that name. %2")
+                 .arg(backupName, kNothingChanged));
+      return;
+    }
+    if (!fs::directoryWritable(QDir::currentPath())) {
+      refuse(QString("%1 cannot be compacted: files cannot be renamed in %2. %3")
+                 .arg(name, shown(QDir::currentPath()), kNothingChanged));
+      return;
+    }
+    // A database left with unfinished changes is opened normally first so
+    // the engine settles them; its journal never travels apart from it.
+    engine().settle(targetPath_);
+    if (backupKind == fs::Kind::PlainFile && !journalFiles(backupPath).isEmpty()) {
+      try {
+        engine().settle(backupPath);
+      } catch (const ToolError&) {
+        // reported below, by the leftover files themselves
+      }
+    }
+    const QStringList leftover = journalFiles(targetPath_) + journalFiles(backupPath);
+    if (!leftover.isEmpty()) {
+      QStringList names;
+      for (const QString& f : leftover) names << QFileInfo(f).fileName();
+      refuse(QString("%1 cannot be compacted: unfinished changes in %2 could not be settled. %3")
+                 .arg(name, names.join(", "), kNothingChanged));
+      return;
+    }
+
+    // One rename both retires the previous backup and makes the new one, so
+    // there is never a moment without a backup.
+    faultPoint(plan_, "rename database to backup");
+    fs::renameFile(targetPath_, backupPath);
+    moved = true;
+    faultPoint(plan_, "flush directory after rename");
+    fs::syncPath(QDir::currentPath());
+
+    engine().CompactDatabase(backupPath, targetPath_);
+    moved = false;
+    lock.release();
+    seam_.message(kCompactDone, kDoneTitle, BoxIcon::None);
+  } catch (const ToolError& e) {
+    if (moved) {
+      // Put the database back under its own name before telling the clerk:
+      // the compacted copy never reached that name, so it is free.
+      ToolError shownError = e;
+      try {
+        faultPoint(plan_, "put database back");
+        fs::renameFile(backupPath, targetPath_);
+        fs::syncPath(QDir::currentPath());
+      } catch (const ToolError& again) {
+        shownError = ToolError(e.number(), e.description() + QString("\nThe database could not be put back (%1); "
+                                                                     "it is kept as %2.")
+                                                                 .arg(again.description(), shown(backupPath)));
+      }
+      lock.release();
+      fail(shownError);
+      return;
+    }
+    lock.release();
+    fail(e);
+  }
+}
+
+}  // namespace quillon::dbtool

@@ -1,0 +1,33 @@
+#pragma once
+// The few file-system operations the database tool needs, with the system's
+// error number kept so a failure can be shown as number and description.
+
+#include <QString>
+
+#include "toolerror.h"
+
+namespace quillon::dbtool::fs {
+
+enum class Kind { Missing, PlainFile, Directory, SymLink, Other };
+
+// What stands at `path`, without following a symbolic link.
+Kind kindOf(const QString& path);
+
+// The system's text for an error number.
+QString errnoText(int err);
+
+// Each throws ToolError(errno, "<path>: <system text>") on failure.
+void renameFile(const QString& from, const QString& to);
+void removeFile(const QString& path);
+// Flushes a file's contents, or a directory's entries, to the disk.
+void syncPath(const QString& path);
+// Makes `path` the process's current directory.
+void makeCurrent(const QString& path);
+// Gives `path` the permission bits of `like`.
+void copyPermissions(const QString& like, const QString& path);
+
+// True when the calling process may create, rename and delete entries in
+// directory `dir`.
+bool directoryWritable(const QString& dir);
+
+}  // namespace quillon::dbtool::fs

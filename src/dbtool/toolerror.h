@@ -1,0 +1,67 @@
+#pragma once
+// What the database tool's commands share: the error they raise (a number
+// and a description, shown to the clerk before the program ends), the seam
+// through which they show boxes and end the program, and the point where a
+// test can make any step fail.
+
+#include <QString>
+#include <stdexcept>
+
+namespace quillon::dbtool {
+
+// A failed step. Engine failures carry the database engine's result code and
+// message; file-system failures carry the system's error number and text.
+class ToolError : public std::runtime_error {
+ public:
+  ToolError(int number, const QString& description)
+      : std::runtime_error(description.toStdString()), number_(number), description_(description) {}
+  int number() const { return number_; }
+  const QString& description() const { return description_; }
+
+ private:
+  int number_;
+  QString description_;
+};
+
+// Error numbers of our own, for failures that come from neither the engine
+// nor the system. Kept clear of both ranges (SQLite codes stay below 10000
+// once extended codes are masked off; errno values are small).
+enum ToolErrorNumber : int {
+  kInvalidArgument = 10005,  // a name too short to make a backup name from
+  kEngineUnavailable = 10429,
+  kInjectedFailure = 10999,
+};
+
+enum class BoxIcon { None, Exclamation, Critical };
+
+// Message boxes and the end of the program, kept behind an interface so the
+// commands can be run by tests without blocking and without exiting.
+class ToolSeam {
+ public:
+  virtual ~ToolSeam() = default;
+  // A box with a single OK button; returns once it has been dismissed.
+  virtual void message(const QString& text, const QString& title, BoxIcon icon) = 0;
+  // Ends the program. The caller returns straight after, running nothing more.
+  virtual void endProgram(int exitCode) = 0;
+};
+
+// Called before every file operation and engine call that can fail. The
+// normal plan does nothing; tests throw from it to fail a chosen step.
+class FaultPlan {
+ public:
+  virtual ~FaultPlan() = default;
+  virtual void at(const char* step) = 0;
+};
+
+// Shows a failed step's number and description, then ends the program.
+inline void reportFailure(ToolSeam& seam, const ToolError& e) {
+  seam.message(QStringLiteral("Error %1: %2").arg(e.number()).arg(e.description()), QStringLiteral("Marlpit Program"),
+               BoxIcon::Critical);
+  seam.endProgram(1);
+}
+
+inline void faultPoint(FaultPlan* plan, const char* step) {
+  if (plan) plan->at(step);
+}
+
+}  // namespace quillon::dbtool
