@@ -3,12 +3,32 @@
 // record to the grid, the entry boxes and the result labels, carries Convert
 // and the record commands, and owns start-up (load and activation steps).
 
+#include <QHash>
 #include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <QWindow>
 #include <memory>
+#include <vector>
+
+#include "dbfile.h"
+#include "scoreui.h"
+#include "tables.h"
 
 class QAction;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
 
 namespace quillon {
+
+class Alternate;
+class RecordGrid;
+class RecordModel;
+class RecordStore;
+class WidgetMessageSeam;
 
 class MainForm : public QMainWindow {
   Q_OBJECT
@@ -27,6 +47,134 @@ class MainForm : public QMainWindow {
   void registerProgramWindow(QWidget* w);
   // Runs the activation step now.
   void Form_Activate();
+
+  // ---- Controls, named as the clerk's manual names them ----
+  RecordStore* Data1 = nullptr;
+  RecordGrid* TDBGrid1 = nullptr;
+  QLabel* Label1 = nullptr;
+  QLineEdit* DOB = nullptr;
+  QLabel* Label3 = nullptr;
+  QLineEdit* DOT = nullptr;
+  QLabel* Label11 = nullptr;
+  QLineEdit* MaskEdBox1 = nullptr;
+  QGroupBox* Scores = nullptr;
+  QLabel* Label6 = nullptr;
+  QLabel* Label7 = nullptr;
+  QLabel* Label8 = nullptr;
+  QLabel* Label9 = nullptr;
+  QLineEdit* RAW_PU = nullptr;
+  QLineEdit* RAW_SU = nullptr;
+  QLineEdit* RUN_M = nullptr;
+  QLineEdit* RUN_S = nullptr;
+  QLabel* C_PU = nullptr;
+  QLabel* C_SU = nullptr;
+  QLabel* C_RUN = nullptr;
+  QLabel* STAT = nullptr;
+  QLabel* Prof = nullptr;
+  QLabel* TOTAL = nullptr;
+  QPushButton* Command6 = nullptr;
+  QPushButton* Command2 = nullptr;
+  QPushButton* Command3 = nullptr;
+  QPushButton* Command4 = nullptr;
+  QPushButton* Command7 = nullptr;
+  // Carries the current row's sex for Convert; never shown.
+  QLineEdit* Sex = nullptr;
+
+  // The phrase Profile appends to its question.
+  QString ProfileEvent;
+
+  // Called by Convert through its host.
+  void Profile();
+  void ProfileCheck();
+  void EndAlternate();
+
+  // The alternate-event window (null until the first wait).
+  Alternate* alternateWindow() const { return alternate_.get(); }
+  // True while a Convert is running (including its wait for the alternate event).
+  bool converting() const { return session_ != nullptr; }
+  RecordModel* gridModel() const { return model_; }
+  ScoringTables& tables() { return tables_; }
+  // Where the window looks for the records (the current folder's info.mdb).
+  static QString databasePath();
+
+  // Every box and question of this window goes through this seam; null
+  // puts the real message boxes back. Tests script the clerk's answers here.
+  void setMessageSeam(MessageSeam* seam);
+  MessageSeam& messages();
+  void setClock(const Clock* clock);
+  const Clock& clock() const;
+
+ public Q_SLOTS:
+  void Command2_Click();  // Add
+  void Command3_Click();  // Delete
+  void Command4_Click();  // Update
+  void Command6_Click();  // Convert
+  void Command7_Click();  // Sort
+
+ Q_SIGNALS:
+  // The window was closed by its close box; the program ends.
+  void closed();
+
+ protected:
+  void showEvent(QShowEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+
+ private:
+  class ConvertSession;
+  class SeamSwitch;
+  class WidgetControls;
+  struct Binding {
+    QWidget* widget;
+    QString field;
+  };
+
+  void Form_Load();
+  void buildWindow();
+  bool WaitForAlternate();
+  ScoreControls& scoreControls();
+
+  const Binding& bindingOf(Ctl c) const;
+  QString controlText(const Binding& b) const;
+  void setControlText(const Binding& b, const QString& v);
+  // The changes typed (or written by Convert) into the controls of the shown row.
+  QHash<int, QString> controlChanges() const;
+  // Fills the controls from the store's current row (blank without one).
+  void loadControls();
+  // The grid's selection follows the store's current row.
+  void syncGridToStore();
+  void requery();
+  void reportDbError(const QString& message);
+  void onGridRowChanged(int row, int previous);
+  void onStoreRowChanged(int row);
+  void onGridDelete(int row);
+  // Makes a row typed into the grid's new-row line the current row.
+  void applyGridAdd();
+  void onFocusWindowChanged(QWindow* now);
+  void setEntriesEnabled(bool on);
+
+  RecordModel* model_ = nullptr;
+  std::vector<Binding> bindings_;
+  // The row the controls show (-1: none) and the values they were loaded with.
+  qint64 shownId_ = -1;
+  QHash<QWidget*, QString> loaded_;
+  bool syncing_ = false;
+  int pendingGridRow_ = -1;
+  bool activatedOnce_ = false;
+
+  ScoringTables tables_;
+  DbInUseLock lock_;
+  QString lockedPath_;
+
+  std::unique_ptr<WidgetMessageSeam> boxes_;
+  std::unique_ptr<SeamSwitch> seam_;
+  std::unique_ptr<WidgetControls> widgetControls_;
+  SystemClock systemClock_;
+  const Clock* clock_ = nullptr;
+  std::unique_ptr<Alternate> alternate_;
+  std::unique_ptr<ConvertSession> session_;
+
+  std::vector<QPointer<QWidget>> programWindows_;
+  QPointer<QWindow> lastFocus_;
 
   // ---- Menus, reports, help and About (mainform_menus.cpp, menupart.h) ----
   struct MenuPart;

@@ -1,0 +1,704 @@
+#include "mainform.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QFont>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "alternate.h"
+#include "convert.h"
+#include "menupart.h"
+#include "messageboxseam.h"
+#include "profile.h"
+#include "recordgrid.h"
+#include "recordstore.h"
+
+namespace quillon {
+
+namespace {
+
+const QString kError = QStringLiteral("Error");
+
+QString waitingText() {
+  return QStringLiteral(
+      "Convert is waiting for the alternate event: enter it in the \"Alternate Test Standards\" window.");
+}
+
+// Field each control of Convert's view is bound to.
+QString fieldOf(Ctl c) {
+  switch (c) {
+    case Ctl::DOB: return QStringLiteral("DOB");
+    case Ctl::Sex: return QStringLiteral("SEX");
+    case Ctl::RUN_M: return QStringLiteral("RUN_M");
+    case Ctl::RUN_S: return QStringLiteral("RUN_S");
+    case Ctl::RAW_SU: return QStringLiteral("RAW_SU");
+    case Ctl::RAW_PU: return QStringLiteral("RAW_PU");
+    case Ctl::C_RUN: return QStringLiteral("C_RUN");
+    case Ctl::C_SU: return QStringLiteral("C_SU");
+    case Ctl::C_PU: return QStringLiteral("C_PU");
+    case Ctl::TOTAL: return QStringLiteral("TOTAL");
+    case Ctl::DOT: return QStringLiteral("DOT");
+    case Ctl::STAT: return QStringLiteral("STAT");
+    case Ctl::Prof: return QStringLiteral("PROFILE");
+  }
+  return QString();
+}
+
+}  // namespace
+
+// Boxes and questions go to the real message boxes unless a test has put
+// its own seam in; the alternate-event window holds on to this one.
+class MainForm::SeamSwitch : public MessageSeam {
+ public:
+  explicit SeamSwitch(MessageSeam& real) : real_(real) {}
+  MessageSeam* override = nullptr;
+  void message(const QString& text, const QString& title, MsgIcon icon) override {
+    (override ? *override : real_).message(text, title, icon);
+  }
+  bool askYesNo(const QString& text, const QString& title) override {
+    return (override ? *override : real_).askYesNo(text, title);
+  }
+
+ private:
+  MessageSeam& real_;
+};
+
+// The window's controls as Convert sees them when no conversion is running.
+class MainForm::WidgetControls : public ScoreControls {
+ public:
+  explicit WidgetControls(MainForm& f) : f_(f) {}
+  QString text(Ctl c) const override { return f_.controlText(f_.bindingOf(c)); }
+  void setText(Ctl c, const QString& v) override { f_.setControlText(f_.bindingOf(c), v); }
+
+ private:
+  MainForm& f_;
+};
+
+// One conversion. Its view of the controls stays with the row that was
+// converted: while that row is shown the widgets are read and written; when
+// the clerk has moved on (another row, Add, Sort, a re-query on coming back
+// to the window) the row's fields are read and written in the store by its
+// ID; when the row has been deleted nothing is written anywhere.
+class MainForm::ConvertSession : public ConvertHost, public ScoreControls {
+ public:
+  ConvertSession(MainForm& f, qint64 id) : f_(f), id_(id) {}
+
+  ScoreControls& controls() override { return *this; }
+  MessageSeam& messages() override { return f_.messages(); }
+  const Clock& clock() const override { return f_.clock(); }
+  void setProfileEvent(const QString& phrase) override { f_.ProfileEvent = phrase; }
+  void Profile() override { f_.Profile(); }
+  void ProfileCheck() override { f_.ProfileCheck(); }
+  bool WaitForAlternate() override { return f_.WaitForAlternate(); }
+  void EndAlternate() override { f_.EndAlternate(); }
+
+  QString text(Ctl c) const override {
+    if (f_.shownId_ == id_) return f_.controlText(f_.bindingOf(c));
+    const int row = storedRow();
+    if (row < 0) return QString();
+    return f_.Data1->value(row, f_.Data1->fieldIndex(fieldOf(c)));
+  }
+
+  void setText(Ctl c, const QString& v) override {
+    if (f_.shownId_ == id_) {
+      f_.setControlText(f_.bindingOf(c), v);
+      return;
+    }
+    if (storedRow() < 0) return;  // the converted row is gone
+    const int field = f_.Data1->fieldIndex(fieldOf(c));
+    if (field < 0) return;
+    try {
+      f_.Data1->updateById(id_, {{field, v}});
+    } catch (const DbError& e) {
+      f_.reportDbError(e.message());
+    }
+  }
+
+ private:
+  int storedRow() const {
+    if (id_ < 0 || !f_.Data1->isOpen()) return -1;
+    return f_.Data1->indexOfId(id_);
+  }
+
+  MainForm& f_;
+  qint64 id_;
+};
+
+MainForm::MainForm(QWidget* parent) : QMainWindow(parent) {
+  boxes_ = std::make_unique<WidgetMessageSeam>(this);
+  seam_ = std::make_unique<SeamSwitch>(*boxes_);
+  widgetControls_ = std::make_unique<WidgetControls>(*this);
+  buildWindow();
+  createMenus();
+  connect(qApp, &QGuiApplication::focusWindowChanged, this, &MainForm::onFocusWindowChanged);
+  Form_Load();
+  loadControls();
+}
+
+MainForm::~MainForm() {
+  if (alternate_) alternate_->abandonWait();
+  lock_.release();
+}
+
+QString MainForm::databasePath() { return QDir::current().filePath(QStringLiteral("info.mdb")); }
+
+void MainForm::buildWindow() {
+  setWindowTitle(QStringLiteral("Quillon"));
+  setObjectName(QStringLiteral("MainForm"));
+
+  auto* central = new QWidget(this);
+  setCentralWidget(central);
+
+  auto named = [](auto* w, const char* name) {
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+  };
+  auto lineEdit = [&](const char* name) { return named(new QLineEdit(central), name); };
+  auto label = [&](const char* name, const QString& text) { return named(new QLabel(text, central), name); };
+  // Points and results: framed, centred, wide enough for "PROFILE".
+  auto result = [&](const char* name, int chars) {
+    QLabel* l = label(name, QString());
+    l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    l->setAlignment(Qt::AlignCenter);
+    l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QString(chars, QLatin1Char('W'))) + 12);
+    l->setMinimumHeight(l->fontMetrics().height() + 10);
+    QFont f = l->font();
+    f.setBold(true);
+    l->setFont(f);
+    return l;
+  };
+
+  Data1 = new RecordStore(this);
+  Data1->setObjectName(QStringLiteral("Data1"));
+
+  TDBGrid1 = named(new RecordGrid(central), "TDBGrid1");
+  model_ = new RecordModel(*Data1, this);
+  TDBGrid1->setModel(model_);
+  TDBGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  TDBGrid1->horizontalHeader()->setStretchLastSection(true);
+  const int ch = TDBGrid1->fontMetrics().horizontalAdvance(QLatin1Char('W'));
+  TDBGrid1->setColumnWidth(0, ch * 5);
+  TDBGrid1->setColumnWidth(1, ch * 18);
+  TDBGrid1->setColumnWidth(2, ch * 5);
+  TDBGrid1->setColumnWidth(3, ch * 10);
+  TDBGrid1->setMinimumHeight(TDBGrid1->verticalHeader()->defaultSectionSize() * 8);
+
+  Label1 = label("Label1", QStringLiteral("Date of Birth:"));
+  DOB = lineEdit("DOB");
+  Label3 = label("Label3", QStringLiteral("Date of Test:"));
+  DOT = lineEdit("DOT");
+  const int dateWidth = DOB->fontMetrics().horizontalAdvance(QStringLiteral("00/00/00000")) + 16;
+  DOB->setFixedWidth(dateWidth);
+  DOT->setFixedWidth(dateWidth);
+  Label1->setBuddy(DOB);
+  Label3->setBuddy(DOT);
+
+  Label11 = label("Label11", QStringLiteral("Remark:"));
+  MaskEdBox1 = lineEdit("MaskEdBox1");
+  Label11->setBuddy(MaskEdBox1);
+
+  Scores = named(new QGroupBox(QStringLiteral("Input Scores"), central), "Scores");
+  Label6 = named(new QLabel(QStringLiteral("Push-up"), Scores), "Label6");
+  Label7 = named(new QLabel(QStringLiteral("Sit-up"), Scores), "Label7");
+  Label8 = named(new QLabel(QStringLiteral("2M Run"), Scores), "Label8");
+  Label9 = named(new QLabel(QStringLiteral(":"), Scores), "Label9");
+  RAW_PU = named(new QLineEdit(Scores), "RAW_PU");
+  RAW_SU = named(new QLineEdit(Scores), "RAW_SU");
+  RUN_M = named(new QLineEdit(Scores), "RUN_M");
+  RUN_S = named(new QLineEdit(Scores), "RUN_S");
+  for (QLineEdit* e : {RAW_PU, RAW_SU, RUN_M, RUN_S}) {
+    e->setFixedWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 14);
+    e->setAlignment(Qt::AlignRight);
+  }
+  C_PU = result("C_PU", 4);
+  C_SU = result("C_SU", 4);
+  C_RUN = result("C_RUN", 4);
+  STAT = result("STAT", 7);
+  Prof = result("Prof", 7);
+  TOTAL = result("TOTAL", 7);
+  for (QLabel* l : {C_PU, C_SU, C_RUN, STAT, Prof, TOTAL}) l->setParent(Scores);
+  Command6 = named(new QPushButton(QStringLiteral("&Convert"), Scores), "Command6");
+  Command6->setMinimumHeight(Command6->sizeHint().height() * 2);
+
+  auto* sg = new QGridLayout(Scores);
+  sg->setHorizontalSpacing(10);
+  sg->addWidget(Label6, 0, 0);
+  sg->addWidget(RAW_PU, 0, 1);
+  sg->addWidget(Label7, 1, 0);
+  sg->addWidget(RAW_SU, 1, 1);
+  sg->addWidget(Label8, 2, 0);
+  sg->addWidget(RUN_M, 2, 1);
+  sg->addWidget(Label9, 2, 2);
+  sg->addWidget(RUN_S, 2, 3);
+  sg->addWidget(Command6, 0, 4, 3, 1, Qt::AlignVCenter);
+  sg->addWidget(C_PU, 0, 5);
+  sg->addWidget(C_SU, 1, 5);
+  sg->addWidget(C_RUN, 2, 5);
+  sg->setColumnMinimumWidth(6, 20);
+  sg->setColumnStretch(6, 1);
+  sg->addWidget(STAT, 0, 7);
+  sg->addWidget(Prof, 1, 7);
+  sg->addWidget(TOTAL, 2, 7);
+
+  Command2 = named(new QPushButton(QStringLiteral("&Add"), central), "Command2");
+  Command3 = named(new QPushButton(QStringLiteral("&Delete"), central), "Command3");
+  Command4 = named(new QPushButton(QStringLiteral("&Update"), central), "Command4");
+  Command7 = named(new QPushButton(QStringLiteral("&Sort"), central), "Command7");
+
+  // Lies outside every layout and is never shown: the clerk edits the sex in
+  // the grid; Convert reads (and trims) it here.
+  Sex = lineEdit("Sex");
+  Sex->setFocusPolicy(Qt::NoFocus);
+  Sex->hide();
+
+  auto* top = new QVBoxLayout(central);
+  top->addWidget(TDBGrid1, 1);
+  auto* dates = new QHBoxLayout;
+  dates->addWidget(Label1);
+  dates->addWidget(DOB);
+  dates->addStretch(1);
+  dates->addWidget(Label3);
+  dates->addWidget(DOT);
+  top->addLayout(dates);
+  auto* remark = new QHBoxLayout;
+  remark->addWidget(Label11);
+  remark->addWidget(MaskEdBox1, 1);
+  top->addLayout(remark);
+  top->addWidget(Scores);
+  auto* buttons = new QHBoxLayout;
+  for (QPushButton* b : {Command2, Command3, Command4, Command7}) buttons->addWidget(b, 1);
+  top->addLayout(buttons);
+
+  // The clerk's path through a record: grid, remark, the scores, Convert,
+  // the commands, and the dates last.
+  QWidget* order[] = {TDBGrid1, MaskEdBox1, RAW_PU,   RAW_SU,   RUN_M, RUN_S, Command6,
+                      Command2, Command3,   Command4, Command7, DOT,   DOB};
+  for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+
+  bindings_ = {{DOB, "DOB"},       {DOT, "DOT"},       {MaskEdBox1, "REMARK"}, {RAW_PU, "RAW_PU"},
+               {RAW_SU, "RAW_SU"}, {RUN_M, "RUN_M"},   {RUN_S, "RUN_S"},       {Sex, "SEX"},
+               {C_PU, "C_PU"},     {C_SU, "C_SU"},     {C_RUN, "C_RUN"},       {TOTAL, "TOTAL"},
+               {STAT, "STAT"},     {Prof, "PROFILE"}};
+
+  connect(Command2, &QPushButton::clicked, this, &MainForm::Command2_Click);
+  connect(Command3, &QPushButton::clicked, this, &MainForm::Command3_Click);
+  connect(Command4, &QPushButton::clicked, this, &MainForm::Command4_Click);
+  connect(Command6, &QPushButton::clicked, this, &MainForm::Command6_Click);
+  connect(Command7, &QPushButton::clicked, this, &MainForm::Command7_Click);
+
+  connect(TDBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this](const QModelIndex& now, const QModelIndex& before) { onGridRowChanged(now.row(), before.row()); });
+  connect(TDBGrid1, &RecordGrid::deleteRequested, this, &MainForm::onGridDelete);
+  connect(model_, &RecordModel::storeFailed, this, &MainForm::reportDbError, Qt::QueuedConnection);
+  connect(model_, &RecordModel::rowAddedInGrid, this, [this](int row) {
+    pendingGridRow_ = row;
+    QTimer::singleShot(0, this, [this] { applyGridAdd(); });
+  });
+  connect(Data1, &RecordStore::rowChanged, this, &MainForm::onStoreRowChanged);
+
+  statusBar()->setSizeGripEnabled(true);
+  setMinimumSize(560, 520);
+  resize(680, 640);
+}
+
+// ---------------------------------------------------------------- binding
+
+const MainForm::Binding& MainForm::bindingOf(Ctl c) const {
+  QWidget* w = nullptr;
+  switch (c) {
+    case Ctl::DOB: w = DOB; break;
+    case Ctl::Sex: w = Sex; break;
+    case Ctl::RUN_M: w = RUN_M; break;
+    case Ctl::RUN_S: w = RUN_S; break;
+    case Ctl::RAW_SU: w = RAW_SU; break;
+    case Ctl::RAW_PU: w = RAW_PU; break;
+    case Ctl::C_RUN: w = C_RUN; break;
+    case Ctl::C_SU: w = C_SU; break;
+    case Ctl::C_PU: w = C_PU; break;
+    case Ctl::TOTAL: w = TOTAL; break;
+    case Ctl::DOT: w = DOT; break;
+    case Ctl::STAT: w = STAT; break;
+    case Ctl::Prof: w = Prof; break;
+  }
+  for (const Binding& b : bindings_)
+    if (b.widget == w) return b;
+  return bindings_.front();  // unreachable: every Ctl has a binding
+}
+
+QString MainForm::controlText(const Binding& b) const {
+  if (auto* e = qobject_cast<QLineEdit*>(b.widget)) return e->text();
+  if (auto* l = qobject_cast<QLabel*>(b.widget)) return l->text();
+  return QString();
+}
+
+void MainForm::setControlText(const Binding& b, const QString& v) {
+  if (auto* e = qobject_cast<QLineEdit*>(b.widget))
+    e->setText(v);
+  else if (auto* l = qobject_cast<QLabel*>(b.widget))
+    l->setText(v);
+}
+
+QHash<int, QString> MainForm::controlChanges() const {
+  QHash<int, QString> changes;
+  if (!Data1->isOpen()) return changes;
+  for (const Binding& b : bindings_) {
+    const QString now = controlText(b);
+    if (now == loaded_.value(b.widget)) continue;
+    const int field = Data1->fieldIndex(b.field);
+    if (field >= 0) changes[field] = now;
+  }
+  return changes;
+}
+
+void MainForm::loadControls() {
+  const int row = Data1->currentRow();
+  shownId_ = row >= 0 ? Data1->rowId(row) : -1;
+  for (const Binding& b : bindings_) {
+    setControlText(b, row >= 0 ? Data1->value(row, Data1->fieldIndex(b.field)) : QString());
+    // What the box actually shows (its limit may have cut a longer value):
+    // only the clerk's own typing counts as a change.
+    loaded_[b.widget] = controlText(b);
+  }
+  setEntriesEnabled(row >= 0);
+}
+
+void MainForm::setEntriesEnabled(bool on) {
+  // Without a current row there is nothing for typing to belong to.
+  for (QLineEdit* e : {DOB, DOT, MaskEdBox1, RAW_PU, RAW_SU, RUN_M, RUN_S}) e->setEnabled(on);
+}
+
+void MainForm::onStoreRowChanged(int row) {
+  if (shownId_ < 0 || row < 0 || row >= Data1->rowCount() || Data1->rowId(row) != shownId_) return;
+  // Written elsewhere (a grid cell, or a store just made): show it unless the
+  // clerk has typed something of their own into that control.
+  for (const Binding& b : bindings_) {
+    const QString stored = Data1->value(row, Data1->fieldIndex(b.field));
+    if (controlText(b) == loaded_.value(b.widget)) {
+      setControlText(b, stored);
+      loaded_[b.widget] = controlText(b);
+    } else {
+      loaded_[b.widget] = stored;  // the typed text stays a change against what is stored now
+    }
+  }
+}
+
+bool MainForm::storeCurrentRow() {
+  if (shownId_ < 0 || !Data1->isOpen()) return true;
+  const QHash<int, QString> changes = controlChanges();
+  if (changes.isEmpty()) return true;
+  if (Data1->indexOfId(shownId_) < 0) return true;  // deleted: nothing to store into
+  try {
+    Data1->updateById(shownId_, changes);
+  } catch (const DbError& e) {
+    reportDbError(e.message());
+    return false;
+  }
+  return true;
+}
+
+void MainForm::syncGridToStore() {
+  const bool was = syncing_;
+  syncing_ = true;
+  const int row = Data1->currentRow();
+  QItemSelectionModel* sel = TDBGrid1->selectionModel();
+  if (row >= 0) {
+    const int col = TDBGrid1->currentIndex().isValid() ? TDBGrid1->currentIndex().column() : 1;
+    const QModelIndex idx = model_->index(row, col);
+    TDBGrid1->setCurrentIndex(idx);
+    TDBGrid1->scrollTo(idx);
+  } else {
+    sel->clearSelection();
+    sel->clearCurrentIndex();
+  }
+  syncing_ = was;
+}
+
+void MainForm::onGridRowChanged(int row, int /*previous*/) {
+  if (syncing_) return;
+  if (!storeCurrentRow()) {
+    // The row's changes are still in the controls: stay on it.
+    QTimer::singleShot(0, this, [this] { syncGridToStore(); });
+    return;
+  }
+  Data1->moveTo(row < 0 || model_->isNewRowLine(row) ? -1 : row);
+  loadControls();
+}
+
+void MainForm::applyGridAdd() {
+  const int row = pendingGridRow_;
+  pendingGridRow_ = -1;
+  if (row < 0 || row >= Data1->rowCount()) return;
+  const bool was = syncing_;
+  syncing_ = true;
+  const bool stored = storeCurrentRow();
+  syncing_ = was;
+  if (!stored) return;
+  Data1->moveTo(row);
+  loadControls();
+  syncGridToStore();
+}
+
+void MainForm::onGridDelete(int row) {
+  if (row < 0 || model_->isNewRowLine(row) || row >= Data1->rowCount()) return;
+  const bool was = syncing_;
+  syncing_ = true;
+  try {
+    Data1->removeRow(row);
+  } catch (const DbError& e) {
+    syncing_ = was;
+    reportDbError(e.message());
+    return;
+  }
+  syncing_ = was;
+  if (Data1->indexOfId(shownId_) < 0) {
+    // The shown row went: the row that took its place becomes current.
+    const int n = Data1->rowCount();
+    Data1->moveTo(n == 0 ? -1 : std::min(row, n - 1));
+    loadControls();
+  }
+  syncGridToStore();
+}
+
+void MainForm::reportDbError(const QString& message) {
+  messages().message(message, kError, MsgIcon::Exclamation);
+}
+
+// ------------------------------------------------------------ start-up
+
+void MainForm::Form_Load() {
+  Data1->setDatabaseName(databasePath());
+  tables_.open(QDir::currentPath());
+  RAW_PU->setMaxLength(2);
+  RAW_SU->setMaxLength(2);
+  RUN_M->setMaxLength(2);
+  RUN_S->setMaxLength(2);
+  DOB->setMaxLength(10);
+  MaskEdBox1->setMaxLength(100);
+}
+
+void MainForm::showEvent(QShowEvent* e) {
+  QMainWindow::showEvent(e);
+  if (!activatedOnce_) {
+    // After the window is on screen, so a failure box has a window to sit on.
+    QTimer::singleShot(0, this, [this] {
+      if (!activatedOnce_) Form_Activate();
+    });
+  }
+}
+
+void MainForm::Form_Activate() {
+  activatedOnce_ = true;
+  // A re-query makes the first row current: what was typed into the shown
+  // row is stored first, and when that fails the rows are left as they are.
+  if (!storeCurrentRow()) return;
+  const QString path = databasePath();
+  Data1->setDatabaseName(path);
+  Data1->setRecordSource(RecordStore::rowSourceQuery());
+  if (lockedPath_ != path) {
+    lock_.release();
+    lockedPath_.clear();
+    // No lock file is made in a folder without records.
+    if (QFileInfo::exists(path)) {
+      QString why;
+      if (!lock_.acquireShared(path, &why)) {
+        Data1->close();
+        loadControls();
+        messages().message(QStringLiteral("The records database is being worked on by the database tool:\n%1\n\n%2\n\n"
+                                          "The records were not opened. Start Quillon again once the tool has "
+                                          "finished.")
+                               .arg(QDir::toNativeSeparators(path), why),
+                           kError, MsgIcon::Exclamation);
+        return;
+      }
+      lockedPath_ = path;
+    }
+  }
+  requery();
+}
+
+void MainForm::requery() {
+  const bool was = syncing_;
+  syncing_ = true;
+  QString failure;
+  try {
+    Data1->refresh();
+  } catch (const DbError& e) {
+    failure = e.message();
+  }
+  syncing_ = was;
+  loadControls();
+  syncGridToStore();
+  if (!failure.isEmpty()) {
+    lock_.release();
+    lockedPath_.clear();
+    messages().message(QStringLiteral("The records database could not be opened:\n%1\n\n%2")
+                           .arg(QDir::toNativeSeparators(Data1->databaseName()), failure),
+                       kError, MsgIcon::Exclamation);
+  }
+}
+
+void MainForm::registerProgramWindow(QWidget* w) {
+  if (w) programWindows_.emplace_back(w);
+}
+
+void MainForm::onFocusWindowChanged(QWindow* now) {
+  // Only a change between two windows counts: another application taking
+  // the focus passes through "no focus window" and leaves lastFocus_ alone.
+  if (!now) return;
+  QWindow* before = lastFocus_;
+  lastFocus_ = now;
+  if (now != windowHandle() || !before || before == now) return;
+  for (const QPointer<QWidget>& w : programWindows_) {
+    if (w && w->windowHandle() == before) {
+      Form_Activate();
+      return;
+    }
+  }
+}
+
+void MainForm::closeRecordSet() {
+  if (alternate_) alternate_->abandonWait();
+  const bool was = syncing_;
+  syncing_ = true;
+  Data1->close();
+  syncing_ = was;
+  lock_.release();
+  lockedPath_.clear();
+  loadControls();
+  syncGridToStore();
+}
+
+void MainForm::closeEvent(QCloseEvent* e) {
+  if (!storeCurrentRow() &&
+      !messages().askYesNo(QStringLiteral("The changes to the current row could not be stored. Close Quillon anyway?"),
+                           QStringLiteral("Question"))) {
+    e->ignore();
+    return;
+  }
+  closeRecordSet();
+  if (alternate_) alternate_->hide();
+  e->accept();
+  emit closed();
+}
+
+// ------------------------------------------------------- record commands
+
+void MainForm::Command2_Click() {
+  if (!storeCurrentRow()) return;
+  const bool was = syncing_;
+  syncing_ = true;
+  try {
+    if (!Data1->eof()) Data1->edit();
+    Data1->addNew();
+    Data1->update();
+    Data1->moveLast();
+  } catch (const DbError& e) {
+    syncing_ = was;
+    loadControls();
+    syncGridToStore();
+    reportDbError(e.message());
+    return;
+  }
+  syncing_ = was;
+  loadControls();
+  syncGridToStore();
+}
+
+void MainForm::Command3_Click() {
+  const bool was = syncing_;
+  syncing_ = true;
+  QString failure;
+  try {
+    Data1->deleteCurrent();
+    Data1->moveNext();
+  } catch (const DbError& e) {
+    failure = e.message();
+  }
+  syncing_ = was;
+  loadControls();
+  syncGridToStore();
+  if (!failure.isEmpty()) reportDbError(failure);
+}
+
+void MainForm::Command4_Click() {
+  TDBGrid1->commitPendingEdit();
+  applyGridAdd();
+  if (Data1->currentRow() < 0 || shownId_ < 0) return;  // no current row: nothing, silently
+  const QHash<int, QString> changes = controlChanges();
+  try {
+    Data1->edit();
+    for (auto it = changes.cbegin(); it != changes.cend(); ++it) Data1->setField(Data1->fieldNames().at(it.key()), it.value());
+    Data1->update();
+  } catch (const DbError& e) {
+    Data1->cancelUpdate();
+    // Losing the clerk's entries without a word would be worse than a box.
+    reportDbError(e.message());
+  }
+}
+
+void MainForm::Command7_Click() {
+  if (!storeCurrentRow()) return;
+  Data1->setRecordSource(RecordStore::rowSourceQuery());
+  requery();
+}
+
+// --------------------------------------------------------------- Convert
+
+void MainForm::Command6_Click() {
+  if (session_) {
+    statusBar()->showMessage(waitingText());
+    return;
+  }
+  session_ = std::make_unique<ConvertSession>(*this, shownId_);
+  Command6->setEnabled(false);
+  Convert(*session_, tables_);
+  session_.reset();
+  Command6->setEnabled(true);
+  Command6->setToolTip(QString());
+  statusBar()->clearMessage();
+}
+
+ScoreControls& MainForm::scoreControls() {
+  if (session_) return *session_;
+  return *widgetControls_;
+}
+
+void MainForm::Profile() { quillon::Profile(scoreControls(), messages(), ProfileEvent); }
+
+void MainForm::ProfileCheck() { quillon::ProfileCheck(scoreControls(), messages()); }
+
+void MainForm::EndAlternate() { quillon::EndAlternate(alternate_.get(), messages()); }
+
+bool MainForm::WaitForAlternate() {
+  if (!alternate_) {
+    alternate_ = std::make_unique<Alternate>(*seam_);
+    registerProgramWindow(alternate_.get());
+  }
+  Command6->setToolTip(waitingText());
+  statusBar()->showMessage(waitingText());
+  const bool done = alternate_->waitUntilDone();
+  Command6->setToolTip(QString());
+  statusBar()->clearMessage();
+  return done;
+}
+
+void MainForm::setMessageSeam(MessageSeam* seam) { seam_->override = seam; }
+
+MessageSeam& MainForm::messages() { return *seam_; }
+
+void MainForm::setClock(const Clock* clock) { clock_ = clock; }
+
+const Clock& MainForm::clock() const { return clock_ ? *clock_ : systemClock_; }
+
+}  // namespace quillon

@@ -1,0 +1,194 @@
+#include "recordgrid.h"
+
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+
+#include "recordstore.h"
+
+namespace quillon {
+
+const QStringList& rankList() {
+  static const QStringList ranks = {"N/A", "MS1", "MS2", "MS3", "MS4", "PV2", "PV1", "PFC", "SPC",
+                                    "CPL", "SGT", "SSG", "SFC", "MSG", "1SG", "CSM", "CSA", "WO1",
+                                    "CW2", "CW3", "CW4", "CW5", "2LT", "1LT", "CPT", "MAJ", "LTC",
+                                    "COL", "BG",  "MG",  "LTG", "GEN", "GA"};
+  return ranks;
+}
+
+namespace {
+const QStringList kSexes = {"M", "F"};
+
+bool allDigits(const QString& s) {
+  for (QChar c : s)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+}  // namespace
+
+QString ssnDisplay(const QString& stored) {
+  if (stored.size() == 9 && allDigits(stored))
+    return stored.left(3) + '-' + stored.mid(3, 2) + '-' + stored.right(4);
+  return stored;
+}
+
+const RecordModel::Column RecordModel::kColumns[5] = {
+    {"ID", "ID", 11}, {"Name", "LNAME", 25}, {"Rank", "RANK", 3}, {"SSN", "SSN", 11}, {"Sex", "SEX", 1}};
+
+RecordModel::RecordModel(RecordStore& store, QObject* parent) : QAbstractTableModel(parent), store_(store) {
+  connect(&store_, &RecordStore::aboutToReset, this, [this] { beginResetModel(); });
+  connect(&store_, &RecordStore::resetDone, this, [this] {
+    hasFields_ = store_.isOpen();
+    endResetModel();
+  });
+  connect(&store_, &RecordStore::rowAboutToBeInserted, this,
+          [this](int row) { beginInsertRows(QModelIndex(), row, row); });
+  connect(&store_, &RecordStore::rowInserted, this, [this] { endInsertRows(); });
+  connect(&store_, &RecordStore::rowAboutToBeRemoved, this,
+          [this](int row) { beginRemoveRows(QModelIndex(), row, row); });
+  connect(&store_, &RecordStore::rowRemoved, this, [this] { endRemoveRows(); });
+  connect(&store_, &RecordStore::rowChanged, this,
+          [this](int row) { emit dataChanged(index(row, 0), index(row, columnCount() - 1)); });
+  hasFields_ = store_.isOpen();
+}
+
+int RecordModel::rowCount(const QModelIndex& parent) const {
+  if (parent.isValid() || !hasFields_) return 0;
+  return store_.rowCount() + 1;
+}
+
+int RecordModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 5; }
+
+bool RecordModel::isNewRowLine(int row) const { return hasFields_ && row == store_.rowCount(); }
+
+QVariant RecordModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || isNewRowLine(index.row())) return QVariant();
+  const Column& col = kColumns[index.column()];
+  const QString v = store_.value(index.row(), store_.fieldIndex(QLatin1String(col.field)));
+  if (role == Qt::DisplayRole) return index.column() == 3 ? ssnDisplay(v) : v;
+  if (role == Qt::EditRole) return v;
+  return QVariant();
+}
+
+QVariant RecordModel::headerData(int section, Qt::Orientation o, int role) const {
+  if (role != Qt::DisplayRole) return QVariant();
+  if (o == Qt::Horizontal) return section >= 0 && section < 5 ? QString::fromLatin1(kColumns[section].caption) : QVariant();
+  return isNewRowLine(section) ? QStringLiteral("*") : QVariant();
+}
+
+Qt::ItemFlags RecordModel::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+  if (index.column() != 0) f |= Qt::ItemIsEditable;  // the database fills ID
+  return f;
+}
+
+bool RecordModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (!index.isValid() || role != Qt::EditRole || index.column() == 0) return false;
+  const Column& col = kColumns[index.column()];
+  const QString text = value.toString().left(col.limit);
+  const int field = store_.fieldIndex(QLatin1String(col.field));
+  try {
+    if (field < 0) throw DbError(QStringLiteral("Item not found in this collection: ") + col.field);
+    if (isNewRowLine(index.row())) {
+      if (text.isEmpty()) return false;  // nothing typed: no row
+      QHash<int, QString> values;
+      values[store_.fieldIndex(QStringLiteral("SEX"))] = QStringLiteral("M");  // grid rows start as "M"
+      values[field] = text;
+      const int row = store_.insertRow(values);
+      emit rowAddedInGrid(row);
+      return true;
+    }
+    if (store_.value(index.row(), field) == text) return true;
+    store_.updateById(store_.rowId(index.row()), {{field, text}});
+    return true;
+  } catch (const DbError& e) {
+    emit storeFailed(e.message());
+    return false;
+  }
+}
+
+QWidget* RecordDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                                      const QModelIndex& index) const {
+  const int c = index.column();
+  if (c == 2 || c == 4) {
+    auto* box = new QComboBox(parent);
+    box->addItems(c == 2 ? rankList() : kSexes);
+    box->setMaxVisibleItems(7);
+    box->setFrame(false);
+    return box;
+  }
+  QWidget* w = QStyledItemDelegate::createEditor(parent, option, index);
+  if (auto* le = qobject_cast<QLineEdit*>(w)) le->setMaxLength(RecordModel::kColumns[c].limit);
+  return w;
+}
+
+void RecordDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
+  if (auto* box = qobject_cast<QComboBox*>(editor)) {
+    const QString v = index.data(Qt::EditRole).toString();
+    int i = v.isEmpty() ? 0 : box->findText(v);  // empty: the default item ("N/A", "M")
+    if (i < 0) {
+      // A value from before the list was enforced: keep it selectable.
+      box->insertItem(0, v);
+      i = 0;
+    }
+    box->setCurrentIndex(i);
+    return;
+  }
+  QStyledItemDelegate::setEditorData(editor, index);
+}
+
+void RecordDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const {
+  if (auto* box = qobject_cast<QComboBox*>(editor)) {
+    model->setData(index, box->currentText(), Qt::EditRole);
+    return;
+  }
+  QStyledItemDelegate::setModelData(editor, model, index);
+}
+
+RecordGrid::RecordGrid(QWidget* parent) : QTableView(parent) {
+  setItemDelegate(new RecordDelegate(this));
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                  QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+  horizontalHeader()->setSectionsMovable(false);
+  horizontalHeader()->setVisible(true);
+  verticalHeader()->setVisible(true);  // record selectors
+  verticalHeader()->setSectionsMovable(false);
+  verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
+  setAlternatingRowColors(true);
+  setWordWrap(false);
+}
+
+bool RecordGrid::commitPendingEdit() {
+  if (state() != QAbstractItemView::EditingState) return false;
+  QWidget* ed = indexWidget(currentIndex());
+  if (!ed) return false;
+  commitData(ed);
+  closeEditor(ed, QAbstractItemDelegate::NoHint);
+  return true;
+}
+
+void RecordGrid::keyPressEvent(QKeyEvent* e) {
+  if (e->key() == Qt::Key_Delete && state() != QAbstractItemView::EditingState && currentIndex().isValid()) {
+    emit deleteRequested(currentIndex().row());
+    return;
+  }
+  QTableView::keyPressEvent(e);
+}
+
+void RecordGrid::contextMenuEvent(QContextMenuEvent* e) {
+  const QModelIndex at = indexAt(viewport()->mapFromGlobal(e->globalPos()));
+  if (!at.isValid()) return;
+  auto* m = qobject_cast<RecordModel*>(model());
+  if (m && m->isNewRowLine(at.row())) return;
+  QMenu menu(this);
+  QAction* del = menu.addAction(tr("Delete Row"));
+  if (menu.exec(e->globalPos()) == del) emit deleteRequested(at.row());
+}
+
+}  // namespace quillon

@@ -1,0 +1,82 @@
+#pragma once
+// The record grid: a table model over the record store showing ID, Name,
+// Rank, SSN and Sex, with an empty last line where typing adds a row, the
+// value lists for Rank and Sex, and the view that lets the main window
+// commit a cell still being edited.
+
+#include <QAbstractTableModel>
+#include <QStyledItemDelegate>
+#include <QTableView>
+
+namespace quillon {
+
+class RecordStore;
+
+// The ranks offered in the grid, in the order offered; "N/A" is the default.
+const QStringList& rankList();
+
+// "123456789" and "123-45-6789" both show as "123-45-6789"; anything else
+// shows as stored.
+QString ssnDisplay(const QString& stored);
+
+class RecordModel : public QAbstractTableModel {
+  Q_OBJECT
+ public:
+  struct Column {
+    const char* caption;
+    const char* field;
+    int limit;
+  };
+  static const Column kColumns[5];
+
+  explicit RecordModel(RecordStore& store, QObject* parent = nullptr);
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation o, int role) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+  bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+  // The empty last line where a new row is typed.
+  bool isNewRowLine(int row) const;
+
+ Q_SIGNALS:
+  // A cell edit could not be stored; `message` is the engine's.
+  void storeFailed(const QString& message);
+  // A row was added from the new-row line (index in the store).
+  void rowAddedInGrid(int row);
+
+ private:
+  RecordStore& store_;
+  bool hasFields_ = false;
+};
+
+// Rank and Sex: a drop-down of the offered values; other columns: a line
+// edit limited to the column's length.
+class RecordDelegate : public QStyledItemDelegate {
+  Q_OBJECT
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+  void setEditorData(QWidget* editor, const QModelIndex& index) const override;
+  void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
+};
+
+class RecordGrid : public QTableView {
+  Q_OBJECT
+ public:
+  explicit RecordGrid(QWidget* parent = nullptr);
+  // Passes a cell still being edited on to the model; true when there was one.
+  bool commitPendingEdit();
+
+ Q_SIGNALS:
+  // Delete key or the context menu on a record line.
+  void deleteRequested(int row);
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override;
+  void contextMenuEvent(QContextMenuEvent* e) override;
+};
+
+}  // namespace quillon
