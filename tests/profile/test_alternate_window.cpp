@@ -404,16 +404,30 @@ TEST_F(AlternateWindow, AbandonedWaitReturnsFalseAndJudgesNothing) {
     pressOk(w);
   });
   EXPECT_TRUE(w.waitUntilDone());
+
+  // An entry judged after the program began to close does not count.
+  startConversion("BM");
+  QTimer::singleShot(0, &w, [&] {
+    w.abandonWait();
+    enter(w, "800 Y Swim", "20", "30");
+    w.Command1_Click();
+  });
+  EXPECT_FALSE(w.waitUntilDone());
+  EXPECT_EQ(DEFINE::AltState, StatusWord::DONE);
 }
 
 TEST_F(AlternateWindow, ASecondWaitDoesNotStartWhileOneRuns) {
   Alternate w(seam);
   bool innerResult = true;
   QTimer::singleShot(0, &w, [&] {
+    // Queued first, so that a second wait that did start would be ended by
+    // this entry and report it.
+    QTimer::singleShot(0, &w, [&] {
+      enter(w, "800 Y Swim", "20", "30");
+      pressOk(w);
+    });
     innerResult = w.waitUntilDone();
     EXPECT_TRUE(w.isWaiting());
-    enter(w, "800 Y Swim", "20", "30");
-    pressOk(w);
   });
   EXPECT_TRUE(w.waitUntilDone());
   EXPECT_FALSE(innerResult);
