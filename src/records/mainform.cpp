@@ -186,12 +186,12 @@ void MainForm::buildWindow() {
   model_ = new RecordModel(*Data1, this);
   TDBGrid1->setModel(model_);
   TDBGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-  TDBGrid1->horizontalHeader()->setStretchLastSection(true);
+  TDBGrid1->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
   const int ch = TDBGrid1->fontMetrics().horizontalAdvance(QLatin1Char('W'));
   TDBGrid1->setColumnWidth(0, ch * 5);
-  TDBGrid1->setColumnWidth(1, ch * 18);
   TDBGrid1->setColumnWidth(2, ch * 5);
   TDBGrid1->setColumnWidth(3, ch * 10);
+  TDBGrid1->setColumnWidth(4, ch * 4);
   TDBGrid1->setMinimumHeight(TDBGrid1->verticalHeader()->defaultSectionSize() * 8);
 
   Label1 = label("Label1", QStringLiteral("Date of Birth:"));

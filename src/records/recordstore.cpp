@@ -156,7 +156,7 @@ void RecordStore::moveTo(int row) {
 
 void RecordStore::moveNext() {
   requireOpen();
-  if (eof()) throw DbError(QStringLiteral("No current record."));
+  if (eof() && !onDeleted_) throw DbError(QStringLiteral("No current record."));
   mode_ = Mode::None;
   pending_.clear();
   if (onDeleted_)
