@@ -300,8 +300,13 @@ void DBEngine::settle(const QString& path) {
   // Reading the schema takes a read lock, which rolls back a hot journal.
   const QString mode = queryColumn(db.get(), QStringLiteral("PRAGMA journal_mode"), path).value(0);
   queryColumn(db.get(), QStringLiteral("SELECT count(*) FROM sqlite_master"), path);
-  if (mode.compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0)
+  if (mode.compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0) {
+    // Fold the log in and go back to a plain journal: a file in log mode
+    // cannot be read without leaving a log and index beside it, and the
+    // file is about to be moved and read by a read-only connection.
     queryColumn(db.get(), QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"), path);
+    queryColumn(db.get(), QStringLiteral("PRAGMA journal_mode=DELETE"), path);
+  }
   faultPoint(plan_, "close settled database");
   // Closing the last connection removes the write-ahead log once folded in.
 }

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QStorageInfo>
 
@@ -164,7 +165,8 @@ void OpenForm::fillDrives() {
   Drive1->clear();
   QStringList roots;
   for (const QStorageInfo& v : QStorageInfo::mountedVolumes())
-    if (v.isValid() && v.isReady() && !roots.contains(v.rootPath())) roots << v.rootPath();
+    if (v.isValid() && v.isReady() && QFileInfo(v.rootPath()).isDir() && !roots.contains(v.rootPath()))
+      roots << v.rootPath();
   roots.sort(Qt::CaseInsensitive);
   for (const QString& r : roots) Drive1->addItem(QDir::toNativeSeparators(r), r);
   shownDrive_ = QStorageInfo(QDir::currentPath()).rootPath();

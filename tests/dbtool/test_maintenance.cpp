@@ -1,0 +1,716 @@
+// Repair and Compact on real files in scratch folders: the engine itself,
+// the commands around it, and what is left on disk when any step fails.
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QProcess>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+#include "dbengine.h"
+#include "dbfile.h"
+#include "testsupport.h"
+
+using namespace quillon;
+using namespace quillon::dbtool;
+using quillon::test::ScratchDir;
+
+namespace {
+
+struct Box {
+  QString text, title;
+  BoxIcon icon;
+};
+
+class RecordingSeam : public ToolSeam {
+ public:
+  void message(const QString& text, const QString& title, BoxIcon icon) override { boxes.push_back({text, title, icon}); }
+  void endProgram(int code) override { ends.push_back(code); }
+  std::vector<Box> boxes;
+  std::vector<int> ends;
+};
+
+class SqlDb {
+ public:
+  explicit SqlDb(const QString& path, int flags = SQLITE_OPEN_READWRITE) {
+    EXPECT_EQ(sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr), SQLITE_OK) << qPrintable(path);
+  }
+  ~SqlDb() { sqlite3_close(db); }
+  void exec(const QString& sql) {
+    char* err = nullptr;
+    const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &err);
+    EXPECT_EQ(rc, SQLITE_OK) << (err ? err : "") << " in " << sql.toStdString();
+    sqlite3_free(err);
+  }
+  QList<QStringList> rows(const QString& sql) {
+    QList<QStringList> out;
+    sqlite3_stmt* st = nullptr;
+    EXPECT_EQ(sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    while (st && sqlite3_step(st) == SQLITE_ROW) {
+      QStringList r;
+      for (int i = 0; i < sqlite3_column_count(st); ++i)
+        r << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)));
+      out << r;
+    }
+    sqlite3_finalize(st);
+    return out;
+  }
+  QString value(const QString& sql) { return rows(sql).value(0).value(0); }
+  sqlite3* db = nullptr;
+};
+
+// A records database of `n` fictional soldiers, IDs 1..n.
+void makeRecords(const QString& path, int n, const QString& tag = "S") {
+  createRecordsDatabase(path);
+  SqlDb d(path);
+  d.exec("BEGIN");
+  for (int i = 1; i <= n; ++i)
+    d.exec(QString("INSERT INTO info (LNAME, RANK, SSN, SEX, DOB, RAW_PU, RAW_SU, RUN_M, RUN_S, TOTAL, STAT, REMARK) "
+                   "VALUES ('%1%2', 'SGT', '%3', '%4', '01/02/1990', '42', '55', '15', '30', '0212', 'PASS', "
+                   "'remark for soldier %2, kept through every repair')")
+               .arg(tag)
+               .arg(i, 5, 10, QChar('0'))
+               .arg(100000000 + i)
+               .arg(i % 2 ? "M" : "F"));
+  d.exec("COMMIT");
+}
+
+// Every record by ID, every field as text.
+QMap<qint64, QStringList> records(const QString& path) {
+  QMap<qint64, QStringList> out;
+  SqlDb d(path, SQLITE_OPEN_READONLY);
+  for (const QStringList& r : d.rows("SELECT * FROM info ORDER BY ID")) out.insert(r.first().toLongLong(), r);
+  return out;
+}
+
+QByteArray hashOf(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+QByteArray randomBytes(int n, unsigned seed) {
+  std::mt19937 gen(seed);
+  QByteArray b(n, '\0');
+  for (char& c : b) c = char(gen() & 0xff);
+  return b;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(bytes);
+}
+
+PickerState chosen(const QString& name) { return {name, name, QString(), QDir::currentPath()}; }
+
+// Names in the current folder other than the lock files the tool keeps.
+QStringList folderNames() {
+  QStringList names = QDir::current().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+  names.removeIf([](const QString& n) { return n.endsWith(".ldb"); });
+  return names;
+}
+
+// Overwrites page `page` (from 1) of a database with random bytes.
+void damagePage(const QString& path, qint64 page, int pageSize) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+  ASSERT_TRUE(f.seek((page - 1) * pageSize));
+  f.write(randomBytes(pageSize, unsigned(page)));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- names
+
+TEST(BackupName, CutsFourCharactersWhateverTheExtension) {
+  EXPECT_EQ(MaintenanceCommands::BackupName("info.mdb"), "info.old");
+  EXPECT_EQ(MaintenanceCommands::BackupName("data.accdb"), "data.a.old");
+  EXPECT_EQ(MaintenanceCommands::BackupName("abcd"), ".old");
+  EXPECT_EQ(MaintenanceCommands::BackupName("Info.MDB"), "Info.old");
+  EXPECT_THROW(MaintenanceCommands::BackupName("abc"), ToolError);
+}
+
+TEST(TargetPath, JoinsFolderAndFileWithOneSeparator) {
+  EXPECT_EQ(MaintenanceCommands::targetPathOf({"info.mdb", "info.mdb", "", "/"}), "/info.mdb");
+  EXPECT_EQ(MaintenanceCommands::targetPathOf({"info.mdb", "info.mdb", "", "/srv/Tests"}), "/srv/Tests/info.mdb");
+}
+
+// ---------------------------------------------------------------- guard
+
+TEST(Commands, NoFileChosenDoesNothingAtAll) {
+  ScratchDir dir;
+  makeRecords("info.mdb", 20);
+  const QByteArray before = hashOf("info.mdb");
+  RecordingSeam seam;
+  MaintenanceCommands cmd(seam);
+  for (const char* caption : {"*.mdb", "*.*"}) {
+    // A file chosen earlier is not consulted once the caption is a pattern.
+    const PickerState s{caption, "info.mdb", "", QDir::currentPath()};
+    cmd.Command1_Click(s);
+    cmd.Command3_Click(s);
+  }
+  EXPECT_TRUE(seam.boxes.empty());
+  EXPECT_TRUE(seam.ends.empty());
+  EXPECT_TRUE(cmd.TargetPath().isEmpty());
+  EXPECT_FALSE(cmd.engineCreated());
+  EXPECT_EQ(folderNames(), QStringList{"info.mdb"});
+  EXPECT_EQ(hashOf("info.mdb"), before);
+}
+
+TEST(Commands, CaptionCloseToAPatternStillCountsAsAFile) {
+  ScratchDir dir;
+  makeRecords("*.MDB", 3);  // a file may carry such a name on this system
+  RecordingSeam seam;
+  MaintenanceCommands cmd(seam);
+  cmd.Command1_Click({"*.MDB", "*.MDB", "", QDir::currentPath()});
+  ASSERT_EQ(seam.boxes.size(), 1u);
+  EXPECT_EQ(seam.boxes[0].text, MaintenanceCommands::kRepairDone);
+}
+
+// ---------------------------------------------------------------- compact
+
+TEST(Commands, CompactTwiceInARowKeepsRecordsAndIds) {
+  ScratchDir dir;
+  makeRecords("info.mdb", 400);
+  {
+    SqlDb d("info.mdb");
+    d.exec("DELETE FROM info WHERE ID % 3 = 0 OR ID > 390");
+  }
+  const auto original = records("info.mdb");
+  const QByteArray originalBytes = hashOf("info.mdb");
+  const qint64 originalSize = QFileInfo("info.mdb").size();
+
+  RecordingSeam seam;
+  MaintenanceCommands cmd(seam);
+  cmd.Command3_Click(chosen("info.mdb"));
+  ASSERT_EQ(seam.boxes.size(), 1u);
+  EXPECT_EQ(seam.boxes[0].text, "Compact database successful!");
+  EXPECT_EQ(seam.boxes[0].title, "Task Complete");
+  EXPECT_EQ(seam.boxes[0].icon, BoxIcon::None);
+  EXPECT_TRUE(seam.ends.empty());
+  EXPECT_EQ(cmd.TargetPath(), QDir::current().filePath("info.mdb"));
+  EXPECT_EQ(hashOf("info.old"), originalBytes) << "the backup is the file as it was";
+  EXPECT_EQ(records("info.mdb"), original);
+  EXPECT_LT(QFileInfo("info.mdb").size(), originalSize);
+  const QByteArray firstCompact = hashOf("info.mdb");
+
+  cmd.Command3_Click(chosen("info.mdb"));
+  ASSERT_EQ(seam.boxes.size(), 2u);
+  EXPECT_EQ(seam.boxes[1].text, "Compact database successful!");
+  EXPECT_EQ(hashOf("info.old"), firstCompact) << "the second run's backup is the first run's result";
+  EXPECT_EQ(records("info.mdb"), original);
+  EXPECT_EQ(folderNames(), (QStringList{"info.mdb", "info.old"}));
+
+  // Numbering goes on where it was: deleted IDs are never given out again.
+  SqlDb d("info.mdb");
+  EXPECT_EQ(d.value("SELECT seq FROM sqlite_sequence WHERE name='info'"), "400");
+  d.exec("INSERT INTO info (LNAME) VALUES ('NEW')");
+  EXPECT_EQ(d.value("SELECT max(ID) FROM info"), "401");
+  // The compacted file is as private as the one it replaced.
+  EXPECT_EQ(QFileInfo("info.mdb").permissions(), QFileInfo("info.old").permissions());
+}
+
+TEST(Commands, FileChosenThenAnotherFolderWorksOnTheNameThere) {
+  ScratchDir dir;
+  makeRecords("info.mdb", 5, "TOP");
+  ASSERT_TRUE(QDir().mkdir("unit2"));
+  makeRecords("unit2/info.mdb", 7, "UNIT");
+  const QByteArray top = hashOf("info.mdb");
+  ASSERT_TRUE(QDir::setCurrent("unit2"));
+  RecordingSeam seam;
+  MaintenanceCommands cmd(seam);
+  cmd.Command3_Click(chosen("info.mdb"));
+  EXPECT_EQ(records("info.mdb").size(), 7);
+  EXPECT_TRUE(QFileInfo::exists("info.old"));
+  EXPECT_EQ(hashOf(QDir(dir.path()).filePath("info.mdb")), top);
+  EXPECT_FALSE(QFileInfo::exists(QDir(dir.path()).filePath("info.old")));
+}
+
+TEST(Commands, NameThatIsItsOwnBackupIsRefusedAndKept) {
+  ScratchDir dir;
+  for (const char* name : {"info.old", "INFO.OLD", "x.Old"}) {
+    makeRecords(name, 3);
+    const QByteArray before = hashOf(name);
+    RecordingSeam seam;
+    MaintenanceCommands cmd(seam);
+    cmd.Command3_Click(chosen(name));
+    ASSERT_EQ(seam.boxes.size(), 1u) << name;
+    EXPECT_EQ(seam.boxes[0].title, "Error");
+    EXPECT_EQ(seam.boxes[0].icon, BoxIcon::Exclamation);
+    EXPECT_TRUE(seam.boxes[0].text.contains(".old")) << qPrintable(seam.boxes[0].text);
+    EXPECT_TRUE(seam.ends.empty()) << "a refusal does not end the program";
+    EXPECT_EQ(hashOf(name), before) << name;
+  }
+}
+
+TEST(Commands, PreviousBackupSurvivesWhenTheDatabaseCannotBeMoved) {
+  ScratchDir dir;
+  makeRecords("info.old", 4, "PREV");
+  const QByteArray previous = hashOf("info.old");
+
+  // Missing: chosen here, then gone.
+  {
+    RecordingSeam seam;
+    MaintenanceCommands cmd(seam);
+    cmd.Command3_Click(chosen("info.mdb"));
+    ASSERT_EQ(seam.boxes.size(), 1u);
+    EXPECT_TRUE(seam.boxes[0].text.contains("info.mdb is not in")) << qPrintable(seam.boxes[0].text);
+    EXPECT_TRUE(seam.ends.empty());
+    EXPECT_EQ(hashOf("info.old"), previous);
+  }
+  // A folder of that name.
+  {
+    ASSERT_TRUE(QDir().mkdir("info.mdb"));
+    RecordingSeam seam;
+    MaintenanceCommands cmd(seam);
+    cmd.Command3_Click(chosen("info.mdb"));
+    ASSERT_EQ(seam.boxes.size(), 1u);
+    EXPECT_TRUE(seam.boxes[0].text.contains("not a plain file")) << qPrintable(seam.boxes[0].text);
+    EXPECT_EQ(hashOf("info.old"), previous);
+    EXPECT_TRUE(QFileInfo("info.mdb").isDir());
+  }
+}
+
+TEST(Commands, SomethingOtherThanAFileUnderTheBackupNameStopsEverything) {
+  ScratchDir dir;
+  makeRecords("info.mdb", 4);
+  const QByteArray db = hashOf("info.mdb");
+  ASSERT_TRUE(QDir().mkdir("info.old"));
+  RecordingSeam seam;
+  MaintenanceCommands cmd(seam);
+  cmd.Command3_Click(chosen("info.mdb"));
+  ASSERT_EQ(seam.boxes.size(), 1u);
+  EXPECT_EQ(seam.boxes[0].title, "Error");
+  EXPECT_EQ(hashOf("info.mdb"), db);
+  EXPECT_TRUE(QFileInfo("info.old").isDir());
+}
+
+TEST(Commands, NameTooShortForABackupFailsWithNothingChanged) {
+  ScratchDir dir;
+  makeRecords("abc", 2);
+  makeRecords("abcd", 2);
+  const QByteArray before = hashOf("abc");
+  {
+    RecordingSeam seam;
+    MaintenanceCommands cmd(seam);
+    cmd.Command3_Click(chosen("abc"));
+    ASSERT_EQ(seam.boxes.size(), 1u);
+    EXPECT_TRUE(seam.boxes[0].text.startsWith(QString("Error %1: ").arg(kInvalidArgument)));
+    EXPECT_EQ(seam.boxes[0].icon, BoxIcon::Critical);
+    EXPECT_EQ(seam.ends, std::vector<int>{1});
+    EXPECT_EQ(hashOf("abc"), before);
+  }
+  {
+    RecordingSeam seam;
+    MaintenanceCommands cmd(seam);
+    cmd.Command3_Click(chosen("abcd"));
+    ASSERT_EQ(seam.boxes.size(), 1u);
+    EXPECT_EQ(seam.boxes[0].text, MaintenanceCommands::kCompactDone);
+    EXPECT_EQ(records(".old").size(), 2);
+  }
+}
+
+TEST(Commands, NonDatabaseFailsWithTheEngineMessageAndNothingMoves) {
+  ScratchDir dir;
+  writeFile("junk.mdb", randomBytes(20000, 7));
+  makeRecords("junk.old", 2, "PREV");
+  const QByteArray junk = hashOf("junk.mdb"), previous = hashOf("junk.old");
+  for (int repair = 0; repair < 2; ++repair) {
+    RecordingSeam seam;
+    MaintenanceCommands cmd(seam);
+    if (repair)
+      cmd.Command1_Click(chosen("junk.mdb"));
+    else
+      cmd.Command3_Click(chosen("junk.mdb"));
+    ASSERT_EQ(seam.boxes.size(), 1u);
+    EXPECT_EQ(seam.boxes[0].text, QString("Error %1: %2: file is not a database")
+                                      .arg(SQLITE_NOTADB)
+                                      .arg(QDir::current().filePath("junk.mdb")));
+    EXPECT_EQ(seam.ends, std::vector<int>{1});
+    EXPECT_EQ(hashOf("junk.mdb"), junk);
+    EXPECT_EQ(hashOf("junk.old"), previous);
+    EXPECT_EQ(folderNames(), (QStringList{"junk.mdb", "junk.old"}));
+  }
+}
+
+// A scorer holding the records open, as another process.
+class LockHolder {
+ public:
+  explicit LockHolder(const QString& dbPath) {
+    proc.start("flock", {"--shared", "--no-fork", lockFilePath(dbPath), "sh", "-c", "echo held; exec sleep 60"});
+    started = proc.waitForStarted() && proc.waitForReadyRead() && proc.readAll().startsWith("held");
+  }
+  ~LockHolder() {
+    proc.kill();
+    proc.waitForFinished();
+  }
+  QProcess proc;
+  bool started = false;
+};
+
+TEST(Commands, DatabaseOpenInTheScorerIsRefusedNothingMoved) {
+  ScratchDir dir;
+  makeRecords("info.mdb", 10);
+  makeRecords("info.old", 2, "PREV");
+  const QByteArray db = hashOf("info.mdb"), previous = hashOf("info.old");
+  LockHolder holder(QDir::current().filePath("info.mdb"));
+  ASSERT_TRUE(holder.started);
+
+  RecordingSeam seam;
+  MaintenanceCommands cmd(seam);
+  cmd.Command3_Click(chosen("info.mdb"));
+  cmd.Command1_Click(chosen("info.mdb"));
+  ASSERT_EQ(seam.boxes.size(), 2u);
+  for (const Box& b : seam.boxes) {
+    EXPECT_TRUE(b.text.contains("in use")) << qPrintable(b.text);
+    EXPECT_EQ(b.icon, BoxIcon::Exclamation);
+  }
+  EXPECT_TRUE(seam.ends.empty());
+  EXPECT_EQ(hashOf("info.mdb"), db);
+  EXPECT_EQ(hashOf("info.old"), previous);
+
+  // Once the scorer is gone the same command goes through.
+  holder.proc.kill();
+  holder.proc.waitForFinished();
+  cmd.Command3_Click(chosen("info.mdb"));
+  EXPECT_EQ(seam.boxes.back().text, MaintenanceCommands::kCompactDone);
+}
+
+// Copies a database in the middle of an open transaction: the copy is what a
+// crash at that moment leaves behind.
+void copyWithJournal(const QString& from, const QString& to, const QStringList& suffixes) {
+  for (const QString& s : QStringList{""} + suffixes) ASSERT_TRUE(QFile::copy(from + s, to + s)) << qPrintable(s);
+}
+
+TEST(Commands, HotJournalIsRolledBackBeforeTheMoveAndNeverTravelsAlone) {
+  ScratchDir dir;
+  ASSERT_TRUE(QDir().mkdir("live"));
+  makeRecords("live/info.mdb", 600);
+  const auto committed = records("live/info.mdb");
+  {
+    SqlDb d("live/info.mdb");
+    d.exec("PRAGMA cache_size=5");
+    d.exec("BEGIN");
+    d.exec("UPDATE info SET REMARK = 'half-written ' || ID");
+    ASSERT_TRUE(QFileInfo::exists("live/info.mdb-journal"));
+    copyWithJournal("live/info.mdb", "info.mdb", {"-journal"});
+    d.exec("ROLLBACK");
+  }
+  RecordingSeam seam;
+  MaintenanceCommands cmd(seam);
+  cmd.Command3_Click(chosen("info.mdb"));
+  ASSERT_EQ(seam.boxes.size(), 1u);
+  EXPECT_EQ(seam.boxes[0].text, MaintenanceCommands::kCompactDone);
+  EXPECT_EQ(records("info.mdb"), committed);
+  EXPECT_EQ(records("info.old"), committed);
+  EXPECT_EQ(folderNames(), (QStringList{"info.mdb", "info.old", "live"}));
+}
+
+TEST(Commands, WriteAheadLogIsFoldedInBeforeTheMove) {
+  ScratchDir dir;
+  ASSERT_TRUE(QDir().mkdir("live"));
+  makeRecords("live/info.mdb", 50);
+  {
+    SqlDb d("live/info.mdb");
+    d.exec("PRAGMA journal_mode=WAL");
+    d.exec("PRAGMA wal_autocheckpoint=0");
+    d.exec("INSERT INTO info (LNAME) VALUES ('ONLY IN THE LOG')");
+    ASSERT_TRUE(QFileInfo::exists("live/info.mdb-wal"));
+    copyWithJournal("live/info.mdb", "info.mdb", {"-wal"});
+  }
+  RecordingSeam seam;
+  MaintenanceCommands cmd(seam);
+  cmd.Command3_Click(chosen("info.mdb"));
+  ASSERT_EQ(seam.boxes.size(), 1u);
+  EXPECT_EQ(seam.boxes[0].text, MaintenanceCommands::kCompactDone);
+  EXPECT_FALSE(QFileInfo::exists("info.mdb-wal"));
+  EXPECT_FALSE(QFileInfo::exists("info.old-wal"));
+  const auto after = records("info.mdb");
+  EXPECT_EQ(after.size(), 51);
+  EXPECT_EQ(after.value(51).value(1), "ONLY IN THE LOG");
+  EXPECT_EQ(records("info.old").size(), 51);
+}
+
+// ---------------------------------------------------------------- repair
+
+TEST(Commands, RepairOfASoundDatabaseLeavesNoBackupAndKeepsEveryRecord) {
+  ScratchDir dir;
+  makeRecords("info.mdb", 200);
+  {
+    SqlDb d("info.mdb");
+    d.exec("CREATE INDEX byname ON info(LNAME)");
+  }
+  const auto before = records("info.mdb");
+  RecordingSeam seam;
+  MaintenanceCommands cmd(seam);
+  cmd.Command1_Click(chosen("info.mdb"));
+  ASSERT_EQ(seam.boxes.size(), 1u);
+  EXPECT_EQ(seam.boxes[0].text, "Database repair successful!");
+  EXPECT_EQ(seam.boxes[0].title, "Task Complete");
+  EXPECT_EQ(seam.boxes[0].icon, BoxIcon::None);
+  EXPECT_EQ(records("info.mdb"), before);
+  EXPECT_EQ(folderNames(), QStringList{"info.mdb"});
+  EXPECT_TRUE(cmd.engineCreated());
+}
+
+TEST(Engine, RepairOfADamagedDatabaseKeepsEveryRowOnUndamagedPages) {
+  ScratchDir dir;
+  const int n = 3000;
+  makeRecords("info.mdb", n);
+  const auto original = records("info.mdb");
+  const qint64 pages = QFileInfo("info.mdb").size() / 4096;
+  ASSERT_GT(pages, 40);
+  damagePage("info.mdb", pages / 2, 4096);
+  {
+    SqlDb d("info.mdb");
+    ASSERT_NE(d.value("PRAGMA integrity_check"), "ok");
+  }
+
+  DBEngine engine;
+  const RepairResult r = engine.RepairDatabase(QDir::current().filePath("info.mdb"));
+  EXPECT_TRUE(r.rebuilt);
+  const auto after = records("info.mdb");
+  EXPECT_EQ(r.rowsKept, after.size());
+  // A page holds a few dozen records; everything else is kept, unchanged.
+  EXPECT_GT(r.rowsLost, 0);
+  EXPECT_LE(r.rowsLost, 80);
+  EXPECT_EQ(r.rowsKept + r.rowsLost, n);
+  qint64 firstMissing = 0, lastMissing = 0;
+  for (qint64 id = 1; id <= n; ++id) {
+    if (after.contains(id)) {
+      EXPECT_EQ(after.value(id), original.value(id)) << id;
+    } else {
+      if (!firstMissing) firstMissing = id;
+      lastMissing = id;
+    }
+  }
+  EXPECT_EQ(lastMissing - firstMissing + 1, r.rowsLost) << "the lost rows are those of one page";
+  SqlDb d("info.mdb");
+  EXPECT_EQ(d.value("PRAGMA integrity_check"), "ok");
+  EXPECT_EQ(d.value("SELECT seq FROM sqlite_sequence WHERE name='info'"), QString::number(n));
+  EXPECT_EQ(folderNames(), QStringList{"info.mdb"});
+}
+
+TEST(Commands, RepairSaysHowManyRecordsCouldNotBeRead) {
+  ScratchDir dir;
+  makeRecords("info.mdb", 2000);
+  const qint64 pages = QFileInfo("info.mdb").size() / 4096;
+  damagePage("info.mdb", pages / 3, 4096);
+  RecordingSeam seam;
+  MaintenanceCommands cmd(seam);
+  cmd.Command1_Click(chosen("info.mdb"));
+  ASSERT_EQ(seam.boxes.size(), 1u);
+  const qint64 lost = 2000 - records("info.mdb").size();
+  ASSERT_GT(lost, 0);
+  EXPECT_TRUE(seam.boxes[0].text.startsWith("Database repair successful!\n\n"));
+  EXPECT_TRUE(seam.boxes[0].text.contains(QString("%1 record(s) could not be read").arg(lost)))
+      << qPrintable(seam.boxes[0].text);
+  EXPECT_TRUE(seam.ends.empty());
+}
+
+TEST(Engine, RepairOfADamagedLastPageUsesTheNumberingToCountLosses) {
+  ScratchDir dir;
+  makeRecords("info.mdb", 1500);
+  const qint64 pages = QFileInfo("info.mdb").size() / 4096;
+  damagePage("info.mdb", pages, 4096);  // the right-most leaf: the newest rows
+  DBEngine engine;
+  const RepairResult r = engine.RepairDatabase(QDir::current().filePath("info.mdb"));
+  EXPECT_GT(r.rowsLost, 0);
+  EXPECT_EQ(r.rowsKept + r.rowsLost, 1500);
+  EXPECT_EQ(records("info.mdb").size(), r.rowsKept);
+}
+
+TEST(Engine, FilesOfOtherKindsAreLeftByteForByte) {
+  ScratchDir dir;
+  QByteArray picture("\x89PNG\r\n\x1a\n", 8);
+  picture += randomBytes(5000, 3);
+  writeFile("picture.mdb", picture);
+  writeFile("noise.mdb", randomBytes(8192, 11));
+  writeFile("text.mdb", QByteArray("LNAME,RANK\nDOE,SGT\n").repeated(300));
+  for (const char* name : {"picture.mdb", "noise.mdb", "text.mdb"}) {
+    const QByteArray before = hashOf(name);
+    DBEngine engine;
+    try {
+      engine.RepairDatabase(QDir::current().filePath(name));
+      ADD_FAILURE() << name << " was taken for a database";
+    } catch (const ToolError& e) {
+      EXPECT_EQ(e.number(), SQLITE_NOTADB) << name;
+      EXPECT_TRUE(e.description().endsWith("file is not a database")) << qPrintable(e.description());
+    }
+    EXPECT_EQ(hashOf(name), before) << name;
+    EXPECT_THROW(engine.CompactDatabase(QDir::current().filePath(name), QDir::current().filePath("out.mdb")),
+                 ToolError);
+    EXPECT_FALSE(QFileInfo::exists("out.mdb"));
+  }
+  EXPECT_EQ(folderNames(), (QStringList{"noise.mdb", "picture.mdb", "text.mdb"}));
+}
+
+TEST(Engine, CompactNeverOverwritesAnExistingDestination) {
+  ScratchDir dir;
+  makeRecords("a.mdb", 3);
+  makeRecords("b.mdb", 5);
+  const QByteArray b = hashOf("b.mdb");
+  DBEngine engine;
+  try {
+    engine.CompactDatabase(QDir::current().filePath("a.mdb"), QDir::current().filePath("b.mdb"));
+    ADD_FAILURE() << "an existing destination was accepted";
+  } catch (const ToolError& e) {
+    EXPECT_EQ(e.number(), EEXIST);
+  }
+  EXPECT_EQ(hashOf("b.mdb"), b);
+}
+
+// ---------------------------------------------------------------- faults
+
+// Fails the n-th step it is asked about and lets a test look at the disk
+// before every step.
+class NthStepFails : public FaultPlan {
+ public:
+  void at(const char* step) override {
+    ++calls;
+    steps.push_back(step);
+    if (observe) observe(step);
+    if (calls == failAt) {
+      failedStep = step;
+      throw ToolError(kInjectedFailure, QString("injected failure at ") + step);
+    }
+    if (alsoFail == step) throw ToolError(kInjectedFailure, QString("second injected failure at ") + step);
+  }
+  int failAt = -1;
+  int calls = 0;
+  std::string alsoFail;
+  std::string failedStep;
+  std::vector<std::string> steps;
+  std::function<void(const char*)> observe;
+};
+
+TEST(Compact, EachStepFailingInTurnLeavesTheRecordsWholeAndABackup) {
+  ScratchDir dir;
+  std::vector<std::string> seen;
+  bool completed = false;
+  for (int k = 1; k < 100 && !completed; ++k) {
+    const QString run = QDir(dir.path()).filePath(QString("run%1").arg(k));
+    ASSERT_TRUE(QDir().mkpath(run));
+    ASSERT_TRUE(QDir::setCurrent(run));
+    makeRecords("info.mdb", 300, "NOW");
+    {
+      SqlDb d("info.mdb");
+      d.exec("DELETE FROM info WHERE ID % 4 = 0");
+    }
+    makeRecords("info.old", 6, "BEFORE");
+    const auto nowRecords = records("info.mdb");
+    const QByteArray now = hashOf("info.mdb"), before = hashOf("info.old");
+    bool renamed = false;
+
+    NthStepFails plan;
+    plan.failAt = k;
+    plan.observe = [&](const char* step) {
+      // Before every step: the records are under their own name or the
+      // backup's, and the backup is either the earlier one or the new one.
+      const QByteArray mdb = hashOf("info.mdb"), old = hashOf("info.old");
+      EXPECT_TRUE(mdb == now || old == now) << "records not whole before " << step;
+      EXPECT_TRUE(old == before || old == now) << "backup neither old nor new before " << step;
+      if (old == now) renamed = true;
+    };
+    RecordingSeam seam;
+    MaintenanceCommands cmd(seam, &plan);
+    cmd.Command3_Click(chosen("info.mdb"));
+    ASSERT_EQ(seam.boxes.size(), 1u) << "run " << k;
+    if (plan.calls < k) {
+      completed = true;
+      EXPECT_EQ(seam.boxes[0].text, MaintenanceCommands::kCompactDone);
+      EXPECT_EQ(records("info.mdb"), nowRecords);
+      EXPECT_EQ(hashOf("info.old"), now);
+      break;
+    }
+    seen.push_back(plan.failedStep);
+    SCOPED_TRACE("failing step: " + plan.failedStep);
+    EXPECT_TRUE(seam.boxes[0].text.startsWith(QString("Error %1: injected failure at ").arg(kInjectedFailure)))
+        << qPrintable(seam.boxes[0].text);
+    EXPECT_EQ(seam.ends, std::vector<int>{1});
+    // The database is back under its own name, as it was.
+    EXPECT_EQ(hashOf("info.mdb"), now);
+    if (renamed)
+      EXPECT_FALSE(QFileInfo::exists("info.old")) << "the backup moved back; nothing else there";
+    else
+      EXPECT_EQ(hashOf("info.old"), before);
+    const QStringList names = folderNames();
+    EXPECT_TRUE(names == QStringList({"info.mdb", "info.old"}) || names == QStringList({"info.mdb"}))
+        << qPrintable(names.join(' '));
+  }
+  EXPECT_TRUE(completed);
+  for (const char* step : {"create engine", "lock database", "look for previous backup", "open database to settle it",
+                           "rename database to backup", "flush directory after rename", "open source",
+                           "create temporary file", "write compacted copy", "check compacted copy", "count rows",
+                           "copy permissions", "flush new file", "rename new file into place", "flush directory"})
+    EXPECT_NE(std::find(seen.begin(), seen.end(), step), seen.end()) << "never failed: " << step;
+}
+
+TEST(Compact, DatabaseThatCannotBePutBackIsNamedInTheMessage) {
+  ScratchDir dir;
+  makeRecords("info.mdb", 30);
+  const QByteArray now = hashOf("info.mdb");
+  NthStepFails plan;
+  plan.alsoFail = "put database back";
+  RecordingSeam seam;
+  MaintenanceCommands cmd(seam, &plan);
+  plan.observe = [&](const char* step) {
+    if (std::string(step) == "write compacted copy") plan.failAt = plan.calls;
+  };
+  cmd.Command3_Click(chosen("info.mdb"));
+  ASSERT_EQ(seam.boxes.size(), 1u);
+  EXPECT_TRUE(seam.boxes[0].text.contains("it is kept as " + QDir::current().filePath("info.old")))
+      << qPrintable(seam.boxes[0].text);
+  EXPECT_EQ(hashOf("info.old"), now);
+  EXPECT_FALSE(QFileInfo::exists("info.mdb"));
+}
+
+TEST(Repair, EachStepFailingInTurnLeavesTheFileReadable) {
+  ScratchDir dir;
+  bool completed = false;
+  for (int k = 1; k < 100 && !completed; ++k) {
+    const QString run = QDir(dir.path()).filePath(QString("run%1").arg(k));
+    ASSERT_TRUE(QDir().mkpath(run));
+    ASSERT_TRUE(QDir::setCurrent(run));
+    makeRecords("info.mdb", 1200);
+    const auto original = records("info.mdb");
+    damagePage("info.mdb", QFileInfo("info.mdb").size() / 4096 / 2, 4096);
+    const QByteArray damaged = hashOf("info.mdb");
+    NthStepFails plan;
+    plan.failAt = k;
+    RecordingSeam seam;
+    MaintenanceCommands cmd(seam, &plan);
+    cmd.Command1_Click(chosen("info.mdb"));
+    ASSERT_EQ(seam.boxes.size(), 1u);
+    if (plan.calls < k) {
+      completed = true;
+      EXPECT_TRUE(seam.boxes[0].text.startsWith(MaintenanceCommands::kRepairDone));
+      EXPECT_GT(records("info.mdb").size(), 1100);
+      break;
+    }
+    SCOPED_TRACE("failing step: " + plan.failedStep);
+    EXPECT_EQ(seam.ends, std::vector<int>{1});
+    // Up to the last rename the damaged file stays as it was; after it, the
+    // rebuilt file is complete.
+    const QByteArray h = hashOf("info.mdb");
+    if (h != damaged) {
+      EXPECT_EQ(plan.failedStep, "flush directory");
+      EXPECT_GT(records("info.mdb").size(), 1100);
+      EXPECT_LE(records("info.mdb").size(), original.size());
+    }
+    EXPECT_EQ(folderNames(), QStringList{"info.mdb"}) << "no temporary file left behind";
+  }
+  EXPECT_TRUE(completed);
+}
