@@ -10,7 +10,10 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 
 #include "define.h"
@@ -48,6 +51,10 @@ Alternate::Alternate(MessageSeam& seam, QWidget* parent)
   setObjectName(QStringLiteral("Alternate"));
   setWindowTitle(QStringLiteral("Alternate Test Standards"));
   QFont f = font();
+  // The form's own font is rarely installed; these share its narrow build.
+  f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                 QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("Arial"),
+                 QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
   f.setPointSizeF(8.25);
   f.setBold(true);
   setFont(f);
@@ -99,6 +106,27 @@ void Alternate::placeControls() {
   place(Label1, kLabel1, scale);
   place(S, kS, scale);
   place(Command1, kCommand1, scale);
+
+  // The form was drawn for a narrow system font. Where the font at hand is
+  // wider, the event list grows until the longest event shows whole, and
+  // what stands to its right moves along with it.
+  int text = 0;
+  for (const QString& e : alternateEvents()) text = std::max(text, Combo1->fontMetrics().horizontalAdvance(e));
+  QStyleOptionComboBox opt;
+  opt.initFrom(Combo1);
+  opt.editable = true;
+  const int need = Combo1->style()
+                       ->sizeFromContents(QStyle::CT_ComboBox, &opt,
+                                          QSize(text, Combo1->fontMetrics().height()), Combo1)
+                       .width();
+  const int extra = need - Combo1->width();
+  if (extra <= 0) return;
+  Combo1->resize(Combo1->width() + extra, Combo1->height());
+  for (QWidget* w : {static_cast<QWidget*>(M), static_cast<QWidget*>(Label1), static_cast<QWidget*>(S)})
+    w->move(w->x() + extra, w->y());
+  Frame1->resize(Frame1->width() + extra, Frame1->height());
+  Command1->move(Command1->x() + extra / 2, Command1->y());
+  setFixedSize(width() + extra, height());
 }
 
 void Alternate::Form_Load() {
