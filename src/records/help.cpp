@@ -64,18 +64,22 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent) {
 bool HelpViewer::showTopic(const QString& topic) {
   // Looked up afresh each time: the clerk may have changed folders.
   const QString path = QDir::current().filePath(QStringLiteral("ravelin.hlp"));
+  const QFileInfo info(path);
   QFile f(path);
-  if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly)) {
-    onError(QStringLiteral("The help file %1 cannot be opened%2.")
-                .arg(QDir::toNativeSeparators(path),
-                     QFileInfo::exists(path) ? QStringLiteral(": ") + f.errorString()
-                                             : QStringLiteral(": it does not exist")));
+  QString why;
+  if (!info.exists())
+    why = QStringLiteral("it does not exist");
+  else if (!info.isFile())
+    why = QStringLiteral("it is not a file");
+  else if (!f.open(QIODevice::ReadOnly))
+    why = f.errorString();
+  if (!why.isEmpty()) {
+    onError(QStringLiteral("The help file %1 cannot be opened: %2.").arg(QDir::toNativeSeparators(path), why));
     return false;
   }
   const QString html = QString::fromUtf8(f.readAll());
-  if (loaded_ != path || browser_->toHtml().isEmpty()) {
-    browser_->setSearchPaths({QFileInfo(path).absolutePath()});
-  }
+  // Pictures the file refers to are found beside it.
+  browser_->setSearchPaths({info.absolutePath()});
   browser_->setHtml(html);
   loaded_ = path;
   topic_ = topic;

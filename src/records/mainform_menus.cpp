@@ -8,7 +8,6 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 
 #include "mainform.h"
 #include "menupart.h"
@@ -31,25 +30,25 @@ bool HelpKeyFilter::eventFilter(QObject* obj, QEvent* ev) {
   return QObject::eventFilter(obj, ev);
 }
 
-MainForm::MenuPart::MenuPart(MainForm* f) : form(f) {
+MenuState::MenuState(QWidget* window) : QObject(window), window_(window) {
+  setObjectName(QStringLiteral("MenuPart"));
   exitProgram = [](int code) { QCoreApplication::exit(code); };
-  showMessage = [f](const QString& text) { QMessageBox::warning(f, QStringLiteral("Error"), text); };
   for (ReportObject* r : {&NameReport, &TotalReport, &ProfileReport}) {
-    r->setPreviewParent(f);
+    r->setPreviewParent(window);
     r->onError = [this](const QString& text) { showMessage(text); };
   }
-  keyFilter = new HelpKeyFilter(f, [this](QWidget* w) { openHelp(w); });
+  keyFilter = new HelpKeyFilter(window, [this](QWidget* w) { openHelp(w); });
   qApp->installEventFilter(keyFilter);
 }
 
-MainForm::MenuPart::~MenuPart() {
+MenuState::~MenuState() {
   qApp->removeEventFilter(keyFilter);
   delete keyFilter;
 }
 
-void MainForm::MenuPart::openHelp(QWidget* w) {
+void MenuState::openHelp(QWidget* w) {
   if (!help) {
-    help = new HelpViewer(form);
+    help = new HelpViewer(window_);
     help->setWindowFlag(Qt::Window);
     help->onError = [this](const QString& text) { showMessage(text); };
   }
@@ -58,6 +57,10 @@ void MainForm::MenuPart::openHelp(QWidget* w) {
     help->raise();
     help->activateWindow();
   }
+}
+
+MainForm::MenuPart::MenuPart(MainForm* f) : MenuState(f), form(f) {
+  showMessage = [f](const QString& text) { f->messages().message(text, QStringLiteral("Error"), MsgIcon::Exclamation); };
 }
 
 void MainForm::createMenus() {
@@ -126,9 +129,13 @@ void MainForm::MNU_STATUS_Click() {
 }
 
 void MainForm::MNU_EXIT_Click() {
-  // Nothing typed is lost: when the changed row cannot be stored the failure
-  // has been shown and the program stays open so the clerk can put it right.
-  if (!storeCurrentRow()) return;
+  // Nothing typed is lost silently: when the changed row cannot be stored the
+  // failure has been shown, and the clerk chooses between staying to put it
+  // right and leaving without it (as with the window's close box).
+  if (!storeCurrentRow() &&
+      !messages().askYesNo(QStringLiteral("The changes to the current row could not be stored. Exit Quillon anyway?"),
+                           QStringLiteral("Question")))
+    return;
   closeRecordSet();
   // Every window goes at once, none is asked.
   for (QWidget* w : QApplication::topLevelWidgets()) w->hide();

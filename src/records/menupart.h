@@ -1,6 +1,7 @@
 #pragma once
 // What the main window's menus own: the three report objects, the About box
-// and the help window, and the F1 watcher.
+// and the help window, and the F1 watcher. The state is a child object of
+// the window (objectName "MenuPart"), so it can be reached with findChild.
 
 #include <QObject>
 #include <QPointer>
@@ -13,7 +14,7 @@
 
 namespace quillon {
 
-// Catches F1 for the widgets of the main window (a real key press or one the
+// Catches F1 for the widgets of one window (a real key press or one the
 // program sends itself) and opens the help at the control's topic.
 class HelpKeyFilter : public QObject {
   Q_OBJECT
@@ -30,11 +31,11 @@ class HelpKeyFilter : public QObject {
   std::function<void(QWidget*)> onHelp_;
 };
 
-struct MainForm::MenuPart {
-  explicit MenuPart(MainForm* form);
-  ~MenuPart();
-  MenuPart(const MenuPart&) = delete;
-  MenuPart& operator=(const MenuPart&) = delete;
+class MenuState : public QObject {
+  Q_OBJECT
+ public:
+  explicit MenuState(QWidget* window);
+  ~MenuState() override;
 
   ReportObject NameReport{QStringLiteral("NameReport")};
   ReportObject TotalReport{QStringLiteral("TotalReport")};
@@ -47,12 +48,19 @@ struct MainForm::MenuPart {
 
   // Ends the program; tests replace it.
   std::function<void(int)> exitProgram;
-  // Shows a message to the clerk; tests replace it.
+  // Shows a failure to the clerk.
   std::function<void(const QString&)> showMessage;
 
   // Opens the help at the topic of `w` (the contents for the window itself).
   void openHelp(QWidget* w);
 
+ private:
+  QWidget* window_;
+};
+
+// Owned by the window; also its child object, which it leaves when deleted.
+struct MainForm::MenuPart : MenuState {
+  explicit MenuPart(MainForm* f);
   MainForm* form;
 };
 
