@@ -505,29 +505,34 @@ void MainForm::Form_Activate() {
   const QString path = databasePath();
   Data1->setDatabaseName(path);
   Data1->setRecordSource(RecordStore::rowSourceQuery());
-  if (lockedPath_ != path) {
-    lock_.release();
-    lockedPath_.clear();
-    // No lock file is made in a folder without records.
-    if (QFileInfo::exists(path)) {
-      QString why;
-      if (!lock_.acquireShared(path, &why)) {
-        Data1->close();
-        loadControls();
-        messages().message(QStringLiteral("The records database is being worked on by the database tool:\n%1\n\n%2\n\n"
-                                          "The records were not opened. Start Quillon again once the tool has "
-                                          "finished.")
-                               .arg(QDir::toNativeSeparators(path), why),
-                           kError, MsgIcon::Exclamation);
-        return;
-      }
-      lockedPath_ = path;
-    }
-  }
   requery();
 }
 
+bool MainForm::lockDatabase(const QString& path) {
+  if (lockedPath_ == path) return true;
+  lock_.release();
+  lockedPath_.clear();
+  if (!QFileInfo::exists(path)) return true;  // no lock file in a folder without records
+  QString why;
+  if (!lock_.acquireShared(path, &why)) {
+    const bool was = syncing_;
+    syncing_ = true;
+    Data1->close();
+    syncing_ = was;
+    loadControls();
+    messages().message(QStringLiteral("The records database is being worked on by the database tool:\n%1\n\n%2\n\n"
+                                      "The records were not opened. Try again once the tool has finished.")
+                           .arg(QDir::toNativeSeparators(path), why),
+                       kError, MsgIcon::Exclamation);
+    return false;
+  }
+  lockedPath_ = path;
+  return true;
+}
+
 void MainForm::requery() {
+  // The database tool must not repair or compact a file the scorer reads.
+  if (!lockDatabase(Data1->databaseName())) return;
   const bool was = syncing_;
   syncing_ = true;
   QString failure;

@@ -143,6 +143,9 @@ class MainForm : public QMainWindow {
   // The grid's selection follows the store's current row.
   void syncGridToStore();
   void requery();
+  // Takes the shared in-use lock on `path`; false (reported) when the
+  // database tool holds the file.
+  bool lockDatabase(const QString& path);
   void reportDbError(const QString& message);
   void onGridRowChanged(int row, int previous);
   void onStoreRowChanged(int row);

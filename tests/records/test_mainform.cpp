@@ -1,0 +1,551 @@
+// The main window driven through its real widgets: start-up, the grid, the
+// bound boxes and labels, and the record commands, checked against what
+// ends up in info.mdb.
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMap>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+#include <sqlite3.h>
+
+#include "dbfile.h"
+#include "fakes.h"
+#include "mainform.h"
+#include "recordgrid.h"
+#include "recordstore.h"
+#include "testsupport.h"
+
+using namespace quillon;
+using quillon::test::ScratchDir;
+using quillon::test::ScriptedSeam;
+using Row = QMap<QString, QString>;
+
+namespace {
+
+void insertRows(const QString& path, const QList<Row>& rows) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+  for (const Row& r : rows) {
+    QStringList cols, marks;
+    for (auto it = r.cbegin(); it != r.cend(); ++it) {
+      cols << it.key();
+      marks << "?";
+    }
+    sqlite3_stmt* st = nullptr;
+    const QByteArray sql = ("INSERT INTO info (" + cols.join(',') + ") VALUES (" + marks.join(',') + ")").toUtf8();
+    ASSERT_EQ(sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr), SQLITE_OK);
+    int i = 1;
+    for (const QString& v : r) sqlite3_bind_text(st, i++, v.toUtf8().constData(), -1, SQLITE_TRANSIENT);
+    EXPECT_EQ(sqlite3_step(st), SQLITE_DONE);
+    sqlite3_finalize(st);
+  }
+  sqlite3_close(db);
+}
+
+// Every row of info.mdb in ID order, NULL read as empty.
+QList<Row> readRows(const QString& path) {
+  QList<Row> out;
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    sqlite3_close(db);
+    return out;
+  }
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(db, "SELECT * FROM info ORDER BY ID", -1, &st, nullptr) == SQLITE_OK) {
+    while (sqlite3_step(st) == SQLITE_ROW) {
+      Row r;
+      for (int i = 0; i < sqlite3_column_count(st); ++i) {
+        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+        r[QString::fromUtf8(sqlite3_column_name(st, i))] = t ? QString::fromUtf8(t) : QString();
+      }
+      out << r;
+    }
+  }
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+  return out;
+}
+
+Row rowNamed(const QString& path, const QString& name) {
+  for (const Row& r : readRows(path))
+    if (r.value("LNAME") == name) return r;
+  return Row();
+}
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override { dir.copyTables(); }
+
+  void makeDb(const QList<Row>& rows) {
+    createRecordsDatabase(dbPath());
+    insertRows(dbPath(), rows);
+  }
+  QString dbPath() const { return dir.file("info.mdb"); }
+
+  // Creates the window in the scratch folder and lets the activation step run.
+  void start() {
+    form = std::make_unique<MainForm>();
+    form->setMessageSeam(&seam);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QApplication::processEvents();
+  }
+
+  RecordModel& model() { return *form->gridModel(); }
+  QString gridText(int row, int col) { return model().index(row, col).data().toString(); }
+  QString shownName() {
+    const int r = form->Data1->currentRow();
+    return r < 0 ? QStringLiteral("<none>") : form->Data1->value(r, form->Data1->fieldIndex("LNAME"));
+  }
+  void clickRow(int row) {
+    const QRect rect = form->TDBGrid1->visualRect(model().index(row, 1));
+    QTest::mouseClick(form->TDBGrid1->viewport(), Qt::LeftButton, {}, rect.center());
+    QApplication::processEvents();
+  }
+  // Types into a grid cell through its editor and commits with Return.
+  void typeInGrid(int row, int col, const QString& text) {
+    const QModelIndex idx = model().index(row, col);
+    form->TDBGrid1->setCurrentIndex(idx);
+    form->TDBGrid1->edit(idx);
+    auto* ed = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(ed, nullptr);
+    ed->selectAll();
+    QTest::keyClicks(ed, text);
+    QTest::keyClick(ed, Qt::Key_Return);
+    QApplication::processEvents();
+  }
+  void retype(QLineEdit* e, const QString& text) {
+    e->selectAll();
+    QTest::keyClick(e, Qt::Key_Delete);
+    QTest::keyClicks(e, text);
+  }
+  void click(QPushButton* b) {
+    QTest::mouseClick(b, Qt::LeftButton);
+    QApplication::processEvents();
+  }
+
+  ScratchDir dir;
+  ScriptedSeam seam;
+  std::unique_ptr<MainForm> form;
+};
+
+TEST_F(MainFormTest, WindowCarriesTheNamedControlsInTheirOrder) {
+  makeDb({{{"LNAME", "Able"}}});
+  start();
+  EXPECT_EQ(form->windowTitle(), "Quillon");
+  for (const char* name : {"TDBGrid1", "DOB", "DOT", "MaskEdBox1", "Scores", "RAW_PU", "RAW_SU", "RUN_M", "RUN_S",
+                           "C_PU", "C_SU", "C_RUN", "STAT", "Prof", "TOTAL", "Command6", "Command2", "Command3",
+                           "Command4", "Command7", "Sex", "Label1", "Label3", "Label6", "Label7", "Label8",
+                           "Label9", "Label11"})
+    EXPECT_NE(form->findChild<QWidget*>(name), nullptr) << name;
+  EXPECT_EQ(form->Command6->text(), "&Convert");
+  EXPECT_EQ(form->Command2->text(), "&Add");
+  EXPECT_EQ(form->Command3->text(), "&Delete");
+  EXPECT_EQ(form->Command4->text(), "&Update");
+  EXPECT_EQ(form->Command7->text(), "&Sort");
+  EXPECT_EQ(form->Scores->title(), "Input Scores");
+  EXPECT_EQ(form->Label9->text(), ":");
+  EXPECT_FALSE(form->Sex->isVisible());
+  // Top to bottom: grid, dates, remark, scores, buttons.
+  auto y = [&](QWidget* w) { return w->mapTo(form.get(), QPoint(0, 0)).y(); };
+  EXPECT_LT(y(form->TDBGrid1), y(form->DOB));
+  EXPECT_LT(y(form->DOB), y(form->MaskEdBox1));
+  EXPECT_LT(y(form->MaskEdBox1), y(form->Scores));
+  EXPECT_LT(y(form->Scores), y(form->Command2));
+  auto x = [&](QWidget* w) { return w->mapTo(form.get(), QPoint(0, 0)).x(); };
+  EXPECT_LT(x(form->DOB), x(form->DOT));
+  EXPECT_LT(x(form->RUN_M), x(form->RUN_S));
+  EXPECT_LT(x(form->RAW_PU), x(form->Command6));
+  EXPECT_LT(x(form->Command6), x(form->C_PU));
+  EXPECT_LT(x(form->C_PU), x(form->STAT));
+  EXPECT_LT(x(form->Command2), x(form->Command3));
+  EXPECT_LT(x(form->Command4), x(form->Command7));
+  // Tab order, from the remark on (Tab inside the grid moves between cells).
+  form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+  form->MaskEdBox1->setFocus();
+  QWidget* expected[] = {form->RAW_PU,   form->RAW_SU,   form->RUN_M,    form->RUN_S,    form->Command6,
+                         form->Command2, form->Command3, form->Command4, form->Command7, form->DOT,
+                         form->DOB};
+  for (QWidget* w : expected) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), w) << w->objectName().toStdString();
+  }
+  form->TDBGrid1->setFocus();
+  EXPECT_TRUE(form->TDBGrid1->nextInFocusChain() == form->MaskEdBox1 ||
+              form->TDBGrid1->isAncestorOf(form->TDBGrid1->nextInFocusChain()));
+  // Grid columns.
+  const QStringList headers = {"ID", "Name", "Rank", "SSN", "Sex"};
+  for (int c = 0; c < 5; ++c) EXPECT_EQ(model().headerData(c, Qt::Horizontal, Qt::DisplayRole).toString(), headers[c]);
+  EXPECT_FALSE(form->TDBGrid1->horizontalHeader()->sectionsMovable());
+  EXPECT_TRUE(form->TDBGrid1->verticalHeader()->isVisible());
+}
+
+TEST_F(MainFormTest, TypedNameDateAndScoresReachTheFileOnUpdate) {
+  makeDb({{{"LNAME", "Baker"}, {"SEX", "F"}}});
+  start();
+  ASSERT_EQ(shownName(), "Baker");
+  typeInGrid(0, 1, "Carter");
+  QTest::keyClicks(form->DOB, "01/15/1990");
+  QTest::keyClicks(form->RAW_PU, "45");
+  QTest::keyClicks(form->RAW_SU, "61");
+  QTest::keyClicks(form->RUN_M, "15");
+  QTest::keyClicks(form->RUN_S, "07");
+  QTest::keyClicks(form->MaskEdBox1, "first test");
+  click(form->Command4);
+  const QList<Row> rows = readRows(dbPath());
+  ASSERT_EQ(rows.size(), 1);
+  EXPECT_EQ(rows[0]["LNAME"], "Carter");
+  EXPECT_EQ(rows[0]["DOB"], "01/15/1990");
+  EXPECT_EQ(rows[0]["RAW_PU"], "45");
+  EXPECT_EQ(rows[0]["RAW_SU"], "61");
+  EXPECT_EQ(rows[0]["RUN_M"], "15");
+  EXPECT_EQ(rows[0]["RUN_S"], "07");
+  EXPECT_EQ(rows[0]["REMARK"], "first test");
+  EXPECT_EQ(rows[0]["SEX"], "F");
+  EXPECT_TRUE(seam.shown.empty());
+}
+
+TEST_F(MainFormTest, UpdatePassesOnACellStillBeingEdited) {
+  makeDb({{{"LNAME", "Baker"}}});
+  start();
+  const QModelIndex idx = model().index(0, 1);
+  form->TDBGrid1->setCurrentIndex(idx);
+  form->TDBGrid1->edit(idx);
+  auto* ed = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+  ASSERT_NE(ed, nullptr);
+  ed->selectAll();
+  QTest::keyClicks(ed, "Becker");
+  form->Command4_Click();  // the editor is still open
+  EXPECT_EQ(readRows(dbPath())[0]["LNAME"], "Becker");
+}
+
+TEST_F(MainFormTest, UpdateWithNoCurrentRowDoesNothingAndSaysNothing) {
+  makeDb({});
+  start();
+  ASSERT_TRUE(form->Data1->eof());
+  form->Command4_Click();
+  EXPECT_TRUE(seam.shown.empty());
+  EXPECT_TRUE(readRows(dbPath()).isEmpty());
+  // Nothing can be typed for a row that does not exist.
+  EXPECT_FALSE(form->DOB->isEnabled());
+}
+
+TEST_F(MainFormTest, GridColumnsLimitsListsAndSsnDisplay) {
+  makeDb({{{"LNAME", "A"}, {"SSN", "000001234"}}, {{"LNAME", "B"}, {"SSN", "000-00-5678"}},
+          {{"LNAME", "C"}, {"SSN", "12"}}});
+  start();
+  EXPECT_EQ(gridText(0, 3), "000-00-1234");
+  EXPECT_EQ(gridText(1, 3), "000-00-5678");
+  EXPECT_EQ(gridText(2, 3), "12");
+  EXPECT_EQ(model().index(0, 3).data(Qt::EditRole).toString(), "000001234");
+  EXPECT_FALSE(model().flags(model().index(0, 0)) & Qt::ItemIsEditable);  // the database fills ID
+  // Rank: the 33 ranks in order, 7 shown, "N/A" offered first on an empty cell.
+  const QModelIndex rank = model().index(0, 2);
+  form->TDBGrid1->setCurrentIndex(rank);
+  form->TDBGrid1->edit(rank);
+  auto* box = qobject_cast<QComboBox*>(form->TDBGrid1->indexWidget(rank));
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->count(), 33);
+  EXPECT_EQ(box->itemText(0), "N/A");
+  EXPECT_EQ(box->itemText(32), "GA");
+  EXPECT_EQ(box->itemText(15), "CSM");
+  EXPECT_EQ(box->maxVisibleItems(), 7);
+  EXPECT_EQ(box->currentText(), "N/A");
+  box->setCurrentIndex(box->findText("SGT"));
+  EXPECT_TRUE(form->TDBGrid1->commitPendingEdit());
+  EXPECT_EQ(rowNamed(dbPath(), "A")["RANK"], "SGT");
+  // Sex: M and F.
+  const QModelIndex sex = model().index(1, 4);
+  form->TDBGrid1->setCurrentIndex(sex);
+  form->TDBGrid1->edit(sex);
+  auto* sexBox = qobject_cast<QComboBox*>(form->TDBGrid1->indexWidget(sex));
+  ASSERT_NE(sexBox, nullptr);
+  EXPECT_EQ(sexBox->count(), 2);
+  sexBox->setCurrentIndex(sexBox->findText("F"));
+  form->TDBGrid1->commitPendingEdit();
+  EXPECT_EQ(rowNamed(dbPath(), "B")["SEX"], "F");
+  // The sex of the current row is what Convert will read from the hidden box.
+  EXPECT_EQ(shownName(), "B");
+  EXPECT_EQ(form->Sex->text(), "F");
+  // Name: 25 characters at most.
+  typeInGrid(2, 1, QString(30, 'n'));
+  EXPECT_EQ(rowNamed(dbPath(), QString(25, 'n'))["LNAME"].size(), 25);
+}
+
+TEST_F(MainFormTest, TypingInTheEmptyLastLineAddsARowStartingAsMale) {
+  makeDb({{{"LNAME", "Baker"}}});
+  start();
+  ASSERT_EQ(model().rowCount(), 2);
+  ASSERT_TRUE(model().isNewRowLine(1));
+  typeInGrid(1, 1, "Newman");
+  QApplication::processEvents();
+  const Row r = rowNamed(dbPath(), "Newman");
+  ASSERT_FALSE(r.isEmpty());
+  EXPECT_EQ(r["SEX"], "M");
+  EXPECT_EQ(model().rowCount(), 3);
+  EXPECT_TRUE(model().isNewRowLine(2));
+  EXPECT_EQ(shownName(), "Newman");
+  EXPECT_EQ(form->Sex->text(), "M");
+}
+
+TEST_F(MainFormTest, DeleteInTheGridRemovesTheRow) {
+  makeDb({{{"LNAME", "A"}}, {{"LNAME", "B"}}, {{"LNAME", "C"}}});
+  start();
+  clickRow(1);
+  QTest::keyClick(form->TDBGrid1, Qt::Key_Delete);
+  QApplication::processEvents();
+  QStringList names;
+  for (const Row& r : readRows(dbPath())) names << r["LNAME"];
+  EXPECT_EQ(names, QStringList({"A", "C"}));
+  EXPECT_EQ(shownName(), "C");
+  EXPECT_EQ(form->TDBGrid1->currentIndex().row(), 1);
+  EXPECT_TRUE(seam.shown.empty());
+}
+
+TEST_F(MainFormTest, AddOnAnEmptyTableAndAddTwice) {
+  makeDb({});
+  start();
+  click(form->Command2);
+  QList<Row> rows = readRows(dbPath());
+  ASSERT_EQ(rows.size(), 1);
+  EXPECT_FALSE(rows[0]["ID"].isEmpty());
+  EXPECT_EQ(form->Data1->currentRow(), 0);
+  EXPECT_TRUE(form->DOB->isEnabled());
+  click(form->Command2);
+  rows = readRows(dbPath());
+  ASSERT_EQ(rows.size(), 2);
+  for (const Row& r : rows)
+    for (auto it = r.cbegin(); it != r.cend(); ++it)
+      if (it.key() != "ID") {
+        EXPECT_TRUE(it.value().isEmpty()) << it.key().toStdString();
+      }
+  EXPECT_EQ(form->Data1->currentRow(), 1);
+  EXPECT_EQ(form->Data1->field("ID"), rows[1]["ID"]);
+  EXPECT_EQ(form->TDBGrid1->currentIndex().row(), 1);
+  EXPECT_TRUE(seam.shown.empty());
+}
+
+TEST_F(MainFormTest, AddStoresWhatWasTypedIntoTheRowItLeaves) {
+  makeDb({{{"LNAME", "Baker"}}});
+  start();
+  QTest::keyClicks(form->DOB, "02/02/1992");
+  click(form->Command2);
+  EXPECT_EQ(rowNamed(dbPath(), "Baker")["DOB"], "02/02/1992");
+  EXPECT_EQ(form->DOB->text(), "");
+}
+
+TEST_F(MainFormTest, DeleteOfTheLastRowThenDeleteAgain) {
+  makeDb({{{"LNAME", "Able"}}, {{"LNAME", "Zane"}}});
+  start();
+  clickRow(1);
+  ASSERT_EQ(shownName(), "Zane");
+  click(form->Command3);
+  EXPECT_EQ(readRows(dbPath()).size(), 1);
+  EXPECT_TRUE(form->Data1->eof());
+  EXPECT_EQ(shownName(), "<none>");
+  EXPECT_TRUE(form->DOB->text().isEmpty());
+  EXPECT_TRUE(seam.shown.empty());  // never asks
+  click(form->Command3);
+  ASSERT_EQ(seam.shown.size(), 1u);
+  EXPECT_EQ(seam.shown[0].title, "Error");
+  EXPECT_EQ(seam.shown[0].icon, MsgIcon::Exclamation);
+  EXPECT_EQ(seam.shown[0].text, "No current record.");
+  EXPECT_EQ(seam.questions(), 0);
+  // The program goes on.
+  EXPECT_EQ(readRows(dbPath()).size(), 1);
+  click(form->Command7);
+  EXPECT_EQ(shownName(), "Able");
+}
+
+TEST_F(MainFormTest, DeleteMakesTheNextRowCurrent) {
+  makeDb({{{"LNAME", "A"}}, {{"LNAME", "B"}}, {{"LNAME", "C"}}});
+  start();
+  clickRow(1);
+  QTest::keyClicks(form->MaskEdBox1, "typed then deleted");
+  click(form->Command3);
+  EXPECT_EQ(shownName(), "C");
+  EXPECT_EQ(form->TDBGrid1->currentIndex().row(), 1);
+  for (const Row& r : readRows(dbPath())) EXPECT_TRUE(r["REMARK"].isEmpty());
+}
+
+TEST_F(MainFormTest, SortPutsANewlyNamedRowInItsPlace) {
+  makeDb({{{"LNAME", "Baker"}}, {{"LNAME", "Davis"}}});
+  start();
+  click(form->Command2);
+  ASSERT_EQ(form->Data1->currentRow(), 2);
+  typeInGrid(2, 1, "Charlie");
+  EXPECT_EQ(gridText(2, 1), "Charlie");  // still at the end until the re-query
+  QTest::keyClicks(form->RAW_PU, "33");
+  click(form->Command7);
+  EXPECT_EQ(gridText(0, 1), "Baker");
+  EXPECT_EQ(gridText(1, 1), "Charlie");
+  EXPECT_EQ(gridText(2, 1), "Davis");
+  EXPECT_EQ(shownName(), "Baker");
+  EXPECT_EQ(form->TDBGrid1->currentIndex().row(), 0);
+  // The re-query stored the changed row first.
+  EXPECT_EQ(rowNamed(dbPath(), "Charlie")["RAW_PU"], "33");
+}
+
+TEST_F(MainFormTest, ARowLeftByClickingAnotherRowIsStored) {
+  makeDb({{{"LNAME", "Able"}, {"DOB", "01/01/1990"}}, {{"LNAME", "Baker"}, {"DOB", "02/02/1991"}}});
+  start();
+  ASSERT_EQ(shownName(), "Able");
+  retype(form->DOB, "03/03/1993");
+  QTest::keyClicks(form->MaskEdBox1, "moved on");
+  clickRow(1);
+  EXPECT_EQ(shownName(), "Baker");
+  EXPECT_EQ(form->DOB->text(), "02/02/1991");
+  EXPECT_EQ(form->MaskEdBox1->text(), "");
+  const Row able = rowNamed(dbPath(), "Able");
+  EXPECT_EQ(able["DOB"], "03/03/1993");
+  EXPECT_EQ(able["REMARK"], "moved on");
+  EXPECT_TRUE(rowNamed(dbPath(), "Baker")["REMARK"].isEmpty());
+  // Labels written by Convert count as changes as well.
+  form->STAT->setText("FAIL");
+  clickRow(0);
+  EXPECT_EQ(rowNamed(dbPath(), "Baker")["STAT"], "FAIL");
+  EXPECT_EQ(form->DOB->text(), "03/03/1993");
+}
+
+TEST_F(MainFormTest, AGridEditOfTheShownRowKeepsWhatWasTypedInTheBoxes) {
+  makeDb({{{"LNAME", "Able"}, {"SEX", "M"}}});
+  start();
+  QTest::keyClicks(form->RAW_SU, "55");
+  typeInGrid(0, 1, "Abel");
+  EXPECT_EQ(form->RAW_SU->text(), "55");
+  click(form->Command4);
+  const Row r = readRows(dbPath())[0];
+  EXPECT_EQ(r["LNAME"], "Abel");
+  EXPECT_EQ(r["RAW_SU"], "55");
+  EXPECT_EQ(r["SEX"], "M");
+}
+
+TEST_F(MainFormTest, EntryLimitsRefuseTheCharacterTooMany) {
+  makeDb({{{"LNAME", "Able"}}});
+  start();
+  for (QLineEdit* e : {form->RAW_PU, form->RAW_SU, form->RUN_M, form->RUN_S}) {
+    QTest::keyClicks(e, "123");
+    EXPECT_EQ(e->text(), "12") << e->objectName().toStdString();
+  }
+  QTest::keyClicks(form->DOB, "01/01/19901");
+  EXPECT_EQ(form->DOB->text(), "01/01/1990");
+}
+
+TEST_F(MainFormTest, StartWithoutTheDatabaseReportsItAndKeepsWorking) {
+  start();
+  ASSERT_EQ(seam.shown.size(), 1u);
+  EXPECT_EQ(seam.shown[0].title, "Error");
+  EXPECT_EQ(seam.shown[0].icon, MsgIcon::Exclamation);
+  EXPECT_TRUE(seam.shown[0].text.contains(QDir::toNativeSeparators(dbPath()))) << seam.shown[0].text.toStdString();
+  EXPECT_TRUE(seam.shown[0].text.contains("unable to open database file")) << seam.shown[0].text.toStdString();
+  EXPECT_EQ(model().rowCount(), 0);
+  EXPECT_FALSE(QFileInfo::exists(dbPath()));  // never created
+  EXPECT_FALSE(QFileInfo::exists(dir.file("info.ldb")));
+  // Every command that needs the records says why it cannot work.
+  seam.shown.clear();
+  click(form->Command2);
+  click(form->Command3);
+  click(form->Command4);  // no current row: silent
+  click(form->Command7);
+  ASSERT_EQ(seam.shown.size(), 3u);
+  EXPECT_TRUE(seam.shown[0].text.contains("not open"));
+  EXPECT_TRUE(seam.shown[1].text.contains("not open"));
+  EXPECT_TRUE(seam.shown[2].text.contains(QDir::toNativeSeparators(dbPath())));
+  // Once the file is there, Sort finds it.
+  makeDb({{{"LNAME", "Late"}}});
+  seam.shown.clear();
+  click(form->Command7);
+  EXPECT_TRUE(seam.shown.empty());
+  EXPECT_EQ(shownName(), "Late");
+}
+
+TEST_F(MainFormTest, StartWithAFileThatIsNoRecordsDatabase) {
+  QFile f(dbPath());
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write("these are not the records");
+  f.close();
+  start();
+  ASSERT_EQ(seam.shown.size(), 1u);
+  EXPECT_TRUE(seam.shown[0].text.contains("not a database")) << seam.shown[0].text.toStdString();
+  EXPECT_EQ(form->Data1->rowCount(), 0);
+}
+
+TEST_F(MainFormTest, StartWithoutATableFileShowsTheRecords) {
+  makeDb({{{"LNAME", "Able"}}});
+  QFile::remove(dir.file("2m.dat"));
+  start();
+  EXPECT_TRUE(seam.shown.empty());
+  EXPECT_EQ(shownName(), "Able");
+  EXPECT_EQ(gridText(0, 1), "Able");
+}
+
+TEST_F(MainFormTest, TheDatabaseToolHoldingTheFileKeepsItClosed) {
+  makeDb({{{"LNAME", "Able"}}});
+  DbInUseLock tool;
+  ASSERT_TRUE(tool.acquireExclusive(dbPath()));
+  start();
+  ASSERT_EQ(seam.shown.size(), 1u);
+  EXPECT_TRUE(seam.shown[0].text.contains("database tool"));
+  EXPECT_FALSE(form->Data1->isOpen());
+  tool.release();
+  // While the scorer has the file open the tool cannot take it.
+  click(form->Command7);
+  EXPECT_TRUE(form->Data1->isOpen());
+  // The shared lock is held by this process; an exclusive lock through a
+  // second descriptor conflicts with it.
+  EXPECT_FALSE(tool.acquireExclusive(dbPath()));
+  form->closeRecordSet();
+  EXPECT_TRUE(tool.acquireExclusive(dbPath()));
+}
+
+TEST_F(MainFormTest, ComingBackFromAProgramWindowRequeriesButAMessageBoxDoesNot) {
+  makeDb({{{"LNAME", "Able"}}, {{"LNAME", "Baker"}}});
+  start();
+  QWidget other;
+  other.setWindowTitle("About");
+  form->registerProgramWindow(&other);
+  QWidget unregistered;  // a message box, say
+  clickRow(1);
+  ASSERT_EQ(shownName(), "Baker");
+  QTest::keyClicks(form->MaskEdBox1, "kept");
+
+  unregistered.show();
+  unregistered.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&unregistered));
+  unregistered.hide();
+  form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+  EXPECT_EQ(shownName(), "Baker");
+  EXPECT_EQ(form->MaskEdBox1->text(), "kept");
+
+  other.show();
+  other.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+  form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+  EXPECT_EQ(shownName(), "Able");
+  EXPECT_EQ(form->TDBGrid1->currentIndex().row(), 0);
+  // The re-query stored what was typed first.
+  EXPECT_EQ(rowNamed(dbPath(), "Baker")["REMARK"], "kept");
+}
+
+TEST_F(MainFormTest, ClosingTheWindowStoresTheChangedRow) {
+  makeDb({{{"LNAME", "Able"}}});
+  start();
+  QTest::keyClicks(form->RAW_PU, "40");
+  form->close();
+  EXPECT_EQ(readRows(dbPath())[0]["RAW_PU"], "40");
+  EXPECT_FALSE(form->Data1->isOpen());
+}
+
+}  // namespace
