@@ -78,7 +78,7 @@ ConvertEnd TotalAndStatus(ConvertHost& host) {
   ScoreControls& c = host.controls();
 
   // Total of the three points, in the 16-bit range the record has always held.
-  int total = 0;
+  qint64 total = 0;
   const struct {
     Ctl label;
     const char* event;

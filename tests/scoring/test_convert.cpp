@@ -575,6 +575,31 @@ TEST_F(StatusTest, PointsThatAreNoWholeNumberChangeNothing) {
   }
 }
 
+TEST_F(StatusTest, TotalBeyondSixteenBitsIsRefused) {
+  points("999999999", "999999999", "999999999");
+  EXPECT_EQ(finish(), ConvertEnd::Refused);
+  ASSERT_EQ(h.m.shown.size(), 1u);
+  EXPECT_EQ(h.m.shown[0].text, QStringLiteral("The total of the points (2999999997) is too large to be recorded. The "
+                                              "points tables may be damaged."));
+  EXPECT_TRUE(h.c.writes.isEmpty());
+
+  // The largest total that fits is written; a negative one too.
+  reset();
+  points("32767", "0", "0");
+  raw("40", "50", "14");
+  EXPECT_EQ(finish(), ConvertEnd::Finished);
+  EXPECT_EQ(get(Ctl::TOTAL), QStringLiteral("32767"));
+  reset();
+  points("-5", "60", "60");
+  raw("40", "50", "14");
+  EXPECT_EQ(finish(), ConvertEnd::Finished);
+  EXPECT_EQ(get(Ctl::TOTAL), QStringLiteral("115"));
+  EXPECT_EQ(get(Ctl::STAT), QStringLiteral("FAIL"));
+  reset();
+  points("32767", "1", "0");
+  EXPECT_EQ(finish(), ConvertEnd::Refused);
+}
+
 // ---- The whole command with the shipped tables ----
 
 TEST_F(ConvertTest, RunNotDoneEndToEnd) {
