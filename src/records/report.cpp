@@ -146,7 +146,7 @@ std::vector<Line> reportLines(const PreparedReport& r) {
       if (first || v != current) {
         int n = 0;
         for (int j = i; j < static_cast<int>(r.rows.size()) && r.rows[j][g].trimmed() == v; ++j) ++n;
-        const QString shown = v.isEmpty() ? QStringLiteral("(none)") : v;
+        const QString shown = v.isEmpty() ? QStringLiteral("not recorded") : v;
         lines.push_back({Line::Type::Group, -1,
                          QStringLiteral("%1 %2   (%3 %4)").arg(L.groupHeading, shown).arg(n).arg(n == 1 ? "record" : "records")});
         current = v;
@@ -237,12 +237,20 @@ std::vector<double> columnLefts(const ReportLayout& L, double width) {
   return x;
 }
 
+// A left-aligned column right after a right-aligned one gets more room on
+// its left, so "300 PASS" does not read as one value.
+QRectF cellBox(const ReportLayout& L, const std::vector<double>& x, int i, double y, double h, double pad) {
+  const bool after = i > 0 && L.columns[i - 1].align == Qt::AlignRight && L.columns[i].align == Qt::AlignLeft;
+  const double left = after ? pad * 4 : pad;
+  return QRectF(x[i] + left, y, x[i + 1] - x[i] - left - pad, h);
+}
+
 void paintColumnHeadings(QPainter& p, const Metrics& m, const ReportLayout& L, const std::vector<double>& x, double y) {
   p.setFont(m.bold);
   p.setPen(Qt::black);
   const double pad = m.line * 0.15;
   for (int i = 0; i < L.columns.size(); ++i) {
-    const QRectF r(x[i] + pad, y, x[i + 1] - x[i] - 2 * pad, m.line);
+    const QRectF r = cellBox(L, x, i, y, m.line, pad);
     p.drawText(r, int(L.columns[i].align) | Qt::AlignVCenter,
                QFontMetricsF(m.bold, p.device()).elidedText(L.columns[i].heading, Qt::ElideRight, r.width()));
   }
@@ -598,7 +606,7 @@ void paintReport(const PreparedReport& r, QPagedPaintDevice* device, const QStri
           p.setPen(Qt::black);
           p.setFont(m.body);
           for (int c = 0; c < r.layout.columns.size(); ++c) {
-            const QRectF box(x[c] + pad, y, x[c + 1] - x[c] - 2 * pad, m.line);
+            const QRectF box = cellBox(r.layout, x, c, y, m.line, pad);
             p.drawText(box, int(r.layout.columns[c].align) | Qt::AlignVCenter,
                        fmBody.elidedText(formatCell(r.rows[l.row], r.layout.columns[c]), Qt::ElideRight, box.width()));
           }
