@@ -187,6 +187,9 @@ void Alternate::abandonWait() {
 }
 
 void Alternate::Command1_Click() {
+  // As.dat missing when the window loaded: once the clerk has put it in
+  // place it is opened here, and from then on kept like any other time.
+  if (loaded_ && !standards_.isOpen()) standards_.open(QDir::current().filePath(kAltStandardsFileName));
   const AltJudgement j =
       judgeAlternate(Combo1->currentText(), M->text(), S->text(), DEFINE::AgeSexKey, standards_, buffer_);
   switch (j.kind) {

@@ -28,7 +28,9 @@ class Alternate : public QWidget {
   // Combo1) and runs a nested event loop until DEFINE::AltState reads
   // "DONE" (returns true) or abandonWait() is called (returns false).
   // Closing the window by its close box does not end the wait: the window
-  // is shown again, and the one open As.dat is kept.
+  // is shown again, and the one open As.dat is kept. An As.dat missing at
+  // load is not created; OK answers "Unknown" until the file is there, and
+  // then opens it (once) itself.
   // Not re-entrant: called while a wait is already running it returns false
   // at once and leaves the running wait alone.
   bool waitUntilDone();

@@ -282,6 +282,19 @@ TEST_F(AlternateWindow, MissingStandardsFileGivesUnknownAndIsNotCreated) {
   EXPECT_EQ(seam.shown[0].text, QStringLiteral("Unknown"));
   EXPECT_EQ(DEFINE::AltState, StatusWord::FLAG);
   EXPECT_FALSE(QFile::exists(dir.file("As.dat")));
+  EXPECT_EQ(w.standards().timesOpened(), 0);
+
+  // Once the file is in place, the next OK uses it, and keeps it open.
+  ASSERT_TRUE(QFile::copy(quillon::test::dataFile("As.dat"), dir.file("As.dat")));
+  seam.shown.clear();
+  pressOk(w);
+  EXPECT_TRUE(seam.shown.empty());
+  EXPECT_EQ(DEFINE::AltState, StatusWord::DONE);
+  EXPECT_EQ(DEFINE::AltMaxTime, 2030);
+  EXPECT_EQ(w.standards().timesOpened(), 1);
+  enter(w, "800 Y Swim", "20", "30");
+  pressOk(w);
+  EXPECT_EQ(w.standards().timesOpened(), 1);
 }
 
 TEST_F(AlternateWindow, StandardsFileTooShortGivesUnknown) {
