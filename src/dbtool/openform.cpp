@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QStorageInfo>
 
@@ -202,6 +203,7 @@ void OpenForm::Form_Load() {
   Combo1->addItem(kAllFilesEntry);
   Combo1->setCurrentIndex(-1);
   Combo1->setEditText(kAccessEntry);
+  Combo1->lineEdit()->setCursorPosition(0);  // show the entry's start, not its end
   File1->setPattern(QStringLiteral("*.MDB"));
   Label1->setText(QStringLiteral("*.mdb"));
 }
