@@ -371,6 +371,7 @@ void MainForm::loadControls() {
     loaded_[b.widget] = controlText(b);
   }
   setEntriesEnabled(row >= 0);
+  model_->setCurrentRow(row);
 }
 
 void MainForm::setEntriesEnabled(bool on) {

@@ -76,7 +76,15 @@ QVariant RecordModel::data(const QModelIndex& index, int role) const {
 QVariant RecordModel::headerData(int section, Qt::Orientation o, int role) const {
   if (role != Qt::DisplayRole) return QVariant();
   if (o == Qt::Horizontal) return section >= 0 && section < 5 ? QString::fromLatin1(kColumns[section].caption) : QVariant();
-  return isNewRowLine(section) ? QStringLiteral("*") : QVariant();
+  if (isNewRowLine(section)) return QStringLiteral("*");
+  return section == current_ ? QStringLiteral("\u25B6") : QVariant();
+}
+
+void RecordModel::setCurrentRow(int row) {
+  const int old = current_;
+  current_ = row;
+  if (old >= 0 && old < rowCount()) emit headerDataChanged(Qt::Vertical, old, old);
+  if (row >= 0 && row < rowCount()) emit headerDataChanged(Qt::Vertical, row, row);
 }
 
 Qt::ItemFlags RecordModel::flags(const QModelIndex& index) const {

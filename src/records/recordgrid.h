@@ -40,6 +40,8 @@ class RecordModel : public QAbstractTableModel {
 
   // The empty last line where a new row is typed.
   bool isNewRowLine(int row) const;
+  // The record selector of this row shows the current-row mark.
+  void setCurrentRow(int row);
 
  Q_SIGNALS:
   // A cell edit could not be stored; `message` is the engine's.
@@ -50,6 +52,7 @@ class RecordModel : public QAbstractTableModel {
  private:
   RecordStore& store_;
   bool hasFields_ = false;
+  int current_ = -1;
 };
 
 // Rank and Sex: a drop-down of the offered values; other columns: a line
