@@ -19,6 +19,12 @@ const QString kNothingChanged = QStringLiteral("Nothing was changed.");
 
 QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
 
+// When the lock is held elsewhere, the clerk can do something about it.
+QString closeHint(const QString& why) {
+  return why.contains(QLatin1String("in use")) ? QStringLiteral("\nClose it in the scoring program and try again.")
+                                                : QString();
+}
+
 }  // namespace
 
 MaintenanceCommands::MaintenanceCommands(ToolSeam& seam, FaultPlan* plan) : seam_(seam), plan_(plan) {}
@@ -65,8 +71,7 @@ void MaintenanceCommands::Command1_Click(const PickerState& s) {
       QString why;
       faultPoint(plan_, "lock database");
       if (!lock.acquireExclusive(targetPath_, &why)) {
-        refuse(QString("%1 cannot be repaired now: %2.\nClose it in the scoring program and try again. %3")
-                   .arg(name, why, kNothingChanged));
+        refuse(QString("%1 cannot be repaired now: %2.%3 %4").arg(name, why, closeHint(why), kNothingChanged));
         return;
       }
     }
@@ -115,8 +120,7 @@ void MaintenanceCommands::Command3_Click(const PickerState& s) {
     QString why;
     faultPoint(plan_, "lock database");
     if (!lock.acquireExclusive(targetPath_, &why)) {
-      refuse(QString("%1 cannot be compacted now: %2.\nClose it in the scoring program and try again. %3")
-                 .arg(name, why, kNothingChanged));
+      refuse(QString("%1 cannot be compacted now: %2.%3 %4").arg(name, why, closeHint(why), kNothingChanged));
       return;
     }
     faultPoint(plan_, "look for previous backup");

@@ -388,6 +388,11 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
       result.rowsKept += copy.kept();
       result.rowsLost += copy.lost();
     }
+    // A file of which nothing can be read is not replaced by an empty one:
+    // what is left of it may still matter to someone with better tools.
+    if (result.rowsKept == 0 && result.rowsLost > 0)
+      throw ToolError(SQLITE_CORRUPT, QDir::toNativeSeparators(path) +
+                                          ": database disk image is malformed beyond repair; no record could be read");
     // Keep the numbering where it was, so no ID of a lost row is given out again.
     for (auto it = sequence.cbegin(); it != sequence.cend(); ++it) {
       Stmt s = prepare(dst.get(),

@@ -532,6 +532,21 @@ TEST(Engine, RepairOfADamagedLastPageUsesTheNumberingToCountLosses) {
   EXPECT_EQ(records("info.mdb").size(), r.rowsKept);
 }
 
+TEST(Engine, DatabaseOfWhichNothingCanBeReadIsNotReplacedByAnEmptyOne) {
+  ScratchDir dir;
+  makeRecords("info.mdb", 3000);
+  damagePage("info.mdb", 2, 4096);  // the root of table info: every row hangs below it
+  const QByteArray damaged = hashOf("info.mdb");
+  RecordingSeam seam;
+  MaintenanceCommands cmd(seam);
+  cmd.Command1_Click(chosen("info.mdb"));
+  ASSERT_EQ(seam.boxes.size(), 1u);
+  EXPECT_TRUE(seam.boxes[0].text.startsWith(QString("Error %1: ").arg(SQLITE_CORRUPT))) << qPrintable(seam.boxes[0].text);
+  EXPECT_EQ(seam.ends, std::vector<int>{1});
+  EXPECT_EQ(hashOf("info.mdb"), damaged);
+  EXPECT_EQ(folderNames(), QStringList{"info.mdb"});
+}
+
 TEST(Engine, FilesOfOtherKindsAreLeftByteForByte) {
   ScratchDir dir;
   QByteArray picture("\x89PNG\r\n\x1a\n", 8);
