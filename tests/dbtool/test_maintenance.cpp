@@ -350,11 +350,11 @@ class LockHolder {
  public:
   explicit LockHolder(const QString& dbPath) {
     proc.start("flock", {"--shared", "--no-fork", lockFilePath(dbPath), "sh", "-c", "echo held; exec sleep 60"});
-    started = proc.waitForStarted() && proc.waitForReadyRead() && proc.readAll().startsWith("held");
+    started = proc.waitForStarted(-1) && proc.waitForReadyRead(-1) && proc.readAll().startsWith("held");
   }
   ~LockHolder() {
     proc.kill();
-    proc.waitForFinished();
+    proc.waitForFinished(-1);
   }
   QProcess proc;
   bool started = false;
@@ -383,7 +383,7 @@ TEST(Commands, DatabaseOpenInTheScorerIsRefusedNothingMoved) {
 
   // Once the scorer is gone the same command goes through.
   holder.proc.kill();
-  holder.proc.waitForFinished();
+  holder.proc.waitForFinished(-1);
   cmd.Command3_Click(chosen("info.mdb"));
   EXPECT_EQ(seam.boxes.back().text, MaintenanceCommands::kCompactDone);
 }

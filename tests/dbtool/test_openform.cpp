@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
 #include <QStorageInfo>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -396,4 +398,43 @@ TEST(About, LayoutAndContents) {
   for (int y = 0; y < img.height(); y += 4)
     for (int x = 0; x < img.width(); x += 4) colours.insert(img.pixel(x, y));
   EXPECT_GT(colours.size(), 10);
+}
+
+TEST(WidgetSeam, ShowsAnOkBoxWithTheGivenTitleAndIconAndEndsByClosingEverything) {
+  ScratchDir dir;
+  OpenForm form;  // its own seam: real boxes
+  form.show();
+  WidgetSeam seam(&form);
+  struct Seen {
+    QString text, title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    int buttons = 0;
+  } seen;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    seen = {box->text(), box->windowTitle(), box->icon(), int(box->buttons().size())};
+    box->button(QMessageBox::Ok)->click();
+  });
+  seam.message("Compact database successful!", "Task Complete", BoxIcon::None);
+  EXPECT_EQ(seen.text, "Compact database successful!");
+  EXPECT_EQ(seen.title, "Task Complete");
+  EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
+  EXPECT_EQ(seen.buttons, 1);
+
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    seen.icon = box->icon();
+    box->button(QMessageBox::Ok)->click();
+  });
+  seam.message("Error 2: gone", "Marlpit Program", BoxIcon::Critical);
+  EXPECT_EQ(seen.icon, QMessageBox::Critical);
+
+  // With no event loop running, ending the program closes every window.
+  QTest::mouseClick(form.Command2, Qt::LeftButton);
+  ASSERT_TRUE(form.aboutBox()->isVisible());
+  seam.endProgram(0);
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_FALSE(form.aboutBox()->isVisible());
 }
