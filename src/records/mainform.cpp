@@ -395,6 +395,14 @@ void MainForm::onStoreRowChanged(int row) {
 }
 
 bool MainForm::storeCurrentRow() {
+  // A cell still being edited in the grid belongs to the rows as well (a
+  // re-query would drop its editor unread).
+  TDBGrid1->commitPendingEdit();
+  applyGridAdd();
+  return storeShownRow();
+}
+
+bool MainForm::storeShownRow() {
   if (shownId_ < 0 || !Data1->isOpen()) return true;
   const QHash<int, QString> changes = controlChanges();
   if (changes.isEmpty()) return true;
@@ -427,7 +435,7 @@ void MainForm::syncGridToStore() {
 
 void MainForm::onGridRowChanged(int row, int /*previous*/) {
   if (syncing_) return;
-  if (!storeCurrentRow()) {
+  if (!storeShownRow()) {
     // The row's changes are still in the controls: stay on it.
     QTimer::singleShot(0, this, [this] { syncGridToStore(); });
     return;
@@ -442,7 +450,7 @@ void MainForm::applyGridAdd() {
   if (row < 0 || row >= Data1->rowCount()) return;
   const bool was = syncing_;
   syncing_ = true;
-  const bool stored = storeCurrentRow();
+  const bool stored = storeShownRow();
   syncing_ = was;
   if (!stored) return;
   Data1->moveTo(row);

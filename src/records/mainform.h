@@ -140,6 +140,8 @@ class MainForm : public QMainWindow {
   QHash<int, QString> controlChanges() const;
   // Fills the controls from the store's current row (blank without one).
   void loadControls();
+  // Stores what the controls hold for the shown row (the grid left aside).
+  bool storeShownRow();
   // The grid's selection follows the store's current row.
   void syncGridToStore();
   void requery();

@@ -229,6 +229,22 @@ TEST_F(MainFormTest, UpdatePassesOnACellStillBeingEdited) {
   EXPECT_EQ(readRows(dbPath())[0]["LNAME"], "Becker");
 }
 
+TEST_F(MainFormTest, ARequeryKeepsACellStillBeingEdited) {
+  makeDb({{{"LNAME", "Baker"}}, {{"LNAME", "Carter"}}});
+  start();
+  const QModelIndex idx = model().index(1, 1);
+  form->TDBGrid1->setCurrentIndex(idx);
+  form->TDBGrid1->edit(idx);
+  auto* ed = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+  ASSERT_NE(ed, nullptr);
+  ed->selectAll();
+  QTest::keyClicks(ed, "Aaron");
+  form->Form_Activate();  // as on coming back from the About box
+  EXPECT_FALSE(rowNamed(dbPath(), "Aaron").isEmpty());
+  EXPECT_EQ(gridText(0, 1), "Aaron");
+  EXPECT_EQ(shownName(), "Aaron");
+}
+
 TEST_F(MainFormTest, UpdateWithNoCurrentRowDoesNothingAndSaysNothing) {
   makeDb({});
   start();
