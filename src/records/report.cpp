@@ -2,7 +2,9 @@
 
 #include <QDate>
 #include <QDir>
+#include <QAction>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QMessageBox>
@@ -13,6 +15,7 @@
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QTextStream>
+#include <QToolBar>
 #include <algorithm>
 #include <cmath>
 #include <sqlite3.h>
@@ -642,6 +645,12 @@ void paintReport(const PreparedReport& r, QPagedPaintDevice* device, const QStri
 }
 
 void writeReportPdf(const PreparedReport& r, const QString& pdfPath, const QString& printed) {
+  {
+    // The PDF writer only says that it failed; this says why.
+    QFile probe(pdfPath);
+    if (!probe.open(QIODevice::WriteOnly))
+      throw ReportError(QStringLiteral("The report cannot be saved as %1: %2.").arg(native(pdfPath), probe.errorString()));
+  }
   QPdfWriter pdf(pdfPath);
   pdf.setTitle(r.layout.title);
   pdf.setCreator(QStringLiteral("Quillon"));
@@ -712,6 +721,24 @@ bool ReportObject::Action(int) {
           failure = e.message();
         }
       });
+      // Saving a PDF directly, beside printing (whose dialog can also print to a file).
+      if (auto* bar = preview.findChild<QToolBar*>()) {
+        bar->addSeparator();
+        QAction* save = bar->addAction(QStringLiteral("Save as PDF..."));
+        save->setObjectName(QStringLiteral("SavePdf"));
+        QObject::connect(save, &QAction::triggered, &preview, [&] {
+          QString path = QFileDialog::getSaveFileName(&preview, QStringLiteral("Save Report as PDF"),
+                                                      QDir::current().filePath(r.layout.title + QStringLiteral(".pdf")),
+                                                      QStringLiteral("PDF files (*.pdf)"));
+          if (path.isEmpty()) return;
+          if (!path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
+          try {
+            writeReportPdf(r, path, printed);
+          } catch (const ReportError& e) {
+            showError(e.message());
+          }
+        });
+      }
       preview.resize(900, 700);
       preview.exec();
       if (!failure.isEmpty()) throw ReportError(failure);

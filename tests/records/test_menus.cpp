@@ -11,7 +11,10 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
+#include <QFileDialog>
+#include <QPrintPreviewDialog>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QWindow>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -325,4 +328,35 @@ TEST_F(Menus, MissingHelpFileIsReportedByPath) {
   ASSERT_EQ(seam.shown.size(), 1u);
   EXPECT_TRUE(seam.shown[0].text.contains(dir.file("ravelin.hlp"))) << seam.shown[0].text.toStdString();
   EXPECT_TRUE(!menus().help || !menus().help->isVisible());
+}
+
+TEST_F(Menus, ReportOpensInAPreviewThatSavesAPdf) {
+  MenuState& m = menus();
+  m.NameReport.setPdfDestination(QString());  // the clerk's way: a preview window
+  const QString saved = dir.file("kept.pdf");
+  bool sawPreview = false, sawSaveDialog = false;
+  QTimer::singleShot(0, [&] {
+    auto* preview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+    if (!preview) return;
+    sawPreview = true;
+    EXPECT_EQ(preview->windowTitle(), "Fitness Test Records");
+    QAction* save = preview->findChild<QAction*>("SavePdf");
+    if (save) {
+      QTimer::singleShot(0, [&] {
+        auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!files) return;
+        sawSaveDialog = true;
+        files->selectFile(saved);
+        QMetaObject::invokeMethod(files, "accept");
+      });
+      save->trigger();
+    }
+    preview->reject();
+  });
+  act("MNU_NAME")->trigger();
+  EXPECT_TRUE(sawPreview);
+  EXPECT_TRUE(sawSaveDialog);
+  EXPECT_TRUE(QFile::exists(saved));
+  EXPECT_EQ(m.NameReport.runs(), 1);
+  EXPECT_TRUE(seam.shown.empty()) << seam.texts().join("\n").toStdString();
 }

@@ -458,3 +458,19 @@ TEST_F(Printed, EveryPageCarriesTitleDateAndNumber) {
   for (int i = 0; i < 150; ++i) EXPECT_EQ(text.count(QString("Soldier%1").arg(i, 3, 10, QChar('0'))), 1) << i;
   expectInOrder(text, {"Soldier000", "Soldier075", "Soldier149"});
 }
+
+TEST(ReportObject, APdfThatCannotBeWrittenIsReportedByPath) {
+  ScratchDir dir;
+  dir.copyData({"basic.rpt"});
+  makeDb({{{"LNAME", "Ames"}}});
+  QStringList shown;
+  ReportObject r("NameReport");
+  r.onError = [&](const QString& m) { shown << m; };
+  const QString target = dir.file("no/such/folder/out.pdf");
+  r.setPdfDestination(target);
+  r.setReportFileName(dir.file("basic.rpt"));
+  EXPECT_FALSE(r.Action(0));
+  ASSERT_EQ(shown.size(), 1);
+  EXPECT_TRUE(shown[0].contains(target)) << shown[0].toStdString();
+  EXPECT_EQ(r.runs(), 0);
+}
