@@ -532,6 +532,29 @@ TEST(Engine, RepairOfADamagedLastPageUsesTheNumberingToCountLosses) {
   EXPECT_EQ(records("info.mdb").size(), r.rowsKept);
 }
 
+TEST(Engine, DamagedIndexIsRebuiltWithEveryRecordKept) {
+  ScratchDir dir;
+  makeRecords("info.mdb", 3000);
+  qint64 indexRoot = 0;
+  {
+    SqlDb d("info.mdb");
+    d.exec("CREATE INDEX byname ON info(LNAME)");
+    indexRoot = d.value("SELECT rootpage FROM sqlite_master WHERE name='byname'").toLongLong();
+  }
+  const auto original = records("info.mdb");
+  ASSERT_GT(indexRoot, 2);
+  damagePage("info.mdb", indexRoot, 4096);
+  DBEngine engine;
+  const RepairResult r = engine.RepairDatabase(QDir::current().filePath("info.mdb"));
+  EXPECT_TRUE(r.rebuilt);
+  EXPECT_EQ(r.rowsLost, 0);
+  EXPECT_EQ(r.rowsKept, 3000);
+  EXPECT_EQ(records("info.mdb"), original);
+  SqlDb d("info.mdb");
+  EXPECT_EQ(d.value("PRAGMA integrity_check"), "ok");
+  EXPECT_EQ(d.value("SELECT count(*) FROM sqlite_master WHERE name='byname'"), "1");
+}
+
 TEST(Engine, DatabaseOfWhichNothingCanBeReadIsNotReplacedByAnEmptyOne) {
   ScratchDir dir;
   makeRecords("info.mdb", 3000);
