@@ -141,14 +141,21 @@ std::vector<Line> reportLines(const PreparedReport& r) {
     return lines;
   }
   const int g = L.group.isEmpty() ? -1 : fieldIndex(L.group);
+  // Dates written differently (1/5/2026, 01/05/2026) are one group.
+  const bool dates = g >= 0 && fieldKind(L.group) == FieldKind::Date;
+  auto groupValue = [&](const ReportRow& row) {
+    const QString v = row[g].trimmed();
+    const QDate d = dates ? parseDate(v) : QDate();
+    return d.isValid() ? d.toString(QStringLiteral("MM/dd/yyyy")) : v;
+  };
   QString current;
   bool first = true;
   for (int i = 0; i < static_cast<int>(r.rows.size()); ++i) {
     if (g >= 0) {
-      const QString v = r.rows[i][g].trimmed();
+      const QString v = groupValue(r.rows[i]);
       if (first || v != current) {
         int n = 0;
-        for (int j = i; j < static_cast<int>(r.rows.size()) && r.rows[j][g].trimmed() == v; ++j) ++n;
+        for (int j = i; j < static_cast<int>(r.rows.size()) && groupValue(r.rows[j]) == v; ++j) ++n;
         const QString shown = v.isEmpty() ? QStringLiteral("not recorded") : v;
         lines.push_back({Line::Type::Group, -1,
                          QStringLiteral("%1 %2   (%3 %4)").arg(L.groupHeading, shown).arg(n).arg(n == 1 ? "record" : "records")});

@@ -388,12 +388,15 @@ TEST_F(Printed, ByDateGroupsInDateOrderAcrossAYear) {
   makeDb({{{"LNAME", "Jan"}, {"DOT", "01/05/2026"}},
           {{"LNAME", "Dec"}, {"DOT", "12/20/2025"}},
           {{"LNAME", "Feb"}, {"DOT", "02/01/2025"}},
-          {{"LNAME", "Dec2"}, {"DOT", "12/20/2025"}}});
+          {{"LNAME", "Dec2"}, {"DOT", "12/20/2025"}},
+          {{"LNAME", "Jan2"}, {"DOT", "1/5/2026"}},
+          {{"LNAME", "Untested"}, {"DOT", ""}}});
   const QString text = run("date.rpt");
-  expectInOrder(text, {"Date of Test: 02/01/2025", "Feb", "Date of Test: 12/20/2025", "Dec", "Dec2",
-                       "Date of Test: 01/05/2026", "Jan"});
+  expectInOrder(text, {"Date of Test: not recorded", "Untested", "Date of Test: 02/01/2025", "Feb",
+                       "Date of Test: 12/20/2025", "Dec", "Dec2", "Date of Test: 01/05/2026", "Jan", "Jan2"});
   EXPECT_EQ(text.count("Date of Test: 12/20/2025"), 1) << "one heading per date";
-  EXPECT_TRUE(text.contains("(2 records)"));
+  EXPECT_EQ(text.count("Date of Test: 01/05/2026"), 1) << "the same date written two ways is one group";
+  EXPECT_EQ(text.count("(2 records)"), 2);
 }
 
 TEST_F(Printed, ProfilesListOnlyProfileRows) {
