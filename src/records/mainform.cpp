@@ -453,9 +453,19 @@ void MainForm::applyGridAdd() {
   const bool stored = storeShownRow();
   syncing_ = was;
   if (!stored) return;
+  // Typing went on in the next cell of the empty line (Tab after the name):
+  // carry on in that cell of the row just added instead of making another.
+  int editColumn = -1;
+  const QModelIndex at = TDBGrid1->currentIndex();
+  if (at.isValid() && model_->isNewRowLine(at.row()) && TDBGrid1->discardPendingEdit()) editColumn = at.column();
   Data1->moveTo(row);
   loadControls();
   syncGridToStore();
+  if (editColumn >= 0) {
+    const QModelIndex cell = model_->index(row, editColumn);
+    TDBGrid1->setCurrentIndex(cell);
+    TDBGrid1->edit(cell);
+  }
 }
 
 void MainForm::onGridDelete(int row) {

@@ -48,7 +48,7 @@ class MainForm : public QMainWindow {
   // Runs the activation step now.
   void Form_Activate();
 
-  // ---- Controls, named as the clerk's manual names them ----
+  // ---- Controls; each bound one bears the name of its field ----
   RecordStore* Data1 = nullptr;
   RecordGrid* TDBGrid1 = nullptr;
   QLabel* Label1 = nullptr;

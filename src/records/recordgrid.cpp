@@ -127,6 +127,8 @@ QWidget* RecordDelegate::createEditor(QWidget* parent, const QStyleOptionViewIte
     box->addItems(c == 2 ? rankList() : kSexes);
     box->setMaxVisibleItems(7);
     box->setFrame(false);
+    // Picking from the list is the edit; the clerk need not leave the cell.
+    connect(box, &QComboBox::activated, this, [this, box] { emit const_cast<RecordDelegate*>(this)->commitData(box); });
     return box;
   }
   QWidget* w = QStyledItemDelegate::createEditor(parent, option, index);
@@ -177,6 +179,14 @@ bool RecordGrid::commitPendingEdit() {
   QWidget* ed = indexWidget(currentIndex());
   if (!ed) return false;
   commitData(ed);
+  closeEditor(ed, QAbstractItemDelegate::NoHint);
+  return true;
+}
+
+bool RecordGrid::discardPendingEdit() {
+  if (state() != QAbstractItemView::EditingState) return false;
+  QWidget* ed = indexWidget(currentIndex());
+  if (!ed) return false;
   closeEditor(ed, QAbstractItemDelegate::NoHint);
   return true;
 }

@@ -72,6 +72,8 @@ class RecordGrid : public QTableView {
   explicit RecordGrid(QWidget* parent = nullptr);
   // Passes a cell still being edited on to the model; true when there was one.
   bool commitPendingEdit();
+  // Closes a cell editor without passing its text on; true when there was one.
+  bool discardPendingEdit();
 
  Q_SIGNALS:
   // Delete key or the context menu on a record line.

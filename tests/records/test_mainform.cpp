@@ -314,6 +314,27 @@ TEST_F(MainFormTest, TypingInTheEmptyLastLineAddsARowStartingAsMale) {
   EXPECT_EQ(form->Sex->text(), "M");
 }
 
+TEST_F(MainFormTest, TabAfterANewNameGoesOnInTheAddedRow) {
+  makeDb({{{"LNAME", "Baker"}}});
+  start();
+  const QModelIndex idx = model().index(1, 1);
+  form->TDBGrid1->setCurrentIndex(idx);
+  form->TDBGrid1->edit(idx);
+  auto* ed = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+  ASSERT_NE(ed, nullptr);
+  QTest::keyClicks(ed, "Newman");
+  QTest::keyClick(ed, Qt::Key_Tab);
+  QApplication::processEvents();
+  ASSERT_EQ(readRows(dbPath()).size(), 2);  // the rank cell of the empty line made no row
+  EXPECT_EQ(form->TDBGrid1->currentIndex(), model().index(1, 2));
+  auto* box = qobject_cast<QComboBox*>(form->TDBGrid1->indexWidget(model().index(1, 2)));
+  ASSERT_NE(box, nullptr);
+  box->setCurrentIndex(box->findText("CPT"));
+  emit box->activated(box->currentIndex());
+  EXPECT_EQ(rowNamed(dbPath(), "Newman")["RANK"], "CPT");
+  EXPECT_EQ(readRows(dbPath()).size(), 2);
+}
+
 TEST_F(MainFormTest, DeleteInTheGridRemovesTheRow) {
   makeDb({{{"LNAME", "A"}}, {{"LNAME", "B"}}, {{"LNAME", "C"}}});
   start();
