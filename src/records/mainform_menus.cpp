@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 
 #include "mainform.h"
 #include "menupart.h"
@@ -33,6 +34,7 @@ bool HelpKeyFilter::eventFilter(QObject* obj, QEvent* ev) {
 MenuState::MenuState(QWidget* window) : QObject(window), window_(window) {
   setObjectName(QStringLiteral("MenuPart"));
   exitProgram = [](int code) { QCoreApplication::exit(code); };
+  showMessage = [window](const QString& text) { QMessageBox::warning(window, QStringLiteral("Error"), text); };
   for (ReportObject* r : {&NameReport, &TotalReport, &ProfileReport}) {
     r->setPreviewParent(window);
     r->onError = [this](const QString& text) { showMessage(text); };

@@ -48,7 +48,7 @@ class MenuState : public QObject {
 
   // Ends the program; tests replace it.
   std::function<void(int)> exitProgram;
-  // Shows a failure to the clerk.
+  // Shows a failure to the clerk (the main window puts its own message boxes here).
   std::function<void(const QString&)> showMessage;
 
   // Opens the help at the topic of `w` (the contents for the window itself).
