@@ -566,7 +566,9 @@ void MainForm::requery() {
   if (!failure.isEmpty()) {
     lock_.release();
     lockedPath_.clear();
-    messages().message(QStringLiteral("The records database could not be opened:\n%1\n\n%2")
+    messages().message(QStringLiteral("The records database could not be opened:\n%1\n\n%2\n\n"
+                                      "Quillon works on the info.mdb of the folder it was started in. "
+                                      "Sort tries to open it again.")
                            .arg(QDir::toNativeSeparators(Data1->databaseName()), failure),
                        kError, MsgIcon::Exclamation);
   }
