@@ -83,14 +83,24 @@ int compareValues(FieldKind kind, const SortValue& a, const SortValue& b) {
   return a.text.compare(b.text);
 }
 
-QString formatCell(const ReportRow& row, const ReportColumn& c) {
+// Where each column's fields sit in a row, worked out once per report.
+struct ColumnFields {
+  int first = -1, second = -1;
+};
+std::vector<ColumnFields> columnFields(const ReportLayout& L) {
+  std::vector<ColumnFields> out;
+  for (const ReportColumn& c : L.columns) out.push_back({fieldIndex(c.fields.value(0)), fieldIndex(c.fields.value(1))});
+  return out;
+}
+
+QString formatCell(const ReportRow& row, const ReportColumn& c, const ColumnFields& at) {
   if (c.format == QLatin1String("time")) {
-    const QString m = cell(row, fieldIndex(c.fields.value(0))).trimmed();
-    const QString s = cell(row, fieldIndex(c.fields.value(1))).trimmed();
+    const QString m = cell(row, at.first).trimmed();
+    const QString s = cell(row, at.second).trimmed();
     if (m.isEmpty() && s.isEmpty()) return QString();
     return m + QLatin1Char(':') + s.rightJustified(2, QLatin1Char('0'));
   }
-  const QString v = cell(row, fieldIndex(c.fields.value(0)));
+  const QString v = cell(row, at.first);
   if (c.format == QLatin1String("ssn")) {
     const QString t = v.trimmed();
     static const QRegularExpression nine(QStringLiteral("^\\d{9}$"));
@@ -564,10 +574,11 @@ QStringList reportText(const PreparedReport& r) {
     for (const ReportColumn& c : r.layout.columns) h << c.heading;
     out << h.join(QLatin1Char('\t'));
   }
+  const std::vector<ColumnFields> at = columnFields(r.layout);
   for (const Line& l : reportLines(r)) {
     if (l.type == Line::Type::Row) {
       QStringList cells;
-      for (const ReportColumn& c : r.layout.columns) cells << formatCell(r.rows[l.row], c);
+      for (int c = 0; c < r.layout.columns.size(); ++c) cells << formatCell(r.rows[l.row], r.layout.columns[c], at[c]);
       out << cells.join(QLatin1Char('\t'));
     } else {
       out << l.text;
@@ -603,6 +614,7 @@ void paintReport(const PreparedReport& r, QPagedPaintDevice* device, const QStri
   const std::vector<double> x = columnLefts(r.layout, width);
   const double pad = m.line * 0.15;
   const QFontMetricsF fmBody(m.body, device);
+  const std::vector<ColumnFields> at = columnFields(r.layout);
   for (size_t pg = 0; pg < pages.size(); ++pg) {
     if (pg > 0) device->newPage();
     paintPageHeader(p, m, width, r.layout.title, printed, static_cast<int>(pg + 1), static_cast<int>(pages.size()));
@@ -618,7 +630,7 @@ void paintReport(const PreparedReport& r, QPagedPaintDevice* device, const QStri
           for (int c = 0; c < r.layout.columns.size(); ++c) {
             const QRectF box = cellBox(r.layout, x, c, y, m.line, pad);
             p.drawText(box, int(r.layout.columns[c].align) | Qt::AlignVCenter,
-                       fmBody.elidedText(formatCell(r.rows[l.row], r.layout.columns[c]), Qt::ElideRight, box.width()));
+                       fmBody.elidedText(formatCell(r.rows[l.row], r.layout.columns[c], at[c]), Qt::ElideRight, box.width()));
           }
           break;
         }
