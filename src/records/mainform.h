@@ -104,6 +104,39 @@ class MainForm : public QMainWindow {
   void setClock(const Clock* clock);
   const Clock& clock() const;
 
+  // ---- Menus, reports, help and About (mainform_menus.cpp, menupart.h) ----
+  struct MenuPart;
+  MenuPart& menus() { return *menuPart_; }
+  QAction* MNU_FILE = nullptr;
+  QAction* MNU_REPORT = nullptr;
+  QAction* MNU_NAME = nullptr;
+  QAction* MNU_TOTAL = nullptr;
+  QAction* MNU_DATE = nullptr;
+  QAction* MNU_PROFILES = nullptr;
+  QAction* MNU_STATUS = nullptr;
+  QAction* MNU_SEPERATOR2 = nullptr;
+  QAction* MNU_EXIT = nullptr;
+  QAction* MNU_HELP = nullptr;
+  QAction* MNU_CONTENTS = nullptr;
+  QAction* MNU_SEPERATOR3 = nullptr;
+  QAction* MNU_ABOUT = nullptr;
+
+ public Q_SLOTS:
+  void MNU_NAME_Click();
+  void MNU_TOTAL_Click();
+  void MNU_DATE_Click();
+  void MNU_PROFILES_Click();
+  void MNU_STATUS_Click();
+  void MNU_EXIT_Click();
+  void MNU_CONTENTS_Click();
+  void MNU_ABOUT_Click();
+
+ private:
+  // Builds the menu bar and the report objects; called once by the constructor.
+  void createMenus();
+  std::unique_ptr<MenuPart> menuPart_;
+  // ---- end of the menus section ----
+
  public Q_SLOTS:
   void Command2_Click();  // Add
   void Command3_Click();  // Delete
@@ -181,38 +214,6 @@ class MainForm : public QMainWindow {
   std::vector<QPointer<QWidget>> programWindows_;
   QPointer<QWindow> lastFocus_;
 
-  // ---- Menus, reports, help and About (mainform_menus.cpp, menupart.h) ----
-  struct MenuPart;
-  MenuPart& menus() { return *menuPart_; }
-  QAction* MNU_FILE = nullptr;
-  QAction* MNU_REPORT = nullptr;
-  QAction* MNU_NAME = nullptr;
-  QAction* MNU_TOTAL = nullptr;
-  QAction* MNU_DATE = nullptr;
-  QAction* MNU_PROFILES = nullptr;
-  QAction* MNU_STATUS = nullptr;
-  QAction* MNU_SEPERATOR2 = nullptr;
-  QAction* MNU_EXIT = nullptr;
-  QAction* MNU_HELP = nullptr;
-  QAction* MNU_CONTENTS = nullptr;
-  QAction* MNU_SEPERATOR3 = nullptr;
-  QAction* MNU_ABOUT = nullptr;
-
- public Q_SLOTS:
-  void MNU_NAME_Click();
-  void MNU_TOTAL_Click();
-  void MNU_DATE_Click();
-  void MNU_PROFILES_Click();
-  void MNU_STATUS_Click();
-  void MNU_EXIT_Click();
-  void MNU_CONTENTS_Click();
-  void MNU_ABOUT_Click();
-
- private:
-  // Builds the menu bar and the report objects; called once by the constructor.
-  void createMenus();
-  std::unique_ptr<MenuPart> menuPart_;
-  // ---- end of the menus section ----
 };
 
 }  // namespace quillon

@@ -22,6 +22,7 @@
 #include "define.h"
 #include "fakes.h"
 #include "mainform.h"
+#include "menupart.h"
 #include "recordgrid.h"
 #include "recordstore.h"
 #include "testsupport.h"
@@ -393,6 +394,24 @@ TEST_F(ConvertWindowTest, ClosingTheWindowDuringTheWaitStoresTheRowAndEnds) {
   EXPECT_EQ(r["DOT"], "12/07/2026");
   // No report of an alternate event that was never judged.
   EXPECT_EQ(seam.shown.size(), 1u);
+}
+
+TEST_F(ConvertWindowTest, ExitDuringTheWaitStoresTheRowAndEnds) {
+  start({profiledRunner("Zulu")});
+  int exits = 0;
+  form->menus().exitProgram = [&exits](int) { ++exits; };
+  QTest::keyClicks(form->MaskEdBox1, "exit");
+  seam.answers = {true};
+  auto w = whileWaiting([this] { form->MNU_EXIT->trigger(); });
+  convert();
+  ASSERT_TRUE(w->fired);
+  EXPECT_EQ(exits, 1);
+  EXPECT_FALSE(form->alternateWindow()->isWaiting());
+  EXPECT_FALSE(form->Data1->isOpen());
+  const Row r = readRows(dbPath())[0];
+  EXPECT_EQ(r["REMARK"], "exit");
+  EXPECT_EQ(r["TOTAL"], "0");
+  EXPECT_TRUE(r["STAT"] != "FAIL");  // the unjudged alternate event decided nothing
 }
 
 TEST_F(ConvertWindowTest, ARefusedEntryLeavesEverythingAsTyped) {
