@@ -15,6 +15,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "alternate.h"
 #include "convert.h"

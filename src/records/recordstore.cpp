@@ -1,6 +1,7 @@
 #include "recordstore.h"
 
 #include <QFile>
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace quillon {
