@@ -36,12 +36,6 @@ QString quoted(const QString& name) {
   return '"' + n + '"';
 }
 
-QString columnText(sqlite3_stmt* s, int i) {
-  const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
-  if (!t) return QString();
-  return QString::fromUtf8(t, sqlite3_column_bytes(s, i));
-}
-
 }  // namespace
 
 RecordStore::RecordStore(QObject* parent) : QObject(parent) {}
@@ -85,9 +79,28 @@ void RecordStore::open() {
   openPath_ = path_;
 }
 
+void RecordStore::clearRows() {
+  rows_.clear();
+  arena_.clear();
+  offsets_.clear();
+}
+
+std::vector<QString>& RecordStore::ownFields(Row& r) {
+  if (!r.own) {
+    auto v = std::make_unique<std::vector<QString>>(static_cast<size_t>(names_.size()));
+    for (int c = 0; c < names_.size(); ++c) {
+      const quint32 b = offsets_[r.first + static_cast<size_t>(c)];
+      const quint32 e = offsets_[r.first + static_cast<size_t>(c) + 1];
+      (*v)[static_cast<size_t>(c)] = QString::fromUtf8(arena_.constData() + b, qsizetype(e - b));
+    }
+    r.own = std::move(v);
+  }
+  return *r.own;
+}
+
 void RecordStore::refresh() {
   emit aboutToReset();
-  rows_.clear();
+  clearRows();
   names_.clear();
   idColumn_ = -1;
   cur_ = -1;
@@ -110,13 +123,19 @@ void RecordStore::refresh() {
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
       Row r;
       r.id = sqlite3_column_int64(s, idColumn_);
-      r.v.resize(static_cast<size_t>(n));
-      for (int i = 0; i < n; ++i) r.v[static_cast<size_t>(i)] = columnText(s, i);
+      r.first = offsets_.size();
+      for (int i = 0; i < n; ++i) {
+        offsets_.push_back(static_cast<quint32>(arena_.size()));
+        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
+        if (t) arena_.append(t, sqlite3_column_bytes(s, i));
+      }
+      offsets_.push_back(static_cast<quint32>(arena_.size()));
+      if (arena_.size() > qsizetype(0xF0000000u)) throw DbError(QStringLiteral("Too many records to show."));
       rows_.push_back(std::move(r));
     }
     if (rc != SQLITE_DONE) fail();
   } catch (const DbError&) {
-    rows_.clear();
+    clearRows();
     names_.clear();
     idColumn_ = -1;
     sqlite3_close(db_);
@@ -131,7 +150,7 @@ void RecordStore::refresh() {
 
 void RecordStore::close() {
   emit aboutToReset();
-  rows_.clear();
+  clearRows();
   names_.clear();
   idColumn_ = -1;
   cur_ = -1;
@@ -247,7 +266,11 @@ int RecordStore::requireField(const QString& name) const {
 
 QString RecordStore::value(int row, int column) const {
   if (row < 0 || row >= rowCount() || column < 0 || column >= names_.size()) return QString();
-  return rows_[static_cast<size_t>(row)].v[static_cast<size_t>(column)];
+  const Row& r = rows_[static_cast<size_t>(row)];
+  if (r.own) return (*r.own)[static_cast<size_t>(column)];
+  const quint32 b = offsets_[r.first + static_cast<size_t>(column)];
+  const quint32 e = offsets_[r.first + static_cast<size_t>(column) + 1];
+  return QString::fromUtf8(arena_.constData() + b, qsizetype(e - b));
 }
 
 int RecordStore::indexOfId(qint64 id) const {
@@ -275,7 +298,8 @@ void RecordStore::updateById(qint64 id, const QHash<int, QString>& values) {
   if (sqlite3_step(st.get()) != SQLITE_DONE) fail();
   if (sqlite3_changes(db_) == 0) throw DbError(QStringLiteral("The record has been deleted: ID ") + QString::number(id));
   if (row >= 0) {
-    for (int c : cols) rows_[static_cast<size_t>(row)].v[static_cast<size_t>(c)] = values.value(c);
+    std::vector<QString>& v = ownFields(rows_[static_cast<size_t>(row)]);
+    for (int c : cols) v[static_cast<size_t>(c)] = values.value(c);
     emit rowChanged(row);
   }
 }
@@ -308,9 +332,9 @@ int RecordStore::insertRow(const QHash<int, QString>& values) {
   const qint64 id = insertValues(values);
   Row r;
   r.id = id;
-  r.v.resize(static_cast<size_t>(names_.size()));
-  for (auto it = values.cbegin(); it != values.cend(); ++it) r.v[static_cast<size_t>(it.key())] = it.value();
-  r.v[static_cast<size_t>(idColumn_)] = QString::number(id);
+  r.own = std::make_unique<std::vector<QString>>(static_cast<size_t>(names_.size()));
+  for (auto it = values.cbegin(); it != values.cend(); ++it) (*r.own)[static_cast<size_t>(it.key())] = it.value();
+  (*r.own)[static_cast<size_t>(idColumn_)] = QString::number(id);
   const int row = rowCount();
   emit rowAboutToBeInserted(row);
   rows_.push_back(std::move(r));

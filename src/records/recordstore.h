@@ -13,6 +13,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <vector>
 
 #include "dbfile.h"
@@ -97,10 +98,17 @@ class RecordStore : public QObject {
 
  private:
   enum class Mode { None, Edit, Add };
+  // A row as the query returned it lives in arena_ (its fields' UTF-8 text
+  // back to back, bounded by offsets_ from `first` on) and is decoded only
+  // when a field is read, so a re-query costs little more than the engine's
+  // own work. A row written or added since holds its fields in `own`.
   struct Row {
     qint64 id = 0;
-    std::vector<QString> v;
+    size_t first = 0;
+    std::unique_ptr<std::vector<QString>> own;
   };
+  std::vector<QString>& ownFields(Row& r);
+  void clearRows();
 
   void open();
   void requireOpen() const;
@@ -116,6 +124,8 @@ class RecordStore : public QObject {
   QStringList names_;
   int idColumn_ = -1;
   std::vector<Row> rows_;
+  QByteArray arena_;
+  std::vector<quint32> offsets_;
   int cur_ = -1;
   bool onDeleted_ = false;
   Mode mode_ = Mode::None;

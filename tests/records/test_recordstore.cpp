@@ -182,6 +182,23 @@ TEST_F(RecordStoreTest, UpdateByIdAndInsertRowReachTheFile) {
   }
 }
 
+TEST_F(RecordStoreTest, WritingOneFieldKeepsTheOthersOfTheRowAndItsNeighbours) {
+  exec(path, QString::fromUtf8("INSERT INTO info (LNAME, REMARK, DOB) VALUES ('Ångström', 'ß and é', '01/02/1990')"));
+  exec(path, "INSERT INTO info (LNAME, REMARK) VALUES ('Baker', 'next')");
+  openStore();
+  ASSERT_EQ(store.rowCount(), 2);
+  EXPECT_EQ(store.value(1, store.fieldIndex("LNAME")), QString::fromUtf8("Ångström"));
+  store.updateById(store.rowId(1), {{store.fieldIndex("DOB"), "03/04/1991"}});
+  EXPECT_EQ(store.value(1, store.fieldIndex("REMARK")), QString::fromUtf8("ß and é"));
+  EXPECT_EQ(store.value(1, store.fieldIndex("DOB")), "03/04/1991");
+  EXPECT_EQ(store.value(1, store.fieldIndex("ID")), QString::number(store.rowId(1)));
+  EXPECT_EQ(store.value(0, store.fieldIndex("REMARK")), "next");
+  EXPECT_EQ(store.value(0, store.fieldIndex("DOB")), "");
+  store.removeRow(0);
+  EXPECT_EQ(store.value(0, store.fieldIndex("DOB")), "03/04/1991");
+  EXPECT_EQ(scalar(path, "SELECT REMARK FROM info"), QString::fromUtf8("ß and é"));
+}
+
 TEST_F(RecordStoreTest, EngineFailuresCarryTheEngineMessage) {
   addNames({"A"});
   openStore();
