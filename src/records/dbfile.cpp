@@ -24,7 +24,9 @@ const QStringList& infoFieldNames() {
 QString infoTableDdl() {
   QStringList cols;
   for (const QString& f : infoFieldNames())
-    cols << (f == "ID" ? QStringLiteral("ID INTEGER PRIMARY KEY AUTOINCREMENT") : f + " TEXT");
+    cols << (f == "ID"      ? QStringLiteral("ID INTEGER PRIMARY KEY AUTOINCREMENT")
+             : f == "LNAME" ? QStringLiteral("LNAME TEXT COLLATE NOCASE")
+                            : f + " TEXT");
   return "CREATE TABLE info (" + cols.join(", ") + ")";
 }
 

@@ -27,6 +27,8 @@ const QStringList& infoFieldNames();
 // "06/01/2026" stay as typed); readers that need numbers convert.
 // ID is an INTEGER PRIMARY KEY filled on insert, i.e. the row id itself,
 // which VACUUM and the salvage copy keep, so no maintenance renumbers rows.
+// LNAME compares without case, so the name order of the row source puts
+// "de Silva" between "Davis" and "Evans", not after "Zane".
 QString infoTableDdl();
 
 // Creates an empty records database at `path`, readable and writable by its

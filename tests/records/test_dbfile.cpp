@@ -39,6 +39,24 @@ TEST(RecordsDatabase, CreatedEmptyWithTheEighteenFieldsAndOwnerOnly) {
   sqlite3_close(db);
 }
 
+TEST(RecordsDatabase, NameOrderIgnoresLetterCase) {
+  quillon::test::ScratchDir dir;
+  const QString path = dir.file("info.mdb");
+  quillon::createRecordsDatabase(path);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, "INSERT INTO info (LNAME) VALUES ('Zane'), ('de Silva'), ('Davis'), ('evans')", nullptr,
+                         nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_stmt* st = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT * FROM info ORDER BY LName Asc", -1, &st, nullptr), SQLITE_OK);
+  QStringList order;
+  while (sqlite3_step(st) == SQLITE_ROW) order << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)));
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+  EXPECT_EQ(order, QStringList({"Davis", "de Silva", "evans", "Zane"}));
+}
+
 TEST(RecordsDatabase, NeverOverwritesAnExistingFile) {
   quillon::test::ScratchDir dir;
   QFile f(dir.file("info.mdb"));
