@@ -20,26 +20,16 @@
 #include "commands.h"
 #include "dbengine.h"
 #include "dbfile.h"
+#include "recordingseam.h"
 #include "testsupport.h"
 
 using namespace quillon;
 using namespace quillon::dbtool;
 using quillon::test::ScratchDir;
+using quillon::dbtool::test::Box;
+using quillon::dbtool::test::RecordingSeam;
 
 namespace {
-
-struct Box {
-  QString text, title;
-  BoxIcon icon;
-};
-
-class RecordingSeam : public ToolSeam {
- public:
-  void message(const QString& text, const QString& title, BoxIcon icon) override { boxes.push_back({text, title, icon}); }
-  void endProgram(int code) override { ends.push_back(code); }
-  std::vector<Box> boxes;
-  std::vector<int> ends;
-};
 
 class SqlDb {
  public:

@@ -25,61 +25,19 @@
 #include "menupart.h"
 #include "recordgrid.h"
 #include "recordstore.h"
+#include "recordsdb.h"
 #include "testsupport.h"
 
 using namespace quillon;
 using quillon::test::FixedClock;
 using quillon::test::ScratchDir;
 using quillon::test::ScriptedSeam;
-using Row = QMap<QString, QString>;
+using quillon::test::Row;
+using quillon::test::insertRows;
+using quillon::test::readRows;
+using quillon::test::rowNamed;
 
 namespace {
-
-void insertRows(const QString& path, const QList<Row>& rows) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
-  for (const Row& r : rows) {
-    QStringList cols, marks;
-    for (auto it = r.cbegin(); it != r.cend(); ++it) {
-      cols << it.key();
-      marks << "?";
-    }
-    sqlite3_stmt* st = nullptr;
-    const QByteArray sql = ("INSERT INTO info (" + cols.join(',') + ") VALUES (" + marks.join(',') + ")").toUtf8();
-    ASSERT_EQ(sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr), SQLITE_OK);
-    int i = 1;
-    for (const QString& v : r) sqlite3_bind_text(st, i++, v.toUtf8().constData(), -1, SQLITE_TRANSIENT);
-    EXPECT_EQ(sqlite3_step(st), SQLITE_DONE);
-    sqlite3_finalize(st);
-  }
-  sqlite3_close(db);
-}
-
-QList<Row> readRows(const QString& path) {
-  QList<Row> out;
-  sqlite3* db = nullptr;
-  sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-  sqlite3_stmt* st = nullptr;
-  if (sqlite3_prepare_v2(db, "SELECT * FROM info ORDER BY ID", -1, &st, nullptr) == SQLITE_OK) {
-    while (sqlite3_step(st) == SQLITE_ROW) {
-      Row r;
-      for (int i = 0; i < sqlite3_column_count(st); ++i) {
-        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-        r[QString::fromUtf8(sqlite3_column_name(st, i))] = t ? QString::fromUtf8(t) : QString();
-      }
-      out << r;
-    }
-  }
-  sqlite3_finalize(st);
-  sqlite3_close(db);
-  return out;
-}
-
-Row rowNamed(const QString& path, const QString& name) {
-  for (const Row& r : readRows(path))
-    if (r.value("LNAME") == name) return r;
-  return Row();
-}
 
 // Runs `action` once, from the event loop, right after a window that
 // `match` picks has been shown.
