@@ -366,7 +366,10 @@ bool Condition::matches(const QStringList& row) const {
 
 ReportLayout readReportFile(const QString& path) {
   QFile f(path);
-  if (!QFileInfo(path).isFile())
+  const QFileInfo fi(path);
+  if (fi.isDir())
+    throw ReportError(QStringLiteral("The report file %1 cannot be opened: it is a folder, not a file.").arg(native(path)));
+  if (!fi.isFile())
     throw ReportError(QStringLiteral("The report file %1 cannot be opened: it does not exist.").arg(native(path)));
   if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
     throw ReportError(QStringLiteral("The report file %1 cannot be opened: %2.").arg(native(path), f.errorString()));
