@@ -711,6 +711,10 @@ bool MainForm::WaitForAlternate() {
   if (!alternate_) {
     alternate_ = std::make_unique<Alternate>(*seam_);
     registerProgramWindow(alternate_.get());
+    // First shown over the main window, where the clerk is looking; later
+    // shows keep wherever the clerk has put it.
+    alternate_->adjustSize();
+    alternate_->move(frameGeometry().center() - alternate_->rect().center());
   }
   Command6->setToolTip(waitingText());
   statusBar()->showMessage(waitingText());
