@@ -1,6 +1,8 @@
 #include "messageboxseam.h"
 
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 namespace quillon {
 
@@ -20,6 +22,19 @@ QMessageBox::Icon boxIcon(MsgIcon icon) {
   return QMessageBox::NoIcon;
 }
 
+// A message box sizes itself to its text alone, and window managers cut a
+// longer title short; the alternate event's outcome is only in the title
+// ("Alternate Test: FAIL"), so the box is made wide enough to show it whole.
+void fitTitle(QMessageBox& box) {
+  auto* grid = qobject_cast<QGridLayout*>(box.layout());
+  if (!grid) return;
+  QFont titleFont = box.font();
+  titleFont.setBold(true);
+  const int width = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + 140;
+  grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                grid->columnCount());
+}
+
 }  // namespace
 
 WidgetMessageSeam::WidgetMessageSeam(QWidget* parent) : parent_(parent) {}
@@ -30,6 +45,7 @@ void WidgetMessageSeam::message(const QString& text, const QString& title, MsgIc
   QMessageBox box(boxIcon(icon), title, text, QMessageBox::Ok, parent_);
   box.setObjectName(QStringLiteral("messageBox"));
   box.setEscapeButton(QMessageBox::Ok);
+  fitTitle(box);
   box.exec();
 }
 
@@ -38,6 +54,7 @@ bool WidgetMessageSeam::askYesNo(const QString& text, const QString& title) {
   box.setObjectName(QStringLiteral("questionBox"));
   box.setDefaultButton(QMessageBox::Yes);
   box.setEscapeButton(QMessageBox::No);
+  fitTitle(box);
   box.exec();
   return box.clickedButton() == box.button(QMessageBox::Yes);
 }

@@ -138,3 +138,22 @@ TEST(WidgetMessageSeamTest, ParentCanBeSetLaterAndOutlivedByTheSeam) {
   EXPECT_TRUE(seen.found);
   EXPECT_EQ(seen.parent, nullptr);
 }
+
+// The outcome of the alternate event is in the title alone, so a box with a
+// short text must still be wide enough to show its whole title.
+TEST(WidgetMessageSeamTest, ABoxIsWideEnoughForItsTitle) {
+  WidgetMessageSeam seam;
+  const QString title = QStringLiteral("Alternate Test: FAIL");
+  int boxWidth = 0, titleWidth = 0;
+  Seen seen;
+  whenBoxShows(seen, [&](QMessageBox* box) {
+    QFont bold = box->font();
+    bold.setBold(true);
+    titleWidth = QFontMetrics(bold).horizontalAdvance(title);
+    boxWidth = box->width();
+    clickButton(box, QMessageBox::Ok);
+  });
+  seam.message("Maximum allowable time 9:55", title, MsgIcon::None);
+  ASSERT_TRUE(seen.found);
+  EXPECT_GT(boxWidth, titleWidth + 100);
+}
