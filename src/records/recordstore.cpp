@@ -61,8 +61,7 @@ void RecordStore::requireCurrent() const {
 
 void RecordStore::open() {
   if (db_ && openPath_ == path_) return;
-  sqlite3_close(db_);
-  db_ = nullptr;
+  closeConnection();
   if (path_.isEmpty()) throw DbError(QStringLiteral("No database file was named."));
   // Read-write only: a records database is never created here.
   const QByteArray native = QFile::encodeName(path_);
@@ -100,13 +99,7 @@ std::vector<QString>& RecordStore::ownFields(Row& r) {
 
 void RecordStore::refresh() {
   emit aboutToReset();
-  clearRows();
-  names_.clear();
-  idColumn_ = -1;
-  cur_ = -1;
-  onDeleted_ = false;
-  mode_ = Mode::None;
-  pending_.clear();
+  resetCursor();
   try {
     open();
     const QString sql = source_.trimmed().startsWith(QLatin1String("SELECT"), Qt::CaseInsensitive)
@@ -135,12 +128,8 @@ void RecordStore::refresh() {
     }
     if (rc != SQLITE_DONE) fail();
   } catch (const DbError&) {
-    clearRows();
-    names_.clear();
-    idColumn_ = -1;
-    sqlite3_close(db_);
-    db_ = nullptr;
-    openPath_.clear();
+    resetCursor();
+    closeConnection();
     emit resetDone();
     throw;
   }
@@ -150,6 +139,12 @@ void RecordStore::refresh() {
 
 void RecordStore::close() {
   emit aboutToReset();
+  resetCursor();
+  closeConnection();
+  emit resetDone();
+}
+
+void RecordStore::resetCursor() {
   clearRows();
   names_.clear();
   idColumn_ = -1;
@@ -157,10 +152,12 @@ void RecordStore::close() {
   onDeleted_ = false;
   mode_ = Mode::None;
   pending_.clear();
+}
+
+void RecordStore::closeConnection() {
   sqlite3_close(db_);
   db_ = nullptr;
   openPath_.clear();
-  emit resetDone();
 }
 
 bool RecordStore::eof() const { return cur_ < 0 || cur_ >= rowCount(); }

@@ -109,6 +109,10 @@ class RecordStore : public QObject {
   };
   std::vector<QString>& ownFields(Row& r);
   void clearRows();
+  // Drops the rows, the cursor and any edit under way.
+  void resetCursor();
+  // Closes the connection; the next refresh opens the file again.
+  void closeConnection();
 
   void open();
   void requireOpen() const;
