@@ -70,9 +70,9 @@ TEST(SampleDatabase, TestedSoldiersCarryThePublishedPoints) {
   EXPECT_EQ(d.value("PROFILE"), "PROFILE");
   EXPECT_EQ(d.value("STAT"), "PASS");
   // Not yet tested: no results at all.
-  const auto g = rowNamed(dir.file("info.mdb"), "Galloway, Penn");
-  EXPECT_TRUE(g.value("TOTAL").isEmpty());
-  EXPECT_TRUE(g.value("DOT").isEmpty());
+  const auto untested = rowNamed(dir.file("info.mdb"), "Galloway, Penn");
+  EXPECT_TRUE(untested.value("TOTAL").isEmpty());
+  EXPECT_TRUE(untested.value("DOT").isEmpty());
 }
 
 TEST(SampleDatabase, NeverWritesOverAnExistingFileAndNeedsTheTables) {
