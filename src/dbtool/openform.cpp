@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QStorageInfo>
@@ -24,6 +25,21 @@ QRect twipsRect(const QWidget* w, int left, int top, int width, int height) {
 }
 
 namespace {
+
+// Swallows Enter in the file-type box's text field: an editable box would
+// otherwise take the typed text as a pick, and only picking from the list
+// may change the file type.
+class NoEnter : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() == QEvent::KeyPress) {
+      const int key = static_cast<QKeyEvent*>(e)->key();
+      if (key == Qt::Key_Return || key == Qt::Key_Enter) return true;
+    }
+    return QObject::eventFilter(watched, e);
+  }
+};
 
 QFont sized(QFont f, qreal points, bool bold) {
   f.setPointSizeF(points);
@@ -136,6 +152,10 @@ OpenForm::OpenForm(ToolSeam* seam, FaultPlan* plan, QWidget* parent) : QWidget(p
   Combo1->setEditable(true);
   // Typing in the box never adds an entry; only picking one counts.
   Combo1->setInsertPolicy(QComboBox::NoInsert);
+  // No completion either: it would fill in an entry from a typed letter and
+  // pick it when the focus moves on.
+  Combo1->setCompleter(nullptr);
+  Combo1->lineEdit()->installEventFilter(new NoEnter(Combo1));
   Combo1->setEditText(kAccessEntry);
 
   // The lists begin where the program was started.

@@ -200,6 +200,38 @@ TEST(OpenForm, TypingInTheFileTypeBoxChangesNothing) {
   EXPECT_EQ(form.File1->fileNames(), QStringList{"info.mdb"});
 }
 
+// Enter, a single typed letter that an entry begins with, or an entry's name
+// typed in other letter case, must not stand for a pick: a chosen file stays
+// chosen and the file type stays as it is.
+TEST(OpenForm, EnterOrLeavingTheFileTypeBoxKeepsTheChosenFile) {
+  ScratchDir dir;
+  touch("info.mdb");
+  touch("notes.txt");
+  RecordingSeam seam;
+  OpenForm form(&seam);
+  form.show();
+  QLineEdit* edit = form.Combo1->lineEdit();
+  clickFile(form, "info.mdb");
+  ASSERT_EQ(form.Label1->text(), "info.mdb");
+
+  edit->setFocus();
+  QTest::keyClick(edit, Qt::Key_Return);
+  EXPECT_EQ(form.Label1->text(), "info.mdb");
+
+  edit->selectAll();
+  QTest::keyClicks(edit, "a");
+  QTest::keyClick(edit, Qt::Key_Tab);
+  QApplication::processEvents();
+  EXPECT_EQ(form.Label1->text(), "info.mdb");
+
+  edit->setFocus();
+  edit->selectAll();
+  QTest::keyClicks(edit, "all files(*.*)");
+  QTest::keyClick(edit, Qt::Key_Return);
+  EXPECT_EQ(form.Label1->text(), "info.mdb");
+  EXPECT_EQ(form.File1->pattern(), "*.MDB");
+}
+
 TEST(OpenForm, FileChosenThenAnotherFolderKeepsTheNameAndFollowsTheFolder) {
   ScratchDir dir;
   touch("info.mdb");
