@@ -52,6 +52,17 @@ Db openDb(const QString& path, int flags) {
   return db;
 }
 
+// The clerk's database. An empty file reads as an empty database to the
+// engine, so it would be "compacted" over the last good backup; it is
+// refused as what it is to the clerk: not a database.
+Db openClerksDb(const QString& path, int flags) {
+  const QFileInfo fi(path);
+  if (fi.isFile() && fi.size() == 0)
+    throw ToolError(SQLITE_NOTADB, QDir::toNativeSeparators(path) + ": " +
+                                       QString::fromUtf8(sqlite3_errstr(SQLITE_NOTADB)) + " (the file is empty)");
+  return openDb(path, flags);
+}
+
 Stmt prepare(sqlite3* db, const QString& sql, const QString& path) {
   sqlite3_stmt* raw = nullptr;
   const QByteArray utf8 = sql.toUtf8();
@@ -280,7 +291,19 @@ QStringList journalFiles(const QString& dbPath) {
   QStringList found;
   for (const char* suffix : {"-journal", "-wal"}) {
     const QString p = dbPath + QLatin1String(suffix);
-    if (fs::kindOf(p) != fs::Kind::Missing) found << p;
+    const fs::Kind kind = fs::kindOf(p);
+    if (kind == fs::Kind::Missing) continue;
+    if (kind == fs::Kind::PlainFile) {
+      // The engine leaves an empty journal, or one whose header it has
+      // zeroed, after a finished change in some journal modes: such a file
+      // holds nothing the database needs and travels with nothing.
+      QFile f(p);
+      if (f.open(QIODevice::ReadOnly)) {
+        const QByteArray head = f.read(28);
+        if (head.isEmpty() || head.count('\0') == head.size()) continue;
+      }
+    }
+    found << p;
   }
   return found;
 }
@@ -297,7 +320,7 @@ DBEngine::DBEngine(FaultPlan* plan) : plan_(plan) {
 
 void DBEngine::settle(const QString& path) {
   faultPoint(plan_, "open database to settle it");
-  Db db = openDb(path, SQLITE_OPEN_READWRITE);
+  Db db = openClerksDb(path, SQLITE_OPEN_READWRITE);
   // Reading the schema takes a read lock, which rolls back a hot journal.
   const QString mode = queryColumn(db.get(), QStringLiteral("PRAGMA journal_mode"), path).value(0);
   queryColumn(db.get(), QStringLiteral("SELECT count(*) FROM sqlite_master"), path);
@@ -315,7 +338,7 @@ void DBEngine::settle(const QString& path) {
 RepairResult DBEngine::RepairDatabase(const QString& path) {
   faultPoint(plan_, "open database for repair");
   RepairResult result;
-  Db src = openDb(path, SQLITE_OPEN_READWRITE);
+  Db src = openClerksDb(path, SQLITE_OPEN_READWRITE);
 
   // The first read tells a database from any other file; that failure
   // leaves the file untouched.
@@ -430,7 +453,7 @@ void DBEngine::CompactDatabase(const QString& source, const QString& destination
   faultPoint(plan_, "open source");
   if (fs::kindOf(destination) != fs::Kind::Missing)
     throw ToolError(EEXIST, QDir::toNativeSeparators(destination) + ": " + fs::errnoText(EEXIST));
-  Db src = openDb(source, SQLITE_OPEN_READONLY);
+  Db src = openClerksDb(source, SQLITE_OPEN_READONLY);
   const QStringList tables = userTables(src.get(), source);
   // The copy is flushed once, whole, after it has been checked; flushing
   // it page by page as well only costs time.

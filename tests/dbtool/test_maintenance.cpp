@@ -335,6 +335,50 @@ TEST(Commands, NonDatabaseFailsWithTheEngineMessageAndNothingMoves) {
   }
 }
 
+// An empty file is what a crash can leave under the database's name; the
+// engine would read it as an empty database and compact it over the only
+// good backup.
+TEST(Commands, EmptyFileIsNotADatabaseAndTheBackupStays) {
+  ScratchDir dir;
+  writeFile("info.mdb", QByteArray());
+  makeRecords("info.old", 500, "PREV");
+  const QByteArray previous = hashOf("info.old");
+  for (int repair = 0; repair < 2; ++repair) {
+    RecordingSeam seam;
+    MaintenanceCommands cmd(seam);
+    if (repair)
+      cmd.Command1_Click(chosen("info.mdb"));
+    else
+      cmd.Command3_Click(chosen("info.mdb"));
+    ASSERT_EQ(seam.boxes.size(), 1u);
+    EXPECT_TRUE(seam.boxes[0].text.startsWith(QString("Error %1: ").arg(SQLITE_NOTADB))) << seam.boxes[0].text.toStdString();
+    EXPECT_TRUE(seam.boxes[0].text.contains("file is not a database")) << seam.boxes[0].text.toStdString();
+    EXPECT_EQ(seam.ends, std::vector<int>{1});
+    EXPECT_EQ(QFileInfo("info.mdb").size(), 0);
+    EXPECT_EQ(hashOf("info.old"), previous);
+    EXPECT_EQ(records("info.old").size(), 500);
+    EXPECT_EQ(folderNames(), (QStringList{"info.mdb", "info.old"}));
+  }
+}
+
+// Some journal modes leave an empty journal, or one with a zeroed header,
+// after every finished change; it holds nothing and must not block Compact.
+TEST(Commands, FinishedJournalLeftBesideTheDatabaseDoesNotBlockCompact) {
+  for (const QByteArray& leftover : {QByteArray(), QByteArray(512, '\0')}) {
+    ScratchDir dir;
+    makeRecords("info.mdb", 40);
+    const auto before = records("info.mdb");
+    writeFile("info.mdb-journal", leftover);
+    RecordingSeam seam;
+    MaintenanceCommands cmd(seam);
+    cmd.Command3_Click(chosen("info.mdb"));
+    ASSERT_EQ(seam.boxes.size(), 1u);
+    EXPECT_EQ(seam.boxes[0].text, MaintenanceCommands::kCompactDone);
+    EXPECT_EQ(records("info.mdb"), before);
+    EXPECT_EQ(records("info.old"), before);
+  }
+}
+
 // A scorer holding the records open, as another process.
 class LockHolder {
  public:
