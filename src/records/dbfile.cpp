@@ -81,9 +81,14 @@ bool DbInUseLock::acquire(const QString& dbPath, bool exclusive, QString* why) {
   release();
   const QString lp = lockFilePath(dbPath);
   const QByteArray native = QFile::encodeName(lp);
+  inUseElsewhere_ = false;
   // The lock file is never deleted: removing it while another process holds
-  // a lock on it would let two processes lock two different files.
-  const int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  // a lock on it would let two processes lock two different files. It holds
+  // nothing, so anyone may read it; a lock needs only a read handle, which
+  // is all a clerk gets on a file another user made.
+  int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM))
+    fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     if (why) *why = lp + ": " + QString::fromLocal8Bit(std::strerror(errno));
     return false;
@@ -91,9 +96,10 @@ bool DbInUseLock::acquire(const QString& dbPath, bool exclusive, QString* why) {
   if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
     const int e = errno;
     ::close(fd);
+    inUseElsewhere_ = (e == EWOULDBLOCK);
     if (why)
-      *why = (e == EWOULDBLOCK) ? QStringLiteral("the database is in use by another program")
-                                : lp + ": " + QString::fromLocal8Bit(std::strerror(e));
+      *why = inUseElsewhere_ ? QStringLiteral("the database is in use by another program")
+                             : lp + ": " + QString::fromLocal8Bit(std::strerror(e));
     return false;
   }
   fd_ = fd;

@@ -57,10 +57,14 @@ class DbInUseLock {
   bool acquireExclusive(const QString& dbPath, QString* why = nullptr);
   void release();
   bool held() const { return fd_ >= 0; }
+  // After a failed acquire: true when another process holds the lock, false
+  // when no lock could be had at all (no lock file can be made there).
+  bool inUseElsewhere() const { return inUseElsewhere_; }
 
  private:
   bool acquire(const QString& dbPath, bool exclusive, QString* why);
   int fd_ = -1;
+  bool inUseElsewhere_ = false;
 };
 
 }  // namespace quillon

@@ -532,9 +532,17 @@ bool MainForm::lockDatabase(const QString& path) {
   if (lockedPath_ == path) return true;
   lock_.release();
   lockedPath_.clear();
-  if (!QFileInfo::exists(path)) return true;  // no lock file in a folder without records
+  // No lock file is made in a folder without records; but while the tool
+  // compacts, the database is briefly missing and its lock file is there.
+  if (!QFileInfo::exists(path) && !QFileInfo::exists(lockFilePath(path))) return true;
   QString why;
-  if (!lock_.acquireShared(path, &why)) {
+  if (!lock_.acquireShared(path, &why) && !lock_.inUseElsewhere()) {
+    // No lock can be had here at all (a folder the clerk may not write to):
+    // the tool cannot take one either, so the records are read unguarded.
+    lockedPath_ = path;
+    return true;
+  }
+  if (!lock_.held()) {
     const bool was = syncing_;
     syncing_ = true;
     Data1->close();

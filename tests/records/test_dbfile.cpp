@@ -1,5 +1,6 @@
 // The records database file: creation, its table, owner-only permissions and
 // the in-use lock shared between the two programs.
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QThread>
@@ -78,12 +79,24 @@ TEST(InUseLock, SharedHoldersBlockTheExclusiveOneUntilReleased) {
   QString why;
   EXPECT_FALSE(tool.acquireExclusive(db, &why));
   EXPECT_FALSE(why.isEmpty());
+  EXPECT_TRUE(tool.inUseElsewhere());
   a.release();
   EXPECT_FALSE(tool.acquireExclusive(db));
   b.release();
   EXPECT_TRUE(tool.acquireExclusive(db));
   DbInUseLock late;
   EXPECT_FALSE(late.acquireShared(db));  // a scorer cannot start while the tool works
+}
+
+TEST(InUseLock, NoLockFileTellsNoLockPossibleFromInUse) {
+  quillon::test::ScratchDir dir;
+  const QString db = dir.file("info.mdb");
+  ASSERT_TRUE(QDir(dir.path()).mkdir("info.ldb"));  // nothing can be locked here
+  DbInUseLock lock;
+  QString why;
+  EXPECT_FALSE(lock.acquireShared(db, &why));
+  EXPECT_FALSE(lock.inUseElsewhere());
+  EXPECT_TRUE(why.contains("info.ldb")) << why.toStdString();
 }
 
 TEST(InUseLock, HeldByAnotherProcessAndDroppedWhenItDies) {

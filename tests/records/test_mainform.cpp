@@ -499,6 +499,17 @@ TEST_F(MainFormTest, TheDatabaseToolHoldingTheFileKeepsItClosed) {
   EXPECT_TRUE(tool.acquireExclusive(dbPath()));
 }
 
+// Where no lock can be had at all (here a folder stands where the lock file
+// would go), the records still open: no tool could take the lock either.
+TEST_F(MainFormTest, NoLockPossibleStillOpensTheRecords) {
+  makeDb({{{"LNAME", "Able"}}});
+  ASSERT_TRUE(QDir().mkdir(lockFilePath(dbPath())));
+  start();
+  EXPECT_TRUE(seam.shown.empty()) << (seam.shown.empty() ? "" : seam.shown[0].text.toStdString());
+  EXPECT_TRUE(form->Data1->isOpen());
+  EXPECT_EQ(shownName(), "Able");
+}
+
 TEST_F(MainFormTest, ComingBackFromAProgramWindowRequeriesButAMessageBoxDoesNot) {
   makeDb({{{"LNAME", "Able"}}, {{"LNAME", "Baker"}}});
   start();
