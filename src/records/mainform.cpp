@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
@@ -386,7 +387,10 @@ void MainForm::onStoreRowChanged(int row) {
   // clerk has typed something of their own into that control.
   for (const Binding& b : bindings_) {
     const QString stored = Data1->value(row, Data1->fieldIndex(b.field));
-    if (controlText(b) == loaded_.value(b.widget)) {
+    // The sex is the clerk's to edit in the grid only; the hidden box just
+    // carries it for Convert (which may have trimmed it), so a pick in the
+    // grid always wins over what the box holds.
+    if (controlText(b) == loaded_.value(b.widget) || b.widget == Sex) {
       setControlText(b, stored);
       loaded_[b.widget] = controlText(b);
     } else {
@@ -696,12 +700,11 @@ void MainForm::Command6_Click() {
     return;
   }
   session_ = std::make_unique<ConvertSession>(*this, shownId_);
-  Command6->setEnabled(false);
   Convert(*session_, tables_);
   session_.reset();
-  Command6->setEnabled(true);
-  Command6->setToolTip(QString());
-  statusBar()->clearMessage();
+  // A conversion whose row was deleted during the wait ends without the
+  // closing report; the window it waited on has nothing left to judge.
+  if (alternate_ && alternate_->isVisible() && !alternate_->isWaiting()) alternate_->hide();
 }
 
 ScoreControls& MainForm::scoreControls() {
@@ -724,11 +727,18 @@ bool MainForm::WaitForAlternate() {
     alternate_->adjustSize();
     alternate_->move(frameGeometry().center() - alternate_->rect().center());
   }
+  // No second conversion while this one waits. Disabling the button moves
+  // the focus along the tab order, so it is given back afterwards: the
+  // focus does not move because of a command.
+  const QPointer<QWidget> hadFocus = focusWidget();
+  Command6->setEnabled(false);
   Command6->setToolTip(waitingText());
   statusBar()->showMessage(waitingText());
   const bool done = alternate_->waitUntilDone();
+  Command6->setEnabled(true);
   Command6->setToolTip(QString());
   statusBar()->clearMessage();
+  if (hadFocus == Command6) Command6->setFocus();
   return done;
 }
 

@@ -199,6 +199,17 @@ void RecordGrid::keyPressEvent(QKeyEvent* e) {
   QTableView::keyPressEvent(e);
 }
 
+bool RecordGrid::focusNextPrevChild(bool next) {
+  // Tab walks the cells of a row; from the last cell (Shift+Tab: the first)
+  // it leaves the grid for the next control of the window, the remark.
+  const QModelIndex at = currentIndex();
+  const int last = model() ? model()->columnCount() - 1 : 0;
+  if (state() != QAbstractItemView::EditingState &&
+      (!at.isValid() || (next && at.column() >= last) || (!next && at.column() <= 0)))
+    return QWidget::focusNextPrevChild(next);
+  return QTableView::focusNextPrevChild(next);
+}
+
 void RecordGrid::contextMenuEvent(QContextMenuEvent* e) {
   const QModelIndex at = indexAt(viewport()->mapFromGlobal(e->globalPos()));
   if (!at.isValid()) return;

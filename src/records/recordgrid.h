@@ -81,6 +81,7 @@ class RecordGrid : public QTableView {
 
  protected:
   void keyPressEvent(QKeyEvent* e) override;
+  bool focusNextPrevChild(bool next) override;
   void contextMenuEvent(QContextMenuEvent* e) override;
 };
 

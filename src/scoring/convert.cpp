@@ -46,14 +46,14 @@ ConvertEnd Convert(ConvertHost& host, ScoringTables& tables) {
 
   const QDate today = host.clock().today();
   if (!today.isValid()) return refuse(host, QStringLiteral("Can not compute age"));
-  const QString ageGroup = ageGroupOf(scoringAge(*born, today));
+  const QString AgeGroup = ageGroupOf(scoringAge(*born, today));
 
   const QString sex = c.text(Ctl::Sex).trimmed();
   c.setText(Ctl::Sex, sex);
   if (sex != QLatin1String("M") && sex != QLatin1String("F"))
     return refuse(host, QStringLiteral("Entry for Sex is not M or F"));
 
-  DEFINE::AgeSexKey = ageGroup + sex;
+  DEFINE::AgeSexKey = AgeGroup + sex;
 
   const QString runM = c.text(Ctl::RUN_M);
   if (!isNumeric(runM)) return refuse(host, QStringLiteral("Run minutes must be numeric"));
@@ -65,7 +65,7 @@ ConvertEnd Convert(ConvertHost& host, ScoringTables& tables) {
 
   const QString su = c.text(Ctl::RAW_SU);
   if (!isNumeric(su)) return refuse(host, QStringLiteral("Sit up entry must be numeric"));
-  if (!takePoints(host, tables.SitUpPoints(su, ageGroup), Ctl::C_SU)) return ConvertEnd::Refused;
+  if (!takePoints(host, tables.SitUpPoints(su, AgeGroup), Ctl::C_SU)) return ConvertEnd::Refused;
 
   const QString pu = c.text(Ctl::RAW_PU);
   if (!isNumeric(pu)) return refuse(host, QStringLiteral("Push up entry must be numeric"));

@@ -510,6 +510,24 @@ TEST_F(MainFormTest, NoLockPossibleStillOpensTheRecords) {
   EXPECT_EQ(shownName(), "Able");
 }
 
+// Tab walks the cells of a row and, from the last one, goes on to the
+// remark, the next control of the window's tab order.
+TEST_F(MainFormTest, TabFromTheLastGridColumnGoesOnToTheRemark) {
+  makeDb({{{"LNAME", "Able"}, {"SEX", "M"}}});
+  start();
+  form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+  form->TDBGrid1->setFocus();
+  form->TDBGrid1->setCurrentIndex(model().index(0, 3));
+  QTest::keyClick(form->TDBGrid1, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), form->TDBGrid1);
+  EXPECT_EQ(form->TDBGrid1->currentIndex().column(), 4);
+  QTest::keyClick(form->TDBGrid1, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), form->MaskEdBox1);
+  QTest::keyClick(form->MaskEdBox1, Qt::Key_Backtab);
+  EXPECT_EQ(QApplication::focusWidget(), form->TDBGrid1);
+}
+
 TEST_F(MainFormTest, ComingBackFromAProgramWindowRequeriesButAMessageBoxDoesNot) {
   makeDb({{{"LNAME", "Able"}}, {{"LNAME", "Baker"}}});
   start();

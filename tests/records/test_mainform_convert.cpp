@@ -282,6 +282,59 @@ TEST_F(ConvertWindowTest, DeletingTheConvertedRowDuringTheWaitWritesNothingAnywh
   EXPECT_EQ(readRows(dbPath())[1], before[2]);
 }
 
+TEST_F(ConvertWindowTest, DeletingTheConvertedRowDuringTheWaitLeavesNoAlternateWindowBehind) {
+  start({profiledRunner("Mike"), {{"LNAME", "Zulu"}}});
+  selectNamed("Mike");
+  seam.answers = {true};
+  auto w = whileWaiting([this] { QTest::mouseClick(form->Command3, Qt::LeftButton); });
+  convert();
+  ASSERT_TRUE(w->fired);
+  EXPECT_FALSE(form->alternateWindow()->isVisible());
+  EXPECT_TRUE(form->Command6->isEnabled());
+}
+
+// A refused entry ends the command without moving the focus; so does a
+// conversion that runs to its end.
+TEST_F(ConvertWindowTest, ConvertLeavesTheFocusOnTheConvertButton) {
+  start({{{"LNAME", "Able"}, {"SEX", "M"}, {"DOB", "not a date"}},
+         {{"LNAME", "Baker"}, {"SEX", "M"}, {"DOB", "03/14/1994"}, {"RAW_PU", "80"}, {"RAW_SU", "85"},
+          {"RUN_M", "12"}, {"RUN_S", "30"}}});
+  form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+  for (const char* name : {"Able", "Baker"}) {
+    selectNamed(name);
+    form->Command6->setFocus();
+    QTest::keyClick(form->Command6, Qt::Key_Space);
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), form->Command6) << name;
+  }
+  ASSERT_EQ(seam.shown.size(), 1u);
+  EXPECT_EQ(seam.shown[0].text, "Entry for DOB is not valid");
+  EXPECT_EQ(form->STAT->text(), "PASS");
+  EXPECT_EQ(readRows(dbPath()).size(), 2);
+}
+
+// Convert writes the trimmed sex into the hidden box; a sex picked in the
+// grid afterwards is the clerk's and must be what is stored.
+TEST_F(ConvertWindowTest, ASexPickedInTheGridAfterConvertIsWhatIsStored) {
+  start({{{"LNAME", "Able"}, {"SEX", " "}, {"DOB", "03/14/1994"}}, {{"LNAME", "Baker"}}});
+  selectNamed("Able");
+  convert();
+  ASSERT_EQ(seam.shown.size(), 1u);
+  EXPECT_EQ(seam.shown[0].text, "Entry for Sex is not M or F");
+  EXPECT_EQ(form->Sex->text(), "");
+  const QModelIndex sex = form->gridModel()->index(0, 4);
+  form->TDBGrid1->setCurrentIndex(sex);
+  form->TDBGrid1->edit(sex);
+  auto* box = qobject_cast<QComboBox*>(form->TDBGrid1->indexWidget(sex));
+  ASSERT_NE(box, nullptr);
+  box->setCurrentIndex(box->findText("F"));
+  form->TDBGrid1->commitPendingEdit();
+  EXPECT_EQ(form->Sex->text(), "F");
+  selectNamed("Baker");
+  EXPECT_EQ(rowNamed(dbPath(), "Able")["SEX"], "F");
+}
+
 TEST_F(ConvertWindowTest, SortDuringTheWaitKeepsTheResultWithTheConvertedRow) {
   start({{{"LNAME", "Alpha"}}, profiledRunner("Zulu")});
   selectNamed("Zulu");
