@@ -54,6 +54,15 @@ void MaintenanceCommands::fail(const ToolError& e) {
   reportFailure(seam_, e);
 }
 
+void MaintenanceCommands::dropKept(const QString& kept) {
+  if (kept.isEmpty()) return;
+  try {
+    fs::removeFile(kept);
+  } catch (const ToolError&) {
+    // A leftover second name is removed by the next compaction.
+  }
+}
+
 void MaintenanceCommands::refuse(const QString& text) { seam_.message(text, kErrorTitle, BoxIcon::Exclamation); }
 
 void MaintenanceCommands::Command1_Click(const PickerState& s) {
@@ -95,6 +104,7 @@ void MaintenanceCommands::Command3_Click(const PickerState& s) {
   DbInUseLock lock;
   bool moved = false;
   QString backupPath;
+  QString keptBackup;  // second name of the previous backup while the compaction runs
   try {
     const QString backupName = BackupName(name);
     // The backup lies beside the database, in the directory now current.
@@ -154,6 +164,19 @@ void MaintenanceCommands::Command3_Click(const PickerState& s) {
       return;
     }
 
+    // The previous backup keeps a second, hidden name until the compaction
+    // has succeeded, so a failure can give it back. Where the file system
+    // has no such names the compaction goes on without that safety.
+    if (backupKind == fs::Kind::PlainFile) {
+      const QString keep = QDir::current().absoluteFilePath(QStringLiteral(".%1.keep").arg(backupName));
+      try {
+        if (fs::kindOf(keep) == fs::Kind::PlainFile) fs::removeFile(keep);  // left by an interrupted run
+        fs::linkFile(backupPath, keep);
+        keptBackup = keep;
+      } catch (const ToolError&) {
+      }
+    }
+
     // One rename both retires the previous backup and makes the new one, so
     // there is never a moment without a backup.
     faultPoint(plan_, "rename database to backup");
@@ -164,6 +187,7 @@ void MaintenanceCommands::Command3_Click(const PickerState& s) {
 
     engine().CompactDatabase(backupPath, targetPath_);
     moved = false;
+    dropKept(keptBackup);
     lock.release();
     seam_.message(kCompactDone, kDoneTitle, BoxIcon::None);
   } catch (const ToolError& e) {
@@ -175,6 +199,15 @@ void MaintenanceCommands::Command3_Click(const PickerState& s) {
         faultPoint(plan_, "put database back");
         fs::renameFile(backupPath, targetPath_);
         fs::syncPath(QDir::currentPath());
+        // The backup name is free again: the previous backup returns to it.
+        if (!keptBackup.isEmpty()) {
+          try {
+            fs::renameFile(keptBackup, backupPath);
+            keptBackup.clear();
+            fs::syncPath(QDir::currentPath());
+          } catch (const ToolError&) {
+          }
+        }
       } catch (const ToolError& again) {
         shownError = ToolError(e.number(), e.description() + QString("\nThe database could not be put back (%1); "
                                                                      "it is kept as %2.")
@@ -184,6 +217,7 @@ void MaintenanceCommands::Command3_Click(const PickerState& s) {
       fail(shownError);
       return;
     }
+    dropKept(keptBackup);
     lock.release();
     fail(e);
   }

@@ -40,6 +40,10 @@ void removeFile(const QString& path) {
   if (::unlink(native(path).constData()) != 0) fail(errno, path);
 }
 
+void linkFile(const QString& existing, const QString& to) {
+  if (::link(native(existing).constData(), native(to).constData()) != 0) fail(errno, existing);
+}
+
 void syncPath(const QString& path) {
   const int fd = ::open(native(path).constData(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) fail(errno, path);

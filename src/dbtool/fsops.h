@@ -19,6 +19,8 @@ QString errnoText(int err);
 // Each throws ToolError(errno, "<path>: <system text>") on failure.
 void renameFile(const QString& from, const QString& to);
 void removeFile(const QString& path);
+// A second name for the file at `existing` (a hard link); `to` must not exist.
+void linkFile(const QString& existing, const QString& to);
 // Flushes a file's contents, or a directory's entries, to the disk.
 void syncPath(const QString& path);
 // Makes `path` the process's current directory.
