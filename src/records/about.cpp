@@ -69,14 +69,30 @@ About::About(QWidget* parent) : QDialog(parent) {
 
 void About::Command1_Click() { hide(); }
 
+namespace {
+
+// A transparent square picture, drawn on in a 100 × 100 space whatever its size.
+struct Canvas {
+  explicit Canvas(int size) : picture(size, size) {
+    picture.fill(Qt::transparent);
+    painter.begin(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(size / 100.0, size / 100.0);
+  }
+  QPixmap finish() {
+    painter.end();
+    return picture;
+  }
+  QPixmap picture;
+  QPainter painter;
+};
+
+}  // namespace
+
 // A runner in mid-stride on a track lane.
 QPixmap About::drawRunner(int size) {
-  QPixmap pm(size, size);
-  pm.fill(Qt::transparent);
-  QPainter p(&pm);
-  p.setRenderHint(QPainter::Antialiasing);
-  const double s = size / 100.0;
-  p.scale(s, s);
+  Canvas c(size);
+  QPainter& p = c.painter;
 
   QRadialGradient sky(50, 50, 50);
   sky.setColorAt(0, QColor(0xfd, 0xf3, 0xd8));
@@ -117,17 +133,13 @@ QPixmap About::drawRunner(int size) {
   // Speed lines.
   p.setPen(QPen(QColor(0x6b, 0x4e, 0x16), 2, Qt::SolidLine, Qt::RoundCap));
   for (int i = 0; i < 3; ++i) p.drawLine(QPointF(14, 30 + i * 8), QPointF(26 - i * 2, 30 + i * 8));
-  return pm;
+  return c.finish();
 }
 
 // A medal on a ribbon with a star.
 QPixmap About::drawMedal(int size) {
-  QPixmap pm(size, size);
-  pm.fill(Qt::transparent);
-  QPainter p(&pm);
-  p.setRenderHint(QPainter::Antialiasing);
-  const double s = size / 100.0;
-  p.scale(s, s);
+  Canvas c(size);
+  QPainter& p = c.painter;
 
   // Ribbon.
   p.setPen(QPen(QColor(0x20, 0x20, 0x40), 1.5));
@@ -159,7 +171,7 @@ QPixmap About::drawMedal(int size) {
   p.setBrush(QColor(0xff, 0xf6, 0xd0));
   p.setPen(QPen(QColor(0x7a, 0x5a, 0x08), 1.2));
   p.drawPolygon(star);
-  return pm;
+  return c.finish();
 }
 
 }  // namespace quillon
