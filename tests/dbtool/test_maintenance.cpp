@@ -105,6 +105,17 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 
 PickerState chosen(const QString& name) { return {name, name, QString(), QDir::currentPath()}; }
 
+// Runs Repair (or Compact) on `name` in the current folder; what it showed.
+RecordingSeam runCommand(bool repair, const QString& name) {
+  RecordingSeam seam;
+  MaintenanceCommands cmd(seam);
+  if (repair)
+    cmd.Command1_Click(chosen(name));
+  else
+    cmd.Command3_Click(chosen(name));
+  return seam;
+}
+
 // Names in the current folder other than the lock files the tool keeps.
 QStringList folderNames() {
   QStringList names = QDir::current().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
@@ -318,12 +329,7 @@ TEST(Commands, NonDatabaseFailsWithTheEngineMessageAndNothingMoves) {
   makeRecords("junk.old", 2, "PREV");
   const QByteArray junk = hashOf("junk.mdb"), previous = hashOf("junk.old");
   for (int repair = 0; repair < 2; ++repair) {
-    RecordingSeam seam;
-    MaintenanceCommands cmd(seam);
-    if (repair)
-      cmd.Command1_Click(chosen("junk.mdb"));
-    else
-      cmd.Command3_Click(chosen("junk.mdb"));
+    const RecordingSeam seam = runCommand(repair != 0, "junk.mdb");
     ASSERT_EQ(seam.boxes.size(), 1u);
     EXPECT_EQ(seam.boxes[0].text, QString("Error %1: %2: file is not a database")
                                       .arg(SQLITE_NOTADB)
@@ -344,12 +350,7 @@ TEST(Commands, EmptyFileIsNotADatabaseAndTheBackupStays) {
   makeRecords("info.old", 500, "PREV");
   const QByteArray previous = hashOf("info.old");
   for (int repair = 0; repair < 2; ++repair) {
-    RecordingSeam seam;
-    MaintenanceCommands cmd(seam);
-    if (repair)
-      cmd.Command1_Click(chosen("info.mdb"));
-    else
-      cmd.Command3_Click(chosen("info.mdb"));
+    const RecordingSeam seam = runCommand(repair != 0, "info.mdb");
     ASSERT_EQ(seam.boxes.size(), 1u);
     EXPECT_TRUE(seam.boxes[0].text.startsWith(QString("Error %1: ").arg(SQLITE_NOTADB))) << seam.boxes[0].text.toStdString();
     EXPECT_TRUE(seam.boxes[0].text.contains("file is not a database")) << seam.boxes[0].text.toStdString();

@@ -66,11 +66,15 @@ class MainFormTest : public ::testing::Test {
     QApplication::processEvents();
   }
   // Types into a grid cell through its editor and commits with Return.
-  void typeInGrid(int row, int col, const QString& text) {
+  // Opens the text editor of a grid cell, as a double click would.
+  QLineEdit* openCell(int row, int col) {
     const QModelIndex idx = model().index(row, col);
     form->TDBGrid1->setCurrentIndex(idx);
     form->TDBGrid1->edit(idx);
-    auto* ed = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    return qobject_cast<QLineEdit*>(QApplication::focusWidget());
+  }
+  void typeInGrid(int row, int col, const QString& text) {
+    QLineEdit* ed = openCell(row, col);
     ASSERT_NE(ed, nullptr);
     ed->selectAll();
     QTest::keyClicks(ed, text);
@@ -172,10 +176,7 @@ TEST_F(MainFormTest, TypedNameDateAndScoresReachTheFileOnUpdate) {
 TEST_F(MainFormTest, UpdatePassesOnACellStillBeingEdited) {
   makeDb({{{"LNAME", "Baker"}}});
   start();
-  const QModelIndex idx = model().index(0, 1);
-  form->TDBGrid1->setCurrentIndex(idx);
-  form->TDBGrid1->edit(idx);
-  auto* ed = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+  QLineEdit* ed = openCell(0, 1);
   ASSERT_NE(ed, nullptr);
   ed->selectAll();
   QTest::keyClicks(ed, "Becker");
@@ -186,10 +187,7 @@ TEST_F(MainFormTest, UpdatePassesOnACellStillBeingEdited) {
 TEST_F(MainFormTest, ARequeryKeepsACellStillBeingEdited) {
   makeDb({{{"LNAME", "Baker"}}, {{"LNAME", "Carter"}}});
   start();
-  const QModelIndex idx = model().index(1, 1);
-  form->TDBGrid1->setCurrentIndex(idx);
-  form->TDBGrid1->edit(idx);
-  auto* ed = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+  QLineEdit* ed = openCell(1, 1);
   ASSERT_NE(ed, nullptr);
   ed->selectAll();
   QTest::keyClicks(ed, "Aaron");
@@ -271,10 +269,7 @@ TEST_F(MainFormTest, TypingInTheEmptyLastLineAddsARowStartingAsMale) {
 TEST_F(MainFormTest, TabAfterANewNameGoesOnInTheAddedRow) {
   makeDb({{{"LNAME", "Baker"}}});
   start();
-  const QModelIndex idx = model().index(1, 1);
-  form->TDBGrid1->setCurrentIndex(idx);
-  form->TDBGrid1->edit(idx);
-  auto* ed = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+  QLineEdit* ed = openCell(1, 1);
   ASSERT_NE(ed, nullptr);
   QTest::keyClicks(ed, "Newman");
   QTest::keyClick(ed, Qt::Key_Tab);
