@@ -25,6 +25,26 @@ QString closeHint(const QString& why) {
                                                 : QString();
 }
 
+// What the clerk needs to know after a damaged file was rebuilt: what was
+// saved, what was found damaged, and where the original is.
+QString rebuildReport(const RepairResult& r) {
+  QStringList lines;
+  lines << QString("%1 record(s) were recovered.").arg(r.rowsKept);
+  if (r.rowsDamaged > 0)
+    lines << QString("%1 record(s) were found damaged and could not be read; they were left out.").arg(r.rowsDamaged);
+  if (r.pagesDamaged > 0)
+    lines << QString("%1 page(s) of records could not be read at all; the records on them, if any, are lost.")
+                 .arg(r.pagesDamaged);
+  if (r.idsRenumbered > 0)
+    lines << QString("%1 record(s) had the ID of another record; both were kept, and the later one was given a new ID.")
+                 .arg(r.idsRenumbered);
+  if (r.conflictingCopies > 0)
+    lines << QString("%1 record(s) were found in two different versions; one of them was kept.")
+                 .arg(r.conflictingCopies);
+  if (!r.keptAs.isEmpty()) lines << QString("The file as it was before the repair is kept as %1.").arg(shown(r.keptAs));
+  return lines.join('\n');
+}
+
 }  // namespace
 
 MaintenanceCommands::MaintenanceCommands(ToolSeam& seam, FaultPlan* plan) : seam_(seam), plan_(plan) {}
@@ -87,9 +107,7 @@ void MaintenanceCommands::Command1_Click(const PickerState& s) {
     const RepairResult r = engine().RepairDatabase(targetPath_);
     lock.release();
     QString text = kRepairDone;
-    if (r.rowsLost > 0)
-      text += QString("\n\n%1 record(s) could not be read and were left out; every other record was kept.")
-                  .arg(r.rowsLost);
+    if (r.rebuilt) text += QStringLiteral("\n\n") + rebuildReport(r);
     seam_.message(text, kDoneTitle, BoxIcon::None);
   } catch (const ToolError& e) {
     lock.release();

@@ -8,13 +8,17 @@
 #include <QTemporaryFile>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <limits>
 #include <memory>
 #include <optional>
 #include <vector>
 
+#include "dbfile.h"
 #include "fsops.h"
+#include "repair.h"
+#include "salvage.h"
 
 namespace quillon::dbtool {
 
@@ -285,6 +289,68 @@ class TableSalvage {
   qint64 kept_ = 0, lost_ = 0;
 };
 
+// True when `table` has the eighteen record fields in their order, so the
+// rows the page scan read fit it.
+bool hasInfoFields(sqlite3* db, const QString& table, const QString& path) {
+  Stmt s = prepare(db, "PRAGMA table_info(" + quoted(table) + ")", path);
+  QStringList names;
+  while (sqlite3_step(s.get()) == SQLITE_ROW) names << columnText(s.get(), 1).toUpper();
+  return names == infoFieldNames();
+}
+
+// True when some ID of table info is held by more than one record (a table
+// edited by hand, whose ID is not the row number).
+bool infoIdsShared(sqlite3* db, const QString& path) {
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(db, "SELECT 1 FROM info GROUP BY ID HAVING count(*) > 1 LIMIT 1", -1, &raw, nullptr) !=
+      SQLITE_OK) {
+    sqlite3_finalize(raw);
+    return false;  // no such table, or not of that shape: nothing to renumber
+  }
+  Stmt s(raw);
+  const int rc = sqlite3_step(s.get());
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) engineFail(db, rc, path);
+  return rc == SQLITE_ROW;
+}
+
+// Writes the records the page scan read, each under its planned ID, every
+// other field exactly as it was stored.
+void insertSalvaged(sqlite3* db, const QString& table, const SalvagePlan& plan, salvage::TextEncoding encoding,
+                    const QString& path) {
+  QStringList cols, marks;
+  for (const QString& f : infoFieldNames()) {
+    cols << quoted(f);
+    marks << QStringLiteral("?");
+  }
+  Stmt ins = prepare(db, QString("INSERT INTO %1(%2) VALUES(%3)").arg(quoted(table), cols.join(','), marks.join(',')),
+                     path);
+  const unsigned char textEncoding = encoding == salvage::TextEncoding::Utf16le   ? SQLITE_UTF16LE
+                                     : encoding == salvage::TextEncoding::Utf16be ? SQLITE_UTF16BE
+                                                                                  : SQLITE_UTF8;
+  for (const SalvagedRecord& r : plan.records) {
+    sqlite3_reset(ins.get());
+    sqlite3_clear_bindings(ins.get());
+    sqlite3_bind_int64(ins.get(), 1, r.id);
+    for (int i = 1; i < r.fields.size() && i < salvage::kFieldCount; ++i) {
+      const salvage::Value& v = r.fields[i];
+      switch (v.kind) {
+        case salvage::Value::Null: break;
+        case salvage::Value::Integer: sqlite3_bind_int64(ins.get(), i + 1, v.integer); break;
+        case salvage::Value::Real: sqlite3_bind_double(ins.get(), i + 1, v.real); break;
+        case salvage::Value::Text:
+          sqlite3_bind_text64(ins.get(), i + 1, v.bytes.constData(), quint64(v.bytes.size()), SQLITE_TRANSIENT,
+                              textEncoding);
+          break;
+        case salvage::Value::Blob:
+          sqlite3_bind_blob64(ins.get(), i + 1, v.bytes.constData(), quint64(v.bytes.size()), SQLITE_TRANSIENT);
+          break;
+      }
+    }
+    const int rc = sqlite3_step(ins.get());
+    if (rc != SQLITE_DONE) engineFail(db, rc, path);
+  }
+}
+
 }  // namespace
 
 QStringList journalFiles(const QString& dbPath) {
@@ -340,20 +406,28 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
   RepairResult result;
   Db src = openClerksDb(path, SQLITE_OPEN_READWRITE);
 
-  // The first read tells a database from any other file; that failure
-  // leaves the file untouched.
+  // The first read tells a database from any other file. A file the engine
+  // does not take for a database may still be one whose first page is
+  // damaged: the page scan below decides, and leaves the file untouched
+  // when it finds no record on it.
+  std::optional<ToolError> engineRefused;
   {
     Stmt s = prepare(src.get(), QStringLiteral("SELECT count(*) FROM sqlite_master"), path);
     const int rc = sqlite3_step(s.get());
-    if (rc != SQLITE_ROW && rc != SQLITE_CORRUPT) engineFail(src.get(), rc, path);
+    if (rc == SQLITE_NOTADB)
+      engineRefused = ToolError(rc, QDir::toNativeSeparators(path) + ": " + QString::fromUtf8(sqlite3_errmsg(src.get())));
+    else if (rc != SQLITE_ROW && rc != SQLITE_CORRUPT)
+      engineFail(src.get(), rc, path);
   }
 
   faultPoint(plan_, "check database");
   bool sound = false;
-  try {
-    sound = integrityOk(src.get(), path);
-  } catch (const ToolError& e) {
-    if (e.number() != SQLITE_CORRUPT) throw;
+  if (!engineRefused) {
+    try {
+      sound = integrityOk(src.get(), path) && !infoIdsShared(src.get(), path);
+    } catch (const ToolError& e) {
+      if (e.number() != SQLITE_CORRUPT) throw;
+    }
   }
   if (sound) {
     faultPoint(plan_, "rebuild indexes");
@@ -362,23 +436,44 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
     return result;
   }
 
-  // Damaged: rebuild from the schema and every row that can still be read.
+  // Damaged: rebuild from the schema and every record still on the pages.
   result.rebuilt = true;
+  faultPoint(plan_, "read damaged file");
+  const salvage::Scan scan = [&] {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) throw ToolError(EIO, QDir::toNativeSeparators(path) + ": " + f.errorString());
+    return salvage::scanInfoRows(f.readAll());
+  }();
+  if (engineRefused && scan.rows.empty()) throw *engineRefused;
+
   struct Object {
     QString type, name, sql;
   };
   std::vector<Object> objects;
   {
+    // Where the schema cannot be read, the records table's own definition
+    // stands in for it: the scan needs nothing else.
     faultPoint(plan_, "read schema");
-    Stmt s = prepare(src.get(), QStringLiteral("SELECT type, name, sql FROM sqlite_master ORDER BY rowid"), path);
-    int rc;
-    while ((rc = sqlite3_step(s.get())) == SQLITE_ROW)
+    sqlite3_stmt* raw = nullptr;
+    int rc = engineRefused ? SQLITE_NOTADB
+                           : sqlite3_prepare_v2(src.get(), "SELECT type, name, sql FROM sqlite_master ORDER BY rowid",
+                                                -1, &raw, nullptr);
+    Stmt s(raw);
+    while (rc == SQLITE_OK && (rc = sqlite3_step(s.get())) == SQLITE_ROW)
       objects.push_back({columnText(s.get(), 0), columnText(s.get(), 1), columnText(s.get(), 2)});
-    if (rc != SQLITE_DONE) engineFail(src.get(), rc, path);
+    if (rc != SQLITE_DONE) {
+      if (scan.rows.empty()) engineFail(src.get(), rc, path);
+      objects.clear();
+    }
   }
+  const auto isInfo = [](const Object& o) {
+    return o.type == QLatin1String("table") && o.name.compare(QLatin1String("info"), Qt::CaseInsensitive) == 0;
+  };
+  if (std::none_of(objects.begin(), objects.end(), isInfo) && !scan.rows.empty())
+    objects.insert(objects.begin(), {QStringLiteral("table"), QStringLiteral("info"), infoTableDdl()});
   // The highest row number each table ever gave out, where it can be read.
   QHash<QString, qint64> sequence;
-  {
+  if (!engineRefused) {
     sqlite3_stmt* raw = nullptr;
     if (sqlite3_prepare_v2(src.get(), "SELECT name, seq FROM sqlite_sequence", -1, &raw, nullptr) == SQLITE_OK) {
       Stmt s(raw);
@@ -389,6 +484,7 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
   }
   const QString userVersion = [&] {
     try {
+      if (engineRefused) return QStringLiteral("0");
       return queryColumn(src.get(), QStringLiteral("PRAGMA user_version"), path).value(0, "0");
     } catch (const ToolError&) {
       return QStringLiteral("0");
@@ -404,16 +500,29 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
       if (o.type == QLatin1String("table") && !o.name.startsWith(QLatin1String("sqlite_")) && !o.sql.isEmpty())
         exec(dst.get(), o.sql, temp.path());
     faultPoint(plan_, "copy rows");
+    qint64 infoRows = -1;  // rows the scan gave, to be found again in the new file
     for (const Object& o : objects) {
       if (o.type != QLatin1String("table") || o.name.startsWith(QLatin1String("sqlite_"))) continue;
+      // The records table comes off its pages, read one by one; a records
+      // table of some other shape, and every other table, through the engine.
+      if (isInfo(o) && !scan.rows.empty() && hasInfoFields(dst.get(), o.name, temp.path())) {
+        const SalvagePlan plan = planSalvage(scan.rows, sequence.value(o.name, 0));
+        insertSalvaged(dst.get(), o.name, plan, scan.encoding, temp.path());
+        infoRows = qint64(plan.records.size());
+        result.rowsKept += infoRows;
+        result.idsRenumbered = plan.renumbered;
+        result.rowsDamaged = scan.damagedCells;
+        result.pagesDamaged = scan.damagedPages;
+        result.conflictingCopies = scan.conflictingCopies;
+        continue;
+      }
       TableSalvage copy(src.get(), dst.get(), o.name, path, temp.path());
       copy.run(sequence.value(o.name, -1));
       result.rowsKept += copy.kept();
-      result.rowsLost += copy.lost();
     }
     // A file of which nothing can be read is not replaced by an empty one:
     // what is left of it may still matter to someone with better tools.
-    if (result.rowsKept == 0 && result.rowsLost > 0)
+    if (result.rowsKept == 0)
       throw ToolError(SQLITE_CORRUPT, QDir::toNativeSeparators(path) +
                                           ": database disk image is malformed beyond repair; no record could be read");
     // Keep the numbering where it was, so no ID of a lost row is given out again.
@@ -443,9 +552,37 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
     faultPoint(plan_, "check new file");
     if (!integrityOk(dst.get(), temp.path()))
       throw ToolError(SQLITE_CORRUPT, QDir::toNativeSeparators(path) + ": the rebuilt database failed its check");
+    // The damaged file goes only if the new one holds every record the scan read.
+    if (infoRows >= 0 && countRows(dst.get(), QStringLiteral("info"), temp.path()) < infoRows)
+      throw ToolError(SQLITE_CORRUPT, QDir::toNativeSeparators(path) +
+                                          ": the rebuilt database lacks records that could be read; nothing was replaced");
   }
   src.reset();
+  // The damaged original stays beside the repaired file, so a repair that
+  // turns out worse can be undone by hand. It takes the backup's name in one
+  // rename, through a second name, so the backup name never stands empty.
+  const QString keep = damagedKeepPath(path);
+  {
+    faultPoint(plan_, "keep damaged file");
+    const QString link = QDir(QFileInfo(keep).absolutePath()).filePath("." + QFileInfo(keep).fileName() + ".new");
+    if (fs::kindOf(link) == fs::Kind::PlainFile) fs::removeFile(link);  // left by an interrupted run
+    try {
+      fs::linkFile(path, link);
+    } catch (const ToolError&) {
+      // No second names on this file system: a copy serves as well.
+      if (!QFile::copy(path, link))
+        throw ToolError(EIO, QDir::toNativeSeparators(keep) + ": the damaged file could not be kept");
+      fs::syncPath(link);
+    }
+    try {
+      fs::renameFile(link, keep);
+    } catch (const ToolError&) {
+      QFile::remove(link);
+      throw;
+    }
+  }
   installFile(temp, path, path, plan_);
+  result.keptAs = keep;
   return result;
 }
 

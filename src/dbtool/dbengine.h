@@ -13,14 +13,22 @@ struct sqlite3;
 namespace quillon::dbtool {
 
 struct RepairResult {
-  // True when the file failed the integrity check and was rebuilt from what
-  // could still be read; false when only its indexes were rebuilt.
+  // True when the file was rebuilt from what could still be read; false
+  // when it was sound and only its indexes were rebuilt.
   bool rebuilt = false;
   qint64 rowsKept = 0;
-  // Rows that could not be read, counted from the gaps in the row numbers
-  // around each unreadable stretch (a row deleted before the damage inside
-  // such a gap is counted too).
-  qint64 rowsLost = 0;
+  // Records found on the pages but too damaged to read.
+  qint64 rowsDamaged = 0;
+  // Pages of records that could not be read at all (overwritten, or cut off
+  // the end of the file); how many records they held is not known.
+  qint64 pagesDamaged = 0;
+  // Records that shared their ID with another and were kept under a new one.
+  qint64 idsRenumbered = 0;
+  // Copies of a record found on two pages that disagree, neither reachable
+  // through the table's index of pages: one of them was kept.
+  qint64 conflictingCopies = 0;
+  // Where the damaged original now lies, when the rebuilt file replaced it.
+  QString keptAs;
 };
 
 class DBEngine {
@@ -31,9 +39,11 @@ class DBEngine {
   DBEngine& operator=(const DBEngine&) = delete;
 
   // Repairs the database at `path` in place. A sound file has its indexes
-  // rebuilt; a damaged one is replaced, in one rename, by a fresh file
-  // holding every row that could still be read, each with its own ID.
-  // A file that is not a database is left exactly as it was.
+  // rebuilt; a damaged one (or one whose records share IDs) is replaced, in
+  // one rename, by a fresh file holding every record that can still be read
+  // off its pages, each with its own ID. The damaged original is kept beside
+  // it (see damagedKeepPath). A file of which no record can be read is left
+  // exactly as it was.
   RepairResult RepairDatabase(const QString& path);
 
   // Writes a compacted copy of `source` as the new file `destination`. The
