@@ -2,6 +2,10 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <charconv>
+#include <limits>
+
 namespace quillon {
 namespace {
 
@@ -101,10 +105,24 @@ std::optional<qint64> roundedDifference(qint64 k, const QString& entry) {
 std::optional<double> numericValue(const QString& entry) {
   const QString t = plainDecimal(entry);
   if (t.isEmpty()) return std::nullopt;
-  bool ok = false;
-  const double v = t.toDouble(&ok);
-  if (!ok) return std::nullopt;
-  return v;
+  // Read without the locale: the decimal point is always a point.
+  const QByteArray a = t.toLatin1();
+  const bool negative = a.startsWith('-');
+  const char* first = a.constData() + ((negative || a.startsWith('+')) ? 1 : 0);
+  const char* last = a.constData() + a.size();
+  double v = 0;
+  const auto [end, ec] = std::from_chars(first, last, v);
+  if (ec == std::errc::result_out_of_range) {
+    // Too many digits for a double: still a number, as the numeric test
+    // and the rounding say. Beyond the largest double it stands at that
+    // double; below the smallest it stays apart from zero.
+    const char* point = std::find(first, last, '.');
+    const bool large = std::any_of(first, point, [](char c) { return c >= '1' && c <= '9'; });
+    v = large ? std::numeric_limits<double>::max() : std::numeric_limits<double>::denorm_min();
+  } else if (ec != std::errc() || end != last) {
+    return std::nullopt;  // cannot happen for a plain decimal; kept as a guard
+  }
+  return negative ? -v : v;
 }
 
 std::optional<int> wholeNumber(const QString& text) {

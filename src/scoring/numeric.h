@@ -21,8 +21,9 @@ std::optional<qint64> roundedWhole(const QString& entry);
 // k - entry, rounded the same way (exactly, on the decimal text).
 std::optional<qint64> roundedDifference(qint64 k, const QString& entry);
 
-// The entry as a number, for "is 0" / "is below 60" tests; nullopt when not
-// numeric.
+// The entry as a number, for "is 0" / "is below 60" tests; nullopt exactly
+// when not numeric. An entry too large for a double gives the largest
+// double of its sign; one too small, the smallest that is not zero.
 std::optional<double> numericValue(const QString& entry);
 
 // Whole number of points or a total: optional sign and digits, spaces around

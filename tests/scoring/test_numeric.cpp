@@ -68,6 +68,24 @@ TEST(NumericTest, ValuesForZeroAndBelowSixtyTests) {
   EXPECT_DOUBLE_EQ(*numericValue(QStringLiteral("0.4")), 0.4);
 }
 
+// Entries of hundreds of digits pass the numeric test and round, so the zero
+// and below-60 tests must see a number too, of the right size and sign.
+TEST(NumericTest, EntriesBeyondADoubleAreStillNumbers) {
+  const QString huge = QString(400, u'9');
+  const QString tiny = QStringLiteral("0.") + QString(400, u'0') + QStringLiteral("1");
+  for (const QString& s : {huge, "-" + huge, "+" + huge + ".5", tiny, "-" + tiny, QString(400, u'0') + "."}) {
+    ASSERT_TRUE(isNumeric(s));
+    ASSERT_TRUE(roundedWhole(s).has_value());
+    ASSERT_TRUE(numericValue(s).has_value()) << qPrintable(s.left(8));
+  }
+  EXPECT_GT(*numericValue(huge), 60.0);
+  EXPECT_LT(*numericValue("-" + huge), 60.0);
+  EXPECT_GT(*numericValue(tiny), 0.0);
+  EXPECT_LT(*numericValue("-" + tiny), 0.0);
+  EXPECT_EQ(*numericValue(QString(400, u'0') + "."), 0.0);
+  EXPECT_EQ(*roundedWhole(tiny), 0);
+}
+
 TEST(NumericTest, WholeNumbersOfPoints) {
   EXPECT_EQ(wholeNumber(QStringLiteral(" 60")), 60);
   EXPECT_EQ(wholeNumber(QStringLiteral("  0")), 0);
