@@ -412,8 +412,10 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
   // when it finds no record on it.
   std::optional<ToolError> engineRefused;
   {
-    Stmt s = prepare(src.get(), QStringLiteral("SELECT count(*) FROM sqlite_master"), path);
-    const int rc = sqlite3_step(s.get());
+    sqlite3_stmt* raw = nullptr;
+    int rc = sqlite3_prepare_v2(src.get(), "SELECT count(*) FROM sqlite_master", -1, &raw, nullptr);
+    Stmt s(raw);
+    if (rc == SQLITE_OK) rc = sqlite3_step(s.get());
     if (rc == SQLITE_NOTADB)
       engineRefused = ToolError(rc, QDir::toNativeSeparators(path) + ": " + QString::fromUtf8(sqlite3_errmsg(src.get())));
     else if (rc != SQLITE_ROW && rc != SQLITE_CORRUPT)
@@ -459,8 +461,9 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
                            : sqlite3_prepare_v2(src.get(), "SELECT type, name, sql FROM sqlite_master ORDER BY rowid",
                                                 -1, &raw, nullptr);
     Stmt s(raw);
-    while (rc == SQLITE_OK && (rc = sqlite3_step(s.get())) == SQLITE_ROW)
-      objects.push_back({columnText(s.get(), 0), columnText(s.get(), 1), columnText(s.get(), 2)});
+    if (rc == SQLITE_OK)
+      while ((rc = sqlite3_step(s.get())) == SQLITE_ROW)
+        objects.push_back({columnText(s.get(), 0), columnText(s.get(), 1), columnText(s.get(), 2)});
     if (rc != SQLITE_DONE) {
       if (scan.rows.empty()) engineFail(src.get(), rc, path);
       objects.clear();
@@ -482,6 +485,9 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
       sqlite3_finalize(raw);
     }
   }
+  // Where the engine cannot read the numbering, the pages may still hold it.
+  if (scan.sequence > 0 && !sequence.contains(QStringLiteral("info")))
+    sequence.insert(QStringLiteral("info"), scan.sequence);
   const QString userVersion = [&] {
     try {
       if (engineRefused) return QStringLiteral("0");

@@ -233,8 +233,25 @@ Walk walkTree(const Image& img, quint32 root) {
   return w;
 }
 
-// The root page of table `info`, from the schema table on page 1.
-quint32 infoRootPage(const Image& img) {
+// Text as stored, in the file's encoding, compared with an ASCII word.
+bool textIs(const Value& v, const char* word, TextEncoding enc) {
+  if (v.kind != Value::Text) return false;
+  QByteArray ascii;
+  if (enc == TextEncoding::Utf8) {
+    ascii = v.bytes;
+  } else {
+    if (v.bytes.size() % 2) return false;
+    const int hi = enc == TextEncoding::Utf16be ? 0 : 1;
+    for (qsizetype i = 0; i < v.bytes.size(); i += 2) {
+      if (v.bytes[i + hi] != 0) return false;
+      ascii += v.bytes[i + 1 - hi];
+    }
+  }
+  return ascii.compare(word, Qt::CaseInsensitive) == 0;
+}
+
+// The root page of table `name`, from the schema table on page 1.
+quint32 rootPageOf(const Image& img, TextEncoding enc, const char* name) {
   if (!img.has(1)) return 0;
   const Walk schema = walkTree(img, 1);
   for (const quint32 p : schema.leaves) {
@@ -242,13 +259,25 @@ quint32 infoRootPage(const Image& img) {
     if (!cells) continue;
     for (const Row& r : cells->rows) {
       const QList<Value>& f = r.fields;
-      if (f[0].kind == Value::Text && f[0].bytes == "table" && f[1].kind == Value::Text &&
-          f[1].bytes.compare("info", Qt::CaseInsensitive) == 0 && f[3].kind == Value::Integer && f[3].integer > 0 &&
-          f[3].integer <= 0x7fffffff)
+      if (textIs(f[0], "table", enc) && textIs(f[1], name, enc) && f[3].kind == Value::Integer &&
+          f[3].integer > 0 && f[3].integer <= 0x7fffffff)
         return quint32(f[3].integer);
     }
   }
   return 0;
+}
+
+// The highest ID table `info` ever gave out, as its numbering table keeps it.
+qint64 infoSequence(const Image& img, TextEncoding enc) {
+  const quint32 root = rootPageOf(img, enc, "sqlite_sequence");
+  if (!root) return 0;
+  qint64 seq = 0;
+  for (const quint32 p : walkTree(img, root).leaves)
+    if (const auto cells = readLeaf(img, p, 2))
+      for (const Row& r : cells->rows)
+        if (textIs(r.fields[0], "info", enc) && r.fields[1].kind == Value::Integer)
+          seq = std::max(seq, r.fields[1].integer);
+  return seq;
 }
 
 // Pages on the freelist: whatever lies on them was deleted.
@@ -267,6 +296,38 @@ QSet<quint32> freePages(const Image& img, const uchar* header) {
   return free;
 }
 
+// Without the schema, the table's root is the interior page that no other
+// interior page points to and under which most pages of rows hang.
+quint32 guessRoot(const Image& img, const QSet<quint32>& free, const QSet<quint32>& leafSet) {
+  std::vector<quint32> interiors;
+  QSet<quint32> children;
+  const size_t u = img.usable();
+  for (quint32 p = 1; p <= img.pages(); ++p) {
+    if (free.contains(p)) continue;
+    const uchar* pg = img.page(p);
+    const size_t b = Image::base(p);
+    const size_t cells = be16(pg + b + 3);
+    if (pg[b] != kTableInterior || b + 12 + 2 * cells > u) continue;
+    interiors.push_back(p);
+    for (size_t i = 0; i < cells; ++i)
+      if (const size_t off = be16(pg + b + 12 + 2 * i); off + 4 <= u) children.insert(be32(pg + off));
+    children.insert(be32(pg + b + 8));
+  }
+  quint32 best = 0;
+  qsizetype bestLeaves = 0;
+  for (const quint32 p : interiors) {
+    if (children.contains(p)) continue;
+    const Walk w = walkTree(img, p);
+    qsizetype n = 0;
+    for (const quint32 leaf : w.leaves) n += leafSet.contains(leaf) ? 1 : 0;
+    if (n > bestLeaves) {
+      best = p;
+      bestLeaves = n;
+    }
+  }
+  return best;
+}
+
 Scan scanWith(const QByteArray& file, quint32 pageSize, quint32 reserved, bool headerSound) {
   Scan s;
   s.pageSize = pageSize;
@@ -280,10 +341,23 @@ Scan scanWith(const QByteArray& file, quint32 pageSize, quint32 reserved, bool h
     const quint32 enc = be32(header + 56);
     if (enc == 2 || enc == 3) s.encoding = TextEncoding(enc);
   }
-  s.infoRoot = infoRootPage(img);
+  // Every page that is not free and reads as a leaf of `info` rows.
+  std::vector<std::pair<quint32, LeafCells>> leaves;
+  QSet<quint32> leafSet;
+  for (quint32 p = 1; p <= img.pages(); ++p) {
+    if (free.contains(p)) continue;
+    auto cells = readLeaf(img, p, kFieldCount);
+    if (!cells || cells->rows.empty()) continue;
+    leafSet.insert(p);
+    leaves.emplace_back(p, std::move(*cells));
+  }
+
+  s.infoRoot = rootPageOf(img, s.encoding, "info");
+  s.sequence = infoSequence(img, s.encoding);
+  const quint32 root = s.infoRoot ? s.infoRoot : guessRoot(img, free, leafSet);
   Walk tree;
-  if (s.infoRoot) {
-    tree = walkTree(img, s.infoRoot);
+  if (root) {
+    tree = walkTree(img, root);
     s.damagedPages = tree.damagedPages;
     s.treeWhole = tree.whole;
   }
@@ -293,14 +367,11 @@ Scan scanWith(const QByteArray& file, quint32 pageSize, quint32 reserved, bool h
     bool reachable;
   };
   std::map<qint64, std::vector<Copy>> found;
-  for (quint32 p = 1; p <= img.pages(); ++p) {
-    if (free.contains(p)) continue;
-    auto cells = readLeaf(img, p, kFieldCount);
-    if (!cells || cells->rows.empty()) continue;
+  for (auto& [p, cells] : leaves) {
     s.leafPages.push_back(p);
-    s.damagedCells += cells->failed;
+    s.damagedCells += cells.failed;
     const bool reachable = tree.leaves.contains(p);
-    for (Row& r : cells->rows) found[r.rowid].push_back({std::move(r), reachable});
+    for (Row& r : cells.rows) found[r.rowid].push_back({std::move(r), reachable});
   }
 
   s.rows.reserve(found.size());

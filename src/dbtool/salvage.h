@@ -59,10 +59,14 @@ struct Scan {
   // Rows on pages the intact b-tree does not reach (left-over copies of
   // pages), not taken because the tree itself was whole.
   qint64 strayRowsIgnored = 0;
-  // True when the table's b-tree was found and walked without meeting any
-  // damage.
+  // True when the table's b-tree was found (through the schema on page 1,
+  // or, where that is unreadable, as the interior page no other points to
+  // with the most pages of rows below it) and walked without meeting damage.
   bool treeWhole = false;
-  quint32 infoRoot = 0;  // 0 when the schema on page 1 could not be read
+  quint32 infoRoot = 0;  // from the schema; 0 when it could not be read
+  // The highest ID the table ever gave out, from its numbering table; 0
+  // when that could not be read.
+  qint64 sequence = 0;
 };
 
 // Scans a whole database file image.

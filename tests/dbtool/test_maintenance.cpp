@@ -21,6 +21,7 @@
 #include "dbengine.h"
 #include "dbfile.h"
 #include "recordingseam.h"
+#include "recordsfixture.h"
 #include "testsupport.h"
 
 using namespace quillon;
@@ -28,74 +29,9 @@ using namespace quillon::dbtool;
 using quillon::test::ScratchDir;
 using quillon::dbtool::test::Box;
 using quillon::dbtool::test::RecordingSeam;
+using namespace quillon::dbtool::test;
 
 namespace {
-
-class SqlDb {
- public:
-  explicit SqlDb(const QString& path, int flags = SQLITE_OPEN_READWRITE) {
-    EXPECT_EQ(sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr), SQLITE_OK) << qPrintable(path);
-  }
-  ~SqlDb() { sqlite3_close(db); }
-  void exec(const QString& sql) {
-    char* err = nullptr;
-    const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &err);
-    EXPECT_EQ(rc, SQLITE_OK) << (err ? err : "") << " in " << sql.toStdString();
-    sqlite3_free(err);
-  }
-  QList<QStringList> rows(const QString& sql) {
-    QList<QStringList> out;
-    sqlite3_stmt* st = nullptr;
-    EXPECT_EQ(sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-    while (st && sqlite3_step(st) == SQLITE_ROW) {
-      QStringList r;
-      for (int i = 0; i < sqlite3_column_count(st); ++i)
-        r << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)));
-      out << r;
-    }
-    sqlite3_finalize(st);
-    return out;
-  }
-  QString value(const QString& sql) { return rows(sql).value(0).value(0); }
-  sqlite3* db = nullptr;
-};
-
-// A records database of `n` fictional soldiers, IDs 1..n.
-void makeRecords(const QString& path, int n, const QString& tag = "S") {
-  createRecordsDatabase(path);
-  SqlDb d(path);
-  d.exec("BEGIN");
-  for (int i = 1; i <= n; ++i)
-    d.exec(QString("INSERT INTO info (LNAME, RANK, SSN, SEX, DOB, RAW_PU, RAW_SU, RUN_M, RUN_S, TOTAL, STAT, REMARK) "
-                   "VALUES ('%1%2', 'SGT', '%3', '%4', '01/02/1990', '42', '55', '15', '30', '0212', 'PASS', "
-                   "'remark for soldier %2, kept through every repair')")
-               .arg(tag)
-               .arg(i, 5, 10, QChar('0'))
-               .arg(100000000 + i)
-               .arg(i % 2 ? "M" : "F"));
-  d.exec("COMMIT");
-}
-
-// Every record by ID, every field as text.
-QMap<qint64, QStringList> records(const QString& path) {
-  QMap<qint64, QStringList> out;
-  SqlDb d(path, SQLITE_OPEN_READONLY);
-  for (const QStringList& r : d.rows("SELECT * FROM info ORDER BY ID")) out.insert(r.first().toLongLong(), r);
-  return out;
-}
-
-QByteArray hashOf(const QString& path) {
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return {};
-  return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
-
-QByteArray randomBytes(int n, unsigned seed) {
-  std::mt19937 gen(seed);
-  QByteArray b(n, '\0');
-  for (char& c : b) c = char(gen() & 0xff);
-  return b;
-}
 
 void writeFile(const QString& path, const QByteArray& bytes) {
   QFile f(path);
@@ -121,14 +57,6 @@ QStringList folderNames() {
   QStringList names = QDir::current().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
   names.removeIf([](const QString& n) { return n.endsWith(".ldb"); });
   return names;
-}
-
-// Overwrites page `page` (from 1) of a database with random bytes.
-void damagePage(const QString& path, qint64 page, int pageSize) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-  ASSERT_TRUE(f.seek((page - 1) * pageSize));
-  f.write(randomBytes(pageSize, unsigned(page)));
 }
 
 }  // namespace
@@ -519,9 +447,9 @@ TEST(Engine, RepairOfADamagedDatabaseKeepsEveryRowOnUndamagedPages) {
   const auto after = records("info.mdb");
   EXPECT_EQ(r.rowsKept, after.size());
   // A page holds a few dozen records; everything else is kept, unchanged.
-  EXPECT_GT(r.rowsLost, 0);
-  EXPECT_LE(r.rowsLost, 80);
-  EXPECT_EQ(r.rowsKept + r.rowsLost, n);
+  EXPECT_EQ(r.pagesDamaged, 1);
+  EXPECT_GE(r.rowsKept, n - 80);
+  EXPECT_LT(r.rowsKept, n);
   qint64 firstMissing = 0, lastMissing = 0;
   for (qint64 id = 1; id <= n; ++id) {
     if (after.contains(id)) {
@@ -531,14 +459,14 @@ TEST(Engine, RepairOfADamagedDatabaseKeepsEveryRowOnUndamagedPages) {
       lastMissing = id;
     }
   }
-  EXPECT_EQ(lastMissing - firstMissing + 1, r.rowsLost) << "the lost rows are those of one page";
+  EXPECT_EQ(lastMissing - firstMissing + 1, n - r.rowsKept) << "the lost rows are those of one page";
   SqlDb d("info.mdb");
   EXPECT_EQ(d.value("PRAGMA integrity_check"), "ok");
   EXPECT_EQ(d.value("SELECT seq FROM sqlite_sequence WHERE name='info'"), QString::number(n));
-  EXPECT_EQ(folderNames(), QStringList{"info.mdb"});
+  EXPECT_EQ(folderNames(), QStringList({"info.mdb", "info.old"}));
 }
 
-TEST(Commands, RepairSaysHowManyRecordsCouldNotBeRead) {
+TEST(Commands, RepairSaysHowManyRecordsWereRecoveredAndWhereTheOriginalIs) {
   ScratchDir dir;
   makeRecords("info.mdb", 2000);
   const qint64 pages = QFileInfo("info.mdb").size() / 4096;
@@ -547,23 +475,28 @@ TEST(Commands, RepairSaysHowManyRecordsCouldNotBeRead) {
   MaintenanceCommands cmd(seam);
   cmd.Command1_Click(chosen("info.mdb"));
   ASSERT_EQ(seam.boxes.size(), 1u);
-  const qint64 lost = 2000 - records("info.mdb").size();
-  ASSERT_GT(lost, 0);
-  EXPECT_TRUE(seam.boxes[0].text.startsWith("Database repair successful!\n\n"));
-  EXPECT_TRUE(seam.boxes[0].text.contains(QString("%1 record(s) could not be read").arg(lost)))
-      << qPrintable(seam.boxes[0].text);
+  const qint64 kept = records("info.mdb").size();
+  ASSERT_LT(kept, 2000);
+  const QString& text = seam.boxes[0].text;
+  EXPECT_TRUE(text.startsWith("Database repair successful!\n\n"));
+  EXPECT_TRUE(text.contains(QString("%1 record(s) were recovered.").arg(kept))) << qPrintable(text);
+  EXPECT_TRUE(text.contains("1 page(s) of records could not be read at all")) << qPrintable(text);
+  EXPECT_TRUE(text.contains("kept as " + QDir::toNativeSeparators(QDir::current().filePath("info.old"))))
+      << qPrintable(text);
+  EXPECT_FALSE(text.contains("found damaged")) << "no record was found half-readable";
   EXPECT_TRUE(seam.ends.empty());
 }
 
-TEST(Engine, RepairOfADamagedLastPageUsesTheNumberingToCountLosses) {
+TEST(Engine, RepairOfADamagedLastPageCountsThePageNotTheIdsAfterTheLastRecord) {
   ScratchDir dir;
   makeRecords("info.mdb", 1500);
   const qint64 pages = QFileInfo("info.mdb").size() / 4096;
   damagePage("info.mdb", pages, 4096);  // the right-most leaf: the newest rows
   DBEngine engine;
   const RepairResult r = engine.RepairDatabase(QDir::current().filePath("info.mdb"));
-  EXPECT_GT(r.rowsLost, 0);
-  EXPECT_EQ(r.rowsKept + r.rowsLost, 1500);
+  EXPECT_EQ(r.pagesDamaged, 1);
+  EXPECT_EQ(r.rowsDamaged, 0);
+  EXPECT_LT(r.rowsKept, 1500);
   EXPECT_EQ(records("info.mdb").size(), r.rowsKept);
 }
 
@@ -582,7 +515,7 @@ TEST(Engine, DamagedIndexIsRebuiltWithEveryRecordKept) {
   DBEngine engine;
   const RepairResult r = engine.RepairDatabase(QDir::current().filePath("info.mdb"));
   EXPECT_TRUE(r.rebuilt);
-  EXPECT_EQ(r.rowsLost, 0);
+  EXPECT_EQ(r.rowsDamaged + r.pagesDamaged, 0);
   EXPECT_EQ(r.rowsKept, 3000);
   EXPECT_EQ(records("info.mdb"), original);
   SqlDb d("info.mdb");
@@ -593,7 +526,8 @@ TEST(Engine, DamagedIndexIsRebuiltWithEveryRecordKept) {
 TEST(Engine, DatabaseOfWhichNothingCanBeReadIsNotReplacedByAnEmptyOne) {
   ScratchDir dir;
   makeRecords("info.mdb", 3000);
-  damagePage("info.mdb", 2, 4096);  // the root of table info: every row hangs below it
+  // Every page but the first overwritten: not one record is left on them.
+  for (qint64 p = 2; p <= QFileInfo("info.mdb").size() / 4096; ++p) damagePage("info.mdb", p, 4096);
   const QByteArray damaged = hashOf("info.mdb");
   RecordingSeam seam;
   MaintenanceCommands cmd(seam);
@@ -768,19 +702,25 @@ TEST(Repair, EachStepFailingInTurnLeavesTheFileReadable) {
       completed = true;
       EXPECT_TRUE(seam.boxes[0].text.startsWith(MaintenanceCommands::kRepairDone));
       EXPECT_GT(records("info.mdb").size(), 1100);
+      EXPECT_EQ(hashOf("info.old"), damaged);
       break;
     }
     SCOPED_TRACE("failing step: " + plan.failedStep);
     EXPECT_EQ(seam.ends, std::vector<int>{1});
     // Up to the last rename the damaged file stays as it was; after it, the
-    // rebuilt file is complete.
+    // rebuilt file is complete. A copy of the damaged file under the backup
+    // name is that file, byte for byte.
     const QByteArray h = hashOf("info.mdb");
     if (h != damaged) {
       EXPECT_EQ(plan.failedStep, "flush directory");
       EXPECT_GT(records("info.mdb").size(), 1100);
       EXPECT_LE(records("info.mdb").size(), original.size());
     }
-    EXPECT_EQ(folderNames(), QStringList{"info.mdb"}) << "no temporary file left behind";
+    QStringList names = folderNames();
+    if (names.removeAll("info.old")) {
+      EXPECT_EQ(hashOf("info.old"), damaged);
+    }
+    EXPECT_EQ(names, QStringList{"info.mdb"}) << "no temporary file left behind";
   }
   EXPECT_TRUE(completed);
 }
