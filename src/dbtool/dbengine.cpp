@@ -452,6 +452,7 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
     QString type, name, sql;
   };
   std::vector<Object> objects;
+  bool schemaLost = bool(engineRefused);
   {
     // Where the schema cannot be read, the records table's own definition
     // stands in for it: the scan needs nothing else.
@@ -467,6 +468,7 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
     if (rc != SQLITE_DONE) {
       if (scan.rows.empty()) engineFail(src.get(), rc, path);
       objects.clear();
+      schemaLost = true;
     }
   }
   const auto isInfo = [](const Object& o) {
@@ -527,8 +529,10 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
       result.rowsKept += copy.kept();
     }
     // A file of which nothing can be read is not replaced by an empty one:
-    // what is left of it may still matter to someone with better tools.
-    if (result.rowsKept == 0)
+    // what is left of it may still matter to someone with better tools. (A
+    // file whose tables were empty before it was damaged is rebuilt empty.)
+    const bool damageSeen = engineRefused || schemaLost || scan.damagedPages > 0 || scan.damagedCells > 0;
+    if (result.rowsKept == 0 && damageSeen)
       throw ToolError(SQLITE_CORRUPT, QDir::toNativeSeparators(path) +
                                           ": database disk image is malformed beyond repair; no record could be read");
     // Keep the numbering where it was, so no ID of a lost row is given out again.
