@@ -19,6 +19,7 @@
 #include "fsops.h"
 #include "repair.h"
 #include "salvage.h"
+#include "salvagewrite.h"
 
 namespace quillon::dbtool {
 
@@ -289,68 +290,6 @@ class TableSalvage {
   qint64 kept_ = 0, lost_ = 0;
 };
 
-// True when `table` has the eighteen record fields in their order, so the
-// rows the page scan read fit it.
-bool hasInfoFields(sqlite3* db, const QString& table, const QString& path) {
-  Stmt s = prepare(db, "PRAGMA table_info(" + quoted(table) + ")", path);
-  QStringList names;
-  while (sqlite3_step(s.get()) == SQLITE_ROW) names << columnText(s.get(), 1).toUpper();
-  return names == infoFieldNames();
-}
-
-// True when some ID of table info is held by more than one record (a table
-// edited by hand, whose ID is not the row number).
-bool infoIdsShared(sqlite3* db, const QString& path) {
-  sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(db, "SELECT 1 FROM info GROUP BY ID HAVING count(*) > 1 LIMIT 1", -1, &raw, nullptr) !=
-      SQLITE_OK) {
-    sqlite3_finalize(raw);
-    return false;  // no such table, or not of that shape: nothing to renumber
-  }
-  Stmt s(raw);
-  const int rc = sqlite3_step(s.get());
-  if (rc != SQLITE_ROW && rc != SQLITE_DONE) engineFail(db, rc, path);
-  return rc == SQLITE_ROW;
-}
-
-// Writes the records the page scan read, each under its planned ID, every
-// other field exactly as it was stored.
-void insertSalvaged(sqlite3* db, const QString& table, const SalvagePlan& plan, salvage::TextEncoding encoding,
-                    const QString& path) {
-  QStringList cols, marks;
-  for (const QString& f : infoFieldNames()) {
-    cols << quoted(f);
-    marks << QStringLiteral("?");
-  }
-  Stmt ins = prepare(db, QString("INSERT INTO %1(%2) VALUES(%3)").arg(quoted(table), cols.join(','), marks.join(',')),
-                     path);
-  const unsigned char textEncoding = encoding == salvage::TextEncoding::Utf16le   ? SQLITE_UTF16LE
-                                     : encoding == salvage::TextEncoding::Utf16be ? SQLITE_UTF16BE
-                                                                                  : SQLITE_UTF8;
-  for (const SalvagedRecord& r : plan.records) {
-    sqlite3_reset(ins.get());
-    sqlite3_clear_bindings(ins.get());
-    sqlite3_bind_int64(ins.get(), 1, r.id);
-    for (int i = 1; i < r.fields.size() && i < salvage::kFieldCount; ++i) {
-      const salvage::Value& v = r.fields[i];
-      switch (v.kind) {
-        case salvage::Value::Null: break;
-        case salvage::Value::Integer: sqlite3_bind_int64(ins.get(), i + 1, v.integer); break;
-        case salvage::Value::Real: sqlite3_bind_double(ins.get(), i + 1, v.real); break;
-        case salvage::Value::Text:
-          sqlite3_bind_text64(ins.get(), i + 1, v.bytes.constData(), quint64(v.bytes.size()), SQLITE_TRANSIENT,
-                              textEncoding);
-          break;
-        case salvage::Value::Blob:
-          sqlite3_bind_blob64(ins.get(), i + 1, v.bytes.constData(), quint64(v.bytes.size()), SQLITE_TRANSIENT);
-          break;
-      }
-    }
-    const int rc = sqlite3_step(ins.get());
-    if (rc != SQLITE_DONE) engineFail(db, rc, path);
-  }
-}
-
 }  // namespace
 
 QStringList journalFiles(const QString& dbPath) {
@@ -571,26 +510,8 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
   // The damaged original stays beside the repaired file, so a repair that
   // turns out worse can be undone by hand. It takes the backup's name in one
   // rename, through a second name, so the backup name never stands empty.
-  const QString keep = damagedKeepPath(path);
-  {
-    faultPoint(plan_, "keep damaged file");
-    const QString link = QDir(QFileInfo(keep).absolutePath()).filePath("." + QFileInfo(keep).fileName() + ".new");
-    if (fs::kindOf(link) == fs::Kind::PlainFile) fs::removeFile(link);  // left by an interrupted run
-    try {
-      fs::linkFile(path, link);
-    } catch (const ToolError&) {
-      // No second names on this file system: a copy serves as well.
-      if (!QFile::copy(path, link))
-        throw ToolError(EIO, QDir::toNativeSeparators(keep) + ": the damaged file could not be kept");
-      fs::syncPath(link);
-    }
-    try {
-      fs::renameFile(link, keep);
-    } catch (const ToolError&) {
-      QFile::remove(link);
-      throw;
-    }
-  }
+  faultPoint(plan_, "keep damaged file");
+  const QString keep = keepDamagedOriginal(path);
   installFile(temp, path, path, plan_);
   result.keptAs = keep;
   return result;
