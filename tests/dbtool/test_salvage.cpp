@@ -254,3 +254,42 @@ TEST(RepairSalvage, RecordsSharingAnIdAreBothKeptAndTheLaterOneRenumbered) {
   EXPECT_EQ(QSet<qint64>({idOf["CLARK"], idOf["EVANS"]}), QSet<qint64>({10, 11}));
   EXPECT_TRUE(seam.ends.empty());
 }
+
+// An old copy of a page left where the tree no longer points (as after a
+// page was rewritten elsewhere) holds rows the tree holds in a newer form.
+TEST(PageScan, LeftOverCopyOfAPageNeverWinsOverTheTreesCopy) {
+  ScratchDir dir;
+  constexpr int kPage = 1024;
+  makeWornRecords("info.mdb", 600, kPage, "UTF-8", false);
+  QByteArray file = readAll("info.mdb");
+  const salvage::Scan before = salvage::scanInfoRows(file);
+  ASSERT_FALSE(before.rows.empty());
+  const salvage::Row& target = before.rows[before.rows.size() / 2];
+  const QByteArray oldPage = file.mid(qsizetype(target.page - 1) * kPage, kPage);
+  {
+    SqlDb d("info.mdb");
+    d.exec(QString("UPDATE info SET REMARK = 'changed' WHERE ID = %1").arg(target.rowid));
+  }
+  file = readAll("info.mdb") + oldPage;
+  const PageMap map = pageMap("info.mdb");
+  const auto remarkOf = [&](const salvage::Scan& s) {
+    for (const salvage::Row& r : s.rows)
+      if (r.rowid == target.rowid) return r.fields[17].bytes;
+    return QByteArray();
+  };
+
+  const salvage::Scan whole = salvage::scanInfoRows(file);
+  EXPECT_EQ(remarkOf(whole), "changed");
+  EXPECT_EQ(whole.rows.size(), before.rows.size());
+  EXPECT_TRUE(whole.treeWhole);
+  EXPECT_EQ(whole.conflictingCopies, 0);
+
+  // Without a readable tree both copies are equal strangers: one is kept,
+  // and the disagreement is counted.
+  file.replace(qsizetype(map.root - 1) * kPage, kPage, QByteArray(kPage, '\x55'));
+  const salvage::Scan broken = salvage::scanInfoRows(file);
+  EXPECT_FALSE(broken.treeWhole);
+  EXPECT_EQ(broken.rows.size(), before.rows.size());
+  EXPECT_EQ(broken.conflictingCopies, 1);
+  EXPECT_EQ(broken.damagedPages, 1);
+}
