@@ -257,6 +257,8 @@ TEST(RepairSalvage, RecordsSharingAnIdAreBothKeptAndTheLaterOneRenumbered) {
 
 // An old copy of a page left where the tree no longer points (as after a
 // page was rewritten elsewhere) holds rows the tree holds in a newer form.
+// Here it lies on a freed page ahead of the tree's copy, and the list of
+// free pages is lost, so every freed page looks like a page of rows.
 TEST(PageScan, LeftOverCopyOfAPageNeverWinsOverTheTreesCopy) {
   ScratchDir dir;
   constexpr int kPage = 1024;
@@ -264,13 +266,21 @@ TEST(PageScan, LeftOverCopyOfAPageNeverWinsOverTheTreesCopy) {
   QByteArray file = readAll("info.mdb");
   const salvage::Scan before = salvage::scanInfoRows(file);
   ASSERT_FALSE(before.rows.empty());
-  const salvage::Row& target = before.rows[before.rows.size() / 2];
+  const salvage::Row& target = before.rows.back();  // on one of the last pages
   const QByteArray oldPage = file.mid(qsizetype(target.page - 1) * kPage, kPage);
   {
     SqlDb d("info.mdb");
     d.exec(QString("UPDATE info SET REMARK = 'changed' WHERE ID = %1").arg(target.rowid));
   }
-  file = readAll("info.mdb") + oldPage;
+  file = readAll("info.mdb");
+  // Free pages: those of no b-tree, as the engine maps them.
+  QSet<qint64> used;
+  for (const QStringList& r : SqlDb("info.mdb").rows("SELECT pageno FROM dbstat")) used.insert(r[0].toLongLong());
+  qint64 freePage = 2;
+  while (used.contains(freePage)) ++freePage;
+  ASSERT_LT(freePage, qint64(target.page));
+  file.replace(qsizetype(freePage - 1) * kPage, kPage, oldPage);
+  file.replace(32, 8, QByteArray(8, '\0'));  // no free list
   const PageMap map = pageMap("info.mdb");
   const auto remarkOf = [&](const salvage::Scan& s) {
     for (const salvage::Row& r : s.rows)
@@ -279,17 +289,17 @@ TEST(PageScan, LeftOverCopyOfAPageNeverWinsOverTheTreesCopy) {
   };
 
   const salvage::Scan whole = salvage::scanInfoRows(file);
-  EXPECT_EQ(remarkOf(whole), "changed");
-  EXPECT_EQ(whole.rows.size(), before.rows.size());
   EXPECT_TRUE(whole.treeWhole);
+  EXPECT_EQ(remarkOf(whole), "changed");
+  EXPECT_EQ(whole.rows.size(), before.rows.size()) << "rows deleted before came back";
+  EXPECT_GT(whole.strayRowsIgnored, 0);
   EXPECT_EQ(whole.conflictingCopies, 0);
 
-  // Without a readable tree both copies are equal strangers: one is kept,
-  // and the disagreement is counted.
+  // Without a readable tree every copy is a stranger: one is kept, and a
+  // disagreement is counted.
   file.replace(qsizetype(map.root - 1) * kPage, kPage, QByteArray(kPage, '\x55'));
   const salvage::Scan broken = salvage::scanInfoRows(file);
   EXPECT_FALSE(broken.treeWhole);
-  EXPECT_EQ(broken.rows.size(), before.rows.size());
-  EXPECT_EQ(broken.conflictingCopies, 1);
+  EXPECT_GE(broken.conflictingCopies, 1);
   EXPECT_EQ(broken.damagedPages, 1);
 }
