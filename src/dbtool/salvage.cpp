@@ -375,7 +375,8 @@ Scan scanWith(const QByteArray& file, quint32 pageSize, quint32 reserved, bool h
   }
 
   s.rows.reserve(found.size());
-  for (auto& [rowid, copies] : found) {
+  for (auto& entry : found) {
+    std::vector<Copy>& copies = entry.second;
     const auto inTree = std::find_if(copies.begin(), copies.end(), [](const Copy& c) { return c.reachable; });
     if (inTree != copies.end()) {
       s.rows.push_back(std::move(inTree->row));
