@@ -95,40 +95,37 @@ void MainForm::createMenus() {
   MNU_ABOUT = named(helpMenu->addAction(QStringLiteral("&About..."), this, &MainForm::MNU_ABOUT_Click), "MNU_ABOUT");
 }
 
+namespace {
+
 // Each report command: the report file from the current directory, the first
-// sort key where the command has one, then the run request.
-void MainForm::MNU_NAME_Click() {
-  ReportObject& r = menus().NameReport;
-  r.setReportFileName(QDir::current().filePath(QStringLiteral("basic.rpt")));
-  r.setSortFields(0, QStringLiteral("+{info.LNAME}"));
+// sort key where the command has one, then the run request. The report reads
+// the database, so a change of the current row (a soldier converted but not
+// yet updated) is stored first; when that fails the failure has been shown
+// and no report runs that would leave the row out.
+void runReport(MainForm& form, ReportObject& r, const QString& file, const QString& key = QString()) {
+  if (!form.storeCurrentRow()) return;
+  r.setReportFileName(QDir::current().filePath(file));
+  if (!key.isEmpty()) r.setSortFields(0, key);
   r.Action(0);
+}
+
+}  // namespace
+
+void MainForm::MNU_NAME_Click() {
+  runReport(*this, menus().NameReport, QStringLiteral("basic.rpt"), QStringLiteral("+{info.LNAME}"));
 }
 
 void MainForm::MNU_TOTAL_Click() {
-  ReportObject& r = menus().TotalReport;
-  r.setReportFileName(QDir::current().filePath(QStringLiteral("basic.rpt")));
-  r.setSortFields(0, QStringLiteral("-{info.TOTAL}"));
-  r.Action(0);
+  runReport(*this, menus().TotalReport, QStringLiteral("basic.rpt"), QStringLiteral("-{info.TOTAL}"));
 }
 
-void MainForm::MNU_DATE_Click() {
-  ReportObject& r = menus().NameReport;
-  r.setReportFileName(QDir::current().filePath(QStringLiteral("date.rpt")));
-  r.Action(0);
-}
+void MainForm::MNU_DATE_Click() { runReport(*this, menus().NameReport, QStringLiteral("date.rpt")); }
 
 void MainForm::MNU_PROFILES_Click() {
-  ReportObject& r = menus().ProfileReport;
-  r.setReportFileName(QDir::current().filePath(QStringLiteral("profile.rpt")));
-  r.setSortFields(0, QStringLiteral("+{info.LNAME}"));
-  r.Action(0);
+  runReport(*this, menus().ProfileReport, QStringLiteral("profile.rpt"), QStringLiteral("+{info.LNAME}"));
 }
 
-void MainForm::MNU_STATUS_Click() {
-  ReportObject& r = menus().ProfileReport;
-  r.setReportFileName(QDir::current().filePath(QStringLiteral("status.rpt")));
-  r.Action(0);
-}
+void MainForm::MNU_STATUS_Click() { runReport(*this, menus().ProfileReport, QStringLiteral("status.rpt")); }
 
 void MainForm::MNU_EXIT_Click() {
   // Nothing typed is lost silently: when the changed row cannot be stored the

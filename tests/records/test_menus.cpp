@@ -202,6 +202,27 @@ TEST_F(Menus, ReportsSeeRowsStoredByTheWindow) {
   EXPECT_EQ(menus().TotalReport.lastReport().rows[0][1], first);
 }
 
+TEST_F(Menus, AReportPrintsTheChangedRowOnScreenOrDoesNotRun) {
+  const QString name = form->Data1->field("LNAME");
+  form->RAW_PU->setFocus();
+  form->RAW_PU->selectAll();
+  QTest::keyClicks(form->RAW_PU, "42");
+  act("MNU_NAME")->trigger();
+  EXPECT_EQ(fieldOf(menus().NameReport.lastReport().rows, name, "RAW_PU"), "42");
+  EXPECT_TRUE(seam.shown.empty()) << seam.texts().join("\n").toStdString();
+
+  // When the row cannot be stored the clerk is told, and no report leaves it out.
+  form->RAW_PU->selectAll();
+  QTest::keyClicks(form->RAW_PU, "43");
+  execSql(dir.file("info.mdb"), "CREATE TRIGGER nochange BEFORE UPDATE ON info BEGIN SELECT RAISE(ABORT, 'read only'); END");
+  const int runs = menus().TotalReport.runs();
+  act("MNU_TOTAL")->trigger();
+  EXPECT_EQ(menus().TotalReport.runs(), runs);
+  ASSERT_EQ(seam.shown.size(), 1u);
+  EXPECT_EQ(seam.shown[0].title, "Error");
+  EXPECT_EQ(form->RAW_PU->text(), "43") << "what was typed is still there";
+}
+
 TEST_F(Menus, AMissingReportFileIsReportedAndTheProgramGoesOn) {
   ASSERT_TRUE(QFile::remove(dir.file("date.rpt")));
   act("MNU_DATE")->trigger();
