@@ -35,9 +35,13 @@ MenuState::MenuState(QWidget* window) : QObject(window), window_(window) {
   setObjectName(QStringLiteral("MenuPart"));
   exitProgram = [](int code) { QCoreApplication::exit(code); };
   showMessage = [window](const QString& text) { QMessageBox::warning(window, QStringLiteral("Error"), text); };
+  showNotice = [](const QString& text) {
+    QMessageBox::information(QApplication::activeModalWidget(), QStringLiteral("Report Saved"), text);
+  };
   for (ReportObject* r : {&NameReport, &TotalReport, &ProfileReport}) {
     r->setPreviewParent(window);
     r->onError = [this](const QString& text) { showMessage(text); };
+    r->onNotice = [this](const QString& text) { showNotice(text); };
   }
   keyFilter = new HelpKeyFilter(window, [this](QWidget* w) { openHelp(w); });
   qApp->installEventFilter(keyFilter);
@@ -63,6 +67,7 @@ void MenuState::openHelp(QWidget* w) {
 
 MainForm::MenuPart::MenuPart(MainForm* f) : MenuState(f), form(f) {
   showMessage = [f](const QString& text) { f->messages().message(text, QStringLiteral("Error"), MsgIcon::Exclamation); };
+  showNotice = [f](const QString& text) { f->messages().message(text, QStringLiteral("Report Saved"), MsgIcon::Information); };
 }
 
 void MainForm::createMenus() {

@@ -28,6 +28,25 @@ namespace quillon {
 
 using namespace detail;
 
+namespace {
+
+// The report's title as a file name: characters no file system takes become
+// spaces.
+QString suggestedPdfName(const QString& title) {
+  static const QRegularExpression bad(QStringLiteral("[\\\\/:*?\"<>|]"));
+  QString name = title;
+  name.replace(bad, QStringLiteral(" "));
+  name = name.simplified();
+  return (name.isEmpty() ? QStringLiteral("Report") : name) + QStringLiteral(".pdf");
+}
+
+}  // namespace
+
+void setReportPageLayout(QPagedPaintDevice& device, const ReportLayout& L) {
+  device.setPageLayout(QPageLayout(QPageSize(L.paper), L.orientation,
+                                   QMarginsF(L.marginMm, L.marginMm, L.marginMm, L.marginMm), QPageLayout::Millimeter));
+}
+
 void writeReportPdf(const PreparedReport& r, const QString& pdfPath, const QString& printed) {
   {
     // The PDF writer only says that it failed; this says why.
@@ -39,9 +58,7 @@ void writeReportPdf(const PreparedReport& r, const QString& pdfPath, const QStri
   pdf.setTitle(r.layout.title);
   pdf.setCreator(QStringLiteral("Quillon"));
   pdf.setResolution(600);
-  pdf.setPageLayout(QPageLayout(QPageSize(r.layout.paper), r.layout.orientation,
-                                QMarginsF(r.layout.marginMm, r.layout.marginMm, r.layout.marginMm, r.layout.marginMm),
-                                QPageLayout::Millimeter));
+  setReportPageLayout(pdf, r.layout);
   paintReport(r, &pdf, printed);
 }
 
@@ -71,7 +88,17 @@ PreparedReport ReportObject::prepare() const {
     const bool taken = std::any_of(keys.begin(), keys.end(), [&](const SortKey& s) { return s.field == k.field; });
     if (!taken) keys << k;
   }
+  if (!keys.isEmpty() && !sortFields_.value(0).isEmpty())
+    for (const auto& [key, title] : layout.titleForKey)
+      if (key == keys.first()) layout.title = title;
   return prepareReport(layout, readInfoRows(QDir::current().filePath(QStringLiteral("info.mdb"))), keys);
+}
+
+void ReportObject::showNotice(QWidget* over, const QString& message) {
+  if (onNotice)
+    onNotice(message);
+  else
+    QMessageBox::information(over, QStringLiteral("Report Saved"), message);
 }
 
 void ReportObject::showError(const QString& message) {
@@ -92,9 +119,7 @@ bool ReportObject::Action(int) {
     } else {
       QPrinter printer(QPrinter::HighResolution);
       printer.setDocName(r.layout.title);
-      printer.setPageLayout(QPageLayout(QPageSize(r.layout.paper), r.layout.orientation,
-                                        QMarginsF(r.layout.marginMm, r.layout.marginMm, r.layout.marginMm, r.layout.marginMm),
-                                        QPageLayout::Millimeter));
+      setReportPageLayout(printer, r.layout);
       QPrintPreviewDialog preview(&printer, previewParent_);
       preview.setWindowTitle(r.layout.title);
       QString failure;
@@ -112,12 +137,13 @@ bool ReportObject::Action(int) {
         save->setObjectName(QStringLiteral("SavePdf"));
         QObject::connect(save, &QAction::triggered, &preview, [&] {
           QString path = QFileDialog::getSaveFileName(&preview, QStringLiteral("Save Report as PDF"),
-                                                      QDir::current().filePath(r.layout.title + QStringLiteral(".pdf")),
+                                                      QDir::current().filePath(suggestedPdfName(r.layout.title)),
                                                       QStringLiteral("PDF files (*.pdf)"));
           if (path.isEmpty()) return;
           if (!path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
           try {
             writeReportPdf(r, path, printed);
+            showNotice(&preview, QStringLiteral("The report was saved as %1.").arg(native(QFileInfo(path).absoluteFilePath())));
           } catch (const ReportError& e) {
             showError(e.message());
           }

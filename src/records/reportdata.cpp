@@ -188,6 +188,15 @@ ReportLayout readReportFile(const QString& path) {
     if (key == QLatin1String("title")) {
       L.title = value;
       titled = true;
+    } else if (key.startsWith(QLatin1String("title for "))) {
+      SortKey k;
+      try {
+        k = parseSortKey(line.left(eq).trimmed().mid(10));
+      } catch (const ReportError& e) {
+        throw ReportError(where + QStringLiteral(": ") + e.message());
+      }
+      if (value.isEmpty()) throw ReportError(where + QStringLiteral(": the title is empty."));
+      L.titleForKey.append({k, value});
     } else if (key == QLatin1String("kind")) {
       if (value.compare(QLatin1String("list"), Qt::CaseInsensitive) == 0)
         L.kind = ReportLayout::Kind::List;

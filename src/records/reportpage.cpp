@@ -23,17 +23,18 @@ struct Line {
   enum class Type { Heading, Group, Row, Total, Text, Chart } type;
   int row = -1;        // index into PreparedReport::rows for Row
   QString text;        // for Group, Total, Text
+  QString group;       // for Group: the heading and the value, without the count
 };
 
 std::vector<Line> reportLines(const PreparedReport& r) {
   std::vector<Line> lines;
   const ReportLayout& L = r.layout;
   if (r.rows.empty()) {
-    lines.push_back({Line::Type::Text, -1, L.emptyText});
+    lines.push_back({Line::Type::Text, -1, L.emptyText, QString()});
     return lines;
   }
   if (L.kind == ReportLayout::Kind::Chart) {
-    lines.push_back({Line::Type::Chart, -1, QString()});
+    lines.push_back({Line::Type::Chart, -1, QString(), QString()});
     return lines;
   }
   const int g = L.group.isEmpty() ? -1 : fieldIndex(L.group);
@@ -53,16 +54,17 @@ std::vector<Line> reportLines(const PreparedReport& r) {
         int n = 0;
         for (int j = i; j < static_cast<int>(r.rows.size()) && groupValue(r.rows[j]) == v; ++j) ++n;
         const QString shown = v.isEmpty() ? QStringLiteral("not recorded") : v;
+        const QString name = QStringLiteral("%1 %2").arg(L.groupHeading, shown).trimmed();
         lines.push_back({Line::Type::Group, -1,
-                         QStringLiteral("%1 %2   (%3 %4)").arg(L.groupHeading, shown).arg(n).arg(n == 1 ? "record" : "records")});
+                         QStringLiteral("%1   (%2 %3)").arg(name).arg(n).arg(n == 1 ? "record" : "records"), name});
         current = v;
       }
     }
     first = false;
-    lines.push_back({Line::Type::Row, i, QString()});
+    lines.push_back({Line::Type::Row, i, QString(), QString()});
   }
   const int n = static_cast<int>(r.rows.size());
-  lines.push_back({Line::Type::Total, -1, QStringLiteral("%1 %2").arg(n).arg(n == 1 ? "record" : "records")});
+  lines.push_back({Line::Type::Total, -1, QStringLiteral("%1 %2").arg(n).arg(n == 1 ? "record" : "records"), QString()});
   return lines;
 }
 
@@ -117,52 +119,250 @@ struct Metrics {
   }
 };
 
-void paintPageHeader(QPainter& p, const Metrics& m, double width, const QString& title, const QString& printed, int page,
-                     int pages) {
-  p.setPen(Qt::black);
-  p.setFont(m.title);
-  p.drawText(QRectF(0, 0, width, m.titleHeight), Qt::AlignHCenter | Qt::AlignVCenter, title);
-  p.setFont(m.small);
-  const QRectF info(0, m.titleHeight, width, m.smallHeight);
-  p.drawText(info, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Printed %1").arg(printed));
-  p.drawText(info, Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("Page %1 of %2").arg(page).arg(pages));
-  p.setPen(QPen(Qt::black, std::max(1.0, m.line / 12)));
-  p.drawLine(QPointF(0, m.headerHeight - m.line * 0.2), QPointF(width, m.headerHeight - m.line * 0.2));
+// The space a column keeps free on either side of its text. A left-aligned
+// column right after a right-aligned one gets more room on its left, so
+// "300 PASS" does not read as one value.
+struct Gap {
+  double left, right;
+};
+Gap columnGap(const ReportLayout& L, int i, double pad) {
+  const bool after = i > 0 && L.columns[i - 1].align == Qt::AlignRight && L.columns[i].align == Qt::AlignLeft;
+  return {after ? pad * 4 : pad, pad};
 }
 
-std::vector<double> columnLefts(const ReportLayout& L, double width) {
-  double sum = 0;
-  for (const ReportColumn& c : L.columns) sum += c.width;
-  std::vector<double> x;
-  double at = 0;
-  for (const ReportColumn& c : L.columns) {
-    x.push_back(at);
-    at += sum > 0 ? width * c.width / sum : 0;
+// Column widths. Every column first gets the room its heading and its widest
+// value need on one line; what is left of the page is shared out by the
+// widths the report file gives. When the page is too narrow for that, the
+// widest text columns (names, remarks) give up room down to what their
+// heading needs and wrap; numbers, dates, SSNs and times never wrap unless
+// nothing else helps.
+std::vector<double> columnLefts(const PreparedReport& r, const Metrics& m, QPaintDevice* dev, double width, double pad) {
+  const ReportLayout& L = r.layout;
+  const QFontMetricsF fb(m.body, dev), fh(m.bold, dev);
+  const std::vector<ColumnFields> at = columnFields(L);
+  const int n = static_cast<int>(L.columns.size());
+  std::vector<double> natural(n), floor(n);
+  double weights = 0;
+  for (int i = 0; i < n; ++i) {
+    const ReportColumn& c = L.columns[i];
+    const Gap g = columnGap(L, i, pad);
+    const double head = fh.horizontalAdvance(c.heading);
+    double widest = 0;
+    for (const ReportRow& row : r.rows) widest = std::max(widest, fb.horizontalAdvance(formatCell(row, c, at[i])));
+    // A pixel to spare against rounding between measuring and drawing.
+    natural[i] = std::max(head, widest) + g.left + g.right + 1;
+    const bool wraps = c.format == QLatin1String("text");
+    floor[i] = wraps ? std::min(natural[i], std::max(head, fb.horizontalAdvance(QStringLiteral("MMMMMM"))) + g.left + g.right + 1)
+                     : natural[i];
+    weights += c.width;
   }
-  x.push_back(width);
+  double need = 0, least = 0;
+  for (int i = 0; i < n; ++i) {
+    need += natural[i];
+    least += floor[i];
+  }
+  std::vector<double> w(n);
+  if (need <= width) {
+    for (int i = 0; i < n; ++i) w[i] = natural[i] + (width - need) * (weights > 0 ? L.columns[i].width / weights : 1.0 / n);
+  } else if (least <= width) {
+    // The widest wrapping columns are cut down to one common width `cap`.
+    double lo = 0, hi = *std::max_element(natural.begin(), natural.end());
+    auto total = [&](double cap) {
+      double s = 0;
+      for (int i = 0; i < n; ++i) s += std::max(floor[i], std::min(natural[i], cap));
+      return s;
+    };
+    for (int k = 0; k < 60; ++k) {
+      const double mid = (lo + hi) / 2;
+      (total(mid) > width ? hi : lo) = mid;
+    }
+    for (int i = 0; i < n; ++i) w[i] = std::max(floor[i], std::min(natural[i], lo));
+  } else {
+    for (int i = 0; i < n; ++i) w[i] = least > 0 ? floor[i] * width / least : width / n;
+  }
+  std::vector<double> x;
+  double pos = 0;
+  for (int i = 0; i < n; ++i) {
+    x.push_back(pos);
+    pos += w[i];
+  }
+  x.push_back(std::max(pos, width));
   return x;
 }
 
-// A left-aligned column right after a right-aligned one gets more room on
-// its left, so "300 PASS" does not read as one value.
-QRectF cellBox(const ReportLayout& L, const std::vector<double>& x, int i, double y, double h, double pad) {
-  const bool after = i > 0 && L.columns[i - 1].align == Qt::AlignRight && L.columns[i].align == Qt::AlignLeft;
-  const double left = after ? pad * 4 : pad;
-  return QRectF(x[i] + left, y, x[i + 1] - x[i] - left - pad, h);
+// `text` broken into the lines that fit `width`: at spaces where it can,
+// anywhere in a word that is wider than the column by itself.
+QStringList wrapText(const QString& text, const QFont& font, QPaintDevice* dev, double width) {
+  if (text.isEmpty()) return {QString()};
+  const QFontMetricsF fm(font, dev);
+  if (fm.horizontalAdvance(text) <= width) return {text};
+  QTextLayout layout(text, font, dev);
+  QTextOption opt;
+  opt.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  layout.setTextOption(opt);
+  QStringList out;
+  layout.beginLayout();
+  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    line.setLineWidth(width);
+    out << text.mid(line.textStart(), line.textLength());
+  }
+  layout.endLayout();
+  // The layout measures shaped text; a line is re-measured as it is drawn
+  // and given up a character at a time until it fits.
+  for (int i = 0; i < out.size(); ++i) {
+    out[i] = out[i].trimmed();
+    while (out[i].size() > 1 && fm.horizontalAdvance(out[i]) > width) {
+      const QString rest = out[i].right(1) + (i + 1 < out.size() ? out[i + 1] : QString());
+      out[i].chop(1);
+      if (i + 1 < out.size())
+        out[i + 1] = rest;
+      else
+        out << rest;
+    }
+  }
+  return out;
 }
 
-void paintColumnHeadings(QPainter& p, const Metrics& m, const ReportLayout& L, const std::vector<double>& x, double y) {
-  p.setFont(m.bold);
-  p.setPen(Qt::black);
+}  // namespace
+
+ReportPagePlan planReport(const PreparedReport& r, QPaintDevice* device, const QString& printed) {
+  ReportPagePlan plan;
+  const ReportLayout& L = r.layout;
+  const Metrics m(L, device);
+  plan.body = m.body;
+  plan.bold = m.bold;
+  plan.title = m.title;
+  plan.small = m.small;
+  const double width = device->width();
+  const double height = device->height();
   const double pad = m.line * 0.15;
-  for (int i = 0; i < L.columns.size(); ++i) {
-    const QRectF r = cellBox(L, x, i, y, m.line, pad);
-    p.drawText(r, int(L.columns[i].align) | Qt::AlignVCenter,
-               QFontMetricsF(m.bold, p.device()).elidedText(L.columns[i].heading, Qt::ElideRight, r.width()));
+  const std::vector<Line> lines = reportLines(r);
+  plan.chart = !r.rows.empty() && L.kind == ReportLayout::Kind::Chart;
+  const bool list = !r.rows.empty() && !plan.chart;
+  const std::vector<ColumnFields> at = columnFields(L);
+  if (list) plan.columnX = columnLefts(r, m, device, width, pad);
+  const std::vector<double>& x = plan.columnX;
+
+  auto place = [&](int page, PlacedText::Kind kind, const QRectF& box, const QString& text, const QFont& f, int flags,
+                   int column = -1, int row = -1) {
+    plan.texts.push_back({kind, page, box, text, f, flags, column, row});
+  };
+  auto columnBox = [&](int c, double y, double h) {
+    const Gap g = columnGap(L, c, pad);
+    return QRectF(x[c] + g.left, y, x[c + 1] - x[c] - g.left - g.right, h);
+  };
+
+  // The column headings, wrapped if a heading is wider than its column can be.
+  std::vector<QStringList> headingLines;
+  int headingRows = 0;
+  if (list) {
+    for (int c = 0; c < L.columns.size(); ++c) {
+      headingLines.push_back(wrapText(L.columns[c].heading, m.bold, device, columnBox(c, 0, 0).width()));
+      headingRows = std::max(headingRows, static_cast<int>(headingLines.back().size()));
+    }
   }
-  p.setPen(QPen(Qt::gray, std::max(1.0, m.line / 20)));
-  p.drawLine(QPointF(0, y + m.line), QPointF(x.back(), y + m.line));
+  const double headingsHeight = headingRows * m.line;
+  const double bodyTop = m.headerHeight + (list ? headingsHeight + m.line * 0.2 : 0);
+
+  // Every line of the report as a block of text lines, each row with its
+  // cells wrapped to their columns.
+  struct Block {
+    Line line;
+    std::vector<QStringList> cells;
+    int rows = 1;
+    QString group;  // the group a row belongs to
+  };
+  std::vector<Block> blocks;
+  QString group;
+  for (const Line& l : lines) {
+    Block b{l, {}, 1, QString()};
+    if (l.type == Line::Type::Group) group = l.group;
+    if (l.type == Line::Type::Row) {
+      for (int c = 0; c < L.columns.size(); ++c) {
+        b.cells.push_back(wrapText(formatCell(r.rows[l.row], L.columns[c], at[c]), m.body, device, columnBox(c, 0, 0).width()));
+        b.rows = std::max(b.rows, static_cast<int>(b.cells.back().size()));
+      }
+      b.group = group;
+    }
+    if (l.type == Line::Type::Text) b.rows = 3;
+    blocks.push_back(std::move(b));
+  }
+
+  // Pages: blocks go down the page while they fit. A row is never split; a
+  // group heading never ends a page but goes over with its first row; a
+  // group that goes on over a page break has its heading repeated.
+  int page = 0;
+  double y = bodyTop;
+  bool empty = true;
+  const double bottom = height;
+  auto heightOf = [&](const Block& b) { return b.rows * m.line; };
+  for (size_t i = 0; i < blocks.size(); ++i) {
+    const Block& b = blocks[i];
+    double need = heightOf(b);
+    if (b.line.type == Line::Type::Group && i + 1 < blocks.size()) need += heightOf(blocks[i + 1]);
+    if (!empty && y + need > bottom && b.line.type != Line::Type::Chart) {
+      ++page;
+      y = bodyTop;
+      empty = true;
+      if (b.line.type == Line::Type::Row && !b.group.isEmpty()) {
+        place(page, PlacedText::Kind::Group, QRectF(pad, y, width - 2 * pad, m.line),
+              b.group + QStringLiteral(" (continued)"), m.bold, Qt::AlignLeft | Qt::AlignBottom);
+        y += m.line;
+      }
+    }
+    empty = false;
+    switch (b.line.type) {
+      case Line::Type::Row: {
+        if (b.line.row % 2 == 1) plan.shades.push_back({page, QRectF(0, y, width, heightOf(b))});
+        for (int c = 0; c < L.columns.size(); ++c)
+          for (int k = 0; k < b.cells[c].size(); ++k)
+            place(page, PlacedText::Kind::Cell, columnBox(c, y + k * m.line, m.line), b.cells[c][k], m.body,
+                  int(L.columns[c].align) | Qt::AlignVCenter, c, b.line.row);
+        break;
+      }
+      case Line::Type::Group:
+        place(page, PlacedText::Kind::Group, QRectF(pad, y, width - 2 * pad, m.line), b.line.text, m.bold,
+              Qt::AlignLeft | Qt::AlignBottom);
+        break;
+      case Line::Type::Total:
+        plan.rules.push_back({page, QLineF(0, y, width, y), false});
+        place(page, PlacedText::Kind::Total, QRectF(pad, y, width - 2 * pad, m.line), b.line.text, m.bold,
+              Qt::AlignLeft | Qt::AlignVCenter);
+        break;
+      case Line::Type::Text:
+        place(page, PlacedText::Kind::Empty, QRectF(0, y + m.line, width, m.line * 2), b.line.text, m.body,
+              Qt::AlignHCenter | Qt::AlignTop);
+        break;
+      case Line::Type::Chart:
+        plan.chartTop = y;
+        break;
+      case Line::Type::Heading:
+        break;
+    }
+    y += heightOf(b);
+  }
+  plan.pages = page + 1;
+
+  // What every page carries: title, print date, page number, column headings.
+  for (int pg = 0; pg < plan.pages; ++pg) {
+    place(pg, PlacedText::Kind::Title, QRectF(0, 0, width, m.titleHeight), L.title, m.title, Qt::AlignHCenter | Qt::AlignVCenter);
+    const QRectF info(0, m.titleHeight, width, m.smallHeight);
+    place(pg, PlacedText::Kind::PageInfo, info, QStringLiteral("Printed %1").arg(printed), m.small, Qt::AlignLeft | Qt::AlignVCenter);
+    place(pg, PlacedText::Kind::PageInfo, info, QStringLiteral("Page %1 of %2").arg(pg + 1).arg(plan.pages), m.small,
+          Qt::AlignRight | Qt::AlignVCenter);
+    plan.rules.push_back({pg, QLineF(0, m.headerHeight - m.line * 0.2, width, m.headerHeight - m.line * 0.2), true});
+    if (!list) continue;
+    for (int c = 0; c < L.columns.size(); ++c)
+      for (int k = 0; k < headingLines[c].size(); ++k)
+        place(pg, PlacedText::Kind::Heading, columnBox(c, m.headerHeight + k * m.line, m.line), headingLines[c][k], m.bold,
+              int(L.columns[c].align) | Qt::AlignVCenter, c);
+    plan.rules.push_back({pg, QLineF(0, m.headerHeight + headingsHeight, width, m.headerHeight + headingsHeight), false});
+  }
+  std::stable_sort(plan.texts.begin(), plan.texts.end(), [](const PlacedText& a, const PlacedText& b) { return a.page < b.page; });
+  return plan;
 }
+
+namespace {
 
 void paintChart(QPainter& p, const Metrics& m, const PreparedReport& r, double width, double top, double height) {
   const std::vector<ChartBar> bars = chartBars(r);
@@ -254,77 +454,28 @@ QStringList reportText(const PreparedReport& r) {
 }
 
 void paintReport(const PreparedReport& r, QPagedPaintDevice* device, const QString& printed) {
+  const ReportPagePlan plan = planReport(r, device, printed);
   QPainter p;
   if (!p.begin(device)) throw ReportError(QStringLiteral("The report \"%1\" cannot be printed: the output could not be started.").arg(r.layout.title));
   p.setRenderHint(QPainter::Antialiasing);
   const Metrics m(r.layout, device);
-  const double width = device->width();
-  const double height = device->height();
-  const std::vector<Line> lines = reportLines(r);
-  const bool chart = !r.rows.empty() && r.layout.kind == ReportLayout::Kind::Chart;
-  const bool headings = !r.rows.empty() && !chart;
-
-  // Pages: as many lines as fit below the page header (and column headings).
-  const double bodyTop = m.headerHeight + (headings ? m.line * 1.2 : 0);
-  const int perPage = std::max(1, static_cast<int>((height - bodyTop) / m.line));
-  std::vector<std::pair<size_t, size_t>> pages;
-  for (size_t i = 0; i < lines.size();) {
-    size_t end = std::min(lines.size(), i + static_cast<size_t>(perPage));
-    // A group heading never ends a page.
-    if (end < lines.size() && end - i > 1 && lines[end - 1].type == Line::Type::Group) --end;
-    pages.emplace_back(i, end);
-    i = end;
-  }
-  if (pages.empty()) pages.emplace_back(0, 0);
-
-  const std::vector<double> x = columnLefts(r.layout, width);
-  const double pad = m.line * 0.15;
-  const QFontMetricsF fmBody(m.body, device);
-  const std::vector<ColumnFields> at = columnFields(r.layout);
-  for (size_t pg = 0; pg < pages.size(); ++pg) {
+  size_t text = 0;
+  for (int pg = 0; pg < plan.pages; ++pg) {
     if (pg > 0) device->newPage();
-    paintPageHeader(p, m, width, r.layout.title, printed, static_cast<int>(pg + 1), static_cast<int>(pages.size()));
-    if (headings) paintColumnHeadings(p, m, r.layout, x, m.headerHeight);
-    double y = bodyTop;
-    for (size_t i = pages[pg].first; i < pages[pg].second; ++i) {
-      const Line& l = lines[i];
-      switch (l.type) {
-        case Line::Type::Row: {
-          if (l.row % 2 == 1) p.fillRect(QRectF(0, y, width, m.line), QColor(0xf0, 0xf0, 0xf0));
-          p.setPen(Qt::black);
-          p.setFont(m.body);
-          for (int c = 0; c < r.layout.columns.size(); ++c) {
-            const QRectF box = cellBox(r.layout, x, c, y, m.line, pad);
-            p.drawText(box, int(r.layout.columns[c].align) | Qt::AlignVCenter,
-                       fmBody.elidedText(formatCell(r.rows[l.row], r.layout.columns[c], at[c]), Qt::ElideRight, box.width()));
-          }
-          break;
-        }
-        case Line::Type::Group:
-          p.setPen(Qt::black);
-          p.setFont(m.bold);
-          p.drawText(QRectF(pad, y, width, m.line), Qt::AlignLeft | Qt::AlignBottom, l.text);
-          break;
-        case Line::Type::Total:
-          p.setPen(QPen(Qt::gray, std::max(1.0, m.line / 20)));
-          p.drawLine(QPointF(0, y), QPointF(width, y));
-          p.setPen(Qt::black);
-          p.setFont(m.bold);
-          p.drawText(QRectF(pad, y, width - 2 * pad, m.line), Qt::AlignLeft | Qt::AlignVCenter, l.text);
-          break;
-        case Line::Type::Text:
-          p.setPen(Qt::black);
-          p.setFont(m.body);
-          p.drawText(QRectF(0, y + m.line, width, m.line * 2), Qt::AlignHCenter | Qt::AlignTop, l.text);
-          break;
-        case Line::Type::Chart:
-          paintChart(p, m, r, width, y, height - y);
-          break;
-        case Line::Type::Heading:
-          break;
-      }
-      y += m.line;
+    for (const auto& s : plan.shades)
+      if (s.page == pg) p.fillRect(s.box, QColor(0xf0, 0xf0, 0xf0));
+    for (const auto& rule : plan.rules) {
+      if (rule.page != pg) continue;
+      p.setPen(rule.heavy ? QPen(Qt::black, std::max(1.0, m.line / 12)) : QPen(Qt::gray, std::max(1.0, m.line / 20)));
+      p.drawLine(rule.line);
     }
+    p.setPen(Qt::black);
+    for (; text < plan.texts.size() && plan.texts[text].page == pg; ++text) {
+      const PlacedText& t = plan.texts[text];
+      p.setFont(t.font);
+      p.drawText(t.box, t.flags, t.text);
+    }
+    if (plan.chart && pg == 0) paintChart(p, m, r, device->width(), plan.chartTop, device->height() - plan.chartTop);
   }
   p.end();
 }
