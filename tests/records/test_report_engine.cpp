@@ -201,6 +201,7 @@ TEST(ReportFile, FaultsNameTheFileAndLine) {
       {"title = x\ncolumn = LNAME ; Name ; -3\n", "positive"},
       {"title = x\ncolumn = LNAME\nmargin = lots\n", "margin"},
       {"title = x\n just words\n", "line 2"},
+      {"title = x\ncolumn = LNAME\ntitle for {info.LNAME} = y\n", "line 3"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
