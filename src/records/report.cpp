@@ -1,26 +1,22 @@
+// Report objects: what a report command gives them, and a run that shows the
+// report in a print preview or writes it to a PDF file.
+
 #include "report.h"
 
+#include <QAction>
 #include <QDate>
 #include <QDir>
-#include <QAction>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFontMetricsF>
 #include <QMessageBox>
 #include <QPagedPaintDevice>
-#include <QPainter>
 #include <QPdfWriter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QRegularExpression>
-#include <QTextStream>
 #include <QToolBar>
 #include <algorithm>
-#include <cmath>
-#include <sqlite3.h>
-
-#include "dbfile.h"
 
 #include "reportdetail.h"
 

@@ -296,29 +296,39 @@ ReportPagePlan planReport(const PreparedReport& r, QPaintDevice* device, const Q
   bool empty = true;
   const double bottom = height;
   auto heightOf = [&](const Block& b) { return b.rows * m.line; };
+  auto newPage = [&](const Block& b) {
+    ++page;
+    y = bodyTop;
+    if (b.line.type == Line::Type::Row && !b.group.isEmpty()) {
+      place(page, PlacedText::Kind::Group, QRectF(pad, y, width - 2 * pad, m.line),
+            b.group + QStringLiteral(" (continued)"), m.bold, Qt::AlignLeft | Qt::AlignBottom);
+      y += m.line;
+    }
+  };
   for (size_t i = 0; i < blocks.size(); ++i) {
     const Block& b = blocks[i];
     double need = heightOf(b);
     if (b.line.type == Line::Type::Group && i + 1 < blocks.size()) need += heightOf(blocks[i + 1]);
-    if (!empty && y + need > bottom && b.line.type != Line::Type::Chart) {
-      ++page;
-      y = bodyTop;
-      empty = true;
-      if (b.line.type == Line::Type::Row && !b.group.isEmpty()) {
-        place(page, PlacedText::Kind::Group, QRectF(pad, y, width - 2 * pad, m.line),
-              b.group + QStringLiteral(" (continued)"), m.bold, Qt::AlignLeft | Qt::AlignBottom);
-        y += m.line;
-      }
-    }
+    if (!empty && y + need > bottom && b.line.type != Line::Type::Chart) newPage(b);
     empty = false;
     switch (b.line.type) {
       case Line::Type::Row: {
-        if (b.line.row % 2 == 1) plan.shades.push_back({page, QRectF(0, y, width, heightOf(b))});
-        for (int c = 0; c < L.columns.size(); ++c)
-          for (int k = 0; k < b.cells[c].size(); ++k)
-            place(page, PlacedText::Kind::Cell, columnBox(c, y + k * m.line, m.line), b.cells[c][k], m.body,
-                  int(L.columns[c].align) | Qt::AlignVCenter, c, b.line.row);
-        break;
+        // Only a record taller than a whole page goes on over a page break.
+        double top = y;
+        for (int k = 0; k < b.rows; ++k) {
+          if (k > 0 && y + m.line > bottom) {
+            if (b.line.row % 2 == 1) plan.shades.push_back({page, QRectF(0, top, width, y - top)});
+            newPage(b);
+            top = y;
+          }
+          for (int c = 0; c < L.columns.size(); ++c)
+            if (k < b.cells[c].size())
+              place(page, PlacedText::Kind::Cell, columnBox(c, y, m.line), b.cells[c][k], m.body,
+                    int(L.columns[c].align) | Qt::AlignVCenter, c, b.line.row);
+          y += m.line;
+        }
+        if (b.line.row % 2 == 1) plan.shades.push_back({page, QRectF(0, top, width, y - top)});
+        continue;
       }
       case Line::Type::Group:
         place(page, PlacedText::Kind::Group, QRectF(pad, y, width - 2 * pad, m.line), b.line.text, m.bold,
