@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDir>
 #include <QEventLoop>
 #include <QGroupBox>
@@ -67,6 +68,10 @@ Alternate::Alternate(MessageSeam& seam, QWidget* parent)
   Combo1->setEditable(true);
   // Enter in the text field must not add what was typed to the event list.
   Combo1->setInsertPolicy(QComboBox::NoInsert);
+  // What the clerk typed is what OK judges: a completion that ignored case
+  // would turn "2.5m walk" into the list's "2.5M Walk" as soon as the box
+  // lost the focus (pressing OK does that).
+  if (QCompleter* c = Combo1->completer()) c->setCaseSensitivity(Qt::CaseSensitive);
 
   M = new QLineEdit(Frame1);
   M->setObjectName(QStringLiteral("M"));

@@ -77,16 +77,19 @@ AltJudgement judgeAlternate(const QString& eventText, const QString& m, const QS
   const auto seconds = roundedWhole(s);
   if (!seconds) return refuse(AltMessage::SecondsNotNumeric);
   if (*seconds > 59) return refuse(AltMessage::SecondsInvalid);
-  // A minus on the minutes would make the packed time negative and pass any
-  // standard ("-1" and "30" is -130); "-0" is as bad as "-1".
-  if (m.trimmed().startsWith(QLatin1Char('-'))) return refuse(AltMessage::MinutesNegative);
-  // A signed seconds entry cannot be placed after the minutes.
-  if (hasSign(s)) return refuse(AltMessage::SecondsSigned);
+  // Nothing is looked at, and nothing said, until an event is chosen.
   if (eventText.isEmpty()) {
     AltJudgement j;
     j.kind = AltJudgement::NoEvent;
     return j;
   }
+  // A minus on the minutes would make the packed time negative and pass any
+  // standard ("-1" and "30" is -130); "-0" is as bad as "-1".
+  if (m.trimmed().startsWith(QLatin1Char('-'))) return refuse(AltMessage::MinutesNegative);
+  // Minutes and seconds written one after the other ("15-5", "15+5") do not
+  // read as a time: the window's catch-all answer, before the event or the
+  // soldier's key is looked at.
+  if (hasSign(s)) return refuse(AltMessage::Unknown);
 
   // Minutes and two-digit seconds: "15" and "5" are 15:05, not 1:55. For
   // plain digits this is exactly the two entries written one after the other.

@@ -88,7 +88,6 @@ inline const QString SecondsInvalid = QStringLiteral("Entry for seconds is not v
 inline const QString InvalidKey = QStringLiteral("Invalid DOB or Sex");
 inline const QString Unknown = QStringLiteral("Unknown");
 inline const QString MinutesNegative = QStringLiteral("Event minutes can not be negative");
-inline const QString SecondsSigned = QStringLiteral("Event seconds can not have a + or - sign");
 }  // namespace AltMessage
 
 }  // namespace quillon

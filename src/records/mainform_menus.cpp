@@ -35,9 +35,13 @@ MenuState::MenuState(QWidget* window) : QObject(window), window_(window) {
   setObjectName(QStringLiteral("MenuPart"));
   exitProgram = [](int code) { QCoreApplication::exit(code); };
   showMessage = [window](const QString& text) { QMessageBox::warning(window, QStringLiteral("Error"), text); };
+  showNotice = [](const QString& text) {
+    QMessageBox::information(QApplication::activeModalWidget(), QStringLiteral("Report Saved"), text);
+  };
   for (ReportObject* r : {&NameReport, &TotalReport, &ProfileReport}) {
     r->setPreviewParent(window);
     r->onError = [this](const QString& text) { showMessage(text); };
+    r->onNotice = [this](const QString& text) { showNotice(text); };
   }
   keyFilter = new HelpKeyFilter(window, [this](QWidget* w) { openHelp(w); });
   qApp->installEventFilter(keyFilter);
@@ -63,6 +67,7 @@ void MenuState::openHelp(QWidget* w) {
 
 MainForm::MenuPart::MenuPart(MainForm* f) : MenuState(f), form(f) {
   showMessage = [f](const QString& text) { f->messages().message(text, QStringLiteral("Error"), MsgIcon::Exclamation); };
+  showNotice = [f](const QString& text) { f->messages().message(text, QStringLiteral("Report Saved"), MsgIcon::Information); };
 }
 
 void MainForm::createMenus() {
@@ -95,40 +100,37 @@ void MainForm::createMenus() {
   MNU_ABOUT = named(helpMenu->addAction(QStringLiteral("&About..."), this, &MainForm::MNU_ABOUT_Click), "MNU_ABOUT");
 }
 
+namespace {
+
 // Each report command: the report file from the current directory, the first
-// sort key where the command has one, then the run request.
-void MainForm::MNU_NAME_Click() {
-  ReportObject& r = menus().NameReport;
-  r.setReportFileName(QDir::current().filePath(QStringLiteral("basic.rpt")));
-  r.setSortFields(0, QStringLiteral("+{info.LNAME}"));
+// sort key where the command has one, then the run request. The report reads
+// the database, so a change of the current row (a soldier converted but not
+// yet updated) is stored first; when that fails the failure has been shown
+// and no report runs that would leave the row out.
+void runReport(MainForm& form, ReportObject& r, const QString& file, const QString& key = QString()) {
+  if (!form.storeCurrentRow()) return;
+  r.setReportFileName(QDir::current().filePath(file));
+  if (!key.isEmpty()) r.setSortFields(0, key);
   r.Action(0);
+}
+
+}  // namespace
+
+void MainForm::MNU_NAME_Click() {
+  runReport(*this, menus().NameReport, QStringLiteral("basic.rpt"), QStringLiteral("+{info.LNAME}"));
 }
 
 void MainForm::MNU_TOTAL_Click() {
-  ReportObject& r = menus().TotalReport;
-  r.setReportFileName(QDir::current().filePath(QStringLiteral("basic.rpt")));
-  r.setSortFields(0, QStringLiteral("-{info.TOTAL}"));
-  r.Action(0);
+  runReport(*this, menus().TotalReport, QStringLiteral("basic.rpt"), QStringLiteral("-{info.TOTAL}"));
 }
 
-void MainForm::MNU_DATE_Click() {
-  ReportObject& r = menus().NameReport;
-  r.setReportFileName(QDir::current().filePath(QStringLiteral("date.rpt")));
-  r.Action(0);
-}
+void MainForm::MNU_DATE_Click() { runReport(*this, menus().NameReport, QStringLiteral("date.rpt")); }
 
 void MainForm::MNU_PROFILES_Click() {
-  ReportObject& r = menus().ProfileReport;
-  r.setReportFileName(QDir::current().filePath(QStringLiteral("profile.rpt")));
-  r.setSortFields(0, QStringLiteral("+{info.LNAME}"));
-  r.Action(0);
+  runReport(*this, menus().ProfileReport, QStringLiteral("profile.rpt"), QStringLiteral("+{info.LNAME}"));
 }
 
-void MainForm::MNU_STATUS_Click() {
-  ReportObject& r = menus().ProfileReport;
-  r.setReportFileName(QDir::current().filePath(QStringLiteral("status.rpt")));
-  r.Action(0);
-}
+void MainForm::MNU_STATUS_Click() { runReport(*this, menus().ProfileReport, QStringLiteral("status.rpt")); }
 
 void MainForm::MNU_EXIT_Click() {
   // Nothing typed is lost silently: when the changed row cannot be stored the

@@ -50,6 +50,8 @@ class MenuState : public QObject {
   std::function<void(int)> exitProgram;
   // Shows a failure to the clerk (the main window puts its own message boxes here).
   std::function<void(const QString&)> showMessage;
+  // Tells the clerk something that went right (where a report was saved).
+  std::function<void(const QString&)> showNotice;
 
   // Opens the help at the topic of `w` (the contents for the window itself).
   void openHelp(QWidget* w);

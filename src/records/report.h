@@ -4,7 +4,10 @@
 // on its own connection, lays the rows out as the report file describes and
 // shows a print preview (or writes a PDF when told to).
 
+#include <QFont>
+#include <QLineF>
 #include <QList>
+#include <QRectF>
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPageSize>
@@ -15,6 +18,7 @@
 #include <vector>
 
 class QPagedPaintDevice;
+class QPaintDevice;
 class QPainter;
 class QWidget;
 
@@ -69,6 +73,10 @@ struct ChartCategory {
 struct ReportLayout {
   QString sourceFile;
   QString title;
+  // A title of its own for a command's first sort key ("title for
+  // -{info.TOTAL} = ..."), so reports from one file sorted differently can
+  // be told apart.
+  QList<QPair<SortKey, QString>> titleForKey;
   enum class Kind { List, Chart } kind = Kind::List;
   QList<Condition> select;       // all must hold; empty selects every row
   QString group;                 // field to group by, empty for none
@@ -100,6 +108,41 @@ struct PreparedReport {
   QList<SortKey> keys;           // the keys applied, in order
 };
 PreparedReport prepareReport(const ReportLayout& layout, std::vector<ReportRow> rows, const QList<SortKey>& keys);
+
+// One line of text as a page shows it, in device pixels.
+struct PlacedText {
+  enum class Kind { Title, PageInfo, Heading, Cell, Group, Total, Empty } kind;
+  int page = 0;       // from 0
+  QRectF box;         // the room the text has
+  QString text;       // drawn on one line, never cut
+  QFont font;
+  int flags = 0;      // alignment in `box`
+  int column = -1;    // Heading, Cell
+  int row = -1;       // Cell: index into PreparedReport::rows
+};
+// Where everything of a report goes on the pages of one device.
+struct ReportPagePlan {
+  int pages = 1;
+  std::vector<double> columnX;  // left edge of each column, then the right end
+  std::vector<PlacedText> texts;  // in page order
+  struct Shade {
+    int page;
+    QRectF box;
+  };
+  std::vector<Shade> shades;  // every other row
+  struct Rule {
+    int page;
+    QLineF line;
+    bool heavy;
+  };
+  std::vector<Rule> rules;
+  bool chart = false;
+  double chartTop = 0;
+  QFont body, bold, title, small;
+};
+ReportPagePlan planReport(const PreparedReport& r, QPaintDevice* device, const QString& printed);
+// Gives a printer or PDF writer the paper, orientation and margins of `L`.
+void setReportPageLayout(QPagedPaintDevice& device, const ReportLayout& L);
 
 // Paints a prepared report onto a paged device (printer or PDF writer),
 // one page after the other. `printed` is the print date shown on every page.
@@ -137,6 +180,9 @@ class ReportObject {
 
   // Shown failures (defaults to a warning box).
   std::function<void(const QString&)> onError;
+  // Shown news that is not a failure, such as where a PDF was saved
+  // (defaults to an information box).
+  std::function<void(const QString&)> onNotice;
 
   // The report the last successful run produced.
   const PreparedReport& lastReport() const { return last_; }
@@ -148,6 +194,7 @@ class ReportObject {
 
  private:
   void showError(const QString& message);
+  void showNotice(QWidget* over, const QString& message);
 
   QString name_;
   QString reportFile_;

@@ -125,9 +125,9 @@ TEST_F(Judging, EntryChecksInOrderWithTheirMessages) {
       {"", "15", "60", AltMessage::SecondsInvalid},  // before the event is looked at
       {"6.2M Bike", "-1", "30", AltMessage::MinutesNegative},
       {"6.2M Bike", "-0", "30", AltMessage::MinutesNegative},
-      {"6.2M Bike", "15", "-5", AltMessage::SecondsSigned},
-      {"6.2M Bike", "15", "+5", AltMessage::SecondsSigned},
-      {"", "-1", "30", AltMessage::MinutesNegative},
+      {"6.2M Bike", "15", "-5", AltMessage::Unknown},
+      {"6.2M Bike", "15", "+5", AltMessage::Unknown},
+      {"6.2M Bike", "15", "-0", AltMessage::Unknown},
   };
   for (const Case& c : cases) {
     const AltJudgement j = judge(c.event, c.m, c.s);
@@ -138,9 +138,12 @@ TEST_F(Judging, EntryChecksInOrderWithTheirMessages) {
 
 TEST_F(Judging, NoEventChosenIsSilent) {
   useBytes(encodedStandards());
-  const AltJudgement j = judge("", "15", "30");
-  EXPECT_EQ(j.kind, AltJudgement::NoEvent);
-  EXPECT_TRUE(j.message.isEmpty());
+  // Signs are looked at only once an event is chosen.
+  for (const auto& [m, s] : {std::pair{"15", "30"}, {"-1", "30"}, {"15", "-5"}, {"15", "+5"}}) {
+    const AltJudgement j = judge("", m, s);
+    EXPECT_EQ(j.kind, AltJudgement::NoEvent) << m << "/" << s;
+    EXPECT_TRUE(j.message.isEmpty());
+  }
 }
 
 TEST_F(Judging, EventTextMustMatchExactly) {

@@ -202,7 +202,8 @@ TEST_F(AlternateWindow, RefusedEntriesShowTheirMessageAndChangeNothing) {
       {"2.5m walk", "30", "30", "BM", "Unknown"},
       {"2.5M Walk", "30", "30", "XM", "Invalid DOB or Sex"},
       {"2.5M Walk", "-1", "30", "BM", AltMessage::MinutesNegative},
-      {"2.5M Walk", "30", "-5", "BM", AltMessage::SecondsSigned},
+      {"2.5M Walk", "30", "-5", "BM", "Unknown"},
+      {"2.5M Walk", "30", "+5", "XM", "Unknown"},
   };
   for (const Case& c : cases) {
     seam.shown.clear();
@@ -242,6 +243,26 @@ TEST_F(AlternateWindow, NoEventChosenDoesNothing) {
   EXPECT_EQ(DEFINE::AltState, StatusWord::FLAG);
   EXPECT_EQ(w.M->text(), QStringLiteral("15"));
   EXPECT_EQ(w.S->text(), QStringLiteral("30"));
+}
+
+TEST_F(AlternateWindow, AnEventTypedInAnotherCaseIsNotTakenForTheListItem) {
+  Alternate w(seam);
+  w.show();
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  for (const char* typed : {"2.5m walk", "800 y swim"}) {
+    seam.shown.clear();
+    w.Combo1->setFocus();
+    enter(w, typed, "30", "30");
+    // The focus leaves the event box, as a click on OK makes it.
+    w.Combo1->setFocus();
+    w.Command1->setFocus(Qt::MouseFocusReason);
+    pressOk(w);
+    EXPECT_EQ(w.Combo1->currentText(), QString::fromLatin1(typed));
+    ASSERT_EQ(seam.shown.size(), 1u) << typed;
+    EXPECT_EQ(seam.shown[0].text, "Unknown");
+    EXPECT_EQ(DEFINE::AltState, StatusWord::FLAG);
+  }
 }
 
 TEST_F(AlternateWindow, ChoosingFromTheListJudgesThatEvent) {

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "help.h"
+#include "numeric.h"
 #include "testsupport.h"
 
 using namespace quillon;
@@ -105,4 +106,27 @@ TEST(Help, AMissingFileIsReportedByPath) {
   EXPECT_FALSE(v.showTopic(""));
   ASSERT_EQ(errors.size(), 2);
   EXPECT_TRUE(errors[1].contains("not a file")) << errors[1].toStdString();
+}
+
+TEST(Help, TheDateOfBirthTopicShowsFormsConvertAccepts) {
+  const QString html = shippedHelp();
+  const qsizetype from = html.indexOf("<a name=\"entering\"");
+  ASSERT_GE(from, 0);
+  const QString topic = html.mid(from, html.indexOf("<h2>", from + 1) - from);
+  ASSERT_TRUE(topic.contains("Entry for DOB is not valid")) << "the topic explains the DOB error";
+  // Every example date the topic gives is one Convert takes, and there is
+  // one of each accepted form.
+  static const QRegularExpression example(QStringLiteral("\\((\\d{1,4}[/-]\\d{1,2}[/-]\\d{1,4})\\)"));
+  QStringList shown;
+  for (auto it = example.globalMatch(topic); it.hasNext();) shown << it.next().captured(1);
+  ASSERT_EQ(shown.size(), 3) << shown.join(", ").toStdString();
+  for (const QString& d : shown) EXPECT_TRUE(parseDateOfBirth(d).has_value()) << d.toStdString();
+  EXPECT_TRUE(shown[0].size() < shown[1].size() && shown[1].contains('/') && shown[2].contains('-'));
+}
+
+TEST(Help, TheClerkIsNotSentToDeveloperDocuments) {
+  const QString html = shippedHelp();
+  static const QRegularExpression dev(QStringLiteral("docs/|\\.md\\b|readme|source code"),
+                                      QRegularExpression::CaseInsensitiveOption);
+  EXPECT_FALSE(html.contains(dev)) << html.toStdString();
 }

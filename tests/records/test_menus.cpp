@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -202,6 +203,27 @@ TEST_F(Menus, ReportsSeeRowsStoredByTheWindow) {
   EXPECT_EQ(menus().TotalReport.lastReport().rows[0][1], first);
 }
 
+TEST_F(Menus, AReportPrintsTheChangedRowOnScreenOrDoesNotRun) {
+  const QString name = form->Data1->field("LNAME");
+  form->RAW_PU->setFocus();
+  form->RAW_PU->selectAll();
+  QTest::keyClicks(form->RAW_PU, "42");
+  act("MNU_NAME")->trigger();
+  EXPECT_EQ(fieldOf(menus().NameReport.lastReport().rows, name, "RAW_PU"), "42");
+  EXPECT_TRUE(seam.shown.empty()) << seam.texts().join("\n").toStdString();
+
+  // When the row cannot be stored the clerk is told, and no report leaves it out.
+  form->RAW_PU->selectAll();
+  QTest::keyClicks(form->RAW_PU, "43");
+  execSql(dir.file("info.mdb"), "CREATE TRIGGER nochange BEFORE UPDATE ON info BEGIN SELECT RAISE(ABORT, 'read only'); END");
+  const int runs = menus().TotalReport.runs();
+  act("MNU_TOTAL")->trigger();
+  EXPECT_EQ(menus().TotalReport.runs(), runs);
+  ASSERT_EQ(seam.shown.size(), 1u);
+  EXPECT_EQ(seam.shown[0].title, "Error");
+  EXPECT_EQ(form->RAW_PU->text(), "43") << "what was typed is still there";
+}
+
 TEST_F(Menus, AMissingReportFileIsReportedAndTheProgramGoesOn) {
   ASSERT_TRUE(QFile::remove(dir.file("date.rpt")));
   act("MNU_DATE")->trigger();
@@ -330,33 +352,47 @@ TEST_F(Menus, MissingHelpFileIsReportedByPath) {
   EXPECT_TRUE(!menus().help || !menus().help->isVisible());
 }
 
-TEST_F(Menus, ReportOpensInAPreviewThatSavesAPdf) {
+TEST_F(Menus, ReportOpensInAPreviewThatSavesAPdfAndSaysWhere) {
   MenuState& m = menus();
   m.NameReport.setPdfDestination(QString());  // the clerk's way: a preview window
-  const QString saved = dir.file("kept.pdf");
-  bool sawPreview = false, sawSaveDialog = false;
-  QTimer::singleShot(0, [&] {
-    auto* preview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
-    if (!preview) return;
-    sawPreview = true;
-    EXPECT_EQ(preview->windowTitle(), "Fitness Test Records");
-    QAction* save = preview->findChild<QAction*>("SavePdf");
-    if (save) {
-      QTimer::singleShot(0, [&] {
-        auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!files) return;
-        sawSaveDialog = true;
-        files->selectFile(saved);
-        QMetaObject::invokeMethod(files, "accept");
-      });
-      save->trigger();
-    }
-    preview->reject();
-  });
-  act("MNU_NAME")->trigger();
-  EXPECT_TRUE(sawPreview);
-  EXPECT_TRUE(sawSaveDialog);
-  EXPECT_TRUE(QFile::exists(saved));
+  m.TotalReport.setPdfDestination(QString());
+  // by Name and by Total share a layout but not a title, nor a file name.
+  struct Seen {
+    QString title, suggested;
+  };
+  auto saveFrom = [&](QAction* item, const QString& saveAs) {
+    Seen seen;
+    QTimer::singleShot(0, [&] {
+      auto* preview = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+      if (!preview) return;
+      seen.title = preview->windowTitle();
+      if (QAction* save = preview->findChild<QAction*>("SavePdf")) {
+        QTimer::singleShot(0, [&] {
+          auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+          if (!files) return;
+          seen.suggested = files->selectedFiles().value(0);
+          files->selectFile(saveAs);
+          QMetaObject::invokeMethod(files, "accept");
+        });
+        save->trigger();
+      }
+      preview->reject();
+    });
+    item->trigger();
+    return seen;
+  };
+  const Seen byName = saveFrom(act("MNU_NAME"), dir.file("kept.pdf"));
+  EXPECT_EQ(byName.title, "Fitness Test Records by Name");
+  EXPECT_EQ(QFileInfo(byName.suggested).fileName(), "Fitness Test Records by Name.pdf");
+  EXPECT_TRUE(QFile::exists(dir.file("kept.pdf")));
+  ASSERT_EQ(seam.shown.size(), 1u) << "the clerk is told where the file went";
+  EXPECT_TRUE(seam.shown[0].text.contains(QDir::toNativeSeparators(dir.file("kept.pdf")))) << seam.shown[0].text.toStdString();
+  EXPECT_NE(seam.shown[0].icon, MsgIcon::Exclamation);
+
+  const Seen byTotal = saveFrom(act("MNU_TOTAL"), dir.file("total kept.pdf"));
+  EXPECT_EQ(byTotal.title, "Fitness Test Records by Total");
+  EXPECT_EQ(QFileInfo(byTotal.suggested).fileName(), "Fitness Test Records by Total.pdf");
+  EXPECT_TRUE(QFile::exists(dir.file("total kept.pdf")));
   EXPECT_EQ(m.NameReport.runs(), 1);
-  EXPECT_TRUE(seam.shown.empty()) << seam.texts().join("\n").toStdString();
+  EXPECT_EQ(m.TotalReport.runs(), 1);
 }
