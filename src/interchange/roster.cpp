@@ -66,6 +66,9 @@ QString checkLine(const CsvRecord& rec, const Layout& layout, RosterRow& out) {
     }
   }
   if (out.name.isEmpty()) return QStringLiteral("no name");
+  for (QChar c : out.name)
+    if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+      return QStringLiteral("the name holds a control character");
   if (out.name.size() > fieldLimit(QStringLiteral("LNAME")))
     return QStringLiteral("the name \"%1\" is longer than %2 characters").arg(out.name).arg(fieldLimit("LNAME"));
 
@@ -132,6 +135,9 @@ RosterPreview previewRoster(const QByteArray& data, const SsnIndex& existing) {
   }
   if (layout[Column::Name] >= 0 && layout[Column::Last] >= 0)
     return refuseFile(QStringLiteral("the file has both a Name and a Last Name column"), header.line);
+  if (layout[Column::Name] >= 0)  // a full name wins; given names beside it are not used
+    for (Column c : {Column::First, Column::Middle})
+      if (layout[c] >= 0) preview.ignoredColumns << header.fields[layout[c]];
   if (layout[Column::Name] < 0 && layout[Column::Last] < 0)
     return refuseFile(QStringLiteral("no Name or Last Name column"), header.line);
   if (layout[Column::Ssn] < 0) return refuseFile(QStringLiteral("no SSN column"), header.line);

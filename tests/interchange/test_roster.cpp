@@ -65,14 +65,15 @@ TEST(RosterImport, BadRowsAreRefusedWithTheirLineAndReasonTheRestKept) {
       "Gray,100000009,M,,\r\n"                              // 11 same SSN as line 13
       ",100000010,M,,\r\n"                                  // 12 no name
       "Hale,100-00-0009,F,,\r\n"                            // 13 same SSN, other form
-      "Ives,100000011,M,13/01/1990,\r\n";                   // 14 month 13
+      "Ives,100000011,M,13/01/1990,\r\n"                    // 14 month 13
+      "Jo\x07nes,100000012,M,,\r\n";                          // 15 a bell in the name
   const RosterPreview p = preview(csv);
   ASSERT_TRUE(p.ok()) << p.error.toStdString();
   ASSERT_EQ(p.toAdd.size(), 2);
   EXPECT_EQ(p.toAdd[0].line, 2);
   EXPECT_EQ(p.toAdd[0].name, "Ames, Al");
   EXPECT_EQ(p.toAdd[1].line, 10);
-  ASSERT_EQ(p.refused.size(), 10);
+  ASSERT_EQ(p.refused.size(), 11);
   for (qsizetype i = 1; i < p.refused.size(); ++i) EXPECT_LT(p.refused[i - 1].line, p.refused[i].line);
   EXPECT_TRUE(reasonOn(p, 4).contains("date of birth")) << reasonOn(p, 4).toStdString();
   EXPECT_TRUE(reasonOn(p, 5).contains("not M or F"));
@@ -84,6 +85,7 @@ TEST(RosterImport, BadRowsAreRefusedWithTheirLineAndReasonTheRestKept) {
   EXPECT_TRUE(reasonOn(p, 12).contains("no name"));
   EXPECT_TRUE(reasonOn(p, 13).contains("also on line 11"));
   EXPECT_TRUE(reasonOn(p, 14).contains("date of birth"));
+  EXPECT_TRUE(reasonOn(p, 15).contains("control character"));
 }
 
 TEST(RosterImport, StoredRecordsAreMatchedBySsnInEitherStoredFormAndUpdatedOnlyWhereTheFileSpeaks) {
@@ -93,10 +95,10 @@ TEST(RosterImport, StoredRecordsAreMatchedBySsnInEitherStoredFormAndUpdatedOnlyW
   addToSsnIndex(existing, "000-00-0003", 14);
   addToSsnIndex(existing, "", 15);             // a blank row matches nothing
   const QByteArray csv =
-      "Name,SSN,Rank\n"
-      "\"Two, Now\",000-00-0002,SSG\n"
-      "\"Three, Now\",000000003,\n"
-      "\"Four, New\",000000004,PV1\n";
+      "Name,SSN,Rank,First Name\n"
+      "\"Two, Now\",000-00-0002,SSG,Twain\n"
+      "\"Three, Now\",000000003,,\n"
+      "\"Four, New\",000000004,PV1,\n";
   const RosterPreview p = preview(csv, existing);
   ASSERT_TRUE(p.ok());
   ASSERT_EQ(p.matches.size(), 2);
@@ -105,6 +107,7 @@ TEST(RosterImport, StoredRecordsAreMatchedBySsnInEitherStoredFormAndUpdatedOnlyW
   ASSERT_EQ(p.toAdd.size(), 1);
   EXPECT_EQ(p.toAdd[0].ssn, "000-00-0004");
   EXPECT_FALSE(p.columns.has(RosterField::Dob));
+  EXPECT_EQ(p.ignoredColumns, QStringList{"First Name"});  // the full name wins
 
   RecordRow stored = blankRecordRow();
   stored[fieldIndex("ID")] = "12";
