@@ -8,12 +8,11 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 
+#include "ranks.h"
+
 namespace quillon {
 
 class RecordStore;
-
-// The ranks offered in the grid, in the order offered; "N/A" is the default.
-const QStringList& rankList();
 
 // "123456789" and "123-45-6789" both show as "123-45-6789"; anything else
 // shows as stored.

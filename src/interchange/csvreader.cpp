@@ -1,0 +1,138 @@
+#include "csvreader.h"
+
+namespace quillon {
+
+namespace {
+
+int lineAt(const QByteArray& data, qsizetype pos) {
+  int line = 1;
+  for (qsizetype i = 0; i < pos && i < data.size(); ++i)
+    if (data[i] == '\n') ++line;
+  return line;
+}
+
+// Offset of the first byte that does not belong to well-formed UTF-8
+// (overlong forms, surrogates and values past U+10FFFF included), or -1.
+qsizetype firstInvalidUtf8(const QByteArray& data) {
+  const auto* p = reinterpret_cast<const unsigned char*>(data.constData());
+  const qsizetype n = data.size();
+  qsizetype i = 0;
+  while (i < n) {
+    const unsigned char c = p[i];
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    int len = 0;
+    unsigned int cp = 0;
+    if (c >= 0xC2 && c <= 0xDF) len = 2, cp = c & 0x1F;
+    else if (c >= 0xE0 && c <= 0xEF) len = 3, cp = c & 0x0F;
+    else if (c >= 0xF0 && c <= 0xF4) len = 4, cp = c & 0x07;
+    else return i;
+    if (i + len > n) return i;
+    for (int k = 1; k < len; ++k) {
+      if ((p[i + k] & 0xC0) != 0x80) return i;
+      cp = (cp << 6) | (p[i + k] & 0x3F);
+    }
+    if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+      return i;
+    i += len;
+  }
+  return -1;
+}
+
+char pickDelimiter(const QByteArray& data, qsizetype from) {
+  int commas = 0, semicolons = 0;
+  bool quoted = false;
+  for (qsizetype i = from; i < data.size(); ++i) {
+    const char c = data[i];
+    if (c == '"') quoted = !quoted;
+    else if (!quoted && (c == '\n' || c == '\r')) break;
+    else if (!quoted && c == ',') ++commas;
+    else if (!quoted && c == ';') ++semicolons;
+  }
+  return semicolons > commas ? ';' : ',';
+}
+
+CsvTable refuse(const QString& why, int line) {
+  CsvTable t;
+  t.error = why;
+  t.errorLine = line;
+  return t;
+}
+
+}  // namespace
+
+CsvTable parseCsv(const QByteArray& data) {
+  if (data.startsWith("\xFF\xFE") || data.startsWith("\xFE\xFF"))
+    return refuse(QStringLiteral("the file is UTF-16 text; save it as UTF-8 (CSV UTF-8)"), 1);
+  if (const qsizetype z = data.indexOf('\0'); z >= 0)
+    return refuse(QStringLiteral("the file holds binary data, not text"), lineAt(data, z));
+  if (const qsizetype bad = firstInvalidUtf8(data); bad >= 0)
+    return refuse(QStringLiteral("the file is not UTF-8 text; save it as UTF-8 (CSV UTF-8)"), lineAt(data, bad));
+
+  const qsizetype start = data.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+  const char delim = pickDelimiter(data, start);
+  CsvTable table;
+  const qsizetype n = data.size();
+  const char* p = data.constData();
+  qsizetype i = start;
+  int line = 1;
+  qsizetype width = -1;
+
+  while (i < n) {
+    CsvRecord rec;
+    rec.line = line;
+    QByteArray field;
+    bool recordDone = false;
+    while (!recordDone) {
+      field.clear();
+      if (i < n && p[i] == '"') {
+        const int opened = line;
+        ++i;
+        for (;;) {
+          if (i >= n) return refuse(QStringLiteral("a quoted field is never closed"), opened);
+          const char c = p[i++];
+          if (c == '"') {
+            if (i < n && p[i] == '"') {
+              field += '"';
+              ++i;
+              continue;
+            }
+            break;
+          }
+          if (c == '\n') ++line;
+          field += c;
+        }
+        if (i < n && p[i] != delim && p[i] != '\n' && p[i] != '\r')
+          return refuse(QStringLiteral("text follows a closing quote"), line);
+      } else {
+        const qsizetype from = i;
+        while (i < n && p[i] != delim && p[i] != '\n' && p[i] != '\r') {
+          if (p[i] == '"') return refuse(QStringLiteral("a quote inside an unquoted field"), line);
+          ++i;
+        }
+        field = QByteArray(p + from, i - from);
+      }
+      rec.fields << QString::fromUtf8(field);
+      if (i < n && p[i] == delim) {
+        ++i;
+        continue;
+      }
+      // End of the record: CRLF, LF, a lone CR, or the end of the file.
+      if (i < n && p[i] == '\r') ++i;
+      if (i < n && p[i] == '\n') ++i;
+      ++line;
+      recordDone = true;
+    }
+    if (rec.fields.size() == 1 && rec.fields[0].isEmpty()) continue;  // blank line
+    if (width < 0) width = rec.fields.size();
+    else if (rec.fields.size() != width)
+      return refuse(QStringLiteral("this line has %1 fields where the header has %2").arg(rec.fields.size()).arg(width),
+                    rec.line);
+    table.records << std::move(rec);
+  }
+  return table;
+}
+
+}  // namespace quillon

@@ -1,0 +1,209 @@
+#include "roster.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+#include "ranks.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr qint64 kMaxRosterBytes = 64 * 1024 * 1024;
+
+enum class Column { Name, Last, First, Middle, Rank, Ssn, Sex, Dob };
+
+struct Synonym {
+  const char* header;  // as compared: lower case, no spaces or punctuation
+  Column column;
+};
+
+const Synonym kSynonyms[] = {
+    {"name", Column::Name},         {"fullname", Column::Name},       {"soldier", Column::Name},
+    {"soldiername", Column::Name},  {"lastname", Column::Last},       {"surname", Column::Last},
+    {"lname", Column::Last},        {"familyname", Column::Last},     {"firstname", Column::First},
+    {"givenname", Column::First},   {"fname", Column::First},         {"middlename", Column::Middle},
+    {"middleinitial", Column::Middle}, {"mi", Column::Middle},        {"rank", Column::Rank},
+    {"grade", Column::Rank},        {"ssn", Column::Ssn},             {"socialsecuritynumber", Column::Ssn},
+    {"socialsecurityno", Column::Ssn}, {"sex", Column::Sex},          {"gender", Column::Sex},
+    {"dob", Column::Dob},           {"dateofbirth", Column::Dob},     {"birthdate", Column::Dob},
+    {"birthday", Column::Dob},
+};
+
+const char* const kColumnCaptions[] = {"Name", "Last Name", "First Name", "Middle Name", "Rank", "SSN", "Sex", "DOB"};
+
+QString headerKey(const QString& header) {
+  QString k;
+  for (QChar c : header)
+    if (!c.isSpace() && c != '_' && c != '-' && c != '.') k += c.toLower();
+  return k;
+}
+
+QString collapsed(const QString& s) { return s.simplified(); }
+
+struct Layout {
+  int at[8] = {-1, -1, -1, -1, -1, -1, -1, -1};  // field index of each Column, or -1
+  int operator[](Column c) const { return at[static_cast<int>(c)]; }
+};
+
+QString valueOf(const CsvRecord& rec, const Layout& layout, Column c) {
+  const int i = layout[c];
+  return i < 0 ? QString() : rec.fields[i];
+}
+
+// Checks one line; empty reason when it is accepted.
+QString checkLine(const CsvRecord& rec, const Layout& layout, RosterRow& out) {
+  out.line = rec.line;
+  if (layout[Column::Name] >= 0) {
+    out.name = collapsed(valueOf(rec, layout, Column::Name));
+  } else {
+    const QString last = collapsed(valueOf(rec, layout, Column::Last));
+    const QString first = collapsed(valueOf(rec, layout, Column::First));
+    const QString middle = collapsed(valueOf(rec, layout, Column::Middle));
+    if (!last.isEmpty()) {
+      const QString given = (first + ' ' + middle).trimmed();
+      out.name = given.isEmpty() ? last : last + ", " + given;
+    }
+  }
+  if (out.name.isEmpty()) return QStringLiteral("no name");
+  for (QChar c : out.name)
+    if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+      return QStringLiteral("the name holds a control character");
+  if (out.name.size() > fieldLimit(QStringLiteral("LNAME")))
+    return QStringLiteral("the name \"%1\" is longer than %2 characters").arg(out.name).arg(fieldLimit("LNAME"));
+
+  const QString ssn = valueOf(rec, layout, Column::Ssn);
+  const auto s = normalizedSsn(ssn);
+  if (!s) return QStringLiteral("the SSN \"%1\" is not nine digits").arg(ssn.trimmed());
+  out.ssn = *s;
+
+  const QString rank = valueOf(rec, layout, Column::Rank).trimmed().toUpper();
+  if (!rank.isEmpty() && !rankList().contains(rank))
+    return QStringLiteral("the rank \"%1\" is not in the list of ranks").arg(rank);
+  out.rank = rank;
+
+  const QString sex = valueOf(rec, layout, Column::Sex).trimmed().toUpper();
+  if (sex == "M" || sex == "MALE") out.sex = QStringLiteral("M");
+  else if (sex == "F" || sex == "FEMALE") out.sex = QStringLiteral("F");
+  else if (!sex.isEmpty()) return QStringLiteral("the sex \"%1\" is not M or F").arg(sex);
+
+  const QString dob = valueOf(rec, layout, Column::Dob).trimmed();
+  if (!dob.isEmpty()) {
+    const auto d = normalizedDate(dob);
+    if (!d) return QStringLiteral("the date of birth \"%1\" is not a valid date").arg(dob);
+    out.dob = *d;
+  }
+  return {};
+}
+
+RosterPreview refuseFile(const QString& why, int line) {
+  RosterPreview p;
+  p.error = why;
+  p.errorLine = line;
+  return p;
+}
+
+}  // namespace
+
+void addToSsnIndex(SsnIndex& index, const QString& storedSsn, qint64 id) {
+  const QString digits = ssnDigits(storedSsn);
+  if (!digits.isEmpty()) index[digits] << id;
+}
+
+RosterPreview previewRoster(const QByteArray& data, const SsnIndex& existing) {
+  const CsvTable table = parseCsv(data);
+  if (!table.ok()) return refuseFile(table.error, table.errorLine);
+  if (table.records.isEmpty()) return refuseFile(QStringLiteral("the file is empty"), 1);
+
+  RosterPreview preview;
+  Layout layout;
+  const CsvRecord& header = table.records.first();
+  for (int i = 0; i < header.fields.size(); ++i) {
+    const QString key = headerKey(header.fields[i]);
+    const Synonym* hit = nullptr;
+    for (const Synonym& syn : kSynonyms)
+      if (key == QLatin1String(syn.header)) hit = &syn;
+    if (!hit) {
+      preview.ignoredColumns << header.fields[i];
+      continue;
+    }
+    int& slot = layout.at[static_cast<int>(hit->column)];
+    if (slot >= 0)
+      return refuseFile(QStringLiteral("two columns hold the %1").arg(kColumnCaptions[static_cast<int>(hit->column)]),
+                        header.line);
+    slot = i;
+  }
+  if (layout[Column::Name] >= 0 && layout[Column::Last] >= 0)
+    return refuseFile(QStringLiteral("the file has both a Name and a Last Name column"), header.line);
+  if (layout[Column::Name] >= 0)  // a full name wins; given names beside it are not used
+    for (Column c : {Column::First, Column::Middle})
+      if (layout[c] >= 0) preview.ignoredColumns << header.fields[layout[c]];
+  if (layout[Column::Name] < 0 && layout[Column::Last] < 0)
+    return refuseFile(QStringLiteral("no Name or Last Name column"), header.line);
+  if (layout[Column::Ssn] < 0) return refuseFile(QStringLiteral("no SSN column"), header.line);
+  preview.columns.add(RosterField::Name);
+  preview.columns.add(RosterField::Ssn);
+  if (layout[Column::Rank] >= 0) preview.columns.add(RosterField::Rank);
+  if (layout[Column::Sex] >= 0) preview.columns.add(RosterField::Sex);
+  if (layout[Column::Dob] >= 0) preview.columns.add(RosterField::Dob);
+
+  // First pass: each line on its own. Second: SSNs that repeat in the file.
+  QList<RosterRow> accepted;
+  QHash<QString, QList<int>> linesBySsn;
+  for (qsizetype r = 1; r < table.records.size(); ++r) {
+    RosterRow row;
+    const QString why = checkLine(table.records[r], layout, row);
+    if (!why.isEmpty()) {
+      preview.refused << RosterRefusal{row.line, why};
+      continue;
+    }
+    linesBySsn[row.ssn] << row.line;
+    accepted << row;
+  }
+  for (const RosterRow& row : accepted) {
+    const QList<int>& lines = linesBySsn[row.ssn];
+    if (lines.size() > 1) {
+      QStringList others;
+      for (int l : lines)
+        if (l != row.line) others << QString::number(l);
+      preview.refused << RosterRefusal{row.line, QStringLiteral("the SSN %1 is also on line %2").arg(row.ssn, others.join(", "))};
+      continue;
+    }
+    const auto hit = existing.constFind(QString(row.ssn).remove('-'));
+    if (hit != existing.constEnd() && !hit->isEmpty()) preview.matches << RosterMatch{row, *hit};
+    else preview.toAdd << row;
+  }
+  std::stable_sort(preview.refused.begin(), preview.refused.end(),
+                   [](const RosterRefusal& a, const RosterRefusal& b) { return a.line < b.line; });
+  return preview;
+}
+
+RosterPreview previewRosterFile(const QString& path, const SsnIndex& existing) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return refuseFile(f.errorString(), 0);
+  if (f.size() > kMaxRosterBytes) return refuseFile(QStringLiteral("the file is larger than 64 MiB"), 0);
+  const QByteArray data = f.read(kMaxRosterBytes + 1);
+  if (f.error() != QFileDevice::NoError) return refuseFile(f.errorString(), 0);
+  if (data.size() > kMaxRosterBytes) return refuseFile(QStringLiteral("the file is larger than 64 MiB"), 0);
+  return previewRoster(data, existing);
+}
+
+RecordRow recordFromRoster(const RosterRow& row) {
+  RecordRow r = blankRecordRow();
+  r[fieldIndex("LNAME")] = row.name;
+  r[fieldIndex("RANK")] = row.rank;
+  r[fieldIndex("SSN")] = row.ssn;
+  r[fieldIndex("SEX")] = row.sex;
+  r[fieldIndex("DOB")] = row.dob;
+  return r;
+}
+
+void updateFromRoster(RecordRow& record, const RosterRow& row, const RosterColumns& columns) {
+  Q_ASSERT(record.size() == blankRecordRow().size());
+  if (columns.has(RosterField::Name)) record[fieldIndex("LNAME")] = row.name;
+  if (columns.has(RosterField::Rank)) record[fieldIndex("RANK")] = row.rank;
+  if (columns.has(RosterField::Sex)) record[fieldIndex("SEX")] = row.sex;
+  if (columns.has(RosterField::Dob)) record[fieldIndex("DOB")] = row.dob;
+}
+
+}  // namespace quillon

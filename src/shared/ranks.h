@@ -1,0 +1,12 @@
+#pragma once
+// The ranks a record may carry, shared by the grid's drop-down and by
+// anything that reads records from outside and must check them.
+
+#include <QStringList>
+
+namespace quillon {
+
+// The ranks offered in the grid, in the order offered; "N/A" is the default.
+const QStringList& rankList();
+
+}  // namespace quillon
