@@ -66,6 +66,27 @@ DROP TRIGGER IF EXISTS info_next_version ON info;
 CREATE TRIGGER info_next_version BEFORE UPDATE ON info
   FOR EACH ROW EXECUTE FUNCTION info_next_version();
 
+-- A new row starts at version 1, and a clerk cannot hand out an ID the
+-- sequence has not reached yet (OVERRIDING SYSTEM VALUE needs no privilege
+-- of its own): a later add would then collide with it. IDs at or below the
+-- sequence's last value are either taken (the key refuses them) or were
+-- deleted, and no add will ever come back to them.
+CREATE OR REPLACE FUNCTION info_check_new_row() RETURNS trigger
+LANGUAGE plpgsql AS $$
+BEGIN
+  IF NEW.id > coalesce(pg_sequence_last_value(pg_get_serial_sequence(format('%I.%I', TG_TABLE_SCHEMA, TG_TABLE_NAME), 'id')::regclass), 0)
+     AND NOT pg_has_role('quillon_owner', 'MEMBER') THEN
+    RAISE EXCEPTION 'ID % is not given by the server', NEW.id USING ERRCODE = 'insufficient_privilege';
+  END IF;
+  NEW.version := 1;
+  RETURN NEW;
+END
+$$;
+
+DROP TRIGGER IF EXISTS info_check_new_row ON info;
+CREATE TRIGGER info_check_new_row BEFORE INSERT ON info
+  FOR EACH ROW EXECUTE FUNCTION info_check_new_row();
+
 -- The name order of the row source: ASCII letters folded, then byte order,
 -- blank names first, which is how a folder's records file orders them. The
 -- stations' query uses this very expression so that the index serves it.
@@ -75,6 +96,7 @@ CREATE INDEX IF NOT EXISTS info_dot ON info (dot);
 
 ALTER TABLE info OWNER TO quillon_owner;
 ALTER FUNCTION info_next_version() OWNER TO quillon_owner;
+ALTER FUNCTION info_check_new_row() OWNER TO quillon_owner;
 
 REVOKE ALL ON info FROM PUBLIC;
 GRANT SELECT, INSERT, UPDATE, DELETE ON info TO quillon_clerk;

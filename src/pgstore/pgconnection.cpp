@@ -171,6 +171,9 @@ void Connection::open() {
   }
   // Every field is exchanged as UTF-8 text whatever the server's locale.
   PQsetClientEncoding(conn_, "UTF8");
+  // The server's notices ("skipping", "cascades to") are not the clerk's
+  // business, and there is no console to print them on.
+  PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
 }
 
 Result Connection::exec(const char* sql, const std::vector<Param>& params) {
@@ -188,6 +191,17 @@ Result Connection::exec(const char* sql, const std::vector<Param>& params) {
   pg_result* raw = r.get();
   const ExecStatusType st = raw ? PQresultStatus(raw) : PGRES_FATAL_ERROR;
   if (st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK) return r;
+  fail(raw);
+}
+
+void Connection::runScript(const QByteArray& sql) {
+  open();
+  Result r(PQexec(conn_, sql.constData()));
+  const ExecStatusType st = r.get() ? PQresultStatus(r.get()) : PGRES_FATAL_ERROR;
+  if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) fail(r.get());
+}
+
+void Connection::fail(pg_result* raw) {
   if (PQstatus(conn_) != CONNECTION_OK)
     throw PgError(PgError::Kind::Lost, "The connection to the records server was lost (" + description() +
                                            "); it will be made again on the next try.\n" + connMessage(conn_));

@@ -118,9 +118,15 @@ class Connection {
   // Server with the SQLSTATE when the statement was refused.
   Result exec(const char* sql, const std::vector<Param>& params = {});
 
+  // Runs a script of several statements without parameters (the shipped
+  // setup). Throws as exec does.
+  void runScript(const QByteArray& sql);
+
   pg_conn* handle() const { return conn_; }
 
  private:
+  [[noreturn]] void fail(pg_result* r);
+
   QString conninfo_;
   pg_conn* conn_ = nullptr;
 };
