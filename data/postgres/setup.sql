@@ -12,9 +12,11 @@
 -- Creating a role that exists is an error, and two installs may race, so the
 -- whole setup is one transaction under an advisory lock.
 BEGIN;
-SELECT pg_advisory_xact_lock(hashtext('quillon setup'));
+-- "already exists, skipping" on a second run is the expected case.
+SET LOCAL client_min_messages = warning;
 DO $$
 BEGIN
+  PERFORM pg_advisory_xact_lock(hashtext('quillon setup'));
   IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'quillon_owner') THEN
     CREATE ROLE quillon_owner NOLOGIN;
   END IF;
