@@ -5,6 +5,7 @@ quillon_packages=(
   libsqlite3-dev sqlite3 googletest libgtest-dev libbenchmark-dev
   xvfb xauth poppler-utils fonts-dejavu-core util-linux
   libxlsxwriter-dev mdbtools-dev python3 python3-openpyxl
+  postgresql postgresql-common libpq-dev
 )
 
 quillon_ensure_packages() {

@@ -1,0 +1,112 @@
+-- The records table for stations that share one PostgreSQL database.
+-- Run once per database by a superuser (or the database's owner with
+-- CREATEROLE):  psql -v ON_ERROR_STOP=1 -d quillon -f setup.sql
+-- Running it again changes nothing. Everything lands in the first schema of
+-- the search path (normally "public").
+
+-- Two group roles; people log in as their own roles and are made members.
+--   quillon_owner: owns the table; moves a folder's records in (sets the ID
+--                  sequence), changes the table's definition.
+--   quillon_clerk: a scoring station: reads, adds, stores and deletes rows,
+--                  nothing else (no TRUNCATE, no ALTER, no DROP).
+-- Creating a role that exists is an error, and two installs may race, so the
+-- whole setup is one transaction under an advisory lock.
+BEGIN;
+-- "already exists, skipping" on a second run is the expected case.
+SET LOCAL client_min_messages = warning;
+DO $$
+BEGIN
+  PERFORM pg_advisory_xact_lock(hashtext('quillon setup'));
+  IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'quillon_owner') THEN
+    CREATE ROLE quillon_owner NOLOGIN;
+  END IF;
+  IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'quillon_clerk') THEN
+    CREATE ROLE quillon_clerk NOLOGIN;
+  END IF;
+END
+$$;
+
+-- Every field the window shows is text, kept exactly as typed, as in a
+-- folder's own records file. ID is given by the server and never chosen by a
+-- station (ALWAYS): only the move of a folder's records keeps the IDs it
+-- brings, through OVERRIDING SYSTEM VALUE.
+-- version counts the changes of a row; a station stores a row only when the
+-- version is still the one it read. It is bumped by the trigger below rather
+-- than by each UPDATE, so a change made by hand in psql is noticed too, and
+-- unlike xmin it survives a dump and restore and never wraps.
+CREATE TABLE IF NOT EXISTS info (
+  id      bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+  lname   text,
+  rank    text,
+  ssn     text,
+  sex     text,
+  dob     text,
+  dot     text,
+  raw_pu  text,
+  raw_su  text,
+  run_m   text,
+  run_s   text,
+  c_pu    text,
+  c_su    text,
+  c_run   text,
+  total   text,
+  stat    text,
+  profile text,
+  remark  text,
+  version bigint NOT NULL DEFAULT 1
+);
+
+CREATE OR REPLACE FUNCTION info_next_version() RETURNS trigger
+LANGUAGE plpgsql AS $$
+BEGIN
+  NEW.version := OLD.version + 1;
+  RETURN NEW;
+END
+$$;
+
+DROP TRIGGER IF EXISTS info_next_version ON info;
+CREATE TRIGGER info_next_version BEFORE UPDATE ON info
+  FOR EACH ROW EXECUTE FUNCTION info_next_version();
+
+-- A new row starts at version 1, and a clerk cannot hand out an ID the
+-- sequence has not reached yet (OVERRIDING SYSTEM VALUE needs no privilege
+-- of its own): a later add would then collide with it. IDs at or below the
+-- sequence's last value are either taken (the key refuses them) or were
+-- deleted, and no add will ever come back to them.
+CREATE OR REPLACE FUNCTION info_check_new_row() RETURNS trigger
+LANGUAGE plpgsql AS $$
+BEGIN
+  IF NEW.id > coalesce(pg_sequence_last_value(pg_get_serial_sequence(format('%I.%I', TG_TABLE_SCHEMA, TG_TABLE_NAME), 'id')::regclass), 0)
+     AND NOT pg_has_role('quillon_owner', 'MEMBER') THEN
+    RAISE EXCEPTION 'ID % is not given by the server', NEW.id USING ERRCODE = 'insufficient_privilege';
+  END IF;
+  NEW.version := 1;
+  RETURN NEW;
+END
+$$;
+
+DROP TRIGGER IF EXISTS info_check_new_row ON info;
+CREATE TRIGGER info_check_new_row BEFORE INSERT ON info
+  FOR EACH ROW EXECUTE FUNCTION info_check_new_row();
+
+-- The name order of the row source: ASCII letters folded, then byte order,
+-- blank names first, which is how a folder's records file orders them. The
+-- stations' query uses this very expression so that the index serves it.
+CREATE INDEX IF NOT EXISTS info_lname_order ON info ((lower(lname COLLATE "C")) NULLS FIRST, id);
+CREATE INDEX IF NOT EXISTS info_ssn ON info (ssn);
+CREATE INDEX IF NOT EXISTS info_dot ON info (dot);
+
+ALTER TABLE info OWNER TO quillon_owner;
+ALTER FUNCTION info_next_version() OWNER TO quillon_owner;
+ALTER FUNCTION info_check_new_row() OWNER TO quillon_owner;
+
+REVOKE ALL ON info FROM PUBLIC;
+GRANT SELECT, INSERT, UPDATE, DELETE ON info TO quillon_clerk;
+DO $$
+BEGIN
+  EXECUTE format('GRANT USAGE ON SCHEMA %I TO quillon_clerk, quillon_owner', current_schema());
+  EXECUTE format('GRANT USAGE ON SEQUENCE %s TO quillon_clerk', pg_get_serial_sequence('info', 'id'));
+END
+$$;
+
+COMMIT;

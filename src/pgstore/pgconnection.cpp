@@ -1,0 +1,213 @@
+#include "pgconnection.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+#include <libpq-fe.h>
+
+namespace quillon::pg {
+
+namespace {
+
+// The parsed options of a connection string; freed on every path.
+class ConnOptions {
+ public:
+  explicit ConnOptions(const QString& conninfo) {
+    char* err = nullptr;
+    opts_ = PQconninfoParse(conninfo.toUtf8().constData(), &err);
+    if (err) {
+      error_ = QString::fromUtf8(err).trimmed();
+      PQfreemem(err);
+    }
+  }
+  ~ConnOptions() { PQconninfoFree(opts_); }
+  ConnOptions(const ConnOptions&) = delete;
+  ConnOptions& operator=(const ConnOptions&) = delete;
+
+  bool ok() const { return opts_ != nullptr; }
+  const QString& error() const { return error_; }
+  QString value(const char* keyword) const {
+    for (PQconninfoOption* o = opts_; o && o->keyword; ++o)
+      if (qstrcmp(o->keyword, keyword) == 0 && o->val) return QString::fromUtf8(o->val);
+    return QString();
+  }
+
+ private:
+  PQconninfoOption* opts_ = nullptr;
+  QString error_;
+};
+
+QString defaultOf(const char* keyword) {
+  PQconninfoOption* defs = PQconndefaults();
+  QString v;
+  for (PQconninfoOption* o = defs; o && o->keyword; ++o)
+    if (qstrcmp(o->keyword, keyword) == 0 && o->val) v = QString::fromUtf8(o->val);
+  PQconninfoFree(defs);
+  return v;
+}
+
+QString describe(QString host, const QString& port, const QString& db, const QString& user) {
+  QString where;
+  if (host.isEmpty() || host.startsWith('/'))
+    where = host.isEmpty() ? QStringLiteral("the local server") : "the local server (socket in " + host + ")";
+  else
+    where = port.isEmpty() ? host : host + ':' + port;
+  QString s = "database " + (db.isEmpty() ? QStringLiteral("(default)") : db) + " on " + where;
+  if (!user.isEmpty()) s += " as " + user;
+  return s;
+}
+
+QString connMessage(pg_conn* c) {
+  QString m = QString::fromUtf8(PQerrorMessage(c)).trimmed();
+  return m.isEmpty() ? QStringLiteral("no further detail") : m;
+}
+
+}  // namespace
+
+QString connFilePath(const QString& folder) { return QDir(folder).filePath(connFileName()); }
+
+void checkConnInfo(const QString& conninfo, const QString& origin) {
+  const ConnOptions opts(conninfo);
+  if (!opts.ok())
+    throw PgError(PgError::Kind::Refused, origin + ": not a PostgreSQL connection string (" + opts.error() + ")");
+  if (!opts.value("password").isEmpty())
+    throw PgError(PgError::Kind::Refused,
+                  origin + " holds a password. Remove it and put it in ~/.pgpass (readable by you only) instead.");
+}
+
+QString readConnFile(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+    throw PgError(PgError::Kind::Refused, path + ": " + f.errorString());
+  QStringList parts;
+  for (const QString& line : QString::fromUtf8(f.readAll()).split('\n')) {
+    const QString t = line.trimmed();
+    if (!t.isEmpty() && !t.startsWith('#')) parts << t;
+  }
+  const QString conninfo = parts.join(' ');
+  if (conninfo.isEmpty()) throw PgError(PgError::Kind::Refused, path + ": holds no connection string");
+  try {
+    checkConnInfo(conninfo, path);
+  } catch (const PgError& e) {
+    const bool othersRead =
+        QFileInfo(path).permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    if (othersRead && e.message().contains(QLatin1String("password")))
+      throw PgError(e.kind(), e.message() + " Other users can read this file: change that password too.");
+    throw;
+  }
+  return conninfo;
+}
+
+QString describeConnInfo(const QString& conninfo) {
+  const ConnOptions opts(conninfo);
+  auto pick = [&](const char* k) {
+    const QString v = opts.ok() ? opts.value(k) : QString();
+    return v.isEmpty() ? defaultOf(k) : v;
+  };
+  QString d = describe(pick("host"), pick("port"), pick("dbname"), pick("user"));
+  const QString service = opts.ok() ? opts.value("service") : QString();
+  if (!service.isEmpty()) d += " (service " + service + ")";
+  return d;
+}
+
+Result::~Result() { PQclear(r_); }
+
+Result& Result::operator=(Result&& o) noexcept {
+  if (this != &o) {
+    PQclear(r_);
+    r_ = o.r_;
+    o.r_ = nullptr;
+  }
+  return *this;
+}
+
+int Result::rows() const { return PQntuples(r_); }
+int Result::columns() const { return PQnfields(r_); }
+bool Result::isNull(int row, int col) const { return PQgetisnull(r_, row, col) != 0; }
+const char* Result::raw(int row, int col) const { return PQgetvalue(r_, row, col); }
+int Result::length(int row, int col) const { return PQgetlength(r_, row, col); }
+QString Result::value(int row, int col) const {
+  return QString::fromUtf8(PQgetvalue(r_, row, col), PQgetlength(r_, row, col));
+}
+qint64 Result::integer(int row, int col) const { return QByteArray(PQgetvalue(r_, row, col)).toLongLong(); }
+
+Connection::Connection(const QString& conninfo) : conninfo_(conninfo) {}
+
+Connection::~Connection() { close(); }
+
+void Connection::close() {
+  PQfinish(conn_);
+  conn_ = nullptr;
+}
+
+bool Connection::isOpen() const { return conn_ && PQstatus(conn_) == CONNECTION_OK; }
+
+QString Connection::description() const {
+  if (!conn_) return describeConnInfo(conninfo_);
+  return describe(QString::fromUtf8(PQhost(conn_)), QString::fromUtf8(PQport(conn_)),
+                  QString::fromUtf8(PQdb(conn_)), QString::fromUtf8(PQuser(conn_)));
+}
+
+void Connection::open() {
+  if (isOpen()) return;
+  if (conn_) {
+    PQreset(conn_);
+  } else {
+    checkConnInfo(conninfo_, QStringLiteral("The connection string"));
+    // The defaults come first so that the connection string overrides them:
+    // a server that does not answer is reported within seconds, not after
+    // the system's TCP timeout.
+    const QByteArray info = conninfo_.toUtf8();
+    const char* keys[] = {"connect_timeout", "application_name", "dbname", nullptr};
+    const char* vals[] = {"10", "quillon", info.constData(), nullptr};
+    conn_ = PQconnectdbParams(keys, vals, 1);
+  }
+  if (!conn_) throw PgError(PgError::Kind::Unreachable, "Out of memory while connecting to the records server.");
+  if (PQstatus(conn_) != CONNECTION_OK) {
+    const QString msg = "Cannot reach the records server: " + description() + ".\n" + connMessage(conn_);
+    close();
+    throw PgError(PgError::Kind::Unreachable, msg);
+  }
+  // Every field is exchanged as UTF-8 text whatever the server's locale.
+  PQsetClientEncoding(conn_, "UTF8");
+  // The server's notices ("skipping", "cascades to") are not the clerk's
+  // business, and there is no console to print them on.
+  PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
+}
+
+Result Connection::exec(const char* sql, const std::vector<Param>& params) {
+  open();
+  std::vector<const char*> values;
+  std::vector<int> lengths;
+  values.reserve(params.size());
+  lengths.reserve(params.size());
+  for (const Param& p : params) {
+    values.push_back(p ? p->constData() : nullptr);
+    lengths.push_back(p ? static_cast<int>(p->size()) : 0);
+  }
+  Result r(PQexecParams(conn_, sql, static_cast<int>(params.size()), nullptr, values.data(), lengths.data(),
+                        nullptr, 0));
+  pg_result* raw = r.get();
+  const ExecStatusType st = raw ? PQresultStatus(raw) : PGRES_FATAL_ERROR;
+  if (st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK) return r;
+  fail(raw);
+}
+
+void Connection::runScript(const QByteArray& sql) {
+  open();
+  Result r(PQexec(conn_, sql.constData()));
+  const ExecStatusType st = r.get() ? PQresultStatus(r.get()) : PGRES_FATAL_ERROR;
+  if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) fail(r.get());
+}
+
+void Connection::fail(pg_result* raw) {
+  if (PQstatus(conn_) != CONNECTION_OK)
+    throw PgError(PgError::Kind::Lost, "The connection to the records server was lost (" + description() +
+                                           "); it will be made again on the next try.\n" + connMessage(conn_));
+  const QString state = raw ? QString::fromUtf8(PQresultErrorField(raw, PG_DIAG_SQLSTATE)) : QString();
+  const QString msg = raw ? QString::fromUtf8(PQresultErrorMessage(raw)).trimmed() : connMessage(conn_);
+  throw PgError(PgError::Kind::Server, msg, state);
+}
+
+}  // namespace quillon::pg
