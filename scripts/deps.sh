@@ -4,6 +4,7 @@ quillon_packages=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
   libsqlite3-dev sqlite3 googletest libgtest-dev libbenchmark-dev
   xvfb xauth poppler-utils fonts-dejavu-core util-linux
+  debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream librsvg2-bin x11-utils imagemagick
 )
 
 quillon_ensure_packages() {
