@@ -26,7 +26,8 @@ git ls-files -z --cached --others --exclude-standard |
 
 profiles=()
 case " ${DEB_BUILD_OPTIONS:-} " in *" nocheck "*) profiles=(-Pnocheck) ;; esac
-export DEB_BUILD_OPTIONS="${DEB_BUILD_OPTIONS:-} parallel=$(nproc)"
+jobs=$(nproc)
+export DEB_BUILD_OPTIONS="${DEB_BUILD_OPTIONS:-} parallel=$jobs"
 # A compiler cache, when there is one, makes a repeated package build quick.
 if command -v ccache >/dev/null && [ -z "${CMAKE_CXX_COMPILER_LAUNCHER:-}" ]; then
   export CMAKE_CXX_COMPILER_LAUNCHER=ccache

@@ -18,6 +18,19 @@ fail() {
 }
 
 # ---------------------------------------------------------------- under Xvfb
+# The id of a window on screen with this exact title; Qt's hidden leader
+# window, which bears the application's name too, does not count.
+shown_window() {
+  local id
+  for id in $(xwininfo -root -tree | grep -F "\"$1\": (" | awk '{print $1}'); do
+    if xwininfo -id "$id" | grep -q 'Map State: IsViewable'; then
+      echo "$id"
+      return 0
+    fi
+  done
+  return 1
+}
+
 # Starts a menu entry of an unpacked root the way a desktop would (its Exec
 # line, the root put before the absolute path), waits for the window, takes a
 # screenshot when asked for one, and ends the program.
@@ -30,22 +43,19 @@ start_entry() {
   (cd / && exec "$root$launcher" "$argument") >"$WORK/$entry.log" 2>&1 &
   local pid=$!
   # No deadline: the program either shows its window or ends.
-  until xwininfo -root -tree | grep -qF "\"$title\": ("; do
+  local window
+  until window=$(shown_window "$title"); do
     kill -0 "$pid" 2>/dev/null || { cat "$WORK/$entry.log" >&2; fail "$entry ended without showing \"$title\""; }
     sleep 0.2
   done
   # Whatever the start-up finds wrong it reports in a box titled "Error"
   # right after the window appears: give it the moment to do so.
   sleep 2
-  if xwininfo -root -tree | grep -qF '"Error": ('; then
+  if shown_window Error >/dev/null; then
     [ -z "$shot" ] || import -window root "$shot"
     fail "$entry showed an error box on start"
   fi
-  if [ -n "$shot" ]; then
-    local window
-    window=$(xwininfo -root -tree | grep -F "\"$title\": (" | awk '{print $1; exit}')
-    import -window "$window" "$shot"
-  fi
+  [ -z "$shot" ] || import -window "$window" "$shot"
   kill "$pid"
   wait "$pid" || true
   echo "ok: $entry started from $root and showed \"$title\""
