@@ -135,8 +135,8 @@ touch "$root/var/lib/dpkg/status"
 as_root=()
 [ "$(id -u)" -eq 0 ] || as_root=(fakeroot)
 # Only the package itself goes into the temporary root, not its libraries.
-"${as_root[@]}" dpkg --root="$root" --log=/dev/null --force-depends --force-script-chrootless -i "$deb" >/dev/null 2>&1 ||
-  fail "dpkg could not install the package into $root"
+"${as_root[@]}" dpkg --root="$root" --log=/dev/null --force-depends --force-script-chrootless -i "$deb" >"$WORK/dpkg.log" 2>&1 ||
+  { cat "$WORK/dpkg.log" >&2; fail "dpkg could not install the package into $root"; }
 
 for f in "$root"/usr/share/applications/*.desktop; do
   desktop-file-validate "$f" || fail "desktop-file-validate: $f"
@@ -205,8 +205,8 @@ clerk_folders() {
   (cd "$WORK" && find home home2 -printf '%p %y %m %l\n' | sort && md5sum home/Quillon/* home2/Papers/Quillon/info.mdb)
 }
 clerk_folders >"$WORK/before"
-"${as_root[@]}" dpkg --root="$root" --log=/dev/null --force-depends --force-script-chrootless --purge quillon >/dev/null 2>&1 ||
-  fail "dpkg could not remove the package from $root"
+"${as_root[@]}" dpkg --root="$root" --log=/dev/null --force-depends --force-script-chrootless --purge quillon >"$WORK/dpkg.log" 2>&1 ||
+  { cat "$WORK/dpkg.log" >&2; fail "dpkg could not remove the package from $root"; }
 [ ! -e "$root/usr/bin/ravelin" ] || fail "the removal left the program behind"
 clerk_folders >"$WORK/after"
 diff "$WORK/before" "$WORK/after" || fail "removing the package changed the clerk's folder"
