@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, runs every test; then builds and runs the
-# same suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Installs what is missing, builds, runs every test and checks the Debian
+# package; then builds and runs the same suite again under AddressSanitizer
+# and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
@@ -13,6 +14,10 @@ cmake --build build -j "$jobs"
 # The server tests run against a throwaway PostgreSQL cluster that
 # pg_virtualenv starts and removes again; there they must not skip.
 (cd build && QUILLON_REQUIRE_PG=1 pg_virtualenv ctest --output-on-failure -j "$jobs")
+
+# The Debian package: built, then checked in temporary roots (never installed
+# into this machine).
+bash tests/package/check_package.sh
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=ON
 cmake --build build-asan -j "$jobs"
