@@ -41,8 +41,13 @@ MainForm::MainForm(QWidget* parent) : QMainWindow(parent) {
 }
 
 MainForm::~MainForm() {
-  // The history goes before the controls it names; it has nothing more to tell.
+  // The members go before the widgets: a cell editor still open passes its
+  // text on as the window goes, and nothing of this window may hear of it.
   QObject::disconnect(&history_->stack(), nullptr, this, nullptr);
+  QObject::disconnect(Data1, nullptr, this, nullptr);
+  QObject::disconnect(model_, nullptr, this, nullptr);
+  QObject::disconnect(TDBGrid1, nullptr, this, nullptr);
+  QObject::disconnect(TDBGrid1->selectionModel(), nullptr, this, nullptr);
   if (alternate_) alternate_->abandonWait();
   lock_.release();
 }

@@ -141,6 +141,7 @@ class MainForm : public QMainWindow {
   // ---- end of the menus section ----
 
   // ---- Edit menu: Undo and Redo (mainform_edit.cpp) ----
+ public:
   QAction* MNU_EDIT = nullptr;
   QAction* MNU_UNDO = nullptr;
   QAction* MNU_REDO = nullptr;
