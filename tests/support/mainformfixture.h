@@ -60,10 +60,12 @@ class MainFormFixture : public ::testing::Test {
     QTest::mouseClick(form->TDBGrid1->viewport(), Qt::LeftButton, {}, rect.center());
     QApplication::processEvents();
   }
-  // Clicks the record selector at the left of a row.
+  // Clicks the record selector at the left of a row (in its middle: near
+  // its edges the mouse takes hold of the row's height instead).
   void clickSelector(int row) {
     QHeaderView* h = form->TDBGrid1->verticalHeader();
-    QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, QPoint(h->width() / 2, h->sectionViewportPosition(row) + 3));
+    const QPoint at(h->width() / 2, h->sectionViewportPosition(row) + h->sectionSize(row) / 2);
+    QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, at);
     QApplication::processEvents();
   }
   // Opens the text editor of a grid cell, as a double click would.
