@@ -73,11 +73,11 @@ inline void refuseUpdates(const QString& path, const QString& message) {
   execSql(path, "CREATE TRIGGER refuse_updates BEFORE UPDATE ON info BEGIN SELECT RAISE(ABORT, '" + message + "'); END");
 }
 
-// A table `info` as a user might make it by hand: ID an ordinary number
-// column (so an ID may occur twice), the other fields text.
-inline void createHandMadeInfo(const QString& path, const QStringList& fields) {
+// A table `info` as a user might make it by hand: by default ID is an
+// ordinary number column (so an ID may occur twice), the other fields text.
+inline void createHandMadeInfo(const QString& path, const QStringList& fields, const QString& idType = "INTEGER") {
   QStringList cols;
-  for (const QString& f : fields) cols << (f == "ID" ? "ID INTEGER" : f + " TEXT");
+  for (const QString& f : fields) cols << (f == "ID" ? "ID " + idType : f + " TEXT");
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr),
             SQLITE_OK);
