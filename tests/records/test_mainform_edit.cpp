@@ -95,7 +95,10 @@ TEST_F(EditTest, ADeletedRecordsNumberIsNotGivenToANewRow) {
   click(form->Command3);
   click(form->Command2);
   EXPECT_NE(readRows(dbPath()).last()["ID"], zaneId);
-  form->MNU_UNDO->trigger();
+  // Ctrl+Z in a box with no typing of its own to undo reaches the records.
+  activate();
+  form->MaskEdBox1->setFocus();
+  QTest::keyClick(form->MaskEdBox1, Qt::Key_Z, Qt::ControlModifier);
   EXPECT_EQ(stored("Zane")["ID"], zaneId);
   EXPECT_TRUE(seam.shown.empty());
 }
