@@ -19,136 +19,35 @@
 #include <algorithm>
 
 #include "alternate.h"
-#include "convert.h"
+#include "mainform_session.h"
 #include "menupart.h"
 #include "messageboxseam.h"
-#include "profile.h"
 #include "recordgrid.h"
 #include "recordstore.h"
 
 namespace quillon {
-
-namespace {
-
-const QString kError = QStringLiteral("Error");
-
-QString waitingText() {
-  return QStringLiteral(
-      "Convert is waiting for the alternate event: enter it in the \"Alternate Test Standards\" window.");
-}
-
-// Field each control of Convert's view is bound to.
-QString fieldOf(Ctl c) {
-  switch (c) {
-    case Ctl::DOB: return QStringLiteral("DOB");
-    case Ctl::Sex: return QStringLiteral("SEX");
-    case Ctl::RUN_M: return QStringLiteral("RUN_M");
-    case Ctl::RUN_S: return QStringLiteral("RUN_S");
-    case Ctl::RAW_SU: return QStringLiteral("RAW_SU");
-    case Ctl::RAW_PU: return QStringLiteral("RAW_PU");
-    case Ctl::C_RUN: return QStringLiteral("C_RUN");
-    case Ctl::C_SU: return QStringLiteral("C_SU");
-    case Ctl::C_PU: return QStringLiteral("C_PU");
-    case Ctl::TOTAL: return QStringLiteral("TOTAL");
-    case Ctl::DOT: return QStringLiteral("DOT");
-    case Ctl::STAT: return QStringLiteral("STAT");
-    case Ctl::Prof: return QStringLiteral("PROFILE");
-  }
-  return QString();
-}
-
-}  // namespace
-
-// Boxes and questions go to the real message boxes unless a test has put
-// its own seam in; the alternate-event window holds on to this one.
-class MainForm::SeamSwitch : public MessageSeam {
- public:
-  explicit SeamSwitch(MessageSeam& real) : real_(real) {}
-  MessageSeam* override = nullptr;
-  void message(const QString& text, const QString& title, MsgIcon icon) override {
-    (override ? *override : real_).message(text, title, icon);
-  }
-  bool askYesNo(const QString& text, const QString& title) override {
-    return (override ? *override : real_).askYesNo(text, title);
-  }
-
- private:
-  MessageSeam& real_;
-};
-
-// The window's controls as Convert sees them when no conversion is running.
-class MainForm::WidgetControls : public ScoreControls {
- public:
-  explicit WidgetControls(MainForm& f) : f_(f) {}
-  QString text(Ctl c) const override { return f_.controlText(f_.bindingOf(c)); }
-  void setText(Ctl c, const QString& v) override { f_.setControlText(f_.bindingOf(c), v); }
-
- private:
-  MainForm& f_;
-};
-
-// One conversion. Its view of the controls stays with the row that was
-// converted: while that row is shown the widgets are read and written; when
-// the clerk has moved on (another row, Add, Sort, a re-query on coming back
-// to the window) the row's fields are read and written in the store by its
-// ID; when the row has been deleted nothing is written anywhere.
-class MainForm::ConvertSession : public ConvertHost, public ScoreControls {
- public:
-  ConvertSession(MainForm& f, qint64 id) : f_(f), id_(id) {}
-
-  ScoreControls& controls() override { return *this; }
-  MessageSeam& messages() override { return f_.messages(); }
-  const Clock& clock() const override { return f_.clock(); }
-  void setProfileEvent(const QString& phrase) override { f_.ProfileEvent = phrase; }
-  void Profile() override { f_.Profile(); }
-  void ProfileCheck() override { f_.ProfileCheck(); }
-  bool WaitForAlternate() override { return f_.WaitForAlternate(); }
-  void EndAlternate() override { f_.EndAlternate(); }
-
-  QString text(Ctl c) const override {
-    if (f_.shownId_ == id_) return f_.controlText(f_.bindingOf(c));
-    const int row = storedRow();
-    if (row < 0) return QString();
-    return f_.Data1->value(row, f_.Data1->fieldIndex(fieldOf(c)));
-  }
-
-  void setText(Ctl c, const QString& v) override {
-    if (f_.shownId_ == id_) {
-      f_.setControlText(f_.bindingOf(c), v);
-      return;
-    }
-    if (storedRow() < 0) return;  // the converted row is gone
-    const int field = f_.Data1->fieldIndex(fieldOf(c));
-    if (field < 0) return;
-    try {
-      f_.Data1->updateById(id_, {{field, v}});
-    } catch (const DbError& e) {
-      f_.reportDbError(e.message());
-    }
-  }
-
- private:
-  int storedRow() const {
-    if (id_ < 0 || !f_.Data1->isOpen()) return -1;
-    return f_.Data1->indexOfId(id_);
-  }
-
-  MainForm& f_;
-  qint64 id_;
-};
 
 MainForm::MainForm(QWidget* parent) : QMainWindow(parent) {
   boxes_ = std::make_unique<WidgetMessageSeam>(this);
   seam_ = std::make_unique<SeamSwitch>(*boxes_);
   widgetControls_ = std::make_unique<WidgetControls>(*this);
   buildWindow();
+  history_ = std::make_unique<RecordHistory>(*Data1, this);
   createMenus();
+  createEditMenu();
   connect(qApp, &QGuiApplication::focusWindowChanged, this, &MainForm::onFocusWindowChanged);
   Form_Load();
   loadControls();
 }
 
 MainForm::~MainForm() {
+  // The members go before the widgets: a cell editor still open passes its
+  // text on as the window goes, and nothing of this window may hear of it.
+  QObject::disconnect(&history_->stack(), nullptr, this, nullptr);
+  QObject::disconnect(Data1, nullptr, this, nullptr);
+  QObject::disconnect(model_, nullptr, this, nullptr);
+  QObject::disconnect(TDBGrid1, nullptr, this, nullptr);
+  QObject::disconnect(TDBGrid1->selectionModel(), nullptr, this, nullptr);
   if (alternate_) alternate_->abandonWait();
   lock_.release();
 }
@@ -219,6 +118,17 @@ void MainForm::buildWindow() {
   RAW_SU = named(new QLineEdit(Scores), "RAW_SU");
   RUN_M = named(new QLineEdit(Scores), "RUN_M");
   RUN_S = named(new QLineEdit(Scores), "RUN_S");
+  // A screen reader announces each entry by its own label, not by the
+  // frame's title; the run's two boxes share one label, so they say which
+  // half they are.
+  Label6->setBuddy(RAW_PU);
+  Label7->setBuddy(RAW_SU);
+  Label8->setBuddy(RUN_M);
+  Label9->setBuddy(RUN_S);
+  RAW_PU->setAccessibleName(Label6->text());
+  RAW_SU->setAccessibleName(Label7->text());
+  RUN_M->setAccessibleName(Label8->text() + QStringLiteral(" minutes"));
+  RUN_S->setAccessibleName(Label8->text() + QStringLiteral(" seconds"));
   for (QLineEdit* e : {RAW_PU, RAW_SU, RUN_M, RUN_S}) {
     e->setFixedWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 14);
     e->setAlignment(Qt::AlignRight);
@@ -302,6 +212,7 @@ void MainForm::buildWindow() {
   connect(TDBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex& now, const QModelIndex& before) { onGridRowChanged(now.row(), before.row()); });
   connect(TDBGrid1, &RecordGrid::deleteRequested, this, &MainForm::onGridDelete);
+  connect(TDBGrid1, &RecordGrid::revertRequested, this, &MainForm::onGridRevert);
   connect(model_, &RecordModel::storeFailed, this, &MainForm::reportDbError, Qt::QueuedConnection);
   connect(model_, &RecordModel::rowAddedInGrid, this, [this](int row) {
     pendingGridRow_ = row;
@@ -349,6 +260,7 @@ void MainForm::setControlText(const Binding& b, const QString& v) {
     e->setText(v);
   else if (auto* l = qobject_cast<QLabel*>(b.widget))
     l->setText(v);
+  refreshEditMenu();  // Convert's results are changes of the row too
 }
 
 QHash<int, QString> MainForm::controlChanges() const {
@@ -365,7 +277,8 @@ QHash<int, QString> MainForm::controlChanges() const {
 
 void MainForm::loadControls() {
   const int row = Data1->currentRow();
-  shownId_ = row >= 0 ? Data1->rowId(row) : -1;
+  shownKey_ = row >= 0 ? Data1->rowKey(row) : -1;
+  orphanKey_ = -1;
   for (const Binding& b : bindings_) {
     setControlText(b, row >= 0 ? Data1->value(row, Data1->fieldIndex(b.field)) : QString());
     // What the box actually shows (its limit may have cut a longer value):
@@ -374,6 +287,7 @@ void MainForm::loadControls() {
   }
   setEntriesEnabled(row >= 0);
   model_->setCurrentRow(row);
+  refreshEditMenu();
 }
 
 void MainForm::setEntriesEnabled(bool on) {
@@ -382,7 +296,7 @@ void MainForm::setEntriesEnabled(bool on) {
 }
 
 void MainForm::onStoreRowChanged(int row) {
-  if (shownId_ < 0 || row < 0 || row >= Data1->rowCount() || Data1->rowId(row) != shownId_) return;
+  if (shownKey_ < 0 || row < 0 || row >= Data1->rowCount() || Data1->rowKey(row) != shownKey_) return;
   // Written elsewhere (a grid cell, or a store just made): show it unless the
   // clerk has typed something of their own into that control.
   for (const Binding& b : bindings_) {
@@ -408,14 +322,35 @@ bool MainForm::storeCurrentRow() {
 }
 
 bool MainForm::storeShownRow() {
-  if (shownId_ < 0 || !Data1->isOpen()) return true;
+  if (shownKey_ < 0 || !Data1->isOpen()) return true;
+  // Told once already: the clerk has had the chance to copy what was typed.
+  if (shownKey_ == orphanKey_) return true;
   const QHash<int, QString> changes = controlChanges();
   if (changes.isEmpty()) return true;
-  if (Data1->indexOfId(shownId_) < 0) return true;  // deleted: nothing to store into
+  const int row = Data1->indexOfKey(shownKey_);
+  if (row < 0) return true;  // deleted here: nothing to store into
   try {
-    Data1->updateById(shownId_, changes);
+    Data1->updateByKey(shownKey_, changes);
   } catch (const DbError& e) {
-    reportDbError(e.message());
+    bool gone = false;
+    try {
+      gone = !Data1->storedRecord(shownKey_).has_value();
+    } catch (const DbError&) {
+    }
+    if (!gone) {
+      reportDbError(e.message());
+      return false;
+    }
+    // Deleted by another program: there is nothing left to store into, and
+    // saying so again at every move would only hold the clerk up.
+    orphanKey_ = shownKey_;
+    const QString name = Data1->value(row, Data1->fieldIndex(QStringLiteral("LNAME")));
+    const QString id = Data1->value(row, Data1->fieldIndex(QStringLiteral("ID")));
+    messages().message(QStringLiteral("The record of %1 has been deleted by another program, so what was typed "
+                                      "for it cannot be stored.\n\nIt is still shown so that it can be copied; "
+                                      "it is left behind when another row is chosen.")
+                           .arg(RecordHistory::subjectOf(name, id)),
+                       kErrorTitle, MsgIcon::Exclamation);
     return false;
   }
   return true;
@@ -475,6 +410,9 @@ void MainForm::applyGridAdd() {
 
 void MainForm::onGridDelete(int row) {
   if (row < 0 || model_->isNewRowLine(row) || row >= Data1->rowCount()) return;
+  // What was typed for another row shown in the boxes is stored first, so
+  // the deletion is the newest step of the history.
+  if (Data1->rowKey(row) != shownKey_ && !storeCurrentRow()) return;
   const bool was = syncing_;
   syncing_ = true;
   try {
@@ -485,150 +423,28 @@ void MainForm::onGridDelete(int row) {
     return;
   }
   syncing_ = was;
-  if (Data1->indexOfId(shownId_) < 0) {
+  if (Data1->indexOfKey(shownKey_) < 0) {
     // The shown row went: the row that took its place becomes current.
     const int n = Data1->rowCount();
     Data1->moveTo(n == 0 ? -1 : std::min(row, n - 1));
     loadControls();
   }
   syncGridToStore();
+  // Nothing stays selected: a second Delete must not take the next soldier.
+  TDBGrid1->selectionModel()->clearSelection();
+}
+
+void MainForm::onGridRevert(const QModelIndex& index, const QString& text) {
+  if (!index.isValid()) return;
+  // The pick was stored when it was made; putting the old text back undoes
+  // it in the history as well instead of adding a step.
+  history_->setAbsorbInverse(true);
+  model_->setData(index, text, Qt::EditRole);
+  history_->setAbsorbInverse(false);
 }
 
 void MainForm::reportDbError(const QString& message) {
-  messages().message(message, kError, MsgIcon::Exclamation);
-}
-
-// ------------------------------------------------------------ start-up
-
-void MainForm::Form_Load() {
-  Data1->setDatabaseName(databasePath());
-  tables_.open(QDir::currentPath());
-  RAW_PU->setMaxLength(2);
-  RAW_SU->setMaxLength(2);
-  RUN_M->setMaxLength(2);
-  RUN_S->setMaxLength(2);
-  DOB->setMaxLength(10);
-  MaskEdBox1->setMaxLength(100);
-}
-
-void MainForm::showEvent(QShowEvent* e) {
-  QMainWindow::showEvent(e);
-  if (!activatedOnce_) {
-    // After the window is on screen, so a failure box has a window to sit on.
-    QTimer::singleShot(0, this, [this] {
-      if (!activatedOnce_) Form_Activate();
-    });
-  }
-}
-
-void MainForm::Form_Activate() {
-  activatedOnce_ = true;
-  // A re-query makes the first row current: what was typed into the shown
-  // row is stored first, and when that fails the rows are left as they are.
-  if (!storeCurrentRow()) return;
-  const QString path = databasePath();
-  Data1->setDatabaseName(path);
-  Data1->setRecordSource(RecordStore::rowSourceQuery());
-  requery();
-}
-
-bool MainForm::lockDatabase(const QString& path) {
-  if (lockedPath_ == path) return true;
-  lock_.release();
-  lockedPath_.clear();
-  // No lock file is made in a folder without records; but while the tool
-  // compacts, the database is briefly missing and its lock file is there.
-  if (!QFileInfo::exists(path) && !QFileInfo::exists(lockFilePath(path))) return true;
-  QString why;
-  if (!lock_.acquireShared(path, &why) && !lock_.inUseElsewhere()) {
-    // No lock can be had here at all (a folder the clerk may not write to):
-    // the tool cannot take one either, so the records are read unguarded.
-    lockedPath_ = path;
-    return true;
-  }
-  if (!lock_.held()) {
-    const bool was = syncing_;
-    syncing_ = true;
-    Data1->close();
-    syncing_ = was;
-    loadControls();
-    messages().message(QStringLiteral("The records database is being worked on by the database tool:\n%1\n\n%2\n\n"
-                                      "The records were not opened. Try again once the tool has finished.")
-                           .arg(QDir::toNativeSeparators(path), why),
-                       kError, MsgIcon::Exclamation);
-    return false;
-  }
-  lockedPath_ = path;
-  return true;
-}
-
-void MainForm::requery() {
-  // The database tool must not repair or compact a file the scorer reads.
-  if (!lockDatabase(Data1->databaseName())) return;
-  const bool was = syncing_;
-  syncing_ = true;
-  QString failure;
-  try {
-    Data1->refresh();
-  } catch (const DbError& e) {
-    failure = e.message();
-  }
-  syncing_ = was;
-  loadControls();
-  syncGridToStore();
-  if (!failure.isEmpty()) {
-    lock_.release();
-    lockedPath_.clear();
-    messages().message(QStringLiteral("The records database could not be opened:\n%1\n\n%2\n\n"
-                                      "Quillon works on the info.mdb of the folder it was started in. "
-                                      "Sort tries to open it again.")
-                           .arg(QDir::toNativeSeparators(Data1->databaseName()), failure),
-                       kError, MsgIcon::Exclamation);
-  }
-}
-
-void MainForm::registerProgramWindow(QWidget* w) {
-  if (w) programWindows_.emplace_back(w);
-}
-
-void MainForm::onFocusWindowChanged(QWindow* now) {
-  // Only a change between two windows counts: another application taking
-  // the focus passes through "no focus window" and leaves lastFocus_ alone.
-  if (!now) return;
-  QWindow* before = lastFocus_;
-  lastFocus_ = now;
-  if (now != windowHandle() || !before || before == now) return;
-  for (const QPointer<QWidget>& w : programWindows_) {
-    if (w && w->windowHandle() == before) {
-      Form_Activate();
-      return;
-    }
-  }
-}
-
-void MainForm::closeRecordSet() {
-  if (alternate_) alternate_->abandonWait();
-  const bool was = syncing_;
-  syncing_ = true;
-  Data1->close();
-  syncing_ = was;
-  lock_.release();
-  lockedPath_.clear();
-  loadControls();
-  syncGridToStore();
-}
-
-void MainForm::closeEvent(QCloseEvent* e) {
-  if (!storeCurrentRow() &&
-      !messages().askYesNo(QStringLiteral("The changes to the current row could not be stored. Close Quillon anyway?"),
-                           QStringLiteral("Question"))) {
-    e->ignore();
-    return;
-  }
-  closeRecordSet();
-  if (alternate_) alternate_->hide();
-  e->accept();
-  emit closed();
+  messages().message(message, kErrorTitle, MsgIcon::Exclamation);
 }
 
 // ------------------------------------------------------- record commands
@@ -652,6 +468,10 @@ void MainForm::Command2_Click() {
   syncing_ = was;
   loadControls();
   syncGridToStore();
+  // The clerk goes on with the new soldier's name.
+  const int row = Data1->currentRow();
+  if (row >= 0) TDBGrid1->setCurrentIndex(model_->index(row, 1));
+  TDBGrid1->setFocus(Qt::OtherFocusReason);
 }
 
 void MainForm::Command3_Click() {
@@ -667,13 +487,17 @@ void MainForm::Command3_Click() {
   syncing_ = was;
   loadControls();
   syncGridToStore();
+  // Off the button, so a second Space or Enter does not take the next
+  // soldier too; nothing stays selected for the Delete key either.
+  TDBGrid1->selectionModel()->clearSelection();
+  TDBGrid1->setFocus(Qt::OtherFocusReason);
   if (!failure.isEmpty()) reportDbError(failure);
 }
 
 void MainForm::Command4_Click() {
   TDBGrid1->commitPendingEdit();
   applyGridAdd();
-  if (Data1->currentRow() < 0 || shownId_ < 0) return;  // no current row: nothing, silently
+  if (Data1->currentRow() < 0 || shownKey_ < 0) return;  // no current row: nothing, silently
   const QHash<int, QString> changes = controlChanges();
   try {
     Data1->edit();
@@ -690,56 +514,6 @@ void MainForm::Command7_Click() {
   if (!storeCurrentRow()) return;
   Data1->setRecordSource(RecordStore::rowSourceQuery());
   requery();
-}
-
-// --------------------------------------------------------------- Convert
-
-void MainForm::Command6_Click() {
-  if (session_) {
-    statusBar()->showMessage(waitingText());
-    return;
-  }
-  session_ = std::make_unique<ConvertSession>(*this, shownId_);
-  Convert(*session_, tables_);
-  session_.reset();
-  // A conversion whose row was deleted during the wait ends without the
-  // closing report; the window it waited on has nothing left to judge.
-  if (alternate_ && alternate_->isVisible() && !alternate_->isWaiting()) alternate_->hide();
-}
-
-ScoreControls& MainForm::scoreControls() {
-  if (session_) return *session_;
-  return *widgetControls_;
-}
-
-void MainForm::Profile() { quillon::Profile(scoreControls(), messages(), ProfileEvent); }
-
-void MainForm::ProfileCheck() { quillon::ProfileCheck(scoreControls(), messages()); }
-
-void MainForm::EndAlternate() { quillon::EndAlternate(alternate_.get(), messages()); }
-
-bool MainForm::WaitForAlternate() {
-  if (!alternate_) {
-    alternate_ = std::make_unique<Alternate>(*seam_);
-    registerProgramWindow(alternate_.get());
-    // First shown over the main window, where the clerk is looking; later
-    // shows keep wherever the clerk has put it.
-    alternate_->adjustSize();
-    alternate_->move(frameGeometry().center() - alternate_->rect().center());
-  }
-  // No second conversion while this one waits. Disabling the button moves
-  // the focus along the tab order, so it is given back afterwards: the
-  // focus does not move because of a command.
-  const QPointer<QWidget> hadFocus = focusWidget();
-  Command6->setEnabled(false);
-  Command6->setToolTip(waitingText());
-  statusBar()->showMessage(waitingText());
-  const bool done = alternate_->waitUntilDone();
-  Command6->setEnabled(true);
-  Command6->setToolTip(QString());
-  statusBar()->clearMessage();
-  if (hadFocus == Command6) Command6->setFocus();
-  return done;
 }
 
 void MainForm::setMessageSeam(MessageSeam* seam) { seam_->override = seam; }

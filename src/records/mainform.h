@@ -14,6 +14,7 @@
 #include "dbfile.h"
 #include "scoreui.h"
 #include "tables.h"
+#include "undo.h"
 
 class QAction;
 class QGroupBox;
@@ -93,6 +94,8 @@ class MainForm : public QMainWindow {
   // True while a Convert is running (including its wait for the alternate event).
   bool converting() const { return session_ != nullptr; }
   RecordModel* gridModel() const { return model_; }
+  // What was done to the records in this run (Edit, Undo and Redo).
+  RecordHistory& history() { return *history_; }
   ScoringTables& tables() { return tables_; }
   // Where the window looks for the records (the current folder's info.mdb).
   static QString databasePath();
@@ -136,6 +139,32 @@ class MainForm : public QMainWindow {
   void createMenus();
   std::unique_ptr<MenuPart> menuPart_;
   // ---- end of the menus section ----
+
+  // ---- Edit menu: Undo and Redo (mainform_edit.cpp) ----
+ public:
+  QAction* MNU_EDIT = nullptr;
+  QAction* MNU_UNDO = nullptr;
+  QAction* MNU_REDO = nullptr;
+
+ public Q_SLOTS:
+  void MNU_UNDO_Click();
+  void MNU_REDO_Click();
+
+ private:
+  // Puts the Edit menu after File; called once by the constructor.
+  void createEditMenu();
+  // The items name the step they take and are enabled when there is one.
+  void refreshEditMenu();
+  void takeHistoryStep(RecordHistory::Direction d);
+  // Typing in the shown row or a grid cell that is not stored yet.
+  bool hasPendingChanges() const;
+  // Makes the row with this key current after a step; when the step took
+  // the row away, the row that took its place (`wasAt` is where it stood).
+  void showAfterStep(qint64 key, int wasAt);
+  // How the shown row is called in the Edit menu.
+  QString shownSubject() const;
+  std::unique_ptr<RecordHistory> history_;
+  // ---- end of the Edit menu section ----
 
  public Q_SLOTS:
   void Command2_Click();  // Add
@@ -185,6 +214,8 @@ class MainForm : public QMainWindow {
   void onGridRowChanged(int row, int previous);
   void onStoreRowChanged(int row);
   void onGridDelete(int row);
+  // Escape in a cell whose pick was already stored: the old text goes back.
+  void onGridRevert(const QModelIndex& index, const QString& text);
   // Makes a row typed into the grid's new-row line the current row.
   void applyGridAdd();
   void onFocusWindowChanged(QWindow* now);
@@ -192,8 +223,12 @@ class MainForm : public QMainWindow {
 
   RecordModel* model_ = nullptr;
   std::vector<Binding> bindings_;
-  // The row the controls show (-1: none) and the values they were loaded with.
-  qint64 shownId_ = -1;
+  // The row the controls show (its store key; -1: none) and the values they
+  // were loaded with.
+  qint64 shownKey_ = -1;
+  // The shown row was found deleted by another program and the clerk has
+  // been told: what was typed for it stays on screen but is not stored.
+  qint64 orphanKey_ = -1;
   QHash<QWidget*, QString> loaded_;
   bool syncing_ = false;
   int pendingGridRow_ = -1;

@@ -14,6 +14,10 @@ namespace quillon {
 namespace {
 const QStringList kSexes = {"M", "F"};
 
+// What an editor's cell held when it opened, and which cell it is.
+const char* const kTextBefore = "quillonTextBefore";
+const char* const kCell = "quillonCell";
+
 bool allDigits(const QString& s) {
   for (QChar c : s)
     if (c < '0' || c > '9') return false;
@@ -103,7 +107,7 @@ bool RecordModel::setData(const QModelIndex& index, const QVariant& value, int r
       return true;
     }
     if (store_.value(index.row(), field) == text) return true;
-    store_.updateById(store_.rowId(index.row()), {{field, text}});
+    store_.updateByKey(store_.rowKey(index.row()), {{field, text}});
     return true;
   } catch (const DbError& e) {
     emit storeFailed(e.message());
@@ -114,17 +118,26 @@ bool RecordModel::setData(const QModelIndex& index, const QVariant& value, int r
 QWidget* RecordDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                                       const QModelIndex& index) const {
   const int c = index.column();
+  QWidget* w = nullptr;
   if (c == 2 || c == 4) {
     auto* box = new QComboBox(parent);
     box->addItems(c == 2 ? rankList() : kSexes);
     box->setMaxVisibleItems(7);
+    // Styles that drop the whole list down as a menu (Fusion among them)
+    // ignore the visible-item count; a plain list view keeps it.
+    box->setStyleSheet(QStringLiteral("combobox-popup: 0;"));
     box->setFrame(false);
     // Picking from the list is the edit; the clerk need not leave the cell.
     connect(box, &QComboBox::activated, this, [this, box] { emit const_cast<RecordDelegate*>(this)->commitData(box); });
-    return box;
+    w = box;
+  } else {
+    w = QStyledItemDelegate::createEditor(parent, option, index);
+    if (auto* le = qobject_cast<QLineEdit*>(w)) le->setMaxLength(RecordModel::kColumns[c].limit);
   }
-  QWidget* w = QStyledItemDelegate::createEditor(parent, option, index);
-  if (auto* le = qobject_cast<QLineEdit*>(w)) le->setMaxLength(RecordModel::kColumns[c].limit);
+  if (w) {
+    w->setProperty(kTextBefore, index.data(Qt::EditRole).toString());
+    w->setProperty(kCell, QVariant::fromValue(QPersistentModelIndex(index)));
+  }
   return w;
 }
 
@@ -153,7 +166,8 @@ void RecordDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, co
 
 RecordGrid::RecordGrid(QWidget* parent) : QTableView(parent) {
   setItemDelegate(new RecordDelegate(this));
-  setSelectionBehavior(QAbstractItemView::SelectRows);
+  // One cell is selected by a click; a whole row only by its record selector.
+  setSelectionBehavior(QAbstractItemView::SelectItems);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                   QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
@@ -161,6 +175,12 @@ RecordGrid::RecordGrid(QWidget* parent) : QTableView(parent) {
   horizontalHeader()->setVisible(true);
   verticalHeader()->setVisible(true);  // record selectors
   verticalHeader()->setSectionsMovable(false);
+  // The view selects nothing for a record selector in single-cell
+  // selection; the whole row is what a record selector stands for.
+  connect(verticalHeader(), &QHeaderView::sectionPressed, this, [this](int row) {
+    selectWholeRow(row);
+    setFocus(Qt::MouseFocusReason);
+  });
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
   setAlternatingRowColors(true);
   setWordWrap(false);
@@ -183,12 +203,53 @@ bool RecordGrid::discardPendingEdit() {
   return true;
 }
 
+void RecordGrid::selectWholeRow(int row) {
+  if (!model() || row < 0 || row >= model()->rowCount()) return;
+  const QModelIndex at = currentIndex();
+  selectionModel()->setCurrentIndex(model()->index(row, at.isValid() ? at.column() : 1), QItemSelectionModel::NoUpdate);
+  selectionModel()->select(QItemSelection(model()->index(row, 0), model()->index(row, model()->columnCount() - 1)),
+                           QItemSelectionModel::ClearAndSelect);
+}
+
 void RecordGrid::keyPressEvent(QKeyEvent* e) {
-  if (e->key() == Qt::Key_Delete && state() != QAbstractItemView::EditingState && currentIndex().isValid()) {
-    emit deleteRequested(currentIndex().row());
-    return;
+  const QModelIndex at = currentIndex();
+  if (state() != QAbstractItemView::EditingState && at.isValid()) {
+    // Shift+Space selects the row, as its record selector does.
+    if (e->key() == Qt::Key_Space && e->modifiers() == Qt::ShiftModifier) {
+      selectWholeRow(at.row());
+      return;
+    }
+    if (e->key() == Qt::Key_Delete && e->modifiers() == Qt::NoModifier) {
+      // A row selected as a whole goes; a selected cell is only emptied.
+      auto* m = qobject_cast<RecordModel*>(model());
+      if (selectionModel()->isRowSelected(at.row(), QModelIndex()))
+        emit deleteRequested(at.row());
+      else if (selectionModel()->isSelected(at) && (at.flags() & Qt::ItemIsEditable) && m && !m->isNewRowLine(at.row()))
+        model()->setData(at, QString(), Qt::EditRole);
+      return;
+    }
   }
   QTableView::keyPressEvent(e);
+}
+
+void RecordGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+  const QPersistentModelIndex cell = editor ? editor->property(kCell).value<QPersistentModelIndex>() : QPersistentModelIndex();
+  const QString before = editor ? editor->property(kTextBefore).toString() : QString();
+  if (hint == QAbstractItemDelegate::RevertModelCache) {
+    QTableView::closeEditor(editor, hint);
+    if (cell.isValid() && cell.data(Qt::EditRole).toString() != before) emit revertRequested(cell, before);
+    return;
+  }
+  // Tab from the last column leaves the grid (its text passed on already)
+  // for the next control, as it does without an editor; it never walks on
+  // into the next soldier's row.
+  if (hint == QAbstractItemDelegate::EditNextItem && cell.isValid() && model() &&
+      cell.column() >= model()->columnCount() - 1) {
+    QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    QWidget::focusNextPrevChild(true);
+    return;
+  }
+  QTableView::closeEditor(editor, hint);
 }
 
 bool RecordGrid::focusNextPrevChild(bool next) {

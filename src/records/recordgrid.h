@@ -73,15 +73,26 @@ class RecordGrid : public QTableView {
   bool commitPendingEdit();
   // Closes a cell editor without passing its text on; true when there was one.
   bool discardPendingEdit();
+  // A cell editor is open.
+  bool isEditing() const { return state() == QAbstractItemView::EditingState; }
 
  Q_SIGNALS:
-  // Delete key or the context menu on a record line.
+  // Delete key on a row selected by its record selector, or the context
+  // menu on a record line.
   void deleteRequested(int row);
+  // Escape in a cell whose new text had already been passed on (a pick from
+  // a list is passed on at once): `text` is what the cell held before.
+  void revertRequested(const QModelIndex& index, const QString& text);
 
  protected:
   void keyPressEvent(QKeyEvent* e) override;
   bool focusNextPrevChild(bool next) override;
   void contextMenuEvent(QContextMenuEvent* e) override;
+  void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+
+ private:
+  // The whole row, as a click on its record selector selects it.
+  void selectWholeRow(int row);
 };
 
 }  // namespace quillon

@@ -20,9 +20,19 @@ class Stmt {
   Stmt& operator=(const Stmt&) = delete;
   bool ok() const { return rc_ == SQLITE_OK && s_ != nullptr; }
   sqlite3_stmt* get() const { return s_; }
-  void bindText(int i, const QString& v) {
+  // `exact`: a null string is bound as no value; otherwise as empty text,
+  // which is what a box that was cleared holds.
+  void bindText(int i, const QString& v, bool exact = false) {
+    if (exact && v.isNull()) {
+      sqlite3_bind_null(s_, i);
+      return;
+    }
     const QByteArray u = v.toUtf8();
     sqlite3_bind_text(s_, i, u.constData(), static_cast<int>(u.size()), SQLITE_TRANSIENT);
+  }
+  QString text(int col) const {
+    const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(s_, col));
+    return t ? QString::fromUtf8(t, sqlite3_column_bytes(s_, col)) : QString();
   }
 
  private:
@@ -35,6 +45,29 @@ QString quoted(const QString& name) {
   n.replace('"', QStringLiteral("\"\""));
   return '"' + n + '"';
 }
+
+// Reads and the write that follows them see one state of the file: no other
+// program changes the row in between.
+class Transaction {
+ public:
+  explicit Transaction(sqlite3* db) : db_(db) {
+    if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) db_ = nullptr;
+  }
+  ~Transaction() {
+    if (db_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  }
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+  bool begun() const { return db_ != nullptr; }
+  bool commit() {
+    const bool ok = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (ok) db_ = nullptr;
+    return ok;
+  }
+
+ private:
+  sqlite3* db_;
+};
 
 }  // namespace
 
@@ -102,22 +135,27 @@ void RecordStore::refresh() {
   resetCursor();
   try {
     open();
-    const QString sql = source_.trimmed().startsWith(QLatin1String("SELECT"), Qt::CaseInsensitive)
-                            ? source_
-                            : "SELECT * FROM " + quoted(source_.trimmed());
-    Stmt st(db_, sql);
-    if (!st.ok()) fail();
-    sqlite3_stmt* s = st.get();
+    const QString trimmed = source_.trimmed();
+    const bool select = trimmed.startsWith(QLatin1String("SELECT"), Qt::CaseInsensitive);
+    const QString sql = select ? source_ : "SELECT * FROM " + quoted(trimmed);
+    // The row number goes in front as a hidden column; a row source it
+    // does not fit (a table without row numbers, a DISTINCT) is run as it is.
+    auto st = std::make_unique<Stmt>(db_, QStringLiteral("SELECT _rowid_,") + sql.mid(6));
+    rowidKey_ = st->ok();
+    if (!rowidKey_) st = std::make_unique<Stmt>(db_, sql);
+    if (!st->ok()) fail();
+    sqlite3_stmt* s = st->get();
+    const int first = rowidKey_ ? 1 : 0;
     const int n = sqlite3_column_count(s);
-    for (int i = 0; i < n; ++i) names_ << QString::fromUtf8(sqlite3_column_name(s, i));
+    for (int i = first; i < n; ++i) names_ << QString::fromUtf8(sqlite3_column_name(s, i));
     idColumn_ = fieldIndex(QStringLiteral("ID"));
     if (idColumn_ < 0) throw DbError(QStringLiteral("The row source has no ID field."));
     int rc;
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
       Row r;
-      r.id = sqlite3_column_int64(s, idColumn_);
+      r.key = sqlite3_column_int64(s, rowidKey_ ? 0 : idColumn_);
       r.first = offsets_.size();
-      for (int i = 0; i < n; ++i) {
+      for (int i = first; i < n; ++i) {
         offsets_.push_back(static_cast<quint32>(arena_.size()));
         const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
         if (t) arena_.append(t, sqlite3_column_bytes(s, i));
@@ -221,7 +259,7 @@ void RecordStore::update() {
   if (mode_ == Mode::None) throw DbError(QStringLiteral("Update or CancelUpdate without AddNew or Edit."));
   if (mode_ == Mode::Edit) {
     requireCurrent();
-    updateById(rows_[static_cast<size_t>(cur_)].id, pending_);
+    updateByKey(rows_[static_cast<size_t>(cur_)].key, pending_);
   } else {
     insertRow(pending_);
   }
@@ -270,15 +308,43 @@ QString RecordStore::value(int row, int column) const {
   return QString::fromUtf8(arena_.constData() + b, qsizetype(e - b));
 }
 
-int RecordStore::indexOfId(qint64 id) const {
+int RecordStore::indexOfKey(qint64 key) const {
   for (int i = 0; i < rowCount(); ++i)
-    if (rows_[static_cast<size_t>(i)].id == id) return i;
+    if (rows_[static_cast<size_t>(i)].key == key) return i;
   return -1;
 }
 
-void RecordStore::updateById(qint64 id, const QHash<int, QString>& values) {
+QString RecordStore::keyTest() const { return rowidKey_ ? QStringLiteral("_rowid_=?") : QStringLiteral("ID=?"); }
+
+std::optional<Record> RecordStore::readRecord(qint64 key) const {
+  Stmt st(db_, "SELECT * FROM info WHERE " + keyTest() + " LIMIT 1");
+  if (!st.ok()) fail();
+  sqlite3_bind_int64(st.get(), 1, key);
+  const int rc = sqlite3_step(st.get());
+  if (rc == SQLITE_DONE) return std::nullopt;
+  if (rc != SQLITE_ROW) fail();
+  Record r;
+  for (int i = 0; i < sqlite3_column_count(st.get()); ++i)
+    r.insert(QString::fromUtf8(sqlite3_column_name(st.get(), i)), st.text(i));
+  return r;
+}
+
+std::optional<Record> RecordStore::storedRecord(qint64 key) const {
   requireOpen();
-  const int row = indexOfId(id);
+  return readRecord(key);
+}
+
+void RecordStore::updateByKey(qint64 key, const QHash<int, QString>& values) { write(key, values, false); }
+
+void RecordStore::writeFields(qint64 key, const Record& fields) {
+  requireOpen();
+  QHash<int, QString> values;
+  for (auto it = fields.cbegin(); it != fields.cend(); ++it) values.insert(requireField(it.key()), it.value());
+  write(key, values, true);
+}
+
+void RecordStore::write(qint64 key, const QHash<int, QString>& values, bool exact) {
+  requireOpen();
   if (values.isEmpty()) return;
   QStringList sets;
   QList<int> cols = values.keys();
@@ -287,51 +353,76 @@ void RecordStore::updateById(qint64 id, const QHash<int, QString>& values) {
     if (c < 0 || c >= names_.size() || c == idColumn_) throw DbError(QStringLiteral("Field cannot be updated."));
     sets << quoted(names_.at(c)) + "=?";
   }
-  Stmt st(db_, "UPDATE info SET " + sets.join(',') + " WHERE ID=?");
+  Transaction tx(db_);
+  if (!tx.begun()) fail();
+  const std::optional<Record> was = readRecord(key);
+  if (!was) throw DbError(deletedText(key));
+  Stmt st(db_, "UPDATE info SET " + sets.join(',') + " WHERE " + keyTest());
   if (!st.ok()) fail();
   int i = 1;
-  for (int c : cols) st.bindText(i++, values.value(c));
-  sqlite3_bind_int64(st.get(), i, id);
+  for (int c : cols) st.bindText(i++, values.value(c), exact);
+  sqlite3_bind_int64(st.get(), i, key);
   if (sqlite3_step(st.get()) != SQLITE_DONE) fail();
-  if (sqlite3_changes(db_) == 0) throw DbError(QStringLiteral("The record has been deleted: ID ") + QString::number(id));
+  if (!tx.commit()) fail();
+  Record before, after;
+  for (int c : cols) {
+    const QString old = was->value(names_.at(c));
+    const QString now = values.value(c);
+    // Text compares as the clerk sees it: an empty box over no value is no change.
+    if (old != now || (exact && old.isNull() != now.isNull())) {
+      before.insert(names_.at(c), old);
+      after.insert(names_.at(c), now);
+    }
+  }
+  const int row = indexOfKey(key);
   if (row >= 0) {
     std::vector<QString>& v = ownFields(rows_[static_cast<size_t>(row)]);
     for (int c : cols) v[static_cast<size_t>(c)] = values.value(c);
     emit rowChanged(row);
   }
+  if (!before.isEmpty()) emit recordStored(key, before, after);
 }
 
 qint64 RecordStore::insertValues(const QHash<int, QString>& values) {
   QList<int> cols = values.keys();
   std::sort(cols.begin(), cols.end());
-  QString sql;
-  if (cols.isEmpty()) {
-    sql = QStringLiteral("INSERT INTO info DEFAULT VALUES");
-  } else {
-    QStringList names, marks;
-    for (int c : cols) {
-      if (c < 0 || c >= names_.size() || c == idColumn_) throw DbError(QStringLiteral("Field cannot be updated."));
-      names << quoted(names_.at(c));
-      marks << QStringLiteral("?");
-    }
-    sql = "INSERT INTO info (" + names.join(',') + ") VALUES (" + marks.join(',') + ")";
+  QStringList names, marks;
+  for (int c : cols) {
+    if (c < 0 || c >= names_.size() || c == idColumn_) throw DbError(QStringLiteral("Field cannot be updated."));
+    names << quoted(names_.at(c));
+    marks << QStringLiteral("?");
   }
+  Transaction tx(db_);
+  if (!tx.begun()) fail();
+  // The engine would number a new row after the highest one left, which may
+  // be the number of a record deleted in this run.
+  qint64 key = 0;
+  if (rowidKey_ && highestDeletedKey_ > 0) {
+    Stmt top(db_, QStringLiteral("SELECT max(_rowid_) FROM info"));
+    if (!top.ok() || sqlite3_step(top.get()) != SQLITE_ROW) fail();
+    key = std::max(sqlite3_column_int64(top.get(), 0), highestDeletedKey_) + 1;
+    names.prepend(QStringLiteral("_rowid_"));
+    marks.prepend(QStringLiteral("?"));
+  }
+  const QString sql = names.isEmpty() ? QStringLiteral("INSERT INTO info DEFAULT VALUES")
+                                      : "INSERT INTO info (" + names.join(',') + ") VALUES (" + marks.join(',') + ")";
   Stmt st(db_, sql);
   if (!st.ok()) fail();
   int i = 1;
+  if (key > 0) sqlite3_bind_int64(st.get(), i++, key);
   for (int c : cols) st.bindText(i++, values.value(c));
   if (sqlite3_step(st.get()) != SQLITE_DONE) fail();
+  if (!tx.commit()) fail();
   return sqlite3_last_insert_rowid(db_);
 }
 
-int RecordStore::insertRow(const QHash<int, QString>& values) {
-  requireOpen();
-  const qint64 id = insertValues(values);
+int RecordStore::appendStored(qint64 key) {
+  const std::optional<Record> stored = readRecord(key);
+  if (!stored) throw DbError(deletedText(key));
   Row r;
-  r.id = id;
+  r.key = key;
   r.own = std::make_unique<std::vector<QString>>(static_cast<size_t>(names_.size()));
-  for (auto it = values.cbegin(); it != values.cend(); ++it) (*r.own)[static_cast<size_t>(it.key())] = it.value();
-  (*r.own)[static_cast<size_t>(idColumn_)] = QString::number(id);
+  for (int c = 0; c < names_.size(); ++c) (*r.own)[static_cast<size_t>(c)] = stored->value(names_.at(c));
   const int row = rowCount();
   emit rowAboutToBeInserted(row);
   rows_.push_back(std::move(r));
@@ -339,19 +430,88 @@ int RecordStore::insertRow(const QHash<int, QString>& values) {
   return row;
 }
 
+int RecordStore::insertRow(const QHash<int, QString>& values) {
+  requireOpen();
+  const qint64 rowid = insertValues(values);
+  // Without row numbers in the row source the ID the database gave is the key.
+  qint64 key = rowid;
+  if (!rowidKey_) {
+    Stmt st(db_, QStringLiteral("SELECT ID FROM info WHERE _rowid_=?"));
+    if (!st.ok()) fail();
+    sqlite3_bind_int64(st.get(), 1, rowid);
+    if (sqlite3_step(st.get()) != SQLITE_ROW) fail();
+    key = sqlite3_column_int64(st.get(), 0);
+  }
+  return appendStored(key);
+}
+
+void RecordStore::restoreRecord(qint64 key, const Record& record) {
+  requireOpen();
+  if (!rowidKey_) throw DbError(QStringLiteral("Records of this table cannot be put back."));
+  QStringList names{QStringLiteral("_rowid_")}, marks{QStringLiteral("?")};
+  QList<QString> fields = record.keys();
+  std::sort(fields.begin(), fields.end());
+  for (const QString& f : fields) {
+    names << quoted(f);
+    marks << QStringLiteral("?");
+  }
+  {
+    Transaction tx(db_);
+    if (!tx.begun()) fail();
+    if (readRecord(key)) throw DbError(QStringLiteral("Another record holds the number of the record to put back."));
+    Stmt st(db_, "INSERT INTO info (" + names.join(',') + ") VALUES (" + marks.join(',') + ")");
+    if (!st.ok()) fail();
+    sqlite3_bind_int64(st.get(), 1, key);
+    int i = 2;
+    for (const QString& f : fields) st.bindText(i++, record.value(f), true);
+    if (sqlite3_step(st.get()) != SQLITE_DONE) fail();
+    if (!tx.commit()) fail();
+  }
+  appendStored(key);
+}
+
+std::optional<Record> RecordStore::deleteStored(qint64 key) {
+  std::optional<Record> gone;
+  Transaction tx(db_);
+  if (!tx.begun()) fail();
+  gone = readRecord(key);
+  Stmt st(db_, "DELETE FROM info WHERE " + keyTest());
+  if (!st.ok()) fail();
+  sqlite3_bind_int64(st.get(), 1, key);
+  if (sqlite3_step(st.get()) != SQLITE_DONE) fail();
+  if (!tx.commit()) fail();
+  if (rowidKey_) highestDeletedKey_ = std::max(highestDeletedKey_, key);
+  return gone;
+}
+
 void RecordStore::removeRow(int row) {
   requireOpen();
   if (row < 0 || row >= rowCount()) throw DbError(QStringLiteral("No current record."));
-  const qint64 id = rows_[static_cast<size_t>(row)].id;
-  Stmt st(db_, QStringLiteral("DELETE FROM info WHERE ID=?"));
-  if (!st.ok()) fail();
-  sqlite3_bind_int64(st.get(), 1, id);
-  if (sqlite3_step(st.get()) != SQLITE_DONE) fail();
+  const qint64 key = rows_[static_cast<size_t>(row)].key;
+  const std::optional<Record> gone = deleteStored(key);
   emit rowAboutToBeRemoved(row);
   rows_.erase(rows_.begin() + row);
   if (row < cur_) --cur_;
   if (cur_ >= rowCount()) cur_ = rowCount();
   emit rowRemoved(row);
+  if (gone) emit recordDeleted(key, *gone);
+}
+
+void RecordStore::deleteByKey(qint64 key) {
+  requireOpen();
+  const int row = indexOfKey(key);
+  if (row >= 0) {
+    removeRow(row);
+    return;
+  }
+  const std::optional<Record> gone = deleteStored(key);
+  if (gone) emit recordDeleted(key, *gone);
+}
+
+QString RecordStore::deletedText(qint64 key) const {
+  const int row = indexOfKey(key);
+  return QStringLiteral("The record has been deleted: ID ") +
+         (row >= 0 ? value(row, idColumn_) : QString::number(key));
 }
 
 }  // namespace quillon

@@ -2,8 +2,13 @@
 // RecordStore: the current-row cursor over the test records (Data1 of the
 // main window). It runs the row source query over info.mdb, keeps the rows
 // it returned in memory in query order, and writes every change straight to
-// the database by the row's ID. Rows added since the last re-query sit at
-// the end, where MoveLast finds them.
+// the database. Rows added since the last re-query sit at the end, where
+// MoveLast finds them.
+//
+// A row is addressed by its key, the engine's own row number, not by ID:
+// in a table edited by hand an ID may occur twice, and an update or a
+// deletion must still touch exactly one row. Where the row source offers no
+// row number the ID serves as the key.
 //
 // Built on the sqlite3 C API rather than QtSql: the file must be opened
 // read-write without ever being created (QtSql's driver always adds the
@@ -14,6 +19,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "dbfile.h"
@@ -21,6 +27,10 @@
 struct sqlite3;
 
 namespace quillon {
+
+// A whole record or some of its fields, by field name; a null string is
+// a field the database holds no value in.
+using Record = QHash<QString, QString>;
 
 class RecordStore : public QObject {
   Q_OBJECT
@@ -75,17 +85,29 @@ class RecordStore : public QObject {
   // Column of `name` in the query result, case ignored; -1 when absent.
   int fieldIndex(const QString& name) const;
   QString value(int row, int column) const;
-  qint64 rowId(int row) const { return rows_.at(static_cast<size_t>(row)).id; }
-  // Current index of the row with this ID, or -1 (deleted / never read).
-  int indexOfId(qint64 id) const;
-  // Writes fields of the row with this ID (column -> text). Nothing is
+  qint64 rowKey(int row) const { return rows_.at(static_cast<size_t>(row)).key; }
+  // Current index of the row with this key, or -1 (deleted / never read).
+  int indexOfKey(qint64 key) const;
+  // Writes fields of the row with this key (column -> text). Nothing is
   // written when `values` is empty. Throws DbError (also when the row is gone).
-  void updateById(qint64 id, const QHash<int, QString>& values);
+  void updateByKey(qint64 key, const QHash<int, QString>& values);
   // Adds a row holding `values` at the end; returns its index.
   int insertRow(const QHash<int, QString>& values);
   // Deletes a row by index; the current row keeps pointing at the same
   // record, or at the row that followed a deleted current row.
   void removeRow(int row);
+
+  // ---- whole records, read from and written to the file itself ----
+  // The record with this key as the database holds it now; none when no
+  // such row exists. Throws DbError.
+  std::optional<Record> storedRecord(qint64 key) const;
+  // Writes these fields of the row with this key, a null string as no value.
+  void writeFields(qint64 key, const Record& fields);
+  // Puts a deleted record back under its own key, every field as it was;
+  // it joins the rows at the end. Throws DbError when the key is taken.
+  void restoreRecord(qint64 key, const Record& record);
+  // Deletes the row with this key, whether or not the query returned it.
+  void deleteByKey(qint64 key);
 
  Q_SIGNALS:
   void aboutToReset();
@@ -95,6 +117,11 @@ class RecordStore : public QObject {
   void rowAboutToBeRemoved(int row);
   void rowRemoved(int row);
   void rowChanged(int row);
+  // A write changed these fields of the row with this key (each side holds
+  // only the fields whose stored text changed).
+  void recordStored(qint64 key, const quillon::Record& before, const quillon::Record& after);
+  // The row with this key was deleted; `record` is every field it held.
+  void recordDeleted(qint64 key, const quillon::Record& record);
 
  private:
   enum class Mode { None, Edit, Add };
@@ -103,7 +130,7 @@ class RecordStore : public QObject {
   // when a field is read, so a re-query costs little more than the engine's
   // own work. A row written or added since holds its fields in `own`.
   struct Row {
-    qint64 id = 0;
+    qint64 key = 0;
     size_t first = 0;
     std::unique_ptr<std::vector<QString>> own;
   };
@@ -120,6 +147,16 @@ class RecordStore : public QObject {
   [[noreturn]] void fail(const QString& what = QString()) const;
   int requireField(const QString& name) const;
   qint64 insertValues(const QHash<int, QString>& values);
+  // The UPDATE behind updateByKey and writeFields; `exact` stores a null
+  // string as no value rather than as empty text.
+  void write(qint64 key, const QHash<int, QString>& values, bool exact);
+  // Appends a row read back from the file (what the database filled in too).
+  int appendStored(qint64 key);
+  std::optional<Record> readRecord(qint64 key) const;
+  // Deletes the row with this key from the file; what it held, if it was there.
+  std::optional<Record> deleteStored(qint64 key);
+  QString keyTest() const;
+  QString deletedText(qint64 key) const;
 
   sqlite3* db_ = nullptr;
   QString openPath_;
@@ -127,6 +164,12 @@ class RecordStore : public QObject {
   QString source_ = QStringLiteral("info");
   QStringList names_;
   int idColumn_ = -1;
+  // True when the row source carries the engine's row number as its hidden
+  // first column (the key); false when the ID is the key.
+  bool rowidKey_ = false;
+  // A key deleted in this run is never given to a new row, so a deletion
+  // can always be taken back under the record's own key.
+  qint64 highestDeletedKey_ = 0;
   std::vector<Row> rows_;
   QByteArray arena_;
   std::vector<quint32> offsets_;

@@ -23,6 +23,7 @@
 #include "recordgrid.h"
 #include "recordstore.h"
 #include "recordsdb.h"
+#include "mainformfixture.h"
 #include "testsupport.h"
 
 using namespace quillon;
@@ -35,66 +36,7 @@ using quillon::test::rowNamed;
 
 namespace {
 
-class MainFormTest : public ::testing::Test {
- protected:
-  void SetUp() override { dir.copyTables(); }
-
-  void makeDb(const QList<Row>& rows) {
-    createRecordsDatabase(dbPath());
-    insertRows(dbPath(), rows);
-  }
-  QString dbPath() const { return dir.file("info.mdb"); }
-
-  // Creates the window in the scratch folder and lets the activation step run.
-  void start() {
-    form = std::make_unique<MainForm>();
-    form->setMessageSeam(&seam);
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    QApplication::processEvents();
-  }
-
-  RecordModel& model() { return *form->gridModel(); }
-  QString gridText(int row, int col) { return model().index(row, col).data().toString(); }
-  QString shownName() {
-    const int r = form->Data1->currentRow();
-    return r < 0 ? QStringLiteral("<none>") : form->Data1->value(r, form->Data1->fieldIndex("LNAME"));
-  }
-  void clickRow(int row) {
-    const QRect rect = form->TDBGrid1->visualRect(model().index(row, 1));
-    QTest::mouseClick(form->TDBGrid1->viewport(), Qt::LeftButton, {}, rect.center());
-    QApplication::processEvents();
-  }
-  // Types into a grid cell through its editor and commits with Return.
-  // Opens the text editor of a grid cell, as a double click would.
-  QLineEdit* openCell(int row, int col) {
-    const QModelIndex idx = model().index(row, col);
-    form->TDBGrid1->setCurrentIndex(idx);
-    form->TDBGrid1->edit(idx);
-    return qobject_cast<QLineEdit*>(QApplication::focusWidget());
-  }
-  void typeInGrid(int row, int col, const QString& text) {
-    QLineEdit* ed = openCell(row, col);
-    ASSERT_NE(ed, nullptr);
-    ed->selectAll();
-    QTest::keyClicks(ed, text);
-    QTest::keyClick(ed, Qt::Key_Return);
-    QApplication::processEvents();
-  }
-  void retype(QLineEdit* e, const QString& text) {
-    e->selectAll();
-    QTest::keyClick(e, Qt::Key_Delete);
-    QTest::keyClicks(e, text);
-  }
-  void click(QPushButton* b) {
-    QTest::mouseClick(b, Qt::LeftButton);
-    QApplication::processEvents();
-  }
-
-  ScratchDir dir;
-  ScriptedSeam seam;
-  std::unique_ptr<MainForm> form;
-};
+using MainFormTest = quillon::test::MainFormFixture;
 
 TEST_F(MainFormTest, WindowCarriesTheNamedControlsInTheirOrder) {
   makeDb({{{"LNAME", "Able"}}});
@@ -284,10 +226,10 @@ TEST_F(MainFormTest, TabAfterANewNameGoesOnInTheAddedRow) {
   EXPECT_EQ(readRows(dbPath()).size(), 2);
 }
 
-TEST_F(MainFormTest, DeleteInTheGridRemovesTheRow) {
+TEST_F(MainFormTest, DeleteInTheGridRemovesTheRowSelectedByItsRecordSelector) {
   makeDb({{{"LNAME", "A"}}, {{"LNAME", "B"}}, {{"LNAME", "C"}}});
   start();
-  clickRow(1);
+  clickSelector(1);
   QTest::keyClick(form->TDBGrid1, Qt::Key_Delete);
   QApplication::processEvents();
   QStringList names;

@@ -270,6 +270,8 @@ TEST_F(ConvertWindowTest, DeletingTheConvertedRowDuringTheWaitWritesNothingAnywh
   });
   convert();
   ASSERT_TRUE(w->fired);
+  // The profile question and nothing else: no box about a row that is gone.
+  EXPECT_EQ(seam.texts(), QStringList({"Is this soldier on a permanent profile for the 2 mile run?"}));
   const QList<Row> after = readRows(dbPath());
   ASSERT_EQ(after.size(), 2);
   EXPECT_EQ(after[0], before[0]);
@@ -403,8 +405,27 @@ TEST_F(ConvertWindowTest, ClosingTheWindowDuringTheWaitStoresTheRowAndEnds) {
   EXPECT_EQ(r["C_PU"], "100");
   EXPECT_EQ(r["PROFILE"], "PROFILE");
   EXPECT_EQ(r["DOT"], "12/07/2026");
+  EXPECT_EQ(r["STAT"], " ");  // undecided, though the profile answer had put PASS there
   // No report of an alternate event that was never judged.
   EXPECT_EQ(seam.shown.size(), 1u);
+}
+
+// The clerk moved to another row during the wait, so the converted row was
+// stored with the PASS the profile answer wrote; ending the program still
+// leaves it undecided.
+TEST_F(ConvertWindowTest, EndingTheProgramDuringTheWaitLeavesAConvertedRowElsewhereUndecided) {
+  start({{{"LNAME", "Alpha"}}, profiledRunner("Zulu")});
+  selectNamed("Zulu");
+  seam.answers = {true};
+  auto w = whileWaiting([this] {
+    selectNamed("Alpha");
+    ASSERT_EQ(rowNamed(dbPath(), "Zulu")["STAT"], "PASS");
+    form->close();
+  });
+  convert();
+  ASSERT_TRUE(w->fired);
+  EXPECT_EQ(rowNamed(dbPath(), "Zulu")["STAT"], " ");
+  EXPECT_TRUE(rowNamed(dbPath(), "Alpha")["STAT"].isEmpty());
 }
 
 TEST_F(ConvertWindowTest, ExitDuringTheWaitStoresTheRowAndEnds) {
@@ -422,7 +443,7 @@ TEST_F(ConvertWindowTest, ExitDuringTheWaitStoresTheRowAndEnds) {
   const Row r = readRows(dbPath())[0];
   EXPECT_EQ(r["REMARK"], "exit");
   EXPECT_EQ(r["TOTAL"], "0");
-  EXPECT_TRUE(r["STAT"] != "FAIL");  // the unjudged alternate event decided nothing
+  EXPECT_EQ(r["STAT"], " ");  // the unjudged alternate event decided nothing
 }
 
 TEST_F(ConvertWindowTest, ARefusedEntryLeavesEverythingAsTyped) {

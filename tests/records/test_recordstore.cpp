@@ -160,22 +160,22 @@ TEST_F(RecordStoreTest, RemoveRowKeepsTheCursorOnItsRecord) {
   EXPECT_EQ(namesInOrder(), QStringList({"B", "D"}));
 }
 
-TEST_F(RecordStoreTest, UpdateByIdAndInsertRowReachTheFile) {
+TEST_F(RecordStoreTest, UpdateByKeyAndInsertRowReachTheFile) {
   addNames({"A"});
   openStore();
-  const qint64 id = store.rowId(0);
+  const qint64 id = store.rowKey(0);
   QSignalSpy changed(&store, &RecordStore::rowChanged);
-  store.updateById(id, {{store.fieldIndex("STAT"), "PASS"}, {store.fieldIndex("TOTAL"), "300"}});
+  store.updateByKey(id, {{store.fieldIndex("STAT"), "PASS"}, {store.fieldIndex("TOTAL"), "300"}});
   EXPECT_EQ(changed.count(), 1);
   EXPECT_EQ(scalar(path, "SELECT STAT || '/' || TOTAL FROM info"), "PASS/300");
   const int row = store.insertRow({{store.fieldIndex("LNAME"), "Grid"}, {store.fieldIndex("SEX"), "M"}});
   EXPECT_EQ(row, 1);
-  EXPECT_EQ(store.value(row, store.fieldIndex("ID")), QString::number(store.rowId(row)));
+  EXPECT_EQ(store.value(row, store.fieldIndex("ID")), QString::number(store.rowKey(row)));
   EXPECT_EQ(scalar(path, "SELECT SEX FROM info WHERE LNAME='Grid'"), "M");
   // A row removed behind the store's back is an error, not a silent no-op.
   exec(path, "DELETE FROM info WHERE ID=" + QString::number(id));
   try {
-    store.updateById(id, {{store.fieldIndex("STAT"), "FAIL"}});
+    store.updateByKey(id, {{store.fieldIndex("STAT"), "FAIL"}});
     ADD_FAILURE() << "no error";
   } catch (const DbError& e) {
     EXPECT_TRUE(e.message().contains("deleted")) << e.message().toStdString();
@@ -188,10 +188,10 @@ TEST_F(RecordStoreTest, WritingOneFieldKeepsTheOthersOfTheRowAndItsNeighbours) {
   openStore();
   ASSERT_EQ(store.rowCount(), 2);
   EXPECT_EQ(store.value(1, store.fieldIndex("LNAME")), QString::fromUtf8("Ångström"));
-  store.updateById(store.rowId(1), {{store.fieldIndex("DOB"), "03/04/1991"}});
+  store.updateByKey(store.rowKey(1), {{store.fieldIndex("DOB"), "03/04/1991"}});
   EXPECT_EQ(store.value(1, store.fieldIndex("REMARK")), QString::fromUtf8("ß and é"));
   EXPECT_EQ(store.value(1, store.fieldIndex("DOB")), "03/04/1991");
-  EXPECT_EQ(store.value(1, store.fieldIndex("ID")), QString::number(store.rowId(1)));
+  EXPECT_EQ(store.value(1, store.fieldIndex("ID")), QString::number(store.rowKey(1)));
   EXPECT_EQ(store.value(0, store.fieldIndex("REMARK")), "next");
   EXPECT_EQ(store.value(0, store.fieldIndex("DOB")), "");
   store.removeRow(0);
@@ -204,7 +204,7 @@ TEST_F(RecordStoreTest, EngineFailuresCarryTheEngineMessage) {
   openStore();
   exec(path, "DROP TABLE info");
   try {
-    store.updateById(store.rowId(0), {{store.fieldIndex("LNAME"), "B"}});
+    store.updateByKey(store.rowKey(0), {{store.fieldIndex("LNAME"), "B"}});
     ADD_FAILURE() << "no error";
   } catch (const DbError& e) {
     EXPECT_TRUE(e.message().contains("no such table: info")) << e.message().toStdString();

@@ -58,6 +58,33 @@ inline QList<Row> readRows(const QString& path) {
   return out;
 }
 
+// Runs SQL on a test's info.mdb as another program would.
+inline void execSql(const QString& path, const QString& sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+  char* msg = nullptr;
+  EXPECT_EQ(sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &msg), SQLITE_OK) << (msg ? msg : "");
+  sqlite3_free(msg);
+  sqlite3_close(db);
+}
+
+// From now on every change of a stored row fails with the engine's `message`.
+inline void refuseUpdates(const QString& path, const QString& message) {
+  execSql(path, "CREATE TRIGGER refuse_updates BEFORE UPDATE ON info BEGIN SELECT RAISE(ABORT, '" + message + "'); END");
+}
+
+// A table `info` as a user might make it by hand: by default ID is an
+// ordinary number column (so an ID may occur twice), the other fields text.
+inline void createHandMadeInfo(const QString& path, const QStringList& fields, const QString& idType = "INTEGER") {
+  QStringList cols;
+  for (const QString& f : fields) cols << (f == "ID" ? "ID " + idType : f + " TEXT");
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+  execSql(path, "CREATE TABLE info (" + cols.join(',') + ")");
+}
+
 inline Row rowNamed(const QString& path, const QString& name) {
   for (const Row& r : readRows(path))
     if (r.value("LNAME") == name) return r;

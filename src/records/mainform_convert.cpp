@@ -1,0 +1,92 @@
+// The main window's part in Convert: one conversion at a time, its view of
+// the controls, and the wait for the alternate event.
+
+#include <QPointer>
+#include <QPushButton>
+#include <QStatusBar>
+
+#include "alternate.h"
+#include "convert.h"
+#include "mainform_session.h"
+#include "profile.h"
+
+namespace quillon {
+
+namespace {
+
+QString waitingText() {
+  return QStringLiteral(
+      "Convert is waiting for the alternate event: enter it in the \"Alternate Test Standards\" window.");
+}
+
+}  // namespace
+
+// Field each control of Convert's view is bound to.
+QString fieldOfControl(Ctl c) {
+  switch (c) {
+    case Ctl::DOB: return QStringLiteral("DOB");
+    case Ctl::Sex: return QStringLiteral("SEX");
+    case Ctl::RUN_M: return QStringLiteral("RUN_M");
+    case Ctl::RUN_S: return QStringLiteral("RUN_S");
+    case Ctl::RAW_SU: return QStringLiteral("RAW_SU");
+    case Ctl::RAW_PU: return QStringLiteral("RAW_PU");
+    case Ctl::C_RUN: return QStringLiteral("C_RUN");
+    case Ctl::C_SU: return QStringLiteral("C_SU");
+    case Ctl::C_PU: return QStringLiteral("C_PU");
+    case Ctl::TOTAL: return QStringLiteral("TOTAL");
+    case Ctl::DOT: return QStringLiteral("DOT");
+    case Ctl::STAT: return QStringLiteral("STAT");
+    case Ctl::Prof: return QStringLiteral("PROFILE");
+  }
+  return QString();
+}
+
+void MainForm::Command6_Click() {
+  if (session_) {
+    statusBar()->showMessage(waitingText());
+    return;
+  }
+  session_ = std::make_unique<ConvertSession>(*this, shownKey_);
+  Convert(*session_, tables_);
+  session_.reset();
+  // A conversion whose row was deleted during the wait ends without the
+  // closing report; the window it waited on has nothing left to judge.
+  if (alternate_ && alternate_->isVisible() && !alternate_->isWaiting()) alternate_->hide();
+}
+
+ScoreControls& MainForm::scoreControls() {
+  if (session_) return *session_;
+  return *widgetControls_;
+}
+
+void MainForm::Profile() { quillon::Profile(scoreControls(), messages(), ProfileEvent); }
+
+void MainForm::ProfileCheck() { quillon::ProfileCheck(scoreControls(), messages()); }
+
+void MainForm::EndAlternate() { quillon::EndAlternate(alternate_.get(), messages()); }
+
+bool MainForm::WaitForAlternate() {
+  if (!alternate_) {
+    alternate_ = std::make_unique<Alternate>(*seam_);
+    registerProgramWindow(alternate_.get());
+    // First shown over the main window, where the clerk is looking; later
+    // shows keep wherever the clerk has put it.
+    alternate_->adjustSize();
+    alternate_->move(frameGeometry().center() - alternate_->rect().center());
+  }
+  // No second conversion while this one waits. Disabling the button moves
+  // the focus along the tab order, so it is given back afterwards: the
+  // focus does not move because of a command.
+  const QPointer<QWidget> hadFocus = focusWidget();
+  Command6->setEnabled(false);
+  Command6->setToolTip(waitingText());
+  statusBar()->showMessage(waitingText());
+  const bool done = alternate_->waitUntilDone();
+  Command6->setEnabled(true);
+  Command6->setToolTip(QString());
+  statusBar()->clearMessage();
+  if (hadFocus == Command6) Command6->setFocus();
+  return done;
+}
+
+}  // namespace quillon

@@ -1,0 +1,111 @@
+#pragma once
+// The main window's own parts shared by its source files: the switch for its
+// message boxes, its controls as Convert sees them, one conversion under way,
+// and the field each control of Convert's view is bound to.
+
+#include "define.h"
+#include "mainform.h"
+#include "recordstore.h"
+
+namespace quillon {
+
+// The title of every failure box of the window.
+inline const QString kErrorTitle = QStringLiteral("Error");
+
+// Field each control of Convert's view is bound to.
+QString fieldOfControl(Ctl c);
+
+// Boxes and questions go to the real message boxes unless a test has put
+// its own seam in; the alternate-event window holds on to this one.
+class MainForm::SeamSwitch : public MessageSeam {
+ public:
+  explicit SeamSwitch(MessageSeam& real) : real_(real) {}
+  MessageSeam* override = nullptr;
+  void message(const QString& text, const QString& title, MsgIcon icon) override {
+    (override ? *override : real_).message(text, title, icon);
+  }
+  bool askYesNo(const QString& text, const QString& title) override {
+    return (override ? *override : real_).askYesNo(text, title);
+  }
+
+ private:
+  MessageSeam& real_;
+};
+
+// The window's controls as Convert sees them when no conversion is running.
+class MainForm::WidgetControls : public ScoreControls {
+ public:
+  explicit WidgetControls(MainForm& f) : f_(f) {}
+  QString text(Ctl c) const override { return f_.controlText(f_.bindingOf(c)); }
+  void setText(Ctl c, const QString& v) override { f_.setControlText(f_.bindingOf(c), v); }
+
+ private:
+  MainForm& f_;
+};
+
+// One conversion. Its view of the controls stays with the row that was
+// converted: while that row is shown the widgets are read and written; when
+// the clerk has moved on (another row, Add, Sort, a re-query on coming back
+// to the window) the row's fields are read and written in the store by its
+// key; when the row has been deleted nothing is written anywhere.
+class MainForm::ConvertSession : public ConvertHost, public ScoreControls {
+ public:
+  ConvertSession(MainForm& f, qint64 key) : f_(f), key_(key) {}
+
+  ScoreControls& controls() override { return *this; }
+  MessageSeam& messages() override { return f_.messages(); }
+  const Clock& clock() const override { return f_.clock(); }
+  void setProfileEvent(const QString& phrase) override { f_.ProfileEvent = phrase; }
+  void Profile() override { f_.Profile(); }
+  void ProfileCheck() override { f_.ProfileCheck(); }
+  bool WaitForAlternate() override { return f_.WaitForAlternate(); }
+  void EndAlternate() override { f_.EndAlternate(); }
+
+  QString text(Ctl c) const override {
+    if (f_.shownKey_ == key_) return f_.controlText(f_.bindingOf(c));
+    const int row = storedRow();
+    if (row < 0) return QString();
+    return f_.Data1->value(row, f_.Data1->fieldIndex(fieldOfControl(c)));
+  }
+
+  void setText(Ctl c, const QString& v) override {
+    if (f_.shownKey_ == key_) {
+      f_.setControlText(f_.bindingOf(c), v);
+      return;
+    }
+    if (storedRow() < 0) return;  // the converted row is gone
+    const int field = f_.Data1->fieldIndex(fieldOfControl(c));
+    if (field < 0) return;
+    try {
+      f_.Data1->updateByKey(key_, {{field, v}});
+    } catch (const DbError& e) {
+      f_.reportDbError(e.message());
+    }
+  }
+
+  // The program ends while this conversion still waits for the alternate
+  // event: a status that the profile answer put in before the wait decided
+  // nothing, so the row is stored as undecided. The rest of what Convert
+  // worked out (points, profile mark, date of test) stands.
+  void leaveUndecided() {
+    const int field = f_.Data1->fieldIndex(QStringLiteral("STAT"));
+    if (field < 0 || storedRow() < 0) return;
+    if (f_.shownKey_ == key_) f_.setControlText(f_.bindingOf(Ctl::STAT), StatusWord::UNDECIDED);
+    try {
+      f_.Data1->updateByKey(key_, {{field, StatusWord::UNDECIDED}});
+    } catch (const DbError& e) {
+      f_.reportDbError(e.message());
+    }
+  }
+
+ private:
+  int storedRow() const {
+    if (key_ < 0 || !f_.Data1->isOpen()) return -1;
+    return f_.Data1->indexOfKey(key_);
+  }
+
+  MainForm& f_;
+  qint64 key_;
+};
+
+}  // namespace quillon

@@ -1,0 +1,102 @@
+#pragma once
+// The main window started in a scratch folder over an info.mdb made for the
+// test, with scripted message boxes, and the clerk's ways of working it:
+// clicking rows, typing into grid cells and boxes, pressing buttons.
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+#include "dbfile.h"
+#include "fakes.h"
+#include "mainform.h"
+#include "recordgrid.h"
+#include "recordsdb.h"
+#include "recordstore.h"
+#include "testsupport.h"
+
+namespace quillon::test {
+
+class MainFormFixture : public ::testing::Test {
+ protected:
+  void SetUp() override { dir.copyTables(); }
+
+  void makeDb(const QList<Row>& rows) {
+    createRecordsDatabase(dbPath());
+    insertRows(dbPath(), rows);
+  }
+  QString dbPath() const { return dir.file("info.mdb"); }
+
+  // Creates the window in the scratch folder and lets the activation step run.
+  void start() {
+    form = std::make_unique<MainForm>();
+    form->setMessageSeam(&seam);
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QApplication::processEvents();
+  }
+  void activate() {
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+  }
+
+  RecordModel& model() { return *form->gridModel(); }
+  QString gridText(int row, int col) { return model().index(row, col).data().toString(); }
+  QString shownName() {
+    const int r = form->Data1->currentRow();
+    return r < 0 ? QStringLiteral("<none>") : form->Data1->value(r, form->Data1->fieldIndex("LNAME"));
+  }
+  int gridRowOf(const QString& name) {
+    for (int r = 0; r < form->Data1->rowCount(); ++r)
+      if (form->Data1->value(r, form->Data1->fieldIndex("LNAME")) == name) return r;
+    return -1;
+  }
+  void clickRow(int row) {
+    const QRect rect = form->TDBGrid1->visualRect(model().index(row, 1));
+    QTest::mouseClick(form->TDBGrid1->viewport(), Qt::LeftButton, {}, rect.center());
+    QApplication::processEvents();
+  }
+  // Clicks the record selector at the left of a row (in its middle: near
+  // its edges the mouse takes hold of the row's height instead).
+  void clickSelector(int row) {
+    QHeaderView* h = form->TDBGrid1->verticalHeader();
+    const QPoint at(h->width() / 2, h->sectionViewportPosition(row) + h->sectionSize(row) / 2);
+    QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, at);
+    QApplication::processEvents();
+  }
+  // Opens the text editor of a grid cell, as a double click would.
+  QLineEdit* openCell(int row, int col) {
+    const QModelIndex idx = model().index(row, col);
+    form->TDBGrid1->setCurrentIndex(idx);
+    form->TDBGrid1->edit(idx);
+    return qobject_cast<QLineEdit*>(QApplication::focusWidget());
+  }
+  // Types into a grid cell through its editor and commits with Return.
+  void typeInGrid(int row, int col, const QString& text) {
+    QLineEdit* ed = openCell(row, col);
+    ASSERT_NE(ed, nullptr);
+    ed->selectAll();
+    QTest::keyClicks(ed, text);
+    QTest::keyClick(ed, Qt::Key_Return);
+    QApplication::processEvents();
+  }
+  void retype(QLineEdit* e, const QString& text) {
+    e->selectAll();
+    QTest::keyClick(e, Qt::Key_Delete);
+    QTest::keyClicks(e, text);
+  }
+  void click(QPushButton* b) {
+    QTest::mouseClick(b, Qt::LeftButton);
+    QApplication::processEvents();
+  }
+
+  ScratchDir dir;
+  ScriptedSeam seam;
+  std::unique_ptr<MainForm> form;
+};
+
+}  // namespace quillon::test
