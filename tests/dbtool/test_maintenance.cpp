@@ -20,6 +20,7 @@
 #include "commands.h"
 #include "dbengine.h"
 #include "dbfile.h"
+#include "leftovers.h"
 #include "recordingseam.h"
 #include "testsupport.h"
 
@@ -690,11 +691,13 @@ TEST(Compact, EachStepFailingInTurnLeavesTheRecordsWholeAndABackup) {
     NthStepFails plan;
     plan.failAt = k;
     plan.observe = [&](const char* step) {
-      // Before every step: the records are under their own name or the
-      // backup's, and the backup is either the earlier one or the new one.
+      // Before every step: the database's own name holds the file as it was
+      // or the whole compacted copy, and a backup exists, the earlier one
+      // (perhaps under its hidden name) or the new one.
       const QByteArray mdb = hashOf("info.mdb"), old = hashOf("info.old");
-      EXPECT_TRUE(mdb == now || old == now) << "records not whole before " << step;
-      EXPECT_TRUE(old == before || old == now) << "backup neither old nor new before " << step;
+      EXPECT_TRUE(mdb == now || records("info.mdb") == nowRecords) << "records not whole before " << step;
+      EXPECT_TRUE(old == before || old == now || hashOf(".info.old.keep") == before)
+          << "no backup before " << step;
       if (old == now) renamed = true;
     };
     RecordingSeam seam;
@@ -722,18 +725,22 @@ TEST(Compact, EachStepFailingInTurnLeavesTheRecordsWholeAndABackup) {
   }
   EXPECT_TRUE(completed);
   for (const char* step : {"create engine", "lock database", "look for previous backup", "open database to settle it",
-                           "rename database to backup", "flush directory after rename", "open source",
-                           "create temporary file", "write compacted copy", "check compacted copy", "count rows",
-                           "copy permissions", "flush new file", "rename new file into place", "flush directory"})
+                           "keep previous backup", "flush directory after keeping backup", "make backup",
+                           "flush directory after backup", "open source", "create temporary file",
+                           "write compacted copy", "check compacted copy", "count rows", "copy permissions",
+                           "flush new file", "rename new file into place", "flush directory", "drop previous backup"})
     EXPECT_NE(std::find(seen.begin(), seen.end(), step), seen.end()) << "never failed: " << step;
 }
 
-TEST(Compact, DatabaseThatCannotBePutBackIsNamedInTheMessage) {
+// When even putting the files back fails, the message says where they lie,
+// and the next start puts them right.
+TEST(Compact, FilesThatCannotBePutBackAreNamedAndSettledLater) {
   ScratchDir dir;
   makeRecords("info.mdb", 30);
-  const QByteArray now = hashOf("info.mdb");
+  makeRecords("info.old", 4, "PREV");
+  const QByteArray now = hashOf("info.mdb"), previous = hashOf("info.old");
   NthStepFails plan;
-  plan.alsoFail = "put database back";
+  plan.alsoFail = "put files back";
   RecordingSeam seam;
   MaintenanceCommands cmd(seam, &plan);
   plan.observe = [&](const char* step) {
@@ -741,10 +748,17 @@ TEST(Compact, DatabaseThatCannotBePutBackIsNamedInTheMessage) {
   };
   cmd.Command3_Click(chosen("info.mdb"));
   ASSERT_EQ(seam.boxes.size(), 1u);
-  EXPECT_TRUE(seam.boxes[0].text.contains("it is kept as " + QDir::current().filePath("info.old")))
-      << qPrintable(seam.boxes[0].text);
-  EXPECT_EQ(hashOf("info.old"), now);
-  EXPECT_FALSE(QFileInfo::exists("info.mdb"));
+  const QString text = seam.boxes[0].text;
+  EXPECT_TRUE(text.contains("The records are in " + QDir::current().filePath("info.mdb"))) << qPrintable(text);
+  EXPECT_TRUE(text.contains("the previous backup is kept as " + QDir::current().filePath(".info.old.keep")))
+      << qPrintable(text);
+  EXPECT_EQ(hashOf("info.mdb"), now);
+  EXPECT_EQ(hashOf(".info.old.keep"), previous);
+
+  EXPECT_EQ(settleLeftovers(QDir::current().filePath("info.mdb")), QStringList());
+  EXPECT_EQ(hashOf("info.mdb"), now);
+  EXPECT_EQ(hashOf("info.old"), previous);
+  EXPECT_EQ(folderNames(), QStringList({"info.mdb", "info.old"}));
 }
 
 TEST(Repair, EachStepFailingInTurnLeavesTheFileReadable) {
