@@ -277,7 +277,9 @@ QStringList databasesWithLeftovers(const QString& dirPath) {
   // whose backup name that is, or else the tool's own kind of file.
   auto byBackup = [&](const QString& backupName) {
     for (const QString& e : entries)
-      if (compactBackupName(e) == backupName && !e.endsWith(QLatin1String(".old"), Qt::CaseInsensitive)) return add(e);
+      if (compactBackupName(e) == backupName && !e.endsWith(QLatin1String(".old"), Qt::CaseInsensitive) &&
+          !e.endsWith(QLatin1String(".ldb"), Qt::CaseInsensitive) && !temp.match(e).hasMatch())
+        return add(e);
     add(backupName.left(backupName.size() - 4) + QStringLiteral(".mdb"));
   };
   for (const QString& e : entries) {
