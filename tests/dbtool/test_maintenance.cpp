@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -730,6 +731,54 @@ TEST(Compact, EachStepFailingInTurnLeavesTheRecordsWholeAndABackup) {
                            "write compacted copy", "check compacted copy", "count rows", "copy permissions",
                            "flush new file", "rename new file into place", "flush directory", "drop previous backup"})
     EXPECT_NE(std::find(seen.begin(), seen.end(), step), seen.end()) << "never failed: " << step;
+}
+
+// A copy that lost rows on the way (here taken out behind the engine's back
+// just before the count) never replaces the database.
+TEST(Compact, CopyMissingARowIsRefusedAndTheDatabaseStays) {
+  ScratchDir dir;
+  makeRecords("info.mdb", 50);
+  const QByteArray now = hashOf("info.mdb");
+  NthStepFails plan;
+  plan.observe = [&](const char* step) {
+    if (std::string(step) != "count rows") return;
+    const QStringList temps = QDir::current().entryList({"info.mdb.*.tmp"}, QDir::Files);
+    ASSERT_EQ(temps.size(), 1);
+    SqlDb copy(temps.first());
+    copy.exec("DELETE FROM info WHERE ID = 17");
+  };
+  RecordingSeam seam;
+  MaintenanceCommands cmd(seam, &plan);
+  cmd.Command3_Click(chosen("info.mdb"));
+  ASSERT_EQ(seam.boxes.size(), 1u);
+  EXPECT_EQ(seam.boxes[0].text, QString("Error %1: %2: the compacted copy lost rows of table info")
+                                    .arg(SQLITE_CORRUPT)
+                                    .arg(QDir::current().filePath("info.mdb")));
+  EXPECT_EQ(hashOf("info.mdb"), now);
+  EXPECT_EQ(folderNames(), QStringList{"info.mdb"}) << "no copy, journal or backup left behind";
+}
+
+// Refusals that come before anything is moved: a name too long for the
+// working files beside it, and a folder the clerk may not write to.
+TEST(Compact, LongNameAndReadOnlyFolderAreRefusedBeforeAnythingMoves) {
+  ScratchDir dir;
+  const QString longName = QString(240, QChar('n')) + ".mdb";
+  makeRecords(longName, 3);
+  makeRecords("info.mdb", 3);
+  {
+    const RecordingSeam seam = runCommand(false, longName);
+    ASSERT_EQ(seam.boxes.size(), 1u);
+    EXPECT_TRUE(seam.boxes[0].text.contains("too long")) << qPrintable(seam.boxes[0].text);
+    EXPECT_EQ(seam.boxes[0].icon, BoxIcon::Exclamation);
+    EXPECT_EQ(folderNames(), (QStringList{"info.mdb", longName}));
+  }
+  if (::geteuid() == 0) GTEST_SKIP() << "the superuser writes into any folder";
+  ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+  const RecordingSeam seam = runCommand(false, "info.mdb");
+  QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  ASSERT_EQ(seam.boxes.size(), 1u);
+  EXPECT_TRUE(seam.boxes[0].text.contains("permission denied")) << qPrintable(seam.boxes[0].text);
+  EXPECT_FALSE(seam.boxes[0].text.contains(".ldb")) << qPrintable(seam.boxes[0].text);
 }
 
 // When even putting the files back fails, the message says where they lie,
