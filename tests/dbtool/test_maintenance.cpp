@@ -758,20 +758,23 @@ TEST(Compact, CopyMissingARowIsRefusedAndTheDatabaseStays) {
   EXPECT_EQ(folderNames(), QStringList{"info.mdb"}) << "no copy, journal or backup left behind";
 }
 
-// Refusals that come before anything is moved: a name too long for the
-// working files beside it, and a folder the clerk may not write to.
-TEST(Compact, LongNameAndReadOnlyFolderAreRefusedBeforeAnythingMoves) {
+// A name too long for the working files beside it is refused before
+// anything moves, not met with a nameless temporary file halfway.
+TEST(Compact, NameTooLongForTheWorkingFilesIsRefusedBeforeAnythingMoves) {
   ScratchDir dir;
   const QString longName = QString(240, QChar('n')) + ".mdb";
   makeRecords(longName, 3);
+  makeRecords(QString(240, QChar('n')) + ".old", 2, "PREV");
+  const RecordingSeam seam = runCommand(false, longName);
+  ASSERT_EQ(seam.boxes.size(), 1u);
+  EXPECT_TRUE(seam.boxes[0].text.contains("too long")) << qPrintable(seam.boxes[0].text);
+  EXPECT_EQ(seam.boxes[0].icon, BoxIcon::Exclamation);
+  EXPECT_EQ(folderNames(), (QStringList{longName, QString(240, QChar('n')) + ".old"}));
+}
+
+TEST(Compact, ReadOnlyFolderIsReportedAsSuch) {
+  ScratchDir dir;
   makeRecords("info.mdb", 3);
-  {
-    const RecordingSeam seam = runCommand(false, longName);
-    ASSERT_EQ(seam.boxes.size(), 1u);
-    EXPECT_TRUE(seam.boxes[0].text.contains("too long")) << qPrintable(seam.boxes[0].text);
-    EXPECT_EQ(seam.boxes[0].icon, BoxIcon::Exclamation);
-    EXPECT_EQ(folderNames(), (QStringList{"info.mdb", longName}));
-  }
   if (::geteuid() == 0) GTEST_SKIP() << "the superuser writes into any folder";
   ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
   const RecordingSeam seam = runCommand(false, "info.mdb");
