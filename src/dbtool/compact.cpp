@@ -33,8 +33,8 @@ void compactKeepingBackup(DBEngine& engine, const QString& dbPath, const QString
     }
     // 2. The backup's name becomes a second name of the database; where the
     //    file system has none, a flushed copy takes that name in one rename.
-    faultPoint(plan, "make backup");
     try {
+      faultPoint(plan, "make backup");
       fs::linkFile(dbPath, backupPath);
     } catch (const ToolError& e) {
       if (!fs::noLinksHere(e.number())) throw;

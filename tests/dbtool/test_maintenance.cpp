@@ -784,6 +784,34 @@ TEST(Compact, ReadOnlyFolderIsReportedAsSuch) {
   EXPECT_FALSE(seam.boxes[0].text.contains(".ldb")) << qPrintable(seam.boxes[0].text);
 }
 
+// Where the file system gives no file a second name, a copy becomes the
+// backup, and the backup is still the file as it was.
+TEST(Compact, WithoutSecondNamesACopyBecomesTheBackup) {
+  struct NoLinks : FaultPlan {
+    void at(const char* step) override {
+      if (std::string(step) == "make backup") throw ToolError(EXDEV, "no second names here");
+    }
+  } plan;
+  ScratchDir dir;
+  makeRecords("info.mdb", 200);
+  {
+    SqlDb d("info.mdb");
+    d.exec("DELETE FROM info WHERE ID % 3 = 0");
+  }
+  makeRecords("info.old", 3, "PREV");
+  const auto before = records("info.mdb");
+  const QByteArray now = hashOf("info.mdb");
+  RecordingSeam seam;
+  MaintenanceCommands cmd(seam, &plan);
+  cmd.Command3_Click(chosen("info.mdb"));
+  ASSERT_EQ(seam.boxes.size(), 1u);
+  EXPECT_EQ(seam.boxes[0].text, MaintenanceCommands::kCompactDone);
+  EXPECT_EQ(hashOf("info.old"), now);
+  EXPECT_EQ(records("info.mdb"), before);
+  EXPECT_NE(hashOf("info.mdb"), now);
+  EXPECT_EQ(folderNames(), (QStringList{"info.mdb", "info.old"}));
+}
+
 // When even putting the files back fails, the message says where they lie,
 // and the next start puts them right.
 TEST(Compact, FilesThatCannotBePutBackAreNamedAndSettledLater) {
