@@ -47,7 +47,7 @@ QString MaintenanceCommands::BackupName(const QString& chosenFile) {
   if (chosenFile.size() < 4)
     throw ToolError(kInvalidArgument,
                     QString("The file name \"%1\" is too short to make a backup name from").arg(chosenFile));
-  return chosenFile.left(chosenFile.size() - 4) + QStringLiteral(".old");
+  return compactBackupName(chosenFile);
 }
 
 DBEngine& MaintenanceCommands::engine() {
