@@ -1,10 +1,15 @@
 #include "commands.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
+#include "compact.h"
 #include "dbfile.h"
 #include "fsops.h"
+#include "leftovers.h"
 
 namespace quillon::dbtool {
 
@@ -62,7 +67,7 @@ QString MaintenanceCommands::BackupName(const QString& chosenFile) {
   if (chosenFile.size() < 4)
     throw ToolError(kInvalidArgument,
                     QString("The file name \"%1\" is too short to make a backup name from").arg(chosenFile));
-  return chosenFile.left(chosenFile.size() - 4) + QStringLiteral(".old");
+  return compactBackupName(chosenFile);
 }
 
 DBEngine& MaintenanceCommands::engine() {
@@ -72,15 +77,6 @@ DBEngine& MaintenanceCommands::engine() {
 
 void MaintenanceCommands::fail(const ToolError& e) {
   reportFailure(seam_, e);
-}
-
-void MaintenanceCommands::dropKept(const QString& kept) {
-  if (kept.isEmpty()) return;
-  try {
-    fs::removeFile(kept);
-  } catch (const ToolError&) {
-    // A leftover second name is removed by the next compaction.
-  }
 }
 
 void MaintenanceCommands::refuse(const QString& text) { seam_.message(text, kErrorTitle, BoxIcon::Exclamation); }
@@ -120,29 +116,33 @@ void MaintenanceCommands::Command3_Click(const PickerState& s) {
   targetPath_ = targetPathOf(s);
   const QString name = s.chosenFile;
   DbInUseLock lock;
-  bool moved = false;
-  QString backupPath;
-  QString keptBackup;  // second name of the previous backup while the compaction runs
   try {
     const QString backupName = BackupName(name);
     // The backup lies beside the database, in the directory now current.
-    backupPath = QDir::current().absoluteFilePath(backupName);
+    const QString folder = QDir::currentPath();
+    const QString backupPath = QDir::current().absoluteFilePath(backupName);
 
-    // Everything that could stop the move is checked before anything on
-    // disk changes, so a refusal leaves the previous backup where it was.
+    // Everything that could stop the compaction is checked before anything
+    // on disk changes, so a refusal leaves every file where it was.
     if (name.compare(backupName, Qt::CaseInsensitive) == 0) {
       refuse(QString("%1 is itself a backup: its name ends in \".old\". Compacting it would put its own backup "
                      "in its place. Choose the database file instead. %2")
                  .arg(name, kNothingChanged));
       return;
     }
-    const fs::Kind kind = fs::kindOf(targetPath_);
-    if (kind == fs::Kind::Missing) {
-      refuse(QString("%1 is not in %2. %3").arg(name, shown(QDir::currentPath()), kNothingChanged));
+    // The longest names made beside the database: the compacted copy's
+    // journal and the previous backup's hidden name.
+    const qint64 longest = std::max(QFile::encodeName(temporaryTemplate(name) + "-journal").size(),
+                                    QFile::encodeName(keptBackupName(backupName)).size());
+    if (longest > fs::nameMax(folder)) {
+      refuse(QString("%1 cannot be compacted: its name is too long to name the working files made beside it. "
+                     "Rename it to something shorter first. %2")
+                 .arg(name, kNothingChanged));
       return;
     }
-    if (kind != fs::Kind::PlainFile) {
-      refuse(QString("%1 is not a plain file, so it is not compacted. %2").arg(name, kNothingChanged));
+    if (const int err = fs::directoryAccessError(folder)) {
+      refuse(QString("%1 cannot be compacted: files cannot be made or renamed in %2: %3. %4")
+                 .arg(name, shown(folder), fs::errnoText(err).toLower(), kNothingChanged));
       return;
     }
     QString why;
@@ -151,16 +151,28 @@ void MaintenanceCommands::Command3_Click(const PickerState& s) {
       refuse(QString("%1 cannot be compacted now: %2.%3 %4").arg(name, why, closeHint(why), kNothingChanged));
       return;
     }
+    // What an earlier, interrupted compaction left is put right first, so
+    // the steps below start from the database and at most one backup.
+    const QStringList unsettled = settleLeftovers(targetPath_, true);
+    if (!unsettled.isEmpty()) {
+      refuse(QString("%1 cannot be compacted: files left by an earlier compaction could not be put right:\n%2\n%3")
+                 .arg(name, unsettled.join('\n'), kNothingChanged));
+      return;
+    }
+    const fs::Kind kind = fs::kindOf(targetPath_);
+    if (kind == fs::Kind::Missing) {
+      refuse(QString("%1 is not in %2. %3").arg(name, shown(folder), kNothingChanged));
+      return;
+    }
+    if (kind != fs::Kind::PlainFile) {
+      refuse(QString("%1 is not a plain file, so it is not compacted. %2").arg(name, kNothingChanged));
+      return;
+    }
     faultPoint(plan_, "look for previous backup");
     const fs::Kind backupKind = fs::kindOf(backupPath);
     if (backupKind != fs::Kind::Missing && backupKind != fs::Kind::PlainFile) {
       refuse(QString("The backup %1 cannot be made: something other than a plain file already has that name. %2")
                  .arg(backupName, kNothingChanged));
-      return;
-    }
-    if (!fs::directoryWritable(QDir::currentPath())) {
-      refuse(QString("%1 cannot be compacted: files cannot be renamed in %2. %3")
-                 .arg(name, shown(QDir::currentPath()), kNothingChanged));
       return;
     }
     // A database left with unfinished changes is opened normally first so
@@ -182,60 +194,10 @@ void MaintenanceCommands::Command3_Click(const PickerState& s) {
       return;
     }
 
-    // The previous backup keeps a second, hidden name until the compaction
-    // has succeeded, so a failure can give it back. Where the file system
-    // has no such names the compaction goes on without that safety.
-    if (backupKind == fs::Kind::PlainFile) {
-      const QString keep = QDir::current().absoluteFilePath(QStringLiteral(".%1.keep").arg(backupName));
-      try {
-        if (fs::kindOf(keep) == fs::Kind::PlainFile) fs::removeFile(keep);  // left by an interrupted run
-        fs::linkFile(backupPath, keep);
-        keptBackup = keep;
-      } catch (const ToolError&) {
-      }
-    }
-
-    // One rename both retires the previous backup and makes the new one, so
-    // there is never a moment without a backup.
-    faultPoint(plan_, "rename database to backup");
-    fs::renameFile(targetPath_, backupPath);
-    moved = true;
-    faultPoint(plan_, "flush directory after rename");
-    fs::syncPath(QDir::currentPath());
-
-    engine().CompactDatabase(backupPath, targetPath_);
-    moved = false;
-    dropKept(keptBackup);
+    compactKeepingBackup(engine(), targetPath_, backupPath, plan_);
     lock.release();
     seam_.message(kCompactDone, kDoneTitle, BoxIcon::None);
   } catch (const ToolError& e) {
-    if (moved) {
-      // Put the database back under its own name before telling the clerk:
-      // the compacted copy never reached that name, so it is free.
-      ToolError shownError = e;
-      try {
-        faultPoint(plan_, "put database back");
-        fs::renameFile(backupPath, targetPath_);
-        fs::syncPath(QDir::currentPath());
-        // The backup name is free again: the previous backup returns to it.
-        if (!keptBackup.isEmpty()) {
-          try {
-            fs::renameFile(keptBackup, backupPath);
-            keptBackup.clear();
-            fs::syncPath(QDir::currentPath());
-          } catch (const ToolError&) {
-          }
-        }
-      } catch (const ToolError& again) {
-        shownError = ToolError(e.number(), e.description() + QString("\nThe database could not be put back (%1); "
-                                                                     "it is kept as %2.")
-                                                                 .arg(again.description(), shown(backupPath)));
-      }
-      lock.release();
-      fail(shownError);
-      return;
-    }
-    dropKept(keptBackup);
     lock.release();
     fail(e);
   }

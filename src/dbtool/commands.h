@@ -45,8 +45,6 @@ class MaintenanceCommands {
   DBEngine& engine();
   void fail(const ToolError& e);
   void refuse(const QString& text);
-  // Removes the previous backup's second name once it is no longer needed.
-  static void dropKept(const QString& kept);
 
   ToolSeam& seam_;
   FaultPlan* plan_;

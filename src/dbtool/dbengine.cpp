@@ -17,6 +17,7 @@
 
 #include "dbfile.h"
 #include "fsops.h"
+#include "leftovers.h"
 #include "repair.h"
 #include "salvage.h"
 #include "salvagewrite.h"
@@ -125,14 +126,18 @@ class TempBeside {
   TempBeside(const QString& finalPath, FaultPlan* plan) {
     faultPoint(plan, "create temporary file");
     const QFileInfo fi(finalPath);
-    QTemporaryFile t(QDir(fi.absolutePath()).filePath(fi.fileName() + ".XXXXXX.tmp"));
+    QTemporaryFile t(QDir(fi.absolutePath()).filePath(temporaryTemplate(fi.fileName())));
     t.setAutoRemove(false);
-    if (!t.open())
-      throw ToolError(EIO, QDir::toNativeSeparators(fi.absolutePath()) + ": " + t.errorString());
+    // A name too long for the folder gives no file and no name at all.
+    if (!t.open() || t.fileName().isEmpty())
+      throw ToolError(EIO, QDir::toNativeSeparators(fi.absolutePath()) + ": a temporary file beside " + fi.fileName() +
+                               " cannot be made: " + t.errorString());
     path_ = t.fileName();
   }
   ~TempBeside() {
-    if (!kept_) QFile::remove(path_);
+    if (kept_) return;
+    // The engine's journal of the copy holds the same names and SSNs.
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"}) QFile::remove(path_ + QLatin1String(suffix));
   }
   TempBeside(const TempBeside&) = delete;
   TempBeside& operator=(const TempBeside&) = delete;
@@ -517,41 +522,67 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
   return result;
 }
 
-void DBEngine::CompactDatabase(const QString& source, const QString& destination) {
+void DBEngine::CompactDatabase(const QString& source, const QString& destination, const CompactOptions& options) {
+  if (options.installed) *options.installed = false;
   faultPoint(plan_, "open source");
-  if (fs::kindOf(destination) != fs::Kind::Missing)
+  if (fs::kindOf(destination) != fs::Kind::Missing && !options.replace)
     throw ToolError(EEXIST, QDir::toNativeSeparators(destination) + ": " + fs::errnoText(EEXIST));
-  Db src = openClerksDb(source, SQLITE_OPEN_READONLY);
-  const QStringList tables = userTables(src.get(), source);
+  // Where the source is a second name of the destination, the clerk knows
+  // the file by the destination's name: failures are told under it.
+  const QString shownSource = options.replace ? destination : source;
+  Db src = [&] {
+    try {
+      return openClerksDb(source, SQLITE_OPEN_READONLY);
+    } catch (const ToolError& e) {
+      if (!options.replace) throw;
+      throw ToolError(e.number(), QString(e.description())
+                                      .replace(QDir::toNativeSeparators(source), QDir::toNativeSeparators(shownSource)));
+    }
+  }();
+  const QStringList tables = userTables(src.get(), shownSource);
   // The copy is flushed once, whole, after it has been checked; flushing
   // it page by page as well only costs time.
-  exec(src.get(), QStringLiteral("PRAGMA synchronous=OFF"), source);
-  // Reading through a memory map makes the check and counts below cheap.
-  exec(src.get(), QStringLiteral("PRAGMA mmap_size=1073741824"), source);
+  exec(src.get(), QStringLiteral("PRAGMA synchronous=OFF"), shownSource);
+  // Reading through a memory map makes the counts below cheap.
+  exec(src.get(), QStringLiteral("PRAGMA mmap_size=1073741824"), shownSource);
 
   TempBeside temp(destination, plan_);
   {
     faultPoint(plan_, "write compacted copy");
-    Stmt vac = prepare(src.get(), QStringLiteral("VACUUM INTO ?1"), source);
+    Stmt vac = prepare(src.get(), QStringLiteral("VACUUM INTO ?1"), shownSource);
     const QByteArray target = nativePath(temp.path());
     sqlite3_bind_text(vac.get(), 1, target.constData(), int(target.size()), SQLITE_TRANSIENT);
     const int rc = sqlite3_step(vac.get());
-    if (rc != SQLITE_DONE) engineFail(src.get(), rc, source);
+    if (rc != SQLITE_DONE) engineFail(src.get(), rc, shownSource);
   }
   {
+    // The structure of every page of the copy, and every row of the source
+    // in it. The full integrity check would compare each index entry with
+    // its row as well, which costs more than writing the copy; the engine
+    // has just built those indexes from the very rows counted here.
     faultPoint(plan_, "check compacted copy");
     Db copy = openDb(temp.path(), SQLITE_OPEN_READONLY);
     exec(copy.get(), QStringLiteral("PRAGMA mmap_size=1073741824"), temp.path());
-    if (!integrityOk(copy.get(), temp.path()))
+    const QStringList check = queryColumn(copy.get(), QStringLiteral("PRAGMA quick_check"), temp.path());
+    if (check != QStringList{QStringLiteral("ok")})
       throw ToolError(SQLITE_CORRUPT, QDir::toNativeSeparators(destination) + ": the compacted copy failed its check");
     faultPoint(plan_, "count rows");
     for (const QString& t : tables)
-      if (countRows(copy.get(), t, temp.path()) != countRows(src.get(), t, source))
+      if (countRows(copy.get(), t, temp.path()) != countRows(src.get(), t, shownSource))
         throw ToolError(SQLITE_CORRUPT,
                         QDir::toNativeSeparators(destination) + ": the compacted copy lost rows of table " + t);
   }
   src.reset();
-  installFile(temp, source, destination, plan_);
+  faultPoint(plan_, "copy permissions");
+  fs::copyPermissions(source, temp.path());
+  faultPoint(plan_, "flush new file");
+  fs::syncPath(temp.path());
+  faultPoint(plan_, "rename new file into place");
+  fs::renameFile(temp.path(), destination);
+  temp.keep();
+  if (options.installed) *options.installed = true;
+  faultPoint(plan_, "flush directory");
+  fs::syncPath(QFileInfo(destination).absolutePath());
 }
 
 }  // namespace quillon::dbtool

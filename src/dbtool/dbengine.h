@@ -46,10 +46,21 @@ class DBEngine {
   // exactly as it was.
   RepairResult RepairDatabase(const QString& path);
 
+  struct CompactOptions {
+    // The destination may exist: it is another name, or a copy, of the
+    // source, and is replaced in one rename by the compacted copy.
+    bool replace = false;
+    // Set once the compacted copy stands under the destination's name, so a
+    // caller can tell from a failure after that point what lies where.
+    bool* installed = nullptr;
+  };
+
   // Writes a compacted copy of `source` as the new file `destination`. The
-  // copy is made under a temporary name beside the destination, checked,
+  // copy is made under a temporary name beside the destination, checked
+  // (page structure, and every table's row count against the source),
   // flushed, and only then renamed into place; `source` is only read.
-  void CompactDatabase(const QString& source, const QString& destination);
+  void CompactDatabase(const QString& source, const QString& destination, const CompactOptions& options);
+  void CompactDatabase(const QString& source, const QString& destination) { CompactDatabase(source, destination, {}); }
 
   // Opens the database normally and closes it again, so that an interrupted
   // transaction's journal is rolled back and a write-ahead log is folded in.

@@ -21,6 +21,15 @@ void renameFile(const QString& from, const QString& to);
 void removeFile(const QString& path);
 // A second name for the file at `existing` (a hard link); `to` must not exist.
 void linkFile(const QString& existing, const QString& to);
+// True where the file system cannot give a file a second name (`err` from
+// a failed linkFile), so a copy has to stand in for the link.
+bool noLinksHere(int err);
+// Copies the file `from` to the new file `to`, contents flushed to disk.
+void copyFile(const QString& from, const QString& to);
+// True when both names stand for the same file.
+bool sameFile(const QString& a, const QString& b);
+// The longest file name, in bytes, that directory `dir` takes.
+qint64 nameMax(const QString& dir);
 // Flushes a file's contents, or a directory's entries, to the disk.
 void syncPath(const QString& path);
 // Makes `path` the process's current directory.
@@ -28,8 +37,8 @@ void makeCurrent(const QString& path);
 // Gives `path` the permission bits of `like`.
 void copyPermissions(const QString& like, const QString& path);
 
-// True when the calling process may create, rename and delete entries in
-// directory `dir`.
-bool directoryWritable(const QString& dir);
+// 0 when the calling process may create, rename and delete entries in
+// directory `dir`; else the system's error number (EACCES, EROFS, ...).
+int directoryAccessError(const QString& dir);
 
 }  // namespace quillon::dbtool::fs

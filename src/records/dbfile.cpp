@@ -64,14 +64,34 @@ QString lockFilePath(const QString& dbPath) {
   return QDir(fi.path()).filePath(fi.completeBaseName() + ".ldb");
 }
 
+namespace {
+
+// True while the open file `fd` is the one the name `path` stands for.
+bool stillTheLockFile(int fd, const QString& path) {
+  struct stat byFd {}, byName {};
+  if (::fstat(fd, &byFd) != 0 || ::stat(QFile::encodeName(path).constData(), &byName) != 0) return false;
+  return byFd.st_dev == byName.st_dev && byFd.st_ino == byName.st_ino;
+}
+
+}  // namespace
+
 DbInUseLock::~DbInUseLock() { release(); }
 
 void DbInUseLock::release() {
-  if (fd_ >= 0) {
-    ::flock(fd_, LOCK_UN);
-    ::close(fd_);
-    fd_ = -1;
+  if (fd_ < 0) return;
+  // The last holder takes the lock file away. Only a holder that gets the
+  // lock exclusively, without waiting, knows it is the last; it unlinks
+  // while still holding the lock, so anyone who opened the old file before
+  // the unlink finds on locking that it is no longer the lock file and
+  // starts again on a fresh one (see acquire).
+  if (::flock(fd_, LOCK_EX | LOCK_NB) == 0 && stillTheLockFile(fd_, lockPath_)) {
+    struct stat st {};
+    if (::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode)) ::unlink(QFile::encodeName(lockPath_).constData());
   }
+  ::flock(fd_, LOCK_UN);
+  ::close(fd_);
+  fd_ = -1;
+  lockPath_.clear();
 }
 
 bool DbInUseLock::acquireShared(const QString& dbPath, QString* why) { return acquire(dbPath, false, why); }
@@ -82,28 +102,44 @@ bool DbInUseLock::acquire(const QString& dbPath, bool exclusive, QString* why) {
   const QString lp = lockFilePath(dbPath);
   const QByteArray native = QFile::encodeName(lp);
   inUseElsewhere_ = false;
-  // The lock file is never deleted: removing it while another process holds
-  // a lock on it would let two processes lock two different files. It holds
-  // nothing, so anyone may read it; a lock needs only a read handle, which
-  // is all a clerk gets on a file another user made.
-  int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM))
-    fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (why) *why = lp + ": " + QString::fromLocal8Bit(std::strerror(errno));
-    return false;
+  // A holder that ends removes the lock file (see release); a lock won on a
+  // file that has just been unlinked guards nothing, so the file is opened
+  // afresh until the lock sits on the file that bears the name. Each retry
+  // means another process finished in between, so this settles quickly.
+  for (int attempt = 0;; ++attempt) {
+    // The lock file holds nothing, so anyone may read it; a lock needs only
+    // a read handle, which is all a clerk gets on a file another user made.
+    int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    int openErr = errno;
+    if (fd < 0 && (openErr == EACCES || openErr == EROFS || openErr == EPERM)) {
+      fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+      // No lock file and none can be made: the folder's own refusal is the
+      // reason, not the missing file.
+      if (fd < 0 && errno != ENOENT) openErr = errno;
+    }
+    if (fd < 0) {
+      if (why) *why = lp + ": " + QString::fromLocal8Bit(std::strerror(openErr));
+      return false;
+    }
+    if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+      const int e = errno;
+      const bool replaced = !stillTheLockFile(fd, lp);
+      ::close(fd);
+      if (replaced && attempt < 100) continue;  // its holder was just leaving
+      inUseElsewhere_ = (e == EWOULDBLOCK);
+      if (why)
+        *why = inUseElsewhere_ ? QStringLiteral("the database is in use by another program")
+                               : lp + ": " + QString::fromLocal8Bit(std::strerror(e));
+      return false;
+    }
+    if (!stillTheLockFile(fd, lp) && attempt < 100) {
+      ::close(fd);
+      continue;
+    }
+    fd_ = fd;
+    lockPath_ = lp;
+    return true;
   }
-  if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
-    const int e = errno;
-    ::close(fd);
-    inUseElsewhere_ = (e == EWOULDBLOCK);
-    if (why)
-      *why = inUseElsewhere_ ? QStringLiteral("the database is in use by another program")
-                             : lp + ": " + QString::fromLocal8Bit(std::strerror(e));
-    return false;
-  }
-  fd_ = fd;
-  return true;
 }
 
 }  // namespace quillon

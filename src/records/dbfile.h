@@ -42,6 +42,8 @@ QString lockFilePath(const QString& dbPath);
 // An advisory lock on the lock file. The scorer holds it shared for as long
 // as it has the database open; several may share it. The database tool
 // needs it exclusively. The operating system drops it when the process dies.
+// The last holder to release it removes the lock file, so a folder is left
+// with none once both programs have ended normally.
 class DbInUseLock {
  public:
   DbInUseLock() = default;
@@ -64,6 +66,7 @@ class DbInUseLock {
  private:
   bool acquire(const QString& dbPath, bool exclusive, QString* why);
   int fd_ = -1;
+  QString lockPath_;
   bool inUseElsewhere_ = false;
 };
 

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -20,6 +21,7 @@
 #include "commands.h"
 #include "dbengine.h"
 #include "dbfile.h"
+#include "leftovers.h"
 #include "recordingseam.h"
 #include "recordsfixture.h"
 #include "testsupport.h"
@@ -624,11 +626,13 @@ TEST(Compact, EachStepFailingInTurnLeavesTheRecordsWholeAndABackup) {
     NthStepFails plan;
     plan.failAt = k;
     plan.observe = [&](const char* step) {
-      // Before every step: the records are under their own name or the
-      // backup's, and the backup is either the earlier one or the new one.
+      // Before every step: the database's own name holds the file as it was
+      // or the whole compacted copy, and a backup exists, the earlier one
+      // (perhaps under its hidden name) or the new one.
       const QByteArray mdb = hashOf("info.mdb"), old = hashOf("info.old");
-      EXPECT_TRUE(mdb == now || old == now) << "records not whole before " << step;
-      EXPECT_TRUE(old == before || old == now) << "backup neither old nor new before " << step;
+      EXPECT_TRUE(mdb == now || records("info.mdb") == nowRecords) << "records not whole before " << step;
+      EXPECT_TRUE(old == before || old == now || hashOf(".info.old.keep") == before)
+          << "no backup before " << step;
       if (old == now) renamed = true;
     };
     RecordingSeam seam;
@@ -656,18 +660,101 @@ TEST(Compact, EachStepFailingInTurnLeavesTheRecordsWholeAndABackup) {
   }
   EXPECT_TRUE(completed);
   for (const char* step : {"create engine", "lock database", "look for previous backup", "open database to settle it",
-                           "rename database to backup", "flush directory after rename", "open source",
-                           "create temporary file", "write compacted copy", "check compacted copy", "count rows",
-                           "copy permissions", "flush new file", "rename new file into place", "flush directory"})
+                           "keep previous backup", "flush directory after keeping backup", "make backup",
+                           "flush directory after backup", "open source", "create temporary file",
+                           "write compacted copy", "check compacted copy", "count rows", "copy permissions",
+                           "flush new file", "rename new file into place", "flush directory", "drop previous backup"})
     EXPECT_NE(std::find(seen.begin(), seen.end(), step), seen.end()) << "never failed: " << step;
 }
 
-TEST(Compact, DatabaseThatCannotBePutBackIsNamedInTheMessage) {
+// A copy that lost rows on the way (here taken out behind the engine's back
+// just before the count) never replaces the database.
+TEST(Compact, CopyMissingARowIsRefusedAndTheDatabaseStays) {
   ScratchDir dir;
-  makeRecords("info.mdb", 30);
+  makeRecords("info.mdb", 50);
   const QByteArray now = hashOf("info.mdb");
   NthStepFails plan;
-  plan.alsoFail = "put database back";
+  plan.observe = [&](const char* step) {
+    if (std::string(step) != "count rows") return;
+    const QStringList temps = QDir::current().entryList({"info.mdb.*.tmp"}, QDir::Files);
+    ASSERT_EQ(temps.size(), 1);
+    SqlDb copy(temps.first());
+    copy.exec("DELETE FROM info WHERE ID = 17");
+  };
+  RecordingSeam seam;
+  MaintenanceCommands cmd(seam, &plan);
+  cmd.Command3_Click(chosen("info.mdb"));
+  ASSERT_EQ(seam.boxes.size(), 1u);
+  EXPECT_EQ(seam.boxes[0].text, QString("Error %1: %2: the compacted copy lost rows of table info")
+                                    .arg(SQLITE_CORRUPT)
+                                    .arg(QDir::current().filePath("info.mdb")));
+  EXPECT_EQ(hashOf("info.mdb"), now);
+  EXPECT_EQ(folderNames(), QStringList{"info.mdb"}) << "no copy, journal or backup left behind";
+}
+
+// A name too long for the working files beside it is refused before
+// anything moves, not met with a nameless temporary file halfway.
+TEST(Compact, NameTooLongForTheWorkingFilesIsRefusedBeforeAnythingMoves) {
+  ScratchDir dir;
+  const QString longName = QString(240, QChar('n')) + ".mdb";
+  makeRecords(longName, 3);
+  makeRecords(QString(240, QChar('n')) + ".old", 2, "PREV");
+  const RecordingSeam seam = runCommand(false, longName);
+  ASSERT_EQ(seam.boxes.size(), 1u);
+  EXPECT_TRUE(seam.boxes[0].text.contains("too long")) << qPrintable(seam.boxes[0].text);
+  EXPECT_EQ(seam.boxes[0].icon, BoxIcon::Exclamation);
+  EXPECT_EQ(folderNames(), (QStringList{longName, QString(240, QChar('n')) + ".old"}));
+}
+
+TEST(Compact, ReadOnlyFolderIsReportedAsSuch) {
+  ScratchDir dir;
+  makeRecords("info.mdb", 3);
+  if (::geteuid() == 0) GTEST_SKIP() << "the superuser writes into any folder";
+  ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+  const RecordingSeam seam = runCommand(false, "info.mdb");
+  QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  ASSERT_EQ(seam.boxes.size(), 1u);
+  EXPECT_TRUE(seam.boxes[0].text.contains("permission denied")) << qPrintable(seam.boxes[0].text);
+  EXPECT_FALSE(seam.boxes[0].text.contains(".ldb")) << qPrintable(seam.boxes[0].text);
+}
+
+// Where the file system gives no file a second name, a copy becomes the
+// backup, and the backup is still the file as it was.
+TEST(Compact, WithoutSecondNamesACopyBecomesTheBackup) {
+  struct NoLinks : FaultPlan {
+    void at(const char* step) override {
+      if (std::string(step) == "make backup") throw ToolError(EXDEV, "no second names here");
+    }
+  } plan;
+  ScratchDir dir;
+  makeRecords("info.mdb", 200);
+  {
+    SqlDb d("info.mdb");
+    d.exec("DELETE FROM info WHERE ID % 3 = 0");
+  }
+  makeRecords("info.old", 3, "PREV");
+  const auto before = records("info.mdb");
+  const QByteArray now = hashOf("info.mdb");
+  RecordingSeam seam;
+  MaintenanceCommands cmd(seam, &plan);
+  cmd.Command3_Click(chosen("info.mdb"));
+  ASSERT_EQ(seam.boxes.size(), 1u);
+  EXPECT_EQ(seam.boxes[0].text, MaintenanceCommands::kCompactDone);
+  EXPECT_EQ(hashOf("info.old"), now);
+  EXPECT_EQ(records("info.mdb"), before);
+  EXPECT_NE(hashOf("info.mdb"), now);
+  EXPECT_EQ(folderNames(), (QStringList{"info.mdb", "info.old"}));
+}
+
+// When even putting the files back fails, the message says where they lie,
+// and the next start puts them right.
+TEST(Compact, FilesThatCannotBePutBackAreNamedAndSettledLater) {
+  ScratchDir dir;
+  makeRecords("info.mdb", 30);
+  makeRecords("info.old", 4, "PREV");
+  const QByteArray now = hashOf("info.mdb"), previous = hashOf("info.old");
+  NthStepFails plan;
+  plan.alsoFail = "put files back";
   RecordingSeam seam;
   MaintenanceCommands cmd(seam, &plan);
   plan.observe = [&](const char* step) {
@@ -675,10 +762,17 @@ TEST(Compact, DatabaseThatCannotBePutBackIsNamedInTheMessage) {
   };
   cmd.Command3_Click(chosen("info.mdb"));
   ASSERT_EQ(seam.boxes.size(), 1u);
-  EXPECT_TRUE(seam.boxes[0].text.contains("it is kept as " + QDir::current().filePath("info.old")))
-      << qPrintable(seam.boxes[0].text);
-  EXPECT_EQ(hashOf("info.old"), now);
-  EXPECT_FALSE(QFileInfo::exists("info.mdb"));
+  const QString text = seam.boxes[0].text;
+  EXPECT_TRUE(text.contains("The records are in " + QDir::current().filePath("info.mdb"))) << qPrintable(text);
+  EXPECT_TRUE(text.contains("the previous backup is kept as " + QDir::current().filePath(".info.old.keep")))
+      << qPrintable(text);
+  EXPECT_EQ(hashOf("info.mdb"), now);
+  EXPECT_EQ(hashOf(".info.old.keep"), previous);
+
+  EXPECT_EQ(settleLeftovers(QDir::current().filePath("info.mdb")), QStringList());
+  EXPECT_EQ(hashOf("info.mdb"), now);
+  EXPECT_EQ(hashOf("info.old"), previous);
+  EXPECT_EQ(folderNames(), QStringList({"info.mdb", "info.old"}));
 }
 
 TEST(Repair, EachStepFailingInTurnLeavesTheFileReadable) {

@@ -119,4 +119,26 @@ TEST(InUseLock, HeldByAnotherProcessAndDroppedWhenItDies) {
   EXPECT_TRUE(tool.acquireExclusive(db));
 }
 
+// The lock file goes with its last holder, not before.
+TEST(InUseLock, LastHolderRemovesTheLockFileAndNoOneLocksAGhost) {
+  quillon::test::ScratchDir dir;
+  const QString db = dir.file("info.mdb");
+  const QString lf = quillon::lockFilePath(db);
+  DbInUseLock a, b;
+  ASSERT_TRUE(a.acquireShared(db));
+  ASSERT_TRUE(b.acquireShared(db));
+  a.release();
+  EXPECT_TRUE(QFileInfo::exists(lf)) << "still held by the second scorer";
+  b.release();
+  EXPECT_FALSE(QFileInfo::exists(lf));
+
+  // The file is made afresh by the next one, and locks as before.
+  DbInUseLock tool, second;
+  ASSERT_TRUE(tool.acquireExclusive(db));
+  EXPECT_TRUE(QFileInfo::exists(lf));
+  EXPECT_FALSE(second.acquireShared(db));
+  tool.release();
+  EXPECT_FALSE(QFileInfo::exists(lf));
+}
+
 }  // namespace
