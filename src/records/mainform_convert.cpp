@@ -21,26 +21,6 @@ QString waitingText() {
 
 }  // namespace
 
-// Field each control of Convert's view is bound to.
-QString fieldOfControl(Ctl c) {
-  switch (c) {
-    case Ctl::DOB: return QStringLiteral("DOB");
-    case Ctl::Sex: return QStringLiteral("SEX");
-    case Ctl::RUN_M: return QStringLiteral("RUN_M");
-    case Ctl::RUN_S: return QStringLiteral("RUN_S");
-    case Ctl::RAW_SU: return QStringLiteral("RAW_SU");
-    case Ctl::RAW_PU: return QStringLiteral("RAW_PU");
-    case Ctl::C_RUN: return QStringLiteral("C_RUN");
-    case Ctl::C_SU: return QStringLiteral("C_SU");
-    case Ctl::C_PU: return QStringLiteral("C_PU");
-    case Ctl::TOTAL: return QStringLiteral("TOTAL");
-    case Ctl::DOT: return QStringLiteral("DOT");
-    case Ctl::STAT: return QStringLiteral("STAT");
-    case Ctl::Prof: return QStringLiteral("PROFILE");
-  }
-  return QString();
-}
-
 void MainForm::Command6_Click() {
   if (session_) {
     statusBar()->showMessage(waitingText());

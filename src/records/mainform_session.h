@@ -1,7 +1,7 @@
 #pragma once
 // The main window's own parts shared by its source files: the switch for its
 // message boxes, its controls as Convert sees them, one conversion under way,
-// and the field each control of Convert's view is bound to.
+// and the title of its failure boxes.
 
 #include "define.h"
 #include "mainform.h"
@@ -11,9 +11,6 @@ namespace quillon {
 
 // The title of every failure box of the window.
 inline const QString kErrorTitle = QStringLiteral("Error");
-
-// Field each control of Convert's view is bound to.
-QString fieldOfControl(Ctl c);
 
 // Boxes and questions go to the real message boxes unless a test has put
 // its own seam in; the alternate-event window holds on to this one.
@@ -65,7 +62,7 @@ class MainForm::ConvertSession : public ConvertHost, public ScoreControls {
     if (f_.shownKey_ == key_) return f_.controlText(f_.bindingOf(c));
     const int row = storedRow();
     if (row < 0) return QString();
-    return f_.Data1->value(row, f_.Data1->fieldIndex(fieldOfControl(c)));
+    return f_.Data1->value(row, f_.Data1->fieldIndex(f_.bindingOf(c).field));
   }
 
   void setText(Ctl c, const QString& v) override {
@@ -74,7 +71,7 @@ class MainForm::ConvertSession : public ConvertHost, public ScoreControls {
       return;
     }
     if (storedRow() < 0) return;  // the converted row is gone
-    const int field = f_.Data1->fieldIndex(fieldOfControl(c));
+    const int field = f_.Data1->fieldIndex(f_.bindingOf(c).field);
     if (field < 0) return;
     try {
       f_.Data1->updateByKey(key_, {{field, v}});
