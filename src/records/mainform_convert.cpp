@@ -7,6 +7,7 @@
 
 #include "alternate.h"
 #include "convert.h"
+#include "define.h"
 #include "mainform_session.h"
 #include "profile.h"
 
@@ -20,6 +21,44 @@ QString waitingText() {
 }
 
 }  // namespace
+
+QString MainForm::ConvertSession::text(Ctl c) const {
+  if (f_.shownKey_ == key_) return f_.controlText(f_.bindingOf(c));
+  const int row = storedRow();
+  if (row < 0) return QString();
+  return f_.Data1->value(row, f_.Data1->fieldIndex(f_.bindingOf(c).field));
+}
+
+void MainForm::ConvertSession::setText(Ctl c, const QString& v) {
+  if (f_.shownKey_ == key_) {
+    f_.setControlText(f_.bindingOf(c), v);
+    return;
+  }
+  if (storedRow() < 0) return;  // the converted row is gone
+  const int field = f_.Data1->fieldIndex(f_.bindingOf(c).field);
+  if (field < 0) return;
+  try {
+    f_.Data1->updateByKey(key_, {{field, v}});
+  } catch (const DbError& e) {
+    f_.reportDbError(e.message());
+  }
+}
+
+void MainForm::ConvertSession::leaveUndecided() {
+  const int field = f_.Data1->fieldIndex(QStringLiteral("STAT"));
+  if (field < 0 || storedRow() < 0) return;
+  if (f_.shownKey_ == key_) f_.setControlText(f_.bindingOf(Ctl::STAT), StatusWord::UNDECIDED);
+  try {
+    f_.Data1->updateByKey(key_, {{field, StatusWord::UNDECIDED}});
+  } catch (const DbError& e) {
+    f_.reportDbError(e.message());
+  }
+}
+
+int MainForm::ConvertSession::storedRow() const {
+  if (key_ < 0 || !f_.Data1->isOpen()) return -1;
+  return f_.Data1->indexOfKey(key_);
+}
 
 void MainForm::Command6_Click() {
   if (session_) {
