@@ -5,22 +5,19 @@
 // test can make any step fail.
 
 #include <QString>
-#include <stdexcept>
+
+#include "quillonerror.h"
 
 namespace quillon::dbtool {
 
 // A failed step. Engine failures carry the database engine's result code and
 // message; file-system failures carry the system's error number and text.
-class ToolError : public std::runtime_error {
+// Every one of them has a number.
+class ToolError : public Error {
  public:
-  ToolError(int number, const QString& description)
-      : std::runtime_error(description.toStdString()), number_(number), description_(description) {}
-  int number() const { return number_; }
-  const QString& description() const { return description_; }
-
- private:
-  int number_;
-  QString description_;
+  ToolError(int number, const QString& description) : Error(number, description) {}
+  int number() const { return Error::number().value_or(0); }
+  const QString& description() const { return message(); }
 };
 
 // Error numbers of our own, for failures that come from neither the engine

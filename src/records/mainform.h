@@ -9,6 +9,7 @@
 #include <QString>
 #include <QWindow>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "dbfile.h"
@@ -29,7 +30,8 @@ class Alternate;
 class RecordGrid;
 class RecordModel;
 class RecordStore;
-class WidgetMessageSeam;
+class MenuObjects;
+class MessageBoxes;
 
 class MainForm : public QMainWindow {
   Q_OBJECT
@@ -91,12 +93,9 @@ class MainForm : public QMainWindow {
 
   // The alternate-event window (null until the first wait).
   Alternate* alternateWindow() const { return alternate_.get(); }
-  // True while a Convert is running (including its wait for the alternate event).
-  bool converting() const { return session_ != nullptr; }
   RecordModel* gridModel() const { return model_; }
   // What was done to the records in this run (Edit, Undo and Redo).
   RecordHistory& history() { return *history_; }
-  ScoringTables& tables() { return tables_; }
   // Where the window looks for the records (the current folder's info.mdb).
   static QString databasePath();
 
@@ -108,8 +107,7 @@ class MainForm : public QMainWindow {
   const Clock& clock() const;
 
   // ---- Menus, reports, help and About (mainform_menus.cpp, menupart.h) ----
-  struct MenuPart;
-  MenuPart& menus() { return *menuPart_; }
+  MenuObjects& menus() { return *menus_; }
   QAction* MNU_FILE = nullptr;
   QAction* MNU_REPORT = nullptr;
   QAction* MNU_NAME = nullptr;
@@ -137,7 +135,7 @@ class MainForm : public QMainWindow {
  private:
   // Builds the menu bar and the report objects; called once by the constructor.
   void createMenus();
-  std::unique_ptr<MenuPart> menuPart_;
+  std::unique_ptr<MenuObjects> menus_;
   // ---- end of the menus section ----
 
   // ---- Edit menu: Undo and Redo (mainform_edit.cpp) ----
@@ -185,9 +183,13 @@ class MainForm : public QMainWindow {
   class ConvertSession;
   class SeamSwitch;
   class WidgetControls;
+  // One control of the table that binds the controls to the fields of the
+  // shown record (mainform_binding.cpp).
   struct Binding {
     QWidget* widget;
     QString field;
+    std::optional<Ctl> ctl;  // Convert's name for it, when Convert reads or writes it
+    int maxLength;           // how many characters its box takes (0: no limit)
   };
 
   void Form_Load();
@@ -195,7 +197,12 @@ class MainForm : public QMainWindow {
   bool WaitForAlternate();
   ScoreControls& scoreControls();
 
+  // Fills the table; the window aborts when a control Convert names is missing.
+  void bindControls();
   const Binding& bindingOf(Ctl c) const;
+  // The boxes the clerk types into, in the order of the table.
+  std::vector<QLineEdit*> entryBoxes() const;
+  void applyLimits();
   QString controlText(const Binding& b) const;
   void setControlText(const Binding& b, const QString& v);
   // The changes typed (or written by Convert) into the controls of the shown row.
@@ -238,7 +245,7 @@ class MainForm : public QMainWindow {
   DbInUseLock lock_;
   QString lockedPath_;
 
-  std::unique_ptr<WidgetMessageSeam> boxes_;
+  std::unique_ptr<MessageBoxes> boxes_;
   std::unique_ptr<SeamSwitch> seam_;
   std::unique_ptr<WidgetControls> widgetControls_;
   SystemClock systemClock_;

@@ -7,6 +7,7 @@
 
 #include "alternate.h"
 #include "convert.h"
+#include "define.h"
 #include "mainform_session.h"
 #include "profile.h"
 
@@ -21,24 +22,42 @@ QString waitingText() {
 
 }  // namespace
 
-// Field each control of Convert's view is bound to.
-QString fieldOfControl(Ctl c) {
-  switch (c) {
-    case Ctl::DOB: return QStringLiteral("DOB");
-    case Ctl::Sex: return QStringLiteral("SEX");
-    case Ctl::RUN_M: return QStringLiteral("RUN_M");
-    case Ctl::RUN_S: return QStringLiteral("RUN_S");
-    case Ctl::RAW_SU: return QStringLiteral("RAW_SU");
-    case Ctl::RAW_PU: return QStringLiteral("RAW_PU");
-    case Ctl::C_RUN: return QStringLiteral("C_RUN");
-    case Ctl::C_SU: return QStringLiteral("C_SU");
-    case Ctl::C_PU: return QStringLiteral("C_PU");
-    case Ctl::TOTAL: return QStringLiteral("TOTAL");
-    case Ctl::DOT: return QStringLiteral("DOT");
-    case Ctl::STAT: return QStringLiteral("STAT");
-    case Ctl::Prof: return QStringLiteral("PROFILE");
+QString MainForm::ConvertSession::text(Ctl c) const {
+  if (f_.shownKey_ == key_) return f_.controlText(f_.bindingOf(c));
+  const int row = storedRow();
+  if (row < 0) return QString();
+  return f_.Data1->value(row, f_.Data1->fieldIndex(f_.bindingOf(c).field));
+}
+
+void MainForm::ConvertSession::setText(Ctl c, const QString& v) {
+  if (f_.shownKey_ == key_) {
+    f_.setControlText(f_.bindingOf(c), v);
+    return;
   }
-  return QString();
+  if (storedRow() < 0) return;  // the converted row is gone
+  const int field = f_.Data1->fieldIndex(f_.bindingOf(c).field);
+  if (field < 0) return;
+  try {
+    f_.Data1->updateByKey(key_, {{field, v}});
+  } catch (const DbError& e) {
+    f_.reportDbError(e.message());
+  }
+}
+
+void MainForm::ConvertSession::leaveUndecided() {
+  const int field = f_.Data1->fieldIndex(QStringLiteral("STAT"));
+  if (field < 0 || storedRow() < 0) return;
+  if (f_.shownKey_ == key_) f_.setControlText(f_.bindingOf(Ctl::STAT), StatusWord::UNDECIDED);
+  try {
+    f_.Data1->updateByKey(key_, {{field, StatusWord::UNDECIDED}});
+  } catch (const DbError& e) {
+    f_.reportDbError(e.message());
+  }
+}
+
+int MainForm::ConvertSession::storedRow() const {
+  if (key_ < 0 || !f_.Data1->isOpen()) return -1;
+  return f_.Data1->indexOfKey(key_);
 }
 
 void MainForm::Command6_Click() {

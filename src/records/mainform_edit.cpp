@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopedValueRollback>
 
 #include "mainform_session.h"
 #include "recordgrid.h"
@@ -61,7 +62,7 @@ void MainForm::createEditMenu() {
   connect(edit, &QMenu::aboutToShow, this, &MainForm::refreshEditMenu);
   connect(&history_->stack(), &QUndoStack::indexChanged, this, &MainForm::refreshEditMenu);
   auto* keys = new BoxUndoKeys(this, MNU_UNDO, MNU_REDO);
-  for (QLineEdit* box : {DOB, DOT, MaskEdBox1, RAW_PU, RAW_SU, RUN_M, RUN_S}) {
+  for (QLineEdit* box : entryBoxes()) {
     box->installEventFilter(keys);
     connect(box, &QLineEdit::textChanged, this, &MainForm::refreshEditMenu);
   }
@@ -137,10 +138,11 @@ void MainForm::takeHistoryStep(RecordHistory::Direction d) {
       return;
   }
   const int wasAt = Data1->indexOfKey(key);
-  const bool was = syncing_;
-  syncing_ = true;
-  const bool done = history_->step(d);
-  syncing_ = was;
+  bool done = false;
+  {
+    const QScopedValueRollback guard(syncing_, true);
+    done = history_->step(d);
+  }
   if (!done) reportDbError(history_->error());
   showAfterStep(key, wasAt);
 }
@@ -151,10 +153,10 @@ void MainForm::showAfterStep(qint64 key, int wasAt) {
     const int n = Data1->rowCount();
     row = n == 0 ? -1 : std::min(std::max(wasAt, 0), n - 1);
   }
-  const bool was = syncing_;
-  syncing_ = true;
-  Data1->moveTo(row);
-  syncing_ = was;
+  {
+    const QScopedValueRollback guard(syncing_, true);
+    Data1->moveTo(row);
+  }
   loadControls();
   syncGridToStore();
 }

@@ -31,8 +31,8 @@ bool HelpKeyFilter::eventFilter(QObject* obj, QEvent* ev) {
   return QObject::eventFilter(obj, ev);
 }
 
-MenuState::MenuState(QWidget* window) : QObject(window), window_(window) {
-  setObjectName(QStringLiteral("MenuPart"));
+MenuObjects::MenuObjects(QWidget* window) : QObject(window), window_(window) {
+  setObjectName(QStringLiteral("MenuObjects"));
   exitProgram = [](int code) { QCoreApplication::exit(code); };
   showMessage = [window](const QString& text) { QMessageBox::warning(window, QStringLiteral("Error"), text); };
   showNotice = [](const QString& text) {
@@ -47,12 +47,12 @@ MenuState::MenuState(QWidget* window) : QObject(window), window_(window) {
   qApp->installEventFilter(keyFilter);
 }
 
-MenuState::~MenuState() {
+MenuObjects::~MenuObjects() {
   qApp->removeEventFilter(keyFilter);
   delete keyFilter;
 }
 
-void MenuState::openHelp(QWidget* w) {
+void MenuObjects::openHelp(QWidget* w) {
   if (!help) {
     help = new HelpViewer(window_);
     help->setWindowFlag(Qt::Window);
@@ -65,13 +65,14 @@ void MenuState::openHelp(QWidget* w) {
   }
 }
 
-MainForm::MenuPart::MenuPart(MainForm* f) : MenuState(f), form(f) {
-  showMessage = [f](const QString& text) { f->messages().message(text, QStringLiteral("Error"), MsgIcon::Exclamation); };
-  showNotice = [f](const QString& text) { f->messages().message(text, QStringLiteral("Report Saved"), MsgIcon::Information); };
-}
-
 void MainForm::createMenus() {
-  menuPart_ = std::make_unique<MenuPart>(this);
+  // Owned by the window, and its child object, which it leaves when deleted.
+  menus_ = std::make_unique<MenuObjects>(this);
+  // The window's boxes go through its seam, where tests script them.
+  menus_->showMessage = [this](const QString& text) { messages().message(text, QStringLiteral("Error"), MsgIcon::Exclamation); };
+  menus_->showNotice = [this](const QString& text) {
+    messages().message(text, QStringLiteral("Report Saved"), MsgIcon::Information);
+  };
 
   auto named = [](QAction* a, const char* name) {
     a->setObjectName(QString::fromLatin1(name));
@@ -157,7 +158,7 @@ void MainForm::MNU_CONTENTS_Click() {
 }
 
 void MainForm::MNU_ABOUT_Click() {
-  MenuPart& m = menus();
+  MenuObjects& m = menus();
   if (!m.about) {
     m.about = new About(this);
     registerProgramWindow(m.about);

@@ -1,9 +1,8 @@
 #pragma once
 // The main window's own parts shared by its source files: the switch for its
 // message boxes, its controls as Convert sees them, one conversion under way,
-// and the field each control of Convert's view is bound to.
+// and the title of its failure boxes.
 
-#include "define.h"
 #include "mainform.h"
 #include "recordstore.h"
 
@@ -11,9 +10,6 @@ namespace quillon {
 
 // The title of every failure box of the window.
 inline const QString kErrorTitle = QStringLiteral("Error");
-
-// Field each control of Convert's view is bound to.
-QString fieldOfControl(Ctl c);
 
 // Boxes and questions go to the real message boxes unless a test has put
 // its own seam in; the alternate-event window holds on to this one.
@@ -61,48 +57,19 @@ class MainForm::ConvertSession : public ConvertHost, public ScoreControls {
   bool WaitForAlternate() override { return f_.WaitForAlternate(); }
   void EndAlternate() override { f_.EndAlternate(); }
 
-  QString text(Ctl c) const override {
-    if (f_.shownKey_ == key_) return f_.controlText(f_.bindingOf(c));
-    const int row = storedRow();
-    if (row < 0) return QString();
-    return f_.Data1->value(row, f_.Data1->fieldIndex(fieldOfControl(c)));
-  }
-
-  void setText(Ctl c, const QString& v) override {
-    if (f_.shownKey_ == key_) {
-      f_.setControlText(f_.bindingOf(c), v);
-      return;
-    }
-    if (storedRow() < 0) return;  // the converted row is gone
-    const int field = f_.Data1->fieldIndex(fieldOfControl(c));
-    if (field < 0) return;
-    try {
-      f_.Data1->updateByKey(key_, {{field, v}});
-    } catch (const DbError& e) {
-      f_.reportDbError(e.message());
-    }
-  }
+  // The converted row's control, wherever that row now is.
+  QString text(Ctl c) const override;
+  void setText(Ctl c, const QString& v) override;
 
   // The program ends while this conversion still waits for the alternate
   // event: a status that the profile answer put in before the wait decided
   // nothing, so the row is stored as undecided. The rest of what Convert
   // worked out (points, profile mark, date of test) stands.
-  void leaveUndecided() {
-    const int field = f_.Data1->fieldIndex(QStringLiteral("STAT"));
-    if (field < 0 || storedRow() < 0) return;
-    if (f_.shownKey_ == key_) f_.setControlText(f_.bindingOf(Ctl::STAT), StatusWord::UNDECIDED);
-    try {
-      f_.Data1->updateByKey(key_, {{field, StatusWord::UNDECIDED}});
-    } catch (const DbError& e) {
-      f_.reportDbError(e.message());
-    }
-  }
+  void leaveUndecided();
 
  private:
-  int storedRow() const {
-    if (key_ < 0 || !f_.Data1->isOpen()) return -1;
-    return f_.Data1->indexOfKey(key_);
-  }
+  // The converted row's place among the store's rows; -1 once it is gone.
+  int storedRow() const;
 
   MainForm& f_;
   qint64 key_;

@@ -4,24 +4,19 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
-#include <QLineEdit>
+#include <QScopedValueRollback>
 #include <QTimer>
 
 #include "alternate.h"
 #include "mainform_session.h"
-#include "messageboxseam.h"
+#include "messageboxes.h"
 
 namespace quillon {
 
 void MainForm::Form_Load() {
   Data1->setDatabaseName(databasePath());
   tables_.open(QDir::currentPath());
-  RAW_PU->setMaxLength(2);
-  RAW_SU->setMaxLength(2);
-  RUN_M->setMaxLength(2);
-  RUN_S->setMaxLength(2);
-  DOB->setMaxLength(10);
-  MaskEdBox1->setMaxLength(100);
+  applyLimits();
 }
 
 void MainForm::showEvent(QShowEvent* e) {
@@ -60,10 +55,10 @@ bool MainForm::lockDatabase(const QString& path) {
     return true;
   }
   if (!lock_.held()) {
-    const bool was = syncing_;
-    syncing_ = true;
-    Data1->close();
-    syncing_ = was;
+    {
+      const QScopedValueRollback guard(syncing_, true);
+      Data1->close();
+    }
     loadControls();
     messages().message(QStringLiteral("The records database is being worked on by the database tool:\n%1\n\n%2\n\n"
                                       "The records were not opened. Try again once the tool has finished.")
@@ -78,15 +73,13 @@ bool MainForm::lockDatabase(const QString& path) {
 void MainForm::requery() {
   // The database tool must not repair or compact a file the scorer reads.
   if (!lockDatabase(Data1->databaseName())) return;
-  const bool was = syncing_;
-  syncing_ = true;
   QString failure;
   try {
+    const QScopedValueRollback guard(syncing_, true);
     Data1->refresh();
   } catch (const DbError& e) {
     failure = e.message();
   }
-  syncing_ = was;
   loadControls();
   syncGridToStore();
   if (!failure.isEmpty()) {
@@ -122,10 +115,10 @@ void MainForm::onFocusWindowChanged(QWindow* now) {
 void MainForm::closeRecordSet() {
   if (alternate_ && alternate_->isWaiting() && session_) session_->leaveUndecided();
   if (alternate_) alternate_->abandonWait();
-  const bool was = syncing_;
-  syncing_ = true;
-  Data1->close();
-  syncing_ = was;
+  {
+    const QScopedValueRollback guard(syncing_, true);
+    Data1->close();
+  }
   lock_.release();
   lockedPath_.clear();
   loadControls();

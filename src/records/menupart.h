@@ -1,7 +1,7 @@
 #pragma once
 // What the main window's menus own: the three report objects, the About box
-// and the help window, and the F1 watcher. The state is a child object of
-// the window (objectName "MenuPart"), so it can be reached with findChild.
+// and the help window, and the F1 watcher. They are a child object of the
+// window (objectName "MenuObjects"), so they can be reached with findChild.
 
 #include <QObject>
 #include <QPointer>
@@ -31,11 +31,11 @@ class HelpKeyFilter : public QObject {
   std::function<void(QWidget*)> onHelp_;
 };
 
-class MenuState : public QObject {
+class MenuObjects : public QObject {
   Q_OBJECT
  public:
-  explicit MenuState(QWidget* window);
-  ~MenuState() override;
+  explicit MenuObjects(QWidget* window);
+  ~MenuObjects() override;
 
   ReportObject NameReport{QStringLiteral("NameReport")};
   ReportObject TotalReport{QStringLiteral("TotalReport")};
@@ -58,12 +58,6 @@ class MenuState : public QObject {
 
  private:
   QWidget* window_;
-};
-
-// Owned by the window; also its child object, which it leaves when deleted.
-struct MainForm::MenuPart : MenuState {
-  explicit MenuPart(MainForm* f);
-  MainForm* form;
 };
 
 }  // namespace quillon

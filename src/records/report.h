@@ -17,6 +17,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "quillonerror.h"
+
 class QPagedPaintDevice;
 class QPaintDevice;
 class QPainter;
@@ -25,14 +27,7 @@ class QWidget;
 namespace quillon {
 
 // A failure the report engine reports to the clerk (file, key, database).
-class ReportError : public std::runtime_error {
- public:
-  explicit ReportError(const QString& message) : std::runtime_error(message.toStdString()), msg_(message) {}
-  const QString& message() const { return msg_; }
-
- private:
-  QString msg_;
-};
+using ReportError = Error;
 
 // How the values of a field compare when sorting and grouping.
 enum class FieldKind { Text, Number, Date };

@@ -1,11 +1,13 @@
 #pragma once
 // The narrow view the scoring and profile logic has of the main window: the
-// named controls it reads and writes, one seam for message boxes and
-// questions, and a clock. The window implements these with widgets; tests
-// implement them with plain objects and scripted answers.
+// named controls it reads and writes, and what Convert asks of the window
+// beyond them. The window implements these with widgets; tests implement
+// them with plain objects and scripted answers.
 
-#include <QDate>
 #include <QString>
+
+#include "clock.h"
+#include "messageseam.h"
 
 namespace quillon {
 
@@ -18,30 +20,6 @@ class ScoreControls {
   virtual ~ScoreControls() = default;
   virtual QString text(Ctl c) const = 0;
   virtual void setText(Ctl c, const QString& value) = 0;
-};
-
-enum class MsgIcon { None, Exclamation, Question, Information };
-
-class MessageSeam {
- public:
-  virtual ~MessageSeam() = default;
-  // A box with a single OK button; returns when the clerk has pressed it.
-  virtual void message(const QString& text, const QString& title, MsgIcon icon) = 0;
-  // A box with Yes and No and the question icon. Only Yes returns true;
-  // closing the box counts as No.
-  virtual bool askYesNo(const QString& text, const QString& title) = 0;
-};
-
-// "Today" for age and date of test; tests set it.
-class Clock {
- public:
-  virtual ~Clock() = default;
-  virtual QDate today() const = 0;
-};
-
-class SystemClock final : public Clock {
- public:
-  QDate today() const override { return QDate::currentDate(); }
 };
 
 // What Convert needs of the main window beyond its controls: the profile

@@ -24,11 +24,8 @@ enum class Table { Run, SitUp, PushUp };
 
 // A record as read from a table file: 20 fields of three characters (one per
 // age group and sex, AM, AF, ... JF) in 2m.dat and pu.dat, 10 (one per age
-// group) in su.dat, then two bytes never read.
-using AgeSexRow = QByteArray;
-using AgeRow = QByteArray;
-
-// Layout of one table file.
+// group) in su.dat, then two bytes never read. This is the layout of one
+// table file.
 struct TableLayout {
   const char* fileName;  // as on disk, e.g. "2m.dat"
   int recordLength;      // bytes per record, the closing CR LF included
@@ -75,10 +72,6 @@ class ScoringTables {
   // Byte offset of the last read and the bytes it returned (the row buffer).
   qint64 lastOffset(Table t) const;
   const QByteArray& lastRow(Table t) const { return state(t).row; }
-  // The row buffers, one per table, overwritten whole by each read.
-  const AgeSexRow& RunRow() const { return run_.row; }
-  const AgeRow& SitUpRow() const { return sitUp_.row; }
-  const AgeSexRow& PushUpRow() const { return pushUp_.row; }
   bool isOpen(Table t) const { return state(t).file.isOpen(); }
 
  private:

@@ -3,10 +3,8 @@
 // for it: the results must land in the converted row and nowhere else.
 #include <QApplication>
 #include <QComboBox>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMap>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
@@ -15,23 +13,14 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
-#include <sqlite3.h>
 
 #include "alternate.h"
-#include "dbfile.h"
 #include "define.h"
-#include "fakes.h"
-#include "mainform.h"
+#include "mainformfixture.h"
 #include "menupart.h"
-#include "recordgrid.h"
-#include "recordstore.h"
-#include "recordsdb.h"
-#include "testsupport.h"
 
 using namespace quillon;
 using quillon::test::FixedClock;
-using quillon::test::ScratchDir;
-using quillon::test::ScriptedSeam;
 using quillon::test::Row;
 using quillon::test::insertRows;
 using quillon::test::readRows;
@@ -71,37 +60,21 @@ Row profiledRunner(const QString& name) {
           {"RAW_SU", "85"}, {"RUN_M", "0"}, {"RUN_S", "0"}};
 }
 
-class ConvertWindowTest : public ::testing::Test {
+class ConvertWindowTest : public quillon::test::MainFormFixture {
  protected:
   void SetUp() override {
-    dir.copyTables();
+    MainFormFixture::SetUp();
     DEFINE::resetAll();
   }
-  QString dbPath() const { return dir.file("info.mdb"); }
   void start(const QList<Row>& rows) {
-    createRecordsDatabase(dbPath());
-    insertRows(dbPath(), rows);
-    form = std::make_unique<MainForm>();
-    form->setMessageSeam(&seam);
+    makeDb(rows);
+    MainFormFixture::start();
     form->setClock(&clock);
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    QApplication::processEvents();
-  }
-  QString shownName() {
-    const int r = form->Data1->currentRow();
-    return r < 0 ? QStringLiteral("<none>") : form->Data1->value(r, form->Data1->fieldIndex("LNAME"));
   }
   void selectNamed(const QString& name) {
-    for (int r = 0; r < form->Data1->rowCount(); ++r) {
-      if (form->Data1->value(r, form->Data1->fieldIndex("LNAME")) == name) {
-        const QRect rect = form->TDBGrid1->visualRect(form->gridModel()->index(r, 1));
-        QTest::mouseClick(form->TDBGrid1->viewport(), Qt::LeftButton, {}, rect.center());
-        QApplication::processEvents();
-        return;
-      }
-    }
-    ADD_FAILURE() << "no row " << name.toStdString();
+    const int row = gridRowOf(name);
+    ASSERT_GE(row, 0) << "no row " << name.toStdString();
+    clickRow(row);
   }
   // The clerk's part in the Alternate window: event, minutes, seconds, OK.
   void typeAlternate(const QString& minutes, const QString& seconds) {
@@ -127,10 +100,7 @@ class ConvertWindowTest : public ::testing::Test {
     QApplication::processEvents();
   }
 
-  ScratchDir dir;
-  ScriptedSeam seam;
   FixedClock clock{QDate(2026, 12, 7)};
-  std::unique_ptr<MainForm> form;
 };
 
 TEST_F(ConvertWindowTest, RunNotTakenScoredEndToEndAndStoredByUpdate) {

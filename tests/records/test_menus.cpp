@@ -22,8 +22,7 @@
 
 #include "about.h"
 #include "dbfile.h"
-#include "fakes.h"
-#include "mainform.h"
+#include "mainformfixture.h"
 #include "menupart.h"
 #include "recordstore.h"
 #include "report.h"
@@ -31,7 +30,6 @@
 
 using namespace quillon;
 using quillon::test::ScratchDir;
-using quillon::test::ScriptedSeam;
 
 namespace {
 
@@ -55,31 +53,28 @@ QString fieldOf(const std::vector<ReportRow>& rows, const QString& name, const Q
 
 // A main window over a scratch folder with the tables, report files, help
 // and a few records; boxes go to a script, reports to PDF files.
-class Menus : public ::testing::Test {
+class Menus : public quillon::test::MainFormFixture {
  protected:
   void SetUp() override {
-    dir.copyTables();
+    MainFormFixture::SetUp();
     dir.copyData({"basic.rpt", "date.rpt", "profile.rpt", "status.rpt", "ravelin.hlp"});
-    createRecordsDatabase(dir.file("info.mdb"));
-    execSql(dir.file("info.mdb"),
+    createRecordsDatabase(dbPath());
+    execSql(dbPath(),
             "INSERT INTO info (LNAME, TOTAL, DOT, STAT, PROFILE, RAW_PU) VALUES "
             "('Mid', '180', '12/30/2025', 'FAIL', '', '30'),"
             "('Low', '90', '01/02/2026', 'FAIL', 'PROFILE', '0'),"
             "('High', '270', '06/01/2025', 'PASS', '', '70'),"
             "('Fresh', '', '', ' ', '', '')");
-    form = std::make_unique<MainForm>();
-    form->setMessageSeam(&seam);
-    MenuState& m = menus();
+    start();
+    MenuObjects& m = menus();
     m.exitProgram = [this](int code) { exitCodes.push_back(code); };
     m.NameReport.setPdfDestination(dir.file("name.pdf"));
     m.TotalReport.setPdfDestination(dir.file("total.pdf"));
     m.ProfileReport.setPdfDestination(dir.file("profile.pdf"));
-    form->show();
-    form->Form_Activate();
   }
-  MenuState& menus() {
-    auto* m = form->findChild<MenuState*>("MenuPart");
-    if (!m) throw std::runtime_error("no menu state");
+  MenuObjects& menus() {
+    auto* m = form->findChild<MenuObjects*>("MenuObjects");
+    if (!m) throw std::runtime_error("no menu objects");
     return *m;
   }
   QAction* act(const char* name) {
@@ -92,9 +87,6 @@ class Menus : public ::testing::Test {
     EXPECT_TRUE(seam.answers.empty()) << "scripted answers left over";
   }
 
-  ScratchDir dir;
-  ScriptedSeam seam;
-  std::unique_ptr<MainForm> form;
   std::vector<int> exitCodes;
 };
 
@@ -140,7 +132,7 @@ TEST_F(Menus, MenuTreeHasEveryItemInOrder) {
 }
 
 TEST_F(Menus, EachReportCommandSetsItsFileObjectAndKey) {
-  MenuState& m = menus();
+  MenuObjects& m = menus();
   struct Case {
     QAction* item;
     ReportObject* object;
@@ -171,7 +163,7 @@ TEST_F(Menus, EachReportCommandSetsItsFileObjectAndKey) {
 }
 
 TEST_F(Menus, ReportsReadTheDatabaseInTheirOwnOrder) {
-  MenuState& m = menus();
+  MenuObjects& m = menus();
   auto names = [](const ReportObject& r) {
     QStringList n;
     for (const ReportRow& row : r.lastReport().rows) n << row[1];
@@ -318,7 +310,7 @@ TEST_F(Menus, ComingBackFromAboutRunsTheActivationStep) {
 }
 
 TEST_F(Menus, F1OnAControlOpensItsTopic) {
-  MenuState& m = menus();
+  MenuObjects& m = menus();
   QTest::keyClick(form->RUN_M, Qt::Key_F1);
   ASSERT_TRUE(m.help);
   EXPECT_TRUE(m.help->isVisible());
@@ -336,7 +328,7 @@ TEST_F(Menus, F1OnAControlOpensItsTopic) {
 TEST_F(Menus, ContentsPressesF1AndTheHelpIsShownWhenItReturns) {
   form->RAW_PU->setFocus();
   act("MNU_CONTENTS")->trigger();
-  MenuState& m = menus();
+  MenuObjects& m = menus();
   ASSERT_TRUE(m.help);
   EXPECT_TRUE(m.help->isVisible());
   EXPECT_EQ(m.help->currentTopic(), "");
@@ -353,7 +345,7 @@ TEST_F(Menus, MissingHelpFileIsReportedByPath) {
 }
 
 TEST_F(Menus, ReportOpensInAPreviewThatSavesAPdfAndSaysWhere) {
-  MenuState& m = menus();
+  MenuObjects& m = menus();
   m.NameReport.setPdfDestination(QString());  // the clerk's way: a preview window
   m.TotalReport.setPdfDestination(QString());
   // by Name and by Total share a layout but not a title, nor a file name.

@@ -1,4 +1,4 @@
-#include "messageboxseam.h"
+#include "messageboxes.h"
 
 #include <QGridLayout>
 #include <QMessageBox>
@@ -37,11 +37,11 @@ void fitTitle(QMessageBox& box) {
 
 }  // namespace
 
-WidgetMessageSeam::WidgetMessageSeam(QWidget* parent) : parent_(parent) {}
+MessageBoxes::MessageBoxes(QWidget* parent) : parent_(parent) {}
 
-void WidgetMessageSeam::setParent(QWidget* parent) { parent_ = parent; }
+void MessageBoxes::setParent(QWidget* parent) { parent_ = parent; }
 
-void WidgetMessageSeam::message(const QString& text, const QString& title, MsgIcon icon) {
+void MessageBoxes::message(const QString& text, const QString& title, MsgIcon icon) {
   QMessageBox box(boxIcon(icon), title, text, QMessageBox::Ok, parent_);
   box.setObjectName(QStringLiteral("messageBox"));
   box.setEscapeButton(QMessageBox::Ok);
@@ -49,7 +49,7 @@ void WidgetMessageSeam::message(const QString& text, const QString& title, MsgIc
   box.exec();
 }
 
-bool WidgetMessageSeam::askYesNo(const QString& text, const QString& title) {
+bool MessageBoxes::askYesNo(const QString& text, const QString& title) {
   QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent_);
   box.setObjectName(QStringLiteral("questionBox"));
   box.setDefaultButton(QMessageBox::Yes);

@@ -9,7 +9,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 
-#include "messageboxseam.h"
+#include "messageboxes.h"
 
 using namespace quillon;
 
@@ -53,9 +53,9 @@ void clickButton(QMessageBox* box, QMessageBox::StandardButton which) {
 
 }  // namespace
 
-TEST(WidgetMessageSeamTest, MessageHasTitleTextIconAndOneOkButton) {
+TEST(MessageBoxesTest, MessageHasTitleTextIconAndOneOkButton) {
   QWidget owner;
-  WidgetMessageSeam seam(&owner);
+  MessageBoxes seam(&owner);
   const struct {
     MsgIcon icon;
     QMessageBox::Icon expected;
@@ -76,8 +76,8 @@ TEST(WidgetMessageSeamTest, MessageHasTitleTextIconAndOneOkButton) {
   }
 }
 
-TEST(WidgetMessageSeamTest, EscapeClosesAMessage) {
-  WidgetMessageSeam seam;
+TEST(MessageBoxesTest, EscapeClosesAMessage) {
+  MessageBoxes seam;
   Seen seen;
   whenBoxShows(seen, pressEscape);
   seam.message("Maximum allowable time 20:30", "Alternate Test: PASS", MsgIcon::None);
@@ -85,8 +85,8 @@ TEST(WidgetMessageSeamTest, EscapeClosesAMessage) {
   EXPECT_EQ(seen.title, QStringLiteral("Alternate Test: PASS"));
 }
 
-TEST(WidgetMessageSeamTest, OnlyYesCountsAsYes) {
-  WidgetMessageSeam seam;
+TEST(MessageBoxesTest, OnlyYesCountsAsYes) {
+  MessageBoxes seam;
   {
     Seen seen;
     whenBoxShows(seen, [](QMessageBox* box) { clickButton(box, QMessageBox::Yes); });
@@ -118,8 +118,8 @@ TEST(WidgetMessageSeamTest, OnlyYesCountsAsYes) {
   }
 }
 
-TEST(WidgetMessageSeamTest, ParentCanBeSetLaterAndOutlivedByTheSeam) {
-  WidgetMessageSeam seam;
+TEST(MessageBoxesTest, ParentCanBeSetLaterAndOutlivedByTheSeam) {
+  MessageBoxes seam;
   EXPECT_EQ(seam.parent(), nullptr);
   {
     QWidget w;
@@ -141,8 +141,8 @@ TEST(WidgetMessageSeamTest, ParentCanBeSetLaterAndOutlivedByTheSeam) {
 
 // The outcome of the alternate event is in the title alone, so a box with a
 // short text must still be wide enough to show its whole title.
-TEST(WidgetMessageSeamTest, ABoxIsWideEnoughForItsTitle) {
-  WidgetMessageSeam seam;
+TEST(MessageBoxesTest, ABoxIsWideEnoughForItsTitle) {
+  MessageBoxes seam;
   const QString title = QStringLiteral("Alternate Test: FAIL");
   int boxWidth = 0, titleWidth = 0;
   Seen seen;

@@ -6,13 +6,13 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "scoreui.h"
+#include "messageseam.h"
 
 namespace quillon {
 
-class WidgetMessageSeam : public MessageSeam {
+class MessageBoxes : public MessageSeam {
  public:
-  explicit WidgetMessageSeam(QWidget* parent = nullptr);
+  explicit MessageBoxes(QWidget* parent = nullptr);
   // The window the boxes are centred on and modal to (may be null).
   void setParent(QWidget* parent);
   QWidget* parent() const { return parent_; }
