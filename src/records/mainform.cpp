@@ -23,6 +23,7 @@
 #include "menupart.h"
 #include "messageboxseam.h"
 #include "recordgrid.h"
+#include "recordsmenu.h"
 #include "recordstore.h"
 
 namespace quillon {
@@ -35,6 +36,7 @@ MainForm::MainForm(QWidget* parent) : QMainWindow(parent) {
   history_ = std::make_unique<RecordHistory>(*Data1, this);
   createMenus();
   createEditMenu();
+  new RecordsMenu(this);
   connect(qApp, &QGuiApplication::focusWindowChanged, this, &MainForm::onFocusWindowChanged);
   Form_Load();
   loadControls();

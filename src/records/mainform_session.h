@@ -14,6 +14,8 @@ inline const QString kErrorTitle = QStringLiteral("Error");
 
 // Field each control of Convert's view is bound to.
 QString fieldOfControl(Ctl c);
+// Stores the judged alternate event with the converted row (alternaterecord.cpp).
+void storeAlternateTaken(MainForm& f, qint64 key);
 
 // Boxes and questions go to the real message boxes unless a test has put
 // its own seam in; the alternate-event window holds on to this one.
@@ -59,7 +61,10 @@ class MainForm::ConvertSession : public ConvertHost, public ScoreControls {
   void Profile() override { f_.Profile(); }
   void ProfileCheck() override { f_.ProfileCheck(); }
   bool WaitForAlternate() override { return f_.WaitForAlternate(); }
-  void EndAlternate() override { f_.EndAlternate(); }
+  void EndAlternate() override {
+    f_.EndAlternate();
+    storeAlternateTaken(f_, key_);
+  }
 
   QString text(Ctl c) const override {
     if (f_.shownKey_ == key_) return f_.controlText(f_.bindingOf(c));
