@@ -23,6 +23,7 @@ namespace quillon {
 
 RecordsMenu::RecordsMenu(MainForm* form) : QObject(form), form_(form) {
   setObjectName(QStringLiteral("RecordsMenu"));
+  mdbHelper = defaultMdbHelperPath();
   menu = new QMenu(QStringLiteral("&Records"), form);
   menu->menuAction()->setObjectName(QStringLiteral("MNU_RECORDS"));
   // The Edit menu stands before Help, so this goes right after Edit.
@@ -152,10 +153,10 @@ bool RecordsMenu::importOldDatabase(const QString& path) {
   }
   const QString name = QFileInfo(path).fileName();
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  const JetPreview preview = previewJetFile(path, ids);
+  const JetPreview preview = previewJetFile(path, ids, mdbHelper);
   QApplication::restoreOverrideCursor();
   if (!preview.ok()) {
-    fail(QStringLiteral("%1 cannot be imported: %2 Nothing was stored.").arg(name, preview.error));
+    fail(QStringLiteral("%1 cannot be imported: %2. Nothing was stored.").arg(name, preview.error));
     return false;
   }
   const int id = fieldIndex(QStringLiteral("ID")), lname = fieldIndex(QStringLiteral("LNAME")),

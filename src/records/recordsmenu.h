@@ -39,6 +39,9 @@ class RecordsMenu : public QObject {
   // Keys of the records tested on a date ("MM/DD/YYYY"), in name order.
   QList<qint64> testedOn(const QString& date) const;
 
+  // The reader of old database files (see jetfile.h); beside the program.
+  QString mdbHelper;
+
   QMenu* menu = nullptr;
   QAction* importRosterAction = nullptr;
   QAction* importDatabaseAction = nullptr;

@@ -30,7 +30,14 @@ QString ageGroupOn(const Record& r) {
   const auto born = parseDateOfBirth(fieldOf(r, QStringLiteral("DOB")));
   const auto tested = parseDateOfBirth(fieldOf(r, QStringLiteral("DOT")));
   if (!born || !tested) return QString();
-  return ageGroupOf(scoringAge(*born, *tested));
+  const qint64 age = scoringAge(*born, *tested);
+  const QString group = ageGroupOf(age);
+  // The letter the tables use, with the ages it stands for.
+  const int g = group.at(0).unicode() - 'B';
+  const QString ages = group == QLatin1String("A")   ? QStringLiteral("17-21")
+                       : group == QLatin1String("J") ? QStringLiteral("62 and over")
+                                                     : QStringLiteral("%1-%2").arg(22 + 5 * g).arg(26 + 5 * g);
+  return QStringLiteral("%1 (%2)").arg(group, ages);
 }
 
 QString runTime(const QString& m, const QString& s) {
