@@ -39,7 +39,8 @@ RecordsMenu::RecordsMenu(MainForm* form) : QObject(form), form_(form) {
   importDatabaseAction = add(QStringLiteral("Import &Old Database..."), "MNU_IMPORT_DATABASE",
                              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), &RecordsMenu::chooseOldDatabase);
   menu->addSeparator();
-  exportAction = add(QStringLiteral("&Export Results..."), "MNU_EXPORT", QKeySequence::SaveAs, &RecordsMenu::chooseExport);
+  exportAction = add(QStringLiteral("&Export Results..."), "MNU_EXPORT", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+                     &RecordsMenu::chooseExport);
   menu->addSeparator();
   scorecardAction = add(QStringLiteral("&Scorecard..."), "MNU_SCORECARD", QKeySequence::Print,
                         &RecordsMenu::scorecardOfCurrent);

@@ -10,6 +10,9 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <QMenuBar>
+#include <QPainter>
+#include <QRegularExpression>
 #include <sqlite3.h>
 
 #include "alternate.h"
@@ -215,6 +218,58 @@ TEST_F(RecordsIoTest, ConvertWithTheAlternateEventPutsItOnTheScorecard) {
   EXPECT_TRUE(card.contains("Alternate event time: 15:07"));
   EXPECT_TRUE(card.contains("Status: PASS"));
   EXPECT_TRUE(card.contains("Age group: D (32-36)")) << card.join('\n').toStdString();
+}
+
+}  // namespace
+
+namespace {
+
+// Not a test: pictures of the new windows for the documentation, written
+// into the folder named by QUILLON_SHOTS_DIR. Run with
+// --gtest_also_run_disabled_tests --gtest_filter='*Screenshots*'.
+TEST_F(RecordsIoTest, DISABLED_Screenshots) {
+  const QString out = qEnvironmentVariable("QUILLON_SHOTS_DIR");
+  ASSERT_FALSE(out.isEmpty());
+  insertRows(dbPath(), {{{"LNAME", "Aaron, Swimmer"}, {"RANK", "SGT"}, {"SSN", "444-44-4444"}, {"SEX", "M"},
+                         {"DOB", "03/14/1994"}, {"DOT", "12/07/2026"}, {"RAW_PU", "80"}, {"RAW_SU", "85"},
+                         {"RUN_M", "0"}, {"RUN_S", "0"}, {"C_PU", "100"}, {"C_SU", "100"}, {"C_RUN", "0"},
+                         {"TOTAL", "200"}, {"STAT", "PASS"}, {"PROFILE", "PROFILE"}}});
+  start();
+  form->Data1->writeFields(form->Data1->rowKey(gridRowOf("Aaron, Swimmer")),
+                           {{"ALT_EVENT", "800 Y Swim"}, {"ALT_TIME", "15:07"}});
+  form->resize(760, 640);
+  QApplication::processEvents();
+  // The menu bar with the Records menu open over the window.
+  records().menu->popup(form->mapToGlobal(form->menuBar()->actionGeometry(records().menu->menuAction()).bottomLeft()));
+  QApplication::processEvents();
+  QPixmap window = form->grab();
+  {
+    QPainter p(&window);
+    p.drawPixmap(form->mapFromGlobal(records().menu->pos()), records().menu->grab());
+  }
+  records().menu->hide();
+  EXPECT_TRUE(window.save(QDir(out).filePath("records-menu.png")));
+
+  whenPreviewShown([&](ImportDialog& d) {
+    d.takeButton->click();
+    d.tabs->setCurrentIndex(2);
+    QApplication::processEvents();
+    EXPECT_TRUE(d.grab().save(QDir(out).filePath("import-preview.png")));
+    d.tabs->setCurrentIndex(0);
+    d.cancelButton->click();
+  });
+  records().importRoster(dir.file("roster.csv"));
+
+  QTimer::singleShot(300, [&] {
+    QWidget* preview = QApplication::activeModalWidget();
+    ASSERT_NE(preview, nullptr);
+    preview->resize(760, 900);
+    QApplication::processEvents();
+    QTest::qWait(300);
+    EXPECT_TRUE(preview->grab().save(QDir(out).filePath("scorecard.png")));
+    preview->close();
+  });
+  records().showScorecards(records().testedOn("12/07/2026"), "Scorecards 12-07-2026");
 }
 
 }  // namespace
