@@ -35,7 +35,9 @@ ImportDialog::ImportDialog(const QString& title, const QString& summary, const Q
     items.reserve(list.rows.size());
     for (const QStringList& row : list.rows) items << new QTreeWidgetItem(row);
     view->addTopLevelItems(items);
-    view->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Measured once: kept fitted to contents, ten thousand rows would be
+    // measured again at every layout.
+    for (int c = 0; c < list.headings.size(); ++c) view->resizeColumnToContents(c);
     view->header()->setStretchLastSection(true);
     tabs->addTab(view, QStringLiteral("%1 (%2)").arg(list.caption).arg(list.rows.size()));
   }
