@@ -95,8 +95,11 @@ std::optional<QByteArray> cellPayload(const Image& img, const uchar* pg, size_t 
   return payload;
 }
 
-// A record of exactly `columns` fields (any number when negative).
+// A record of exactly `columns` fields (any number when negative). A row of
+// `info` may also carry the two fields a later scorer adds; rows stored
+// before they were added keep the eighteen.
 std::optional<QList<Value>> decodeRecord(const QByteArray& payload, int columns) {
+  const int most = columns == kFieldCount ? kFieldCount + 2 : columns;
   const auto* d = reinterpret_cast<const uchar*>(payload.constData());
   const size_t n = size_t(payload.size());
   size_t pos = 0;
@@ -107,9 +110,10 @@ std::optional<QList<Value>> decodeRecord(const QByteArray& payload, int columns)
     quint64 t = 0;
     if (!varint(d, headerSize, pos, t) || t == 10 || t == 11) return std::nullopt;
     types.push_back(t);
-    if (columns >= 0 && int(types.size()) > columns) return std::nullopt;
+    if (columns >= 0 && int(types.size()) > most) return std::nullopt;
   }
-  if (pos != headerSize || (columns >= 0 && int(types.size()) != columns)) return std::nullopt;
+  if (pos != headerSize || (columns >= 0 && int(types.size()) != columns && int(types.size()) != most))
+    return std::nullopt;
   QList<Value> out;
   out.reserve(qsizetype(types.size()));
   size_t body = headerSize;
@@ -147,7 +151,7 @@ std::optional<QList<Value>> decodeRecord(const QByteArray& payload, int columns)
 // A decoded record that can be a row of `info`: an ID that is the row id
 // (NULL) or a whole number, and no binary data.
 bool fitsInfo(const QList<Value>& f) {
-  if (f.size() != kFieldCount) return false;
+  if (f.size() != kFieldCount && f.size() != kFieldCount + 2) return false;
   if (f[0].kind != Value::Null && f[0].kind != Value::Integer) return false;
   return std::none_of(f.begin(), f.end(), [](const Value& v) { return v.kind == Value::Blob; });
 }

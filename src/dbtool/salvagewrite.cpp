@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "dbfile.h"
+#include "schemaupgrade.h"
 #include "fsops.h"
 
 namespace quillon::dbtool {
@@ -46,7 +47,8 @@ bool hasInfoFields(sqlite3* db, const QString& table, const QString& path) {
   QStringList names;
   while (sqlite3_step(s.get()) == SQLITE_ROW)
     names << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 1))).toUpper();
-  return names == infoFieldNames();
+  // Also with the fields a later scorer adds after the eighteen.
+  return names == infoFieldNames() || names == infoFieldNames() + alternateFieldNames();
 }
 
 bool infoIdsShared(sqlite3* db, const QString& path) {
@@ -65,7 +67,12 @@ bool infoIdsShared(sqlite3* db, const QString& path) {
 void insertSalvaged(sqlite3* db, const QString& table, const SalvagePlan& plan, salvage::TextEncoding encoding,
                     const QString& path) {
   QStringList cols, marks;
-  for (const QString& f : infoFieldNames()) {
+  Stmt shape = prepare(db, "PRAGMA table_info(" + quoted(table) + ")", path);
+  int columns = 0;
+  while (sqlite3_step(shape.get()) == SQLITE_ROW) ++columns;
+  const QStringList fields =
+      columns > salvage::kFieldCount ? infoFieldNames() + alternateFieldNames() : infoFieldNames();
+  for (const QString& f : fields) {
     cols << quoted(f);
     marks << QStringLiteral("?");
   }
@@ -78,7 +85,7 @@ void insertSalvaged(sqlite3* db, const QString& table, const SalvagePlan& plan, 
     sqlite3_reset(ins.get());
     sqlite3_clear_bindings(ins.get());
     sqlite3_bind_int64(ins.get(), 1, r.id);
-    for (int i = 1; i < r.fields.size() && i < salvage::kFieldCount; ++i) {
+    for (int i = 1; i < r.fields.size() && i < fields.size(); ++i) {
       const salvage::Value& v = r.fields[i];
       switch (v.kind) {
         case salvage::Value::Null: break;

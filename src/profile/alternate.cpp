@@ -209,6 +209,8 @@ void Alternate::Command1_Click() {
   DEFINE::AltMaxTime = j.maxTime;
   if (j.over) DEFINE::AltResult = StatusWord::FAIL;
   DEFINE::AltState = StatusWord::DONE;
+  judgedEvent_ = Combo1->currentText();
+  judgedTime_ = M->text().trimmed() + ':' + S->text().trimmed().rightJustified(2, QLatin1Char('0'));
   M->clear();
   S->clear();
   emit judged();

@@ -39,6 +39,9 @@ class Alternate : public QWidget {
   bool isWaiting() const;
   // The standards file this window holds open (for inspection).
   const AltStandardsFile& standards() const { return standards_; }
+  // The event and time ("M:SS") of the last entry judged, kept for the record.
+  QString judgedEvent() const { return judgedEvent_; }
+  QString judgedTime() const { return judgedTime_; }
 
   QComboBox* Combo1 = nullptr;
   QLineEdit* M = nullptr;
@@ -69,6 +72,7 @@ class Alternate : public QWidget {
   bool loaded_ = false;
   QEventLoop* loop_ = nullptr;
   bool abandoned_ = false;
+  QString judgedEvent_, judgedTime_;
 };
 
 // Acts only when AltState is "DONE": hides `form` (if not null), then shows

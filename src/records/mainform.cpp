@@ -11,6 +11,8 @@
 #include "menupart.h"
 #include "messageboxes.h"
 #include "recordgrid.h"
+#include "recordsmenu.h"
+#include "recordstore.h"
 
 namespace quillon {
 
@@ -22,6 +24,7 @@ MainForm::MainForm(QWidget* parent) : QMainWindow(parent) {
   history_ = std::make_unique<RecordHistory>(*Data1, this);
   createMenus();
   createEditMenu();
+  new RecordsMenu(this);
   connect(qApp, &QGuiApplication::focusWindowChanged, this, &MainForm::onFocusWindowChanged);
   Form_Load();
   loadControls();

@@ -11,6 +11,9 @@ namespace quillon {
 // The title of every failure box of the window.
 inline const QString kErrorTitle = QStringLiteral("Error");
 
+// Stores the judged alternate event with the converted row (alternaterecord.cpp).
+void storeAlternateTaken(MainForm& f, qint64 key);
+
 // Boxes and questions go to the real message boxes unless a test has put
 // its own seam in; the alternate-event window holds on to this one.
 class MainForm::SeamSwitch : public MessageSeam {
@@ -55,7 +58,10 @@ class MainForm::ConvertSession : public ConvertHost, public ScoreControls {
   void Profile() override { f_.Profile(); }
   void ProfileCheck() override { f_.ProfileCheck(); }
   bool WaitForAlternate() override { return f_.WaitForAlternate(); }
-  void EndAlternate() override { f_.EndAlternate(); }
+  void EndAlternate() override {
+    f_.EndAlternate();
+    storeAlternateTaken(f_, key_);
+  }
 
   // The converted row's control, wherever that row now is.
   QString text(Ctl c) const override;

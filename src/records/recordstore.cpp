@@ -1,5 +1,7 @@
 #include "recordstore.h"
 
+#include "schemaupgrade.h"
+
 #include <QFile>
 #include <algorithm>
 #include <sqlite3.h>
@@ -107,6 +109,12 @@ void RecordStore::open() {
   }
   sqlite3_busy_timeout(db, 2000);
   sqlite3_extended_result_codes(db, 1);
+  try {
+    upgradeRecordsSchema(db);
+  } catch (const DbError&) {
+    sqlite3_close(db);
+    throw;
+  }
   db_ = db;
   openPath_ = path_;
 }
@@ -512,6 +520,129 @@ QString RecordStore::deletedText(qint64 key) const {
   const int row = indexOfKey(key);
   return QStringLiteral("The record has been deleted: ID ") +
          (row >= 0 ? value(row, idColumn_) : QString::number(key));
+}
+
+std::optional<QList<RecordStore::BatchChange>> RecordStore::applyBatch(const QList<BatchOp>& ops,
+                                                                       const BatchProgress& progress) {
+  requireOpen();
+  if (!rowidKey_) throw DbError(QStringLiteral("Records of this table cannot be changed together."));
+  QList<BatchChange> done;
+  done.reserve(ops.size());
+  {
+    Transaction tx(db_);
+    if (!tx.begun()) fail();
+    // One statement per set of fields: a roster gives the same fields each line.
+    QHash<QString, std::shared_ptr<Stmt>> cache;
+    auto prepared = [&](const QString& sql) {
+      std::shared_ptr<Stmt>& st = cache[sql];
+      if (!st) st = std::make_shared<Stmt>(db_, sql);
+      if (!st->ok()) fail();
+      sqlite3_reset(st->get());
+      sqlite3_clear_bindings(st->get());
+      return st;
+    };
+    for (int i = 0; i < ops.size(); ++i) {
+      if (progress && i % 200 == 0 && !progress(i, int(ops.size()))) return std::nullopt;
+      const BatchOp& op = ops[i];
+      QList<QString> fields = op.fields.keys();
+      std::sort(fields.begin(), fields.end());
+      if (op.kind == BatchOp::Insert) {
+        qint64 key = op.key;
+        // As for a single new row: never the number of a record deleted in this run.
+        if (key <= 0 && highestDeletedKey_ > 0) {
+          auto top = prepared(QStringLiteral("SELECT max(_rowid_) FROM info"));
+          if (sqlite3_step(top->get()) != SQLITE_ROW) fail();
+          key = std::max(sqlite3_column_int64(top->get(), 0), highestDeletedKey_) + 1;
+        }
+        QStringList names{QStringLiteral("_rowid_")}, marks{QStringLiteral("?")};
+        for (const QString& f : fields) {
+          names << quoted(f);
+          marks << QStringLiteral("?");
+        }
+        auto st = prepared("INSERT INTO info (" + names.join(',') + ") VALUES (" + marks.join(',') + ")");
+        if (key > 0)
+          sqlite3_bind_int64(st->get(), 1, key);
+        else
+          sqlite3_bind_null(st->get(), 1);
+        int b = 2;
+        for (const QString& f : fields) st->bindText(b++, op.fields.value(f), true);
+        if (sqlite3_step(st->get()) != SQLITE_DONE) fail(QStringLiteral("Record %1 of %2").arg(i + 1).arg(ops.size()));
+        const qint64 stored = sqlite3_last_insert_rowid(db_);
+        done.append({stored, std::nullopt, readRecord(stored)});
+      } else if (op.kind == BatchOp::Update) {
+        const std::optional<Record> was = readRecord(op.key);
+        if (!was) throw DbError(deletedText(op.key));
+        if (fields.isEmpty()) continue;
+        QStringList sets;
+        for (const QString& f : fields) sets << quoted(f) + "=?";
+        auto st = prepared("UPDATE info SET " + sets.join(',') + " WHERE _rowid_=?");
+        int b = 1;
+        for (const QString& f : fields) st->bindText(b++, op.fields.value(f), true);
+        sqlite3_bind_int64(st->get(), b, op.key);
+        if (sqlite3_step(st->get()) != SQLITE_DONE) fail(QStringLiteral("Record %1 of %2").arg(i + 1).arg(ops.size()));
+        Record before, after;
+        for (const QString& f : fields) {
+          std::optional<QString> old;
+          for (auto it = was->cbegin(); it != was->cend() && !old; ++it)
+            if (it.key().compare(f, Qt::CaseInsensitive) == 0) old = it.value();
+          const QString now = op.fields.value(f);
+          if (old.value_or(QString()) != now || old.value_or(QString()).isNull() != now.isNull()) {
+            before.insert(f, old.value_or(QString()));
+            after.insert(f, now);
+          }
+        }
+        if (!before.isEmpty()) done.append({op.key, before, after});
+      } else {
+        const std::optional<Record> gone = readRecord(op.key);
+        if (!gone) continue;
+        auto st = prepared(QStringLiteral("DELETE FROM info WHERE _rowid_=?"));
+        sqlite3_bind_int64(st->get(), 1, op.key);
+        if (sqlite3_step(st->get()) != SQLITE_DONE) fail();
+        done.append({op.key, gone, std::nullopt});
+      }
+    }
+    if (progress && !progress(int(ops.size()), int(ops.size()))) return std::nullopt;
+    cache.clear();
+    if (!tx.commit()) fail();
+  }
+  // The rows shown follow what was stored.
+  QHash<qint64, int> at;
+  for (int r = 0; r < rowCount(); ++r) at.insert(rows_[size_t(r)].key, r);
+  QList<int> removed;
+  for (const BatchChange& c : done) {
+    const int row = at.value(c.key, -1);
+    if (!c.before) {
+      Row r;
+      r.key = c.key;
+      r.own = std::make_unique<std::vector<QString>>(static_cast<size_t>(names_.size()));
+      for (int col = 0; col < names_.size(); ++col) (*r.own)[size_t(col)] = c.after->value(names_.at(col));
+      const int n = rowCount();
+      emit rowAboutToBeInserted(n);
+      rows_.push_back(std::move(r));
+      at.insert(c.key, n);
+      emit rowInserted(n);
+    } else if (!c.after) {
+      highestDeletedKey_ = std::max(highestDeletedKey_, c.key);
+      if (row >= 0) removed << row;
+    } else if (row >= 0) {
+      std::vector<QString>& v = ownFields(rows_[size_t(row)]);
+      for (auto it = c.after->cbegin(); it != c.after->cend(); ++it) {
+        const int col = fieldIndex(it.key());
+        if (col >= 0) v[size_t(col)] = it.value();
+      }
+      emit rowChanged(row);
+    }
+  }
+  // Highest first, so the rows still to go keep their places.
+  std::sort(removed.begin(), removed.end(), std::greater<int>());
+  for (int row : removed) {
+    emit rowAboutToBeRemoved(row);
+    rows_.erase(rows_.begin() + row);
+    if (row < cur_) --cur_;
+    if (cur_ >= rowCount()) cur_ = rowCount();
+    emit rowRemoved(row);
+  }
+  return done;
 }
 
 }  // namespace quillon

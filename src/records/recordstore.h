@@ -18,6 +18,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -177,6 +178,31 @@ class RecordStore : public QObject {
   bool onDeleted_ = false;
   Mode mode_ = Mode::None;
   QHash<int, QString> pending_;
+
+  // ---- many records in one transaction (imports, and taking one back) ----
+ public:
+  struct BatchOp {
+    enum Kind { Insert, Update, Delete } kind = Insert;
+    // Update, Delete: the row's key. Insert: the key to store the row under,
+    // or 0 for the next free one.
+    qint64 key = 0;
+    // Insert, Update: the fields written, a null string as no value.
+    Record fields;
+  };
+  // What one operation did: the whole record before and after (none: no such
+  // record); for an update only the fields whose stored text changed.
+  struct BatchChange {
+    qint64 key = 0;
+    std::optional<Record> before;
+    std::optional<Record> after;
+  };
+  // Called now and then with the number of operations done; false cancels.
+  using BatchProgress = std::function<bool(int done, int total)>;
+  // Runs every operation in one transaction. Cancelled: nothing is stored
+  // and none is returned. Any failure rolls everything back and throws
+  // DbError. The rows shown follow (added rows at the end); no
+  // recordStored / recordDeleted is emitted: the caller keeps the history.
+  std::optional<QList<BatchChange>> applyBatch(const QList<BatchOp>& ops, const BatchProgress& progress = {});
 };
 
 }  // namespace quillon

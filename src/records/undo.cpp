@@ -22,6 +22,10 @@ class RecordHistory::Step : public QUndoCommand {
  public:
   Step(RecordHistory& h, qint64 key, std::optional<Record> before, std::optional<Record> after, const QString& text)
       : QUndoCommand(text), h_(h), key_(key), before_(std::move(before)), after_(std::move(after)) {}
+  // Many records changed together (an import): one step for all of them.
+  Step(RecordHistory& h, QList<RecordStore::BatchChange> batch, const QString& text)
+      : QUndoCommand(text), h_(h), key_(batch.isEmpty() ? -1 : batch.first().key), batch_(std::move(batch)) {}
+  const QList<RecordStore::BatchChange>& batch() const { return batch_; }
 
   qint64 key() const { return key_; }
   // What the file holds when this step is to be taken in that direction.
@@ -46,6 +50,10 @@ class RecordHistory::Step : public QUndoCommand {
  private:
   void take(Direction d) {
     try {
+      if (!batch_.isEmpty()) {
+        h_.applyBatch(batch_, d);
+        return;
+      }
       h_.apply(key_, target(d), expected(d));
     } catch (const DbError& e) {
       h_.error_ = e.message();
@@ -57,6 +65,7 @@ class RecordHistory::Step : public QUndoCommand {
   qint64 key_;
   std::optional<Record> before_;
   std::optional<Record> after_;
+  QList<RecordStore::BatchChange> batch_;
   bool recorded_ = true;
 };
 
@@ -124,6 +133,7 @@ RecordHistory::Obstacle RecordHistory::check(Direction d) const {
   Obstacle o;
   const Step* s = next(d);
   if (!s) return o;
+  if (!s->batch().isEmpty()) return checkBatch(s->batch(), d);
   const std::optional<Record> now = store_.storedRecord(s->key());
   const std::optional<Record>& expected = s->expected(d);
   if (!expected) {
@@ -170,6 +180,56 @@ void RecordHistory::apply(qint64 key, const std::optional<Record>& target, const
     store_.restoreRecord(key, *target);
   else
     store_.writeFields(key, *target);
+}
+
+void RecordHistory::recordBatch(const QString& text, const QList<RecordStore::BatchChange>& changes) {
+  if (changes.isEmpty()) return;
+  stack_.push(new Step(*this, changes, text));
+}
+
+RecordHistory::Obstacle RecordHistory::checkBatch(const QList<RecordStore::BatchChange>& batch, Direction d) const {
+  // The worst obstacle of any record; the fields changed since are named
+  // once each.
+  Obstacle o;
+  QStringList fields;
+  for (const RecordStore::BatchChange& c : batch) {
+    const std::optional<Record>& expected = d == Direction::Back ? c.after : c.before;
+    const std::optional<Record> now = store_.storedRecord(c.key);
+    if (!expected) {
+      if (now) return {Obstacle::Taken, {}};
+      continue;
+    }
+    if (!now) return {Obstacle::Gone, {}};
+    // A record an import added is compared as a whole, so the fields it was
+    // stored with are what counts, not the fields the engine adds later.
+    for (auto it = expected->cbegin(); it != expected->cend(); ++it)
+      if (fieldIn(*now, it.key()).value_or(QString()) != it.value() && !fields.contains(it.key())) fields << it.key();
+  }
+  fields.sort();
+  if (!fields.isEmpty()) o = {Obstacle::Changed, fields};
+  return o;
+}
+
+void RecordHistory::applyBatch(const QList<RecordStore::BatchChange>& batch, Direction d) {
+  QList<RecordStore::BatchOp> ops;
+  ops.reserve(batch.size());
+  // Taken back newest first, so a record changed twice ends as it began.
+  auto add = [&](const RecordStore::BatchChange& c) {
+    const std::optional<Record>& target = d == Direction::Back ? c.before : c.after;
+    const std::optional<Record>& from = d == Direction::Back ? c.after : c.before;
+    if (!target)
+      ops.append({RecordStore::BatchOp::Delete, c.key, {}});
+    else if (!from)
+      ops.append({RecordStore::BatchOp::Insert, c.key, *target});
+    else
+      ops.append({RecordStore::BatchOp::Update, c.key, *target});
+  };
+  if (d == Direction::Back)
+    for (auto it = batch.crbegin(); it != batch.crend(); ++it) add(*it);
+  else
+    for (const RecordStore::BatchChange& c : batch) add(c);
+  QScopedValueRollback<bool> own(applying_, true);
+  store_.applyBatch(ops);
 }
 
 }  // namespace quillon

@@ -73,6 +73,17 @@ class RecordHistory : public QObject {
   bool applying_ = false;
   bool absorbInverse_ = false;
   QString error_;
+
+  // ---- many records changed together ----
+ public:
+  // Records what one batch of the store did as a single step named `text`
+  // (e.g. "Import of roster.csv"); nothing when the batch changed nothing.
+  void recordBatch(const QString& text, const QList<RecordStore::BatchChange>& changes);
+
+ private:
+  Obstacle checkBatch(const QList<RecordStore::BatchChange>& batch, Direction d) const;
+  // Makes the file hold what the batch's records were before (Back) or after.
+  void applyBatch(const QList<RecordStore::BatchChange>& batch, Direction d);
 };
 
 }  // namespace quillon
