@@ -474,8 +474,10 @@ void paintReport(const PreparedReport& r, QPagedPaintDevice* device, const QStri
       p.drawLine(rule.line);
     }
     p.setPen(Qt::black);
+    // A font set again is recorded again by a preview: only changes are set.
+    const QFont* font = nullptr;
     for (const PlacedText& t : page.texts) {
-      p.setFont(t.font);
+      if (!font || *font != t.font) p.setFont(*(font = &t.font));
       p.drawText(t.box, t.flags, t.text);
     }
     if (page.chart) paintChart(p, m, r.layout, page, device->width(), page.chartTop, device->height() - page.chartTop);
