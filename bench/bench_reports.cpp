@@ -140,11 +140,12 @@ int child(const QString& kind, const QString& dir) {
   QElapsedTimer clock;
   clock.start();
   int pages = -1;
+  // Lives on after the command, as the main window's report objects do.
+  ReportObject r(QStringLiteral("NameReport"));
   if (kind == QLatin1String("baseline")) {
     baselinePdf(dir, pdf);
     pages = pdfPages(pdf);
   } else {
-    ReportObject r(QStringLiteral("NameReport"));
     r.onError = [](const QString& m) { std::fprintf(stderr, "%s\n", qPrintable(m)); };
     r.setReportFileName(QDir(dir).filePath(QStringLiteral("basic.rpt")));
     r.setSortFields(0, QStringLiteral("+{info.LNAME}"));
