@@ -1,15 +1,31 @@
-// Rendering the by Name report to PDF for 10,000 records, against the
-// engine's baseline: SQLite reading the same rows in the same run. The
-// ratio says how much the layout and PDF output cost beyond the read.
+// The by Name report at 10,000, 100,000 and 1,000,000 records, each case in
+// a child process of its own so its peak memory is its own:
+//  - speed: pages per second of the engine writing a PDF, against a minimal
+//    QPainter/QPdfWriter program drawing the same rows, in the same order, as
+//    plain lines (the baseline);
+//  - memory: the rise of the peak resident size over the size of the
+//    database file, for the PDF and for the print preview, and what is still
+//    resident once the report command has ended.
+// Runs of the engine and the baseline are interleaved; medians are shown.
+//
+//   bench_reports [--records 10000,100000] [--runs 3]
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
-#include <benchmark/benchmark.h>
+#include <QTimer>
+#include <algorithm>
 #include <cstdio>
-#include <map>
+#include <malloc.h>
 #include <sqlite3.h>
 
 #include "dbfile.h"
@@ -19,15 +35,10 @@ using namespace quillon;
 
 namespace {
 
-constexpr int kRecords = 10000;
-QTemporaryDir* workDir = nullptr;
-
-QString workFile(const QString& name) { return QDir(workDir->path()).filePath(name); }
-
-void makeDatabase() {
-  createRecordsDatabase(workFile("info.mdb"));
+void makeDatabase(const QString& path, int records) {
+  createRecordsDatabase(path);
   sqlite3* db = nullptr;
-  sqlite3_open(QFile::encodeName(workFile("info.mdb")).constData(), &db);
+  sqlite3_open(QFile::encodeName(path).constData(), &db);
   sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
   sqlite3_stmt* st = nullptr;
   sqlite3_prepare_v2(db,
@@ -35,11 +46,11 @@ void makeDatabase() {
                      "C_RUN, TOTAL, STAT, PROFILE, REMARK) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
                      -1, &st, nullptr);
   static const char* ranks[] = {"PVT", "SPC", "SGT", "SSG", "SFC", "2LT", "CPT"};
-  for (int i = 0; i < kRecords; ++i) {
+  for (int i = 0; i < records; ++i) {
     // Names in scrambled order so the sort has work to do.
-    const unsigned k = (static_cast<unsigned>(i) * 7919u) % kRecords;
+    const long long k = (static_cast<long long>(i) * 7919) % records;
     const QByteArray v[] = {
-        QStringLiteral("Soldier%1, Pat").arg(k, 5, 10, QLatin1Char('0')).toUtf8(),
+        QStringLiteral("Soldier%1, Pat").arg(k, 7, 10, QLatin1Char('0')).toUtf8(),
         ranks[i % 7],
         QByteArray::number(100000000 + i),
         i % 3 ? "M" : "F",
@@ -66,106 +77,190 @@ void makeDatabase() {
   sqlite3_close(db);
 }
 
-// The shipped layout: from the current folder, else from the build's data
-// folder beside this program's.
-bool copyLayout() {
-  for (const QString& dir : {QDir::currentPath(), QCoreApplication::applicationDirPath() + QStringLiteral("/../data")}) {
-    const QString from = QDir(dir).filePath(QStringLiteral("basic.rpt"));
-    if (QFileInfo(from).isFile()) return QFile::copy(from, workFile(QStringLiteral("basic.rpt")));
-  }
-  std::fprintf(stderr, "basic.rpt not found in the current folder or the build's data folder\n");
-  return false;
+// A field of /proc/self/status in kB.
+long statusKb(const char* field) {
+  QFile f(QStringLiteral("/proc/self/status"));
+  if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return -1;
+  for (const QByteArray& line : f.readAll().split('\n'))
+    if (line.startsWith(field)) return line.mid(static_cast<int>(qstrlen(field))).trimmed().split(' ').value(0).toLong();
+  return -1;
 }
 
-// Baseline: the same rows, read by SQLite alone.
-void BM_SqliteReadRows(benchmark::State& state) {
-  const QByteArray path = QFile::encodeName(workFile("info.mdb"));
-  const QByteArray sql = ("SELECT " + infoFieldNames().join(", ") + " FROM info").toUtf8();
-  for (auto _ : state) {
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr);
-    size_t bytes = 0;
-    int rows = 0;
-    while (sqlite3_step(st) == SQLITE_ROW) {
-      for (int c = 0; c < 18; ++c) {
-        benchmark::DoNotOptimize(sqlite3_column_text(st, c));
-        bytes += static_cast<size_t>(sqlite3_column_bytes(st, c));
-      }
-      ++rows;
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    if (rows != kRecords) state.SkipWithError("wrong row count");
-    benchmark::DoNotOptimize(bytes);
-  }
+// The page count a PDF declares in its page tree, written at its end.
+int pdfPages(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return -1;
+  f.seek(std::max<qint64>(0, f.size() - 8 * 1024 * 1024));
+  static const QRegularExpression count(QStringLiteral("/Count (\\d+)"));
+  QRegularExpressionMatch last;
+  for (auto it = count.globalMatch(QString::fromLatin1(f.readAll())); it.hasNext();) last = it.next();
+  return last.hasMatch() ? last.captured(1).toInt() : -1;
 }
 
-// The engine's read, selection and sort, without drawing.
-void BM_PrepareByName(benchmark::State& state) {
+// The baseline: the same rows in the same order drawn as plain lines, 40 to
+// a landscape Letter page, at the engine's resolution.
+void baselinePdf(const QString& dir, const QString& pdfPath) {
+  QPdfWriter pdf(pdfPath);
+  pdf.setResolution(600);
+  pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Landscape, QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter));
+  QPainter p(&pdf);
+  QFont font(QStringLiteral("Sans Serif"));
+  font.setPointSizeF(9);
+  p.setFont(font);
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(QFile::encodeName(QDir(dir).filePath(QStringLiteral("info.mdb"))).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+  sqlite3_stmt* st = nullptr;
+  const QByteArray sql = ("SELECT " + infoFieldNames().join(", ") + " FROM info ORDER BY LNAME, SSN, ID").toUtf8();
+  sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr);
+  const double line = pdf.height() / 44.0, cellW = pdf.width() / 14.0;
+  int row = 0;
+  while (sqlite3_step(st) == SQLITE_ROW) {
+    if (row > 0 && row % 40 == 0) pdf.newPage();
+    const double y = line * (2 + row % 40);
+    for (int c = 1; c < 15; ++c)
+      p.drawText(QRectF(cellW * (c - 1), y, cellW, line), Qt::AlignLeft | Qt::AlignVCenter,
+                 QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, c))));
+    ++row;
+  }
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+}
+
+// One case in this process: prints "pages seconds peak-rise-kB kept-kB".
+int child(const QString& kind, const QString& dir) {
+  QDir::setCurrent(dir);
+  {
+    // Fonts and the PDF machinery loaded before the baseline is taken.
+    QPdfWriter warm(QDir(dir).filePath(QStringLiteral("warm.pdf")));
+    QPainter p(&warm);
+    p.drawText(QPointF(100, 100), QStringLiteral("Soldier 123"));
+  }
+  const long before = statusKb("VmRSS:");
+  const QString pdf = QDir(dir).filePath(kind + QStringLiteral(".pdf"));
+  QElapsedTimer clock;
+  clock.start();
+  int pages = -1;
+  // Lives on after the command, as the main window's report objects do.
   ReportObject r(QStringLiteral("NameReport"));
-  r.setReportFileName(workFile("basic.rpt"));
-  r.setSortFields(0, QStringLiteral("+{info.LNAME}"));
-  for (auto _ : state) {
-    PreparedReport p = r.prepare();
-    if (p.rows.size() != kRecords) state.SkipWithError("wrong row count");
-    benchmark::DoNotOptimize(p);
-  }
-}
-
-// The whole by Name command with its output going to a PDF file.
-void BM_ByNameToPdf(benchmark::State& state) {
-  ReportObject r(QStringLiteral("NameReport"));
-  bool failed = false;
-  r.onError = [&](const QString& m) {
-    std::fprintf(stderr, "%s\n", qPrintable(m));
-    failed = true;
-  };
-  r.setPdfDestination(workFile("byname.pdf"));
-  for (auto _ : state) {
-    r.setReportFileName(workFile("basic.rpt"));
+  if (kind == QLatin1String("baseline")) {
+    baselinePdf(dir, pdf);
+    pages = pdfPages(pdf);
+  } else {
+    r.onError = [](const QString& m) { std::fprintf(stderr, "%s\n", qPrintable(m)); };
+    r.setReportFileName(QDir(dir).filePath(QStringLiteral("basic.rpt")));
     r.setSortFields(0, QStringLiteral("+{info.LNAME}"));
-    r.Action(0);
-    if (failed) state.SkipWithError("report failed");
+    if (kind == QLatin1String("pdf")) {
+      r.setPdfDestination(pdf);
+      if (!r.Action(0)) return 1;
+      pages = pdfPages(pdf);
+    } else {
+      // The preview as the clerk sees it, closed once it has drawn its pages.
+      QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        if (auto* view = dialog->findChild<QPrintPreviewWidget*>()) {
+          view->updatePreview();
+          pages = view->pageCount();
+        }
+        dialog->reject();
+      });
+      if (!r.Action(0)) return 1;
+    }
   }
-  state.counters["pdf_kB"] = QFileInfo(workFile("byname.pdf")).size() / 1024.0;
+  const double seconds = clock.nsecsElapsed() / 1e9;
+  const long peak = statusKb("VmHWM:");
+  // What is still held, not what the allocator keeps for later.
+  malloc_trim(0);
+  std::printf("%d %.3f %ld %ld\n", pages, seconds, peak - before, statusKb("VmRSS:") - before);
+  return 0;
 }
 
-BENCHMARK(BM_SqliteReadRows)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
-BENCHMARK(BM_PrepareByName)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
-BENCHMARK(BM_ByNameToPdf)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
-
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs) seconds[r.run_name.function_name] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> seconds;
+struct Sample {
+  int pages = -1;
+  double seconds = 0, peakKb = 0, keptKb = 0;
 };
+
+Sample runChild(const QString& kind, const QString& dir) {
+  QProcess p;
+  p.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child"), kind, dir});
+  p.waitForFinished(-1);
+  const QStringList f = QString::fromLatin1(p.readAllStandardOutput()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+  if (p.exitCode() != 0 || f.size() != 4) {
+    std::fprintf(stderr, "%s failed: %s\n", qPrintable(kind), p.readAllStandardError().constData());
+    return {};
+  }
+  return {f[0].toInt(), f[1].toDouble(), f[2].toDouble(), f[3].toDouble()};
+}
+
+double median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+QString layoutFile() {
+  for (const QString& d : {QDir::currentPath(), QCoreApplication::applicationDirPath() + QStringLiteral("/../data")})
+    if (QFileInfo(QDir(d).filePath(QStringLiteral("basic.rpt"))).isFile()) return QDir(d).filePath(QStringLiteral("basic.rpt"));
+  return QString();
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  QTemporaryDir dir;
-  workDir = &dir;
-  makeDatabase();
-  if (!copyLayout()) return 1;
-  // The engine reads info.mdb from the current folder, as in the program.
-  const QString home = QDir::currentPath();
-  QDir::setCurrent(dir.path());
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  const double base = reporter.seconds["BM_SqliteReadRows"];
-  if (base > 0) {
-    for (const char* n : {"BM_PrepareByName", "BM_ByNameToPdf"})
-      if (reporter.seconds.count(n)) std::printf("%s / BM_SqliteReadRows: %.1f\n", n, reporter.seconds[n] / base);
+  const QStringList args = app.arguments();
+  if (args.value(1) == QLatin1String("--child")) return child(args.value(2), args.value(3));
+
+  QList<int> sizes = {10000, 100000, 1000000};
+  int runs = 3;
+  for (int i = 1; i + 1 < args.size(); i += 2) {
+    if (args[i] == QLatin1String("--records")) {
+      sizes.clear();
+      for (const QString& n : args[i + 1].split(QLatin1Char(','))) sizes << n.toInt();
+    } else if (args[i] == QLatin1String("--runs")) {
+      runs = std::max(1, args[i + 1].toInt());
+    }
   }
-  benchmark::Shutdown();
-  QDir::setCurrent(home);
+  const QString layout = layoutFile();
+  if (layout.isEmpty()) {
+    std::fprintf(stderr, "basic.rpt not found in the current folder or the build's data folder\n");
+    return 1;
+  }
+  std::printf("%9s %8s %6s %10s %10s %7s %11s %11s %11s %11s %11s\n", "records", "file_MB", "pages", "engine_p/s",
+              "base_p/s", "ratio", "base_peak/f", "pdf_peak/f", "pdf_kept/f", "prev_peak/f", "prev_kept/f");
+  for (const int n : sizes) {
+    QTemporaryDir dir;
+    makeDatabase(QDir(dir.path()).filePath(QStringLiteral("info.mdb")), n);
+    QFile::copy(layout, QDir(dir.path()).filePath(QStringLiteral("basic.rpt")));
+    const double fileKb = QFileInfo(QDir(dir.path()).filePath(QStringLiteral("info.mdb"))).size() / 1024.0;
+    // The largest case is slow: one run, and no preview, which holds every
+    // page it shows.
+    const int times = n >= 1000000 ? 1 : runs;
+    std::vector<double> ratio, enginePps, basePps, basePeak, pdfPeak, pdfKept, prevPeak, prevKept;
+    int pages = -1;
+    for (int k = 0; k < times; ++k) {
+      const Sample base = runChild(QStringLiteral("baseline"), dir.path());
+      const Sample pdf = runChild(QStringLiteral("pdf"), dir.path());
+      if (base.seconds <= 0 || pdf.seconds <= 0) continue;
+      pages = pdf.pages;
+      enginePps.push_back(pdf.pages / pdf.seconds);
+      basePps.push_back(base.pages / base.seconds);
+      ratio.push_back(enginePps.back() / basePps.back());
+      basePeak.push_back(base.peakKb / fileKb);
+      pdfPeak.push_back(pdf.peakKb / fileKb);
+      pdfKept.push_back(pdf.keptKb / fileKb);
+      if (n < 1000000) {
+        const Sample prev = runChild(QStringLiteral("preview"), dir.path());
+        prevPeak.push_back(prev.peakKb / fileKb);
+        prevKept.push_back(prev.keptKb / fileKb);
+      }
+    }
+    std::printf("%9d %8.1f %6d %10.1f %10.1f %7.2f %11.2f %11.2f %11.2f %11s %11s\n", n, fileKb / 1024, pages,
+                median(enginePps), median(basePps), median(ratio), median(basePeak), median(pdfPeak), median(pdfKept),
+                prevPeak.empty() ? "-" : qPrintable(QString::number(median(prevPeak), 'f', 2)),
+                prevKept.empty() ? "-" : qPrintable(QString::number(median(prevKept), 'f', 2)));
+    std::fflush(stdout);
+  }
   return 0;
 }

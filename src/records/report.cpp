@@ -87,7 +87,10 @@ PreparedReport ReportObject::prepare() const {
   if (!keys.isEmpty() && !sortFields_.value(0).isEmpty())
     for (const auto& [key, title] : layout.titleForKey)
       if (key == keys.first()) layout.title = title;
-  return prepareReport(layout, readInfoRows(QDir::current().filePath(QStringLiteral("info.mdb"))), keys);
+  PreparedReport r = prepareReport(layout, QDir::current().filePath(QStringLiteral("info.mdb")), keys);
+  // A database that cannot be read is reported before any output is begun.
+  r.rows->open();
+  return r;
 }
 
 void ReportObject::showNotice(QWidget* over, const QString& message) {
@@ -149,8 +152,6 @@ bool ReportObject::Action(int) {
       preview.exec();
       if (!failure.isEmpty()) throw ReportError(failure);
     }
-    last_ = std::move(r);
-    ++runs_;
     return true;
   } catch (const ReportError& e) {
     showError(e.message());

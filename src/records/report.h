@@ -4,6 +4,7 @@
 // on its own connection, lays the rows out as the report file describes and
 // shows a print preview (or writes a PDF when told to).
 
+#include <QByteArray>
 #include <QFont>
 #include <QLineF>
 #include <QList>
@@ -14,6 +15,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -91,18 +93,43 @@ ReportLayout readReportFile(const QString& path);
 
 // The rows of table info, every field as text in table order.
 using ReportRow = QStringList;
-// Reads every row of info.mdb at `dbPath` on a read-only connection of its
-// own. Throws ReportError naming the file.
-std::vector<ReportRow> readInfoRows(const QString& dbPath);
 
-// Rows selected, sorted and grouped as the layout and keys say; what a page
-// shows is derived from this.
+// A bytewise comparable form of a value, so the database and the engine
+// order rows alike: numbers and dates by value (equal values equal), other
+// text by its case-folded form; a blank or unreadable number or date comes
+// below every real one.
+QByteArray orderKey(FieldKind kind, const QString& value);
+
+// The order a report prints its rows in: the group field first, then the
+// keys, then the ID.
+QList<SortKey> rowOrder(const ReportLayout& layout, const QList<SortKey>& keys);
+
+// The rows a report prints, in print order, as many times as its pages need
+// them. A pass is one view of the rows for as long as it lives.
+class ReportRowPass {
+ public:
+  virtual ~ReportRowPass() = default;
+  virtual void forEach(const std::function<void(const ReportRow&)>& each) = 0;
+};
+class ReportRowSource {
+ public:
+  virtual ~ReportRowSource() = default;
+  // Throws ReportError when the rows cannot be read.
+  virtual std::unique_ptr<ReportRowPass> open() const = 0;
+};
+
+// A report ready to print: its layout, the keys applied and where its rows
+// come from.
 struct PreparedReport {
   ReportLayout layout;
-  std::vector<ReportRow> rows;   // selected, in print order
-  QList<SortKey> keys;           // the keys applied, in order
+  QList<SortKey> keys;  // the keys applied, in order
+  std::shared_ptr<const ReportRowSource> rows;
 };
+// Rows already in memory, selected and ordered here as the database would.
 PreparedReport prepareReport(const ReportLayout& layout, std::vector<ReportRow> rows, const QList<SortKey>& keys);
+// The rows of info.mdb at `dbPath`, selected and ordered by the database,
+// read afresh on each pass.
+PreparedReport prepareReport(const ReportLayout& layout, const QString& dbPath, const QList<SortKey>& keys);
 
 // One line of text as a page shows it, in device pixels.
 struct PlacedText {
@@ -113,29 +140,30 @@ struct PlacedText {
   QFont font;
   int flags = 0;      // alignment in `box`
   int column = -1;    // Heading, Cell
-  int row = -1;       // Cell: index into PreparedReport::rows
+  int row = -1;       // Cell: the row's place in print order
 };
-// Where everything of a report goes on the pages of one device.
-struct ReportPagePlan {
-  int pages = 1;
+// Everything on one page of a report, in device pixels.
+struct ReportPage {
+  int index = 0;  // from 0
+  int count = 1;  // pages in the report
   std::vector<double> columnX;  // left edge of each column, then the right end
-  std::vector<PlacedText> texts;  // in page order
-  struct Shade {
-    int page;
-    QRectF box;
-  };
-  std::vector<Shade> shades;  // every other row
+  std::vector<PlacedText> texts;
+  std::vector<QRectF> shades;  // every other row
   struct Rule {
-    int page;
     QLineF line;
     bool heavy;
   };
   std::vector<Rule> rules;
+  // A chart report draws its counts and bars below chartTop on its one page.
   bool chart = false;
   double chartTop = 0;
-  QFont body, bold, title, small;
+  std::vector<int> categoryCounts;
+  int total = 0;  // rows in the report
 };
-ReportPagePlan planReport(const PreparedReport& r, QPaintDevice* device, const QString& printed);
+// Lays the report out for `device` and hands over one page after the other;
+// only the page being handed over is held. Throws ReportError.
+void layOutReport(const PreparedReport& r, QPaintDevice* device, const QString& printed,
+                  const std::function<void(const ReportPage&)>& each);
 // Gives a printer or PDF writer the paper, orientation and margins of `L`.
 void setReportPageLayout(QPagedPaintDevice& device, const ReportLayout& L);
 
@@ -179,10 +207,6 @@ class ReportObject {
   // (defaults to an information box).
   std::function<void(const QString&)> onNotice;
 
-  // The report the last successful run produced.
-  const PreparedReport& lastReport() const { return last_; }
-  int runs() const { return runs_; }
-
   // Reads the report file and the database and prepares the rows as a run
   // would. Throws ReportError.
   PreparedReport prepare() const;
@@ -196,8 +220,6 @@ class ReportObject {
   QStringList sortFields_;
   QString pdfPath_;
   QWidget* previewParent_ = nullptr;
-  PreparedReport last_;
-  int runs_ = 0;
 };
 
 // Writes a prepared report to a PDF file. Throws ReportError.

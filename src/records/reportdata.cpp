@@ -1,20 +1,18 @@
-// Report files and the rows they print: reading a layout, reading table
-// info, and selecting and ordering the rows.
+// The rows a report prints: what a field's value is, how values order and
+// group, and the two places rows come from (the database, or rows in hand).
 
 #include <QDate>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QHash>
 #include <QRegularExpression>
-#include <QTextStream>
 #include <algorithm>
+#include <bit>
 #include <cmath>
-#include <sqlite3.h>
+#include <cstdint>
 
 #include "dbfile.h"
 #include "report.h"
 #include "reportdetail.h"
+#include "reportrows.h"
 
 namespace quillon {
 
@@ -62,96 +60,53 @@ QString formatCell(const ReportRow& row, const ReportColumn& c, const ColumnFiel
 }
 
 
+QString groupValue(const ReportRow& row, int at, bool dates) {
+  const QString v = cell(row, at).trimmed();
+  const QDate d = dates ? parseDate(v) : QDate();
+  return d.isValid() ? d.toString(QStringLiteral("MM/dd/yyyy")) : v;
+}
+
 }  // namespace detail
 
 using namespace detail;
 
-namespace {
-
-// A value ready to compare: numbers and dates parsed once, text folded.
-struct SortValue {
-  bool valid = false;  // parsed as its kind; blanks and junk sort lowest
+QByteArray orderKey(FieldKind kind, const QString& value) {
+  const QString t = value.trimmed();
+  bool valid = kind == FieldKind::Text;
   double number = 0;
-  QString text;
-};
-
-
-SortValue sortValue(FieldKind kind, const QString& raw) {
-  SortValue v;
-  const QString t = raw.trimmed();
-  v.text = t.toCaseFolded();
-  switch (kind) {
-    case FieldKind::Number: {
-      bool ok = false;
-      v.number = t.toDouble(&ok);
-      v.valid = ok && std::isfinite(v.number);
-      break;
-    }
-    case FieldKind::Date: {
-      const QDate d = parseDate(t);
-      v.valid = d.isValid();
-      v.number = v.valid ? static_cast<double>(d.toJulianDay()) : 0;
-      break;
-    }
-    case FieldKind::Text:
-      v.valid = true;
-      break;
+  if (kind == FieldKind::Number) {
+    number = t.toDouble(&valid);
+    valid = valid && std::isfinite(number);
+  } else if (kind == FieldKind::Date) {
+    const QDate d = parseDate(t);
+    valid = d.isValid();
+    number = valid ? static_cast<double>(d.toJulianDay()) : 0;
   }
-  return v;
-}
-
-int compareValues(FieldKind kind, const SortValue& a, const SortValue& b) {
-  if (a.valid != b.valid) return a.valid ? 1 : -1;
-  if (kind != FieldKind::Text && a.valid) {
-    if (a.number != b.number) return a.number < b.number ? -1 : 1;
-    return 0;
+  QByteArray key;
+  key.append(valid ? '\x01' : '\x00');
+  if (valid && kind != FieldKind::Text) {
+    // The bits of a double, turned so that they compare as unsigned numbers
+    // in the order of the values (-0 is 0).
+    auto bits = std::bit_cast<std::uint64_t>(number == 0 ? 0.0 : number);
+    bits = (bits >> 63) ? ~bits : bits | (std::uint64_t(1) << 63);
+    for (int shift = 56; shift >= 0; shift -= 8) key.append(static_cast<char>((bits >> shift) & 0xff));
+    return key;
   }
-  return a.text.compare(b.text);
+  // UTF-16 units, high byte first: bytes compare as QString::compare does.
+  const QString folded = t.toCaseFolded();
+  key.reserve(1 + 2 * folded.size());
+  for (const QChar c : folded) {
+    key.append(static_cast<char>(c.unicode() >> 8));
+    key.append(static_cast<char>(c.unicode() & 0xff));
+  }
+  return key;
 }
 
-// Splits "a ; b ; c" into trimmed parts.
-QStringList parts(const QString& value) {
-  QStringList out;
-  for (const QString& p : value.split(QLatin1Char(';'))) out << p.trimmed();
-  return out;
-}
-
-Condition parseCondition(const QString& text, const QString& where) {
-  static const QRegularExpression re(QStringLiteral("^\\s*([A-Za-z_][A-Za-z0-9_]*)\\s*(==|!=)\\s*(.*?)\\s*$"));
-  const auto m = re.match(text);
-  if (!m.hasMatch()) throw ReportError(where + QStringLiteral(": \"%1\" is not a condition (write FIELD == value or FIELD != value).").arg(text));
-  Condition c;
-  c.field = m.captured(1).toUpper();
-  if (fieldIndex(c.field) < 0) throw ReportError(where + QStringLiteral(": %1 is no field of table info.").arg(m.captured(1)));
-  c.equal = m.captured(2) == QLatin1String("==");
-  QString v = m.captured(3);
-  if (v.size() >= 2 && v.startsWith(QLatin1Char('"')) && v.endsWith(QLatin1Char('"'))) v = v.mid(1, v.size() - 2);
-  c.value = v.trimmed();
-  return c;
-}
-
-
-}  // namespace
-
-FieldKind fieldKind(const QString& field) {
-  const QString f = field.trimmed().toUpper();
-  static const QStringList numbers = {"ID", "RAW_PU", "RAW_SU", "RUN_M", "RUN_S", "C_PU", "C_SU", "C_RUN", "TOTAL"};
-  if (numbers.contains(f)) return FieldKind::Number;
-  if (f == QLatin1String("DOB") || f == QLatin1String("DOT")) return FieldKind::Date;
-  return FieldKind::Text;
-}
-
-SortKey parseSortKey(const QString& text) {
-  static const QRegularExpression re(
-      QStringLiteral("^\\s*([+-])\\{\\s*([A-Za-z_][A-Za-z0-9_]*)\\.([A-Za-z_][A-Za-z0-9_]*)\\s*\\}\\s*$"));
-  const auto m = re.match(text);
-  if (!m.hasMatch())
-    throw ReportError(QStringLiteral("The sort key \"%1\" is not valid: it must be a plus or minus sign followed by "
-                                     "a field in braces, for example +{info.LNAME}.")
-                          .arg(text));
-  if (m.captured(2).compare(QLatin1String("info"), Qt::CaseInsensitive) != 0 || fieldIndex(m.captured(3)) < 0)
-    throw ReportError(QStringLiteral("The sort key \"%1\" names no field of table info.").arg(text));
-  return SortKey{m.captured(3).toUpper(), m.captured(1) == QLatin1String("-")};
+QList<SortKey> rowOrder(const ReportLayout& layout, const QList<SortKey>& keys) {
+  QList<SortKey> order;
+  if (!layout.group.isEmpty()) order << SortKey{layout.group, false};
+  order << keys << SortKey{QStringLiteral("ID"), false};
+  return order;
 }
 
 bool Condition::matches(const QStringList& row) const {
@@ -159,211 +114,77 @@ bool Condition::matches(const QStringList& row) const {
   return equal ? same : !same;
 }
 
-ReportLayout readReportFile(const QString& path) {
-  QFile f(path);
-  const QFileInfo fi(path);
-  if (fi.isDir())
-    throw ReportError(QStringLiteral("The report file %1 cannot be opened: it is a folder, not a file.").arg(native(path)));
-  if (!fi.isFile())
-    throw ReportError(QStringLiteral("The report file %1 cannot be opened: it does not exist.").arg(native(path)));
-  if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
-    throw ReportError(QStringLiteral("The report file %1 cannot be opened: %2.").arg(native(path), f.errorString()));
+namespace {
 
-  ReportLayout L;
-  L.sourceFile = path;
-  QTextStream in(&f);
-  int lineNo = 0;
-  bool titled = false;
-  while (!in.atEnd()) {
-    const QString raw = in.readLine();
-    ++lineNo;
-    const QString line = raw.trimmed();
-    if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) continue;
-    const QString where = QStringLiteral("Report file %1, line %2").arg(native(path)).arg(lineNo);
-    const qsizetype eq = line.indexOf(QLatin1Char('='));
-    if (eq <= 0) throw ReportError(where + QStringLiteral(": expected \"name = value\"."));
-    const QString key = line.left(eq).trimmed().toLower();
-    const QString value = line.mid(eq + 1).trimmed();
-    bool ok = true;
-    if (key == QLatin1String("title")) {
-      L.title = value;
-      titled = true;
-    } else if (key.startsWith(QLatin1String("title for "))) {
-      SortKey k;
-      try {
-        k = parseSortKey(line.left(eq).trimmed().mid(10));
-      } catch (const ReportError& e) {
-        throw ReportError(where + QStringLiteral(": ") + e.message());
-      }
-      if (value.isEmpty()) throw ReportError(where + QStringLiteral(": the title is empty."));
-      L.titleForKey.append({k, value});
-    } else if (key == QLatin1String("kind")) {
-      if (value.compare(QLatin1String("list"), Qt::CaseInsensitive) == 0)
-        L.kind = ReportLayout::Kind::List;
-      else if (value.compare(QLatin1String("chart"), Qt::CaseInsensitive) == 0)
-        L.kind = ReportLayout::Kind::Chart;
-      else
-        throw ReportError(where + QStringLiteral(": kind must be list or chart."));
-    } else if (key == QLatin1String("select")) {
-      if (value.compare(QLatin1String("all"), Qt::CaseInsensitive) != 0) L.select << parseCondition(value, where);
-    } else if (key == QLatin1String("group")) {
-      if (!value.isEmpty() && fieldIndex(value) < 0)
-        throw ReportError(where + QStringLiteral(": %1 is no field of table info.").arg(value));
-      L.group = value.toUpper();
-    } else if (key == QLatin1String("group heading")) {
-      L.groupHeading = value;
-    } else if (key == QLatin1String("sort")) {
-      L.sort.clear();
-      for (const QString& k : value.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        try {
-          L.sort << parseSortKey(k);
-        } catch (const ReportError& e) {
-          throw ReportError(where + QStringLiteral(": ") + e.message());
-        }
-      }
-    } else if (key == QLatin1String("column")) {
-      const QStringList p = parts(value);
-      ReportColumn c;
-      for (const QString& fld : p.value(0).split(QLatin1Char(':'))) {
-        if (fieldIndex(fld) < 0)
-          throw ReportError(where + QStringLiteral(": %1 is no field of table info.").arg(fld.trimmed()));
-        c.fields << fld.trimmed().toUpper();
-      }
-      c.heading = p.value(1, c.fields.join(QLatin1Char(':')));
-      if (p.size() > 2 && !p[2].isEmpty()) {
-        c.width = p[2].toDouble(&ok);
-        if (!ok || c.width <= 0) throw ReportError(where + QStringLiteral(": the width \"%1\" is not a positive number.").arg(p[2]));
-      }
-      c.format = p.value(3).toLower();
-      if (c.format.isEmpty()) c.format = fieldKind(c.fields[0]) == FieldKind::Number ? QStringLiteral("number") : QStringLiteral("text");
-      static const QStringList formats = {"text", "number", "ssn", "time", "date"};
-      if (!formats.contains(c.format))
-        throw ReportError(where + QStringLiteral(": the format \"%1\" is not one of text, number, date, ssn, time.").arg(c.format));
-      if ((c.format == QLatin1String("time")) != (c.fields.size() == 2))
-        throw ReportError(where + QStringLiteral(": a time column takes two fields (minutes:seconds), other columns one."));
-      c.align = (c.format == QLatin1String("number") || c.format == QLatin1String("time")) ? Qt::AlignRight : Qt::AlignLeft;
-      L.columns << c;
-    } else if (key == QLatin1String("category")) {
-      const QStringList p = parts(value);
-      ChartCategory c;
-      c.label = p.value(0);
-      if (p.value(1).compare(QLatin1String("other"), Qt::CaseInsensitive) == 0)
-        c.other = true;
-      else
-        c.condition = parseCondition(p.value(1), where);
-      L.categories << c;
-    } else if (key == QLatin1String("empty")) {
-      L.emptyText = value;
-    } else if (key == QLatin1String("paper")) {
-      static const QHash<QString, QPageSize::PageSizeId> papers = {
-          {"letter", QPageSize::Letter}, {"legal", QPageSize::Legal}, {"a4", QPageSize::A4}};
-      if (!papers.contains(value.toLower())) throw ReportError(where + QStringLiteral(": paper must be Letter, Legal or A4."));
-      L.paper = papers.value(value.toLower());
-    } else if (key == QLatin1String("orientation")) {
-      if (value.compare(QLatin1String("portrait"), Qt::CaseInsensitive) == 0)
-        L.orientation = QPageLayout::Portrait;
-      else if (value.compare(QLatin1String("landscape"), Qt::CaseInsensitive) == 0)
-        L.orientation = QPageLayout::Landscape;
-      else
-        throw ReportError(where + QStringLiteral(": orientation must be portrait or landscape."));
-    } else if (key == QLatin1String("margin")) {
-      L.marginMm = value.toDouble(&ok);
-      if (!ok || L.marginMm < 0 || L.marginMm > 60) throw ReportError(where + QStringLiteral(": margin must be 0 to 60 (mm)."));
-    } else if (key == QLatin1String("font")) {
-      L.fontPt = value.toDouble(&ok);
-      if (!ok || L.fontPt < 5 || L.fontPt > 24) throw ReportError(where + QStringLiteral(": font must be 5 to 24 (points)."));
-    } else {
-      throw ReportError(where + QStringLiteral(": unknown setting \"%1\".").arg(line.left(eq).trimmed()));
+// Rows in hand, already in print order.
+class ListedRows : public ReportRowSource {
+ public:
+  explicit ListedRows(std::vector<ReportRow> rows) : rows_(std::move(rows)) {}
+  std::unique_ptr<ReportRowPass> open() const override { return std::make_unique<Pass>(rows_); }
+
+ private:
+  struct Pass : ReportRowPass {
+    explicit Pass(const std::vector<ReportRow>& rows) : rows(rows) {}
+    void forEach(const std::function<void(const ReportRow&)>& each) override {
+      for (const ReportRow& r : rows) each(r);
     }
-  }
-  if (in.status() != QTextStream::Ok || f.error() != QFile::NoError)
-    throw ReportError(QStringLiteral("The report file %1 cannot be read: %2.").arg(native(path), f.errorString()));
-  if (!titled) throw ReportError(QStringLiteral("The report file %1 has no title.").arg(native(path)));
-  if (L.kind == ReportLayout::Kind::List && L.columns.isEmpty())
-    throw ReportError(QStringLiteral("The report file %1 has no columns.").arg(native(path)));
-  if (L.kind == ReportLayout::Kind::Chart && L.categories.isEmpty())
-    throw ReportError(QStringLiteral("The report file %1 has no categories.").arg(native(path)));
-  return L;
-}
-
-std::vector<ReportRow> readInfoRows(const QString& dbPath) {
-  const QString shown = native(dbPath);
-  if (!QFileInfo(dbPath).isFile())
-    throw ReportError(QStringLiteral("The database %1 cannot be read: it does not exist.").arg(shown));
-  sqlite3* db = nullptr;
-  const QByteArray name = QFile::encodeName(dbPath);
-  int rc = sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-  auto fail = [&](const QString& what) {
-    const QString msg = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
-    sqlite3_close(db);
-    return ReportError(QStringLiteral("The database %1 cannot be read (%2): %3.").arg(shown, what, msg));
+    const std::vector<ReportRow>& rows;
   };
-  if (rc != SQLITE_OK) throw fail(QStringLiteral("open"));
-  sqlite3_busy_timeout(db, 3000);
-  const QByteArray sql = ("SELECT " + infoFieldNames().join(", ") + " FROM info").toUtf8();
-  sqlite3_stmt* st = nullptr;
-  if (sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr) != SQLITE_OK) throw fail(QStringLiteral("query"));
-  std::vector<ReportRow> rows;
-  const int n = static_cast<int>(infoFieldNames().size());
-  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-    ReportRow row;
-    row.reserve(n);
-    for (int i = 0; i < n; ++i) {
-      const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-      row << (t ? QString::fromUtf8(t, sqlite3_column_bytes(st, i)) : QString());
+  std::vector<ReportRow> rows_;
+};
+
+// Table info, read afresh by each pass on a connection of the pass's own.
+class TableRows : public ReportRowSource {
+ public:
+  TableRows(QString dbPath, QList<Condition> select, QList<SortKey> order)
+      : path_(std::move(dbPath)), select_(std::move(select)), order_(std::move(order)) {}
+  std::unique_ptr<ReportRowPass> open() const override { return std::make_unique<Pass>(*this); }
+
+ private:
+  struct Pass : ReportRowPass {
+    explicit Pass(const TableRows& t) : from(t), reader(t.path_) {}
+    void forEach(const std::function<void(const ReportRow&)>& each) override {
+      reader.forEach(from.select_, from.order_, each);
     }
-    rows.push_back(std::move(row));
-  }
-  sqlite3_finalize(st);
-  if (rc != SQLITE_DONE) throw fail(QStringLiteral("read"));
-  sqlite3_close(db);
-  return rows;
-}
+    const TableRows& from;
+    InfoRowReader reader;
+  };
+  QString path_;
+  QList<Condition> select_;
+  QList<SortKey> order_;
+};
+
+}  // namespace
 
 PreparedReport prepareReport(const ReportLayout& layout, std::vector<ReportRow> rows, const QList<SortKey>& keys) {
-  PreparedReport r;
-  r.layout = layout;
-  r.keys = keys;
-  for (ReportRow& row : rows) {
-    bool keep = true;
-    for (const Condition& c : layout.select) keep = keep && c.matches(row);
-    if (keep) r.rows.push_back(std::move(row));
-  }
-
-  // Grouping orders the groups first; the keys order the rows within them;
-  // the ID keeps equal rows in the order they were entered.
-  QList<SortKey> order;
-  if (!layout.group.isEmpty()) order << SortKey{layout.group, false};
-  order << keys << SortKey{QStringLiteral("ID"), false};
-
+  std::erase_if(rows, [&](const ReportRow& row) {
+    return !std::all_of(layout.select.begin(), layout.select.end(), [&](const Condition& c) { return c.matches(row); });
+  });
+  const QList<SortKey> order = rowOrder(layout, keys);
   struct Keyed {
-    std::vector<SortValue> values;
+    std::vector<QByteArray> values;
     size_t index;
   };
-  std::vector<Keyed> keyed(r.rows.size());
-  std::vector<int> cols;
-  std::vector<FieldKind> kinds;
-  for (const SortKey& k : order) {
-    cols.push_back(fieldIndex(k.field));
-    kinds.push_back(fieldKind(k.field));
-  }
-  for (size_t i = 0; i < r.rows.size(); ++i) {
+  std::vector<Keyed> keyed(rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
     keyed[i].index = i;
-    for (size_t k = 0; k < cols.size(); ++k) keyed[i].values.push_back(sortValue(kinds[k], cell(r.rows[i], cols[k])));
+    for (const SortKey& k : order) keyed[i].values.push_back(orderKey(fieldKind(k.field), cell(rows[i], fieldIndex(k.field))));
   }
   std::stable_sort(keyed.begin(), keyed.end(), [&](const Keyed& a, const Keyed& b) {
-    for (size_t k = 0; k < cols.size(); ++k) {
-      int c = compareValues(kinds[k], a.values[k], b.values[k]);
-      if (order[static_cast<int>(k)].descending) c = -c;
-      if (c != 0) return c < 0;
+    for (size_t k = 0; k < a.values.size(); ++k) {
+      const int c = a.values[k].compare(b.values[k]);
+      if (c != 0) return order[static_cast<qsizetype>(k)].descending ? c > 0 : c < 0;
     }
     return false;
   });
   std::vector<ReportRow> sorted;
-  sorted.reserve(r.rows.size());
-  for (const Keyed& k : keyed) sorted.push_back(std::move(r.rows[k.index]));
-  r.rows = std::move(sorted);
-  return r;
+  sorted.reserve(rows.size());
+  for (const Keyed& k : keyed) sorted.push_back(std::move(rows[k.index]));
+  return PreparedReport{layout, keys, std::make_shared<ListedRows>(std::move(sorted))};
+}
+
+PreparedReport prepareReport(const ReportLayout& layout, const QString& dbPath, const QList<SortKey>& keys) {
+  return PreparedReport{layout, keys, std::make_shared<TableRows>(dbPath, layout.select, rowOrder(layout, keys))};
 }
 
 }  // namespace quillon

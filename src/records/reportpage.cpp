@@ -1,5 +1,7 @@
 // What lands on the pages of a report: lines, page breaks, column widths
-// and the painting itself.
+// and the painting itself. Rows are streamed: one pass learns the counts and
+// the widest values, one counts the pages, one hands them over, so what is
+// held at any time is one page.
 
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>
@@ -17,79 +19,87 @@ using namespace detail;
 
 namespace {
 
-// ---- Page layout: the lines of a report, then pages of lines ----
-
-struct Line {
-  enum class Type { Heading, Group, Row, Total, Text, Chart } type;
-  int row = -1;        // index into PreparedReport::rows for Row
-  QString text;        // for Group, Total, Text
-  QString group;       // for Group: the heading and the value, without the count
-};
-
-std::vector<Line> reportLines(const PreparedReport& r) {
-  std::vector<Line> lines;
-  const ReportLayout& L = r.layout;
-  if (r.rows.empty()) {
-    lines.push_back({Line::Type::Text, -1, L.emptyText, QString()});
-    return lines;
-  }
-  if (L.kind == ReportLayout::Kind::Chart) {
-    lines.push_back({Line::Type::Chart, -1, QString(), QString()});
-    return lines;
-  }
-  const int g = L.group.isEmpty() ? -1 : fieldIndex(L.group);
-  // Dates written differently (1/5/2026, 01/05/2026) are one group.
-  const bool dates = g >= 0 && fieldKind(L.group) == FieldKind::Date;
-  auto groupValue = [&](const ReportRow& row) {
-    const QString v = row[g].trimmed();
-    const QDate d = dates ? parseDate(v) : QDate();
-    return d.isValid() ? d.toString(QStringLiteral("MM/dd/yyyy")) : v;
-  };
-  QString current;
-  bool first = true;
-  for (int i = 0; i < static_cast<int>(r.rows.size()); ++i) {
-    if (g >= 0) {
-      const QString v = groupValue(r.rows[i]);
-      if (first || v != current) {
-        int n = 0;
-        for (int j = i; j < static_cast<int>(r.rows.size()) && groupValue(r.rows[j]) == v; ++j) ++n;
-        const QString shown = v.isEmpty() ? QStringLiteral("not recorded") : v;
-        const QString name = QStringLiteral("%1 %2").arg(L.groupHeading, shown).trimmed();
-        lines.push_back({Line::Type::Group, -1,
-                         QStringLiteral("%1   (%2 %3)").arg(name).arg(n).arg(n == 1 ? "record" : "records"), name});
-        current = v;
-      }
-    }
-    first = false;
-    lines.push_back({Line::Type::Row, i, QString(), QString()});
-  }
-  const int n = static_cast<int>(r.rows.size());
-  lines.push_back({Line::Type::Total, -1, QStringLiteral("%1 %2").arg(n).arg(n == 1 ? "record" : "records"), QString()});
-  return lines;
-}
-
 struct ChartBar {
   QString label;
   QColor color;
   int count = 0;
 };
 
-std::vector<ChartBar> chartBars(const PreparedReport& r) {
+std::vector<ChartBar> chartBars(const ReportLayout& L, const std::vector<int>& counts) {
   static const QColor palette[] = {QColor(0x2e, 0x7d, 0x32), QColor(0xc6, 0x28, 0x28), QColor(0x75, 0x75, 0x75),
                                    QColor(0x15, 0x65, 0xc0), QColor(0xef, 0x6c, 0x00)};
   std::vector<ChartBar> bars;
-  for (int i = 0; i < r.layout.categories.size(); ++i)
-    bars.push_back({r.layout.categories[i].label, palette[i % 5], 0});
-  for (const ReportRow& row : r.rows) {
-    for (int i = 0; i < r.layout.categories.size(); ++i) {
-      const ChartCategory& c = r.layout.categories[i];
-      if (c.other || c.condition.matches(row)) {
-        ++bars[i].count;
-        break;
+  for (int i = 0; i < L.categories.size(); ++i) bars.push_back({L.categories[i].label, palette[i % 5], counts.at(i)});
+  return bars;
+}
+
+// What one pass over the rows learns before anything is laid out.
+struct Tally {
+  int rows = 0;
+  std::vector<int> groupSizes;      // in print order
+  std::vector<int> categoryCounts;  // chart reports
+  std::vector<double> widest;       // per column, when measured for a device
+};
+
+int groupColumn(const ReportLayout& L) { return L.group.isEmpty() ? -1 : fieldIndex(L.group); }
+
+Tally tallyRows(const ReportLayout& L, ReportRowPass& pass, const QFontMetricsF* body) {
+  Tally t;
+  t.categoryCounts.assign(L.categories.size(), 0);
+  t.widest.assign(L.columns.size(), 0.0);
+  const std::vector<ColumnFields> at = columnFields(L);
+  const int g = groupColumn(L);
+  const bool dates = g >= 0 && fieldKind(L.group) == FieldKind::Date;
+  QString current;
+  pass.forEach([&](const ReportRow& row) {
+    if (g >= 0) {
+      const QString v = groupValue(row, g, dates);
+      if (t.rows == 0 || v != current) t.groupSizes.push_back(0);
+      ++t.groupSizes.back();
+      current = v;
+    }
+    ++t.rows;
+    if (L.kind == ReportLayout::Kind::Chart) {
+      for (int i = 0; i < L.categories.size(); ++i)
+        if (L.categories[i].other || L.categories[i].condition.matches(row)) {
+          ++t.categoryCounts[i];
+          break;
+        }
+    } else if (body) {
+      for (int i = 0; i < L.columns.size(); ++i)
+        t.widest[i] = std::max(t.widest[i], body->horizontalAdvance(formatCell(row, L.columns[i], at[i])));
+    }
+  });
+  return t;
+}
+
+QString recordCount(int n) { return QStringLiteral("%1 %2").arg(n).arg(n == 1 ? "record" : "records"); }
+
+// The rows of a list report with a heading before each group: `group` gets
+// the heading line and the group's name, `row` each row with its place.
+void walkRows(const ReportLayout& L, ReportRowPass& pass, const Tally& t,
+              const std::function<void(const QString&, const QString&)>& group,
+              const std::function<void(const ReportRow&, int)>& row) {
+  const int g = groupColumn(L);
+  const bool dates = g >= 0 && fieldKind(L.group) == FieldKind::Date;
+  QString current;
+  int n = 0;
+  size_t groupNo = 0;
+  pass.forEach([&](const ReportRow& r) {
+    if (g >= 0) {
+      const QString v = groupValue(r, g, dates);
+      if (n == 0 || v != current) {
+        // The pass that counted saw the same rows; a miss means it did not.
+        if (groupNo >= t.groupSizes.size()) throw ReportError(QStringLiteral("The records changed while the report was printed."));
+        const int size = t.groupSizes[groupNo++];
+        const QString shown = v.isEmpty() ? QStringLiteral("not recorded") : v;
+        const QString name = QStringLiteral("%1 %2").arg(L.groupHeading, shown).trimmed();
+        group(QStringLiteral("%1   (%2)").arg(name, recordCount(size)), name);
+        current = v;
       }
     }
-  }
-  return bars;
+    row(r, n++);
+  });
 }
 
 QString percent(int count, int total) {
@@ -136,10 +146,9 @@ Gap columnGap(const ReportLayout& L, int i, double pad) {
 // widest text columns (names, remarks) give up room down to what their
 // heading needs and wrap; numbers, dates, SSNs and times never wrap unless
 // nothing else helps.
-std::vector<double> columnLefts(const PreparedReport& r, const Metrics& m, QPaintDevice* dev, double width, double pad) {
-  const ReportLayout& L = r.layout;
+std::vector<double> columnLefts(const ReportLayout& L, const std::vector<double>& widest, const Metrics& m,
+                                QPaintDevice* dev, double width, double pad) {
   const QFontMetricsF fb(m.body, dev), fh(m.bold, dev);
-  const std::vector<ColumnFields> at = columnFields(L);
   const int n = static_cast<int>(L.columns.size());
   std::vector<double> natural(n), floor(n);
   double weights = 0;
@@ -147,10 +156,8 @@ std::vector<double> columnLefts(const PreparedReport& r, const Metrics& m, QPain
     const ReportColumn& c = L.columns[i];
     const Gap g = columnGap(L, i, pad);
     const double head = fh.horizontalAdvance(c.heading);
-    double widest = 0;
-    for (const ReportRow& row : r.rows) widest = std::max(widest, fb.horizontalAdvance(formatCell(row, c, at[i])));
     // A pixel to spare against rounding between measuring and drawing.
-    natural[i] = std::max(head, widest) + g.left + g.right + 1;
+    natural[i] = std::max(head, widest[i]) + g.left + g.right + 1;
     const bool wraps = c.format == QLatin1String("text");
     floor[i] = wraps ? std::min(natural[i], std::max(head, fb.horizontalAdvance(QStringLiteral("MMMMMM"))) + g.left + g.right + 1)
                      : natural[i];
@@ -225,33 +232,25 @@ QStringList wrapText(const QString& text, const QFont& font, QPaintDevice* dev, 
 
 }  // namespace
 
-ReportPagePlan planReport(const PreparedReport& r, QPaintDevice* device, const QString& printed) {
-  ReportPagePlan plan;
+void layOutReport(const PreparedReport& r, QPaintDevice* device, const QString& printed,
+                  const std::function<void(const ReportPage&)>& each) {
   const ReportLayout& L = r.layout;
+  const std::unique_ptr<ReportRowPass> pass = r.rows->open();
   const Metrics m(L, device);
-  plan.body = m.body;
-  plan.bold = m.bold;
-  plan.title = m.title;
-  plan.small = m.small;
+  const QFontMetricsF bodyMetrics(m.body, device);
+  const Tally t = tallyRows(L, *pass, &bodyMetrics);
   const double width = device->width();
-  const double height = device->height();
+  const double bottom = device->height();
   const double pad = m.line * 0.15;
-  const std::vector<Line> lines = reportLines(r);
-  plan.chart = !r.rows.empty() && L.kind == ReportLayout::Kind::Chart;
-  const bool list = !r.rows.empty() && !plan.chart;
+  const bool chart = t.rows > 0 && L.kind == ReportLayout::Kind::Chart;
+  const bool list = t.rows > 0 && !chart;
   const std::vector<ColumnFields> at = columnFields(L);
-  if (list) plan.columnX = columnLefts(r, m, device, width, pad);
-  const std::vector<double>& x = plan.columnX;
+  const std::vector<double> x = list ? columnLefts(L, t.widest, m, device, width, pad) : std::vector<double>();
 
-  auto place = [&](int page, PlacedText::Kind kind, const QRectF& box, const QString& text, const QFont& f, int flags,
-                   int column = -1, int row = -1) {
-    plan.texts.push_back({kind, page, box, text, f, flags, column, row});
-  };
   auto columnBox = [&](int c, double y, double h) {
     const Gap g = columnGap(L, c, pad);
     return QRectF(x[c] + g.left, y, x[c + 1] - x[c] - g.left - g.right, h);
   };
-
   // The column headings, wrapped if a heading is wider than its column can be.
   std::vector<QStringList> headingLines;
   int headingRows = 0;
@@ -264,119 +263,119 @@ ReportPagePlan planReport(const PreparedReport& r, QPaintDevice* device, const Q
   const double headingsHeight = headingRows * m.line;
   const double bodyTop = m.headerHeight + (list ? headingsHeight + m.line * 0.2 : 0);
 
-  // Every line of the report as a block of text lines, each row with its
-  // cells wrapped to their columns.
-  struct Block {
-    Line line;
-    std::vector<QStringList> cells;
-    int rows = 1;
-    QString group;  // the group a row belongs to
-  };
-  std::vector<Block> blocks;
-  QString group;
-  for (const Line& l : lines) {
-    Block b{l, {}, 1, QString()};
-    if (l.type == Line::Type::Group) group = l.group;
-    if (l.type == Line::Type::Row) {
-      for (int c = 0; c < L.columns.size(); ++c) {
-        b.cells.push_back(wrapText(formatCell(r.rows[l.row], L.columns[c], at[c]), m.body, device, columnBox(c, 0, 0).width()));
-        b.rows = std::max(b.rows, static_cast<int>(b.cells.back().size()));
-      }
-      b.group = group;
-    }
-    if (l.type == Line::Type::Text) b.rows = 3;
-    blocks.push_back(std::move(b));
-  }
-
-  // Pages: blocks go down the page while they fit. A row is never split; a
+  // Pages: lines go down the page while they fit. A row is never split; a
   // group heading never ends a page but goes over with its first row; a
-  // group that goes on over a page break has its heading repeated.
-  int page = 0;
-  double y = bodyTop;
-  bool empty = true;
-  const double bottom = height;
-  auto heightOf = [&](const Block& b) { return b.rows * m.line; };
-  auto newPage = [&](const Block& b) {
-    ++page;
-    y = bodyTop;
-    if (b.line.type == Line::Type::Row && !b.group.isEmpty()) {
-      place(page, PlacedText::Kind::Group, QRectF(pad, y, width - 2 * pad, m.line),
-            b.group + QStringLiteral(" (continued)"), m.bold, Qt::AlignLeft | Qt::AlignBottom);
-      y += m.line;
-    }
-  };
-  for (size_t i = 0; i < blocks.size(); ++i) {
-    const Block& b = blocks[i];
-    double need = heightOf(b);
-    if (b.line.type == Line::Type::Group && i + 1 < blocks.size()) need += heightOf(blocks[i + 1]);
-    if (!empty && y + need > bottom && b.line.type != Line::Type::Chart) newPage(b);
-    empty = false;
-    switch (b.line.type) {
-      case Line::Type::Row: {
+  // group that goes on over a page break has its heading repeated. Run once
+  // to count the pages, then again to hand them over.
+  auto run = [&](int count, bool handOver) {
+    ReportPage page;
+    page.count = count;
+    page.columnX = x;
+    double y = bodyTop;
+    bool empty = true;
+    auto place = [&](PlacedText::Kind kind, const QRectF& box, const QString& text, const QFont& f, int flags,
+                     int column = -1, int row = -1) {
+      if (handOver) page.texts.push_back({kind, page.index, box, text, f, flags, column, row});
+    };
+    // What every page carries: title, print date, page number, column headings.
+    auto finish = [&] {
+      if (!handOver) return;
+      place(PlacedText::Kind::Title, QRectF(0, 0, width, m.titleHeight), L.title, m.title, Qt::AlignHCenter | Qt::AlignVCenter);
+      const QRectF info(0, m.titleHeight, width, m.smallHeight);
+      place(PlacedText::Kind::PageInfo, info, QStringLiteral("Printed %1").arg(printed), m.small, Qt::AlignLeft | Qt::AlignVCenter);
+      place(PlacedText::Kind::PageInfo, info, QStringLiteral("Page %1 of %2").arg(page.index + 1).arg(count), m.small,
+            Qt::AlignRight | Qt::AlignVCenter);
+      const double rule = m.headerHeight - m.line * 0.2;
+      page.rules.push_back({QLineF(0, rule, width, rule), true});
+      if (list) {
+        for (int c = 0; c < L.columns.size(); ++c)
+          for (int k = 0; k < headingLines[c].size(); ++k)
+            place(PlacedText::Kind::Heading, columnBox(c, m.headerHeight + k * m.line, m.line), headingLines[c][k], m.bold,
+                  int(L.columns[c].align) | Qt::AlignVCenter, c);
+        const double under = m.headerHeight + headingsHeight;
+        page.rules.push_back({QLineF(0, under, width, under), false});
+      }
+      each(page);
+    };
+    auto newPage = [&](const QString& continuing) {
+      finish();
+      ++page.index;
+      page.texts.clear();
+      page.shades.clear();
+      page.rules.clear();
+      page.chart = false;
+      y = bodyTop;
+      if (!continuing.isEmpty()) {
+        place(PlacedText::Kind::Group, QRectF(pad, y, width - 2 * pad, m.line), continuing + QStringLiteral(" (continued)"),
+              m.bold, Qt::AlignLeft | Qt::AlignBottom);
+        y += m.line;
+      }
+    };
+    auto fits = [&](double need) { return empty || y + need <= bottom; };
+
+    if (t.rows == 0) {
+      place(PlacedText::Kind::Empty, QRectF(0, y + m.line, width, m.line * 2), L.emptyText, m.body, Qt::AlignHCenter | Qt::AlignTop);
+    } else if (chart) {
+      page.chart = true;
+      page.chartTop = y;
+      page.categoryCounts = t.categoryCounts;
+      page.total = t.rows;
+    } else {
+      QString groupName;
+      QString heading;  // waiting for its first row
+      std::vector<QStringList> cells(L.columns.size());
+      walkRows(L, *pass, t, [&](const QString& text, const QString& name) {
+        heading = text;
+        groupName = name;
+      }, [&](const ReportRow& row, int rowNo) {
+        int lines = 1;
+        for (int c = 0; c < L.columns.size(); ++c) {
+          cells[c] = wrapText(formatCell(row, L.columns[c], at[c]), m.body, device, columnBox(c, 0, 0).width());
+          lines = std::max(lines, static_cast<int>(cells[c].size()));
+        }
+        if (!heading.isEmpty()) {
+          if (!fits(m.line + lines * m.line)) newPage(QString());
+          empty = false;
+          place(PlacedText::Kind::Group, QRectF(pad, y, width - 2 * pad, m.line), heading, m.bold, Qt::AlignLeft | Qt::AlignBottom);
+          y += m.line;
+          heading.clear();
+        } else if (!fits(lines * m.line)) {
+          newPage(groupName);
+        }
+        empty = false;
         // Only a record taller than a whole page goes on over a page break.
         double top = y;
-        for (int k = 0; k < b.rows; ++k) {
+        for (int k = 0; k < lines; ++k) {
           if (k > 0 && y + m.line > bottom) {
-            if (b.line.row % 2 == 1) plan.shades.push_back({page, QRectF(0, top, width, y - top)});
-            newPage(b);
+            if (rowNo % 2 == 1) page.shades.push_back(QRectF(0, top, width, y - top));
+            newPage(groupName);
             top = y;
           }
           for (int c = 0; c < L.columns.size(); ++c)
-            if (k < b.cells[c].size())
-              place(page, PlacedText::Kind::Cell, columnBox(c, y, m.line), b.cells[c][k], m.body,
-                    int(L.columns[c].align) | Qt::AlignVCenter, c, b.line.row);
+            if (k < cells[c].size())
+              place(PlacedText::Kind::Cell, columnBox(c, y, m.line), cells[c][k], m.body, int(L.columns[c].align) | Qt::AlignVCenter,
+                    c, rowNo);
           y += m.line;
         }
-        if (b.line.row % 2 == 1) plan.shades.push_back({page, QRectF(0, top, width, y - top)});
-        continue;
-      }
-      case Line::Type::Group:
-        place(page, PlacedText::Kind::Group, QRectF(pad, y, width - 2 * pad, m.line), b.line.text, m.bold,
-              Qt::AlignLeft | Qt::AlignBottom);
-        break;
-      case Line::Type::Total:
-        plan.rules.push_back({page, QLineF(0, y, width, y), false});
-        place(page, PlacedText::Kind::Total, QRectF(pad, y, width - 2 * pad, m.line), b.line.text, m.bold,
-              Qt::AlignLeft | Qt::AlignVCenter);
-        break;
-      case Line::Type::Text:
-        place(page, PlacedText::Kind::Empty, QRectF(0, y + m.line, width, m.line * 2), b.line.text, m.body,
-              Qt::AlignHCenter | Qt::AlignTop);
-        break;
-      case Line::Type::Chart:
-        plan.chartTop = y;
-        break;
-      case Line::Type::Heading:
-        break;
+        if (rowNo % 2 == 1) page.shades.push_back(QRectF(0, top, width, y - top));
+      });
+      if (!fits(m.line)) newPage(QString());
+      page.rules.push_back({QLineF(0, y, width, y), false});
+      place(PlacedText::Kind::Total, QRectF(pad, y, width - 2 * pad, m.line), recordCount(t.rows), m.bold,
+            Qt::AlignLeft | Qt::AlignVCenter);
     }
-    y += heightOf(b);
-  }
-  plan.pages = page + 1;
-
-  // What every page carries: title, print date, page number, column headings.
-  for (int pg = 0; pg < plan.pages; ++pg) {
-    place(pg, PlacedText::Kind::Title, QRectF(0, 0, width, m.titleHeight), L.title, m.title, Qt::AlignHCenter | Qt::AlignVCenter);
-    const QRectF info(0, m.titleHeight, width, m.smallHeight);
-    place(pg, PlacedText::Kind::PageInfo, info, QStringLiteral("Printed %1").arg(printed), m.small, Qt::AlignLeft | Qt::AlignVCenter);
-    place(pg, PlacedText::Kind::PageInfo, info, QStringLiteral("Page %1 of %2").arg(pg + 1).arg(plan.pages), m.small,
-          Qt::AlignRight | Qt::AlignVCenter);
-    plan.rules.push_back({pg, QLineF(0, m.headerHeight - m.line * 0.2, width, m.headerHeight - m.line * 0.2), true});
-    if (!list) continue;
-    for (int c = 0; c < L.columns.size(); ++c)
-      for (int k = 0; k < headingLines[c].size(); ++k)
-        place(pg, PlacedText::Kind::Heading, columnBox(c, m.headerHeight + k * m.line, m.line), headingLines[c][k], m.bold,
-              int(L.columns[c].align) | Qt::AlignVCenter, c);
-    plan.rules.push_back({pg, QLineF(0, m.headerHeight + headingsHeight, width, m.headerHeight + headingsHeight), false});
-  }
-  std::stable_sort(plan.texts.begin(), plan.texts.end(), [](const PlacedText& a, const PlacedText& b) { return a.page < b.page; });
-  return plan;
+    finish();
+    return page.index + 1;
+  };
+  run(run(0, false), true);
 }
 
 namespace {
 
-void paintChart(QPainter& p, const Metrics& m, const PreparedReport& r, double width, double top, double height) {
-  const std::vector<ChartBar> bars = chartBars(r);
-  const int total = static_cast<int>(r.rows.size());
+void paintChart(QPainter& p, const Metrics& m, const ReportLayout& L, const ReportPage& page, double width, double top,
+                double height) {
+  const std::vector<ChartBar> bars = chartBars(L, page.categoryCounts);
+  const int total = page.total;
   // The counts as a small table first.
   const double tableW = std::min(width, m.line * 24);
   const double x0 = (width - tableW) / 2;
@@ -436,57 +435,53 @@ void paintChart(QPainter& p, const Metrics& m, const PreparedReport& r, double w
 }  // namespace
 
 QStringList reportText(const PreparedReport& r) {
+  const ReportLayout& L = r.layout;
+  const std::unique_ptr<ReportRowPass> pass = r.rows->open();
+  const Tally t = tallyRows(L, *pass, nullptr);
   QStringList out;
-  out << r.layout.title;
-  if (!r.rows.empty() && r.layout.kind == ReportLayout::Kind::Chart) {
-    const int total = static_cast<int>(r.rows.size());
-    for (const ChartBar& b : chartBars(r))
-      out << QStringLiteral("%1\t%2\t%3").arg(b.label).arg(b.count).arg(percent(b.count, total));
-    out << QStringLiteral("All records\t%1\t%2").arg(total).arg(percent(total, total));
+  out << L.title;
+  if (t.rows == 0) return out << L.emptyText;
+  if (L.kind == ReportLayout::Kind::Chart) {
+    for (const ChartBar& b : chartBars(L, t.categoryCounts))
+      out << QStringLiteral("%1\t%2\t%3").arg(b.label).arg(b.count).arg(percent(b.count, t.rows));
+    out << QStringLiteral("All records\t%1\t%2").arg(t.rows).arg(percent(t.rows, t.rows));
     return out;
   }
-  if (!r.rows.empty()) {
-    QStringList h;
-    for (const ReportColumn& c : r.layout.columns) h << c.heading;
-    out << h.join(QLatin1Char('\t'));
-  }
-  const std::vector<ColumnFields> at = columnFields(r.layout);
-  for (const Line& l : reportLines(r)) {
-    if (l.type == Line::Type::Row) {
-      QStringList cells;
-      for (int c = 0; c < r.layout.columns.size(); ++c) cells << formatCell(r.rows[l.row], r.layout.columns[c], at[c]);
-      out << cells.join(QLatin1Char('\t'));
-    } else {
-      out << l.text;
-    }
-  }
-  return out;
+  QStringList h;
+  for (const ReportColumn& c : L.columns) h << c.heading;
+  out << h.join(QLatin1Char('\t'));
+  const std::vector<ColumnFields> at = columnFields(L);
+  walkRows(L, *pass, t, [&](const QString& text, const QString&) { out << text; }, [&](const ReportRow& row, int) {
+    QStringList cells;
+    for (int c = 0; c < L.columns.size(); ++c) cells << formatCell(row, L.columns[c], at[c]);
+    out << cells.join(QLatin1Char('\t'));
+  });
+  return out << recordCount(t.rows);
 }
 
 void paintReport(const PreparedReport& r, QPagedPaintDevice* device, const QString& printed) {
-  const ReportPagePlan plan = planReport(r, device, printed);
   QPainter p;
   if (!p.begin(device)) throw ReportError(QStringLiteral("The report \"%1\" cannot be printed: the output could not be started.").arg(r.layout.title));
   p.setRenderHint(QPainter::Antialiasing);
   const Metrics m(r.layout, device);
-  size_t text = 0;
-  for (int pg = 0; pg < plan.pages; ++pg) {
-    if (pg > 0) device->newPage();
-    for (const auto& s : plan.shades)
-      if (s.page == pg) p.fillRect(s.box, QColor(0xf0, 0xf0, 0xf0));
-    for (const auto& rule : plan.rules) {
-      if (rule.page != pg) continue;
-      p.setPen(rule.heavy ? QPen(Qt::black, std::max(1.0, m.line / 12)) : QPen(Qt::gray, std::max(1.0, m.line / 20)));
+  const QPen heavy(Qt::black, std::max(1.0, m.line / 12)), light(Qt::gray, std::max(1.0, m.line / 20));
+  const QColor shade(0xf0, 0xf0, 0xf0);
+  layOutReport(r, device, printed, [&](const ReportPage& page) {
+    if (page.index > 0) device->newPage();
+    for (const QRectF& s : page.shades) p.fillRect(s, shade);
+    for (const auto& rule : page.rules) {
+      p.setPen(rule.heavy ? heavy : light);
       p.drawLine(rule.line);
     }
     p.setPen(Qt::black);
-    for (; text < plan.texts.size() && plan.texts[text].page == pg; ++text) {
-      const PlacedText& t = plan.texts[text];
-      p.setFont(t.font);
+    // A font set again is recorded again by a preview: only changes are set.
+    const QFont* font = nullptr;
+    for (const PlacedText& t : page.texts) {
+      if (!font || *font != t.font) p.setFont(*(font = &t.font));
       p.drawText(t.box, t.flags, t.text);
     }
-    if (plan.chart && pg == 0) paintChart(p, m, r, device->width(), plan.chartTop, device->height() - plan.chartTop);
-  }
+    if (page.chart) paintChart(p, m, r.layout, page, device->width(), page.chartTop, device->height() - page.chartTop);
+  });
   p.end();
 }
 

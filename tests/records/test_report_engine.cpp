@@ -85,6 +85,13 @@ QString writeFile(const QString& name, const QString& text) {
 
 const QString kShipped[] = {"basic.rpt", "date.rpt", "profile.rpt", "status.rpt"};
 
+// The rows a prepared report prints, in print order.
+std::vector<ReportRow> rowsOf(const PreparedReport& r) {
+  std::vector<ReportRow> rows;
+  r.rows->open()->forEach([&](const ReportRow& row) { rows.push_back(row); });
+  return rows;
+}
+
 }  // namespace
 
 TEST(SortKey, ParsesSignAndBracedField) {
@@ -131,7 +138,7 @@ TEST(Sorting, TotalsSortAsNumbersNamesWithoutCaseDatesChronologically) {
   };
   auto names = [](const PreparedReport& p) {
     QStringList n;
-    for (const ReportRow& r : p.rows) n << r[1];
+    for (const ReportRow& r : rowsOf(p)) n << r[1];
     return n;
   };
   const std::vector<ReportRow> rows = {row("baker", "180", "01/02/2026"), row("Adams", " 90", "12/30/2025"),
@@ -160,7 +167,7 @@ TEST(Sorting, EqualKeysKeepTheOrderOfEntry) {
   }
   const PreparedReport p = prepareReport(L, rows, {parseSortKey("+{info.LNAME}")});
   QStringList ids;
-  for (const ReportRow& r : p.rows) ids << r[0];
+  for (const ReportRow& r : rowsOf(p)) ids << r[0];
   EXPECT_EQ(ids, QStringList({"10", "20", "30", "40", "50"}));
 }
 
@@ -261,7 +268,7 @@ TEST(ReportObject, NamingAReportFileDropsAKeyLeftFromAnEarlierCommand) {
   // The date report's own order: grouped by date, then by name.
   ASSERT_GE(p.keys.size(), 1);
   EXPECT_EQ(p.keys[0], (SortKey{"LNAME", false}));
-  EXPECT_EQ(p.rows[0][1], "Ames");
+  EXPECT_EQ(rowsOf(p)[0][1], "Ames");
 }
 
 TEST(ReportObject, FileKeysBreakTiesAfterTheProgramsKey) {
@@ -273,7 +280,7 @@ TEST(ReportObject, FileKeysBreakTiesAfterTheProgramsKey) {
   r.setSortFields(0, "-{info.TOTAL}");
   const PreparedReport p = r.prepare();
   QStringList names;
-  for (const ReportRow& row : p.rows) names << row[1];
+  for (const ReportRow& row : rowsOf(p)) names << row[1];
   EXPECT_EQ(names, QStringList({"Boyd", "abel", "Cole"}));
 }
 
@@ -311,14 +318,12 @@ TEST(ReportObject, FailuresAreShownNamingTheFileAndTheProgramGoesOn) {
   EXPECT_FALSE(r.Action(0));
   ASSERT_EQ(shown.size(), 4);
   EXPECT_TRUE(shown[3].contains("\"+{info.LNAME\"")) << shown[3].toStdString();
-  EXPECT_EQ(r.runs(), 0);
   EXPECT_FALSE(QFile::exists(dir.file("out.pdf")));
 
   // Put right, the same object runs.
   r.setSortFields(0, "+{info.LNAME}");
   EXPECT_TRUE(r.Action(0));
   EXPECT_EQ(shown.size(), 4);
-  EXPECT_EQ(r.runs(), 1);
   EXPECT_TRUE(QFile::exists(dir.file("out.pdf")));
 }
 
@@ -354,7 +359,7 @@ class Printed : public ::testing::Test {
     if (!key.isEmpty()) r.setSortFields(0, key);
     r.setPdfDestination(dir.file("out.pdf"));
     EXPECT_TRUE(r.Action(0));
-    last = r.lastReport();
+    last = r.prepare();
     return pdfText(dir.file("out.pdf"));
   }
 
@@ -412,7 +417,7 @@ TEST_F(Printed, ProfilesListOnlyProfileRows) {
   EXPECT_FALSE(text.contains("Regular"));
   EXPECT_FALSE(text.contains("Lowercase")) << "status words are compared exactly";
   EXPECT_TRUE(text.contains("knee"));
-  EXPECT_EQ(last.rows.size(), 2u);
+  EXPECT_EQ(rowsOf(last).size(), 2u);
 }
 
 TEST_F(Printed, StatusChartCountsMatchTheDatabase) {
@@ -478,151 +483,4 @@ TEST(ReportObject, APdfThatCannotBeWrittenIsReportedByPath) {
   EXPECT_FALSE(r.Action(0));
   ASSERT_EQ(shown.size(), 1);
   EXPECT_TRUE(shown[0].contains(target)) << shown[0].toStdString();
-  EXPECT_EQ(r.runs(), 0);
-}
-
-// ---- Where the text goes on a page, measured with the fonts it is drawn in ----
-
-namespace {
-
-// Lays a report out for the PDF writer the engine itself prints to.
-struct Laid {
-  explicit Laid(const PreparedReport& r, const QString& pdfPath) : pdf(pdfPath) {
-    pdf.setResolution(600);
-    setReportPageLayout(pdf, r.layout);
-    plan = planReport(r, &pdf, "01/02/2026");
-  }
-  QPdfWriter pdf;
-  ReportPagePlan plan;
-};
-
-bool isBody(const PlacedText& t) {
-  return t.kind == PlacedText::Kind::Cell || t.kind == PlacedText::Kind::Group || t.kind == PlacedText::Kind::Total;
-}
-
-QString squeezed(QString s) { return s.remove(QRegularExpression("\\s")); }
-
-}  // namespace
-
-TEST(PageLayout, NoValueOrHeadingIsCutForTheWidestEntriesTheRecordTakes) {
-  ScratchDir dir;
-  dir.copyData({"basic.rpt", "date.rpt", "profile.rpt"});
-  const QString remark =
-      "Permanent profile for the run since the knee operation in March; takes the 2.5M Walk; physician's "
-      "note on file with the company clerk, to be reviewed at the next annual test without fail";
-  // The widest glyphs in every field at its full length, and a long name
-  // written the usual way with a dashed SSN.
-  const Fields widest{{"LNAME", QString(25, 'W')}, {"RANK", "WWW"}, {"SSN", QString(11, 'W')}, {"SEX", "W"},
-                      {"DOT", "12/28/2026"}, {"RAW_PU", "88"}, {"C_PU", "100"}, {"RAW_SU", "88"}, {"C_SU", "100"},
-                      {"RUN_M", "88"}, {"RUN_S", "59"}, {"C_RUN", "100"}, {"TOTAL", "300"}, {"STAT", "PASS"},
-                      {"PROFILE", "PROFILE"}, {"REMARK", remark}};
-  Fields usual = widest;
-  usual["LNAME"] = "Montgomery-Castellanos, Jo";
-  usual["LNAME"].chop(1);  // 25 characters
-  usual["SSN"] = "123-45-6789";
-  usual["RANK"] = "CSM";
-  // A remark longer than a page holds, as another program may have stored.
-  Fields endless = usual;
-  endless["LNAME"] = "Zimmer, Al";
-  for (int i = 0; i < 120; ++i) endless["REMARK"] += QString("remark part %1 of a very long note; ").arg(i);
-  makeDb({widest, usual, endless});
-
-  for (const char* file : {"basic.rpt", "date.rpt", "profile.rpt"}) {
-    SCOPED_TRACE(file);
-    ReportObject r("R");
-    r.setReportFileName(dir.file(file));
-    r.setSortFields(0, "+{info.LNAME}");
-    const PreparedReport p = r.prepare();
-    ASSERT_EQ(p.rows.size(), 3u);
-    const Laid laid(p, dir.file("x.pdf"));
-    const ReportPagePlan& plan = laid.plan;
-    const double pageW = laid.pdf.width(), pageH = laid.pdf.height();
-    ASSERT_EQ(plan.columnX.size(), size_t(p.layout.columns.size() + 1));
-
-    std::map<std::pair<int, int>, QString> cells;  // (row, column) -> every line of it
-    std::map<int, QString> headings;
-    for (const PlacedText& t : plan.texts) {
-      SCOPED_TRACE(t.text.toStdString());
-      const QFontMetricsF fm(t.font, &laid.pdf);
-      EXPECT_LE(fm.horizontalAdvance(t.text), t.box.width() + 0.5);
-      EXPECT_LE(fm.height(), t.box.height() + 0.5);
-      EXPECT_GE(t.box.left(), -0.5);
-      EXPECT_LE(t.box.right(), pageW + 0.5);
-      EXPECT_LE(t.box.bottom(), pageH + 0.5);
-      if (t.column >= 0) {
-        EXPECT_GE(t.box.left(), plan.columnX[t.column] - 0.5);
-        EXPECT_LE(t.box.right(), plan.columnX[t.column + 1] + 0.5);
-      }
-      if (t.kind == PlacedText::Kind::Cell) cells[{t.row, t.column}] += t.text;
-      if (t.kind == PlacedText::Kind::Heading && t.page == 0) headings[t.column] += t.text;
-    }
-    // Nothing drawn over anything else.
-    for (size_t a = 0; a < plan.texts.size(); ++a)
-      for (size_t b = a + 1; b < plan.texts.size(); ++b) {
-        const PlacedText &s = plan.texts[a], &t = plan.texts[b];
-        if (s.page != t.page || s.kind == PlacedText::Kind::PageInfo || t.kind == PlacedText::Kind::PageInfo) continue;
-        const QRectF both = s.box.intersected(t.box);
-        EXPECT_TRUE(both.width() < 0.5 || both.height() < 0.5) << s.text.toStdString() << " / " << t.text.toStdString();
-      }
-    // Every heading and value is there in full, however it was broken.
-    for (int c = 0; c < p.layout.columns.size(); ++c)
-      EXPECT_EQ(squeezed(headings[c]), squeezed(p.layout.columns[c].heading));
-    const int name = 0, ssn = 2;
-    ASSERT_EQ(p.layout.columns[ssn].fields.value(0), "SSN");
-    for (int row = 0; row < 3; ++row) {
-      const QString lname = p.rows[row][infoFieldNames().indexOf("LNAME")];
-      EXPECT_EQ(cells[std::pair(row, name)], lname);
-      EXPECT_EQ(cells[std::pair(row, ssn)], p.rows[row][infoFieldNames().indexOf("SSN")]);
-      const int last = static_cast<int>(p.layout.columns.size()) - 1;
-      if (p.layout.columns[last].fields.value(0) == "REMARK") {
-        EXPECT_EQ(squeezed(cells[std::pair(row, last)]), squeezed(p.rows[row][infoFieldNames().indexOf("REMARK")]));
-      }
-    }
-  }
-}
-
-TEST(PageLayout, AGroupHeadingNeverEndsAPageWithoutItsRows) {
-  ScratchDir dir;
-  dir.copyData({"date.rpt"});
-  std::vector<Fields> rows;
-  // Groups of one to five records: page ends fall on headings, on first
-  // rows and inside groups.
-  for (int g = 0, n = 0; g < 70; ++g)
-    for (int k = 0; k <= g % 5; ++k, ++n)
-      rows.push_back({{"LNAME", QString("S%1").arg(n, 3, 10, QChar('0'))},
-                      {"DOT", QDate(2025, 1, 1).addDays(g).toString("MM/dd/yyyy")}});
-  makeDb(rows);
-  ReportObject r("R");
-  r.setReportFileName(dir.file("date.rpt"));
-  const Laid laid(r.prepare(), dir.file("x.pdf"));
-  const ReportPagePlan& plan = laid.plan;
-  ASSERT_GT(plan.pages, 3);
-
-  int moved = 0, repeated = 0;
-  double lastBottom = 0;
-  for (int pg = 0; pg < plan.pages; ++pg) {
-    SCOPED_TRACE(pg);
-    std::vector<const PlacedText*> body;
-    for (const PlacedText& t : plan.texts)
-      if (t.page == pg && isBody(t)) body.push_back(&t);
-    ASSERT_FALSE(body.empty());
-    std::stable_sort(body.begin(), body.end(), [](auto* a, auto* b) { return a->box.top() < b->box.top(); });
-    EXPECT_NE(body.back()->kind, PlacedText::Kind::Group) << body.back()->text.toStdString();
-    // A page that goes on with a group started earlier says which group.
-    if (pg > 0) {
-      EXPECT_EQ(body.front()->kind, PlacedText::Kind::Group);
-      if (body.front()->text.endsWith("(continued)"))
-        ++repeated;
-      else if (lastBottom + body.front()->box.height() <= laid.pdf.height())
-        ++moved;  // the heading would have fitted at the foot of the page before
-    }
-    lastBottom = body.back()->box.bottom();
-  }
-  EXPECT_GT(moved, 0) << "no heading fell at a page's foot: the case is not exercised";
-  EXPECT_GT(repeated, 0) << "no group went over a page break: the case is not exercised";
-  // Nothing lost or printed twice.
-  QString all;
-  for (const PlacedText& t : plan.texts)
-    if (t.kind == PlacedText::Kind::Cell && t.column == 0) all += t.text + "\n";
-  for (const Fields& f : rows) EXPECT_EQ(all.count(f.at("LNAME") + "\n"), 1);
 }

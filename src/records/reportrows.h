@@ -1,0 +1,37 @@
+#pragma once
+// The one place the report engine talks to the database: the rows of table
+// info, selected and ordered by the database itself, handed over one at a
+// time so a report never holds more of them than it is working on.
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "report.h"
+
+namespace quillon {
+
+// A read-only connection of its own to the database at `dbPath`. Every pass
+// made while it lives sees the same rows, whatever other programs write in
+// the meantime, so the passes of one printing agree on counts and pages.
+class InfoRowReader {
+ public:
+  // Throws ReportError naming the file when it is missing or not a database.
+  explicit InfoRowReader(const QString& dbPath);
+  ~InfoRowReader();
+  InfoRowReader(const InfoRowReader&) = delete;
+  InfoRowReader& operator=(const InfoRowReader&) = delete;
+
+  // Calls `each` for every row meeting all of `select`, in `order` (each key
+  // compared as orderKey() encodes it, then the order of entry). The row is
+  // reused between calls. Throws ReportError.
+  void forEach(const QList<Condition>& select, const QList<SortKey>& order,
+               const std::function<void(const ReportRow&)>& each);
+
+ private:
+  struct Connection;
+  std::unique_ptr<Connection> db_;
+  QString path_;
+};
+
+}  // namespace quillon
