@@ -8,6 +8,7 @@
 #include "exportwriter.h"
 #include "mainform.h"
 #include "recordsmenu.h"
+#include "reportrows.h"
 #include "report.h"
 
 namespace quillon {
@@ -41,14 +42,14 @@ bool RecordsMenu::exportRecords(const QString& path, ExportOrder order) {
       if (c.order == order) choice = &c;
     Q_ASSERT(choice);
     if (!choice->reportFile) {
-      for (ReportRow& r : readInfoRows(MainForm::databasePath())) rows << std::move(r);
+      InfoRowReader(MainForm::databasePath()).forEach({}, {}, [&](const ReportRow& r) { rows << r; });
       std::stable_sort(rows.begin(), rows.end(),
                        [](const RecordRow& a, const RecordRow& b) { return a.at(0).toLongLong() < b.at(0).toLongLong(); });
     } else {
       ReportObject report(QStringLiteral("ExportReport"));
       report.setReportFileName(QDir::current().filePath(QString::fromLatin1(choice->reportFile)));
       if (choice->key) report.setSortFields(0, QString::fromLatin1(choice->key));
-      for (ReportRow& r : report.prepare().rows) rows << std::move(r);
+      report.prepare().rows->open()->forEach([&](const ReportRow& r) { rows << r; });
     }
   } catch (const ReportError& e) {
     fail(e.message());

@@ -17,6 +17,7 @@
 #include "importplan.h"
 #include "mainform.h"
 #include "report.h"
+#include "reportrows.h"
 #include "scorecard.h"
 
 namespace quillon {
@@ -95,8 +96,9 @@ bool RecordsMenu::importRoster(const QString& path) {
   if (!form_->storeCurrentRow()) return false;
   SsnIndex index;
   try {
-    for (const ReportRow& r : readInfoRows(MainForm::databasePath()))
+    InfoRowReader(MainForm::databasePath()).forEach({}, {}, [&](const ReportRow& r) {
       addToSsnIndex(index, r.value(3), r.value(0).toLongLong());
+    });
   } catch (const ReportError& e) {
     fail(e.message());
     return false;
@@ -147,7 +149,7 @@ bool RecordsMenu::importOldDatabase(const QString& path) {
   if (!form_->storeCurrentRow()) return false;
   QSet<qint64> ids;
   try {
-    for (const ReportRow& r : readInfoRows(MainForm::databasePath())) ids.insert(r.value(0).toLongLong());
+    InfoRowReader(MainForm::databasePath()).forEach({}, {}, [&](const ReportRow& r) { ids.insert(r.value(0).toLongLong()); });
   } catch (const ReportError& e) {
     fail(e.message());
     return false;
