@@ -96,7 +96,13 @@ QString checkJetFile(const QString& path) {
 }
 
 QString defaultMdbHelperPath() {
-  return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("quillon-mdbread"));
+  // Beside the program in a build tree; in the package's private folder once
+  // installed, where it stays off the clerk's command path.
+  const QDir bin(QCoreApplication::applicationDirPath());
+  const QString beside = bin.filePath(QStringLiteral("quillon-mdbread"));
+  if (QFileInfo(beside).isExecutable()) return beside;
+  const QString installed = bin.filePath(QStringLiteral("../libexec/quillon/quillon-mdbread"));
+  return QFileInfo(installed).isExecutable() ? QDir::cleanPath(installed) : beside;
 }
 
 JetRead readJetTable(const QString& path, const QString& table, const QString& helperPath) {

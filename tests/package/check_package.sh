@@ -94,6 +94,7 @@ done <<'EOF'
 /usr/bin/tidewell
 /usr/libexec/quillon/quillon-start
 /usr/libexec/quillon/ravelin-emptydb
+/usr/libexec/quillon/quillon-mdbread
 /usr/share/quillon/2m.dat
 /usr/share/quillon/su.dat
 /usr/share/quillon/pu.dat
