@@ -60,6 +60,7 @@ bool strictHex(const QByteArray& in, QByteArray* out) {
 }
 
 const QString kDamaged = QStringLiteral("the Access database looks damaged and cannot be read");
+const QString kCancelled = QStringLiteral("the reading was cancelled");
 
 }  // namespace
 
@@ -105,7 +106,8 @@ QString defaultMdbHelperPath() {
   return QFileInfo(installed).isExecutable() ? QDir::cleanPath(installed) : beside;
 }
 
-JetRead readJetTable(const QString& path, const QString& table, const QString& helperPath) {
+JetRead readJetTable(const QString& path, const QString& table, const QString& helperPath,
+                     const KeepReading& keepReading) {
   if (QString why = checkJetFile(path); !why.isEmpty()) return refused(why);
   if (!QFileInfo(helperPath).isExecutable())
     return refused(QStringLiteral("the Access reader (%1) is missing").arg(QFileInfo(helperPath).fileName()));
@@ -119,8 +121,13 @@ JetRead readJetTable(const QString& path, const QString& table, const QString& h
   QByteArray out;
   const QDeadlineTimer deadline(kHelperDeadlineMs);
   while (helper.state() != QProcess::NotRunning) {
-    helper.waitForReadyRead(int(qMin<qint64>(deadline.remainingTime(), 1000)));
+    helper.waitForReadyRead(int(qMin<qint64>(deadline.remainingTime(), 100)));
     out += helper.readAllStandardOutput();
+    if (keepReading && !keepReading()) {
+      helper.kill();
+      helper.waitForFinished();
+      return refused(kCancelled);
+    }
     if (out.size() > kMaxOutputBytes || deadline.hasExpired()) {
       helper.kill();
       helper.waitForFinished();

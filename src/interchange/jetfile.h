@@ -15,6 +15,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace quillon {
 
@@ -53,9 +54,14 @@ struct JetRead {
 // when the file may be handed to the reader.
 QString checkJetFile(const QString& path);
 
+// Asked about ten times a second while the helper reads; returning false
+// stops the helper and the read is refused as cancelled.
+using KeepReading = std::function<bool()>;
+
 // Reads one table (its name matched without regard to case) with the helper
 // at `helperPath`.
-JetRead readJetTable(const QString& path, const QString& table, const QString& helperPath);
+JetRead readJetTable(const QString& path, const QString& table, const QString& helperPath,
+                     const KeepReading& keepReading = {});
 
 // The helper beside the running program.
 QString defaultMdbHelperPath();

@@ -90,8 +90,9 @@ JetPreview previewJetRecords(const MappedRecords& mapped, const QSet<qint64>& ex
   return p;
 }
 
-JetPreview previewJetFile(const QString& path, const QSet<qint64>& existingIds, const QString& helperPath) {
-  const JetRead read = readJetTable(path, QStringLiteral("info"), helperPath);
+JetPreview previewJetFile(const QString& path, const QSet<qint64>& existingIds, const QString& helperPath,
+                          const KeepReading& keepReading) {
+  const JetRead read = readJetTable(path, QStringLiteral("info"), helperPath, keepReading);
   if (!read.ok()) {
     JetPreview p;
     p.error = read.error;

@@ -53,7 +53,7 @@ JetPreview previewJetRecords(const MappedRecords& mapped, const QSet<qint64>& ex
 
 // Checks, reads and previews the table `info` of an old database file.
 JetPreview previewJetFile(const QString& path, const QSet<qint64>& existingIds,
-                          const QString& helperPath = defaultMdbHelperPath());
+                          const QString& helperPath = defaultMdbHelperPath(), const KeepReading& keepReading = {});
 
 // "Y-MM-DD HH:MM:SS" as the reader gives a date column, as "MM/DD/YYYY";
 // empty when it is not such a date or its year is not 1 to 9999.

@@ -155,9 +155,17 @@ bool RecordsMenu::importOldDatabase(const QString& path) {
     return false;
   }
   const QString name = QFileInfo(path).fileName();
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  const JetPreview preview = previewJetFile(path, ids, mdbHelper);
-  QApplication::restoreOverrideCursor();
+  // The helper reads while the window stays alive; Cancel stops it, and
+  // nothing has been stored by then.
+  QProgressDialog reading(QStringLiteral("Reading %1…").arg(name), QStringLiteral("Cancel"), 0, 0, form_);
+  reading.setWindowTitle(QStringLiteral("Import Old Database"));
+  reading.setWindowModality(Qt::WindowModal);
+  reading.setMinimumDuration(500);
+  const JetPreview preview = previewJetFile(path, ids, mdbHelper, [&reading] {
+    QCoreApplication::processEvents();
+    return !reading.wasCanceled();
+  });
+  reading.reset();
   if (!preview.ok()) {
     fail(QStringLiteral("%1 cannot be imported: %2. Nothing was stored.").arg(name, preview.error));
     return false;

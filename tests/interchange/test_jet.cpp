@@ -152,6 +152,14 @@ TEST(JetFile, AHelperThatCrashesOrStopsShortIsADamagedFile) {
     EXPECT_TRUE(r.error.contains(h.says)) << h.script << " gave " << r.error.toStdString();
     EXPECT_TRUE(r.table.rows.isEmpty() || !r.ok()) << h.script;
   }
+  // A reader that never ends is stopped when the clerk cancels, and nothing is returned.
+  writeFile(dir.file("helper.sh"), "#!/bin/sh\nprintf 'QMDB 1\\nC 4944 4\\nR 31\\n'\nexec sleep 600\n", true);
+  int asked = 0;
+  const JetRead stopped = readJetTable(dir.file("jet.mdb"), "info", dir.file("helper.sh"), [&] { return ++asked < 3; });
+  EXPECT_FALSE(stopped.ok());
+  EXPECT_TRUE(stopped.error.contains("cancelled")) << stopped.error.toStdString();
+  EXPECT_TRUE(stopped.table.rows.isEmpty());
+  EXPECT_EQ(asked, 3);
   writeFile(dir.file("helper.sh"), "#!/bin/sh\nprintf 'QMDB 1\\nC 4944 4\\nR 3137\\nEND 1\\n'\n", true);
   const JetRead fine = readJetTable(dir.file("jet.mdb"), "info", dir.file("helper.sh"));
   ASSERT_TRUE(fine.ok()) << fine.error.toStdString();
