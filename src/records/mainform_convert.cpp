@@ -65,9 +65,11 @@ void MainForm::Command6_Click() {
     statusBar()->showMessage(waitingText());
     return;
   }
-  session_ = std::make_unique<ConvertSession>(*this, shownKey_);
-  Convert(*session_, tables_);
+  const qint64 key = shownKey_;
+  session_ = std::make_unique<ConvertSession>(*this, key);
+  const ConvertEnd end = Convert(*session_, tables_);
   session_.reset();
+  if (end == ConvertEnd::Finished && DEFINE::AltState != StatusWord::DONE) clearAlternateTaken(*this, key);
   // A conversion whose row was deleted during the wait ends without the
   // closing report; the window it waited on has nothing left to judge.
   if (alternate_ && alternate_->isVisible() && !alternate_->isWaiting()) alternate_->hide();

@@ -13,6 +13,8 @@ inline const QString kErrorTitle = QStringLiteral("Error");
 
 // Stores the judged alternate event with the converted row (alternaterecord.cpp).
 void storeAlternateTaken(MainForm& f, qint64 key);
+// Empties them after a conversion that decided the status without one.
+void clearAlternateTaken(MainForm& f, qint64 key);
 
 // Boxes and questions go to the real message boxes unless a test has put
 // its own seam in; the alternate-event window holds on to this one.

@@ -218,6 +218,16 @@ TEST_F(RecordsIoTest, ConvertWithTheAlternateEventPutsItOnTheScorecard) {
   EXPECT_TRUE(card.contains("Alternate event time: 15:07"));
   EXPECT_TRUE(card.contains("Status: PASS"));
   EXPECT_TRUE(card.contains("Age group: D (32-36)")) << card.join('\n').toStdString();
+
+  // Tested again, this time on the run: the earlier alternate event is gone.
+  form->RUN_M->selectAll();
+  QTest::keyClicks(form->RUN_M, "15");
+  click(form->Command6);
+  click(form->Command4);
+  const Row retested = rowWithSsn("444-44-4444");
+  EXPECT_EQ(retested["ALT_EVENT"], "");
+  EXPECT_EQ(retested["ALT_TIME"], "");
+  EXPECT_EQ(retested["STAT"], "PASS");
 }
 
 }  // namespace
