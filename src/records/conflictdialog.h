@@ -5,6 +5,7 @@
 // Until the clerk chooses, nothing is stored and what was typed stays.
 
 #include <QDialog>
+#include <functional>
 
 #include "recordstore.h"
 
@@ -31,6 +32,16 @@ class ConflictDialog : public QDialog {
   QTableWidget* table_;
   ConflictChoice choice_ = ConflictChoice::Undecided;
 };
+
+// What the window does when a store met another station's change: asks the
+// clerk (again, should yet another change come in between) and carries out
+// the choice. `reload` shows the stored row again after Keep theirs;
+// `report` shows a failure. True when the row is settled (stored or theirs
+// kept), false when nothing was stored and what was typed stays.
+bool settleConflict(QWidget* parent, RecordStore& store, StoreConflict conflict, const QHash<int, QString>& ours,
+                    const std::function<void()>& reload, const std::function<void(const QString&)>& report);
+// Tests answer in place of the clerk; null: the dialog asks.
+void setConflictAnswer(std::function<ConflictChoice(const StoreConflict&)> answer);
 
 // Carries out the clerk's choice on the store: keeps their row, or stores
 // `ours` (column -> text) over it. A further change elsewhere in between

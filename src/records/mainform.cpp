@@ -23,6 +23,7 @@
 #include "menupart.h"
 #include "messageboxseam.h"
 #include "recordgrid.h"
+#include "conflictdialog.h"
 #include "recordstore.h"
 
 namespace quillon {
@@ -221,6 +222,9 @@ void MainForm::buildWindow() {
   connect(Data1, &RecordStore::rowChanged, this, &MainForm::onStoreRowChanged);
 
   statusBar()->setSizeGripEnabled(true);
+  // Which records are open (the file, or the server and database), for good.
+  statusBar()->addPermanentWidget(named(new QLabel(this), "openRecords"));
+  connect(Data1, &RecordStore::opened, findChild<QLabel*>(QStringLiteral("openRecords")), &QLabel::setText);
   setMinimumSize(560, 520);
   resize(680, 640);
 }
@@ -331,6 +335,8 @@ bool MainForm::storeShownRow() {
   if (row < 0) return true;  // deleted here: nothing to store into
   try {
     Data1->updateByKey(shownKey_, changes);
+  } catch (const ConflictError& e) {
+    return settleConflict(this, *Data1, e.conflict(), changes, [this] { loadControls(); }, [this](const QString& m) { reportDbError(m); });
   } catch (const DbError& e) {
     bool gone = false;
     try {
