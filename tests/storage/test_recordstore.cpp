@@ -2,10 +2,13 @@
 // file and the records server), its edit buffer, that a row changed by
 // another station is never written over unseen, and that every engine
 // failure reaches the caller.
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
+
+#include <libpq-fe.h>
 
 #include "storefixture.h"
 
@@ -298,6 +301,63 @@ TEST_F(FileStoreTest, TheWholeTableIsTheRowSourceUntilAQueryIsSet) {
   st().setDatabaseName(path());
   st().refresh();  // the table itself, in stored order
   EXPECT_EQ(namesInOrder(), QStringList({"Zed", "Abe"}));
+}
+
+// A folder with a connection file works on the server it names; one that
+// cannot be reached is named in the message, a password never.
+TEST_F(FileStoreTest, AConnectionFileSendsTheStoreToItsServer) {
+  addNames({"Local"});
+  QFile conn(records.dir().file("info.pgconn"));
+  ASSERT_TRUE(conn.open(QIODevice::WriteOnly));
+  conn.write("# the unit's server\nhost=127.0.0.1 port=1 dbname=quillon user=clerk1 connect_timeout=2\n");
+  conn.close();
+  try {
+    openStore();
+    ADD_FAILURE() << "opened a server that is not there";
+  } catch (const DbError& e) {
+    EXPECT_TRUE(e.message().contains("database quillon on 127.0.0.1:1 as clerk1")) << qPrintable(e.message());
+  }
+  EXPECT_FALSE(st().isOpen());
+  ASSERT_TRUE(conn.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  conn.write("host=127.0.0.1 port=1 dbname=quillon user=clerk1 password=secret\n");
+  conn.close();
+  try {
+    openStore();
+    ADD_FAILURE() << "a password was accepted";
+  } catch (const DbError& e) {
+    EXPECT_FALSE(e.message().contains("secret")) << qPrintable(e.message());
+    EXPECT_TRUE(e.message().contains("password")) << qPrintable(e.message());
+  }
+  // Without the file the folder's own records are back.
+  ASSERT_TRUE(QFile::remove(conn.fileName()));
+  openStore();
+  EXPECT_EQ(namesInOrder(), QStringList({"Local"}));
+  EXPECT_EQ(st().describe(), QDir::toNativeSeparators(path()));
+}
+
+// The server went away in the middle of work: the store that met it fails
+// and says so, nothing typed is lost, and the next store connects again.
+class ServerStoreTest : public quillon::test::StoreTest<quillon::test::ServerRecords> {};
+
+TEST_F(ServerStoreTest, ALostConnectionFailsOneStoreAndTheNextReconnects) {
+  addNames({"Hale"});
+  auto backend = quillon::PgBackend::fromConnInfo(records.conninfo());
+  quillon::PgBackend* server = backend.get();
+  store->setBackend(std::move(backend));
+  store->refresh();
+  const int pid = PQbackendPID(server->connection()->handle());
+  records.exec("SELECT pg_terminate_backend(" + QString::number(pid) + ")");
+  const int runM = store->fieldIndex("RUN_M");
+  try {
+    store->updateByKey(store->rowKey(0), {{runM, "14"}});
+    ADD_FAILURE() << "the terminated connection still answered";
+  } catch (const DbError& e) {
+    EXPECT_TRUE(e.message().contains("lost")) << qPrintable(e.message());
+  }
+  EXPECT_TRUE(store->isOpen());  // so the window still stores what was typed at the next move
+  store->updateByKey(store->rowKey(0), {{runM, "14"}});
+  EXPECT_EQ(records.scalar("SELECT run_m FROM info"), "14");
+  EXPECT_NE(PQbackendPID(server->connection()->handle()), pid);
 }
 
 }  // namespace

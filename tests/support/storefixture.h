@@ -82,6 +82,7 @@ class ServerRecords {
     return s;
   }
   std::unique_ptr<RecordBackend> backend() { return PgBackend::fromConnInfo(scratch_->conninfo()); }
+  QString conninfo() const { return scratch_->conninfo(); }
   void exec(const QString& sql) {
     try {
       scratch_->admin().runScript(sql.toUtf8());
