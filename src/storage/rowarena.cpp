@@ -21,12 +21,14 @@ inline const char* field(const char* p, quint32* size) {
 void RowArena::clear() {
   text_.resize(0);  // keeps the capacity
   rows_.clear();    // likewise
+  versions_.clear();
   own_.clear();
 }
 
 void RowArena::release() {
   text_ = QByteArray();
   rows_ = QList<Slot>();
+  versions_ = QList<qint64>();
   own_ = std::vector<QStringList>();
   names_.clear();
 }
@@ -72,10 +74,20 @@ void RowArena::setValue(int row, int column, const QString& v) { ownFields(row)[
 
 void RowArena::appendOwn(qint64 key, qint64 version, const QStringList& fields) {
   own_.push_back(fields);
-  rows_.append(Slot{key, version, 0, static_cast<qint32>(own_.size() - 1)});
+  rows_.append(Slot{key, 0, static_cast<qint32>(own_.size() - 1)});
+  noteVersion(version);
 }
 
-void RowArena::remove(int row) { rows_.remove(row); }
+void RowArena::setVersion(int row, qint64 v) {
+  if (v == 0 && versions_.isEmpty()) return;
+  if (versions_.size() < rows_.size()) versions_.resize(rows_.size());
+  versions_[row] = v;
+}
+
+void RowArena::remove(int row) {
+  rows_.remove(row);
+  if (row < versions_.size()) versions_.remove(row);
+}
 
 int RowArena::indexOfKey(qint64 key) const {
   for (int i = 0; i < rowCount(); ++i)

@@ -26,7 +26,8 @@ class RowArena {
 
   // Reading a query: beginRow, then each field in order (null: no value).
   void beginRow(qint64 key, qint64 version = 0) {
-    rows_.append(Slot{key, version, static_cast<quint32>(text_.size()), -1});
+    rows_.append(Slot{key, static_cast<quint32>(text_.size()), -1});
+    noteVersion(version);
   }
   void appendField(const char* utf8, qsizetype size) {
     if (size < 0xFF) {
@@ -45,8 +46,8 @@ class RowArena {
 
   int rowCount() const { return static_cast<int>(rows_.size()); }
   qint64 key(int row) const { return rows_[row].key; }
-  qint64 version(int row) const { return rows_[row].version; }
-  void setVersion(int row, qint64 v) { rows_[row].version = v; }
+  qint64 version(int row) const { return row < versions_.size() ? versions_[row] : 0; }
+  void setVersion(int row, qint64 v);
   QString value(int row, int column) const;
   // Every field of the row, in column order.
   QStringList values(int row) const;
@@ -61,15 +62,22 @@ class RowArena {
  private:
   struct Slot {
     qint64 key;
-    qint64 version;
     quint32 offset;  // of the row's first length byte in text_
     qint32 own;      // index into own_, or -1
   };
   QStringList& ownFields(int row);
+  // Versions take room only where the engine keeps them (the server); a
+  // file's rows leave versions_ empty.
+  void noteVersion(qint64 version) {
+    if (version == 0 && versions_.isEmpty()) return;
+    versions_.resize(rows_.size() - 1);
+    versions_.append(version);
+  }
 
   QStringList names_;
   QByteArray text_;
   QList<Slot> rows_;
+  QList<qint64> versions_;
   std::vector<QStringList> own_;
 };
 
