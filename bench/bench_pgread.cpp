@@ -1,5 +1,6 @@
 // Start to rows shown on the records server: a station's connect and read of
-// every row of a 100,000-row table through the row source, against psql
+// every row of a 100,000-row table through the window's record store (the
+// server backend, rows kept as the window keeps them), against psql
 // running the same query into /dev/null, measured in turns in the same run.
 // Reports the median of the per-turn ratios. Needs a server through the PG*
 // environment, e.g.  pg_virtualenv build-bench/bench/bench_pgread
@@ -12,7 +13,8 @@
 #include <vector>
 
 #include "pgscratch.h"
-#include "pgstore.h"
+#include "pgbackend.h"
+#include "recordstore.h"
 
 using namespace quillon;
 
@@ -53,12 +55,13 @@ int main(int argc, char** argv) {
   auto station = [&] {
     QElapsedTimer t;
     t.start();
-    pg::PgStore store(scratch.conninfo());
-    store.open();
-    const std::vector<pg::PgRecord> rows = store.readAll();
+    RecordStore store;
+    store.setBackend(PgBackend::fromConnInfo(scratch.conninfo()));
+    store.setRecordSource(RecordStore::rowSourceQuery());
+    store.refresh();
     const double ms = double(t.nsecsElapsed()) / 1e6;
-    if (rows.size() != size_t(kRows)) {
-      std::fprintf(stderr, "read %zu rows, expected %d\n", rows.size(), kRows);
+    if (store.rowCount() != kRows) {
+      std::fprintf(stderr, "read %d rows, expected %d\n", store.rowCount(), kRows);
       std::exit(1);
     }
     return ms;

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "conflictdialog.h"
 #include "dbfile.h"
 #include "mainform_session.h"
 #include "recordgrid.h"
@@ -154,6 +155,9 @@ bool MainForm::storeShownRow() {
   if (row < 0) return true;  // deleted here: nothing to store into
   try {
     Data1->updateByKey(shownKey_, changes);
+  } catch (const ConflictError& e) {
+    return settleConflict(this, *Data1, e.conflict(), changes, [this] { loadControls(); },
+                          [this](const QString& m) { reportDbError(m); });
   } catch (const DbError& e) {
     bool gone = false;
     try {

@@ -2,6 +2,7 @@
 
 #include <QScopedValueRollback>
 
+#include "conflictdialog.h"
 #include "mainform_session.h"
 #include "recordgrid.h"
 
@@ -56,6 +57,10 @@ void MainForm::Command4_Click() {
     Data1->edit();
     for (auto it = changes.cbegin(); it != changes.cend(); ++it) Data1->setField(Data1->fieldNames().at(it.key()), it.value());
     Data1->update();
+  } catch (const ConflictError& e) {
+    Data1->cancelUpdate();
+    settleConflict(this, *Data1, e.conflict(), changes, [this] { loadControls(); },
+                   [this](const QString& m) { reportDbError(m); });
   } catch (const DbError& e) {
     Data1->cancelUpdate();
     // Losing the clerk's entries without a word would be worse than a box.

@@ -15,6 +15,7 @@
 
 #include "mainform_session.h"
 #include "recordgrid.h"
+#include "recordstore.h"
 
 namespace quillon {
 
@@ -182,6 +183,11 @@ void MainForm::buildWindow() {
   connect(Data1, &RecordStore::rowChanged, this, &MainForm::onStoreRowChanged);
 
   statusBar()->setSizeGripEnabled(true);
+  // Which records are open (the file, or the server and database), for good.
+  auto* openRecords = new QLabel(this);
+  openRecords->setObjectName(QStringLiteral("openRecords"));
+  statusBar()->addPermanentWidget(openRecords);
+  connect(Data1, &RecordStore::opened, openRecords, &QLabel::setText);
   setMinimumSize(560, 520);
   resize(680, 640);
 }

@@ -90,6 +90,12 @@ class PgStore {
   StoreOutcome remove(const PgRecord& asRead);
   // Deletes the row whatever its version; false when it was already gone.
   bool removeAnyway(qint64 id);
+  // Deletes the row whatever its version; what it held, none when it was
+  // already gone.
+  std::optional<PgRecord> take(qint64 id);
+  // Puts a deleted row back under its own ID (one the server gave before),
+  // holding `values` (field name -> text, case ignored; the rest NULL).
+  PgRecord restore(qint64 id, const QHash<QString, QString>& values);
 
   Connection& connection() { return conn_; }
 

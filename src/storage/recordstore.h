@@ -1,18 +1,16 @@
 #pragma once
 // RecordStore: the current-row cursor over the test records (Data1 of the
-// main window). It runs the row source query over info.mdb, keeps the rows
-// it returned in memory in query order, and writes every change straight to
-// the database. Rows added since the last re-query sit at the end, where
-// MoveLast finds them.
+// main window). It runs the row source query over the records, keeps the
+// rows it returned in memory in query order, and writes every change
+// straight to the database. Rows added since the last re-query sit at the
+// end, where MoveLast finds them.
 //
-// A row is addressed by its key, the engine's own row number, not by ID:
-// in a table edited by hand an ID may occur twice, and an update or a
-// deletion must still touch exactly one row. Where the row source offers no
-// row number the ID serves as the key.
-//
-// Built on the sqlite3 C API rather than QtSql: the file must be opened
-// read-write without ever being created (QtSql's driver always adds the
-// create flag), and every failure must carry the engine's own message.
+// Where the records are is the backend's business (recordbackend.h): the
+// folder's info.mdb, or the records server its info.pgconn names. A row is
+// addressed by the backend's key. A store of a row that another station
+// changed since it was read writes nothing and throws ConflictError; the
+// caller then keeps theirs (keepTheirs) or stores its own over them
+// (storeOurs).
 
 #include <QHash>
 #include <QObject>
@@ -21,17 +19,11 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <vector>
 
-#include "dbfile.h"
-
-struct sqlite3;
+#include "recordbackend.h"
+#include "rowarena.h"
 
 namespace quillon {
-
-// A whole record or some of its fields, by field name; a null string is
-// a field the database holds no value in.
-using Record = QHash<QString, QString>;
 
 class RecordStore : public QObject {
   Q_OBJECT
@@ -41,6 +33,12 @@ class RecordStore : public QObject {
 
   explicit RecordStore(QObject* parent = nullptr);
   ~RecordStore() override;
+
+  // Works on these records from now on, wherever the database name points
+  // (tests, tools). Closes what was open.
+  void setBackend(std::unique_ptr<RecordBackend> backend);
+  // Which records are open, for the status bar; empty when none.
+  QString describe() const;
 
   // Where the records are and what to read. Neither opens anything.
   void setDatabaseName(const QString& path);
@@ -53,7 +51,7 @@ class RecordStore : public QObject {
   // the store is then closed and holds no rows.
   void refresh();
   void close();
-  bool isOpen() const { return db_ != nullptr; }
+  bool isOpen() const { return backend_ && backend_->isOpen(); }
 
   // ---- cursor ----
   // True when there is no current row.
@@ -81,16 +79,17 @@ class RecordStore : public QObject {
   QString field(const QString& name) const;
 
   // ---- row access (grid, binding) ----
-  int rowCount() const { return static_cast<int>(rows_.size()); }
-  const QStringList& fieldNames() const { return names_; }
+  int rowCount() const { return rows_.rowCount(); }
+  const QStringList& fieldNames() const { return rows_.fieldNames(); }
   // Column of `name` in the query result, case ignored; -1 when absent.
   int fieldIndex(const QString& name) const;
   QString value(int row, int column) const;
-  qint64 rowKey(int row) const { return rows_.at(static_cast<size_t>(row)).key; }
+  qint64 rowKey(int row) const { return rows_.key(row); }
   // Current index of the row with this key, or -1 (deleted / never read).
   int indexOfKey(qint64 key) const;
   // Writes fields of the row with this key (column -> text). Nothing is
-  // written when `values` is empty. Throws DbError (also when the row is gone).
+  // written when `values` is empty. Throws DbError (also when the row is
+  // gone), ConflictError when another station changed the row since.
   void updateByKey(qint64 key, const QHash<int, QString>& values);
   // Adds a row holding `values` at the end; returns its index.
   int insertRow(const QHash<int, QString>& values);
@@ -110,6 +109,14 @@ class RecordStore : public QObject {
   // Deletes the row with this key, whether or not the query returned it.
   void deleteByKey(qint64 key);
 
+  // ---- after a ConflictError ----
+  // The clerk keeps the other station's row: it becomes the row as read.
+  void keepTheirs(const StoreConflict& conflict);
+  // The clerk stores `values` (column -> text) over the other station's
+  // row; their changes to other fields stay. Throws ConflictError again
+  // when yet another change came in between.
+  void storeOurs(const StoreConflict& conflict, const QHash<int, QString>& values);
+
  Q_SIGNALS:
   void aboutToReset();
   void resetDone();
@@ -118,6 +125,8 @@ class RecordStore : public QObject {
   void rowAboutToBeRemoved(int row);
   void rowRemoved(int row);
   void rowChanged(int row);
+  // Records were opened; `description` says which (for the status bar).
+  void opened(const QString& description);
   // A write changed these fields of the row with this key (each side holds
   // only the fields whose stored text changed).
   void recordStored(qint64 key, const quillon::Record& before, const quillon::Record& after);
@@ -126,54 +135,30 @@ class RecordStore : public QObject {
 
  private:
   enum class Mode { None, Edit, Add };
-  // A row as the query returned it lives in arena_ (its fields' UTF-8 text
-  // back to back, bounded by offsets_ from `first` on) and is decoded only
-  // when a field is read, so a re-query costs little more than the engine's
-  // own work. A row written or added since holds its fields in `own`.
-  struct Row {
-    qint64 key = 0;
-    size_t first = 0;
-    std::unique_ptr<std::vector<QString>> own;
-  };
-  std::vector<QString>& ownFields(Row& r);
-  void clearRows();
   // Drops the rows, the cursor and any edit under way.
   void resetCursor();
-  // Closes the connection; the next refresh opens the file again.
-  void closeConnection();
-
   void open();
   void requireOpen() const;
   void requireCurrent() const;
-  [[noreturn]] void fail(const QString& what = QString()) const;
   int requireField(const QString& name) const;
-  qint64 insertValues(const QHash<int, QString>& values);
-  // The UPDATE behind updateByKey and writeFields; `exact` stores a null
-  // string as no value rather than as empty text.
-  void write(qint64 key, const QHash<int, QString>& values, bool exact);
-  // Appends a row read back from the file (what the database filled in too).
-  int appendStored(qint64 key);
-  std::optional<Record> readRecord(qint64 key) const;
-  // Deletes the row with this key from the file; what it held, if it was there.
-  std::optional<Record> deleteStored(qint64 key);
-  QString keyTest() const;
+  RowAsRead asRead(int row) const;
+  // Puts a row as stored into the rows (if it is among them) and tells.
+  void takeStored(const RowAsRead& stored);
+  // The write behind updateByKey, writeFields and storeOurs; `exact` stores
+  // a null string as no value rather than as empty text.
+  void write(const RowAsRead& was, const QHash<int, QString>& values, bool exact);
+  int append(const RowAsRead& stored);
+  Record recordOf(const QStringList& fields) const;
   QString deletedText(qint64 key) const;
 
-  sqlite3* db_ = nullptr;
+  std::unique_ptr<RecordBackend> backend_;
+  bool fixedBackend_ = false;
+  bool onServer_ = false;
   QString openPath_;
   QString path_;
   QString source_ = QStringLiteral("info");
-  QStringList names_;
   int idColumn_ = -1;
-  // True when the row source carries the engine's row number as its hidden
-  // first column (the key); false when the ID is the key.
-  bool rowidKey_ = false;
-  // A key deleted in this run is never given to a new row, so a deletion
-  // can always be taken back under the record's own key.
-  qint64 highestDeletedKey_ = 0;
-  std::vector<Row> rows_;
-  QByteArray arena_;
-  std::vector<quint32> offsets_;
+  RowArena rows_;
   int cur_ = -1;
   bool onDeleted_ = false;
   Mode mode_ = Mode::None;
@@ -181,23 +166,9 @@ class RecordStore : public QObject {
 
   // ---- many records in one transaction (imports, and taking one back) ----
  public:
-  struct BatchOp {
-    enum Kind { Insert, Update, Delete } kind = Insert;
-    // Update, Delete: the row's key. Insert: the key to store the row under,
-    // or 0 for the next free one.
-    qint64 key = 0;
-    // Insert, Update: the fields written, a null string as no value.
-    Record fields;
-  };
-  // What one operation did: the whole record before and after (none: no such
-  // record); for an update only the fields whose stored text changed.
-  struct BatchChange {
-    qint64 key = 0;
-    std::optional<Record> before;
-    std::optional<Record> after;
-  };
-  // Called now and then with the number of operations done; false cancels.
-  using BatchProgress = std::function<bool(int done, int total)>;
+  using BatchOp = quillon::BatchOp;
+  using BatchChange = quillon::BatchChange;
+  using BatchProgress = quillon::BatchProgress;
   // Runs every operation in one transaction. Cancelled: nothing is stored
   // and none is returned. Any failure rolls everything back and throws
   // DbError. The rows shown follow (added rows at the end); no

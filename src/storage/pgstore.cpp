@@ -161,4 +161,24 @@ bool PgStore::removeAnyway(qint64 id) {
   return conn_.exec("DELETE FROM info WHERE id = $1 RETURNING id", {number(id)}).rows() == 1;
 }
 
+std::optional<PgRecord> PgStore::take(qint64 id) {
+  const QByteArray sql = ("DELETE FROM info WHERE id = $1 RETURNING " + selectList()).toUtf8();
+  const Result r = conn_.exec(sql.constData(), {number(id)});
+  if (r.rows() == 0) return std::nullopt;
+  return record(r, 0);
+}
+
+PgRecord PgStore::restore(qint64 id, const QHash<QString, QString>& values) {
+  QStringList names{QStringLiteral("id")}, marks{QStringLiteral("$1")};
+  std::vector<Param> params{number(id)};
+  for (const auto& [c, v] : byColumn(values)) {
+    names << infoFieldNames().at(c).toLower();
+    params.push_back(v.isNull() ? Param() : text(v));
+    marks << '$' + QString::number(params.size());
+  }
+  const QString sql = "INSERT INTO info (" + names.join(", ") + ") OVERRIDING SYSTEM VALUE VALUES (" +
+                      marks.join(", ") + ") RETURNING " + selectList();
+  return record(conn_.exec(sql.toUtf8().constData(), params), 0);
+}
+
 }  // namespace quillon::pg

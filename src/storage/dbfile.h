@@ -7,17 +7,12 @@
 #include <QStringList>
 #include <stdexcept>
 
+#include "quillonerror.h"
+
 namespace quillon {
 
-// A failure of the database engine, carrying the engine's own message.
-class DbError : public std::runtime_error {
- public:
-  explicit DbError(const QString& message) : std::runtime_error(message.toStdString()), msg_(message) {}
-  const QString& message() const { return msg_; }
-
- private:
-  QString msg_;
-};
+// A failure at the storage boundary, carrying the engine's own message.
+using DbError = Error;
 
 // The eighteen fields of a test record, in table order.
 const QStringList& infoFieldNames();

@@ -1,0 +1,160 @@
+#pragma once
+// Where the test records live, as the record store, the reports and the
+// tools need it: a records file on this machine (SqliteBackend) or a table on
+// a records server that several stations share (PgBackend). Nothing of either
+// engine shows through.
+//
+// A row is addressed by its key: in the file the engine's own row number, on
+// the server the ID. Every store of a row names the row as it was read (its
+// fields, and on the server its version); a row another station changed
+// since is never written over unseen (StoreConflict).
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "dbfile.h"
+
+namespace quillon {
+
+class RowArena;
+
+// A whole record or some of its fields, by field name; a null string is
+// a field the database holds no value in.
+using Record = QHash<QString, QString>;
+
+// A row as this station read it: key, version (0 where the engine keeps
+// none) and every field in the row source's column order.
+struct RowAsRead {
+  qint64 key = 0;
+  qint64 version = 0;
+  QStringList fields;
+};
+
+// A field another station changed since this one read the row.
+struct FieldClash {
+  QString field;     // the row source's name of the field
+  QString theirs;    // stored now
+  QString asRead;    // what this station read
+  QString ours;      // what this station meant to store (asRead when it left the field alone)
+  bool changedByUs;  // this station changed the field too
+};
+
+// What a store found instead of the row it read: nothing was written.
+struct StoreConflict {
+  qint64 key = 0;
+  RowAsRead theirs;  // the row as stored now, to read again or store over
+  QList<FieldClash> clashes;
+};
+
+// A store refused because another station changed the row first.
+class ConflictError : public DbError {
+ public:
+  explicit ConflictError(StoreConflict c);
+  const StoreConflict& conflict() const { return c_; }
+
+ private:
+  StoreConflict c_;
+};
+
+// One key of a report's order. Numbers and dates compare by value, text by
+// its case-folded form; blanks and values that do not read as their kind
+// come first in ascending order.
+struct RowOrder {
+  enum class As { Text, Number, Date };
+  QString field;
+  bool descending = false;
+  As as = As::Text;
+};
+
+// One change of a batch run in one transaction.
+struct BatchOp {
+  enum Kind { Insert, Update, Delete } kind = Insert;
+  // Update, Delete: the row's key. Insert: the key to store the row under,
+  // or 0 for the next free one.
+  qint64 key = 0;
+  // Insert, Update: the fields written, a null string as no value.
+  Record fields;
+};
+// What one operation did: the whole record before and after (none: no such
+// record); for an update only the fields whose stored text changed.
+struct BatchChange {
+  qint64 key = 0;
+  std::optional<Record> before;
+  std::optional<Record> after;
+};
+// Called now and then with the number of operations done; false cancels.
+using BatchProgress = std::function<bool(int done, int total)>;
+
+class RecordBackend {
+ public:
+  virtual ~RecordBackend();
+
+  // The backend of the records at `dbPath` (a folder's info.mdb): the
+  // server named by the connection file beside it when there is one, else
+  // the file itself. Opens nothing.
+  static std::unique_ptr<RecordBackend> forDatabase(const QString& dbPath);
+
+  // Throws DbError with the engine's message (the server named, never a
+  // password).
+  virtual void open() = 0;
+  virtual void close() = 0;
+  virtual bool isOpen() const = 0;
+  // Which records are open, for the status bar: the file's path, or the
+  // server and database (never the password).
+  virtual QString describe() const = 0;
+
+  // Runs the row source (a table name or a SELECT over info), filling
+  // `into` with the field names and the rows, each with its key.
+  virtual void readRows(const QString& source, RowArena& into) = 0;
+  // The record with this key as held now (every field by name); none when
+  // no such row exists.
+  virtual std::optional<RowAsRead> fetch(qint64 key) = 0;
+  // Writes `changes` (column -> text) into the row read as `asRead`, unless
+  // another station changed it since (ConflictError) or deleted it (DbError
+  // naming the deletion). `exact` stores a null string as no value. Returns
+  // the row as stored now.
+  virtual RowAsRead store(const RowAsRead& asRead, const QHash<int, QString>& changes, bool exact) = 0;
+  // Adds a row holding `values` (column -> text); returns it as stored.
+  virtual RowAsRead add(const QHash<int, QString>& values) = 0;
+  // Puts a deleted record back under its own key; returns it as stored.
+  virtual RowAsRead restore(qint64 key, const Record& record) = 0;
+  // Deletes the row with this key; what it held when it was there.
+  virtual std::optional<RowAsRead> remove(qint64 key) = 0;
+
+  // Runs every operation in one transaction: all are stored, or none (a
+  // failure throws DbError, a cancel returns none).
+  virtual std::optional<QList<BatchChange>> applyBatch(const QList<BatchOp>& ops, const BatchProgress& progress);
+
+  // Every record of table info, each field in infoFieldNames() order, in
+  // `order` and then by ID; `row` returning false stops the walk.
+  virtual void forEachRow(const QList<RowOrder>& order, const std::function<bool(const QStringList&)>& row) = 0;
+
+  // Column names of the last readRows, in order.
+  const QStringList& columns() const { return columns_; }
+  // The row source's column of `name`, case ignored; -1 when absent.
+  int column(const QString& name) const;
+
+ protected:
+  QStringList columns_;
+};
+
+// The fields in `now` that differ from `asRead`, with what was meant for them.
+QList<FieldClash> clashesOf(const QStringList& names, const QStringList& asRead, const QStringList& now,
+                            const QHash<int, QString>& changes);
+
+// What a field sorts by under a Number or Date key: none for a blank or a
+// value that does not read as its kind.
+std::optional<double> orderValue(RowOrder::As as, const QString& raw);
+// Rows in infoFieldNames() order, sorted as forEachRow orders them.
+void sortRows(std::vector<QStringList>& rows, const QList<RowOrder>& order);
+
+// The message of a row deleted elsewhere.
+QString deletedMessage(const QString& id);
+
+}  // namespace quillon

@@ -1,0 +1,344 @@
+#include "sqlitebackend.h"
+
+#include <QDir>
+#include <algorithm>
+#include <map>
+#include <sqlite3.h>
+
+#include "rowarena.h"
+#include "schemaupgrade.h"
+
+namespace quillon {
+
+using sqlite::quoted;
+using sqlite::Statement;
+using sqlite::Transaction;
+
+namespace {
+
+QString argText(sqlite3_value* v) {
+  const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
+  return t ? QString::fromUtf8(t, sqlite3_value_bytes(v)) : QString();
+}
+
+// The report order's keys as functions of the engine, so the engine sorts
+// with the very rules a client-side sort uses (orderValue).
+void orderBy(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const auto as = static_cast<RowOrder::As>(reinterpret_cast<quintptr>(sqlite3_user_data(ctx)));
+  if (as == RowOrder::As::Text) {
+    const QByteArray folded = argText(argv[0]).trimmed().toCaseFolded().toUtf8();
+    sqlite3_result_text(ctx, folded.constData(), static_cast<int>(folded.size()), SQLITE_TRANSIENT);
+    return;
+  }
+  const std::optional<double> v = orderValue(as, argText(argv[0]));
+  if (v)
+    sqlite3_result_double(ctx, *v);
+  else
+    sqlite3_result_null(ctx);
+}
+
+const char* orderFunction(RowOrder::As as) {
+  switch (as) {
+    case RowOrder::As::Number: return "quillon_order_number";
+    case RowOrder::As::Date: return "quillon_order_date";
+    case RowOrder::As::Text: break;
+  }
+  return "quillon_order_text";
+}
+
+}  // namespace
+
+void SqliteBackend::open() {
+  if (db_.isOpen()) return;
+  if (path_.isEmpty()) throw DbError(QStringLiteral("No database file was named."));
+  // Read-write only: a records database is never created here.
+  sqlite::Database db(path_, sqlite::Database::Mode::ReadWrite);
+  for (RowOrder::As as : {RowOrder::As::Text, RowOrder::As::Number, RowOrder::As::Date})
+    sqlite3_create_function_v2(db.get(), orderFunction(as), 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                               reinterpret_cast<void*>(static_cast<quintptr>(as)), orderBy, nullptr, nullptr, nullptr);
+  // A file an older scorer made gains the fields added since, once.
+  upgradeRecordsSchema(db.get());
+  db_ = std::move(db);
+}
+
+QString SqliteBackend::describe() const { return QDir::toNativeSeparators(path_); }
+
+void SqliteBackend::requireOpen() const {
+  if (!db_.isOpen()) throw DbError(QStringLiteral("The records database is not open."));
+}
+
+QString SqliteBackend::keyTest() const { return rowidKey_ ? QStringLiteral("_rowid_=?") : QStringLiteral("ID=?"); }
+
+void SqliteBackend::readRows(const QString& source, RowArena& into) {
+  open();
+  columns_.clear();
+  const QString trimmed = source.trimmed();
+  const bool select = trimmed.startsWith(QLatin1String("SELECT"), Qt::CaseInsensitive);
+  const QString sql = select ? source : "SELECT * FROM " + quoted(trimmed);
+  // The row number goes in front as a hidden column; a row source it does
+  // not fit (a table without row numbers, a DISTINCT) is run as it is.
+  std::optional<Statement> st;
+  {
+    Statement withRowid = Statement::tryPrepare(db_, QStringLiteral("SELECT _rowid_,") + sql.mid(6));
+    rowidKey_ = !withRowid.isNull();
+    if (rowidKey_)
+      st.emplace(std::move(withRowid));
+    else
+      st.emplace(db_, sql);
+  }
+  sqlite3_stmt* s = st->get();
+  const int first = rowidKey_ ? 1 : 0;
+  const int n = sqlite3_column_count(s);
+  for (int i = first; i < n; ++i) columns_ << QString::fromUtf8(sqlite3_column_name(s, i));
+  into.setFieldNames(columns_);
+  const int idColumn = column(QStringLiteral("ID"));
+  if (idColumn < 0) throw DbError(QStringLiteral("The row source has no ID field."));
+  const int keyColumn = rowidKey_ ? 0 : idColumn;
+  int rc;
+  while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+    into.beginRow(sqlite3_column_int64(s, keyColumn));
+    for (int i = first; i < n; ++i) {
+      // The text first: its length is that of the text form.
+      const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
+      into.appendField(t, t ? sqlite3_column_bytes(s, i) : 0);
+    }
+    if (!into.roomLeft()) throw DbError(QStringLiteral("Too many records to show."));
+  }
+  if (rc != SQLITE_DONE) db_.fail();
+}
+
+std::optional<RowAsRead> SqliteBackend::read(qint64 key) {
+  Statement st(db_, "SELECT * FROM info WHERE " + keyTest() + " LIMIT 1");
+  st.bindInt(1, key);
+  if (!st.step()) return std::nullopt;
+  RowAsRead r;
+  r.key = key;
+  Record byName;
+  for (int i = 0; i < st.columnCount(); ++i) byName.insert(st.columnName(i).toUpper(), st.text(i));
+  for (const QString& c : columns_) r.fields << byName.value(c.toUpper());
+  return r;
+}
+
+std::optional<RowAsRead> SqliteBackend::fetch(qint64 key) {
+  requireOpen();
+  return read(key);
+}
+
+QString SqliteBackend::columnList(const QList<int>& cols) const {
+  const int idColumn = column(QStringLiteral("ID"));
+  QStringList names;
+  for (int c : cols) {
+    if (c < 0 || c >= columns_.size() || c == idColumn) throw DbError(QStringLiteral("Field cannot be updated."));
+    names << quoted(columns_.at(c));
+  }
+  return names.join(',');
+}
+
+RowAsRead SqliteBackend::store(const RowAsRead& asRead, const QHash<int, QString>& changes, bool exact) {
+  requireOpen();
+  if (changes.isEmpty()) return asRead;
+  QList<int> cols = changes.keys();
+  std::sort(cols.begin(), cols.end());
+  QStringList sets;
+  for (const QString& name : columnList(cols).split(',')) sets << name + "=?";
+  Transaction tx(db_);
+  const std::optional<RowAsRead> now = read(asRead.key);
+  if (!now) throw DbError(deletedMessage(asRead.fields.value(column(QStringLiteral("ID")), QString::number(asRead.key))));
+  const QList<FieldClash> clashes = clashesOf(columns_, asRead.fields, now->fields, changes);
+  if (!clashes.isEmpty()) throw ConflictError(StoreConflict{asRead.key, *now, clashes});
+  Statement st(db_, "UPDATE info SET " + sets.join(',') + " WHERE " + keyTest());
+  int i = 1;
+  for (int c : cols) st.bindText(i++, changes.value(c), exact);
+  st.bindInt(i, asRead.key);
+  st.run();
+  // Read back: the engine may keep a value in another form than it was given.
+  std::optional<RowAsRead> stored = read(asRead.key);
+  tx.commit();
+  return stored ? *stored : asRead;
+}
+
+RowAsRead SqliteBackend::add(const QHash<int, QString>& values) {
+  requireOpen();
+  QList<int> cols = values.keys();
+  std::sort(cols.begin(), cols.end());
+  QStringList names = cols.isEmpty() ? QStringList() : columnList(cols).split(',');
+  QStringList marks;
+  for (qsizetype i = 0; i < names.size(); ++i) marks << QStringLiteral("?");
+  Transaction tx(db_);
+  // The engine would number a new row after the highest one left, which may
+  // be the number of a record deleted in this run.
+  qint64 key = 0;
+  if (rowidKey_ && highestDeletedKey_ > 0) {
+    Statement top(db_, QStringLiteral("SELECT max(_rowid_) FROM info"));
+    if (!top.step()) db_.fail();
+    key = std::max(top.integer(0), highestDeletedKey_) + 1;
+    names.prepend(QStringLiteral("_rowid_"));
+    marks.prepend(QStringLiteral("?"));
+  }
+  Statement st(db_, names.isEmpty() ? QStringLiteral("INSERT INTO info DEFAULT VALUES")
+                                    : "INSERT INTO info (" + names.join(',') + ") VALUES (" + marks.join(',') + ")");
+  int i = 1;
+  if (key > 0) st.bindInt(i++, key);
+  for (int c : cols) st.bindText(i++, values.value(c));
+  st.run();
+  const qint64 rowid = db_.lastInsertRowid();
+  // Without row numbers in the row source the ID the database gave is the key.
+  key = rowid;
+  if (!rowidKey_) {
+    Statement id(db_, QStringLiteral("SELECT ID FROM info WHERE _rowid_=?"));
+    id.bindInt(1, rowid);
+    if (!id.step()) db_.fail();
+    key = id.integer(0);
+  }
+  std::optional<RowAsRead> stored = read(key);
+  tx.commit();
+  if (!stored) throw DbError(deletedMessage(QString::number(key)));
+  return *stored;
+}
+
+RowAsRead SqliteBackend::restore(qint64 key, const Record& record) {
+  requireOpen();
+  if (!rowidKey_) throw DbError(QStringLiteral("Records of this table cannot be put back."));
+  QStringList names{QStringLiteral("_rowid_")}, marks{QStringLiteral("?")};
+  QList<QString> fields = record.keys();
+  std::sort(fields.begin(), fields.end());
+  for (const QString& f : fields) {
+    names << quoted(f);
+    marks << QStringLiteral("?");
+  }
+  Transaction tx(db_);
+  if (read(key)) throw DbError(QStringLiteral("Another record holds the number of the record to put back."));
+  Statement st(db_, "INSERT INTO info (" + names.join(',') + ") VALUES (" + marks.join(',') + ")");
+  st.bindInt(1, key);
+  int i = 2;
+  for (const QString& f : fields) st.bindText(i++, record.value(f), true);
+  st.run();
+  std::optional<RowAsRead> stored = read(key);
+  tx.commit();
+  if (!stored) throw DbError(deletedMessage(QString::number(key)));
+  return *stored;
+}
+
+std::optional<RowAsRead> SqliteBackend::remove(qint64 key) {
+  requireOpen();
+  Transaction tx(db_);
+  std::optional<RowAsRead> gone = read(key);
+  Statement st(db_, "DELETE FROM info WHERE " + keyTest());
+  st.bindInt(1, key);
+  st.run();
+  tx.commit();
+  if (rowidKey_) highestDeletedKey_ = std::max(highestDeletedKey_, key);
+  return gone;
+}
+
+void SqliteBackend::forEachRow(const QList<RowOrder>& order, const std::function<bool(const QStringList&)>& row) {
+  open();
+  QStringList keys;
+  for (const RowOrder& o : order) {
+    const QString f = o.field.trimmed().toUpper();
+    if (!infoFieldNames().contains(f)) throw DbError(QStringLiteral("Item not found in this collection: ") + o.field);
+    keys << QString::fromLatin1(orderFunction(o.as)) + '(' + f + ')' + (o.descending ? " DESC" : " ASC");
+  }
+  // Equal rows in the order they were entered.
+  keys << QStringLiteral("quillon_order_number(ID) ASC");
+  Statement st(db_, "SELECT " + infoFieldNames().join(',') + " FROM info ORDER BY " + keys.join(','));
+  const int n = static_cast<int>(infoFieldNames().size());
+  QStringList fields;
+  while (st.step()) {
+    fields.clear();
+    for (int i = 0; i < n; ++i) fields << st.text(i);
+    if (!row(fields)) return;
+  }
+}
+
+std::optional<Record> SqliteBackend::record(qint64 key) {
+  const std::optional<RowAsRead> r = read(key);
+  if (!r) return std::nullopt;
+  Record rec;
+  for (int c = 0; c < columns_.size(); ++c) rec.insert(columns_.at(c), r->fields.value(c));
+  return rec;
+}
+
+std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>& ops, const BatchProgress& progress) {
+  requireOpen();
+  if (!rowidKey_) throw DbError(QStringLiteral("Records of this table cannot be changed together."));
+  QList<BatchChange> done;
+  done.reserve(ops.size());
+  Transaction tx(db_);
+  // One statement per set of fields: a roster gives the same fields each line.
+  std::map<QString, Statement> cache;
+  auto prepared = [&](const QString& sql) -> Statement& {
+    auto it = cache.find(sql);
+    if (it == cache.end()) it = cache.emplace(sql, Statement(db_, sql)).first;
+    it->second.reset();
+    return it->second;
+  };
+  for (int i = 0; i < ops.size(); ++i) {
+    if (progress && i % 200 == 0 && !progress(i, int(ops.size()))) return std::nullopt;
+    const BatchOp& op = ops[i];
+    QList<QString> fields = op.fields.keys();
+    std::sort(fields.begin(), fields.end());
+    if (op.kind == BatchOp::Insert) {
+      qint64 key = op.key;
+      // As for a single new row: never the number of a record deleted in this run.
+      if (key <= 0 && highestDeletedKey_ > 0) {
+        Statement& top = prepared(QStringLiteral("SELECT max(_rowid_) FROM info"));
+        top.step();
+        key = std::max(top.integer(0), highestDeletedKey_) + 1;
+      }
+      QStringList names{QStringLiteral("_rowid_")}, marks{QStringLiteral("?")};
+      for (const QString& f : fields) {
+        names << quoted(f);
+        marks << QStringLiteral("?");
+      }
+      Statement& st = prepared("INSERT INTO info (" + names.join(',') + ") VALUES (" + marks.join(',') + ")");
+      if (key > 0)
+        st.bindInt(1, key);
+      else
+        sqlite3_bind_null(st.get(), 1);
+      int b = 2;
+      for (const QString& f : fields) st.bindText(b++, op.fields.value(f), true);
+      st.run();
+      const qint64 stored = sqlite3_last_insert_rowid(db_.get());
+      done.append({stored, std::nullopt, record(stored)});
+    } else if (op.kind == BatchOp::Update) {
+      const std::optional<Record> was = record(op.key);
+      if (!was) throw DbError(deletedMessage(QString::number(op.key)));
+      if (fields.isEmpty()) continue;
+      QStringList sets;
+      for (const QString& f : fields) sets << quoted(f) + "=?";
+      Statement& st = prepared("UPDATE info SET " + sets.join(',') + " WHERE _rowid_=?");
+      int b = 1;
+      for (const QString& f : fields) st.bindText(b++, op.fields.value(f), true);
+      st.bindInt(b, op.key);
+      st.run();
+      Record before, after;
+      for (const QString& f : fields) {
+        std::optional<QString> old;
+        for (auto it = was->cbegin(); it != was->cend() && !old; ++it)
+          if (it.key().compare(f, Qt::CaseInsensitive) == 0) old = it.value();
+        const QString now = op.fields.value(f);
+        if (old.value_or(QString()) != now || old.value_or(QString()).isNull() != now.isNull()) {
+          before.insert(f, old.value_or(QString()));
+          after.insert(f, now);
+        }
+      }
+      if (!before.isEmpty()) done.append({op.key, before, after});
+    } else {
+      const std::optional<Record> gone = record(op.key);
+      if (!gone) continue;
+      Statement& st = prepared(QStringLiteral("DELETE FROM info WHERE _rowid_=?"));
+      st.bindInt(1, op.key);
+      st.run();
+      done.append({op.key, gone, std::nullopt});
+    }
+  }
+  if (progress && !progress(int(ops.size()), int(ops.size()))) return std::nullopt;
+  cache.clear();
+  tx.commit();
+  for (const BatchChange& c : done)
+    if (!c.after) highestDeletedKey_ = std::max(highestDeletedKey_, c.key);
+  return done;
+}
+
+}  // namespace quillon

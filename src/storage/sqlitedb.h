@@ -1,0 +1,96 @@
+#pragma once
+// The one way this layer holds SQLite: a connection, a prepared statement and
+// a write transaction, each released by its destructor on every path, each
+// failure thrown as DbError with the engine's own message.
+
+#include <QByteArray>
+#include <QString>
+
+#include "dbfile.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace quillon::sqlite {
+
+class Database {
+ public:
+  enum class Mode { ReadOnly, ReadWrite };
+  Database() = default;
+  // Opens an existing file; a database is never created here (see
+  // createRecordsDatabase). Throws DbError with the engine's message.
+  Database(const QString& path, Mode mode, int busyMs = 2000);
+  ~Database();
+  Database(Database&& o) noexcept : db_(o.db_) { o.db_ = nullptr; }
+  Database& operator=(Database&& o) noexcept;
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  bool isOpen() const { return db_ != nullptr; }
+  sqlite3* get() const { return db_; }
+  QString errorMessage() const;
+  // Runs statements without parameters or results.
+  void exec(const char* sql);
+  qint64 lastInsertRowid() const;
+  // The engine's message, after `what: ` when given.
+  [[noreturn]] void fail(const QString& what = QString()) const;
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+class Statement {
+ public:
+  // Throws DbError when the statement does not prepare.
+  Statement(const Database& db, const QString& sql);
+  // Null when the statement does not prepare (the caller tries another form).
+  static Statement tryPrepare(const Database& db, const QString& sql);
+  ~Statement();
+  Statement(Statement&& o) noexcept : db_(o.db_), s_(o.s_) { o.s_ = nullptr; }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  Statement& operator=(Statement&&) = delete;
+
+  bool isNull() const { return s_ == nullptr; }
+  sqlite3_stmt* get() const { return s_; }
+  // `exact`: a null string is bound as no value; otherwise as empty text,
+  // which is what a box that was cleared holds.
+  void bindText(int i, const QString& v, bool exact = false);
+  void bindInt(int i, qint64 v);
+  // True with a row, false at the end; throws DbError on a failure.
+  bool step();
+  // Steps a statement that returns no rows.
+  void run() { step(); }
+  void reset();
+
+  int columnCount() const;
+  QString columnName(int col) const;
+  QString text(int col) const;  // a null string for no value
+  const char* raw(int col) const;
+  int bytes(int col) const;
+  qint64 integer(int col) const;
+
+ private:
+  Statement(const Database* db, sqlite3_stmt* s) : db_(db), s_(s) {}
+  const Database* db_;
+  sqlite3_stmt* s_ = nullptr;
+};
+
+// BEGIN IMMEDIATE: reads and the write that follows them see one state of
+// the file, no other program changing the row in between. Rolled back unless
+// committed.
+class Transaction {
+ public:
+  explicit Transaction(Database& db);
+  ~Transaction();
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+  void commit();
+
+ private:
+  Database* db_;
+};
+
+QString quoted(const QString& name);
+
+}  // namespace quillon::sqlite

@@ -1,0 +1,142 @@
+#pragma once
+// The record store over each of its backends, so that one set of tests holds
+// both to the same behaviour: FileRecords (a folder's info.mdb) and
+// ServerRecords (a scratch schema on the records server; skipped without a
+// server unless QUILLON_REQUIRE_PG=1). Each gives stores, a way to change
+// the records as another program would, and a way to read them back.
+
+#include <QFile>
+#include <gtest/gtest.h>
+#include <memory>
+#include <sqlite3.h>
+
+#include "dbfile.h"
+#include "pgbackend.h"
+#include "pgscratch.h"
+#include "recordstore.h"
+#include "sqlitebackend.h"
+#include "testsupport.h"
+
+namespace quillon::test {
+
+class FileRecords {
+ public:
+  static constexpr const char* kName = "file";
+  // Empty when ready, else why not.
+  QString setUp() {
+    path_ = dir_.file(QStringLiteral("info.mdb"));
+    createRecordsDatabase(path_);
+    return QString();
+  }
+  // A store of its own, as a second scorer on the same records would have.
+  std::unique_ptr<RecordStore> store() {
+    auto s = std::make_unique<RecordStore>();
+    s->setDatabaseName(path_);
+    s->setRecordSource(RecordStore::rowSourceQuery());
+    return s;
+  }
+  std::unique_ptr<RecordBackend> backend() { return std::make_unique<SqliteBackend>(path_); }
+  // Runs SQL as another program would.
+  void exec(const QString& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(QFile::encodeName(path_).constData(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    char* msg = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &msg), SQLITE_OK) << (msg ? msg : "");
+    sqlite3_free(msg);
+    sqlite3_close(db);
+  }
+  // The first column of the first row, "<null>" for no value, "<none>" for no row.
+  QString scalar(const QString& sql) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(path_).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* st = nullptr;
+    QString out = QStringLiteral("<none>");
+    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW) {
+      const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+      out = t ? QString::fromUtf8(t) : QStringLiteral("<null>");
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return out;
+  }
+  const QString& path() const { return path_; }
+  ScratchDir& dir() { return dir_; }
+
+ private:
+  ScratchDir dir_;
+  QString path_;
+};
+
+class ServerRecords {
+ public:
+  static constexpr const char* kName = "server";
+  QString setUp() {
+    scratch_ = std::make_unique<PgScratch>(setupSqlPath());
+    return scratch_->error();
+  }
+  std::unique_ptr<RecordStore> store() {
+    auto s = std::make_unique<RecordStore>();
+    s->setBackend(backend());
+    s->setRecordSource(RecordStore::rowSourceQuery());
+    return s;
+  }
+  std::unique_ptr<RecordBackend> backend() { return PgBackend::fromConnInfo(scratch_->conninfo()); }
+  QString conninfo() const { return scratch_->conninfo(); }
+  void exec(const QString& sql) {
+    try {
+      scratch_->admin().runScript(sql.toUtf8());
+    } catch (const DbError& e) {
+      ADD_FAILURE() << qPrintable(e.message());
+    }
+  }
+  QString scalar(const QString& sql) {
+    const pg::Result r = scratch_->admin().exec(sql.toUtf8().constData());
+    if (r.rows() == 0) return QStringLiteral("<none>");
+    return r.isNull(0, 0) ? QStringLiteral("<null>") : r.value(0, 0);
+  }
+
+ private:
+  std::unique_ptr<PgScratch> scratch_;
+};
+
+// The fixture of the tests every backend must pass.
+template <typename Records>
+class StoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const QString why = records.setUp();
+    if (why.isEmpty()) {
+      store = records.store();
+      return;
+    }
+    if (qEnvironmentVariableIntValue("QUILLON_REQUIRE_PG") == 1)
+      FAIL() << "QUILLON_REQUIRE_PG=1 but no records server: " << qPrintable(why);
+    GTEST_SKIP() << "No records server reachable through the PG* environment: " << qPrintable(why);
+  }
+  void addNames(const QStringList& names) {
+    for (const QString& n : names) records.exec("INSERT INTO info (LNAME) VALUES ('" + n + "')");
+  }
+  QStringList namesInOrder(const RecordStore& s) const {
+    QStringList out;
+    const int c = s.fieldIndex("LNAME");
+    for (int i = 0; i < s.rowCount(); ++i) out << s.value(i, c);
+    return out;
+  }
+  QStringList namesInOrder() const { return namesInOrder(*store); }
+
+  Records records;
+  std::unique_ptr<RecordStore> store;
+};
+
+using Backends = ::testing::Types<FileRecords, ServerRecords>;
+
+class BackendNames {
+ public:
+  template <typename T>
+  static std::string GetName(int) {
+    return T::kName;
+  }
+};
+
+}  // namespace quillon::test
