@@ -9,6 +9,8 @@
 #include <sqlite3.h>
 
 #include "dbfile.h"
+#include "pgconnection.h"
+#include "recordbackend.h"
 #include "reportdetail.h"
 
 namespace quillon {
@@ -51,6 +53,15 @@ struct InfoRowReader::Connection {
 };
 
 InfoRowReader::InfoRowReader(const QString& dbPath) : db_(std::make_unique<Connection>()), path_(dbPath) {
+  if (QFileInfo::exists(pg::connFilePath(QFileInfo(dbPath).absolutePath()))) {
+    server_ = RecordBackend::forDatabase(dbPath);
+    try {
+      server_->open();
+    } catch (const DbError& e) {
+      throw ReportError(QStringLiteral("The records cannot be read: %1").arg(e.message()));
+    }
+    return;
+  }
   const QString shown = native(dbPath);
   if (!QFileInfo(dbPath).isFile())
     throw ReportError(QStringLiteral("The database %1 cannot be read: it does not exist.").arg(shown));
@@ -84,6 +95,28 @@ InfoRowReader::~InfoRowReader() = default;
 
 void InfoRowReader::forEach(const QList<Condition>& select, const QList<SortKey>& order,
                             const std::function<void(const ReportRow&)>& each) {
+  if (server_) {
+    // The server sorts by the same rules as the file (numbers and dates by
+    // value, text without case, blanks first, then ID).
+    QList<RowOrder> by;
+    for (const SortKey& k : order) {
+      const FieldKind kind = fieldKind(k.field);
+      by << RowOrder{k.field, k.descending,
+                     kind == FieldKind::Number ? RowOrder::As::Number
+                                               : kind == FieldKind::Date ? RowOrder::As::Date : RowOrder::As::Text};
+    }
+    try {
+      server_->forEachRow(by, [&](const QStringList& row) {
+        for (const Condition& c : select)
+          if (!c.matches(row)) return true;
+        each(row);
+        return true;
+      });
+    } catch (const DbError& e) {
+      throw ReportError(QStringLiteral("The records cannot be read: %1").arg(e.message()));
+    }
+    return;
+  }
   QStringList where, by;
   for (const Condition& c : select)
     where << QStringLiteral("quillon_trimmed(%1) %2 ?").arg(c.field, c.equal ? QStringLiteral("=") : QStringLiteral("<>"));

@@ -11,6 +11,8 @@
 
 namespace quillon {
 
+class RecordBackend;
+
 // A read-only connection of its own to the database at `dbPath`. Every pass
 // made while it lives sees the same rows, whatever other programs write in
 // the meantime, so the passes of one printing agree on counts and pages.
@@ -31,6 +33,9 @@ class InfoRowReader {
  private:
   struct Connection;
   std::unique_ptr<Connection> db_;
+  // Set when the folder's records are on a records server: the rows come
+  // through the storage layer, selected here.
+  std::unique_ptr<RecordBackend> server_;
   QString path_;
 };
 
