@@ -96,7 +96,9 @@ QString csvSafeText(const QString& value) {
   return value;
 }
 
-QString writeRecordsCsv(const QString& path, const QList<RecordRow>& rows) {
+QString exportCancelledText() { return QStringLiteral("the export was cancelled"); }
+
+QString writeRecordsCsv(const QString& path, const QList<RecordRow>& rows, const ExportProgress& progress) {
   if (QString bad = checkRows(rows); !bad.isEmpty()) return bad;
   QByteArray out("\xEF\xBB\xBF");  // lets spreadsheets know it is UTF-8
   auto line = [&out](const QStringList& fields) {
@@ -105,7 +107,10 @@ QString writeRecordsCsv(const QString& path, const QList<RecordRow>& rows) {
     out += cells.join(',').toUtf8() + "\r\n";
   };
   line(infoFieldNames());
-  for (const RecordRow& r : rows) line(r);
+  for (qsizetype i = 0; i < rows.size(); ++i) {
+    if (progress && i % 500 == 0 && !progress(i, rows.size())) return exportCancelledText();
+    line(rows[i]);
+  }
 
   FileBeside file(path);
   if (QString why = file.open(); !why.isEmpty()) return why;
@@ -116,7 +121,7 @@ QString writeRecordsCsv(const QString& path, const QList<RecordRow>& rows) {
   return file.commit();
 }
 
-QString writeRecordsXlsx(const QString& path, const QList<RecordRow>& rows) {
+QString writeRecordsXlsx(const QString& path, const QList<RecordRow>& rows, const ExportProgress& progress) {
   if (QString bad = checkRows(rows); !bad.isEmpty()) return bad;
   FileBeside file(path);
   if (QString why = file.open(); !why.isEmpty()) return why;
@@ -135,7 +140,12 @@ QString writeRecordsXlsx(const QString& path, const QList<RecordRow>& rows) {
     if (err == LXW_NO_ERROR) err = e;
   };
   for (int c = 0; c < names.size(); ++c) keep(worksheet_write_string(ws, 0, c, names[c].toUtf8().constData(), nullptr));
+  bool cancelled = false;
   for (qsizetype r = 0; r < rows.size() && err == LXW_NO_ERROR; ++r) {
+    if (progress && r % 500 == 0 && !progress(r, rows.size())) {
+      cancelled = true;
+      break;
+    }
     const auto row = static_cast<lxw_row_t>(r + 1);
     for (int c = 0; c < names.size(); ++c) {
       const QString& v = rows[r][c];
@@ -158,6 +168,7 @@ QString writeRecordsXlsx(const QString& path, const QList<RecordRow>& rows) {
   }
   const lxw_error closed = workbook_close(wb);  // frees the workbook whatever happens
   keep(closed);
+  if (cancelled) return exportCancelledText();
   if (err != LXW_NO_ERROR) return QString::fromUtf8(lxw_strerror(err));
   return file.commit();
 }

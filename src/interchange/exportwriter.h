@@ -16,15 +16,23 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 
 #include "recordrow.h"
 
 namespace quillon {
 
+// Told now and then how many rows are written; false cancels, and nothing
+// is written.
+using ExportProgress = std::function<bool(qsizetype done, qsizetype total)>;
+
+// The text a cancelled write returns.
+QString exportCancelledText();
+
 // Empty on success, else why nothing was written. A row that does not hold
 // the eighteen fields is refused.
-QString writeRecordsCsv(const QString& path, const QList<RecordRow>& rows);
-QString writeRecordsXlsx(const QString& path, const QList<RecordRow>& rows);
+QString writeRecordsCsv(const QString& path, const QList<RecordRow>& rows, const ExportProgress& progress = {});
+QString writeRecordsXlsx(const QString& path, const QList<RecordRow>& rows, const ExportProgress& progress = {});
 
 // The value as written into a CSV cell, before quoting.
 QString csvSafeText(const QString& value);

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QProgressDialog>
 
 #include "exportwriter.h"
 #include "mainform.h"
@@ -56,7 +57,23 @@ bool RecordsMenu::exportRecords(const QString& path, ExportOrder order) {
     return false;
   }
   const bool xlsx = path.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive);
-  const QString why = xlsx ? writeRecordsXlsx(path, rows) : writeRecordsCsv(path, rows);
+  // A workbook of many thousand records takes a while: the clerk sees it
+  // go, and Cancel leaves the old file (or none) as it was.
+  QProgressDialog writing(QStringLiteral("Exporting %1 records…").arg(rows.size()), QStringLiteral("Cancel"), 0,
+                          int(rows.size()), form_);
+  writing.setWindowTitle(QStringLiteral("Export Results"));
+  writing.setWindowModality(Qt::WindowModal);
+  writing.setMinimumDuration(500);
+  const ExportProgress progress = [&writing](qsizetype done, qsizetype) {
+    writing.setValue(int(done));
+    return !writing.wasCanceled();
+  };
+  const QString why = xlsx ? writeRecordsXlsx(path, rows, progress) : writeRecordsCsv(path, rows, progress);
+  writing.reset();
+  if (why == exportCancelledText()) {
+    tell(QStringLiteral("The export was cancelled. Nothing was written."), QStringLiteral("Export Results"));
+    return false;
+  }
   if (!why.isEmpty()) {
     fail(QStringLiteral("Nothing was exported: %1").arg(why));
     return false;

@@ -77,6 +77,18 @@ TEST(Export, AFailedWriteLeavesTheOldFileAndNoLitter) {
   old.close();
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"out.csv"});
 
+  // Cancelled part-way through a long export: the old file stays, no new one, no litter.
+  const QList<RecordRow> many(1200, blankRecordRow());
+  int asked = 0;
+  auto cancelSecond = [&asked](qsizetype, qsizetype) { return ++asked < 2; };
+  EXPECT_EQ(writeRecordsCsv(dir.file("out.csv"), many, cancelSecond), exportCancelledText());
+  asked = 0;
+  EXPECT_EQ(writeRecordsXlsx(dir.file("out.xlsx"), many, cancelSecond), exportCancelledText());
+  ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+  EXPECT_EQ(old.readAll(), "old contents");
+  old.close();
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"out.csv"});
+
   // A good write replaces it whole, readable by the owner only (SSNs).
   ASSERT_EQ(writeRecordsCsv(dir.file("out.csv"), {blankRecordRow()}), "");
   ASSERT_EQ(writeRecordsXlsx(dir.file("out.xlsx"), {blankRecordRow()}), "");
