@@ -4,6 +4,7 @@
 // purpose.
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QList>
 #include <QMap>
@@ -11,9 +12,15 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <functional>
 #include <random>
+#include <string>
+#include <vector>
 
+#include "commands.h"
 #include "dbfile.h"
+#include "recordingseam.h"
+#include "toolerror.h"
 
 namespace quillon::dbtool::test {
 
@@ -91,5 +98,54 @@ inline void damagePage(const QString& path, qint64 page, int pageSize) {
   f.write(randomBytes(pageSize, unsigned(page)));
 }
 
+
+// ---------------------------------------------------------------- commands
+inline void writeFile(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(bytes);
+}
+
+inline PickerState chosen(const QString& name) { return {name, name, QString(), QDir::currentPath()}; }
+
+// Runs Repair (or Compact) on `name` in the current folder; what it showed.
+inline RecordingSeam runCommand(bool repair, const QString& name) {
+  RecordingSeam seam;
+  MaintenanceCommands cmd(seam);
+  if (repair)
+    cmd.Command1_Click(chosen(name));
+  else
+    cmd.Command3_Click(chosen(name));
+  return seam;
+}
+
+// Names in the current folder other than the lock files the tool keeps.
+inline QStringList folderNames() {
+  QStringList names = QDir::current().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+  names.removeIf([](const QString& n) { return n.endsWith(".ldb"); });
+  return names;
+}
+
+// Fails the n-th step it is asked about and lets a test look at the disk
+// before every step.
+class NthStepFails : public FaultPlan {
+ public:
+  void at(const char* step) override {
+    ++calls;
+    steps.push_back(step);
+    if (observe) observe(step);
+    if (calls == failAt) {
+      failedStep = step;
+      throw ToolError(kInjectedFailure, QString("injected failure at ") + step);
+    }
+    if (alsoFail == step) throw ToolError(kInjectedFailure, QString("second injected failure at ") + step);
+  }
+  int failAt = -1;
+  int calls = 0;
+  std::string alsoFail;
+  std::string failedStep;
+  std::vector<std::string> steps;
+  std::function<void(const char*)> observe;
+};
 
 }  // namespace quillon::dbtool::test
