@@ -8,35 +8,20 @@
 #include <memory>
 
 #include "dbfile.h"
-#include "fakes.h"
-#include "mainform.h"
-#include "recordsdb.h"
-#include "recordstore.h"
-#include "testsupport.h"
+#include "mainformfixture.h"
 
 using namespace quillon;
 
 namespace {
 
-class ScorerLock : public ::testing::Test {
+class ScorerLock : public test::MainFormFixture {
  protected:
   void SetUp() override {
-    dir.copyTables();
-    createRecordsDatabase(dir.file("info.mdb"));
-    test::insertRows(dir.file("info.mdb"), {{{"LNAME", "Able"}}});
+    MainFormFixture::SetUp();
+    makeDb({{{"LNAME", "Able"}}});
     // The tool has moved the records aside, as a compaction once did.
-    ASSERT_TRUE(QFile::rename(dir.file("info.mdb"), dir.file("info.old")));
+    ASSERT_TRUE(QFile::rename(dbPath(), dir.file("info.old")));
   }
-  void start() {
-    form = std::make_unique<MainForm>();
-    form->setMessageSeam(&seam);
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    QApplication::processEvents();
-  }
-  test::ScratchDir dir;
-  test::ScriptedSeam seam;
-  std::unique_ptr<MainForm> form;
 };
 
 TEST_F(ScorerLock, RecordsMovedAsideWhileTheToolHoldsTheLockAreLeftAlone) {
