@@ -1,5 +1,8 @@
 #include "rowarena.h"
 
+#include <algorithm>
+#include <new>
+
 namespace quillon {
 
 namespace {
@@ -19,17 +22,21 @@ inline const char* field(const char* p, quint32* size) {
 }  // namespace
 
 void RowArena::clear() {
-  text_.resize(0);  // keeps the capacity
+  textSize_ = 0;  // keeps the capacity
   rows_.clear();    // likewise
   versions_.clear();
   own_.clear();
+  noValueKeys_.clear();
+  bytesKeys_.clear();
 }
 
 void RowArena::release() {
-  text_ = QByteArray();
+  text_.reset();
+  textSize_ = textCapacity_ = 0;
   rows_ = QList<Slot>();
   versions_ = QList<qint64>();
   own_ = std::vector<QStringList>();
+  noValueKeys_ = bytesKeys_ = std::vector<qint64>();
   names_.clear();
 }
 
@@ -37,7 +44,7 @@ QString RowArena::value(int row, int column) const {
   if (row < 0 || row >= rowCount() || column < 0 || column >= fieldCount()) return QString();
   const Slot& s = rows_[row];
   if (s.own >= 0) return own_[static_cast<size_t>(s.own)].value(column);
-  const char* p = text_.constData() + s.offset;
+  const char* p = rowText(s);
   quint32 n = 0;
   for (int c = 0;; ++c) {
     const char* t = field(p, &n);
@@ -51,7 +58,7 @@ QStringList RowArena::values(int row) const {
   if (s.own >= 0) return own_[static_cast<size_t>(s.own)];
   QStringList out;
   out.reserve(fieldCount());
-  const char* p = text_.constData() + s.offset;
+  const char* p = rowText(s);
   quint32 n = 0;
   for (int c = 0; c < fieldCount(); ++c) {
     const char* t = field(p, &n);
@@ -68,6 +75,82 @@ QStringList& RowArena::ownFields(int row) {
     s.own = static_cast<qint32>(own_.size() - 1);
   }
   return own_[static_cast<size_t>(s.own)];
+}
+
+namespace {
+
+// The engine's case folding for NOCASE: ASCII letters only.
+inline int foldAscii(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
+
+// As the engine compares two texts under NOCASE, down to its stopping at a
+// zero byte, then by length.
+int compareNoCase(const unsigned char* a, quint32 na, const unsigned char* b, quint32 nb) {
+  const quint32 n = std::min(na, nb);
+  for (quint32 i = 0; i < n; ++i) {
+    const int d = foldAscii(a[i]) - foldAscii(b[i]);
+    if (d != 0) return d;
+    if (a[i] == 0) break;
+  }
+  return na < nb ? -1 : na > nb ? 1 : 0;
+}
+
+int compareBinary(const unsigned char* a, quint32 na, const unsigned char* b, quint32 nb) {
+  const int d = std::memcmp(a, b, std::min(na, nb));
+  if (d != 0) return d;
+  return na < nb ? -1 : na > nb ? 1 : 0;
+}
+
+}  // namespace
+
+void RowArena::sortRows(int column, Collation collation, bool descending) {
+  Q_ASSERT(own_.empty());
+  if (column < 0 || column >= fieldCount()) return;
+  const auto fieldOf = [&](const Slot& s, quint32* n) {
+    const char* p = rowText(s);
+    for (int c = 0; c < column; ++c) p = field(p, n) + *n;
+    return reinterpret_cast<const unsigned char*>(field(p, n));
+  };
+  const bool classes = !noValueKeys_.empty() || !bytesKeys_.empty();
+  // No value, then text, then bytes.
+  const auto classOf = [&](qint64 key) {
+    if (std::binary_search(noValueKeys_.begin(), noValueKeys_.end(), key)) return 0;
+    if (std::binary_search(bytesKeys_.begin(), bytesKeys_.end(), key)) return 2;
+    return 1;
+  };
+  const auto compareText = collation == Collation::NoCase ? compareNoCase : compareBinary;
+  std::sort(rows_.begin(), rows_.end(), [&](const Slot& x, const Slot& y) {
+    int d = 0;
+    const int cx = classes ? classOf(x.key) : 1, cy = classes ? classOf(y.key) : 1;
+    if (cx != cy) {
+      d = cx - cy;
+    } else if (cx != 0) {
+      quint32 nx = 0, ny = 0;
+      const unsigned char* tx = fieldOf(x, &nx);
+      const unsigned char* ty = fieldOf(y, &ny);
+      // Bytes are compared as they are, whatever the collation.
+      d = cx == 2 ? compareBinary(tx, nx, ty, ny) : compareText(tx, nx, ty, ny);
+    }
+    if (descending) d = -d;
+    return d != 0 ? d < 0 : x.key < y.key;
+  });
+}
+
+void RowArena::reserveText(size_t bytes) {
+  if (bytes > textCapacity_) resizeText(std::min<size_t>(bytes, 0xF0000000u));
+}
+
+void RowArena::growText(size_t atLeast) {
+  if (!resizeText(std::max({atLeast, textCapacity_ + textCapacity_ / 2, size_t(64 * 1024)})) && !resizeText(atLeast))
+    throw std::bad_alloc();
+}
+
+bool RowArena::resizeText(size_t capacity) {
+  char* p = static_cast<char*>(std::realloc(text_.get(), capacity));
+  if (!p) return false;
+  (void)text_.release();
+  text_.reset(p);
+  textCapacity_ = capacity;
+  return true;
 }
 
 void RowArena::setValue(int row, int column, const QString& v) { ownFields(row)[column] = v; }

@@ -5,10 +5,12 @@
 // strings of its own. The buffers keep their capacity across a re-read, so a
 // re-query neither frees nor regrows them.
 
-#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <vector>
 
 namespace quillon {
@@ -26,23 +28,41 @@ class RowArena {
 
   // Reading a query: beginRow, then each field in order (null: no value).
   void beginRow(qint64 key, qint64 version = 0) {
-    rows_.append(Slot{key, static_cast<quint32>(text_.size()), -1});
+    rows_.append(Slot{key, static_cast<quint32>(textSize_), -1});
     noteVersion(version);
   }
   void appendField(const char* utf8, qsizetype size) {
-    if (size < 0xFF) {
-      text_.append(static_cast<char>(size));
+    const size_t n = static_cast<size_t>(size);
+    if (textSize_ + n + 5 > textCapacity_) growText(textSize_ + n + 5);
+    char* out = text_.get() + textSize_;
+    if (n < 0xFF) {
+      *out++ = static_cast<char>(n);
     } else {
-      const quint32 n = static_cast<quint32>(size);
-      const char len[5] = {'\xFF', char(n & 0xFF), char((n >> 8) & 0xFF), char((n >> 16) & 0xFF), char(n >> 24)};
-      text_.append(len, 5);
+      *out++ = '\xFF';
+      for (int shift = 0; shift < 32; shift += 8) *out++ = static_cast<char>((n >> shift) & 0xFF);
     }
-    if (size > 0) text_.append(utf8, size);
+    if (n > 0) std::memcpy(out, utf8, n);
+    textSize_ = static_cast<size_t>(out - text_.get()) + n;
   }
   // True while the text still fits the 32-bit row offsets.
-  bool roomLeft() const { return text_.size() < qsizetype(0xF0000000u); }
+  bool roomLeft() const { return textSize_ < 0xF0000000u; }
   // Room for about `rows` rows more, ahead of a read of known size.
   void reserve(qsizetype rows) { rows_.reserve(rows); }
+  // Room for about `bytes` of text, ahead of a read: the buffer is then not
+  // moved while it fills, and room never written to takes no memory.
+  // Only a hint: room that cannot be had now is left to the read to find.
+  void reserveText(size_t bytes);
+
+  // Reading a query that is ordered here afterwards: the current row's sort
+  // field holds no value, or bytes rather than text (the engine orders
+  // those below and above every text).
+  enum class SortClass { NoValue, Bytes };
+  void noteSortClass(SortClass c) { (c == SortClass::NoValue ? noValueKeys_ : bytesKeys_).push_back(rows_.last().key); }
+  // Orders the rows just read by one field as the engine orders a text
+  // field under the given collation, equal values by key. Only rows read
+  // since the last clear() are sorted; nothing has been edited yet.
+  enum class Collation { Binary, NoCase };
+  void sortRows(int column, Collation collation, bool descending);
 
   int rowCount() const { return static_cast<int>(rows_.size()); }
   qint64 key(int row) const { return rows_[row].key; }
@@ -66,6 +86,9 @@ class RowArena {
     qint32 own;      // index into own_, or -1
   };
   QStringList& ownFields(int row);
+  void growText(size_t atLeast);
+  bool resizeText(size_t capacity);
+  const char* rowText(const Slot& s) const { return text_.get() + s.offset; }
   // Versions take room only where the engine keeps them (the server); a
   // file's rows leave versions_ empty.
   void noteVersion(qint64 version) {
@@ -74,11 +97,22 @@ class RowArena {
     versions_.append(version);
   }
 
+  struct Free {
+    void operator()(char* p) const { std::free(p); }
+  };
+
   QStringList names_;
-  QByteArray text_;
+  // Grown with realloc, which moves a large block by remapping its pages
+  // instead of copying them, so a growing buffer is never held twice.
+  std::unique_ptr<char, Free> text_;
+  size_t textSize_ = 0;
+  size_t textCapacity_ = 0;
   QList<Slot> rows_;
   QList<qint64> versions_;
   std::vector<QStringList> own_;
+  // Keys of the rows whose sort field held no value or bytes, ascending;
+  // nearly always empty.
+  std::vector<qint64> noValueKeys_, bytesKeys_;
 };
 
 }  // namespace quillon

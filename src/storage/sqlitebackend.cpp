@@ -1,6 +1,8 @@
 #include "sqlitebackend.h"
 
 #include <QDir>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <algorithm>
 #include <map>
 #include <sqlite3.h>
@@ -61,6 +63,11 @@ void SqliteBackend::open() {
   db_ = std::move(db);
 }
 
+qint64 SqliteBackend::pragmaValue(const char* name) const {
+  Statement st(db_, QStringLiteral("PRAGMA %1").arg(QLatin1String(name)));
+  return st.step() ? st.integer(0) : 0;
+}
+
 QString SqliteBackend::describe() const { return QDir::toNativeSeparators(path_); }
 
 void SqliteBackend::requireOpen() const {
@@ -75,18 +82,35 @@ void SqliteBackend::readRows(const QString& source, RowArena& into) {
   const QString trimmed = source.trimmed();
   const bool select = trimmed.startsWith(QLatin1String("SELECT"), Qt::CaseInsensitive);
   const QString sql = select ? source : "SELECT * FROM " + quoted(trimmed);
+  // A source that orders a whole table by one text field is read in the
+  // table's own order and sorted here, in place: the same order, without
+  // the engine copying every row into a sorter first.
+  std::optional<SortHere> sortHere = sortableHere(trimmed);
   // The row number goes in front as a hidden column; a row source it does
   // not fit (a table without row numbers, a DISTINCT) is run as it is.
   std::optional<Statement> st;
   {
-    Statement withRowid = Statement::tryPrepare(db_, QStringLiteral("SELECT _rowid_,") + sql.mid(6));
+    const QString withRowidSql = sortHere ? QStringLiteral("SELECT _rowid_, * FROM ") + quoted(sortHere->table)
+                                          : QStringLiteral("SELECT _rowid_,") + sql.mid(6);
+    Statement withRowid = Statement::tryPrepare(db_, withRowidSql);
     rowidKey_ = !withRowid.isNull();
-    if (rowidKey_)
+    if (rowidKey_) {
       st.emplace(std::move(withRowid));
-    else
+    } else {
+      sortHere.reset();
       st.emplace(db_, sql);
+    }
   }
   sqlite3_stmt* s = st->get();
+  // A one-pass read revisits no page, so it runs on a small page cache, and
+  // the text buffer is sized once from the file instead of regrown.
+  const qint64 cacheBefore = pragmaValue("cache_size");
+  db_.exec("PRAGMA cache_size = -256");
+  const auto restoreCache = qScopeGuard([&] {
+    db_.exec(QStringLiteral("PRAGMA cache_size = %1").arg(cacheBefore).toUtf8().constData());
+  });
+  into.reserveText(static_cast<size_t>(std::max<qint64>(
+      0, (pragmaValue("page_count") - pragmaValue("freelist_count")) * pragmaValue("page_size"))));
   const int first = rowidKey_ ? 1 : 0;
   const int n = sqlite3_column_count(s);
   for (int i = first; i < n; ++i) columns_ << QString::fromUtf8(sqlite3_column_name(s, i));
@@ -94,9 +118,15 @@ void SqliteBackend::readRows(const QString& source, RowArena& into) {
   const int idColumn = column(QStringLiteral("ID"));
   if (idColumn < 0) throw DbError(QStringLiteral("The row source has no ID field."));
   const int keyColumn = rowidKey_ ? 0 : idColumn;
+  const int sortColumn = sortHere ? column(sortHere->field) : -1;
+  if (sortHere && sortColumn < 0) throw DbError(QStringLiteral("no such column: %1").arg(sortHere->field));
   int rc;
   while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+    // Its type before its text: reading the text may convert the value.
+    const int sortType = sortColumn >= 0 ? sqlite3_column_type(s, first + sortColumn) : SQLITE_TEXT;
     into.beginRow(sqlite3_column_int64(s, keyColumn));
+    if (sortType == SQLITE_NULL) into.noteSortClass(RowArena::SortClass::NoValue);
+    if (sortType == SQLITE_BLOB) into.noteSortClass(RowArena::SortClass::Bytes);
     for (int i = first; i < n; ++i) {
       // The text first: its length is that of the text form.
       const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(s, i));
@@ -105,6 +135,43 @@ void SqliteBackend::readRows(const QString& source, RowArena& into) {
     if (!into.roomLeft()) throw DbError(QStringLiteral("Too many records to show."));
   }
   if (rc != SQLITE_DONE) db_.fail();
+  if (sortHere) into.sortRows(sortColumn, sortHere->collation, sortHere->descending);
+}
+
+std::optional<SqliteBackend::SortHere> SqliteBackend::sortableHere(const QString& source) const {
+  static const QRegularExpression form(
+      QStringLiteral("^SELECT\\s+\\*\\s+FROM\\s+([A-Za-z_][A-Za-z0-9_]*)\\s+ORDER\\s+BY\\s+([A-Za-z_][A-Za-z0-9_]*)"
+                     "(?:\\s+(ASC|DESC))?\\s*;?$"),
+      QRegularExpression::CaseInsensitiveOption);
+  const QRegularExpressionMatch m = form.match(source);
+  if (!m.hasMatch()) return std::nullopt;
+  Statement encoding(db_, QStringLiteral("PRAGMA encoding"));
+  if (!encoding.step() || encoding.text(0) != QLatin1String("UTF-8")) return std::nullopt;
+  SortHere out;
+  out.table = m.captured(1);
+  out.field = m.captured(2);
+  out.descending = m.captured(3).compare(QLatin1String("DESC"), Qt::CaseInsensitive) == 0;
+  // Only a field of a table (not a view) whose values are stored as text:
+  // numbers in another kind of field order by value, which is left to the
+  // engine, as are collations other than the two built in here.
+  const char* declared = nullptr;
+  const char* collation = nullptr;
+  if (sqlite3_table_column_metadata(db_.get(), "main", out.table.toUtf8().constData(), out.field.toUtf8().constData(),
+                                    &declared, &collation, nullptr, nullptr, nullptr) != SQLITE_OK)
+    return std::nullopt;
+  const QString type = QString::fromUtf8(declared ? declared : "").toUpper();
+  const bool textAffinity = !type.contains(QLatin1String("INT")) &&
+                            (type.contains(QLatin1String("CHAR")) || type.contains(QLatin1String("CLOB")) ||
+                             type.contains(QLatin1String("TEXT")));
+  if (!textAffinity) return std::nullopt;
+  const QString coll = QString::fromUtf8(collation ? collation : "BINARY");
+  if (coll.compare(QLatin1String("NOCASE"), Qt::CaseInsensitive) == 0)
+    out.collation = RowArena::Collation::NoCase;
+  else if (coll.compare(QLatin1String("BINARY"), Qt::CaseInsensitive) == 0)
+    out.collation = RowArena::Collation::Binary;
+  else
+    return std::nullopt;
+  return out;
 }
 
 std::optional<RowAsRead> SqliteBackend::read(qint64 key) {

@@ -16,6 +16,7 @@
 // create flag), and every failure must carry the engine's own message.
 
 #include "recordbackend.h"
+#include "rowarena.h"
 #include "sqlitedb.h"
 
 namespace quillon {
@@ -41,6 +42,15 @@ class SqliteBackend : public RecordBackend {
  private:
   void requireOpen() const;
   QString keyTest() const;
+  // A row source this backend reads unordered and sorts itself.
+  struct SortHere {
+    QString table, field;
+    RowArena::Collation collation = RowArena::Collation::Binary;
+    bool descending = false;
+  };
+  std::optional<SortHere> sortableHere(const QString& source) const;
+  // The integer a PRAGMA without argument gives.
+  qint64 pragmaValue(const char* name) const;
   // The row with this key, its fields in the row source's column order.
   std::optional<RowAsRead> read(qint64 key);
   QString columnList(const QList<int>& cols) const;

@@ -8,7 +8,9 @@ namespace quillon::sqlite {
 Database::Database(const QString& path, Mode mode, int busyMs) {
   const QByteArray native = QFile::encodeName(path);
   sqlite3* db = nullptr;
-  const int flags = mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+  // A connection is only ever used by the thread that opened it, so it needs
+  // none of the engine's locking around each call.
+  const int flags = (mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
   const int rc = sqlite3_open_v2(native.constData(), &db, flags, nullptr);
   if (rc != SQLITE_OK) {
     const QString msg = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));

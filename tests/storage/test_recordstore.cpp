@@ -363,3 +363,32 @@ TEST_F(ServerStoreTest, ALostConnectionFailsOneStoreAndTheNextReconnects) {
 }
 
 }  // namespace
+
+// The file's rows are ordered here rather than by the engine wherever the
+// row source allows it; the order must be the engine's own, down to case,
+// prefixes, empty and missing names, bytes, and equal names in entry order.
+TEST_F(FileStoreTest, RowsComeInExactlyTheEnginesOrder) {
+  records.exec(
+      "INSERT INTO info (LNAME, RANK) VALUES ('b','SGT'),('a','sgt'),('B','PVT'),('A',NULL),('a',''),(NULL,'CPT'),"
+      "('','Sgt'),('A','PVT'),('ä','SGT'),('Ä','a'),('Z','B'),('ab','b'),('Ab ',''),('abc',NULL),('10','SGT'),"
+      "('9','x'),(X'41','y'),(X'00','z'),('a'||char(0)||'b','PVT'),('_under','SGT'),('[bracket','SGT'),"
+      "('Adams, Zoe','a'),('ADAMS, amy','b'),('adams','c'),(NULL,NULL)");
+  const auto engineOrder = [&](const QString& orderBy) {
+    QStringList keys;
+    for (int offset = 0;; ++offset) {
+      const QString k = records.scalar(
+          QStringLiteral("SELECT _rowid_ FROM info ORDER BY %1 LIMIT 1 OFFSET %2").arg(orderBy).arg(offset));
+      if (k == QLatin1String("<none>")) break;
+      keys << k;
+    }
+    return keys;
+  };
+  for (const QString orderBy : {"LName Asc", "lname DESC", "LNAME", "RANK", "Rank desc", "TOTAL", "ID DESC"}) {
+    st().setRecordSource("SELECT * FROM info ORDER BY " + orderBy);
+    st().refresh();
+    QStringList keys;
+    for (int i = 0; i < st().rowCount(); ++i) keys << QString::number(st().rowKey(i));
+    EXPECT_EQ(keys.join(QLatin1Char(' ')).toStdString(), engineOrder(orderBy).join(QLatin1Char(' ')).toStdString())
+        << orderBy.toStdString();
+  }
+}
