@@ -10,12 +10,14 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QTextStream>
-#include <sqlite3.h>
+
+#include <optional>
 
 #include "convert.h"
 #include "dbfile.h"
 #include "define.h"
 #include "profile.h"
+#include "sqlitedb.h"
 
 namespace {
 
@@ -136,34 +138,34 @@ int main(int argc, char** argv) {
     err << e.message() << "\n";
     return 1;
   }
-  sqlite3* db = nullptr;
-  const QByteArray native = QFile::encodeName(path);
-  if (sqlite3_open_v2(native.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-    err << path << ": " << sqlite3_errmsg(db) << "\n";
-    sqlite3_close(db);
+  std::optional<quillon::sqlite::Database> db;
+  try {
+    db.emplace(path, quillon::sqlite::Database::Mode::ReadWrite);
+  } catch (const quillon::DbError& e) {
+    err << path << ": " << e.message() << "\n";
     return 1;
   }
-  const char* sql =
-      "INSERT INTO info (LNAME, RANK, SSN, SEX, DOB, DOT, RAW_PU, RAW_SU, RUN_M, RUN_S, C_PU, C_SU, C_RUN, "
-      "TOTAL, STAT, PROFILE, REMARK) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
-  sqlite3_stmt* st = nullptr;
-  int rc = sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-  if (rc == SQLITE_OK) rc = sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
-  for (const QStringList& r : rows) {
-    if (rc != SQLITE_OK) break;
-    sqlite3_reset(st);
-    for (int i = 0; i < r.size(); ++i) sqlite3_bind_text(st, i + 1, r[i].toUtf8().constData(), -1, SQLITE_TRANSIENT);
-    rc = sqlite3_step(st) == SQLITE_DONE ? SQLITE_OK : SQLITE_ERROR;
-  }
-  sqlite3_finalize(st);
-  if (rc == SQLITE_OK) rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) {
-    err << path << ": " << sqlite3_errmsg(db) << "\n";
-    sqlite3_close(db);
+  try {
+    quillon::sqlite::Transaction t(*db);
+    {
+      quillon::sqlite::Statement st(
+          *db,
+          "INSERT INTO info (LNAME, RANK, SSN, SEX, DOB, DOT, RAW_PU, RAW_SU, RUN_M, RUN_S, C_PU, C_SU, C_RUN, "
+          "TOTAL, STAT, PROFILE, REMARK) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+      for (const QStringList& r : rows) {
+        st.reset();
+        for (int i = 0; i < r.size(); ++i) st.bindText(i + 1, r[i]);
+        st.run();
+      }
+    }
+    t.commit();
+  } catch (const quillon::DbError& e) {
+    err << path << ": " << e.message() << "\n";
+    db.reset();
     QFile::remove(path);
     return 1;
   }
-  sqlite3_close(db);
+  db.reset();
   out << path << ": " << rows.size() << " sample soldiers written\n";
   return 0;
 }

@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <limits>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -21,102 +20,79 @@
 #include "repair.h"
 #include "salvage.h"
 #include "salvagewrite.h"
+#include "sqlitedb.h"
 
 namespace quillon::dbtool {
 
 namespace {
 
-QByteArray nativePath(const QString& path) { return QDir::toNativeSeparators(path).toUtf8(); }
+using sqlite::Database;
+using sqlite::quoted;
+using sqlite::Statement;
+using Step = sqlite::Statement::Step;
 
-QString quoted(const QString& ident) {
-  QString q = ident;
-  q.replace('"', "\"\"");
-  return '"' + q + '"';
+[[noreturn]] void engineFail(const Database& db, const QString& path) {
+  throw ToolError(db.errorCode(), QDir::toNativeSeparators(path) + ": " + db.errorMessage());
 }
 
-struct DbCloser {
-  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-using Db = std::unique_ptr<sqlite3, DbCloser>;
-
-struct StmtFinalizer {
-  void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
-};
-using Stmt = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
-
-[[noreturn]] void engineFail(sqlite3* db, int rc, const QString& path) {
-  const QString text = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
-  throw ToolError(rc & 0xff, QDir::toNativeSeparators(path) + ": " + text);
-}
-
-Db openDb(const QString& path, int flags) {
-  sqlite3* raw = nullptr;
-  const int rc = sqlite3_open_v2(nativePath(path).constData(), &raw, flags, nullptr);
-  Db db(raw);
-  if (rc != SQLITE_OK) engineFail(raw, rc, path);
-  sqlite3_extended_result_codes(raw, 0);
-  return db;
+// No busy wait: a file another program is writing is reported at once.
+Database openDb(const QString& path, Database::Mode mode) {
+  try {
+    return Database(path, mode, 0);
+  } catch (const DbError& e) {
+    throw ToolError(e.number().value_or(SQLITE_CANTOPEN), QDir::toNativeSeparators(path) + ": " + e.message());
+  }
 }
 
 // The clerk's database. An empty file reads as an empty database to the
 // engine, so it would be "compacted" over the last good backup; it is
 // refused as what it is to the clerk: not a database.
-Db openClerksDb(const QString& path, int flags) {
+Database openClerksDb(const QString& path, Database::Mode mode) {
   const QFileInfo fi(path);
+  // The engine's own wording for the code, which needs no connection.
   if (fi.isFile() && fi.size() == 0)
     throw ToolError(SQLITE_NOTADB, QDir::toNativeSeparators(path) + ": " +
                                        QString::fromUtf8(sqlite3_errstr(SQLITE_NOTADB)) + " (the file is empty)");
-  return openDb(path, flags);
+  return openDb(path, mode);
 }
 
-Stmt prepare(sqlite3* db, const QString& sql, const QString& path) {
-  sqlite3_stmt* raw = nullptr;
-  const QByteArray utf8 = sql.toUtf8();
-  const int rc = sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &raw, nullptr);
-  Stmt s(raw);
-  if (rc != SQLITE_OK) engineFail(db, rc, path);
+Statement prepare(const Database& db, const QString& sql, const QString& path) {
+  Statement s = Statement::tryPrepare(db, sql);
+  if (s.isNull()) engineFail(db, path);
   return s;
 }
 
-void exec(sqlite3* db, const QString& sql, const QString& path) {
-  const QByteArray utf8 = sql.toUtf8();
-  const int rc = sqlite3_exec(db, utf8.constData(), nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) engineFail(db, rc, path);
-}
-
-QString columnText(sqlite3_stmt* s, int col) {
-  const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s, col));
-  return p ? QString::fromUtf8(p, sqlite3_column_bytes(s, col)) : QString();
+void exec(Database& db, const QString& sql, const QString& path) {
+  if (!db.tryExec(sql)) engineFail(db, path);
 }
 
 // The rows of a single-column pragma or query; throws on any error.
-QStringList queryColumn(sqlite3* db, const QString& sql, const QString& path) {
-  Stmt s = prepare(db, sql, path);
+QStringList queryColumn(const Database& db, const QString& sql, const QString& path) {
+  Statement s = prepare(db, sql, path);
   QStringList out;
-  int rc;
-  while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) out << columnText(s.get(), 0);
-  if (rc != SQLITE_DONE) engineFail(db, rc, path);
+  Step r;
+  while ((r = s.tryStep()) == Step::Row) out << s.text(0);
+  if (r != Step::Done) engineFail(db, path);
   return out;
 }
 
-bool integrityOk(sqlite3* db, const QString& path) {
+bool integrityOk(const Database& db, const QString& path) {
   const QStringList r = queryColumn(db, QStringLiteral("PRAGMA integrity_check"), path);
   return r.size() == 1 && r.first() == QLatin1String("ok");
 }
 
 // Ordinary tables of the database (not SQLite's own).
-QStringList userTables(sqlite3* db, const QString& path) {
+QStringList userTables(const Database& db, const QString& path) {
   return queryColumn(db,
                      QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' "
                                     "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid"),
                      path);
 }
 
-qint64 countRows(sqlite3* db, const QString& table, const QString& path) {
-  Stmt s = prepare(db, "SELECT count(*) FROM " + quoted(table), path);
-  const int rc = sqlite3_step(s.get());
-  if (rc != SQLITE_ROW) engineFail(db, rc, path);
-  return sqlite3_column_int64(s.get(), 0);
+qint64 countRows(const Database& db, const QString& table, const QString& path) {
+  Statement s = prepare(db, "SELECT count(*) FROM " + quoted(table), path);
+  if (s.tryStep() != Step::Row) engineFail(db, path);
+  return s.integer(0);
 }
 
 // An empty file of a fresh name in `dir`, to be filled by the engine and
@@ -168,39 +144,38 @@ void installFile(TempBeside& temp, const QString& permissionsLike, const QString
 // probes forward for the next readable row.
 class TableSalvage {
  public:
-  TableSalvage(sqlite3* src, sqlite3* dst, const QString& table, const QString& srcPath, const QString& dstPath)
+  TableSalvage(const Database& src, const Database& dst, const QString& table, const QString& srcPath,
+               const QString& dstPath)
       : src_(src), dst_(dst), table_(table), srcPath_(srcPath), dstPath_(dstPath) {}
 
   // `sequence`: the highest row number the table ever gave out, or -1.
   void run(qint64 sequence) {
     QStringList cols;
     {
-      Stmt info = prepare(src_, "PRAGMA table_info(" + quoted(table_) + ")", srcPath_);
-      while (sqlite3_step(info.get()) == SQLITE_ROW) cols << quoted(columnText(info.get(), 1));
+      Statement info = prepare(src_, "PRAGMA table_info(" + quoted(table_) + ")", srcPath_);
+      while (info.tryStep() == Step::Row) cols << quoted(info.text(1));
     }
     if (cols.isEmpty()) return;
     QStringList params;
     for (int i = 0; i <= cols.size(); ++i) params << "?";
     const QString colList = cols.join(',');
 
-    sqlite3_stmt* probe = nullptr;
-    const QByteArray probeSql =
-        QString("SELECT rowid, %1 FROM %2 WHERE rowid >= ?1 ORDER BY rowid").arg(colList, quoted(table_)).toUtf8();
-    if (sqlite3_prepare_v2(src_, probeSql.constData(), -1, &probe, nullptr) != SQLITE_OK) {
+    Statement probe = Statement::tryPrepare(
+        src_, QString("SELECT rowid, %1 FROM %2 WHERE rowid >= ?1 ORDER BY rowid").arg(colList, quoted(table_)));
+    if (probe.isNull()) {
       // A table without row numbers: read straight through, up to the damage.
-      sqlite3_finalize(probe);
-      insert_ = prepare(dst_, QString("INSERT INTO %1(%2) VALUES(%3)")
-                                  .arg(quoted(table_), colList, params.mid(1).join(',')),
-                        dstPath_);
-      Stmt all = prepare(src_, QString("SELECT %1 FROM %2").arg(colList, quoted(table_)), srcPath_);
-      int rc;
-      while ((rc = sqlite3_step(all.get())) == SQLITE_ROW) copyRow(all.get(), 0, cols.size());
-      if (rc != SQLITE_DONE) lost_ += 1;
+      insert_.emplace(prepare(dst_, QString("INSERT INTO %1(%2) VALUES(%3)")
+                                        .arg(quoted(table_), colList, params.mid(1).join(',')),
+                              dstPath_));
+      Statement all = prepare(src_, QString("SELECT %1 FROM %2").arg(colList, quoted(table_)), srcPath_);
+      Step r;
+      while ((r = all.tryStep()) == Step::Row) copyRow(all, 0, cols.size());
+      if (r != Step::Done) lost_ += 1;
       return;
     }
-    read_.reset(probe);
-    insert_ = prepare(dst_, QString("INSERT INTO %1(rowid,%2) VALUES(%3)").arg(quoted(table_), colList, params.join(',')),
-                      dstPath_);
+    read_.emplace(std::move(probe));
+    insert_.emplace(prepare(
+        dst_, QString("INSERT INTO %1(rowid,%2) VALUES(%3)").arg(quoted(table_), colList, params.join(',')), dstPath_));
     ncols_ = cols.size() + 1;
 
     constexpr qint64 kMin = std::numeric_limits<qint64>::min();
@@ -216,13 +191,13 @@ class TableSalvage {
       qint64 good = 0;
       bool found = false;
       for (qint64 step = 1; bad <= kMax - step; step *= 2) {
-        const int r = probeFrom(bad + step);
-        if (r == SQLITE_ROW) {
+        const Step r = probeFrom(bad + step);
+        if (r == Step::Row) {
           good = bad + step;
           found = true;
           break;
         }
-        if (r == SQLITE_DONE || step > kMax / 2) break;
+        if (r == Step::Done || step > kMax / 2) break;
       }
       if (!found) {
         // Nothing readable after the damage. The highest number ever given
@@ -233,14 +208,14 @@ class TableSalvage {
       }
       while (good - bad > 1) {
         const qint64 mid = bad + (good - bad) / 2;
-        if (probeFrom(mid) == SQLITE_ROW)
+        if (probeFrom(mid) == Step::Row)
           good = mid;
         else
           bad = mid;
       }
       // Rows between the last one kept and the next readable one are lost.
       probeFrom(good);
-      const qint64 next = sqlite3_column_int64(read_.get(), 0);
+      const qint64 next = read_->integer(0);
       const qint64 from = lastKept.value_or(next > 0 ? 0 : next - 1);
       lost_ += std::max<qint64>(1, next - from - 1);
       bound = good;
@@ -254,43 +229,47 @@ class TableSalvage {
   // Reads and copies rows from `bound` on. Returns {true, _} at the table's
   // end, or {false, failAt} with the bound at which reading broke down.
   std::pair<bool, qint64> stream(qint64 bound, std::optional<qint64>& lastKept) {
-    sqlite3_reset(read_.get());
-    sqlite3_bind_int64(read_.get(), 1, bound);
-    int rc;
-    while ((rc = sqlite3_step(read_.get())) == SQLITE_ROW) {
-      const qint64 id = sqlite3_column_int64(read_.get(), 0);
-      copyRow(read_.get(), 0, ncols_);
+    read_->reset();
+    read_->bindInt(1, bound);
+    Step r;
+    while ((r = read_->tryStep()) == Step::Row) {
+      const qint64 id = read_->integer(0);
+      copyRow(*read_, 0, ncols_);
       lastKept = id;
       if (id == std::numeric_limits<qint64>::max()) return {true, 0};
       bound = id + 1;
     }
-    if (rc == SQLITE_DONE) return {true, 0};
-    if (rc == SQLITE_NOMEM || rc == SQLITE_IOERR || rc == SQLITE_FULL) engineFail(src_, rc, srcPath_);
+    if (r == Step::Done) return {true, 0};
+    // Damage is stepped over; running out of memory, disk or reads is not.
+    const int rc = src_.errorCode();
+    if (rc == SQLITE_NOMEM || rc == SQLITE_IOERR || rc == SQLITE_FULL) engineFail(src_, srcPath_);
     return {false, bound};
   }
 
-  int probeFrom(qint64 bound) {
-    sqlite3_reset(read_.get());
-    sqlite3_bind_int64(read_.get(), 1, bound);
-    return sqlite3_step(read_.get());
+  Step probeFrom(qint64 bound) {
+    read_->reset();
+    read_->bindInt(1, bound);
+    return read_->tryStep();
   }
 
-  void copyRow(sqlite3_stmt* from, int first, int n) {
-    sqlite3_reset(insert_.get());
-    for (int i = 0; i < n; ++i) sqlite3_bind_value(insert_.get(), i + 1, sqlite3_column_value(from, first + i));
-    const int rc = sqlite3_step(insert_.get());
-    if (rc == SQLITE_DONE)
+  void copyRow(const Statement& from, int first, int n) {
+    insert_->reset();
+    for (int i = 0; i < n; ++i) insert_->bindColumn(i + 1, from, first + i);
+    if (insert_->tryStep() == Step::Done) {
       ++kept_;
-    else if (rc == SQLITE_CONSTRAINT || rc == SQLITE_MISMATCH)
+      return;
+    }
+    const int rc = dst_.errorCode();
+    if (rc == SQLITE_CONSTRAINT || rc == SQLITE_MISMATCH)
       ++lost_;  // a damaged cell read as something the table cannot hold
     else
-      engineFail(dst_, rc, dstPath_);
+      engineFail(dst_, dstPath_);
   }
 
-  sqlite3* src_;
-  sqlite3* dst_;
+  const Database& src_;
+  const Database& dst_;
   QString table_, srcPath_, dstPath_;
-  Stmt read_, insert_;
+  std::optional<Statement> read_, insert_;
   int ncols_ = 0;
   qint64 kept_ = 0, lost_ = 0;
 };
@@ -320,7 +299,8 @@ QStringList journalFiles(const QString& dbPath) {
 
 DBEngine::DBEngine(FaultPlan* plan) : plan_(plan) {
   faultPoint(plan_, "create engine");
-  // VACUUM INTO arrived in 3.27.
+  // VACUUM INTO arrived in 3.27. The library's own version and set-up need
+  // no connection, so they are asked of it directly.
   if (sqlite3_libversion_number() < 3027000)
     throw ToolError(kEngineUnavailable,
                     QString("The database engine %1 is too old; 3.27 or later is needed").arg(sqlite3_libversion()));
@@ -330,16 +310,16 @@ DBEngine::DBEngine(FaultPlan* plan) : plan_(plan) {
 
 void DBEngine::settle(const QString& path) {
   faultPoint(plan_, "open database to settle it");
-  Db db = openClerksDb(path, SQLITE_OPEN_READWRITE);
+  Database db = openClerksDb(path, Database::Mode::ReadWrite);
   // Reading the schema takes a read lock, which rolls back a hot journal.
-  const QString mode = queryColumn(db.get(), QStringLiteral("PRAGMA journal_mode"), path).value(0);
-  queryColumn(db.get(), QStringLiteral("SELECT count(*) FROM sqlite_master"), path);
+  const QString mode = queryColumn(db, QStringLiteral("PRAGMA journal_mode"), path).value(0);
+  queryColumn(db, QStringLiteral("SELECT count(*) FROM sqlite_master"), path);
   if (mode.compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0) {
     // Fold the log in and go back to a plain journal: a file in log mode
     // cannot be read without leaving a log and index beside it, and the
     // file is about to be moved and read by a read-only connection.
-    queryColumn(db.get(), QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"), path);
-    queryColumn(db.get(), QStringLiteral("PRAGMA journal_mode=DELETE"), path);
+    queryColumn(db, QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"), path);
+    queryColumn(db, QStringLiteral("PRAGMA journal_mode=DELETE"), path);
   }
   faultPoint(plan_, "close settled database");
   // Closing the last connection removes the write-ahead log once folded in.
@@ -348,7 +328,7 @@ void DBEngine::settle(const QString& path) {
 RepairResult DBEngine::RepairDatabase(const QString& path) {
   faultPoint(plan_, "open database for repair");
   RepairResult result;
-  Db src = openClerksDb(path, SQLITE_OPEN_READWRITE);
+  Database src = openClerksDb(path, Database::Mode::ReadWrite);
 
   // The first read tells a database from any other file. A file the engine
   // does not take for a database may still be one whose first page is
@@ -356,29 +336,29 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
   // when it finds no record on it.
   std::optional<ToolError> engineRefused;
   {
-    sqlite3_stmt* raw = nullptr;
-    int rc = sqlite3_prepare_v2(src.get(), "SELECT count(*) FROM sqlite_master", -1, &raw, nullptr);
-    Stmt s(raw);
-    if (rc == SQLITE_OK) rc = sqlite3_step(s.get());
-    if (rc == SQLITE_NOTADB)
-      engineRefused = ToolError(rc, QDir::toNativeSeparators(path) + ": " + QString::fromUtf8(sqlite3_errmsg(src.get())));
-    else if (rc != SQLITE_ROW && rc != SQLITE_CORRUPT)
-      engineFail(src.get(), rc, path);
+    Statement s = Statement::tryPrepare(src, QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    if (s.isNull() || s.tryStep() != Step::Row) {
+      const int rc = src.errorCode();
+      if (rc == SQLITE_NOTADB)
+        engineRefused = ToolError(rc, QDir::toNativeSeparators(path) + ": " + src.errorMessage());
+      else if (rc != SQLITE_CORRUPT)
+        engineFail(src, path);
+    }
   }
 
   faultPoint(plan_, "check database");
   bool sound = false;
   if (!engineRefused) {
     try {
-      sound = integrityOk(src.get(), path) && !infoIdsShared(src.get(), path);
+      sound = integrityOk(src, path) && !infoIdsShared(src, path);
     } catch (const ToolError& e) {
       if (e.number() != SQLITE_CORRUPT) throw;
     }
   }
   if (sound) {
     faultPoint(plan_, "rebuild indexes");
-    exec(src.get(), QStringLiteral("REINDEX"), path);
-    for (const QString& t : userTables(src.get(), path)) result.rowsKept += countRows(src.get(), t, path);
+    exec(src, QStringLiteral("REINDEX"), path);
+    for (const QString& t : userTables(src, path)) result.rowsKept += countRows(src, t, path);
     return result;
   }
 
@@ -401,16 +381,14 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
     // Where the schema cannot be read, the records table's own definition
     // stands in for it: the scan needs nothing else.
     faultPoint(plan_, "read schema");
-    sqlite3_stmt* raw = nullptr;
-    int rc = engineRefused ? SQLITE_NOTADB
-                           : sqlite3_prepare_v2(src.get(), "SELECT type, name, sql FROM sqlite_master ORDER BY rowid",
-                                                -1, &raw, nullptr);
-    Stmt s(raw);
-    if (rc == SQLITE_OK)
-      while ((rc = sqlite3_step(s.get())) == SQLITE_ROW)
-        objects.push_back({columnText(s.get(), 0), columnText(s.get(), 1), columnText(s.get(), 2)});
-    if (rc != SQLITE_DONE) {
-      if (scan.rows.empty()) engineFail(src.get(), rc, path);
+    std::optional<Statement> s;
+    if (!engineRefused)
+      s.emplace(Statement::tryPrepare(src, QStringLiteral("SELECT type, name, sql FROM sqlite_master ORDER BY rowid")));
+    Step r = Step::Failed;
+    if (s && !s->isNull())
+      while ((r = s->tryStep()) == Step::Row) objects.push_back({s->text(0), s->text(1), s->text(2)});
+    if (r != Step::Done) {
+      if (scan.rows.empty()) engineFail(src, path);
       objects.clear();
       schemaLost = true;
     }
@@ -423,13 +401,9 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
   // The highest row number each table ever gave out, where it can be read.
   QHash<QString, qint64> sequence;
   if (!engineRefused) {
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(src.get(), "SELECT name, seq FROM sqlite_sequence", -1, &raw, nullptr) == SQLITE_OK) {
-      Stmt s(raw);
-      while (sqlite3_step(s.get()) == SQLITE_ROW) sequence.insert(columnText(s.get(), 0), sqlite3_column_int64(s.get(), 1));
-    } else {
-      sqlite3_finalize(raw);
-    }
+    Statement s = Statement::tryPrepare(src, QStringLiteral("SELECT name, seq FROM sqlite_sequence"));
+    if (!s.isNull())
+      while (s.tryStep() == Step::Row) sequence.insert(s.text(0), s.integer(1));
   }
   // Where the engine cannot read the numbering, the pages may still hold it.
   if (scan.sequence > 0 && !sequence.contains(QStringLiteral("info")))
@@ -437,7 +411,7 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
   const QString userVersion = [&] {
     try {
       if (engineRefused) return QStringLiteral("0");
-      return queryColumn(src.get(), QStringLiteral("PRAGMA user_version"), path).value(0, "0");
+      return queryColumn(src, QStringLiteral("PRAGMA user_version"), path).value(0, "0");
     } catch (const ToolError&) {
       return QStringLiteral("0");
     }
@@ -446,20 +420,20 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
   TempBeside temp(path, plan_);
   {
     faultPoint(plan_, "open new file");
-    Db dst = openDb(temp.path(), SQLITE_OPEN_READWRITE);
-    exec(dst.get(), QStringLiteral("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN"), temp.path());
+    Database dst = openDb(temp.path(), Database::Mode::ReadWrite);
+    exec(dst, QStringLiteral("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN"), temp.path());
     for (const Object& o : objects)
       if (o.type == QLatin1String("table") && !o.name.startsWith(QLatin1String("sqlite_")) && !o.sql.isEmpty())
-        exec(dst.get(), o.sql, temp.path());
+        exec(dst, o.sql, temp.path());
     faultPoint(plan_, "copy rows");
     qint64 infoRows = -1;  // rows the scan gave, to be found again in the new file
     for (const Object& o : objects) {
       if (o.type != QLatin1String("table") || o.name.startsWith(QLatin1String("sqlite_"))) continue;
       // The records table comes off its pages, read one by one; a records
       // table of some other shape, and every other table, through the engine.
-      if (isInfo(o) && !scan.rows.empty() && hasInfoFields(dst.get(), o.name, temp.path())) {
+      if (isInfo(o) && !scan.rows.empty() && hasInfoFields(dst, o.name, temp.path())) {
         const SalvagePlan plan = planSalvage(scan.rows, sequence.value(o.name, 0));
-        insertSalvaged(dst.get(), o.name, plan, scan.encoding, temp.path());
+        insertSalvaged(dst, o.name, plan, scan.encoding, temp.path());
         infoRows = qint64(plan.records.size());
         result.rowsKept += infoRows;
         result.idsRenumbered = plan.renumbered;
@@ -468,7 +442,7 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
         result.conflictingCopies = scan.conflictingCopies;
         continue;
       }
-      TableSalvage copy(src.get(), dst.get(), o.name, path, temp.path());
+      TableSalvage copy(src, dst, o.name, path, temp.path());
       copy.run(sequence.value(o.name, -1));
       result.rowsKept += copy.kept();
     }
@@ -481,37 +455,36 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
                                           ": database disk image is malformed beyond repair; no record could be read");
     // Keep the numbering where it was, so no ID of a lost row is given out again.
     for (auto it = sequence.cbegin(); it != sequence.cend(); ++it) {
-      Stmt s = prepare(dst.get(),
-                       QStringLiteral("UPDATE sqlite_sequence SET seq = max(seq, ?2) WHERE name = ?1"), temp.path());
-      const QByteArray name = it.key().toUtf8();
-      sqlite3_bind_text(s.get(), 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
-      sqlite3_bind_int64(s.get(), 2, it.value());
-      sqlite3_step(s.get());
-      if (sqlite3_changes(dst.get()) == 0) {
-        Stmt ins = prepare(dst.get(), QStringLiteral("INSERT INTO sqlite_sequence(name, seq) VALUES(?1, ?2)"),
-                           temp.path());
-        sqlite3_bind_text(ins.get(), 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_int64(ins.get(), 2, it.value());
-        sqlite3_step(ins.get());  // only where the table still exists
+      Statement s =
+          prepare(dst, QStringLiteral("UPDATE sqlite_sequence SET seq = max(seq, ?2) WHERE name = ?1"), temp.path());
+      s.bindText(1, it.key());
+      s.bindInt(2, it.value());
+      s.tryStep();
+      if (dst.changes() == 0) {
+        Statement ins =
+            prepare(dst, QStringLiteral("INSERT INTO sqlite_sequence(name, seq) VALUES(?1, ?2)"), temp.path());
+        ins.bindText(1, it.key());
+        ins.bindInt(2, it.value());
+        ins.tryStep();  // only where the table still exists
       }
     }
     // Indexes, views and triggers last; one that no longer fits the salvaged
     // rows (a unique index over a damaged value) is left out.
     for (const Object& o : objects)
       if (o.type != QLatin1String("table") && !o.sql.isEmpty())
-        sqlite3_exec(dst.get(), o.sql.toUtf8().constData(), nullptr, nullptr, nullptr);
-    exec(dst.get(), "PRAGMA user_version=" + QString::number(userVersion.toLongLong()), temp.path());
+        dst.tryExec(o.sql);
+    exec(dst, "PRAGMA user_version=" + QString::number(userVersion.toLongLong()), temp.path());
     faultPoint(plan_, "commit new file");
-    exec(dst.get(), QStringLiteral("COMMIT"), temp.path());
+    exec(dst, QStringLiteral("COMMIT"), temp.path());
     faultPoint(plan_, "check new file");
-    if (!integrityOk(dst.get(), temp.path()))
+    if (!integrityOk(dst, temp.path()))
       throw ToolError(SQLITE_CORRUPT, QDir::toNativeSeparators(path) + ": the rebuilt database failed its check");
     // The damaged file goes only if the new one holds every record the scan read.
-    if (infoRows >= 0 && countRows(dst.get(), QStringLiteral("info"), temp.path()) < infoRows)
+    if (infoRows >= 0 && countRows(dst, QStringLiteral("info"), temp.path()) < infoRows)
       throw ToolError(SQLITE_CORRUPT, QDir::toNativeSeparators(path) +
                                           ": the rebuilt database lacks records that could be read; nothing was replaced");
   }
-  src.reset();
+  src = Database();
   // The damaged original stays beside the repaired file, so a repair that
   // turns out worse can be undone by hand. It takes the backup's name in one
   // rename, through a second name, so the backup name never stands empty.
@@ -530,30 +503,28 @@ void DBEngine::CompactDatabase(const QString& source, const QString& destination
   // Where the source is a second name of the destination, the clerk knows
   // the file by the destination's name: failures are told under it.
   const QString shownSource = options.replace ? destination : source;
-  Db src = [&] {
+  Database src = [&] {
     try {
-      return openClerksDb(source, SQLITE_OPEN_READONLY);
+      return openClerksDb(source, Database::Mode::ReadOnly);
     } catch (const ToolError& e) {
       if (!options.replace) throw;
       throw ToolError(e.number(), QString(e.description())
                                       .replace(QDir::toNativeSeparators(source), QDir::toNativeSeparators(shownSource)));
     }
   }();
-  const QStringList tables = userTables(src.get(), shownSource);
+  const QStringList tables = userTables(src, shownSource);
   // The copy is flushed once, whole, after it has been checked; flushing
   // it page by page as well only costs time.
-  exec(src.get(), QStringLiteral("PRAGMA synchronous=OFF"), shownSource);
+  exec(src, QStringLiteral("PRAGMA synchronous=OFF"), shownSource);
   // Reading through a memory map makes the counts below cheap.
-  exec(src.get(), QStringLiteral("PRAGMA mmap_size=1073741824"), shownSource);
+  exec(src, QStringLiteral("PRAGMA mmap_size=1073741824"), shownSource);
 
   TempBeside temp(destination, plan_);
   {
     faultPoint(plan_, "write compacted copy");
-    Stmt vac = prepare(src.get(), QStringLiteral("VACUUM INTO ?1"), shownSource);
-    const QByteArray target = nativePath(temp.path());
-    sqlite3_bind_text(vac.get(), 1, target.constData(), int(target.size()), SQLITE_TRANSIENT);
-    const int rc = sqlite3_step(vac.get());
-    if (rc != SQLITE_DONE) engineFail(src.get(), rc, shownSource);
+    Statement vac = prepare(src, QStringLiteral("VACUUM INTO ?1"), shownSource);
+    vac.bindText(1, QDir::toNativeSeparators(temp.path()));
+    if (vac.tryStep() != Step::Done) engineFail(src, shownSource);
   }
   {
     // The copy must be whole and hold every row of the source. Counting the
@@ -562,19 +533,19 @@ void DBEngine::CompactDatabase(const QString& source, const QString& destination
     // (quick_check) would read back pages the engine has only just written
     // from the same cache it wrote them to, and costs more than the copy.
     faultPoint(plan_, "check compacted copy");
-    Db copy = openDb(temp.path(), SQLITE_OPEN_READONLY);
-    exec(copy.get(), QStringLiteral("PRAGMA mmap_size=1073741824"), temp.path());
-    const qint64 pages = queryColumn(copy.get(), QStringLiteral("PRAGMA page_count"), temp.path()).value(0).toLongLong();
-    const qint64 pageSize = queryColumn(copy.get(), QStringLiteral("PRAGMA page_size"), temp.path()).value(0).toLongLong();
+    Database copy = openDb(temp.path(), Database::Mode::ReadOnly);
+    exec(copy, QStringLiteral("PRAGMA mmap_size=1073741824"), temp.path());
+    const qint64 pages = queryColumn(copy, QStringLiteral("PRAGMA page_count"), temp.path()).value(0).toLongLong();
+    const qint64 pageSize = queryColumn(copy, QStringLiteral("PRAGMA page_size"), temp.path()).value(0).toLongLong();
     if (pages <= 0 || pages * pageSize != QFileInfo(temp.path()).size())
       throw ToolError(SQLITE_CORRUPT, QDir::toNativeSeparators(destination) + ": the compacted copy failed its check");
     faultPoint(plan_, "count rows");
     for (const QString& t : tables)
-      if (countRows(copy.get(), t, temp.path()) != countRows(src.get(), t, shownSource))
+      if (countRows(copy, t, temp.path()) != countRows(src, t, shownSource))
         throw ToolError(SQLITE_CORRUPT,
                         QDir::toNativeSeparators(destination) + ": the compacted copy lost rows of table " + t);
   }
-  src.reset();
+  src = Database();
   faultPoint(plan_, "copy permissions");
   fs::copyPermissions(source, temp.path());
   faultPoint(plan_, "flush new file");

@@ -8,8 +8,6 @@
 
 #include "toolerror.h"
 
-struct sqlite3;
-
 namespace quillon::dbtool {
 
 struct RepairResult {

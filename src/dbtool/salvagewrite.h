@@ -10,21 +10,23 @@
 #include "salvage.h"
 #include "toolerror.h"
 
-struct sqlite3;
+namespace quillon::sqlite {
+class Database;
+}
 
 namespace quillon::dbtool {
 
 // True when `table` has the eighteen record fields in their order, so the
 // rows the page scan read fit it.
-bool hasInfoFields(sqlite3* db, const QString& table, const QString& path);
+bool hasInfoFields(const sqlite::Database& db, const QString& table, const QString& path);
 
 // True when some ID of table info is held by more than one record (a table
 // edited by hand, whose ID is not the row number).
-bool infoIdsShared(sqlite3* db, const QString& path);
+bool infoIdsShared(const sqlite::Database& db, const QString& path);
 
 // Writes the records the page scan read, each under its planned ID, every
 // other field exactly as it was stored.
-void insertSalvaged(sqlite3* db, const QString& table, const SalvagePlan& plan, salvage::TextEncoding encoding,
+void insertSalvaged(const sqlite::Database& db, const QString& table, const SalvagePlan& plan, salvage::TextEncoding encoding,
                     const QString& path);
 
 // Puts the damaged file at `dbPath` also under damagedKeepPath(dbPath),

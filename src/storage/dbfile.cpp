@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QDir>
-#include <sqlite3.h>
 
 #include <cerrno>
 #include <cstring>
@@ -11,6 +10,8 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "sqlitedb.h"
 
 namespace quillon {
 
@@ -40,19 +41,13 @@ void createRecordsDatabase(const QString& path) {
   ::fchmod(fd, 0600);  // umask may have taken bits away, never added them
   ::close(fd);
 
-  sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(native.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
   QString err;
-  if (rc == SQLITE_OK) {
-    char* msg = nullptr;
-    const QByteArray ddl = infoTableDdl().toUtf8();
-    rc = sqlite3_exec(db, ddl.constData(), nullptr, nullptr, &msg);
-    if (rc != SQLITE_OK) err = QString::fromUtf8(msg ? msg : sqlite3_errstr(rc));
-    sqlite3_free(msg);
-  } else {
-    err = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+  try {
+    sqlite::Database db(path, sqlite::Database::Mode::ReadWrite);
+    db.exec(infoTableDdl());
+  } catch (const DbError& e) {
+    err = e.message();
   }
-  sqlite3_close(db);
   if (!err.isEmpty()) {
     QFile::remove(path);
     throw DbError(path + ": " + err);

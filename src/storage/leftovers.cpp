@@ -6,7 +6,6 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QTemporaryFile>
-#include <sqlite3.h>
 
 #include <cerrno>
 #include <optional>
@@ -16,6 +15,7 @@
 #include <unistd.h>
 
 #include "dbfile.h"
+#include "sqlitedb.h"
 
 namespace quillon {
 
@@ -63,35 +63,30 @@ DbLook look(const QString& path) {
   QFileInfo fi(path);
   // An empty file reads as an empty database; it holds nothing.
   if (!fi.isFile() || fi.size() == 0) return out;
-  sqlite3* db = nullptr;
   // Read-only: a file with an unfinished change beside it cannot be read
-  // this way and counts as unsure, so nothing is dropped on its word.
-  if (sqlite3_open_v2(native(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-    sqlite3_close(db);
+  // this way and counts as unsure, so nothing is dropped on its word. No
+  // wait for a busy file either: one being written is unsure as well.
+  std::optional<sqlite::Database> db;
+  try {
+    db.emplace(path, sqlite::Database::Mode::ReadOnly, 0);
+  } catch (const DbError&) {
     return out;
   }
-  auto column = [&](const char* sql) {
+  auto column = [&](const QString& sql) {
+    sqlite::Statement st = sqlite::Statement::tryPrepare(*db, sql);
+    if (st.isNull()) return std::optional<QStringList>();
     QStringList values;
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) {
-      sqlite3_finalize(st);
-      return std::optional<QStringList>();
-    }
-    int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW)
-      values << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-    sqlite3_finalize(st);
-    return rc == SQLITE_DONE ? std::optional<QStringList>(values) : std::optional<QStringList>();
+    sqlite::Statement::Step r;
+    while ((r = st.tryStep()) == sqlite::Statement::Step::Row) values << st.text(0);
+    return r == sqlite::Statement::Step::Done ? std::optional<QStringList>(values) : std::optional<QStringList>();
   };
-  const auto check = column("PRAGMA quick_check");
-  const auto tables =
-      column("SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'");
+  const auto check = column(QStringLiteral("PRAGMA quick_check"));
+  const auto tables = column(
+      QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"));
   if (check && *check == QStringList{QStringLiteral("ok")} && tables) {
     out.sound = true;
     for (const QString& t : *tables) {
-      QString q = t;
-      q.replace('"', "\"\"");
-      const auto n = column(("SELECT count(*) FROM \"" + q + "\"").toUtf8().constData());
+      const auto n = column("SELECT count(*) FROM " + sqlite::quoted(t));
       if (!n) {
         out.sound = false;
         break;
@@ -99,7 +94,6 @@ DbLook look(const QString& path) {
       out.counts.insert(t, n->value(0).toLongLong());
     }
   }
-  sqlite3_close(db);
   return out;
 }
 

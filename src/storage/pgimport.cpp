@@ -1,10 +1,10 @@
 #include "pgimport.h"
 
-#include <QFile>
 #include <QStringList>
-#include <sqlite3.h>
 
 #include <vector>
+
+#include "sqlitedb.h"
 
 namespace quillon::pg {
 
@@ -13,29 +13,22 @@ namespace {
 using SourceRow = std::vector<Param>;  // the eighteen fields, ID first
 
 std::vector<SourceRow> readSource(const QString& path) {
-  sqlite3* db = nullptr;
-  // Read-only and never created: a mistyped name must not leave an empty file.
-  int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-  sqlite3_stmt* st = nullptr;
-  if (rc == SQLITE_OK) {
-    const QByteArray sql = ("SELECT " + infoFieldNames().join(", ") + " FROM info ORDER BY ID").toUtf8();
-    rc = sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr);
-  }
   std::vector<SourceRow> rows;
-  while (rc == SQLITE_OK || rc == SQLITE_ROW) {
-    rc = sqlite3_step(st);
-    if (rc != SQLITE_ROW) break;
-    SourceRow row;
-    for (int c = 0; c < infoFieldNames().size(); ++c) {
-      const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
-      row.push_back(t ? Param(QByteArray(t, sqlite3_column_bytes(st, c))) : std::nullopt);
+  try {
+    // Read-only and never created: a mistyped name must not leave an empty file.
+    sqlite::Database db(path, sqlite::Database::Mode::ReadOnly, 0);
+    sqlite::Statement st(db, "SELECT " + infoFieldNames().join(", ") + " FROM info ORDER BY ID");
+    while (st.step()) {
+      SourceRow row;
+      for (int c = 0; c < infoFieldNames().size(); ++c) {
+        const char* t = st.raw(c);
+        row.push_back(t ? Param(QByteArray(t, st.bytes(c))) : std::nullopt);
+      }
+      rows.push_back(std::move(row));
     }
-    rows.push_back(std::move(row));
+  } catch (const DbError& e) {
+    throw DbError(path + ": " + e.message());
   }
-  const QString err = rc == SQLITE_DONE ? QString() : QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
-  sqlite3_finalize(st);
-  sqlite3_close(db);
-  if (!err.isEmpty()) throw DbError(path + ": " + err);
   return rows;
 }
 

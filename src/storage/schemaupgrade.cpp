@@ -1,36 +1,24 @@
 #include "schemaupgrade.h"
 
 #include <QSet>
-#include <sqlite3.h>
 
 #include "dbfile.h"
+#include "sqlitedb.h"
 
 namespace quillon {
 
 namespace {
 
-QString engineText(sqlite3* db, const QString& what) {
-  return what + ": " + QString::fromUtf8(sqlite3_errmsg(db));
-}
-
 // Upper-case names of the columns of `info`; empty when there is no such table.
-QSet<QString> infoColumns(sqlite3* db) {
+QSet<QString> infoColumns(const sqlite::Database& db) {
+  const QString what = QStringLiteral("Cannot read the fields of the records");
+  sqlite::Statement st = sqlite::Statement::tryPrepare(db, QStringLiteral("PRAGMA table_info(info)"));
+  if (st.isNull()) db.fail(what);
   QSet<QString> names;
-  sqlite3_stmt* st = nullptr;
-  if (sqlite3_prepare_v2(db, "PRAGMA table_info(info)", -1, &st, nullptr) != SQLITE_OK) {
-    sqlite3_finalize(st);
-    throw DbError(engineText(db, QStringLiteral("Cannot read the fields of the records")));
-  }
-  int rc;
-  while ((rc = sqlite3_step(st)) == SQLITE_ROW)
-    names.insert(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 1))).toUpper());
-  sqlite3_finalize(st);
-  if (rc != SQLITE_DONE) throw DbError(engineText(db, QStringLiteral("Cannot read the fields of the records")));
+  sqlite::Statement::Step r;
+  while ((r = st.tryStep()) == sqlite::Statement::Step::Row) names.insert(st.text(1).toUpper());
+  if (r == sqlite::Statement::Step::Failed) db.fail(what);
   return names;
-}
-
-bool run(sqlite3* db, const QString& sql) {
-  return sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 }  // namespace
@@ -40,31 +28,30 @@ const QStringList& alternateFieldNames() {
   return names;
 }
 
-bool hasAlternateFields(sqlite3* db) {
+bool hasAlternateFields(const sqlite::Database& db) {
   const QSet<QString> have = infoColumns(db);
   for (const QString& f : alternateFieldNames())
     if (!have.contains(f)) return false;
   return true;
 }
 
-void upgradeRecordsSchema(sqlite3* db) {
+void upgradeRecordsSchema(sqlite::Database& db) {
   // Checked again inside the transaction: another scorer may be upgrading
   // the same file at this moment.
   if (hasAlternateFields(db) || infoColumns(db).isEmpty()) return;
-  if (!run(db, QStringLiteral("BEGIN IMMEDIATE")))
-    throw DbError(engineText(db, QStringLiteral("Cannot bring the records up to date")));
+  const QString what = QStringLiteral("Cannot bring the records up to date");
+  if (!db.tryExec(QStringLiteral("BEGIN IMMEDIATE"))) db.fail(what);
   try {
     const QSet<QString> have = infoColumns(db);
     for (const QString& f : alternateFieldNames()) {
       // Added at the end, as TEXT like every field but ID; the rows already
       // stored read them as no value and are not rewritten.
-      if (!have.isEmpty() && !have.contains(f) && !run(db, "ALTER TABLE info ADD COLUMN " + f + " TEXT"))
-        throw DbError(engineText(db, QStringLiteral("Cannot bring the records up to date")));
+      if (!have.isEmpty() && !have.contains(f) && !db.tryExec("ALTER TABLE info ADD COLUMN " + f + " TEXT"))
+        db.fail(what);
     }
-    if (!run(db, QStringLiteral("COMMIT")))
-      throw DbError(engineText(db, QStringLiteral("Cannot bring the records up to date")));
+    if (!db.tryExec(QStringLiteral("COMMIT"))) db.fail(what);
   } catch (const DbError&) {
-    run(db, QStringLiteral("ROLLBACK"));
+    db.tryExec(QStringLiteral("ROLLBACK"));
     throw;
   }
 }

@@ -7,9 +7,11 @@
 
 #include <QStringList>
 
-struct sqlite3;
-
 namespace quillon {
+
+namespace sqlite {
+class Database;
+}
 
 // The alternate event a profiled soldier took instead of the run, and the
 // time the clerk entered for it ("MM:SS"). Stored with the record by Convert.
@@ -19,9 +21,9 @@ const QStringList& alternateFieldNames();
 // transaction: either every one is added or the file is left untouched. A
 // database without table `info` is left alone (the row source will say what
 // is wrong). Throws DbError with the engine's message.
-void upgradeRecordsSchema(sqlite3* db);
+void upgradeRecordsSchema(sqlite::Database& db);
 
 // True when table `info` of this open database holds the alternate fields.
-bool hasAlternateFields(sqlite3* db);
+bool hasAlternateFields(const sqlite::Database& db);
 
 }  // namespace quillon

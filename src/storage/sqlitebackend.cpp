@@ -59,7 +59,7 @@ void SqliteBackend::open() {
     sqlite3_create_function_v2(db.get(), orderFunction(as), 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
                                reinterpret_cast<void*>(static_cast<quintptr>(as)), orderBy, nullptr, nullptr, nullptr);
   // A file an older scorer made gains the fields added since, once.
-  upgradeRecordsSchema(db.get());
+  upgradeRecordsSchema(db);
   db_ = std::move(db);
 }
 

@@ -15,18 +15,20 @@ Database::Database(const QString& path, Mode mode, int busyMs) {
   if (rc != SQLITE_OK) {
     const QString msg = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
     sqlite3_close(db);
-    throw DbError(msg);
+    throw DbError(rc & 0xff, msg);
   }
   sqlite3_busy_timeout(db, busyMs);
   sqlite3_extended_result_codes(db, 1);
   db_ = db;
 }
 
-Database::~Database() { sqlite3_close(db_); }
+// A statement still alive would make a plain close fail and leave the file
+// open for good; the v2 form closes once the last statement is finalized.
+Database::~Database() { sqlite3_close_v2(db_); }
 
 Database& Database::operator=(Database&& o) noexcept {
   if (this != &o) {
-    sqlite3_close(db_);
+    sqlite3_close_v2(db_);
     db_ = o.db_;
     o.db_ = nullptr;
   }
@@ -37,17 +39,25 @@ QString Database::errorMessage() const {
   return db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QStringLiteral("The records database is not open.");
 }
 
+int Database::errorCode() const { return db_ ? sqlite3_errcode(db_) & 0xff : SQLITE_MISUSE; }
+
 void Database::fail(const QString& what) const {
   QString msg = errorMessage();
   if (!what.isEmpty()) msg = what + ": " + msg;
-  throw DbError(msg);
+  if (!db_) throw DbError(msg);
+  throw DbError(errorCode(), msg);
 }
 
-void Database::exec(const char* sql) {
-  if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) fail();
+bool Database::tryExec(const QString& sql) {
+  return sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+void Database::exec(const QString& sql) {
+  if (!tryExec(sql)) fail();
 }
 
 qint64 Database::lastInsertRowid() const { return sqlite3_last_insert_rowid(db_); }
+int Database::changes() const { return sqlite3_changes(db_); }
 
 Statement Statement::tryPrepare(const Database& db, const QString& sql) {
   const QByteArray utf8 = sql.toUtf8();
@@ -75,11 +85,35 @@ void Statement::bindText(int i, const QString& v, bool exact) {
 }
 
 void Statement::bindInt(int i, qint64 v) { sqlite3_bind_int64(s_, i, v); }
+void Statement::bindDouble(int i, double v) { sqlite3_bind_double(s_, i, v); }
+void Statement::bindNull(int i) { sqlite3_bind_null(s_, i); }
+
+void Statement::bindBlob(int i, const QByteArray& v) {
+  sqlite3_bind_blob64(s_, i, v.constData(), static_cast<sqlite3_uint64>(v.size()), SQLITE_TRANSIENT);
+}
+
+void Statement::bindTextBytes(int i, const QByteArray& v, Encoding encoding) {
+  const unsigned char e = encoding == Encoding::Utf16le   ? SQLITE_UTF16LE
+                          : encoding == Encoding::Utf16be ? SQLITE_UTF16BE
+                                                          : SQLITE_UTF8;
+  sqlite3_bind_text64(s_, i, v.constData(), static_cast<sqlite3_uint64>(v.size()), SQLITE_TRANSIENT, e);
+}
+
+void Statement::bindColumn(int i, const Statement& from, int col) {
+  sqlite3_bind_value(s_, i, sqlite3_column_value(from.s_, col));
+}
+
+Statement::Step Statement::tryStep() {
+  const int rc = sqlite3_step(s_);
+  return rc == SQLITE_ROW ? Step::Row : rc == SQLITE_DONE ? Step::Done : Step::Failed;
+}
 
 bool Statement::step() {
-  const int rc = sqlite3_step(s_);
-  if (rc == SQLITE_ROW) return true;
-  if (rc == SQLITE_DONE) return false;
+  switch (tryStep()) {
+    case Step::Row: return true;
+    case Step::Done: return false;
+    case Step::Failed: break;
+  }
   db_->fail();
 }
 
@@ -101,7 +135,7 @@ Transaction::Transaction(Database& db) : db_(&db) {
 }
 
 Transaction::~Transaction() {
-  if (db_) sqlite3_exec(db_->get(), "ROLLBACK", nullptr, nullptr, nullptr);
+  if (db_) db_->tryExec(QStringLiteral("ROLLBACK"));
 }
 
 void Transaction::commit() {

@@ -1,7 +1,10 @@
 #pragma once
-// The one way this layer holds SQLite: a connection, a prepared statement and
+// The one way the programs hold SQLite: a connection, a prepared statement and
 // a write transaction, each released by its destructor on every path, each
-// failure thrown as DbError with the engine's own message.
+// failure thrown as DbError with the engine's own message and its primary
+// result code. Callers that must tell one failure from another (the database
+// tool's repair) use the try- forms, which never throw, and read the code
+// from the connection.
 
 #include <QByteArray>
 #include <QString>
@@ -19,6 +22,7 @@ class Database {
   Database() = default;
   // Opens an existing file; a database is never created here (see
   // createRecordsDatabase). Throws DbError with the engine's message.
+  // `busyMs` 0: a file another program is writing fails at once as busy.
   Database(const QString& path, Mode mode, int busyMs = 2000);
   ~Database();
   Database(Database&& o) noexcept : db_(o.db_) { o.db_ = nullptr; }
@@ -29,9 +33,15 @@ class Database {
   bool isOpen() const { return db_ != nullptr; }
   sqlite3* get() const { return db_; }
   QString errorMessage() const;
+  // The primary result code (extended bits masked off) of the latest failure.
+  int errorCode() const;
   // Runs statements without parameters or results.
-  void exec(const char* sql);
+  void exec(const QString& sql);
+  // As exec, reporting a failure only by returning false.
+  bool tryExec(const QString& sql);
   qint64 lastInsertRowid() const;
+  // Rows changed by the latest INSERT, UPDATE or DELETE.
+  int changes() const;
   // The engine's message, after `what: ` when given.
   [[noreturn]] void fail(const QString& what = QString()) const;
 
@@ -57,8 +67,21 @@ class Statement {
   // which is what a box that was cleared holds.
   void bindText(int i, const QString& v, bool exact = false);
   void bindInt(int i, qint64 v);
+  void bindDouble(int i, double v);
+  void bindNull(int i);
+  void bindBlob(int i, const QByteArray& v);
+  // Text stored byte for byte as given, in the given encoding, never checked
+  // or converted: what a salvaged page held goes back unchanged.
+  enum class Encoding { Utf8, Utf16le, Utf16be };
+  void bindTextBytes(int i, const QByteArray& v, Encoding encoding = Encoding::Utf8);
+  // Column `col` of the current row of `from`, of whatever type it holds.
+  void bindColumn(int i, const Statement& from, int col);
   // True with a row, false at the end; throws DbError on a failure.
   bool step();
+  // One step that never throws; after Failed the connection holds the
+  // failure's code and message.
+  enum class Step { Row, Done, Failed };
+  Step tryStep();
   // Steps a statement that returns no rows.
   void run() { step(); }
   void reset();

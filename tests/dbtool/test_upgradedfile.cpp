@@ -13,6 +13,7 @@
 #include "recordsfixture.h"
 #include "salvage.h"
 #include "schemaupgrade.h"
+#include "sqlitedb.h"
 #include "testsupport.h"
 
 using namespace quillon;
@@ -26,8 +27,11 @@ namespace {
 // after the file was brought up to date.
 void makeUpgradedRecords(const QString& path, int n) {
   makeRecords(path, n);
+  {
+    sqlite::Database db(path, sqlite::Database::Mode::ReadWrite);
+    upgradeRecordsSchema(db);
+  }
   SqlDb d(path);
-  upgradeRecordsSchema(d.db);
   d.exec("UPDATE info SET ALT_EVENT='800 Y Swim', ALT_TIME='15:' || (ID % 60) WHERE ID % 3 = 0");
 }
 
