@@ -104,35 +104,118 @@ int compareBinary(const unsigned char* a, quint32 na, const unsigned char* b, qu
 
 void RowArena::sortRows(int column, Collation collation, bool descending) {
   Q_ASSERT(own_.empty());
-  if (column < 0 || column >= fieldCount()) return;
-  const auto fieldOf = [&](const Slot& s, quint32* n) {
+  const qsizetype n = rows_.size();
+  if (column < 0 || column >= fieldCount() || n < 2) return;
+  const auto fieldOf = [&](const Slot& s, quint32* size) {
     const char* p = rowText(s);
-    for (int c = 0; c < column; ++c) p = field(p, n) + *n;
-    return reinterpret_cast<const unsigned char*>(field(p, n));
+    for (int c = 0; c < column; ++c) p = field(p, size) + *size;
+    return reinterpret_cast<const unsigned char*>(field(p, size));
   };
+  const bool noCase = collation == Collation::NoCase;
+
+  // Sorting the rows themselves would compare texts scattered over the
+  // whole buffer; instead each row gets a small item holding the next eight
+  // bytes of its value past what every value shares (folded as the
+  // collation folds), and only items whose bytes tie look at the text.
+  // Items are twelve bytes a row and live only while sorting.
+  struct Item {
+    quint32 hi, lo;
+    quint32 at;  // kind of value in the top two bits, position below
+  };
+  constexpr quint32 kPosition = 0x3FFFFFFF;
+  enum : quint32 { NoValue = 0, Text = 1, Bytes = 2 };
+  if (n > qsizetype(kPosition)) return;
   const bool classes = !noValueKeys_.empty() || !bytesKeys_.empty();
-  // No value, then text, then bytes.
-  const auto classOf = [&](qint64 key) {
-    if (std::binary_search(noValueKeys_.begin(), noValueKeys_.end(), key)) return 0;
-    if (std::binary_search(bytesKeys_.begin(), bytesKeys_.end(), key)) return 2;
-    return 1;
+  const auto kindOf = [&](qint64 key) -> quint32 {
+    if (!classes) return Text;
+    if (std::binary_search(noValueKeys_.begin(), noValueKeys_.end(), key)) return NoValue;
+    if (std::binary_search(bytesKeys_.begin(), bytesKeys_.end(), key)) return Bytes;
+    return Text;
   };
-  const auto compareText = collation == Collation::NoCase ? compareNoCase : compareBinary;
-  std::sort(rows_.begin(), rows_.end(), [&](const Slot& x, const Slot& y) {
+  const auto fold = [&](unsigned char c) { return noCase ? foldAscii(c) : c; };
+
+  // What every text shares; NOCASE stops at a zero byte, so none is shared.
+  quint32 shared = 0;
+  {
+    const unsigned char* first = nullptr;
+    for (qsizetype i = 0; i < n; ++i) {
+      if (kindOf(rows_[i].key) != Text) continue;
+      quint32 size = 0;
+      const unsigned char* t = fieldOf(rows_[i], &size);
+      if (!first) {
+        first = t;
+        shared = size;
+        if (noCase)
+          for (quint32 k = 0; k < shared; ++k)
+            if (t[k] == 0) shared = k;
+        continue;
+      }
+      shared = std::min(shared, size);
+      quint32 k = 0;
+      while (k < shared && fold(t[k]) == fold(first[k])) ++k;
+      shared = k;
+      if (shared == 0) break;
+    }
+  }
+
+  std::vector<Item> items(static_cast<size_t>(n));
+  for (qsizetype i = 0; i < n; ++i) {
+    const quint32 kind = kindOf(rows_[i].key);
+    unsigned char b[8] = {};
+    if (kind != NoValue) {
+      quint32 size = 0;
+      const unsigned char* t = fieldOf(rows_[i], &size);
+      const quint32 from = kind == Text ? shared : 0;
+      for (quint32 k = 0; k < 8 && from + k < size; ++k) {
+        const unsigned char c = t[from + k];
+        if (kind == Text && noCase && c == 0) break;
+        b[k] = kind == Text ? static_cast<unsigned char>(fold(c)) : c;
+      }
+    }
+    items[size_t(i)] = {quint32(b[0]) << 24 | quint32(b[1]) << 16 | quint32(b[2]) << 8 | b[3],
+                        quint32(b[4]) << 24 | quint32(b[5]) << 16 | quint32(b[6]) << 8 | b[7],
+                        kind << 30 | quint32(i)};
+  }
+
+  std::sort(items.begin(), items.end(), [&](const Item& x, const Item& y) {
+    const quint32 kx = x.at >> 30, ky = y.at >> 30;
+    const quint32 px = x.at & kPosition, py = y.at & kPosition;
     int d = 0;
-    const int cx = classes ? classOf(x.key) : 1, cy = classes ? classOf(y.key) : 1;
-    if (cx != cy) {
-      d = cx - cy;
-    } else if (cx != 0) {
+    if (kx != ky) {
+      d = kx < ky ? -1 : 1;
+    } else if (x.hi != y.hi) {
+      d = x.hi < y.hi ? -1 : 1;
+    } else if (x.lo != y.lo) {
+      d = x.lo < y.lo ? -1 : 1;
+    } else if (kx != NoValue) {
       quint32 nx = 0, ny = 0;
-      const unsigned char* tx = fieldOf(x, &nx);
-      const unsigned char* ty = fieldOf(y, &ny);
+      const unsigned char* tx = fieldOf(rows_[px], &nx);
+      const unsigned char* ty = fieldOf(rows_[py], &ny);
       // Bytes are compared as they are, whatever the collation.
-      d = cx == 2 ? compareBinary(tx, nx, ty, ny) : compareText(tx, nx, ty, ny);
+      d = kx == Text && noCase ? compareNoCase(tx, nx, ty, ny) : compareBinary(tx, nx, ty, ny);
     }
     if (descending) d = -d;
-    return d != 0 ? d < 0 : x.key < y.key;
+    // Equal values in the order read, which is the order of their keys.
+    return d != 0 ? d < 0 : px < py;
   });
+
+  // The rows into the items' order, in place, one cycle at a time.
+  constexpr quint32 kDone = 0xFFFFFFFF;
+  for (qsizetype i = 0; i < n; ++i) {
+    if (items[size_t(i)].at == kDone) continue;
+    const Slot first = rows_[i];
+    qsizetype j = i;
+    for (;;) {
+      const qsizetype from = items[size_t(j)].at & kPosition;
+      items[size_t(j)].at = kDone;
+      if (from == i) {
+        rows_[j] = first;
+        break;
+      }
+      rows_[j] = rows_[from];
+      j = from;
+    }
+  }
 }
 
 void RowArena::reserveText(size_t bytes) {

@@ -383,12 +383,23 @@ TEST_F(FileStoreTest, RowsComeInExactlyTheEnginesOrder) {
     }
     return keys;
   };
-  for (const QString orderBy : {"LName Asc", "lname DESC", "LNAME", "RANK", "Rank desc", "TOTAL", "ID DESC"}) {
-    st().setRecordSource("SELECT * FROM info ORDER BY " + orderBy);
-    st().refresh();
-    QStringList keys;
-    for (int i = 0; i < st().rowCount(); ++i) keys << QString::number(st().rowKey(i));
-    EXPECT_EQ(keys.join(QLatin1Char(' ')).toStdString(), engineOrder(orderBy).join(QLatin1Char(' ')).toStdString())
-        << orderBy.toStdString();
-  }
+  const auto compare = [&] {
+    for (const QString orderBy : {"LName Asc", "lname DESC", "LNAME", "RANK", "Rank desc", "TOTAL", "ID DESC"}) {
+      st().setRecordSource("SELECT * FROM info ORDER BY " + orderBy);
+      st().refresh();
+      QStringList keys;
+      for (int i = 0; i < st().rowCount(); ++i) keys << QString::number(st().rowKey(i));
+      EXPECT_EQ(keys.join(QLatin1Char(' ')).toStdString(), engineOrder(orderBy).join(QLatin1Char(' ')).toStdString())
+          << orderBy.toStdString();
+    }
+  };
+  compare();
+  // Values sharing a long beginning, differing only far along or by case.
+  records.exec(
+      "DELETE FROM info; INSERT INTO info (LNAME, RANK) VALUES ('Soldier 10, a','Sgt 1'),('soldier 9','SGT 1'),"
+      "('SOLDIER 10, A','Sgt 10'),('Soldier','Sgt'),('Soldier 1'||char(0)||'x','Sgt 1x'),"
+      "('Soldier 1'||char(0)||'a','Sgt 1a'),('Soldiers','Sgt 2'),('soldier 10, b',NULL),"
+      "('Soldier 123456789012, b','Sgt 123456789012'),('Soldier 123456789012, a','Sgt 123456789011'),"
+      "('Soldier 123456789012, B','Sgt 12345678901'),(NULL,'Sgt 1'),('Soldier 10, a','Sgt 1')");
+  compare();
 }
