@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "convertfixture.h"
+#include "fileoffset.h"
 #include "numeric.h"
 
 using namespace quillon;
@@ -120,8 +121,6 @@ TEST_F(ConvertTest, RunEntriesAreCheckedBeforeAnyLookup) {
                {"14", "a", "Run seconds must be numeric"}, {"14", "60", "Seconds invalid"},
                {"14", "-1", "Seconds invalid"},            {"14", "59.5", "Seconds invalid"},
                {"14", "99", "Seconds invalid"}};
-  // An empty run table: a look-up before the checks would fail on it instead.
-  ASSERT_TRUE(QFile(dir.file("2m.dat")).resize(0));
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.min) + ":" + c.sec);
     reset();
@@ -129,6 +128,7 @@ TEST_F(ConvertTest, RunEntriesAreCheckedBeforeAnyLookup) {
     set(Ctl::RUN_S, c.sec);
     EXPECT_EQ(convert(), ConvertEnd::Refused);
     expectOnlyError(c.message);
+    EXPECT_EQ(openFileOffset(dir.file("2m.dat")), 0) << "the run table was read";
     expectUntouched({Ctl::C_RUN, Ctl::C_SU, Ctl::C_PU, Ctl::TOTAL, Ctl::STAT, Ctl::DOT});
     EXPECT_EQ(DEFINE::AgeSexKey, QStringLiteral("BF"));  // set before the run checks
   }
@@ -143,13 +143,8 @@ TEST_F(ConvertTest, EdgeSecondsAreAccepted) {
     EXPECT_EQ(convert(), ConvertEnd::Finished) << sec;
     EXPECT_TRUE(h.m.shown.empty()) << sec;
   }
-  // " 7 " is 13:07, record 3: on an empty run table that is the record missed.
-  ASSERT_TRUE(QFile(dir.file("2m.dat")).resize(0));
-  reset();
-  set(Ctl::RUN_M, "13");
-  set(Ctl::RUN_S, " 7 ");
-  EXPECT_EQ(convert(), ConvertEnd::Refused);
-  expectOnlyError("The points table 2m.dat has no record 3 (the file is too short).");
+  // The last read was " 7 ", 13:07: record 3, whose 20 fields end at byte 2 * 62 + 60.
+  EXPECT_EQ(openFileOffset(dir.file("2m.dat")), 2 * 62 + 60);
 }
 
 TEST_F(ConvertTest, BadSitUpEntryLeavesAFreshRunCaption) {
@@ -203,22 +198,20 @@ TEST_F(ConvertTest, TruncatedRunTableStopsBeforeTheSitUps) {
     QFile f(dir.file("2m.dat"));
     ASSERT_TRUE(f.resize(62 * 10));
   }
-  // A sit-up look-up after the run's failure would fail on its own.
-  ASSERT_TRUE(QFile(dir.file("su.dat")).resize(0));
   EXPECT_EQ(convert(), ConvertEnd::Refused);  // 14:00 is record 11
   expectOnlyError("The points table 2m.dat has no record 11 (the file is too short).");
   expectUntouched({Ctl::C_RUN, Ctl::C_SU, Ctl::C_PU, Ctl::TOTAL, Ctl::STAT});
+  EXPECT_EQ(openFileOffset(dir.file("su.dat")), 0) << "the sit-up table was read";
 }
 
 TEST_F(ConvertTest, RunMinutesOutsideTheTable) {
-  // Nothing is read: an empty run table changes nothing.
-  ASSERT_TRUE(QFile(dir.file("2m.dat")).resize(0));
   set(Ctl::RUN_M, "6");  // done, 0 points: fails
   EXPECT_EQ(convert(), ConvertEnd::Finished);
   EXPECT_EQ(get(Ctl::C_RUN), QStringLiteral("0"));
   EXPECT_EQ(get(Ctl::STAT), QStringLiteral("FAIL"));
   EXPECT_EQ(get(Ctl::TOTAL), QStringLiteral("152"));
   EXPECT_EQ(h.m.questions(), 0);
+  EXPECT_EQ(openFileOffset(dir.file("2m.dat")), 0) << "the run table was read";
 }
 
 // ---- The whole command with the shipped tables ----

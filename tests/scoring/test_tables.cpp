@@ -1,8 +1,8 @@
 // The points tables: which record and field each look-up reads, where in the
 // file that is, the results that need no read, and what the clerk is told
-// when a table file is missing, short or damaged. The record a look-up asks
-// for shows in the failure it reports on an empty table file; a result that
-// needs no read comes back even when every read would fail.
+// when a table file is missing, short or damaged. Where a look-up read shows
+// in the table file's open descriptor, which a read leaves just past the
+// record's fields and a look-up that reads nothing leaves where it was.
 
 #include <QBuffer>
 #include <QDir>
@@ -12,10 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#include "fileoffset.h"
 #include "tables.h"
 #include "testsupport.h"
 
 using namespace quillon;
+using quillon::test::openFileOffset;
 using quillon::test::ScratchDir;
 
 namespace {
@@ -50,6 +52,12 @@ void writeFile(const QString& path, const QByteArray& bytes) {
   ASSERT_EQ(f.write(bytes), bytes.size());
 }
 
+// Where the descriptor stands after reading the fields of `record`.
+qint64 pastRecord(Table t, int record) {
+  const TableLayout& l = layoutOf(t);
+  return qint64(record - 1) * l.recordLength + l.fieldCount * 3;
+}
+
 // All three tables made of marker fields, in a scratch folder.
 struct MarkerTables {
   ScratchDir dir;
@@ -63,23 +71,8 @@ struct MarkerTables {
     tables.open(dir.path());
   }
   QString marker(Table t, int r, int k) const { return QString::fromLatin1(markerField(layoutOf(t), r, k)); }
-};
-
-// All three tables as empty files: every read fails, naming its record.
-struct EmptyTables {
-  ScratchDir dir;
-  ScoringTables tables;
-  EmptyTables() {
-    for (Table t : {Table::Run, Table::SitUp, Table::PushUp})
-      writeFile(dir.file(QString::fromLatin1(layoutOf(t).fileName)), QByteArray());
-    tables.open(dir.path());
-  }
-  // What a read of `record` reports.
-  static QString noRecord(Table t, int record) {
-    return QStringLiteral("The points table %1 has no record %2 (the file is too short).")
-        .arg(QString::fromLatin1(layoutOf(t).fileName))
-        .arg(record);
-  }
+  // Where the table's descriptor stands: 0 until its first read.
+  qint64 offset(Table t) const { return openFileOffset(dir.file(QString::fromLatin1(layoutOf(t).fileName))); }
 };
 
 }  // namespace
@@ -94,19 +87,17 @@ TEST(RunLookupTest, RecordNumbersAtTheMinuteAndStepEdges) {
                {"13", 54, 10}, {"13", 55, 11},  {"13", 59, 11},  {"14", 0, 11},  {"14", 1, 12},  {"20", 0, 71},
                {"26", 48, 139}, {"26", 49, 140}, {"26", 54, 140}, {"26", 55, 141}, {"26", 59, 141}, {"13.5", 0, 11}, {"12.51", 0, 1},
                {" 26 ", 30, 136}, {"+13", 18, 4}};
-  EmptyTables e;
+  ASSERT_EQ(m.offset(Table::Run), 0);
   for (const auto& c : cases) {
     const Lookup r = m.tables.RunPoints(QString::fromLatin1(c.min), c.sec, QStringLiteral("AM"));
     ASSERT_EQ(r.kind, Lookup::Points) << c.min << ":" << c.sec << " " << qPrintable(r.message);
     EXPECT_EQ(r.text, m.marker(Table::Run, c.record, 1)) << c.min << ":" << c.sec;
-    EXPECT_EQ(e.tables.RunPoints(QString::fromLatin1(c.min), c.sec, QStringLiteral("AM")).message,
-              EmptyTables::noRecord(Table::Run, c.record))
-        << c.min << ":" << c.sec;
+    EXPECT_EQ(m.offset(Table::Run), pastRecord(Table::Run, c.record)) << c.min << ":" << c.sec;
   }
 }
 
 TEST(RunLookupTest, TimesOutsideTheTableNeedNoRead) {
-  EmptyTables e;
+  MarkerTables m;
   const struct {
     const char* min;
     int sec;
@@ -117,39 +108,35 @@ TEST(RunLookupTest, TimesOutsideTheTableNeedNoRead) {
   // 26.5 rounds to 26 (even) and so is in the table: checked separately below.
   for (const auto& c : cases) {
     if (QByteArray(c.min) == "26.5") continue;
-    const Lookup r = e.tables.RunPoints(QString::fromLatin1(c.min), c.sec, QStringLiteral("AM"));
-    EXPECT_EQ(r.kind, Lookup::Points) << c.min << ":" << c.sec << " " << qPrintable(r.message);
+    const Lookup r = m.tables.RunPoints(QString::fromLatin1(c.min), c.sec, QStringLiteral("AM"));
+    EXPECT_EQ(r.kind, Lookup::Points);
     EXPECT_EQ(r.text, QLatin1String(c.points)) << c.min << ":" << c.sec;
   }
-  EXPECT_EQ(e.tables.RunPoints(QStringLiteral("26.5"), 0, QStringLiteral("AM")).message,
-            EmptyTables::noRecord(Table::Run, 131));
-  MarkerTables m;
+  EXPECT_EQ(m.offset(Table::Run), 0) << "nothing read";
   EXPECT_EQ(m.tables.RunPoints(QStringLiteral("26.5"), 0, QStringLiteral("AM")).text, m.marker(Table::Run, 131, 1));
+  EXPECT_EQ(m.offset(Table::Run), pastRecord(Table::Run, 131));
 }
 
 TEST(SitUpAndPushUpLookupTest, RecordNumbersAndFixedResults) {
   MarkerTables m;
-  EmptyTables e;
   const struct {
     const char* entry;
     int record;  // 0: no read
     const char* fixed;
   } su[] = {{"20", 0, "0"}, {"0", 0, "0"},  {"20.5", 0, "0"}, {"83", 0, "100"}, {"99", 0, "100"},
             {"21", 62, ""}, {"82", 1, ""},  {"50", 33, ""},   {"21.5", 62, ""},  {"22.5", 60, ""},
-            {"82.5", 1, ""}, {" 60 ", 23, ""}};
+            {"82.5", 1, ""}, {" 60 ", 23, ""}, {"83", 0, "100"}};
+  qint64 offset = 0;
   for (const auto& c : su) {
-    const QString entry = QString::fromLatin1(c.entry);
-    const Lookup r = m.tables.SitUpPoints(entry, QStringLiteral("A"));
-    const Lookup unread = e.tables.SitUpPoints(entry, QStringLiteral("A"));
+    const Lookup r = m.tables.SitUpPoints(QString::fromLatin1(c.entry), QStringLiteral("A"));
     ASSERT_EQ(r.kind, Lookup::Points) << c.entry << " " << qPrintable(r.message);
     if (c.record == 0) {
       EXPECT_EQ(r.text, QLatin1String(c.fixed)) << c.entry;
-      EXPECT_EQ(unread.kind, Lookup::Points) << c.entry << " " << qPrintable(unread.message);
-      EXPECT_EQ(unread.text, QLatin1String(c.fixed)) << c.entry;
     } else {
+      offset = pastRecord(Table::SitUp, c.record);
       EXPECT_EQ(r.text, m.marker(Table::SitUp, c.record, 1)) << c.entry;
-      EXPECT_EQ(unread.message, EmptyTables::noRecord(Table::SitUp, c.record)) << c.entry;
     }
+    EXPECT_EQ(m.offset(Table::SitUp), offset) << c.entry;
   }
 
   const struct {
@@ -157,21 +144,20 @@ TEST(SitUpAndPushUpLookupTest, RecordNumbersAndFixedResults) {
     int record;
     const char* fixed;
   } pu[] = {{"4", 0, "0"}, {"4.5", 0, "0"}, {"-1", 0, "0"}, {"78", 0, "100"}, {"77.5", 0, "100"}, {"5", 73, ""},
-            {"77", 1, ""}, {"40", 38, ""},  {"5.5", 72, ""}};
+            {"77", 1, ""}, {"40", 38, ""},  {"5.5", 72, ""}, {"78", 0, "100"}};
+  offset = 0;
   for (const auto& c : pu) {
-    const QString entry = QString::fromLatin1(c.entry);
-    const Lookup r = m.tables.PushUpPoints(entry, QStringLiteral("AM"));
-    const Lookup unread = e.tables.PushUpPoints(entry, QStringLiteral("AM"));
+    const Lookup r = m.tables.PushUpPoints(QString::fromLatin1(c.entry), QStringLiteral("AM"));
     ASSERT_EQ(r.kind, Lookup::Points) << c.entry << " " << qPrintable(r.message);
     if (c.record == 0) {
       EXPECT_EQ(r.text, QLatin1String(c.fixed)) << c.entry;
-      EXPECT_EQ(unread.kind, Lookup::Points) << c.entry << " " << qPrintable(unread.message);
-      EXPECT_EQ(unread.text, QLatin1String(c.fixed)) << c.entry;
     } else {
+      offset = pastRecord(Table::PushUp, c.record);
       EXPECT_EQ(r.text, m.marker(Table::PushUp, c.record, 1)) << c.entry;
-      EXPECT_EQ(unread.message, EmptyTables::noRecord(Table::PushUp, c.record)) << c.entry;
     }
+    EXPECT_EQ(m.offset(Table::PushUp), offset) << c.entry;
   }
+  EXPECT_EQ(m.offset(Table::Run), 0);
 }
 
 TEST(LookupColumnsTest, FieldChosenByKeyOrGroupLetter) {
@@ -195,26 +181,22 @@ TEST(LookupColumnsTest, FieldChosenByKeyOrGroupLetter) {
 
 TEST(LookupColumnsTest, UnknownKeyIsReportedAfterTheRecordWasRead) {
   MarkerTables m;
-  // On empty files the read fails first, so the failure is the short file.
-  EmptyTables e;
+  // Each key first moves the descriptor elsewhere, so the read of record 26 is this key's own.
   for (const char* key : {"", "am", "KM", "A", "AMX", " AM", "AM "}) {
+    ASSERT_EQ(m.tables.RunPoints(QStringLiteral("13"), 0, QStringLiteral("AM")).kind, Lookup::Points);
     const Lookup r = m.tables.RunPoints(QStringLiteral("15"), 30, QString::fromLatin1(key));
     EXPECT_EQ(r.kind, Lookup::InvalidKey) << key;
     EXPECT_EQ(r.message, QStringLiteral("Invalid DOB or Sex")) << key;
-    const Lookup unread = e.tables.RunPoints(QStringLiteral("15"), 30, QString::fromLatin1(key));
-    EXPECT_EQ(unread.kind, Lookup::TableFault) << key;
-    EXPECT_EQ(unread.message, EmptyTables::noRecord(Table::Run, 26)) << key;
+    EXPECT_EQ(m.offset(Table::Run), pastRecord(Table::Run, 26)) << key;
   }
   const Lookup su = m.tables.SitUpPoints(QStringLiteral("30"), QStringLiteral("K"));
   EXPECT_EQ(su.kind, Lookup::InvalidKey);
   EXPECT_EQ(su.message, QStringLiteral("Invalid DOB or Sex entry"));
-  EXPECT_EQ(e.tables.SitUpPoints(QStringLiteral("30"), QStringLiteral("K")).message,
-            EmptyTables::noRecord(Table::SitUp, 53));
+  EXPECT_EQ(m.offset(Table::SitUp), pastRecord(Table::SitUp, 53));
   const Lookup pu = m.tables.PushUpPoints(QStringLiteral("30"), QStringLiteral("BX"));
   EXPECT_EQ(pu.kind, Lookup::InvalidKey);
   EXPECT_EQ(pu.message, QStringLiteral("Invalid DOB or Sex"));
-  EXPECT_EQ(e.tables.PushUpPoints(QStringLiteral("30"), QStringLiteral("BX")).message,
-            EmptyTables::noRecord(Table::PushUp, 48));
+  EXPECT_EQ(m.offset(Table::PushUp), pastRecord(Table::PushUp, 48));
   // Fixed results compare no key at all.
   EXPECT_EQ(m.tables.RunPoints(QStringLiteral("10"), 0, QStringLiteral("??")).text, QStringLiteral("100"));
   EXPECT_EQ(m.tables.SitUpPoints(QStringLiteral("90"), QString()).text, QStringLiteral("100"));
@@ -264,6 +246,7 @@ TEST(TableOffsetTest, LastRecordsLieWhereTheLayoutSays) {
         ASSERT_EQ(r.kind, Lookup::Points) << qPrintable(name) << " field " << k << " " << qPrintable(r.message);
         EXPECT_EQ(r.text, QString::fromLatin1(atOffset)) << qPrintable(name) << " field " << k;
       }
+      EXPECT_EQ(openFileOffset(dir.file(name)), c.last + 1) << qPrintable(name);
     }
     {
       ScratchDir dir;
