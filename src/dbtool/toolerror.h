@@ -54,8 +54,8 @@ class FaultPlan {
 
 // Shows a failed step's number and description, then ends the program.
 inline void reportFailure(ToolMessages& messages, const ToolError& e) {
-  messages.message(QStringLiteral("Error %1: %2").arg(e.number()).arg(e.description()), QStringLiteral("Marlpit Program"),
-               BoxIcon::Critical);
+  messages.message(QStringLiteral("Error %1: %2").arg(e.number()).arg(e.description()),
+                   QStringLiteral("Marlpit Program"), BoxIcon::Critical);
   messages.endProgram(1);
 }
 

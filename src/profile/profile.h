@@ -1,8 +1,8 @@
 #pragma once
 // The two permanent-profile questions Convert asks the clerk, each with what
-// the answer does to the score. Every host's Profile() and ProfileCheck()
-// (the main window, a stored row, the sample tool, the tests) call these
-// with its controls, its message seam and, for the first, its ProfileEvent.
+// the answer does to the score. Every ConvertHost's Profile() and
+// ProfileCheck() call these with its controls, its message seam and, for the
+// first, its ProfileEvent.
 
 #include <QString>
 

@@ -131,8 +131,7 @@ Lookup ScoringTables::look(Table t, int record, int field, const QString& invali
   if (!f.isOpen()) {
     // A table missing at start-up may have been put in place since.
     if (f.fileName().isEmpty())
-      f.setFileName(QDir(dir_.isEmpty() ? QDir::currentPath() : dir_)
-                             .filePath(QString::fromLatin1(layout.fileName)));
+      f.setFileName(QDir(dir_.isEmpty() ? QDir::currentPath() : dir_).filePath(QString::fromLatin1(layout.fileName)));
     if (!f.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
       return fault(QStringLiteral("The points table %1 could not be opened in %2 (%3), so record %4 cannot be read.")
                        .arg(QString::fromLatin1(layout.fileName),
