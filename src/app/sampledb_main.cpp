@@ -79,8 +79,8 @@ class SampleHost : public quillon::ConvertHost, quillon::ScoreControls, quillon:
   quillon::MessageSeam& messages() override { return *this; }
   const quillon::Clock& clock() const override { return *this; }
   void setProfileEvent(const QString& phrase) override { event_ = phrase; }
-  void Profile() override { quillon::Profile(*this, *this, event_); }
-  void ProfileCheck() override { quillon::ProfileCheck(*this, *this); }
+  void Profile() override { quillon::askProfileForEvent(*this, *this, event_); }
+  void ProfileCheck() override { quillon::askProfileMark(*this, *this); }
   bool WaitForAlternate() override { return false; }
   void EndAlternate() override {}
 

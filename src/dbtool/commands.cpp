@@ -52,7 +52,8 @@ QString rebuildReport(const RepairResult& r) {
 
 }  // namespace
 
-MaintenanceCommands::MaintenanceCommands(ToolSeam& seam, FaultPlan* plan) : seam_(seam), plan_(plan) {}
+MaintenanceCommands::MaintenanceCommands(ToolMessages& messages, FaultPlan* plan)
+    : messages_(messages), plan_(plan) {}
 MaintenanceCommands::~MaintenanceCommands() = default;
 
 bool MaintenanceCommands::noFileChosen(const PickerState& s) {
@@ -76,10 +77,10 @@ DBEngine& MaintenanceCommands::engine() {
 }
 
 void MaintenanceCommands::fail(const ToolError& e) {
-  reportFailure(seam_, e);
+  reportFailure(messages_, e);
 }
 
-void MaintenanceCommands::refuse(const QString& text) { seam_.message(text, kErrorTitle, BoxIcon::Exclamation); }
+void MaintenanceCommands::refuse(const QString& text) { messages_.message(text, kErrorTitle, BoxIcon::Exclamation); }
 
 void MaintenanceCommands::Command1_Click(const PickerState& s) {
   if (noFileChosen(s)) return;
@@ -104,7 +105,7 @@ void MaintenanceCommands::Command1_Click(const PickerState& s) {
     lock.release();
     QString text = kRepairDone;
     if (r.rebuilt) text += QStringLiteral("\n\n") + rebuildReport(r);
-    seam_.message(text, kDoneTitle, BoxIcon::None);
+    messages_.message(text, kDoneTitle, BoxIcon::None);
   } catch (const ToolError& e) {
     lock.release();
     fail(e);
@@ -196,7 +197,7 @@ void MaintenanceCommands::Command3_Click(const PickerState& s) {
 
     compactKeepingBackup(engine(), targetPath_, backupPath, plan_);
     lock.release();
-    seam_.message(kCompactDone, kDoneTitle, BoxIcon::None);
+    messages_.message(kCompactDone, kDoneTitle, BoxIcon::None);
   } catch (const ToolError& e) {
     lock.release();
     fail(e);

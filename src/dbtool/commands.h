@@ -1,7 +1,7 @@
 #pragma once
 // "Repair" and "Compact": what they do to the database file chosen in the
 // picker window, apart from the window itself so that tests can run them on
-// real files with a scripted seam.
+// real files with scripted boxes.
 
 #include <QString>
 #include <memory>
@@ -21,7 +21,7 @@ struct PickerState {
 
 class MaintenanceCommands {
  public:
-  explicit MaintenanceCommands(ToolSeam& seam, FaultPlan* plan = nullptr);
+  explicit MaintenanceCommands(ToolMessages& messages, FaultPlan* plan = nullptr);
   ~MaintenanceCommands();
 
   void Command1_Click(const PickerState& s);  // Repair
@@ -46,7 +46,7 @@ class MaintenanceCommands {
   void fail(const ToolError& e);
   void refuse(const QString& text);
 
-  ToolSeam& seam_;
+  ToolMessages& messages_;
   FaultPlan* plan_;
   QString targetPath_;
   std::unique_ptr<DBEngine> engine_;

@@ -91,7 +91,7 @@ About::About(QWidget* parent) : QDialog(parent) {
   Command1->setFocus();
 }
 
-void WidgetSeam::message(const QString& text, const QString& title, BoxIcon icon) {
+void ToolMessageBoxes::message(const QString& text, const QString& title, BoxIcon icon) {
   QMessageBox box(parent_);
   box.setWindowTitle(title);
   box.setText(text);
@@ -102,18 +102,18 @@ void WidgetSeam::message(const QString& text, const QString& title, BoxIcon icon
   box.exec();
 }
 
-void WidgetSeam::endProgram(int exitCode) {
+void ToolMessageBoxes::endProgram(int exitCode) {
   QApplication::closeAllWindows();
   QCoreApplication::exit(exitCode);
 }
 
-OpenForm::OpenForm(ToolSeam* seam, FaultPlan* plan, QWidget* parent) : QWidget(parent) {
-  if (!seam) {
-    ownSeam_ = std::make_unique<WidgetSeam>(this);
-    seam = ownSeam_.get();
+OpenForm::OpenForm(ToolMessages* messages, FaultPlan* plan, QWidget* parent) : QWidget(parent) {
+  if (!messages) {
+    ownBoxes_ = std::make_unique<ToolMessageBoxes>(this);
+    messages = ownBoxes_.get();
   }
-  seam_ = seam;
-  commands_ = std::make_unique<MaintenanceCommands>(*seam_, plan);
+  messages_ = messages;
+  commands_ = std::make_unique<MaintenanceCommands>(*messages_, plan);
 
   setObjectName(QStringLiteral("OpenForm"));
   setWindowTitle(QStringLiteral("Marlpit Program"));
@@ -199,7 +199,7 @@ PickerState OpenForm::pickerState() const { return {Label1->text(), ChosenFile, 
 
 void OpenForm::failed(const ToolError& e) {
   ended_ = true;
-  reportFailure(*seam_, e);
+  reportFailure(*messages_, e);
 }
 
 void OpenForm::ShowCurrentDir() {
@@ -315,7 +315,7 @@ void OpenForm::Command2_Click() {
 
 void OpenForm::endProgram(int code) {
   ended_ = true;
-  seam_->endProgram(code);
+  messages_->endProgram(code);
 }
 
 }  // namespace quillon::dbtool

@@ -29,10 +29,10 @@ class About : public QDialog {
   QPushButton* Command1;
 };
 
-// Message boxes on screen, and the real end of the program.
-class WidgetSeam : public ToolSeam {
+// The tool's messages as real boxes on screen, and the real end of the program.
+class ToolMessageBoxes : public ToolMessages {
  public:
-  explicit WidgetSeam(QWidget* parent) : parent_(parent) {}
+  explicit ToolMessageBoxes(QWidget* parent) : parent_(parent) {}
   void message(const QString& text, const QString& title, BoxIcon icon) override;
   void endProgram(int exitCode) override;
 
@@ -43,8 +43,8 @@ class WidgetSeam : public ToolSeam {
 class OpenForm : public QWidget {
   Q_OBJECT
  public:
-  // Without a seam the window shows real boxes and really ends the program.
-  explicit OpenForm(ToolSeam* seam = nullptr, FaultPlan* plan = nullptr, QWidget* parent = nullptr);
+  // Without `messages` the window shows real boxes and really ends the program.
+  explicit OpenForm(ToolMessages* messages = nullptr, FaultPlan* plan = nullptr, QWidget* parent = nullptr);
   ~OpenForm() override;
 
   // The window's state, as the commands read it.
@@ -89,8 +89,8 @@ class OpenForm : public QWidget {
   void failed(const ToolError& e);
   void endProgram(int code);
 
-  std::unique_ptr<WidgetSeam> ownSeam_;
-  ToolSeam* seam_;
+  std::unique_ptr<ToolMessageBoxes> ownBoxes_;
+  ToolMessages* messages_;
   std::unique_ptr<MaintenanceCommands> commands_;
   About* about_ = nullptr;
   QString shownDrive_;

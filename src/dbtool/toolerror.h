@@ -1,8 +1,8 @@
 #pragma once
 // What the database tool's commands share: the error they raise (a number
-// and a description, shown to the clerk before the program ends), the seam
-// through which they show boxes and end the program, and the point where a
-// test can make any step fail.
+// and a description, shown to the clerk before the program ends), the
+// interface through which they show boxes and end the program, and the point
+// where a test can make any step fail.
 
 #include <QString>
 
@@ -31,11 +31,13 @@ enum ToolErrorNumber : int {
 
 enum class BoxIcon { None, Exclamation, Critical };
 
-// Message boxes and the end of the program, kept behind an interface so the
-// commands can be run by tests without blocking and without exiting.
-class ToolSeam {
+// The tool's OK boxes and the end of the program, kept behind an interface so
+// the commands can be run by tests without blocking and without exiting.
+// Unlike the scorer's MessageSeam it asks no questions, has a critical icon
+// for the failure that ends the program, and owns that end.
+class ToolMessages {
  public:
-  virtual ~ToolSeam() = default;
+  virtual ~ToolMessages() = default;
   // A box with a single OK button; returns once it has been dismissed.
   virtual void message(const QString& text, const QString& title, BoxIcon icon) = 0;
   // Ends the program. The caller returns straight after, running nothing more.
@@ -51,10 +53,10 @@ class FaultPlan {
 };
 
 // Shows a failed step's number and description, then ends the program.
-inline void reportFailure(ToolSeam& seam, const ToolError& e) {
-  seam.message(QStringLiteral("Error %1: %2").arg(e.number()).arg(e.description()), QStringLiteral("Marlpit Program"),
-               BoxIcon::Critical);
-  seam.endProgram(1);
+inline void reportFailure(ToolMessages& messages, const ToolError& e) {
+  messages.message(QStringLiteral("Error %1: %2").arg(e.number()).arg(e.description()),
+                   QStringLiteral("Marlpit Program"), BoxIcon::Critical);
+  messages.endProgram(1);
 }
 
 inline void faultPoint(FaultPlan* plan, const char* step) {

@@ -4,7 +4,7 @@
 
 namespace quillon {
 
-void Profile(ScoreControls& c, MessageSeam& m, const QString& profileEvent) {
+void askProfileForEvent(ScoreControls& c, MessageSeam& m, const QString& profileEvent) {
   const bool yes =
       m.askYesNo(QStringLiteral("Is this soldier on a permanent profile for") + profileEvent, QStringLiteral("Question"));
   if (yes) {
@@ -18,7 +18,7 @@ void Profile(ScoreControls& c, MessageSeam& m, const QString& profileEvent) {
   DEFINE::ProfileState = StatusWord::DONE;
 }
 
-void ProfileCheck(ScoreControls& c, MessageSeam& m) {
+void askProfileMark(ScoreControls& c, MessageSeam& m) {
   const bool yes = m.askYesNo(QStringLiteral("Is this soldier a permanent profile?"), QStringLiteral("Question"));
   c.setText(Ctl::Prof, yes ? StatusWord::PROFILE : QString());
 }

@@ -1,7 +1,8 @@
 #pragma once
-// The two permanent-profile questions Convert asks the clerk. The main
-// window's Profile() and ProfileCheck() call these with its controls, its
-// message seam and its ProfileEvent.
+// The two permanent-profile questions Convert asks the clerk, each with what
+// the answer does to the score. Every ConvertHost's Profile() and
+// ProfileCheck() call these with its controls, its message seam and, for the
+// first, its ProfileEvent.
 
 #include <QString>
 
@@ -12,10 +13,10 @@ namespace quillon {
 // Asks "Is this soldier on a permanent profile for" + profileEvent. Yes: TOTAL
 // "0", Prof "PROFILE", STAT "PASS" unless it reads "FAIL". No: STAT and
 // ProfileResult "FAIL". Either way ProfileState ends "DONE".
-void Profile(ScoreControls& c, MessageSeam& m, const QString& profileEvent);
+void askProfileForEvent(ScoreControls& c, MessageSeam& m, const QString& profileEvent);
 
 // Asks "Is this soldier a permanent profile?"; sets Prof to "PROFILE" on Yes
 // and empties it otherwise. Nothing else changes.
-void ProfileCheck(ScoreControls& c, MessageSeam& m);
+void askProfileMark(ScoreControls& c, MessageSeam& m);
 
 }  // namespace quillon

@@ -80,9 +80,9 @@ ScoreControls& MainForm::scoreControls() {
   return *widgetControls_;
 }
 
-void MainForm::Profile() { quillon::Profile(scoreControls(), messages(), ProfileEvent); }
+void MainForm::Profile() { quillon::askProfileForEvent(scoreControls(), messages(), ProfileEvent); }
 
-void MainForm::ProfileCheck() { quillon::ProfileCheck(scoreControls(), messages()); }
+void MainForm::ProfileCheck() { quillon::askProfileMark(scoreControls(), messages()); }
 
 void MainForm::EndAlternate() { quillon::EndAlternate(alternate_.get(), messages()); }
 

@@ -23,7 +23,6 @@ bool HelpKeyFilter::eventFilter(QObject* obj, QEvent* ev) {
     // carries it there is not a QWidget.
     if (w && ke->key() == Qt::Key_F1 && ke->modifiers() == Qt::NoModifier && !ke->isAutoRepeat() &&
         (w == window_ || w->window() == window_)) {
-      ++handled;
       onHelp_(w);
       return true;
     }
@@ -43,13 +42,13 @@ MenuObjects::MenuObjects(QWidget* window) : QObject(window), window_(window) {
     r->onError = [this](const QString& text) { showMessage(text); };
     r->onNotice = [this](const QString& text) { showNotice(text); };
   }
-  keyFilter = new HelpKeyFilter(window, [this](QWidget* w) { openHelp(w); });
-  qApp->installEventFilter(keyFilter);
+  keyFilter_ = new HelpKeyFilter(window, [this](QWidget* w) { openHelp(w); });
+  qApp->installEventFilter(keyFilter_);
 }
 
 MenuObjects::~MenuObjects() {
-  qApp->removeEventFilter(keyFilter);
-  delete keyFilter;
+  qApp->removeEventFilter(keyFilter_);
+  delete keyFilter_;
 }
 
 void MenuObjects::openHelp(QWidget* w) {

@@ -21,7 +21,6 @@ class HelpKeyFilter : public QObject {
  public:
   HelpKeyFilter(QWidget* window, std::function<void(QWidget*)> onHelp)
       : window_(window), onHelp_(std::move(onHelp)) {}
-  int handled = 0;  // F1 presses acted on
 
  protected:
   bool eventFilter(QObject* obj, QEvent* ev) override;
@@ -44,7 +43,6 @@ class MenuObjects : public QObject {
   // Created on first use, then only hidden; children of the main window.
   QPointer<About> about;
   QPointer<HelpViewer> help;
-  HelpKeyFilter* keyFilter = nullptr;
 
   // Ends the program; tests replace it.
   std::function<void(int)> exitProgram;
@@ -58,6 +56,7 @@ class MenuObjects : public QObject {
 
  private:
   QWidget* window_;
+  HelpKeyFilter* keyFilter_ = nullptr;
 };
 
 }  // namespace quillon

@@ -105,7 +105,7 @@ Lookup readPointsField(QIODevice& dev, const TableLayout& layout, int record, in
 ScoringTables::ScoringTables() = default;
 ScoringTables::~ScoringTables() = default;
 
-ScoringTables::TableState& ScoringTables::state(Table t) {
+QFile& ScoringTables::file(Table t) {
   switch (t) {
     case Table::Run: return run_;
     case Table::SitUp: return sitUp_;
@@ -114,44 +114,33 @@ ScoringTables::TableState& ScoringTables::state(Table t) {
   return run_;
 }
 
-const ScoringTables::TableState& ScoringTables::state(Table t) const {
-  return const_cast<ScoringTables*>(this)->state(t);
-}
-
-qint64 ScoringTables::lastOffset(Table t) const {
-  const int r = state(t).lastRecord;
-  return r > 0 ? qint64(r - 1) * layoutOf(t).recordLength : -1;
-}
-
 void ScoringTables::open(const QString& dir) {
   dir_ = dir;
   for (Table t : {Table::Run, Table::SitUp, Table::PushUp}) {
-    TableState& s = state(t);
-    s.file.close();
-    s.file.setFileName(QDir(dir).filePath(QString::fromLatin1(layoutOf(t).fileName)));
+    QFile& f = file(t);
+    f.close();
+    f.setFileName(QDir(dir).filePath(QString::fromLatin1(layoutOf(t).fileName)));
     // Unbuffered: every look-up reads the file itself, nothing is kept.
-    s.file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    f.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
   }
 }
 
 Lookup ScoringTables::look(Table t, int record, int field, const QString& invalidKeyMessage) {
-  TableState& s = state(t);
+  QFile& f = file(t);
   const TableLayout& layout = layoutOf(t);
-  if (!s.file.isOpen()) {
+  if (!f.isOpen()) {
     // A table missing at start-up may have been put in place since.
-    if (s.file.fileName().isEmpty())
-      s.file.setFileName(QDir(dir_.isEmpty() ? QDir::currentPath() : dir_)
-                             .filePath(QString::fromLatin1(layout.fileName)));
-    if (!s.file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    if (f.fileName().isEmpty())
+      f.setFileName(QDir(dir_.isEmpty() ? QDir::currentPath() : dir_).filePath(QString::fromLatin1(layout.fileName)));
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
       return fault(QStringLiteral("The points table %1 could not be opened in %2 (%3), so record %4 cannot be read.")
                        .arg(QString::fromLatin1(layout.fileName),
-                            QDir::toNativeSeparators(QFileInfo(s.file.fileName()).absolutePath()),
-                            s.file.errorString())
+                            QDir::toNativeSeparators(QFileInfo(f.fileName()).absolutePath()),
+                            f.errorString())
                        .arg(record));
   }
-  s.lastRecord = record;
-  ++s.reads;
-  return readPointsField(s.file, layout, record, field, invalidKeyMessage, s.row);
+  QByteArray row;
+  return readPointsField(f, layout, record, field, invalidKeyMessage, row);
 }
 
 Lookup ScoringTables::RunPoints(const QString& minutes, int seconds, const QString& ageSexKey) {

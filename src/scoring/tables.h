@@ -65,28 +65,12 @@ class ScoringTables {
   Lookup SitUpPoints(const QString& entry, const QString& ageGroup);
   Lookup PushUpPoints(const QString& entry, const QString& ageSexKey);
 
-  // Record number of the last read of a table (0 before any), and how many
-  // reads it has had; a fixed "0" / "100" result reads nothing.
-  int lastRecord(Table t) const { return state(t).lastRecord; }
-  int readCount(Table t) const { return state(t).reads; }
-  // Byte offset of the last read and the bytes it returned (the row buffer).
-  qint64 lastOffset(Table t) const;
-  const QByteArray& lastRow(Table t) const { return state(t).row; }
-  bool isOpen(Table t) const { return state(t).file.isOpen(); }
-
  private:
-  struct TableState {
-    QFile file;
-    int lastRecord = 0;
-    int reads = 0;
-    QByteArray row;
-  };
-  TableState& state(Table t);
-  const TableState& state(Table t) const;
+  QFile& file(Table t);
   Lookup look(Table t, int record, int field, const QString& invalidKeyMessage);
 
   QString dir_;
-  TableState run_, sitUp_, pushUp_;
+  QFile run_, sitUp_, pushUp_;
 };
 
 }  // namespace quillon

@@ -28,7 +28,7 @@ class KillAtStep : public quillon::dbtool::FaultPlan {
   int n_;
 };
 
-class SilentSeam : public quillon::dbtool::ToolSeam {
+class SilentMessages : public quillon::dbtool::ToolMessages {
  public:
   void message(const QString& text, const QString&, quillon::dbtool::BoxIcon) override { last = text; }
   void endProgram(int code) override { ended = code; }
@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   if (argc != 3 || !QDir::setCurrent(QString::fromLocal8Bit(argv[1]))) return 2;
   KillAtStep plan(std::atoi(argv[2]));
-  SilentSeam seam;
+  SilentMessages seam;
   quillon::dbtool::MaintenanceCommands cmd(seam, &plan);
   cmd.Command3_Click({"info.mdb", "info.mdb", QString(), QDir::currentPath()});
   std::printf("steps %d\n%s\n", plan.calls, qPrintable(seam.last));

@@ -19,7 +19,7 @@
 
 #include "commands.h"
 #include "dbfile.h"
-#include "recordingseam.h"
+#include "recordingmessages.h"
 #include "toolerror.h"
 
 namespace quillon::dbtool::test {
@@ -109,8 +109,8 @@ inline void writeFile(const QString& path, const QByteArray& bytes) {
 inline PickerState chosen(const QString& name) { return {name, name, QString(), QDir::currentPath()}; }
 
 // Runs Repair (or Compact) on `name` in the current folder; what it showed.
-inline RecordingSeam runCommand(bool repair, const QString& name) {
-  RecordingSeam seam;
+inline RecordingMessages runCommand(bool repair, const QString& name) {
+  RecordingMessages seam;
   MaintenanceCommands cmd(seam);
   if (repair)
     cmd.Command1_Click(chosen(name));

@@ -22,7 +22,7 @@
 #include "dbengine.h"
 #include "dbfile.h"
 #include "leftovers.h"
-#include "recordingseam.h"
+#include "recordingmessages.h"
 #include "recordsfixture.h"
 #include "testsupport.h"
 
@@ -30,7 +30,7 @@ using namespace quillon;
 using namespace quillon::dbtool;
 using quillon::test::ScratchDir;
 using quillon::dbtool::test::Box;
-using quillon::dbtool::test::RecordingSeam;
+using quillon::dbtool::test::RecordingMessages;
 using namespace quillon::dbtool::test;
 
 
@@ -55,7 +55,7 @@ TEST(Commands, NoFileChosenDoesNothingAtAll) {
   ScratchDir dir;
   makeRecords("info.mdb", 20);
   const QByteArray before = hashOf("info.mdb");
-  RecordingSeam seam;
+  RecordingMessages seam;
   MaintenanceCommands cmd(seam);
   for (const char* caption : {"*.mdb", "*.*"}) {
     // A file chosen earlier is not consulted once the caption is a pattern.
@@ -74,7 +74,7 @@ TEST(Commands, NoFileChosenDoesNothingAtAll) {
 TEST(Commands, CaptionCloseToAPatternStillCountsAsAFile) {
   ScratchDir dir;
   makeRecords("*.MDB", 3);  // a file may carry such a name on this system
-  RecordingSeam seam;
+  RecordingMessages seam;
   MaintenanceCommands cmd(seam);
   cmd.Command1_Click({"*.MDB", "*.MDB", "", QDir::currentPath()});
   ASSERT_EQ(seam.boxes.size(), 1u);
@@ -94,7 +94,7 @@ TEST(Commands, CompactTwiceInARowKeepsRecordsAndIds) {
   const QByteArray originalBytes = hashOf("info.mdb");
   const qint64 originalSize = QFileInfo("info.mdb").size();
 
-  RecordingSeam seam;
+  RecordingMessages seam;
   MaintenanceCommands cmd(seam);
   cmd.Command3_Click(chosen("info.mdb"));
   ASSERT_EQ(seam.boxes.size(), 1u);
@@ -131,7 +131,7 @@ TEST(Commands, FileChosenThenAnotherFolderWorksOnTheNameThere) {
   makeRecords("unit2/info.mdb", 7, "UNIT");
   const QByteArray top = hashOf("info.mdb");
   ASSERT_TRUE(QDir::setCurrent("unit2"));
-  RecordingSeam seam;
+  RecordingMessages seam;
   MaintenanceCommands cmd(seam);
   cmd.Command3_Click(chosen("info.mdb"));
   EXPECT_EQ(records("info.mdb").size(), 7);
@@ -145,7 +145,7 @@ TEST(Commands, NameThatIsItsOwnBackupIsRefusedAndKept) {
   for (const char* name : {"info.old", "INFO.OLD", "x.Old"}) {
     makeRecords(name, 3);
     const QByteArray before = hashOf(name);
-    RecordingSeam seam;
+    RecordingMessages seam;
     MaintenanceCommands cmd(seam);
     cmd.Command3_Click(chosen(name));
     ASSERT_EQ(seam.boxes.size(), 1u) << name;
@@ -164,7 +164,7 @@ TEST(Commands, PreviousBackupSurvivesWhenTheDatabaseCannotBeMoved) {
 
   // Missing: chosen here, then gone.
   {
-    RecordingSeam seam;
+    RecordingMessages seam;
     MaintenanceCommands cmd(seam);
     cmd.Command3_Click(chosen("info.mdb"));
     ASSERT_EQ(seam.boxes.size(), 1u);
@@ -175,7 +175,7 @@ TEST(Commands, PreviousBackupSurvivesWhenTheDatabaseCannotBeMoved) {
   // A folder of that name.
   {
     ASSERT_TRUE(QDir().mkdir("info.mdb"));
-    RecordingSeam seam;
+    RecordingMessages seam;
     MaintenanceCommands cmd(seam);
     cmd.Command3_Click(chosen("info.mdb"));
     ASSERT_EQ(seam.boxes.size(), 1u);
@@ -190,7 +190,7 @@ TEST(Commands, SomethingOtherThanAFileUnderTheBackupNameStopsEverything) {
   makeRecords("info.mdb", 4);
   const QByteArray db = hashOf("info.mdb");
   ASSERT_TRUE(QDir().mkdir("info.old"));
-  RecordingSeam seam;
+  RecordingMessages seam;
   MaintenanceCommands cmd(seam);
   cmd.Command3_Click(chosen("info.mdb"));
   ASSERT_EQ(seam.boxes.size(), 1u);
@@ -205,7 +205,7 @@ TEST(Commands, NameTooShortForABackupFailsWithNothingChanged) {
   makeRecords("abcd", 2);
   const QByteArray before = hashOf("abc");
   {
-    RecordingSeam seam;
+    RecordingMessages seam;
     MaintenanceCommands cmd(seam);
     cmd.Command3_Click(chosen("abc"));
     ASSERT_EQ(seam.boxes.size(), 1u);
@@ -215,7 +215,7 @@ TEST(Commands, NameTooShortForABackupFailsWithNothingChanged) {
     EXPECT_EQ(hashOf("abc"), before);
   }
   {
-    RecordingSeam seam;
+    RecordingMessages seam;
     MaintenanceCommands cmd(seam);
     cmd.Command3_Click(chosen("abcd"));
     ASSERT_EQ(seam.boxes.size(), 1u);
@@ -230,7 +230,7 @@ TEST(Commands, NonDatabaseFailsWithTheEngineMessageAndNothingMoves) {
   makeRecords("junk.old", 2, "PREV");
   const QByteArray junk = hashOf("junk.mdb"), previous = hashOf("junk.old");
   for (int repair = 0; repair < 2; ++repair) {
-    const RecordingSeam seam = runCommand(repair != 0, "junk.mdb");
+    const RecordingMessages seam = runCommand(repair != 0, "junk.mdb");
     ASSERT_EQ(seam.boxes.size(), 1u);
     EXPECT_EQ(seam.boxes[0].text, QString("Error %1: %2: file is not a database")
                                       .arg(SQLITE_NOTADB)
@@ -251,7 +251,7 @@ TEST(Commands, EmptyFileIsNotADatabaseAndTheBackupStays) {
   makeRecords("info.old", 500, "PREV");
   const QByteArray previous = hashOf("info.old");
   for (int repair = 0; repair < 2; ++repair) {
-    const RecordingSeam seam = runCommand(repair != 0, "info.mdb");
+    const RecordingMessages seam = runCommand(repair != 0, "info.mdb");
     ASSERT_EQ(seam.boxes.size(), 1u);
     EXPECT_TRUE(seam.boxes[0].text.startsWith(QString("Error %1: ").arg(SQLITE_NOTADB))) << seam.boxes[0].text.toStdString();
     EXPECT_TRUE(seam.boxes[0].text.contains("file is not a database")) << seam.boxes[0].text.toStdString();
@@ -271,7 +271,7 @@ TEST(Commands, FinishedJournalLeftBesideTheDatabaseDoesNotBlockCompact) {
     makeRecords("info.mdb", 40);
     const auto before = records("info.mdb");
     writeFile("info.mdb-journal", leftover);
-    RecordingSeam seam;
+    RecordingMessages seam;
     MaintenanceCommands cmd(seam);
     cmd.Command3_Click(chosen("info.mdb"));
     ASSERT_EQ(seam.boxes.size(), 1u);
@@ -304,7 +304,7 @@ TEST(Commands, DatabaseOpenInTheScorerIsRefusedNothingMoved) {
   LockHolder holder(QDir::current().filePath("info.mdb"));
   ASSERT_TRUE(holder.started);
 
-  RecordingSeam seam;
+  RecordingMessages seam;
   MaintenanceCommands cmd(seam);
   cmd.Command3_Click(chosen("info.mdb"));
   cmd.Command1_Click(chosen("info.mdb"));
@@ -344,7 +344,7 @@ TEST(Commands, HotJournalIsRolledBackBeforeTheMoveAndNeverTravelsAlone) {
     copyWithJournal("live/info.mdb", "info.mdb", {"-journal"});
     d.exec("ROLLBACK");
   }
-  RecordingSeam seam;
+  RecordingMessages seam;
   MaintenanceCommands cmd(seam);
   cmd.Command3_Click(chosen("info.mdb"));
   ASSERT_EQ(seam.boxes.size(), 1u);
@@ -366,7 +366,7 @@ TEST(Commands, WriteAheadLogIsFoldedInBeforeTheMove) {
     ASSERT_TRUE(QFileInfo::exists("live/info.mdb-wal"));
     copyWithJournal("live/info.mdb", "info.mdb", {"-wal"});
   }
-  RecordingSeam seam;
+  RecordingMessages seam;
   MaintenanceCommands cmd(seam);
   cmd.Command3_Click(chosen("info.mdb"));
   ASSERT_EQ(seam.boxes.size(), 1u);
@@ -427,7 +427,7 @@ TEST(Compact, EachStepFailingInTurnLeavesTheRecordsWholeAndABackup) {
           << "no backup before " << step;
       if (old == now) renamed = true;
     };
-    RecordingSeam seam;
+    RecordingMessages seam;
     MaintenanceCommands cmd(seam, &plan);
     cmd.Command3_Click(chosen("info.mdb"));
     ASSERT_EQ(seam.boxes.size(), 1u) << "run " << k;
@@ -473,7 +473,7 @@ TEST(Compact, CopyMissingARowIsRefusedAndTheDatabaseStays) {
     SqlDb copy(temps.first());
     copy.exec("DELETE FROM info WHERE ID = 17");
   };
-  RecordingSeam seam;
+  RecordingMessages seam;
   MaintenanceCommands cmd(seam, &plan);
   cmd.Command3_Click(chosen("info.mdb"));
   ASSERT_EQ(seam.boxes.size(), 1u);
@@ -491,7 +491,7 @@ TEST(Compact, NameTooLongForTheWorkingFilesIsRefusedBeforeAnythingMoves) {
   const QString longName = QString(240, QChar('n')) + ".mdb";
   makeRecords(longName, 3);
   makeRecords(QString(240, QChar('n')) + ".old", 2, "PREV");
-  const RecordingSeam seam = runCommand(false, longName);
+  const RecordingMessages seam = runCommand(false, longName);
   ASSERT_EQ(seam.boxes.size(), 1u);
   EXPECT_TRUE(seam.boxes[0].text.contains("too long")) << qPrintable(seam.boxes[0].text);
   EXPECT_EQ(seam.boxes[0].icon, BoxIcon::Exclamation);
@@ -503,7 +503,7 @@ TEST(Compact, ReadOnlyFolderIsReportedAsSuch) {
   makeRecords("info.mdb", 3);
   if (::geteuid() == 0) GTEST_SKIP() << "the superuser writes into any folder";
   ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
-  const RecordingSeam seam = runCommand(false, "info.mdb");
+  const RecordingMessages seam = runCommand(false, "info.mdb");
   QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   ASSERT_EQ(seam.boxes.size(), 1u);
   EXPECT_TRUE(seam.boxes[0].text.contains("permission denied")) << qPrintable(seam.boxes[0].text);
@@ -527,7 +527,7 @@ TEST(Compact, WithoutSecondNamesACopyBecomesTheBackup) {
   makeRecords("info.old", 3, "PREV");
   const auto before = records("info.mdb");
   const QByteArray now = hashOf("info.mdb");
-  RecordingSeam seam;
+  RecordingMessages seam;
   MaintenanceCommands cmd(seam, &plan);
   cmd.Command3_Click(chosen("info.mdb"));
   ASSERT_EQ(seam.boxes.size(), 1u);
@@ -547,7 +547,7 @@ TEST(Compact, FilesThatCannotBePutBackAreNamedAndSettledLater) {
   const QByteArray now = hashOf("info.mdb"), previous = hashOf("info.old");
   NthStepFails plan;
   plan.alsoFail = "put files back";
-  RecordingSeam seam;
+  RecordingMessages seam;
   MaintenanceCommands cmd(seam, &plan);
   plan.observe = [&](const char* step) {
     if (std::string(step) == "write compacted copy") plan.failAt = plan.calls;

@@ -18,14 +18,14 @@
 
 #include "dbfile.h"
 #include "openform.h"
-#include "recordingseam.h"
+#include "recordingmessages.h"
 #include "testsupport.h"
 
 using namespace quillon;
 using namespace quillon::dbtool;
 using quillon::test::ScratchDir;
 using quillon::dbtool::test::Box;
-using quillon::dbtool::test::RecordingSeam;
+using quillon::dbtool::test::RecordingMessages;
 
 namespace {
 
@@ -77,7 +77,7 @@ TEST(OpenForm, StartsInTheFolderItWasStartedIn) {
   ScratchDir dir;
   touch("info.mdb");
   touch("notes.txt");
-  RecordingSeam seam;
+  RecordingMessages seam;
   OpenForm form(&seam);
   EXPECT_EQ(form.objectName(), "OpenForm");
   EXPECT_STREQ(form.metaObject()->className(), "quillon::dbtool::OpenForm");
@@ -101,7 +101,7 @@ TEST(OpenForm, StartsInTheFolderItWasStartedIn) {
 
 TEST(OpenForm, LayoutFollowsTheTableInTwips) {
   ScratchDir dir;
-  RecordingSeam seam;
+  RecordingMessages seam;
   OpenForm form(&seam);
   const qreal k = form.logicalDpiX() / 96.0;
   auto px = [k](int twips) { return qRound(twips / 15.0 * k); };
@@ -161,7 +161,7 @@ TEST(OpenForm, PatternIgnoresCaseAndListsPlainFilesOnly) {
   touch("readme");
   ASSERT_TRUE(QDir().mkdir("folder.mdb"));
   ASSERT_TRUE(QFile::link("info.mdb", "link.mdb"));
-  RecordingSeam seam;
+  RecordingMessages seam;
   OpenForm form(&seam);
   EXPECT_EQ(sorted(form.File1->fileNames()), (QStringList{"INFO.MDB", "Unit.Mdb", "info.mdb"}));
 
@@ -180,7 +180,7 @@ TEST(OpenForm, TypingInTheFileTypeBoxChangesNothing) {
   ScratchDir dir;
   touch("info.mdb");
   touch("notes.txt");
-  RecordingSeam seam;
+  RecordingMessages seam;
   OpenForm form(&seam);
   QLineEdit* edit = form.Combo1->lineEdit();
   ASSERT_NE(edit, nullptr);
@@ -207,7 +207,7 @@ TEST(OpenForm, EnterOrLeavingTheFileTypeBoxKeepsTheChosenFile) {
   ScratchDir dir;
   touch("info.mdb");
   touch("notes.txt");
-  RecordingSeam seam;
+  RecordingMessages seam;
   OpenForm form(&seam);
   form.show();
   QLineEdit* edit = form.Combo1->lineEdit();
@@ -238,7 +238,7 @@ TEST(OpenForm, FileChosenThenAnotherFolderKeepsTheNameAndFollowsTheFolder) {
   ASSERT_TRUE(QDir().mkdir("Unit B"));
   touch("Unit B/other.mdb");
   touch("Unit B/Info.MDB");
-  RecordingSeam seam;
+  RecordingMessages seam;
   OpenForm form(&seam);
   clickFile(form, "info.mdb");
   EXPECT_EQ(form.Label1->text(), "info.mdb");
@@ -264,7 +264,7 @@ TEST(OpenForm, DirectoryListShowsAncestorsThenSubfoldersButNoHiddenOnes) {
   ASSERT_TRUE(QDir().mkdir("beta"));
   ASSERT_TRUE(QDir().mkdir("Alpha"));
   ASSERT_TRUE(QDir().mkdir(".secret"));
-  RecordingSeam seam;
+  RecordingMessages seam;
   OpenForm form(&seam);
   QStringList texts;
   for (int i = 0; i < form.Dir1->count(); ++i) texts << form.Dir1->item(i)->text();
@@ -279,7 +279,7 @@ TEST(OpenForm, DirectoryListShowsAncestorsThenSubfoldersButNoHiddenOnes) {
 TEST(OpenForm, PickingAFileTypeGoesBackToNoFileChosen) {
   ScratchDir dir;
   createRecordsDatabase(QDir::current().filePath("info.mdb"));
-  RecordingSeam seam;
+  RecordingMessages seam;
   OpenForm form(&seam);
   for (int type : {0, 1}) {
     clickFile(form, "info.mdb");
@@ -300,7 +300,7 @@ TEST(OpenForm, CompactFromTheWindowWorksOnTheFolderShown) {
   createRecordsDatabase(QDir::current().filePath("info.mdb"));
   ASSERT_TRUE(QDir().mkdir("unit"));
   createRecordsDatabase(QDir(dir.path()).filePath("unit/info.mdb"));
-  RecordingSeam seam;
+  RecordingMessages seam;
   OpenForm form(&seam);
   clickFile(form, "info.mdb");
   openDir(form, "unit");
@@ -318,7 +318,7 @@ TEST(OpenForm, CompactFromTheWindowWorksOnTheFolderShown) {
 
 TEST(OpenForm, ChoosingADriveRunsTheDirectoryChangeToo) {
   ScratchDir dir;
-  RecordingSeam seam;
+  RecordingMessages seam;
   OpenForm form(&seam);
   const int root = form.Drive1->findData(QStringLiteral("/"));
   ASSERT_GE(root, 0);
@@ -334,7 +334,7 @@ TEST(OpenForm, ChoosingADriveRunsTheDirectoryChangeToo) {
 
 TEST(OpenForm, DriveThatIsNotReadyShowsTheErrorAndEnds) {
   ScratchDir dir;
-  RecordingSeam seam;
+  RecordingMessages seam;
   OpenForm form(&seam);
   const QString before = form.Label4->text();
   form.Drive1->addItem("/no/such/volume", QStringLiteral("/no/such/volume"));
@@ -351,7 +351,7 @@ TEST(OpenForm, DriveThatIsNotReadyShowsTheErrorAndEnds) {
 TEST(OpenForm, FolderThatCannotBeEnteredShowsTheErrorAndEnds) {
   ScratchDir dir;
   ASSERT_TRUE(QDir().mkdir("gone"));
-  RecordingSeam seam;
+  RecordingMessages seam;
   OpenForm form(&seam);
   ASSERT_TRUE(QDir().rmdir("gone"));
   openDir(form, "gone");
@@ -367,7 +367,7 @@ TEST(OpenForm, FolderThatCannotBeEnteredShowsTheErrorAndEnds) {
 
 TEST(About, ExitShowsOneModelessBoxAndOnlyItsOkEndsTheProgram) {
   ScratchDir dir;
-  RecordingSeam seam;
+  RecordingMessages seam;
   OpenForm form(&seam);
   form.show();
   QTest::mouseClick(form.Command2, Qt::LeftButton);
@@ -422,11 +422,11 @@ TEST(About, LayoutAndContents) {
   EXPECT_GT(colours.size(), 10);
 }
 
-TEST(WidgetSeam, ShowsAnOkBoxWithTheGivenTitleAndIconAndEndsByClosingEverything) {
+TEST(ToolMessageBoxes, ShowsAnOkBoxWithTheGivenTitleAndIconAndEndsByClosingEverything) {
   ScratchDir dir;
-  OpenForm form;  // its own seam: real boxes
+  OpenForm form;  // its own boxes: real ones
   form.show();
-  WidgetSeam seam(&form);
+  ToolMessageBoxes boxes(&form);
   struct Seen {
     QString text, title;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -438,7 +438,7 @@ TEST(WidgetSeam, ShowsAnOkBoxWithTheGivenTitleAndIconAndEndsByClosingEverything)
     seen = {box->text(), box->windowTitle(), box->icon(), int(box->buttons().size())};
     box->button(QMessageBox::Ok)->click();
   });
-  seam.message("Compact database successful!", "Task Complete", BoxIcon::None);
+  boxes.message("Compact database successful!", "Task Complete", BoxIcon::None);
   EXPECT_EQ(seen.text, "Compact database successful!");
   EXPECT_EQ(seen.title, "Task Complete");
   EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
@@ -450,13 +450,13 @@ TEST(WidgetSeam, ShowsAnOkBoxWithTheGivenTitleAndIconAndEndsByClosingEverything)
     seen.icon = box->icon();
     box->button(QMessageBox::Ok)->click();
   });
-  seam.message("Error 2: gone", "Marlpit Program", BoxIcon::Critical);
+  boxes.message("Error 2: gone", "Marlpit Program", BoxIcon::Critical);
   EXPECT_EQ(seen.icon, QMessageBox::Critical);
 
   // With no event loop running, ending the program closes every window.
   QTest::mouseClick(form.Command2, Qt::LeftButton);
   ASSERT_TRUE(form.aboutBox()->isVisible());
-  seam.endProgram(0);
+  boxes.endProgram(0);
   EXPECT_FALSE(form.isVisible());
   EXPECT_FALSE(form.aboutBox()->isVisible());
 }

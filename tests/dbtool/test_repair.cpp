@@ -22,7 +22,7 @@
 #include "dbengine.h"
 #include "dbfile.h"
 #include "leftovers.h"
-#include "recordingseam.h"
+#include "recordingmessages.h"
 #include "recordsfixture.h"
 #include "testsupport.h"
 
@@ -30,7 +30,7 @@ using namespace quillon;
 using namespace quillon::dbtool;
 using quillon::test::ScratchDir;
 using quillon::dbtool::test::Box;
-using quillon::dbtool::test::RecordingSeam;
+using quillon::dbtool::test::RecordingMessages;
 using namespace quillon::dbtool::test;
 
 // ---------------------------------------------------------------- repair
@@ -43,7 +43,7 @@ TEST(Commands, RepairOfASoundDatabaseLeavesNoBackupAndKeepsEveryRecord) {
     d.exec("CREATE INDEX byname ON info(LNAME)");
   }
   const auto before = records("info.mdb");
-  RecordingSeam seam;
+  RecordingMessages seam;
   MaintenanceCommands cmd(seam);
   cmd.Command1_Click(chosen("info.mdb"));
   ASSERT_EQ(seam.boxes.size(), 1u);
@@ -98,7 +98,7 @@ TEST(Commands, RepairSaysHowManyRecordsWereRecoveredAndWhereTheOriginalIs) {
   makeRecords("info.mdb", 2000);
   const qint64 pages = QFileInfo("info.mdb").size() / 4096;
   damagePage("info.mdb", pages / 3, 4096);
-  RecordingSeam seam;
+  RecordingMessages seam;
   MaintenanceCommands cmd(seam);
   cmd.Command1_Click(chosen("info.mdb"));
   ASSERT_EQ(seam.boxes.size(), 1u);
@@ -156,7 +156,7 @@ TEST(Engine, DatabaseOfWhichNothingCanBeReadIsNotReplacedByAnEmptyOne) {
   // Every page but the first overwritten: not one record is left on them.
   for (qint64 p = 2; p <= QFileInfo("info.mdb").size() / 4096; ++p) damagePage("info.mdb", p, 4096);
   const QByteArray damaged = hashOf("info.mdb");
-  RecordingSeam seam;
+  RecordingMessages seam;
   MaintenanceCommands cmd(seam);
   cmd.Command1_Click(chosen("info.mdb"));
   ASSERT_EQ(seam.boxes.size(), 1u);
@@ -204,7 +204,7 @@ TEST(Repair, EachStepFailingInTurnLeavesTheFileReadable) {
     const QByteArray damaged = hashOf("info.mdb");
     NthStepFails plan;
     plan.failAt = k;
-    RecordingSeam seam;
+    RecordingMessages seam;
     MaintenanceCommands cmd(seam, &plan);
     cmd.Command1_Click(chosen("info.mdb"));
     ASSERT_EQ(seam.boxes.size(), 1u);

@@ -16,7 +16,7 @@
 #include "commands.h"
 #include "dbengine.h"
 #include "dbfile.h"
-#include "recordingseam.h"
+#include "recordingmessages.h"
 #include "recordsfixture.h"
 #include "salvage.h"
 #include "testsupport.h"
@@ -239,7 +239,7 @@ TEST(RepairSalvage, RecordsSharingAnIdAreBothKeptAndTheLaterOneRenumbered) {
     for (const auto& [id, name] : {std::pair{7, "ADAMS"}, {3, "BAKER"}, {7, "CLARK"}, {9, "DAVIS"}, {3, "EVANS"}})
       d.exec(QString("INSERT INTO info (ID, LNAME, STAT) VALUES (%1, '%2', 'PASS')").arg(id).arg(name));
   }
-  RecordingSeam seam;
+  RecordingMessages seam;
   MaintenanceCommands cmd(seam);
   cmd.Command1_Click({"info.mdb", "info.mdb", QString(), QDir::currentPath()});
   ASSERT_EQ(seam.boxes.size(), 1u);

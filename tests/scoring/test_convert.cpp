@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "convertfixture.h"
+#include "fileoffset.h"
 #include "numeric.h"
 
 using namespace quillon;
@@ -127,7 +128,7 @@ TEST_F(ConvertTest, RunEntriesAreCheckedBeforeAnyLookup) {
     set(Ctl::RUN_S, c.sec);
     EXPECT_EQ(convert(), ConvertEnd::Refused);
     expectOnlyError(c.message);
-    EXPECT_EQ(tables.readCount(Table::Run), 0);
+    EXPECT_EQ(openFileOffset(dir.file("2m.dat")), 0) << "the run table was read";
     expectUntouched({Ctl::C_RUN, Ctl::C_SU, Ctl::C_PU, Ctl::TOTAL, Ctl::STAT, Ctl::DOT});
     EXPECT_EQ(DEFINE::AgeSexKey, QStringLiteral("BF"));  // set before the run checks
   }
@@ -142,7 +143,8 @@ TEST_F(ConvertTest, EdgeSecondsAreAccepted) {
     EXPECT_EQ(convert(), ConvertEnd::Finished) << sec;
     EXPECT_TRUE(h.m.shown.empty()) << sec;
   }
-  EXPECT_EQ(tables.lastRecord(Table::Run), 3);  // 13:07
+  // The last read was " 7 ", 13:07: record 3, whose 20 fields end at byte 2 * 62 + 60.
+  EXPECT_EQ(openFileOffset(dir.file("2m.dat")), 2 * 62 + 60);
 }
 
 TEST_F(ConvertTest, BadSitUpEntryLeavesAFreshRunCaption) {
@@ -199,7 +201,7 @@ TEST_F(ConvertTest, TruncatedRunTableStopsBeforeTheSitUps) {
   EXPECT_EQ(convert(), ConvertEnd::Refused);  // 14:00 is record 11
   expectOnlyError("The points table 2m.dat has no record 11 (the file is too short).");
   expectUntouched({Ctl::C_RUN, Ctl::C_SU, Ctl::C_PU, Ctl::TOTAL, Ctl::STAT});
-  EXPECT_EQ(tables.readCount(Table::SitUp), 0);
+  EXPECT_EQ(openFileOffset(dir.file("su.dat")), 0) << "the sit-up table was read";
 }
 
 TEST_F(ConvertTest, RunMinutesOutsideTheTable) {
@@ -209,7 +211,7 @@ TEST_F(ConvertTest, RunMinutesOutsideTheTable) {
   EXPECT_EQ(get(Ctl::STAT), QStringLiteral("FAIL"));
   EXPECT_EQ(get(Ctl::TOTAL), QStringLiteral("152"));
   EXPECT_EQ(h.m.questions(), 0);
-  EXPECT_EQ(tables.readCount(Table::Run), 0);
+  EXPECT_EQ(openFileOffset(dir.file("2m.dat")), 0) << "the run table was read";
 }
 
 // ---- The whole command with the shipped tables ----

@@ -286,7 +286,7 @@ TEST(ProfileQuestionTest, YesKeepsAnEarlierFailAndMarksTheProfile) {
   DEFINE::ProfileResult = StatusWord::PASS;
   DEFINE::ProfileState = StatusWord::WAIT;
   m.answers = {true};
-  Profile(c, m, QStringLiteral(" situps?"));
+  askProfileForEvent(c, m, QStringLiteral(" situps?"));
   ASSERT_EQ(m.shown.size(), 1u);
   EXPECT_EQ(m.shown[0].text, kSitUpQ);
   EXPECT_EQ(m.shown[0].title, QStringLiteral("Question"));
@@ -308,7 +308,7 @@ TEST(ProfileQuestionTest, NoFailsAndLeavesTotalAndMark) {
   DEFINE::ProfileResult = StatusWord::PASS;
   DEFINE::ProfileState = StatusWord::WAIT;
   m.answers = {false};
-  Profile(c, m, QStringLiteral(" push-ups?"));
+  askProfileForEvent(c, m, QStringLiteral(" push-ups?"));
   EXPECT_EQ(m.texts(), QStringList{kPushUpQ});
   EXPECT_EQ(c.values[Ctl::STAT], StatusWord::FAIL);
   EXPECT_EQ(c.values[Ctl::TOTAL], QStringLiteral("150"));
@@ -328,9 +328,9 @@ TEST(ProfileQuestionTest, GeneralQuestionTouchesOnlyTheMark) {
   DEFINE::ProfileResult = StatusWord::PASS;
   DEFINE::ProfileState = StatusWord::WAIT;
   m.answers = {false, true};
-  ProfileCheck(c, m);
+  askProfileMark(c, m);
   EXPECT_EQ(c.values[Ctl::Prof], QString());
-  ProfileCheck(c, m);
+  askProfileMark(c, m);
   EXPECT_EQ(c.values[Ctl::Prof], StatusWord::PROFILE);
   EXPECT_EQ(m.texts(), (QStringList{kCheckQ, kCheckQ}));
   EXPECT_EQ(m.shown[1].title, QStringLiteral("Question"));

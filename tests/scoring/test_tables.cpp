@@ -1,6 +1,8 @@
 // The points tables: which record and field each look-up reads, where in the
 // file that is, the results that need no read, and what the clerk is told
-// when a table file is missing, short or damaged.
+// when a table file is missing, short or damaged. Where a look-up read shows
+// in the table file's open descriptor, which a read leaves just past the
+// record's fields and a look-up that reads nothing leaves where it was.
 
 #include <QBuffer>
 #include <QDir>
@@ -10,19 +12,26 @@
 
 #include <gtest/gtest.h>
 
+#include "fileoffset.h"
 #include "tables.h"
 #include "testsupport.h"
 
 using namespace quillon;
+using quillon::test::openFileOffset;
 using quillon::test::ScratchDir;
 
 namespace {
 
 // A field that names its own record and field: record r, field k holds
-// r * fieldCount + k (mod 1000), right-aligned in three characters.
-QByteArray markerField(const TableLayout& l, int r, int k) {
-  return QByteArray::number((r * l.fieldCount + k) % 1000).rightJustified(3, ' ');
+// r + 150 * (k - 1) (mod 1000), right-aligned in three characters. No two
+// records of a column and no two fields of a record hold the same number.
+QByteArray markerField(const TableLayout&, int r, int k) {
+  return QByteArray::number((r + 150 * (k - 1)) % 1000).rightJustified(3, ' ');
 }
+
+// The age-sex keys in field order.
+const char* const kAgeSexKeys[] = {"AM", "AF", "BM", "BF", "CM", "CF", "DM", "DF", "EM", "EF",
+                                   "FM", "FF", "GM", "GF", "HM", "HF", "IM", "IF", "JM", "JF"};
 
 using FieldFn = std::function<QByteArray(int r, int k)>;
 
@@ -43,6 +52,12 @@ void writeFile(const QString& path, const QByteArray& bytes) {
   ASSERT_EQ(f.write(bytes), bytes.size());
 }
 
+// Where the descriptor stands after reading the fields of `record`.
+qint64 pastRecord(Table t, int record) {
+  const TableLayout& l = layoutOf(t);
+  return qint64(record - 1) * l.recordLength + l.fieldCount * 3;
+}
+
 // All three tables made of marker fields, in a scratch folder.
 struct MarkerTables {
   ScratchDir dir;
@@ -56,6 +71,8 @@ struct MarkerTables {
     tables.open(dir.path());
   }
   QString marker(Table t, int r, int k) const { return QString::fromLatin1(markerField(layoutOf(t), r, k)); }
+  // Where the table's descriptor stands: 0 until its first read.
+  qint64 offset(Table t) const { return openFileOffset(dir.file(QString::fromLatin1(layoutOf(t).fileName))); }
 };
 
 }  // namespace
@@ -70,13 +87,12 @@ TEST(RunLookupTest, RecordNumbersAtTheMinuteAndStepEdges) {
                {"13", 54, 10}, {"13", 55, 11},  {"13", 59, 11},  {"14", 0, 11},  {"14", 1, 12},  {"20", 0, 71},
                {"26", 48, 139}, {"26", 49, 140}, {"26", 54, 140}, {"26", 55, 141}, {"26", 59, 141}, {"13.5", 0, 11}, {"12.51", 0, 1},
                {" 26 ", 30, 136}, {"+13", 18, 4}};
-  int reads = 0;
+  ASSERT_EQ(m.offset(Table::Run), 0);
   for (const auto& c : cases) {
     const Lookup r = m.tables.RunPoints(QString::fromLatin1(c.min), c.sec, QStringLiteral("AM"));
     ASSERT_EQ(r.kind, Lookup::Points) << c.min << ":" << c.sec << " " << qPrintable(r.message);
-    EXPECT_EQ(m.tables.lastRecord(Table::Run), c.record) << c.min << ":" << c.sec;
     EXPECT_EQ(r.text, m.marker(Table::Run, c.record, 1)) << c.min << ":" << c.sec;
-    EXPECT_EQ(m.tables.readCount(Table::Run), ++reads) << "one read per look-up";
+    EXPECT_EQ(m.offset(Table::Run), pastRecord(Table::Run, c.record)) << c.min << ":" << c.sec;
   }
 }
 
@@ -96,9 +112,9 @@ TEST(RunLookupTest, TimesOutsideTheTableNeedNoRead) {
     EXPECT_EQ(r.kind, Lookup::Points);
     EXPECT_EQ(r.text, QLatin1String(c.points)) << c.min << ":" << c.sec;
   }
-  EXPECT_EQ(m.tables.readCount(Table::Run), 0);
+  EXPECT_EQ(m.offset(Table::Run), 0) << "nothing read";
   EXPECT_EQ(m.tables.RunPoints(QStringLiteral("26.5"), 0, QStringLiteral("AM")).text, m.marker(Table::Run, 131, 1));
-  EXPECT_EQ(m.tables.readCount(Table::Run), 1);
+  EXPECT_EQ(m.offset(Table::Run), pastRecord(Table::Run, 131));
 }
 
 TEST(SitUpAndPushUpLookupTest, RecordNumbersAndFixedResults) {
@@ -109,19 +125,18 @@ TEST(SitUpAndPushUpLookupTest, RecordNumbersAndFixedResults) {
     const char* fixed;
   } su[] = {{"20", 0, "0"}, {"0", 0, "0"},  {"20.5", 0, "0"}, {"83", 0, "100"}, {"99", 0, "100"},
             {"21", 62, ""}, {"82", 1, ""},  {"50", 33, ""},   {"21.5", 62, ""},  {"22.5", 60, ""},
-            {"82.5", 1, ""}, {" 60 ", 23, ""}};
-  int reads = 0;
+            {"82.5", 1, ""}, {" 60 ", 23, ""}, {"83", 0, "100"}};
+  qint64 offset = 0;
   for (const auto& c : su) {
     const Lookup r = m.tables.SitUpPoints(QString::fromLatin1(c.entry), QStringLiteral("A"));
     ASSERT_EQ(r.kind, Lookup::Points) << c.entry << " " << qPrintable(r.message);
     if (c.record == 0) {
       EXPECT_EQ(r.text, QLatin1String(c.fixed)) << c.entry;
     } else {
-      ++reads;
-      EXPECT_EQ(m.tables.lastRecord(Table::SitUp), c.record) << c.entry;
+      offset = pastRecord(Table::SitUp, c.record);
       EXPECT_EQ(r.text, m.marker(Table::SitUp, c.record, 1)) << c.entry;
     }
-    EXPECT_EQ(m.tables.readCount(Table::SitUp), reads) << c.entry;
+    EXPECT_EQ(m.offset(Table::SitUp), offset) << c.entry;
   }
 
   const struct {
@@ -129,31 +144,28 @@ TEST(SitUpAndPushUpLookupTest, RecordNumbersAndFixedResults) {
     int record;
     const char* fixed;
   } pu[] = {{"4", 0, "0"}, {"4.5", 0, "0"}, {"-1", 0, "0"}, {"78", 0, "100"}, {"77.5", 0, "100"}, {"5", 73, ""},
-            {"77", 1, ""}, {"40", 38, ""},  {"5.5", 72, ""}};
-  reads = 0;
+            {"77", 1, ""}, {"40", 38, ""},  {"5.5", 72, ""}, {"78", 0, "100"}};
+  offset = 0;
   for (const auto& c : pu) {
     const Lookup r = m.tables.PushUpPoints(QString::fromLatin1(c.entry), QStringLiteral("AM"));
     ASSERT_EQ(r.kind, Lookup::Points) << c.entry << " " << qPrintable(r.message);
     if (c.record == 0) {
       EXPECT_EQ(r.text, QLatin1String(c.fixed)) << c.entry;
     } else {
-      ++reads;
-      EXPECT_EQ(m.tables.lastRecord(Table::PushUp), c.record) << c.entry;
+      offset = pastRecord(Table::PushUp, c.record);
       EXPECT_EQ(r.text, m.marker(Table::PushUp, c.record, 1)) << c.entry;
     }
-    EXPECT_EQ(m.tables.readCount(Table::PushUp), reads) << c.entry;
+    EXPECT_EQ(m.offset(Table::PushUp), offset) << c.entry;
   }
-  EXPECT_EQ(m.tables.readCount(Table::Run), 0);
+  EXPECT_EQ(m.offset(Table::Run), 0);
 }
 
 TEST(LookupColumnsTest, FieldChosenByKeyOrGroupLetter) {
   MarkerTables m;
-  const char* keys[] = {"AM", "AF", "BM", "BF", "CM", "CF", "DM", "DF", "EM", "EF",
-                        "FM", "FF", "GM", "GF", "HM", "HF", "IM", "IF", "JM", "JF"};
   for (int k = 1; k <= 20; ++k) {
-    const QString key = QString::fromLatin1(keys[k - 1]);
-    EXPECT_EQ(m.tables.RunPoints(QStringLiteral("20"), 0, key).text, m.marker(Table::Run, 71, k)) << keys[k - 1];
-    EXPECT_EQ(m.tables.PushUpPoints(QStringLiteral("40"), key).text, m.marker(Table::PushUp, 38, k)) << keys[k - 1];
+    const QString key = QString::fromLatin1(kAgeSexKeys[k - 1]);
+    EXPECT_EQ(m.tables.RunPoints(QStringLiteral("20"), 0, key).text, m.marker(Table::Run, 71, k)) << kAgeSexKeys[k - 1];
+    EXPECT_EQ(m.tables.PushUpPoints(QStringLiteral("40"), key).text, m.marker(Table::PushUp, 38, k)) << kAgeSexKeys[k - 1];
   }
   const char* groups = "ABCDEFGHIJ";
   for (int g = 0; g < 10; ++g)
@@ -169,31 +181,31 @@ TEST(LookupColumnsTest, FieldChosenByKeyOrGroupLetter) {
 
 TEST(LookupColumnsTest, UnknownKeyIsReportedAfterTheRecordWasRead) {
   MarkerTables m;
+  // Each key first moves the descriptor elsewhere, so the read of record 26 is this key's own.
   for (const char* key : {"", "am", "KM", "A", "AMX", " AM", "AM "}) {
-    const int before = m.tables.readCount(Table::Run);
+    ASSERT_EQ(m.tables.RunPoints(QStringLiteral("13"), 0, QStringLiteral("AM")).kind, Lookup::Points);
     const Lookup r = m.tables.RunPoints(QStringLiteral("15"), 30, QString::fromLatin1(key));
     EXPECT_EQ(r.kind, Lookup::InvalidKey) << key;
     EXPECT_EQ(r.message, QStringLiteral("Invalid DOB or Sex")) << key;
-    EXPECT_EQ(m.tables.readCount(Table::Run), before + 1) << key;
-    EXPECT_EQ(m.tables.lastRecord(Table::Run), 26);
+    EXPECT_EQ(m.offset(Table::Run), pastRecord(Table::Run, 26)) << key;
   }
   const Lookup su = m.tables.SitUpPoints(QStringLiteral("30"), QStringLiteral("K"));
   EXPECT_EQ(su.kind, Lookup::InvalidKey);
   EXPECT_EQ(su.message, QStringLiteral("Invalid DOB or Sex entry"));
-  EXPECT_EQ(m.tables.readCount(Table::SitUp), 1);
-  EXPECT_EQ(m.tables.lastRecord(Table::SitUp), 53);
+  EXPECT_EQ(m.offset(Table::SitUp), pastRecord(Table::SitUp, 53));
   const Lookup pu = m.tables.PushUpPoints(QStringLiteral("30"), QStringLiteral("BX"));
   EXPECT_EQ(pu.kind, Lookup::InvalidKey);
   EXPECT_EQ(pu.message, QStringLiteral("Invalid DOB or Sex"));
-  EXPECT_EQ(m.tables.readCount(Table::PushUp), 1);
+  EXPECT_EQ(m.offset(Table::PushUp), pastRecord(Table::PushUp, 48));
   // Fixed results compare no key at all.
   EXPECT_EQ(m.tables.RunPoints(QStringLiteral("10"), 0, QStringLiteral("??")).text, QStringLiteral("100"));
   EXPECT_EQ(m.tables.SitUpPoints(QStringLiteral("90"), QString()).text, QStringLiteral("100"));
 }
 
 // Record 141 of 2m.dat at 8680..8739, record 62 of su.dat at 1952..1981,
-// record 73 of pu.dat at 4464..4523: a file ending right after those fields
-// is long enough, one byte less is not.
+// record 73 of pu.dat at 4464..4523: every field of the record is read from
+// there, a file ending right after those fields is long enough, one byte
+// less is not.
 TEST(TableOffsetTest, LastRecordsLieWhereTheLayoutSays) {
   const struct {
     Table t;
@@ -209,11 +221,13 @@ TEST(TableOffsetTest, LastRecordsLieWhereTheLayoutSays) {
     const FieldFn field = [&](int r, int k) {
       return r == c.record ? QByteArray::number(100 + k) : QByteArray::number(k % 10).repeated(3);
     };
-    auto lookupLast = [&](ScoringTables& tables) {
+    // Field k of the last record: age-sex key k of 2m.dat and pu.dat, group letter k of su.dat.
+    auto lookupLast = [&](ScoringTables& tables, int k) {
+      const QString key = QString::fromLatin1(kAgeSexKeys[k - 1]);
       switch (c.t) {
-        case Table::Run: return tables.RunPoints(QStringLiteral("26"), 57, QStringLiteral("JF"));
-        case Table::SitUp: return tables.SitUpPoints(QStringLiteral("21"), QStringLiteral("J"));
-        case Table::PushUp: return tables.PushUpPoints(QStringLiteral("5"), QStringLiteral("JF"));
+        case Table::Run: return tables.RunPoints(QStringLiteral("26"), 57, key);
+        case Table::SitUp: return tables.SitUpPoints(QStringLiteral("21"), QString(QLatin1Char("ABCDEFGHIJ"[k - 1])));
+        case Table::PushUp: return tables.PushUpPoints(QStringLiteral("5"), key);
       }
       return Lookup{};
     };
@@ -224,19 +238,22 @@ TEST(TableOffsetTest, LastRecordsLieWhereTheLayoutSays) {
       writeFile(dir.file(name), bytes);
       ScoringTables tables;
       tables.open(dir.path());
-      const Lookup r = lookupLast(tables);
-      ASSERT_EQ(r.kind, Lookup::Points) << qPrintable(r.message);
-      EXPECT_EQ(r.text, QString::number(100 + l.fieldCount)) << qPrintable(name);
-      EXPECT_EQ(tables.lastRecord(c.t), c.record);
-      EXPECT_EQ(tables.lastOffset(c.t), c.first);
-      EXPECT_EQ(tables.lastRow(c.t), bytes.mid(c.first, c.last - c.first + 1));
+      // The bytes at the offset are the record's fields, and the look-ups return them.
+      for (int k = 1; k <= l.fieldCount; ++k) {
+        const QByteArray atOffset = bytes.mid(c.first + 3 * (k - 1), 3);
+        EXPECT_EQ(atOffset, QByteArray::number(100 + k)) << qPrintable(name) << " field " << k;
+        const Lookup r = lookupLast(tables, k);
+        ASSERT_EQ(r.kind, Lookup::Points) << qPrintable(name) << " field " << k << " " << qPrintable(r.message);
+        EXPECT_EQ(r.text, QString::fromLatin1(atOffset)) << qPrintable(name) << " field " << k;
+      }
+      EXPECT_EQ(openFileOffset(dir.file(name)), c.last + 1) << qPrintable(name);
     }
     {
       ScratchDir dir;
       writeFile(dir.file(name), buildTable(l, c.record, field, 3));
       ScoringTables tables;
       tables.open(dir.path());
-      const Lookup r = lookupLast(tables);
+      const Lookup r = lookupLast(tables, l.fieldCount);
       EXPECT_EQ(r.kind, Lookup::TableFault);
       EXPECT_EQ(r.message, QStringLiteral("The points table %1 has no record %2 (the file is too short).")
                                .arg(name)
@@ -275,14 +292,13 @@ TEST(TableContentTest, EveryLookupReadsTheFileAgain) {
     ASSERT_EQ(f.write(" 61"), 3);
   }
   EXPECT_EQ(tables.SitUpPoints(QStringLiteral("40"), QStringLiteral("C")).text, QStringLiteral(" 61"));
-  EXPECT_EQ(tables.readCount(Table::SitUp), 2);
 }
 
 TEST(BrokenTableTest, MissingFileIsReportedByTheLookupAndPickedUpOnceItExists) {
   ScratchDir dir;
   ScoringTables tables;
-  tables.open(dir.path());  // nothing there; reports nothing
-  EXPECT_FALSE(tables.isOpen(Table::Run));
+  tables.open(dir.path());  // nothing there; reports nothing and makes nothing
+  EXPECT_TRUE(QDir(dir.path()).isEmpty());
   // Results outside the table still need no file.
   EXPECT_EQ(tables.RunPoints(QStringLiteral("10"), 0, QStringLiteral("AM")).text, QStringLiteral("100"));
   const Lookup r = tables.RunPoints(QStringLiteral("26"), 56, QStringLiteral("AM"));

@@ -28,8 +28,8 @@ class TestHost : public ConvertHost {
   MessageSeam& messages() override { return m; }
   const Clock& clock() const override { return clk; }
   void setProfileEvent(const QString& phrase) override { profileEvent = phrase; }
-  void Profile() override { quillon::Profile(c, m, profileEvent); }
-  void ProfileCheck() override { quillon::ProfileCheck(c, m); }
+  void Profile() override { quillon::askProfileForEvent(c, m, profileEvent); }
+  void ProfileCheck() override { quillon::askProfileMark(c, m); }
   bool WaitForAlternate() override {
     ++waits;
     // While waiting, the STAT the profile question left is what the clerk sees.

@@ -14,7 +14,7 @@ struct Box {
   BoxIcon icon;
 };
 
-class RecordingSeam : public ToolSeam {
+class RecordingMessages : public ToolMessages {
  public:
   void message(const QString& text, const QString& title, BoxIcon icon) override { boxes.push_back({text, title, icon}); }
   void endProgram(int code) override { ends.push_back(code); }
