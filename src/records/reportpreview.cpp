@@ -30,7 +30,8 @@ constexpr int kGap = 12;  // around and between pages, in screen pixels
 // Pages laid out past the one asked for, so paging on finds them ready.
 constexpr int kAhead = 3;
 // The rows kept open for paging on are let go when the clerk pauses.
-constexpr int kIdleMs = 2000;
+// Other programs wait about twice that for the database before they give up.
+constexpr int kIdleMs = 1000;
 
 }  // namespace
 
@@ -68,14 +69,22 @@ class ReportPreview::View : public QAbstractScrollArea {
   }
   void resizeEvent(QResizeEvent* e) override {
     QAbstractScrollArea::resizeEvent(e);
-    const int page = owner_->currentPage();
     owner_->setFit(owner_->fit_);
-    owner_->showPage(page);
   }
   void scrollContentsBy(int, int) override {
     viewport()->update();
+    if (!owner_->placing_) owner_->at_ = middlePage();
     owner_->updateControls();
   }
+
+ public:
+  // The page in the middle of the view.
+  int middlePage() const {
+    const double middle = verticalScrollBar()->value() + viewport()->height() / 2.0 - kGap / 2.0;
+    return std::clamp(static_cast<int>(middle / stride()), 0, owner_->pageCount() - 1);
+  }
+
+ protected:
   void keyPressEvent(QKeyEvent* e) override {
     switch (e->key()) {
       case Qt::Key_PageUp:
@@ -170,17 +179,18 @@ ReportPreview::~ReportPreview() = default;
 
 int ReportPreview::pageCount() const { return pager_->pageCount(); }
 
-int ReportPreview::currentPage() const {
-  const double middle = view_->verticalScrollBar()->value() + view_->viewport()->height() / 2.0 - kGap / 2.0;
-  return std::clamp(static_cast<int>(middle / view_->stride()), 0, pageCount() - 1);
-}
+int ReportPreview::currentPage() const { return at_; }
+
+bool ReportPreview::holdsRows() const { return pager_->holdsRows(); }
 
 void ReportPreview::showPage(int page) {
-  page = std::clamp(page, 0, pageCount() - 1);
+  at_ = std::clamp(page, 0, pageCount() - 1);
   // The page's top at the top of the view, or the page in the middle when
   // the whole of it fits.
   const int spare = view_->viewport()->height() - static_cast<int>(view_->pageHeight());
-  view_->verticalScrollBar()->setValue(view_->pageTop(page) - std::max(kGap, spare / 2));
+  placing_ = true;
+  view_->verticalScrollBar()->setValue(view_->pageTop(at_) - std::max(kGap, spare / 2));
+  placing_ = false;
   updateControls();
   view_->viewport()->update();
 }
@@ -260,6 +270,8 @@ const ReportPage* ReportPreview::page(int index) {
   if (const ReportPage* p = find()) return p;
   try {
     pager_->layOut(index, index + kAhead, [&](const ReportPage& p) {
+      // Counted again on the way: what was kept is out of date.
+      if (pager_->generation() != generation_) layoutChanged();
       kept_.remove_if([&](const ReportPage& k) { return k.index == p.index; });
       if (static_cast<int>(kept_.size()) >= kKeptPages) kept_.pop_back();
       kept_.push_front(p);
@@ -270,7 +282,6 @@ const ReportPage* ReportPreview::page(int index) {
     fail(e.message());
     return nullptr;
   }
-  if (pager_->generation() != generation_) layoutChanged();
   return find();
 }
 
@@ -278,8 +289,8 @@ const ReportPage* ReportPreview::page(int index) {
 // kept are out of date.
 void ReportPreview::layoutChanged() {
   generation_ = pager_->generation();
-  const int at = currentPage();
   kept_.clear();
+  const int at = currentPage();
   view_->updateRanges();
   showPage(at);
 }

@@ -41,6 +41,8 @@ class ReportPreview : public QDialog {
   int mostKept() const { return mostKept_; }
   // Why the pages could not be shown; the window closes once it is set.
   const QString& failure() const { return failure_; }
+  // Whether rows are held open for the next pages (a read of the database).
+  bool holdsRows() const;
 
   QAction* savePdfAction() const { return savePdf_; }
   // Print failures, shown while the window stays.
@@ -80,6 +82,8 @@ class ReportPreview : public QDialog {
   QAction *first_ = nullptr, *previous_ = nullptr, *next_ = nullptr, *last_ = nullptr;
   QAction *fitWidth_ = nullptr, *fitPage_ = nullptr;
   QTimer* idle_ = nullptr;
+  int at_ = 0;             // the page the clerk is on
+  bool placing_ = false;   // scrolling to a page, not by the clerk
   Fit fit_ = Fit::Width;
   double scale_ = 0.1;
 };
