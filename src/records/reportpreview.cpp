@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QBuffer>
 #include <QKeyEvent>
+#include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrintDialog>
@@ -42,20 +43,23 @@ class ReportPreview::View : public QAbstractScrollArea {
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setBackgroundRole(QPalette::Dark);
     viewport()->setAutoFillBackground(true);
+    // Always there, so fitting the width does not make room for it later.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     verticalScrollBar()->setSingleStep(40);
     horizontalScrollBar()->setSingleStep(40);
   }
 
   // Page sizes on screen at the current zoom.
-  double pageWidth() const { return owner_->pager_->pageSize().width() * owner_->scale_; }
-  double pageHeight() const { return owner_->pager_->pageSize().height() * owner_->scale_; }
+  double pageWidth() const { return owner_->paper_.width() * owner_->scale_; }
+  double pageHeight() const { return owner_->paper_.height() * owner_->scale_; }
   double stride() const { return pageHeight() + kGap; }
   int pageTop(int page) const { return static_cast<int>(std::lround(kGap + page * stride())); }
 
   void updateRanges() {
     const int n = owner_->pager_->pageCount();
-    const int height = static_cast<int>(std::ceil(kGap + n * stride()));
-    const int width = static_cast<int>(std::ceil(pageWidth() + 2 * kGap));
+    // Rounded down: a fitted page never calls for a scroll bar of a pixel.
+    const int height = static_cast<int>(kGap + n * stride());
+    const int width = static_cast<int>(pageWidth() + 2 * kGap);
     verticalScrollBar()->setRange(0, std::max(0, height - viewport()->height()));
     verticalScrollBar()->setPageStep(viewport()->height());
     horizontalScrollBar()->setRange(0, std::max(0, width - viewport()->width()));
@@ -113,6 +117,10 @@ ReportPreview::ReportPreview(const PreparedReport& r, const QString& printed, QW
   device_->setResolution(600);
   setReportPageLayout(*device_, r.layout);
   pager_ = std::make_unique<ReportPager>(r, device_.get(), printed);
+  // The sheet with its margins; the pages are laid out inside them.
+  const QPageLayout sheet = device_->pageLayout();
+  paper_ = sheet.fullRectPixels(device_->resolution()).size();
+  origin_ = sheet.paintRectPixels(device_->resolution()).topLeft();
   generation_ = pager_->generation();
 
   auto* bar = new QToolBar(this);
@@ -197,7 +205,7 @@ void ReportPreview::showPage(int page) {
 
 void ReportPreview::setFit(Fit fit) {
   fit_ = fit;
-  const QSizeF page = pager_->pageSize();
+  const QSizeF page = paper_;
   const double width = std::max(1, view_->viewport()->width() - 2 * kGap) / page.width();
   const double whole = std::min(width, std::max(1, view_->viewport()->height() - 2 * kGap) / page.height());
   const int at = currentPage();
@@ -210,7 +218,7 @@ void ReportPreview::setFit(Fit fit) {
 }
 
 void ReportPreview::zoomBy(double factor) {
-  const QSizeF page = pager_->pageSize();
+  const QSizeF page = paper_;
   // Never so small that more pages are in view than are kept laid out.
   const double least = std::max(1, view_->viewport()->height()) / 3.0 / page.height();
   const double most = 4.0 * std::max(1, view_->viewport()->width()) / page.width();
@@ -312,7 +320,7 @@ void ReportPreview::paintPages(QPainter& p, const QRect& area) {
   const int from = std::clamp(static_cast<int>((top - kGap) / view_->stride()), 0, n - 1);
   const int to = std::clamp(static_cast<int>((top + area.height()) / view_->stride()), from, n - 1);
   const double pw = view_->pageWidth(), ph = view_->pageHeight();
-  const int x = pw + 2 * kGap <= area.width() ? static_cast<int>((area.width() - pw) / 2) : kGap - left;
+  const int x = static_cast<int>(pw + 2 * kGap) <= area.width() ? static_cast<int>((area.width() - pw) / 2) : kGap - left;
   // The page images are drawn at the resolution the pages were laid out in.
   const int dpm = static_cast<int>(std::lround(device_->logicalDpiX() / 0.0254));
   QImage image(static_cast<int>(std::ceil(pw)), static_cast<int>(std::ceil(ph)), QImage::Format_RGB32);
@@ -326,6 +334,7 @@ void ReportPreview::paintPages(QPainter& p, const QRect& area) {
       QPainter ip(&image);
       ip.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
       ip.scale(scale_, scale_);
+      ip.translate(origin_);
       pager_->paint(ip, *page);
     }
     const int y = view_->pageTop(k) - top;

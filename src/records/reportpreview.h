@@ -3,6 +3,8 @@
 // when they are shown, a few are kept, the rest are not held at all.
 
 #include <QDialog>
+#include <QPoint>
+#include <QSize>
 #include <functional>
 #include <list>
 #include <memory>
@@ -71,6 +73,8 @@ class ReportPreview : public QDialog {
   std::unique_ptr<QBuffer> sink_;
   std::unique_ptr<QPdfWriter> device_;
   std::unique_ptr<ReportPager> pager_;
+  QSize paper_;    // the whole sheet, in the pixels the pages are laid out in
+  QPoint origin_;  // where the laid-out page starts on it
   int generation_ = 0;
   std::list<ReportPage> kept_;  // most recently shown first
   int mostKept_ = 0;
