@@ -98,6 +98,11 @@ void ReportPager::layOut(int first, int last, const std::function<void(const Rep
       const bool goOn = live_ && !live_->ended && live_->flow->page() <= from && from - live_->flow->page() <= kGoOnAhead;
       if (!goOn) open(from);
       Live& l = *live_;
+      // A chart or an empty report is one page that shows no rows.
+      if (!pagination_->list) {
+        l.ended = true;
+        l.flow->end();
+      }
       while (!l.ended && l.flow->page() <= to) {
         const ReportRow* row = l.rows->next();
         if (!l.checked) {
