@@ -9,6 +9,7 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include "dbfile.h"
@@ -145,6 +146,19 @@ TEST_F(Preview, TheClerkPagesThroughWithFewPagesKept) {
   EXPECT_EQ(preview.currentPage(), 1);
   box->setValue(5);
   EXPECT_EQ(preview.currentPage(), 4);
+  // The wheel scrolls on through the pages, and back.
+  QWidget* pages = view->findChild<QWidget*>("qt_scrollarea_viewport");
+  auto wheel = [&](int notches) {
+    QWheelEvent e(QPointF(50, 50), pages->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, -120 * notches), Qt::NoButton,
+                  Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(pages, &e);
+  };
+  wheel(10);
+  EXPECT_GT(preview.currentPage(), 4);
+  EXPECT_EQ(box->value(), preview.currentPage() + 1);
+  wheel(-10);
+  EXPECT_EQ(preview.currentPage(), 4);
+  box->setValue(5);
 
   // Zoom keeps the page in view; fit page shows one page whole.
   act(preview, "FitPage")->trigger();
