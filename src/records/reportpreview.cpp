@@ -13,6 +13,7 @@
 #include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTimer>
@@ -196,9 +197,10 @@ void ReportPreview::showPage(int page) {
   // The page's top at the top of the view, or the page in the middle when
   // the whole of it fits.
   const int spare = view_->viewport()->height() - static_cast<int>(view_->pageHeight());
-  placing_ = true;
-  view_->verticalScrollBar()->setValue(view_->pageTop(at_) - std::max(kGap, spare / 2));
-  placing_ = false;
+  {
+    const QScopedValueRollback placing(placing_, true);
+    view_->verticalScrollBar()->setValue(view_->pageTop(at_) - std::max(kGap, spare / 2));
+  }
   updateControls();
   view_->viewport()->update();
 }
