@@ -8,8 +8,9 @@
 //    resident once the report command has ended;
 //  - the report window: seconds until it opens (the pages counted) and
 //    pages per second painted after that, paging through every page in
-//    order (at 1,000,000 records: the first, a middle and the last page,
-//    then 50 pages on from the middle).
+//    order (at 1,000,000 records: the first page, a middle one, the last and
+//    the one after the middle, each a jump timed apart, then 48 pages on
+//    from there).
 // Runs of the engine and the baseline are interleaved; medians are shown.
 //
 //   bench_reports [--records 10000,100000] [--runs 3]
@@ -131,7 +132,8 @@ void baselinePdf(const QString& dir, const QString& pdfPath) {
 }
 
 // One case in this process: prints "pages seconds peak-rise-kB kept-kB",
-// and for the window also "open-seconds pages-painted".
+// and for the window also "open-seconds pages-painted jump-seconds
+// paging-from-seconds".
 int child(const QString& kind, const QString& dir) {
   QDir::setCurrent(dir);
   {
@@ -145,7 +147,7 @@ int child(const QString& kind, const QString& dir) {
   QElapsedTimer clock;
   clock.start();
   int pages = -1, painted = 0;
-  double opened = 0;
+  double opened = 0, jumps = 0, paging = 0;
   // Lives on after the command, as the main window's report objects do.
   ReportObject r(QStringLiteral("NameReport"));
   if (kind == QLatin1String("baseline")) {
@@ -164,7 +166,7 @@ int child(const QString& kind, const QString& dir) {
       QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<ReportPreview*>(QApplication::activeModalWidget());
         if (!dialog) return;
-        opened = clock.nsecsElapsed() / 1e9;
+        opened = paging = clock.nsecsElapsed() / 1e9;
         pages = dialog->pageCount();
         QWidget* view = dialog->findChild<QAbstractScrollArea*>(QStringLiteral("PreviewPages"))->viewport();
         auto show = [&](int k) {
@@ -176,10 +178,15 @@ int child(const QString& kind, const QString& dir) {
         if (kind == QLatin1String("preview")) {
           for (int k = 0; k < pages; ++k) show(k);
         } else {
-          show(0);
-          show(pages / 2);
-          show(pages - 1);
-          for (int k = pages / 2 + 1; k <= pages / 2 + 50 && k < pages; ++k) show(k);
+          // Jumps, each laying out its page from the page's own beginning.
+          QElapsedTimer jump;
+          jump.start();
+          for (const int k : {0, pages / 2, pages - 1, pages / 2 + 1}) show(k);
+          jumps = jump.nsecsElapsed() / 1e9 / 4;
+          // Then paging on, timed on its own.
+          painted = 0;
+          paging = clock.nsecsElapsed() / 1e9;
+          for (int k = pages / 2 + 2; k <= pages / 2 + 50 && k < pages; ++k) show(k);
         }
         if (!dialog->failure().isEmpty()) pages = -1;
         dialog->reject();
@@ -191,7 +198,8 @@ int child(const QString& kind, const QString& dir) {
   const long peak = statusKb("VmHWM:");
   // What is still held, not what the allocator keeps for later.
   malloc_trim(0);
-  std::printf("%d %.3f %ld %ld %.3f %d\n", pages, seconds, peak - before, statusKb("VmRSS:") - before, opened, painted);
+  std::printf("%d %.3f %ld %ld %.3f %d %.3f %.3f\n", pages, seconds, peak - before, statusKb("VmRSS:") - before, opened,
+              painted, jumps, paging);
   return 0;
 }
 
@@ -199,6 +207,7 @@ struct Sample {
   int pages = -1;
   double seconds = 0, peakKb = 0, keptKb = 0, opened = 0;
   int painted = 0;
+  double jumps = 0, paging = 0;
 };
 
 Sample runChild(const QString& kind, const QString& dir) {
@@ -206,11 +215,11 @@ Sample runChild(const QString& kind, const QString& dir) {
   p.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child"), kind, dir});
   p.waitForFinished(-1);
   const QStringList f = QString::fromLatin1(p.readAllStandardOutput()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-  if (p.exitCode() != 0 || f.size() != 6) {
+  if (p.exitCode() != 0 || f.size() != 8) {
     std::fprintf(stderr, "%s failed: %s\n", qPrintable(kind), p.readAllStandardError().constData());
     return {};
   }
-  return {f[0].toInt(), f[1].toDouble(), f[2].toDouble(), f[3].toDouble(), f[4].toDouble(), f[5].toInt()};
+  return {f[0].toInt(), f[1].toDouble(), f[2].toDouble(), f[3].toDouble(), f[4].toDouble(), f[5].toInt(), f[6].toDouble(), f[7].toDouble()};
 }
 
 double median(std::vector<double> v) {
@@ -248,9 +257,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "basic.rpt not found in the current folder or the build's data folder\n");
     return 1;
   }
-  std::printf("%9s %8s %6s %10s %10s %7s %11s %11s %11s %11s %11s %10s %10s\n", "records", "file_MB", "pages", "engine_p/s",
+  std::printf("%9s %8s %6s %10s %10s %7s %11s %11s %11s %11s %11s %10s %10s %8s\n", "records", "file_MB", "pages", "engine_p/s",
               "base_p/s", "ratio", "base_peak/f", "pdf_peak/f", "pdf_kept/f", "prev_peak/f", "prev_kept/f", "prev_open",
-              "prev_p/s");
+              "prev_p/s", "jump_s");
   for (const int n : sizes) {
     QTemporaryDir dir;
     makeDatabase(QDir(dir.path()).filePath(QStringLiteral("info.mdb")), n);
@@ -259,7 +268,8 @@ int main(int argc, char** argv) {
     // The largest case is slow: one run, and the window shows a sample of
     // its pages.
     const int times = n >= 1000000 ? 1 : runs;
-    std::vector<double> ratio, enginePps, basePps, basePeak, pdfPeak, pdfKept, prevPeak, prevKept, prevOpen, prevPps;
+    std::vector<double> ratio, enginePps, basePps, basePeak, pdfPeak, pdfKept, prevPeak, prevKept, prevOpen, prevPps,
+        prevJump;
     int pages = -1;
     for (int k = 0; k < times; ++k) {
       const Sample base = runChild(QStringLiteral("baseline"), dir.path());
@@ -280,15 +290,16 @@ int main(int argc, char** argv) {
       prevPeak.push_back(prev.peakKb / fileKb);
       prevKept.push_back(prev.keptKb / fileKb);
       prevOpen.push_back(prev.opened);
-      prevPps.push_back(prev.painted / std::max(1e-9, prev.seconds - prev.opened));
+      prevPps.push_back(prev.painted / std::max(1e-9, prev.seconds - prev.paging));
+      if (prev.jumps > 0) prevJump.push_back(prev.jumps);
     }
     auto shown = [](const std::vector<double>& v, int digits) {
       return v.empty() ? QStringLiteral("-") : QString::number(median(v), 'f', digits);
     };
-    std::printf("%9d %8.1f %6d %10.1f %10.1f %7.2f %11.2f %11.2f %11.2f %11s %11s %10s %10s\n", n, fileKb / 1024, pages,
+    std::printf("%9d %8.1f %6d %10.1f %10.1f %7.2f %11.2f %11.2f %11.2f %11s %11s %10s %10s %8s\n", n, fileKb / 1024, pages,
                 median(enginePps), median(basePps), median(ratio), median(basePeak), median(pdfPeak), median(pdfKept),
                 qPrintable(shown(prevPeak, 2)), qPrintable(shown(prevKept, 2)), qPrintable(shown(prevOpen, 2)),
-                qPrintable(shown(prevPps, 1)));
+                qPrintable(shown(prevPps, 1)), qPrintable(shown(prevJump, 1)));
     std::fflush(stdout);
   }
   return 0;
