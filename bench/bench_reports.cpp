@@ -4,8 +4,12 @@
 //    QPainter/QPdfWriter program drawing the same rows, in the same order, as
 //    plain lines (the baseline);
 //  - memory: the rise of the peak resident size over the size of the
-//    database file, for the PDF and for the print preview, and what is still
-//    resident once the report command has ended.
+//    database file, for the PDF and for the report window, and what is still
+//    resident once the report command has ended;
+//  - the report window: seconds until it opens (the pages counted) and
+//    pages per second painted after that, paging through every page in
+//    order (at 1,000,000 records: the first page, the last and a middle one,
+//    each a jump timed apart, then 50 pages on from there).
 // Runs of the engine and the baseline are interleaved; medians are shown.
 //
 //   bench_reports [--records 10000,100000] [--runs 3]
@@ -17,8 +21,7 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPrintPreviewDialog>
-#include <QPrintPreviewWidget>
+#include <QAbstractScrollArea>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -30,6 +33,7 @@
 
 #include "dbfile.h"
 #include "report.h"
+#include "reportpreview.h"
 
 using namespace quillon;
 
@@ -126,7 +130,9 @@ void baselinePdf(const QString& dir, const QString& pdfPath) {
   sqlite3_close(db);
 }
 
-// One case in this process: prints "pages seconds peak-rise-kB kept-kB".
+// One case in this process: prints "pages seconds peak-rise-kB kept-kB",
+// and for the window also "open-seconds pages-painted jump-seconds
+// paging-from-seconds".
 int child(const QString& kind, const QString& dir) {
   QDir::setCurrent(dir);
   {
@@ -139,7 +145,8 @@ int child(const QString& kind, const QString& dir) {
   const QString pdf = QDir(dir).filePath(kind + QStringLiteral(".pdf"));
   QElapsedTimer clock;
   clock.start();
-  int pages = -1;
+  int pages = -1, painted = 0;
+  double opened = 0, jumps = 0, paging = 0;
   // Lives on after the command, as the main window's report objects do.
   ReportObject r(QStringLiteral("NameReport"));
   if (kind == QLatin1String("baseline")) {
@@ -154,14 +161,33 @@ int child(const QString& kind, const QString& dir) {
       if (!r.Action(0)) return 1;
       pages = pdfPages(pdf);
     } else {
-      // The preview as the clerk sees it, closed once it has drawn its pages.
+      // The window as the clerk sees it, paged through and closed.
       QTimer::singleShot(0, [&] {
-        auto* dialog = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+        auto* dialog = qobject_cast<ReportPreview*>(QApplication::activeModalWidget());
         if (!dialog) return;
-        if (auto* view = dialog->findChild<QPrintPreviewWidget*>()) {
-          view->updatePreview();
-          pages = view->pageCount();
+        opened = paging = clock.nsecsElapsed() / 1e9;
+        pages = dialog->pageCount();
+        QWidget* view = dialog->findChild<QAbstractScrollArea*>(QStringLiteral("PreviewPages"))->viewport();
+        auto show = [&](int k) {
+          dialog->showPage(k);
+          // Painted as the screen would be, into an image of the view.
+          view->grab();
+          painted += dialog->keptPages() > 0;
+        };
+        if (kind == QLatin1String("preview")) {
+          for (int k = 0; k < pages; ++k) show(k);
+        } else {
+          // Jumps, each laying out its page from the page's own beginning.
+          QElapsedTimer jump;
+          jump.start();
+          for (const int k : {0, pages - 1, pages / 2}) show(k);
+          jumps = jump.nsecsElapsed() / 1e9 / 3;
+          // Then paging on, timed on its own.
+          painted = 0;
+          paging = clock.nsecsElapsed() / 1e9;
+          for (int k = pages / 2 + 1; k <= pages / 2 + 50 && k < pages; ++k) show(k);
         }
+        if (!dialog->failure().isEmpty()) pages = -1;
         dialog->reject();
       });
       if (!r.Action(0)) return 1;
@@ -171,13 +197,16 @@ int child(const QString& kind, const QString& dir) {
   const long peak = statusKb("VmHWM:");
   // What is still held, not what the allocator keeps for later.
   malloc_trim(0);
-  std::printf("%d %.3f %ld %ld\n", pages, seconds, peak - before, statusKb("VmRSS:") - before);
+  std::printf("%d %.3f %ld %ld %.3f %d %.3f %.3f\n", pages, seconds, peak - before, statusKb("VmRSS:") - before, opened,
+              painted, jumps, paging);
   return 0;
 }
 
 struct Sample {
   int pages = -1;
-  double seconds = 0, peakKb = 0, keptKb = 0;
+  double seconds = 0, peakKb = 0, keptKb = 0, opened = 0;
+  int painted = 0;
+  double jumps = 0, paging = 0;
 };
 
 Sample runChild(const QString& kind, const QString& dir) {
@@ -185,11 +214,11 @@ Sample runChild(const QString& kind, const QString& dir) {
   p.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child"), kind, dir});
   p.waitForFinished(-1);
   const QStringList f = QString::fromLatin1(p.readAllStandardOutput()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-  if (p.exitCode() != 0 || f.size() != 4) {
+  if (p.exitCode() != 0 || f.size() != 8) {
     std::fprintf(stderr, "%s failed: %s\n", qPrintable(kind), p.readAllStandardError().constData());
     return {};
   }
-  return {f[0].toInt(), f[1].toDouble(), f[2].toDouble(), f[3].toDouble()};
+  return {f[0].toInt(), f[1].toDouble(), f[2].toDouble(), f[3].toDouble(), f[4].toDouble(), f[5].toInt(), f[6].toDouble(), f[7].toDouble()};
 }
 
 double median(std::vector<double> v) {
@@ -227,17 +256,19 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "basic.rpt not found in the current folder or the build's data folder\n");
     return 1;
   }
-  std::printf("%9s %8s %6s %10s %10s %7s %11s %11s %11s %11s %11s\n", "records", "file_MB", "pages", "engine_p/s",
-              "base_p/s", "ratio", "base_peak/f", "pdf_peak/f", "pdf_kept/f", "prev_peak/f", "prev_kept/f");
+  std::printf("%9s %8s %6s %10s %10s %7s %11s %11s %11s %11s %11s %10s %10s %8s\n", "records", "file_MB", "pages", "engine_p/s",
+              "base_p/s", "ratio", "base_peak/f", "pdf_peak/f", "pdf_kept/f", "prev_peak/f", "prev_kept/f", "prev_open",
+              "prev_p/s", "jump_s");
   for (const int n : sizes) {
     QTemporaryDir dir;
     makeDatabase(QDir(dir.path()).filePath(QStringLiteral("info.mdb")), n);
     QFile::copy(layout, QDir(dir.path()).filePath(QStringLiteral("basic.rpt")));
     const double fileKb = QFileInfo(QDir(dir.path()).filePath(QStringLiteral("info.mdb"))).size() / 1024.0;
-    // The largest case is slow: one run, and no preview, which holds every
-    // page it shows.
+    // The largest case is slow: one run, and the window shows a sample of
+    // its pages.
     const int times = n >= 1000000 ? 1 : runs;
-    std::vector<double> ratio, enginePps, basePps, basePeak, pdfPeak, pdfKept, prevPeak, prevKept;
+    std::vector<double> ratio, enginePps, basePps, basePeak, pdfPeak, pdfKept, prevPeak, prevKept, prevOpen, prevPps,
+        prevJump;
     int pages = -1;
     for (int k = 0; k < times; ++k) {
       const Sample base = runChild(QStringLiteral("baseline"), dir.path());
@@ -250,16 +281,24 @@ int main(int argc, char** argv) {
       basePeak.push_back(base.peakKb / fileKb);
       pdfPeak.push_back(pdf.peakKb / fileKb);
       pdfKept.push_back(pdf.keptKb / fileKb);
-      if (n < 1000000) {
-        const Sample prev = runChild(QStringLiteral("preview"), dir.path());
-        prevPeak.push_back(prev.peakKb / fileKb);
-        prevKept.push_back(prev.keptKb / fileKb);
+      const Sample prev = runChild(n >= 1000000 ? QStringLiteral("preview-sample") : QStringLiteral("preview"), dir.path());
+      if (prev.pages != pdf.pages) {
+        std::fprintf(stderr, "the window counted %d pages, the PDF has %d\n", prev.pages, pdf.pages);
+        continue;
       }
+      prevPeak.push_back(prev.peakKb / fileKb);
+      prevKept.push_back(prev.keptKb / fileKb);
+      prevOpen.push_back(prev.opened);
+      prevPps.push_back(prev.painted / std::max(1e-9, prev.seconds - prev.paging));
+      if (prev.jumps > 0) prevJump.push_back(prev.jumps);
     }
-    std::printf("%9d %8.1f %6d %10.1f %10.1f %7.2f %11.2f %11.2f %11.2f %11s %11s\n", n, fileKb / 1024, pages,
+    auto shown = [](const std::vector<double>& v, int digits) {
+      return v.empty() ? QStringLiteral("-") : QString::number(median(v), 'f', digits);
+    };
+    std::printf("%9d %8.1f %6d %10.1f %10.1f %7.2f %11.2f %11.2f %11.2f %11s %11s %10s %10s %8s\n", n, fileKb / 1024, pages,
                 median(enginePps), median(basePps), median(ratio), median(basePeak), median(pdfPeak), median(pdfKept),
-                prevPeak.empty() ? "-" : qPrintable(QString::number(median(prevPeak), 'f', 2)),
-                prevKept.empty() ? "-" : qPrintable(QString::number(median(prevKept), 'f', 2)));
+                qPrintable(shown(prevPeak, 2)), qPrintable(shown(prevKept, 2)), qPrintable(shown(prevOpen, 2)),
+                qPrintable(shown(prevPps, 1)), qPrintable(shown(prevJump, 1)));
     std::fflush(stdout);
   }
   return 0;

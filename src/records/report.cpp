@@ -1,5 +1,5 @@
 // Report objects: what a report command gives them, and a run that shows the
-// report in a print preview or writes it to a PDF file.
+// report in a preview window or writes it to a PDF file.
 
 #include "report.h"
 
@@ -12,13 +12,11 @@
 #include <QMessageBox>
 #include <QPagedPaintDevice>
 #include <QPdfWriter>
-#include <QPrintPreviewDialog>
-#include <QPrinter>
 #include <QRegularExpression>
-#include <QToolBar>
 #include <algorithm>
 
 #include "reportdetail.h"
+#include "reportpreview.h"
 
 namespace quillon {
 
@@ -116,41 +114,24 @@ bool ReportObject::Action(int) {
       if (!QFileInfo(pdfPath_).isFile() || QFileInfo(pdfPath_).size() == 0)
         throw ReportError(QStringLiteral("The report could not be written to %1.").arg(native(pdfPath_)));
     } else {
-      QPrinter printer(QPrinter::HighResolution);
-      printer.setDocName(r.layout.title);
-      setReportPageLayout(printer, r.layout);
-      QPrintPreviewDialog preview(&printer, previewParent_);
-      preview.setWindowTitle(r.layout.title);
-      QString failure;
-      QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [&](QPrinter* pr) {
+      ReportPreview preview(r, printed, previewParent_);
+      preview.onError = [this](const QString& m) { showError(m); };
+      // Saving a PDF directly, beside printing (whose dialog can also print to a file).
+      QObject::connect(preview.savePdfAction(), &QAction::triggered, &preview, [&] {
+        QString path = QFileDialog::getSaveFileName(&preview, QStringLiteral("Save Report as PDF"),
+                                                    QDir::current().filePath(suggestedPdfName(r.layout.title)),
+                                                    QStringLiteral("PDF files (*.pdf)"));
+        if (path.isEmpty()) return;
+        if (!path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
         try {
-          paintReport(r, pr, printed);
+          writeReportPdf(r, path, printed);
+          showNotice(&preview, QStringLiteral("The report was saved as %1.").arg(native(QFileInfo(path).absoluteFilePath())));
         } catch (const ReportError& e) {
-          failure = e.message();
+          showError(e.message());
         }
       });
-      // Saving a PDF directly, beside printing (whose dialog can also print to a file).
-      if (auto* bar = preview.findChild<QToolBar*>()) {
-        bar->addSeparator();
-        QAction* save = bar->addAction(QStringLiteral("Save as PDF..."));
-        save->setObjectName(QStringLiteral("SavePdf"));
-        QObject::connect(save, &QAction::triggered, &preview, [&] {
-          QString path = QFileDialog::getSaveFileName(&preview, QStringLiteral("Save Report as PDF"),
-                                                      QDir::current().filePath(suggestedPdfName(r.layout.title)),
-                                                      QStringLiteral("PDF files (*.pdf)"));
-          if (path.isEmpty()) return;
-          if (!path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
-          try {
-            writeReportPdf(r, path, printed);
-            showNotice(&preview, QStringLiteral("The report was saved as %1.").arg(native(QFileInfo(path).absoluteFilePath())));
-          } catch (const ReportError& e) {
-            showError(e.message());
-          }
-        });
-      }
-      preview.resize(900, 700);
       preview.exec();
-      if (!failure.isEmpty()) throw ReportError(failure);
+      if (!preview.failure().isEmpty()) throw ReportError(preview.failure());
     }
     return true;
   } catch (const ReportError& e) {

@@ -104,12 +104,28 @@ QByteArray orderKey(FieldKind kind, const QString& value);
 // keys, then the ID.
 QList<SortKey> rowOrder(const ReportLayout& layout, const QList<SortKey>& keys);
 
+// Rows handed over one at a time, in print order. Lives no longer than the
+// pass it came from.
+class ReportRowCursor {
+ public:
+  virtual ~ReportRowCursor() = default;
+  // The next row, or null after the last; valid until the next call.
+  // Throws ReportError.
+  virtual const ReportRow* next() = 0;
+};
+
 // The rows a report prints, in print order, as many times as its pages need
 // them. A pass is one view of the rows for as long as it lives.
 class ReportRowPass {
  public:
   virtual ~ReportRowPass() = default;
-  virtual void forEach(const std::function<void(const ReportRow&)>& each) = 0;
+  // The rows from the `first` (from 0) on; the ones before it are passed
+  // over without being read.
+  virtual std::unique_ptr<ReportRowCursor> rows(qint64 first = 0) = 0;
+  virtual void forEach(const std::function<void(const ReportRow&)>& each) {
+    const std::unique_ptr<ReportRowCursor> c = rows(0);
+    while (const ReportRow* r = c->next()) each(*r);
+  }
 };
 class ReportRowSource {
  public:

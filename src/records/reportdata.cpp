@@ -124,11 +124,15 @@ class ListedRows : public ReportRowSource {
 
  private:
   struct Pass : ReportRowPass {
-    explicit Pass(const std::vector<ReportRow>& rows) : rows(rows) {}
-    void forEach(const std::function<void(const ReportRow&)>& each) override {
-      for (const ReportRow& r : rows) each(r);
-    }
-    const std::vector<ReportRow>& rows;
+    explicit Pass(const std::vector<ReportRow>& rows) : all(rows) {}
+    std::unique_ptr<ReportRowCursor> rows(qint64 first) override { return std::make_unique<Cursor>(all, first); }
+    const std::vector<ReportRow>& all;
+  };
+  struct Cursor : ReportRowCursor {
+    Cursor(const std::vector<ReportRow>& rows, qint64 first) : all(rows), at(static_cast<size_t>(std::max<qint64>(first, 0))) {}
+    const ReportRow* next() override { return at < all.size() ? &all[at++] : nullptr; }
+    const std::vector<ReportRow>& all;
+    size_t at;
   };
   std::vector<ReportRow> rows_;
 };
@@ -146,6 +150,7 @@ class TableRows : public ReportRowSource {
     void forEach(const std::function<void(const ReportRow&)>& each) override {
       reader.forEach(from.select_, from.order_, each);
     }
+    std::unique_ptr<ReportRowCursor> rows(qint64 first) override { return reader.rows(from.select_, from.order_, first); }
     const TableRows& from;
     InfoRowReader reader;
   };

@@ -33,14 +33,6 @@ std::vector<ChartBar> chartBars(const ReportLayout& L, const std::vector<int>& c
   return bars;
 }
 
-// What one pass over the rows learns before anything is laid out.
-struct Tally {
-  int rows = 0;
-  std::vector<int> groupSizes;      // in print order
-  std::vector<int> categoryCounts;  // chart reports
-  std::vector<double> widest;       // per column, when measured for a device
-};
-
 int groupColumn(const ReportLayout& L) { return L.group.isEmpty() ? -1 : fieldIndex(L.group); }
 
 Tally tallyRows(const ReportLayout& L, ReportRowPass& pass, const QFontMetricsF* body) {
@@ -73,7 +65,7 @@ Tally tallyRows(const ReportLayout& L, ReportRowPass& pass, const QFontMetricsF*
   return t;
 }
 
-QString recordCount(int n) { return QStringLiteral("%1 %2").arg(n).arg(n == 1 ? "record" : "records"); }
+QString recordCount(qint64 n) { return QStringLiteral("%1 %2").arg(n).arg(n == 1 ? "record" : "records"); }
 
 // The rows of a list report with a heading before each group: `group` gets
 // the heading line and the group's name, `row` each row with its place.
@@ -102,32 +94,9 @@ void walkRows(const ReportLayout& L, ReportRowPass& pass, const Tally& t,
   });
 }
 
-QString percent(int count, int total) {
+QString percent(qint64 count, qint64 total) {
   return total > 0 ? QString::number(100.0 * count / total, 'f', 1) + QLatin1Char('%') : QStringLiteral("0.0%");
 }
-
-// Fonts and sizes of one rendering, in device pixels.
-struct Metrics {
-  QFont body, bold, title, small;
-  double line = 0, titleHeight = 0, smallHeight = 0, headerHeight = 0;
-  Metrics(const ReportLayout& L, QPaintDevice* dev) {
-    body = QFont(QStringLiteral("Sans Serif"));
-    body.setPointSizeF(L.fontPt);
-    // Plain glyphs: no ligatures, so the printed text copies and searches as typed.
-    body.setStyleStrategy(QFont::PreferNoShaping);
-    bold = body;
-    bold.setBold(true);
-    title = body;
-    title.setPointSizeF(L.fontPt * 1.7);
-    title.setBold(true);
-    small = body;
-    small.setPointSizeF(std::max(6.0, L.fontPt * 0.85));
-    line = QFontMetricsF(body, dev).height() * 1.35;
-    titleHeight = QFontMetricsF(title, dev).height() * 1.2;
-    smallHeight = QFontMetricsF(small, dev).height() * 1.3;
-    headerHeight = titleHeight + smallHeight + line * 0.4;
-  }
-};
 
 // The space a column keeps free on either side of its text. A left-aligned
 // column right after a right-aligned one gets more room on its left, so
@@ -232,27 +201,38 @@ QStringList wrapText(const QString& text, const QFont& font, QPaintDevice* dev, 
 
 }  // namespace
 
-void layOutReport(const PreparedReport& r, QPaintDevice* device, const QString& printed,
-                  const std::function<void(const ReportPage&)>& each) {
-  const ReportLayout& L = r.layout;
-  const std::unique_ptr<ReportRowPass> pass = r.rows->open();
-  const Metrics m(L, device);
-  const QFontMetricsF bodyMetrics(m.body, device);
-  const Tally t = tallyRows(L, *pass, &bodyMetrics);
-  const double width = device->width();
-  const double bottom = device->height();
-  const double pad = m.line * 0.15;
-  const bool chart = t.rows > 0 && L.kind == ReportLayout::Kind::Chart;
-  const bool list = t.rows > 0 && !chart;
-  const std::vector<ColumnFields> at = columnFields(L);
-  const std::vector<double> x = list ? columnLefts(L, t.widest, m, device, width, pad) : std::vector<double>();
+namespace detail {
 
-  auto columnBox = [&](int c, double y, double h) {
-    const Gap g = columnGap(L, c, pad);
-    return QRectF(x[c] + g.left, y, x[c + 1] - x[c] - g.left - g.right, h);
-  };
+Metrics::Metrics(const ReportLayout& L, QPaintDevice* dev) {
+  body = QFont(QStringLiteral("Sans Serif"));
+  body.setPointSizeF(L.fontPt);
+  // Plain glyphs: no ligatures, so the printed text copies and searches as typed.
+  body.setStyleStrategy(QFont::PreferNoShaping);
+  bold = body;
+  bold.setBold(true);
+  title = body;
+  title.setPointSizeF(L.fontPt * 1.7);
+  title.setBold(true);
+  small = body;
+  small.setPointSizeF(std::max(6.0, L.fontPt * 0.85));
+  line = QFontMetricsF(body, dev).height() * 1.35;
+  titleHeight = QFontMetricsF(title, dev).height() * 1.2;
+  smallHeight = QFontMetricsF(small, dev).height() * 1.3;
+  headerHeight = titleHeight + smallHeight + line * 0.4;
+}
+
+Pagination::Pagination(const ReportLayout& layout, QPaintDevice* dev, QString printedOn, ReportRowPass& pass)
+    : L(layout), device(dev), printed(std::move(printedOn)), m(layout, dev) {
+  const QFontMetricsF bodyMetrics(m.body, device);
+  t = tallyRows(L, pass, &bodyMetrics);
+  width = device->width();
+  bottom = device->height();
+  pad = m.line * 0.15;
+  chart = t.rows > 0 && L.kind == ReportLayout::Kind::Chart;
+  list = t.rows > 0 && !chart;
+  at = columnFields(L);
+  if (list) x = columnLefts(L, t.widest, m, device, width, pad);
   // The column headings, wrapped if a heading is wider than its column can be.
-  std::vector<QStringList> headingLines;
   int headingRows = 0;
   if (list) {
     for (int c = 0; c < L.columns.size(); ++c) {
@@ -260,114 +240,183 @@ void layOutReport(const PreparedReport& r, QPaintDevice* device, const QString& 
       headingRows = std::max(headingRows, static_cast<int>(headingLines.back().size()));
     }
   }
-  const double headingsHeight = headingRows * m.line;
-  const double bodyTop = m.headerHeight + (list ? headingsHeight + m.line * 0.2 : 0);
+  headingsHeight = headingRows * m.line;
+  bodyTop = m.headerHeight + (list ? headingsHeight + m.line * 0.2 : 0);
+}
 
-  // Pages: lines go down the page while they fit. A row is never split; a
-  // group heading never ends a page but goes over with its first row; a
-  // group that goes on over a page break has its heading repeated. Run once
-  // to count the pages, then again to hand them over.
-  auto run = [&](int count, bool handOver) {
-    ReportPage page;
-    page.count = count;
-    page.columnX = x;
-    double y = bodyTop;
-    bool empty = true;
-    auto place = [&](PlacedText::Kind kind, const QRectF& box, const QString& text, const QFont& f, int flags,
-                     int column = -1, int row = -1) {
-      if (handOver) page.texts.push_back({kind, page.index, box, text, f, flags, column, row});
-    };
-    // What every page carries: title, print date, page number, column headings.
-    auto finish = [&] {
-      if (!handOver) return;
-      place(PlacedText::Kind::Title, QRectF(0, 0, width, m.titleHeight), L.title, m.title, Qt::AlignHCenter | Qt::AlignVCenter);
-      const QRectF info(0, m.titleHeight, width, m.smallHeight);
-      place(PlacedText::Kind::PageInfo, info, QStringLiteral("Printed %1").arg(printed), m.small, Qt::AlignLeft | Qt::AlignVCenter);
-      place(PlacedText::Kind::PageInfo, info, QStringLiteral("Page %1 of %2").arg(page.index + 1).arg(count), m.small,
-            Qt::AlignRight | Qt::AlignVCenter);
-      const double rule = m.headerHeight - m.line * 0.2;
-      page.rules.push_back({QLineF(0, rule, width, rule), true});
-      if (list) {
-        for (int c = 0; c < L.columns.size(); ++c)
-          for (int k = 0; k < headingLines[c].size(); ++k)
-            place(PlacedText::Kind::Heading, columnBox(c, m.headerHeight + k * m.line, m.line), headingLines[c][k], m.bold,
-                  int(L.columns[c].align) | Qt::AlignVCenter, c);
-        const double under = m.headerHeight + headingsHeight;
-        page.rules.push_back({QLineF(0, under, width, under), false});
-      }
-      each(page);
-    };
-    auto newPage = [&](const QString& continuing) {
-      finish();
-      ++page.index;
-      page.texts.clear();
-      page.shades.clear();
-      page.rules.clear();
-      page.chart = false;
-      y = bodyTop;
-      if (!continuing.isEmpty()) {
-        place(PlacedText::Kind::Group, QRectF(pad, y, width - 2 * pad, m.line), continuing + QStringLiteral(" (continued)"),
-              m.bold, Qt::AlignLeft | Qt::AlignBottom);
-        y += m.line;
-      }
-    };
-    auto fits = [&](double need) { return empty || y + need <= bottom; };
+QRectF Pagination::columnBox(int c, double y, double h) const {
+  const Gap g = columnGap(L, c, pad);
+  return QRectF(x[c] + g.left, y, x[c + 1] - x[c] - g.left - g.right, h);
+}
 
-    if (t.rows == 0) {
-      place(PlacedText::Kind::Empty, QRectF(0, y + m.line, width, m.line * 2), L.emptyText, m.body, Qt::AlignHCenter | Qt::AlignTop);
-    } else if (chart) {
-      page.chart = true;
-      page.chartTop = y;
-      page.categoryCounts = t.categoryCounts;
-      page.total = t.rows;
-    } else {
-      QString groupName;
-      QString heading;  // waiting for its first row
-      std::vector<QStringList> cells(L.columns.size());
-      walkRows(L, *pass, t, [&](const QString& text, const QString& name) {
-        heading = text;
-        groupName = name;
-      }, [&](const ReportRow& row, int rowNo) {
-        int lines = 1;
-        for (int c = 0; c < L.columns.size(); ++c) {
-          cells[c] = wrapText(formatCell(row, L.columns[c], at[c]), m.body, device, columnBox(c, 0, 0).width());
-          lines = std::max(lines, static_cast<int>(cells[c].size()));
-        }
-        if (!heading.isEmpty()) {
-          if (!fits(m.line + lines * m.line)) newPage(QString());
-          empty = false;
-          place(PlacedText::Kind::Group, QRectF(pad, y, width - 2 * pad, m.line), heading, m.bold, Qt::AlignLeft | Qt::AlignBottom);
-          y += m.line;
-          heading.clear();
-        } else if (!fits(lines * m.line)) {
-          newPage(groupName);
-        }
-        empty = false;
-        // Only a record taller than a whole page goes on over a page break.
-        double top = y;
-        for (int k = 0; k < lines; ++k) {
-          if (k > 0 && y + m.line > bottom) {
-            if (rowNo % 2 == 1) page.shades.push_back(QRectF(0, top, width, y - top));
-            newPage(groupName);
-            top = y;
-          }
-          for (int c = 0; c < L.columns.size(); ++c)
-            if (k < cells[c].size())
-              place(PlacedText::Kind::Cell, columnBox(c, y, m.line), cells[c][k], m.body, int(L.columns[c].align) | Qt::AlignVCenter,
-                    c, rowNo);
-          y += m.line;
-        }
-        if (rowNo % 2 == 1) page.shades.push_back(QRectF(0, top, width, y - top));
-      });
-      if (!fits(m.line)) newPage(QString());
-      page.rules.push_back({QLineF(0, y, width, y), false});
-      place(PlacedText::Kind::Total, QRectF(pad, y, width - 2 * pad, m.line), recordCount(t.rows), m.bold,
-            Qt::AlignLeft | Qt::AlignVCenter);
+// Pages: lines go down the page while they fit. A row is never split; a
+// group heading never ends a page but goes over with its first row; a group
+// that goes on over a page break has its heading repeated.
+PageFlow::PageFlow(const Pagination& p, int count, const PageStart& start, std::function<bool(int)> want,
+                   std::function<void(const ReportPage&)> each, std::function<void(const PageStart&)> mark)
+    : p_(p), want_(std::move(want)), each_(std::move(each)), mark_(std::move(mark)), cells_(p.L.columns.size()) {
+  page_.count = count;
+  page_.columnX = p.x;
+  page_.index = start.page;
+  handOver_ = want_(page_.index);
+  y_ = p.bodyTop;
+  groupName_ = start.groupName;
+  current_ = start.groupValue;
+  n_ = start.row;
+  groupNo_ = start.groupNo;
+  if (start.continued) {
+    place(PlacedText::Kind::Group, QRectF(p.pad, y_, p.width - 2 * p.pad, p.m.line), groupName_ + QStringLiteral(" (continued)"),
+          p.m.bold, Qt::AlignLeft | Qt::AlignBottom);
+    y_ += p.m.line;
+  }
+  if (p.t.rows == 0) {
+    place(PlacedText::Kind::Empty, QRectF(0, y_ + p.m.line, p.width, p.m.line * 2), p.L.emptyText, p.m.body,
+          Qt::AlignHCenter | Qt::AlignTop);
+  } else if (p.chart) {
+    page_.chart = true;
+    page_.chartTop = y_;
+    page_.categoryCounts = p.t.categoryCounts;
+    page_.total = static_cast<int>(p.t.rows);
+  }
+}
+
+void PageFlow::place(PlacedText::Kind kind, const QRectF& box, const QString& text, const QFont& f, int flags, int column,
+                     int row) {
+  if (handOver_) page_.texts.push_back({kind, page_.index, box, text, f, flags, column, row});
+}
+
+// What every page carries: title, print date, page number, column headings.
+void PageFlow::finish() {
+  if (!handOver_) return;
+  const Metrics& m = p_.m;
+  place(PlacedText::Kind::Title, QRectF(0, 0, p_.width, m.titleHeight), p_.L.title, m.title, Qt::AlignHCenter | Qt::AlignVCenter);
+  const QRectF info(0, m.titleHeight, p_.width, m.smallHeight);
+  place(PlacedText::Kind::PageInfo, info, QStringLiteral("Printed %1").arg(p_.printed), m.small, Qt::AlignLeft | Qt::AlignVCenter);
+  place(PlacedText::Kind::PageInfo, info, QStringLiteral("Page %1 of %2").arg(page_.index + 1).arg(page_.count), m.small,
+        Qt::AlignRight | Qt::AlignVCenter);
+  const double rule = m.headerHeight - m.line * 0.2;
+  page_.rules.push_back({QLineF(0, rule, p_.width, rule), true});
+  if (p_.list) {
+    for (int c = 0; c < p_.L.columns.size(); ++c)
+      for (int k = 0; k < p_.headingLines[c].size(); ++k)
+        place(PlacedText::Kind::Heading, p_.columnBox(c, m.headerHeight + k * m.line, m.line), p_.headingLines[c][k], m.bold,
+              int(p_.L.columns[c].align) | Qt::AlignVCenter, c);
+    const double under = m.headerHeight + p_.headingsHeight;
+    page_.rules.push_back({QLineF(0, under, p_.width, under), false});
+  }
+  each_(page_);
+}
+
+// `resumable`: the page begins at a row boundary, `at` (none after the last
+// row), so laying out can start there.
+void PageFlow::newPage(const QString& continuing, bool resumable, const ReportRow* at) {
+  finish();
+  ++page_.index;
+  page_.texts.clear();
+  page_.shades.clear();
+  page_.rules.clear();
+  page_.chart = false;
+  handOver_ = want_(page_.index);
+  fresh_ = true;
+  y_ = p_.bodyTop;
+  if (!continuing.isEmpty()) {
+    place(PlacedText::Kind::Group, QRectF(p_.pad, y_, p_.width - 2 * p_.pad, p_.m.line), continuing + QStringLiteral(" (continued)"),
+          p_.m.bold, Qt::AlignLeft | Qt::AlignBottom);
+    y_ += p_.m.line;
+  }
+  if (mark_ && resumable) {
+    PageStart s = before_;
+    s.page = page_.index;
+    s.continued = !continuing.isEmpty();
+    s.rowId = at ? cell(*at, 0) : QString();
+    mark_(s);
+  }
+}
+
+void PageFlow::row(const ReportRow& r) {
+  if (!p_.list) return;
+  const ReportLayout& L = p_.L;
+  const Metrics& m = p_.m;
+  // The grouping before this row, where a page starting with it resumes.
+  before_.row = n_;
+  before_.groupNo = groupNo_;
+  before_.groupValue = current_;
+  before_.groupName = groupName_;
+  const int g = groupColumn(L);
+  if (g >= 0) {
+    const QString v = groupValue(r, g, fieldKind(L.group) == FieldKind::Date);
+    if (n_ == 0 || v != current_) {
+      // The pass that counted saw the same rows; a miss means it did not.
+      if (groupNo_ >= p_.t.groupSizes.size()) throw ReportError(QStringLiteral("The records changed while the report was printed."));
+      const int size = p_.t.groupSizes[groupNo_++];
+      const QString shown = v.isEmpty() ? QStringLiteral("not recorded") : v;
+      groupName_ = QStringLiteral("%1 %2").arg(L.groupHeading, shown).trimmed();
+      heading_ = QStringLiteral("%1   (%2)").arg(groupName_, recordCount(size));
+      current_ = v;
     }
-    finish();
-    return page.index + 1;
-  };
-  run(run(0, false), true);
+  }
+  const qint64 rowNo = n_++;
+  int lines = 1;
+  for (int c = 0; c < L.columns.size(); ++c) {
+    cells_[c] = wrapText(formatCell(r, L.columns[c], p_.at[c]), m.body, p_.device, p_.columnBox(c, 0, 0).width());
+    lines = std::max(lines, static_cast<int>(cells_[c].size()));
+  }
+  if (!heading_.isEmpty()) {
+    if (!fits(m.line + lines * m.line)) {
+      before_.groupName = groupName_;
+      newPage(QString(), true, &r);
+    }
+    place(PlacedText::Kind::Group, QRectF(p_.pad, y_, p_.width - 2 * p_.pad, m.line), heading_, m.bold, Qt::AlignLeft | Qt::AlignBottom);
+    y_ += m.line;
+    heading_.clear();
+  } else if (!fits(lines * m.line)) {
+    newPage(groupName_, true, &r);
+  }
+  // Only a record taller than a whole page goes on over a page break.
+  double top = y_;
+  for (int k = 0; k < lines; ++k) {
+    if (k > 0 && y_ + m.line > p_.bottom) {
+      if (rowNo % 2 == 1) page_.shades.push_back(QRectF(0, top, p_.width, y_ - top));
+      newPage(groupName_, false, nullptr);
+      top = y_;
+    }
+    for (int c = 0; c < L.columns.size(); ++c)
+      if (k < cells_[c].size())
+        place(PlacedText::Kind::Cell, p_.columnBox(c, y_, m.line), cells_[c][k], m.body, int(L.columns[c].align) | Qt::AlignVCenter, c,
+              static_cast<int>(rowNo));
+    y_ += m.line;
+  }
+  if (rowNo % 2 == 1) page_.shades.push_back(QRectF(0, top, p_.width, y_ - top));
+  fresh_ = false;
+}
+
+int PageFlow::end() {
+  if (p_.list) {
+    if (!fits(p_.m.line)) {
+      before_ = PageStart{0, n_, groupNo_, current_, groupName_, false, QString()};
+      newPage(QString(), true, nullptr);
+    }
+    page_.rules.push_back({QLineF(0, y_, p_.width, y_), false});
+    place(PlacedText::Kind::Total, QRectF(p_.pad, y_, p_.width - 2 * p_.pad, p_.m.line), recordCount(p_.t.rows), p_.m.bold,
+          Qt::AlignLeft | Qt::AlignVCenter);
+  }
+  finish();
+  return page_.index + 1;
+}
+
+}  // namespace detail
+
+void layOutReport(const PreparedReport& r, QPaintDevice* device, const QString& printed,
+                  const std::function<void(const ReportPage&)>& each) {
+  const std::unique_ptr<ReportRowPass> pass = r.rows->open();
+  const Pagination p(r.layout, device, printed, *pass);
+  // Once to count the pages, then again to hand them over.
+  int count = 0;
+  for (const bool handOver : {false, true}) {
+    PageFlow flow(p, count, PageStart{}, [&](int) { return handOver; }, each);
+    if (p.list) pass->forEach([&](const ReportRow& row) { flow.row(row); });
+    count = flow.end();
+  }
 }
 
 namespace {
@@ -459,28 +508,36 @@ QStringList reportText(const PreparedReport& r) {
   return out << recordCount(t.rows);
 }
 
+namespace detail {
+
+void paintPage(QPainter& p, const Metrics& m, const ReportLayout& L, const ReportPage& page, double width, double height) {
+  const QPen heavy(Qt::black, std::max(1.0, m.line / 12)), light(Qt::gray, std::max(1.0, m.line / 20));
+  const QColor shade(0xf0, 0xf0, 0xf0);
+  for (const QRectF& s : page.shades) p.fillRect(s, shade);
+  for (const auto& rule : page.rules) {
+    p.setPen(rule.heavy ? heavy : light);
+    p.drawLine(rule.line);
+  }
+  p.setPen(Qt::black);
+  // A font set again is recorded again by a printer: only changes are set.
+  const QFont* font = nullptr;
+  for (const PlacedText& t : page.texts) {
+    if (!font || *font != t.font) p.setFont(*(font = &t.font));
+    p.drawText(t.box, t.flags, t.text);
+  }
+  if (page.chart) paintChart(p, m, L, page, width, page.chartTop, height - page.chartTop);
+}
+
+}  // namespace detail
+
 void paintReport(const PreparedReport& r, QPagedPaintDevice* device, const QString& printed) {
   QPainter p;
   if (!p.begin(device)) throw ReportError(QStringLiteral("The report \"%1\" cannot be printed: the output could not be started.").arg(r.layout.title));
   p.setRenderHint(QPainter::Antialiasing);
   const Metrics m(r.layout, device);
-  const QPen heavy(Qt::black, std::max(1.0, m.line / 12)), light(Qt::gray, std::max(1.0, m.line / 20));
-  const QColor shade(0xf0, 0xf0, 0xf0);
   layOutReport(r, device, printed, [&](const ReportPage& page) {
     if (page.index > 0) device->newPage();
-    for (const QRectF& s : page.shades) p.fillRect(s, shade);
-    for (const auto& rule : page.rules) {
-      p.setPen(rule.heavy ? heavy : light);
-      p.drawLine(rule.line);
-    }
-    p.setPen(Qt::black);
-    // A font set again is recorded again by a preview: only changes are set.
-    const QFont* font = nullptr;
-    for (const PlacedText& t : page.texts) {
-      if (!font || *font != t.font) p.setFont(*(font = &t.font));
-      p.drawText(t.box, t.flags, t.text);
-    }
-    if (page.chart) paintChart(p, m, r.layout, page, device->width(), page.chartTop, device->height() - page.chartTop);
+    paintPage(p, m, r.layout, page, device->width(), device->height());
   });
   p.end();
 }

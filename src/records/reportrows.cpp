@@ -6,12 +6,14 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <optional>
 #include <sqlite3.h>
 
 #include "dbfile.h"
 #include "pgconnection.h"
 #include "recordbackend.h"
 #include "reportdetail.h"
+#include "sqlitedb.h"
 
 namespace quillon {
 
@@ -36,65 +38,126 @@ void trimmedFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_text(ctx, t.constData(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
 }
 
-struct Statement {
-  sqlite3_stmt* st = nullptr;
-  ~Statement() { sqlite3_finalize(st); }
-};
+ReportError unreadable(const QString& path, const QString& what, const QString& message) {
+  return ReportError(QStringLiteral("The database %1 cannot be read (%2): %3.").arg(native(path), what, message));
+}
+
+ReportError serverUnreadable(const DbError& e) {
+  return ReportError(QStringLiteral("The records cannot be read: %1").arg(e.message()));
+}
 
 }  // namespace
 
-struct InfoRowReader::Connection {
-  sqlite3* db = nullptr;
-  bool reading = false;  // inside the read transaction
-  ~Connection() {
-    if (reading) sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
+// One query over the file, stepped as the engine asks for rows.
+class InfoRowReader::FileCursor : public ReportRowCursor {
+ public:
+  FileCursor(sqlite::Statement st, QString path) : st_(std::move(st)), path_(std::move(path)), row_(infoFieldNames().size()) {}
+  const ReportRow* next() override {
+    try {
+      if (!st_.step()) return nullptr;
+    } catch (const DbError& e) {
+      throw unreadable(path_, QStringLiteral("read"), e.message());
+    }
+    for (int i = 0; i < row_.size(); ++i) row_[i] = st_.text(i);
+    return &row_;
   }
+
+ private:
+  sqlite::Statement st_;
+  QString path_;
+  ReportRow row_;
 };
 
-InfoRowReader::InfoRowReader(const QString& dbPath) : db_(std::make_unique<Connection>()), path_(dbPath) {
+// A records server hands its rows over in walks that cannot be paused: each
+// walk takes the next batch and stops.
+class InfoRowReader::ServerCursor : public ReportRowCursor {
+ public:
+  ServerCursor(RecordBackend& server, QList<Condition> select, QList<RowOrder> by, qint64 first)
+      : server_(server), select_(std::move(select)), by_(std::move(by)), skip_(first) {}
+  const ReportRow* next() override {
+    if (at_ >= batch_.size()) {
+      if (done_) return nullptr;
+      batch_.clear();
+      at_ = 0;
+      qint64 seen = 0;
+      done_ = true;
+      try {
+        server_.forEachRow(by_, [&](const QStringList& row) {
+          for (const Condition& c : select_)
+            if (!c.matches(row)) return true;
+          if (seen++ < skip_) return true;
+          batch_.push_back(row);
+          if (batch_.size() < kBatch) return true;
+          done_ = false;
+          return false;
+        });
+      } catch (const DbError& e) {
+        throw serverUnreadable(e);
+      }
+      skip_ += static_cast<qint64>(batch_.size());
+      if (batch_.empty()) return nullptr;
+    }
+    return &batch_[at_++];
+  }
+
+  const QList<RowOrder>& order() const { return by_; }
+
+ private:
+  static constexpr size_t kBatch = 2000;
+  RecordBackend& server_;
+  QList<Condition> select_;
+  QList<RowOrder> by_;
+  qint64 skip_;
+  std::vector<ReportRow> batch_;
+  size_t at_ = 0;
+  bool done_ = false;
+};
+
+InfoRowReader::InfoRowReader(const QString& dbPath) : path_(dbPath) {
   if (QFileInfo::exists(pg::connFilePath(QFileInfo(dbPath).absolutePath()))) {
     server_ = RecordBackend::forDatabase(dbPath);
     try {
       server_->open();
     } catch (const DbError& e) {
-      throw ReportError(QStringLiteral("The records cannot be read: %1").arg(e.message()));
+      throw serverUnreadable(e);
     }
     return;
   }
-  const QString shown = native(dbPath);
   if (!QFileInfo(dbPath).isFile())
-    throw ReportError(QStringLiteral("The database %1 cannot be read: it does not exist.").arg(shown));
-  const int rc = sqlite3_open_v2(QFile::encodeName(dbPath).constData(), &db_->db, SQLITE_OPEN_READONLY, nullptr);
-  auto fail = [&](const QString& what) {
-    const QString msg = QString::fromUtf8(db_->db ? sqlite3_errmsg(db_->db) : sqlite3_errstr(rc));
-    return ReportError(QStringLiteral("The database %1 cannot be read (%2): %3.").arg(shown, what, msg));
-  };
-  if (rc != SQLITE_OK) throw fail(QStringLiteral("open"));
-  sqlite3_busy_timeout(db_->db, 3000);
+    throw ReportError(QStringLiteral("The database %1 cannot be read: it does not exist.").arg(native(dbPath)));
+  try {
+    db_ = std::make_unique<sqlite::Database>(dbPath, sqlite::Database::Mode::ReadOnly, 3000);
+  } catch (const DbError& e) {
+    throw unreadable(dbPath, QStringLiteral("open"), e.message());
+  }
+  auto fail = [&](const QString& what) { return unreadable(dbPath, what, db_->errorMessage()); };
   const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
-  if (sqlite3_create_function_v2(db_->db, "quillon_order", 2, flags, nullptr, orderFunction, nullptr, nullptr, nullptr) !=
-          SQLITE_OK ||
-      sqlite3_create_function_v2(db_->db, "quillon_trimmed", 1, flags, nullptr, trimmedFunction, nullptr, nullptr,
+  if (sqlite3_create_function_v2(db_->get(), "quillon_order", 2, flags, nullptr, orderFunction, nullptr, nullptr,
+                                 nullptr) != SQLITE_OK ||
+      sqlite3_create_function_v2(db_->get(), "quillon_trimmed", 1, flags, nullptr, trimmedFunction, nullptr, nullptr,
                                  nullptr) != SQLITE_OK)
     throw fail(QStringLiteral("open"));
   // Asking for no rows still reads the schema: a file that is not a
   // database, or has no table info with every field, is found here.
-  {
-    Statement probe;
-    const QByteArray sql = ("SELECT " + infoFieldNames().join(QStringLiteral(", ")) + " FROM info LIMIT 0").toUtf8();
-    if (sqlite3_prepare_v2(db_->db, sql.constData(), -1, &probe.st, nullptr) != SQLITE_OK) throw fail(QStringLiteral("query"));
-  }
+  if (sqlite::Statement::tryPrepare(*db_, "SELECT " + infoFieldNames().join(QStringLiteral(", ")) + " FROM info LIMIT 0")
+          .isNull())
+    throw fail(QStringLiteral("query"));
   // Deferred: the snapshot starts with the first pass and lasts until the
   // reader goes.
-  if (sqlite3_exec(db_->db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK) throw fail(QStringLiteral("open"));
-  db_->reading = true;
+  try {
+    db_->exec("BEGIN");
+  } catch (const DbError& e) {
+    throw unreadable(dbPath, QStringLiteral("open"), e.message());
+  }
 }
 
-InfoRowReader::~InfoRowReader() = default;
+InfoRowReader::~InfoRowReader() {
+  // Only read: ending the snapshot cannot lose anything.
+  if (db_) sqlite3_exec(db_->get(), "COMMIT", nullptr, nullptr, nullptr);
+}
 
-void InfoRowReader::forEach(const QList<Condition>& select, const QList<SortKey>& order,
-                            const std::function<void(const ReportRow&)>& each) {
+std::unique_ptr<ReportRowCursor> InfoRowReader::rows(const QList<Condition>& select, const QList<SortKey>& order,
+                                                      qint64 first) {
   if (server_) {
     // The server sorts by the same rules as the file (numbers and dates by
     // value, text without case, blanks first, then ID).
@@ -105,17 +168,7 @@ void InfoRowReader::forEach(const QList<Condition>& select, const QList<SortKey>
                      kind == FieldKind::Number ? RowOrder::As::Number
                                                : kind == FieldKind::Date ? RowOrder::As::Date : RowOrder::As::Text};
     }
-    try {
-      server_->forEachRow(by, [&](const QStringList& row) {
-        for (const Condition& c : select)
-          if (!c.matches(row)) return true;
-        each(row);
-        return true;
-      });
-    } catch (const DbError& e) {
-      throw ReportError(QStringLiteral("The records cannot be read: %1").arg(e.message()));
-    }
-    return;
+    return std::make_unique<ServerCursor>(*server_, select, by, first);
   }
   QStringList where, by;
   for (const Condition& c : select)
@@ -128,35 +181,42 @@ void InfoRowReader::forEach(const QList<Condition>& select, const QList<SortKey>
   if (!where.isEmpty()) sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
   // Rows equal on every key keep the order they were entered in; a table
   // made by hand without row numbers keeps the order the database gives.
-  Statement st;
+  // Rows before `first` are passed over by the database, never read out.
+  const QString skip = first > 0 ? QStringLiteral(" LIMIT -1 OFFSET ?") : QString();
+  std::optional<sqlite::Statement> st;
   for (const QString& last : {QStringLiteral("_rowid_"), QString()}) {
     QStringList keys = by;
     if (!last.isEmpty()) keys << last;
     const QString full = keys.isEmpty() ? sql : sql + QStringLiteral(" ORDER BY ") + keys.join(QStringLiteral(", "));
-    if (sqlite3_prepare_v2(db_->db, full.toUtf8().constData(), -1, &st.st, nullptr) == SQLITE_OK) break;
+    st.emplace(sqlite::Statement::tryPrepare(*db_, full + skip));
+    if (!st->isNull()) break;
   }
-  const QString shown = native(path_);
-  auto fail = [&](const QString& what) {
-    return ReportError(
-        QStringLiteral("The database %1 cannot be read (%2): %3.").arg(shown, what, QString::fromUtf8(sqlite3_errmsg(db_->db))));
-  };
-  if (!st.st) throw fail(QStringLiteral("query"));
-  QList<QByteArray> values;
-  for (const Condition& c : select) values << c.value.toUtf8();
-  for (int i = 0; i < values.size(); ++i)
-    sqlite3_bind_text(st.st, i + 1, values[i].constData(), static_cast<int>(values[i].size()), SQLITE_STATIC);
+  if (st->isNull()) throw unreadable(path_, QStringLiteral("query"), db_->errorMessage());
+  int i = 1;
+  for (const Condition& c : select) st->bindText(i++, c.value);
+  if (first > 0) st->bindInt(i, first);
+  return std::make_unique<FileCursor>(std::move(*st), path_);
+}
 
-  const int n = static_cast<int>(infoFieldNames().size());
-  ReportRow row(n);
-  int rc;
-  while ((rc = sqlite3_step(st.st)) == SQLITE_ROW) {
-    for (int i = 0; i < n; ++i) {
-      const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st.st, i));
-      row[i] = t ? QString::fromUtf8(t, sqlite3_column_bytes(st.st, i)) : QString();
+void InfoRowReader::forEach(const QList<Condition>& select, const QList<SortKey>& order,
+                            const std::function<void(const ReportRow&)>& each) {
+  if (server_) {
+    // One walk over every row: a cursor would walk again for each batch.
+    QList<RowOrder> by = static_cast<ServerCursor&>(*rows(select, order)).order();
+    try {
+      server_->forEachRow(by, [&](const QStringList& row) {
+        for (const Condition& c : select)
+          if (!c.matches(row)) return true;
+        each(row);
+        return true;
+      });
+    } catch (const DbError& e) {
+      throw serverUnreadable(e);
     }
-    each(row);
+    return;
   }
-  if (rc != SQLITE_DONE) throw fail(QStringLiteral("read"));
+  const std::unique_ptr<ReportRowCursor> c = rows(select, order);
+  while (const ReportRow* r = c->next()) each(*r);
 }
 
 }  // namespace quillon

@@ -12,6 +12,9 @@
 namespace quillon {
 
 class RecordBackend;
+namespace sqlite {
+class Database;
+}
 
 // A read-only connection of its own to the database at `dbPath`. Every pass
 // made while it lives sees the same rows, whatever other programs write in
@@ -29,10 +32,14 @@ class InfoRowReader {
   // reused between calls. Throws ReportError.
   void forEach(const QList<Condition>& select, const QList<SortKey>& order,
                const std::function<void(const ReportRow&)>& each);
+  // The same rows stepped one at a time, from the `first` (from 0) on. The
+  // cursor must not outlive the reader. Throws ReportError.
+  std::unique_ptr<ReportRowCursor> rows(const QList<Condition>& select, const QList<SortKey>& order, qint64 first = 0);
 
  private:
-  struct Connection;
-  std::unique_ptr<Connection> db_;
+  class FileCursor;
+  class ServerCursor;
+  std::unique_ptr<sqlite::Database> db_;
   // Set when the folder's records are on a records server: the rows come
   // through the storage layer, selected here.
   std::unique_ptr<RecordBackend> server_;

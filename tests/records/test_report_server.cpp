@@ -37,6 +37,13 @@ TEST(ReportOnServer, RowsComeFromTheServerSelectedAndOrdered) {
   reader.forEach({Condition{"STAT", true, "PASS"}}, {SortKey{"TOTAL", true}},
                  [&](const ReportRow& row) { names << row.value(1); });
   EXPECT_EQ(names, QStringList({"Adams", "Baker"}));
+
+  // A page laid out on its own starts at its row; the rows before it that
+  // the selection leaves out are not counted.
+  const auto rows = reader.rows({Condition{"STAT", true, "PASS"}}, {SortKey{"TOTAL", true}}, 1);
+  QStringList from;
+  while (const ReportRow* row = rows->next()) from << row->value(1);
+  EXPECT_EQ(from, QStringList({"Baker"}));
 }
 
 }  // namespace
