@@ -15,6 +15,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 
+#include "busycursor.h"
 #include "reportdetail.h"
 #include "reportpreview.h"
 
@@ -53,6 +54,7 @@ void writeReportPdf(const PreparedReport& r, const QString& pdfPath, const QStri
   pdf.setCreator(QStringLiteral("Quillon"));
   pdf.setResolution(600);
   setReportPageLayout(pdf, r.layout);
+  const BusyCursor busy;
   paintReport(r, &pdf, printed);
 }
 

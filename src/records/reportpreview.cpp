@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "busycursor.h"
 #include "reportpager.h"
 
 namespace quillon {
@@ -117,7 +118,10 @@ ReportPreview::ReportPreview(const PreparedReport& r, const QString& printed, QW
   device_ = std::make_unique<QPdfWriter>(sink_.get());
   device_->setResolution(600);
   setReportPageLayout(*device_, r.layout);
-  pager_ = std::make_unique<ReportPager>(r, device_.get(), printed);
+  {
+    const BusyCursor busy;
+    pager_ = std::make_unique<ReportPager>(r, device_.get(), printed);
+  }
   // The sheet with its margins; the pages are laid out inside them.
   const QPageLayout sheet = device_->pageLayout();
   paper_ = sheet.fullRectPixels(device_->resolution()).size();
@@ -352,6 +356,7 @@ void ReportPreview::print() {
   QPrintDialog dialog(&printer, this);
   if (dialog.exec() != QDialog::Accepted) return;
   try {
+    const BusyCursor busy;
     paintReport(report_, &printer, printed_);
   } catch (const ReportError& e) {
     if (onError) onError(e.message());
