@@ -13,6 +13,7 @@
 #include "dbfile.h"
 #include "pgbackend.h"
 #include "pgscratch.h"
+#include "recordsdb.h"
 #include "recordstore.h"
 #include "sqlitebackend.h"
 #include "testsupport.h"
@@ -37,14 +38,7 @@ class FileRecords {
   }
   std::unique_ptr<RecordBackend> backend() { return std::make_unique<SqliteBackend>(path_); }
   // Runs SQL as another program would.
-  void exec(const QString& sql) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open_v2(QFile::encodeName(path_).constData(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
-    char* msg = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &msg), SQLITE_OK) << (msg ? msg : "");
-    sqlite3_free(msg);
-    sqlite3_close(db);
-  }
+  void exec(const QString& sql) { execSql(path_, sql); }
   // The first column of the first row, "<null>" for no value, "<none>" for no row.
   QString scalar(const QString& sql) {
     sqlite3* db = nullptr;
