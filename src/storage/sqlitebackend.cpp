@@ -7,6 +7,7 @@
 #include <map>
 #include <sqlite3.h>
 
+#include "fitnessrecords.h"
 #include "rowarena.h"
 #include "schemaupgrade.h"
 
@@ -60,6 +61,7 @@ void SqliteBackend::open() {
                                reinterpret_cast<void*>(static_cast<quintptr>(as)), orderBy, nullptr, nullptr, nullptr);
   // A file an older scorer made gains the fields added since, once.
   upgradeRecordsSchema(db);
+  addFitnessTable(db);
   db_ = std::move(db);
 }
 

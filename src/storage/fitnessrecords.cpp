@@ -1,0 +1,199 @@
+#include "fitnessrecords.h"
+
+#include <QDate>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+
+#include "fitnesspg.h"
+#include "fitnesssqlite.h"
+#include "pgconnection.h"
+#include "sqlitedb.h"
+
+namespace quillon {
+
+namespace {
+
+using K = FitnessField::Kind;
+
+bool sameText(const QString& a, const QString& b) { return a == b || (a.isEmpty() && b.isEmpty()); }
+
+[[noreturn]] void refuse(const QString& field, const QString& value, const char* what) {
+  throw DbError(QStringLiteral("Field '%1': \"%2\" %3.").arg(field, value, QLatin1String(what)));
+}
+
+QString checked(const FitnessField& f, const QString& value) {
+  if (f.kind == K::Text) return value;
+  const QString v = value.trimmed();
+  if (v.isEmpty()) return QString();
+  switch (f.kind) {
+    case K::Whole: {
+      static const QRegularExpression digits(QStringLiteral("^[0-9]{1,9}$"));
+      if (!digits.match(v).hasMatch()) refuse(f.name, value, "is not a whole number from 0 to 999999999");
+      return QString::number(v.toLongLong());
+    }
+    case K::Decimal: {
+      static const QRegularExpression number(QStringLiteral("^[0-9]{1,4}(\\.[0-9]{0,2})?$"));
+      if (!number.match(v).hasMatch()) refuse(f.name, value, "is not a number below 10000 with at most two decimals");
+      // One written form per value, so the file and the server read back alike.
+      QString out = QString::number(v.toDouble(), 'f', 2);
+      while (out.endsWith('0')) out.chop(1);
+      if (out.endsWith('.')) out.chop(1);
+      return out;
+    }
+    case K::Date: {
+      static const QRegularExpression iso(QStringLiteral("^[0-9]{4}-[0-9]{2}-[0-9]{2}$"));
+      if (!iso.match(v).hasMatch() || !QDate::fromString(v, Qt::ISODate).isValid())
+        refuse(f.name, value, "is not a date written YYYY-MM-DD");
+      return v;
+    }
+    case K::Verdict: {
+      QString up = v.toUpper();
+      up.remove(' ').remove('-');
+      if (up == QLatin1String("GO")) return QStringLiteral("GO");
+      if (up == QLatin1String("NOGO")) return QStringLiteral("NO-GO");
+      refuse(f.name, value, "is neither GO nor NO-GO");
+    }
+    case K::Key:
+    case K::Text: break;
+  }
+  return v;
+}
+
+}  // namespace
+
+const QList<FitnessField>& fitnessFields() {
+  static const QList<FitnessField> fields = [] {
+    QList<FitnessField> f;
+    const auto add = [&](const char* name, K kind) { f.append({QString::fromLatin1(name), kind}); };
+    add("id", K::Key);
+    // The test day a row was entered under; none for a record entered alone.
+    add("test_group", K::Whole);
+    for (const char* n : {"name", "rank", "ssn", "sex"}) add(n, K::Text);
+    add("dob", K::Date);
+    for (const char* n : {"unit", "mos", "pay_grade", "test_name", "edition", "standard"}) add(n, K::Text);
+    add("test_date", K::Date);
+    // Raw results: pounds, repetitions, and times as whole seconds.
+    for (const char* n : {"deadlift_1", "deadlift_2", "pushup", "sdc_s", "plank_s", "run_s"}) add(n, K::Whole);
+    for (const char* n : {"deadlift_pts", "pushup_pts", "sdc_pts", "plank_pts", "run_pts"}) add(n, K::Whole);
+    for (const char* n : {"deadlift_go", "pushup_go", "sdc_go", "plank_go", "run_go"}) add(n, K::Verdict);
+    add("alt_event", K::Text);
+    add("alt_time_s", K::Whole);
+    add("alt_pts", K::Whole);
+    add("alt_go", K::Verdict);
+    add("total_pts", K::Whole);
+    add("result_go", K::Verdict);
+    add("bc_date", K::Date);
+    add("height_in", K::Decimal);
+    add("weight_lb", K::Decimal);
+    add("weight_go", K::Verdict);
+    add("body_fat_pct", K::Decimal);
+    add("body_fat_go", K::Verdict);
+    for (const char* n : {"grader_deadlift", "grader_pushup", "grader_sdc", "grader_plank", "grader_run", "grader_alt",
+                          "oic_ncoic_name", "remark"})
+      add(n, K::Text);
+    return f;
+  }();
+  return fields;
+}
+
+const QStringList& fitnessFieldNames() {
+  static const QStringList names = [] {
+    QStringList n;
+    for (const FitnessField& f : fitnessFields()) n << f.name;
+    return n;
+  }();
+  return names;
+}
+
+QStringList fitnessTableSqliteDdl() {
+  QStringList cols;
+  for (const FitnessField& f : fitnessFields()) {
+    switch (f.kind) {
+      case K::Key: cols << f.name + " INTEGER PRIMARY KEY AUTOINCREMENT"; break;
+      case K::Whole: cols << f.name + " INTEGER"; break;
+      case K::Decimal: cols << f.name + " NUMERIC"; break;
+      // Names sort as the three-event table sorts them.
+      case K::Text: cols << f.name + (f.name == QLatin1String("name") ? " TEXT COLLATE NOCASE" : " TEXT"); break;
+      case K::Date:
+      case K::Verdict: cols << f.name + " TEXT"; break;
+    }
+  }
+  cols << QStringLiteral("version INTEGER NOT NULL DEFAULT 1");
+  const QString t = fitnessTableName();
+  return {"CREATE TABLE " + t + " (" + cols.join(", ") + ")",
+          // One record per soldier per date of test.
+          "CREATE UNIQUE INDEX " + t + "_soldier_date ON " + t + " (ssn, test_date) WHERE ssn <> ''",
+          "CREATE INDEX " + t + "_group ON " + t + " (test_group)"};
+}
+
+bool hasFitnessTable(const sqlite::Database& db) {
+  sqlite::Statement st(db, QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name=?"));
+  st.bindText(1, fitnessTableName());
+  return st.step();
+}
+
+void addFitnessTable(sqlite::Database& db) {
+  const auto hasInfo = [&] {
+    sqlite::Statement st(db, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name='info' COLLATE NOCASE"));
+    return st.step();
+  };
+  // Checked again inside the transaction: another scorer may be opening the
+  // same file at this moment. A file without info is no records file.
+  if (hasFitnessTable(db) || !hasInfo()) return;
+  const QString what = QStringLiteral("Cannot add the five-event records to the file");
+  if (!db.tryExec(QStringLiteral("BEGIN IMMEDIATE"))) db.fail(what);
+  try {
+    if (!hasFitnessTable(db))
+      for (const QString& sql : fitnessTableSqliteDdl())
+        if (!db.tryExec(sql)) db.fail(what);
+    if (!db.tryExec(QStringLiteral("COMMIT"))) db.fail(what);
+  } catch (const DbError&) {
+    db.tryExec(QStringLiteral("ROLLBACK"));
+    throw;
+  }
+}
+
+Record checkedFitnessValues(const Record& values) {
+  Record out;
+  for (auto it = values.cbegin(); it != values.cend(); ++it) {
+    const int i = fitnessFieldNames().indexOf(it.key().toLower());
+    if (i < 0) throw DbError(QStringLiteral("No field '%1' in the five-event records.").arg(it.key()));
+    const FitnessField& f = fitnessFields().at(i);
+    if (f.kind == K::Key) throw DbError(QStringLiteral("Field 'id' cannot be changed."));
+    out.insert(f.name, it.value().isNull() ? QString() : checked(f, it.value()));
+  }
+  return out;
+}
+
+QList<FieldClash> fitnessClashes(const RowAsRead& asRead, const RowAsRead& now, const Record& changes) {
+  QList<FieldClash> out;
+  const QStringList& names = fitnessFieldNames();
+  for (int c = 1; c < names.size(); ++c) {
+    const QString theirs = now.fields.value(c);
+    const QString read = asRead.fields.value(c);
+    const bool ours = changes.contains(names.at(c));
+    // A field this station leaves alone may change elsewhere in the meantime
+    // (another lane's event): only the fields it writes are its business,
+    // and all of them when it deletes the row (no changes at all).
+    if ((!ours && !changes.isEmpty()) || sameText(theirs, read)) continue;
+    const QString mine = ours ? changes.value(names.at(c)) : read;
+    if (ours && sameText(theirs, mine)) continue;  // the same value entered twice
+    out << FieldClash{names.at(c), theirs, read, mine, ours};
+  }
+  return out;
+}
+
+FitnessRecords::~FitnessRecords() = default;
+
+std::unique_ptr<FitnessRecords> FitnessRecords::forDatabase(const QString& dbPath) {
+  const QString conn = pg::connFilePath(QFileInfo(dbPath).absolutePath());
+  if (QFileInfo::exists(conn)) return std::make_unique<FitnessOnServer>(pg::readConnFile(conn));
+  return std::make_unique<FitnessInFile>(dbPath);
+}
+
+std::unique_ptr<FitnessRecords> FitnessRecords::onServer(const QString& conninfo) {
+  return std::make_unique<FitnessOnServer>(conninfo);
+}
+
+}  // namespace quillon

@@ -1,0 +1,94 @@
+#pragma once
+// The five-event test records: one row per soldier per test date, in table
+// fitness_tests of the same records database as the three-event table info,
+// on the file and on the records server alike. Storage keeps the values it
+// is given (points, totals and verdicts come from the scoring rules) after
+// checking that each fits its column.
+//
+// Several stations may enter different events of the same soldier at the
+// same time (one lane each), so a store names only the fields it changes and
+// is refused only when one of those very fields was changed by another
+// station since it was read; a row's other fields are never written. A store
+// that clashes writes nothing and reports each clashing field with the value
+// stored now and the one meant (ConflictError).
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "recordbackend.h"
+
+namespace quillon {
+
+namespace sqlite {
+class Database;
+}
+
+struct FitnessField {
+  // Key: the row's ID, given by the database. Whole: a whole number, never
+  // negative (repetitions, pounds, points, and times as whole seconds).
+  // Decimal: a number with at most one decimal place (height in inches, body
+  // fat). Date: YYYY-MM-DD. Verdict: GO or NO-GO. Text: kept as given.
+  enum class Kind { Key, Text, Whole, Decimal, Date, Verdict };
+  QString name;
+  Kind kind;
+};
+
+// Every column of table fitness_tests but the row version, in table order;
+// the ID first.
+const QList<FitnessField>& fitnessFields();
+const QStringList& fitnessFieldNames();
+inline QString fitnessTableName() { return QStringLiteral("fitness_tests"); }
+
+// The statements that create the table and its indexes in a records file.
+QStringList fitnessTableSqliteDdl();
+
+// Adds table fitness_tests to a records file that holds table info but not
+// yet this one, in one transaction; every other table is left as it was.
+// Throws DbError with the engine's message.
+void addFitnessTable(sqlite::Database& db);
+bool hasFitnessTable(const sqlite::Database& db);
+
+// `values` checked against their columns, each in the form it is stored in
+// (a blank or null value as none). Throws DbError naming the field and the
+// value that does not fit, or a name that is no writable field.
+Record checkedFitnessValues(const Record& values);
+
+// The fields of `changes` that another station changed since `asRead`.
+QList<FieldClash> fitnessClashes(const RowAsRead& asRead, const RowAsRead& now, const Record& changes);
+
+class FitnessRecords {
+ public:
+  virtual ~FitnessRecords();
+
+  // The five-event records beside the records at `dbPath` (a folder's
+  // info.mdb): on the server its connection file names, else in the file.
+  static std::unique_ptr<FitnessRecords> forDatabase(const QString& dbPath);
+  static std::unique_ptr<FitnessRecords> onServer(const QString& conninfo);
+
+  // Throws DbError with the engine's message.
+  virtual void open() = 0;
+  virtual void close() = 0;
+
+  // Rows carry the ID as key, the row version, and every field in
+  // fitnessFieldNames() order (the ID as text first, no value as a null
+  // string).
+  virtual std::vector<RowAsRead> readAll() = 0;  // by test date, name, ID
+  virtual std::optional<RowAsRead> fetch(qint64 id) = 0;
+  // The record of this SSN on this date of test; none when there is none.
+  virtual std::optional<RowAsRead> find(const QString& ssn, const QString& testDate) = 0;
+  // Adds a record holding `values` (field name -> text). Refused when the
+  // soldier already has a record on that date of test (DbError naming both).
+  virtual RowAsRead add(const Record& values) = 0;
+  // Writes `changes` into the row read as `asRead`; ConflictError when one
+  // of those fields changed elsewhere since, DbError when the row is gone.
+  virtual RowAsRead store(const RowAsRead& asRead, const Record& changes) = 0;
+  // Deletes the row read as `asRead`; ConflictError when any of its fields
+  // changed since. False when it was already gone.
+  virtual bool remove(const RowAsRead& asRead) = 0;
+};
+
+}  // namespace quillon
