@@ -109,4 +109,83 @@ BEGIN
 END
 $$;
 
+-- The five-event test records: one row per soldier per date of test, every
+-- event's raw result, points, verdict and grader, the body composition as
+-- entered. Times are whole seconds, dates YYYY-MM-DD text as in a folder's
+-- file. test_group is the test day a row was entered under (none for a row
+-- entered alone). Several lanes write different fields of one row at once:
+-- a station compares only the fields it writes (the row is locked while it
+-- does), and version, bumped by the trigger, tells any change at all.
+CREATE TABLE IF NOT EXISTS fitness_tests (
+  id              bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+  test_group      integer,
+  name            text,
+  rank            text,
+  ssn             text,
+  sex             text,
+  dob             text,
+  unit            text,
+  mos             text,
+  pay_grade       text,
+  test_name       text,
+  edition         text,
+  standard        text,
+  test_date       text,
+  deadlift_1      integer,
+  deadlift_2      integer,
+  pushup          integer,
+  sdc_s           integer,
+  plank_s         integer,
+  run_s           integer,
+  deadlift_pts    integer,
+  pushup_pts      integer,
+  sdc_pts         integer,
+  plank_pts       integer,
+  run_pts         integer,
+  deadlift_go     text,
+  pushup_go       text,
+  sdc_go          text,
+  plank_go        text,
+  run_go          text,
+  alt_event       text,
+  alt_time_s      integer,
+  alt_pts         integer,
+  alt_go          text,
+  total_pts       integer,
+  result_go       text,
+  bc_date         text,
+  height_in       numeric,
+  weight_lb       numeric,
+  weight_go       text,
+  body_fat_pct    numeric,
+  body_fat_go     text,
+  grader_deadlift text,
+  grader_pushup   text,
+  grader_sdc      text,
+  grader_plank    text,
+  grader_run      text,
+  grader_alt      text,
+  oic_ncoic_name  text,
+  remark          text,
+  version         bigint NOT NULL DEFAULT 1
+);
+
+DROP TRIGGER IF EXISTS fitness_tests_next_version ON fitness_tests;
+CREATE TRIGGER fitness_tests_next_version BEFORE UPDATE ON fitness_tests
+  FOR EACH ROW EXECUTE FUNCTION info_next_version();
+
+-- One record per soldier per date of test.
+CREATE UNIQUE INDEX IF NOT EXISTS fitness_tests_soldier_date ON fitness_tests (ssn, test_date) WHERE ssn <> '';
+CREATE INDEX IF NOT EXISTS fitness_tests_group ON fitness_tests (test_group);
+CREATE INDEX IF NOT EXISTS fitness_tests_unit ON fitness_tests (unit);
+
+ALTER TABLE fitness_tests OWNER TO quillon_owner;
+REVOKE ALL ON fitness_tests FROM PUBLIC;
+GRANT SELECT, INSERT, UPDATE, DELETE ON fitness_tests TO quillon_clerk;
+DO $$
+BEGIN
+  EXECUTE format('GRANT USAGE ON SEQUENCE %s TO quillon_clerk', pg_get_serial_sequence('fitness_tests', 'id'));
+END
+$$;
+
 COMMIT;

@@ -1,0 +1,204 @@
+// The five-event records on the file and on the records server, held to one
+// behaviour: every field comes back as stored, lanes entering different
+// events of one soldier never undo each other, a clash on one field is
+// reported with both values and stores nothing.
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include "fitnessfixture.h"
+#include "fitnessrecords.h"
+#include "recordsdb.h"
+#include "sqlitebackend.h"
+#include "sqlitedb.h"
+
+using namespace quillon;
+using namespace quillon::test;
+
+template <typename Records>
+using FitnessStore = FitnessTest<Records>;
+TYPED_TEST_SUITE(FitnessStore, FitnessBackends, FitnessBackendNames);
+
+TYPED_TEST(FitnessStore, EveryFieldComesBackAsStoredAndFromAnotherStation) {
+  const Record full = fullFitnessRecord();
+  const RowAsRead added = this->records.station()->add(full);
+  EXPECT_GT(added.key, 0);
+  EXPECT_EQ(byName(added), full);
+
+  auto other = this->records.station();
+  const std::vector<RowAsRead> all = other->readAll();
+  ASSERT_EQ(all.size(), 1u);
+  EXPECT_EQ(all[0].key, added.key);
+  EXPECT_EQ(byName(all[0]), full);
+  const std::optional<RowAsRead> found = other->find(full.value("ssn"), full.value("test_date"));
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->key, added.key);
+}
+
+TYPED_TEST(FitnessStore, EntriesInAnotherFormAreStoredInOneFormOrRefusedByName) {
+  auto s = this->records.station();
+  Record r{{"ssn", "300000001"}, {"test_date", "2025-10-01"}, {"pushup", " 042 "}, {"height_in", "070.50"},
+           {"plank_go", "no go"}, {"weight_lb", "180.0"}};
+  const Record stored = byName(s->add(r));
+  EXPECT_EQ(stored.value("pushup"), "42");
+  EXPECT_EQ(stored.value("height_in"), "70.5");
+  EXPECT_EQ(stored.value("weight_lb"), "180");
+  EXPECT_EQ(stored.value("plank_go"), "NO-GO");
+
+  // A time typed as minutes:seconds, a date in the wrong order, a verdict
+  // that is neither: each refused with its field and value, nothing stored.
+  const std::vector<std::pair<Record, QString>> refused = {
+      {{{"ssn", "300000002"}, {"run_s", "15:30"}}, "Field 'run_s': \"15:30\""},
+      {{{"ssn", "300000003"}, {"test_date", "10/01/2025"}}, "Field 'test_date': \"10/01/2025\""},
+      {{{"ssn", "300000004"}, {"test_date", "2025-02-30"}}, "Field 'test_date': \"2025-02-30\""},
+      {{{"ssn", "300000005"}, {"result_go", "PASS"}}, "Field 'result_go': \"PASS\""},
+      {{{"ssn", "300000006"}, {"version", "9"}}, "version"},
+  };
+  for (const auto& [values, message] : refused) {
+    try {
+      s->add(values);
+      ADD_FAILURE() << "stored: " << qPrintable(message);
+    } catch (const DbError& e) {
+      EXPECT_TRUE(e.message().contains(message)) << qPrintable(e.message());
+    }
+  }
+  EXPECT_EQ(s->readAll().size(), 1u);
+}
+
+TYPED_TEST(FitnessStore, ASecondRecordOfOneSoldierOnOneDateIsRefused) {
+  auto s = this->records.station();
+  const Record full = fullFitnessRecord();
+  s->add(full);
+  try {
+    this->records.station()->add({{"ssn", full.value("ssn")}, {"test_date", full.value("test_date")}});
+    FAIL() << "a second record was stored";
+  } catch (const DbError& e) {
+    EXPECT_TRUE(e.message().contains(full.value("ssn"))) << qPrintable(e.message());
+    EXPECT_TRUE(e.message().contains("2025-09-30")) << qPrintable(e.message());
+  }
+  // The same soldier on another day is another record.
+  EXPECT_NO_THROW(s->add({{"ssn", full.value("ssn")}, {"test_date", "2026-03-02"}}));
+  EXPECT_EQ(s->readAll().size(), 2u);
+}
+
+TYPED_TEST(FitnessStore, LanesStoringDifferentEventsOfOneSoldierKeepBoth) {
+  auto deadliftLane = this->records.station();
+  auto plankLane = this->records.station();
+  const RowAsRead row = deadliftLane->add({{"ssn", "300000010"}, {"test_date", "2025-10-01"}, {"name", "Lane"}});
+  // Both lanes read the row before either stored.
+  const RowAsRead seenByDeadlift = *deadliftLane->fetch(row.key);
+  const RowAsRead seenByPlank = *plankLane->fetch(row.key);
+  deadliftLane->store(seenByDeadlift, {{"deadlift_1", "200"}, {"deadlift_2", "210"}, {"grader_deadlift", "AB"}});
+  const RowAsRead after = plankLane->store(seenByPlank, {{"plank_s", "185"}, {"grader_plank", "CD"}});
+
+  const Record now = byName(*this->records.station()->fetch(row.key));
+  EXPECT_EQ(now.value("deadlift_1"), "200");
+  EXPECT_EQ(now.value("deadlift_2"), "210");
+  EXPECT_EQ(now.value("grader_deadlift"), "AB");
+  EXPECT_EQ(now.value("plank_s"), "185");
+  EXPECT_EQ(now.value("grader_plank"), "CD");
+  EXPECT_EQ(now.value("name"), "Lane");
+  // Every change counts in the row's version.
+  EXPECT_EQ(after.version, row.version + 2);
+}
+
+TYPED_TEST(FitnessStore, AClashOnOneFieldStoresNothingAndNamesBothValues) {
+  auto first = this->records.station();
+  auto second = this->records.station();
+  const RowAsRead row = first->add({{"ssn", "300000020"}, {"test_date", "2025-10-01"}, {"pushup", "30"}});
+  const RowAsRead seenBySecond = *second->fetch(row.key);
+  first->store(row, {{"pushup", "41"}});
+  try {
+    // The second station also meant to change another field: nothing of it
+    // may land while the clash stands.
+    second->store(seenBySecond, {{"pushup", "44"}, {"grader_pushup", "ZZ"}});
+    FAIL() << "stored over another station's change";
+  } catch (const ConflictError& e) {
+    ASSERT_EQ(e.conflict().clashes.size(), 1);
+    const FieldClash& c = e.conflict().clashes.first();
+    EXPECT_EQ(c.field, "pushup");
+    EXPECT_EQ(c.theirs, "41");
+    EXPECT_EQ(c.asRead, "30");
+    EXPECT_EQ(c.ours, "44");
+    EXPECT_TRUE(e.message().contains("pushup")) << qPrintable(e.message());
+    EXPECT_EQ(byName(e.conflict().theirs).value("pushup"), "41");
+  }
+  const Record now = byName(*first->fetch(row.key));
+  EXPECT_EQ(now.value("pushup"), "41");
+  EXPECT_TRUE(now.value("grader_pushup").isEmpty());
+
+  // Read again, the second station stores over it knowingly.
+  second->store(*second->fetch(row.key), {{"pushup", "44"}});
+  EXPECT_EQ(byName(*first->fetch(row.key)).value("pushup"), "44");
+
+  // A delete of a row changed since it was read is refused as well.
+  EXPECT_THROW(second->remove(row), ConflictError);
+  EXPECT_TRUE(second->remove(*second->fetch(row.key)));
+  EXPECT_FALSE(first->fetch(row.key));
+}
+
+// ---------------------------------------------------------------- the file
+
+namespace {
+
+// Every row of info with every value in its stored type and bytes.
+QList<Row> infoAsStored(const QString& path) {
+  QList<Row> out;
+  sqlite::Database db(path, sqlite::Database::Mode::ReadOnly);
+  sqlite::Statement cols(db, QStringLiteral("PRAGMA table_info(info)"));
+  QStringList quoted;
+  while (cols.step()) quoted << "quote(" + cols.text(1) + ")";
+  sqlite::Statement st(db, "SELECT _rowid_, " + quoted.join(',') + " FROM info ORDER BY _rowid_");
+  while (st.step()) {
+    Row r;
+    for (int i = 0; i < st.columnCount(); ++i) r.insert(QString::number(i), st.text(i));
+    out << r;
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(FitnessFileUpgrade, AnOldFileGainsTheTableWhenTheScorerOpensItAndInfoKeepsEveryValue) {
+  ScratchDir dir;
+  const QString path = dir.file("info.mdb");
+  // A file as the last three-event scorer left it: the twenty fields,
+  // values of several stored types, a gap in the IDs.
+  QFile(path).open(QIODevice::WriteOnly);
+  execSql(path, "CREATE TABLE info (ID INTEGER PRIMARY KEY AUTOINCREMENT, LNAME TEXT, RANK TEXT, SSN TEXT, SEX TEXT, "
+                "DOB TEXT, DOT TEXT, RAW_PU TEXT, RAW_SU TEXT, RUN_M TEXT, RUN_S TEXT, C_PU TEXT, C_SU TEXT, "
+                "C_RUN TEXT, TOTAL TEXT, STAT TEXT, PROFILE TEXT, REMARK TEXT, ALT_EVENT TEXT, ALT_TIME TEXT)");
+  execSql(path, "INSERT INTO info (ID, LNAME, RAW_PU, RUN_S, REMARK) VALUES (1, 'Able', ' 60', 30, NULL), "
+                "(5, 'baker', '0060', 2.5, ''), (9, NULL, x'00ff', '06/01/2026', 'last')");
+  const QList<Row> before = infoAsStored(path);
+
+  SqliteBackend scorer(path);
+  scorer.open();
+  scorer.close();
+  EXPECT_EQ(infoAsStored(path), before);
+  sqlite::Database db(path, sqlite::Database::Mode::ReadOnly);
+  EXPECT_TRUE(hasFitnessTable(db));
+  // Opening again adds nothing more.
+  SqliteBackend again(path);
+  again.open();
+  sqlite::Statement n(db, "SELECT count(*) FROM sqlite_master WHERE tbl_name='" + fitnessTableName() + "'");
+  ASSERT_TRUE(n.step());
+  EXPECT_EQ(n.integer(0), 3) << "the table and its two indexes, once";
+}
+
+TEST(FitnessFileUpgrade, AnUpgradeThatFailsHalfwayLeavesTheFileAsItWas) {
+  ScratchDir dir;
+  const QString path = dir.file("info.mdb");
+  createRecordsDatabase(path);
+  // An index of that name already stands, so the last statement of the
+  // upgrade fails after the table was made.
+  execSql(path, "CREATE INDEX " + fitnessTableName() + "_group ON info(LNAME)");
+  execSql(path, "ALTER TABLE info ADD COLUMN ALT_EVENT TEXT; ALTER TABLE info ADD COLUMN ALT_TIME TEXT");
+  execSql(path, "INSERT INTO info (LNAME) VALUES ('Able')");
+  const QList<Row> before = infoAsStored(path);
+  SqliteBackend scorer(path);
+  EXPECT_THROW(scorer.open(), DbError);
+  sqlite::Database db(path, sqlite::Database::Mode::ReadOnly);
+  EXPECT_FALSE(hasFitnessTable(db));
+  EXPECT_EQ(infoAsStored(path), before);
+}
