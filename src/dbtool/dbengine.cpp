@@ -15,10 +15,12 @@
 #include <vector>
 
 #include "dbfile.h"
+#include "fitnessrecords.h"
 #include "fsops.h"
 #include "leftovers.h"
 #include "repair.h"
 #include "salvage.h"
+#include "salvagefitness.h"
 #include "salvagewrite.h"
 #include "sqlitedb.h"
 
@@ -365,12 +367,15 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
   // Damaged: rebuild from the schema and every record still on the pages.
   result.rebuilt = true;
   faultPoint(plan_, "read damaged file");
-  const salvage::Scan scan = [&] {
+  const QByteArray image = [&] {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) throw ToolError(EIO, QDir::toNativeSeparators(path) + ": " + f.errorString());
-    return salvage::scanInfoRows(f.readAll());
+    return f.readAll();
   }();
-  if (engineRefused && scan.rows.empty()) throw *engineRefused;
+  const salvage::Scan scan = salvage::scanInfoRows(image);
+  const salvage::Scan fitnessScan = scanFitnessRows(image);
+  const bool nothingFound = scan.rows.empty() && fitnessScan.rows.empty();
+  if (engineRefused && nothingFound) throw *engineRefused;
 
   struct Object {
     QString type, name, sql;
@@ -388,7 +393,7 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
     if (s && !s->isNull())
       while ((r = s->tryStep()) == Step::Row) objects.push_back({s->text(0), s->text(1), s->text(2)});
     if (r != Step::Done) {
-      if (scan.rows.empty()) engineFail(src, path);
+      if (nothingFound) engineFail(src, path);
       objects.clear();
       schemaLost = true;
     }
@@ -398,6 +403,13 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
   };
   if (std::none_of(objects.begin(), objects.end(), isInfo) && !scan.rows.empty())
     objects.insert(objects.begin(), {QStringLiteral("table"), QStringLiteral("info"), infoTableDdl()});
+  if (std::none_of(objects.begin(), objects.end(), [](const Object& o) { return isFitnessTable(o.type, o.name); }) &&
+      !fitnessScan.rows.empty()) {
+    const QStringList ddl = fitnessTableStatements();
+    for (const QString& sql : ddl)
+      objects.push_back({sql == ddl.first() ? QStringLiteral("table") : QStringLiteral("index"),
+                         sql == ddl.first() ? fitnessTableName() : QString(), sql});
+  }
   // The highest row number each table ever gave out, where it can be read.
   QHash<QString, qint64> sequence;
   if (!engineRefused) {
@@ -408,6 +420,8 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
   // Where the engine cannot read the numbering, the pages may still hold it.
   if (scan.sequence > 0 && !sequence.contains(QStringLiteral("info")))
     sequence.insert(QStringLiteral("info"), scan.sequence);
+  if (fitnessScan.sequence > 0 && !sequence.contains(fitnessTableName()))
+    sequence.insert(fitnessTableName(), fitnessScan.sequence);
   const QString userVersion = [&] {
     try {
       if (engineRefused) return QStringLiteral("0");
@@ -427,6 +441,7 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
         exec(dst, o.sql, temp.path());
     faultPoint(plan_, "copy rows");
     qint64 infoRows = -1;  // rows the scan gave, to be found again in the new file
+    qint64 fitnessRows = -1;
     for (const Object& o : objects) {
       if (o.type != QLatin1String("table") || o.name.startsWith(QLatin1String("sqlite_"))) continue;
       // The records table comes off its pages, read one by one; a records
@@ -437,9 +452,19 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
         infoRows = qint64(plan.records.size());
         result.rowsKept += infoRows;
         result.idsRenumbered = plan.renumbered;
-        result.rowsDamaged = scan.damagedCells;
-        result.pagesDamaged = scan.damagedPages;
-        result.conflictingCopies = scan.conflictingCopies;
+        result.rowsDamaged += scan.damagedCells;
+        result.pagesDamaged += scan.damagedPages;
+        result.conflictingCopies += scan.conflictingCopies;
+        continue;
+      }
+      // The five-event records, too, off their pages.
+      if (isFitnessTable(o.type, o.name) && !fitnessScan.rows.empty() &&
+          insertSalvagedFitness(dst, o.name, fitnessScan, temp.path())) {
+        fitnessRows = qint64(fitnessScan.rows.size());
+        result.rowsKept += fitnessRows;
+        result.rowsDamaged += fitnessScan.damagedCells;
+        result.pagesDamaged += fitnessScan.damagedPages;
+        result.conflictingCopies += fitnessScan.conflictingCopies;
         continue;
       }
       TableSalvage copy(src, dst, o.name, path, temp.path());
@@ -449,7 +474,8 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
     // A file of which nothing can be read is not replaced by an empty one:
     // what is left of it may still matter to someone with better tools. (A
     // file whose tables were empty before it was damaged is rebuilt empty.)
-    const bool damageSeen = engineRefused || schemaLost || scan.damagedPages > 0 || scan.damagedCells > 0;
+    const bool damageSeen = engineRefused || schemaLost || scan.damagedPages > 0 || scan.damagedCells > 0 ||
+                            fitnessScan.damagedPages > 0 || fitnessScan.damagedCells > 0;
     if (result.rowsKept == 0 && damageSeen)
       throw ToolError(SQLITE_CORRUPT, QDir::toNativeSeparators(path) +
                                           ": database disk image is malformed beyond repair; no record could be read");
@@ -480,7 +506,8 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
     if (!integrityOk(dst, temp.path()))
       throw ToolError(SQLITE_CORRUPT, QDir::toNativeSeparators(path) + ": the rebuilt database failed its check");
     // The damaged file goes only if the new one holds every record the scan read.
-    if (infoRows >= 0 && countRows(dst, QStringLiteral("info"), temp.path()) < infoRows)
+    if ((infoRows >= 0 && countRows(dst, QStringLiteral("info"), temp.path()) < infoRows) ||
+        (fitnessRows >= 0 && countRows(dst, fitnessTableName(), temp.path()) < fitnessRows))
       throw ToolError(SQLITE_CORRUPT, QDir::toNativeSeparators(path) +
                                           ": the rebuilt database lacks records that could be read; nothing was replaced");
   }

@@ -95,11 +95,20 @@ std::optional<QByteArray> cellPayload(const Image& img, const uchar* pg, size_t 
   return payload;
 }
 
-// A record of exactly `columns` fields (any number when negative). A row of
-// `info` may also carry the two fields a later scorer adds; rows stored
-// before they were added keep the eighteen.
-std::optional<QList<Value>> decodeRecord(const QByteArray& payload, int columns) {
-  const int most = columns == kFieldCount ? kFieldCount + 2 : columns;
+// The rows a scan looks for: those of table `name`, of `columns` fields or
+// of `most` (a table that gained fields keeps its older rows shorter).
+struct Shape {
+  const char* name;
+  int columns;
+  int most;
+};
+// A row of `info` may also carry the two fields a later scorer adds; rows
+// stored before they were added keep the eighteen.
+constexpr Shape kInfo{"info", kFieldCount, kFieldCount + 2};
+
+// A record of exactly `columns` or `most` fields (any number when
+// `columns` is negative).
+std::optional<QList<Value>> decodeRecord(const QByteArray& payload, int columns, int most) {
   const auto* d = reinterpret_cast<const uchar*>(payload.constData());
   const size_t n = size_t(payload.size());
   size_t pos = 0;
@@ -148,10 +157,10 @@ std::optional<QList<Value>> decodeRecord(const QByteArray& payload, int columns)
   return out;
 }
 
-// A decoded record that can be a row of `info`: an ID that is the row id
-// (NULL) or a whole number, and no binary data.
-bool fitsInfo(const QList<Value>& f) {
-  if (f.size() != kFieldCount && f.size() != kFieldCount + 2) return false;
+// A decoded record that can be a row of a records table: an ID that is the
+// row id (NULL) or a whole number, and no binary data.
+bool fitsRow(const QList<Value>& f) {
+  if (f.isEmpty()) return false;
   if (f[0].kind != Value::Null && f[0].kind != Value::Integer) return false;
   return std::none_of(f.begin(), f.end(), [](const Value& v) { return v.kind == Value::Blob; });
 }
@@ -162,8 +171,9 @@ struct LeafCells {
 };
 
 // The cells reachable from a table-leaf page's pointer array, decoded as
-// records of `columns` fields; nullopt when it is no readable leaf page.
-std::optional<LeafCells> readLeaf(const Image& img, quint32 p, int columns) {
+// records of `columns` fields, or as rows of `shape`; nullopt when it is no
+// readable leaf page.
+std::optional<LeafCells> readLeaf(const Image& img, quint32 p, int columns, const Shape* shape = nullptr) {
   const uchar* pg = img.page(p);
   const size_t b = Image::base(p);
   const size_t u = img.usable();
@@ -177,8 +187,9 @@ std::optional<LeafCells> readLeaf(const Image& img, quint32 p, int columns) {
     qint64 rowid = 0;
     std::optional<QList<Value>> rec;
     if (off >= ptrEnd && off < u)
-      if (const auto payload = cellPayload(img, pg, off, rowid)) rec = decodeRecord(*payload, columns);
-    if (rec && (columns != kFieldCount || fitsInfo(*rec)))
+      if (const auto payload = cellPayload(img, pg, off, rowid))
+        rec = shape ? decodeRecord(*payload, shape->columns, shape->most) : decodeRecord(*payload, columns, columns);
+    if (rec && (!shape || fitsRow(*rec)))
       out.rows.push_back({rowid, *rec, p});
     else
       ++out.failed;
@@ -271,15 +282,15 @@ quint32 rootPageOf(const Image& img, TextEncoding enc, const char* name) {
   return 0;
 }
 
-// The highest ID table `info` ever gave out, as its numbering table keeps it.
-qint64 infoSequence(const Image& img, TextEncoding enc) {
+// The highest ID table `table` ever gave out, as its numbering table keeps it.
+qint64 tableSequence(const Image& img, TextEncoding enc, const char* table) {
   const quint32 root = rootPageOf(img, enc, "sqlite_sequence");
   if (!root) return 0;
   qint64 seq = 0;
   for (const quint32 p : walkTree(img, root).leaves)
     if (const auto cells = readLeaf(img, p, 2))
       for (const Row& r : cells->rows)
-        if (textIs(r.fields[0], "info", enc) && r.fields[1].kind == Value::Integer)
+        if (textIs(r.fields[0], table, enc) && r.fields[1].kind == Value::Integer)
           seq = std::max(seq, r.fields[1].integer);
   return seq;
 }
@@ -332,7 +343,7 @@ quint32 guessRoot(const Image& img, const QSet<quint32>& free, const QSet<quint3
   return best;
 }
 
-Scan scanWith(const QByteArray& file, quint32 pageSize, quint32 reserved, bool headerSound) {
+Scan scanWith(const QByteArray& file, quint32 pageSize, quint32 reserved, bool headerSound, const Shape& shape) {
   Scan s;
   s.pageSize = pageSize;
   s.headerSound = headerSound;
@@ -345,19 +356,19 @@ Scan scanWith(const QByteArray& file, quint32 pageSize, quint32 reserved, bool h
     const quint32 enc = be32(header + 56);
     if (enc == 2 || enc == 3) s.encoding = TextEncoding(enc);
   }
-  // Every page that is not free and reads as a leaf of `info` rows.
+  // Every page that is not free and reads as a leaf of the table's rows.
   std::vector<std::pair<quint32, LeafCells>> leaves;
   QSet<quint32> leafSet;
   for (quint32 p = 1; p <= img.pages(); ++p) {
     if (free.contains(p)) continue;
-    auto cells = readLeaf(img, p, kFieldCount);
+    auto cells = readLeaf(img, p, shape.columns, &shape);
     if (!cells || cells->rows.empty()) continue;
     leafSet.insert(p);
     leaves.emplace_back(p, std::move(*cells));
   }
 
-  s.infoRoot = rootPageOf(img, s.encoding, "info");
-  s.sequence = infoSequence(img, s.encoding);
+  s.infoRoot = rootPageOf(img, s.encoding, shape.name);
+  s.sequence = tableSequence(img, s.encoding, shape.name);
   const quint32 root = s.infoRoot ? s.infoRoot : guessRoot(img, free, leafSet);
   Walk tree;
   if (root) {
@@ -403,25 +414,31 @@ Scan scanWith(const QByteArray& file, quint32 pageSize, quint32 reserved, bool h
 
 bool validPageSize(quint32 n) { return n >= 512 && n <= 65536 && (n & (n - 1)) == 0; }
 
-}  // namespace
-
-Scan scanInfoRows(const QByteArray& file) {
+Scan scanTable(const QByteArray& file, const Shape& shape) {
   if (file.size() >= 100 && std::memcmp(file.constData(), kMagic, sizeof kMagic) == 0) {
     const auto* h = reinterpret_cast<const uchar*>(file.constData());
     const quint32 raw = be16(h + 16);
     const quint32 size = raw == 1 ? 65536 : raw;
     const quint32 reserved = h[20];
-    if (validPageSize(size) && size - reserved >= 480) return scanWith(file, size, reserved, true);
+    if (validPageSize(size) && size - reserved >= 480) return scanWith(file, size, reserved, true, shape);
   }
   // The header is gone: try the usual page sizes and keep the one under
   // which the most rows decode.
   Scan best;
   for (const quint32 size : {4096u, 1024u, 2048u, 8192u, 16384u, 32768u, 65536u, 512u}) {
     if (file.size() < qsizetype(size)) continue;
-    Scan s = scanWith(file, size, 0, false);
+    Scan s = scanWith(file, size, 0, false, shape);
     if (s.rows.size() > best.rows.size()) best = std::move(s);
   }
   return best;
+}
+
+}  // namespace
+
+Scan scanInfoRows(const QByteArray& file) { return scanTable(file, kInfo); }
+
+Scan scanTableRows(const QByteArray& file, const QByteArray& table, int columns) {
+  return scanTable(file, Shape{table.constData(), columns, columns});
 }
 
 }  // namespace quillon::dbtool::salvage

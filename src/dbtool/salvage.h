@@ -63,7 +63,7 @@ struct Scan {
   // or, where that is unreadable, as the interior page no other points to
   // with the most pages of rows below it) and walked without meeting damage.
   bool treeWhole = false;
-  quint32 infoRoot = 0;  // from the schema; 0 when it could not be read
+  quint32 infoRoot = 0;  // the table's, from the schema; 0 when it could not be read
   // The highest ID the table ever gave out, from its numbering table; 0
   // when that could not be read.
   qint64 sequence = 0;
@@ -71,5 +71,8 @@ struct Scan {
 
 // Scans a whole database file image.
 Scan scanInfoRows(const QByteArray& file);
+// The same for the rows of another table of `columns` fields whose first
+// is its ID (the row id itself, or a whole number), none of them binary.
+Scan scanTableRows(const QByteArray& file, const QByteArray& table, int columns);
 
 }  // namespace quillon::dbtool::salvage
