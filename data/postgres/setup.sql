@@ -188,4 +188,74 @@ BEGIN
 END
 $$;
 
+-- Per-unit access to the five-event records. A battalion shares one server;
+-- a company clerk sees and changes only the records of their own company,
+-- while the battalion's clerks see all. The server enforces it (row-level
+-- security), so psql or any other client is held to it as the stations are.
+--   quillon_battalion: its members see and change every unit's records.
+--   one role per unit, listed in quillon_units with the unit as the records
+--   write it (compared with case and outer spaces ignored); its members see
+--   and change the records of that unit only, and cannot move a record to
+--   another unit or add one for another unit.
+-- A clerk in neither sees no five-event record at all (a unit's role that
+-- was dropped by hand gives nothing, and no error). Administrators (the
+-- table's owner, superusers) are not held to it. The three-event table info
+-- has no unit field and stays shared by every clerk of the database.
+-- A unit is added by an administrator with
+--   SELECT quillon_add_unit('A CO 1-5 IN', 'quillon_unit_a');
+--   GRANT quillon_unit_a TO alice;
+DO $$
+BEGIN
+  PERFORM pg_advisory_xact_lock(hashtext('quillon setup'));
+  IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'quillon_battalion') THEN
+    CREATE ROLE quillon_battalion NOLOGIN;
+  END IF;
+END
+$$;
+GRANT quillon_clerk TO quillon_battalion;
+
+CREATE TABLE IF NOT EXISTS quillon_units (
+  unit text PRIMARY KEY CHECK (unit = upper(btrim(unit)) AND unit <> ''),
+  role name NOT NULL
+);
+ALTER TABLE quillon_units OWNER TO quillon_owner;
+REVOKE ALL ON quillon_units FROM PUBLIC;
+-- The policy reads it as the clerk, so every clerk may read (not change) it.
+GRANT SELECT ON quillon_units TO quillon_clerk;
+
+-- Makes the unit's role where it is missing (never able to log in; people
+-- are made its members) and lists it for the unit. Running it again for
+-- the same unit changes nothing; naming another role moves the unit to it.
+CREATE OR REPLACE FUNCTION quillon_add_unit(unit_name text, role_name name) RETURNS void
+LANGUAGE plpgsql AS $$
+BEGIN
+  IF btrim(coalesce(unit_name, '')) = '' THEN
+    RAISE EXCEPTION 'A unit needs a name';
+  END IF;
+  PERFORM pg_advisory_xact_lock(hashtext('quillon setup'));
+  IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = role_name) THEN
+    EXECUTE format('CREATE ROLE %I NOLOGIN', role_name);
+  END IF;
+  IF NOT pg_has_role(role_name, 'quillon_clerk', 'MEMBER') THEN
+    EXECUTE format('GRANT quillon_clerk TO %I', role_name);
+  END IF;
+  INSERT INTO quillon_units (unit, role) VALUES (upper(btrim(unit_name)), role_name)
+    ON CONFLICT (unit) DO UPDATE SET role = EXCLUDED.role;
+END
+$$;
+ALTER FUNCTION quillon_add_unit(text, name) OWNER TO quillon_owner;
+REVOKE ALL ON FUNCTION quillon_add_unit(text, name) FROM PUBLIC;
+
+ALTER TABLE fitness_tests ENABLE ROW LEVEL SECURITY;
+-- USING: which rows a clerk reads, changes and deletes; WITH CHECK: what a
+-- row may hold after an add or a change.
+DROP POLICY IF EXISTS fitness_tests_by_unit ON fitness_tests;
+CREATE POLICY fitness_tests_by_unit ON fitness_tests
+  USING (pg_has_role('quillon_battalion', 'MEMBER')
+         OR EXISTS (SELECT FROM quillon_units u JOIN pg_roles r ON r.rolname = u.role
+                    WHERE u.unit = upper(btrim(fitness_tests.unit)) AND pg_has_role(r.oid, 'MEMBER')))
+  WITH CHECK (pg_has_role('quillon_battalion', 'MEMBER')
+              OR EXISTS (SELECT FROM quillon_units u JOIN pg_roles r ON r.rolname = u.role
+                         WHERE u.unit = upper(btrim(fitness_tests.unit)) AND pg_has_role(r.oid, 'MEMBER')));
+
 COMMIT;
