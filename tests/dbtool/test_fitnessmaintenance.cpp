@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "dbengine.h"
-#include "fitnessfixture.h"
+#include "fitnessrecordsfixture.h"
 #include "fitnessrecords.h"
 #include "recordsfixture.h"
 #include "testsupport.h"

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "fitnessfixture.h"
+#include "fitnessrecordsfixture.h"
 #include "fitnessrecords.h"
 #include "pgtest.h"
 

@@ -6,7 +6,7 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
-#include "fitnessfixture.h"
+#include "fitnessrecordsfixture.h"
 #include "fitnessrecords.h"
 #include "recordsdb.h"
 #include "sqlitebackend.h"
