@@ -1,6 +1,7 @@
 #include "batchscore.h"
 
 #include <array>
+#include <charconv>
 
 #include "csvreader.h"
 #include "fitnessscore.h"
@@ -30,7 +31,7 @@ constexpr std::array<Known, kFields> kKnown{{{"sex", true},
                                              {"alternate", false},
                                              {"alternate_time", false}}};
 
-int digits(const QString& s, qsizetype from, qsizetype n) {
+int digits(QStringView s, qsizetype from, qsizetype n) {
   int v = 0;
   for (qsizetype i = from; i < from + n; ++i) {
     const QChar c = s[i];
@@ -45,7 +46,8 @@ QString quoted(const QString& s) { return '"' + s + '"'; }
 // A row's entries, or the refusal of a field the scoring never sees.
 QString readEntry(const QStringList& f, const std::array<int, kFields>& at, Entry& e) {
   auto field = [&](Field k) { return at[k] < 0 ? QString() : f[at[k]]; };
-  const QString sex = field(Sex).trimmed();
+  const QString sexText = field(Sex);
+  const QStringView sex = QStringView(sexText).trimmed();
   if (sex.compare(u"M", Qt::CaseInsensitive) == 0) e.sex = fitness::Sex::Male;
   else if (sex.compare(u"F", Qt::CaseInsensitive) == 0) e.sex = fitness::Sex::Female;
   else return QStringLiteral("sex: %1 is not M or F").arg(quoted(field(Sex)));
@@ -54,7 +56,8 @@ QString readEntry(const QStringList& f, const std::array<int, kFields>& at, Entr
   e.testDate = parseBatchDate(field(TestDate));
   if (!e.testDate.isValid())
     return QStringLiteral("test_date: %1 is not a date (YYYY-MM-DD or MM/DD/YYYY)").arg(quoted(field(TestDate)));
-  const QString standard = field(StandardField).trimmed();
+  const QString standardText = field(StandardField);
+  const QStringView standard = QStringView(standardText).trimmed();
   if (standard.compare(u"general", Qt::CaseInsensitive) == 0) e.standard = fitness::Standard::General;
   else if (standard.compare(u"combat", Qt::CaseInsensitive) == 0) e.standard = fitness::Standard::Combat;
   else return QStringLiteral("standard: %1 is not combat or general").arg(quoted(field(StandardField)));
@@ -64,12 +67,30 @@ QString readEntry(const QStringList& f, const std::array<int, kFields>& at, Entr
   return {};
 }
 
-QStringList scored(const FitnessTest& test, const Score& s) {
-  QStringList out;
-  out << test.ageGroups[s.ageGroup].label;
-  for (int p : s.points) out << QString::number(p);
-  out << QString::number(s.total) << (s.go ? QStringLiteral("GO") : QStringLiteral("NO-GO")) << QString();
-  return out;
+void appendNumber(QByteArray& out, int n) {
+  char buf[16];
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, n);
+  out.append(buf, end - buf);
+}
+
+// The added columns of a scored row, written straight into the output.
+void appendScore(QByteArray& out, const FitnessTest& test, const Score& s) {
+  out += ',';
+  appendCsvField(out, test.ageGroups[s.ageGroup].label);
+  for (int p : s.points) {
+    out += ',';
+    appendNumber(out, p);
+  }
+  out += ',';
+  appendNumber(out, s.total);
+  out += s.go ? ",GO," : ",NO-GO,";
+}
+
+void appendFields(QByteArray& out, const QStringList& fields) {
+  for (qsizetype i = 0; i < fields.size(); ++i) {
+    if (i) out += ',';
+    appendCsvField(out, fields[i]);
+  }
 }
 
 }  // namespace
@@ -81,29 +102,43 @@ const QStringList& outputColumns() {
 }
 
 QDate parseBatchDate(const QString& text) {
-  const QString t = text.trimmed();
+  const QStringView t = QStringView(text).trimmed();
   if (t.size() == 10 && t[4] == u'-' && t[7] == u'-') return QDate(digits(t, 0, 4), digits(t, 5, 2), digits(t, 8, 2));
-  const QStringList parts = t.split(u'/');
-  if (parts.size() == 3 && parts[0].size() <= 2 && parts[1].size() <= 2 && parts[2].size() == 4 &&
-      !parts[0].isEmpty() && !parts[1].isEmpty())
-    return QDate(digits(parts[2], 0, 4), digits(parts[0], 0, parts[0].size()), digits(parts[1], 0, parts[1].size()));
-  return {};
+  // MM/DD/YYYY: the month and day one or two digits, the year four.
+  const qsizetype a = t.indexOf(u'/');
+  const qsizetype b = a < 0 ? -1 : t.indexOf(u'/', a + 1);
+  if (a < 1 || a > 2 || b - a < 2 || b - a > 3 || t.size() - b - 1 != 4) return {};
+  return QDate(digits(t, b + 1, 4), digits(t, 0, a), digits(t, a + 1, b - a - 1));
+}
+
+void appendCsvField(QByteArray& out, QStringView f) {
+  bool quote = !f.isEmpty() && (f.front().isSpace() || f.back().isSpace());
+  bool ascii = true;
+  for (QChar c : f) {
+    const char16_t u = c.unicode();
+    if (u == u',' || u == u'"' || u == u'\n' || u == u'\r') quote = true;
+    if (u >= 0x80) ascii = false;
+  }
+  if (quote) out += '"';
+  if (ascii && !quote) {
+    // Most fields: copy the characters as bytes, no UTF-8 conversion.
+    const qsizetype at = out.size();
+    out.resize(at + f.size());
+    char* p = out.data() + at;
+    for (QChar c : f) *p++ = char(c.unicode());
+  } else if (ascii) {
+    for (QChar c : f) {
+      if (c == u'"') out += '"';
+      out += char(c.unicode());
+    }
+  } else {
+    out += f.toString().replace(u'"', QStringLiteral("\"\"")).toUtf8();
+  }
+  if (quote) out += '"';
 }
 
 void appendCsvRecord(QByteArray& out, const QStringList& fields) {
-  for (qsizetype i = 0; i < fields.size(); ++i) {
-    if (i) out += ',';
-    const QString& f = fields[i];
-    const bool quote = f.contains(u',') || f.contains(u'"') || f.contains(u'\n') || f.contains(u'\r') ||
-                       (!f.isEmpty() && (f.front().isSpace() || f.back().isSpace()));
-    if (!quote) {
-      out += f.toUtf8();
-      continue;
-    }
-    out += '"';
-    out += QString(f).replace(u'"', QStringLiteral("\"\"")).toUtf8();
-    out += '"';
-  }
+  appendFields(out, fields);
   out += '\n';
 }
 
@@ -137,8 +172,6 @@ BatchResult scoreCsv(const QByteArray& input) {
 
   r.output.reserve(input.size() * 3 / 2 + 1024);
   appendCsvRecord(r.output, header + outputColumns());
-  QStringList blank;
-  for (int i = 0; i + 1 < outputColumns().size(); ++i) blank << QString();
   for (qsizetype i = 1; i < table.records.size(); ++i) {
     const CsvRecord& rec = table.records[i];
     ++r.rows;
@@ -149,12 +182,16 @@ BatchResult scoreCsv(const QByteArray& input) {
       s = scoreEntry(test, e);
       refusal = s.refused;
     }
+    appendFields(r.output, rec.fields);
     if (refusal.isEmpty()) {
-      appendCsvRecord(r.output, rec.fields + scored(test, s));
+      appendScore(r.output, test, s);
     } else {
       r.refusals << QStringLiteral("line %1: %2").arg(rec.line).arg(refusal);
-      appendCsvRecord(r.output, rec.fields + blank + QStringList{refusal});
+      r.output += QByteArray(outputColumns().size() - 1, ',');
+      r.output += ',';
+      appendCsvField(r.output, refusal);
     }
+    r.output += '\n';
   }
   r.status = r.refusals.isEmpty() ? kAllScored : kSomeRefused;
   return r;

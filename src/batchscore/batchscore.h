@@ -36,6 +36,9 @@ BatchResult scoreCsv(const QByteArray& input);
 // scorer's benchmark is measured against.
 QByteArray copyCsv(const QByteArray& input);
 
+// One field, quoted where it holds a comma, a quote, a line break or blanks
+// at either end; text in UTF-8.
+void appendCsvField(QByteArray& out, QStringView field);
 // One CSV record, fields quoted where they hold a comma, a quote, a line
 // break or blanks at either end, ended by "\n".
 void appendCsvRecord(QByteArray& out, const QStringList& fields);

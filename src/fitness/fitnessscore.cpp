@@ -49,7 +49,7 @@ Score scoreEntry(const FitnessTest& test, const Entry& e) {
   s.column = rule.maleCombatColumnForAll || e.sex == Sex::Male ? Column::MaleCombat : Column::Female;
   const int column = columnIndex(s.ageGroup, s.column);
 
-  const bool onAlternate = !e.alternate.trimmed().isEmpty();
+  const bool onAlternate = !QStringView(e.alternate).trimmed().isEmpty();
   if (onAlternate) {
     s.alternate = test.alternateIndex(e.alternate);
     if (s.alternate < 0) {
@@ -57,10 +57,10 @@ Score scoreEntry(const FitnessTest& test, const Entry& e) {
       for (const AlternateDef& a : test.alternates) keys << a.key;
       return refused(QStringLiteral("alternate: \"%1\" is not one of %2").arg(e.alternate, keys.join(", ")));
     }
-    if (!e.raw[test.runEvent].trimmed().isEmpty())
+    if (!QStringView(e.raw[test.runEvent]).trimmed().isEmpty())
       return refused(QStringLiteral("run: \"%1\" entered beside the alternate event %2")
                          .arg(e.raw[test.runEvent], test.alternates[s.alternate].key));
-  } else if (!e.alternateTime.trimmed().isEmpty()) {
+  } else if (!QStringView(e.alternateTime).trimmed().isEmpty()) {
     return refused(QStringLiteral("alternate_time: \"%1\" entered without an alternate event").arg(e.alternateTime));
   }
 

@@ -118,7 +118,7 @@ int FitnessTest::eventIndex(const QString& key) const {
 
 int FitnessTest::alternateIndex(const QString& key) const {
   for (qsizetype i = 0; i < alternates.size(); ++i)
-    if (alternates[i].key.compare(key.trimmed(), Qt::CaseInsensitive) == 0) return int(i);
+    if (QStringView(alternates[i].key).compare(QStringView(key).trimmed(), Qt::CaseInsensitive) == 0) return int(i);
   return -1;
 }
 
