@@ -92,6 +92,7 @@ while read -r path; do
 done <<'EOF'
 /usr/bin/ravelin
 /usr/bin/tidewell
+/usr/bin/quillon-score
 /usr/libexec/quillon/quillon-start
 /usr/libexec/quillon/ravelin-emptydb
 /usr/libexec/quillon/quillon-mdbread
@@ -111,6 +112,7 @@ done <<'EOF'
 /usr/share/metainfo/org.example.Quillon.Tidewell.metainfo.xml
 /usr/share/man/man1/ravelin.1.gz
 /usr/share/man/man1/tidewell.1.gz
+/usr/share/man/man1/quillon-score.1.gz
 /usr/share/doc/quillon/copyright
 EOF
 for app in org.example.Quillon org.example.Quillon.Tidewell; do
@@ -147,6 +149,11 @@ echo "ok: desktop entries and AppStream metadata validate"
 
 [ "$(sqlite3 "$root/usr/share/quillon/sample/info.mdb" 'SELECT count(*) FROM info')" -gt 0 ] ||
   fail "the sample database holds no soldiers"
+
+printf 'sex,dob,test_date,standard,deadlift,pushup,sdc,plank,run\nM,2004-06-01,2025-06-01,general,150,15,2:28,1:30,19:57\n' |
+  (cd "$WORK" && "$root/usr/bin/quillon-score") | grep -q ',17-21,60,60,60,60,60,300,GO,$' ||
+  fail "the installed quillon-score does not score a soldier away from the build"
+echo "ok: the installed quillon-score scores with its built-in tables"
 
 # ---------------------------------------------------------------- first start
 home=$WORK/home
