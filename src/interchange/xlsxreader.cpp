@@ -348,9 +348,10 @@ QString numberText(double v) {
 
 // A date serial as the spreadsheet shows it. The 1900 system counts the
 // day 1900-02-29 that never was, so serials before it are one day earlier.
-QString serialDate(double v, bool date1904, const QString& cell, int row) {
-  if (!std::isfinite(v) || v < 0 || v > 2958465)  // 9999-12-31
-    refuse(QStringLiteral("the date in cell %1 is out of range").arg(cell), row);
+// A serial no calendar holds (negative, past 9999) stays a number, for the
+// roster's own check to refuse on its line.
+QString serialDate(double v, bool date1904) {
+  if (!std::isfinite(v) || v < 0 || v > 2958465) return numberText(v);  // 9999-12-31
   const qint64 days = static_cast<qint64>(std::floor(v));
   QDate d;
   if (date1904) d = QDate(1904, 1, 1).addDays(days);
@@ -438,7 +439,7 @@ CsvTable readSheet(const QByteArray& bytes, const QString& part, const QStringLi
       bool ok = false;
       const double v = raw.trimmed().toDouble(&ok);
       if (!ok) refuse(QStringLiteral("cell %1 holds \"%2\", which is not a number").arg(name, raw.left(40)), rowNo);
-      text = style >= 0 && style < dates.size() && dates[style] ? serialDate(v, date1904, name, rowNo) : numberText(v);
+      text = style >= 0 && style < dates.size() && dates[style] ? serialDate(v, date1904) : numberText(v);
     }
     if (text.isEmpty()) continue;
     rows.last().cells.insert(col, text);
