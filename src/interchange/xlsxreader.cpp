@@ -7,7 +7,6 @@
 #include <QList>
 #include <QLocale>
 #include <QMap>
-#include <QSet>
 #include <QXmlStreamReader>
 #include <cmath>
 #include <cstring>
@@ -371,79 +370,103 @@ QString cellName(int col, int row) {
   return letters + QString::number(row);
 }
 
-CsvTable readSheet(const QByteArray& bytes, const QString& part, const QStringList& strings,
-                   const QList<bool>& dates, bool date1904) {
+struct SheetContext {
+  const QStringList& strings;
+  const QList<bool>& dates;
+  bool date1904;
+};
+
+// One <c> element: its column and the text it shows, or nothing when it
+// holds no value. `nextCol` is where a cell without a reference goes.
+std::optional<std::pair<int, QString>> readCell(Xml& x, const SheetContext& ctx, int rowNo, int& nextCol) {
+  int col = nextCol;
+  if (x.hasAttr(u"r")) {
+    const auto ref = parseRef(x.attr(u"r"));
+    if (!ref || ref->second != rowNo)
+      refuse(QStringLiteral("the sheet has a cell reference \"%1\" that is not in row %2").arg(x.attr(u"r")).arg(rowNo),
+             rowNo);
+    col = ref->first;
+  }
+  if (col >= kMaxColumns) refuse(QStringLiteral("row %1 has more than %2 columns").arg(rowNo).arg(kMaxColumns), rowNo);
+  nextCol = col + 1;
+  const QString name = cellName(col, rowNo);
+  const QString type = x.attr(u"t");
+  const int style = x.attr(u"s").toInt();
+  // The value: <v> for most types, <is> for an inline string; a formula's
+  // <f> is passed over, its stored result kept.
+  QString raw;
+  bool haveValue = false;
+  while (x.nextChild()) {
+    if (x.name() == u"v") {
+      raw = x.elementText();
+      haveValue = true;
+    } else if (x.name() == u"is") {
+      raw = x.textRuns();
+      haveValue = true;
+    } else {
+      x.skip();
+    }
+  }
+  if (!haveValue) return std::nullopt;
+  QString text;
+  if (type == "s") {
+    bool ok = false;
+    const int i = raw.trimmed().toInt(&ok);
+    if (!ok || i < 0 || i >= ctx.strings.size())
+      refuse(QStringLiteral("cell %1 refers to shared text %2, which the workbook does not hold").arg(name, raw.trimmed()),
+             rowNo);
+    text = ctx.strings[i];
+  } else if (type == "inlineStr" || type == "str" || type == "e") {
+    text = raw;
+  } else if (type == "b") {
+    text = raw.trimmed() == "1" ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+  } else if (type == "d") {
+    text = raw.trimmed().left(10);  // ISO 8601; the date part is what a roster holds
+  } else {
+    bool ok = false;
+    const double v = raw.trimmed().toDouble(&ok);
+    if (!ok) refuse(QStringLiteral("cell %1 holds \"%2\", which is not a number").arg(name, raw.left(40)), rowNo);
+    const bool date = style >= 0 && style < ctx.dates.size() && ctx.dates[style];
+    text = date ? serialDate(v, ctx.date1904) : numberText(v);
+  }
+  if (text.isEmpty()) return std::nullopt;
+  return std::make_pair(col, text);
+}
+
+CsvTable readSheet(const QByteArray& bytes, const QString& part, const SheetContext& ctx) {
   Xml x(bytes, part);
   QList<SparseRow> rows;
-  int rowNo = 0, nextCol = 0, width = 0;
-  QSet<int> seenRows;
-  while (x.next()) {
-    if (x.name() == u"row") {
-      if (x.hasAttr(u"r")) {
-        bool ok = false;
-        const int r = x.attr(u"r").toInt(&ok);
-        if (!ok || r < 1 || r > kMaxRows || r <= rowNo)
-          refuse(QStringLiteral("the sheet has a row numbered \"%1\" out of order").arg(x.attr(u"r")), rowNo);
-        rowNo = r;
-      } else {
-        if (++rowNo > kMaxRows) refuse(QStringLiteral("the sheet has more than %1 rows").arg(kMaxRows), rowNo);
-      }
-      rows << SparseRow{rowNo, {}};
-      nextCol = 0;
+  int rowNo = 0, width = 0;
+  // Rows are the children of sheetData and cells the children of a row;
+  // whatever else a sheet holds (merged cells, links, extensions) is not read.
+  bool found = false;
+  while (!found && x.next()) found = x.name() == u"sheetData";
+  while (found && x.nextChild()) {
+    if (x.name() != u"row") {
+      x.skip();
       continue;
     }
-    if (x.name() != u"c") continue;
-    if (rows.isEmpty()) refuse(QStringLiteral("the sheet has a cell outside any row"));
-    int col = nextCol;
     if (x.hasAttr(u"r")) {
-      const auto ref = parseRef(x.attr(u"r"));
-      if (!ref || ref->second != rowNo)
-        refuse(QStringLiteral("the sheet has a cell reference \"%1\" that is not in row %2").arg(x.attr(u"r")).arg(rowNo), rowNo);
-      col = ref->first;
+      bool ok = false;
+      const int r = x.attr(u"r").toInt(&ok);
+      if (!ok || r < 1 || r > kMaxRows || r <= rowNo)
+        refuse(QStringLiteral("the sheet has a row numbered \"%1\" out of order").arg(x.attr(u"r")), rowNo);
+      rowNo = r;
+    } else if (++rowNo > kMaxRows) {
+      refuse(QStringLiteral("the sheet has more than %1 rows").arg(kMaxRows), rowNo);
     }
-    if (col >= kMaxColumns) refuse(QStringLiteral("row %1 has more than %2 columns").arg(rowNo).arg(kMaxColumns), rowNo);
-    nextCol = col + 1;
-    const QString name = cellName(col, rowNo);
-    const QString type = x.attr(u"t");
-    const int style = x.attr(u"s").toInt();
-    // The value: <v> for most types, <is> for an inline string; a formula's
-    // <f> is passed over, its stored result kept.
-    QString raw;
-    bool haveValue = false;
+    rows << SparseRow{rowNo, {}};
+    int nextCol = 0;
     while (x.nextChild()) {
-      if (x.name() == u"v") {
-        raw = x.elementText();
-        haveValue = true;
-      } else if (x.name() == u"is") {
-        raw = x.textRuns();
-        haveValue = true;
-      } else {
+      if (x.name() != u"c") {
         x.skip();
+        continue;
+      }
+      if (const auto cell = readCell(x, ctx, rowNo, nextCol)) {
+        rows.last().cells.insert(cell->first, cell->second);
+        width = std::max(width, cell->first + 1);
       }
     }
-    if (!haveValue) continue;
-    QString text;
-    if (type == "s") {
-      bool ok = false;
-      const int i = raw.trimmed().toInt(&ok);
-      if (!ok || i < 0 || i >= strings.size())
-        refuse(QStringLiteral("cell %1 refers to shared text %2, which the workbook does not hold").arg(name, raw.trimmed()), rowNo);
-      text = strings[i];
-    } else if (type == "inlineStr" || type == "str" || type == "e") {
-      text = raw;
-    } else if (type == "b") {
-      text = raw.trimmed() == "1" ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
-    } else if (type == "d") {
-      text = raw.trimmed().left(10);  // ISO 8601; the date part is what a roster holds
-    } else {
-      bool ok = false;
-      const double v = raw.trimmed().toDouble(&ok);
-      if (!ok) refuse(QStringLiteral("cell %1 holds \"%2\", which is not a number").arg(name, raw.left(40)), rowNo);
-      text = style >= 0 && style < dates.size() && dates[style] ? serialDate(v, date1904) : numberText(v);
-    }
-    if (text.isEmpty()) continue;
-    rows.last().cells.insert(col, text);
-    width = std::max(width, col + 1);
   }
 
   CsvTable table;
@@ -474,7 +497,7 @@ CsvTable readXlsx(const QByteArray& data) {
     const SheetRef sheet = firstSheet(pkg);
     const QStringList strings = sharedStrings(pkg);
     const QList<bool> dates = dateStyles(pkg);
-    return readSheet(pkg.requiredPart(sheet.part), sheet.part, strings, dates, sheet.date1904);
+    return readSheet(pkg.requiredPart(sheet.part), sheet.part, SheetContext{strings, dates, sheet.date1904});
   } catch (const Refusal& r) {
     CsvTable t;
     t.error = r.reason;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QPdfWriter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <algorithm>
@@ -101,12 +102,21 @@ QList<PdfWord> filledIn(const QList<PdfWord>& ours) {
   return extra;
 }
 
-TEST(FitnessCard, EveryWordOfTheOfficialFormIsPrintedWhereTheFormPrintsIt) {
+// Whatever the device's resolution (a printer's, a PDF writer's), the card
+// covers the same ground on paper.
+class FitnessCardAt : public testing::TestWithParam<int> {};
+
+TEST_P(FitnessCardAt, EveryWordOfTheOfficialFormIsPrintedWhereTheFormPrintsIt) {
   test::ScratchDir dir;
-  int pages = 0;
-  const QList<PdfWord> ours = writeAndRead(dir, {FitnessCard{}}, &pages);
-  EXPECT_EQ(pages, 2);
-  EXPECT_TRUE(run("pdfinfo", {dir.file("cards.pdf")}).contains(QRegularExpression(R"(Page size:\s+792 x 612 pts)")));
+  {
+    QPdfWriter pdf(dir.file("cards.pdf"));
+    pdf.setResolution(GetParam());
+    paintFitnessCards({FitnessCard{}}, &pdf);
+  }
+  const QList<PdfWord> ours = wordsOf(dir.file("cards.pdf"));
+  const QString info = run("pdfinfo", {dir.file("cards.pdf")});
+  EXPECT_TRUE(info.contains(QRegularExpression(R"(Pages:\s+2\n)"))) << info.toStdString();
+  EXPECT_TRUE(info.contains(QRegularExpression(R"(Page size:\s+792 x 612 pts)"))) << info.toStdString();
   ASSERT_GT(officialWords().size(), 1000);
   int missing = 0;
   for (const PdfWord& o : officialWords()) {
@@ -171,6 +181,8 @@ Cell rightOf(int page, int column, const QString& text, int nth = 0) {
   const PdfWord& l = label(page, column, text, nth);
   return Cell{l.x1, l.y0 - 5, column == 1 ? 774.0 : 394.5, l.y1 + 5};
 }
+
+INSTANTIATE_TEST_SUITE_P(Resolutions, FitnessCardAt, testing::Values(72, 300, 1200));
 
 TEST(FitnessCard, EachValueLandsInTheBoxTheFormGivesIt) {
   test::ScratchDir dir;
