@@ -4,7 +4,7 @@ quillon_packages=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
   libsqlite3-dev sqlite3 googletest libgtest-dev libbenchmark-dev
   xvfb xauth poppler-utils fonts-dejavu-core util-linux
-  libxlsxwriter-dev mdbtools-dev python3 python3-openpyxl
+  libxlsxwriter-dev libminizip-dev mdbtools-dev python3 python3-openpyxl
   postgresql postgresql-common libpq-dev
   debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream librsvg2-bin x11-utils imagemagick
 )

@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 
 #include "ranks.h"
+#include "xlsxreader.h"
 
 namespace quillon {
 
@@ -111,7 +112,10 @@ void addToSsnIndex(SsnIndex& index, const QString& storedSsn, qint64 id) {
 }
 
 RosterPreview previewRoster(const QByteArray& data, const SsnIndex& existing) {
-  const CsvTable table = parseCsv(data);
+  return previewRosterTable(parseCsv(data), existing);
+}
+
+RosterPreview previewRosterTable(const CsvTable& table, const SsnIndex& existing) {
   if (!table.ok()) return refuseFile(table.error, table.errorLine);
   if (table.records.isEmpty()) return refuseFile(QStringLiteral("the file is empty"), 1);
 
@@ -185,6 +189,10 @@ RosterPreview previewRosterFile(const QString& path, const SsnIndex& existing) {
   const QByteArray data = f.read(kMaxRosterBytes + 1);
   if (f.error() != QFileDevice::NoError) return refuseFile(f.errorString(), 0);
   if (data.size() > kMaxRosterBytes) return refuseFile(QStringLiteral("the file is larger than 64 MiB"), 0);
+  // A workbook is known by its bytes as well as by its name, so a roster
+  // renamed .csv by mistake is still read, and a damaged one is named as such.
+  if (looksLikeZip(data) || path.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive))
+    return previewRosterTable(readXlsx(data), existing);
   return previewRoster(data, existing);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// Importing a roster: a CSV file with a header row, one soldier a line,
+// Importing a roster: a CSV file or the first sheet of an Excel workbook
+// (.xlsx, see xlsxreader.h) with a header row, one soldier a line,
 // checked and sorted into a preview before anything is stored.
 //
 // How a roster's values become record fields:
@@ -82,7 +83,12 @@ void addToSsnIndex(SsnIndex& index, const QString& storedSsn, qint64 id);
 // Parses and classifies a roster file's contents.
 RosterPreview previewRoster(const QByteArray& data, const SsnIndex& existing);
 
-// Reads the file (refusing one over 64 MiB or one that cannot be read) and
+// Parses and classifies rows already read from a file: the header first,
+// each record's `line` the line or sheet row it came from.
+RosterPreview previewRosterTable(const CsvTable& table, const SsnIndex& existing);
+
+// Reads the file as a workbook when it is a zip or named .xlsx, else as CSV
+// (refusing one over 64 MiB or one that cannot be read) and
 // previews it.
 RosterPreview previewRosterFile(const QString& path, const SsnIndex& existing);
 

@@ -87,7 +87,7 @@ bool RecordsMenu::storeBatch(const QList<RecordStore::BatchOp>& ops, const QStri
 
 void RecordsMenu::chooseRoster() {
   const QString path = QFileDialog::getOpenFileName(form_, QStringLiteral("Import Roster"), QDir::currentPath(),
-                                                    QStringLiteral("Rosters (*.csv *.txt);;All files (*)"));
+                                                    QStringLiteral("Rosters (*.csv *.txt *.xlsx);;All files (*)"));
   if (!path.isEmpty()) importRoster(path);
 }
 

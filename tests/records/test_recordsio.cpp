@@ -283,3 +283,18 @@ TEST_F(RecordsIoTest, DISABLED_Screenshots) {
 }
 
 }  // namespace
+
+TEST_F(RecordsIoTest, DamagedWorkbookIsRefusedByItsNameAndNothingStored) {
+  // Starts as a zip does, then breaks off: read as a workbook, not as CSV.
+  QFile f(dir.file("roster.xlsx"));
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(QByteArray("PK\x03\x04", 4) + QByteArray(200, 'x'));
+  f.close();
+  start();
+  EXPECT_FALSE(records().importRoster(dir.file("roster.xlsx")));
+  ASSERT_FALSE(seam.shown.empty());
+  EXPECT_EQ(seam.shown.back().text,
+            "roster.xlsx cannot be imported: the file is not an Excel workbook (.xlsx) or its zip directory is "
+            "damaged. Nothing was stored.");
+  EXPECT_EQ(readRows(dbPath()).size(), 1);
+}
