@@ -13,8 +13,12 @@
 // alone from psql on the idle server (before the stations start and again
 // after they end), timed by psql. Prints the median and the 99th percentile
 // store time, each as a ratio to the baseline's, against the goal p99 <= 10x.
+// With a pace, each station pauses a random time between updates (the given
+// milliseconds on average), as clerks entering scores do; without one they
+// update back to back, where on a small server the store time is mostly the
+// wait for the other stations' updates.
 // Needs a server through the PG* environment, e.g.
-//   pg_virtualenv build/bench/bench_pgstations [stations updates]
+//   pg_virtualenv build/bench/bench_pgstations [stations updates [pace-ms]]
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -45,6 +49,7 @@ constexpr double kGoalP99 = 10.0;
 struct Options {
   int stations = 50;
   int updates = 200;
+  int paceMs = 0;  // a clerk's pause between updates, on average; 0: none
 };
 
 // One station: reads the table as the window does, then updates. Writes one
@@ -65,6 +70,7 @@ int runStation(int k, const Options& o, const QString& conninfo, const QString& 
     const int own = (kRows - kShared) / o.stations;
     QElapsedTimer t;
     for (int u = 0; u < o.updates; ++u) {
+      if (o.paceMs > 0) ::usleep(useconds_t(rnd() % unsigned(2 * o.paceMs + 1)) * 1000u);
       const bool shared = rnd() % 4 == 0;
       const size_t i = shared ? rnd() % kShared : size_t(kShared + k * own + int(rnd() % own));
       pg::PgRecord& r = seen.at(ids[i]);
@@ -134,10 +140,11 @@ std::vector<double> psqlBaseline(pg::Connection& admin, const QString& conninfo,
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   Options o;
-  if (argc == 3) {
+  if (argc >= 3) {
     o.stations = std::max(1, atoi(argv[1]));
     o.updates = std::max(1, atoi(argv[2]));
   }
+  if (argc >= 4) o.paceMs = std::max(0, atoi(argv[3]));
   test::PgScratch scratch(test::setupSqlPath());
   if (!scratch.error().isEmpty()) {
     std::fprintf(stderr, "No records server (run under pg_virtualenv): %s\n", qPrintable(scratch.error()));
@@ -253,6 +260,10 @@ int main(int argc, char** argv) {
       "%.2f s, %.0f updates/s; rows damaged %d, rows with an update lost unreported %d\n",
       o.stations, o.updates, kRows, kShared, stored, conflicts, other, seconds, o.stations * o.updates / seconds,
       damaged, lost);
+  if (o.paceMs > 0)
+    std::printf("stations paused between updates: %d ms on average\n", o.paceMs);
+  else
+    std::printf("stations updated back to back, with no pause between updates\n");
   const double baseMedian = percentile(baseline, 0.5), baseP99 = percentile(baseline, 0.99);
   const double median = percentile(storeMs, 0.5), p99 = percentile(storeMs, 0.99);
   std::printf("psql alone on the idle server (%zu updates): median %.3f ms, p99 %.3f ms\n", baseline.size(),
