@@ -7,7 +7,9 @@ cd "$(dirname "$0")/.."
 source scripts/deps.sh
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j "$(nproc)"
+# Only the programs and what the working folder needs: the tests and benches
+# are built by scripts/test.sh.
+cmake --build build -j "$(nproc)" --target quillon_programs
 
 work="${QUILLON_WORK:-$PWD/work}"
 mkdir -p "$work"

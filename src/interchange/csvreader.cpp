@@ -87,7 +87,8 @@ CsvTable parseCsv(const QByteArray& data) {
     bool recordDone = false;
     while (!recordDone) {
       field.clear();
-      if (i < n && p[i] == '"') {
+      const bool quoted = i < n && p[i] == '"';
+      if (quoted) {
         const int opened = line;
         ++i;
         for (;;) {
@@ -112,9 +113,10 @@ CsvTable parseCsv(const QByteArray& data) {
           if (p[i] == '"') return refuse(QStringLiteral("a quote inside an unquoted field"), line);
           ++i;
         }
-        field = QByteArray(p + from, i - from);
+        // Straight from the file's bytes: most fields are unquoted.
+        rec.fields << QString::fromUtf8(p + from, i - from);
       }
-      rec.fields << QString::fromUtf8(field);
+      if (quoted) rec.fields << QString::fromUtf8(field);
       if (i < n && p[i] == delim) {
         ++i;
         continue;

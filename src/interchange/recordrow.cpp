@@ -1,6 +1,6 @@
 #include "recordrow.h"
 
-#include <QRegularExpression>
+#include <QDate>
 
 #include "dbfile.h"
 #include "numeric.h"
@@ -33,12 +33,35 @@ int fieldLimit(const QString& field) {
   return 0;
 }
 
+namespace {
+
+bool asciiDigits(QStringView s) {
+  for (QChar c : s)
+    if (c < u'0' || c > u'9') return false;
+  return true;
+}
+
+int number(QStringView digits) {
+  int v = 0;
+  for (QChar c : digits) v = v * 10 + (c.unicode() - u'0');
+  return v;
+}
+
+QString twoDigits(int v) { return QString(QChar(u'0' + v / 10)) + QChar(u'0' + v % 10); }
+
+}  // namespace
+
+// Read by hand rather than by a regular expression: a roster of 100,000
+// lines checks every one of them.
 std::optional<QString> normalizedSsn(const QString& text) {
-  static const QRegularExpression form(QStringLiteral("^(?:([0-9]{3})-([0-9]{2})-([0-9]{4})|([0-9]{3})([0-9]{2})([0-9]{4}))$"));
-  const auto m = form.match(text.trimmed());
-  if (!m.hasMatch()) return std::nullopt;
-  const int o = m.capturedLength(1) ? 0 : 3;
-  return m.captured(1 + o) + '-' + m.captured(2 + o) + '-' + m.captured(3 + o);
+  const QString t = text.trimmed();
+  const QStringView v(t);
+  if (t.size() == 9 && asciiDigits(v))
+    return t.first(3) + QLatin1Char('-') + t.sliced(3, 2) + QLatin1Char('-') + t.sliced(5);
+  if (t.size() == 11 && t.at(3) == u'-' && t.at(6) == u'-' && asciiDigits(v.first(3)) && asciiDigits(v.sliced(4, 2)) &&
+      asciiDigits(v.sliced(7)))
+    return t;
+  return std::nullopt;
 }
 
 QString ssnDigits(const QString& stored) {
@@ -47,9 +70,30 @@ QString ssnDigits(const QString& stored) {
 }
 
 std::optional<QString> normalizedDate(const QString& text) {
-  const auto d = parseDateOfBirth(text);
-  if (!d) return std::nullopt;
-  return formatDateOfTest(*d);
+  // The forms parseDateOfBirth takes, read by hand for the same reason.
+  const QString t = text.trimmed();
+  const QStringView v(t);
+  int y = 0, m = 0, d = 0;
+  const qsizetype s1 = v.indexOf(u'/');
+  const qsizetype s2 = s1 < 0 ? -1 : v.indexOf(u'/', s1 + 1);
+  if (s1 >= 1 && s1 <= 2 && s2 - s1 - 1 >= 1 && s2 - s1 - 1 <= 2 && v.size() - s2 - 1 == 4 &&
+      asciiDigits(v.first(s1)) && asciiDigits(v.sliced(s1 + 1, s2 - s1 - 1)) && asciiDigits(v.sliced(s2 + 1))) {
+    m = number(v.first(s1));
+    d = number(v.sliced(s1 + 1, s2 - s1 - 1));
+    y = number(v.sliced(s2 + 1));
+  } else if (v.size() == 10 && v.at(4) == u'-' && v.at(7) == u'-' && asciiDigits(v.first(4)) &&
+             asciiDigits(v.sliced(5, 2)) && asciiDigits(v.sliced(8))) {
+    y = number(v.first(4));
+    m = number(v.sliced(5, 2));
+    d = number(v.sliced(8));
+  } else {
+    return std::nullopt;
+  }
+  // Year 0 does not exist; QDate would reject it anyway.
+  if (y < 1 || !QDate::isValid(y, m, d)) return std::nullopt;
+  QString out = twoDigits(m) + QLatin1Char('/') + twoDigits(d) + QLatin1Char('/');
+  out += QString::number(y).rightJustified(4, QLatin1Char('0'));
+  return out;
 }
 
 }  // namespace quillon

@@ -153,7 +153,9 @@ RosterPreview previewRosterTable(const CsvTable& table, const SsnIndex& existing
 
   // First pass: each line on its own. Second: SSNs that repeat in the file.
   QList<RosterRow> accepted;
-  QHash<QString, QList<int>> linesBySsn;
+  accepted.reserve(table.records.size() - 1);
+  QHash<QString, int> timesBySsn;
+  timesBySsn.reserve(table.records.size());
   for (qsizetype r = 1; r < table.records.size(); ++r) {
     RosterRow row;
     const QString why = checkLine(table.records[r], layout, row);
@@ -161,11 +163,17 @@ RosterPreview previewRosterTable(const CsvTable& table, const SsnIndex& existing
       preview.refused << RosterRefusal{row.line, why};
       continue;
     }
-    linesBySsn[row.ssn] << row.line;
+    ++timesBySsn[row.ssn];
     accepted << row;
   }
+  // The lines of each repeated SSN, gathered only for those: most rosters
+  // have none.
+  QHash<QString, QList<int>> linesBySsn;
+  for (const RosterRow& row : accepted)
+    if (timesBySsn.value(row.ssn) > 1) linesBySsn[row.ssn] << row.line;
+  preview.toAdd.reserve(accepted.size());
   for (const RosterRow& row : accepted) {
-    const QList<int>& lines = linesBySsn[row.ssn];
+    const QList<int> lines = linesBySsn.value(row.ssn);
     if (lines.size() > 1) {
       QStringList others;
       for (int l : lines)
@@ -173,7 +181,7 @@ RosterPreview previewRosterTable(const CsvTable& table, const SsnIndex& existing
       preview.refused << RosterRefusal{row.line, QStringLiteral("the SSN %1 is also on line %2").arg(row.ssn, others.join(", "))};
       continue;
     }
-    const auto hit = existing.constFind(QString(row.ssn).remove('-'));
+    const auto hit = existing.isEmpty() ? existing.constEnd() : existing.constFind(QString(row.ssn).remove('-'));
     if (hit != existing.constEnd() && !hit->isEmpty()) preview.matches << RosterMatch{row, *hit};
     else preview.toAdd << row;
   }

@@ -16,9 +16,20 @@ QList<RecordStore::BatchOp> rosterPlan(const RosterPreview& preview, bool update
                                        const std::function<std::optional<Record>(qint64)>& stored) {
   QList<RecordStore::BatchOp> ops;
   ops.reserve(preview.toAdd.size() + preview.matches.size());
-  for (const RosterRow& row : preview.toAdd) ops.append({RecordStore::BatchOp::Insert, 0, insertFields(recordFromRoster(row))});
-  if (!updateMatches) return ops;
   const QStringList& names = infoFieldNames();
+  // insertFields(recordFromRoster(row)) without the blank row in between:
+  // a roster fills five fields of a record.
+  const QString* const keys[] = {&names.at(fieldIndex("LNAME")), &names.at(fieldIndex("RANK")),
+                                 &names.at(fieldIndex("SSN")), &names.at(fieldIndex("SEX")), &names.at(fieldIndex("DOB"))};
+  for (const RosterRow& row : preview.toAdd) {
+    Record r;
+    r.reserve(5);
+    const QString* const values[] = {&row.name, &row.rank, &row.ssn, &row.sex, &row.dob};
+    for (int f = 0; f < 5; ++f)
+      if (!values[f]->isEmpty()) r.insert(*keys[f], *values[f]);
+    ops.append({RecordStore::BatchOp::Insert, 0, std::move(r)});
+  }
+  if (!updateMatches) return ops;
   for (const RosterMatch& m : preview.matches) {
     for (qint64 id : m.ids) {
       const std::optional<Record> now = stored(id);

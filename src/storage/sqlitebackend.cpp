@@ -342,6 +342,32 @@ std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>
     it->second.reset();
     return it->second;
   };
+  // A new row is read back as read() reads it, through one statement for the
+  // whole batch: preparing a statement per row cost more than the inserts.
+  std::optional<Statement> readBack;
+  QList<int> readColumn;  // for each of columns_, its column in readBack or -1
+  auto storedRecord = [&](qint64 key) -> std::optional<Record> {
+    if (!readBack) {
+      readBack.emplace(db_, QStringLiteral("SELECT * FROM info WHERE _rowid_=? LIMIT 1"));
+      for (const QString& c : columns_) {
+        int at = -1;
+        for (int i = 0; i < readBack->columnCount(); ++i)
+          if (readBack->columnName(i).compare(c, Qt::CaseInsensitive) == 0) at = i;
+        readColumn << at;
+      }
+    }
+    readBack->reset();
+    readBack->bindInt(1, key);
+    if (!readBack->step()) return std::nullopt;
+    Record rec;
+    rec.reserve(columns_.size());
+    for (int c = 0; c < columns_.size(); ++c)
+      rec.insert(columns_.at(c), readColumn.at(c) < 0 ? QString() : readBack->text(readColumn.at(c)));
+    return rec;
+  };
+  // Consecutive inserts of the same fields share their statement.
+  QList<QString> insertFields;
+  Statement* insert = nullptr;
   for (int i = 0; i < ops.size(); ++i) {
     if (progress && i % 200 == 0 && !progress(i, int(ops.size()))) return std::nullopt;
     const BatchOp& op = ops[i];
@@ -355,12 +381,18 @@ std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>
         top.step();
         key = std::max(top.integer(0), highestDeletedKey_) + 1;
       }
-      QStringList names{QStringLiteral("_rowid_")}, marks{QStringLiteral("?")};
-      for (const QString& f : fields) {
-        names << quoted(f);
-        marks << QStringLiteral("?");
+      if (!insert || fields != insertFields) {
+        QStringList names{QStringLiteral("_rowid_")}, marks{QStringLiteral("?")};
+        for (const QString& f : fields) {
+          names << quoted(f);
+          marks << QStringLiteral("?");
+        }
+        insert = &prepared("INSERT INTO info (" + names.join(',') + ") VALUES (" + marks.join(',') + ")");
+        insertFields = fields;
+      } else {
+        insert->reset();
       }
-      Statement& st = prepared("INSERT INTO info (" + names.join(',') + ") VALUES (" + marks.join(',') + ")");
+      Statement& st = *insert;
       if (key > 0)
         st.bindInt(1, key);
       else
@@ -369,9 +401,9 @@ std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>
       for (const QString& f : fields) st.bindText(b++, op.fields.value(f), true);
       st.run();
       const qint64 stored = sqlite3_last_insert_rowid(db_.get());
-      done.append({stored, std::nullopt, record(stored)});
+      done.append({stored, std::nullopt, storedRecord(stored)});
     } else if (op.kind == BatchOp::Update) {
-      const std::optional<Record> was = record(op.key);
+      const std::optional<Record> was = storedRecord(op.key);
       if (!was) throw DbError(deletedMessage(QString::number(op.key)));
       if (fields.isEmpty()) continue;
       QStringList sets;
@@ -394,7 +426,7 @@ std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>
       }
       if (!before.isEmpty()) done.append({op.key, before, after});
     } else {
-      const std::optional<Record> gone = record(op.key);
+      const std::optional<Record> gone = storedRecord(op.key);
       if (!gone) continue;
       Statement& st = prepared(QStringLiteral("DELETE FROM info WHERE _rowid_=?"));
       st.bindInt(1, op.key);
@@ -404,6 +436,7 @@ std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>
   }
   if (progress && !progress(int(ops.size()), int(ops.size()))) return std::nullopt;
   cache.clear();
+  readBack.reset();
   tx.commit();
   for (const BatchChange& c : done)
     if (!c.after) highestDeletedKey_ = std::max(highestDeletedKey_, c.key);
