@@ -332,15 +332,42 @@ int truncate(const char* path, off_t length) {
   return r;
 }
 
+/* Writes made where the recorder cannot see them (a library writing through
+ * the C library's streams) are there once flushed: a flush logs the file's
+ * whole content first, so the model never misses bytes that were made
+ * durable. */
+static void logWholeFile(int fd, const struct stat* st) {
+  if (logFd < 0 || st->st_size > (64 << 20)) return;
+  char proc[64];
+  snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+  load_openat();
+  int in = real_openat(AT_FDCWD, proc, O_RDONLY | O_CLOEXEC);
+  if (in < 0) return;
+  char* buf = malloc((size_t)st->st_size + 1);
+  ssize_t got = buf ? pread(in, buf, (size_t)st->st_size, 0) : -1;
+  load_close();
+  real_close(in);
+  if (got == st->st_size) {
+    emit("trunc\t%llu\t%lld\n", (unsigned long long)st->st_ino, (long long)st->st_size);
+    const int mode = failMode;
+    failMode = 0;
+    logWrite(fd, 0, buf, got);
+    failMode = mode;
+  }
+  free(buf);
+}
+
 static int syncCommon(int fd, int (*call)(int)) {
   const char* p = watched(fd);
   int r = call(fd);
   if (r == 0 && p && active()) {
     struct stat st;
-    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode))
+    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
       emit("dirsync\t%s\n", p);
-    else
+    } else {
+      logWholeFile(fd, &st);
       emit("sync\t%llu\n", (unsigned long long)st.st_ino);
+    }
   }
   return r;
 }
@@ -440,6 +467,53 @@ static int mkdirCommon(int dirfd, const char* path, mode_t mode) {
 
 int mkdir(const char* path, mode_t mode) { return mkdirCommon(AT_FDCWD, path, mode); }
 int mkdirat(int dirfd, const char* path, mode_t mode) { return mkdirCommon(dirfd, path, mode); }
+
+/* A shell's redirection moves the file onto another descriptor: the copy
+ * keeps the name. */
+static int copied(int from, int to) {
+  if (to >= 0 && to < MAX_FDS && from != to) remember(to, watched(from));
+  return to;
+}
+
+int dup(int fd) {
+  static int (*real)(int);
+  if (!real) real = (int (*)(int))dlsym(RTLD_NEXT, "dup");
+  return copied(fd, real(fd));
+}
+
+int dup2(int fd, int to) {
+  static int (*real)(int, int);
+  if (!real) real = (int (*)(int, int))dlsym(RTLD_NEXT, "dup2");
+  int r = real(fd, to);
+  return r < 0 ? r : copied(fd, r);
+}
+
+int dup3(int fd, int to, int flags) {
+  static int (*real)(int, int, int);
+  if (!real) real = (int (*)(int, int, int))dlsym(RTLD_NEXT, "dup3");
+  int r = real(fd, to, flags);
+  return r < 0 ? r : copied(fd, r);
+}
+
+int fcntl(int fd, int cmd, ...) {
+  static int (*real)(int, int, ...);
+  if (!real) real = (int (*)(int, int, ...))dlsym(RTLD_NEXT, "fcntl");
+  va_list ap;
+  va_start(ap, cmd);
+  long arg = va_arg(ap, long);
+  va_end(ap);
+  int r = real(fd, cmd, arg);
+  if (r >= 0 && (cmd == F_DUPFD || cmd == F_DUPFD_CLOEXEC)) copied(fd, r);
+  return r;
+}
+
+int fcntl64(int fd, int cmd, ...) {
+  va_list ap;
+  va_start(ap, cmd);
+  long arg = va_arg(ap, long);
+  va_end(ap);
+  return fcntl(fd, cmd, arg);
+}
 
 /* Copies made by the kernel would pass the log by: refuse them, and every
  * program here falls back to reading and writing. */

@@ -64,7 +64,9 @@ QString problemIn(const QString& dir, const Expectation& e, const QSet<qint64>& 
     }
     const QStringList ids = column(h, "SELECT ID FROM info", &ok);
     sqlite3_close(h);
-    if (!ok && (dbRequired || !required.isEmpty())) return e.db + QStringLiteral(" has no table info");
+    // The launcher takes any file under that name for the records: one
+    // without its table would be kept and never open.
+    if (!ok) return e.db + QStringLiteral(" has no table info");
     QSet<qint64> have;
     for (const QString& id : ids) have.insert(id.toLongLong());
     for (qint64 id : required)

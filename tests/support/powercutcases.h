@@ -99,7 +99,24 @@ inline bool preparePowerCutCase(const QString& kind, const QString& dir, PowerCu
     if (!f.open(QIODevice::WriteOnly) || f.write(generatedRoster(30)) < 0) return false;
     c.args << roster;
   }
-  if (kind == QLatin1String("oldimport")) c.args << QStringLiteral(QUILLON_JET_FIXTURE) << QStringLiteral(QUILLON_MDB_HELPER);
+  if (kind == QLatin1String("oldimport")) {
+    // A real old database file for the checks on its header, and a reader
+    // standing in for the helper that gives its table info: ten soldiers,
+    // two of them under IDs the records already use.
+    const QString jet = d.filePath(QStringLiteral("old.mdb")), helper = d.filePath(QStringLiteral("reader.sh"));
+    if (!QFile::copy(QStringLiteral(QUILLON_JET_FIXTURE), jet)) return false;
+    QByteArray table = "QMDB 1\nC " + QByteArray("ID").toHex() + " 4\nC " + QByteArray("LNAME").toHex() + " 10\nC " +
+                       QByteArray("DOB").toHex() + " 8\n";
+    for (int i = 0; i < 10; ++i)
+      table += "R " + QByteArray::number(i < 2 ? 3 + i : 500 + i).toHex() + ',' + ("Old" + QByteArray::number(i) + ", Lee").toHex() +
+               ',' + QByteArray("1985-03-04 00:00:00").toHex() + '\n';
+    table += "END 10\n";
+    QFile h(helper);
+    if (!h.open(QIODevice::WriteOnly) || h.write("#!/bin/sh\ncat <<'TABLE'\n" + table + "TABLE\n") < 0) return false;
+    h.close();
+    h.setPermissions(h.permissions() | QFileDevice::ExeOwner);
+    c.args << jet << helper;
+  }
   if (kind == QLatin1String("pdf")) {
     const QString layout = d.filePath(QStringLiteral("basic.rpt"));
     if (!QFile::copy(QStringLiteral(QUILLON_SOURCE_DIR "/data/basic.rpt"), layout)) return false;
