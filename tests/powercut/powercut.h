@@ -41,6 +41,9 @@ struct Expectation {
   QString backup = QStringLiteral("info.old");
   bool dbBefore = true;   // else required only once the run ended
   QStringList written;    // files the operation writes whole, relative
+  // A damaged database going in (Repair): a cut may leave it untouched;
+  // otherwise the records required are those the finished run kept.
+  bool damagedBefore = false;
 };
 
 struct Verdict {
