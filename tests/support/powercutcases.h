@@ -49,9 +49,10 @@ inline bool makeRecords(const QString& path, int soldiers) {
   return ok;
 }
 
-// Sets `kind` up in the empty folder `dir`; false when that failed.
+// Sets `kind` up in the empty folder `dir` with `soldiers` records; false
+// when that failed.
 // Kinds: compact, repair, store, roster, export, oldimport, firststart, pdf.
-inline bool preparePowerCutCase(const QString& kind, const QString& dir, PowerCutCase& c) {
+inline bool preparePowerCutCase(const QString& kind, const QString& dir, PowerCutCase& c, int soldiers = 40) {
   const QDir d(dir);
   c.root = dir;
   c.workdir = dir;
@@ -91,7 +92,7 @@ inline bool preparePowerCutCase(const QString& kind, const QString& dir, PowerCu
     c.env = QStringList{"HOME=" + c.root, "XDG_DOCUMENTS_DIR=" + d.filePath(QStringLiteral("home/Documents"))};
     return true;
   }
-  if (!makeRecords(d.filePath(QStringLiteral("info.mdb")), 40)) return false;
+  if (!makeRecords(d.filePath(QStringLiteral("info.mdb")), soldiers)) return false;
   if (kind == QLatin1String("repair")) {
     // A leaf page's cell pointers scribbled over: Repair has rows to salvage
     // and a new file to write.
@@ -128,7 +129,7 @@ inline bool preparePowerCutCase(const QString& kind, const QString& dir, PowerCu
   }
   if (kind == QLatin1String("pdf")) {
     const QString layout = d.filePath(QStringLiteral("basic.rpt"));
-    if (!QFile::copy(QStringLiteral(QUILLON_SOURCE_DIR "/data/basic.rpt"), layout)) return false;
+    if (!QFile::copy(QStringLiteral(QUILLON_PC_SOURCE_DIR "/data/basic.rpt"), layout)) return false;
     c.args << layout;
     QFile old(d.filePath(QStringLiteral("report.pdf")));
     if (!old.open(QIODevice::WriteOnly) || old.write("%PDF-1.4 last week's report") < 0) return false;
