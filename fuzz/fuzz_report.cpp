@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 
@@ -42,10 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const ReportColumn& c : L.columns) {
       check(!c.fields.isEmpty());
       for (const QString& f : c.fields) check(known(f));
-      check(c.width > 0);
+      check(c.width > 0 && std::isfinite(c.width));
     }
     for (const ChartCategory& c : L.categories) check(c.other || known(c.condition.field));
-    check(L.marginMm >= 0 && L.fontPt > 0);
+    check(L.marginMm >= 0 && L.marginMm <= 60 && L.fontPt >= 5 && L.fontPt <= 24);
   } catch (const ReportError& e) {
     check(e.message().contains(QDir::toNativeSeparators(path)));
   }
