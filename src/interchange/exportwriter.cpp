@@ -34,6 +34,14 @@ bool syncPath(const QString& path, bool directory) {
   return ok;
 }
 
+// Why `path` could not be written, naming it: the clerk may have chosen a
+// stick or a share that is full or read-only.
+QString cannotWrite(const QString& path, const QString& why) {
+  return QStringLiteral("%1 could not be written: %2").arg(QDir::toNativeSeparators(path), why);
+}
+
+QString systemText() { return QString::fromLocal8Bit(std::strerror(errno)); }
+
 // A scratch file beside the target, owner-only, renamed over the target by
 // commit() and removed otherwise.
 class FileBeside {
@@ -42,16 +50,17 @@ class FileBeside {
       : target_(target), tmp_(QDir(QFileInfo(target).absolutePath()).filePath(".export-XXXXXX")) {}
 
   QString open() {
-    if (!tmp_.open()) return tmp_.errorString();
+    errno = 0;
+    if (!tmp_.open()) return cannotWrite(target_, errno ? systemText() : tmp_.errorString());
     tmp_.close();  // the writer opens it again by name
     return {};
   }
   QString name() const { return tmp_.fileName(); }
 
   QString commit() {
-    if (!syncPath(tmp_.fileName(), false)) return QString::fromLocal8Bit(std::strerror(errno));
+    if (!syncPath(tmp_.fileName(), false)) return cannotWrite(target_, systemText());
     if (std::rename(QFile::encodeName(tmp_.fileName()).constData(), QFile::encodeName(target_).constData()) != 0)
-      return QString::fromLocal8Bit(std::strerror(errno));
+      return cannotWrite(target_, systemText());
     tmp_.setAutoRemove(false);
     syncPath(QFileInfo(target_).absolutePath(), true);
     return {};
@@ -115,8 +124,12 @@ QString writeRecordsCsv(const QString& path, const QList<RecordRow>& rows, const
   FileBeside file(path);
   if (QString why = file.open(); !why.isEmpty()) return why;
   QFile f(file.name());
-  if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(out) != out.size() || !f.flush())
-    return f.errorString();
+  if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return cannotWrite(path, f.errorString());
+  const qint64 written = f.write(out);
+  if (written != out.size() || !f.flush())
+    return cannotWrite(path, written >= 0 && written < out.size()
+                                 ? QStringLiteral("only %1 of %2 bytes went to disk (%3)").arg(written).arg(out.size()).arg(f.errorString())
+                                 : f.errorString());
   f.close();
   return file.commit();
 }
@@ -127,7 +140,7 @@ QString writeRecordsXlsx(const QString& path, const QList<RecordRow>& rows, cons
   if (QString why = file.open(); !why.isEmpty()) return why;
 
   lxw_workbook* wb = workbook_new(QFile::encodeName(file.name()).constData());
-  if (!wb) return QStringLiteral("the workbook could not be created");
+  if (!wb) return cannotWrite(path, QStringLiteral("the workbook could not be created"));
   lxw_worksheet* ws = workbook_add_worksheet(wb, "Records");
   lxw_format* dateFmt = workbook_add_format(wb);
   format_set_num_format(dateFmt, "mm/dd/yyyy");
@@ -169,7 +182,7 @@ QString writeRecordsXlsx(const QString& path, const QList<RecordRow>& rows, cons
   const lxw_error closed = workbook_close(wb);  // frees the workbook whatever happens
   keep(closed);
   if (cancelled) return exportCancelledText();
-  if (err != LXW_NO_ERROR) return QString::fromUtf8(lxw_strerror(err));
+  if (err != LXW_NO_ERROR) return cannotWrite(path, QString::fromUtf8(lxw_strerror(err)));
   return file.commit();
 }
 

@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPagedPaintDevice>
 #include <QPdfWriter>
+#include <QSaveFile>
 #include <QRegularExpression>
 #include <algorithm>
 
@@ -43,19 +44,23 @@ void setReportPageLayout(QPagedPaintDevice& device, const ReportLayout& L) {
 }
 
 void writeReportPdf(const PreparedReport& r, const QString& pdfPath, const QString& printed) {
+  // Written beside the target and put in place whole: a full disk or a
+  // read-only stick leaves the previous report as it was.
+  QSaveFile file(pdfPath);
+  auto cannot = [&](const QString& why) {
+    return ReportError(QStringLiteral("The report cannot be saved as %1: %2.").arg(native(pdfPath), why));
+  };
+  if (!file.open(QIODevice::WriteOnly)) throw cannot(file.errorString());
   {
-    // The PDF writer only says that it failed; this says why.
-    QFile probe(pdfPath);
-    if (!probe.open(QIODevice::WriteOnly))
-      throw ReportError(QStringLiteral("The report cannot be saved as %1: %2.").arg(native(pdfPath), probe.errorString()));
+    QPdfWriter pdf(&file);
+    pdf.setTitle(r.layout.title);
+    pdf.setCreator(QStringLiteral("Quillon"));
+    pdf.setResolution(600);
+    setReportPageLayout(pdf, r.layout);
+    const BusyCursor busy;
+    paintReport(r, &pdf, printed);
   }
-  QPdfWriter pdf(pdfPath);
-  pdf.setTitle(r.layout.title);
-  pdf.setCreator(QStringLiteral("Quillon"));
-  pdf.setResolution(600);
-  setReportPageLayout(pdf, r.layout);
-  const BusyCursor busy;
-  paintReport(r, &pdf, printed);
+  if (!file.commit()) throw cannot(file.errorString());
 }
 
 // ---- Report objects ----

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QTextStream>
+#include <cmath>
 
 #include "report.h"
 #include "reportdetail.h"
@@ -134,7 +135,8 @@ ReportLayout readReportFile(const QString& path) {
       c.heading = p.value(1, c.fields.join(QLatin1Char(':')));
       if (p.size() > 2 && !p[2].isEmpty()) {
         c.width = p[2].toDouble(&ok);
-        if (!ok || c.width <= 0) throw ReportError(where + QStringLiteral(": the width \"%1\" is not a positive number.").arg(p[2]));
+        // Written so that "nan" and "inf", which read as numbers, are refused too.
+        if (!ok || !(c.width > 0 && std::isfinite(c.width))) throw ReportError(where + QStringLiteral(": the width \"%1\" is not a positive number.").arg(p[2]));
       }
       c.format = p.value(3).toLower();
       if (c.format.isEmpty()) c.format = fieldKind(c.fields[0]) == FieldKind::Number ? QStringLiteral("number") : QStringLiteral("text");
@@ -170,10 +172,10 @@ ReportLayout readReportFile(const QString& path) {
         throw ReportError(where + QStringLiteral(": orientation must be portrait or landscape."));
     } else if (key == QLatin1String("margin")) {
       L.marginMm = value.toDouble(&ok);
-      if (!ok || L.marginMm < 0 || L.marginMm > 60) throw ReportError(where + QStringLiteral(": margin must be 0 to 60 (mm)."));
+      if (!ok || !(L.marginMm >= 0 && L.marginMm <= 60)) throw ReportError(where + QStringLiteral(": margin must be 0 to 60 (mm)."));
     } else if (key == QLatin1String("font")) {
       L.fontPt = value.toDouble(&ok);
-      if (!ok || L.fontPt < 5 || L.fontPt > 24) throw ReportError(where + QStringLiteral(": font must be 5 to 24 (points)."));
+      if (!ok || !(L.fontPt >= 5 && L.fontPt <= 24)) throw ReportError(where + QStringLiteral(": font must be 5 to 24 (points)."));
     } else {
       throw ReportError(where + QStringLiteral(": unknown setting \"%1\".").arg(line.left(eq).trimmed()));
     }

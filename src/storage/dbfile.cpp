@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "leftovers.h"
 #include "sqlitedb.h"
 
 namespace quillon {
@@ -33,24 +34,36 @@ QString infoTableDdl() {
 
 void createRecordsDatabase(const QString& path) {
   if (QFileInfo::exists(path)) throw DbError(path + ": file already exists");
-  // Create the file with owner-only permissions before SQLite opens it, so
-  // names and social security numbers are never readable by others.
-  const QByteArray native = QFile::encodeName(QDir::toNativeSeparators(path));
-  const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+  // Built whole under a temporary name beside it and then given its name, so
+  // a power cut never leaves an info.mdb without its table (which the
+  // launcher would take for the clerk's records and never replace). The
+  // temporary file is made owner-only from the start: names and social
+  // security numbers are never readable by others.
+  QByteArray temp = QFile::encodeName(QDir::toNativeSeparators(temporaryTemplate(path)));
+  const int fd = ::mkstemps(temp.data(), 4);
   if (fd < 0) throw DbError(path + ": " + QString::fromLocal8Bit(std::strerror(errno)));
-  ::fchmod(fd, 0600);  // umask may have taken bits away, never added them
   ::close(fd);
+  const QString tempPath = QFile::decodeName(temp);
 
   QString err;
   try {
-    sqlite::Database db(path, sqlite::Database::Mode::ReadWrite);
+    sqlite::Database db(tempPath, sqlite::Database::Mode::ReadWrite);
     db.exec(infoTableDdl());
   } catch (const DbError& e) {
     err = e.message();
   }
-  if (!err.isEmpty()) {
-    QFile::remove(path);
-    throw DbError(path + ": " + err);
+  const QByteArray native = QFile::encodeName(QDir::toNativeSeparators(path));
+  // A second name never replaces a file that appeared meanwhile; where the
+  // file system has no second names, a rename does.
+  if (err.isEmpty() && ::link(temp.constData(), native.constData()) != 0 &&
+      (errno == EEXIST || ::rename(temp.constData(), native.constData()) != 0))
+    err = QString::fromLocal8Bit(std::strerror(errno));
+  ::unlink(temp.constData());
+  if (!err.isEmpty()) throw DbError(path + ": " + err);
+  const int dir = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
   }
 }
 

@@ -1,6 +1,9 @@
 #include "schemaupgrade.h"
 
+#include <QDir>
+
 #include <QSet>
+#include <sqlite3.h>
 
 #include "dbfile.h"
 #include "sqlitedb.h"
@@ -39,7 +42,9 @@ void upgradeRecordsSchema(sqlite::Database& db) {
   // Checked again inside the transaction: another scorer may be upgrading
   // the same file at this moment.
   if (hasAlternateFields(db) || infoColumns(db).isEmpty()) return;
-  const QString what = QStringLiteral("Cannot bring the records up to date");
+  const char* file = sqlite3_db_filename(db.get(), "main");
+  const QString what = QStringLiteral("Cannot bring the records in %1 up to date")
+                           .arg(QDir::toNativeSeparators(QString::fromUtf8(file ? file : "")));
   if (!db.tryExec(QStringLiteral("BEGIN IMMEDIATE"))) db.fail(what);
   try {
     const QSet<QString> have = infoColumns(db);

@@ -19,6 +19,10 @@ Database::Database(const QString& path, Mode mode, int busyMs) {
   }
   sqlite3_busy_timeout(db, busyMs);
   sqlite3_extended_result_codes(db, 1);
+  // A change is committed when its journal is deleted; unless the folder is
+  // flushed after that, a power cut can bring the journal back and undo a
+  // change the clerk was told was stored.
+  if (mode != Mode::ReadOnly) sqlite3_exec(db, "PRAGMA synchronous=EXTRA", nullptr, nullptr, nullptr);
   db_ = db;
 }
 
