@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "dbfile.h"
+#include "recordbackend.h"
 #include "report.h"
 #include "reportdetail.h"
 #include "reportrows.h"
@@ -26,13 +27,11 @@ int fieldIndex(const QString& field) {
 
 QString cell(const ReportRow& row, int index) { return index >= 0 && index < row.size() ? row[index] : QString(); }
 
+// A stored date read as the record store orders it, so a report groups and
+// sorts dates as the grid does.
 QDate parseDate(const QString& s) {
-  const QString t = s.trimmed();
-  for (const char* fmt : {"MM/dd/yyyy", "M/d/yyyy", "yyyy-MM-dd"}) {
-    const QDate d = QDate::fromString(t, QString::fromLatin1(fmt));
-    if (d.isValid()) return d;
-  }
-  return QDate();
+  const std::optional<double> day = orderValue(RowOrder::As::Date, s);
+  return day ? QDate::fromJulianDay(static_cast<qint64>(*day)) : QDate();
 }
 
 
@@ -72,16 +71,12 @@ using namespace detail;
 
 QByteArray orderKey(FieldKind kind, const QString& value) {
   const QString t = value.trimmed();
-  bool valid = kind == FieldKind::Text;
-  double number = 0;
-  if (kind == FieldKind::Number) {
-    number = t.toDouble(&valid);
-    valid = valid && std::isfinite(number);
-  } else if (kind == FieldKind::Date) {
-    const QDate d = parseDate(t);
-    valid = d.isValid();
-    number = valid ? static_cast<double>(d.toJulianDay()) : 0;
-  }
+  // Numbers and dates are read by the record store's one rule, so the
+  // database and the engine order rows alike.
+  std::optional<double> read;
+  if (kind != FieldKind::Text) read = orderValue(kind == FieldKind::Number ? RowOrder::As::Number : RowOrder::As::Date, t);
+  const bool valid = kind == FieldKind::Text || read.has_value();
+  const double number = read.value_or(0);
   QByteArray key;
   key.append(valid ? '\x01' : '\x00');
   if (valid && kind != FieldKind::Text) {
