@@ -1,10 +1,10 @@
 #include "profile.h"
 
-#include "define.h"
+#include "statusword.h"
 
 namespace quillon {
 
-void askProfileForEvent(ScoreControls& c, MessageSeam& m, const QString& profileEvent) {
+void askProfileForEvent(ScoreControls& c, MessageSeam& m, const QString& profileEvent, ConversionState& s) {
   const bool yes =
       m.askYesNo(QStringLiteral("Is this soldier on a permanent profile for") + profileEvent, QStringLiteral("Question"));
   if (yes) {
@@ -13,9 +13,9 @@ void askProfileForEvent(ScoreControls& c, MessageSeam& m, const QString& profile
     if (c.text(Ctl::STAT) != StatusWord::FAIL) c.setText(Ctl::STAT, StatusWord::PASS);
   } else {
     c.setText(Ctl::STAT, StatusWord::FAIL);
-    DEFINE::ProfileResult = StatusWord::FAIL;
+    s.ProfileResult = StatusWord::FAIL;
   }
-  DEFINE::ProfileState = StatusWord::DONE;
+  s.ProfileState = StatusWord::DONE;
 }
 
 void askProfileMark(ScoreControls& c, MessageSeam& m) {

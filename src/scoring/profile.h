@@ -12,8 +12,8 @@ namespace quillon {
 
 // Asks "Is this soldier on a permanent profile for" + profileEvent. Yes: TOTAL
 // "0", Prof "PROFILE", STAT "PASS" unless it reads "FAIL". No: STAT and
-// ProfileResult "FAIL". Either way ProfileState ends "DONE".
-void askProfileForEvent(ScoreControls& c, MessageSeam& m, const QString& profileEvent);
+// ProfileResult "FAIL" in `s`. Either way its ProfileState ends "DONE".
+void askProfileForEvent(ScoreControls& c, MessageSeam& m, const QString& profileEvent, ConversionState& s);
 
 // Asks "Is this soldier a permanent profile?"; sets Prof to "PROFILE" on Yes
 // and empties it otherwise. Nothing else changes.

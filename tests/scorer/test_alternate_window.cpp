@@ -14,7 +14,8 @@
 #include <gtest/gtest.h>
 
 #include "alternate.h"
-#include "define.h"
+#include "conversionstate.h"
+#include "statusword.h"
 #include "fakes.h"
 #include "testsupport.h"
 
@@ -25,11 +26,11 @@ using quillon::test::ScriptedSeam;
 namespace {
 
 // A conversion has just started: nothing judged yet.
-void startConversion(const QString& key) {
-  DEFINE::resetAll();
-  DEFINE::AgeSexKey = key;
-  DEFINE::AltResult = StatusWord::PASS;
-  DEFINE::AltState = StatusWord::FLAG;
+void startConversion(ConversionState& st, const QString& key) {
+  st = ConversionState();
+  st.AgeSexKey = key;
+  st.AltResult = StatusWord::PASS;
+  st.AltState = StatusWord::FLAG;
 }
 
 void enter(Alternate& w, const QString& event, const QString& m, const QString& s) {
@@ -47,17 +48,17 @@ class AlternateWindow : public ::testing::Test {
  protected:
   void SetUp() override {
     dir.copyTables();
-    startConversion("BM");
+    startConversion(st, "BM");
   }
-  void TearDown() override { DEFINE::resetAll(); }
   ScratchDir dir;
   ScriptedSeam seam;
+  ConversionState st;
 };
 
 }  // namespace
 
 TEST_F(AlternateWindow, CaptionFrameAndControls) {
-  Alternate w(seam);
+  Alternate w(seam, st);
   EXPECT_EQ(w.windowTitle(), QStringLiteral("Alternate Test Standards"));
   EXPECT_TRUE(w.isWindow());
   const Qt::WindowFlags flags = w.windowFlags();
@@ -88,7 +89,7 @@ TEST_F(AlternateWindow, CaptionFrameAndControls) {
 }
 
 TEST_F(AlternateWindow, PositionsFollowTheFormAtScreenScale) {
-  Alternate w(seam);
+  Alternate w(seam, st);
   const double k = w.logicalDpiX() / 96.0;
   auto r = [k](int l, int t, int wd, int h) {
     return QRect(qRound(l * k), qRound(t * k), qRound(wd * k), qRound(h * k));
@@ -119,7 +120,7 @@ TEST_F(AlternateWindow, PositionsFollowTheFormAtScreenScale) {
 }
 
 TEST_F(AlternateWindow, TabOrderAndTwoCharacterEntries) {
-  Alternate w(seam);
+  Alternate w(seam, st);
   w.show();
   QApplication::setActiveWindow(&w);
   ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
@@ -139,7 +140,7 @@ TEST_F(AlternateWindow, TabOrderAndTwoCharacterEntries) {
 }
 
 TEST_F(AlternateWindow, FirstShowFillsTheEventListOnce) {
-  Alternate w(seam);
+  Alternate w(seam, st);
   EXPECT_EQ(w.Combo1->count(), 0);
   EXPECT_FALSE(w.standards().isOpen());
   w.show();
@@ -159,34 +160,34 @@ TEST_F(AlternateWindow, FirstShowFillsTheEventListOnce) {
 }
 
 TEST_F(AlternateWindow, OkJudgesTheEntryAndClearsTheTime) {
-  Alternate w(seam);
+  Alternate w(seam, st);
   QSignalSpy judged(&w, &Alternate::judged);
   w.show();
   enter(w, "800 Y Swim", "20", "30");
   pressOk(w);
   EXPECT_TRUE(seam.shown.empty());
   EXPECT_EQ(judged.count(), 1);
-  EXPECT_EQ(DEFINE::AltState, StatusWord::DONE);
-  EXPECT_EQ(DEFINE::AltResult, StatusWord::PASS);
-  EXPECT_EQ(DEFINE::AltMaxTime, 2030);
+  EXPECT_EQ(st.AltState, StatusWord::DONE);
+  EXPECT_EQ(st.AltResult, StatusWord::PASS);
+  EXPECT_EQ(st.AltMaxTime, 2030);
   EXPECT_TRUE(w.M->text().isEmpty());
   EXPECT_TRUE(w.S->text().isEmpty());
   EXPECT_EQ(w.Combo1->currentText(), QStringLiteral("800 Y Swim"));
   EXPECT_TRUE(w.isVisible());  // only EndAlternate hides it
 
-  startConversion("BM");
+  startConversion(st, "BM");
   QTest::keyClicks(w.M, "20");
   QTest::keyClicks(w.S, "31");
   pressOk(w);
-  EXPECT_EQ(DEFINE::AltState, StatusWord::DONE);
-  EXPECT_EQ(DEFINE::AltResult, StatusWord::FAIL);
-  EXPECT_EQ(DEFINE::AltMaxTime, 2030);
+  EXPECT_EQ(st.AltState, StatusWord::DONE);
+  EXPECT_EQ(st.AltResult, StatusWord::FAIL);
+  EXPECT_EQ(st.AltMaxTime, 2030);
 }
 
 TEST_F(AlternateWindow, RefusedEntriesShowTheirMessageAndChangeNothing) {
-  Alternate w(seam);
+  Alternate w(seam, st);
   w.show();
-  DEFINE::AltMaxTime = 1234;
+  st.AltMaxTime = 1234;
   struct Case {
     const char* event;
     const char* m;
@@ -207,7 +208,7 @@ TEST_F(AlternateWindow, RefusedEntriesShowTheirMessageAndChangeNothing) {
   };
   for (const Case& c : cases) {
     seam.shown.clear();
-    DEFINE::AgeSexKey = c.key;
+    st.AgeSexKey = c.key;
     enter(w, c.event, c.m, c.s);
     pressOk(w);
     ASSERT_EQ(seam.shown.size(), 1u) << c.m << "/" << c.s;
@@ -215,38 +216,38 @@ TEST_F(AlternateWindow, RefusedEntriesShowTheirMessageAndChangeNothing) {
     EXPECT_EQ(seam.shown[0].title, QStringLiteral("Error"));
     EXPECT_EQ(seam.shown[0].icon, MsgIcon::Exclamation);
     EXPECT_FALSE(seam.shown[0].question);
-    EXPECT_EQ(DEFINE::AltState, StatusWord::FLAG);
-    EXPECT_EQ(DEFINE::AltResult, StatusWord::PASS);
-    EXPECT_EQ(DEFINE::AltMaxTime, 1234);
+    EXPECT_EQ(st.AltState, StatusWord::FLAG);
+    EXPECT_EQ(st.AltResult, StatusWord::PASS);
+    EXPECT_EQ(st.AltMaxTime, 1234);
     EXPECT_EQ(w.M->text(), QString::fromLatin1(c.m));
     EXPECT_EQ(w.S->text(), QString::fromLatin1(c.s));
     EXPECT_EQ(w.Combo1->currentText(), QString::fromLatin1(c.event));
   }
   // Minutes far above any standard are accepted and fail.
   seam.shown.clear();
-  DEFINE::AgeSexKey = "BM";
+  st.AgeSexKey = "BM";
   enter(w, "2.5M Walk", "99", "0");
   pressOk(w);
   EXPECT_TRUE(seam.shown.empty());
-  EXPECT_EQ(DEFINE::AltResult, StatusWord::FAIL);
-  EXPECT_EQ(DEFINE::AltMaxTime, 3430);
+  EXPECT_EQ(st.AltResult, StatusWord::FAIL);
+  EXPECT_EQ(st.AltMaxTime, 3430);
 }
 
 TEST_F(AlternateWindow, NoEventChosenDoesNothing) {
-  Alternate w(seam);
+  Alternate w(seam, st);
   QSignalSpy judged(&w, &Alternate::judged);
   w.show();
   enter(w, "", "15", "30");
   pressOk(w);
   EXPECT_TRUE(seam.shown.empty());
   EXPECT_EQ(judged.count(), 0);
-  EXPECT_EQ(DEFINE::AltState, StatusWord::FLAG);
+  EXPECT_EQ(st.AltState, StatusWord::FLAG);
   EXPECT_EQ(w.M->text(), QStringLiteral("15"));
   EXPECT_EQ(w.S->text(), QStringLiteral("30"));
 }
 
 TEST_F(AlternateWindow, AnEventTypedInAnotherCaseIsNotTakenForTheListItem) {
-  Alternate w(seam);
+  Alternate w(seam, st);
   w.show();
   w.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
@@ -261,39 +262,39 @@ TEST_F(AlternateWindow, AnEventTypedInAnotherCaseIsNotTakenForTheListItem) {
     EXPECT_EQ(w.Combo1->currentText(), QString::fromLatin1(typed));
     ASSERT_EQ(seam.shown.size(), 1u) << typed;
     EXPECT_EQ(seam.shown[0].text, "Unknown");
-    EXPECT_EQ(DEFINE::AltState, StatusWord::FLAG);
+    EXPECT_EQ(st.AltState, StatusWord::FLAG);
   }
 }
 
 TEST_F(AlternateWindow, ChoosingFromTheListJudgesThatEvent) {
-  DEFINE::AgeSexKey = "BF";
-  Alternate w(seam);
+  st.AgeSexKey = "BF";
+  Alternate w(seam, st);
   w.show();
   w.Combo1->setCurrentIndex(1);
   QTest::keyClicks(w.M, "15");
   QTest::keyClicks(w.S, "30");
   pressOk(w);
-  EXPECT_EQ(DEFINE::AltState, StatusWord::DONE);
-  EXPECT_EQ(DEFINE::AltMaxTime, 2530);
+  EXPECT_EQ(st.AltState, StatusWord::DONE);
+  EXPECT_EQ(st.AltMaxTime, 2530);
   EXPECT_EQ(w.Combo1->currentText(), QStringLiteral("6.2M Bike"));
 }
 
 TEST_F(AlternateWindow, OneDigitSecondsAreSeconds) {
   // Bike BM is 24:30: 24:05 passes, 24:5 read as 245 would too, so take walk
   // AM 34:00 against 34:5 -> 34:05, over; joined as typed (345) it would pass.
-  DEFINE::AgeSexKey = "AM";
-  Alternate w(seam);
+  st.AgeSexKey = "AM";
+  Alternate w(seam, st);
   w.show();
   enter(w, "2.5M Walk", "34", "5");
   pressOk(w);
-  EXPECT_EQ(DEFINE::AltState, StatusWord::DONE);
-  EXPECT_EQ(DEFINE::AltMaxTime, 3400);
-  EXPECT_EQ(DEFINE::AltResult, StatusWord::FAIL);
+  EXPECT_EQ(st.AltState, StatusWord::DONE);
+  EXPECT_EQ(st.AltMaxTime, 3400);
+  EXPECT_EQ(st.AltResult, StatusWord::FAIL);
 }
 
 TEST_F(AlternateWindow, MissingStandardsFileGivesUnknownAndIsNotCreated) {
   QFile::remove(dir.file("As.dat"));
-  Alternate w(seam);
+  Alternate w(seam, st);
   w.show();
   EXPECT_FALSE(w.standards().isOpen());
   EXPECT_EQ(w.Combo1->count(), 3);  // the window still loads
@@ -301,7 +302,7 @@ TEST_F(AlternateWindow, MissingStandardsFileGivesUnknownAndIsNotCreated) {
   pressOk(w);
   ASSERT_EQ(seam.shown.size(), 1u);
   EXPECT_EQ(seam.shown[0].text, QStringLiteral("Unknown"));
-  EXPECT_EQ(DEFINE::AltState, StatusWord::FLAG);
+  EXPECT_EQ(st.AltState, StatusWord::FLAG);
   EXPECT_FALSE(QFile::exists(dir.file("As.dat")));
   EXPECT_EQ(w.standards().timesOpened(), 0);
 
@@ -310,8 +311,8 @@ TEST_F(AlternateWindow, MissingStandardsFileGivesUnknownAndIsNotCreated) {
   seam.shown.clear();
   pressOk(w);
   EXPECT_TRUE(seam.shown.empty());
-  EXPECT_EQ(DEFINE::AltState, StatusWord::DONE);
-  EXPECT_EQ(DEFINE::AltMaxTime, 2030);
+  EXPECT_EQ(st.AltState, StatusWord::DONE);
+  EXPECT_EQ(st.AltMaxTime, 2030);
   EXPECT_EQ(w.standards().timesOpened(), 1);
   enter(w, "800 Y Swim", "20", "30");
   pressOk(w);
@@ -321,22 +322,22 @@ TEST_F(AlternateWindow, MissingStandardsFileGivesUnknownAndIsNotCreated) {
 TEST_F(AlternateWindow, StandardsFileTooShortGivesUnknown) {
   QFile f(dir.file("As.dat"));
   ASSERT_TRUE(f.resize(82 + 40));  // record 1 whole, record 2 cut short
-  Alternate w(seam);
+  Alternate w(seam, st);
   w.show();
   enter(w, "6.2M Bike", "20", "30");
   pressOk(w);
   ASSERT_EQ(seam.shown.size(), 1u);
   EXPECT_EQ(seam.shown[0].text, QStringLiteral("Unknown"));
-  EXPECT_EQ(DEFINE::AltState, StatusWord::FLAG);
+  EXPECT_EQ(st.AltState, StatusWord::FLAG);
   seam.shown.clear();
   enter(w, "800 Y Swim", "20", "30");
   pressOk(w);
   EXPECT_TRUE(seam.shown.empty());
-  EXPECT_EQ(DEFINE::AltState, StatusWord::DONE);
+  EXPECT_EQ(st.AltState, StatusWord::DONE);
 }
 
 TEST_F(AlternateWindow, WaitEndsWhenAnEntryIsJudged) {
-  Alternate w(seam);
+  Alternate w(seam, st);
   bool sawWaiting = false;
   bool sawVisible = false;
   QTimer::singleShot(0, &w, [&] {
@@ -355,13 +356,13 @@ TEST_F(AlternateWindow, WaitEndsWhenAnEntryIsJudged) {
   EXPECT_TRUE(sawWaiting);
   EXPECT_TRUE(sawVisible);
   EXPECT_FALSE(w.isWaiting());
-  EXPECT_EQ(DEFINE::AltState, StatusWord::DONE);
+  EXPECT_EQ(st.AltState, StatusWord::DONE);
   EXPECT_EQ(seam.texts(), QStringList{"Entry for seconds is not valid"});
   EXPECT_TRUE(w.isVisible());
 }
 
 TEST_F(AlternateWindow, NoEventChosenKeepsTheWaitGoing) {
-  Alternate w(seam);
+  Alternate w(seam, st);
   int passes = 0;
   QTimer::singleShot(0, &w, [&] {
     enter(w, "", "20", "30");
@@ -377,11 +378,11 @@ TEST_F(AlternateWindow, NoEventChosenKeepsTheWaitGoing) {
   EXPECT_TRUE(w.waitUntilDone());
   EXPECT_EQ(passes, 2);
   EXPECT_TRUE(seam.shown.empty());
-  EXPECT_EQ(DEFINE::AltMaxTime, 3430);
+  EXPECT_EQ(st.AltMaxTime, 3430);
 }
 
 TEST_F(AlternateWindow, CloseBoxDuringTheWaitShowsTheWindowAgain) {
-  Alternate w(seam);
+  Alternate w(seam, st);
   bool shownAgain = false;
   bool stillWaiting = false;
   QTimer::singleShot(0, &w, [&] {
@@ -397,11 +398,11 @@ TEST_F(AlternateWindow, CloseBoxDuringTheWaitShowsTheWindowAgain) {
   EXPECT_TRUE(shownAgain);
   EXPECT_TRUE(stillWaiting);
   EXPECT_EQ(w.standards().timesOpened(), 1);
-  EXPECT_EQ(DEFINE::AltMaxTime, 2430);
+  EXPECT_EQ(st.AltMaxTime, 2430);
 }
 
 TEST_F(AlternateWindow, ClosingWhenNotWaitingJustCloses) {
-  Alternate w(seam);
+  Alternate w(seam, st);
   w.show();
   EXPECT_TRUE(w.close());
   QCoreApplication::processEvents();
@@ -409,7 +410,7 @@ TEST_F(AlternateWindow, ClosingWhenNotWaitingJustCloses) {
 }
 
 TEST_F(AlternateWindow, TheOneOpenStandardsFileIsKeptAcrossShows) {
-  Alternate w(seam);
+  Alternate w(seam, st);
   w.show();
   ASSERT_TRUE(w.standards().isOpen());
   // Whatever happens to As.dat on disk later, the file opened at load is the
@@ -426,13 +427,13 @@ TEST_F(AlternateWindow, TheOneOpenStandardsFileIsKeptAcrossShows) {
   });
   EXPECT_TRUE(w.waitUntilDone());
   EXPECT_TRUE(seam.shown.empty());
-  EXPECT_EQ(DEFINE::AltMaxTime, 3430);
+  EXPECT_EQ(st.AltMaxTime, 3430);
   EXPECT_EQ(w.standards().timesOpened(), 1);
   EXPECT_EQ(w.Combo1->count(), 3);
 }
 
 TEST_F(AlternateWindow, AbandonedWaitReturnsFalseAndJudgesNothing) {
-  Alternate w(seam);
+  Alternate w(seam, st);
   QTimer::singleShot(0, &w, [&] {
     QTest::keyClicks(w.M, "20");
     w.abandonWait();
@@ -440,7 +441,7 @@ TEST_F(AlternateWindow, AbandonedWaitReturnsFalseAndJudgesNothing) {
   EXPECT_FALSE(w.waitUntilDone());
   EXPECT_FALSE(w.isWaiting());
   EXPECT_FALSE(w.isVisible());
-  EXPECT_EQ(DEFINE::AltState, StatusWord::FLAG);
+  EXPECT_EQ(st.AltState, StatusWord::FLAG);
   // Outside a wait it changes nothing.
   w.abandonWait();
   EXPECT_FALSE(w.isWaiting());
@@ -452,18 +453,18 @@ TEST_F(AlternateWindow, AbandonedWaitReturnsFalseAndJudgesNothing) {
   EXPECT_TRUE(w.waitUntilDone());
 
   // An entry judged after the program began to close does not count.
-  startConversion("BM");
+  startConversion(st, "BM");
   QTimer::singleShot(0, &w, [&] {
     w.abandonWait();
     enter(w, "800 Y Swim", "20", "30");
     w.Command1_Click();
   });
   EXPECT_FALSE(w.waitUntilDone());
-  EXPECT_EQ(DEFINE::AltState, StatusWord::DONE);
+  EXPECT_EQ(st.AltState, StatusWord::DONE);
 }
 
 TEST_F(AlternateWindow, ASecondWaitDoesNotStartWhileOneRuns) {
-  Alternate w(seam);
+  Alternate w(seam, st);
   bool innerResult = true;
   QTimer::singleShot(0, &w, [&] {
     // Queued first, so that a second wait that did start would be ended by
@@ -481,8 +482,8 @@ TEST_F(AlternateWindow, ASecondWaitDoesNotStartWhileOneRuns) {
 }
 
 TEST_F(AlternateWindow, NoWaitWhenTheEntryWasAlreadyJudged) {
-  Alternate w(seam);
-  DEFINE::AltState = StatusWord::DONE;
+  Alternate w(seam, st);
+  st.AltState = StatusWord::DONE;
   EXPECT_TRUE(w.waitUntilDone());
   EXPECT_FALSE(w.isVisible());
 }
@@ -491,17 +492,17 @@ TEST(EndAlternateTest, ActsOnlyOnceAnEntryWasJudged) {
   ScriptedSeam seam;
   QWidget form;
   form.show();
-  DEFINE::resetAll();
-  DEFINE::AltState = StatusWord::FLAG;
-  DEFINE::AltResult = StatusWord::PASS;
-  DEFINE::AltMaxTime = 2030;
-  EndAlternate(&form, seam);
+  ConversionState st;
+  st.AltState = StatusWord::FLAG;
+  st.AltResult = StatusWord::PASS;
+  st.AltMaxTime = 2030;
+  reportAlternateAndHide(&form, seam, st);
   EXPECT_TRUE(seam.shown.empty());
   EXPECT_TRUE(form.isVisible());
 
-  DEFINE::AltState = StatusWord::DONE;
-  DEFINE::AltResult = StatusWord::FAIL;
-  EndAlternate(&form, seam);
+  st.AltState = StatusWord::DONE;
+  st.AltResult = StatusWord::FAIL;
+  reportAlternateAndHide(&form, seam, st);
   EXPECT_FALSE(form.isVisible());
   ASSERT_EQ(seam.shown.size(), 1u);
   EXPECT_EQ(seam.shown[0].text, QStringLiteral("Maximum allowable time 20:30"));
@@ -509,15 +510,14 @@ TEST(EndAlternateTest, ActsOnlyOnceAnEntryWasJudged) {
   EXPECT_EQ(seam.shown[0].icon, MsgIcon::None);
   EXPECT_FALSE(seam.shown[0].question);
   // AltState is left for the next Convert to reset.
-  EXPECT_EQ(DEFINE::AltState, StatusWord::DONE);
+  EXPECT_EQ(st.AltState, StatusWord::DONE);
 
-  DEFINE::AltResult = StatusWord::PASS;
-  DEFINE::AltMaxTime = 955;
-  EndAlternate(nullptr, seam);
+  st.AltResult = StatusWord::PASS;
+  st.AltMaxTime = 955;
+  reportAlternateAndHide(nullptr, seam, st);
   ASSERT_EQ(seam.shown.size(), 2u);
   EXPECT_EQ(seam.shown[1].text, QStringLiteral("Maximum allowable time 9:55"));
   EXPECT_EQ(seam.shown[1].title, QStringLiteral("Alternate Test: PASS"));
-  DEFINE::resetAll();
 }
 
 TEST(EndAlternateTest, TimeText) {
@@ -533,19 +533,19 @@ TEST(EndAlternateTest, TimeText) {
 TEST_F(AlternateWindow, WholePathWaitThenEndAlternate) {
   // The window hides once the report is given, and comes back for the next
   // soldier with the previous event still chosen and an empty time.
-  Alternate w(seam);
+  Alternate w(seam, st);
   QTimer::singleShot(0, &w, [&] {
     enter(w, "2.5M Walk", "34", "31");
     pressOk(w);
   });
   ASSERT_TRUE(w.waitUntilDone());
-  EndAlternate(&w, seam);
+  reportAlternateAndHide(&w, seam, st);
   EXPECT_FALSE(w.isVisible());
   ASSERT_EQ(seam.shown.size(), 1u);
   EXPECT_EQ(seam.shown[0].text, QStringLiteral("Maximum allowable time 34:30"));
   EXPECT_EQ(seam.shown[0].title, QStringLiteral("Alternate Test: FAIL"));
 
-  startConversion("BM");
+  startConversion(st, "BM");
   QString eventSeen;
   QString minutesSeen = "x";
   QTimer::singleShot(0, &w, [&] {
@@ -558,5 +558,5 @@ TEST_F(AlternateWindow, WholePathWaitThenEndAlternate) {
   ASSERT_TRUE(w.waitUntilDone());
   EXPECT_EQ(eventSeen, QStringLiteral("2.5M Walk"));
   EXPECT_TRUE(minutesSeen.isEmpty());
-  EXPECT_EQ(DEFINE::AltResult, StatusWord::PASS);
+  EXPECT_EQ(st.AltResult, StatusWord::PASS);
 }

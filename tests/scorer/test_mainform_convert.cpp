@@ -15,7 +15,6 @@
 #include <memory>
 
 #include "alternate.h"
-#include "define.h"
 #include "mainformfixture.h"
 #include "menupart.h"
 
@@ -64,7 +63,6 @@ class ConvertWindowTest : public quillon::test::MainFormFixture {
  protected:
   void SetUp() override {
     MainFormFixture::SetUp();
-    DEFINE::resetAll();
   }
   void start(const QList<Row>& rows) {
     makeDb(rows);

@@ -16,7 +16,6 @@
 #include <sqlite3.h>
 
 #include "alternate.h"
-#include "define.h"
 #include "importdialog.h"
 #include "mainformfixture.h"
 #include "recordsmenu.h"
@@ -51,7 +50,6 @@ class RecordsIoTest : public MainFormFixture {
  protected:
   void SetUp() override {
     MainFormFixture::SetUp();
-    DEFINE::resetAll();
     makeDb({{{"LNAME", "Abel, Samuel"}, {"RANK", "PV2"}, {"SSN", "111-22-3333"}, {"SEX", "F"}, {"DOB", "01/01/1980"},
              {"RAW_PU", "40"}}});
     QFile f(dir.file("roster.csv"));

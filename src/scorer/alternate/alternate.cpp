@@ -17,7 +17,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "define.h"
+#include "statusword.h"
 
 namespace quillon {
 
@@ -45,10 +45,11 @@ void place(QWidget* w, const Twips& t, double scale) {
 
 }  // namespace
 
-Alternate::Alternate(MessageSeam& seam, QWidget* parent)
+Alternate::Alternate(MessageSeam& seam, ConversionState& state, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::CustomizeWindowHint),
-      seam_(seam) {
+      seam_(seam),
+      state_(state) {
   setObjectName(QStringLiteral("Alternate"));
   setWindowTitle(QStringLiteral("Alternate Test Standards"));
   QFont f = font();
@@ -166,7 +167,7 @@ bool Alternate::isWaiting() const { return loop_ != nullptr; }
 
 bool Alternate::waitUntilDone() {
   if (loop_) return false;
-  if (DEFINE::AltState == StatusWord::DONE) return true;
+  if (state_.AltState == StatusWord::DONE) return true;
 
   QEventLoop loop;
   QPointer<Alternate> self(this);
@@ -179,7 +180,7 @@ bool Alternate::waitUntilDone() {
   loop.exec();
   if (!self) return false;  // destroyed while waiting: the program is going away
   loop_ = nullptr;
-  const bool done = !abandoned_ && DEFINE::AltState == StatusWord::DONE;
+  const bool done = !abandoned_ && state_.AltState == StatusWord::DONE;
   abandoned_ = false;
   return done;
 }
@@ -196,7 +197,7 @@ void Alternate::Command1_Click() {
   // place it is opened here, and from then on kept like any other time.
   if (loaded_ && !standards_.isOpen()) standards_.open(QDir::current().filePath(kAltStandardsFileName));
   const AltJudgement j =
-      judgeAlternate(Combo1->currentText(), M->text(), S->text(), DEFINE::AgeSexKey, standards_, buffer_);
+      judgeAlternate(Combo1->currentText(), M->text(), S->text(), state_.AgeSexKey, standards_, buffer_);
   switch (j.kind) {
     case AltJudgement::NoEvent:
       return;
@@ -206,9 +207,9 @@ void Alternate::Command1_Click() {
     case AltJudgement::Judged:
       break;
   }
-  DEFINE::AltMaxTime = j.maxTime;
-  if (j.over) DEFINE::AltResult = StatusWord::FAIL;
-  DEFINE::AltState = StatusWord::DONE;
+  state_.AltMaxTime = j.maxTime;
+  if (j.over) state_.AltResult = StatusWord::FAIL;
+  state_.AltState = StatusWord::DONE;
   judgedEvent_ = Combo1->currentText();
   judgedTime_ = M->text().trimmed() + ':' + S->text().trimmed().rightJustified(2, QLatin1Char('0'));
   M->clear();
@@ -223,11 +224,11 @@ QString maxAllowableTimeText(int packed) {
   return QStringLiteral("%1:%2").arg(packed / 100).arg(packed % 100, 2, 10, QLatin1Char('0'));
 }
 
-void EndAlternate(QWidget* form, MessageSeam& m) {
-  if (DEFINE::AltState != StatusWord::DONE) return;
+void reportAlternateAndHide(QWidget* form, MessageSeam& m, const ConversionState& s) {
+  if (s.AltState != StatusWord::DONE) return;
   if (form) form->hide();
-  m.message(QStringLiteral("Maximum allowable time ") + maxAllowableTimeText(DEFINE::AltMaxTime),
-            QStringLiteral("Alternate Test: ") + DEFINE::AltResult, MsgIcon::None);
+  m.message(QStringLiteral("Maximum allowable time ") + maxAllowableTimeText(s.AltMaxTime),
+            QStringLiteral("Alternate Test: ") + s.AltResult, MsgIcon::None);
 }
 
 }  // namespace quillon

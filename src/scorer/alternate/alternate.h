@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "altstandards.h"
+#include "conversionstate.h"
 #include "scoreui.h"
 
 class QComboBox;
@@ -20,12 +21,14 @@ namespace quillon {
 class Alternate : public QWidget {
   Q_OBJECT
  public:
-  explicit Alternate(MessageSeam& seam, QWidget* parent = nullptr);
+  // Judges against `state`'s AgeSexKey and writes the judgement into it;
+  // `state` outlives the window.
+  Alternate(MessageSeam& seam, ConversionState& state, QWidget* parent = nullptr);
   ~Alternate() override;
 
   // Shows the window (not modal; the first show loads it: opens As.dat from
   // the current directory once for the life of the program and fills
-  // Combo1) and runs a nested event loop until DEFINE::AltState reads
+  // Combo1) and runs a nested event loop until the state's AltState reads
   // "DONE" (returns true) or abandonWait() is called (returns false).
   // Closing the window by its close box does not end the wait: the window
   // is shown again, and the one open As.dat is kept. An As.dat missing at
@@ -67,6 +70,7 @@ class Alternate : public QWidget {
   void placeControls();
 
   MessageSeam& seam_;
+  ConversionState& state_;
   AltStandardsFile standards_;
   AltStandardRecord buffer_;
   bool loaded_ = false;
@@ -75,10 +79,11 @@ class Alternate : public QWidget {
   QString judgedEvent_, judgedTime_;
 };
 
-// Acts only when AltState is "DONE": hides `form` (if not null), then shows
-// "Maximum allowable time MM:SS" titled "Alternate Test: " + AltResult with
-// a single OK button and no icon.
-void EndAlternate(QWidget* form, MessageSeam& m);
+// The closing report of a conversion that waited for the alternate event.
+// Acts only when `s`.AltState is "DONE": hides `form` (if not null), then
+// shows "Maximum allowable time MM:SS" titled "Alternate Test: " + AltResult
+// with a single OK button and no icon.
+void reportAlternateAndHide(QWidget* form, MessageSeam& m, const ConversionState& s);
 
 // MMSS packed time as the clerk reads it: 2030 -> "20:30", 955 -> "9:55".
 QString maxAllowableTimeText(int packed);

@@ -5,7 +5,7 @@
 // never shows an event from an earlier test.
 
 #include "alternate.h"
-#include "define.h"
+#include "statusword.h"
 #include "mainform_session.h"
 
 namespace quillon {
@@ -31,9 +31,9 @@ void writeAlternate(MainForm& f, qint64 key, const QString& event, const QString
 
 }  // namespace
 
-void storeAlternateTaken(MainForm& f, qint64 key) {
+void storeAlternateTaken(MainForm& f, qint64 key, const ConversionState& s) {
   const Alternate* w = f.alternateWindow();
-  if (!w || DEFINE::AltState != StatusWord::DONE) return;
+  if (!w || s.AltState != StatusWord::DONE) return;
   writeAlternate(f, key, w->judgedEvent(), w->judgedTime());
 }
 

@@ -19,7 +19,6 @@ namespace quillon {
 MainForm::MainForm(QWidget* parent) : QMainWindow(parent) {
   boxes_ = std::make_unique<MessageBoxes>(this);
   seam_ = std::make_unique<SeamSwitch>(*boxes_);
-  widgetControls_ = std::make_unique<WidgetControls>(*this);
   buildWindow();
   history_ = std::make_unique<RecordHistory>(*Data1, this);
   createMenus();

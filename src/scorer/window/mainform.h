@@ -83,14 +83,6 @@ class MainForm : public QMainWindow {
   // Carries the current row's sex for Convert; never shown.
   QLineEdit* Sex = nullptr;
 
-  // The phrase Profile appends to its question.
-  QString ProfileEvent;
-
-  // Called by Convert through its host.
-  void Profile();
-  void ProfileCheck();
-  void EndAlternate();
-
   // The alternate-event window (null until the first wait).
   Alternate* alternateWindow() const { return alternate_.get(); }
   RecordModel* gridModel() const { return model_; }
@@ -182,7 +174,6 @@ class MainForm : public QMainWindow {
  private:
   class ConvertSession;
   class SeamSwitch;
-  class WidgetControls;
   // One control of the table that binds the controls to the fields of the
   // shown record (mainform_binding.cpp).
   struct Binding {
@@ -195,7 +186,6 @@ class MainForm : public QMainWindow {
   void Form_Load();
   void buildWindow();
   bool WaitForAlternate();
-  ScoreControls& scoreControls();
 
   // Fills the table; the window aborts when a control Convert names is missing.
   void bindControls();
@@ -247,9 +237,11 @@ class MainForm : public QMainWindow {
 
   std::unique_ptr<MessageBoxes> boxes_;
   std::unique_ptr<SeamSwitch> seam_;
-  std::unique_ptr<WidgetControls> widgetControls_;
   SystemClock systemClock_;
   const Clock* clock_ = nullptr;
+  // What the conversions of this window decided, read by the alternate-event
+  // window after a conversion has ended.
+  ConversionState conversion_;
   std::unique_ptr<Alternate> alternate_;
   std::unique_ptr<ConvertSession> session_;
 

@@ -7,7 +7,7 @@
 
 #include "alternate.h"
 #include "convert.h"
-#include "define.h"
+#include "statusword.h"
 #include "mainform_session.h"
 #include "profile.h"
 
@@ -69,26 +69,15 @@ void MainForm::Command6_Click() {
   session_ = std::make_unique<ConvertSession>(*this, key);
   const ConvertEnd end = Convert(*session_, tables_);
   session_.reset();
-  if (end == ConvertEnd::Finished && DEFINE::AltState != StatusWord::DONE) clearAlternateTaken(*this, key);
+  if (end == ConvertEnd::Finished && conversion_.AltState != StatusWord::DONE) clearAlternateTaken(*this, key);
   // A conversion whose row was deleted during the wait ends without the
   // closing report; the window it waited on has nothing left to judge.
   if (alternate_ && alternate_->isVisible() && !alternate_->isWaiting()) alternate_->hide();
 }
 
-ScoreControls& MainForm::scoreControls() {
-  if (session_) return *session_;
-  return *widgetControls_;
-}
-
-void MainForm::Profile() { quillon::askProfileForEvent(scoreControls(), messages(), ProfileEvent); }
-
-void MainForm::ProfileCheck() { quillon::askProfileMark(scoreControls(), messages()); }
-
-void MainForm::EndAlternate() { quillon::EndAlternate(alternate_.get(), messages()); }
-
 bool MainForm::WaitForAlternate() {
   if (!alternate_) {
-    alternate_ = std::make_unique<Alternate>(*seam_);
+    alternate_ = std::make_unique<Alternate>(*seam_, conversion_);
     registerProgramWindow(alternate_.get());
     // First shown over the main window, where the clerk is looking; later
     // shows keep wherever the clerk has put it.

@@ -1,9 +1,10 @@
 #pragma once
 // The main window's own parts shared by its source files: the switch for its
-// message boxes, its controls as Convert sees them, one conversion under way,
-// and the title of its failure boxes.
+// message boxes, one conversion under way and the title of its failure boxes.
 
+#include "alternate.h"
 #include "mainform.h"
+#include "profile.h"
 #include "recordstore.h"
 
 namespace quillon {
@@ -12,7 +13,7 @@ namespace quillon {
 inline const QString kErrorTitle = QStringLiteral("Error");
 
 // Stores the judged alternate event with the converted row (alternaterecord.cpp).
-void storeAlternateTaken(MainForm& f, qint64 key);
+void storeAlternateTaken(MainForm& f, qint64 key, const ConversionState& s);
 // Empties them after a conversion that decided the status without one.
 void clearAlternateTaken(MainForm& f, qint64 key);
 
@@ -33,17 +34,6 @@ class MainForm::SeamSwitch : public MessageSeam {
   MessageSeam& real_;
 };
 
-// The window's controls as Convert sees them when no conversion is running.
-class MainForm::WidgetControls : public ScoreControls {
- public:
-  explicit WidgetControls(MainForm& f) : f_(f) {}
-  QString text(Ctl c) const override { return f_.controlText(f_.bindingOf(c)); }
-  void setText(Ctl c, const QString& v) override { f_.setControlText(f_.bindingOf(c), v); }
-
- private:
-  MainForm& f_;
-};
-
 // One conversion. Its view of the controls stays with the row that was
 // converted: while that row is shown the widgets are read and written; when
 // the clerk has moved on (another row, Add, Sort, a re-query on coming back
@@ -56,13 +46,14 @@ class MainForm::ConvertSession : public ConvertHost, public ScoreControls {
   ScoreControls& controls() override { return *this; }
   MessageSeam& messages() override { return f_.messages(); }
   const Clock& clock() const override { return f_.clock(); }
-  void setProfileEvent(const QString& phrase) override { f_.ProfileEvent = phrase; }
-  void Profile() override { f_.Profile(); }
-  void ProfileCheck() override { f_.ProfileCheck(); }
+  ConversionState& state() override { return f_.conversion_; }
+  void setProfileEvent(const QString& phrase) override { profileEvent_ = phrase; }
+  void Profile() override { askProfileForEvent(*this, messages(), profileEvent_, state()); }
+  void ProfileCheck() override { askProfileMark(*this, messages()); }
   bool WaitForAlternate() override { return f_.WaitForAlternate(); }
   void EndAlternate() override {
-    f_.EndAlternate();
-    storeAlternateTaken(f_, key_);
+    reportAlternateAndHide(f_.alternate_.get(), messages(), state());
+    storeAlternateTaken(f_, key_, state());
   }
 
   // The converted row's control, wherever that row now is.
@@ -81,6 +72,8 @@ class MainForm::ConvertSession : public ConvertHost, public ScoreControls {
 
   MainForm& f_;
   qint64 key_;
+  // The phrase Profile appends to its question.
+  QString profileEvent_;
 };
 
 }  // namespace quillon
