@@ -32,7 +32,7 @@
 #include <sqlite3.h>
 
 #include "dbfile.h"
-#include "report.h"
+#include "windowreport.h"
 #include "reportpreview.h"
 
 using namespace quillon;
@@ -148,7 +148,7 @@ int child(const QString& kind, const QString& dir) {
   int pages = -1, painted = 0;
   double opened = 0, jumps = 0, paging = 0;
   // Lives on after the command, as the main window's report objects do.
-  ReportObject r(QStringLiteral("NameReport"));
+  WindowReport r(QStringLiteral("NameReport"));
   if (kind == QLatin1String("baseline")) {
     baselinePdf(dir, pdf);
     pages = pdfPages(pdf);

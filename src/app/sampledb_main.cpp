@@ -15,7 +15,6 @@
 
 #include "convert.h"
 #include "dbfile.h"
-#include "define.h"
 #include "profile.h"
 #include "sqlitedb.h"
 
@@ -79,7 +78,8 @@ class SampleHost : public quillon::ConvertHost, quillon::ScoreControls, quillon:
   quillon::MessageSeam& messages() override { return *this; }
   const quillon::Clock& clock() const override { return *this; }
   void setProfileEvent(const QString& phrase) override { event_ = phrase; }
-  void Profile() override { quillon::askProfileForEvent(*this, *this, event_); }
+  quillon::ConversionState& state() override { return state_; }
+  void Profile() override { quillon::askProfileForEvent(*this, *this, event_, state_); }
   void ProfileCheck() override { quillon::askProfileMark(*this, *this); }
   bool WaitForAlternate() override { return false; }
   void EndAlternate() override {}
@@ -94,6 +94,7 @@ class SampleHost : public quillon::ConvertHost, quillon::ScoreControls, quillon:
   const Soldier& s_;
   QDate day_;
   QString event_;
+  quillon::ConversionState state_;
   QString failure_;
   QHash<Ctl, QString> values_;
 };

@@ -287,12 +287,12 @@ void OpenForm::Combo1_Click() {
 
 void OpenForm::Command1_Click() {
   if (ended_) return;
-  commands_->Command1_Click(pickerState());
+  commands_->repair(pickerState());
 }
 
 void OpenForm::Command3_Click() {
   if (ended_) return;
-  commands_->Command3_Click(pickerState());
+  commands_->compact(pickerState());
   // Compact leaves a new backup beside the database: show it.
   File1->refresh();
   if (Label1->text() != QLatin1String("*.mdb") && Label1->text() != QLatin1String("*.*")) {

@@ -1,6 +1,6 @@
 #include "convert.h"
 
-#include "define.h"
+#include "statusword.h"
 #include "numeric.h"
 
 namespace quillon {
@@ -37,9 +37,10 @@ bool isBelow60(const QString& caption) {
 
 ConvertEnd Convert(ConvertHost& host, ScoringTables& tables) {
   ScoreControls& c = host.controls();
+  ConversionState& s = host.state();
 
-  DEFINE::AltResult = StatusWord::PASS;
-  DEFINE::AltState = StatusWord::FLAG;
+  s.AltResult = StatusWord::PASS;
+  s.AltState = StatusWord::FLAG;
 
   const auto born = parseDateOfBirth(c.text(Ctl::DOB));
   if (!born) return refuse(host, QStringLiteral("Entry for DOB is not valid"));
@@ -53,14 +54,14 @@ ConvertEnd Convert(ConvertHost& host, ScoringTables& tables) {
   if (sex != QLatin1String("M") && sex != QLatin1String("F"))
     return refuse(host, QStringLiteral("Entry for Sex is not M or F"));
 
-  DEFINE::AgeSexKey = AgeGroup + sex;
+  s.AgeSexKey = AgeGroup + sex;
 
   const QString runM = c.text(Ctl::RUN_M);
   if (!isNumeric(runM)) return refuse(host, QStringLiteral("Run minutes must be numeric"));
   const auto seconds = roundedWhole(c.text(Ctl::RUN_S));
   if (!seconds) return refuse(host, QStringLiteral("Run seconds must be numeric"));
   if (*seconds < 0 || *seconds > 59) return refuse(host, QStringLiteral("Seconds invalid"));
-  if (!takePoints(host, tables.RunPoints(runM, int(*seconds), DEFINE::AgeSexKey), Ctl::C_RUN))
+  if (!takePoints(host, tables.RunPoints(runM, int(*seconds), s.AgeSexKey), Ctl::C_RUN))
     return ConvertEnd::Refused;
 
   const QString su = c.text(Ctl::RAW_SU);
@@ -69,13 +70,14 @@ ConvertEnd Convert(ConvertHost& host, ScoringTables& tables) {
 
   const QString pu = c.text(Ctl::RAW_PU);
   if (!isNumeric(pu)) return refuse(host, QStringLiteral("Push up entry must be numeric"));
-  if (!takePoints(host, tables.PushUpPoints(pu, DEFINE::AgeSexKey), Ctl::C_PU)) return ConvertEnd::Refused;
+  if (!takePoints(host, tables.PushUpPoints(pu, s.AgeSexKey), Ctl::C_PU)) return ConvertEnd::Refused;
 
   return TotalAndStatus(host);
 }
 
 ConvertEnd TotalAndStatus(ConvertHost& host) {
   ScoreControls& c = host.controls();
+  ConversionState& s = host.state();
 
   // Total of the three points, in the 16-bit range the record has always held.
   qint64 total = 0;
@@ -99,7 +101,7 @@ ConvertEnd TotalAndStatus(ConvertHost& host) {
 
   c.setText(Ctl::DOT, formatDateOfTest(host.clock().today()));
   c.setText(Ctl::Prof, QString());
-  DEFINE::ProfileResult = StatusWord::PASS;
+  s.ProfileResult = StatusWord::PASS;
   c.setText(Ctl::STAT, StatusWord::UNDECIDED);
 
   // Push-ups.
@@ -124,14 +126,14 @@ ConvertEnd TotalAndStatus(ConvertHost& host) {
     return ConvertEnd::Finished;
   }
 
-  DEFINE::ProfileState = StatusWord::WAIT;
+  s.ProfileState = StatusWord::WAIT;
 
   // Run.
   if (isZero(c.text(Ctl::RUN_M))) {
     host.setProfileEvent(QStringLiteral(" the 2 mile run?"));
-    while (DEFINE::ProfileState != StatusWord::DONE) host.Profile();
-    if (DEFINE::ProfileResult != StatusWord::FAIL) {
-      while (DEFINE::AltState != StatusWord::DONE)
+    while (s.ProfileState != StatusWord::DONE) host.Profile();
+    if (s.ProfileResult != StatusWord::FAIL) {
+      while (s.AltState != StatusWord::DONE)
         if (!host.WaitForAlternate()) return ConvertEnd::Abandoned;
     }
   } else if (isBelow60(c.text(Ctl::C_RUN))) {
@@ -139,10 +141,10 @@ ConvertEnd TotalAndStatus(ConvertHost& host) {
     return ConvertEnd::Finished;
   }
 
-  if (DEFINE::ProfileResult == StatusWord::FAIL) return ConvertEnd::Finished;
+  if (s.ProfileResult == StatusWord::FAIL) return ConvertEnd::Finished;
 
   if (c.text(Ctl::Prof) == StatusWord::PROFILE) {
-    c.setText(Ctl::STAT, DEFINE::AltResult == StatusWord::FAIL ? StatusWord::FAIL : StatusWord::PASS);
+    c.setText(Ctl::STAT, s.AltResult == StatusWord::FAIL ? StatusWord::FAIL : StatusWord::PASS);
     host.EndAlternate();
     return ConvertEnd::Finished;
   }

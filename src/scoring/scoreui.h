@@ -7,6 +7,7 @@
 #include <QString>
 
 #include "clock.h"
+#include "conversionstate.h"
 #include "messageseam.h"
 
 namespace quillon {
@@ -30,12 +31,15 @@ class ConvertHost {
   virtual ScoreControls& controls() = 0;
   virtual MessageSeam& messages() = 0;
   virtual const Clock& clock() const = 0;
+  // What this conversion has decided so far; the host keeps it for as long
+  // as the windows that read it after the conversion need it.
+  virtual ConversionState& state() = 0;
   // ProfileEvent, the phrase Profile appends to its question.
   virtual void setProfileEvent(const QString& phrase) = 0;
   virtual void Profile() = 0;
   virtual void ProfileCheck() = 0;
   // Shows the alternate-event window and lets window events run until
-  // DEFINE::AltState reads "DONE". Returns false when the wait was abandoned
+  // state().AltState reads "DONE". Returns false when the wait was abandoned
   // because the program is closing; Convert then writes nothing more.
   virtual bool WaitForAlternate() = 0;
   virtual void EndAlternate() = 0;

@@ -78,7 +78,7 @@ RowAsRead PgBackend::store(const RowAsRead& asRead, const QHash<int, QString>& c
       break;
   }
   StoreConflict c{asRead.key, asRow(out.row), {}};
-  for (const pg::FieldClash& f : out.clashes) c.clashes << FieldClash{f.field, f.theirs, f.asRead, f.ours, f.changedByUs};
+  c.clashes = out.clashes;
   throw ConflictError(std::move(c));
 }
 

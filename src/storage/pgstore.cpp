@@ -131,17 +131,9 @@ StoreOutcome PgStore::store(const PgRecord& asRead, const QHash<QString, QString
 StoreOutcome PgStore::conflictOrGone(const PgRecord& asRead, const QHash<QString, QString>& changes) {
   const std::optional<PgRecord> now = fetch(asRead.id);
   if (!now) return {StoreOutcome::Kind::DeletedElsewhere, asRead, {}};
-  StoreOutcome out{StoreOutcome::Kind::Conflict, *now, {}};
   QHash<int, QString> ours;
   for (auto it = changes.cbegin(); it != changes.cend(); ++it) ours.insert(writableField(it.key()), it.value());
-  for (int c = 1; c < infoFieldNames().size(); ++c) {
-    const QString theirs = now->fields.value(c);
-    const QString read = asRead.fields.value(c);
-    if (theirs == read) continue;
-    const QString mine = ours.value(c, read);
-    out.clashes << FieldClash{infoFieldNames().at(c), theirs, read, mine, mine != read};
-  }
-  return out;
+  return {StoreOutcome::Kind::Conflict, *now, clashesOf(infoFieldNames(), asRead.fields, now->fields, ours)};
 }
 
 StoreOutcome PgStore::remove(const PgRecord& asRead) {

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "pgconnection.h"
+#include "recordbackend.h"
 
 namespace quillon::pg {
 
@@ -34,14 +35,9 @@ struct PgRecord {
   QString field(const QString& name) const;
 };
 
-// A field another station changed since this one read the row.
-struct FieldClash {
-  QString field;     // upper-case field name
-  QString theirs;    // on the server now
-  QString asRead;    // what this station read
-  QString ours;      // what this station meant to store (asRead when it left the field alone)
-  bool changedByUs;  // this station changed the field too
-};
+// A field another station changed since this one read the row: the one
+// conflict rule of both backends (clashesOf).
+using FieldClash = quillon::FieldClash;
 
 struct StoreOutcome {
   enum class Kind {

@@ -22,7 +22,7 @@ TEST_F(ConvertTest, AFullRecordPassesWithItsPointsFromTheTables) {
   EXPECT_EQ(get(Ctl::DOT), QStringLiteral("12/07/2026"));
   EXPECT_EQ(get(Ctl::STAT), QStringLiteral("PASS"));
   EXPECT_EQ(get(Ctl::Prof), QString());
-  EXPECT_EQ(DEFINE::AgeSexKey, QStringLiteral("BF"));
+  EXPECT_EQ(h.st.AgeSexKey, QStringLiteral("BF"));
   EXPECT_TRUE(h.m.shown.empty());
   EXPECT_EQ(h.endAlternates, 0);
   // The look-ups in their order, then the total and the rest.
@@ -35,14 +35,14 @@ TEST_F(ConvertTest, BadDateOfBirthChangesOnlyTheAlternateGlobals) {
   for (const char* dob : {"", "02/30/1990", "1/1/80", "someday"}) {
     h.m.shown.clear();
     set(Ctl::DOB, dob);
-    DEFINE::AltResult = StatusWord::FAIL;
-    DEFINE::AltState = StatusWord::DONE;
-    DEFINE::AgeSexKey = QStringLiteral("JM");
+    h.st.AltResult = StatusWord::FAIL;
+    h.st.AltState = StatusWord::DONE;
+    h.st.AgeSexKey = QStringLiteral("JM");
     EXPECT_EQ(convert(), ConvertEnd::Refused);
     expectOnlyError("Entry for DOB is not valid");
-    EXPECT_EQ(DEFINE::AltResult, StatusWord::PASS);
-    EXPECT_EQ(DEFINE::AltState, StatusWord::FLAG);
-    EXPECT_EQ(DEFINE::AgeSexKey, QStringLiteral("JM"));
+    EXPECT_EQ(h.st.AltResult, StatusWord::PASS);
+    EXPECT_EQ(h.st.AltState, StatusWord::FLAG);
+    EXPECT_EQ(h.st.AgeSexKey, QStringLiteral("JM"));
     EXPECT_TRUE(h.c.writes.isEmpty()) << dob;
   }
 }
@@ -77,7 +77,7 @@ TEST_F(ConvertTest, AgeGroupFromDaysOnTheClockDay) {
     h.clk.day = c.today;
     h.m.shown.clear();
     EXPECT_EQ(convert(), ConvertEnd::Finished) << h.m.texts().join(u'|').toStdString();
-    EXPECT_EQ(DEFINE::AgeSexKey, QLatin1String(c.key)) << qPrintable(c.born.toString()) << " on "
+    EXPECT_EQ(h.st.AgeSexKey, QLatin1String(c.key)) << qPrintable(c.born.toString()) << " on "
                                                         << qPrintable(c.today.toString());
     EXPECT_EQ(get(Ctl::DOT), formatDateOfTest(c.today));
   }
@@ -88,7 +88,7 @@ TEST_F(ConvertTest, SameDayInAnyAcceptedNotationGivesTheSameGroup) {
   for (const char* dob : {"3/1/1982", "03/01/1982", "1982-03-01", " 03/01/1982 "}) {
     set(Ctl::DOB, dob);
     EXPECT_EQ(convert(), ConvertEnd::Finished);
-    EXPECT_EQ(DEFINE::AgeSexKey, QStringLiteral("BF")) << dob;
+    EXPECT_EQ(h.st.AgeSexKey, QStringLiteral("BF")) << dob;
   }
 }
 
@@ -96,18 +96,18 @@ TEST_F(ConvertTest, SexIsTrimmedAndWrittenBackEvenWhenRefused) {
   set(Ctl::Sex, " F ");
   EXPECT_EQ(convert(), ConvertEnd::Finished);
   EXPECT_EQ(get(Ctl::Sex), QStringLiteral("F"));
-  EXPECT_EQ(DEFINE::AgeSexKey, QStringLiteral("BF"));
+  EXPECT_EQ(h.st.AgeSexKey, QStringLiteral("BF"));
 
   for (const char* sex : {" m ", "f", "", "MF", "X"}) {
     SCOPED_TRACE(sex);
     reset();
     set(Ctl::Sex, sex);
-    DEFINE::AgeSexKey = QStringLiteral("JM");
+    h.st.AgeSexKey = QStringLiteral("JM");
     EXPECT_EQ(convert(), ConvertEnd::Refused);
     expectOnlyError("Entry for Sex is not M or F");
     EXPECT_EQ(get(Ctl::Sex), QString::fromLatin1(sex).trimmed());
     EXPECT_EQ(h.c.writes, QList<Ctl>{Ctl::Sex});
-    EXPECT_EQ(DEFINE::AgeSexKey, QStringLiteral("JM"));
+    EXPECT_EQ(h.st.AgeSexKey, QStringLiteral("JM"));
   }
 }
 
@@ -130,7 +130,7 @@ TEST_F(ConvertTest, RunEntriesAreCheckedBeforeAnyLookup) {
     expectOnlyError(c.message);
     EXPECT_EQ(openFileOffset(dir.file("2m.dat")), 0) << "the run table was read";
     expectUntouched({Ctl::C_RUN, Ctl::C_SU, Ctl::C_PU, Ctl::TOTAL, Ctl::STAT, Ctl::DOT});
-    EXPECT_EQ(DEFINE::AgeSexKey, QStringLiteral("BF"));  // set before the run checks
+    EXPECT_EQ(h.st.AgeSexKey, QStringLiteral("BF"));  // set before the run checks
   }
 }
 
@@ -229,7 +229,7 @@ TEST_F(ConvertTest, RunNotDoneEndToEnd) {
   EXPECT_EQ(get(Ctl::STAT), QStringLiteral("FAIL"));
   EXPECT_EQ(get(Ctl::DOT), QStringLiteral("12/07/2026"));
   EXPECT_EQ(h.endAlternates, 1);
-  EXPECT_EQ(DEFINE::AltState, StatusWord::DONE);
+  EXPECT_EQ(h.st.AltState, StatusWord::DONE);
 
   // Converting again resets the alternate event: it is waited for anew.
   h.m.shown.clear();
@@ -247,7 +247,7 @@ TEST_F(ConvertTest, LaterDayCanChangeTheGroupAndThePoints) {
   EXPECT_EQ(get(Ctl::C_SU), QStringLiteral(" 60"));
   h.clk.day = QDate(2027, 12, 7);
   EXPECT_EQ(convert(), ConvertEnd::Finished);
-  EXPECT_EQ(DEFINE::AgeSexKey, QStringLiteral("CF"));
+  EXPECT_EQ(h.st.AgeSexKey, QStringLiteral("CF"));
   EXPECT_EQ(get(Ctl::C_SU), QStringLiteral(" 65"));
   EXPECT_EQ(get(Ctl::DOT), QStringLiteral("12/07/2027"));
 }

@@ -13,13 +13,13 @@ using namespace quillon::test;
 
 TEST_F(StatusTest, AllSixtyPassesWithoutQuestions) {
   points("60", " 60", "60 ");
-  DEFINE::ProfileResult = StatusWord::FAIL;
+  h.st.ProfileResult = StatusWord::FAIL;
   EXPECT_EQ(finish(), ConvertEnd::Finished);
   EXPECT_EQ(get(Ctl::TOTAL), QStringLiteral("180"));
   EXPECT_EQ(get(Ctl::STAT), QStringLiteral("PASS"));
   EXPECT_EQ(get(Ctl::Prof), QString());
   EXPECT_EQ(get(Ctl::DOT), QStringLiteral("12/07/2026"));
-  EXPECT_EQ(DEFINE::ProfileResult, StatusWord::PASS);
+  EXPECT_EQ(h.st.ProfileResult, StatusWord::PASS);
   EXPECT_EQ(h.m.shown.size(), 0u);
   EXPECT_EQ(h.endAlternates, 0);
   const QList<Ctl> order{Ctl::TOTAL, Ctl::DOT, Ctl::Prof, Ctl::STAT, Ctl::STAT};
@@ -136,7 +136,7 @@ TEST_F(StatusTest, ZeroPushUpsAnsweredNoStillJudgesTheRestButNeverWaits) {
   EXPECT_EQ(get(Ctl::STAT), QStringLiteral("FAIL"));
   EXPECT_EQ(get(Ctl::Prof), QStringLiteral("PROFILE"));
   EXPECT_EQ(get(Ctl::TOTAL), QStringLiteral("0"));
-  EXPECT_EQ(DEFINE::ProfileResult, StatusWord::FAIL);
+  EXPECT_EQ(h.st.ProfileResult, StatusWord::FAIL);
   EXPECT_EQ(h.waits, 0);
   EXPECT_EQ(h.endAlternates, 0);
 }
@@ -193,7 +193,7 @@ TEST_F(StatusTest, ZeroRunAfterZeroPushUpsIsAskedAgain) {
   EXPECT_EQ(finish(), ConvertEnd::Finished);
   EXPECT_EQ(h.m.texts(), (QStringList{kPushUpQ, kRunQ}));
   EXPECT_EQ(h.waits, 1);
-  EXPECT_EQ(DEFINE::ProfileState, StatusWord::DONE);
+  EXPECT_EQ(h.st.ProfileState, StatusWord::DONE);
 }
 
 TEST_F(StatusTest, ZeroRunAnsweredNoFails) {
@@ -237,7 +237,7 @@ TEST_F(StatusTest, PointsThatAreNoWholeNumberChangeNothing) {
   for (const auto& c : cases) {
     reset();
     points(c.pu, c.su, c.run);
-    DEFINE::ProfileResult = StatusWord::FAIL;
+    h.st.ProfileResult = StatusWord::FAIL;
     EXPECT_EQ(finish(), ConvertEnd::Refused) << c.event;
     ASSERT_EQ(h.m.shown.size(), 1u);
     EXPECT_EQ(h.m.shown[0].title, QStringLiteral("Error"));
@@ -246,7 +246,7 @@ TEST_F(StatusTest, PointsThatAreNoWholeNumberChangeNothing) {
         << qPrintable(h.m.shown[0].text);
     EXPECT_TRUE(h.c.writes.isEmpty());
     expectUntouched({Ctl::TOTAL, Ctl::STAT, Ctl::DOT, Ctl::Prof});
-    EXPECT_EQ(DEFINE::ProfileResult, StatusWord::FAIL);
+    EXPECT_EQ(h.st.ProfileResult, StatusWord::FAIL);
   }
 }
 
@@ -278,15 +278,15 @@ TEST_F(StatusTest, TotalBeyondSixteenBitsIsRefused) {
 // ---- The two profile questions on their own ----
 
 TEST(ProfileQuestionTest, YesKeepsAnEarlierFailAndMarksTheProfile) {
-  DEFINE::resetAll();
+  ConversionState st;
   FakeControls c;
   ScriptedSeam m;
   c.values[Ctl::STAT] = StatusWord::FAIL;
   c.values[Ctl::TOTAL] = QStringLiteral("210");
-  DEFINE::ProfileResult = StatusWord::PASS;
-  DEFINE::ProfileState = StatusWord::WAIT;
+  st.ProfileResult = StatusWord::PASS;
+  st.ProfileState = StatusWord::WAIT;
   m.answers = {true};
-  askProfileForEvent(c, m, QStringLiteral(" situps?"));
+  askProfileForEvent(c, m, QStringLiteral(" situps?"), st);
   ASSERT_EQ(m.shown.size(), 1u);
   EXPECT_EQ(m.shown[0].text, kSitUpQ);
   EXPECT_EQ(m.shown[0].title, QStringLiteral("Question"));
@@ -294,39 +294,39 @@ TEST(ProfileQuestionTest, YesKeepsAnEarlierFailAndMarksTheProfile) {
   EXPECT_EQ(c.values[Ctl::STAT], StatusWord::FAIL);
   EXPECT_EQ(c.values[Ctl::TOTAL], QStringLiteral("0"));
   EXPECT_EQ(c.values[Ctl::Prof], StatusWord::PROFILE);
-  EXPECT_EQ(DEFINE::ProfileResult, StatusWord::PASS);
-  EXPECT_EQ(DEFINE::ProfileState, StatusWord::DONE);
+  EXPECT_EQ(st.ProfileResult, StatusWord::PASS);
+  EXPECT_EQ(st.ProfileState, StatusWord::DONE);
 }
 
 TEST(ProfileQuestionTest, NoFailsAndLeavesTotalAndMark) {
-  DEFINE::resetAll();
+  ConversionState st;
   FakeControls c;
   ScriptedSeam m;
   c.values[Ctl::STAT] = StatusWord::UNDECIDED;
   c.values[Ctl::TOTAL] = QStringLiteral("150");
   c.values[Ctl::Prof] = QString();
-  DEFINE::ProfileResult = StatusWord::PASS;
-  DEFINE::ProfileState = StatusWord::WAIT;
+  st.ProfileResult = StatusWord::PASS;
+  st.ProfileState = StatusWord::WAIT;
   m.answers = {false};
-  askProfileForEvent(c, m, QStringLiteral(" push-ups?"));
+  askProfileForEvent(c, m, QStringLiteral(" push-ups?"), st);
   EXPECT_EQ(m.texts(), QStringList{kPushUpQ});
   EXPECT_EQ(c.values[Ctl::STAT], StatusWord::FAIL);
   EXPECT_EQ(c.values[Ctl::TOTAL], QStringLiteral("150"));
   EXPECT_EQ(c.values[Ctl::Prof], QString());
-  EXPECT_EQ(DEFINE::ProfileResult, StatusWord::FAIL);
-  EXPECT_EQ(DEFINE::ProfileState, StatusWord::DONE);
+  EXPECT_EQ(st.ProfileResult, StatusWord::FAIL);
+  EXPECT_EQ(st.ProfileState, StatusWord::DONE);
   // "PASS" is written only over something that is not "FAIL".
   EXPECT_EQ(c.writes, (QList<Ctl>{Ctl::STAT}));
 }
 
 TEST(ProfileQuestionTest, GeneralQuestionTouchesOnlyTheMark) {
-  DEFINE::resetAll();
+  ConversionState st;
   FakeControls c;
   ScriptedSeam m;
   c.values[Ctl::Prof] = StatusWord::PROFILE;
   c.values[Ctl::STAT] = StatusWord::FAIL;
-  DEFINE::ProfileResult = StatusWord::PASS;
-  DEFINE::ProfileState = StatusWord::WAIT;
+  st.ProfileResult = StatusWord::PASS;
+  st.ProfileState = StatusWord::WAIT;
   m.answers = {false, true};
   askProfileMark(c, m);
   EXPECT_EQ(c.values[Ctl::Prof], QString());
@@ -335,6 +335,6 @@ TEST(ProfileQuestionTest, GeneralQuestionTouchesOnlyTheMark) {
   EXPECT_EQ(m.texts(), (QStringList{kCheckQ, kCheckQ}));
   EXPECT_EQ(m.shown[1].title, QStringLiteral("Question"));
   EXPECT_EQ(c.writes, (QList<Ctl>{Ctl::Prof, Ctl::Prof}));
-  EXPECT_EQ(DEFINE::ProfileResult, StatusWord::PASS);
-  EXPECT_EQ(DEFINE::ProfileState, StatusWord::WAIT);
+  EXPECT_EQ(st.ProfileResult, StatusWord::PASS);
+  EXPECT_EQ(st.ProfileState, StatusWord::WAIT);
 }

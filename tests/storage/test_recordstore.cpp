@@ -169,6 +169,34 @@ TYPED_TEST(StoreTest, ARowChangedElsewhereIsNotWrittenOverAndTheClerkChooses) {
   EXPECT_FALSE(store.storedRecord(key).has_value());
 }
 
+// No value and empty text look the same to the clerk, so a field another
+// station only turned from one into the other is no change to be asked about:
+// the store goes through on the file and on the server alike.
+TYPED_TEST(StoreTest, AFieldEmptiedElsewhereFromNoValueOrBackIsNoConflict) {
+  this->addNames({"Baker", "Cole"});
+  this->records.exec("UPDATE info SET REMARK='' WHERE LNAME='Baker'");
+  this->records.exec("UPDATE info SET REMARK=NULL WHERE LNAME='Cole'");
+  this->openStore();
+  RecordStore& store = *this->store;
+  const int pu = store.fieldIndex("RAW_PU");
+  const qint64 baker = store.rowKey(0), cole = store.rowKey(1);
+  this->records.exec("UPDATE info SET REMARK=NULL WHERE LNAME='Baker'");
+  this->records.exec("UPDATE info SET REMARK='' WHERE LNAME='Cole'");
+  try {
+    store.updateByKey(baker, {{pu, "41"}});
+    store.updateByKey(cole, {{pu, "42"}});
+  } catch (const ConflictError& e) {
+    ADD_FAILURE() << "a clash over " << e.conflict().clashes.size() << " field(s), first "
+                  << qPrintable(e.conflict().clashes.value(0).field);
+  }
+  EXPECT_EQ(this->records.scalar("SELECT RAW_PU FROM info WHERE LNAME='Baker'"), "41");
+  EXPECT_EQ(this->records.scalar("SELECT RAW_PU FROM info WHERE LNAME='Cole'"), "42");
+
+  // A real value put in elsewhere over the empty one still is a change.
+  this->records.exec("UPDATE info SET REMARK='retested' WHERE LNAME='Baker'");
+  EXPECT_THROW(store.updateByKey(baker, {{pu, "43"}}), ConflictError);
+}
+
 TYPED_TEST(StoreTest, DeleteThenMoveNextWalksOffTheEnd) {
   this->addNames({"A", "B", "C"});
   this->openStore();

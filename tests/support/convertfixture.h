@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "convert.h"
-#include "define.h"
+#include "statusword.h"
 #include "fakes.h"
 #include "profile.h"
 #include "testsupport.h"
@@ -27,8 +27,9 @@ class TestHost : public ConvertHost {
   ScoreControls& controls() override { return c; }
   MessageSeam& messages() override { return m; }
   const Clock& clock() const override { return clk; }
+  ConversionState& state() override { return st; }
   void setProfileEvent(const QString& phrase) override { profileEvent = phrase; }
-  void Profile() override { quillon::askProfileForEvent(c, m, profileEvent); }
+  void Profile() override { quillon::askProfileForEvent(c, m, profileEvent, st); }
   void ProfileCheck() override { quillon::askProfileMark(c, m); }
   bool WaitForAlternate() override {
     ++waits;
@@ -39,16 +40,17 @@ class TestHost : public ConvertHost {
       closedWithoutEntry.pop_front();
       return true;  // window closed, nothing judged: AltState still "FLAG"
     }
-    DEFINE::AltState = StatusWord::DONE;
-    DEFINE::AltResult = altResult;
+    st.AltState = StatusWord::DONE;
+    st.AltResult = altResult;
     return true;
   }
   void EndAlternate() override {
     ++endAlternates;
-    altStateAtEnd = DEFINE::AltState;
+    altStateAtEnd = st.AltState;
   }
 
   FakeControls c;
+  ConversionState st;
   ScriptedSeam m;
   FixedClock clk{QDate(2026, 12, 7)};
   QString profileEvent;
@@ -68,9 +70,9 @@ class ConvertTest : public ::testing::Test {
     tables.open(dir.path());
     reset();
   }
-  // A fresh record on screen, fresh globals and a fresh host; the tables stay.
+  // A fresh record on screen and a fresh host with a fresh conversion state;
+  // the tables stay.
   void reset() {
-    DEFINE::resetAll();
     h = TestHost();
     // A woman aged 26 on the test day (group B): 14:00 gives 100 (BF),
     // 50 sit-ups 60 (B), 40 push-ups 92 (BF).
@@ -115,8 +117,8 @@ class StatusTest : public ConvertTest {
     set(Ctl::C_RUN, run);
     h.c.writes.clear();
     // As the start of Convert leaves them.
-    DEFINE::AltResult = StatusWord::PASS;
-    DEFINE::AltState = StatusWord::FLAG;
+    h.st.AltResult = StatusWord::PASS;
+    h.st.AltState = StatusWord::FLAG;
   }
   void raw(const char* pu, const char* su, const char* runM) {
     set(Ctl::RAW_PU, pu);

@@ -1,0 +1,49 @@
+// The scorecards' print preview, with saving a PDF beside printing.
+
+#include "scorecardpreview.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QToolBar>
+
+#include "scorecard.h"
+
+namespace quillon {
+
+void previewScorecards(const QList<Record>& records, QWidget* parent, const QString& title,
+                       const std::function<void(const QString&)>& onNotice,
+                       const std::function<void(const QString&)>& onError) {
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setDocName(title);
+  setScorecardPageLayout(printer);
+  QPrintPreviewDialog preview(&printer, parent);
+  preview.setObjectName(QStringLiteral("ScorecardPreview"));
+  preview.setWindowTitle(title);
+  QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
+                   [&](QPrinter* pr) { paintScorecards(records, pr); });
+  if (auto* bar = preview.findChild<QToolBar*>()) {
+    bar->addSeparator();
+    QAction* save = bar->addAction(QStringLiteral("Save as PDF..."));
+    save->setObjectName(QStringLiteral("SavePdf"));
+    QObject::connect(save, &QAction::triggered, &preview, [&] {
+      QString path = QFileDialog::getSaveFileName(&preview, QStringLiteral("Save Scorecards as PDF"),
+                                                  QDir::current().filePath(title + QStringLiteral(".pdf")),
+                                                  QStringLiteral("PDF files (*.pdf)"));
+      if (path.isEmpty()) return;
+      if (!path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
+      const QString why = writeScorecardsPdf(records, path);
+      if (why.isEmpty())
+        onNotice(QStringLiteral("The scorecards were saved as %1.")
+                     .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath())));
+      else
+        onError(why);
+    });
+  }
+  preview.exec();
+}
+
+}  // namespace quillon
