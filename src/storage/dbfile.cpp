@@ -40,7 +40,17 @@ void createRecordsDatabase(const QString& path) {
   // temporary file is made owner-only from the start: names and social
   // security numbers are never readable by others.
   QByteArray temp = QFile::encodeName(QDir::toNativeSeparators(temporaryTemplate(path)));
-  const int fd = ::mkstemps(temp.data(), 4);
+  // A name too long to take the temporary suffix and the engine's journal
+  // beside it is made in place.
+  long nameMax = ::pathconf(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), _PC_NAME_MAX);
+  if (nameMax <= 0) nameMax = 255;
+  const bool inPlace =
+      QFile::encodeName(QFileInfo(temporaryTemplate(path)).fileName()).size() + qsizetype(sizeof "-journal") - 1 > nameMax;
+  int fd = inPlace ? -1 : ::mkstemps(temp.data(), 4);
+  if (inPlace) {
+    temp = QFile::encodeName(QDir::toNativeSeparators(path));
+    fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+  }
   if (fd < 0) throw DbError(path + ": " + QString::fromLocal8Bit(std::strerror(errno)));
   ::close(fd);
   const QString tempPath = QFile::decodeName(temp);
@@ -55,10 +65,10 @@ void createRecordsDatabase(const QString& path) {
   const QByteArray native = QFile::encodeName(QDir::toNativeSeparators(path));
   // A second name never replaces a file that appeared meanwhile; where the
   // file system has no second names, a rename does.
-  if (err.isEmpty() && ::link(temp.constData(), native.constData()) != 0 &&
+  if (err.isEmpty() && !inPlace && ::link(temp.constData(), native.constData()) != 0 &&
       (errno == EEXIST || ::rename(temp.constData(), native.constData()) != 0))
     err = QString::fromLocal8Bit(std::strerror(errno));
-  ::unlink(temp.constData());
+  if (!inPlace || !err.isEmpty()) ::unlink(temp.constData());
   if (!err.isEmpty()) throw DbError(path + ": " + err);
   const int dir = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_CLOEXEC);
   if (dir >= 0) {
