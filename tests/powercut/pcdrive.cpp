@@ -22,6 +22,7 @@
 #include "jetimport.h"
 #include "recordstore.h"
 #include "report.h"
+#include "reportobject.h"
 #include "reportrows.h"
 #include "roster.h"
 
@@ -56,7 +57,7 @@ int maintenance(bool compact) {
   Messages seam;
   dbtool::MaintenanceCommands cmd(seam, nullptr);
   const dbtool::PickerState picked{"info.mdb", "info.mdb", QString(), QDir::currentPath()};
-  compact ? cmd.Command3_Click(picked) : cmd.Command1_Click(picked);
+  compact ? cmd.compact(picked) : cmd.repair(picked);
   std::fprintf(stderr, "%s\n", qPrintable(seam.last));
   return seam.ended;
 }
