@@ -2,6 +2,8 @@
 
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -12,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "dbfile.h"
+#include "grouproster.h"
 
 namespace quillon {
 
@@ -76,6 +79,8 @@ TestDayWindow::TestDayWindow(const QString& dbPath, QWidget* parent) : QMainWind
   QPushButton* save = button(QStringLiteral("&Save Group"), "saveGroup", central);
   buttons->addWidget(add);
   buttons->addWidget(remove);
+  QPushButton* roster = button(QStringLiteral("Import R&oster..."), "importRoster", central);
+  buttons->addWidget(roster);
   buttons->addStretch(1);
   buttons->addWidget(save);
   layout->addLayout(buttons);
@@ -91,6 +96,11 @@ TestDayWindow::TestDayWindow(const QString& dbPath, QWidget* parent) : QMainWind
   });
   connect(remove, &QPushButton::clicked, this, [this] {
     if (soldiers_->currentRow() >= 0) soldiers_->removeRow(soldiers_->currentRow());
+  });
+  connect(roster, &QPushButton::clicked, this, [this] {
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Import Roster"), QString(),
+                                                      QStringLiteral("Rosters (*.csv *.xlsx);;All files (*)"));
+    if (!path.isEmpty()) importRoster(path);
   });
   connect(save, &QPushButton::clicked, this, &TestDayWindow::saveGroup);
   connect(picker_, &QComboBox::activated, this, [this](int index) {
@@ -158,6 +168,16 @@ TestGroup TestDayWindow::groupOnScreen() const {
                              cell(ColDob), cell(ColUnit), standardOf(cell(ColStandard))};
   }
   return g;
+}
+
+void TestDayWindow::importRoster(const QString& path) {
+  const GroupRosterResult r = rosterForGroup(previewRosterFile(path, {}), groupOnScreen(), QStringLiteral("general"));
+  if (!r.error.isEmpty()) return say(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), r.error));
+  for (const GroupMember& m : r.joining) addSoldierRow(m);
+  QString text = QStringLiteral("%1 soldiers joined from the roster.").arg(r.joining.size());
+  if (!r.notJoining.isEmpty()) text += QStringLiteral(" Not joining: ") + r.notJoining.join(QStringLiteral("; "));
+  say(text);
+  soldiers_->setToolTip(r.notJoining.join(QLatin1Char('\n')));
 }
 
 void TestDayWindow::saveGroup() {

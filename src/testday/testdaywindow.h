@@ -26,6 +26,11 @@ class TestDayWindow : public QMainWindow {
   // The group on screen as the clerk has it now, saved or not.
   TestGroup groupOnScreen() const;
 
+  // Adds a roster file's soldiers to the group on screen (not yet saved),
+  // general standard, after the roster import's checks; the status line
+  // says how many joined and why any line did not.
+  void importRoster(const QString& path);
+
  private:
   void reloadPicker(qint64 select);
   void showGroup(const TestGroup& group);

@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "dbfile.h"
+#include "rosters.h"
 #include "testdaymenu.h"
 #include "testdaywindow.h"
 #include "testgroupfixture.h"
@@ -106,4 +108,26 @@ TEST(TestDayWindow, ARefusedSaveNamesTheValueAndKeepsWhatWasTyped) {
       << w.statusBar()->currentMessage().toStdString();
   EXPECT_EQ(w.groupOnScreen().members.at(0).name, QStringLiteral("Short, Sam"));
   EXPECT_TRUE(TestGroups::forDatabase(path)->all().isEmpty());
+}
+
+TEST(TestDayWindow, TenSoldiersFromARosterFileAreSavedWithTheGroup) {
+  ScratchDir dir;
+  const QString path = dir.file(QStringLiteral("info.mdb"));
+  createRecordsDatabase(path);
+  QFile roster(dir.file(QStringLiteral("roster.csv")));
+  ASSERT_TRUE(roster.open(QIODevice::WriteOnly));
+  roster.write(generatedRoster(10) + "Broken,Line,PV2,12-34,M,01/01/2000,A Co\r\n");
+  roster.close();
+  TestDayWindow w(path);
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  QTest::keyClicks(child<QLineEdit>(&w, "location"), QStringLiteral("Range 3"));
+  w.importRoster(roster.fileName());
+  EXPECT_TRUE(w.statusBar()->currentMessage().startsWith(QStringLiteral("10 soldiers joined")));
+  EXPECT_TRUE(w.statusBar()->currentMessage().contains(QStringLiteral("12-34")));
+  QTest::mouseClick(child<QPushButton>(&w, "saveGroup"), Qt::LeftButton);
+  const QList<TestGroup> stored = TestGroups::forDatabase(path)->all();
+  ASSERT_EQ(stored.size(), 1);
+  ASSERT_EQ(stored.first().members.size(), 10);
+  EXPECT_EQ(stored.first().members.at(9).name, QStringLiteral("Surname9, Given9"));
 }
