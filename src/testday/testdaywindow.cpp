@@ -15,6 +15,7 @@
 
 #include "dbfile.h"
 #include "grouproster.h"
+#include "lanegrid.h"
 
 namespace quillon {
 
@@ -83,6 +84,8 @@ TestDayWindow::TestDayWindow(const QString& dbPath, QWidget* parent) : QMainWind
   buttons->addWidget(roster);
   buttons->addStretch(1);
   buttons->addWidget(save);
+  QPushButton* lanes = button(QStringLiteral("Lane &Entry"), "laneEntry", central);
+  buttons->addWidget(lanes);
   layout->addLayout(buttons);
   setCentralWidget(central);
   statusBar();
@@ -103,6 +106,7 @@ TestDayWindow::TestDayWindow(const QString& dbPath, QWidget* parent) : QMainWind
     if (!path.isEmpty()) importRoster(path);
   });
   connect(save, &QPushButton::clicked, this, &TestDayWindow::saveGroup);
+  connect(lanes, &QPushButton::clicked, this, &TestDayWindow::openLanes);
   connect(picker_, &QComboBox::activated, this, [this](int index) {
     const qint64 id = picker_->itemData(index).toLongLong();
     try {
@@ -178,6 +182,24 @@ void TestDayWindow::importRoster(const QString& path) {
   if (!r.notJoining.isEmpty()) text += QStringLiteral(" Not joining: ") + r.notJoining.join(QStringLiteral("; "));
   say(text);
   soldiers_->setToolTip(r.notJoining.join(QLatin1Char('\n')));
+}
+
+void TestDayWindow::openLanes() {
+  if (!groups_) return say(QStringLiteral("No records are open."));
+  // Lanes are entered for the group as saved, never for unsaved edits.
+  const std::optional<TestGroup> saved = shownId_ ? groups_->load(shownId_) : std::nullopt;
+  if (!saved || *saved != groupOnScreen())
+    return say(QStringLiteral("Save the group first: lanes are entered for the group as saved."));
+  try {
+    auto* grid = new LaneGrid(*saved, dbPath_, this);
+    grid->setAttribute(Qt::WA_DeleteOnClose);
+    grid->setWindowFlag(Qt::Window);
+    grid->show();
+    grid->raise();
+    grid->activateWindow();
+  } catch (const DbError& e) {
+    say(e.message());
+  }
 }
 
 void TestDayWindow::saveGroup() {

@@ -31,6 +31,9 @@ class TestDayWindow : public QMainWindow {
   // says how many joined and why any line did not.
   void importRoster(const QString& path);
 
+  // Opens lane entry for the group on screen once it is saved.
+  void openLanes();
+
  private:
   void reloadPicker(qint64 select);
   void showGroup(const TestGroup& group);
