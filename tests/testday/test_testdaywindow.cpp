@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -219,6 +220,12 @@ TEST(LaneEntryWindow, TenSoldiersFromARosterEnteredLaneByLaneWithTheKeyboardAlon
     EXPECT_EQ(field("result_go"), s.go ? QStringLiteral("GO") : QStringLiteral("NO-GO")) << r;
     EXPECT_EQ(table->item(r, kLaneFields + 1)->text(), QString::number(s.total)) << r;
     EXPECT_EQ(table->item(r, 3)->text(), lanes.at(3)) << "shown as m:ss however typed";
+  }
+
+  // The README's picture of lane entry is taken from this very state.
+  if (const QString shots = qEnvironmentVariable("QUILLON_SHOT_DIR"); !shots.isEmpty()) {
+    grid->resize(980, 420);
+    EXPECT_TRUE(grid->grab().save(QDir(shots).filePath(QStringLiteral("testday-lanes.png"))));
   }
 
   // Ctrl+Z takes back the last run entered, and its total.
