@@ -61,7 +61,7 @@ LaneGrid::LaneGrid(const TestGroup& group, const QString& dbPath, QWidget* paren
   QStringList names;
   for (const GroupMember& m : group.members) names << m.name;
   grid_->setVerticalHeaderLabels(names);
-  grid_->horizontalHeader()->setSectionResizeMode(ColPoints, QHeaderView::Stretch);
+  for (int c = 0; c < ColCount; ++c) grid_->setColumnWidth(c, c == ColPoints ? 300 : 64);
   grid_->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed |
                          QAbstractItemView::DoubleClicked);
   grid_->setSelectionMode(QAbstractItemView::SingleSelection);
