@@ -6,6 +6,7 @@
 
 #include "leftovers.h"
 #include "mainform.h"
+#include "testdaywindow.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -17,6 +18,12 @@ int main(int argc, char** argv) {
   const QStringList unsettled = quillon::settleLeftovers(QDir::current().filePath(QStringLiteral("info.mdb")));
   if (!unsettled.isEmpty())
     QMessageBox::warning(nullptr, QStringLiteral("Error"), unsettled.join(QLatin1Char('\n')));
+  // The test day's own desktop entry starts its window alone.
+  if (app.arguments().contains(QStringLiteral("--test-day"))) {
+    quillon::TestDayWindow day(QDir::current().filePath(QStringLiteral("info.mdb")));
+    day.show();
+    return app.exec();
+  }
   quillon::MainForm form;
   // Closing the main window ends the program even when another window of
   // it (About, help) is still open.

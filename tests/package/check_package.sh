@@ -108,6 +108,7 @@ done <<'EOF'
 /usr/share/quillon/sample/info.mdb
 /usr/share/applications/org.example.Quillon.desktop
 /usr/share/applications/org.example.Quillon.Tidewell.desktop
+/usr/share/applications/org.example.Quillon.TestDay.desktop
 /usr/share/metainfo/org.example.Quillon.metainfo.xml
 /usr/share/metainfo/org.example.Quillon.Tidewell.metainfo.xml
 /usr/share/man/man1/ravelin.1.gz

@@ -13,6 +13,7 @@
 #include "recordgrid.h"
 #include "recordsmenu.h"
 #include "recordstore.h"
+#include "testdaymenu.h"
 
 namespace quillon {
 
@@ -24,6 +25,7 @@ MainForm::MainForm(QWidget* parent) : QMainWindow(parent) {
   createMenus();
   createEditMenu();
   new RecordsMenu(this);
+  addTestDayMenu(menuBar(), QDir::current().filePath(QStringLiteral("info.mdb")));
   connect(qApp, &QGuiApplication::focusWindowChanged, this, &MainForm::onFocusWindowChanged);
   Form_Load();
   loadControls();

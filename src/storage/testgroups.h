@@ -1,0 +1,65 @@
+#pragma once
+// Test groups of the five-event test: who tests on which day where, and under
+// which standard each soldier is scored. Tables test_groups and
+// test_group_members of the records database, added when a store first opens
+// a records file, in one transaction, touching no other table. A group is
+// saved whole (its particulars and its members in their order) so reopening
+// the program brings it back exactly as it was left.
+
+#include <QList>
+#include <QString>
+#include <memory>
+#include <optional>
+
+namespace quillon {
+
+namespace sqlite {
+class Database;
+}
+
+struct GroupMember {
+  QString ssn;       // nine digits, the member's key within the group
+  QString name;      // "Last, First M"
+  QString sex;       // "M" or "F"
+  QString dob;       // YYYY-MM-DD
+  QString unit;
+  QString standard;  // "combat" or "general"
+  bool operator==(const GroupMember&) const = default;
+};
+
+struct TestGroup {
+  qint64 id = 0;  // 0 until saved
+  QString testDate;  // YYYY-MM-DD
+  QString location;
+  QList<GroupMember> members;  // in the order the clerk gave them
+  bool operator==(const TestGroup&) const = default;
+};
+
+// The group's particulars as saved: a date, a location, members with a
+// nine-digit SSN each, no SSN twice, a known sex and standard, a date of
+// birth. Empty when it can be saved, else what stops it, naming the field
+// and the value.
+QString testGroupProblem(const TestGroup& group);
+
+class TestGroups {
+ public:
+  virtual ~TestGroups();
+
+  // The groups beside the records at `dbPath` (a folder's info.mdb). Throws
+  // DbError when those records are on a server: groups are kept in the file
+  // only for now.
+  static std::unique_ptr<TestGroups> forDatabase(const QString& dbPath);
+
+  // Every group, members included, newest date of test first, then by ID.
+  virtual QList<TestGroup> all() = 0;
+  virtual std::optional<TestGroup> load(qint64 id) = 0;
+  // Saves the group whole in one transaction and returns it with its ID.
+  // Throws DbError with testGroupProblem() when it cannot be saved.
+  virtual TestGroup save(const TestGroup& group) = 0;
+};
+
+// The statements that create the two tables in a records file.
+QStringList testGroupTablesSqliteDdl();
+void addTestGroupTables(sqlite::Database& db);
+
+}  // namespace quillon

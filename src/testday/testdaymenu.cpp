@@ -1,0 +1,37 @@
+#include "testdaymenu.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+
+#include "testdaywindow.h"
+
+namespace quillon {
+
+void addTestDayMenu(QMenuBar* bar, const QString& dbPath) {
+  auto* menu = new QMenu(QStringLiteral("Test &Day"), bar);
+  menu->menuAction()->setObjectName(QStringLiteral("MNU_TESTDAY"));
+  QAction* help = nullptr;
+  for (QAction* a : bar->actions())
+    if (a->objectName() == QLatin1String("MNU_HELP")) help = a;
+  bar->insertMenu(help, menu);  // a null `before` appends
+
+  // One window at a time: a second Open brings the open one forward rather
+  // than letting two windows enter the same group.
+  auto window = std::make_shared<QPointer<TestDayWindow>>();
+  QAction* open = menu->addAction(QStringLiteral("&Open Test Day..."));
+  open->setObjectName(QStringLiteral("MNU_TESTDAY_OPEN"));
+  QObject::connect(open, &QAction::triggered, bar, [bar, dbPath, window] {
+    if (!*window) {
+      *window = new TestDayWindow(dbPath, bar->window());
+      (*window)->setAttribute(Qt::WA_DeleteOnClose);
+      (*window)->setWindowFlag(Qt::Window);
+    }
+    (*window)->show();
+    (*window)->raise();
+    (*window)->activateWindow();
+  });
+}
+
+}  // namespace quillon

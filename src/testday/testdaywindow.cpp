@@ -1,0 +1,216 @@
+#include "testdaywindow.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "dbfile.h"
+#include "grouproster.h"
+#include "lanegrid.h"
+
+namespace quillon {
+
+namespace {
+
+enum Col { ColSsn, ColName, ColSex, ColDob, ColUnit, ColStandard, ColCount };
+
+// What a clerk types for a standard, as the group keeps it; anything else is
+// kept as typed so the save names it.
+QString standardOf(const QString& typed) {
+  const QString t = typed.trimmed().toLower();
+  if (t == QLatin1String("c") || t == QLatin1String("combat")) return QStringLiteral("combat");
+  if (t == QLatin1String("g") || t == QLatin1String("general")) return QStringLiteral("general");
+  return typed.trimmed();
+}
+
+QPushButton* button(const QString& text, const char* name, QWidget* parent) {
+  auto* b = new QPushButton(text, parent);
+  b->setObjectName(QString::fromLatin1(name));
+  return b;
+}
+
+}  // namespace
+
+TestDayWindow::TestDayWindow(const QString& dbPath, QWidget* parent) : QMainWindow(parent), dbPath_(dbPath) {
+  setWindowTitle(QStringLiteral("Test Day"));
+  setObjectName(QStringLiteral("TestDayWindow"));
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+
+  auto* top = new QHBoxLayout;
+  picker_ = new QComboBox(central);
+  picker_->setObjectName(QStringLiteral("groupPicker"));
+  picker_->setMinimumContentsLength(30);
+  top->addWidget(picker_, 1);
+  QPushButton* fresh = button(QStringLiteral("&New Group"), "newGroup", central);
+  top->addWidget(fresh);
+  layout->addLayout(top);
+
+  auto* form = new QFormLayout;
+  date_ = new QDateEdit(QDate::currentDate(), central);
+  date_->setObjectName(QStringLiteral("testDate"));
+  date_->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+  date_->setCalendarPopup(true);
+  form->addRow(QStringLiteral("Date of &test:"), date_);
+  location_ = new QLineEdit(central);
+  location_->setObjectName(QStringLiteral("location"));
+  form->addRow(QStringLiteral("&Location:"), location_);
+  layout->addLayout(form);
+
+  soldiers_ = new QTableWidget(0, ColCount, central);
+  soldiers_->setObjectName(QStringLiteral("soldiers"));
+  soldiers_->setHorizontalHeaderLabels({QStringLiteral("SSN"), QStringLiteral("Name"), QStringLiteral("Sex"),
+                                        QStringLiteral("Date of Birth"), QStringLiteral("Unit"),
+                                        QStringLiteral("Standard")});
+  soldiers_->horizontalHeader()->setSectionResizeMode(ColName, QHeaderView::Stretch);
+  layout->addWidget(soldiers_, 1);
+
+  auto* buttons = new QHBoxLayout;
+  QPushButton* add = button(QStringLiteral("&Add Soldier"), "addSoldier", central);
+  QPushButton* remove = button(QStringLiteral("&Remove Soldier"), "removeSoldier", central);
+  QPushButton* save = button(QStringLiteral("&Save Group"), "saveGroup", central);
+  buttons->addWidget(add);
+  buttons->addWidget(remove);
+  QPushButton* roster = button(QStringLiteral("Import R&oster..."), "importRoster", central);
+  buttons->addWidget(roster);
+  buttons->addStretch(1);
+  buttons->addWidget(save);
+  QPushButton* lanes = button(QStringLiteral("Lane &Entry"), "laneEntry", central);
+  buttons->addWidget(lanes);
+  layout->addLayout(buttons);
+  setCentralWidget(central);
+  statusBar();
+  resize(760, 480);
+
+  connect(fresh, &QPushButton::clicked, this, &TestDayWindow::newGroup);
+  connect(add, &QPushButton::clicked, this, [this] {
+    addSoldierRow({});
+    soldiers_->setCurrentCell(soldiers_->rowCount() - 1, ColSsn);
+    soldiers_->setFocus();
+  });
+  connect(remove, &QPushButton::clicked, this, [this] {
+    if (soldiers_->currentRow() >= 0) soldiers_->removeRow(soldiers_->currentRow());
+  });
+  connect(roster, &QPushButton::clicked, this, [this] {
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Import Roster"), QString(),
+                                                      QStringLiteral("Rosters (*.csv *.xlsx);;All files (*)"));
+    if (!path.isEmpty()) importRoster(path);
+  });
+  connect(save, &QPushButton::clicked, this, &TestDayWindow::saveGroup);
+  connect(lanes, &QPushButton::clicked, this, &TestDayWindow::openLanes);
+  connect(picker_, &QComboBox::activated, this, [this](int index) {
+    const qint64 id = picker_->itemData(index).toLongLong();
+    try {
+      if (std::optional<TestGroup> g = groups_->load(id)) showGroup(*g);
+    } catch (const DbError& e) {
+      say(e.message());
+    }
+  });
+
+  try {
+    groups_ = TestGroups::forDatabase(dbPath_);
+    reloadPicker(0);
+  } catch (const DbError& e) {
+    say(e.message());
+  }
+}
+
+TestDayWindow::~TestDayWindow() = default;
+
+void TestDayWindow::say(const QString& text) { statusBar()->showMessage(text); }
+
+void TestDayWindow::reloadPicker(qint64 select) {
+  picker_->clear();
+  const QList<TestGroup> all = groups_->all();
+  for (const TestGroup& g : all)
+    picker_->addItem(QStringLiteral("%1  %2  (%3 soldiers)").arg(g.testDate, g.location).arg(g.members.size()), g.id);
+  // The newest group is the one a clerk most likely comes back to.
+  int index = select ? picker_->findData(select) : 0;
+  if (index < 0 || all.isEmpty()) return newGroup();
+  picker_->setCurrentIndex(index);
+  showGroup(all.at(index));
+}
+
+void TestDayWindow::showGroup(const TestGroup& group) {
+  shownId_ = group.id;
+  date_->setDate(QDate::fromString(group.testDate, Qt::ISODate));
+  location_->setText(group.location);
+  soldiers_->setRowCount(0);
+  for (const GroupMember& m : group.members) addSoldierRow(m);
+}
+
+void TestDayWindow::newGroup() {
+  picker_->setCurrentIndex(-1);
+  showGroup(TestGroup{0, QDate::currentDate().toString(Qt::ISODate), QString(), {}});
+  location_->setFocus();
+}
+
+void TestDayWindow::addSoldierRow(const GroupMember& m) {
+  const int row = soldiers_->rowCount();
+  soldiers_->insertRow(row);
+  const QString values[ColCount] = {m.ssn, m.name, m.sex, m.dob, m.unit, m.standard};
+  for (int c = 0; c < ColCount; ++c) soldiers_->setItem(row, c, new QTableWidgetItem(values[c]));
+}
+
+TestGroup TestDayWindow::groupOnScreen() const {
+  TestGroup g;
+  g.id = shownId_;
+  g.testDate = date_->date().toString(Qt::ISODate);
+  g.location = location_->text().trimmed();
+  for (int r = 0; r < soldiers_->rowCount(); ++r) {
+    const auto cell = [&](int c) { return soldiers_->item(r, c) ? soldiers_->item(r, c)->text().trimmed() : QString(); };
+    g.members << GroupMember{cell(ColSsn).remove(QLatin1Char('-')), cell(ColName), cell(ColSex).toUpper(),
+                             cell(ColDob), cell(ColUnit), standardOf(cell(ColStandard))};
+  }
+  return g;
+}
+
+void TestDayWindow::importRoster(const QString& path) {
+  const GroupRosterResult r = rosterForGroup(previewRosterFile(path, {}), groupOnScreen(), QStringLiteral("general"));
+  if (!r.error.isEmpty()) return say(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), r.error));
+  for (const GroupMember& m : r.joining) addSoldierRow(m);
+  QString text = QStringLiteral("%1 soldiers joined from the roster.").arg(r.joining.size());
+  if (!r.notJoining.isEmpty()) text += QStringLiteral(" Not joining: ") + r.notJoining.join(QStringLiteral("; "));
+  say(text);
+  soldiers_->setToolTip(r.notJoining.join(QLatin1Char('\n')));
+}
+
+void TestDayWindow::openLanes() {
+  if (!groups_) return say(QStringLiteral("No records are open."));
+  // Lanes are entered for the group as saved, never for unsaved edits.
+  const std::optional<TestGroup> saved = shownId_ ? groups_->load(shownId_) : std::nullopt;
+  if (!saved || *saved != groupOnScreen())
+    return say(QStringLiteral("Save the group first: lanes are entered for the group as saved."));
+  try {
+    auto* grid = new LaneGrid(*saved, dbPath_, this);
+    grid->setAttribute(Qt::WA_DeleteOnClose);
+    grid->setWindowFlag(Qt::Window);
+    grid->show();
+    grid->raise();
+    grid->activateWindow();
+  } catch (const DbError& e) {
+    say(e.message());
+  }
+}
+
+void TestDayWindow::saveGroup() {
+  if (!groups_) return say(QStringLiteral("No records are open: the group cannot be saved."));
+  try {
+    const TestGroup saved = groups_->save(groupOnScreen());
+    reloadPicker(saved.id);
+    say(QStringLiteral("Test group saved."));
+  } catch (const DbError& e) {
+    say(e.message());
+  }
+}
+
+}  // namespace quillon

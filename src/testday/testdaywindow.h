@@ -1,0 +1,54 @@
+#pragma once
+// The test-day window: the clerk picks a stored test group or makes a new
+// one (date of test, location, soldiers with their standard) and saves it;
+// the group is kept in the records database, so it is there again after the
+// program is closed. Errors go to the status line naming the field and the
+// value; nothing typed is thrown away by a refused save.
+
+#include <QMainWindow>
+#include <memory>
+
+#include "testgroups.h"
+
+class QComboBox;
+class QDateEdit;
+class QLineEdit;
+class QTableWidget;
+
+namespace quillon {
+
+class TestDayWindow : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit TestDayWindow(const QString& dbPath, QWidget* parent = nullptr);
+  ~TestDayWindow() override;
+
+  // The group on screen as the clerk has it now, saved or not.
+  TestGroup groupOnScreen() const;
+
+  // Adds a roster file's soldiers to the group on screen (not yet saved),
+  // general standard, after the roster import's checks; the status line
+  // says how many joined and why any line did not.
+  void importRoster(const QString& path);
+
+  // Opens lane entry for the group on screen once it is saved.
+  void openLanes();
+
+ private:
+  void reloadPicker(qint64 select);
+  void showGroup(const TestGroup& group);
+  void newGroup();
+  void saveGroup();
+  void addSoldierRow(const GroupMember& m);
+  void say(const QString& text);
+
+  QString dbPath_;
+  std::unique_ptr<TestGroups> groups_;
+  qint64 shownId_ = 0;
+  QComboBox* picker_ = nullptr;
+  QDateEdit* date_ = nullptr;
+  QLineEdit* location_ = nullptr;
+  QTableWidget* soldiers_ = nullptr;
+};
+
+}  // namespace quillon

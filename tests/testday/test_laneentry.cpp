@@ -1,0 +1,143 @@
+#include <QUndoStack>
+#include <gtest/gtest.h>
+
+#include "dbfile.h"
+#include "fitnessfixture.h"
+#include "fitnessrecords.h"
+#include "laneentry.h"
+#include "rawentry.h"
+#include "testgroupfixture.h"
+#include "testgroups.h"
+#include "testsupport.h"
+
+using namespace quillon;
+using namespace quillon::test;
+
+namespace {
+
+// A saved group of three in a fresh records file, and one station's sheet
+// over it. The group's men are read in the M|C column, the woman of the
+// group fixture is on the combat standard, so every member is read there.
+class LaneSheetTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = dir_.file(QStringLiteral("info.mdb"));
+    createRecordsDatabase(path_);
+    group_ = TestGroups::forDatabase(path_)->save(rangeDayGroup());
+    store_ = FitnessRecords::forDatabase(path_);
+    sheet_ = std::make_unique<LaneSheet>(group_, *store_, undo_);
+    const fitness::FitnessTest& t = fitnessTest();
+    const int age = fitness::ageOn(QDate(1998, 2, 28), QDate(2026, 6, 12));
+    column_ = fitness::columnIndex(t.ageGroupOf(age), fitness::Column::MaleCombat);
+  }
+  int event(const char* key) const { return fitnessTest().eventIndex(QString::fromLatin1(key)); }
+  QString figure(const char* key, int points) const { return figureFor(event(key), column_, points); }
+  // The record as another station reads it after a restart.
+  QString storedField(int member, const QString& name) {
+    const auto row = FitnessRecords::forDatabase(path_)->find(group_.members.at(member).ssn, group_.testDate);
+    return row ? row->fields.value(static_cast<int>(fitnessFieldNames().indexOf(name))) : QStringLiteral("<no record>");
+  }
+
+  ScratchDir dir_;
+  QString path_;
+  TestGroup group_;
+  std::unique_ptr<FitnessRecords> store_;
+  QUndoStack undo_;
+  std::unique_ptr<LaneSheet> sheet_;
+  int column_ = 0;
+};
+
+}  // namespace
+
+TEST_F(LaneSheetTest, ATimeInEachOfItsThreeFormsStoresTheSameSecondsAndPoints) {
+  const QString sdc = figure("sdc", 60);  // m:ss
+  const QString compact = QString(sdc).remove(QLatin1Char(':'));
+  const QString spaced = QString(sdc).replace(QLatin1Char(':'), QLatin1Char(' '));
+  EXPECT_EQ(sheet_->enter(0, LaneField::SprintDragCarry, sdc), QString());
+  EXPECT_EQ(sheet_->enter(1, LaneField::SprintDragCarry, compact), QString());
+  EXPECT_EQ(sheet_->enter(2, LaneField::SprintDragCarry, spaced), QString());
+  for (int m = 0; m < 3; ++m) {
+    EXPECT_EQ(sheet_->line(m).shown[static_cast<int>(LaneField::SprintDragCarry)], sdc);
+    EXPECT_EQ(sheet_->line(m).points[event("sdc")], 60);
+    EXPECT_FALSE(sheet_->line(m).total) << "four events are still missing";
+    EXPECT_EQ(storedField(m, "sdc_pts"), QStringLiteral("60"));
+    EXPECT_EQ(storedField(m, "sdc_go"), QStringLiteral("GO"));
+  }
+}
+
+TEST_F(LaneSheetTest, ARefusedValueNamesTheLaneAndTheTextAndStoresNothing) {
+  const fitness::EventDef& pushup = fitnessTest().events[event("pushup")];
+  const QString tooMany = QString::number(pushup.maxRaw + 1);
+  for (const auto& [field, text] : QList<std::pair<LaneField, QString>>{{LaneField::Plank, "1:75"},
+                                                                        {LaneField::Run, "17:6"},
+                                                                        {LaneField::PushUp, tooMany},
+                                                                        {LaneField::DeadliftFirst, "two hundred"}}) {
+    const QString why = sheet_->enter(0, field, text);
+    EXPECT_TRUE(why.startsWith(laneCaption(field) + ":")) << why.toStdString();
+    EXPECT_TRUE(why.contains(text)) << why.toStdString();
+  }
+  EXPECT_EQ(storedField(0, "ssn"), QStringLiteral("<no record>"));
+  EXPECT_EQ(undo_.count(), 0);
+}
+
+TEST_F(LaneSheetTest, AllFiveEventsGiveTheTotalAndResultOfTheScorerWithTheHeavierDeadliftCounted) {
+  ASSERT_EQ(sheet_->enter(1, LaneField::DeadliftFirst, figure("deadlift", 100)), QString());
+  ASSERT_EQ(sheet_->enter(1, LaneField::DeadliftSecond, figure("deadlift", 60)), QString());
+  ASSERT_EQ(sheet_->enter(1, LaneField::PushUp, figure("pushup", 60)), QString());
+  ASSERT_EQ(sheet_->enter(1, LaneField::SprintDragCarry, figure("sdc", 59)), QString());
+  ASSERT_EQ(sheet_->enter(1, LaneField::Plank, figure("plank", 100)), QString());
+  EXPECT_FALSE(sheet_->line(1).total);
+  ASSERT_EQ(sheet_->enter(1, LaneField::Run, figure("run", 70)), QString());
+
+  fitness::Entry e;
+  e.dob = QDate(1998, 2, 28);
+  e.testDate = QDate(2026, 6, 12);
+  e.raw = {figure("deadlift", 100), figure("pushup", 60), figure("sdc", 59), figure("plank", 100), figure("run", 70)};
+  const fitness::Score s = fitness::scoreEntry(fitnessTest(), e);
+  ASSERT_TRUE(s.scored()) << s.refused.toStdString();
+  const LaneLine l = sheet_->line(1);
+  for (int i = 0; i < fitness::kEvents; ++i) EXPECT_EQ(l.points[i], s.points[i]) << i;
+  EXPECT_EQ(l.points[event("deadlift")], 100);
+  ASSERT_TRUE(l.total);
+  EXPECT_EQ(*l.total, s.total);
+  EXPECT_EQ(l.result, QStringLiteral("NO-GO")) << "59 points in one event fail the test whatever the total";
+  EXPECT_EQ(storedField(1, "result_go"), QStringLiteral("NO-GO"));
+  EXPECT_EQ(storedField(1, "total_pts"), QString::number(s.total));
+}
+
+TEST_F(LaneSheetTest, UndoTakesBackTheLastEntryOnlyAndRedoStoresItAgain) {
+  ASSERT_EQ(sheet_->enter(0, LaneField::PushUp, figure("pushup", 60)), QString());
+  ASSERT_EQ(sheet_->enter(1, LaneField::PushUp, figure("pushup", 70)), QString());
+  ASSERT_EQ(sheet_->enter(1, LaneField::PushUp, figure("pushup", 90)), QString());
+  ASSERT_EQ(undo_.count(), 3);
+  undo_.undo();
+  EXPECT_EQ(storedField(1, "pushup"), figure("pushup", 70));
+  EXPECT_EQ(storedField(1, "pushup_pts"), QStringLiteral("70"));
+  EXPECT_EQ(storedField(0, "pushup_pts"), QStringLiteral("60"));
+  undo_.undo();
+  EXPECT_EQ(storedField(1, "pushup"), QString()) << "the record's first value, taken back";
+  EXPECT_EQ(storedField(1, "pushup_pts"), QString());
+  EXPECT_EQ(sheet_->line(1).points[event("pushup")], -1);
+  undo_.redo();
+  undo_.redo();
+  EXPECT_EQ(storedField(1, "pushup_pts"), QStringLiteral("90"));
+}
+
+TEST_F(LaneSheetTest, TwoStationsOnDifferentLanesKeepBothAndTheSameLaneClashesNamingBothValues) {
+  std::unique_ptr<FitnessRecords> otherStore = FitnessRecords::forDatabase(path_);
+  QUndoStack otherUndo;
+  ASSERT_EQ(sheet_->enter(2, LaneField::PushUp, figure("pushup", 60)), QString());
+  LaneSheet other(group_, *otherStore, otherUndo);
+  // Both stations have now read the soldier's record.
+  ASSERT_EQ(other.enter(2, LaneField::Plank, figure("plank", 70)), QString());
+  EXPECT_EQ(sheet_->enter(2, LaneField::SprintDragCarry, figure("sdc", 80)), QString());
+  EXPECT_EQ(storedField(2, "plank_pts"), QStringLiteral("70"));
+  EXPECT_EQ(storedField(2, "sdc_pts"), QStringLiteral("80"));
+  EXPECT_EQ(storedField(2, "pushup_pts"), QStringLiteral("60"));
+
+  ASSERT_EQ(other.enter(2, LaneField::PushUp, figure("pushup", 90)), QString()) << "it read push-ups at 60";
+  const QString why = sheet_->enter(2, LaneField::PushUp, figure("pushup", 100));
+  EXPECT_TRUE(why.contains(figure("pushup", 90))) << why.toStdString();
+  EXPECT_TRUE(why.contains(figure("pushup", 100))) << why.toStdString();
+  EXPECT_EQ(storedField(2, "pushup"), figure("pushup", 90));
+}

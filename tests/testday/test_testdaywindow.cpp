@@ -1,0 +1,239 @@
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "dbfile.h"
+#include "fitnessfixture.h"
+#include "fitnessrecords.h"
+#include "lanegrid.h"
+#include "rosters.h"
+#include "testdaymenu.h"
+#include "testdaywindow.h"
+#include "testgroupfixture.h"
+#include "testgroups.h"
+#include "testsupport.h"
+
+using namespace quillon;
+using namespace quillon::test;
+
+namespace {
+
+template <typename T>
+T* child(QWidget* w, const char* name) {
+  T* c = w->findChild<T*>(QString::fromLatin1(name));
+  EXPECT_NE(c, nullptr) << name;
+  return c;
+}
+
+// Types one soldier's row the way a clerk does: Add Soldier, then each
+// value followed by Tab.
+void typeSoldier(TestDayWindow& w, const QStringList& values) {
+  QTest::mouseClick(child<QPushButton>(&w, "addSoldier"), Qt::LeftButton);
+  for (const QString& v : values) {
+    // The first key opens the cell's editor, which takes the rest.
+    QTest::keyClicks(QApplication::focusWidget(), v.left(1));
+    QTest::keyClicks(QApplication::focusWidget(), v.mid(1));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  }
+}
+
+}  // namespace
+
+TEST(TestDayMenu, StandsJustBeforeHelpAndOpensOneWindowAtATime) {
+  ScratchDir dir;
+  createRecordsDatabase(dir.file(QStringLiteral("info.mdb")));
+  QMainWindow main;
+  QMenu* file = main.menuBar()->addMenu(QStringLiteral("&File"));
+  QMenu* help = main.menuBar()->addMenu(QStringLiteral("&Help"));
+  help->menuAction()->setObjectName(QStringLiteral("MNU_HELP"));
+  addTestDayMenu(main.menuBar(), dir.file(QStringLiteral("info.mdb")));
+  const QList<QAction*> bar = main.menuBar()->actions();
+  ASSERT_EQ(bar.size(), 3);
+  EXPECT_EQ(bar.at(0), file->menuAction());
+  EXPECT_EQ(bar.at(1)->objectName(), QStringLiteral("MNU_TESTDAY"));
+  EXPECT_EQ(bar.at(2), help->menuAction());
+
+  auto* open = main.findChild<QAction*>(QStringLiteral("MNU_TESTDAY_OPEN"));
+  ASSERT_NE(open, nullptr);
+  open->trigger();
+  open->trigger();
+  EXPECT_EQ(main.findChildren<TestDayWindow*>().size(), 1);
+  ASSERT_EQ(main.findChildren<TestDayWindow*>().size(), 1);
+  EXPECT_TRUE(main.findChildren<TestDayWindow*>().first()->isVisible());
+}
+
+TEST(TestDayWindow, AGroupTypedAndSavedIsThereWhenTheWindowOpensAgain) {
+  ScratchDir dir;
+  const QString path = dir.file(QStringLiteral("info.mdb"));
+  createRecordsDatabase(path);
+  {
+    TestDayWindow w(path);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    child<QLineEdit>(&w, "location")->setFocus();
+    QTest::keyClicks(child<QLineEdit>(&w, "location"), QStringLiteral("Range 3"));
+    typeSoldier(w, {"123-45-6789", "Yates, Ann B", "f", "1998-02-28", "A Co", "c"});
+    typeSoldier(w, {"000000001", "Abernathy, Cole", "M", "2001-07-04", "A Co", "general"});
+    QTest::mouseClick(child<QPushButton>(&w, "saveGroup"), Qt::LeftButton);
+    EXPECT_EQ(w.statusBar()->currentMessage(), QStringLiteral("Test group saved."));
+  }
+  TestDayWindow again(path);
+  const TestGroup shown = again.groupOnScreen();
+  EXPECT_NE(shown.id, 0);
+  EXPECT_EQ(shown.location, QStringLiteral("Range 3"));
+  ASSERT_EQ(shown.members.size(), 2);
+  EXPECT_EQ(shown.members.at(0), (GroupMember{"123456789", "Yates, Ann B", "F", "1998-02-28", "A Co", "combat"}));
+  EXPECT_EQ(shown.members.at(1).standard, QStringLiteral("general"));
+  EXPECT_EQ(TestGroups::forDatabase(path)->all(), QList<TestGroup>{shown});
+}
+
+TEST(TestDayWindow, ARefusedSaveNamesTheValueAndKeepsWhatWasTyped) {
+  ScratchDir dir;
+  const QString path = dir.file(QStringLiteral("info.mdb"));
+  createRecordsDatabase(path);
+  TestDayWindow w(path);
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  QTest::keyClicks(child<QLineEdit>(&w, "location"), QStringLiteral("Gym"));
+  typeSoldier(w, {"12345678", "Short, Sam", "M", "1990-01-01", "B Co", "g"});
+  QTest::mouseClick(child<QPushButton>(&w, "saveGroup"), Qt::LeftButton);
+  EXPECT_TRUE(w.statusBar()->currentMessage().contains(QStringLiteral("12345678")))
+      << w.statusBar()->currentMessage().toStdString();
+  EXPECT_EQ(w.groupOnScreen().members.at(0).name, QStringLiteral("Short, Sam"));
+  EXPECT_TRUE(TestGroups::forDatabase(path)->all().isEmpty());
+}
+
+TEST(TestDayWindow, TenSoldiersFromARosterFileAreSavedWithTheGroup) {
+  ScratchDir dir;
+  const QString path = dir.file(QStringLiteral("info.mdb"));
+  createRecordsDatabase(path);
+  QFile roster(dir.file(QStringLiteral("roster.csv")));
+  ASSERT_TRUE(roster.open(QIODevice::WriteOnly));
+  roster.write(generatedRoster(10) + "Broken,Line,PV2,12-34,M,01/01/2000,A Co\r\n");
+  roster.close();
+  TestDayWindow w(path);
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  QTest::keyClicks(child<QLineEdit>(&w, "location"), QStringLiteral("Range 3"));
+  w.importRoster(roster.fileName());
+  EXPECT_TRUE(w.statusBar()->currentMessage().startsWith(QStringLiteral("10 soldiers joined")));
+  EXPECT_TRUE(w.statusBar()->currentMessage().contains(QStringLiteral("12-34")));
+  QTest::mouseClick(child<QPushButton>(&w, "saveGroup"), Qt::LeftButton);
+  const QList<TestGroup> stored = TestGroups::forDatabase(path)->all();
+  ASSERT_EQ(stored.size(), 1);
+  ASSERT_EQ(stored.first().members.size(), 10);
+  EXPECT_EQ(stored.first().members.at(9).name, QStringLiteral("Surname9, Given9"));
+}
+
+namespace {
+
+// Types `text` into the grid's current cell and presses `key`.
+void typeCell(const QString& text, Qt::Key key) {
+  QTest::keyClicks(QApplication::focusWidget(), text.left(1));
+  QTest::keyClicks(QApplication::focusWidget(), text.mid(1));
+  QTest::keyClick(QApplication::focusWidget(), key);
+  // The item delegate commits an editor's text from the event loop.
+  QCoreApplication::processEvents();
+}
+
+}  // namespace
+
+TEST(LaneEntryWindow, TenSoldiersFromARosterEnteredLaneByLaneWithTheKeyboardAlone) {
+  ScratchDir dir;
+  const QString path = dir.file(QStringLiteral("info.mdb"));
+  createRecordsDatabase(path);
+  QFile roster(dir.file(QStringLiteral("roster.csv")));
+  ASSERT_TRUE(roster.open(QIODevice::WriteOnly));
+  roster.write(generatedRoster(10));
+  roster.close();
+  TestDayWindow day(path);
+  day.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&day));
+  QTest::keyClicks(child<QLineEdit>(&day, "location"), QStringLiteral("Range 3"));
+  day.importRoster(roster.fileName());
+  QTest::mouseClick(child<QPushButton>(&day, "saveGroup"), Qt::LeftButton);
+  QTest::mouseClick(child<QPushButton>(&day, "laneEntry"), Qt::LeftButton);
+  auto* grid = day.findChild<LaneGrid*>();
+  ASSERT_NE(grid, nullptr) << day.statusBar()->currentMessage().toStdString();
+  QApplication::setActiveWindow(grid);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(grid));
+  auto* table = child<QTableWidget>(grid, "lanes");
+  const TestGroup group = TestGroups::forDatabase(path)->all().first();
+  ASSERT_EQ(group.members.size(), 10);
+
+  // Figures valid for every soldier: the youngest men's 60-point line.
+  const fitness::FitnessTest& t = fitnessTest();
+  const int youngMen = fitness::columnIndex(0, fitness::Column::MaleCombat);
+  const auto fig = [&](const char* key) { return figureFor(t.eventIndex(QString::fromLatin1(key)), youngMen, 60); };
+  const QStringList lanes = {fig("deadlift"), fig("deadlift"), fig("pushup"), fig("sdc"), fig("plank"), fig("run")};
+
+  // The SDC grader mistypes the first soldier's time; the cell keeps it.
+  table->setFocus();
+  table->setCurrentCell(0, static_cast<int>(LaneField::SprintDragCarry));
+  typeCell(QStringLiteral("9:75"), Qt::Key_Return);
+  EXPECT_EQ(table->item(0, 3)->text(), QStringLiteral("9:75"));
+  EXPECT_TRUE(grid->statusBar()->currentMessage().startsWith(QStringLiteral("SDC:")));
+  EXPECT_EQ(table->currentRow(), 0) << "a refused value keeps the focus";
+  EXPECT_FALSE(FitnessRecords::forDatabase(path)->find(group.members.at(0).ssn, group.testDate));
+  // Corrected in the compact form, it is shown as the time stored.
+  typeCell(QString(lanes.at(3)).remove(QLatin1Char(':')), Qt::Key_Return);
+  EXPECT_EQ(table->item(0, 3)->text(), lanes.at(3));
+  EXPECT_TRUE(table->item(0, 3)->toolTip().isEmpty());
+  EXPECT_EQ(table->currentRow(), 1);
+
+  for (int lane = 0; lane < kLaneFields; ++lane) {
+    table->setCurrentCell(0, lane);
+    for (int r = 0; r < 10; ++r) {
+      // Times typed in their compact form on every other soldier.
+      const QString text = r % 2 ? QString(lanes.at(lane)).remove(QLatin1Char(':')) : lanes.at(lane);
+      typeCell(text, Qt::Key_Return);
+      if (r < 9) {
+        EXPECT_EQ(table->currentRow(), r + 1) << "Enter moves down the lane";
+      }
+    }
+  }
+  std::unique_ptr<FitnessRecords> store = FitnessRecords::forDatabase(path);
+  for (int r = 0; r < 10; ++r) {
+    const GroupMember& m = group.members.at(r);
+    const auto row = store->find(m.ssn, group.testDate);
+    ASSERT_TRUE(row) << r;
+    fitness::Entry e;
+    e.sex = m.sex == QLatin1String("F") ? fitness::Sex::Female : fitness::Sex::Male;
+    e.dob = QDate::fromString(m.dob, Qt::ISODate);
+    e.testDate = QDate::fromString(group.testDate, Qt::ISODate);
+    e.raw = {lanes[0], lanes[2], lanes[3], lanes[4], lanes[5]};
+    const fitness::Score s = fitness::scoreEntry(t, e);
+    ASSERT_TRUE(s.scored()) << s.refused.toStdString();
+    const auto field = [&](const char* name) { return row->fields.value(static_cast<int>(fitnessFieldNames().indexOf(name))); };
+    EXPECT_EQ(field("total_pts"), QString::number(s.total)) << r;
+    EXPECT_EQ(field("result_go"), s.go ? QStringLiteral("GO") : QStringLiteral("NO-GO")) << r;
+    EXPECT_EQ(table->item(r, kLaneFields + 1)->text(), QString::number(s.total)) << r;
+    EXPECT_EQ(table->item(r, 3)->text(), lanes.at(3)) << "shown as m:ss however typed";
+  }
+
+  // The README's picture of lane entry is taken from this very state.
+  if (const QString shots = qEnvironmentVariable("QUILLON_SHOT_DIR"); !shots.isEmpty()) {
+    grid->resize(980, 420);
+    EXPECT_TRUE(grid->grab().save(QDir(shots).filePath(QStringLiteral("testday-lanes.png"))));
+  }
+
+  // Ctrl+Z takes back the last run entered, and its total.
+  QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier);
+  const auto last = store->find(group.members.at(9).ssn, group.testDate);
+  ASSERT_TRUE(last);
+  EXPECT_EQ(last->fields.value(static_cast<int>(fitnessFieldNames().indexOf("run_s"))), QString());
+  EXPECT_EQ(last->fields.value(static_cast<int>(fitnessFieldNames().indexOf("total_pts"))), QString());
+  EXPECT_EQ(table->item(9, kLaneFields + 1)->text(), QString());
+  EXPECT_EQ(grid->undoStack().count(), 60);
+}

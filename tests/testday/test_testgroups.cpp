@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include "dbfile.h"
+#include "recordsdb.h"
+#include "sqlitedb.h"
+#include "testgroupfixture.h"
+#include "testgroups.h"
+#include "testsupport.h"
+
+using namespace quillon;
+using namespace quillon::test;
+
+namespace {
+
+QStringList tablesOf(const QString& path) {
+  sqlite::Database db(path, sqlite::Database::Mode::ReadOnly);
+  sqlite::Statement st(db, QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' ORDER BY name"));
+  QStringList out;
+  while (st.step()) out << st.text(0);
+  return out;
+}
+
+}  // namespace
+
+TEST(TestGroups, AGroupComesBackWholeFromAnotherStoreAndASecondSaveReplacesItsMembers) {
+  ScratchDir dir;
+  const QString path = dir.file(QStringLiteral("info.mdb"));
+  createRecordsDatabase(path);
+  TestGroup saved = TestGroups::forDatabase(path)->save(rangeDayGroup());
+  ASSERT_NE(saved.id, 0);
+
+  // As after closing the program and starting it again.
+  std::unique_ptr<TestGroups> reopened = TestGroups::forDatabase(path);
+  ASSERT_EQ(reopened->all().size(), 1);
+  EXPECT_EQ(reopened->all().first(), saved);
+
+  // The clerk drops the first soldier, moves the last to the front and
+  // corrects the place: the same group, not a second one.
+  saved.location = QStringLiteral("Gym");
+  saved.members = {saved.members.at(2), saved.members.at(1)};
+  reopened->save(saved);
+  const QList<TestGroup> all = TestGroups::forDatabase(path)->all();
+  ASSERT_EQ(all.size(), 1);
+  EXPECT_EQ(all.first(), saved);
+}
+
+TEST(TestGroups, GroupsComeNewestFirst) {
+  ScratchDir dir;
+  const QString path = dir.file(QStringLiteral("info.mdb"));
+  createRecordsDatabase(path);
+  std::unique_ptr<TestGroups> groups = TestGroups::forDatabase(path);
+  TestGroup older = rangeDayGroup();
+  older.testDate = QStringLiteral("2025-12-31");
+  groups->save(older);
+  groups->save(rangeDayGroup());
+  const QList<TestGroup> all = groups->all();
+  ASSERT_EQ(all.size(), 2);
+  EXPECT_EQ(all.at(0).testDate, QStringLiteral("2026-06-12"));
+  EXPECT_EQ(all.at(1).testDate, QStringLiteral("2025-12-31"));
+}
+
+TEST(TestGroups, AGroupThatCannotBeSavedNamesFieldAndValueAndStoresNothing) {
+  ScratchDir dir;
+  const QString path = dir.file(QStringLiteral("info.mdb"));
+  createRecordsDatabase(path);
+  std::unique_ptr<TestGroups> groups = TestGroups::forDatabase(path);
+  struct Case {
+    std::function<void(TestGroup&)> spoil;
+    QString field, value;
+  };
+  const QList<Case> cases = {
+      {[](TestGroup& g) { g.members[1].ssn = g.members[0].ssn; }, "SSN", "123456789"},
+      {[](TestGroup& g) { g.members[2].ssn = "98765432"; }, "SSN", "98765432"},
+      {[](TestGroup& g) { g.members[0].standard = "elite"; }, "Standard", "elite"},
+      {[](TestGroup& g) { g.members[0].sex = "X"; }, "Sex", "X"},
+      {[](TestGroup& g) { g.members[1].dob = "1998-02-30"; }, "Date of birth", "1998-02-30"},
+      {[](TestGroup& g) { g.testDate = "2026-13-01"; }, "Date of test", "2026-13-01"},
+      {[](TestGroup& g) { g.location = "  "; }, "Location", ""},
+  };
+  for (const Case& c : cases) {
+    TestGroup g = rangeDayGroup();
+    c.spoil(g);
+    try {
+      groups->save(g);
+      ADD_FAILURE() << "saved with " << c.field.toStdString() << " " << c.value.toStdString();
+    } catch (const DbError& e) {
+      EXPECT_TRUE(e.message().startsWith(c.field + ":")) << e.message().toStdString();
+      EXPECT_TRUE(e.message().contains(c.value)) << e.message().toStdString();
+    }
+  }
+  EXPECT_TRUE(groups->all().isEmpty());
+}
+
+TEST(TestGroups, AnUpgradeThatFailsHalfwayLeavesTheFileAsItWas) {
+  ScratchDir dir;
+  const QString path = dir.file(QStringLiteral("info.mdb"));
+  createRecordsDatabase(path);
+  // A table of the members' name already stands, so the second statement of
+  // the upgrade fails after the first made test_groups.
+  execSql(path, "CREATE TABLE test_group_members (x)");
+  const QStringList before = tablesOf(path);
+  EXPECT_THROW(TestGroups::forDatabase(path)->all(), DbError);
+  EXPECT_EQ(tablesOf(path), before);
+}
+
+TEST(TestGroups, AFileWithoutThreeEventRecordsGainsNoTables) {
+  ScratchDir dir;
+  const QString path = dir.file(QStringLiteral("other.db"));
+  QFile(path).open(QIODevice::WriteOnly);
+  EXPECT_THROW(TestGroups::forDatabase(path)->all(), DbError);
+  EXPECT_TRUE(tablesOf(path).isEmpty());
+}
