@@ -2,7 +2,7 @@
 
 #include <QDate>
 
-#include "dbfile.h"
+#include "infofields.h"
 #include "numeric.h"
 
 namespace quillon {
@@ -18,19 +18,6 @@ RecordRow blankRecordRow() {
   r.reserve(infoFieldNames().size());
   for (qsizetype i = 0; i < infoFieldNames().size(); ++i) r << QString();
   return r;
-}
-
-int fieldLimit(const QString& field) {
-  struct Limit {
-    const char* field;
-    int chars;
-  };
-  // The entry limits of the grid and the boxes; DOT is written ten long.
-  static const Limit kLimits[] = {{"LNAME", 25}, {"RANK", 3},   {"SSN", 11},  {"SEX", 1},   {"DOB", 10},
-                                  {"DOT", 10},   {"RAW_PU", 2}, {"RAW_SU", 2}, {"RUN_M", 2}, {"RUN_S", 2}};
-  for (const Limit& l : kLimits)
-    if (field == QLatin1String(l.field)) return l.chars;
-  return 0;
 }
 
 namespace {
