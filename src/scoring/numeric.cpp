@@ -1,6 +1,7 @@
 #include "numeric.h"
 
 #include "datetext.h"
+#include "infofields.h"
 
 #include <QRegularExpression>
 
@@ -136,7 +137,7 @@ std::optional<int> wholeNumber(const QString& text) {
 
 std::optional<QDate> parseDateOfBirth(const QString& text) { return readDate(text); }
 
-QString formatDateOfTest(const QDate& d) { return d.toString(QStringLiteral("MM/dd/yyyy")); }
+QString formatDateOfTest(const QDate& d) { return d.toString(kInfoDateForm); }
 
 qint64 scoringAge(const QDate& born, const QDate& today) {
   // days / 365.25 == 4 * days / 1461; integer division truncates toward zero.

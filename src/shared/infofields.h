@@ -10,8 +10,8 @@
 
 namespace quillon {
 
-// What a field holds. Dates are written "MM/DD/YYYY" and SSNs "000-00-0000"
-// (see kInfoDateForm, kInfoSsnForm); numbers are stored as text.
+// What a field holds. Dates are written as kInfoDateForm, SSNs as
+// "000-00-0000" (normalizedSsn); numbers are stored as text.
 enum class InfoKind { Number, Text, Date, Ssn };
 
 struct InfoField {
@@ -21,9 +21,7 @@ struct InfoField {
 };
 
 // The form a date of birth or of test is written in (QDate::toString).
-inline constexpr const char* kInfoDateForm = "MM/dd/yyyy";
-// The form an SSN is written in: three, two and four digits.
-inline constexpr const char* kInfoSsnForm = "000-00-0000";
+inline constexpr QStringView kInfoDateForm = u"MM/dd/yyyy";
 
 // The fields in table order, ID first.
 const QList<InfoField>& infoFields();
