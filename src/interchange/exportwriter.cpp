@@ -12,7 +12,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "dbfile.h"
+#include "infofields.h"
 #include "numeric.h"
 
 namespace quillon {
@@ -75,11 +75,6 @@ QString csvCell(const QString& value) {
   const QString v = csvSafeText(value);
   if (!v.contains(',') && !v.contains('"') && !v.contains('\n') && !v.contains('\r') && !v.contains(';')) return v;
   return '"' + QString(v).replace('"', QStringLiteral("\"\"")) + '"';
-}
-
-bool isNumberField(const QString& f) {
-  static const QStringList numbers = {"ID", "RAW_PU", "RAW_SU", "RUN_M", "RUN_S", "C_PU", "C_SU", "C_RUN", "TOTAL"};
-  return numbers.contains(f);
 }
 
 // A workbook cell holds at most 32767 bytes of text: a longer remark is cut

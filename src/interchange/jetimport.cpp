@@ -3,7 +3,7 @@
 #include <QDate>
 #include <QRegularExpression>
 
-#include "dbfile.h"
+#include "infofields.h"
 
 namespace quillon {
 

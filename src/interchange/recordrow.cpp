@@ -2,7 +2,8 @@
 
 #include <QDate>
 
-#include "dbfile.h"
+#include "datetext.h"
+#include "infofields.h"
 #include "numeric.h"
 
 namespace quillon {
@@ -20,31 +21,12 @@ RecordRow blankRecordRow() {
   return r;
 }
 
-int fieldLimit(const QString& field) {
-  struct Limit {
-    const char* field;
-    int chars;
-  };
-  // The entry limits of the grid and the boxes; DOT is written ten long.
-  static const Limit kLimits[] = {{"LNAME", 25}, {"RANK", 3},   {"SSN", 11},  {"SEX", 1},   {"DOB", 10},
-                                  {"DOT", 10},   {"RAW_PU", 2}, {"RAW_SU", 2}, {"RUN_M", 2}, {"RUN_S", 2}};
-  for (const Limit& l : kLimits)
-    if (field == QLatin1String(l.field)) return l.chars;
-  return 0;
-}
-
 namespace {
 
 bool asciiDigits(QStringView s) {
   for (QChar c : s)
     if (c < u'0' || c > u'9') return false;
   return true;
-}
-
-int number(QStringView digits) {
-  int v = 0;
-  for (QChar c : digits) v = v * 10 + (c.unicode() - u'0');
-  return v;
 }
 
 QString twoDigits(int v) { return QString(QChar(u'0' + v / 10)) + QChar(u'0' + v % 10); }
@@ -70,29 +52,10 @@ QString ssnDigits(const QString& stored) {
 }
 
 std::optional<QString> normalizedDate(const QString& text) {
-  // The forms parseDateOfBirth takes, read by hand for the same reason.
-  const QString t = text.trimmed();
-  const QStringView v(t);
-  int y = 0, m = 0, d = 0;
-  const qsizetype s1 = v.indexOf(u'/');
-  const qsizetype s2 = s1 < 0 ? -1 : v.indexOf(u'/', s1 + 1);
-  if (s1 >= 1 && s1 <= 2 && s2 - s1 - 1 >= 1 && s2 - s1 - 1 <= 2 && v.size() - s2 - 1 == 4 &&
-      asciiDigits(v.first(s1)) && asciiDigits(v.sliced(s1 + 1, s2 - s1 - 1)) && asciiDigits(v.sliced(s2 + 1))) {
-    m = number(v.first(s1));
-    d = number(v.sliced(s1 + 1, s2 - s1 - 1));
-    y = number(v.sliced(s2 + 1));
-  } else if (v.size() == 10 && v.at(4) == u'-' && v.at(7) == u'-' && asciiDigits(v.first(4)) &&
-             asciiDigits(v.sliced(5, 2)) && asciiDigits(v.sliced(8))) {
-    y = number(v.first(4));
-    m = number(v.sliced(5, 2));
-    d = number(v.sliced(8));
-  } else {
-    return std::nullopt;
-  }
-  // Year 0 does not exist; QDate would reject it anyway.
-  if (y < 1 || !QDate::isValid(y, m, d)) return std::nullopt;
-  QString out = twoDigits(m) + QLatin1Char('/') + twoDigits(d) + QLatin1Char('/');
-  out += QString::number(y).rightJustified(4, QLatin1Char('0'));
+  const std::optional<QDate> d = readDate(text);
+  if (!d) return std::nullopt;
+  QString out = twoDigits(d->month()) + QLatin1Char('/') + twoDigits(d->day()) + QLatin1Char('/');
+  out += QString::number(d->year()).rightJustified(4, QLatin1Char('0'));
   return out;
 }
 

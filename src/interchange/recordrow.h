@@ -20,10 +20,6 @@ int fieldIndex(const QString& field);
 // A blank row: eighteen empty values.
 RecordRow blankRecordRow();
 
-// How many characters the window lets the clerk type into a field, or 0 for
-// no limit (REMARK, and ID which the database fills).
-int fieldLimit(const QString& field);
-
 // Nine digits, with or without the dashes of "000-00-0000" and spaces around:
 // "000-00-0000", the form the grid shows. nullopt for anything else.
 std::optional<QString> normalizedSsn(const QString& text);

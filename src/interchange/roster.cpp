@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include "infofields.h"
 #include "ranks.h"
 #include "xlsxreader.h"
 
@@ -70,8 +71,8 @@ QString checkLine(const CsvRecord& rec, const Layout& layout, RosterRow& out) {
   for (QChar c : out.name)
     if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
       return QStringLiteral("the name holds a control character");
-  if (out.name.size() > fieldLimit(QStringLiteral("LNAME")))
-    return QStringLiteral("the name \"%1\" is longer than %2 characters").arg(out.name).arg(fieldLimit("LNAME"));
+  if (const int limit = infoField(u"LNAME").length; out.name.size() > limit)
+    return QStringLiteral("the name \"%1\" is longer than %2 characters").arg(out.name).arg(limit);
 
   const QString ssn = valueOf(rec, layout, Column::Ssn);
   const auto s = normalizedSsn(ssn);

@@ -62,7 +62,7 @@ QString formatCell(const ReportRow& row, const ReportColumn& c, const ColumnFiel
 QString groupValue(const ReportRow& row, int at, bool dates) {
   const QString v = cell(row, at).trimmed();
   const QDate d = dates ? parseDate(v) : QDate();
-  return d.isValid() ? d.toString(QStringLiteral("MM/dd/yyyy")) : v;
+  return d.isValid() ? d.toString(kInfoDateForm) : v;
 }
 
 }  // namespace detail

@@ -8,6 +8,7 @@
 #include <QTextStream>
 #include <cmath>
 
+#include "infofields.h"
 #include "report.h"
 #include "reportdetail.h"
 
@@ -43,9 +44,18 @@ Condition parseCondition(const QString& text, const QString& where) {
 
 FieldKind fieldKind(const QString& field) {
   const QString f = field.trimmed().toUpper();
-  static const QStringList numbers = {"ID", "RAW_PU", "RAW_SU", "RUN_M", "RUN_S", "C_PU", "C_SU", "C_RUN", "TOTAL"};
-  if (numbers.contains(f)) return FieldKind::Number;
-  if (f == QLatin1String("DOB") || f == QLatin1String("DOT")) return FieldKind::Date;
+  // A report may name a field the table does not have: text, as before.
+  const InfoField* known = findInfoField(f);
+  if (!known) return FieldKind::Text;
+  switch (known->kind) {
+    case InfoKind::Number:
+      return FieldKind::Number;
+    case InfoKind::Date:
+      return FieldKind::Date;
+    case InfoKind::Text:
+    case InfoKind::Ssn:
+      return FieldKind::Text;
+  }
   return FieldKind::Text;
 }
 

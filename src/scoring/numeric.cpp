@@ -1,5 +1,8 @@
 #include "numeric.h"
 
+#include "datetext.h"
+#include "infofields.h"
+
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -132,28 +135,9 @@ std::optional<int> wholeNumber(const QString& text) {
   return t.toInt();
 }
 
-std::optional<QDate> parseDateOfBirth(const QString& text) {
-  static const QRegularExpression mdy(QStringLiteral("^([0-9]{1,2})/([0-9]{1,2})/([0-9]{4})$"));
-  static const QRegularExpression iso(QStringLiteral("^([0-9]{4})-([0-9]{2})-([0-9]{2})$"));
-  const QString t = text.trimmed();
-  int y = 0, m = 0, d = 0;
-  if (const auto a = mdy.match(t); a.hasMatch()) {
-    m = a.captured(1).toInt();
-    d = a.captured(2).toInt();
-    y = a.captured(3).toInt();
-  } else if (const auto b = iso.match(t); b.hasMatch()) {
-    y = b.captured(1).toInt();
-    m = b.captured(2).toInt();
-    d = b.captured(3).toInt();
-  } else {
-    return std::nullopt;
-  }
-  // Year 0 does not exist; QDate would reject it anyway.
-  if (y < 1 || !QDate::isValid(y, m, d)) return std::nullopt;
-  return QDate(y, m, d);
-}
+std::optional<QDate> parseDateOfBirth(const QString& text) { return readDate(text); }
 
-QString formatDateOfTest(const QDate& d) { return d.toString(QStringLiteral("MM/dd/yyyy")); }
+QString formatDateOfTest(const QDate& d) { return d.toString(kInfoDateForm); }
 
 qint64 scoringAge(const QDate& born, const QDate& today) {
   // days / 365.25 == 4 * days / 1461; integer division truncates toward zero.

@@ -16,13 +16,6 @@
 
 namespace quillon {
 
-const QStringList& infoFieldNames() {
-  static const QStringList names = {"ID",     "LNAME",  "RANK",  "SSN",  "SEX",  "DOB",
-                                    "DOT",    "RAW_PU", "RAW_SU", "RUN_M", "RUN_S", "C_PU",
-                                    "C_SU",   "C_RUN",  "TOTAL", "STAT", "PROFILE", "REMARK"};
-  return names;
-}
-
 QString infoTableDdl() {
   QStringList cols;
   for (const QString& f : infoFieldNames())

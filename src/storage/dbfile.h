@@ -7,15 +7,13 @@
 #include <QStringList>
 #include <stdexcept>
 
+#include "infofields.h"
 #include "quillonerror.h"
 
 namespace quillon {
 
 // A failure at the storage boundary, carrying the engine's own message.
 using DbError = Error;
-
-// The eighteen fields of a test record, in table order.
-const QStringList& infoFieldNames();
 
 // The statement that creates table `info`. Every field but ID is TEXT so
 // that what the window writes is kept exactly as written (" 60", "0060",

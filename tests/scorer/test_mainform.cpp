@@ -192,6 +192,25 @@ TEST_F(MainFormTest, GridColumnsLimitsListsAndSsnDisplay) {
   EXPECT_EQ(rowNamed(dbPath(), QString(25, 'n'))["LNAME"].size(), 25);
 }
 
+// The boxes take as much as the field holds, and no more: a remark of a
+// hundred characters, two-digit scores, a ten-character date of birth. The
+// date of test is held to nothing, as it always was.
+TEST_F(MainFormTest, BoxesStopTypingAtTheFieldsLength) {
+  makeDb({{{"LNAME", "Baker"}}});
+  start();
+  QTest::keyClicks(form->MaskEdBox1, QString(120, 'r'));
+  EXPECT_EQ(form->MaskEdBox1->text(), QString(100, 'r'));
+  QTest::keyClicks(form->RAW_PU, "123");
+  EXPECT_EQ(form->RAW_PU->text(), "12");
+  QTest::keyClicks(form->RUN_S, "5907");
+  EXPECT_EQ(form->RUN_S->text(), "59");
+  QTest::keyClicks(form->DOB, "01/15/19901");
+  EXPECT_EQ(form->DOB->text(), "01/15/1990");
+  form->DOT->clear();
+  QTest::keyClicks(form->DOT, "01/15/2026 x");
+  EXPECT_EQ(form->DOT->text(), "01/15/2026 x");
+}
+
 TEST_F(MainFormTest, TypingInTheEmptyLastLineAddsARowStartingAsMale) {
   makeDb({{{"LNAME", "Baker"}}});
   start();

@@ -15,6 +15,7 @@
 
 #include "conflictdialog.h"
 #include "dbfile.h"
+#include "infofields.h"
 #include "mainform_session.h"
 #include "recordgrid.h"
 
@@ -22,15 +23,17 @@ namespace quillon {
 
 void MainForm::bindControls() {
   // Each control once: the field it shows, the name Convert knows it by
-  // (when Convert reads or writes it), and how much its box takes.
+  // (when Convert reads or writes it), and whether its box is held to the
+  // field's length (the date-of-test and sex boxes never were).
+  const auto typed = [](const char16_t* field) { return infoField(field).length; };
   bindings_ = {
-      {DOB, QStringLiteral("DOB"), Ctl::DOB, 10},
+      {DOB, QStringLiteral("DOB"), Ctl::DOB, typed(u"DOB")},
       {DOT, QStringLiteral("DOT"), Ctl::DOT, 0},
-      {MaskEdBox1, QStringLiteral("REMARK"), std::nullopt, 100},
-      {RAW_PU, QStringLiteral("RAW_PU"), Ctl::RAW_PU, 2},
-      {RAW_SU, QStringLiteral("RAW_SU"), Ctl::RAW_SU, 2},
-      {RUN_M, QStringLiteral("RUN_M"), Ctl::RUN_M, 2},
-      {RUN_S, QStringLiteral("RUN_S"), Ctl::RUN_S, 2},
+      {MaskEdBox1, QStringLiteral("REMARK"), std::nullopt, typed(u"REMARK")},
+      {RAW_PU, QStringLiteral("RAW_PU"), Ctl::RAW_PU, typed(u"RAW_PU")},
+      {RAW_SU, QStringLiteral("RAW_SU"), Ctl::RAW_SU, typed(u"RAW_SU")},
+      {RUN_M, QStringLiteral("RUN_M"), Ctl::RUN_M, typed(u"RUN_M")},
+      {RUN_S, QStringLiteral("RUN_S"), Ctl::RUN_S, typed(u"RUN_S")},
       {Sex, QStringLiteral("SEX"), Ctl::Sex, 0},
       {C_PU, QStringLiteral("C_PU"), Ctl::C_PU, 0},
       {C_SU, QStringLiteral("C_SU"), Ctl::C_SU, 0},

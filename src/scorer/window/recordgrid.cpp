@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMenu>
 
+#include "infofields.h"
 #include "recordstore.h"
 
 namespace quillon {
@@ -32,7 +33,13 @@ QString ssnDisplay(const QString& stored) {
 }
 
 const RecordModel::Column RecordModel::kColumns[5] = {
-    {"ID", "ID", 11}, {"Name", "LNAME", 25}, {"Rank", "RANK", 3}, {"SSN", "SSN", 11}, {"Sex", "SEX", 1}};
+    {"ID", "ID"}, {"Name", "LNAME"}, {"Rank", "RANK"}, {"SSN", "SSN"}, {"Sex", "SEX"}};
+
+namespace {
+
+int typedLength(const RecordModel::Column& col) { return infoField(QString::fromLatin1(col.field)).length; }
+
+}  // namespace
 
 RecordModel::RecordModel(RecordStore& store, QObject* parent) : QAbstractTableModel(parent), store_(store) {
   connect(&store_, &RecordStore::aboutToReset, this, [this] { beginResetModel(); });
@@ -93,7 +100,7 @@ Qt::ItemFlags RecordModel::flags(const QModelIndex& index) const {
 bool RecordModel::setData(const QModelIndex& index, const QVariant& value, int role) {
   if (!index.isValid() || role != Qt::EditRole || index.column() == 0) return false;
   const Column& col = kColumns[index.column()];
-  const QString text = value.toString().left(col.limit);
+  const QString text = value.toString().left(typedLength(col));
   const int field = store_.fieldIndex(QLatin1String(col.field));
   try {
     if (field < 0) throw DbError(QStringLiteral("Item not found in this collection: ") + col.field);
@@ -132,7 +139,7 @@ QWidget* RecordDelegate::createEditor(QWidget* parent, const QStyleOptionViewIte
     w = box;
   } else {
     w = QStyledItemDelegate::createEditor(parent, option, index);
-    if (auto* le = qobject_cast<QLineEdit*>(w)) le->setMaxLength(RecordModel::kColumns[c].limit);
+    if (auto* le = qobject_cast<QLineEdit*>(w)) le->setMaxLength(typedLength(RecordModel::kColumns[c]));
   }
   if (w) {
     w->setProperty(kTextBefore, index.data(Qt::EditRole).toString());

@@ -23,8 +23,7 @@ class RecordModel : public QAbstractTableModel {
  public:
   struct Column {
     const char* caption;
-    const char* field;
-    int limit;
+    const char* field;  // its length is the field's (infoFields())
   };
   static const Column kColumns[5];
 
