@@ -1,5 +1,7 @@
 #include "csvreader.h"
 
+#include <cstring>
+
 namespace quillon {
 
 namespace {
@@ -61,6 +63,15 @@ CsvTable refuse(const QString& why, int line) {
   return t;
 }
 
+// QString::fromUtf8 drops a byte order mark that opens its input; a field is
+// the middle of a file, so a mark there is text and is kept as such.
+QString fieldText(const char* bytes, qsizetype size) {
+  QString text = QString::fromUtf8(bytes, size);
+  if (size >= 3 && std::memcmp(bytes, "\xEF\xBB\xBF", 3) == 0 && !text.startsWith(QChar(0xFEFF)))
+    text.prepend(QChar(0xFEFF));
+  return text;
+}
+
 }  // namespace
 
 CsvTable parseCsv(const QByteArray& data) {
@@ -114,9 +125,9 @@ CsvTable parseCsv(const QByteArray& data) {
           ++i;
         }
         // Straight from the file's bytes: most fields are unquoted.
-        rec.fields << QString::fromUtf8(p + from, i - from);
+        rec.fields << fieldText(p + from, i - from);
       }
-      if (quoted) rec.fields << QString::fromUtf8(field);
+      if (quoted) rec.fields << fieldText(field.constData(), field.size());
       if (i < n && p[i] == delim) {
         ++i;
         continue;
