@@ -112,7 +112,9 @@ QDate parseBatchDate(const QString& text) {
 }
 
 void appendCsvField(QByteArray& out, QStringView f) {
-  bool quote = !f.isEmpty() && (f.front().isSpace() || f.back().isSpace());
+  // A field opening with a byte order mark is quoted too: unquoted at the
+  // very start of the output, a reader would take the mark for the file's.
+  bool quote = !f.isEmpty() && (f.front().isSpace() || f.back().isSpace() || f.front() == QChar(0xFEFF));
   bool ascii = true;
   for (QChar c : f) {
     const char16_t u = c.unicode();

@@ -40,7 +40,7 @@ QByteArray copyCsv(const QByteArray& input);
 // at either end; text in UTF-8.
 void appendCsvField(QByteArray& out, QStringView field);
 // One CSV record, fields quoted where they hold a comma, a quote, a line
-// break or blanks at either end, ended by "\n".
+// break, blanks at either end or an opening byte order mark, ended by "\n".
 void appendCsvRecord(QByteArray& out, const QStringList& fields);
 
 // YYYY-MM-DD, or MM/DD/YYYY (one-digit month and day too); an invalid date
