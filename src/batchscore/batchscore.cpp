@@ -118,7 +118,9 @@ void appendCsvField(QByteArray& out, QStringView f) {
   bool ascii = true;
   for (QChar c : f) {
     const char16_t u = c.unicode();
-    if (u == u',' || u == u'"' || u == u'\n' || u == u'\r') quote = true;
+    // A semicolon is quoted as well: readers that take ';' for the separator
+    // when a line holds more of them than commas would split the field.
+    if (u == u',' || u == u';' || u == u'"' || u == u'\n' || u == u'\r') quote = true;
     if (u >= 0x80) ascii = false;
   }
   if (quote) out += '"';

@@ -36,11 +36,10 @@ BatchResult scoreCsv(const QByteArray& input);
 // scorer's benchmark is measured against.
 QByteArray copyCsv(const QByteArray& input);
 
-// One field, quoted where it holds a comma, a quote, a line break or blanks
-// at either end; text in UTF-8.
+// One field, quoted where it holds a comma, a semicolon, a quote, a line
+// break, blanks at either end or an opening byte order mark; text in UTF-8.
 void appendCsvField(QByteArray& out, QStringView field);
-// One CSV record, fields quoted where they hold a comma, a quote, a line
-// break, blanks at either end or an opening byte order mark, ended by "\n".
+// One CSV record, each field as appendCsvField writes it, ended by "\n".
 void appendCsvRecord(QByteArray& out, const QStringList& fields);
 
 // YYYY-MM-DD, or MM/DD/YYYY (one-digit month and day too); an invalid date
