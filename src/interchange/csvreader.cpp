@@ -1,5 +1,6 @@
 #include "csvreader.h"
 
+#include <QStringDecoder>
 #include <cstring>
 
 namespace quillon {
@@ -64,12 +65,12 @@ CsvTable refuse(const QString& why, int line) {
 }
 
 // QString::fromUtf8 drops a byte order mark that opens its input; a field is
-// the middle of a file, so a mark there is text and is kept as such.
+// the middle of a file, so a mark there is text and is kept as such. The rare
+// field that opens with one is decoded without that step.
 QString fieldText(const char* bytes, qsizetype size) {
-  QString text = QString::fromUtf8(bytes, size);
-  if (size >= 3 && std::memcmp(bytes, "\xEF\xBB\xBF", 3) == 0 && !text.startsWith(QChar(0xFEFF)))
-    text.prepend(QChar(0xFEFF));
-  return text;
+  if (size < 3 || std::memcmp(bytes, "\xEF\xBB\xBF", 3) != 0) return QString::fromUtf8(bytes, size);
+  QStringDecoder keepMarks(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+  return keepMarks(QByteArrayView(bytes, size));
 }
 
 }  // namespace
