@@ -1,0 +1,1 @@
+// Only here to carry the shared precompiled header.

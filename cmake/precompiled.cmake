@@ -1,0 +1,93 @@
+# Precompiled headers: without them a clean build re-reads the same Qt
+# headers for every file, which is most of a first build's time on a
+# two-core machine. The compiler takes a precompiled header only when the
+# file is compiled with the same Qt module macros it was made with, so there
+# is one per kind of target: plain (Qt Core), painting (Gui), windows
+# (Widgets) and tests; each target reuses the one of its kind rather than
+# making its own. Off for the fuzzing build (clang, other flags).
+option(QUILLON_PCH "Precompile the common Qt, standard and test headers" ON)
+
+# The libraries whose usage requirements reach target `t` when it compiles.
+function(quillon_pch_closure t out)
+  get_target_property(direct ${t} LINK_LIBRARIES)
+  set(seen "")
+  set(todo "")
+  if(direct)
+    set(todo ${direct})
+  endif()
+  while(todo)
+    list(POP_FRONT todo lib)
+    if(lib IN_LIST seen OR lib MATCHES "^\\$<LINK_ONLY:")
+      continue()
+    endif()
+    list(APPEND seen ${lib})
+    if(TARGET ${lib})
+      get_target_property(imported ${lib} IMPORTED)
+      if(NOT imported)
+        get_target_property(more ${lib} INTERFACE_LINK_LIBRARIES)
+        if(more)
+          list(APPEND todo ${more})
+        endif()
+      endif()
+    endif()
+  endwhile()
+  set(${out} ${seen} PARENT_SCOPE)
+endfunction()
+
+function(quillon_pch_targets dir out)
+  get_property(here DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+  get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+  foreach(sub IN LISTS subdirs)
+    quillon_pch_targets(${sub} more)
+    list(APPEND here ${more})
+  endforeach()
+  set(${out} ${here} PARENT_SCOPE)
+endfunction()
+
+# Makes the hosts and has every compiled target under `dirs` reuse its
+# kind's; the targets linking `tests_host` (the tests' support library) and
+# that library itself are tests.
+function(quillon_share_pch)
+  cmake_parse_arguments(P "" "TESTS_HOST" "DIRS" ${ARGN})
+  if(NOT QUILLON_PCH OR QUILLON_FUZZ)
+    return()
+  endif()
+  set(hosts "")
+  foreach(kind core gui widgets)
+    set(host quillon_pch_${kind})
+    add_library(${host} STATIC ${PROJECT_SOURCE_DIR}/cmake/pch.cpp)
+    target_precompile_headers(${host} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/pch_${kind}.h)
+    list(APPEND hosts ${host})
+  endforeach()
+  target_link_libraries(quillon_pch_core PRIVATE Qt6::Core)
+  target_link_libraries(quillon_pch_gui PRIVATE Qt6::Gui)
+  target_link_libraries(quillon_pch_widgets PRIVATE Qt6::Widgets)
+  # The tests' header is made apart from the tests' support library: Qt's
+  # test module defines each test folder's path as a macro, and a
+  # precompiled header made with one path is refused by the others.
+  if(P_TESTS_HOST)
+    add_library(quillon_pch_tests STATIC ${PROJECT_SOURCE_DIR}/cmake/pch.cpp)
+    target_link_libraries(quillon_pch_tests PRIVATE GTest::gtest Qt6::Widgets)
+    target_precompile_headers(quillon_pch_tests PRIVATE ${PROJECT_SOURCE_DIR}/cmake/pch_tests.h)
+    list(APPEND hosts quillon_pch_tests)
+  endif()
+  foreach(dir IN LISTS P_DIRS)
+    quillon_pch_targets(${dir} targets)
+    foreach(t IN LISTS targets)
+      get_target_property(type ${t} TYPE)
+      if(t IN_LIST hosts OR NOT type MATCHES "STATIC_LIBRARY|EXECUTABLE")
+        continue()
+      endif()
+      quillon_pch_closure(${t} libs)
+      if(P_TESTS_HOST AND (t STREQUAL P_TESTS_HOST OR P_TESTS_HOST IN_LIST libs))
+        target_precompile_headers(${t} REUSE_FROM quillon_pch_tests)
+      elseif("Qt6::Widgets" IN_LIST libs)
+        target_precompile_headers(${t} REUSE_FROM quillon_pch_widgets)
+      elseif("Qt6::Gui" IN_LIST libs)
+        target_precompile_headers(${t} REUSE_FROM quillon_pch_gui)
+      elseif("Qt6::Core" IN_LIST libs)
+        target_precompile_headers(${t} REUSE_FROM quillon_pch_core)
+      endif()
+    endforeach()
+  endforeach()
+endfunction()
