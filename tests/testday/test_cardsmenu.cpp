@@ -3,6 +3,7 @@
 // come out as a PDF whose text a PDF reader finds, and the history window
 // shows the soldier's tests.
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +19,7 @@
 #include "dbfile.h"
 #include "fitnessfixture.h"
 #include "fitnessrecords.h"
+#include "historychart.h"
 #include "historywindow.h"
 #include "laneentry.h"
 #include "testdaywindow.h"
@@ -38,30 +40,47 @@ QString pdfText(const QString& pdf) {
   return QString::fromUtf8(p.readAllStandardOutput());
 }
 
-// A saved group of three; the first two tested all five events, each with
-// other results, the third did not test.
+// The sample records (where Abernathy has a scored three-event test of
+// December 2026) and a saved group of three on 12 June 2026: Yates and
+// Abernathy tested all five events there, Moreno did not. Abernathy tested
+// on four earlier days too, each day's results entered lane by lane.
 class CardsMenuTest : public ::testing::Test {
  protected:
   void SetUp() override {
     path_ = dir_.file(QStringLiteral("info.mdb"));
-    createRecordsDatabase(path_);
-    group_ = TestGroups::forDatabase(path_)->save(rangeDayGroup());
-    std::unique_ptr<FitnessRecords> store = FitnessRecords::forDatabase(path_);
-    QUndoStack undo;
-    LaneSheet sheet(group_, *store, undo);
-    const fitness::FitnessTest& t = fitnessTest();
-    const int column = fitness::columnIndex(t.ageGroupOf(fitness::ageOn(QDate(1998, 2, 28), QDate(2026, 6, 12))),
-                                            fitness::Column::MaleCombat);
-    const LaneField lanes[] = {LaneField::DeadliftFirst, LaneField::PushUp, LaneField::SprintDragCarry,
-                               LaneField::Plank, LaneField::Run};
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QUILLON_DATA_DIR "/sample-info.mdb"), path_));
+    QFile::setPermissions(path_, QFile::ReadOwner | QFile::WriteOwner);
+    std::unique_ptr<TestGroups> groups = TestGroups::forDatabase(path_);
+    const TestGroup day = rangeDayGroup();
+    const GroupMember& abernathy = day.members.at(1);
+    const QStringList earlier = {"2025-06-20", "2025-09-10", "2025-12-05", "2026-03-02"};
+    const int earlierPoints[4][5] = {{65, 60, 62, 70, 60}, {71, 50, 70, 75, 64}, {77, 70, 75, 80, 69}, {81, 85, 68, 85, 75}};
+    for (int d = 0; d < earlier.size(); ++d)
+      enterDay(groups->save(TestGroup{0, earlier[d], QStringLiteral("Range 3"), {abernathy}}), {{0, earlierPoints[d]}});
     const int points[2][5] = {{85, 75, 80, 90, 65}, {100, 95, 70, 60, 80}};
-    for (int m = 0; m < 2; ++m) {
-      for (int e = 0; e < 5; ++e) ASSERT_EQ(sheet.enter(m, lanes[e], figureFor(e, column, points[m][e])), QString());
-      ASSERT_TRUE(sheet.line(m).total.has_value());
-      totals_ << QString::number(*sheet.line(m).total);
-    }
+    group_ = groups->save(day);
+    totals_ = enterDay(group_, {{0, points[0]}, {1, points[1]}});
     window_ = std::make_unique<TestDayWindow>(path_);
     window_->show();
+  }
+  // Enters each listed member's five events, each figure the one the tables
+  // give for those points; the members' totals as the lanes stored them.
+  QStringList enterDay(const TestGroup& group, const QList<std::pair<int, const int*>>& who) {
+    std::unique_ptr<FitnessRecords> store = FitnessRecords::forDatabase(path_);
+    QUndoStack undo;
+    LaneSheet sheet(group, *store, undo);
+    const fitness::FitnessTest& t = fitnessTest();
+    const int column = fitness::columnIndex(
+        t.ageGroupOf(fitness::ageOn(QDate(1998, 2, 28), QDate::fromString(group.testDate, Qt::ISODate))),
+        fitness::Column::MaleCombat);
+    const LaneField lanes[] = {LaneField::DeadliftFirst, LaneField::PushUp, LaneField::SprintDragCarry,
+                               LaneField::Plank, LaneField::Run};
+    QStringList totals;
+    for (const auto& [m, points] : who) {
+      for (int e = 0; e < 5; ++e) EXPECT_EQ(sheet.enter(m, lanes[e], figureFor(e, column, points[e])), QString());
+      totals << (sheet.line(m).total ? QString::number(*sheet.line(m).total) : QStringLiteral("<none>"));
+    }
+    return totals;
   }
   QAction* action(const char* name) {
     auto* a = window_->findChild<QAction*>(QString::fromLatin1(name));
@@ -97,7 +116,10 @@ TEST_F(CardsMenuTest, TheGroupsCardsSavedAsPdfNameEverySoldierAndCarryTheirTotal
     EXPECT_EQ(text.count(QString::fromLatin1(name)), 2) << name;
   for (const QString& total : totals_)
     EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("\\b%1\\b").arg(total)))) << total.toStdString();
-  EXPECT_TRUE(text.contains(QStringLiteral("20260612")));
+  // Abernathy's card: his last four tests of five, the first left off.
+  for (const char* date : {"20250910", "20251205", "20260302", "20260612"})
+    EXPECT_TRUE(text.contains(QString::fromLatin1(date))) << date;
+  EXPECT_FALSE(text.contains(QStringLiteral("20250620")));
 
   // One soldier: the selected row's card only.
   const QString one = dir_.file(QStringLiteral("one.pdf"));
@@ -108,6 +130,9 @@ TEST_F(CardsMenuTest, TheGroupsCardsSavedAsPdfNameEverySoldierAndCarryTheirTotal
   EXPECT_EQ(oneText.count(QStringLiteral("Abernathy, Cole")), 2);
   EXPECT_FALSE(oneText.contains(QStringLiteral("Yates")));
   EXPECT_TRUE(oneText.contains(totals_.at(1)));
+  if (const QString shots = qEnvironmentVariable("QUILLON_SHOT_DIR"); !shots.isEmpty()) {
+    EXPECT_TRUE(QFile::copy(one, QDir(shots).filePath(QStringLiteral("testday-scorecard.pdf"))));
+  }
 }
 
 TEST_F(CardsMenuTest, WithNoSoldierSelectedTheOneCardIsRefusedAndNoFileWritten) {
@@ -119,31 +144,48 @@ TEST_F(CardsMenuTest, WithNoSoldierSelectedTheOneCardIsRefusedAndNoFileWritten) 
   EXPECT_FALSE(QFile::exists(pdf));
 }
 
-TEST_F(CardsMenuTest, TheSelectedSoldiersHistoryListsTheirTestAndAnSsnTypedShowsAnothers) {
-  select(0);
+TEST_F(CardsMenuTest, TheSelectedSoldiersHistoryListsBothTestsNewestFirstAndAnSsnTypedShowsAnothers) {
+  select(1);
   action("MNU_HISTORY_SELECTED")->trigger();
   auto* history = window_->findChild<HistoryWindow*>();
   ASSERT_NE(history, nullptr);
   EXPECT_TRUE(history->isVisible());
   auto* table = history->findChild<QTableWidget*>(QStringLiteral("historyTable"));
-  ASSERT_EQ(table->rowCount(), 1);
-  EXPECT_EQ(table->item(0, 0)->text(), QStringLiteral("2026-06-12"));
-  EXPECT_EQ(table->item(0, 4)->text(), totals_.at(0));
+  QStringList rows;
+  for (int r = 0; r < table->rowCount(); ++r)
+    rows << table->item(r, 0)->text() + ' ' + table->item(r, 1)->text() + ' ' + table->item(r, 4)->text() + ' ' +
+                table->item(r, 5)->text();
+  ASSERT_EQ(rows.size(), 6) << rows.join('\n').toStdString();
+  EXPECT_EQ(rows[0], "2026-12-05 Three-event 266 PASS");
+  EXPECT_EQ(rows[1], "2026-06-12 Five-event " + totals_.at(1) + " GO");
+  EXPECT_TRUE(rows[4].startsWith("2025-09-10 Five-event ")) << rows[4].toStdString();
+  EXPECT_TRUE(rows[4].endsWith(" NO-GO")) << "50 points in the push-up that day";
+  EXPECT_TRUE(rows[5].startsWith("2025-06-20 Five-event ")) << rows[5].toStdString();
+  const QList<ChartSeries>& chart = history->findChild<HistoryChart*>()->series();
+  ASSERT_FALSE(chart.isEmpty());
+  EXPECT_EQ(chart[0].points.size(), 5) << "five five-event totals; the three-event one is not on their scale";
+  EXPECT_EQ(chart[0].points.last(), (std::pair{QDate(2026, 6, 12), totals_.at(1).toInt()}));
+  if (const QString shots = qEnvironmentVariable("QUILLON_SHOT_DIR"); !shots.isEmpty()) {
+    history->resize(980, 640);
+    QTest::qWait(50);
+    EXPECT_TRUE(history->grab().save(QDir(shots).filePath(QStringLiteral("testday-history.png"))));
+  }
   history->close();
 
   action("MNU_HISTORY_SSN")->trigger();
-  QCoreApplication::processEvents();
   ASSERT_FALSE(window_->findChildren<HistoryWindow*>().isEmpty());
   HistoryWindow* typed = window_->findChildren<HistoryWindow*>().last();  // the one just opened
-  QTest::keyClicks(typed->findChild<QLineEdit*>(QStringLiteral("historySsn")), QStringLiteral("000-00-0001"));
-  QTest::keyClick(typed->findChild<QLineEdit*>(QStringLiteral("historySsn")), Qt::Key_Return);
+  auto* ssn = typed->findChild<QLineEdit*>(QStringLiteral("historySsn"));
+  QTest::keyClicks(ssn, QStringLiteral("123456789"));
+  QTest::keyClick(ssn, Qt::Key_Return);
   table = typed->findChild<QTableWidget*>(QStringLiteral("historyTable"));
   ASSERT_EQ(table->rowCount(), 1);
-  EXPECT_EQ(table->item(0, 2)->text(), QStringLiteral("Abernathy, Cole"));
-  EXPECT_EQ(table->item(0, 4)->text(), totals_.at(1));
+  EXPECT_EQ(table->item(0, 2)->text(), QStringLiteral("Yates, Ann B"));
+  EXPECT_EQ(table->item(0, 4)->text(), totals_.at(0));
 
-  QTest::keyClicks(typed->findChild<QLineEdit*>(QStringLiteral("historySsn")), QStringLiteral("12"));
-  QTest::keyClick(typed->findChild<QLineEdit*>(QStringLiteral("historySsn")), Qt::Key_Return);
+  QTest::keyClicks(ssn, QStringLiteral("12"));
+  QTest::keyClick(ssn, Qt::Key_Return);
   EXPECT_EQ(table->rowCount(), 0);
-  EXPECT_TRUE(typed->findChild<QLabel*>(QStringLiteral("historyStatus"))->text().contains(QStringLiteral("000-00-000112")));
+  EXPECT_EQ(typed->findChild<QLabel*>(QStringLiteral("historyStatus"))->text(),
+            QStringLiteral("SSN: \"123-45-678912\" is not nine digits."));
 }
