@@ -16,12 +16,14 @@
 #include <gtest/gtest.h>
 
 #include "cardsmenu.h"
+#include "convertfixture.h"
 #include "dbfile.h"
 #include "fitnessfixture.h"
 #include "fitnessrecords.h"
 #include "historychart.h"
 #include "historywindow.h"
 #include "laneentry.h"
+#include "recordsdb.h"
 #include "testdaywindow.h"
 #include "testgroupfixture.h"
 #include "testgroups.h"
@@ -40,16 +42,16 @@ QString pdfText(const QString& pdf) {
   return QString::fromUtf8(p.readAllStandardOutput());
 }
 
-// The sample records (where Abernathy has a scored three-event test of
-// December 2026) and a saved group of three on 12 June 2026: Yates and
+// Records where Abernathy has a three-event test of 5 December 2026 scored
+// by Convert, and a saved group of three on 12 June 2026: Yates and
 // Abernathy tested all five events there, Moreno did not. Abernathy tested
 // on four earlier days too, each day's results entered lane by lane.
 class CardsMenuTest : public ::testing::Test {
  protected:
   void SetUp() override {
     path_ = dir_.file(QStringLiteral("info.mdb"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(QUILLON_DATA_DIR "/sample-info.mdb"), path_));
-    QFile::setPermissions(path_, QFile::ReadOwner | QFile::WriteOwner);
+    createRecordsDatabase(path_);
+    ASSERT_NO_FATAL_FAILURE(threeEventTest());
     std::unique_ptr<TestGroups> groups = TestGroups::forDatabase(path_);
     const TestGroup day = rangeDayGroup();
     const GroupMember& abernathy = day.members.at(1);
@@ -62,6 +64,27 @@ class CardsMenuTest : public ::testing::Test {
     totals_ = enterDay(group_, {{0, points[0]}, {1, points[1]}});
     window_ = std::make_unique<TestDayWindow>(path_);
     window_->show();
+  }
+  // Abernathy's three-event results scored as the main window scores them.
+  void threeEventTest() {
+    ScratchDir tablesDir;
+    tablesDir.copyTables();
+    ScoringTables tables;
+    tables.open(tablesDir.path());
+    TestHost h;
+    h.clk.day = QDate(2026, 12, 5);
+    const std::pair<Ctl, const char*> entered[] = {{Ctl::DOB, "03/14/1994"}, {Ctl::Sex, "M"},     {Ctl::RUN_M, "14"},
+                                                   {Ctl::RUN_S, "48"},       {Ctl::RAW_SU, "70"}, {Ctl::RAW_PU, "62"}};
+    for (const auto& [c, v] : entered) h.c.values[c] = QString::fromLatin1(v);
+    Convert(h, tables);
+    ASSERT_TRUE(h.m.shown.empty()) << h.m.texts().join(u'|').toStdString();
+    const auto v = [&](Ctl c) { return h.c.values.value(c); };
+    insertRows(path_, {{{"LNAME", "Abernathy, Cole"}, {"SSN", "000-00-0001"}, {"SEX", "M"}, {"DOB", v(Ctl::DOB)},
+                        {"DOT", v(Ctl::DOT)}, {"RAW_PU", v(Ctl::RAW_PU)}, {"RAW_SU", v(Ctl::RAW_SU)},
+                        {"RUN_M", v(Ctl::RUN_M)}, {"RUN_S", v(Ctl::RUN_S)}, {"C_PU", v(Ctl::C_PU)},
+                        {"C_SU", v(Ctl::C_SU)}, {"C_RUN", v(Ctl::C_RUN)}, {"TOTAL", v(Ctl::TOTAL)},
+                        {"STAT", v(Ctl::STAT)}}});
+    threeEvent_ = QStringLiteral("2026-12-05 Three-event %1 %2").arg(v(Ctl::TOTAL).trimmed(), v(Ctl::STAT).trimmed());
   }
   // Enters each listed member's five events, each figure the one the tables
   // give for those points; the members' totals as the lanes stored them.
@@ -95,6 +118,7 @@ class CardsMenuTest : public ::testing::Test {
   QString path_;
   TestGroup group_;
   QStringList totals_;
+  QString threeEvent_;
   std::unique_ptr<TestDayWindow> window_;
 };
 
@@ -156,7 +180,7 @@ TEST_F(CardsMenuTest, TheSelectedSoldiersHistoryListsBothTestsNewestFirstAndAnSs
     rows << table->item(r, 0)->text() + ' ' + table->item(r, 1)->text() + ' ' + table->item(r, 4)->text() + ' ' +
                 table->item(r, 5)->text();
   ASSERT_EQ(rows.size(), 6) << rows.join('\n').toStdString();
-  EXPECT_EQ(rows[0], "2026-12-05 Three-event 266 PASS");
+  EXPECT_EQ(rows[0], threeEvent_);
   EXPECT_EQ(rows[1], "2026-06-12 Five-event " + totals_.at(1) + " GO");
   EXPECT_TRUE(rows[4].startsWith("2025-09-10 Five-event ")) << rows[4].toStdString();
   EXPECT_TRUE(rows[4].endsWith(" NO-GO")) << "50 points in the push-up that day";
