@@ -21,12 +21,17 @@ double xOf(const QDate& d, const QDate& first, const QDate& last, const QRectF& 
   return plot.left() + plot.width() * double(first.daysTo(d)) / double(span);
 }
 
-void drawPanel(QPainter& p, const QRectF& plot, int top, const QList<int>& marks, const QString& title) {
+// A value's height in a panel running from `low` at its foot to `high` at its top.
+double yOf(int value, int low, int high, const QRectF& plot) {
+  return plot.bottom() - plot.height() * (std::clamp(value, low, high) - low) / double(high - low);
+}
+
+void drawPanel(QPainter& p, const QRectF& plot, int low, int high, const QList<int>& marks, const QString& title) {
   p.setPen(QPen(Qt::gray, 0));
   p.drawRect(plot);
   const QFontMetrics fm = p.fontMetrics();
   for (int m : marks) {
-    const double y = plot.bottom() - plot.height() * m / top;
+    const double y = yOf(m, low, high, plot);
     p.setPen(QPen(Qt::gray, 0, Qt::DashLine));
     p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
     p.setPen(Qt::darkGray);
@@ -34,15 +39,15 @@ void drawPanel(QPainter& p, const QRectF& plot, int top, const QList<int>& marks
     p.drawText(QPointF(plot.left() - fm.horizontalAdvance(t) - 4, y + fm.ascent() / 2.0), t);
   }
   p.setPen(Qt::black);
-  p.drawText(QPointF(plot.left() + 4, plot.top() + fm.ascent() + 2), title);
+  p.drawText(QPointF(plot.right() - fm.horizontalAdvance(title), plot.top() - fm.descent() - 2), title);
 }
 
-void drawLine(QPainter& p, const ChartSeries& s, const QColor& colour, int top, const QDate& first,
+void drawLine(QPainter& p, const ChartSeries& s, const QColor& colour, int low, int high, const QDate& first,
               const QDate& last, const QRectF& plot) {
   QPainterPath path;
   QList<QPointF> dots;
   for (const auto& [date, value] : s.points) {
-    const QPointF at(xOf(date, first, last, plot), plot.bottom() - plot.height() * std::clamp(value, 0, top) / top);
+    const QPointF at(xOf(date, first, last, plot), yOf(value, low, high, plot));
     if (dots.isEmpty()) path.moveTo(at);
     else path.lineTo(at);
     dots << at;
@@ -84,22 +89,30 @@ void HistoryChart::paintEvent(QPaintEvent*) {
   }
   const double left = fm.horizontalAdvance(QStringLiteral("5000")) + 8, right = width() - 12;
   const double legend = fm.height() + 6, dates = fm.height() + 6;
-  const double usable = height() - legend - dates - 12;
-  const QRectF totalPlot(left, legend + 4, right - left, usable * 0.45);
-  const QRectF eventPlot(left, totalPlot.bottom() + 8, right - left, usable * 0.55 - 8);
+  const double title = fm.height() + 2;  // above each panel
+  const double usable = height() - legend - dates - 2 * title - 12;
+  const QRectF totalPlot(left, legend + title, right - left, usable * 0.45);
+  const QRectF eventPlot(left, totalPlot.bottom() + title + 6, right - left, usable * 0.55);
 
   // The totals each standard asks for, as the test's own rules give them.
   QList<int> totalMarks;
   if (const auto& t = fitness::fitnessTest2025().test)
     for (const fitness::PassRule& r : t->passRules) totalMarks << r.totalMinimum;
-  drawPanel(p, totalPlot, 500, totalMarks, QStringLiteral("Total"));
-  drawPanel(p, eventPlot, 100, {60, 100}, QStringLiteral("Points per event"));
+  // The total's panel starts a little under the lowest total or minimum, so
+  // a change of a few points still shows.
+  int low = 500;
+  for (int m : totalMarks) low = std::min(low, m);
+  for (const auto& pt : series_.value(0).points) low = std::min(low, pt.second);
+  low = std::max(0, (low / 50 - 1) * 50);
+  totalMarks << low << 500;
+  drawPanel(p, totalPlot, low, 500, totalMarks, QStringLiteral("Total"));
+  drawPanel(p, eventPlot, 0, 100, {0, 60, 100}, QStringLiteral("Points per event"));
 
   double x = left;
   for (int i = 0; i < series_.size(); ++i) {
     const QColor colour = kColours[i % std::size(kColours)];
     const bool total = i == 0;
-    drawLine(p, series_[i], colour, total ? 500 : 100, first, last, total ? totalPlot : eventPlot);
+    drawLine(p, series_[i], colour, total ? low : 0, total ? 500 : 100, first, last, total ? totalPlot : eventPlot);
     p.setPen(QPen(colour, 2));
     p.drawLine(QPointF(x, legend / 2), QPointF(x + 14, legend / 2));
     p.setPen(palette().text().color());

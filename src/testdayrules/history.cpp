@@ -111,6 +111,7 @@ QList<HistoryEntry> loadSoldierHistory(const QString& dbPath, const QString& ssn
 QList<ChartSeries> historyChart(const QList<HistoryEntry>& history) {
   QList<ChartSeries> series{{QStringLiteral("Total"), {}}};
   for (const char* c : kFiveEventCaptions) series << ChartSeries{QString::fromLatin1(c), {}};
+  series.last().name += QStringLiteral(" / alt.");  // an alternate's 60 or 0 stands in the run's place
   for (auto e = history.crbegin(); e != history.crend(); ++e) {
     if (e->kind != HistoryEntry::Kind::FiveEvent || !e->date.isValid()) continue;
     if (e->total) series[0].points << std::pair{e->date, *e->total};

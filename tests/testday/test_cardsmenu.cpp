@@ -45,7 +45,10 @@ QString pdfText(const QString& pdf) {
 // Records where Abernathy has a three-event test of 5 December 2026 scored
 // by Convert, and a saved group of three on 12 June 2026: Yates and
 // Abernathy tested all five events there, Moreno did not. Abernathy tested
-// on four earlier days too, each day's results entered lane by lane.
+// on four earlier days too, each day's results entered lane by lane; on
+// 5 December 2025 he rowed in the run's place, which another station stored
+// without its points. His particulars, body composition and the graders'
+// initials were stored beside his results.
 class CardsMenuTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -56,12 +59,22 @@ class CardsMenuTest : public ::testing::Test {
     const TestGroup day = rangeDayGroup();
     const GroupMember& abernathy = day.members.at(1);
     const QStringList earlier = {"2025-06-20", "2025-09-10", "2025-12-05", "2026-03-02"};
-    const int earlierPoints[4][5] = {{65, 60, 62, 70, 60}, {71, 50, 70, 75, 64}, {77, 70, 75, 80, 69}, {81, 85, 68, 85, 75}};
+    const int earlierPoints[4][5] = {{65, 60, 62, 70, 60}, {71, 50, 70, 75, 64}, {77, 70, 75, 80, -1}, {81, 85, 68, 85, 75}};
     for (int d = 0; d < earlier.size(); ++d)
       enterDay(groups->save(TestGroup{0, earlier[d], QStringLiteral("Range 3"), {abernathy}}), {{0, earlierPoints[d]}});
     const int points[2][5] = {{85, 75, 80, 90, 65}, {100, 95, 70, 60, 80}};
     group_ = groups->save(day);
     totals_ = enterDay(group_, {{0, points[0]}, {1, points[1]}});
+    for (const QString& d : earlier + QStringList{day.testDate}) storeParticulars(abernathy.ssn, d);
+    // The row at its longest time for his column: a GO.
+    const fitness::FitnessTest& t = fitnessTest();
+    const int column = fitness::columnIndex(t.ageGroupOf(27), fitness::Column::MaleCombat);
+    const int row = t.alternateIndex(QStringLiteral("row"));
+    ASSERT_GE(row, 0);
+    store(abernathy.ssn, "2025-12-05",
+          {{"alt_event", "row"}, {"alt_time_s", QString::number(t.alternates[row].maxSeconds[column])},
+           {"grader_alt", "VW"}, {"grader_run", QString()}});
+    rowedTotal_ = 77 + 70 + 75 + 80 + t.alternateGoPoints;
     window_ = std::make_unique<TestDayWindow>(path_);
     window_->show();
   }
@@ -86,7 +99,20 @@ class CardsMenuTest : public ::testing::Test {
                         {"STAT", v(Ctl::STAT)}}});
     threeEvent_ = QStringLiteral("2026-12-05 Three-event %1 %2").arg(v(Ctl::TOTAL).trimmed(), v(Ctl::STAT).trimmed());
   }
-  // Enters each listed member's five events, each figure the one the tables
+  void store(const QString& ssn, const QString& date, const Record& changes) {
+    std::unique_ptr<FitnessRecords> records = FitnessRecords::forDatabase(path_);
+    const std::optional<RowAsRead> row = records->find(ssn, date);
+    ASSERT_TRUE(row.has_value()) << date.toStdString();
+    records->store(*row, changes);
+  }
+  void storeParticulars(const QString& ssn, const QString& date) {
+    const QString weighed = QDate::fromString(date, Qt::ISODate).addDays(-10).toString(Qt::ISODate);
+    store(ssn, date,
+          {{"mos", "11B"}, {"pay_grade", "E-4"}, {"bc_date", weighed}, {"height_in", "70"}, {"weight_lb", "172"},
+           {"weight_go", "GO"}, {"grader_deadlift", "JK"}, {"grader_pushup", "LM"}, {"grader_sdc", "NP"},
+           {"grader_plank", "QR"}, {"grader_run", "ST"}, {"oic_ncoic_name", "Tanaka, Ken"}});
+  }
+  // Enters each listed member's five events (a negative figure: not that event), each figure the one the tables
   // give for those points; the members' totals as the lanes stored them.
   QStringList enterDay(const TestGroup& group, const QList<std::pair<int, const int*>>& who) {
     std::unique_ptr<FitnessRecords> store = FitnessRecords::forDatabase(path_);
@@ -100,7 +126,11 @@ class CardsMenuTest : public ::testing::Test {
                                LaneField::Plank, LaneField::Run};
     QStringList totals;
     for (const auto& [m, points] : who) {
-      for (int e = 0; e < 5; ++e) EXPECT_EQ(sheet.enter(m, lanes[e], figureFor(e, column, points[e])), QString());
+      for (int e = 0; e < 5; ++e) {
+        if (points[e] >= 0) {
+          EXPECT_EQ(sheet.enter(m, lanes[e], figureFor(e, column, points[e])), QString());
+        }
+      }
       totals << (sheet.line(m).total ? QString::number(*sheet.line(m).total) : QStringLiteral("<none>"));
     }
     return totals;
@@ -119,6 +149,7 @@ class CardsMenuTest : public ::testing::Test {
   TestGroup group_;
   QStringList totals_;
   QString threeEvent_;
+  int rowedTotal_ = 0;
   std::unique_ptr<TestDayWindow> window_;
 };
 
@@ -144,6 +175,9 @@ TEST_F(CardsMenuTest, TheGroupsCardsSavedAsPdfNameEverySoldierAndCarryTheirTotal
   for (const char* date : {"20250910", "20251205", "20260302", "20260612"})
     EXPECT_TRUE(text.contains(QString::fromLatin1(date))) << date;
   EXPECT_FALSE(text.contains(QStringLiteral("20250620")));
+  EXPECT_TRUE(text.contains(QString::number(rowedTotal_)));
+  EXPECT_EQ(text.count(QStringLiteral("5K ROW")), 3 * 2 * 2 + 1)
+      << "the form prints it in each of the twelve test columns; his card names his alternate once more";
 
   // One soldier: the selected row's card only.
   const QString one = dir_.file(QStringLiteral("one.pdf"));
@@ -185,6 +219,8 @@ TEST_F(CardsMenuTest, TheSelectedSoldiersHistoryListsBothTestsNewestFirstAndAnSs
   EXPECT_TRUE(rows[4].startsWith("2025-09-10 Five-event ")) << rows[4].toStdString();
   EXPECT_TRUE(rows[4].endsWith(" NO-GO")) << "50 points in the push-up that day";
   EXPECT_TRUE(rows[5].startsWith("2025-06-20 Five-event ")) << rows[5].toStdString();
+  EXPECT_EQ(rows[3], QStringLiteral("2025-12-05 Five-event %1 GO").arg(rowedTotal_))
+      << "the rowed day's total, scored from what was stored";
   const QList<ChartSeries>& chart = history->findChild<HistoryChart*>()->series();
   ASSERT_FALSE(chart.isEmpty());
   EXPECT_EQ(chart[0].points.size(), 5) << "five five-event totals; the three-event one is not on their scale";
