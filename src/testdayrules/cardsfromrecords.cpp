@@ -201,7 +201,8 @@ FitnessCard cardFromRecords(const std::vector<RowAsRead>& rows, const GroupMembe
 
 QList<FitnessCard> cardsForGroup(const TestGroup& group, const std::vector<RowAsRead>& allRows) {
   QHash<QString, std::vector<RowAsRead>> bySsn;
-  for (const RowAsRead& r : allRows) bySsn[ssnDigits(field(r, "ssn"))].push_back(r);
+  for (const RowAsRead& r : allRows)
+    if (const QString digits = ssnDigits(field(r, "ssn")); !digits.isEmpty()) bySsn[digits].push_back(r);
   QList<FitnessCard> cards;
   for (const GroupMember& m : group.members) cards << cardFromRecords(bySsn.value(ssnDigits(m.ssn)), m);
   return cards;
