@@ -13,8 +13,10 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "cardsmenu.h"
 #include "dbfile.h"
 #include "grouproster.h"
+#include "historywindow.h"
 #include "lanegrid.h"
 
 namespace quillon {
@@ -90,6 +92,8 @@ TestDayWindow::TestDayWindow(const QString& dbPath, QWidget* parent) : QMainWind
   setCentralWidget(central);
   statusBar();
   resize(760, 480);
+  new CardsMenu(this, dbPath_);
+  addHistoryMenu(this, dbPath_);
 
   connect(fresh, &QPushButton::clicked, this, &TestDayWindow::newGroup);
   connect(add, &QPushButton::clicked, this, [this] {

@@ -1,0 +1,149 @@
+#include "historywindow.h"
+
+#include <QAction>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "dbfile.h"
+#include "historychart.h"
+#include "recordrow.h"
+#include "testdaywindow.h"
+
+namespace quillon {
+
+namespace {
+
+enum Col { ColDate, ColTest, ColName, ColEvents, ColTotal, ColResult, ColCount };
+
+QString eventsText(const HistoryEntry& e) {
+  QStringList parts;
+  for (const HistoryEvent& ev : e.events) {
+    if (ev.raw.isEmpty() && !ev.points) continue;
+    QString part = ev.caption + QLatin1Char(' ') + (ev.raw.isEmpty() ? QStringLiteral("-") : ev.raw);
+    if (ev.points) part += QStringLiteral(" (%1)").arg(*ev.points);
+    parts << part;
+  }
+  return parts.join(QStringLiteral("   "));
+}
+
+HistoryWindow* openHistory(TestDayWindow* window, const QString& dbPath) {
+  auto* h = new HistoryWindow(dbPath, window);
+  h->setAttribute(Qt::WA_DeleteOnClose);
+  h->setWindowFlag(Qt::Window);
+  h->show();
+  h->raise();
+  h->activateWindow();
+  return h;
+}
+
+}  // namespace
+
+HistoryWindow::HistoryWindow(const QString& dbPath, QWidget* parent) : QWidget(parent), dbPath_(dbPath) {
+  setObjectName(QStringLiteral("HistoryWindow"));
+  setWindowTitle(QStringLiteral("Soldier's History"));
+  auto* layout = new QVBoxLayout(this);
+  auto* top = new QHBoxLayout;
+  top->addWidget(new QLabel(QStringLiteral("&SSN:"), this));
+  ssn_ = new QLineEdit(this);
+  ssn_->setObjectName(QStringLiteral("historySsn"));
+  ssn_->setPlaceholderText(QStringLiteral("000-00-0000"));
+  static_cast<QLabel*>(top->itemAt(0)->widget())->setBuddy(ssn_);
+  top->addWidget(ssn_);
+  auto* show = new QPushButton(QStringLiteral("S&how"), this);
+  show->setObjectName(QStringLiteral("historyShow"));
+  show->setDefault(true);
+  top->addWidget(show);
+  top->addStretch(1);
+  layout->addLayout(top);
+
+  auto* split = new QSplitter(Qt::Vertical, this);
+  table_ = new QTableWidget(0, ColCount, split);
+  table_->setObjectName(QStringLiteral("historyTable"));
+  table_->setHorizontalHeaderLabels({QStringLiteral("Date of Test"), QStringLiteral("Test"), QStringLiteral("Name"),
+                                     QStringLiteral("Events (points)"), QStringLiteral("Total"),
+                                     QStringLiteral("Result")});
+  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table_->verticalHeader()->hide();
+  table_->horizontalHeader()->setSectionResizeMode(ColEvents, QHeaderView::Stretch);
+  chart_ = new HistoryChart(split);
+  split->addWidget(table_);
+  split->addWidget(chart_);
+  layout->addWidget(split, 1);
+  status_ = new QLabel(this);
+  status_->setObjectName(QStringLiteral("historyStatus"));
+  layout->addWidget(status_);
+  resize(900, 620);
+
+  connect(show, &QPushButton::clicked, this, [this] { showSoldier(ssn_->text()); });
+  connect(ssn_, &QLineEdit::returnPressed, this, [this] { showSoldier(ssn_->text()); });
+}
+
+void HistoryWindow::showSoldier(const QString& ssn) {
+  table_->setRowCount(0);
+  chart_->setSeries({});
+  const std::optional<QString> normal = normalizedSsn(ssn);
+  if (!normal) return status_->setText(QStringLiteral("SSN: \"%1\" is not nine digits.").arg(ssn));
+  ssn_->setText(*normal);
+  QList<HistoryEntry> history;
+  try {
+    history = loadSoldierHistory(dbPath_, *normal);
+  } catch (const DbError& e) {
+    return status_->setText(e.message());
+  }
+  for (const HistoryEntry& e : history) {
+    const int r = table_->rowCount();
+    table_->insertRow(r);
+    const QString values[ColCount] = {
+        e.date.isValid() ? e.date.toString(Qt::ISODate) : QString(),
+        e.kind == HistoryEntry::Kind::FiveEvent ? QStringLiteral("Five-event") : QStringLiteral("Three-event"),
+        e.name,
+        eventsText(e),
+        e.total ? QString::number(*e.total) : QString(),
+        e.result};
+    for (int c = 0; c < ColCount; ++c) {
+      auto* item = new QTableWidgetItem(values[c]);
+      if (c == ColResult && (e.result == QLatin1String("NO-GO") || e.result == QLatin1String("FAIL")))
+        item->setForeground(Qt::red);
+      table_->setItem(r, c, item);
+    }
+  }
+  table_->resizeColumnsToContents();
+  table_->horizontalHeader()->setSectionResizeMode(ColEvents, QHeaderView::Stretch);
+  chart_->setSeries(historyChart(history));
+  const QString who = history.isEmpty() ? *normal : history.first().name;
+  setWindowTitle(QStringLiteral("History of %1").arg(who));
+  status_->setText(history.isEmpty() ? QStringLiteral("No test is stored for SSN %1.").arg(*normal)
+                                     : QStringLiteral("%1 tests of %2.").arg(history.size()).arg(who));
+}
+
+void addHistoryMenu(TestDayWindow* window, const QString& dbPath) {
+  QMenu* menu = window->menuBar()->addMenu(QStringLiteral("&History"));
+  menu->menuAction()->setObjectName(QStringLiteral("MNU_HISTORY"));
+  QAction* selected = menu->addAction(QStringLiteral("&Selected Soldier's History"));
+  selected->setObjectName(QStringLiteral("MNU_HISTORY_SELECTED"));
+  QAction* bySsn = menu->addAction(QStringLiteral("History by &SSN..."));
+  bySsn->setObjectName(QStringLiteral("MNU_HISTORY_SSN"));
+  QObject::connect(selected, &QAction::triggered, window, [window, dbPath] {
+    const auto* soldiers = window->findChild<QTableWidget*>(QStringLiteral("soldiers"));
+    const int row = soldiers ? soldiers->currentRow() : -1;
+    const QList<GroupMember> members = window->groupOnScreen().members;
+    if (row < 0 || row >= members.size())
+      return window->statusBar()->showMessage(QStringLiteral("Select a soldier of the group first."));
+    openHistory(window, dbPath)->showSoldier(members.at(row).ssn);
+  });
+  QObject::connect(bySsn, &QAction::triggered, window, [window, dbPath] {
+    openHistory(window, dbPath)->findChild<QLineEdit*>(QStringLiteral("historySsn"))->setFocus();
+  });
+}
+
+}  // namespace quillon

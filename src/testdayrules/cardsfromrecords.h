@@ -1,0 +1,33 @@
+#pragma once
+// A soldier's scorecard from the five-event records kept for them: the
+// header from their latest record, and their last four tests by date of test,
+// oldest first, every box the records know filled in the form's own way
+// (dates YYYYMMDD, times m:ss, GO/NO-GO ticked). Points are the ones stored
+// with the record, which the scoring rules wrote; a record holding a result
+// without its points (typed in elsewhere, or stored before the points were)
+// is scored through the five-event scoring, never by anything here. A box a
+// record leaves empty stays blank for the grader's pen.
+
+#include <QList>
+#include <vector>
+
+#include "cards.h"
+#include "fitnessrecords.h"
+#include "testgroups.h"
+
+namespace quillon {
+
+// One soldier's card from their rows of fitness_tests (any order, every row
+// of the same SSN). A soldier without rows gets the card's header from
+// `member` and no tests: a blank card to fill on the day.
+FitnessCard cardFromRecords(const std::vector<RowAsRead>& rows, const GroupMember& member = {});
+
+// The cards of a group's soldiers, in the group's order, from every stored
+// five-event record of each (not only those of this group's day).
+QList<FitnessCard> cardsForGroup(const TestGroup& group, const std::vector<RowAsRead>& allRows);
+
+// The card test one record makes; exposed for the history, which shows the
+// same values.
+CardTest cardTestFromRecord(const RowAsRead& row);
+
+}  // namespace quillon

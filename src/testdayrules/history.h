@@ -1,0 +1,66 @@
+#pragma once
+// A soldier's history: every test of both kinds kept for one SSN, the
+// three-event records of table info and the five-event records of
+// fitness_tests, newest first, and the series a chart of it draws. Which
+// rows, their order and the series are decided here, once; the window only
+// shows them.
+//
+// The chart draws the five-event tests only: the three-event total runs to
+// 300 on three other events, so on one axis beside a five-event total (to
+// 500) it would read as a fall or a rise that never happened. The table
+// lists the three-event tests with their points all the same.
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+#include "recordbackend.h"
+
+namespace quillon {
+
+struct HistoryEvent {
+  QString caption;  // "HRP", "PU", ...
+  QString raw;      // as the clerk reads it: repetitions, pounds, m:ss; or the alternate and its time
+  std::optional<int> points;
+};
+
+struct HistoryEntry {
+  enum class Kind { ThreeEvent, FiveEvent };
+  Kind kind = Kind::FiveEvent;
+  qint64 id = 0;  // the record's ID in its own table
+  QDate date;     // of test; invalid when the record holds none
+  QString name;
+  QList<HistoryEvent> events;  // in the test's own order
+  std::optional<int> total;
+  QString result;  // GO / NO-GO, or the three-event status word (PASS, FAIL, ...)
+};
+
+// Every record of `ssn` (nine digits, dashes or not) among the three-event
+// rows (fields in infoFieldNames() order) and the five-event rows: newest
+// date of test first; on one date the five-event test before the
+// three-event one, and within a kind the later entered (higher ID) first;
+// records without a date of test last.
+QList<HistoryEntry> soldierHistory(const QString& ssn, const std::vector<QStringList>& threeEventRows,
+                                   const std::vector<RowAsRead>& fiveEventRows);
+
+// The same, read through the storage layer from the records at `dbPath` (a
+// folder's info.mdb, or the server its connection file names). Throws
+// DbError.
+QList<HistoryEntry> loadSoldierHistory(const QString& dbPath, const QString& ssn);
+
+// One line of the chart: points by date of test, oldest first, only the
+// five-event tests that hold that value.
+struct ChartSeries {
+  QString name;  // "Total" or the event's caption
+  QList<std::pair<QDate, int>> points;
+};
+
+// The total first, then each event's points (the alternate's in the run's
+// place). Tests without a date of test are left out: they have no place on
+// a time axis.
+QList<ChartSeries> historyChart(const QList<HistoryEntry>& history);
+
+}  // namespace quillon
