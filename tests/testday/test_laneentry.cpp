@@ -141,3 +141,97 @@ TEST_F(LaneSheetTest, TwoStationsOnDifferentLanesKeepBothAndTheSameLaneClashesNa
   EXPECT_TRUE(why.contains(figure("pushup", 100))) << why.toStdString();
   EXPECT_EQ(storedField(2, "pushup"), figure("pushup", 90));
 }
+
+TEST_F(LaneSheetTest, AnAlternateEventIsAGoAtItsLimitAndANoGoASecondOverAndReplacesTheRun) {
+  const fitness::FitnessTest& t = fitnessTest();
+  const fitness::AlternateDef& walk = t.alternates.at(t.alternateIndex(QStringLiteral("walk")));
+  const int limit = walk.maxSeconds[column_];
+  ASSERT_EQ(sheet_->enter(1, LaneField::Run, figure("run", 70)), QString());
+  ASSERT_EQ(sheet_->setGrader(LaneField::Run, QStringLiteral("jk")), QString());
+
+  ASSERT_EQ(sheet_->enter(1, LaneField::Run, QStringLiteral("w ") + fitness::formatTime(limit)), QString());
+  EXPECT_EQ(storedField(1, "alt_event"), QStringLiteral("walk"));
+  EXPECT_EQ(storedField(1, "alt_time_s"), QString::number(limit));
+  EXPECT_EQ(storedField(1, "alt_pts"), QString::number(t.alternateGoPoints));
+  EXPECT_EQ(storedField(1, "alt_go"), QStringLiteral("GO"));
+  EXPECT_EQ(storedField(1, "grader_alt"), QStringLiteral("JK"));
+  EXPECT_EQ(storedField(1, "run_s"), QString()) << "the alternate replaces the run";
+  EXPECT_EQ(storedField(1, "run_pts"), QString());
+  EXPECT_EQ(storedField(1, "grader_run"), QString());
+  EXPECT_EQ(sheet_->shown(1, LaneField::Run), QStringLiteral("walk ") + fitness::formatTime(limit));
+
+  ASSERT_EQ(sheet_->enter(1, LaneField::Run, QStringLiteral("Walk") + fitness::formatTime(limit + 1).remove(':')),
+            QString());
+  EXPECT_EQ(storedField(1, "alt_pts"), QStringLiteral("0"));
+  EXPECT_EQ(storedField(1, "alt_go"), QStringLiteral("NO-GO"));
+  EXPECT_EQ(sheet_->line(1).points[t.runEvent], 0);
+
+  for (const QString& text : {QStringLiteral("X 30:00"), QStringLiteral("W 30:75"), QStringLiteral("bicycle 30:00")}) {
+    const QString why = sheet_->enter(1, LaneField::Run, text);
+    EXPECT_TRUE(why.startsWith(QStringLiteral("Run/Alt:"))) << why.toStdString();
+    EXPECT_TRUE(why.contains(text.section(' ', 1)) || why.contains(text)) << why.toStdString();
+  }
+  EXPECT_EQ(storedField(1, "alt_time_s"), QString::number(limit + 1));
+
+  // With the other four events in, the total counts the alternate's points.
+  for (const auto& [lane, key] : QList<std::pair<LaneField, const char*>>{{LaneField::DeadliftFirst, "deadlift"},
+                                                                          {LaneField::PushUp, "pushup"},
+                                                                          {LaneField::SprintDragCarry, "sdc"},
+                                                                          {LaneField::Plank, "plank"}})
+    ASSERT_EQ(sheet_->enter(1, lane, figure(key, 100)), QString());
+  ASSERT_EQ(sheet_->enter(1, LaneField::Run, QStringLiteral("W") + fitness::formatTime(limit)), QString());
+  EXPECT_EQ(*sheet_->line(1).total, 4 * 100 + t.alternateGoPoints);
+  EXPECT_EQ(storedField(1, "result_go"), QStringLiteral("GO"));
+}
+
+TEST_F(LaneSheetTest, BodyCompositionKeepsDecimalsAndTheVerdictAsEntered) {
+  ASSERT_EQ(sheet_->enter(0, LaneField::BodyFat, QStringLiteral("22.5 n")), QString());
+  ASSERT_EQ(sheet_->enter(0, LaneField::Weight, QStringLiteral("141.25 go")), QString());
+  ASSERT_EQ(sheet_->enter(0, LaneField::Height, QStringLiteral("64.5")), QString());
+  EXPECT_EQ(storedField(0, "body_fat_pct"), QStringLiteral("22.5"));
+  EXPECT_EQ(storedField(0, "body_fat_go"), QStringLiteral("NO-GO"));
+  EXPECT_EQ(storedField(0, "weight_lb"), QStringLiteral("141.25"));
+  EXPECT_EQ(storedField(0, "weight_go"), QStringLiteral("GO"));
+  EXPECT_EQ(storedField(0, "height_in"), QStringLiteral("64.5"));
+  EXPECT_EQ(storedField(0, "bc_date"), group_.testDate);
+  EXPECT_EQ(sheet_->shown(0, LaneField::BodyFat), QStringLiteral("22.5 NO-GO"));
+  EXPECT_FALSE(sheet_->line(0).total) << "body composition earns no points";
+
+  for (const auto& [lane, text] : QList<std::pair<LaneField, QString>>{{LaneField::BodyFat, "100.5"},
+                                                                      {LaneField::BodyFat, "22,5"},
+                                                                      {LaneField::Weight, "180 maybe"},
+                                                                      {LaneField::Height, "64.5 GO"},
+                                                                      {LaneField::Height, "0"}}) {
+    const QString why = sheet_->enter(0, lane, text);
+    EXPECT_TRUE(why.startsWith(laneCaption(lane) + ":")) << why.toStdString();
+    EXPECT_TRUE(why.contains(text)) << why.toStdString();
+  }
+  EXPECT_EQ(storedField(0, "body_fat_pct"), QStringLiteral("22.5"));
+  EXPECT_EQ(undo_.count(), 3);
+}
+
+TEST_F(LaneSheetTest, ClearingALaneIsOneUndoStepThatBringsBackValuePointsAndGrader) {
+  ASSERT_EQ(sheet_->setGrader(LaneField::Plank, QStringLiteral("3x")).isEmpty(), false);
+  ASSERT_EQ(sheet_->setGrader(LaneField::Plank, QStringLiteral("pq")), QString());
+  ASSERT_EQ(sheet_->enter(2, LaneField::PushUp, figure("pushup", 60)), QString());
+  ASSERT_EQ(sheet_->enter(2, LaneField::Plank, figure("plank", 90)), QString());
+  EXPECT_EQ(storedField(2, "grader_plank"), QStringLiteral("PQ"));
+  ASSERT_EQ(undo_.count(), 2);
+
+  ASSERT_EQ(sheet_->clear(2, LaneField::Plank), QString());
+  EXPECT_EQ(undo_.count(), 3);
+  EXPECT_EQ(storedField(2, "plank_s"), QString());
+  EXPECT_EQ(storedField(2, "plank_pts"), QString());
+  EXPECT_EQ(storedField(2, "grader_plank"), QString());
+  EXPECT_EQ(storedField(2, "pushup_pts"), QStringLiteral("60")) << "only that one value goes";
+  EXPECT_EQ(sheet_->clear(2, LaneField::Plank), QString());
+  EXPECT_EQ(undo_.count(), 3) << "clearing an empty lane is no step";
+
+  undo_.undo();
+  EXPECT_EQ(sheet_->shown(2, LaneField::Plank), figure("plank", 90));
+  EXPECT_EQ(storedField(2, "plank_pts"), QStringLiteral("90"));
+  EXPECT_EQ(storedField(2, "grader_plank"), QStringLiteral("PQ"));
+  // A station opened later reads the lane's grader from the records.
+  QUndoStack other;
+  EXPECT_EQ(LaneSheet(group_, *store_, other).grader(LaneField::Plank), QStringLiteral("PQ"));
+}

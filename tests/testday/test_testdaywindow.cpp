@@ -172,38 +172,59 @@ TEST(LaneEntryWindow, TenSoldiersFromARosterEnteredLaneByLaneWithTheKeyboardAlon
   const TestGroup group = TestGroups::forDatabase(path)->all().first();
   ASSERT_EQ(group.members.size(), 10);
 
-  // Figures valid for every soldier: the youngest men's 60-point line.
+  // Figures valid for every soldier: the youngest men's 60-point line; the
+  // last soldier walks instead of running, at the walk's limit for the
+  // youngest men, which is a GO for every soldier of the roster.
   const fitness::FitnessTest& t = fitnessTest();
   const int youngMen = fitness::columnIndex(0, fitness::Column::MaleCombat);
   const auto fig = [&](const char* key) { return figureFor(t.eventIndex(QString::fromLatin1(key)), youngMen, 60); };
-  const QStringList lanes = {fig("deadlift"), fig("deadlift"), fig("pushup"), fig("sdc"), fig("plank"), fig("run")};
+  const QString walk =
+      fitness::formatTime(t.alternates.at(t.alternateIndex(QStringLiteral("walk"))).maxSeconds[youngMen]);
+  const QStringList lanes = {fig("deadlift"), fig("deadlift"), fig("pushup"), fig("sdc"), fig("plank"),
+                             fig("run"),      "68.5",          "180 g",       "18.5 go"};
+  const int sdc = static_cast<int>(LaneField::SprintDragCarry);
 
-  // The SDC grader mistypes the first soldier's time; the cell keeps it.
+  // Each event lane's grader first, along the grader row.
   table->setFocus();
-  table->setCurrentCell(0, static_cast<int>(LaneField::SprintDragCarry));
+  EXPECT_EQ(table->currentRow(), 1) << "the grid opens on the first soldier";
+  table->setCurrentCell(0, 0);
+  for (const char* initials : {"aa", "ab", "hr", "sd", "pk", "rn"}) typeCell(QString::fromLatin1(initials), Qt::Key_Tab);
+  EXPECT_EQ(table->item(0, sdc)->text(), QStringLiteral("SD"));
+
+  // The SDC grader mistypes the first soldier's time; the cell keeps it
+  // until Escape puts back what is stored (nothing yet).
+  table->setCurrentCell(1, sdc);
   typeCell(QStringLiteral("9:75"), Qt::Key_Return);
-  EXPECT_EQ(table->item(0, 3)->text(), QStringLiteral("9:75"));
+  EXPECT_EQ(table->item(1, sdc)->text(), QStringLiteral("9:75"));
   EXPECT_TRUE(grid->statusBar()->currentMessage().startsWith(QStringLiteral("SDC:")));
-  EXPECT_EQ(table->currentRow(), 0) << "a refused value keeps the focus";
+  EXPECT_EQ(table->currentRow(), 1) << "a refused value keeps the focus";
+  QTest::keyClick(table, Qt::Key_Escape);
+  EXPECT_EQ(table->item(1, sdc)->text(), QString());
+  EXPECT_TRUE(table->item(1, sdc)->toolTip().isEmpty());
   EXPECT_FALSE(FitnessRecords::forDatabase(path)->find(group.members.at(0).ssn, group.testDate));
+  typeCell(QStringLiteral("9:75"), Qt::Key_Return);
   // Corrected in the compact form, it is shown as the time stored.
-  typeCell(QString(lanes.at(3)).remove(QLatin1Char(':')), Qt::Key_Return);
-  EXPECT_EQ(table->item(0, 3)->text(), lanes.at(3));
-  EXPECT_TRUE(table->item(0, 3)->toolTip().isEmpty());
-  EXPECT_EQ(table->currentRow(), 1);
+  typeCell(QString(lanes.at(sdc)).remove(QLatin1Char(':')), Qt::Key_Return);
+  EXPECT_EQ(table->item(1, sdc)->text(), lanes.at(sdc));
+  EXPECT_TRUE(table->item(1, sdc)->toolTip().isEmpty());
+  EXPECT_EQ(table->currentRow(), 2);
 
   for (int lane = 0; lane < kLaneFields; ++lane) {
-    table->setCurrentCell(0, lane);
+    table->setCurrentCell(1, lane);
     for (int r = 0; r < 10; ++r) {
       // Times typed in their compact form on every other soldier.
-      const QString text = r % 2 ? QString(lanes.at(lane)).remove(QLatin1Char(':')) : lanes.at(lane);
+      QString text = r % 2 ? QString(lanes.at(lane)).remove(QLatin1Char(':')) : lanes.at(lane);
+      if (lane == static_cast<int>(LaneField::Run) && r == 9) text = QStringLiteral("W ") + walk;
       typeCell(text, Qt::Key_Return);
       if (r < 9) {
-        EXPECT_EQ(table->currentRow(), r + 1) << "Enter moves down the lane";
+        EXPECT_EQ(table->currentRow(), r + 2) << "Enter moves down the lane";
       }
     }
   }
   std::unique_ptr<FitnessRecords> store = FitnessRecords::forDatabase(path);
+  const auto field = [&](const RowAsRead& row, const char* name) {
+    return row.fields.value(static_cast<int>(fitnessFieldNames().indexOf(name)));
+  };
   for (int r = 0; r < 10; ++r) {
     const GroupMember& m = group.members.at(r);
     const auto row = store->find(m.ssn, group.testDate);
@@ -212,28 +233,51 @@ TEST(LaneEntryWindow, TenSoldiersFromARosterEnteredLaneByLaneWithTheKeyboardAlon
     e.sex = m.sex == QLatin1String("F") ? fitness::Sex::Female : fitness::Sex::Male;
     e.dob = QDate::fromString(m.dob, Qt::ISODate);
     e.testDate = QDate::fromString(group.testDate, Qt::ISODate);
-    e.raw = {lanes[0], lanes[2], lanes[3], lanes[4], lanes[5]};
+    e.raw = {lanes[0], lanes[2], lanes[3], lanes[4], r == 9 ? QString() : lanes[5]};
+    if (r == 9) {
+      e.alternate = QStringLiteral("walk");
+      e.alternateTime = walk;
+    }
     const fitness::Score s = fitness::scoreEntry(t, e);
     ASSERT_TRUE(s.scored()) << s.refused.toStdString();
-    const auto field = [&](const char* name) { return row->fields.value(static_cast<int>(fitnessFieldNames().indexOf(name))); };
-    EXPECT_EQ(field("total_pts"), QString::number(s.total)) << r;
-    EXPECT_EQ(field("result_go"), s.go ? QStringLiteral("GO") : QStringLiteral("NO-GO")) << r;
-    EXPECT_EQ(table->item(r, kLaneFields + 1)->text(), QString::number(s.total)) << r;
-    EXPECT_EQ(table->item(r, 3)->text(), lanes.at(3)) << "shown as m:ss however typed";
+    EXPECT_EQ(field(*row, "total_pts"), QString::number(s.total)) << r;
+    EXPECT_EQ(field(*row, "result_go"), s.go ? QStringLiteral("GO") : QStringLiteral("NO-GO")) << r;
+    EXPECT_EQ(table->item(r + 1, kLaneFields + 1)->text(), QString::number(s.total)) << r;
+    EXPECT_EQ(table->item(r + 1, sdc)->text(), lanes.at(sdc)) << "shown as m:ss however typed";
+    EXPECT_EQ(field(*row, "grader_sdc"), QStringLiteral("SD"));
+    EXPECT_EQ(field(*row, "body_fat_pct"), QStringLiteral("18.5"));
+    EXPECT_EQ(field(*row, "body_fat_go"), QStringLiteral("GO"));
+    EXPECT_EQ(field(*row, "weight_go"), QStringLiteral("GO"));
   }
+  const auto walker = store->find(group.members.at(9).ssn, group.testDate);
+  EXPECT_EQ(field(*walker, "alt_event"), QStringLiteral("walk"));
+  EXPECT_EQ(field(*walker, "alt_pts"), QString::number(t.alternateGoPoints));
+  EXPECT_EQ(field(*walker, "grader_alt"), QStringLiteral("RN"));
 
   // The README's picture of lane entry is taken from this very state.
   if (const QString shots = qEnvironmentVariable("QUILLON_SHOT_DIR"); !shots.isEmpty()) {
-    grid->resize(980, 420);
+    grid->resize(1200, 420);
     EXPECT_TRUE(grid->grab().save(QDir(shots).filePath(QStringLiteral("testday-lanes.png"))));
   }
+  EXPECT_EQ(grid->undoStack().count(), 10 * kLaneFields);
 
-  // Ctrl+Z takes back the last run entered, and its total.
+  // Delete clears the last soldier's walk and its total; Ctrl+Z brings
+  // both back, and a second Ctrl+Z takes back the last body fat entered.
+  table->setCurrentCell(10, static_cast<int>(LaneField::Run));
+  QTest::keyClick(table, Qt::Key_Delete);
+  auto last = store->find(group.members.at(9).ssn, group.testDate);
+  EXPECT_EQ(field(*last, "alt_event"), QString());
+  EXPECT_EQ(field(*last, "total_pts"), QString());
+  EXPECT_EQ(table->item(10, static_cast<int>(LaneField::Run))->text(), QString());
+  EXPECT_EQ(table->item(10, kLaneFields + 1)->text(), QString());
   QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier);
-  const auto last = store->find(group.members.at(9).ssn, group.testDate);
-  ASSERT_TRUE(last);
-  EXPECT_EQ(last->fields.value(static_cast<int>(fitnessFieldNames().indexOf("run_s"))), QString());
-  EXPECT_EQ(last->fields.value(static_cast<int>(fitnessFieldNames().indexOf("total_pts"))), QString());
-  EXPECT_EQ(table->item(9, kLaneFields + 1)->text(), QString());
-  EXPECT_EQ(grid->undoStack().count(), 60);
+  last = store->find(group.members.at(9).ssn, group.testDate);
+  EXPECT_EQ(field(*last, "alt_event"), QStringLiteral("walk"));
+  EXPECT_EQ(table->item(10, static_cast<int>(LaneField::Run))->text(), QStringLiteral("walk ") + walk);
+  EXPECT_NE(table->item(10, kLaneFields + 1)->text(), QString());
+  QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier);
+  last = store->find(group.members.at(9).ssn, group.testDate);
+  EXPECT_EQ(field(*last, "body_fat_pct"), QString());
+  EXPECT_EQ(table->item(10, static_cast<int>(LaneField::BodyFat))->text(), QString());
+  EXPECT_EQ(grid->undoStack().index(), 10 * kLaneFields - 1);
 }
