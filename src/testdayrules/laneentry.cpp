@@ -257,15 +257,26 @@ QString LaneSheet::write(int member, LaneField field, const Record& raw) {
   try {
     if (!rows_[member]) {
       // The first value of the day makes the soldier's record of the test.
-      rows_[member] = store_.add({{s("test_group"), QString::number(group_.id)},
-                                  {s("name"), m.name},
-                                  {s("ssn"), m.ssn},
-                                  {s("sex"), m.sex},
-                                  {s("dob"), m.dob},
-                                  {s("unit"), m.unit},
-                                  {s("standard"), m.standard},
-                                  {s("edition"), test().edition},
-                                  {s("test_date"), group_.testDate}});
+      try {
+        rows_[member] = store_.add({{s("test_group"), QString::number(group_.id)},
+                                    {s("name"), m.name},
+                                    {s("ssn"), m.ssn},
+                                    {s("sex"), m.sex},
+                                    {s("dob"), m.dob},
+                                    {s("unit"), m.unit},
+                                    {s("standard"), m.standard},
+                                    {s("edition"), test().edition},
+                                    {s("test_date"), group_.testDate}});
+      } catch (const DbError&) {
+        // Another station's lane made it first. This station read none of
+        // this lane's fields there, so what that station put in them is
+        // a clash, never overwritten.
+        std::optional<RowAsRead> theirs = store_.find(m.ssn, group_.testDate);
+        if (!theirs) throw;
+        for (const QString& name : rawColumns(field) + derivedColumns(field))
+          theirs->fields[static_cast<int>(fitnessFieldNames().indexOf(name))] = QString();
+        rows_[member] = theirs;
+      }
     }
     // The other lanes of this soldier are taken as stored now, so the total
     // counts what they entered meanwhile; this lane's own fields stay as this

@@ -6,6 +6,7 @@
 #include "fitnessrecords.h"
 #include "laneentry.h"
 #include "rawentry.h"
+#include "testgroupbackends.h"
 #include "testgroupfixture.h"
 #include "testgroups.h"
 #include "testsupport.h"
@@ -234,4 +235,65 @@ TEST_F(LaneSheetTest, ClearingALaneIsOneUndoStepThatBringsBackValuePointsAndGrad
   // A station opened later reads the lane's grader from the records.
   QUndoStack other;
   EXPECT_EQ(LaneSheet(group_, *store_, other).grader(LaneField::Plank), QStringLiteral("PQ"));
+}
+
+namespace {
+
+template <typename Backend>
+using LaneStations = GroupBackendTest<Backend>;
+TYPED_TEST_SUITE(LaneStations, GroupBackends, GroupBackendNames);
+
+QString field(FitnessRecords& store, const GroupMember& m, const QString& date, const char* name) {
+  const auto row = store.find(m.ssn, date);
+  return row ? row->fields.value(static_cast<int>(fitnessFieldNames().indexOf(QLatin1String(name)))) : QString();
+}
+
+}  // namespace
+
+// Two graders open the same group before either has entered anything, so
+// both start from a soldier with no record at all.
+TYPED_TEST(LaneStations, TwoStationsKeepBothLanesOfOneSoldierAndTheSameLaneClashesWithBothValues) {
+  const TestGroup group = this->backend.groups()->save(rangeDayGroup());
+  std::unique_ptr<FitnessRecords> storeA = this->backend.records(), storeB = this->backend.records();
+  QUndoStack undoA, undoB;
+  LaneSheet a(group, *storeA, undoA), b(group, *storeB, undoB);
+  const GroupMember& soldier = group.members.at(1);
+  const fitness::FitnessTest& t = fitnessTest();
+  const int column = fitness::columnIndex(t.ageGroupOf(fitness::ageOn(QDate(1998, 2, 28), QDate(2026, 6, 12))),
+                                          fitness::Column::MaleCombat);
+  const auto fig = [&](const char* key, int points) { return figureFor(t.eventIndex(QLatin1String(key)), column, points); };
+
+  ASSERT_EQ(a.setGrader(LaneField::PushUp, QStringLiteral("AA")), QString());
+  ASSERT_EQ(b.setGrader(LaneField::Plank, QStringLiteral("BB")), QString());
+  EXPECT_EQ(a.enter(1, LaneField::PushUp, fig("pushup", 70)), QString());
+  EXPECT_EQ(b.enter(1, LaneField::Plank, fig("plank", 80)), QString()) << "the record A made is B's too";
+  EXPECT_EQ(a.enter(1, LaneField::SprintDragCarry, fig("sdc", 90)), QString());
+  std::unique_ptr<FitnessRecords> reader = this->backend.records();
+  EXPECT_EQ(field(*reader, soldier, group.testDate, "pushup_pts"), QStringLiteral("70"));
+  EXPECT_EQ(field(*reader, soldier, group.testDate, "grader_pushup"), QStringLiteral("AA"));
+  EXPECT_EQ(field(*reader, soldier, group.testDate, "plank_pts"), QStringLiteral("80"));
+  EXPECT_EQ(field(*reader, soldier, group.testDate, "grader_plank"), QStringLiteral("BB"));
+  EXPECT_EQ(field(*reader, soldier, group.testDate, "sdc_pts"), QStringLiteral("90"));
+
+  // B never read the SDC A stored: its own SDC for the soldier clashes,
+  // naming the field, the value stored and its own; nothing is lost.
+  const QString why = b.enter(1, LaneField::SprintDragCarry, fig("sdc", 60));
+  EXPECT_TRUE(why.contains(QStringLiteral("sdc_s"))) << why.toStdString();
+  EXPECT_TRUE(why.contains(QString::number(fitness::parseTime({}, fig("sdc", 90)).value.value_or(-1))))
+      << why.toStdString();
+  EXPECT_TRUE(why.contains(QString::number(fitness::parseTime({}, fig("sdc", 60)).value.value_or(-1))))
+      << why.toStdString();
+  EXPECT_EQ(field(*reader, soldier, group.testDate, "sdc_pts"), QStringLiteral("90"));
+  EXPECT_EQ(field(*reader, soldier, group.testDate, "plank_pts"), QStringLiteral("80"));
+  EXPECT_EQ(undoB.count(), 1);
+  // Having been told, B's next entry is measured against what is stored now.
+  EXPECT_EQ(b.enter(1, LaneField::SprintDragCarry, fig("sdc", 60)), QString());
+  EXPECT_EQ(field(*reader, soldier, group.testDate, "sdc_pts"), QStringLiteral("60"));
+
+  // Same push-up lane, both having read A's 70: the second store clashes.
+  EXPECT_EQ(b.enter(1, LaneField::PushUp, fig("pushup", 100)), QString());
+  const QString again = a.enter(1, LaneField::PushUp, fig("pushup", 60));
+  EXPECT_TRUE(again.contains(fig("pushup", 100))) << again.toStdString();
+  EXPECT_TRUE(again.contains(fig("pushup", 60))) << again.toStdString();
+  EXPECT_EQ(field(*reader, soldier, group.testDate, "pushup"), fig("pushup", 100));
 }
