@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -17,7 +18,10 @@
 #include "fitnessfixture.h"
 #include "fitnessrecords.h"
 #include "lanegrid.h"
+#include "recordsdb.h"
+#include "rosterpreview.h"
 #include "rosters.h"
+#include "soldierpicker.h"
 #include "testdaymenu.h"
 #include "testdaywindow.h"
 #include "testgroupfixture.h"
@@ -46,6 +50,21 @@ void typeSoldier(TestDayWindow& w, const QStringList& values) {
     QTest::keyClicks(QApplication::focusWidget(), v.mid(1));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   }
+}
+
+// The roster preview the window opened: shown, then taken with Enter.
+void acceptRosterPreview(TestDayWindow& w) {
+  auto* preview = w.findChild<RosterPreviewDialog*>();
+  ASSERT_NE(preview, nullptr) << w.statusBar()->currentMessage().toStdString();
+  ASSERT_TRUE(preview->isVisible());
+  QTest::keyClick(preview, Qt::Key_Return);
+  QCoreApplication::processEvents();
+}
+
+QStringList linesOf(QListWidget* list) {
+  QStringList out;
+  for (int i = 0; list && i < list->count(); ++i) out << list->item(i)->text();
+  return out;
 }
 
 }  // namespace
@@ -126,14 +145,81 @@ TEST(TestDayWindow, TenSoldiersFromARosterFileAreSavedWithTheGroup) {
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
   QTest::keyClicks(child<QLineEdit>(&w, "location"), QStringLiteral("Range 3"));
+
+  // The preview names the line that cannot join and why; cancelled, nobody
+  // joins.
   w.importRoster(roster.fileName());
+  auto* preview = w.findChild<RosterPreviewDialog*>();
+  ASSERT_NE(preview, nullptr);
+  const QStringList joining = linesOf(child<QListWidget>(preview, "joining"));
+  const QStringList refused = linesOf(child<QListWidget>(preview, "notJoining"));
+  ASSERT_EQ(joining.size(), 10);
+  EXPECT_TRUE(joining.at(9).contains(QStringLiteral("Surname9, Given9"))) << joining.at(9).toStdString();
+  ASSERT_EQ(refused.size(), 1);
+  EXPECT_TRUE(refused.at(0).contains(QStringLiteral("12-34"))) << refused.at(0).toStdString();
+  EXPECT_TRUE(refused.at(0).contains(QStringLiteral("SSN"), Qt::CaseInsensitive)) << refused.at(0).toStdString();
+  QTest::keyClick(preview, Qt::Key_Escape);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(w.groupOnScreen().members.isEmpty());
+
+  w.importRoster(roster.fileName());
+  acceptRosterPreview(w);
   EXPECT_TRUE(w.statusBar()->currentMessage().startsWith(QStringLiteral("10 soldiers joined")));
-  EXPECT_TRUE(w.statusBar()->currentMessage().contains(QStringLiteral("12-34")));
+  // The same roster again: everyone is already in the group.
+  w.importRoster(roster.fileName());
+  EXPECT_EQ(linesOf(w.findChild<RosterPreviewDialog*>()->findChild<QListWidget*>("joining")).size(), 0);
+  QTest::keyClick(w.findChild<RosterPreviewDialog*>(), Qt::Key_Escape);
+  QCoreApplication::processEvents();
   QTest::mouseClick(child<QPushButton>(&w, "saveGroup"), Qt::LeftButton);
   const QList<TestGroup> stored = TestGroups::forDatabase(path)->all();
   ASSERT_EQ(stored.size(), 1);
   ASSERT_EQ(stored.first().members.size(), 10);
   EXPECT_EQ(stored.first().members.at(9).name, QStringLiteral("Surname9, Given9"));
+}
+
+TEST(TestDayWindow, SoldiersPickedFromTheStoredRecordsJoinOnceWithTheirNewestParticulars) {
+  ScratchDir dir;
+  const QString path = dir.file(QStringLiteral("info.mdb"));
+  createRecordsDatabase(path);
+  insertRows(path, {{{"LNAME", "Ortiz, Ana"}, {"SSN", "111-22-3333"}, {"SEX", "F"}, {"DOB", "03/04/1995"},
+                     {"DOT", "01/10/2024"}},
+                    // The same soldier tested again, since married.
+                    {{"LNAME", "Ortiz-Kane, Ana"}, {"SSN", "111223333"}, {"SEX", "F"}, {"DOB", "03/04/1995"},
+                     {"DOT", "09/10/2025"}},
+                    {{"LNAME", "Okafor, Ben"}, {"SSN", "222-33-4444"}, {"SEX", "M"}, {"DOB", "12/31/1990"}},
+                    {{"LNAME", "Olsen, Cy"}, {"SSN", "12-34"}, {"SEX", "M"}, {"DOB", "01/01/1999"}},
+                    {{"LNAME", "Park, Dee"}, {"SSN", "333-44-5555"}, {"SEX", "F"}, {"DOB", "05/06/2000"}}});
+  TestDayWindow w(path);
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  QTest::keyClicks(child<QLineEdit>(&w, "location"), QStringLiteral("Gym"));
+  typeSoldier(w, {"333-44-5555", "Park, Dee", "F", "2000-05-06", "B Co", "c"});
+
+  for (int round = 0; round < 2; ++round) {
+    QTest::mouseClick(child<QPushButton>(&w, "fromRecords"), Qt::LeftButton);
+    auto* picker = w.findChild<SoldierPicker*>();
+    ASSERT_NE(picker, nullptr) << w.statusBar()->currentMessage().toStdString();
+    QApplication::setActiveWindow(picker);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(picker));
+    auto* list = child<QListWidget>(picker, "storedSoldiers");
+    EXPECT_EQ(list->count(), 3) << "one line per soldier, none without a nine-digit SSN";
+    // "O" narrows to the two O names; Down enters the list, Shift+Down takes
+    // the second too, Enter adds both.
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("o"));
+    ASSERT_EQ(linesOf(list).size(), 2);
+    EXPECT_TRUE(linesOf(list).at(0).contains(QStringLiteral("222-33-4444")));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(w.findChild<SoldierPicker*>(), nullptr) << "the picker closes once its soldiers are taken";
+  }
+  EXPECT_TRUE(w.statusBar()->currentMessage().startsWith(QStringLiteral("0 soldiers joined")))
+      << w.statusBar()->currentMessage().toStdString();
+  const TestGroup g = w.groupOnScreen();
+  ASSERT_EQ(g.members.size(), 3);
+  EXPECT_EQ(g.members.at(1), (GroupMember{"222334444", "Okafor, Ben", "M", "1990-12-31", "", "general"}));
+  EXPECT_EQ(g.members.at(2), (GroupMember{"111223333", "Ortiz-Kane, Ana", "F", "1995-03-04", "", "general"}));
 }
 
 namespace {
@@ -162,6 +248,7 @@ TEST(LaneEntryWindow, TenSoldiersFromARosterEnteredLaneByLaneWithTheKeyboardAlon
   ASSERT_TRUE(QTest::qWaitForWindowActive(&day));
   QTest::keyClicks(child<QLineEdit>(&day, "location"), QStringLiteral("Range 3"));
   day.importRoster(roster.fileName());
+  acceptRosterPreview(day);
   QTest::mouseClick(child<QPushButton>(&day, "saveGroup"), Qt::LeftButton);
   QTest::mouseClick(child<QPushButton>(&day, "laneEntry"), Qt::LeftButton);
   auto* grid = day.findChild<LaneGrid*>();
