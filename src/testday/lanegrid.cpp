@@ -133,6 +133,7 @@ LaneGrid::LaneGrid(const TestGroup& group, const QString& dbPath, QWidget* paren
   // again from the records.
   connect(&undo_, &QUndoStack::indexChanged, this, [this] {
     for (int r = kFirstSoldier; r < grid_->rowCount(); ++r) refresh(r);
+    if (!sheet_->stepProblem().isEmpty()) statusBar()->showMessage(sheet_->stepProblem());
   });
   statusBar();
   resize(1100, 420);

@@ -140,9 +140,11 @@ class LaneStep : public QUndoCommand {
       first_ = false;
       return;
     }
-    sheet_.write(member_, field_, after_);
+    sheet_.reportStep(text(), sheet_.write(member_, field_, after_, &before_));
   }
-  void undo() override { sheet_.write(member_, field_, before_); }
+  // Taken back only where the record still holds what the step stored: a
+  // value changed at another station meanwhile is a clash, named.
+  void undo() override { sheet_.reportStep(text(), sheet_.write(member_, field_, before_, &after_)); }
 
  private:
   LaneSheet& sheet_;
@@ -252,7 +254,7 @@ Record LaneSheet::scoredChanges(int member, LaneField field, const Record& raw) 
   return changes;
 }
 
-QString LaneSheet::write(int member, LaneField field, const Record& raw) {
+QString LaneSheet::write(int member, LaneField field, const Record& raw, const Record* expected) {
   const GroupMember& m = group_.members.at(member);
   try {
     if (!rows_[member]) {
@@ -287,15 +289,21 @@ QString LaneSheet::write(int member, LaneField field, const Record& raw) {
     RowAsRead asRead = *now;
     for (const QString& name : rawColumns(field) + derivedColumns(field)) {
       const int c = static_cast<int>(fitnessFieldNames().indexOf(name));
-      asRead.fields[c] = read.fields.value(c);
+      if (!expected) asRead.fields[c] = read.fields.value(c);
+      else if (expected->contains(name)) asRead.fields[c] = expected->value(name);
     }
     rows_[member] = asRead;
     rows_[member] = store_.store(asRead, scoredChanges(member, field, raw));
     return {};
   } catch (const ConflictError& e) {
     QStringList parts;
+    // Times as the clerk types and reads them, not as stored seconds.
+    const auto shown = [](const FieldClash& c, const QString& v) {
+      static const QStringList times = {s("sdc_s"), s("plank_s"), s("run_s"), s("alt_time_s")};
+      return times.contains(c.field) && !v.isEmpty() ? fitness::formatTime(v.toInt()) : v;
+    };
     for (const FieldClash& c : e.conflict().clashes)
-      parts << QStringLiteral("%1: stored now \"%2\", ours \"%3\"").arg(c.field, c.theirs, c.ours);
+      parts << QStringLiteral("%1: stored now \"%2\", ours \"%3\"").arg(c.field, shown(c, c.theirs), shown(c, c.ours));
     rows_[member] = e.conflict().theirs;
     return QStringLiteral("%1 of %2 was changed at another station meanwhile; nothing was stored. %3")
         .arg(laneCaption(field), m.name, parts.join(QStringLiteral("; ")));
@@ -327,6 +335,10 @@ QString LaneSheet::enter(int member, LaneField field, const QString& text) {
     }
   }
   return put(member, field, v.raw);
+}
+
+void LaneSheet::reportStep(const QString& step, const QString& why) {
+  stepProblem_ = why.isEmpty() ? QString() : QStringLiteral("%1: %2").arg(step, why);
 }
 
 QString LaneSheet::clear(int member, LaneField field) {

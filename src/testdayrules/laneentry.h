@@ -82,9 +82,16 @@ class LaneSheet {
   int size() const { return static_cast<int>(group_.members.size()); }
 
   // Writes the lane's raw fields `raw` (stored forms, empty for none) with
-  // the points recomputed; used by enter(), clear(), undo and redo. Empty on
-  // success, else why not.
-  QString write(int member, LaneField field, const Record& raw);
+  // the points recomputed; used by enter(), clear(), undo and redo. The
+  // lane's fields must still hold what this station last read of them, or
+  // with `expected` (an undo step's) those values. Empty on success, else
+  // why not.
+  QString write(int member, LaneField field, const Record& raw, const Record* expected = nullptr);
+
+  // Why the last undo or redo stored nothing ("<step>: <why>"), empty when
+  // it was stored; the undo steps set it.
+  const QString& stepProblem() const { return stepProblem_; }
+  void reportStep(const QString& step, const QString& why);
 
  private:
   QString put(int member, LaneField field, const Record& raw);
@@ -96,6 +103,7 @@ class LaneSheet {
   QUndoStack& undo_;
   QList<std::optional<RowAsRead>> rows_;
   std::array<std::optional<QString>, kEventLanes> graders_;
+  QString stepProblem_;
 };
 
 }  // namespace quillon
