@@ -188,6 +188,42 @@ BEGIN
 END
 $$;
 
+-- Test groups of the five-event test: who tests on which day where, under
+-- which standard, in the clerk's order. A group is saved whole (its row
+-- locked, its members replaced) by one station at a time. Like info, the
+-- groups are shared by every clerk of the database: a group may gather
+-- soldiers of several units, and the results it leads to stay in
+-- fitness_tests, where each unit sees only its own.
+CREATE TABLE IF NOT EXISTS test_groups (
+  id        bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+  test_date text NOT NULL,
+  location  text NOT NULL,
+  version   bigint NOT NULL DEFAULT 1
+);
+DROP TRIGGER IF EXISTS test_groups_next_version ON test_groups;
+CREATE TRIGGER test_groups_next_version BEFORE UPDATE ON test_groups
+  FOR EACH ROW EXECUTE FUNCTION info_next_version();
+CREATE TABLE IF NOT EXISTS test_group_members (
+  group_id  bigint NOT NULL REFERENCES test_groups (id) ON DELETE CASCADE,
+  position  integer NOT NULL,
+  ssn       text NOT NULL,
+  name      text,
+  sex       text,
+  dob       text,
+  unit      text,
+  standard  text NOT NULL,
+  PRIMARY KEY (group_id, ssn)
+);
+ALTER TABLE test_groups OWNER TO quillon_owner;
+ALTER TABLE test_group_members OWNER TO quillon_owner;
+REVOKE ALL ON test_groups, test_group_members FROM PUBLIC;
+GRANT SELECT, INSERT, UPDATE, DELETE ON test_groups, test_group_members TO quillon_clerk;
+DO $$
+BEGIN
+  EXECUTE format('GRANT USAGE ON SEQUENCE %s TO quillon_clerk', pg_get_serial_sequence('test_groups', 'id'));
+END
+$$;
+
 -- Per-unit access to the five-event records. A battalion shares one server;
 -- a company clerk sees and changes only the records of their own company,
 -- while the battalion's clerks see all. The server enforces it (row-level

@@ -8,6 +8,7 @@
 #include "dbfile.h"
 #include "pgconnection.h"
 #include "sqlitedb.h"
+#include "testgroupspg.h"
 
 namespace quillon {
 
@@ -159,9 +160,13 @@ void addTestGroupTables(sqlite::Database& db) {
 }
 
 std::unique_ptr<TestGroups> TestGroups::forDatabase(const QString& dbPath) {
-  if (QFileInfo::exists(pg::connFilePath(QFileInfo(dbPath).absolutePath())))
-    throw DbError(QStringLiteral("Test groups are kept in a records file only; these records are on a server."));
+  const QString conn = pg::connFilePath(QFileInfo(dbPath).absolutePath());
+  if (QFileInfo::exists(conn)) return std::make_unique<GroupsOnServer>(pg::readConnFile(conn));
   return std::make_unique<GroupsInFile>(dbPath);
+}
+
+std::unique_ptr<TestGroups> TestGroups::onServer(const QString& conninfo) {
+  return std::make_unique<GroupsOnServer>(conninfo);
 }
 
 }  // namespace quillon

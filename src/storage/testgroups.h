@@ -1,8 +1,9 @@
 #pragma once
 // Test groups of the five-event test: who tests on which day where, and under
 // which standard each soldier is scored. Tables test_groups and
-// test_group_members of the records database, added when a store first opens
-// a records file, in one transaction, touching no other table. A group is
+// test_group_members of the records database: added when a store first opens
+// a records file, in one transaction, touching no other table; on a records
+// server made by its setup script, as the five-event records are. A group is
 // saved whole (its particulars and its members in their order) so reopening
 // the program brings it back exactly as it was left.
 
@@ -45,10 +46,10 @@ class TestGroups {
  public:
   virtual ~TestGroups();
 
-  // The groups beside the records at `dbPath` (a folder's info.mdb). Throws
-  // DbError when those records are on a server: groups are kept in the file
-  // only for now.
+  // The groups beside the records at `dbPath` (a folder's info.mdb): on the
+  // server its connection file names, else in the file.
   static std::unique_ptr<TestGroups> forDatabase(const QString& dbPath);
+  static std::unique_ptr<TestGroups> onServer(const QString& conninfo);
 
   // Every group, members included, newest date of test first, then by ID.
   virtual QList<TestGroup> all() = 0;

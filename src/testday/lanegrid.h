@@ -2,7 +2,9 @@
 // The lane-entry window of a saved test group: one row per soldier, one
 // column per lane, keyboard first. Enter accepts and moves down the lane,
 // Tab across; a refused value stays in its cell, red, with the reason on
-// the status line and in the cell's tooltip, until corrected. What a value
+// the status line and in the cell's tooltip, until corrected or put back
+// with Escape. Delete clears a stored value. The first row takes each event
+// lane's grader initials, stored with every value that lane accepts. What a value
 // means and what is stored is LaneSheet's; this window only shows it.
 
 #include <QMainWindow>
@@ -14,6 +16,7 @@
 #include "testgroups.h"
 
 class QTableWidget;
+class QTableWidgetItem;
 
 namespace quillon {
 
@@ -28,6 +31,9 @@ class LaneGrid : public QMainWindow {
 
  private:
   void accept(int row, int column);
+  void refuse(QTableWidgetItem* item, const QString& why);
+  void putBack(int row, int column);
+  void clearCell(int row, int column);
   void refresh(int row);
 
   std::unique_ptr<FitnessRecords> store_;

@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -18,6 +19,9 @@
 #include "grouproster.h"
 #include "historywindow.h"
 #include "lanegrid.h"
+#include "recordbackend.h"
+#include "rosterpreview.h"
+#include "soldierpicker.h"
 
 namespace quillon {
 
@@ -84,6 +88,8 @@ TestDayWindow::TestDayWindow(const QString& dbPath, QWidget* parent) : QMainWind
   buttons->addWidget(remove);
   QPushButton* roster = button(QStringLiteral("Import R&oster..."), "importRoster", central);
   buttons->addWidget(roster);
+  QPushButton* stored = button(QStringLiteral("From Recor&ds..."), "fromRecords", central);
+  buttons->addWidget(stored);
   buttons->addStretch(1);
   buttons->addWidget(save);
   QPushButton* lanes = button(QStringLiteral("Lane &Entry"), "laneEntry", central);
@@ -109,6 +115,7 @@ TestDayWindow::TestDayWindow(const QString& dbPath, QWidget* parent) : QMainWind
                                                       QStringLiteral("Rosters (*.csv *.xlsx);;All files (*)"));
     if (!path.isEmpty()) importRoster(path);
   });
+  connect(stored, &QPushButton::clicked, this, &TestDayWindow::pickFromRecords);
   connect(save, &QPushButton::clicked, this, &TestDayWindow::saveGroup);
   connect(lanes, &QPushButton::clicked, this, &TestDayWindow::openLanes);
   connect(picker_, &QComboBox::activated, this, [this](int index) {
@@ -181,11 +188,53 @@ TestGroup TestDayWindow::groupOnScreen() const {
 void TestDayWindow::importRoster(const QString& path) {
   const GroupRosterResult r = rosterForGroup(previewRosterFile(path, {}), groupOnScreen(), QStringLiteral("general"));
   if (!r.error.isEmpty()) return say(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), r.error));
-  for (const GroupMember& m : r.joining) addSoldierRow(m);
-  QString text = QStringLiteral("%1 soldiers joined from the roster.").arg(r.joining.size());
-  if (!r.notJoining.isEmpty()) text += QStringLiteral(" Not joining: ") + r.notJoining.join(QStringLiteral("; "));
+  auto* preview = new RosterPreviewDialog(QDir::toNativeSeparators(path), r, this);
+  preview->setAttribute(Qt::WA_DeleteOnClose);
+  connect(preview, &QDialog::accepted, this, [this, preview] {
+    join(preview->result().joining, QStringLiteral("the roster"));
+    soldiers_->setToolTip(preview->result().notJoining.join(QLatin1Char('\n')));
+  });
+  preview->open();
+}
+
+void TestDayWindow::pickFromRecords() {
+  QList<StoredSoldier> all;
+  try {
+    std::unique_ptr<RecordBackend> records = RecordBackend::forDatabase(dbPath_);
+    all = storedSoldiers(*records);
+  } catch (const DbError& e) {
+    return say(e.message());
+  }
+  if (all.isEmpty()) return say(QStringLiteral("The records hold no soldier with a nine-digit SSN to pick."));
+  auto* picker = new SoldierPicker(all, this);
+  picker->setAttribute(Qt::WA_DeleteOnClose);
+  connect(picker, &QDialog::accepted, this, [this, picker] {
+    QList<GroupMember> members;
+    for (const StoredSoldier& s : picker->chosen()) members << memberFromStored(s, QStringLiteral("general"));
+    join(members, QStringLiteral("the records"));
+  });
+  picker->open();
+}
+
+// The group may have changed while a dialog was open: a soldier already in
+// it stays as the clerk has them.
+void TestDayWindow::join(const QList<GroupMember>& members, const QString& from) {
+  QSet<QString> inGroup;
+  for (const GroupMember& m : groupOnScreen().members) inGroup.insert(m.ssn);
+  QStringList already;
+  int joined = 0;
+  for (const GroupMember& m : members) {
+    if (inGroup.contains(m.ssn)) {
+      already << m.name;
+      continue;
+    }
+    inGroup.insert(m.ssn);
+    addSoldierRow(m);
+    ++joined;
+  }
+  QString text = QStringLiteral("%1 soldiers joined from %2.").arg(joined).arg(from);
+  if (!already.isEmpty()) text += QStringLiteral(" Already in the group: ") + already.join(QStringLiteral("; "));
   say(text);
-  soldiers_->setToolTip(r.notJoining.join(QLatin1Char('\n')));
 }
 
 void TestDayWindow::openLanes() {

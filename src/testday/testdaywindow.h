@@ -26,10 +26,15 @@ class TestDayWindow : public QMainWindow {
   // The group on screen as the clerk has it now, saved or not.
   TestGroup groupOnScreen() const;
 
-  // Adds a roster file's soldiers to the group on screen (not yet saved),
-  // general standard, after the roster import's checks; the status line
-  // says how many joined and why any line did not.
+  // Shows what a roster file would add to the group on screen, after the
+  // roster import's checks: the lines that join and those that cannot, with
+  // the reason. Once the clerk accepts, its soldiers join (general
+  // standard, not yet saved) and the status line says how many.
   void importRoster(const QString& path);
+
+  // Lets the clerk pick soldiers from the stored three-event records; those
+  // picked and not already in the group join it (general standard).
+  void pickFromRecords();
 
   // Opens lane entry for the group on screen once it is saved.
   void openLanes();
@@ -40,6 +45,7 @@ class TestDayWindow : public QMainWindow {
   void newGroup();
   void saveGroup();
   void addSoldierRow(const GroupMember& m);
+  void join(const QList<GroupMember>& members, const QString& from);
   void say(const QString& text);
 
   QString dbPath_;

@@ -39,6 +39,7 @@ GroupRosterResult rosterForGroup(const RosterPreview& preview, const TestGroup& 
     }
     inGroup.insert(m.ssn);
     out.joining << m;
+    out.joiningLines << r.line;
   }
   for (const RosterRefusal& r : preview.refused) out.notJoining << QStringLiteral("line %1: %2").arg(r.line).arg(r.reason);
   return out;

@@ -13,6 +13,7 @@ namespace quillon {
 struct GroupRosterResult {
   QString error;                 // the whole file refused; nothing joins
   QList<GroupMember> joining;    // accepted lines not already in the group, in file order
+  QList<int> joiningLines;       // the file's line of each of `joining`
   QStringList notJoining;        // "line N: why", for each refused or repeated line
 };
 

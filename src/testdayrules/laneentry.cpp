@@ -1,5 +1,6 @@
 #include "laneentry.h"
 
+#include <QRegularExpression>
 #include <QUndoCommand>
 #include <QUndoStack>
 
@@ -14,8 +15,10 @@ using fitness::FitnessTest;
 
 const FitnessTest& test() { return *fitness::fitnessTest2025().test; }
 
-// The event of the test a lane field feeds; both deadlift attempts feed the
-// deadlift, the heavier counting.
+int index(LaneField f) { return static_cast<int>(f); }
+
+// The event of the test an event lane feeds; both deadlift attempts feed
+// the deadlift, the heavier counting. -1 for body composition.
 int eventOf(LaneField f) {
   switch (f) {
     case LaneField::DeadliftFirst:
@@ -23,53 +26,159 @@ int eventOf(LaneField f) {
     case LaneField::PushUp: return test().eventIndex(QStringLiteral("pushup"));
     case LaneField::SprintDragCarry: return test().eventIndex(QStringLiteral("sdc"));
     case LaneField::Plank: return test().eventIndex(QStringLiteral("plank"));
-    case LaneField::Run: return test().eventIndex(QStringLiteral("run"));
+    case LaneField::Run: return test().runEvent;
+    case LaneField::Height:
+    case LaneField::Weight:
+    case LaneField::BodyFat: return -1;
   }
   Q_UNREACHABLE();
 }
 
 const char* const kPointColumns[fitness::kEvents] = {"deadlift_pts", "pushup_pts", "sdc_pts", "plank_pts", "run_pts"};
 const char* const kGoColumns[fitness::kEvents] = {"deadlift_go", "pushup_go", "sdc_go", "plank_go", "run_go"};
+const char* const kGraderColumns[fitness::kEvents] = {"grader_deadlift", "grader_pushup", "grader_sdc", "grader_plank",
+                                                      "grader_run"};
+
+QString s(const char* latin) { return QString::fromLatin1(latin); }
+
+QString verdictColumn(LaneField f) {
+  if (f == LaneField::Weight) return s("weight_go");
+  if (f == LaneField::BodyFat) return s("body_fat_go");
+  return {};
+}
+
+// Every field a lane's raw entry sets, the grader's initials included:
+// what a Delete clears and what an undo step puts back.
+QStringList rawColumns(LaneField f) {
+  if (f == LaneField::Run) return {s("run_s"), s("alt_event"), s("alt_time_s"), s("grader_run"), s("grader_alt")};
+  if (f == LaneField::Height) return {laneColumn(f)};
+  if (!hasGrader(f)) return {laneColumn(f), verdictColumn(f)};
+  return {laneColumn(f), s(kGraderColumns[eventOf(f)])};
+}
+
+// The fields the lane owns beyond its raw entry: its event's points and
+// verdict. Compared as this station read them when it stores.
+QStringList derivedColumns(LaneField f) {
+  const int e = eventOf(f);
+  if (e < 0) return {};
+  QStringList out{s(kPointColumns[e]), s(kGoColumns[e])};
+  if (f == LaneField::Run) out << s("alt_pts") << s("alt_go");
+  return out;
+}
 
 QString fieldOf(const RowAsRead& row, const QString& name) {
   return row.fields.value(static_cast<int>(fitnessFieldNames().indexOf(name)));
 }
 
+LaneValue refused(LaneField f, const QString& why) { return {{}, laneCaption(f) + QStringLiteral(": ") + why}; }
+
+QString quoted(const QString& text) { return '"' + text + '"'; }
+
+// A number with up to two decimals, and for weight and body fat the
+// clerk's GO or NO-GO after it.
+LaneValue parseMeasure(LaneField f, const QString& text) {
+  static const QRegularExpression form(QStringLiteral("^([0-9]{1,4}(?:\\.[0-9]{1,2})?)\\s*(.*)$"));
+  const QString t = text.trimmed();
+  const QRegularExpressionMatch m = form.match(t);
+  const bool verdictAllowed = f != LaneField::Height;
+  if (!m.hasMatch() || m.captured(1).toDouble() <= 0 || (!verdictAllowed && !m.captured(2).isEmpty()))
+    return refused(f, quoted(t) + (verdictAllowed ? QStringLiteral(" is not a number, then GO or NO-GO")
+                                                  : QStringLiteral(" is not a number above 0")));
+  if (f == LaneField::BodyFat && m.captured(1).toDouble() > 100)
+    return refused(f, quoted(t) + QStringLiteral(" is over 100 percent"));
+  Record raw{{laneColumn(f), m.captured(1)}};
+  if (!verdictAllowed) return {raw, {}};
+  QString v = m.captured(2).toUpper();
+  v.remove(QLatin1Char(' ')).remove(QLatin1Char('-'));
+  QString verdict;
+  if (v == QLatin1String("GO") || v == QLatin1String("G")) verdict = s("GO");
+  else if (v == QLatin1String("NOGO") || v == QLatin1String("N") || v == QLatin1String("NG")) verdict = s("NO-GO");
+  else if (!v.isEmpty())
+    return refused(f, quoted(t) + QStringLiteral(": %1 is neither GO nor NO-GO").arg(m.captured(2)));
+  raw.insert(verdictColumn(f), verdict);
+  return {raw, {}};
+}
+
+// The run lane: a time for the 2-mile run, or an alternate event by name
+// or first letter and then its time.
+LaneValue parseRunLane(const QString& text) {
+  static const QRegularExpression named(QStringLiteral("^([A-Za-z]+)\\s*(.*)$"));
+  const QString t = text.trimmed();
+  const QRegularExpressionMatch m = named.match(t);
+  if (!m.hasMatch()) {
+    const fitness::RawValue v = fitness::parseRaw(test().events[test().runEvent], t);
+    if (!v.value) return refused(LaneField::Run, v.error);
+    return {{{s("run_s"), QString::number(*v.value)}, {s("alt_event"), QString()}, {s("alt_time_s"), QString()}}, {}};
+  }
+  const QString word = m.captured(1);
+  const fitness::AlternateDef* alt = nullptr;
+  QStringList known;
+  for (const fitness::AlternateDef& a : test().alternates) {
+    known << QStringLiteral("%1 (%2)").arg(a.key.left(1).toUpper(), a.key);
+    if (a.key.compare(word, Qt::CaseInsensitive) == 0 ||
+        (word.size() == 1 && a.key.startsWith(word, Qt::CaseInsensitive)))
+      alt = &a;
+  }
+  if (!alt)
+    return refused(LaneField::Run, QStringLiteral("%1: %2 is no alternate event; they are %3")
+                                       .arg(quoted(t), word, known.join(QStringLiteral(", "))));
+  const fitness::RawValue time = fitness::parseTime(alt->key, m.captured(2));
+  if (!time.value) return refused(LaneField::Run, time.error);
+  return {{{s("run_s"), QString()}, {s("alt_event"), alt->key}, {s("alt_time_s"), QString::number(*time.value)}}, {}};
+}
+
 class LaneStep : public QUndoCommand {
  public:
-  LaneStep(LaneSheet& sheet, int member, LaneField field, QString before, QString after, const QString& who)
+  LaneStep(LaneSheet& sheet, int member, LaneField field, Record before, Record after, const QString& who)
       : sheet_(sheet), member_(member), field_(field), before_(std::move(before)), after_(std::move(after)) {
     setText(QStringLiteral("%1 of %2").arg(laneCaption(field), who));
   }
-  // The first store was made by enter() before the step was pushed, so a
-  // refused store never leaves a step behind.
+  // The first store was made before the step was pushed, so a refused
+  // store never leaves a step behind.
   void redo() override {
     if (first_) {
       first_ = false;
       return;
     }
-    sheet_.write(member_, field_, after_);
+    sheet_.reportStep(text(), sheet_.write(member_, field_, after_, &before_));
   }
-  void undo() override { sheet_.write(member_, field_, before_); }
+  // Taken back only where the record still holds what the step stored: a
+  // value changed at another station meanwhile is a clash, named.
+  void undo() override { sheet_.reportStep(text(), sheet_.write(member_, field_, before_, &after_)); }
 
  private:
   LaneSheet& sheet_;
   int member_;
   LaneField field_;
-  QString before_, after_;
+  Record before_, after_;
   bool first_ = true;
 };
 
 }  // namespace
 
 QString laneColumn(LaneField f) {
-  static const char* const names[kLaneFields] = {"deadlift_1", "deadlift_2", "pushup", "sdc_s", "plank_s", "run_s"};
-  return QString::fromLatin1(names[static_cast<int>(f)]);
+  static const char* const names[kLaneFields] = {"deadlift_1", "deadlift_2", "pushup",    "sdc_s",       "plank_s",
+                                                 "run_s",      "height_in",  "weight_lb", "body_fat_pct"};
+  return QString::fromLatin1(names[index(f)]);
 }
 
 QString laneCaption(LaneField f) {
-  static const char* const names[kLaneFields] = {"MDL 1st", "MDL 2nd", "HRP", "SDC", "PLK", "Run"};
-  return QString::fromLatin1(names[static_cast<int>(f)]);
+  static const char* const names[kLaneFields] = {"MDL 1st", "MDL 2nd", "HRP", "SDC", "PLK", "Run/Alt", "Ht", "Wt", "BF%"};
+  return QString::fromLatin1(names[index(f)]);
+}
+
+LaneValue parseLane(LaneField field, const QString& text) {
+  if (text.trimmed().isEmpty()) {
+    Record raw;
+    for (const QString& c : rawColumns(field))
+      if (!c.startsWith(QLatin1String("grader_"))) raw.insert(c, QString());
+    return {raw, {}};
+  }
+  if (field == LaneField::Run) return parseRunLane(text);
+  if (!hasGrader(field)) return parseMeasure(field, text);
+  const fitness::RawValue v = fitness::parseRaw(test().events[eventOf(field)], text);
+  if (!v.value) return refused(field, v.error);
+  return {{{laneColumn(field), QString::number(*v.value)}}, {}};
 }
 
 LaneSheet::LaneSheet(const TestGroup& group, FitnessRecords& store, QUndoStack& undo)
@@ -77,15 +186,19 @@ LaneSheet::LaneSheet(const TestGroup& group, FitnessRecords& store, QUndoStack& 
   for (const GroupMember& m : group_.members) rows_ << store_.find(m.ssn, group_.testDate);
 }
 
-QString LaneSheet::storedValue(int member, LaneField field) const {
-  return rows_.at(member) ? fieldOf(*rows_.at(member), laneColumn(field)) : QString();
+QString LaneSheet::storedField(int member, const QString& name) const {
+  return rows_.at(member) ? fieldOf(*rows_.at(member), name) : QString();
 }
 
-Record LaneSheet::scoredChanges(int member, LaneField field, const QString& stored) const {
-  Record changes{{laneColumn(field), stored}};
-  std::array<QString, kLaneFields> raw;
-  for (int f = 0; f < kLaneFields; ++f)
-    raw[f] = f == static_cast<int>(field) ? stored : storedValue(member, static_cast<LaneField>(f));
+Record LaneSheet::scoredChanges(int member, LaneField field, const Record& raw) const {
+  Record changes = raw;
+  const auto value = [&](const QString& n) { return raw.contains(n) ? raw.value(n) : storedField(member, n); };
+  if (eventOf(field) < 0) {
+    // Body composition is taken on the day of the test unless told otherwise.
+    if (!raw.value(laneColumn(field)).isEmpty() && value(s("bc_date")).isEmpty())
+      changes.insert(s("bc_date"), group_.testDate);
+    return changes;
+  }
 
   // The events entered so far are scored by the test's own rules with the
   // events not yet entered standing in at a valid figure; only the entered
@@ -97,52 +210,75 @@ Record LaneSheet::scoredChanges(int member, LaneField field, const QString& stor
   e.dob = QDate::fromString(m.dob, Qt::ISODate);
   e.testDate = QDate::fromString(group_.testDate, Qt::ISODate);
   std::array<bool, fitness::kEvents> entered{};
+  const int run = test().runEvent;
+  const bool onAlternate = !value(s("alt_event")).isEmpty() && !value(s("alt_time_s")).isEmpty();
   const auto rawFor = [&](int event) -> QString {
     if (event == eventOf(LaneField::DeadliftFirst)) {
-      const QString a = raw[0], b = raw[1];
+      const QString a = value(s("deadlift_1")), b = value(s("deadlift_2"));
       if (a.isEmpty() || b.isEmpty()) return a.isEmpty() ? b : a;
       return a.toInt() >= b.toInt() ? a : b;
     }
-    for (int f = 2; f < kLaneFields; ++f)
-      if (eventOf(static_cast<LaneField>(f)) == event) return raw[f];
+    for (int f = 2; f < kEventLanes; ++f)
+      if (eventOf(static_cast<LaneField>(f)) == event) return value(laneColumn(static_cast<LaneField>(f)));
     return {};
   };
   for (int i = 0; i < fitness::kEvents; ++i) {
     const fitness::EventDef& ev = test().events[i];
+    if (i == run && onAlternate) {
+      entered[i] = true;
+      e.alternate = value(s("alt_event"));
+      e.alternateTime = fitness::formatTime(value(s("alt_time_s")).toInt());
+      continue;
+    }
     const QString r = rawFor(i);
     entered[i] = !r.isEmpty();
     e.raw[i] = entered[i] ? fitness::formatRaw(ev.unit, r.toInt()) : fitness::formatRaw(ev.unit, ev.minRaw);
   }
-  const fitness::Score s = fitness::scoreEntry(test(), e);
-  bool all = s.scored();
-  for (int i = 0; i < fitness::kEvents; ++i) {
-    const bool has = s.scored() && entered[i];
-    all = all && entered[i];
-    // Only this lane's event is written: the others are other lanes' fields.
-    if (i != eventOf(field)) continue;
-    changes.insert(QString::fromLatin1(kPointColumns[i]), has ? QString::number(s.points[i]) : QString());
-    changes.insert(QString::fromLatin1(kGoColumns[i]),
-                   has ? (s.eventGo[i] ? QStringLiteral("GO") : QStringLiteral("NO-GO")) : QString());
+  const fitness::Score sc = fitness::scoreEntry(test(), e);
+  bool all = sc.scored();
+  for (int i = 0; i < fitness::kEvents; ++i) all = all && entered[i];
+  // Only this lane's event is written: the others are other lanes' fields.
+  const int i = eventOf(field);
+  const bool has = sc.scored() && entered[i];
+  const QString points = has ? QString::number(sc.points[i]) : QString();
+  const QString go = has ? (sc.eventGo[i] ? s("GO") : s("NO-GO")) : QString();
+  const bool alt = i == run && onAlternate;
+  changes.insert(s(kPointColumns[i]), alt ? QString() : points);
+  changes.insert(s(kGoColumns[i]), alt ? QString() : go);
+  if (i == run) {
+    changes.insert(s("alt_pts"), alt ? points : QString());
+    changes.insert(s("alt_go"), alt ? go : QString());
   }
-  changes.insert(QStringLiteral("total_pts"), all ? QString::number(s.total) : QString());
-  changes.insert(QStringLiteral("result_go"), all ? (s.go ? QStringLiteral("GO") : QStringLiteral("NO-GO")) : QString());
+  changes.insert(s("total_pts"), all ? QString::number(sc.total) : QString());
+  changes.insert(s("result_go"), all ? (sc.go ? s("GO") : s("NO-GO")) : QString());
   return changes;
 }
 
-QString LaneSheet::write(int member, LaneField field, const QString& stored) {
+QString LaneSheet::write(int member, LaneField field, const Record& raw, const Record* expected) {
   const GroupMember& m = group_.members.at(member);
   try {
     if (!rows_[member]) {
       // The first value of the day makes the soldier's record of the test.
-      rows_[member] = store_.add({{QStringLiteral("test_group"), QString::number(group_.id)},
-                                  {QStringLiteral("name"), m.name},
-                                  {QStringLiteral("ssn"), m.ssn},
-                                  {QStringLiteral("sex"), m.sex},
-                                  {QStringLiteral("dob"), m.dob},
-                                  {QStringLiteral("unit"), m.unit},
-                                  {QStringLiteral("standard"), m.standard},
-                                  {QStringLiteral("edition"), test().edition},
-                                  {QStringLiteral("test_date"), group_.testDate}});
+      try {
+        rows_[member] = store_.add({{s("test_group"), QString::number(group_.id)},
+                                    {s("name"), m.name},
+                                    {s("ssn"), m.ssn},
+                                    {s("sex"), m.sex},
+                                    {s("dob"), m.dob},
+                                    {s("unit"), m.unit},
+                                    {s("standard"), m.standard},
+                                    {s("edition"), test().edition},
+                                    {s("test_date"), group_.testDate}});
+      } catch (const DbError&) {
+        // Another station's lane made it first. This station read none of
+        // this lane's fields there, so what that station put in them is
+        // a clash, never overwritten.
+        std::optional<RowAsRead> theirs = store_.find(m.ssn, group_.testDate);
+        if (!theirs) throw;
+        for (const QString& name : rawColumns(field) + derivedColumns(field))
+          theirs->fields[static_cast<int>(fitnessFieldNames().indexOf(name))] = QString();
+        rows_[member] = theirs;
+      }
     }
     // The other lanes of this soldier are taken as stored now, so the total
     // counts what they entered meanwhile; this lane's own fields stay as this
@@ -151,19 +287,23 @@ QString LaneSheet::write(int member, LaneField field, const QString& stored) {
     const std::optional<RowAsRead> now = store_.fetch(read.key);
     if (!now) throw DbError(QStringLiteral("The five-event record of %1 was deleted at another station.").arg(m.name));
     RowAsRead asRead = *now;
-    const int event = eventOf(field);
-    for (const QString& name : {laneColumn(field), QString::fromLatin1(kPointColumns[event]),
-                                QString::fromLatin1(kGoColumns[event])}) {
+    for (const QString& name : rawColumns(field) + derivedColumns(field)) {
       const int c = static_cast<int>(fitnessFieldNames().indexOf(name));
-      asRead.fields[c] = read.fields.value(c);
+      if (!expected) asRead.fields[c] = read.fields.value(c);
+      else if (expected->contains(name)) asRead.fields[c] = expected->value(name);
     }
     rows_[member] = asRead;
-    rows_[member] = store_.store(asRead, scoredChanges(member, field, stored));
+    rows_[member] = store_.store(asRead, scoredChanges(member, field, raw));
     return {};
   } catch (const ConflictError& e) {
     QStringList parts;
+    // Times as the clerk types and reads them, not as stored seconds.
+    const auto shown = [](const FieldClash& c, const QString& v) {
+      static const QStringList times = {s("sdc_s"), s("plank_s"), s("run_s"), s("alt_time_s")};
+      return times.contains(c.field) && !v.isEmpty() ? fitness::formatTime(v.toInt()) : v;
+    };
     for (const FieldClash& c : e.conflict().clashes)
-      parts << QStringLiteral("%1: stored now \"%2\", ours \"%3\"").arg(c.field, c.theirs, c.ours);
+      parts << QStringLiteral("%1: stored now \"%2\", ours \"%3\"").arg(c.field, shown(c, c.theirs), shown(c, c.ours));
     rows_[member] = e.conflict().theirs;
     return QStringLiteral("%1 of %2 was changed at another station meanwhile; nothing was stored. %3")
         .arg(laneCaption(field), m.name, parts.join(QStringLiteral("; ")));
@@ -172,14 +312,61 @@ QString LaneSheet::write(int member, LaneField field, const QString& stored) {
   }
 }
 
+QString LaneSheet::put(int member, LaneField field, const Record& raw) {
+  Record before;
+  for (auto it = raw.cbegin(); it != raw.cend(); ++it) before.insert(it.key(), storedField(member, it.key()));
+  if (before == raw) return {};
+  if (const QString why = write(member, field, raw); !why.isEmpty()) return why;
+  undo_.push(new LaneStep(*this, member, field, before, raw, group_.members.at(member).name));
+  return {};
+}
+
 QString LaneSheet::enter(int member, LaneField field, const QString& text) {
-  const fitness::EventDef& ev = test().events[eventOf(field)];
-  const fitness::RawValue v = fitness::parseRaw(ev, text);
-  if (!v.value) return QStringLiteral("%1: %2").arg(laneCaption(field), v.error);
-  const QString before = storedValue(member, field), after = QString::number(*v.value);
-  if (before == after) return {};
-  if (const QString why = write(member, field, after); !why.isEmpty()) return why;
-  undo_.push(new LaneStep(*this, member, field, before, after, group_.members.at(member).name));
+  if (text.trimmed().isEmpty()) return laneCaption(field) + QStringLiteral(": nothing was entered");
+  LaneValue v = parseLane(field, text);
+  if (!v.error.isEmpty()) return v.error;
+  if (const QString g = grader(field); hasGrader(field) && !g.isEmpty()) {
+    if (field == LaneField::Run) {
+      const bool alt = !v.raw.value(s("alt_event")).isEmpty();
+      v.raw.insert(s("grader_run"), alt ? QString() : g);
+      v.raw.insert(s("grader_alt"), alt ? g : QString());
+    } else {
+      v.raw.insert(s(kGraderColumns[eventOf(field)]), g);
+    }
+  }
+  return put(member, field, v.raw);
+}
+
+void LaneSheet::reportStep(const QString& step, const QString& why) {
+  stepProblem_ = why.isEmpty() ? QString() : QStringLiteral("%1: %2").arg(step, why);
+}
+
+QString LaneSheet::clear(int member, LaneField field) {
+  if (!rows_.at(member)) return {};
+  Record raw;
+  for (const QString& c : rawColumns(field)) raw.insert(c, QString());
+  return put(member, field, raw);
+}
+
+QString LaneSheet::setGrader(LaneField field, const QString& initials) {
+  if (!hasGrader(field)) return laneCaption(field) + QStringLiteral(": body composition has no grader");
+  static const QRegularExpression letters(QStringLiteral("^[A-Za-z]{1,4}$"));
+  const QString t = initials.trimmed();
+  if (!t.isEmpty() && !letters.match(t).hasMatch())
+    return QStringLiteral("Grader of %1: %2 are not initials (one to four letters)").arg(laneCaption(field), quoted(t));
+  graders_[index(field)] = t.toUpper();
+  return {};
+}
+
+QString LaneSheet::grader(LaneField field) const {
+  if (!hasGrader(field)) return {};
+  if (graders_[index(field)]) return *graders_[index(field)];
+  const QStringList columns =
+      field == LaneField::Run ? QStringList{s("grader_run"), s("grader_alt")} : QStringList{rawColumns(field).last()};
+  for (const std::optional<RowAsRead>& row : rows_)
+    if (row)
+      for (const QString& c : columns)
+        if (const QString g = fieldOf(*row, c); !g.isEmpty()) return g;
   return {};
 }
 
@@ -187,18 +374,27 @@ LaneLine LaneSheet::line(int member) const {
   LaneLine out;
   if (!rows_.at(member)) return out;
   const RowAsRead& row = *rows_.at(member);
-  for (int f = 0; f < kLaneFields; ++f) {
-    const QString v = fieldOf(row, laneColumn(static_cast<LaneField>(f)));
-    const fitness::Unit unit = test().events[eventOf(static_cast<LaneField>(f))].unit;
-    out.shown[f] = v.isEmpty() ? QString() : fitness::formatRaw(unit, v.toInt());
+  const auto f = [&](const char* name) { return fieldOf(row, s(name)); };
+  for (int l = 0; l < kEventLanes; ++l) {
+    const QString v = fieldOf(row, laneColumn(static_cast<LaneField>(l)));
+    const fitness::Unit unit = test().events[eventOf(static_cast<LaneField>(l))].unit;
+    out.shown[l] = v.isEmpty() ? QString() : fitness::formatRaw(unit, v.toInt());
   }
+  if (!f("alt_event").isEmpty())
+    out.shown[index(LaneField::Run)] =
+        QStringLiteral("%1 %2").arg(f("alt_event"), f("alt_time_s").isEmpty() ? QString()
+                                                                               : fitness::formatTime(f("alt_time_s").toInt()));
+  out.shown[index(LaneField::Height)] = f("height_in");
+  out.shown[index(LaneField::Weight)] = QStringLiteral("%1 %2").arg(f("weight_lb"), f("weight_go")).trimmed();
+  out.shown[index(LaneField::BodyFat)] = QStringLiteral("%1 %2").arg(f("body_fat_pct"), f("body_fat_go")).trimmed();
   for (int i = 0; i < fitness::kEvents; ++i) {
-    const QString p = fieldOf(row, QString::fromLatin1(kPointColumns[i]));
+    QString p = fieldOf(row, s(kPointColumns[i]));
+    if (i == test().runEvent && p.isEmpty()) p = f("alt_pts");
     out.points[i] = p.isEmpty() ? -1 : p.toInt();
   }
-  const QString total = fieldOf(row, QStringLiteral("total_pts"));
+  const QString total = f("total_pts");
   if (!total.isEmpty()) out.total = total.toInt();
-  out.result = fieldOf(row, QStringLiteral("result_go"));
+  out.result = f("result_go");
   return out;
 }
 

@@ -2,9 +2,9 @@
 // Lane entry on a test day: what a value typed into a soldier's event means
 // and what gets stored. Each accepted value is stored at once, field-wise,
 // through the five-event records (so lanes entering different events of
-// one soldier never clash), with the points it earns, and is one step on
-// the undo stack. The grid that shows it is the window's; tests drive this
-// directly.
+// one soldier never clash), with the points it earns and the lane grader's
+// initials, and is one step on the undo stack. The grid that shows it is the
+// window's; tests drive this directly.
 
 #include <QList>
 #include <QString>
@@ -19,16 +19,35 @@ class QUndoStack;
 
 namespace quillon {
 
-enum class LaneField { DeadliftFirst, DeadliftSecond, PushUp, SprintDragCarry, Plank, Run };
-inline constexpr int kLaneFields = 6;
+// The six event lanes first (the run lane also takes an alternate event),
+// then body composition, which earns no points.
+enum class LaneField { DeadliftFirst, DeadliftSecond, PushUp, SprintDragCarry, Plank, Run, Height, Weight, BodyFat };
+inline constexpr int kEventLanes = 6;
+inline constexpr int kLaneFields = 9;
 
-// The column of fitness_tests a lane field is stored in, and its caption.
+// The column of fitness_tests a lane field's figure is stored in, and its
+// caption.
 QString laneColumn(LaneField f);
 QString laneCaption(LaneField f);
+inline bool hasGrader(LaneField f) { return static_cast<int>(f) < kEventLanes; }
 
-// One soldier's line as stored now: raw values as a clerk reads them (m:ss
-// for times), points per event where the event was entered (-1 otherwise),
-// and the total and result once all five events are in.
+// What a lane's text means, as the fields of fitness_tests it sets (raw
+// figures only, never points): the event's figure held to its valid range;
+// in the run lane a time, or an alternate event (its name or first letter)
+// and then its time; for weight and body fat a number and, as the clerk
+// enters it, GO or NO-GO (G, N). Empty text clears the lane. `error` names
+// the lane and repeats the text.
+struct LaneValue {
+  Record raw;
+  QString error;
+};
+LaneValue parseLane(LaneField field, const QString& text);
+
+// One soldier's line as stored now: each lane as a clerk reads it (m:ss for
+// times, "walk 31:00" for an alternate, "185 GO" for a weight), points per
+// event where the event was entered (-1 otherwise; an alternate's 60 or 0
+// stand in the run's place), and the total and result once all five events
+// are in.
 struct LaneLine {
   std::array<QString, kLaneFields> shown;
   std::array<int, fitness::kEvents> points{-1, -1, -1, -1, -1};
@@ -44,24 +63,47 @@ class LaneSheet {
   // Takes what was typed for `member`'s `field`. Empty on success (stored,
   // one undo step); else why nothing was stored, naming the field and the
   // value, or on a clash each field with the value stored now and ours.
+  // Empty text is refused: clearing a value is clear()'s.
   QString enter(int member, LaneField field, const QString& text);
+  // Clears that one lane of the soldier (its figure, points and grader),
+  // as one undo step. Empty on success or when there was nothing to clear.
+  QString clear(int member, LaneField field);
+
+  // The initials of the grader of an event lane, stored with every value
+  // that lane accepts from now on. Refused (a reason naming the lane) unless
+  // one to four letters; empty text stops storing initials. Before any is
+  // set, grader() reads the initials stored in the lane's records.
+  QString setGrader(LaneField field, const QString& initials);
+  QString grader(LaneField field) const;
 
   LaneLine line(int member) const;
+  // The lane's text as stored now, in the form the grid shows.
+  QString shown(int member, LaneField field) const { return line(member).shown[static_cast<int>(field)]; }
   int size() const { return static_cast<int>(group_.members.size()); }
 
-  // Writes `stored` (a stored form, empty for none) into the field with
-  // the points recomputed; used by enter() and by undo and redo. Empty on
-  // success, else why not.
-  QString write(int member, LaneField field, const QString& stored);
+  // Writes the lane's raw fields `raw` (stored forms, empty for none) with
+  // the points recomputed; used by enter(), clear(), undo and redo. The
+  // lane's fields must still hold what this station last read of them, or
+  // with `expected` (an undo step's) those values. Empty on success, else
+  // why not.
+  QString write(int member, LaneField field, const Record& raw, const Record* expected = nullptr);
+
+  // Why the last undo or redo stored nothing ("<step>: <why>"), empty when
+  // it was stored; the undo steps set it.
+  const QString& stepProblem() const { return stepProblem_; }
+  void reportStep(const QString& step, const QString& why);
 
  private:
-  QString storedValue(int member, LaneField field) const;
-  Record scoredChanges(int member, LaneField field, const QString& stored) const;
+  QString put(int member, LaneField field, const Record& raw);
+  QString storedField(int member, const QString& name) const;
+  Record scoredChanges(int member, LaneField field, const Record& raw) const;
 
   TestGroup group_;
   FitnessRecords& store_;
   QUndoStack& undo_;
   QList<std::optional<RowAsRead>> rows_;
+  std::array<std::optional<QString>, kEventLanes> graders_;
+  QString stepProblem_;
 };
 
 }  // namespace quillon

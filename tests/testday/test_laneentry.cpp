@@ -6,6 +6,7 @@
 #include "fitnessrecords.h"
 #include "laneentry.h"
 #include "rawentry.h"
+#include "testgroupbackends.h"
 #include "testgroupfixture.h"
 #include "testgroups.h"
 #include "testsupport.h"
@@ -140,4 +141,165 @@ TEST_F(LaneSheetTest, TwoStationsOnDifferentLanesKeepBothAndTheSameLaneClashesNa
   EXPECT_TRUE(why.contains(figure("pushup", 90))) << why.toStdString();
   EXPECT_TRUE(why.contains(figure("pushup", 100))) << why.toStdString();
   EXPECT_EQ(storedField(2, "pushup"), figure("pushup", 90));
+}
+
+TEST_F(LaneSheetTest, AnAlternateEventIsAGoAtItsLimitAndANoGoASecondOverAndReplacesTheRun) {
+  const fitness::FitnessTest& t = fitnessTest();
+  const fitness::AlternateDef& walk = t.alternates.at(t.alternateIndex(QStringLiteral("walk")));
+  const int limit = walk.maxSeconds[column_];
+  ASSERT_EQ(sheet_->enter(1, LaneField::Run, figure("run", 70)), QString());
+  ASSERT_EQ(sheet_->setGrader(LaneField::Run, QStringLiteral("jk")), QString());
+
+  ASSERT_EQ(sheet_->enter(1, LaneField::Run, QStringLiteral("w ") + fitness::formatTime(limit)), QString());
+  EXPECT_EQ(storedField(1, "alt_event"), QStringLiteral("walk"));
+  EXPECT_EQ(storedField(1, "alt_time_s"), QString::number(limit));
+  EXPECT_EQ(storedField(1, "alt_pts"), QString::number(t.alternateGoPoints));
+  EXPECT_EQ(storedField(1, "alt_go"), QStringLiteral("GO"));
+  EXPECT_EQ(storedField(1, "grader_alt"), QStringLiteral("JK"));
+  EXPECT_EQ(storedField(1, "run_s"), QString()) << "the alternate replaces the run";
+  EXPECT_EQ(storedField(1, "run_pts"), QString());
+  EXPECT_EQ(storedField(1, "grader_run"), QString());
+  EXPECT_EQ(sheet_->shown(1, LaneField::Run), QStringLiteral("walk ") + fitness::formatTime(limit));
+
+  ASSERT_EQ(sheet_->enter(1, LaneField::Run, QStringLiteral("Walk") + fitness::formatTime(limit + 1).remove(':')),
+            QString());
+  EXPECT_EQ(storedField(1, "alt_pts"), QStringLiteral("0"));
+  EXPECT_EQ(storedField(1, "alt_go"), QStringLiteral("NO-GO"));
+  EXPECT_EQ(sheet_->line(1).points[t.runEvent], 0);
+
+  for (const QString& text : {QStringLiteral("X 30:00"), QStringLiteral("W 30:75"), QStringLiteral("bicycle 30:00")}) {
+    const QString why = sheet_->enter(1, LaneField::Run, text);
+    EXPECT_TRUE(why.startsWith(QStringLiteral("Run/Alt:"))) << why.toStdString();
+    EXPECT_TRUE(why.contains(text.section(' ', 1)) || why.contains(text)) << why.toStdString();
+  }
+  EXPECT_EQ(storedField(1, "alt_time_s"), QString::number(limit + 1));
+
+  // With the other four events in, the total counts the alternate's points.
+  for (const auto& [lane, key] : QList<std::pair<LaneField, const char*>>{{LaneField::DeadliftFirst, "deadlift"},
+                                                                          {LaneField::PushUp, "pushup"},
+                                                                          {LaneField::SprintDragCarry, "sdc"},
+                                                                          {LaneField::Plank, "plank"}})
+    ASSERT_EQ(sheet_->enter(1, lane, figure(key, 100)), QString());
+  ASSERT_EQ(sheet_->enter(1, LaneField::Run, QStringLiteral("W") + fitness::formatTime(limit)), QString());
+  EXPECT_EQ(*sheet_->line(1).total, 4 * 100 + t.alternateGoPoints);
+  EXPECT_EQ(storedField(1, "result_go"), QStringLiteral("GO"));
+}
+
+TEST_F(LaneSheetTest, BodyCompositionKeepsDecimalsAndTheVerdictAsEntered) {
+  ASSERT_EQ(sheet_->enter(0, LaneField::BodyFat, QStringLiteral("22.5 n")), QString());
+  ASSERT_EQ(sheet_->enter(0, LaneField::Weight, QStringLiteral("141.25 go")), QString());
+  ASSERT_EQ(sheet_->enter(0, LaneField::Height, QStringLiteral("64.5")), QString());
+  EXPECT_EQ(storedField(0, "body_fat_pct"), QStringLiteral("22.5"));
+  EXPECT_EQ(storedField(0, "body_fat_go"), QStringLiteral("NO-GO"));
+  EXPECT_EQ(storedField(0, "weight_lb"), QStringLiteral("141.25"));
+  EXPECT_EQ(storedField(0, "weight_go"), QStringLiteral("GO"));
+  EXPECT_EQ(storedField(0, "height_in"), QStringLiteral("64.5"));
+  EXPECT_EQ(storedField(0, "bc_date"), group_.testDate);
+  EXPECT_EQ(sheet_->shown(0, LaneField::BodyFat), QStringLiteral("22.5 NO-GO"));
+  EXPECT_FALSE(sheet_->line(0).total) << "body composition earns no points";
+
+  for (const auto& [lane, text] : QList<std::pair<LaneField, QString>>{{LaneField::BodyFat, "100.5"},
+                                                                      {LaneField::BodyFat, "22,5"},
+                                                                      {LaneField::Weight, "180 maybe"},
+                                                                      {LaneField::Height, "64.5 GO"},
+                                                                      {LaneField::Height, "0"}}) {
+    const QString why = sheet_->enter(0, lane, text);
+    EXPECT_TRUE(why.startsWith(laneCaption(lane) + ":")) << why.toStdString();
+    EXPECT_TRUE(why.contains(text)) << why.toStdString();
+  }
+  EXPECT_EQ(storedField(0, "body_fat_pct"), QStringLiteral("22.5"));
+  EXPECT_EQ(undo_.count(), 3);
+}
+
+TEST_F(LaneSheetTest, ClearingALaneIsOneUndoStepThatBringsBackValuePointsAndGrader) {
+  ASSERT_EQ(sheet_->setGrader(LaneField::Plank, QStringLiteral("3x")).isEmpty(), false);
+  ASSERT_EQ(sheet_->setGrader(LaneField::Plank, QStringLiteral("pq")), QString());
+  ASSERT_EQ(sheet_->enter(2, LaneField::PushUp, figure("pushup", 60)), QString());
+  ASSERT_EQ(sheet_->enter(2, LaneField::Plank, figure("plank", 90)), QString());
+  EXPECT_EQ(storedField(2, "grader_plank"), QStringLiteral("PQ"));
+  ASSERT_EQ(undo_.count(), 2);
+
+  ASSERT_EQ(sheet_->clear(2, LaneField::Plank), QString());
+  EXPECT_EQ(undo_.count(), 3);
+  EXPECT_EQ(storedField(2, "plank_s"), QString());
+  EXPECT_EQ(storedField(2, "plank_pts"), QString());
+  EXPECT_EQ(storedField(2, "grader_plank"), QString());
+  EXPECT_EQ(storedField(2, "pushup_pts"), QStringLiteral("60")) << "only that one value goes";
+  EXPECT_EQ(sheet_->clear(2, LaneField::Plank), QString());
+  EXPECT_EQ(undo_.count(), 3) << "clearing an empty lane is no step";
+
+  undo_.undo();
+  EXPECT_EQ(sheet_->shown(2, LaneField::Plank), figure("plank", 90));
+  EXPECT_EQ(storedField(2, "plank_pts"), QStringLiteral("90"));
+  EXPECT_EQ(storedField(2, "grader_plank"), QStringLiteral("PQ"));
+  // A station opened later reads the lane's grader from the records.
+  QUndoStack other;
+  EXPECT_EQ(LaneSheet(group_, *store_, other).grader(LaneField::Plank), QStringLiteral("PQ"));
+}
+
+namespace {
+
+template <typename Backend>
+using LaneStations = GroupBackendTest<Backend>;
+TYPED_TEST_SUITE(LaneStations, GroupBackends, GroupBackendNames);
+
+QString field(FitnessRecords& store, const GroupMember& m, const QString& date, const char* name) {
+  const auto row = store.find(m.ssn, date);
+  return row ? row->fields.value(static_cast<int>(fitnessFieldNames().indexOf(QLatin1String(name)))) : QString();
+}
+
+}  // namespace
+
+// Two graders open the same group before either has entered anything, so
+// both start from a soldier with no record at all.
+TYPED_TEST(LaneStations, TwoStationsKeepBothLanesOfOneSoldierAndTheSameLaneClashesWithBothValues) {
+  const TestGroup group = this->backend.groups()->save(rangeDayGroup());
+  std::unique_ptr<FitnessRecords> storeA = this->backend.records(), storeB = this->backend.records();
+  QUndoStack undoA, undoB;
+  LaneSheet a(group, *storeA, undoA), b(group, *storeB, undoB);
+  const GroupMember& soldier = group.members.at(1);
+  const fitness::FitnessTest& t = fitnessTest();
+  const int column = fitness::columnIndex(t.ageGroupOf(fitness::ageOn(QDate(1998, 2, 28), QDate(2026, 6, 12))),
+                                          fitness::Column::MaleCombat);
+  const auto fig = [&](const char* key, int points) { return figureFor(t.eventIndex(QLatin1String(key)), column, points); };
+
+  ASSERT_EQ(a.setGrader(LaneField::PushUp, QStringLiteral("AA")), QString());
+  ASSERT_EQ(b.setGrader(LaneField::Plank, QStringLiteral("BB")), QString());
+  EXPECT_EQ(a.enter(1, LaneField::PushUp, fig("pushup", 70)), QString());
+  EXPECT_EQ(b.enter(1, LaneField::Plank, fig("plank", 80)), QString()) << "the record A made is B's too";
+  EXPECT_EQ(a.enter(1, LaneField::SprintDragCarry, fig("sdc", 90)), QString());
+  std::unique_ptr<FitnessRecords> reader = this->backend.records();
+  EXPECT_EQ(field(*reader, soldier, group.testDate, "pushup_pts"), QStringLiteral("70"));
+  EXPECT_EQ(field(*reader, soldier, group.testDate, "grader_pushup"), QStringLiteral("AA"));
+  EXPECT_EQ(field(*reader, soldier, group.testDate, "plank_pts"), QStringLiteral("80"));
+  EXPECT_EQ(field(*reader, soldier, group.testDate, "grader_plank"), QStringLiteral("BB"));
+  EXPECT_EQ(field(*reader, soldier, group.testDate, "sdc_pts"), QStringLiteral("90"));
+
+  // B never read the SDC A stored: its own SDC for the soldier clashes,
+  // naming the field, the value stored and its own; nothing is lost.
+  const QString why = b.enter(1, LaneField::SprintDragCarry, fig("sdc", 60));
+  EXPECT_TRUE(why.contains(QStringLiteral("sdc_s: stored now \"%1\", ours \"%2\"").arg(fig("sdc", 90), fig("sdc", 60))))
+      << why.toStdString();
+  EXPECT_EQ(field(*reader, soldier, group.testDate, "sdc_pts"), QStringLiteral("90"));
+  EXPECT_EQ(field(*reader, soldier, group.testDate, "plank_pts"), QStringLiteral("80"));
+  EXPECT_EQ(undoB.count(), 1);
+  // Having been told, B's next entry is measured against what is stored now.
+  EXPECT_EQ(b.enter(1, LaneField::SprintDragCarry, fig("sdc", 60)), QString());
+  EXPECT_EQ(field(*reader, soldier, group.testDate, "sdc_pts"), QStringLiteral("60"));
+
+  // Same push-up lane, both having read A's 70: the second store clashes.
+  EXPECT_EQ(b.enter(1, LaneField::PushUp, fig("pushup", 100)), QString());
+  const QString again = a.enter(1, LaneField::PushUp, fig("pushup", 60));
+  EXPECT_TRUE(again.contains(fig("pushup", 100))) << again.toStdString();
+  EXPECT_TRUE(again.contains(fig("pushup", 60))) << again.toStdString();
+  EXPECT_EQ(field(*reader, soldier, group.testDate, "pushup"), fig("pushup", 100));
+
+  // B's plank, since changed by A: B's undo takes nothing back and says why.
+  EXPECT_EQ(a.enter(1, LaneField::Plank, fig("plank", 90)), QString());
+  while (undoB.index() > 0 && undoB.text(undoB.index() - 1) != QStringLiteral("PLK of Abernathy, Cole")) undoB.undo();
+  ASSERT_EQ(undoB.text(undoB.index() - 1), QStringLiteral("PLK of Abernathy, Cole"));
+  undoB.undo();
+  EXPECT_TRUE(b.stepProblem().startsWith(QStringLiteral("PLK of Abernathy, Cole:"))) << b.stepProblem().toStdString();
+  EXPECT_TRUE(b.stepProblem().contains(fig("plank", 90))) << b.stepProblem().toStdString();
+  EXPECT_EQ(field(*reader, soldier, group.testDate, "plank_pts"), QStringLiteral("90"));
 }

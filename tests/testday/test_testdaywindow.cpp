@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -17,7 +18,10 @@
 #include "fitnessfixture.h"
 #include "fitnessrecords.h"
 #include "lanegrid.h"
+#include "recordsdb.h"
+#include "rosterpreview.h"
 #include "rosters.h"
+#include "soldierpicker.h"
 #include "testdaymenu.h"
 #include "testdaywindow.h"
 #include "testgroupfixture.h"
@@ -46,6 +50,21 @@ void typeSoldier(TestDayWindow& w, const QStringList& values) {
     QTest::keyClicks(QApplication::focusWidget(), v.mid(1));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   }
+}
+
+// The roster preview the window opened: shown, then taken with Enter.
+void acceptRosterPreview(TestDayWindow& w) {
+  auto* preview = w.findChild<RosterPreviewDialog*>();
+  ASSERT_NE(preview, nullptr) << w.statusBar()->currentMessage().toStdString();
+  ASSERT_TRUE(preview->isVisible());
+  QTest::keyClick(preview, Qt::Key_Return);
+  QCoreApplication::processEvents();
+}
+
+QStringList linesOf(QListWidget* list) {
+  QStringList out;
+  for (int i = 0; list && i < list->count(); ++i) out << list->item(i)->text();
+  return out;
 }
 
 }  // namespace
@@ -126,14 +145,81 @@ TEST(TestDayWindow, TenSoldiersFromARosterFileAreSavedWithTheGroup) {
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
   QTest::keyClicks(child<QLineEdit>(&w, "location"), QStringLiteral("Range 3"));
+
+  // The preview names the line that cannot join and why; cancelled, nobody
+  // joins.
   w.importRoster(roster.fileName());
+  auto* preview = w.findChild<RosterPreviewDialog*>();
+  ASSERT_NE(preview, nullptr);
+  const QStringList joining = linesOf(child<QListWidget>(preview, "joining"));
+  const QStringList refused = linesOf(child<QListWidget>(preview, "notJoining"));
+  ASSERT_EQ(joining.size(), 10);
+  EXPECT_TRUE(joining.at(9).contains(QStringLiteral("Surname9, Given9"))) << joining.at(9).toStdString();
+  ASSERT_EQ(refused.size(), 1);
+  EXPECT_TRUE(refused.at(0).contains(QStringLiteral("12-34"))) << refused.at(0).toStdString();
+  EXPECT_TRUE(refused.at(0).contains(QStringLiteral("SSN"), Qt::CaseInsensitive)) << refused.at(0).toStdString();
+  QTest::keyClick(preview, Qt::Key_Escape);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(w.groupOnScreen().members.isEmpty());
+
+  w.importRoster(roster.fileName());
+  acceptRosterPreview(w);
   EXPECT_TRUE(w.statusBar()->currentMessage().startsWith(QStringLiteral("10 soldiers joined")));
-  EXPECT_TRUE(w.statusBar()->currentMessage().contains(QStringLiteral("12-34")));
+  // The same roster again: everyone is already in the group.
+  w.importRoster(roster.fileName());
+  EXPECT_EQ(linesOf(w.findChild<RosterPreviewDialog*>()->findChild<QListWidget*>("joining")).size(), 0);
+  QTest::keyClick(w.findChild<RosterPreviewDialog*>(), Qt::Key_Escape);
+  QCoreApplication::processEvents();
   QTest::mouseClick(child<QPushButton>(&w, "saveGroup"), Qt::LeftButton);
   const QList<TestGroup> stored = TestGroups::forDatabase(path)->all();
   ASSERT_EQ(stored.size(), 1);
   ASSERT_EQ(stored.first().members.size(), 10);
   EXPECT_EQ(stored.first().members.at(9).name, QStringLiteral("Surname9, Given9"));
+}
+
+TEST(TestDayWindow, SoldiersPickedFromTheStoredRecordsJoinOnceWithTheirNewestParticulars) {
+  ScratchDir dir;
+  const QString path = dir.file(QStringLiteral("info.mdb"));
+  createRecordsDatabase(path);
+  insertRows(path, {{{"LNAME", "Ortiz, Ana"}, {"SSN", "111-22-3333"}, {"SEX", "F"}, {"DOB", "03/04/1995"},
+                     {"DOT", "01/10/2024"}},
+                    // The same soldier tested again, since married.
+                    {{"LNAME", "Ortiz-Kane, Ana"}, {"SSN", "111223333"}, {"SEX", "F"}, {"DOB", "03/04/1995"},
+                     {"DOT", "09/10/2025"}},
+                    {{"LNAME", "Okafor, Ben"}, {"SSN", "222-33-4444"}, {"SEX", "M"}, {"DOB", "12/31/1990"}},
+                    {{"LNAME", "Olsen, Cy"}, {"SSN", "12-34"}, {"SEX", "M"}, {"DOB", "01/01/1999"}},
+                    {{"LNAME", "Park, Dee"}, {"SSN", "333-44-5555"}, {"SEX", "F"}, {"DOB", "05/06/2000"}}});
+  TestDayWindow w(path);
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  QTest::keyClicks(child<QLineEdit>(&w, "location"), QStringLiteral("Gym"));
+  typeSoldier(w, {"333-44-5555", "Park, Dee", "F", "2000-05-06", "B Co", "c"});
+
+  for (int round = 0; round < 2; ++round) {
+    QTest::mouseClick(child<QPushButton>(&w, "fromRecords"), Qt::LeftButton);
+    auto* picker = w.findChild<SoldierPicker*>();
+    ASSERT_NE(picker, nullptr) << w.statusBar()->currentMessage().toStdString();
+    QApplication::setActiveWindow(picker);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(picker));
+    auto* list = child<QListWidget>(picker, "storedSoldiers");
+    EXPECT_EQ(list->count(), 3) << "one line per soldier, none without a nine-digit SSN";
+    // "O" narrows to the two O names; Down enters the list, Shift+Down takes
+    // the second too, Enter adds both.
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("o"));
+    ASSERT_EQ(linesOf(list).size(), 2);
+    EXPECT_TRUE(linesOf(list).at(0).contains(QStringLiteral("222-33-4444")));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(w.findChild<SoldierPicker*>(), nullptr) << "the picker closes once its soldiers are taken";
+  }
+  EXPECT_TRUE(w.statusBar()->currentMessage().startsWith(QStringLiteral("0 soldiers joined")))
+      << w.statusBar()->currentMessage().toStdString();
+  const TestGroup g = w.groupOnScreen();
+  ASSERT_EQ(g.members.size(), 3);
+  EXPECT_EQ(g.members.at(1), (GroupMember{"222334444", "Okafor, Ben", "M", "1990-12-31", "", "general"}));
+  EXPECT_EQ(g.members.at(2), (GroupMember{"111223333", "Ortiz-Kane, Ana", "F", "1995-03-04", "", "general"}));
 }
 
 namespace {
@@ -162,6 +248,7 @@ TEST(LaneEntryWindow, TenSoldiersFromARosterEnteredLaneByLaneWithTheKeyboardAlon
   ASSERT_TRUE(QTest::qWaitForWindowActive(&day));
   QTest::keyClicks(child<QLineEdit>(&day, "location"), QStringLiteral("Range 3"));
   day.importRoster(roster.fileName());
+  acceptRosterPreview(day);
   QTest::mouseClick(child<QPushButton>(&day, "saveGroup"), Qt::LeftButton);
   QTest::mouseClick(child<QPushButton>(&day, "laneEntry"), Qt::LeftButton);
   auto* grid = day.findChild<LaneGrid*>();
@@ -172,38 +259,59 @@ TEST(LaneEntryWindow, TenSoldiersFromARosterEnteredLaneByLaneWithTheKeyboardAlon
   const TestGroup group = TestGroups::forDatabase(path)->all().first();
   ASSERT_EQ(group.members.size(), 10);
 
-  // Figures valid for every soldier: the youngest men's 60-point line.
+  // Figures valid for every soldier: the youngest men's 60-point line; the
+  // last soldier walks instead of running, at the walk's limit for the
+  // youngest men, which is a GO for every soldier of the roster.
   const fitness::FitnessTest& t = fitnessTest();
   const int youngMen = fitness::columnIndex(0, fitness::Column::MaleCombat);
   const auto fig = [&](const char* key) { return figureFor(t.eventIndex(QString::fromLatin1(key)), youngMen, 60); };
-  const QStringList lanes = {fig("deadlift"), fig("deadlift"), fig("pushup"), fig("sdc"), fig("plank"), fig("run")};
+  const QString walk =
+      fitness::formatTime(t.alternates.at(t.alternateIndex(QStringLiteral("walk"))).maxSeconds[youngMen]);
+  const QStringList lanes = {fig("deadlift"), fig("deadlift"), fig("pushup"), fig("sdc"), fig("plank"),
+                             fig("run"),      "68.5",          "180 g",       "18.5 go"};
+  const int sdc = static_cast<int>(LaneField::SprintDragCarry);
 
-  // The SDC grader mistypes the first soldier's time; the cell keeps it.
+  // Each event lane's grader first, along the grader row.
   table->setFocus();
-  table->setCurrentCell(0, static_cast<int>(LaneField::SprintDragCarry));
+  EXPECT_EQ(table->currentRow(), 1) << "the grid opens on the first soldier";
+  table->setCurrentCell(0, 0);
+  for (const char* initials : {"aa", "ab", "hr", "sd", "pk", "rn"}) typeCell(QString::fromLatin1(initials), Qt::Key_Tab);
+  EXPECT_EQ(table->item(0, sdc)->text(), QStringLiteral("SD"));
+
+  // The SDC grader mistypes the first soldier's time; the cell keeps it
+  // until Escape puts back what is stored (nothing yet).
+  table->setCurrentCell(1, sdc);
   typeCell(QStringLiteral("9:75"), Qt::Key_Return);
-  EXPECT_EQ(table->item(0, 3)->text(), QStringLiteral("9:75"));
+  EXPECT_EQ(table->item(1, sdc)->text(), QStringLiteral("9:75"));
   EXPECT_TRUE(grid->statusBar()->currentMessage().startsWith(QStringLiteral("SDC:")));
-  EXPECT_EQ(table->currentRow(), 0) << "a refused value keeps the focus";
+  EXPECT_EQ(table->currentRow(), 1) << "a refused value keeps the focus";
+  QTest::keyClick(table, Qt::Key_Escape);
+  EXPECT_EQ(table->item(1, sdc)->text(), QString());
+  EXPECT_TRUE(table->item(1, sdc)->toolTip().isEmpty());
   EXPECT_FALSE(FitnessRecords::forDatabase(path)->find(group.members.at(0).ssn, group.testDate));
+  typeCell(QStringLiteral("9:75"), Qt::Key_Return);
   // Corrected in the compact form, it is shown as the time stored.
-  typeCell(QString(lanes.at(3)).remove(QLatin1Char(':')), Qt::Key_Return);
-  EXPECT_EQ(table->item(0, 3)->text(), lanes.at(3));
-  EXPECT_TRUE(table->item(0, 3)->toolTip().isEmpty());
-  EXPECT_EQ(table->currentRow(), 1);
+  typeCell(QString(lanes.at(sdc)).remove(QLatin1Char(':')), Qt::Key_Return);
+  EXPECT_EQ(table->item(1, sdc)->text(), lanes.at(sdc));
+  EXPECT_TRUE(table->item(1, sdc)->toolTip().isEmpty());
+  EXPECT_EQ(table->currentRow(), 2);
 
   for (int lane = 0; lane < kLaneFields; ++lane) {
-    table->setCurrentCell(0, lane);
+    table->setCurrentCell(1, lane);
     for (int r = 0; r < 10; ++r) {
       // Times typed in their compact form on every other soldier.
-      const QString text = r % 2 ? QString(lanes.at(lane)).remove(QLatin1Char(':')) : lanes.at(lane);
+      QString text = r % 2 ? QString(lanes.at(lane)).remove(QLatin1Char(':')) : lanes.at(lane);
+      if (lane == static_cast<int>(LaneField::Run) && r == 9) text = QStringLiteral("W ") + walk;
       typeCell(text, Qt::Key_Return);
       if (r < 9) {
-        EXPECT_EQ(table->currentRow(), r + 1) << "Enter moves down the lane";
+        EXPECT_EQ(table->currentRow(), r + 2) << "Enter moves down the lane";
       }
     }
   }
   std::unique_ptr<FitnessRecords> store = FitnessRecords::forDatabase(path);
+  const auto field = [&](const RowAsRead& row, const char* name) {
+    return row.fields.value(static_cast<int>(fitnessFieldNames().indexOf(name)));
+  };
   for (int r = 0; r < 10; ++r) {
     const GroupMember& m = group.members.at(r);
     const auto row = store->find(m.ssn, group.testDate);
@@ -212,28 +320,51 @@ TEST(LaneEntryWindow, TenSoldiersFromARosterEnteredLaneByLaneWithTheKeyboardAlon
     e.sex = m.sex == QLatin1String("F") ? fitness::Sex::Female : fitness::Sex::Male;
     e.dob = QDate::fromString(m.dob, Qt::ISODate);
     e.testDate = QDate::fromString(group.testDate, Qt::ISODate);
-    e.raw = {lanes[0], lanes[2], lanes[3], lanes[4], lanes[5]};
+    e.raw = {lanes[0], lanes[2], lanes[3], lanes[4], r == 9 ? QString() : lanes[5]};
+    if (r == 9) {
+      e.alternate = QStringLiteral("walk");
+      e.alternateTime = walk;
+    }
     const fitness::Score s = fitness::scoreEntry(t, e);
     ASSERT_TRUE(s.scored()) << s.refused.toStdString();
-    const auto field = [&](const char* name) { return row->fields.value(static_cast<int>(fitnessFieldNames().indexOf(name))); };
-    EXPECT_EQ(field("total_pts"), QString::number(s.total)) << r;
-    EXPECT_EQ(field("result_go"), s.go ? QStringLiteral("GO") : QStringLiteral("NO-GO")) << r;
-    EXPECT_EQ(table->item(r, kLaneFields + 1)->text(), QString::number(s.total)) << r;
-    EXPECT_EQ(table->item(r, 3)->text(), lanes.at(3)) << "shown as m:ss however typed";
+    EXPECT_EQ(field(*row, "total_pts"), QString::number(s.total)) << r;
+    EXPECT_EQ(field(*row, "result_go"), s.go ? QStringLiteral("GO") : QStringLiteral("NO-GO")) << r;
+    EXPECT_EQ(table->item(r + 1, kLaneFields + 1)->text(), QString::number(s.total)) << r;
+    EXPECT_EQ(table->item(r + 1, sdc)->text(), lanes.at(sdc)) << "shown as m:ss however typed";
+    EXPECT_EQ(field(*row, "grader_sdc"), QStringLiteral("SD"));
+    EXPECT_EQ(field(*row, "body_fat_pct"), QStringLiteral("18.5"));
+    EXPECT_EQ(field(*row, "body_fat_go"), QStringLiteral("GO"));
+    EXPECT_EQ(field(*row, "weight_go"), QStringLiteral("GO"));
   }
+  const auto walker = store->find(group.members.at(9).ssn, group.testDate);
+  EXPECT_EQ(field(*walker, "alt_event"), QStringLiteral("walk"));
+  EXPECT_EQ(field(*walker, "alt_pts"), QString::number(t.alternateGoPoints));
+  EXPECT_EQ(field(*walker, "grader_alt"), QStringLiteral("RN"));
 
   // The README's picture of lane entry is taken from this very state.
   if (const QString shots = qEnvironmentVariable("QUILLON_SHOT_DIR"); !shots.isEmpty()) {
-    grid->resize(980, 420);
+    grid->resize(1200, 420);
     EXPECT_TRUE(grid->grab().save(QDir(shots).filePath(QStringLiteral("testday-lanes.png"))));
   }
+  EXPECT_EQ(grid->undoStack().count(), 10 * kLaneFields);
 
-  // Ctrl+Z takes back the last run entered, and its total.
+  // Delete clears the last soldier's walk and its total; Ctrl+Z brings
+  // both back, and a second Ctrl+Z takes back the last body fat entered.
+  table->setCurrentCell(10, static_cast<int>(LaneField::Run));
+  QTest::keyClick(table, Qt::Key_Delete);
+  auto last = store->find(group.members.at(9).ssn, group.testDate);
+  EXPECT_EQ(field(*last, "alt_event"), QString());
+  EXPECT_EQ(field(*last, "total_pts"), QString());
+  EXPECT_EQ(table->item(10, static_cast<int>(LaneField::Run))->text(), QString());
+  EXPECT_EQ(table->item(10, kLaneFields + 1)->text(), QString());
   QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier);
-  const auto last = store->find(group.members.at(9).ssn, group.testDate);
-  ASSERT_TRUE(last);
-  EXPECT_EQ(last->fields.value(static_cast<int>(fitnessFieldNames().indexOf("run_s"))), QString());
-  EXPECT_EQ(last->fields.value(static_cast<int>(fitnessFieldNames().indexOf("total_pts"))), QString());
-  EXPECT_EQ(table->item(9, kLaneFields + 1)->text(), QString());
-  EXPECT_EQ(grid->undoStack().count(), 60);
+  last = store->find(group.members.at(9).ssn, group.testDate);
+  EXPECT_EQ(field(*last, "alt_event"), QStringLiteral("walk"));
+  EXPECT_EQ(table->item(10, static_cast<int>(LaneField::Run))->text(), QStringLiteral("walk ") + walk);
+  EXPECT_NE(table->item(10, kLaneFields + 1)->text(), QString());
+  QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier);
+  last = store->find(group.members.at(9).ssn, group.testDate);
+  EXPECT_EQ(field(*last, "body_fat_pct"), QString());
+  EXPECT_EQ(table->item(10, static_cast<int>(LaneField::BodyFat))->text(), QString());
+  EXPECT_EQ(grid->undoStack().index(), 10 * kLaneFields - 1);
 }

@@ -3,6 +3,7 @@
 #include "dbfile.h"
 #include "recordsdb.h"
 #include "sqlitedb.h"
+#include "testgroupbackends.h"
 #include "testgroupfixture.h"
 #include "testgroups.h"
 #include "testsupport.h"
@@ -22,15 +23,16 @@ QStringList tablesOf(const QString& path) {
 
 }  // namespace
 
-TEST(TestGroups, AGroupComesBackWholeFromAnotherStoreAndASecondSaveReplacesItsMembers) {
-  ScratchDir dir;
-  const QString path = dir.file(QStringLiteral("info.mdb"));
-  createRecordsDatabase(path);
-  TestGroup saved = TestGroups::forDatabase(path)->save(rangeDayGroup());
+template <typename Backend>
+using GroupStore = GroupBackendTest<Backend>;
+TYPED_TEST_SUITE(GroupStore, GroupBackends, GroupBackendNames);
+
+TYPED_TEST(GroupStore, AGroupComesBackWholeFromAnotherStoreAndASecondSaveReplacesItsMembers) {
+  TestGroup saved = this->backend.groups()->save(rangeDayGroup());
   ASSERT_NE(saved.id, 0);
 
   // As after closing the program and starting it again.
-  std::unique_ptr<TestGroups> reopened = TestGroups::forDatabase(path);
+  std::unique_ptr<TestGroups> reopened = this->backend.groups();
   ASSERT_EQ(reopened->all().size(), 1);
   EXPECT_EQ(reopened->all().first(), saved);
 
@@ -39,16 +41,13 @@ TEST(TestGroups, AGroupComesBackWholeFromAnotherStoreAndASecondSaveReplacesItsMe
   saved.location = QStringLiteral("Gym");
   saved.members = {saved.members.at(2), saved.members.at(1)};
   reopened->save(saved);
-  const QList<TestGroup> all = TestGroups::forDatabase(path)->all();
+  const QList<TestGroup> all = this->backend.groups()->all();
   ASSERT_EQ(all.size(), 1);
   EXPECT_EQ(all.first(), saved);
 }
 
-TEST(TestGroups, GroupsComeNewestFirst) {
-  ScratchDir dir;
-  const QString path = dir.file(QStringLiteral("info.mdb"));
-  createRecordsDatabase(path);
-  std::unique_ptr<TestGroups> groups = TestGroups::forDatabase(path);
+TYPED_TEST(GroupStore, GroupsComeNewestFirst) {
+  std::unique_ptr<TestGroups> groups = this->backend.groups();
   TestGroup older = rangeDayGroup();
   older.testDate = QStringLiteral("2025-12-31");
   groups->save(older);
@@ -59,11 +58,8 @@ TEST(TestGroups, GroupsComeNewestFirst) {
   EXPECT_EQ(all.at(1).testDate, QStringLiteral("2025-12-31"));
 }
 
-TEST(TestGroups, AGroupThatCannotBeSavedNamesFieldAndValueAndStoresNothing) {
-  ScratchDir dir;
-  const QString path = dir.file(QStringLiteral("info.mdb"));
-  createRecordsDatabase(path);
-  std::unique_ptr<TestGroups> groups = TestGroups::forDatabase(path);
+TYPED_TEST(GroupStore, AGroupThatCannotBeSavedNamesFieldAndValueAndStoresNothing) {
+  std::unique_ptr<TestGroups> groups = this->backend.groups();
   struct Case {
     std::function<void(TestGroup&)> spoil;
     QString field, value;
@@ -109,4 +105,19 @@ TEST(TestGroups, AFileWithoutThreeEventRecordsGainsNoTables) {
   QFile(path).open(QIODevice::WriteOnly);
   EXPECT_THROW(TestGroups::forDatabase(path)->all(), DbError);
   EXPECT_TRUE(tablesOf(path).isEmpty());
+}
+
+TEST(TestGroupsOnAServer, AServerSetUpBeforeTestGroupsSaysHowToAddThem) {
+  GroupsOnAServer server;
+  if (const QString why = server.setUp(); !why.isEmpty()) {
+    if (qEnvironmentVariableIntValue("QUILLON_REQUIRE_PG") == 1) FAIL() << qPrintable(why);
+    GTEST_SKIP() << qPrintable(why);
+  }
+  server.scratch().admin().runScript("DROP TABLE test_group_members; DROP TABLE test_groups;");
+  try {
+    server.groups()->all();
+    ADD_FAILURE() << "read groups from a server without their tables";
+  } catch (const DbError& e) {
+    EXPECT_TRUE(e.message().contains(QStringLiteral("setup.sql"))) << e.message().toStdString();
+  }
 }

@@ -1,0 +1,227 @@
+// Lane entry with many stored five-event records: a value typed into the
+// real lane grid and Enter, until the soldier's line shows its points and
+// the grid has painted, with 10,000 stored test records (and a test group of
+// ten) against the same window over the same group with none stored. The
+// two windows take turns, who goes first alternating; reports the median
+// ratio of the pairs and the median time with the records against the goal
+// of one frame (16 ms), with the CPU time of an entry and, for the disk's
+// share, one bare durable commit of one field in the same file.
+//
+//   bench_laneentry [records] [pairs]     default 10000 41
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <sqlite3.h>
+#include <vector>
+
+#include "dbfile.h"
+#include "fitnessrecords.h"
+#include "lanegrid.h"
+#include "laneentry.h"
+#include "rawentry.h"
+#include "testgroups.h"
+
+namespace {
+
+using namespace quillon;
+
+double cpuMs() {
+  timespec ts{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+TestGroup tenSoldiers() {
+  TestGroup g;
+  g.testDate = QStringLiteral("2026-06-12");
+  g.location = QStringLiteral("Range 3");
+  for (int i = 0; i < 10; ++i)
+    g.members << GroupMember{QStringLiteral("9000000%1").arg(i, 2, 10, QLatin1Char('0')),
+                             QStringLiteral("Lane%1, Soldier").arg(i), i % 3 ? QStringLiteral("M") : QStringLiteral("F"),
+                             QStringLiteral("1998-02-28"), QStringLiteral("A Co"), QStringLiteral("general")};
+  return g;
+}
+
+// A records file with the group saved and `records` complete five-event
+// records of other soldiers, written in one transaction.
+TestGroup makeRecords(const QString& path, int records) {
+  createRecordsDatabase(path);
+  const TestGroup group = TestGroups::forDatabase(path)->save(tenSoldiers());
+  {
+    // Opening the five-event records adds their table to the file.
+    std::unique_ptr<FitnessRecords> r = FitnessRecords::forDatabase(path);
+    r->open();
+    r->find(QStringLiteral("000000000"), group.testDate);
+  }
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+  sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+  sqlite3_stmt* st = nullptr;
+  sqlite3_prepare_v2(db,
+                     "INSERT INTO fitness_tests (test_group, name, ssn, sex, dob, unit, standard, edition, test_date, "
+                     "deadlift_1, deadlift_2, pushup, sdc_s, plank_s, run_s, deadlift_pts, pushup_pts, sdc_pts, "
+                     "plank_pts, run_pts, total_pts, result_go) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
+                     -1, &st, nullptr);
+  for (int i = 0; i < records; ++i) {
+    // A thousand soldiers tested ten times each, spread over the years.
+    const QByteArray vals[] = {QByteArray(),
+                               QStringLiteral("Stored%1, Soldier").arg(i % 1000).toUtf8(),
+                               QStringLiteral("1%1").arg(i % 1000, 8, 10, QLatin1Char('0')).toUtf8(),
+                               (i & 1) ? "F" : "M",
+                               "1990-05-05",
+                               "B Co",
+                               "general",
+                               "June 2025",
+                               QDate(2016, 1, 1).addDays(i / 1000 * 180 + i % 170).toString(Qt::ISODate).toUtf8(),
+                               "200",
+                               "210",
+                               "40",
+                               "120",
+                               "180",
+                               "1000",
+                               "80",
+                               "80",
+                               "80",
+                               "80",
+                               "80",
+                               "400",
+                               "GO"};
+    for (int c = 0; c < 22; ++c)
+      if (c == 0) sqlite3_bind_null(st, 1);
+      else sqlite3_bind_text(st, c + 1, vals[c].constData(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_step(st) != SQLITE_DONE) {
+      std::fprintf(stderr, "insert failed: %s\n", sqlite3_errmsg(db));
+      std::exit(1);
+    }
+    sqlite3_reset(st);
+  }
+  sqlite3_finalize(st);
+  sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  return group;
+}
+
+// One lane window and where its grader is.
+struct Station {
+  Station(const TestGroup& group, const QString& path) : grid(group, path) {
+    grid.show();
+    QApplication::setActiveWindow(&grid);
+    if (!QTest::qWaitForWindowActive(&grid)) std::abort();
+    table = grid.findChild<QTableWidget*>(QStringLiteral("lanes"));
+    table->setFocus();
+  }
+  LaneGrid grid;
+  QTableWidget* table = nullptr;
+  int turn = 0;
+};
+
+// Types the next push-up count into the next soldier's cell and presses
+// Enter; milliseconds until the line shows the points and the grid painted,
+// and of them the milliseconds this process spent computing (the rest is
+// waiting, mostly for the disk to confirm the store).
+double enterOne(Station& s, const QStringList& values, double* cpu = nullptr) {
+  const int member = s.turn % 10;
+  const QString value = values.at((s.turn / 10) % values.size());
+  ++s.turn;
+  const int column = static_cast<int>(LaneField::PushUp);
+  // Both windows are open; the grader's is the active one.
+  QApplication::setActiveWindow(&s.grid);
+  s.table->setFocus();
+  s.table->setCurrentCell(1 + member, column);
+  QCoreApplication::processEvents();
+  QElapsedTimer t;
+  const double cpu0 = cpuMs();
+  t.start();
+  QTest::keyClicks(s.table, value.left(1));
+  QTest::keyClicks(QApplication::focusWidget(), value.mid(1));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  QCoreApplication::processEvents();
+  s.table->viewport()->repaint();
+  const double ms = double(t.nsecsElapsed()) / 1e6;
+  if (cpu) *cpu = cpuMs() - cpu0;
+  if (s.table->item(1 + member, column)->text() != value || s.table->item(1 + member, kLaneFields)->text().isEmpty()) {
+    std::fprintf(stderr, "the value %s was not shown with its points: %s [%s] [%s]\n", qPrintable(value), qPrintable(s.table->item(1 + member, column)->text()), qPrintable(s.table->item(1 + member, kLaneFields)->text()),
+                 qPrintable(s.grid.statusBar()->currentMessage()));
+    std::exit(1);
+  }
+  return ms;
+}
+
+// The disk's share: one durable commit of one changed field in the same
+// file, as the store makes it (synchronous=EXTRA), with nothing else.
+struct BareCommit {
+  explicit BareCommit(const QString& path) {
+    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_exec(db, "PRAGMA synchronous=EXTRA", nullptr, nullptr, nullptr);
+  }
+  ~BareCommit() { sqlite3_close(db); }
+  double once() {
+    QElapsedTimer t;
+    t.start();
+    const QByteArray sql = "BEGIN; UPDATE fitness_tests SET remark = '" + QByteArray::number(++n) +
+                           "' WHERE id = (SELECT min(id) FROM fitness_tests); COMMIT;";
+    if (sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK) std::abort();
+    return double(t.nsecsElapsed()) / 1e6;
+  }
+  sqlite3* db = nullptr;
+  int n = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  const int records = argc > 1 ? QByteArray(argv[1]).toInt() : 10000;
+  const int pairs = argc > 2 ? QByteArray(argv[2]).toInt() : 41;
+  QTemporaryDir full, empty;
+  const TestGroup fullGroup = makeRecords(QDir(full.path()).filePath(QStringLiteral("info.mdb")), records);
+  const TestGroup emptyGroup = makeRecords(QDir(empty.path()).filePath(QStringLiteral("info.mdb")), 0);
+  Station withRecords(fullGroup, QDir(full.path()).filePath(QStringLiteral("info.mdb")));
+  Station without(emptyGroup, QDir(empty.path()).filePath(QStringLiteral("info.mdb")));
+
+  // Push-up counts the tables take, alternating so every entry is a change.
+  const fitness::EventDef& pushup =
+      fitness::fitnessTest2025().test->events[fitness::fitnessTest2025().test->eventIndex(QStringLiteral("pushup"))];
+  const QStringList values = {QString::number(pushup.minRaw + 20), QString::number(pushup.minRaw + 30)};
+  // A round of each first: the first store of a soldier makes the record.
+  for (int i = 0; i < 10; ++i) {
+    enterOne(withRecords, values);
+    enterOne(without, values);
+  }
+  std::vector<double> ratios, fullMs, emptyMs, fullCpu, emptyCpu, bareMs;
+  BareCommit bare(QDir(full.path()).filePath(QStringLiteral("info.mdb")));
+  for (int i = 0; i < pairs; ++i) {
+    bareMs.push_back(bare.once());
+    double a = 0, b = 0, ca = 0, cb = 0;
+    if (i % 2) {
+      a = enterOne(withRecords, values, &ca);
+      b = enterOne(without, values, &cb);
+    } else {
+      b = enterOne(without, values, &cb);
+      a = enterOne(withRecords, values, &ca);
+    }
+    fullMs.push_back(a);
+    emptyMs.push_back(b);
+    fullCpu.push_back(ca);
+    emptyCpu.push_back(cb);
+    ratios.push_back(a / b);
+  }
+  std::printf("lane entry, %d pairs | %d stored records %7.2f ms (cpu %5.2f) | none stored %7.2f ms (cpu %5.2f) | "
+              "ratio x%.2f | with records %s one frame (16 ms) | one bare durable commit %6.2f ms\n",
+              pairs, records, median(fullMs), median(fullCpu), median(emptyMs), median(emptyCpu), median(ratios),
+              median(fullMs) < 16.0 ? "within" : "OVER", median(bareMs));
+  return 0;
+}

@@ -1,0 +1,48 @@
+#include "rosterpreview.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace quillon {
+
+RosterPreviewDialog::RosterPreviewDialog(const QString& fileName, const GroupRosterResult& result, QWidget* parent)
+    : QDialog(parent), result_(result) {
+  setObjectName(QStringLiteral("RosterPreview"));
+  setWindowTitle(QStringLiteral("Roster Preview"));
+  auto* layout = new QVBoxLayout(this);
+  auto* joining = new QListWidget(this);
+  joining->setObjectName(QStringLiteral("joining"));
+  for (qsizetype i = 0; i < result_.joining.size(); ++i) {
+    const GroupMember& m = result_.joining.at(i);
+    joining->addItem(QStringLiteral("line %1: %2, %3").arg(result_.joiningLines.value(i)).arg(m.name, m.ssn));
+  }
+  auto* notJoining = new QListWidget(this);
+  notJoining->setObjectName(QStringLiteral("notJoining"));
+  notJoining->addItems(result_.notJoining);
+  auto* head = new QLabel(fileName, this);
+  head->setWordWrap(true);
+  layout->addWidget(head);
+  auto* joinLabel = new QLabel(QStringLiteral("&Joining the group (%1):").arg(result_.joining.size()), this);
+  joinLabel->setBuddy(joining);
+  layout->addWidget(joinLabel);
+  layout->addWidget(joining, 2);
+  auto* notLabel = new QLabel(QStringLiteral("&Not joining (%1):").arg(result_.notJoining.size()), this);
+  notLabel->setBuddy(notJoining);
+  layout->addWidget(notLabel);
+  layout->addWidget(notJoining, 1);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+  ok->setText(QStringLiteral("&Add %1 Soldiers").arg(result_.joining.size()));
+  ok->setObjectName(QStringLiteral("addSoldiers"));
+  ok->setEnabled(!result_.joining.isEmpty());
+  ok->setDefault(true);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  layout->addWidget(buttons);
+  resize(560, 420);
+}
+
+}  // namespace quillon
