@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -16,6 +17,7 @@
 #include "dbfile.h"
 #include "grouproster.h"
 #include "lanegrid.h"
+#include "reportsmenu.h"
 
 namespace quillon {
 
@@ -88,6 +90,7 @@ TestDayWindow::TestDayWindow(const QString& dbPath, QWidget* parent) : QMainWind
   buttons->addWidget(lanes);
   layout->addLayout(buttons);
   setCentralWidget(central);
+  menuBar()->addMenu(new ReportsMenu(this, dbPath_));
   statusBar();
   resize(760, 480);
 

@@ -28,8 +28,7 @@ struct Soldier {
 
 }  // namespace
 
-ReportTable dueList(const std::vector<QStringList>& infoRows, const std::vector<RowAsRead>& fiveEvent, const QDate& asOf,
-                    int months) {
+ReportTable dueList(const TestDayRecords& records, const QDate& asOf, int months) {
   QHash<QString, Soldier> soldiers;
   const auto soldier = [&](const QString& ssn) -> Soldier& {
     Soldier& s = soldiers[ssn];
@@ -40,7 +39,7 @@ ReportTable dueList(const std::vector<QStringList>& infoRows, const std::vector<
   const int lname = static_cast<int>(infoFieldNames().indexOf(QStringLiteral("LNAME")));
   const int ssnAt = static_cast<int>(infoFieldNames().indexOf(QStringLiteral("SSN")));
   const int dot = static_cast<int>(infoFieldNames().indexOf(QStringLiteral("DOT")));
-  for (const QStringList& row : infoRows) {
+  for (const QStringList& row : records.info) {
     const QString ssn = ssnDigits(row.value(ssnAt));
     if (ssn.isEmpty()) continue;  // a record with no usable SSN names nobody
     Soldier& s = soldier(ssn);
@@ -55,7 +54,7 @@ ReportTable dueList(const std::vector<QStringList>& infoRows, const std::vector<
       s.lastNameDate = on;
     }
   }
-  for (const RowAsRead& r : fiveEvent) {
+  for (const RowAsRead& r : records.fiveEvent) {
     const QString ssn = ssnDigits(field(r, "ssn"));
     if (ssn.isEmpty()) continue;
     const QDate on = QDate::fromString(field(r, "test_date"), Qt::ISODate);
@@ -71,6 +70,17 @@ ReportTable dueList(const std::vector<QStringList>& infoRows, const std::vector<
     if (!s.lastTest.isValid() || on > s.lastTest) {
       s.lastTest = on;
       s.lastResult = result;
+    }
+  }
+
+  // A member of a test group is known even before a first record.
+  for (const GroupMember& m : records.groupMembers) {
+    const QString ssn = ssnDigits(m.ssn);
+    if (ssn.isEmpty()) continue;
+    Soldier& s = soldier(ssn);
+    if (s.name.isEmpty()) {
+      s.name = m.name;
+      s.unit = m.unit;
     }
   }
 

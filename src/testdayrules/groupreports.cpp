@@ -1,11 +1,13 @@
 #include "groupreports.h"
 
+#include <QFileInfo>
 #include <algorithm>
 
 #include "dbfile.h"
 #include "fitnessrecords.h"
 #include "fitnesstest.h"
 #include "grouprecordfields.h"
+#include "pgconnection.h"
 #include "rawentry.h"
 
 namespace quillon {
@@ -216,6 +218,9 @@ TestDayRecords readTestDayRecords(const QString& dbPath, bool withInfo) {
       return true;
     });
     info->close();
+    // Groups are kept in the records file only: on a server there are none.
+    if (!QFileInfo::exists(pg::connFilePath(QFileInfo(dbPath).absolutePath())))
+      for (const TestGroup& g : TestGroups::forDatabase(dbPath)->all()) out.groupMembers << g.members;
   }
   return out;
 }

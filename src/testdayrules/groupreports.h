@@ -7,8 +7,8 @@
 //   stores it), by name or by total.
 // - The GO/NO-GO summary of a group: per event, how many were tested, passed
 //   and failed, and who failed.
-// - The due list: every soldier the records know (anyone in table info or in
-//   the five-event table, by SSN) whose last five-event test is older than
+// - The due list: every soldier the records know (anyone in table info, in
+//   the five-event table or in a stored test group, by SSN) whose last five-event test is older than
 //   the months the clerk chose, was a NO-GO, or who has none. Only five-event
 //   records with a result (all events in) count as a test; a record still
 //   missing events does not, nor does a three-event record, which is shown
@@ -63,20 +63,23 @@ ReportTable goNoGoSummary(const TestGroup& group, const MemberRecords& records);
 // member with no record yet has a row with their particulars only.
 ReportTable groupRecordsTable(const TestGroup& group, const MemberRecords& records);
 
-// Soldiers in name order, then SSN. `infoRows` are table info's rows (every
-// field in table order); `asOf` is the day the list is for: records dated
-// after it are left out. Due when the last test's date plus `months` (at the
-// month's end when the day is not in that month: Aug 31 plus 6 months is
-// Feb 28) is before `asOf`, so a test exactly `months` old is not yet due.
-ReportTable dueList(const std::vector<QStringList>& infoRows, const std::vector<RowAsRead>& fiveEvent,
-                    const QDate& asOf, int months);
-
-// What the two tables hold now, for the reports. Throws DbError.
+// What the tables hold now, for the reports.
 struct TestDayRecords {
-  std::vector<QStringList> info;
+  std::vector<QStringList> info;  // table info's rows, every field in table order
   std::vector<RowAsRead> fiveEvent;
+  QList<GroupMember> groupMembers;  // of every stored test group
 };
+// Throws DbError. `withInfo`: table info and the groups' members too (the
+// due list's soldiers); else the five-event records only.
 TestDayRecords readTestDayRecords(const QString& dbPath, bool withInfo);
+
+// The due list: soldiers in name order, then SSN. A soldier is anyone with
+// a record in table info or the five-event table, or a member of a stored
+// test group, known by SSN. `asOf` is the day the list is for: records dated
+// after it are no test yet. Due when the last test's date plus `months` (at
+// the month's end when the day is not in that month: Aug 31 plus 6 months
+// is Feb 28) is before `asOf`, so a test exactly `months` old is not yet due.
+ReportTable dueList(const TestDayRecords& records, const QDate& asOf, int months);
 
 // The table as the report engine prints it, in the table's order.
 PreparedReport preparedReport(const ReportTable& table);
