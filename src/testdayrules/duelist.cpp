@@ -89,11 +89,13 @@ ReportTable dueList(const TestDayRecords& records, const QDate& asOf, int months
                 .arg(months)
                 .arg(asOf.toString(Qt::ISODate));
   t.columns = {{"name", "Name", 22, K::Text},     {"ssn", "SSN", 11, K::Text},       {"unit", "Unit", 14, K::Text},
-               {"last", "Last Test", 10, K::Date}, {"result", "Result", 7, K::Text}, {"why", "Due Because", 30, K::Text}};
+               {"last", "Last Test", 10, K::Date}, {"result", "Result", 7, K::Text}, {"why", "Due Because", 30, K::Text},
+               {"from", "Due From", 10, K::Date}};
   t.emptyText = QStringLiteral("No soldier is due a test.");
+  t.landscape = true;
 
   std::vector<const Soldier*> due;
-  QHash<const Soldier*, QString> why;
+  QHash<const Soldier*, QString> why, from;
   for (const Soldier& s : std::as_const(soldiers)) {
     QString reason;
     if (!s.lastTest.isValid()) {
@@ -103,9 +105,8 @@ ReportTable dueList(const TestDayRecords& records, const QDate& asOf, int months
     } else if (s.lastResult != QLatin1String("GO")) {
       reason = QStringLiteral("Last test NO-GO");
     } else if (const QDate ripe = s.lastTest.addMonths(months); ripe < asOf) {
-      reason = QStringLiteral("Over %1 months since the last test (due from %2)")
-                   .arg(months)
-                   .arg(ripe.addDays(1).toString(Qt::ISODate));
+      reason = QStringLiteral("Over %1 months since the last test").arg(months);
+      from.insert(&s, ripe.addDays(1).toString(Qt::ISODate));
     }
     if (reason.isEmpty()) continue;
     due.push_back(&s);
@@ -117,7 +118,7 @@ ReportTable dueList(const TestDayRecords& records, const QDate& asOf, int months
   });
   for (const Soldier* s : due)
     t.rows << QStringList{s->name, s->ssn, s->unit, s->lastTest.isValid() ? s->lastTest.toString(Qt::ISODate) : QString(),
-                          s->lastResult, why.value(s)};
+                          s->lastResult, why.value(s), from.value(s)};
   return t;
 }
 
