@@ -88,7 +88,7 @@ ReportTable dueList(const TestDayRecords& records, const QDate& asOf, int months
   t.title = QStringLiteral("Due List: no five-event test in %1 months, or a NO-GO, as of %2")
                 .arg(months)
                 .arg(asOf.toString(Qt::ISODate));
-  t.columns = {{"name", "Name", 22, K::Text},     {"ssn", "SSN", 11, K::Text},       {"unit", "Unit", 14, K::Text},
+  t.columns = {{"name", "Name", 22, K::Text},     {"ssn", "SSN", 11, K::Text, "ssn"},       {"unit", "Unit", 14, K::Text},
                {"last", "Last Test", 10, K::Date}, {"result", "Result", 7, K::Text}, {"why", "Due Because", 30, K::Text},
                {"from", "Due From", 10, K::Date}};
   t.emptyText = QStringLiteral("No soldier is due a test.");

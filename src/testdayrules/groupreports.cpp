@@ -79,7 +79,7 @@ ReportTable groupResults(const TestGroup& group, const MemberRecords& records, R
                 .arg(order == ResultOrder::ByName ? QStringLiteral("Results by Name") : QStringLiteral("Results by Total"),
                      group.testDate, group.location);
   t.landscape = true;
-  t.columns = {{"name", "Name", 22, K::Text}, {"ssn", "SSN", 11, K::Text}, {"std", "Std", 4, K::Text}};
+  t.columns = {{"name", "Name", 22, K::Text}, {"ssn", "SSN", 11, K::Text, "ssn"}, {"std", "Std", 4, K::Text}};
   for (int e = 0; e < fitness::kEvents; ++e)
     t.columns << ReportTable::Column{QString::fromLatin1(kRawColumns[e]), eventCaption(e), e == fiveEventTest().runEvent ? 15.0 : 9.0,
                                      K::Text};
@@ -119,12 +119,7 @@ ReportTable groupResults(const TestGroup& group, const MemberRecords& records, R
 
 ReportTable goNoGoSummary(const TestGroup& group, const MemberRecords& records) {
   ReportTable t;
-  int withResult = 0;
-  for (const auto& r : records) withResult += r && !field(*r, "result_go").isEmpty();
-  t.title = QStringLiteral("GO/NO-GO Summary: %1, %2 (%3 soldiers, %4 with a result)")
-                .arg(group.testDate, group.location)
-                .arg(group.members.size())
-                .arg(withResult);
+  t.title = QStringLiteral("GO/NO-GO Summary: %1, %2").arg(group.testDate, group.location);
   t.columns = {{"event", "Event", 16, K::Text}, {"tested", "Tested", 6, K::Number}, {"go", "GO", 6, K::Number},
                {"nogo", "NO-GO", 6, K::Number}, {"who", "NO-GO soldiers", 40, K::Text}};
   t.emptyText = QStringLiteral("The group has no soldiers.");
@@ -170,6 +165,12 @@ ReportTable goNoGoSummary(const TestGroup& group, const MemberRecords& records) 
       return alternateName(field(r, "alt_event")) == name ? field(r, "alt_go") : QString();
     });
   line(QStringLiteral("Overall result"), [](const RowAsRead& r) { return field(r, "result_go"); });
+  QStringList waiting;
+  for (int i = 0; i < group.members.size(); ++i)
+    if (!records.value(i) || field(*records[i], "result_go").isEmpty()) waiting << group.members[i].name;
+  std::sort(waiting.begin(), waiting.end(), [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+  t.rows << QStringList{QStringLiteral("No result yet"), QString(), QString(), QString(),
+                        waiting.join(QStringLiteral("; "))};
   return t;
 }
 
@@ -239,7 +240,7 @@ PreparedReport preparedReport(const ReportTable& table) {
     rc.fields = QStringList{c.key};
     rc.heading = c.heading;
     rc.width = c.width;
-    rc.format = c.kind == K::Number ? QStringLiteral("number") : QStringLiteral("text");
+    rc.format = !c.printed.isEmpty() ? c.printed : c.kind == K::Number ? QStringLiteral("number") : QStringLiteral("text");
     rc.align = c.kind == K::Number ? Qt::AlignRight : Qt::AlignLeft;
     L.columns << rc;
   }

@@ -31,10 +31,14 @@ namespace quillon {
 // A report's rows as text, in print order, one value per column.
 struct ReportTable {
   struct Column {
+    Column(QString key = {}, QString heading = {}, double width = 10, ExportTable::Kind kind = ExportTable::Kind::Text,
+           QString printed = {})
+        : key(std::move(key)), heading(std::move(heading)), width(width), kind(kind), printed(std::move(printed)) {}
     QString key;      // a name for the column, unique in the table
     QString heading;  // as printed and as the export's header
-    double width = 10;  // relative to the other columns
-    ExportTable::Kind kind = ExportTable::Kind::Text;
+    double width;     // relative to the other columns
+    ExportTable::Kind kind;
+    QString printed;  // how the report engine shows it ("ssn" dashed); empty as the kind says
   };
   QString title;
   QList<Column> columns;
@@ -56,7 +60,7 @@ ReportTable groupResults(const TestGroup& group, const MemberRecords& records, R
 
 // One row per event in the test's order, the run counting only those who
 // ran; then one row per alternate event someone took instead of the run;
-// then the overall result.
+// then the overall result, and last the members with no result yet.
 ReportTable goNoGoSummary(const TestGroup& group, const MemberRecords& records);
 
 // Every field of the group's records, the members in the group's order; a

@@ -136,7 +136,7 @@ TEST(GroupReports, SummaryCountsAnAlternateInsteadOfTheRunAndNamesWhoFailed) {
   const QString mdl = five.events[five.eventIndex(QStringLiteral("deadlift"))].name;
 
   EXPECT_EQ(column(t, "Event"), (QStringList{five.events[0].name, five.events[1].name, five.events[2].name,
-                                             five.events[3].name, run, row, "Overall result"}));
+                                             five.events[3].name, run, row, "Overall result", "No result yet"}));
   EXPECT_EQ(rowOf(t, mdl, "Tested") + rowOf(t, mdl, "GO") + rowOf(t, mdl, "NO-GO"), "220");
   EXPECT_EQ(rowOf(t, sdc, "NO-GO"), "1");
   EXPECT_EQ(rowOf(t, sdc, "NO-GO soldiers"), "Yates, Ann B");
@@ -144,7 +144,7 @@ TEST(GroupReports, SummaryCountsAnAlternateInsteadOfTheRunAndNamesWhoFailed) {
   EXPECT_EQ(rowOf(t, run, "Tested") + rowOf(t, run, "GO") + rowOf(t, run, "NO-GO"), "110");
   EXPECT_EQ(rowOf(t, row, "Tested") + rowOf(t, row, "GO") + rowOf(t, row, "NO-GO"), "110");
   EXPECT_EQ(rowOf(t, "Overall result", "Tested") + rowOf(t, "Overall result", "NO-GO"), "21");
-  EXPECT_TRUE(t.title.contains("3 soldiers, 2 with a result")) << qPrintable(t.title);
+  EXPECT_EQ(rowOf(t, "No result yet", "NO-GO soldiers"), "Moreno, Luis T");
 
   // The results say the same of each soldier.
   const ReportTable results = groupResults(g, records, ResultOrder::ByName);
@@ -184,7 +184,7 @@ TEST(GroupReports, ByTotalPutsTheHighestFirstTiesByNameAndThoseWithoutATotalLast
   EXPECT_EQ(names, order) << qPrintable(printed.join('\n'));
   EXPECT_TRUE(printed.join('\n').contains("Moe, Al")) << qPrintable(printed.join('\n'));
   const QString moe = printed.value(printed.indexOf(QRegularExpression("^Moe, Al.*")));
-  EXPECT_TRUE(moe.contains(ssnOf(3)) && moe.contains("450") && moe.contains("GO")) << qPrintable(moe);
+  EXPECT_TRUE(moe.contains("100-00-0003") && moe.contains("450") && moe.contains("GO")) << qPrintable(moe);
 }
 
 TEST(GroupReports, ExportsAreOwnerOnlyAndANameThatLooksLikeAFormulaStaysText) {
