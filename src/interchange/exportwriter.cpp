@@ -212,7 +212,11 @@ QString writeTableXlsx(const QString& path, const ExportTable& table) {
   if (QString why = file.open(); !why.isEmpty()) return why;
   lxw_workbook* wb = workbook_new(QFile::encodeName(file.name()).constData());
   if (!wb) return cannotWrite(path, QStringLiteral("the workbook could not be created"));
-  lxw_worksheet* ws = workbook_add_worksheet(wb, table.sheet.left(31).toUtf8().constData());
+  // A sheet's name takes none of []:*?/\ and at most 31 characters.
+  QString sheet = table.sheet;
+  for (const QChar c : {u'[', u']', u':', u'*', u'?', u'/', u'\\'}) sheet.replace(c, QLatin1Char(' '));
+  sheet = sheet.simplified().left(31);
+  lxw_worksheet* ws = workbook_add_worksheet(wb, sheet.isEmpty() ? nullptr : sheet.toUtf8().constData());
   lxw_format* dateFmt = workbook_add_format(wb);
   format_set_num_format(dateFmt, "mm/dd/yyyy");
   lxw_error err = ws ? LXW_NO_ERROR : LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE;
