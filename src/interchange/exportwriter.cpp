@@ -90,6 +90,33 @@ QByteArray cellText(const QString& v) {
   return u;
 }
 
+QString writeWhole(const QString& path, const QByteArray& out) {
+  FileBeside file(path);
+  if (QString why = file.open(); !why.isEmpty()) return why;
+  QFile f(file.name());
+  if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return cannotWrite(path, f.errorString());
+  const qint64 written = f.write(out);
+  if (written != out.size() || !f.flush())
+    return cannotWrite(path, written >= 0 && written < out.size()
+                                 ? QStringLiteral("only %1 of %2 bytes went to disk (%3)").arg(written).arg(out.size()).arg(f.errorString())
+                                 : f.errorString());
+  f.close();
+  return file.commit();
+}
+
+QByteArray csvLine(const QStringList& fields) {
+  QStringList cells;
+  for (const QString& f : fields) cells << csvCell(f);
+  return cells.join(',').toUtf8() + "\r\n";
+}
+
+QString checkTable(const ExportTable& t) {
+  for (qsizetype r = 0; r < t.rows.size(); ++r)
+    if (t.rows[r].size() != t.headings.size())
+      return QStringLiteral("row %1 has %2 fields, not %3").arg(r + 1).arg(t.rows[r].size()).arg(t.headings.size());
+  return {};
+}
+
 }  // namespace
 
 QString csvSafeText(const QString& value) {
@@ -105,28 +132,14 @@ QString exportCancelledText() { return QStringLiteral("the export was cancelled"
 QString writeRecordsCsv(const QString& path, const QList<RecordRow>& rows, const ExportProgress& progress) {
   if (QString bad = checkRows(rows); !bad.isEmpty()) return bad;
   QByteArray out("\xEF\xBB\xBF");  // lets spreadsheets know it is UTF-8
-  auto line = [&out](const QStringList& fields) {
-    QStringList cells;
-    for (const QString& f : fields) cells << csvCell(f);
-    out += cells.join(',').toUtf8() + "\r\n";
-  };
+  auto line = [&out](const QStringList& fields) { out += csvLine(fields); };
   line(infoFieldNames());
   for (qsizetype i = 0; i < rows.size(); ++i) {
     if (progress && i % 500 == 0 && !progress(i, rows.size())) return exportCancelledText();
     line(rows[i]);
   }
 
-  FileBeside file(path);
-  if (QString why = file.open(); !why.isEmpty()) return why;
-  QFile f(file.name());
-  if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return cannotWrite(path, f.errorString());
-  const qint64 written = f.write(out);
-  if (written != out.size() || !f.flush())
-    return cannotWrite(path, written >= 0 && written < out.size()
-                                 ? QStringLiteral("only %1 of %2 bytes went to disk (%3)").arg(written).arg(out.size()).arg(f.errorString())
-                                 : f.errorString());
-  f.close();
-  return file.commit();
+  return writeWhole(path, out);
 }
 
 QString writeRecordsXlsx(const QString& path, const QList<RecordRow>& rows, const ExportProgress& progress) {
@@ -177,6 +190,63 @@ QString writeRecordsXlsx(const QString& path, const QList<RecordRow>& rows, cons
   const lxw_error closed = workbook_close(wb);  // frees the workbook whatever happens
   keep(closed);
   if (cancelled) return exportCancelledText();
+  if (err != LXW_NO_ERROR) return cannotWrite(path, QString::fromUtf8(lxw_strerror(err)));
+  return file.commit();
+}
+
+}  // namespace quillon
+
+namespace quillon {
+
+QString writeTableCsv(const QString& path, const ExportTable& table) {
+  if (QString bad = checkTable(table); !bad.isEmpty()) return bad;
+  QByteArray out("\xEF\xBB\xBF");
+  out += csvLine(table.headings);
+  for (const QStringList& row : table.rows) out += csvLine(row);
+  return writeWhole(path, out);
+}
+
+QString writeTableXlsx(const QString& path, const ExportTable& table) {
+  if (QString bad = checkTable(table); !bad.isEmpty()) return bad;
+  FileBeside file(path);
+  if (QString why = file.open(); !why.isEmpty()) return why;
+  lxw_workbook* wb = workbook_new(QFile::encodeName(file.name()).constData());
+  if (!wb) return cannotWrite(path, QStringLiteral("the workbook could not be created"));
+  // A sheet's name takes none of []:*?/\ and at most 31 characters.
+  QString sheet = table.sheet;
+  for (const QChar c : {u'[', u']', u':', u'*', u'?', u'/', u'\\'}) sheet.replace(c, QLatin1Char(' '));
+  sheet = sheet.simplified().left(31);
+  lxw_worksheet* ws = workbook_add_worksheet(wb, sheet.isEmpty() ? nullptr : sheet.toUtf8().constData());
+  lxw_format* dateFmt = workbook_add_format(wb);
+  format_set_num_format(dateFmt, "mm/dd/yyyy");
+  lxw_error err = ws ? LXW_NO_ERROR : LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE;
+  auto keep = [&err](lxw_error e) {
+    if (err == LXW_NO_ERROR) err = e;
+  };
+  for (int c = 0; ws && c < table.headings.size(); ++c) keep(worksheet_write_string(ws, 0, c, cellText(table.headings[c]).constData(), nullptr));
+  for (qsizetype r = 0; r < table.rows.size() && err == LXW_NO_ERROR; ++r) {
+    const auto row = static_cast<lxw_row_t>(r + 1);
+    for (int c = 0; c < table.headings.size(); ++c) {
+      const QString& v = table.rows[r][c];
+      if (v.isEmpty()) continue;
+      const ExportTable::Kind kind = table.kinds.value(c, ExportTable::Kind::Text);
+      if (kind == ExportTable::Kind::Date) {
+        if (const auto d = parseDateOfBirth(v); d && d->year() >= 1900) {
+          lxw_datetime dt{d->year(), d->month(), d->day(), 0, 0, 0};
+          keep(worksheet_write_datetime(ws, row, c, &dt, dateFmt));
+          continue;
+        }
+      } else if (kind == ExportTable::Kind::Number) {
+        if (const auto n = numericValue(v)) {
+          keep(worksheet_write_number(ws, row, c, *n, nullptr));
+          continue;
+        }
+      }
+      // A string cell, never a formula, whatever it begins with.
+      keep(worksheet_write_string(ws, row, c, cellText(v).constData(), nullptr));
+    }
+  }
+  keep(workbook_close(wb));
   if (err != LXW_NO_ERROR) return cannotWrite(path, QString::fromUtf8(lxw_strerror(err)));
   return file.commit();
 }

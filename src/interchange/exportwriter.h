@@ -16,6 +16,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 #include "recordrow.h"
@@ -33,6 +34,21 @@ QString exportCancelledText();
 // the eighteen fields is refused.
 QString writeRecordsCsv(const QString& path, const QList<RecordRow>& rows, const ExportProgress& progress = {});
 QString writeRecordsXlsx(const QString& path, const QList<RecordRow>& rows, const ExportProgress& progress = {});
+
+// Rows of any other table (a test day's records, a report's rows): a header
+// line of `headings`, then each row as wide as the headings, under the same
+// rules. In the workbook a Number column's values that read as numbers are
+// numbers and a Date column's YYYY-MM-DD or MM/DD/YYYY values from 1900 on
+// are dates; every other value is a string cell.
+struct ExportTable {
+  enum class Kind { Text, Number, Date };
+  QStringList headings;
+  QList<Kind> kinds;  // per column; a column past the list is text
+  QList<QStringList> rows;
+  QString sheet = QStringLiteral("Records");
+};
+QString writeTableCsv(const QString& path, const ExportTable& table);
+QString writeTableXlsx(const QString& path, const ExportTable& table);
 
 // The value as written into a CSV cell, before quoting.
 QString csvSafeText(const QString& value);

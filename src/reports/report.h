@@ -80,6 +80,11 @@ struct ReportLayout {
   QList<SortKey> sort;           // default sort
   QList<ReportColumn> columns;
   QList<ChartCategory> categories;
+  // The names of a row's fields, in row order, for rows that are not table
+  // info's (rows handed to prepareReport in memory); empty for table info.
+  // Columns name these; the first holds a number that orders rows no key
+  // orders, as table info's ID does.
+  QStringList fields;
   QString emptyText = QStringLiteral("There are no records to report.");
   QPageSize::PageSizeId paper = QPageSize::Letter;
   QPageLayout::Orientation orientation = QPageLayout::Portrait;

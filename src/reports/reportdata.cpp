@@ -37,7 +37,10 @@ QDate parseDate(const QString& s) {
 
 std::vector<ColumnFields> columnFields(const ReportLayout& L) {
   std::vector<ColumnFields> out;
-  for (const ReportColumn& c : L.columns) out.push_back({fieldIndex(c.fields.value(0)), fieldIndex(c.fields.value(1))});
+  const auto at = [&](const QString& f) {
+    return L.fields.isEmpty() ? fieldIndex(f) : static_cast<int>(L.fields.indexOf(f.trimmed()));
+  };
+  for (const ReportColumn& c : L.columns) out.push_back({at(c.fields.value(0)), at(c.fields.value(1))});
   return out;
 }
 

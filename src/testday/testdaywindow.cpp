@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSet>
 #include <QStatusBar>
@@ -22,6 +23,7 @@
 #include "recordbackend.h"
 #include "rosterpreview.h"
 #include "soldierpicker.h"
+#include "reportsmenu.h"
 
 namespace quillon {
 
@@ -96,6 +98,7 @@ TestDayWindow::TestDayWindow(const QString& dbPath, QWidget* parent) : QMainWind
   buttons->addWidget(lanes);
   layout->addLayout(buttons);
   setCentralWidget(central);
+  menuBar()->addMenu(new ReportsMenu(this, dbPath_));
   statusBar();
   resize(760, 480);
   new CardsMenu(this, dbPath_);
