@@ -19,61 +19,12 @@
 #include "testdayrecords.h"
 #include "testdaywindow.h"
 #include "testgroupfixture.h"
+#include "testdayclerk.h"
 #include "testsupport.h"
 #include "xlsxreader.h"
 
 using namespace quillon;
 using namespace quillon::test;
-
-namespace {
-
-// The text of a PDF as pdftotext reads it, in reading order.
-QString pdfText(const QString& path) {
-  QProcess p;
-  p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
-  EXPECT_TRUE(p.waitForFinished(30000)) << "pdftotext did not finish";
-  EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
-  return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-// Plays the clerk at each modal window the action opens: the due list's
-// dialog gets `months` and `asOf` and OK; the report window saves itself as
-// a PDF (the file name given through the menu's seam) and is closed.
-class Clerk {
- public:
-  Clerk(int months, QDate asOf) : months_(months), asOf_(asOf) {
-    QObject::connect(&poll_, &QTimer::timeout, [this] { step(); });
-    poll_.start(10);
-  }
-  int dialogs = 0, previews = 0;
-
- private:
-  void step() {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (!modal) return;
-    if (auto* preview = qobject_cast<ReportPreview*>(modal)) {
-      ++previews;
-      preview->savePdfAction()->trigger();
-      preview->reject();
-    } else if (modal->objectName() == QLatin1String("dueListDialog")) {
-      ++dialogs;
-      auto* spin = modal->findChild<QSpinBox*>(QStringLiteral("dueMonths"));
-      EXPECT_EQ(spin->value(), 6) << "six months unless the clerk says otherwise";
-      spin->setValue(months_);
-      modal->findChild<QDateEdit*>(QStringLiteral("dueAsOf"))->setDate(asOf_);
-      static_cast<QDialog*>(modal)->accept();
-    } else if (auto* other = qobject_cast<QDialog*>(modal)) {
-      // A message box nobody expected: noted and closed, never waited on.
-      ADD_FAILURE() << "unexpected window: " << qPrintable(other->windowTitle());
-      other->reject();
-    }
-  }
-  int months_;
-  QDate asOf_;
-  QTimer poll_;
-};
-
-}  // namespace
 
 TEST(TestDayReports, TheDueListAndTheGroupsResultsGoToPdfThroughTheReportsMenu) {
   ScratchDir dir;
@@ -98,7 +49,7 @@ TEST(TestDayReports, TheDueListAndTheGroupsResultsGoToPdfThroughTheReportsMenu) 
 
   {
     target = dir.file("due.pdf");
-    Clerk clerk(6, QDate(2026, 6, 12));
+    ReportClerk clerk(6, QDate(2026, 6, 12));
     w.findChild<QAction*>(QStringLiteral("reportDueList"))->trigger();
     EXPECT_EQ(clerk.dialogs, 1);
     EXPECT_EQ(clerk.previews, 1);
@@ -123,7 +74,7 @@ TEST(TestDayReports, TheDueListAndTheGroupsResultsGoToPdfThroughTheReportsMenu) 
 
   {
     target = dir.file("by total.pdf");
-    Clerk clerk(6, QDate());
+    ReportClerk clerk(6, QDate());
     w.findChild<QAction*>(QStringLiteral("reportResultsByTotal"))->trigger();
     EXPECT_EQ(clerk.dialogs, 0);
     EXPECT_EQ(clerk.previews, 1);

@@ -9,19 +9,23 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "cardsmenu.h"
 #include "dbfile.h"
 #include "fitnessfixture.h"
 #include "fitnessrecords.h"
 #include "lanegrid.h"
 #include "recordsdb.h"
+#include "reportsmenu.h"
 #include "rosterpreview.h"
 #include "rosters.h"
 #include "soldierpicker.h"
+#include "testdayclerk.h"
 #include "testdaymenu.h"
 #include "testdaywindow.h"
 #include "testgroupfixture.h"
@@ -367,4 +371,33 @@ TEST(LaneEntryWindow, TenSoldiersFromARosterEnteredLaneByLaneWithTheKeyboardAlon
   EXPECT_EQ(field(*last, "body_fat_pct"), QString());
   EXPECT_EQ(table->item(10, static_cast<int>(LaneField::BodyFat))->text(), QString());
   EXPECT_EQ(grid->undoStack().index(), 10 * kLaneFields - 1);
+
+  // The day ends with the group's scorecards and the due list, both saved
+  // as PDF from the test-day window's own menus.
+  const QString cards = dir.file(QStringLiteral("cards.pdf"));
+  day.findChild<CardsMenu*>()->setPdfDestination(cards);
+  day.findChild<QAction*>(QStringLiteral("MNU_CARDS_PDF_GROUP"))->trigger();
+  ASSERT_TRUE(QFile::exists(cards)) << day.statusBar()->currentMessage().toStdString();
+  const QString cardText = pdfText(cards);
+  EXPECT_EQ(cardText.count(QChar(u'\f')), 20) << "ten cards of two pages";
+  for (const GroupMember& m : group.members) EXPECT_EQ(cardText.count(m.name), 2) << m.name.toStdString();
+  for (int r = 0; r < 10; ++r) {
+    const QString total = field(*store->find(group.members.at(r).ssn, group.testDate), "total_pts");
+    EXPECT_TRUE(cardText.contains(QRegularExpression(QStringLiteral("\\b%1\\b").arg(total)))) << r;
+  }
+
+  // Seven months on, every soldier of the day is due again.
+  auto* reports = day.findChild<ReportsMenu*>(QStringLiteral("reportsMenu"));
+  ASSERT_NE(reports, nullptr);
+  const QString due = dir.file(QStringLiteral("due.pdf"));
+  reports->savePath = [&](const QString&, const QString&, const QString&) { return due; };
+  {
+    ReportClerk clerk(6, QDate::fromString(group.testDate, Qt::ISODate).addMonths(7));
+    day.findChild<QAction*>(QStringLiteral("reportDueList"))->trigger();
+    EXPECT_EQ(clerk.previews, 1);
+  }
+  ASSERT_TRUE(QFile::exists(due)) << day.statusBar()->currentMessage().toStdString();
+  const QString dueText = pdfText(due);
+  for (const GroupMember& m : group.members) EXPECT_TRUE(dueText.contains(m.name)) << m.name.toStdString();
+  EXPECT_EQ(dueText.count(QStringLiteral("Over 6 months since the last test")), 10) << qPrintable(dueText);
 }

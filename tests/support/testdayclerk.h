@@ -1,0 +1,64 @@
+#pragma once
+// The clerk at the windows a test-day report opens, and what a PDF says: the
+// tests that print from the test-day window share them.
+
+#include <QApplication>
+#include <QDate>
+#include <QDateEdit>
+#include <QDialog>
+#include <QProcess>
+#include <QSpinBox>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "reportpreview.h"
+
+namespace quillon::test {
+
+// The text of a PDF as pdftotext reads it, in reading order.
+inline QString pdfText(const QString& path) {
+  QProcess p;
+  p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+  EXPECT_TRUE(p.waitForFinished(60000)) << "pdftotext did not finish";
+  EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
+  return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// Plays the clerk at each modal window the action opens: the due list's
+// dialog gets `months` and `asOf` and OK; the report window saves itself as
+// a PDF (the file name given through the menu's seam) and is closed.
+class ReportClerk {
+ public:
+  ReportClerk(int months, QDate asOf) : months_(months), asOf_(asOf) {
+    QObject::connect(&poll_, &QTimer::timeout, [this] { step(); });
+    poll_.start(10);
+  }
+  int dialogs = 0, previews = 0;
+
+ private:
+  void step() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal) return;
+    if (auto* preview = qobject_cast<ReportPreview*>(modal)) {
+      ++previews;
+      preview->savePdfAction()->trigger();
+      preview->reject();
+    } else if (modal->objectName() == QLatin1String("dueListDialog")) {
+      ++dialogs;
+      auto* spin = modal->findChild<QSpinBox*>(QStringLiteral("dueMonths"));
+      EXPECT_EQ(spin->value(), 6) << "six months unless the clerk says otherwise";
+      spin->setValue(months_);
+      modal->findChild<QDateEdit*>(QStringLiteral("dueAsOf"))->setDate(asOf_);
+      static_cast<QDialog*>(modal)->accept();
+    } else if (auto* other = qobject_cast<QDialog*>(modal)) {
+      // A message box nobody expected: noted and closed, never waited on.
+      ADD_FAILURE() << "unexpected window: " << qPrintable(other->windowTitle());
+      other->reject();
+    }
+  }
+  int months_;
+  QDate asOf_;
+  QTimer poll_;
+};
+
+}  // namespace quillon::test
