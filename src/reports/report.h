@@ -98,12 +98,6 @@ ReportLayout readReportFile(const QString& path);
 // The rows of table info, every field as text in table order.
 using ReportRow = QStringList;
 
-// A bytewise comparable form of a value, so the database and the engine
-// order rows alike: numbers and dates by value (equal values equal), other
-// text by its case-folded form; a blank or unreadable number or date comes
-// below every real one.
-QByteArray orderKey(FieldKind kind, const QString& value);
-
 // The order a report prints its rows in: the group field first, then the
 // keys, then the ID.
 QList<SortKey> rowOrder(const ReportLayout& layout, const QList<SortKey>& keys);
@@ -116,6 +110,10 @@ class ReportRowCursor {
   // The next row, or null after the last; valid until the next call.
   // Throws ReportError.
   virtual const ReportRow* next() = 0;
+  // Where the row last handed over stands in the order, so reading can go
+  // on after it later without counting the rows before; empty where rows
+  // are reached only by their number.
+  virtual QByteArray position() const { return {}; }
 };
 
 // The rows a report prints, in print order, as many times as its pages need
@@ -126,6 +124,13 @@ class ReportRowPass {
   // The rows from the `first` (from 0) on; the ones before it are passed
   // over without being read.
   virtual std::unique_ptr<ReportRowCursor> rows(qint64 first = 0) = 0;
+  // The same rows from the `first` on, found from where the row before it
+  // stands (`after`, a position() of a cursor over these rows) instead of
+  // by counting the rows before; an empty `after` counts.
+  virtual std::unique_ptr<ReportRowCursor> rowsAfter(const QByteArray& after, qint64 first) {
+    (void)after;
+    return rows(first);
+  }
   virtual void forEach(const std::function<void(const ReportRow&)>& each) {
     const std::unique_ptr<ReportRowCursor> c = rows(0);
     while (const ReportRow* r = c->next()) each(*r);

@@ -5,12 +5,10 @@
 #include <QDir>
 #include <QRegularExpression>
 #include <algorithm>
-#include <bit>
-#include <cmath>
-#include <cstdint>
 
+#include "datetext.h"
 #include "dbfile.h"
-#include "recordbackend.h"
+#include "orderedrows.h"
 #include "report.h"
 #include "reportdetail.h"
 #include "reportrows.h"
@@ -27,11 +25,10 @@ int fieldIndex(const QString& field) {
 
 QString cell(const ReportRow& row, int index) { return index >= 0 && index < row.size() ? row[index] : QString(); }
 
-// A stored date read as the record store orders it, so a report groups and
-// sorts dates as the grid does.
+// A stored date read as the order reads it, so a report groups dates as it
+// sorts them.
 QDate parseDate(const QString& s) {
-  const std::optional<double> day = orderValue(RowOrder::As::Date, s);
-  return day ? QDate::fromJulianDay(static_cast<qint64>(*day)) : QDate();
+  return readDate(s).value_or(QDate());
 }
 
 
@@ -72,34 +69,6 @@ QString groupValue(const ReportRow& row, int at, bool dates) {
 
 using namespace detail;
 
-QByteArray orderKey(FieldKind kind, const QString& value) {
-  const QString t = value.trimmed();
-  // Numbers and dates are read by the record store's one rule, so the
-  // database and the engine order rows alike.
-  std::optional<double> read;
-  if (kind != FieldKind::Text) read = orderValue(kind == FieldKind::Number ? RowOrder::As::Number : RowOrder::As::Date, t);
-  const bool valid = kind == FieldKind::Text || read.has_value();
-  const double number = read.value_or(0);
-  QByteArray key;
-  key.append(valid ? '\x01' : '\x00');
-  if (valid && kind != FieldKind::Text) {
-    // The bits of a double, turned so that they compare as unsigned numbers
-    // in the order of the values (-0 is 0).
-    auto bits = std::bit_cast<std::uint64_t>(number == 0 ? 0.0 : number);
-    bits = (bits >> 63) ? ~bits : bits | (std::uint64_t(1) << 63);
-    for (int shift = 56; shift >= 0; shift -= 8) key.append(static_cast<char>((bits >> shift) & 0xff));
-    return key;
-  }
-  // UTF-16 units, high byte first: bytes compare as QString::compare does.
-  const QString folded = t.toCaseFolded();
-  key.reserve(1 + 2 * folded.size());
-  for (const QChar c : folded) {
-    key.append(static_cast<char>(c.unicode() >> 8));
-    key.append(static_cast<char>(c.unicode() & 0xff));
-  }
-  return key;
-}
-
 QList<SortKey> rowOrder(const ReportLayout& layout, const QList<SortKey>& keys) {
   QList<SortKey> order;
   if (!layout.group.isEmpty()) order << SortKey{layout.group, false};
@@ -108,8 +77,7 @@ QList<SortKey> rowOrder(const ReportLayout& layout, const QList<SortKey>& keys) 
 }
 
 bool Condition::matches(const QStringList& row) const {
-  const bool same = cell(row, fieldIndex(field)).trimmed() == value;
-  return equal ? same : !same;
+  return RowFilter{field, equal, value}.matches(row);
 }
 
 namespace {
@@ -149,6 +117,10 @@ class TableRows : public ReportRowSource {
       reader.forEach(from.select_, from.order_, each);
     }
     std::unique_ptr<ReportRowCursor> rows(qint64 first) override { return reader.rows(from.select_, from.order_, first); }
+    std::unique_ptr<ReportRowCursor> rowsAfter(const QByteArray& after, qint64 first) override {
+      if (after.isEmpty()) return rows(first);
+      return reader.rowsFrom(from.select_, from.order_, after);
+    }
     const TableRows& from;
     InfoRowReader reader;
   };
@@ -163,26 +135,19 @@ PreparedReport prepareReport(const ReportLayout& layout, std::vector<ReportRow> 
   std::erase_if(rows, [&](const ReportRow& row) {
     return !std::all_of(layout.select.begin(), layout.select.end(), [&](const Condition& c) { return c.matches(row); });
   });
-  const QList<SortKey> order = rowOrder(layout, keys);
-  struct Keyed {
-    std::vector<QByteArray> values;
-    size_t index;
-  };
-  std::vector<Keyed> keyed(rows.size());
+  // The storage layer's one order rule; equal rows keep the order given.
+  const QList<RowOrder> order = storageOrder(rowOrder(layout, keys));
+  std::vector<std::pair<QByteArray, size_t>> keyed(rows.size());
+  QStringList values;
   for (size_t i = 0; i < rows.size(); ++i) {
-    keyed[i].index = i;
-    for (const SortKey& k : order) keyed[i].values.push_back(orderKey(fieldKind(k.field), cell(rows[i], fieldIndex(k.field))));
+    values.clear();
+    for (const RowOrder& k : order) values << cell(rows[i], fieldIndex(k.field));
+    keyed[i] = {sortKey(order, values), i};
   }
-  std::stable_sort(keyed.begin(), keyed.end(), [&](const Keyed& a, const Keyed& b) {
-    for (size_t k = 0; k < a.values.size(); ++k) {
-      const int c = a.values[k].compare(b.values[k]);
-      if (c != 0) return order[static_cast<qsizetype>(k)].descending ? c > 0 : c < 0;
-    }
-    return false;
-  });
+  std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   std::vector<ReportRow> sorted;
   sorted.reserve(rows.size());
-  for (const Keyed& k : keyed) sorted.push_back(std::move(rows[k.index]));
+  for (const auto& k : keyed) sorted.push_back(std::move(rows[k.second]));
   return PreparedReport{layout, keys, std::make_shared<ListedRows>(std::move(sorted))};
 }
 

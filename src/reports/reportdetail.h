@@ -75,6 +75,7 @@ struct PageStart {
   QString groupName;       // the heading a continued group repeats
   bool continued = false;  // the page opens with "(continued)"
   QString rowId;           // ID of the row at `row`, none past the last
+  QByteArray after;        // where the row before `row` stands in the order
 };
 
 // Lays rows down the pages from a page start: rows go in by row(), the

@@ -393,7 +393,7 @@ void PageFlow::row(const ReportRow& r) {
 int PageFlow::end() {
   if (p_.list) {
     if (!fits(p_.m.line)) {
-      before_ = PageStart{0, n_, groupNo_, current_, groupName_, false, QString()};
+      before_ = PageStart{0, n_, groupNo_, current_, groupName_, false, QString(), QByteArray()};
       newPage(QString(), true, nullptr);
     }
     page_.rules.push_back({QLineF(0, y_, p_.width, y_), false});

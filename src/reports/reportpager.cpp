@@ -48,15 +48,23 @@ void ReportPager::count() {
   const std::unique_ptr<ReportRowPass> pass = r_.rows->open();
   pagination_ = std::make_unique<Pagination>(r_.layout, device_, printed_, *pass);
   starts_.push_back(PageStart{});
+  // Each beginning keeps where the row before it stands, so the page is read
+  // from there later rather than by counting the rows before it.
+  QByteArray before;
   PageFlow flow(*pagination_, 0, PageStart{}, [](int) { return false; }, [](const ReportPage&) {},
-                [&](const PageStart& s) { starts_.push_back(s); });
+                [&](const PageStart& s) {
+                  starts_.push_back(s);
+                  starts_.back().after = before;
+                });
   if (pagination_->list) {
+    const std::unique_ptr<ReportRowCursor> rows = pass->rows(0);
     bool first = true;
-    pass->forEach([&](const ReportRow& row) {
-      if (first) starts_.front().rowId = cell(row, 0);
+    while (const ReportRow* row = rows->next()) {
+      if (first) starts_.front().rowId = cell(*row, 0);
       first = false;
-      flow.row(row);
-    });
+      flow.row(*row);
+      before = rows->position();
+    }
   }
   count_ = flow.end();
   starts_.shrink_to_fit();
@@ -73,7 +81,7 @@ void ReportPager::open(int page) {
   const PageStart& s = *std::prev(it);
   auto live = std::make_unique<Live>();
   live->pass = r_.rows->open();
-  live->rows = live->pass->rows(s.row);
+  live->rows = live->pass->rowsAfter(s.after, s.row);
   live->firstId = s.rowId;
   live->flow = std::make_unique<PageFlow>(
       *pagination_, count_, s, [](int) { return true; }, [this](const ReportPage& p) { sink_(p); },

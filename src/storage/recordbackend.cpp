@@ -1,10 +1,7 @@
 #include "recordbackend.h"
 
-#include <QDate>
 #include <QFileInfo>
 #include <QDir>
-#include <algorithm>
-#include <cmath>
 
 #include "pgbackend.h"
 #include "pgconnection.h"
@@ -46,77 +43,6 @@ QList<FieldClash> clashesOf(const QStringList& names, const QStringList& asRead,
     out << FieldClash{names.at(c), theirs, read, mine, changes.contains(c) && mine != read};
   }
   return out;
-}
-
-std::optional<double> orderValue(RowOrder::As as, const QString& raw) {
-  const QString t = raw.trimmed();
-  if (as == RowOrder::As::Number) {
-    bool ok = false;
-    const double v = t.toDouble(&ok);
-    if (ok && std::isfinite(v)) return v;
-    return std::nullopt;
-  }
-  for (const char* fmt : {"MM/dd/yyyy", "M/d/yyyy", "yyyy-MM-dd"}) {
-    const QDate d = QDate::fromString(t, QString::fromLatin1(fmt));
-    if (d.isValid()) return static_cast<double>(d.toJulianDay());
-  }
-  return std::nullopt;
-}
-
-void sortRows(std::vector<QStringList>& rows, const QList<RowOrder>& order) {
-  struct Key {
-    int column;
-    RowOrder::As as;
-    bool descending;
-  };
-  std::vector<Key> keys;
-  for (const RowOrder& o : order) {
-    const int c = static_cast<int>(infoFieldNames().indexOf(o.field.trimmed().toUpper()));
-    if (c < 0) throw DbError(QStringLiteral("Item not found in this collection: ") + o.field);
-    keys.push_back({c, o.as, o.descending});
-  }
-  keys.push_back({0, RowOrder::As::Number, false});  // equal rows in the order they were entered
-  // Each value is read once, not at every comparison.
-  struct Sortable {
-    std::vector<std::optional<double>> numbers;
-    QStringList texts;
-    size_t index;
-  };
-  std::vector<Sortable> s(rows.size());
-  for (size_t i = 0; i < rows.size(); ++i) {
-    s[i].index = i;
-    for (const Key& k : keys) {
-      const QString v = rows[i].value(k.column);
-      if (k.as == RowOrder::As::Text) {
-        s[i].numbers.push_back(0.0);
-        s[i].texts << v.trimmed().toCaseFolded();
-      } else {
-        s[i].numbers.push_back(orderValue(k.as, v));
-        s[i].texts << QString();
-      }
-    }
-  }
-  std::stable_sort(s.begin(), s.end(), [&](const Sortable& a, const Sortable& b) {
-    for (size_t k = 0; k < keys.size(); ++k) {
-      int c = 0;
-      const auto& x = a.numbers[k];
-      const auto& y = b.numbers[k];
-      if (keys[k].as == RowOrder::As::Text) {
-        c = a.texts[qsizetype(k)].compare(b.texts[qsizetype(k)]);
-      } else if (x.has_value() != y.has_value()) {
-        c = x ? 1 : -1;
-      } else if (x && *x != *y) {
-        c = *x < *y ? -1 : 1;
-      }
-      if (keys[k].descending) c = -c;
-      if (c != 0) return c < 0;
-    }
-    return false;
-  });
-  std::vector<QStringList> sorted;
-  sorted.reserve(rows.size());
-  for (const Sortable& x : s) sorted.push_back(std::move(rows[x.index]));
-  rows = std::move(sorted);
 }
 
 QString deletedMessage(const QString& id) { return QStringLiteral("The record has been deleted: ID ") + id; }

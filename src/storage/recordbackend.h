@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "dbfile.h"
+#include "roworder.h"
 
 namespace quillon {
 
@@ -60,16 +61,6 @@ class ConflictError : public DbError {
 
  private:
   StoreConflict c_;
-};
-
-// One key of a report's order. Numbers and dates compare by value, text by
-// its case-folded form; blanks and values that do not read as their kind
-// come first in ascending order.
-struct RowOrder {
-  enum class As { Text, Number, Date };
-  QString field;
-  bool descending = false;
-  As as = As::Text;
 };
 
 // One change of a batch run in one transaction.
@@ -147,12 +138,6 @@ class RecordBackend {
 // The fields in `now` that differ from `asRead`, with what was meant for them.
 QList<FieldClash> clashesOf(const QStringList& names, const QStringList& asRead, const QStringList& now,
                             const QHash<int, QString>& changes);
-
-// What a field sorts by under a Number or Date key: none for a blank or a
-// value that does not read as its kind.
-std::optional<double> orderValue(RowOrder::As as, const QString& raw);
-// Rows in infoFieldNames() order, sorted as forEachRow orders them.
-void sortRows(std::vector<QStringList>& rows, const QList<RowOrder>& order);
 
 // The message of a row deleted elsewhere.
 QString deletedMessage(const QString& id);

@@ -17,48 +17,13 @@ using sqlite::quoted;
 using sqlite::Statement;
 using sqlite::Transaction;
 
-namespace {
-
-QString argText(sqlite3_value* v) {
-  const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
-  return t ? QString::fromUtf8(t, sqlite3_value_bytes(v)) : QString();
-}
-
-// The report order's keys as functions of the engine, so the engine sorts
-// with the very rules a client-side sort uses (orderValue).
-void orderBy(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  const auto as = static_cast<RowOrder::As>(reinterpret_cast<quintptr>(sqlite3_user_data(ctx)));
-  if (as == RowOrder::As::Text) {
-    const QByteArray folded = argText(argv[0]).trimmed().toCaseFolded().toUtf8();
-    sqlite3_result_text(ctx, folded.constData(), static_cast<int>(folded.size()), SQLITE_TRANSIENT);
-    return;
-  }
-  const std::optional<double> v = orderValue(as, argText(argv[0]));
-  if (v)
-    sqlite3_result_double(ctx, *v);
-  else
-    sqlite3_result_null(ctx);
-}
-
-const char* orderFunction(RowOrder::As as) {
-  switch (as) {
-    case RowOrder::As::Number: return "quillon_order_number";
-    case RowOrder::As::Date: return "quillon_order_date";
-    case RowOrder::As::Text: break;
-  }
-  return "quillon_order_text";
-}
-
-}  // namespace
-
 void SqliteBackend::open() {
   if (db_.isOpen()) return;
   if (path_.isEmpty()) throw DbError(QStringLiteral("No database file was named."));
   // Read-write only: a records database is never created here.
   sqlite::Database db(path_, sqlite::Database::Mode::ReadWrite);
-  for (RowOrder::As as : {RowOrder::As::Text, RowOrder::As::Number, RowOrder::As::Date})
-    sqlite3_create_function_v2(db.get(), orderFunction(as), 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
-                               reinterpret_cast<void*>(static_cast<quintptr>(as)), orderBy, nullptr, nullptr, nullptr);
+  // The engine orders rows by the very rule a sort in memory uses.
+  if (!addSortKeyFunction(db.get())) throw DbError(db.errorMessage());
   // A file an older scorer made gains the fields added since, once.
   upgradeRecordsSchema(db);
   addFitnessTable(db);
@@ -302,15 +267,10 @@ std::optional<RowAsRead> SqliteBackend::remove(qint64 key) {
 
 void SqliteBackend::forEachRow(const QList<RowOrder>& order, const std::function<bool(const QStringList&)>& row) {
   open();
-  QStringList keys;
-  for (const RowOrder& o : order) {
-    const QString f = o.field.trimmed().toUpper();
-    if (!infoFieldNames().contains(f)) throw DbError(QStringLiteral("Item not found in this collection: ") + o.field);
-    keys << QString::fromLatin1(orderFunction(o.as)) + '(' + f + ')' + (o.descending ? " DESC" : " ASC");
-  }
   // Equal rows in the order they were entered.
-  keys << QStringLiteral("quillon_order_number(ID) ASC");
-  Statement st(db_, "SELECT " + infoFieldNames().join(',') + " FROM info ORDER BY " + keys.join(','));
+  QList<RowOrder> keys = order;
+  keys << RowOrder{QStringLiteral("ID"), false, RowOrder::As::Number};
+  Statement st(db_, "SELECT " + infoFieldNames().join(',') + " FROM info ORDER BY " + sortKeySql(keys));
   const int n = static_cast<int>(infoFieldNames().size());
   QStringList fields;
   while (st.step()) {

@@ -3,6 +3,11 @@
 // the order they were entered.
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <algorithm>
+#include <type_traits>
+
+#include "orderedrows.h"
 #include "storefixture.h"
 
 namespace {
@@ -46,6 +51,88 @@ TYPED_TEST(ReportOrder, NumbersDatesAndTextSortByTheirValue) {
   // The walk stops when told to.
   EXPECT_EQ(this->ids({{"LNAME", false, As::Text}}, 2), QStringList({"2", "4"}));
   EXPECT_THROW(this->ids({{"NOSUCH", false, As::Text}}), quillon::DbError);
+}
+
+}  // namespace
+
+namespace {
+
+TYPED_TEST(ReportOrder, ADateTheDateReaderRefusesSortsWithTheBlanks) {
+  // A year below 1 and a day no calendar has read as no date, on the file's
+  // engine and in a sort in memory alike: they stay among the blanks in the
+  // order entered, below every real date.
+  this->records.exec(
+      "INSERT INTO info (DOT) VALUES ('01/02/0001');"
+      "INSERT INTO info (DOT) VALUES ('-2000-01-02');"
+      "INSERT INTO info (DOT) VALUES ('');"
+      "INSERT INTO info (DOT) VALUES ('02/30/2024');"
+      "INSERT INTO info (DOT) VALUES ('0000-12-31');");
+  using As = RowOrder::As;
+  EXPECT_EQ(this->ids({{"DOT", false, As::Date}}), QStringList({"2", "3", "4", "5", "1"}));
+  EXPECT_EQ(this->ids({{"DOT", true, As::Date}}), QStringList({"1", "2", "3", "4", "5"}));
+  std::vector<QStringList> rows;
+  this->records.backend()->forEachRow({}, [&](const QStringList& r) {
+    rows.push_back(r);
+    return true;
+  });
+  std::reverse(rows.begin(), rows.end());
+  quillon::sortRows(rows, {{"DOT", false, As::Date}});
+  QStringList inMemory;
+  for (const QStringList& r : rows) inMemory << r.value(0);
+  EXPECT_EQ(inMemory, QStringList({"2", "3", "4", "5", "1"}));
+}
+
+}  // namespace
+
+namespace {
+
+// The folder's records as a report opens them: by the path of info.mdb,
+// beside which a connection file sends the reading to the server.
+template <typename Records>
+QString reportPath(Records& records, quillon::test::ScratchDir& dir) {
+  if constexpr (std::is_same_v<Records, quillon::test::FileRecords>) {
+    return records.path();
+  } else {
+    QFile conn(dir.file("info.pgconn"));
+    EXPECT_TRUE(conn.open(QIODevice::WriteOnly));
+    conn.write(records.conninfo().toUtf8() + "\n");
+    conn.close();
+    conn.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    return dir.file("info.mdb");
+  }
+}
+
+TYPED_TEST(ReportOrder, ReadingOnFromARowsPlaceGivesExactlyTheRowsAfterIt) {
+  // Ties on both keys, names that begin other names, case and accents,
+  // blanks and junk numbers, a descending key: every place a key encoding
+  // can let a row slip or repeat.
+  const char* names[] = {"ab", "AB", "a", "abc", "", "  ", "b\xc3\xa9", "B\xc3\x89", "a b", "ab"};
+  const char* totals[] = {"10", "", "x", "10", "250", "-3", "10.0", ""};
+  QString sql;
+  for (int i = 0; i < 40; ++i)
+    sql += QStringLiteral("INSERT INTO info (LNAME, TOTAL, STAT) VALUES ('%1', '%2', '%3');")
+               .arg(QString::fromUtf8(names[i % 10]), QString::fromLatin1(totals[i % 8]),
+                    i % 5 == 4 ? QStringLiteral("FAIL") : QStringLiteral(" PASS"));
+  this->records.exec(sql);
+  quillon::test::ScratchDir dir;
+  const auto view = quillon::OrderedRows::open(reportPath(this->records, dir));
+  using As = RowOrder::As;
+  const QList<quillon::RowFilter> pass = {{"STAT", true, "PASS"}};
+  const QList<RowOrder> order = {{"LNAME", false, As::Text}, {"TOTAL", true, As::Number}};
+  auto idsOf = [](quillon::RowCursor& c) {
+    QStringList out;
+    while (const QStringList* r = c.next()) out << r->value(0);
+    return out;
+  };
+  const QStringList all = idsOf(*view->rows(pass, order));
+  ASSERT_EQ(all.size(), 32);
+  EXPECT_EQ(idsOf(*view->rowsAfter(pass, order, QByteArray())), all);
+  for (int k = 0; k < all.size(); ++k) {
+    SCOPED_TRACE(k);
+    const auto at = view->rows(pass, order, k);
+    ASSERT_NE(at->next(), nullptr);
+    EXPECT_EQ(idsOf(*view->rowsAfter(pass, order, at->position(), 3)), all.mid(k + 1, 3));
+  }
 }
 
 }  // namespace

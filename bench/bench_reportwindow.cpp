@@ -1,0 +1,223 @@
+// The report window at a million records (the by Name report, sorted by
+// name): the first page shown, a jump far ahead and a jump back, each
+// against the engine returning that page's rows in the report's order (one
+// ordered query with a LIMIT, from the row before the page). Window and
+// engine runs are interleaved; each figure is the median of the pairs'
+// ratios, printed against the goal of 2x. Then, in a process of its own,
+// the peak memory of writing the same report as a PDF, against the size of
+// the file.
+//
+//   bench_reportwindow [--records 1000000] [--runs 3] [--no-pdf]
+//
+// The records file is built once and kept in /tmp for the next run.
+
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <algorithm>
+#include <cstdio>
+#include <set>
+#include <sqlite3.h>
+
+#include "reportbenchdata.h"
+#include "reportpreview.h"
+#include "reportrows.h"
+#include "roworder.h"
+#include "sqlitedb.h"
+
+using namespace quillon;
+
+namespace {
+
+QString layoutFile() {
+  for (const QString& d : {QDir::currentPath(), QCoreApplication::applicationDirPath() + QStringLiteral("/../data")})
+    if (QFileInfo(QDir(d).filePath(QStringLiteral("basic.rpt"))).isFile()) return QDir(d).filePath(QStringLiteral("basic.rpt"));
+  return QString();
+}
+
+PreparedReport byName(const QString& db) {
+  return prepareReport(readReportFile(layoutFile()), db, {parseSortKey(QStringLiteral("+{info.LNAME}"))});
+}
+
+long statusKb(const char* field) {
+  QFile f(QStringLiteral("/proc/self/status"));
+  if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return -1;
+  for (const QByteArray& line : f.readAll().split('\n'))
+    if (line.startsWith(field)) return line.mid(static_cast<int>(qstrlen(field))).trimmed().split(' ').value(0).toLong();
+  return -1;
+}
+
+double seconds(const QElapsedTimer& t) { return t.nsecsElapsed() / 1e9; }
+
+double median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+// A page as the window shows it: its first row (from 0) and how many rows.
+struct PageRows {
+  qint64 first = 0;
+  int rows = 0;
+};
+PageRows rowsOf(const ReportPage& p) {
+  std::set<int> rows;
+  for (const PlacedText& t : p.texts)
+    if (t.kind == PlacedText::Kind::Cell) rows.insert(t.row);
+  return rows.empty() ? PageRows{} : PageRows{*rows.begin(), static_cast<int>(rows.size())};
+}
+
+// The engine alone: one ordered query with a LIMIT for a page's rows, read
+// out whole, from the sort key of the row before the page.
+class Engine {
+ public:
+  Engine(const QString& path, const PreparedReport& r)
+      : db_(path, sqlite::Database::Mode::ReadOnly), key_(sortKeySql(storageOrder(rowOrder(r.layout, r.keys)))) {
+    addSortKeyFunction(db_.get());
+  }
+  // Untimed: where the row before `page` stands (a full sort).
+  std::pair<QByteArray, qint64> before(const PageRows& page) {
+    if (page.first == 0) return {};
+    sqlite::Statement st(db_, QStringLiteral("SELECT %1, _rowid_ FROM info ORDER BY %1, _rowid_ LIMIT 1 OFFSET ?").arg(key_));
+    st.bindInt(1, page.first - 1);
+    st.step();
+    return {QByteArray(static_cast<const char*>(sqlite3_column_blob(st.get(), 0)), sqlite3_column_bytes(st.get(), 0)),
+            st.integer(1)};
+  }
+  double read(const std::pair<QByteArray, qint64>& from, int rows) {
+    QElapsedTimer t;
+    t.start();
+    const QString where = from.first.isNull() ? QString() : QStringLiteral(" WHERE (%1, _rowid_) > (?, ?)").arg(key_);
+    sqlite::Statement st(db_, QStringLiteral("SELECT %1 FROM info%2 ORDER BY %3, _rowid_ LIMIT ?")
+                                  .arg(infoFieldNames().join(QStringLiteral(", ")), where, key_));
+    int i = 1;
+    if (!from.first.isNull()) {
+      st.bindBlob(i++, from.first);
+      st.bindInt(i++, from.second);
+    }
+    st.bindInt(i, rows);
+    QStringList row;
+    int n = 0;
+    while (st.step()) {
+      row.clear();
+      for (int c = 0; c < infoFieldNames().size(); ++c) row << st.text(c);
+      ++n;
+    }
+    if (n != rows) std::fprintf(stderr, "the engine gave %d rows, the page has %d\n", n, rows);
+    return seconds(t);
+  }
+
+ private:
+  sqlite::Database db_;
+  QString key_;
+};
+
+// Shows `page` as the clerk sees it: scrolled to and painted.
+void show(ReportPreview& w, int page) {
+  w.showPage(page);
+  w.findChild<QAbstractScrollArea*>(QStringLiteral("PreviewPages"))->viewport()->grab();
+}
+
+// The PDF in this process: prints the rise of the peak resident size in kB.
+int pdfChild(const QString& db, const QString& pdf) {
+  const long before = statusKb("VmHWM:");
+  writeReportPdf(byName(db), pdf, QStringLiteral("12/09/2026"));
+  std::printf("%ld\n", statusKb("VmHWM:") - before);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  const QStringList args = app.arguments();
+  if (args.value(1) == QLatin1String("--pdf-child")) return pdfChild(args.value(2), args.value(3));
+  int records = 1000000, runs = 3;
+  bool pdf = true;
+  for (int i = 1; i < args.size(); ++i) {
+    if (args[i] == QLatin1String("--records") && i + 1 < args.size()) records = args[++i].toInt();
+    else if (args[i] == QLatin1String("--runs") && i + 1 < args.size()) runs = std::max(1, args[++i].toInt());
+    else if (args[i] == QLatin1String("--no-pdf")) pdf = false;
+  }
+  if (layoutFile().isEmpty()) {
+    std::fprintf(stderr, "basic.rpt not found in the current folder or the build's data folder\n");
+    return 1;
+  }
+  const QString folder = QDir::temp().filePath(QStringLiteral("quillon-bench-reportwindow-%1").arg(records));
+  const QString db = QDir(folder).filePath(QStringLiteral("info.mdb"));
+  if (!QFileInfo(db).isFile()) {
+    std::printf("building %d records in %s\n", records, qPrintable(db));
+    std::fflush(stdout);
+    QDir().mkpath(folder);
+    bench::makeDatabase(db + QStringLiteral(".part"), records);
+    QFile::rename(db + QStringLiteral(".part"), db);
+  }
+  const PreparedReport r = byName(db);
+  Engine engine(db, r);
+
+  std::vector<double> firstRatio, aheadRatio, backRatio, firstS, aheadS, backS, baseFirstS, baseAheadS, baseBackS;
+  PageRows pages[3];
+  std::pair<QByteArray, qint64> from[3];
+  int count = 0;
+  for (int run = 0; run < runs; ++run) {
+    double t[3] = {};
+    {
+      QElapsedTimer clock;
+      clock.start();
+      ReportPreview w(r, QStringLiteral("12/09/2026"));
+      w.show();
+      show(w, 0);
+      t[0] = seconds(clock);
+      count = w.pageCount();
+      const int ahead = count - 1 - count / 10, back = count / 10;
+      clock.restart();
+      show(w, ahead);
+      t[1] = seconds(clock);
+      clock.restart();
+      show(w, back);
+      t[2] = seconds(clock);
+      if (!w.failure().isEmpty()) {
+        std::fprintf(stderr, "the window failed: %s\n", qPrintable(w.failure()));
+        return 1;
+      }
+      if (run == 0) {
+        int k = 0;
+        for (const int p : {0, ahead, back}) {
+          pages[k] = rowsOf(*w.page(p));
+          from[k] = engine.before(pages[k]);
+          ++k;
+        }
+      }
+    }
+    const double b[3] = {engine.read(from[0], pages[0].rows), engine.read(from[1], pages[1].rows),
+                         engine.read(from[2], pages[2].rows)};
+    firstS.push_back(t[0]), aheadS.push_back(t[1]), backS.push_back(t[2]);
+    baseFirstS.push_back(b[0]), baseAheadS.push_back(b[1]), baseBackS.push_back(b[2]);
+    firstRatio.push_back(t[0] / b[0]), aheadRatio.push_back(t[1] / b[1]), backRatio.push_back(t[2] / b[2]);
+  }
+  std::printf("%d records, %d pages, %d runs (medians of interleaved pairs)\n", records, count, runs);
+  std::printf("%-22s %10s %10s %8s %6s\n", "", "window_s", "engine_s", "ratio", "goal");
+  auto line = [](const char* what, const std::vector<double>& w, const std::vector<double>& e, const std::vector<double>& q) {
+    const double m = median(q);
+    std::printf("%-22s %10.3f %10.3f %8.2f %6s %s\n", what, median(w), median(e), m, "2.00", m <= 2.0 ? "met" : "MISSED");
+  };
+  line("first page shown", firstS, baseFirstS, firstRatio);
+  line("jump far ahead", aheadS, baseAheadS, aheadRatio);
+  line("jump back", backS, baseBackS, backRatio);
+  std::fflush(stdout);
+
+  if (pdf) {
+    QProcess p;
+    const QString out = QDir(folder).filePath(QStringLiteral("report.pdf"));
+    p.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--pdf-child"), db, out});
+    p.waitForFinished(-1);
+    const double riseKb = QString::fromLatin1(p.readAllStandardOutput()).trimmed().toDouble();
+    QFile::remove(out);
+    std::printf("PDF peak memory rise / file size: %.2f\n", riseKb / (QFileInfo(db).size() / 1024.0));
+  }
+  return 0;
+}
