@@ -19,6 +19,7 @@
 #include "report.h"
 #include "reportrows.h"
 #include "scorecard.h"
+#include "scorecarddates.h"
 #include "scorecardpreview.h"
 
 namespace quillon {
@@ -202,20 +203,7 @@ bool RecordsMenu::importOldDatabase(const QString& path) {
 
 // ---------------------------------------------------------------- scorecards
 
-QList<qint64> RecordsMenu::testedOn(const QString& date) const {
-  RecordStore& s = *form_->Data1;
-  QList<std::pair<QString, qint64>> found;
-  const int dot = s.fieldIndex(QStringLiteral("DOT")), lname = s.fieldIndex(QStringLiteral("LNAME"));
-  for (int r = 0; r < s.rowCount(); ++r)
-    if (normalizedDate(s.value(r, dot).trimmed()).value_or(QString()) == date)
-      found.append({s.value(r, lname), s.rowKey(r)});
-  std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
-    return a.first.compare(b.first, Qt::CaseInsensitive) < 0;
-  });
-  QList<qint64> keys;
-  for (const auto& f : found) keys << f.second;
-  return keys;
-}
+QList<qint64> RecordsMenu::testedOn(const QString& date) const { return recordsTestedOn(*form_->Data1, date); }
 
 void RecordsMenu::showScorecards(const QList<qint64>& keys, const QString& title) {
   QList<Record> records;
@@ -246,18 +234,11 @@ void RecordsMenu::scorecardOfCurrent() {
 
 void RecordsMenu::scorecardsOfDate() {
   if (!form_->storeCurrentRow()) return;
-  RecordStore& s = *form_->Data1;
-  QStringList dates;
-  const int dot = s.fieldIndex(QStringLiteral("DOT"));
-  for (int r = 0; r < s.rowCount(); ++r)
-    if (const auto d = normalizedDate(s.value(r, dot).trimmed()); d && !dates.contains(*d)) dates << *d;
+  const QStringList dates = testDates(*form_->Data1);
   if (dates.isEmpty()) {
     fail(QStringLiteral("There are no records to report."));
     return;
   }
-  std::sort(dates.begin(), dates.end(), [](const QString& a, const QString& b) {
-    return QDate::fromString(a, QStringLiteral("MM/dd/yyyy")) > QDate::fromString(b, QStringLiteral("MM/dd/yyyy"));
-  });
   bool ok = false;
   const QString date = QInputDialog::getItem(form_, QStringLiteral("Scorecards by Date"),
                                              QStringLiteral("Date of test:"), dates, 0, false, &ok);

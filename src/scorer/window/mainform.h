@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "dbfile.h"
+#include "recordhistory.h"
 #include "scoreui.h"
 #include "tables.h"
-#include "undo.h"
 
 class QAction;
 class QGroupBox;

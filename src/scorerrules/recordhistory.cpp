@@ -1,4 +1,4 @@
-#include "undo.h"
+#include "recordhistory.h"
 
 #include <QScopedValueRollback>
 #include <QUndoCommand>
