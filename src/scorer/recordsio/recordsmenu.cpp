@@ -30,7 +30,7 @@ RecordsMenu::RecordsMenu(MainForm* form) : QObject(form), form_(form) {
   menu = new QMenu(QStringLiteral("&Records"), form);
   menu->menuAction()->setObjectName(QStringLiteral("MNU_RECORDS"));
   // The Edit menu stands before Help, so this goes right after Edit.
-  form->menuBar()->insertMenu(form->MNU_HELP, menu);
+  form->menuBar()->insertMenu(form->findChild<QAction*>(QStringLiteral("MNU_HELP")), menu);
   auto add = [&](const QString& text, const char* name, QKeySequence keys, void (RecordsMenu::*slot)()) {
     QAction* a = menu->addAction(text, this, slot);
     a->setObjectName(QString::fromLatin1(name));
@@ -64,7 +64,7 @@ bool RecordsMenu::storeBatch(const QList<RecordStore::BatchOp>& ops, const QStri
   progress.setMinimumDuration(500);
   std::optional<QList<RecordStore::BatchChange>> done;
   try {
-    done = form_->Data1->applyBatch(ops, [&](int n, int) {
+    done = form_->records().applyBatch(ops, [&](int n, int) {
       progress.setValue(n);
       QApplication::processEvents();
       return !progress.wasCanceled();
@@ -135,7 +135,7 @@ bool RecordsMenu::importRoster(const QString& path) {
                       form_);
   if (dialog.exec() != QDialog::Accepted) return false;
   const QList<RecordStore::BatchOp> ops =
-      rosterPlan(preview, dialog.takeChosen(), [&](qint64 id) { return form_->Data1->storedRecord(id); });
+      rosterPlan(preview, dialog.takeChosen(), [&](qint64 id) { return form_->records().storedRecord(id); });
   return storeBatch(ops, QStringLiteral("Import of ") + name, QStringLiteral("Importing the roster..."));
 }
 
@@ -203,13 +203,13 @@ bool RecordsMenu::importOldDatabase(const QString& path) {
 
 // ---------------------------------------------------------------- scorecards
 
-QList<qint64> RecordsMenu::testedOn(const QString& date) const { return recordsTestedOn(*form_->Data1, date); }
+QList<qint64> RecordsMenu::testedOn(const QString& date) const { return recordsTestedOn(form_->records(), date); }
 
 void RecordsMenu::showScorecards(const QList<qint64>& keys, const QString& title) {
   QList<Record> records;
   try {
     for (qint64 k : keys)
-      if (std::optional<Record> r = form_->Data1->storedRecord(k)) records << *r;
+      if (std::optional<Record> r = form_->records().storedRecord(k)) records << *r;
   } catch (const DbError& e) {
     fail(e.message());
     return;
@@ -224,17 +224,17 @@ void RecordsMenu::showScorecards(const QList<qint64>& keys, const QString& title
 
 void RecordsMenu::scorecardOfCurrent() {
   if (!form_->storeCurrentRow()) return;
-  const int row = form_->Data1->currentRow();
+  const int row = form_->records().currentRow();
   if (row < 0) {
     fail(QStringLiteral("No current record."));
     return;
   }
-  showScorecards({form_->Data1->rowKey(row)}, QStringLiteral("Scorecard"));
+  showScorecards({form_->records().rowKey(row)}, QStringLiteral("Scorecard"));
 }
 
 void RecordsMenu::scorecardsOfDate() {
   if (!form_->storeCurrentRow()) return;
-  const QStringList dates = testDates(*form_->Data1);
+  const QStringList dates = testDates(form_->records());
   if (dates.isEmpty()) {
     fail(QStringLiteral("There are no records to report."));
     return;
