@@ -204,6 +204,12 @@ RecordHistory::Obstacle RecordHistory::checkBatch(const QList<RecordStore::Batch
     // stored with are what counts, not the fields the engine adds later.
     for (auto it = expected->cbegin(); it != expected->cend(); ++it)
       if (fieldIn(*now, it.key()).value_or(QString()) != it.value() && !fields.contains(it.key())) fields << it.key();
+    // It holds only the fields it was given a value in: any other field
+    // that has one now was filled since.
+    const bool added = !(d == Direction::Back ? c.before : c.after);
+    if (added)
+      for (auto it = now->cbegin(); it != now->cend(); ++it)
+        if (!it.value().isEmpty() && !fieldIn(*expected, it.key()) && !fields.contains(it.key())) fields << it.key();
   }
   fields.sort();
   if (!fields.isEmpty()) o = {Obstacle::Changed, fields};

@@ -332,12 +332,18 @@ std::optional<QList<RecordStore::BatchChange>> RecordStore::applyBatch(const QLi
   // The rows shown follow what was stored.
   QHash<qint64, int> at;
   for (int r = 0; r < rowCount(); ++r) at.insert(rows_.key(r), r);
+  QHash<QString, int> columnOf;
+  for (int c = 0; c < fieldNames().size(); ++c) columnOf.insert(fieldNames().at(c), c);
   QList<int> removed;
   for (const BatchChange& c : *done) {
     const int row = at.value(c.key, -1);
     if (!c.before) {
-      QStringList fields;
-      for (const QString& name : fieldNames()) fields << c.after->value(name);
+      // An added record holds only its fields with a value.
+      QStringList fields(fieldNames().size());
+      for (auto it = c.after->cbegin(); it != c.after->cend(); ++it) {
+        const int col = columnOf.contains(it.key()) ? columnOf.value(it.key()) : fieldIndex(it.key());
+        if (col >= 0) fields[col] = it.value();
+      }
       const int n = rowCount();
       emit rowAboutToBeInserted(n);
       rows_.appendOwn(c.key, 0, fields);

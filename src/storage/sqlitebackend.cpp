@@ -346,7 +346,8 @@ std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>
   // whole batch: preparing a statement per row cost more than the inserts.
   std::optional<Statement> readBack;
   QList<int> readColumn;  // for each of columns_, its column in readBack or -1
-  auto storedRecord = [&](qint64 key) -> std::optional<Record> {
+  // Steps readBack onto the row with this key; false when there is none.
+  auto readRow = [&](qint64 key) {
     if (!readBack) {
       readBack.emplace(db_, QStringLiteral("SELECT * FROM info WHERE _rowid_=? LIMIT 1"));
       for (const QString& c : columns_) {
@@ -358,11 +359,26 @@ std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>
     }
     readBack->reset();
     readBack->bindInt(1, key);
-    if (!readBack->step()) return std::nullopt;
+    return readBack->step();
+  };
+  auto storedRecord = [&](qint64 key) -> std::optional<Record> {
+    if (!readRow(key)) return std::nullopt;
     Record rec;
     rec.reserve(columns_.size());
     for (int c = 0; c < columns_.size(); ++c)
       rec.insert(columns_.at(c), readColumn.at(c) < 0 ? QString() : readBack->text(readColumn.at(c)));
+    return rec;
+  };
+  // A row just added, kept compact: only the fields holding a value (a
+  // roster fills five of forty). A hash of every field for each of many
+  // thousand rows cost more than storing them.
+  auto addedRecord = [&](qint64 key) -> std::optional<Record> {
+    if (!readRow(key)) return std::nullopt;
+    Record rec;
+    for (int c = 0; c < columns_.size(); ++c) {
+      const int at = readColumn.at(c);
+      if (at >= 0 && sqlite3_column_type(readBack->get(), at) != SQLITE_NULL) rec.insert(columns_.at(c), readBack->text(at));
+    }
     return rec;
   };
   // Consecutive inserts of the same fields share their statement.
@@ -401,7 +417,7 @@ std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>
       for (const QString& f : fields) st.bindText(b++, op.fields.value(f), true);
       st.run();
       const qint64 stored = sqlite3_last_insert_rowid(db_.get());
-      done.append({stored, std::nullopt, storedRecord(stored)});
+      done.append({stored, std::nullopt, addedRecord(stored)});
     } else if (op.kind == BatchOp::Update) {
       const std::optional<Record> was = storedRecord(op.key);
       if (!was) throw DbError(deletedMessage(QString::number(op.key)));
