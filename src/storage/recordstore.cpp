@@ -340,9 +340,9 @@ std::optional<QList<RecordStore::BatchChange>> RecordStore::applyBatch(const QLi
     if (!c.before) {
       // An added record holds only its fields with a value.
       QStringList fields(fieldNames().size());
-      for (auto it = c.after->cbegin(); it != c.after->cend(); ++it) {
-        const int col = columnOf.contains(it.key()) ? columnOf.value(it.key()) : fieldIndex(it.key());
-        if (col >= 0) fields[col] = it.value();
+      for (const FieldValues::Field& f : *c.after) {
+        const int col = columnOf.contains(f.name) ? columnOf.value(f.name) : fieldIndex(f.name);
+        if (col >= 0) fields[col] = f.value;
       }
       const int n = rowCount();
       emit rowAboutToBeInserted(n);
@@ -352,9 +352,9 @@ std::optional<QList<RecordStore::BatchChange>> RecordStore::applyBatch(const QLi
     } else if (!c.after) {
       if (row >= 0) removed << row;
     } else if (row >= 0) {
-      for (auto it = c.after->cbegin(); it != c.after->cend(); ++it) {
-        const int col = fieldIndex(it.key());
-        if (col >= 0) rows_.setValue(row, col, it.value());
+      for (const FieldValues::Field& f : *c.after) {
+        const int col = fieldIndex(f.name);
+        if (col >= 0) rows_.setValue(row, col, f.value);
       }
       emit rowChanged(row);
     }

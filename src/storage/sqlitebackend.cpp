@@ -372,9 +372,9 @@ std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>
   // A row just added, kept compact: only the fields holding a value (a
   // roster fills five of forty). A hash of every field for each of many
   // thousand rows cost more than storing them.
-  auto addedRecord = [&](qint64 key) -> std::optional<Record> {
+  auto addedRecord = [&](qint64 key) -> std::optional<FieldValues> {
     if (!readRow(key)) return std::nullopt;
-    Record rec;
+    FieldValues rec;
     for (int c = 0; c < columns_.size(); ++c) {
       const int at = readColumn.at(c);
       if (at >= 0 && sqlite3_column_type(readBack->get(), at) != SQLITE_NULL) rec.insert(columns_.at(c), readBack->text(at));
@@ -387,7 +387,9 @@ std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>
   for (int i = 0; i < ops.size(); ++i) {
     if (progress && i % 200 == 0 && !progress(i, int(ops.size()))) return std::nullopt;
     const BatchOp& op = ops[i];
-    QList<QString> fields = op.fields.keys();
+    QList<QString> fields;
+    fields.reserve(op.fields.size());
+    for (const FieldValues::Field& f : op.fields) fields << f.name;
     std::sort(fields.begin(), fields.end());
     if (op.kind == BatchOp::Insert) {
       qint64 key = op.key;
@@ -429,7 +431,7 @@ std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>
       for (const QString& f : fields) st.bindText(b++, op.fields.value(f), true);
       st.bindInt(b, op.key);
       st.run();
-      Record before, after;
+      FieldValues before, after;
       for (const QString& f : fields) {
         std::optional<QString> old;
         for (auto it = was->cbegin(); it != was->cend() && !old; ++it)
@@ -447,7 +449,7 @@ std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>
       Statement& st = prepared(QStringLiteral("DELETE FROM info WHERE _rowid_=?"));
       st.bindInt(1, op.key);
       st.run();
-      done.append({op.key, gone, std::nullopt});
+      done.append({op.key, FieldValues(*gone), std::nullopt});
     }
   }
   if (progress && !progress(int(ops.size()), int(ops.size()))) return std::nullopt;
