@@ -233,7 +233,7 @@ void RecordStore::writeFields(qint64 key, const Record& fields) {
   for (auto it = fields.cbegin(); it != fields.cend(); ++it) values.insert(requireField(it.key()), it.value());
   if (values.isEmpty()) return;
   // The history puts back what it recorded over what the file holds now;
-  // it has checked that itself (undo.cpp), so the row as read is the row now.
+  // it has checked that itself (recordhistory.cpp), so the row as read is the row now.
   const std::optional<RowAsRead> now = backend_->fetch(key);
   if (!now) throw DbError(deletedText(key));
   write(*now, values, true);
