@@ -21,9 +21,9 @@
 
 #include "dbfile.h"
 #include "importplan.h"
+#include "recordhistory.h"
 #include "recordstore.h"
 #include "rosters.h"
-#include "undo.h"
 
 using namespace quillon;
 

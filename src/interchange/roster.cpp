@@ -165,7 +165,7 @@ RosterPreview previewRosterTable(const CsvTable& table, const SsnIndex& existing
       continue;
     }
     ++timesBySsn[row.ssn];
-    accepted << row;
+    accepted << std::move(row);
   }
   // The lines of each repeated SSN, gathered only for those: most rosters
   // have none.
@@ -173,7 +173,7 @@ RosterPreview previewRosterTable(const CsvTable& table, const SsnIndex& existing
   for (const RosterRow& row : accepted)
     if (timesBySsn.value(row.ssn) > 1) linesBySsn[row.ssn] << row.line;
   preview.toAdd.reserve(accepted.size());
-  for (const RosterRow& row : accepted) {
+  for (RosterRow& row : accepted) {
     const QList<int> lines = linesBySsn.value(row.ssn);
     if (lines.size() > 1) {
       QStringList others;
@@ -183,8 +183,8 @@ RosterPreview previewRosterTable(const CsvTable& table, const SsnIndex& existing
       continue;
     }
     const auto hit = existing.isEmpty() ? existing.constEnd() : existing.constFind(QString(row.ssn).remove('-'));
-    if (hit != existing.constEnd() && !hit->isEmpty()) preview.matches << RosterMatch{row, *hit};
-    else preview.toAdd << row;
+    if (hit != existing.constEnd() && !hit->isEmpty()) preview.matches << RosterMatch{std::move(row), *hit};
+    else preview.toAdd << std::move(row);
   }
   std::stable_sort(preview.refused.begin(), preview.refused.end(),
                    [](const RosterRefusal& a, const RosterRefusal& b) { return a.line < b.line; });

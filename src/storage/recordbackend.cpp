@@ -45,6 +45,38 @@ QList<FieldClash> clashesOf(const QStringList& names, const QStringList& asRead,
   return out;
 }
 
+FieldValues::FieldValues(const Record& r) {
+  fields_.reserve(r.size());
+  for (auto it = r.cbegin(); it != r.cend(); ++it) fields_.append({it.key(), it.value()});
+}
+
+void FieldValues::insert(const QString& name, const QString& value) {
+  for (Field& f : fields_)
+    if (f.name == name) {
+      f.value = value;
+      return;
+    }
+  fields_.append({name, value});
+}
+
+const FieldValues::Field* FieldValues::find(const QString& name, Qt::CaseSensitivity cs) const {
+  for (const Field& f : fields_)
+    if (f.name.compare(name, cs) == 0) return &f;
+  return nullptr;
+}
+
+QString FieldValues::value(const QString& name) const {
+  const Field* f = find(name);
+  return f ? f->value : QString();
+}
+
+Record FieldValues::toRecord() const {
+  Record r;
+  r.reserve(fields_.size());
+  for (const Field& f : fields_) r.insert(f.name, f.value);
+  return r;
+}
+
 QString deletedMessage(const QString& id) { return QStringLiteral("The record has been deleted: ID ") + id; }
 
 std::optional<QList<BatchChange>> RecordBackend::applyBatch(const QList<BatchOp>&, const BatchProgress&) {

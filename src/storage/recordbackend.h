@@ -63,6 +63,34 @@ class ConflictError : public DbError {
   StoreConflict c_;
 };
 
+// Some fields of one record by name, as a plain list: a batch holds one for
+// each of many thousand rows, and a hash each (room for dozens of fields
+// however few it holds) cost more than storing the rows. Names are matched
+// as given.
+class FieldValues {
+ public:
+  struct Field {
+    QString name;
+    QString value;
+  };
+  FieldValues() = default;
+  explicit FieldValues(const Record& r);
+  // Sets the field, or adds it at the end.
+  void insert(const QString& name, const QString& value);
+  // The field's value; a null string when it is not here.
+  QString value(const QString& name) const;
+  const Field* find(const QString& name, Qt::CaseSensitivity cs = Qt::CaseSensitive) const;
+  bool isEmpty() const { return fields_.isEmpty(); }
+  qsizetype size() const { return fields_.size(); }
+  void reserve(qsizetype n) { fields_.reserve(n); }
+  QList<Field>::const_iterator begin() const { return fields_.cbegin(); }
+  QList<Field>::const_iterator end() const { return fields_.cend(); }
+  Record toRecord() const;
+
+ private:
+  QList<Field> fields_;
+};
+
 // One change of a batch run in one transaction.
 struct BatchOp {
   enum Kind { Insert, Update, Delete } kind = Insert;
@@ -70,14 +98,16 @@ struct BatchOp {
   // or 0 for the next free one.
   qint64 key = 0;
   // Insert, Update: the fields written, a null string as no value.
-  Record fields;
+  FieldValues fields;
 };
 // What one operation did: the whole record before and after (none: no such
-// record); for an update only the fields whose stored text changed.
+// record); for an update only the fields whose stored text changed. A
+// record an insert added holds only its fields that have a value: every
+// field it leaves out has none.
 struct BatchChange {
   qint64 key = 0;
-  std::optional<Record> before;
-  std::optional<Record> after;
+  std::optional<FieldValues> before;
+  std::optional<FieldValues> after;
 };
 // Called now and then with the number of operations done; false cancels.
 using BatchProgress = std::function<bool(int done, int total)>;

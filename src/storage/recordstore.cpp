@@ -233,7 +233,7 @@ void RecordStore::writeFields(qint64 key, const Record& fields) {
   for (auto it = fields.cbegin(); it != fields.cend(); ++it) values.insert(requireField(it.key()), it.value());
   if (values.isEmpty()) return;
   // The history puts back what it recorded over what the file holds now;
-  // it has checked that itself (undo.cpp), so the row as read is the row now.
+  // it has checked that itself (recordhistory.cpp), so the row as read is the row now.
   const std::optional<RowAsRead> now = backend_->fetch(key);
   if (!now) throw DbError(deletedText(key));
   write(*now, values, true);
@@ -332,12 +332,18 @@ std::optional<QList<RecordStore::BatchChange>> RecordStore::applyBatch(const QLi
   // The rows shown follow what was stored.
   QHash<qint64, int> at;
   for (int r = 0; r < rowCount(); ++r) at.insert(rows_.key(r), r);
+  QHash<QString, int> columnOf;
+  for (int c = 0; c < fieldNames().size(); ++c) columnOf.insert(fieldNames().at(c), c);
   QList<int> removed;
   for (const BatchChange& c : *done) {
     const int row = at.value(c.key, -1);
     if (!c.before) {
-      QStringList fields;
-      for (const QString& name : fieldNames()) fields << c.after->value(name);
+      // An added record holds only its fields with a value.
+      QStringList fields(fieldNames().size());
+      for (const FieldValues::Field& f : *c.after) {
+        const int col = columnOf.contains(f.name) ? columnOf.value(f.name) : fieldIndex(f.name);
+        if (col >= 0) fields[col] = f.value;
+      }
       const int n = rowCount();
       emit rowAboutToBeInserted(n);
       rows_.appendOwn(c.key, 0, fields);
@@ -346,9 +352,9 @@ std::optional<QList<RecordStore::BatchChange>> RecordStore::applyBatch(const QLi
     } else if (!c.after) {
       if (row >= 0) removed << row;
     } else if (row >= 0) {
-      for (auto it = c.after->cbegin(); it != c.after->cend(); ++it) {
-        const int col = fieldIndex(it.key());
-        if (col >= 0) rows_.setValue(row, col, it.value());
+      for (const FieldValues::Field& f : *c.after) {
+        const int col = fieldIndex(f.name);
+        if (col >= 0) rows_.setValue(row, col, f.value);
       }
       emit rowChanged(row);
     }

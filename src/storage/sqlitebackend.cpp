@@ -306,7 +306,8 @@ std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>
   // whole batch: preparing a statement per row cost more than the inserts.
   std::optional<Statement> readBack;
   QList<int> readColumn;  // for each of columns_, its column in readBack or -1
-  auto storedRecord = [&](qint64 key) -> std::optional<Record> {
+  // Steps readBack onto the row with this key; false when there is none.
+  auto readRow = [&](qint64 key) {
     if (!readBack) {
       readBack.emplace(db_, QStringLiteral("SELECT * FROM info WHERE _rowid_=? LIMIT 1"));
       for (const QString& c : columns_) {
@@ -318,11 +319,26 @@ std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>
     }
     readBack->reset();
     readBack->bindInt(1, key);
-    if (!readBack->step()) return std::nullopt;
+    return readBack->step();
+  };
+  auto storedRecord = [&](qint64 key) -> std::optional<Record> {
+    if (!readRow(key)) return std::nullopt;
     Record rec;
     rec.reserve(columns_.size());
     for (int c = 0; c < columns_.size(); ++c)
       rec.insert(columns_.at(c), readColumn.at(c) < 0 ? QString() : readBack->text(readColumn.at(c)));
+    return rec;
+  };
+  // A row just added, kept compact: only the fields holding a value (a
+  // roster fills five of forty). A hash of every field for each of many
+  // thousand rows cost more than storing them.
+  auto addedRecord = [&](qint64 key) -> std::optional<FieldValues> {
+    if (!readRow(key)) return std::nullopt;
+    FieldValues rec;
+    for (int c = 0; c < columns_.size(); ++c) {
+      const int at = readColumn.at(c);
+      if (at >= 0 && sqlite3_column_type(readBack->get(), at) != SQLITE_NULL) rec.insert(columns_.at(c), readBack->text(at));
+    }
     return rec;
   };
   // Consecutive inserts of the same fields share their statement.
@@ -331,7 +347,9 @@ std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>
   for (int i = 0; i < ops.size(); ++i) {
     if (progress && i % 200 == 0 && !progress(i, int(ops.size()))) return std::nullopt;
     const BatchOp& op = ops[i];
-    QList<QString> fields = op.fields.keys();
+    QList<QString> fields;
+    fields.reserve(op.fields.size());
+    for (const FieldValues::Field& f : op.fields) fields << f.name;
     std::sort(fields.begin(), fields.end());
     if (op.kind == BatchOp::Insert) {
       qint64 key = op.key;
@@ -361,7 +379,7 @@ std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>
       for (const QString& f : fields) st.bindText(b++, op.fields.value(f), true);
       st.run();
       const qint64 stored = sqlite3_last_insert_rowid(db_.get());
-      done.append({stored, std::nullopt, storedRecord(stored)});
+      done.append({stored, std::nullopt, addedRecord(stored)});
     } else if (op.kind == BatchOp::Update) {
       const std::optional<Record> was = storedRecord(op.key);
       if (!was) throw DbError(deletedMessage(QString::number(op.key)));
@@ -373,7 +391,7 @@ std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>
       for (const QString& f : fields) st.bindText(b++, op.fields.value(f), true);
       st.bindInt(b, op.key);
       st.run();
-      Record before, after;
+      FieldValues before, after;
       for (const QString& f : fields) {
         std::optional<QString> old;
         for (auto it = was->cbegin(); it != was->cend() && !old; ++it)
@@ -391,7 +409,7 @@ std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>
       Statement& st = prepared(QStringLiteral("DELETE FROM info WHERE _rowid_=?"));
       st.bindInt(1, op.key);
       st.run();
-      done.append({op.key, gone, std::nullopt});
+      done.append({op.key, FieldValues(*gone), std::nullopt});
     }
   }
   if (progress && !progress(int(ops.size()), int(ops.size()))) return std::nullopt;

@@ -32,34 +32,34 @@ TEST_F(WindowConflict, TheClerkSeesBothValuesAndChoosesWhatIsStored) {
   makeDb({{{"LNAME", "Baker"}, {"RAW_PU", "40"}}});
   start();
   EXPECT_EQ(form->statusBar()->findChild<QLabel*>("openRecords")->text(), QDir::toNativeSeparators(dbPath()));
-  retype(form->RAW_PU, "50");
+  retype(entry("RAW_PU"), "50");
   quillon::test::execSql(dbPath(), "UPDATE info SET RAW_PU='45'");  // the other scorer
 
   // Closed without a choice: nothing stored, the typing stays.
   answer(ConflictChoice::Undecided);
-  click(form->Command4);
+  click(button("Command4"));
   EXPECT_EQ(asked, 1);
   ASSERT_EQ(shown.clashes.size(), 1);
   EXPECT_EQ(shown.clashes[0].field, "RAW_PU");
   EXPECT_EQ(shown.clashes[0].theirs, "45");
   EXPECT_EQ(shown.clashes[0].ours, "50");
   EXPECT_EQ(quillon::test::rowNamed(dbPath(), "Baker")["RAW_PU"], "45");
-  EXPECT_EQ(form->RAW_PU->text(), "50");
+  EXPECT_EQ(entry("RAW_PU")->text(), "50");
 
   // Store mine.
   answer(ConflictChoice::StoreOurs);
-  click(form->Command4);
+  click(button("Command4"));
   EXPECT_EQ(quillon::test::rowNamed(dbPath(), "Baker")["RAW_PU"], "50");
 
   // Keep theirs: their values show and the typing is gone.
-  retype(form->RAW_PU, "55");
+  retype(entry("RAW_PU"), "55");
   quillon::test::execSql(dbPath(), "UPDATE info SET RAW_PU='60', REMARK='other'");
   answer(ConflictChoice::KeepTheirs);
-  click(form->Command4);
+  click(button("Command4"));
   EXPECT_EQ(quillon::test::rowNamed(dbPath(), "Baker")["RAW_PU"], "60");
-  EXPECT_EQ(form->RAW_PU->text(), "60");
-  EXPECT_EQ(form->MaskEdBox1->text(), "other");
-  click(form->Command4);  // nothing typed since: nothing to ask
+  EXPECT_EQ(entry("RAW_PU")->text(), "60");
+  EXPECT_EQ(entry("MaskEdBox1")->text(), "other");
+  click(button("Command4"));  // nothing typed since: nothing to ask
   EXPECT_EQ(asked, 3);
 }
 

@@ -47,47 +47,47 @@ TEST_F(MainFormTest, WindowCarriesTheNamedControlsInTheirOrder) {
                            "Command4", "Command7", "Sex", "Label1", "Label3", "Label6", "Label7", "Label8",
                            "Label9", "Label11"})
     EXPECT_NE(form->findChild<QWidget*>(name), nullptr) << name;
-  EXPECT_EQ(form->Command6->text(), "&Convert");
-  EXPECT_EQ(form->Command2->text(), "&Add");
-  EXPECT_EQ(form->Command3->text(), "&Delete");
-  EXPECT_EQ(form->Command4->text(), "&Update");
-  EXPECT_EQ(form->Command7->text(), "&Sort");
-  EXPECT_EQ(form->Scores->title(), "Input Scores");
-  EXPECT_EQ(form->Label9->text(), ":");
-  EXPECT_FALSE(form->Sex->isVisible());
+  EXPECT_EQ(button("Command6")->text(), "&Convert");
+  EXPECT_EQ(button("Command2")->text(), "&Add");
+  EXPECT_EQ(button("Command3")->text(), "&Delete");
+  EXPECT_EQ(button("Command4")->text(), "&Update");
+  EXPECT_EQ(button("Command7")->text(), "&Sort");
+  EXPECT_EQ(control<QGroupBox>("Scores")->title(), "Input Scores");
+  EXPECT_EQ(label("Label9")->text(), ":");
+  EXPECT_FALSE(entry("Sex")->isVisible());
   // Top to bottom: grid, dates, remark, scores, buttons.
   auto y = [&](QWidget* w) { return w->mapTo(form.get(), QPoint(0, 0)).y(); };
-  EXPECT_LT(y(form->TDBGrid1), y(form->DOB));
-  EXPECT_LT(y(form->DOB), y(form->MaskEdBox1));
-  EXPECT_LT(y(form->MaskEdBox1), y(form->Scores));
-  EXPECT_LT(y(form->Scores), y(form->Command2));
+  EXPECT_LT(y(grid()), y(entry("DOB")));
+  EXPECT_LT(y(entry("DOB")), y(entry("MaskEdBox1")));
+  EXPECT_LT(y(entry("MaskEdBox1")), y(control<QGroupBox>("Scores")));
+  EXPECT_LT(y(control<QGroupBox>("Scores")), y(button("Command2")));
   auto x = [&](QWidget* w) { return w->mapTo(form.get(), QPoint(0, 0)).x(); };
-  EXPECT_LT(x(form->DOB), x(form->DOT));
-  EXPECT_LT(x(form->RUN_M), x(form->RUN_S));
-  EXPECT_LT(x(form->RAW_PU), x(form->Command6));
-  EXPECT_LT(x(form->Command6), x(form->C_PU));
-  EXPECT_LT(x(form->C_PU), x(form->STAT));
-  EXPECT_LT(x(form->Command2), x(form->Command3));
-  EXPECT_LT(x(form->Command4), x(form->Command7));
+  EXPECT_LT(x(entry("DOB")), x(entry("DOT")));
+  EXPECT_LT(x(entry("RUN_M")), x(entry("RUN_S")));
+  EXPECT_LT(x(entry("RAW_PU")), x(button("Command6")));
+  EXPECT_LT(x(button("Command6")), x(label("C_PU")));
+  EXPECT_LT(x(label("C_PU")), x(label("STAT")));
+  EXPECT_LT(x(button("Command2")), x(button("Command3")));
+  EXPECT_LT(x(button("Command4")), x(button("Command7")));
   // Tab order, from the remark on (Tab inside the grid moves between cells).
   form->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-  form->MaskEdBox1->setFocus();
-  QWidget* expected[] = {form->RAW_PU,   form->RAW_SU,   form->RUN_M,    form->RUN_S,    form->Command6,
-                         form->Command2, form->Command3, form->Command4, form->Command7, form->DOT,
-                         form->DOB};
+  entry("MaskEdBox1")->setFocus();
+  QWidget* expected[] = {entry("RAW_PU"),   entry("RAW_SU"),   entry("RUN_M"),    entry("RUN_S"),    button("Command6"),
+                         button("Command2"), button("Command3"), button("Command4"), button("Command7"), entry("DOT"),
+                         entry("DOB")};
   for (QWidget* w : expected) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), w) << w->objectName().toStdString();
   }
-  form->TDBGrid1->setFocus();
-  EXPECT_TRUE(form->TDBGrid1->nextInFocusChain() == form->MaskEdBox1 ||
-              form->TDBGrid1->isAncestorOf(form->TDBGrid1->nextInFocusChain()));
+  grid()->setFocus();
+  EXPECT_TRUE(grid()->nextInFocusChain() == entry("MaskEdBox1") ||
+              grid()->isAncestorOf(grid()->nextInFocusChain()));
   // Grid columns.
   const QStringList headers = {"ID", "Name", "Rank", "SSN", "Sex"};
   for (int c = 0; c < 5; ++c) EXPECT_EQ(model().headerData(c, Qt::Horizontal, Qt::DisplayRole).toString(), headers[c]);
-  EXPECT_FALSE(form->TDBGrid1->horizontalHeader()->sectionsMovable());
-  EXPECT_TRUE(form->TDBGrid1->verticalHeader()->isVisible());
+  EXPECT_FALSE(grid()->horizontalHeader()->sectionsMovable());
+  EXPECT_TRUE(grid()->verticalHeader()->isVisible());
 }
 
 TEST_F(MainFormTest, TypedNameDateAndScoresReachTheFileOnUpdate) {
@@ -95,13 +95,13 @@ TEST_F(MainFormTest, TypedNameDateAndScoresReachTheFileOnUpdate) {
   start();
   ASSERT_EQ(shownName(), "Baker");
   typeInGrid(0, 1, "Carter");
-  QTest::keyClicks(form->DOB, "01/15/1990");
-  QTest::keyClicks(form->RAW_PU, "45");
-  QTest::keyClicks(form->RAW_SU, "61");
-  QTest::keyClicks(form->RUN_M, "15");
-  QTest::keyClicks(form->RUN_S, "07");
-  QTest::keyClicks(form->MaskEdBox1, "first test");
-  click(form->Command4);
+  QTest::keyClicks(entry("DOB"), "01/15/1990");
+  QTest::keyClicks(entry("RAW_PU"), "45");
+  QTest::keyClicks(entry("RAW_SU"), "61");
+  QTest::keyClicks(entry("RUN_M"), "15");
+  QTest::keyClicks(entry("RUN_S"), "07");
+  QTest::keyClicks(entry("MaskEdBox1"), "first test");
+  click(button("Command4"));
   const QList<Row> rows = readRows(dbPath());
   ASSERT_EQ(rows.size(), 1);
   EXPECT_EQ(rows[0]["LNAME"], "Carter");
@@ -122,7 +122,7 @@ TEST_F(MainFormTest, UpdatePassesOnACellStillBeingEdited) {
   ASSERT_NE(ed, nullptr);
   ed->selectAll();
   QTest::keyClicks(ed, "Becker");
-  form->Command4_Click();  // the editor is still open
+  click(button("Command4"));  // the editor is still open
   EXPECT_EQ(readRows(dbPath())[0]["LNAME"], "Becker");
 }
 
@@ -142,12 +142,12 @@ TEST_F(MainFormTest, ARequeryKeepsACellStillBeingEdited) {
 TEST_F(MainFormTest, UpdateWithNoCurrentRowDoesNothingAndSaysNothing) {
   makeDb({});
   start();
-  ASSERT_TRUE(form->Data1->eof());
-  form->Command4_Click();
+  ASSERT_TRUE(store().eof());
+  click(button("Command4"));
   EXPECT_TRUE(seam.shown.empty());
   EXPECT_TRUE(readRows(dbPath()).isEmpty());
   // Nothing can be typed for a row that does not exist.
-  EXPECT_FALSE(form->DOB->isEnabled());
+  EXPECT_FALSE(entry("DOB")->isEnabled());
 }
 
 TEST_F(MainFormTest, GridColumnsLimitsListsAndSsnDisplay) {
@@ -161,9 +161,9 @@ TEST_F(MainFormTest, GridColumnsLimitsListsAndSsnDisplay) {
   EXPECT_FALSE(model().flags(model().index(0, 0)) & Qt::ItemIsEditable);  // the database fills ID
   // Rank: the 33 ranks in order, 7 shown, "N/A" offered first on an empty cell.
   const QModelIndex rank = model().index(0, 2);
-  form->TDBGrid1->setCurrentIndex(rank);
-  form->TDBGrid1->edit(rank);
-  auto* box = qobject_cast<QComboBox*>(form->TDBGrid1->indexWidget(rank));
+  grid()->setCurrentIndex(rank);
+  grid()->edit(rank);
+  auto* box = qobject_cast<QComboBox*>(grid()->indexWidget(rank));
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(box->count(), 33);
   EXPECT_EQ(box->itemText(0), "N/A");
@@ -172,21 +172,21 @@ TEST_F(MainFormTest, GridColumnsLimitsListsAndSsnDisplay) {
   EXPECT_EQ(box->maxVisibleItems(), 7);
   EXPECT_EQ(box->currentText(), "N/A");
   box->setCurrentIndex(box->findText("SGT"));
-  EXPECT_TRUE(form->TDBGrid1->commitPendingEdit());
+  EXPECT_TRUE(grid()->commitPendingEdit());
   EXPECT_EQ(rowNamed(dbPath(), "A")["RANK"], "SGT");
   // Sex: M and F.
   const QModelIndex sex = model().index(1, 4);
-  form->TDBGrid1->setCurrentIndex(sex);
-  form->TDBGrid1->edit(sex);
-  auto* sexBox = qobject_cast<QComboBox*>(form->TDBGrid1->indexWidget(sex));
+  grid()->setCurrentIndex(sex);
+  grid()->edit(sex);
+  auto* sexBox = qobject_cast<QComboBox*>(grid()->indexWidget(sex));
   ASSERT_NE(sexBox, nullptr);
   EXPECT_EQ(sexBox->count(), 2);
   sexBox->setCurrentIndex(sexBox->findText("F"));
-  form->TDBGrid1->commitPendingEdit();
+  grid()->commitPendingEdit();
   EXPECT_EQ(rowNamed(dbPath(), "B")["SEX"], "F");
   // The sex of the current row is what Convert will read from the hidden box.
   EXPECT_EQ(shownName(), "B");
-  EXPECT_EQ(form->Sex->text(), "F");
+  EXPECT_EQ(entry("Sex")->text(), "F");
   // Name: 25 characters at most.
   typeInGrid(2, 1, QString(30, 'n'));
   EXPECT_EQ(rowNamed(dbPath(), QString(25, 'n'))["LNAME"].size(), 25);
@@ -198,17 +198,17 @@ TEST_F(MainFormTest, GridColumnsLimitsListsAndSsnDisplay) {
 TEST_F(MainFormTest, BoxesStopTypingAtTheFieldsLength) {
   makeDb({{{"LNAME", "Baker"}}});
   start();
-  QTest::keyClicks(form->MaskEdBox1, QString(120, 'r'));
-  EXPECT_EQ(form->MaskEdBox1->text(), QString(100, 'r'));
-  QTest::keyClicks(form->RAW_PU, "123");
-  EXPECT_EQ(form->RAW_PU->text(), "12");
-  QTest::keyClicks(form->RUN_S, "5907");
-  EXPECT_EQ(form->RUN_S->text(), "59");
-  QTest::keyClicks(form->DOB, "01/15/19901");
-  EXPECT_EQ(form->DOB->text(), "01/15/1990");
-  form->DOT->clear();
-  QTest::keyClicks(form->DOT, "01/15/2026 x");
-  EXPECT_EQ(form->DOT->text(), "01/15/2026 x");
+  QTest::keyClicks(entry("MaskEdBox1"), QString(120, 'r'));
+  EXPECT_EQ(entry("MaskEdBox1")->text(), QString(100, 'r'));
+  QTest::keyClicks(entry("RAW_PU"), "123");
+  EXPECT_EQ(entry("RAW_PU")->text(), "12");
+  QTest::keyClicks(entry("RUN_S"), "5907");
+  EXPECT_EQ(entry("RUN_S")->text(), "59");
+  QTest::keyClicks(entry("DOB"), "01/15/19901");
+  EXPECT_EQ(entry("DOB")->text(), "01/15/1990");
+  entry("DOT")->clear();
+  QTest::keyClicks(entry("DOT"), "01/15/2026 x");
+  EXPECT_EQ(entry("DOT")->text(), "01/15/2026 x");
 }
 
 TEST_F(MainFormTest, TypingInTheEmptyLastLineAddsARowStartingAsMale) {
@@ -224,7 +224,7 @@ TEST_F(MainFormTest, TypingInTheEmptyLastLineAddsARowStartingAsMale) {
   EXPECT_EQ(model().rowCount(), 3);
   EXPECT_TRUE(model().isNewRowLine(2));
   EXPECT_EQ(shownName(), "Newman");
-  EXPECT_EQ(form->Sex->text(), "M");
+  EXPECT_EQ(entry("Sex")->text(), "M");
 }
 
 TEST_F(MainFormTest, TabAfterANewNameGoesOnInTheAddedRow) {
@@ -236,8 +236,8 @@ TEST_F(MainFormTest, TabAfterANewNameGoesOnInTheAddedRow) {
   QTest::keyClick(ed, Qt::Key_Tab);
   QApplication::processEvents();
   ASSERT_EQ(readRows(dbPath()).size(), 2);  // the rank cell of the empty line made no row
-  EXPECT_EQ(form->TDBGrid1->currentIndex(), model().index(1, 2));
-  auto* box = qobject_cast<QComboBox*>(form->TDBGrid1->indexWidget(model().index(1, 2)));
+  EXPECT_EQ(grid()->currentIndex(), model().index(1, 2));
+  auto* box = qobject_cast<QComboBox*>(grid()->indexWidget(model().index(1, 2)));
   ASSERT_NE(box, nullptr);
   box->setCurrentIndex(box->findText("CPT"));
   emit box->activated(box->currentIndex());
@@ -249,26 +249,26 @@ TEST_F(MainFormTest, DeleteInTheGridRemovesTheRowSelectedByItsRecordSelector) {
   makeDb({{{"LNAME", "A"}}, {{"LNAME", "B"}}, {{"LNAME", "C"}}});
   start();
   clickSelector(1);
-  QTest::keyClick(form->TDBGrid1, Qt::Key_Delete);
+  QTest::keyClick(grid(), Qt::Key_Delete);
   QApplication::processEvents();
   QStringList names;
   for (const Row& r : readRows(dbPath())) names << r["LNAME"];
   EXPECT_EQ(names, QStringList({"A", "C"}));
   EXPECT_EQ(shownName(), "C");
-  EXPECT_EQ(form->TDBGrid1->currentIndex().row(), 1);
+  EXPECT_EQ(grid()->currentIndex().row(), 1);
   EXPECT_TRUE(seam.shown.empty());
 }
 
 TEST_F(MainFormTest, AddOnAnEmptyTableAndAddTwice) {
   makeDb({});
   start();
-  click(form->Command2);
+  click(button("Command2"));
   QList<Row> rows = readRows(dbPath());
   ASSERT_EQ(rows.size(), 1);
   EXPECT_FALSE(rows[0]["ID"].isEmpty());
-  EXPECT_EQ(form->Data1->currentRow(), 0);
-  EXPECT_TRUE(form->DOB->isEnabled());
-  click(form->Command2);
+  EXPECT_EQ(store().currentRow(), 0);
+  EXPECT_TRUE(entry("DOB")->isEnabled());
+  click(button("Command2"));
   rows = readRows(dbPath());
   ASSERT_EQ(rows.size(), 2);
   for (const Row& r : rows)
@@ -276,19 +276,19 @@ TEST_F(MainFormTest, AddOnAnEmptyTableAndAddTwice) {
       if (it.key() != "ID") {
         EXPECT_TRUE(it.value().isEmpty()) << it.key().toStdString();
       }
-  EXPECT_EQ(form->Data1->currentRow(), 1);
-  EXPECT_EQ(form->Data1->field("ID"), rows[1]["ID"]);
-  EXPECT_EQ(form->TDBGrid1->currentIndex().row(), 1);
+  EXPECT_EQ(store().currentRow(), 1);
+  EXPECT_EQ(store().field("ID"), rows[1]["ID"]);
+  EXPECT_EQ(grid()->currentIndex().row(), 1);
   EXPECT_TRUE(seam.shown.empty());
 }
 
 TEST_F(MainFormTest, AddStoresWhatWasTypedIntoTheRowItLeaves) {
   makeDb({{{"LNAME", "Baker"}}});
   start();
-  QTest::keyClicks(form->DOB, "02/02/1992");
-  click(form->Command2);
+  QTest::keyClicks(entry("DOB"), "02/02/1992");
+  click(button("Command2"));
   EXPECT_EQ(rowNamed(dbPath(), "Baker")["DOB"], "02/02/1992");
-  EXPECT_EQ(form->DOB->text(), "");
+  EXPECT_EQ(entry("DOB")->text(), "");
 }
 
 TEST_F(MainFormTest, DeleteOfTheLastRowThenDeleteAgain) {
@@ -296,13 +296,13 @@ TEST_F(MainFormTest, DeleteOfTheLastRowThenDeleteAgain) {
   start();
   clickRow(1);
   ASSERT_EQ(shownName(), "Zane");
-  click(form->Command3);
+  click(button("Command3"));
   EXPECT_EQ(readRows(dbPath()).size(), 1);
-  EXPECT_TRUE(form->Data1->eof());
+  EXPECT_TRUE(store().eof());
   EXPECT_EQ(shownName(), "<none>");
-  EXPECT_TRUE(form->DOB->text().isEmpty());
+  EXPECT_TRUE(entry("DOB")->text().isEmpty());
   EXPECT_TRUE(seam.shown.empty());  // never asks
-  click(form->Command3);
+  click(button("Command3"));
   ASSERT_EQ(seam.shown.size(), 1u);
   EXPECT_EQ(seam.shown[0].title, "Error");
   EXPECT_EQ(seam.shown[0].icon, MsgIcon::Exclamation);
@@ -310,7 +310,7 @@ TEST_F(MainFormTest, DeleteOfTheLastRowThenDeleteAgain) {
   EXPECT_EQ(seam.questions(), 0);
   // The program goes on.
   EXPECT_EQ(readRows(dbPath()).size(), 1);
-  click(form->Command7);
+  click(button("Command7"));
   EXPECT_EQ(shownName(), "Able");
 }
 
@@ -318,27 +318,27 @@ TEST_F(MainFormTest, DeleteMakesTheNextRowCurrent) {
   makeDb({{{"LNAME", "A"}}, {{"LNAME", "B"}}, {{"LNAME", "C"}}});
   start();
   clickRow(1);
-  QTest::keyClicks(form->MaskEdBox1, "typed then deleted");
-  click(form->Command3);
+  QTest::keyClicks(entry("MaskEdBox1"), "typed then deleted");
+  click(button("Command3"));
   EXPECT_EQ(shownName(), "C");
-  EXPECT_EQ(form->TDBGrid1->currentIndex().row(), 1);
+  EXPECT_EQ(grid()->currentIndex().row(), 1);
   for (const Row& r : readRows(dbPath())) EXPECT_TRUE(r["REMARK"].isEmpty());
 }
 
 TEST_F(MainFormTest, SortPutsANewlyNamedRowInItsPlace) {
   makeDb({{{"LNAME", "Baker"}}, {{"LNAME", "Davis"}}});
   start();
-  click(form->Command2);
-  ASSERT_EQ(form->Data1->currentRow(), 2);
+  click(button("Command2"));
+  ASSERT_EQ(store().currentRow(), 2);
   typeInGrid(2, 1, "Charlie");
   EXPECT_EQ(gridText(2, 1), "Charlie");  // still at the end until the re-query
-  QTest::keyClicks(form->RAW_PU, "33");
-  click(form->Command7);
+  QTest::keyClicks(entry("RAW_PU"), "33");
+  click(button("Command7"));
   EXPECT_EQ(gridText(0, 1), "Baker");
   EXPECT_EQ(gridText(1, 1), "Charlie");
   EXPECT_EQ(gridText(2, 1), "Davis");
   EXPECT_EQ(shownName(), "Baker");
-  EXPECT_EQ(form->TDBGrid1->currentIndex().row(), 0);
+  EXPECT_EQ(grid()->currentIndex().row(), 0);
   // The re-query stored the changed row first.
   EXPECT_EQ(rowNamed(dbPath(), "Charlie")["RAW_PU"], "33");
 }
@@ -347,30 +347,30 @@ TEST_F(MainFormTest, ARowLeftByClickingAnotherRowIsStored) {
   makeDb({{{"LNAME", "Able"}, {"DOB", "01/01/1990"}}, {{"LNAME", "Baker"}, {"DOB", "02/02/1991"}}});
   start();
   ASSERT_EQ(shownName(), "Able");
-  retype(form->DOB, "03/03/1993");
-  QTest::keyClicks(form->MaskEdBox1, "moved on");
+  retype(entry("DOB"), "03/03/1993");
+  QTest::keyClicks(entry("MaskEdBox1"), "moved on");
   clickRow(1);
   EXPECT_EQ(shownName(), "Baker");
-  EXPECT_EQ(form->DOB->text(), "02/02/1991");
-  EXPECT_EQ(form->MaskEdBox1->text(), "");
+  EXPECT_EQ(entry("DOB")->text(), "02/02/1991");
+  EXPECT_EQ(entry("MaskEdBox1")->text(), "");
   const Row able = rowNamed(dbPath(), "Able");
   EXPECT_EQ(able["DOB"], "03/03/1993");
   EXPECT_EQ(able["REMARK"], "moved on");
   EXPECT_TRUE(rowNamed(dbPath(), "Baker")["REMARK"].isEmpty());
   // Labels written by Convert count as changes as well.
-  form->STAT->setText("FAIL");
+  label("STAT")->setText("FAIL");
   clickRow(0);
   EXPECT_EQ(rowNamed(dbPath(), "Baker")["STAT"], "FAIL");
-  EXPECT_EQ(form->DOB->text(), "03/03/1993");
+  EXPECT_EQ(entry("DOB")->text(), "03/03/1993");
 }
 
 TEST_F(MainFormTest, AGridEditOfTheShownRowKeepsWhatWasTypedInTheBoxes) {
   makeDb({{{"LNAME", "Able"}, {"SEX", "M"}}});
   start();
-  QTest::keyClicks(form->RAW_SU, "55");
+  QTest::keyClicks(entry("RAW_SU"), "55");
   typeInGrid(0, 1, "Abel");
-  EXPECT_EQ(form->RAW_SU->text(), "55");
-  click(form->Command4);
+  EXPECT_EQ(entry("RAW_SU")->text(), "55");
+  click(button("Command4"));
   const Row r = readRows(dbPath())[0];
   EXPECT_EQ(r["LNAME"], "Abel");
   EXPECT_EQ(r["RAW_SU"], "55");
@@ -380,12 +380,12 @@ TEST_F(MainFormTest, AGridEditOfTheShownRowKeepsWhatWasTypedInTheBoxes) {
 TEST_F(MainFormTest, EntryLimitsRefuseTheCharacterTooMany) {
   makeDb({{{"LNAME", "Able"}}});
   start();
-  for (QLineEdit* e : {form->RAW_PU, form->RAW_SU, form->RUN_M, form->RUN_S}) {
+  for (QLineEdit* e : {entry("RAW_PU"), entry("RAW_SU"), entry("RUN_M"), entry("RUN_S")}) {
     QTest::keyClicks(e, "123");
     EXPECT_EQ(e->text(), "12") << e->objectName().toStdString();
   }
-  QTest::keyClicks(form->DOB, "01/01/19901");
-  EXPECT_EQ(form->DOB->text(), "01/01/1990");
+  QTest::keyClicks(entry("DOB"), "01/01/19901");
+  EXPECT_EQ(entry("DOB")->text(), "01/01/1990");
 }
 
 TEST_F(MainFormTest, StartWithoutTheDatabaseReportsItAndKeepsWorking) {
@@ -400,10 +400,10 @@ TEST_F(MainFormTest, StartWithoutTheDatabaseReportsItAndKeepsWorking) {
   EXPECT_FALSE(QFileInfo::exists(dir.file("info.ldb")));
   // Every command that needs the records says why it cannot work.
   seam.shown.clear();
-  click(form->Command2);
-  click(form->Command3);
-  click(form->Command4);  // no current row: silent
-  click(form->Command7);
+  click(button("Command2"));
+  click(button("Command3"));
+  click(button("Command4"));  // no current row: silent
+  click(button("Command7"));
   ASSERT_EQ(seam.shown.size(), 3u);
   EXPECT_TRUE(seam.shown[0].text.contains("not open"));
   EXPECT_TRUE(seam.shown[1].text.contains("not open"));
@@ -411,7 +411,7 @@ TEST_F(MainFormTest, StartWithoutTheDatabaseReportsItAndKeepsWorking) {
   // Once the file is there, Sort finds it.
   makeDb({{{"LNAME", "Late"}}});
   seam.shown.clear();
-  click(form->Command7);
+  click(button("Command7"));
   EXPECT_TRUE(seam.shown.empty());
   EXPECT_EQ(shownName(), "Late");
 }
@@ -424,7 +424,7 @@ TEST_F(MainFormTest, StartWithAFileThatIsNoRecordsDatabase) {
   start();
   ASSERT_EQ(seam.shown.size(), 1u);
   EXPECT_TRUE(seam.shown[0].text.contains("not a database")) << seam.shown[0].text.toStdString();
-  EXPECT_EQ(form->Data1->rowCount(), 0);
+  EXPECT_EQ(store().rowCount(), 0);
 }
 
 TEST_F(MainFormTest, StartWithoutATableFileShowsTheRecords) {
@@ -443,11 +443,11 @@ TEST_F(MainFormTest, TheDatabaseToolHoldingTheFileKeepsItClosed) {
   start();
   ASSERT_EQ(seam.shown.size(), 1u);
   EXPECT_TRUE(seam.shown[0].text.contains("database tool"));
-  EXPECT_FALSE(form->Data1->isOpen());
+  EXPECT_FALSE(store().isOpen());
   tool.release();
   // While the scorer has the file open the tool cannot take it.
-  click(form->Command7);
-  EXPECT_TRUE(form->Data1->isOpen());
+  click(button("Command7"));
+  EXPECT_TRUE(store().isOpen());
   // The shared lock is held by this process; an exclusive lock through a
   // second descriptor conflicts with it.
   EXPECT_FALSE(tool.acquireExclusive(dbPath()));
@@ -462,7 +462,7 @@ TEST_F(MainFormTest, NoLockPossibleStillOpensTheRecords) {
   ASSERT_TRUE(QDir().mkdir(lockFilePath(dbPath())));
   start();
   EXPECT_TRUE(seam.shown.empty()) << (seam.shown.empty() ? "" : seam.shown[0].text.toStdString());
-  EXPECT_TRUE(form->Data1->isOpen());
+  EXPECT_TRUE(store().isOpen());
   EXPECT_EQ(shownName(), "Able");
 }
 
@@ -473,15 +473,15 @@ TEST_F(MainFormTest, TabFromTheLastGridColumnGoesOnToTheRemark) {
   start();
   form->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-  form->TDBGrid1->setFocus();
-  form->TDBGrid1->setCurrentIndex(model().index(0, 3));
-  QTest::keyClick(form->TDBGrid1, Qt::Key_Tab);
-  EXPECT_EQ(QApplication::focusWidget(), form->TDBGrid1);
-  EXPECT_EQ(form->TDBGrid1->currentIndex().column(), 4);
-  QTest::keyClick(form->TDBGrid1, Qt::Key_Tab);
-  EXPECT_EQ(QApplication::focusWidget(), form->MaskEdBox1);
-  QTest::keyClick(form->MaskEdBox1, Qt::Key_Backtab);
-  EXPECT_EQ(QApplication::focusWidget(), form->TDBGrid1);
+  grid()->setFocus();
+  grid()->setCurrentIndex(model().index(0, 3));
+  QTest::keyClick(grid(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), grid());
+  EXPECT_EQ(grid()->currentIndex().column(), 4);
+  QTest::keyClick(grid(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), entry("MaskEdBox1"));
+  QTest::keyClick(entry("MaskEdBox1"), Qt::Key_Backtab);
+  EXPECT_EQ(QApplication::focusWidget(), grid());
 }
 
 TEST_F(MainFormTest, ComingBackFromAProgramWindowRequeriesButAMessageBoxDoesNot) {
@@ -493,7 +493,7 @@ TEST_F(MainFormTest, ComingBackFromAProgramWindowRequeriesButAMessageBoxDoesNot)
   QWidget unregistered;  // a message box, say
   clickRow(1);
   ASSERT_EQ(shownName(), "Baker");
-  QTest::keyClicks(form->MaskEdBox1, "kept");
+  QTest::keyClicks(entry("MaskEdBox1"), "kept");
 
   unregistered.show();
   unregistered.activateWindow();
@@ -502,7 +502,7 @@ TEST_F(MainFormTest, ComingBackFromAProgramWindowRequeriesButAMessageBoxDoesNot)
   form->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
   EXPECT_EQ(shownName(), "Baker");
-  EXPECT_EQ(form->MaskEdBox1->text(), "kept");
+  EXPECT_EQ(entry("MaskEdBox1")->text(), "kept");
 
   other.show();
   other.activateWindow();
@@ -510,7 +510,7 @@ TEST_F(MainFormTest, ComingBackFromAProgramWindowRequeriesButAMessageBoxDoesNot)
   form->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
   EXPECT_EQ(shownName(), "Able");
-  EXPECT_EQ(form->TDBGrid1->currentIndex().row(), 0);
+  EXPECT_EQ(grid()->currentIndex().row(), 0);
   // The re-query stored what was typed first.
   EXPECT_EQ(rowNamed(dbPath(), "Baker")["REMARK"], "kept");
 }
@@ -518,10 +518,10 @@ TEST_F(MainFormTest, ComingBackFromAProgramWindowRequeriesButAMessageBoxDoesNot)
 TEST_F(MainFormTest, ClosingTheWindowStoresTheChangedRow) {
   makeDb({{{"LNAME", "Able"}}});
   start();
-  QTest::keyClicks(form->RAW_PU, "40");
+  QTest::keyClicks(entry("RAW_PU"), "40");
   form->close();
   EXPECT_EQ(readRows(dbPath())[0]["RAW_PU"], "40");
-  EXPECT_FALSE(form->Data1->isOpen());
+  EXPECT_FALSE(store().isOpen());
 }
 
 }  // namespace

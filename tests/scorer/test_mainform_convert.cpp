@@ -94,7 +94,7 @@ class ConvertWindowTest : public quillon::test::MainFormFixture {
                                     });
   }
   void convert() {
-    QTest::mouseClick(form->Command6, Qt::LeftButton);
+    QTest::mouseClick(button("Command6"), Qt::LeftButton);
     QApplication::processEvents();
   }
 
@@ -113,11 +113,11 @@ TEST_F(ConvertWindowTest, RunNotTakenScoredEndToEndAndStoredByUpdate) {
   EXPECT_EQ(seam.shown[1].title, "Alternate Test: PASS");
   EXPECT_TRUE(seam.shown[1].text.startsWith("Maximum allowable time "));
   EXPECT_FALSE(form->alternateWindow()->isVisible());
-  EXPECT_EQ(form->STAT->text(), "PASS");
-  EXPECT_TRUE(form->Command6->isEnabled());
+  EXPECT_EQ(label("STAT")->text(), "PASS");
+  EXPECT_TRUE(button("Command6")->isEnabled());
   // Nothing is in the file before Update...
   EXPECT_TRUE(readRows(dbPath())[0]["STAT"].isEmpty());
-  QTest::mouseClick(form->Command4, Qt::LeftButton);
+  QTest::mouseClick(button("Command4"), Qt::LeftButton);
   const Row r = readRows(dbPath())[0];
   EXPECT_EQ(r["STAT"], "PASS");
   EXPECT_EQ(r["TOTAL"], "0");
@@ -139,9 +139,9 @@ TEST_F(ConvertWindowTest, ConvertWithoutQuestionsFillsTheLabelsOfTheShownRow) {
          {{"LNAME", "Baker"}}});
   convert();
   EXPECT_EQ(seam.questions(), 0);
-  EXPECT_EQ(form->TOTAL->text(), "300");
-  EXPECT_EQ(form->STAT->text(), "PASS");
-  EXPECT_EQ(form->Prof->text(), "");
+  EXPECT_EQ(label("TOTAL")->text(), "300");
+  EXPECT_EQ(label("STAT")->text(), "PASS");
+  EXPECT_EQ(label("Prof")->text(), "");
   // The trimmed sex and the labels are changes of the row, stored on leaving it.
   selectNamed("Baker");
   const Row r = rowNamed(dbPath(), "Able");
@@ -176,8 +176,8 @@ TEST_F(ConvertWindowTest, ARealQuestionBoxDoesNotMoveTheCurrentRow) {
   EXPECT_EQ(asked, "Is this soldier on a permanent profile for push-ups?");
   QApplication::processEvents();
   EXPECT_EQ(shownName(), "Zulu");
-  EXPECT_EQ(form->Prof->text(), "PROFILE");
-  EXPECT_EQ(form->TOTAL->text(), "0");
+  EXPECT_EQ(label("Prof")->text(), "PROFILE");
+  EXPECT_EQ(label("TOTAL")->text(), "0");
 }
 
 TEST_F(ConvertWindowTest, ClickingAnotherRowDuringTheWaitSendsTheResultToTheConvertedRow) {
@@ -201,17 +201,17 @@ TEST_F(ConvertWindowTest, ClickingAnotherRowDuringTheWaitSendsTheResultToTheConv
   EXPECT_EQ(alpha["TOTAL"], "250");
   EXPECT_TRUE(alpha["PROFILE"].isEmpty());
   EXPECT_EQ(shownName(), "Alpha");
-  EXPECT_EQ(form->STAT->text(), "PASS");
-  EXPECT_EQ(form->TOTAL->text(), "250");
+  EXPECT_EQ(label("STAT")->text(), "PASS");
+  EXPECT_EQ(label("TOTAL")->text(), "250");
   // Back on the converted row the window shows what was stored for it.
   selectNamed("Zulu");
-  EXPECT_EQ(form->STAT->text(), "FAIL");
+  EXPECT_EQ(label("STAT")->text(), "FAIL");
 }
 
 TEST_F(ConvertWindowTest, AddDuringTheWaitLeavesTheNewRowAlone) {
   start({profiledRunner("Zulu")});
   seam.answers = {true};
-  auto w = whileWaiting([this] { QTest::mouseClick(form->Command2, Qt::LeftButton); });
+  auto w = whileWaiting([this] { QTest::mouseClick(button("Command2"), Qt::LeftButton); });
   convert();
   ASSERT_TRUE(w->fired);
   const QList<Row> rows = readRows(dbPath());
@@ -223,8 +223,8 @@ TEST_F(ConvertWindowTest, AddDuringTheWaitLeavesTheNewRowAlone) {
       EXPECT_TRUE(it.value().isEmpty()) << it.key().toStdString();
     }
   }
-  EXPECT_EQ(form->Data1->currentRow(), 1);
-  EXPECT_TRUE(form->STAT->text().isEmpty());
+  EXPECT_EQ(store().currentRow(), 1);
+  EXPECT_TRUE(label("STAT")->text().isEmpty());
 }
 
 TEST_F(ConvertWindowTest, DeletingTheConvertedRowDuringTheWaitWritesNothingAnywhere) {
@@ -233,7 +233,7 @@ TEST_F(ConvertWindowTest, DeletingTheConvertedRowDuringTheWaitWritesNothingAnywh
   const QList<Row> before = readRows(dbPath());
   seam.answers = {true};
   auto w = whileWaiting([this] {
-    QTest::mouseClick(form->Command3, Qt::LeftButton);
+    QTest::mouseClick(button("Command3"), Qt::LeftButton);
     EXPECT_EQ(shownName(), "Zulu");
   });
   convert();
@@ -245,10 +245,10 @@ TEST_F(ConvertWindowTest, DeletingTheConvertedRowDuringTheWaitWritesNothingAnywh
   EXPECT_EQ(after[0], before[0]);
   EXPECT_EQ(after[1], before[2]);
   EXPECT_EQ(shownName(), "Zulu");
-  EXPECT_TRUE(form->STAT->text().isEmpty());
-  EXPECT_TRUE(form->TOTAL->text().isEmpty());
+  EXPECT_TRUE(label("STAT")->text().isEmpty());
+  EXPECT_TRUE(label("TOTAL")->text().isEmpty());
   // Update now stores nothing from the lost conversion either.
-  QTest::mouseClick(form->Command4, Qt::LeftButton);
+  QTest::mouseClick(button("Command4"), Qt::LeftButton);
   EXPECT_EQ(readRows(dbPath())[1], before[2]);
 }
 
@@ -256,11 +256,11 @@ TEST_F(ConvertWindowTest, DeletingTheConvertedRowDuringTheWaitLeavesNoAlternateW
   start({profiledRunner("Mike"), {{"LNAME", "Zulu"}}});
   selectNamed("Mike");
   seam.answers = {true};
-  auto w = whileWaiting([this] { QTest::mouseClick(form->Command3, Qt::LeftButton); });
+  auto w = whileWaiting([this] { QTest::mouseClick(button("Command3"), Qt::LeftButton); });
   convert();
   ASSERT_TRUE(w->fired);
   EXPECT_FALSE(form->alternateWindow()->isVisible());
-  EXPECT_TRUE(form->Command6->isEnabled());
+  EXPECT_TRUE(button("Command6")->isEnabled());
 }
 
 // A refused entry ends the command without moving the focus; so does a
@@ -273,14 +273,14 @@ TEST_F(ConvertWindowTest, ConvertLeavesTheFocusOnTheConvertButton) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
   for (const char* name : {"Able", "Baker"}) {
     selectNamed(name);
-    form->Command6->setFocus();
-    QTest::keyClick(form->Command6, Qt::Key_Space);
+    button("Command6")->setFocus();
+    QTest::keyClick(button("Command6"), Qt::Key_Space);
     QApplication::processEvents();
-    EXPECT_EQ(QApplication::focusWidget(), form->Command6) << name;
+    EXPECT_EQ(QApplication::focusWidget(), button("Command6")) << name;
   }
   ASSERT_EQ(seam.shown.size(), 1u);
   EXPECT_EQ(seam.shown[0].text, "Entry for DOB is not valid");
-  EXPECT_EQ(form->STAT->text(), "PASS");
+  EXPECT_EQ(label("STAT")->text(), "PASS");
   EXPECT_EQ(readRows(dbPath()).size(), 2);
 }
 
@@ -292,15 +292,15 @@ TEST_F(ConvertWindowTest, ASexPickedInTheGridAfterConvertIsWhatIsStored) {
   convert();
   ASSERT_EQ(seam.shown.size(), 1u);
   EXPECT_EQ(seam.shown[0].text, "Entry for Sex is not M or F");
-  EXPECT_EQ(form->Sex->text(), "");
-  const QModelIndex sex = form->gridModel()->index(0, 4);
-  form->TDBGrid1->setCurrentIndex(sex);
-  form->TDBGrid1->edit(sex);
-  auto* box = qobject_cast<QComboBox*>(form->TDBGrid1->indexWidget(sex));
+  EXPECT_EQ(entry("Sex")->text(), "");
+  const QModelIndex sex = model().index(0, 4);
+  grid()->setCurrentIndex(sex);
+  grid()->edit(sex);
+  auto* box = qobject_cast<QComboBox*>(grid()->indexWidget(sex));
   ASSERT_NE(box, nullptr);
   box->setCurrentIndex(box->findText("F"));
-  form->TDBGrid1->commitPendingEdit();
-  EXPECT_EQ(form->Sex->text(), "F");
+  grid()->commitPendingEdit();
+  EXPECT_EQ(entry("Sex")->text(), "F");
   selectNamed("Baker");
   EXPECT_EQ(rowNamed(dbPath(), "Able")["SEX"], "F");
 }
@@ -310,7 +310,7 @@ TEST_F(ConvertWindowTest, SortDuringTheWaitKeepsTheResultWithTheConvertedRow) {
   selectNamed("Zulu");
   seam.answers = {true};
   auto w = whileWaiting([this] {
-    QTest::mouseClick(form->Command7, Qt::LeftButton);
+    QTest::mouseClick(button("Command7"), Qt::LeftButton);
     EXPECT_EQ(shownName(), "Alpha");
   });
   convert();
@@ -318,7 +318,7 @@ TEST_F(ConvertWindowTest, SortDuringTheWaitKeepsTheResultWithTheConvertedRow) {
   EXPECT_EQ(rowNamed(dbPath(), "Zulu")["STAT"], "FAIL");
   EXPECT_EQ(rowNamed(dbPath(), "Zulu")["C_PU"], "100");
   EXPECT_TRUE(rowNamed(dbPath(), "Alpha")["STAT"].isEmpty());
-  EXPECT_TRUE(form->STAT->text().isEmpty());
+  EXPECT_TRUE(label("STAT")->text().isEmpty());
 }
 
 TEST_F(ConvertWindowTest, ComingBackToTheWindowDuringTheWaitRequeriesWithoutMisdirectingResults) {
@@ -343,23 +343,23 @@ TEST_F(ConvertWindowTest, ASecondConvertCannotStartDuringTheWait) {
   start({profiledRunner("Zulu")});
   seam.answers = {true};
   auto w = whileWaiting([this] {
-    EXPECT_FALSE(form->Command6->isEnabled());
-    EXPECT_TRUE(form->Command6->toolTip().contains("waiting"));
+    EXPECT_FALSE(button("Command6")->isEnabled());
+    EXPECT_TRUE(button("Command6")->toolTip().contains("waiting"));
     EXPECT_TRUE(form->statusBar()->currentMessage().contains("alternate event"));
-    form->Command6_Click();  // even called directly it does not start
+    click(button("Command6"));  // even called directly it does not start
     EXPECT_EQ(seam.questions(), 1);
     EXPECT_TRUE(form->alternateWindow()->isWaiting());
   });
   convert();
   ASSERT_TRUE(w->fired);
-  EXPECT_TRUE(form->Command6->isEnabled());
+  EXPECT_TRUE(button("Command6")->isEnabled());
   EXPECT_TRUE(form->statusBar()->currentMessage().isEmpty());
-  EXPECT_EQ(form->STAT->text(), "FAIL");
+  EXPECT_EQ(label("STAT")->text(), "FAIL");
 }
 
 TEST_F(ConvertWindowTest, ClosingTheWindowDuringTheWaitStoresTheRowAndEnds) {
   start({profiledRunner("Zulu")});
-  QTest::keyClicks(form->MaskEdBox1, "closing");
+  QTest::keyClicks(entry("MaskEdBox1"), "closing");
   seam.answers = {true};
   auto w = whileWaiting([this] { form->close(); });
   convert();
@@ -367,7 +367,7 @@ TEST_F(ConvertWindowTest, ClosingTheWindowDuringTheWaitStoresTheRowAndEnds) {
   EXPECT_FALSE(form->alternateWindow()->isWaiting());
   EXPECT_FALSE(form->alternateWindow()->isVisible());
   EXPECT_FALSE(form->isVisible());
-  EXPECT_FALSE(form->Data1->isOpen());
+  EXPECT_FALSE(store().isOpen());
   const Row r = readRows(dbPath())[0];
   EXPECT_EQ(r["REMARK"], "closing");
   EXPECT_EQ(r["C_PU"], "100");
@@ -399,15 +399,15 @@ TEST_F(ConvertWindowTest, EndingTheProgramDuringTheWaitLeavesAConvertedRowElsewh
 TEST_F(ConvertWindowTest, ExitDuringTheWaitStoresTheRowAndEnds) {
   start({profiledRunner("Zulu")});
   int exits = 0;
-  form->menus().exitProgram = [&exits](int) { ++exits; };
-  QTest::keyClicks(form->MaskEdBox1, "exit");
+  control<MenuObjects>("MenuObjects")->exitProgram = [&exits](int) { ++exits; };
+  QTest::keyClicks(entry("MaskEdBox1"), "exit");
   seam.answers = {true};
-  auto w = whileWaiting([this] { form->MNU_EXIT->trigger(); });
+  auto w = whileWaiting([this] { action("MNU_EXIT")->trigger(); });
   convert();
   ASSERT_TRUE(w->fired);
   EXPECT_EQ(exits, 1);
   EXPECT_FALSE(form->alternateWindow()->isWaiting());
-  EXPECT_FALSE(form->Data1->isOpen());
+  EXPECT_FALSE(store().isOpen());
   const Row r = readRows(dbPath())[0];
   EXPECT_EQ(r["REMARK"], "exit");
   EXPECT_EQ(r["TOTAL"], "0");
@@ -419,7 +419,7 @@ TEST_F(ConvertWindowTest, ARefusedEntryLeavesEverythingAsTyped) {
   convert();
   ASSERT_EQ(seam.shown.size(), 1u);
   EXPECT_EQ(seam.shown[0].title, "Error");
-  EXPECT_TRUE(form->Command6->isEnabled());
+  EXPECT_TRUE(button("Command6")->isEnabled());
   EXPECT_EQ(shownName(), "Able");
 }
 

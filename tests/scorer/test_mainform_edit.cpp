@@ -24,14 +24,14 @@ namespace {
 
 class EditTest : public quillon::test::MainFormFixture {
  protected:
-  QString undoText() { return form->MNU_UNDO->text().remove('&'); }
-  QString redoText() { return form->MNU_REDO->text().remove('&'); }
+  QString undoText() { return action("MNU_UNDO")->text().remove('&'); }
+  QString redoText() { return action("MNU_REDO")->text().remove('&'); }
   Row stored(const QString& name) { return quillon::test::rowNamed(dbPath(), name); }
   QComboBox* openList(int row, int col) {
     const QModelIndex idx = model().index(row, col);
-    form->TDBGrid1->setCurrentIndex(idx);
-    form->TDBGrid1->edit(idx);
-    return qobject_cast<QComboBox*>(form->TDBGrid1->indexWidget(idx));
+    grid()->setCurrentIndex(idx);
+    grid()->edit(idx);
+    return qobject_cast<QComboBox*>(grid()->indexWidget(idx));
   }
 };
 
@@ -44,40 +44,40 @@ TEST_F(EditTest, UndoAndRedoWalkDeletionsAndStoredChangesNewestFirst) {
   makeDb({kCole, {{"LNAME", "Baker"}}, {{"LNAME", "Carter"}}});
   start();
   const Row cole = stored("Abernathy, Cole");
-  EXPECT_FALSE(form->MNU_UNDO->isEnabled());
+  EXPECT_FALSE(action("MNU_UNDO")->isEnabled());
   // A change stored by moving on, then a deletion by the record selector.
   clickRow(gridRowOf("Baker"));
-  QTest::keyClicks(form->MaskEdBox1, "note");
+  QTest::keyClicks(entry("MaskEdBox1"), "note");
   EXPECT_EQ(undoText(), "Undo Change of Baker");  // what is typed is the newest change
   clickRow(gridRowOf("Carter"));
   clickSelector(gridRowOf("Abernathy, Cole"));
-  QTest::keyClick(form->TDBGrid1, Qt::Key_Delete);
+  QTest::keyClick(grid(), Qt::Key_Delete);
   QApplication::processEvents();
   ASSERT_TRUE(stored("Abernathy, Cole").isEmpty());
   EXPECT_EQ(stored("Baker")["REMARK"], "note");
-  EXPECT_EQ(form->menuBar()->actions().at(1), form->MNU_EDIT);  // right after File
+  EXPECT_EQ(form->menuBar()->actions().at(1), action("MNU_EDIT"));  // right after File
 
   EXPECT_EQ(undoText(), "Undo Delete of Abernathy, Cole");
-  form->MNU_UNDO->trigger();
+  action("MNU_UNDO")->trigger();
   EXPECT_EQ(stored("Abernathy, Cole"), cole);  // its own ID and every field
   EXPECT_EQ(shownName(), "Abernathy, Cole");
-  EXPECT_EQ(form->TDBGrid1->currentIndex().row(), form->Data1->currentRow());
-  EXPECT_EQ(form->DOB->text(), "03/14/1994");
-  EXPECT_EQ(form->STAT->text(), "PASS");
+  EXPECT_EQ(grid()->currentIndex().row(), store().currentRow());
+  EXPECT_EQ(entry("DOB")->text(), "03/14/1994");
+  EXPECT_EQ(label("STAT")->text(), "PASS");
 
   EXPECT_EQ(undoText(), "Undo Change of Baker");
-  form->MNU_UNDO->trigger();
+  action("MNU_UNDO")->trigger();
   EXPECT_TRUE(stored("Baker")["REMARK"].isEmpty());
   EXPECT_EQ(shownName(), "Baker");
-  EXPECT_TRUE(form->MaskEdBox1->text().isEmpty());
-  EXPECT_FALSE(form->MNU_UNDO->isEnabled());
+  EXPECT_TRUE(entry("MaskEdBox1")->text().isEmpty());
+  EXPECT_FALSE(action("MNU_UNDO")->isEnabled());
 
   EXPECT_EQ(redoText(), "Redo Change of Baker");
-  form->MNU_REDO->trigger();
+  action("MNU_REDO")->trigger();
   EXPECT_EQ(stored("Baker")["REMARK"], "note");
-  EXPECT_EQ(form->MaskEdBox1->text(), "note");
+  EXPECT_EQ(entry("MaskEdBox1")->text(), "note");
   EXPECT_EQ(redoText(), "Redo Delete of Abernathy, Cole");
-  form->MNU_REDO->trigger();
+  action("MNU_REDO")->trigger();
   EXPECT_TRUE(stored("Abernathy, Cole").isEmpty());
   EXPECT_EQ(readRows(dbPath()).size(), 2);
   EXPECT_TRUE(seam.shown.empty());
@@ -92,13 +92,13 @@ TEST_F(EditTest, ADeletedRecordsNumberIsNotGivenToANewRow) {
   start();
   clickRow(1);
   const QString zaneId = stored("Zane")["ID"];
-  click(form->Command3);
-  click(form->Command2);
+  click(button("Command3"));
+  click(button("Command2"));
   EXPECT_NE(readRows(dbPath()).last()["ID"], zaneId);
   // Ctrl+Z in a box with no typing of its own to undo reaches the records.
   activate();
-  form->MaskEdBox1->setFocus();
-  QTest::keyClick(form->MaskEdBox1, Qt::Key_Z, Qt::ControlModifier);
+  entry("MaskEdBox1")->setFocus();
+  QTest::keyClick(entry("MaskEdBox1"), Qt::Key_Z, Qt::ControlModifier);
   EXPECT_EQ(stored("Zane")["ID"], zaneId);
   EXPECT_TRUE(seam.shown.empty());
 }
@@ -106,21 +106,21 @@ TEST_F(EditTest, ADeletedRecordsNumberIsNotGivenToANewRow) {
 TEST_F(EditTest, AnUndoAsksBeforeOverwritingALaterChange) {
   makeDb({{{"LNAME", "Able"}, {"RAW_PU", "40"}}, {{"LNAME", "Baker"}}});
   start();
-  form->RAW_PU->selectAll();
-  QTest::keyClicks(form->RAW_PU, "55");
+  entry("RAW_PU")->selectAll();
+  QTest::keyClicks(entry("RAW_PU"), "55");
   clickRow(1);
   ASSERT_EQ(stored("Able")["RAW_PU"], "55");
   execSql(dbPath(), "UPDATE info SET RAW_PU='60' WHERE LNAME='Able'");  // another program
   seam.answers = {false};
-  form->MNU_UNDO->trigger();
+  action("MNU_UNDO")->trigger();
   ASSERT_EQ(seam.questions(), 1);
   EXPECT_TRUE(seam.shown[0].text.contains("RAW_PU")) << seam.shown[0].text.toStdString();
   EXPECT_EQ(stored("Able")["RAW_PU"], "60");
   EXPECT_EQ(undoText(), "Undo Change of Able");  // still there to take
   seam.answers = {true};
-  form->MNU_UNDO->trigger();
+  action("MNU_UNDO")->trigger();
   EXPECT_EQ(stored("Able")["RAW_PU"], "40");
-  EXPECT_EQ(form->RAW_PU->text(), "40");
+  EXPECT_EQ(entry("RAW_PU")->text(), "40");
 }
 
 TEST_F(EditTest, DeleteKeyEmptiesASelectedCellAndEscapeTakesAPickBack) {
@@ -128,11 +128,11 @@ TEST_F(EditTest, DeleteKeyEmptiesASelectedCellAndEscapeTakesAPickBack) {
   start();
   activate();
   clickRow(0);
-  QTest::keyClick(form->TDBGrid1, Qt::Key_Delete);
+  QTest::keyClick(grid(), Qt::Key_Delete);
   EXPECT_EQ(readRows(dbPath()).size(), 2);
   EXPECT_TRUE(readRows(dbPath())[0]["LNAME"].isEmpty());
   EXPECT_EQ(undoText(), "Undo Change of record 1");
-  form->MNU_UNDO->trigger();
+  action("MNU_UNDO")->trigger();
   EXPECT_EQ(readRows(dbPath())[0]["LNAME"], "Able");
 
   // A pick is stored at once; Escape puts the old rank back and leaves no step.
@@ -145,7 +145,7 @@ TEST_F(EditTest, DeleteKeyEmptiesASelectedCellAndEscapeTakesAPickBack) {
   QApplication::processEvents();
   EXPECT_EQ(stored("Able")["RANK"], "SGT");
   EXPECT_EQ(gridText(0, 2), "SGT");
-  EXPECT_FALSE(form->MNU_UNDO->isEnabled());
+  EXPECT_FALSE(action("MNU_UNDO")->isEnabled());
   // Typing in a cell and Escape: nothing is stored, the old text shows.
   QLineEdit* ed = openCell(1, 1);
   ASSERT_NE(ed, nullptr);
@@ -171,13 +171,13 @@ TEST_F(EditTest, TabFromTheLastCellEditorLeavesTheGrid) {
     QApplication::processEvents();
     for (int col = 2; col <= 4; ++col) {
       QWidget* editor = QApplication::focusWidget();
-      ASSERT_TRUE(form->TDBGrid1->isAncestorOf(editor)) << col;
+      ASSERT_TRUE(grid()->isAncestorOf(editor)) << col;
       if (col == 3) QTest::keyClicks(editor, "123456789");
       QTest::keyClick(editor, Qt::Key_Tab);
       QApplication::processEvents();
     }
-    EXPECT_EQ(QApplication::focusWidget(), form->MaskEdBox1) << row;
-    EXPECT_TRUE(form->MaskEdBox1->isEnabled());
+    EXPECT_EQ(QApplication::focusWidget(), entry("MaskEdBox1")) << row;
+    EXPECT_TRUE(entry("MaskEdBox1")->isEnabled());
   }
   EXPECT_EQ(stored("Becker")["SSN"], "123456789");
   EXPECT_EQ(stored("Newman")["SSN"], "123456789");
@@ -186,8 +186,8 @@ TEST_F(EditTest, TabFromTheLastCellEditorLeavesTheGrid) {
   EXPECT_TRUE(stored("Carter")["SSN"].isEmpty());
   EXPECT_EQ(readRows(dbPath()).size(), 3);
   EXPECT_EQ(shownName(), "Newman");
-  QTest::keyClick(form->MaskEdBox1, Qt::Key_Backtab);
-  EXPECT_EQ(QApplication::focusWidget(), form->TDBGrid1);
+  QTest::keyClick(entry("MaskEdBox1"), Qt::Key_Backtab);
+  EXPECT_EQ(QApplication::focusWidget(), grid());
 }
 
 TEST_F(EditTest, TheRankListShowsSevenItemsAtATime) {
@@ -210,18 +210,18 @@ TEST_F(EditTest, AfterAddTheNameCellAndAfterDeleteTheGridHaveTheFocus) {
   makeDb({{{"LNAME", "A"}}, {{"LNAME", "B"}}, {{"LNAME", "C"}}});
   start();
   activate();
-  form->Command2->setFocus();
-  QTest::keyClick(form->Command2, Qt::Key_Space);
+  button("Command2")->setFocus();
+  QTest::keyClick(button("Command2"), Qt::Key_Space);
   QApplication::processEvents();
-  EXPECT_EQ(QApplication::focusWidget(), form->TDBGrid1);
-  EXPECT_EQ(form->TDBGrid1->currentIndex(), model().index(3, 1));
+  EXPECT_EQ(QApplication::focusWidget(), grid());
+  EXPECT_EQ(grid()->currentIndex(), model().index(3, 1));
   clickRow(0);
-  form->Command3->setFocus();
-  QTest::keyClick(form->Command3, Qt::Key_Space);
+  button("Command3")->setFocus();
+  QTest::keyClick(button("Command3"), Qt::Key_Space);
   QApplication::processEvents();
-  EXPECT_EQ(QApplication::focusWidget(), form->TDBGrid1);
+  EXPECT_EQ(QApplication::focusWidget(), grid());
   // Nothing is left selected for the Delete key to take either.
-  QTest::keyClick(form->TDBGrid1, Qt::Key_Delete);
+  QTest::keyClick(grid(), Qt::Key_Delete);
   QApplication::processEvents();
   EXPECT_EQ(readRows(dbPath()).size(), 3);  // only A went
   EXPECT_FALSE(stored("B").isEmpty());
@@ -234,18 +234,18 @@ TEST_F(EditTest, AFailedStoreKeepsWhatWasTypedOnScreen) {
   start();
   clickRow(1);
   refuseUpdates(dbPath(), "the disk is full");
-  QTest::keyClicks(form->MaskEdBox1, "typed");
+  QTest::keyClicks(entry("MaskEdBox1"), "typed");
   form->Form_Activate();
   ASSERT_EQ(seam.shown.size(), 1u);
   EXPECT_TRUE(seam.shown[0].text.contains("the disk is full"));
   EXPECT_EQ(shownName(), "Baker");
-  EXPECT_EQ(form->MaskEdBox1->text(), "typed");
-  click(form->Command4);
+  EXPECT_EQ(entry("MaskEdBox1")->text(), "typed");
+  click(button("Command4"));
   ASSERT_EQ(seam.shown.size(), 2u);
   EXPECT_EQ(seam.shown[1].title, "Error");
   EXPECT_TRUE(seam.shown[1].text.contains("the disk is full"));
   EXPECT_EQ(shownName(), "Baker");
-  EXPECT_EQ(form->MaskEdBox1->text(), "typed");
+  EXPECT_EQ(entry("MaskEdBox1")->text(), "typed");
   EXPECT_TRUE(stored("Baker")["REMARK"].isEmpty());
 }
 
@@ -253,18 +253,18 @@ TEST_F(EditTest, ARowDeletedByAnotherProgramIsReportedOnceAndTheClerkGoesOn) {
   makeDb({{{"LNAME", "Able"}}, {{"LNAME", "Baker"}}, {{"LNAME", "Carter"}}});
   start();
   clickRow(1);
-  QTest::keyClicks(form->MaskEdBox1, "copy me");
+  QTest::keyClicks(entry("MaskEdBox1"), "copy me");
   execSql(dbPath(), "DELETE FROM info WHERE LNAME='Baker'");
   clickRow(2);
   ASSERT_EQ(seam.shown.size(), 1u);
   EXPECT_TRUE(seam.shown[0].text.contains("Baker"));
   EXPECT_EQ(shownName(), "Baker");
-  EXPECT_EQ(form->MaskEdBox1->text(), "copy me");
+  EXPECT_EQ(entry("MaskEdBox1")->text(), "copy me");
   clickRow(2);
   EXPECT_EQ(shownName(), "Carter");
   clickRow(1);
-  click(form->Command2);
-  click(form->Command7);
+  click(button("Command2"));
+  click(button("Command7"));
   EXPECT_EQ(seam.shown.size(), 1u);
   EXPECT_EQ(gridText(1, 1), "Able");  // after the added, nameless row
   EXPECT_EQ(readRows(dbPath()).size(), 3);  // Able, Carter and the added row
@@ -277,15 +277,15 @@ TEST_F(EditTest, RowsSharingAnIdAreChangedAndDeletedOneAtATime) {
   ASSERT_EQ(gridText(0, 0), "7");
   ASSERT_EQ(gridText(1, 0), "7");
   clickRow(1);
-  QTest::keyClicks(form->RAW_PU, "42");
-  click(form->Command4);
+  QTest::keyClicks(entry("RAW_PU"), "42");
+  click(button("Command4"));
   EXPECT_EQ(stored("Twin B")["RAW_PU"], "42");
   EXPECT_TRUE(stored("Twin A")["RAW_PU"].isEmpty());
   clickRow(0);
-  click(form->Command3);
+  click(button("Command3"));
   ASSERT_EQ(readRows(dbPath()).size(), 1);
   EXPECT_EQ(readRows(dbPath())[0]["LNAME"], "Twin B");
-  form->MNU_UNDO->trigger();
+  action("MNU_UNDO")->trigger();
   EXPECT_EQ(stored("Twin A")["ID"], "7");
   EXPECT_EQ(readRows(dbPath()).size(), 2);
   EXPECT_TRUE(seam.shown.empty());

@@ -190,35 +190,35 @@ TEST_F(Menus, ReportsReadTheDatabaseInTheirOwnOrder) {
 
 TEST_F(Menus, ReportsSeeRowsStoredByTheWindow) {
   // Stored by the window's own connection, read by the engine's.
-  form->Data1->moveTo(0);
-  form->Data1->edit();
-  form->Data1->setField("TOTAL", "999");
-  form->Data1->update();
-  const QString first = form->Data1->field("LNAME");
+  store().moveTo(0);
+  store().edit();
+  store().setField("TOTAL", "999");
+  store().update();
+  const QString first = store().field("LNAME");
   act("MNU_TOTAL")->trigger();
   ASSERT_FALSE(rowsOf(menus().TotalReport).empty());
   EXPECT_EQ(rowsOf(menus().TotalReport)[0][1], first);
 }
 
 TEST_F(Menus, AReportPrintsTheChangedRowOnScreenOrDoesNotRun) {
-  const QString name = form->Data1->field("LNAME");
-  form->RAW_PU->setFocus();
-  form->RAW_PU->selectAll();
-  QTest::keyClicks(form->RAW_PU, "42");
+  const QString name = store().field("LNAME");
+  entry("RAW_PU")->setFocus();
+  entry("RAW_PU")->selectAll();
+  QTest::keyClicks(entry("RAW_PU"), "42");
   act("MNU_NAME")->trigger();
   EXPECT_EQ(fieldOf(rowsOf(menus().NameReport), name, "RAW_PU"), "42");
   EXPECT_TRUE(seam.shown.empty()) << seam.texts().join("\n").toStdString();
 
   // When the row cannot be stored the clerk is told, and no report leaves it out.
-  form->RAW_PU->selectAll();
-  QTest::keyClicks(form->RAW_PU, "43");
+  entry("RAW_PU")->selectAll();
+  QTest::keyClicks(entry("RAW_PU"), "43");
   execSql(dir.file("info.mdb"), "CREATE TRIGGER nochange BEFORE UPDATE ON info BEGIN SELECT RAISE(ABORT, 'read only'); END");
   QFile::remove(dir.file("total.pdf"));
   act("MNU_TOTAL")->trigger();
   EXPECT_FALSE(QFile::exists(dir.file("total.pdf")));
   ASSERT_EQ(seam.shown.size(), 1u);
   EXPECT_EQ(seam.shown[0].title, "Error");
-  EXPECT_EQ(form->RAW_PU->text(), "43") << "what was typed is still there";
+  EXPECT_EQ(entry("RAW_PU")->text(), "43") << "what was typed is still there";
 }
 
 TEST_F(Menus, AMissingReportFileIsReportedAndTheProgramGoesOn) {
@@ -245,15 +245,15 @@ TEST_F(Menus, ExitStoresAChangedRowClosesTheRecordsAndEndsWithEveryWindow) {
   act("MNU_ABOUT")->trigger();
   QPointer<About> about = menus().about;
   ASSERT_TRUE(about && about->isVisible());
-  const QString name = form->Data1->field("LNAME");
-  form->RAW_PU->setFocus();
-  form->RAW_PU->selectAll();
-  QTest::keyClicks(form->RAW_PU, "42");
-  ASSERT_EQ(form->RAW_PU->text(), "42");
+  const QString name = store().field("LNAME");
+  entry("RAW_PU")->setFocus();
+  entry("RAW_PU")->selectAll();
+  QTest::keyClicks(entry("RAW_PU"), "42");
+  ASSERT_EQ(entry("RAW_PU")->text(), "42");
 
   act("MNU_EXIT")->trigger();
   EXPECT_EQ(exitCodes, std::vector<int>({0}));
-  EXPECT_FALSE(form->Data1->isOpen());
+  EXPECT_FALSE(store().isOpen());
   EXPECT_FALSE(form->isVisible());
   EXPECT_FALSE(about->isVisible());
   EXPECT_EQ(test::rowNamed(dir.file("info.mdb"), name).value("RAW_PU"), "42");
@@ -261,23 +261,23 @@ TEST_F(Menus, ExitStoresAChangedRowClosesTheRecordsAndEndsWithEveryWindow) {
 }
 
 TEST_F(Menus, ExitWhenTheRowCannotBeStoredLetsTheClerkStay) {
-  const QString name = form->Data1->field("LNAME");
-  QTest::keyClicks(form->MaskEdBox1, "note");
+  const QString name = store().field("LNAME");
+  QTest::keyClicks(entry("MaskEdBox1"), "note");
   // Someone else removed the table's write access: make the store fail.
   execSql(dir.file("info.mdb"), "CREATE TRIGGER nochange BEFORE UPDATE ON info BEGIN SELECT RAISE(ABORT, 'read only'); END");
   seam.answers = {false};
   act("MNU_EXIT")->trigger();
   EXPECT_TRUE(exitCodes.empty());
-  EXPECT_TRUE(form->Data1->isOpen());
+  EXPECT_TRUE(store().isOpen());
   EXPECT_TRUE(form->isVisible());
   ASSERT_GE(seam.shown.size(), 2u);
   EXPECT_TRUE(seam.shown.back().question);
-  EXPECT_EQ(form->MaskEdBox1->text(), "note") << "what was typed is still there";
+  EXPECT_EQ(entry("MaskEdBox1")->text(), "note") << "what was typed is still there";
 
   seam.answers = {true};
   act("MNU_EXIT")->trigger();
   EXPECT_EQ(exitCodes, std::vector<int>({0}));
-  EXPECT_FALSE(form->Data1->isOpen());
+  EXPECT_FALSE(store().isOpen());
 }
 
 TEST_F(Menus, AboutTwiceShowsOneBoxThatOkHides) {
@@ -304,23 +304,23 @@ TEST_F(Menus, ComingBackFromAboutRunsTheActivationStep) {
   act("MNU_ABOUT")->trigger();
   About* about = menus().about;
   ASSERT_TRUE(about->windowHandle() && form->windowHandle());
-  ASSERT_GE(form->Data1->rowCount(), 2);
-  form->Data1->moveTo(form->Data1->rowCount() - 1);
-  ASSERT_NE(form->Data1->currentRow(), 0);
+  ASSERT_GE(store().rowCount(), 2);
+  store().moveTo(store().rowCount() - 1);
+  ASSERT_NE(store().currentRow(), 0);
   // The focus goes to the About box, then back to the main window.
   emit qApp->focusWindowChanged(about->windowHandle());
   emit qApp->focusWindowChanged(form->windowHandle());
-  EXPECT_EQ(form->Data1->currentRow(), 0) << "re-queried: the first row in name order is current";
-  EXPECT_EQ(form->Data1->field("LNAME"), "Fresh");
+  EXPECT_EQ(store().currentRow(), 0) << "re-queried: the first row in name order is current";
+  EXPECT_EQ(store().field("LNAME"), "Fresh");
 }
 
 TEST_F(Menus, F1OnAControlOpensItsTopic) {
   MenuObjects& m = menus();
-  QTest::keyClick(form->RUN_M, Qt::Key_F1);
+  QTest::keyClick(entry("RUN_M"), Qt::Key_F1);
   ASSERT_TRUE(m.help);
   EXPECT_TRUE(m.help->isVisible());
   EXPECT_EQ(m.help->currentTopic(), "scores");
-  QTest::keyClick(form->Command6, Qt::Key_F1);
+  QTest::keyClick(button("Command6"), Qt::Key_F1);
   EXPECT_EQ(m.help->currentTopic(), "convert");
   EXPECT_TRUE(m.help->browser()->toPlainText().contains("How Convert decides"));
   // F1 elsewhere than in the main window is not ours: the closed help stays
@@ -333,7 +333,7 @@ TEST_F(Menus, F1OnAControlOpensItsTopic) {
 }
 
 TEST_F(Menus, ContentsPressesF1AndTheHelpIsShownWhenItReturns) {
-  form->RAW_PU->setFocus();
+  entry("RAW_PU")->setFocus();
   act("MNU_CONTENTS")->trigger();
   MenuObjects& m = menus();
   ASSERT_TRUE(m.help);
@@ -349,7 +349,7 @@ TEST_F(Menus, MissingHelpFileIsReportedByPath) {
   EXPECT_TRUE(seam.shown[0].text.contains(dir.file("ravelin.hlp"))) << seam.shown[0].text.toStdString();
   EXPECT_TRUE(!menus().help || !menus().help->isVisible());
   // One box per press: F1 on a control is acted on there, not again on its way to the window.
-  QTest::keyClick(form->RUN_M, Qt::Key_F1);
+  QTest::keyClick(entry("RUN_M"), Qt::Key_F1);
   EXPECT_EQ(seam.shown.size(), 2u);
   EXPECT_TRUE(!menus().help || !menus().help->isVisible());
 }

@@ -91,21 +91,21 @@ TEST_F(RecordsIoTest, RosterPreviewedImportedAndUndoneInOneStep) {
   EXPECT_EQ(updated["DOB"], "04/05/1985");
   EXPECT_EQ(updated["RAW_PU"], "40");  // results are not the roster's to change
   EXPECT_EQ(rowWithSsn("222-33-4444")["LNAME"], "Baker, Ann");
-  EXPECT_EQ(form->Data1->rowCount(), 2);
+  EXPECT_EQ(store().rowCount(), 2);
   EXPECT_TRUE(seam.texts().contains("1 records added, 1 updated."));
 
   // One Undo takes the whole import back.
-  EXPECT_EQ(form->MNU_UNDO->text(), "&Undo Import of roster.csv");
-  form->MNU_UNDO->trigger();
+  EXPECT_EQ(action("MNU_UNDO")->text(), "&Undo Import of roster.csv");
+  action("MNU_UNDO")->trigger();
   QApplication::processEvents();
   const QList<Row> undone = readRows(dbPath());
   ASSERT_EQ(undone.size(), 1);
   EXPECT_EQ(undone[0]["LNAME"], "Abel, Samuel");
   EXPECT_EQ(undone[0]["RANK"], "PV2");
   EXPECT_EQ(undone[0]["DOB"], "01/01/1980");
-  EXPECT_EQ(form->Data1->rowCount(), 1);
+  EXPECT_EQ(store().rowCount(), 1);
   // And Redo puts it back under the same numbers.
-  form->MNU_REDO->trigger();
+  action("MNU_REDO")->trigger();
   QApplication::processEvents();
   EXPECT_EQ(readRows(dbPath()).size(), 2);
   EXPECT_EQ(rowWithSsn("111-22-3333")["LNAME"], "Abel, Sam");
@@ -128,7 +128,7 @@ TEST_F(RecordsIoTest, CancelWhileStoringStoresNothing) {
   });
   EXPECT_FALSE(records().importRoster(dir.file("roster.csv")));
   EXPECT_EQ(readRows(dbPath()), before);
-  EXPECT_EQ(form->Data1->rowCount(), 1);
+  EXPECT_EQ(store().rowCount(), 1);
   EXPECT_FALSE(form->history().canStep(RecordHistory::Direction::Back));
   EXPECT_TRUE(seam.texts().contains("The import was cancelled. Nothing was stored."));
 }
@@ -202,14 +202,14 @@ TEST_F(RecordsIoTest, ConvertWithTheAlternateEventPutsItOnTheScorecard) {
     QTest::keyClicks(a->S, "7");
     QTest::mouseClick(a->Command1, Qt::LeftButton);
   });
-  click(form->Command6);
-  click(form->Command4);
+  click(button("Command6"));
+  click(button("Command4"));
   const Row stored = rowWithSsn("444-44-4444");
   EXPECT_EQ(stored["ALT_EVENT"], "800 Y Swim");
   EXPECT_EQ(stored["ALT_TIME"], "15:07");
   EXPECT_EQ(stored["STAT"], "PASS");
   EXPECT_EQ(stored["DOT"], "12/07/2026");
-  const auto rec = form->Data1->storedRecord(form->Data1->rowKey(gridRowOf("Aaron, Swimmer")));
+  const auto rec = store().storedRecord(store().rowKey(gridRowOf("Aaron, Swimmer")));
   ASSERT_TRUE(rec);
   const QStringList card = scorecardText(*rec);
   EXPECT_TRUE(card.contains("Alternate event: 800 Y Swim"));
@@ -218,10 +218,10 @@ TEST_F(RecordsIoTest, ConvertWithTheAlternateEventPutsItOnTheScorecard) {
   EXPECT_TRUE(card.contains("Age group: D (32-36)")) << card.join('\n').toStdString();
 
   // Tested again, this time on the run: the earlier alternate event is gone.
-  form->RUN_M->selectAll();
-  QTest::keyClicks(form->RUN_M, "15");
-  click(form->Command6);
-  click(form->Command4);
+  entry("RUN_M")->selectAll();
+  QTest::keyClicks(entry("RUN_M"), "15");
+  click(button("Command6"));
+  click(button("Command4"));
   const Row retested = rowWithSsn("444-44-4444");
   EXPECT_EQ(retested["ALT_EVENT"], "");
   EXPECT_EQ(retested["ALT_TIME"], "");
@@ -243,7 +243,7 @@ TEST_F(RecordsIoTest, DISABLED_Screenshots) {
                          {"RUN_M", "0"}, {"RUN_S", "0"}, {"C_PU", "100"}, {"C_SU", "100"}, {"C_RUN", "0"},
                          {"TOTAL", "200"}, {"STAT", "PASS"}, {"PROFILE", "PROFILE"}}});
   start();
-  form->Data1->writeFields(form->Data1->rowKey(gridRowOf("Aaron, Swimmer")),
+  store().writeFields(store().rowKey(gridRowOf("Aaron, Swimmer")),
                            {{"ALT_EVENT", "800 Y Swim"}, {"ALT_TIME", "15:07"}});
   form->resize(760, 640);
   QApplication::processEvents();

@@ -31,7 +31,7 @@ TEST_F(ScorerLock, RecordsMovedAsideWhileTheToolHoldsTheLockAreLeftAlone) {
   ASSERT_EQ(seam.shown.size(), 1u);
   EXPECT_TRUE(seam.shown[0].text.contains("being worked on by the database tool")) << qPrintable(seam.shown[0].text);
   EXPECT_TRUE(seam.shown[0].text.contains(QDir::toNativeSeparators(dir.file("info.mdb"))));
-  EXPECT_FALSE(form->Data1->isOpen());
+  EXPECT_FALSE(store().isOpen());
   EXPECT_FALSE(QFileInfo::exists(dir.file("info.mdb"))) << "nothing is made in the tool's place";
 }
 

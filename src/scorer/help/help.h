@@ -6,12 +6,12 @@
 #include <QWidget>
 #include <functional>
 
+#include "helptopics.h"
+
 class QTextBrowser;
 
 namespace quillon {
 
-// The help topic (anchor) for a control's objectName; empty for none.
-QString helpTopicFor(const QString& objectName);
 // The topic for a widget: its own, else that of the nearest parent that has one.
 QString helpTopicForWidget(const QWidget* w);
 

@@ -19,6 +19,7 @@
 #include "report.h"
 #include "reportrows.h"
 #include "scorecard.h"
+#include "scorecarddates.h"
 #include "scorecardpreview.h"
 
 namespace quillon {
@@ -29,7 +30,7 @@ RecordsMenu::RecordsMenu(MainForm* form) : QObject(form), form_(form) {
   menu = new QMenu(QStringLiteral("&Records"), form);
   menu->menuAction()->setObjectName(QStringLiteral("MNU_RECORDS"));
   // The Edit menu stands before Help, so this goes right after Edit.
-  form->menuBar()->insertMenu(form->MNU_HELP, menu);
+  form->menuBar()->insertMenu(form->findChild<QAction*>(QStringLiteral("MNU_HELP")), menu);
   auto add = [&](const QString& text, const char* name, QKeySequence keys, void (RecordsMenu::*slot)()) {
     QAction* a = menu->addAction(text, this, slot);
     a->setObjectName(QString::fromLatin1(name));
@@ -63,7 +64,7 @@ bool RecordsMenu::storeBatch(const QList<RecordStore::BatchOp>& ops, const QStri
   progress.setMinimumDuration(500);
   std::optional<QList<RecordStore::BatchChange>> done;
   try {
-    done = form_->Data1->applyBatch(ops, [&](int n, int) {
+    done = form_->records().applyBatch(ops, [&](int n, int) {
       progress.setValue(n);
       QApplication::processEvents();
       return !progress.wasCanceled();
@@ -134,7 +135,7 @@ bool RecordsMenu::importRoster(const QString& path) {
                       form_);
   if (dialog.exec() != QDialog::Accepted) return false;
   const QList<RecordStore::BatchOp> ops =
-      rosterPlan(preview, dialog.takeChosen(), [&](qint64 id) { return form_->Data1->storedRecord(id); });
+      rosterPlan(preview, dialog.takeChosen(), [&](qint64 id) { return form_->records().storedRecord(id); });
   return storeBatch(ops, QStringLiteral("Import of ") + name, QStringLiteral("Importing the roster..."));
 }
 
@@ -202,26 +203,13 @@ bool RecordsMenu::importOldDatabase(const QString& path) {
 
 // ---------------------------------------------------------------- scorecards
 
-QList<qint64> RecordsMenu::testedOn(const QString& date) const {
-  RecordStore& s = *form_->Data1;
-  QList<std::pair<QString, qint64>> found;
-  const int dot = s.fieldIndex(QStringLiteral("DOT")), lname = s.fieldIndex(QStringLiteral("LNAME"));
-  for (int r = 0; r < s.rowCount(); ++r)
-    if (normalizedDate(s.value(r, dot).trimmed()).value_or(QString()) == date)
-      found.append({s.value(r, lname), s.rowKey(r)});
-  std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
-    return a.first.compare(b.first, Qt::CaseInsensitive) < 0;
-  });
-  QList<qint64> keys;
-  for (const auto& f : found) keys << f.second;
-  return keys;
-}
+QList<qint64> RecordsMenu::testedOn(const QString& date) const { return recordsTestedOn(form_->records(), date); }
 
 void RecordsMenu::showScorecards(const QList<qint64>& keys, const QString& title) {
   QList<Record> records;
   try {
     for (qint64 k : keys)
-      if (std::optional<Record> r = form_->Data1->storedRecord(k)) records << *r;
+      if (std::optional<Record> r = form_->records().storedRecord(k)) records << *r;
   } catch (const DbError& e) {
     fail(e.message());
     return;
@@ -236,28 +224,21 @@ void RecordsMenu::showScorecards(const QList<qint64>& keys, const QString& title
 
 void RecordsMenu::scorecardOfCurrent() {
   if (!form_->storeCurrentRow()) return;
-  const int row = form_->Data1->currentRow();
+  const int row = form_->records().currentRow();
   if (row < 0) {
     fail(QStringLiteral("No current record."));
     return;
   }
-  showScorecards({form_->Data1->rowKey(row)}, QStringLiteral("Scorecard"));
+  showScorecards({form_->records().rowKey(row)}, QStringLiteral("Scorecard"));
 }
 
 void RecordsMenu::scorecardsOfDate() {
   if (!form_->storeCurrentRow()) return;
-  RecordStore& s = *form_->Data1;
-  QStringList dates;
-  const int dot = s.fieldIndex(QStringLiteral("DOT"));
-  for (int r = 0; r < s.rowCount(); ++r)
-    if (const auto d = normalizedDate(s.value(r, dot).trimmed()); d && !dates.contains(*d)) dates << *d;
+  const QStringList dates = testDates(form_->records());
   if (dates.isEmpty()) {
     fail(QStringLiteral("There are no records to report."));
     return;
   }
-  std::sort(dates.begin(), dates.end(), [](const QString& a, const QString& b) {
-    return QDate::fromString(a, QStringLiteral("MM/dd/yyyy")) > QDate::fromString(b, QStringLiteral("MM/dd/yyyy"));
-  });
   bool ok = false;
   const QString date = QInputDialog::getItem(form_, QStringLiteral("Scorecards by Date"),
                                              QStringLiteral("Date of test:"), dates, 0, false, &ok);

@@ -15,15 +15,15 @@ namespace {
 // Writes the two fields of the row `key` unless they already hold `event`
 // and `time`.
 void writeAlternate(MainForm& f, qint64 key, const QString& event, const QString& time) {
-  if (key < 0 || !f.Data1->isOpen()) return;
-  const int eventField = f.Data1->fieldIndex(QStringLiteral("ALT_EVENT"));
-  const int timeField = f.Data1->fieldIndex(QStringLiteral("ALT_TIME"));
+  if (key < 0 || !f.records().isOpen()) return;
+  const int eventField = f.records().fieldIndex(QStringLiteral("ALT_EVENT"));
+  const int timeField = f.records().fieldIndex(QStringLiteral("ALT_TIME"));
   // A row source without the fields, or a row deleted during the wait.
-  const int row = f.Data1->indexOfKey(key);
+  const int row = f.records().indexOfKey(key);
   if (eventField < 0 || timeField < 0 || row < 0) return;
-  if (f.Data1->value(row, eventField) == event && f.Data1->value(row, timeField) == time) return;
+  if (f.records().value(row, eventField) == event && f.records().value(row, timeField) == time) return;
   try {
-    f.Data1->updateByKey(key, {{eventField, event}, {timeField, time}});
+    f.records().updateByKey(key, {{eventField, event}, {timeField, time}});
   } catch (const DbError& e) {
     f.messages().message(e.message(), kErrorTitle, MsgIcon::Exclamation);
   }

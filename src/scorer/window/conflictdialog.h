@@ -7,17 +7,12 @@
 #include <QDialog>
 #include <functional>
 
+#include "conflictchoice.h"
 #include "recordstore.h"
 
 class QTableWidget;
 
 namespace quillon {
-
-enum class ConflictChoice {
-  Undecided,   // closed without choosing: nothing stored, the typing stays
-  KeepTheirs,  // the other station's row stays; what was typed is dropped
-  StoreOurs,   // what was typed is stored over their row
-};
 
 class ConflictDialog : public QDialog {
   Q_OBJECT
@@ -42,11 +37,5 @@ bool settleConflict(QWidget* parent, RecordStore& store, StoreConflict conflict,
                     const std::function<void()>& reload, const std::function<void(const QString&)>& report);
 // Tests answer in place of the clerk; null: the dialog asks.
 void setConflictAnswer(std::function<ConflictChoice(const StoreConflict&)> answer);
-
-// Carries out the clerk's choice on the store: keeps their row, or stores
-// `ours` (column -> text) over it. A further change elsewhere in between
-// throws ConflictError again; other failures throw DbError.
-void applyConflictChoice(RecordStore& store, const StoreConflict& conflict, ConflictChoice choice,
-                         const QHash<int, QString>& ours);
 
 }  // namespace quillon

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "dbfile.h"
+#include "recordhistory.h"
 #include "scoreui.h"
 #include "tables.h"
-#include "undo.h"
 
 class QAction;
 class QGroupBox;
@@ -51,7 +51,32 @@ class MainForm : public QMainWindow {
   // Runs the activation step now.
   void Form_Activate();
 
-  // ---- Controls; each bound one bears the name of its field ----
+  // The records the window shows (its record control, Data1).
+  RecordStore& records() const { return *Data1; }
+  // The alternate-event window (null until the first wait).
+  Alternate* alternateWindow() const { return alternate_.get(); }
+  // What was done to the records in this run (Edit, Undo and Redo).
+  RecordHistory& history() { return *history_; }
+  // Where the window looks for the records (the current folder's info.mdb).
+  static QString databasePath();
+
+  // Every box and question of this window goes through this seam; null
+  // puts the real message boxes back. Tests script the clerk's answers here.
+  void setMessageSeam(MessageSeam* seam);
+  MessageSeam& messages();
+  void setClock(const Clock* clock);
+  const Clock& clock() const;
+
+ Q_SIGNALS:
+  // The window was closed by its close box; the program ends.
+  void closed();
+
+ protected:
+  void showEvent(QShowEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+
+ private:
+  // ---- Controls, each with its object name; each bound one bears the name of its field ----
   RecordStore* Data1 = nullptr;
   RecordGrid* TDBGrid1 = nullptr;
   QLabel* Label1 = nullptr;
@@ -83,23 +108,7 @@ class MainForm : public QMainWindow {
   // Carries the current row's sex for Convert; never shown.
   QLineEdit* Sex = nullptr;
 
-  // The alternate-event window (null until the first wait).
-  Alternate* alternateWindow() const { return alternate_.get(); }
-  RecordModel* gridModel() const { return model_; }
-  // What was done to the records in this run (Edit, Undo and Redo).
-  RecordHistory& history() { return *history_; }
-  // Where the window looks for the records (the current folder's info.mdb).
-  static QString databasePath();
-
-  // Every box and question of this window goes through this seam; null
-  // puts the real message boxes back. Tests script the clerk's answers here.
-  void setMessageSeam(MessageSeam* seam);
-  MessageSeam& messages();
-  void setClock(const Clock* clock);
-  const Clock& clock() const;
-
   // ---- Menus, reports, help and About (mainform_menus.cpp, menupart.h) ----
-  MenuObjects& menus() { return *menus_; }
   QAction* MNU_FILE = nullptr;
   QAction* MNU_REPORT = nullptr;
   QAction* MNU_NAME = nullptr;
@@ -114,7 +123,7 @@ class MainForm : public QMainWindow {
   QAction* MNU_SEPERATOR3 = nullptr;
   QAction* MNU_ABOUT = nullptr;
 
- public Q_SLOTS:
+ private Q_SLOTS:
   void MNU_NAME_Click();
   void MNU_TOTAL_Click();
   void MNU_DATE_Click();
@@ -125,18 +134,18 @@ class MainForm : public QMainWindow {
   void MNU_ABOUT_Click();
 
  private:
+  MenuObjects& menus() { return *menus_; }
   // Builds the menu bar and the report objects; called once by the constructor.
   void createMenus();
   std::unique_ptr<MenuObjects> menus_;
   // ---- end of the menus section ----
 
   // ---- Edit menu: Undo and Redo (mainform_edit.cpp) ----
- public:
   QAction* MNU_EDIT = nullptr;
   QAction* MNU_UNDO = nullptr;
   QAction* MNU_REDO = nullptr;
 
- public Q_SLOTS:
+ private Q_SLOTS:
   void MNU_UNDO_Click();
   void MNU_REDO_Click();
 
@@ -156,20 +165,12 @@ class MainForm : public QMainWindow {
   std::unique_ptr<RecordHistory> history_;
   // ---- end of the Edit menu section ----
 
- public Q_SLOTS:
+ private Q_SLOTS:
   void Command2_Click();  // Add
   void Command3_Click();  // Delete
   void Command4_Click();  // Update
   void Command6_Click();  // Convert
   void Command7_Click();  // Sort
-
- Q_SIGNALS:
-  // The window was closed by its close box; the program ends.
-  void closed();
-
- protected:
-  void showEvent(QShowEvent* e) override;
-  void closeEvent(QCloseEvent* e) override;
 
  private:
   class ConvertSession;

@@ -4,8 +4,8 @@
 
 namespace quillon {
 
-Record insertFields(const RecordRow& row) {
-  Record r;
+FieldValues insertFields(const RecordRow& row) {
+  FieldValues r;
   const QStringList& names = infoFieldNames();
   for (int i = 1; i < names.size() && i < row.size(); ++i)
     if (!row.at(i).isEmpty()) r.insert(names.at(i), row.at(i));
@@ -22,7 +22,7 @@ QList<RecordStore::BatchOp> rosterPlan(const RosterPreview& preview, bool update
   const QString* const keys[] = {&names.at(fieldIndex("LNAME")), &names.at(fieldIndex("RANK")),
                                  &names.at(fieldIndex("SSN")), &names.at(fieldIndex("SEX")), &names.at(fieldIndex("DOB"))};
   for (const RosterRow& row : preview.toAdd) {
-    Record r;
+    FieldValues r;
     r.reserve(5);
     const QString* const values[] = {&row.name, &row.rank, &row.ssn, &row.sex, &row.dob};
     for (int f = 0; f < 5; ++f)
@@ -40,7 +40,7 @@ QList<RecordStore::BatchOp> rosterPlan(const RosterPreview& preview, bool update
           if (it.key().compare(names.at(i), Qt::CaseInsensitive) == 0) row[i] = it.value();
       const RecordRow before = row;
       updateFromRoster(row, m.row, preview.columns);
-      Record fields;
+      FieldValues fields;
       for (int i = 1; i < names.size(); ++i)
         if (row.at(i) != before.at(i)) fields.insert(names.at(i), row.at(i));
       if (!fields.isEmpty()) ops.append({RecordStore::BatchOp::Update, id, fields});

@@ -1,4 +1,4 @@
-#include "undo.h"
+#include "recordhistory.h"
 
 #include <QScopedValueRollback>
 #include <QUndoCommand>
@@ -193,7 +193,7 @@ RecordHistory::Obstacle RecordHistory::checkBatch(const QList<RecordStore::Batch
   Obstacle o;
   QStringList fields;
   for (const RecordStore::BatchChange& c : batch) {
-    const std::optional<Record>& expected = d == Direction::Back ? c.after : c.before;
+    const std::optional<FieldValues>& expected = d == Direction::Back ? c.after : c.before;
     const std::optional<Record> now = store_.storedRecord(c.key);
     if (!expected) {
       if (now) return {Obstacle::Taken, {}};
@@ -202,8 +202,15 @@ RecordHistory::Obstacle RecordHistory::checkBatch(const QList<RecordStore::Batch
     if (!now) return {Obstacle::Gone, {}};
     // A record an import added is compared as a whole, so the fields it was
     // stored with are what counts, not the fields the engine adds later.
-    for (auto it = expected->cbegin(); it != expected->cend(); ++it)
-      if (fieldIn(*now, it.key()).value_or(QString()) != it.value() && !fields.contains(it.key())) fields << it.key();
+    for (const FieldValues::Field& f : *expected)
+      if (fieldIn(*now, f.name).value_or(QString()) != f.value && !fields.contains(f.name)) fields << f.name;
+    // It holds only the fields it was given a value in: any other field
+    // that has one now was filled since.
+    const bool added = !(d == Direction::Back ? c.before : c.after);
+    if (added)
+      for (auto it = now->cbegin(); it != now->cend(); ++it)
+        if (!it.value().isEmpty() && !expected->find(it.key(), Qt::CaseInsensitive) && !fields.contains(it.key()))
+          fields << it.key();
   }
   fields.sort();
   if (!fields.isEmpty()) o = {Obstacle::Changed, fields};
@@ -215,8 +222,8 @@ void RecordHistory::applyBatch(const QList<RecordStore::BatchChange>& batch, Dir
   ops.reserve(batch.size());
   // Taken back newest first, so a record changed twice ends as it began.
   auto add = [&](const RecordStore::BatchChange& c) {
-    const std::optional<Record>& target = d == Direction::Back ? c.before : c.after;
-    const std::optional<Record>& from = d == Direction::Back ? c.after : c.before;
+    const std::optional<FieldValues>& target = d == Direction::Back ? c.before : c.after;
+    const std::optional<FieldValues>& from = d == Direction::Back ? c.after : c.before;
     if (!target)
       ops.append({RecordStore::BatchOp::Delete, c.key, {}});
     else if (!from)

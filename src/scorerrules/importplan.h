@@ -13,7 +13,7 @@ namespace quillon {
 // A record row as fields to insert: every field the row fills but ID (the
 // store gives the number); an empty field is left without a value, as a
 // record added in the grid leaves it.
-Record insertFields(const RecordRow& row);
+FieldValues insertFields(const RecordRow& row);
 
 // The roster's rows to add, and with `updateMatches` the changes to the
 // stored records they match (name, rank, sex and date of birth where the
