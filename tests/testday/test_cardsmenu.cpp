@@ -226,6 +226,9 @@ TEST_F(CardsMenuTest, TheSelectedSoldiersHistoryListsBothTestsNewestFirstAndAnSs
   EXPECT_EQ(chart[0].points.size(), 5) << "five five-event totals; the three-event one is not on their scale";
   EXPECT_EQ(chart[0].points.last(), (std::pair{QDate(2026, 6, 12), totals_.at(1).toInt()}));
   if (const QString shots = qEnvironmentVariable("QUILLON_SHOT_DIR"); !shots.isEmpty()) {
+    window_->resize(900, 420);
+    QTest::qWait(50);
+    EXPECT_TRUE(window_->grab().save(QDir(shots).filePath(QStringLiteral("testday-group.png"))));
     history->resize(980, 640);
     QTest::qWait(50);
     EXPECT_TRUE(history->grab().save(QDir(shots).filePath(QStringLiteral("testday-history.png"))));
