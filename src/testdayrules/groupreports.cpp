@@ -1,13 +1,11 @@
 #include "groupreports.h"
 
-#include <QFileInfo>
 #include <algorithm>
 
 #include "dbfile.h"
 #include "fitnessrecords.h"
 #include "fitnesstest.h"
 #include "grouprecordfields.h"
-#include "pgconnection.h"
 #include "rawentry.h"
 
 namespace quillon {
@@ -219,9 +217,9 @@ TestDayRecords readTestDayRecords(const QString& dbPath, bool withInfo) {
       return true;
     });
     info->close();
-    // Groups are kept in the records file only: on a server there are none.
-    if (!QFileInfo::exists(pg::connFilePath(QFileInfo(dbPath).absolutePath())))
-      for (const TestGroup& g : TestGroups::forDatabase(dbPath)->all()) out.groupMembers << g.members;
+    // A soldier put on a test day before any record of theirs exists is
+    // known by the groups alone, on the file and on a records server alike.
+    for (const TestGroup& g : TestGroups::forDatabase(dbPath)->all()) out.groupMembers << g.members;
   }
   return out;
 }

@@ -5,6 +5,7 @@
 // to the same behaviour. Each gives stores of its own, as a second station
 // on the same records would have.
 
+#include <QFile>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -26,6 +27,8 @@ class GroupsInAFile {
   }
   std::unique_ptr<TestGroups> groups() { return TestGroups::forDatabase(path_); }
   std::unique_ptr<FitnessRecords> records() { return FitnessRecords::forDatabase(path_); }
+  // The folder's records as the windows open them: by the path of info.mdb.
+  QString recordsPath() const { return path_; }
 
  private:
   ScratchDir dir_;
@@ -46,9 +49,20 @@ class GroupsOnAServer {
     return r;
   }
   PgScratch& scratch() { return *scratch_; }
+  // A folder whose connection file sends the windows to this server, and
+  // the path of info.mdb there, as the windows open the records.
+  QString recordsPath() {
+    QFile conn(dir_.file(QStringLiteral("info.pgconn")));
+    EXPECT_TRUE(conn.open(QIODevice::WriteOnly));
+    conn.write(scratch_->conninfo().toUtf8() + "\n");
+    conn.close();
+    conn.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    return dir_.file(QStringLiteral("info.mdb"));
+  }
 
  private:
   std::unique_ptr<PgScratch> scratch_;
+  ScratchDir dir_;
 };
 
 template <typename Backend>

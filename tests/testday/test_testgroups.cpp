@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "dbfile.h"
+#include "groupreports.h"
 #include "recordsdb.h"
 #include "sqlitedb.h"
 #include "testgroupbackends.h"
@@ -119,5 +120,18 @@ TEST(TestGroupsOnAServer, AServerSetUpBeforeTestGroupsSaysHowToAddThem) {
     ADD_FAILURE() << "read groups from a server without their tables";
   } catch (const DbError& e) {
     EXPECT_TRUE(e.message().contains(QStringLiteral("setup.sql"))) << e.message().toStdString();
+  }
+}
+
+TYPED_TEST(GroupStore, AGroupsSoldierWithNoRecordYetIsOnTheDueList) {
+  // Known by the group alone: nothing in info, nothing in fitness_tests.
+  const TestGroup g = this->backend.groups()->save(rangeDayGroup());
+  const ReportTable due =
+      dueList(readTestDayRecords(this->backend.recordsPath(), true), QDate::fromString(g.testDate, Qt::ISODate), 6);
+  ASSERT_EQ(due.rows.size(), g.members.size());
+  for (const GroupMember& m : g.members) {
+    const auto row = std::find_if(due.rows.begin(), due.rows.end(), [&](const QStringList& r) { return r.contains(m.ssn); });
+    ASSERT_NE(row, due.rows.end()) << m.name.toStdString();
+    EXPECT_TRUE(row->contains(QStringLiteral("No five-event test"))) << row->join('|').toStdString();
   }
 }
