@@ -6,9 +6,18 @@
 // with Escape. Delete clears a stored value. The first row takes each event
 // lane's grader initials, stored with every value that lane accepts. What a value
 // means and what is stored is LaneSheet's; this window only shows it.
+//
+// An accepted value's points, total and result are painted before the
+// value is stored, and the store is made before the next key is taken; a
+// store that fails takes the painted points back and keeps what was typed.
+// Values other stations stored appear by a light poll, never over a cell
+// being edited or a refused value the clerk has yet to correct.
 
 #include <QMainWindow>
+#include <QTimer>
 #include <QUndoStack>
+#include <array>
+#include <functional>
 #include <memory>
 
 #include "fitnessrecords.h"
@@ -25,21 +34,43 @@ class LaneGrid : public QMainWindow {
  public:
   // Throws DbError when the group's records cannot be opened.
   LaneGrid(const TestGroup& group, const QString& dbPath, QWidget* parent = nullptr);
+  // Over records already made; opens them. Tests hand in a scripted store.
+  LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store, QWidget* parent = nullptr);
   ~LaneGrid() override;
 
   QUndoStack& undoStack() { return undo_; }
+  // Who answers a lane clash; the window's dialog unless a test answers.
+  void setClashChooser(LaneClashChooser* chooser) { sheet_->setClashChooser(chooser); }
+  // Shows what other stations stored since it was last read; the poll
+  // timer's slot, called directly by tests.
+  void showOthersValues();
+
+ signals:
+  // A soldier's points, total and result have been painted, the value not
+  // yet stored.
+  void pointsShown(int row);
 
  private:
   void accept(int row, int column);
   void refuse(QTableWidgetItem* item, const QString& why);
   void putBack(int row, int column);
   void clearCell(int row, int column);
-  void refresh(int row);
+  // Shows the soldier's line as stored; sparing the editor, the cell being
+  // typed in keeps what is typed.
+  void refresh(int row, bool sparingTheEditor = false);
+  void showScore(int row, const LaneLine& line);
+  std::array<QString, 3> scoreCells(int row) const;
+  void putScoreCells(int row, const std::array<QString, 3>& texts);
+
+  class ClashDialog;
 
   std::unique_ptr<FitnessRecords> store_;
   QUndoStack undo_;
   std::unique_ptr<LaneSheet> sheet_;
   QTableWidget* grid_ = nullptr;
+  std::unique_ptr<LaneClashChooser> dialog_;
+  std::function<bool(int, int)> editing_;
+  QTimer poll_;
   bool filling_ = false;
 };
 

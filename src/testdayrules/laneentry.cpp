@@ -1,6 +1,7 @@
 #include "laneentry.h"
 
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 #include <QUndoCommand>
 #include <QUndoStack>
 
@@ -140,11 +141,15 @@ class LaneStep : public QUndoCommand {
       first_ = false;
       return;
     }
+    if (sheet_.replaying()) return;
     sheet_.reportStep(text(), sheet_.write(member_, field_, after_, &before_));
   }
   // Taken back only where the record still holds what the step stored: a
   // value changed at another station meanwhile is a clash, named.
-  void undo() override { sheet_.reportStep(text(), sheet_.write(member_, field_, before_, &after_)); }
+  void undo() override {
+    if (sheet_.replaying()) return;
+    sheet_.reportStep(text(), sheet_.write(member_, field_, before_, &after_));
+  }
 
  private:
   LaneSheet& sheet_;
@@ -293,8 +298,27 @@ QString LaneSheet::write(int member, LaneField field, const Record& raw, const R
       else if (expected->contains(name)) asRead.fields[c] = expected->value(name);
     }
     rows_[member] = asRead;
-    rows_[member] = store_.store(asRead, scoredChanges(member, field, raw));
-    return {};
+    for (;;) {
+      try {
+        rows_[member] = store_.store(*rows_[member], scoredChanges(member, field, raw));
+        return {};
+      } catch (const ConflictError& e) {
+        const ConflictChoice choice =
+            chooser_ && asking_
+                ? chooser_->choose(QStringLiteral("%1 of %2").arg(laneCaption(field), m.name), e.conflict())
+                : ConflictChoice::Undecided;
+        if (choice == ConflictChoice::Undecided) throw;
+        // Either way the line is read as stored now; storing ours again over
+        // it is refused only by a further change in between, asked again.
+        rows_[member] = e.conflict().theirs;
+        if (choice == ConflictChoice::KeepTheirs) {
+          keptTheirs_ = true;
+          return {};
+        }
+        for (auto it = raw.cbegin(); it != raw.cend(); ++it)
+          if (!overwritten_.contains(it.key())) overwritten_.insert(it.key(), storedField(member, it.key()));
+      }
+    }
   } catch (const ConflictError& e) {
     QStringList parts;
     // Times as the clerk types and reads them, not as stored seconds.
@@ -316,15 +340,32 @@ QString LaneSheet::put(int member, LaneField field, const Record& raw) {
   Record before;
   for (auto it = raw.cbegin(); it != raw.cend(); ++it) before.insert(it.key(), storedField(member, it.key()));
   if (before == raw) return {};
-  if (const QString why = write(member, field, raw); !why.isEmpty()) return why;
+  asking_ = true;
+  keptTheirs_ = false;
+  overwritten_.clear();
+  const QString why = write(member, field, raw);
+  asking_ = false;
+  if (!why.isEmpty() || keptTheirs_) return why;
+  // Stored over another station's lane: undoing it puts theirs back.
+  for (auto it = overwritten_.cbegin(); it != overwritten_.cend(); ++it) before.insert(it.key(), it.value());
   undo_.push(new LaneStep(*this, member, field, before, raw, group_.members.at(member).name));
   return {};
 }
 
-QString LaneSheet::enter(int member, LaneField field, const QString& text) {
-  if (text.trimmed().isEmpty()) return laneCaption(field) + QStringLiteral(": nothing was entered");
+LaneEntry LaneSheet::score(int member, LaneField field, const QString& text) const {
+  LaneEntry out;
+  out.member = member;
+  out.field = field;
+  out.text = text;
+  if (text.trimmed().isEmpty()) {
+    out.error = laneCaption(field) + QStringLiteral(": nothing was entered");
+    return out;
+  }
   LaneValue v = parseLane(field, text);
-  if (!v.error.isEmpty()) return v.error;
+  if (!v.error.isEmpty()) {
+    out.error = v.error;
+    return out;
+  }
   if (const QString g = grader(field); hasGrader(field) && !g.isEmpty()) {
     if (field == LaneField::Run) {
       const bool alt = !v.raw.value(s("alt_event")).isEmpty();
@@ -334,11 +375,65 @@ QString LaneSheet::enter(int member, LaneField field, const QString& text) {
       v.raw.insert(s(kGraderColumns[eventOf(field)]), g);
     }
   }
-  return put(member, field, v.raw);
+  out.raw = v.raw;
+  // The line as it will read: the row as last read with this lane's fields
+  // and their points in place (a soldier with no record yet starts blank).
+  RowAsRead row;
+  if (rows_.at(member)) row = *rows_.at(member);
+  while (row.fields.size() < fitnessFieldNames().size()) row.fields << QString();
+  const Record changes = scoredChanges(member, field, v.raw);
+  for (auto it = changes.cbegin(); it != changes.cend(); ++it)
+    if (const auto c = fitnessFieldNames().indexOf(it.key()); c >= 0) row.fields[static_cast<int>(c)] = it.value();
+  out.line = lineOf(row);
+  return out;
+}
+
+QString LaneSheet::store(const LaneEntry& entry) {
+  if (!entry.error.isEmpty()) return entry.error;
+  return put(entry.member, entry.field, entry.raw);
+}
+
+QString LaneSheet::enter(int member, LaneField field, const QString& text) { return store(score(member, field, text)); }
+
+void LaneSheet::undo() {
+  if (!undo_.canUndo()) return;
+  const int at = undo_.index();
+  stepProblem_.clear();
+  undo_.undo();
+  if (stepProblem_.isEmpty()) return;
+  // Nothing was written: the stack goes back to where it stood, the step
+  // not carried out again.
+  QScopedValueRollback guard(replaying_, true);
+  undo_.setIndex(at);
+}
+
+void LaneSheet::redo() {
+  if (!undo_.canRedo()) return;
+  const int at = undo_.index();
+  stepProblem_.clear();
+  undo_.redo();
+  if (stepProblem_.isEmpty()) return;
+  QScopedValueRollback guard(replaying_, true);
+  undo_.setIndex(at);
+}
+
+QList<int> LaneSheet::readChanges() {
+  QList<int> changed;
+  for (int m = 0; m < size(); ++m) {
+    const std::optional<RowAsRead>& read = rows_.at(m);
+    std::optional<RowAsRead> now =
+        read ? store_.fetch(read->key) : store_.find(group_.members.at(m).ssn, group_.testDate);
+    if (!now || (read && now->version == read->version)) continue;
+    rows_[m] = std::move(now);
+    changed << m;
+  }
+  return changed;
 }
 
 void LaneSheet::reportStep(const QString& step, const QString& why) {
-  stepProblem_ = why.isEmpty() ? QString() : QStringLiteral("%1: %2").arg(step, why);
+  // The first refusal of a step stands: a step of several records (a
+  // grader given later) is refused when any of them is.
+  if (!why.isEmpty() && stepProblem_.isEmpty()) stepProblem_ = QStringLiteral("%1: %2").arg(step, why);
 }
 
 QString LaneSheet::clear(int member, LaneField field) {
@@ -355,7 +450,34 @@ QString LaneSheet::setGrader(LaneField field, const QString& initials) {
   if (!t.isEmpty() && !letters.match(t).hasMatch())
     return QStringLiteral("Grader of %1: %2 are not initials (one to four letters)").arg(laneCaption(field), quoted(t));
   graders_[index(field)] = t.toUpper();
-  return {};
+  return t.isEmpty() ? QString() : fillGrader(field, t.toUpper());
+}
+
+QString LaneSheet::fillGrader(LaneField field, const QString& initials) {
+  // The grader columns a value in this lane is graded in, by the field
+  // that holds the value.
+  QList<std::pair<QString, QString>> graded;
+  if (field == LaneField::Run) graded = {{s("run_s"), s("grader_run")}, {s("alt_event"), s("grader_alt")}};
+  else graded = {{laneColumn(field), s(kGraderColumns[eventOf(field)])}};
+  bool open = false;
+  QString problem;
+  for (int m = 0; m < size() && problem.isEmpty(); ++m) {
+    Record raw;
+    for (const auto& [value, grader] : graded)
+      if (!storedField(m, value).isEmpty() && storedField(m, grader).isEmpty()) raw.insert(grader, initials);
+    if (raw.isEmpty()) continue;
+    Record before = raw;
+    for (auto it = before.begin(); it != before.end(); ++it) it.value() = QString();
+    if (const QString why = write(m, field, raw); !why.isEmpty()) {
+      problem = why;
+      break;
+    }
+    if (!open) undo_.beginMacro(QStringLiteral("Grader %1 of %2").arg(initials, laneCaption(field)));
+    open = true;
+    undo_.push(new LaneStep(*this, m, field, before, raw, group_.members.at(m).name));
+  }
+  if (open) undo_.endMacro();
+  return problem;
 }
 
 QString LaneSheet::grader(LaneField field) const {
@@ -370,10 +492,10 @@ QString LaneSheet::grader(LaneField field) const {
   return {};
 }
 
-LaneLine LaneSheet::line(int member) const {
+LaneLine LaneSheet::line(int member) const { return rows_.at(member) ? lineOf(*rows_.at(member)) : LaneLine{}; }
+
+LaneLine LaneSheet::lineOf(const RowAsRead& row) {
   LaneLine out;
-  if (!rows_.at(member)) return out;
-  const RowAsRead& row = *rows_.at(member);
   const auto f = [&](const char* name) { return fieldOf(row, s(name)); };
   for (int l = 0; l < kEventLanes; ++l) {
     const QString v = fieldOf(row, laneColumn(static_cast<LaneField>(l)));

@@ -11,6 +11,7 @@
 #include <array>
 #include <optional>
 
+#include "conflictchoice.h"
 #include "fitnessrecords.h"
 #include "fitnessscore.h"
 #include "testgroups.h"
@@ -55,6 +56,27 @@ struct LaneLine {
   QString result;  // "GO", "NO-GO", or empty while events are missing
 };
 
+// A value scored and not yet stored: what the lane will store (the
+// grader's initials included) and the soldier's line as it will read once
+// stored, so a window can show the points before the disk has answered.
+struct LaneEntry {
+  int member = -1;
+  LaneField field = LaneField::DeadliftFirst;
+  QString text;  // as typed
+  Record raw;
+  LaneLine line;
+  QString error;  // why the value is refused; nothing else is set then
+};
+
+// Asks the clerk what becomes of a lane another station changed since this
+// one read it. The window asks with a dialog; tests answer in its place.
+class LaneClashChooser {
+ public:
+  virtual ~LaneClashChooser() = default;
+  // `subject` names the lane and the soldier; `conflict` each clashing field.
+  virtual ConflictChoice choose(const QString& subject, const StoreConflict& conflict) = 0;
+};
+
 class LaneSheet {
  public:
   // `group` must be saved (it has an ID); `store` and `undo` outlive this.
@@ -65,14 +87,43 @@ class LaneSheet {
   // value, or on a clash each field with the value stored now and ours.
   // Empty text is refused: clearing a value is clear()'s.
   QString enter(int member, LaneField field, const QString& text);
+  // enter() in its two steps. score() reads nothing from the store and
+  // writes nothing: the value parsed, held to its range and scored against
+  // the soldier's line as last read. store() writes what score() accepted,
+  // as enter() does.
+  LaneEntry score(int member, LaneField field, const QString& text) const;
+  QString store(const LaneEntry& entry);
+
+  // With a chooser, a value entered or cleared over another station's change
+  // of the same lane asks it: Keep theirs stores nothing and the line reads
+  // theirs (no undo step), Store mine writes ours over theirs (one undo
+  // step, which puts theirs back). Without one, or when the clerk does not
+  // choose, the clash is refused with its fields named. Undo and redo never
+  // ask: their clash is reported.
+  void setClashChooser(LaneClashChooser* chooser) { chooser_ = chooser; }
+
+  // Undo and redo of one step. A step refused (its lane changed at another
+  // station since) writes nothing and leaves the stack where it stood, with
+  // stepProblem() saying why.
+  void undo();
+  void redo();
+  bool replaying() const { return replaying_; }
+
+  // The group's records as stored now, read again where another station
+  // changed them (by the row version); the members whose line changed.
+  // Throws DbError when the records cannot be read.
+  QList<int> readChanges();
   // Clears that one lane of the soldier (its figure, points and grader),
   // as one undo step. Empty on success or when there was nothing to clear.
   QString clear(int member, LaneField field);
 
   // The initials of the grader of an event lane, stored with every value
-  // that lane accepts from now on. Refused (a reason naming the lane) unless
-  // one to four letters; empty text stops storing initials. Before any is
-  // set, grader() reads the initials stored in the lane's records.
+  // that lane accepts from now on, and given, as one undo step, to every
+  // record of the group that holds a value in that lane and no grader of
+  // its event yet (one that has a grader keeps it). Refused (a reason
+  // naming the lane) unless one to four letters; empty text stops storing
+  // initials. Before any is set, grader() reads the initials stored in the
+  // lane's records.
   QString setGrader(LaneField field, const QString& initials);
   QString grader(LaneField field) const;
 
@@ -88,13 +139,15 @@ class LaneSheet {
   // why not.
   QString write(int member, LaneField field, const Record& raw, const Record* expected = nullptr);
 
-  // Why the last undo or redo stored nothing ("<step>: <why>"), empty when
-  // it was stored; the undo steps set it.
+  // Why the last undo() or redo() stored nothing ("<step>: <why>"), empty
+  // when it was stored; the undo steps set it.
   const QString& stepProblem() const { return stepProblem_; }
   void reportStep(const QString& step, const QString& why);
 
  private:
   QString put(int member, LaneField field, const Record& raw);
+  QString fillGrader(LaneField field, const QString& initials);
+  static LaneLine lineOf(const RowAsRead& row);
   QString storedField(int member, const QString& name) const;
   Record scoredChanges(int member, LaneField field, const Record& raw) const;
 
@@ -104,6 +157,11 @@ class LaneSheet {
   QList<std::optional<RowAsRead>> rows_;
   std::array<std::optional<QString>, kEventLanes> graders_;
   QString stepProblem_;
+  LaneClashChooser* chooser_ = nullptr;
+  bool asking_ = false;     // the store in hand is the clerk's entry, not a step's
+  bool keptTheirs_ = false; // the clerk kept the other station's lane
+  Record overwritten_;      // their lane's fields that Store mine wrote over
+  bool replaying_ = false;
 };
 
 }  // namespace quillon
