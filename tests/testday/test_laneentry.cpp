@@ -1,4 +1,5 @@
 #include <QUndoStack>
+#include <tuple>
 #include <gtest/gtest.h>
 
 #include "dbfile.h"
@@ -104,6 +105,67 @@ TEST_F(LaneSheetTest, AllFiveEventsGiveTheTotalAndResultOfTheScorerWithTheHeavie
   EXPECT_EQ(l.result, QStringLiteral("NO-GO")) << "59 points in one event fail the test whatever the total";
   EXPECT_EQ(storedField(1, "result_go"), QStringLiteral("NO-GO"));
   EXPECT_EQ(storedField(1, "total_pts"), QString::number(s.total));
+}
+
+// The grid paints what score() foresees before the store: the line it
+// foresees must be the one stored, the last event's total and result too.
+TEST_F(LaneSheetTest, ScoringAValueStoresNothingAndForeseesTheLineTheStoreLeaves) {
+  const LaneEntry first = sheet_->score(1, LaneField::PushUp, figure("pushup", 70));
+  ASSERT_EQ(first.error, QString());
+  EXPECT_EQ(first.line.points[event("pushup")], 70);
+  EXPECT_EQ(storedField(1, "ssn"), QStringLiteral("<no record>")) << "scoring alone stores nothing";
+  EXPECT_EQ(undo_.count(), 0);
+  ASSERT_EQ(sheet_->store(first), QString());
+  EXPECT_EQ(storedField(1, "pushup_pts"), QStringLiteral("70"));
+
+  for (const auto& [field, key, points] : {std::tuple{LaneField::DeadliftFirst, "deadlift", 100},
+                                           std::tuple{LaneField::SprintDragCarry, "sdc", 59},
+                                           std::tuple{LaneField::Plank, "plank", 100}})
+    ASSERT_EQ(sheet_->enter(1, field, figure(key, points)), QString());
+  const LaneEntry last = sheet_->score(1, LaneField::Run, figure("run", 65));
+  ASSERT_EQ(last.error, QString());
+  ASSERT_TRUE(last.line.total) << "the fifth event completes the line";
+  EXPECT_EQ(last.line.result, QStringLiteral("NO-GO"));
+  EXPECT_EQ(storedField(1, "total_pts"), QString());
+  ASSERT_EQ(sheet_->store(last), QString());
+  const LaneLine stored = sheet_->line(1);
+  EXPECT_EQ(stored.points, last.line.points);
+  EXPECT_EQ(stored.total, last.line.total);
+  EXPECT_EQ(stored.result, last.line.result);
+  EXPECT_EQ(storedField(1, "total_pts"), QString::number(*last.line.total));
+
+  const LaneEntry refused = sheet_->score(1, LaneField::Plank, QStringLiteral("1:75"));
+  EXPECT_TRUE(refused.error.startsWith(QStringLiteral("PLK:"))) << refused.error.toStdString();
+  EXPECT_EQ(sheet_->store(refused), refused.error) << "a refused value is never stored";
+}
+
+// Initials given to a lane after its first values were entered: those
+// values without a grader get them, as one step; a grader set stays.
+TEST_F(LaneSheetTest, GraderInitialsSetLaterGoToTheLanesValuesWithoutAGraderAsOneStep) {
+  ASSERT_EQ(sheet_->setGrader(LaneField::PushUp, QStringLiteral("zz")), QString());
+  ASSERT_EQ(sheet_->enter(2, LaneField::PushUp, figure("pushup", 80)), QString());
+  ASSERT_EQ(sheet_->setGrader(LaneField::PushUp, QString()), QString());
+  ASSERT_EQ(sheet_->enter(0, LaneField::PushUp, figure("pushup", 60)), QString());
+  ASSERT_EQ(sheet_->enter(1, LaneField::Plank, figure("plank", 70)), QString());
+  ASSERT_EQ(undo_.count(), 3);
+  ASSERT_EQ(storedField(2, "grader_pushup"), QStringLiteral("ZZ"));
+
+  ASSERT_EQ(sheet_->setGrader(LaneField::PushUp, QStringLiteral("ab")), QString());
+  EXPECT_EQ(undo_.count(), 4) << "one step for the lane, however many records";
+  EXPECT_EQ(storedField(0, "grader_pushup"), QStringLiteral("AB"));
+  EXPECT_EQ(storedField(0, "pushup_pts"), QStringLiteral("60")) << "the value and its points stay";
+  EXPECT_EQ(storedField(1, "grader_pushup"), QString()) << "no push-ups entered, no grader";
+  EXPECT_EQ(storedField(2, "grader_pushup"), QStringLiteral("ZZ")) << "a grader set stays";
+  ASSERT_EQ(sheet_->setGrader(LaneField::SprintDragCarry, QStringLiteral("sd")), QString());
+  EXPECT_EQ(undo_.count(), 4) << "a lane without values is no step";
+
+  sheet_->undo();
+  EXPECT_EQ(sheet_->stepProblem(), QString());
+  EXPECT_EQ(storedField(0, "grader_pushup"), QString());
+  EXPECT_EQ(storedField(0, "pushup"), figure("pushup", 60));
+  EXPECT_EQ(storedField(2, "grader_pushup"), QStringLiteral("ZZ"));
+  sheet_->redo();
+  EXPECT_EQ(storedField(0, "grader_pushup"), QStringLiteral("AB"));
 }
 
 TEST_F(LaneSheetTest, UndoTakesBackTheLastEntryOnlyAndRedoStoresItAgain) {
@@ -296,10 +358,90 @@ TYPED_TEST(LaneStations, TwoStationsKeepBothLanesOfOneSoldierAndTheSameLaneClash
 
   // B's plank, since changed by A: B's undo takes nothing back and says why.
   EXPECT_EQ(a.enter(1, LaneField::Plank, fig("plank", 90)), QString());
-  while (undoB.index() > 0 && undoB.text(undoB.index() - 1) != QStringLiteral("PLK of Abernathy, Cole")) undoB.undo();
+  // The stack does not move: Undo offers the same step again.
+  while (undoB.index() > 0 && undoB.text(undoB.index() - 1) != QStringLiteral("PLK of Abernathy, Cole")) b.undo();
   ASSERT_EQ(undoB.text(undoB.index() - 1), QStringLiteral("PLK of Abernathy, Cole"));
-  undoB.undo();
+  const int at = undoB.index();
+  b.undo();
   EXPECT_TRUE(b.stepProblem().startsWith(QStringLiteral("PLK of Abernathy, Cole:"))) << b.stepProblem().toStdString();
   EXPECT_TRUE(b.stepProblem().contains(fig("plank", 90))) << b.stepProblem().toStdString();
+  EXPECT_EQ(undoB.index(), at);
+  EXPECT_EQ(undoB.undoText(), QStringLiteral("PLK of Abernathy, Cole"));
   EXPECT_EQ(field(*reader, soldier, group.testDate, "plank_pts"), QStringLiteral("90"));
+  EXPECT_EQ(b.line(1).points[t.eventIndex(QStringLiteral("plank"))], 90) << "B's grid reads A's plank";
+}
+
+namespace {
+
+// Plays the clerk at the lane clash: answers as told and notes what was
+// asked.
+class ScriptedChooser : public LaneClashChooser {
+ public:
+  ConflictChoice answer = ConflictChoice::Undecided;
+  QStringList subjects;
+  QList<FieldClash> clashes;
+  ConflictChoice choose(const QString& subject, const StoreConflict& conflict) override {
+    subjects << subject;
+    clashes << conflict.clashes;
+    return answer;
+  }
+};
+
+}  // namespace
+
+// The same push-up lane of one soldier at two stations: the second to
+// store chooses, as at the three-event table, and either way nothing of
+// the other lanes is lost.
+TYPED_TEST(LaneStations, ALaneClashKeepsTheirsOrStoresMineAsTheClerkChooses) {
+  const TestGroup group = this->backend.groups()->save(rangeDayGroup());
+  std::unique_ptr<FitnessRecords> storeA = this->backend.records(), storeB = this->backend.records();
+  QUndoStack undoA, undoB;
+  LaneSheet a(group, *storeA, undoA);
+  const GroupMember& soldier = group.members.at(1);
+  const fitness::FitnessTest& t = fitnessTest();
+  const int column = fitness::columnIndex(t.ageGroupOf(fitness::ageOn(QDate(1998, 2, 28), QDate(2026, 6, 12))),
+                                          fitness::Column::MaleCombat);
+  const auto fig = [&](const char* key, int points) { return figureFor(t.eventIndex(QLatin1String(key)), column, points); };
+  std::unique_ptr<FitnessRecords> reader = this->backend.records();
+  const auto stored = [&](const char* name) { return field(*reader, soldier, group.testDate, name); };
+
+  ASSERT_EQ(a.enter(1, LaneField::PushUp, fig("pushup", 70)), QString());
+  LaneSheet b(group, *storeB, undoB);  // reads A's 70
+  ScriptedChooser clerk;
+  b.setClashChooser(&clerk);
+  ASSERT_EQ(b.enter(1, LaneField::Plank, fig("plank", 80)), QString());
+  ASSERT_EQ(a.enter(1, LaneField::PushUp, fig("pushup", 100)), QString());
+
+  clerk.answer = ConflictChoice::KeepTheirs;
+  EXPECT_EQ(b.enter(1, LaneField::PushUp, fig("pushup", 60)), QString());
+  ASSERT_EQ(clerk.subjects, QStringList{QStringLiteral("HRP of Abernathy, Cole")});
+  bool named = false;
+  for (const FieldClash& c : clerk.clashes)
+    named = named || (c.field == QLatin1String("pushup") && c.theirs == fig("pushup", 100) && c.ours == fig("pushup", 60));
+  EXPECT_TRUE(named) << "the clash names the field, theirs and ours";
+  EXPECT_EQ(stored("pushup"), fig("pushup", 100));
+  EXPECT_EQ(b.shown(1, LaneField::PushUp), fig("pushup", 100)) << "the grid reads theirs";
+  EXPECT_EQ(b.line(1).points[t.eventIndex(QStringLiteral("pushup"))], 100);
+  EXPECT_EQ(undoB.count(), 1) << "keeping theirs stores nothing, so is no step";
+
+  ASSERT_EQ(a.enter(1, LaneField::PushUp, fig("pushup", 80)), QString());
+  clerk.answer = ConflictChoice::StoreOurs;
+  EXPECT_EQ(b.enter(1, LaneField::PushUp, fig("pushup", 60)), QString());
+  EXPECT_EQ(clerk.subjects.size(), 2);
+  EXPECT_EQ(stored("pushup"), fig("pushup", 60));
+  EXPECT_EQ(stored("pushup_pts"), QStringLiteral("60"));
+  EXPECT_EQ(stored("plank_pts"), QStringLiteral("80")) << "the other lane stays";
+  EXPECT_EQ(undoB.count(), 2);
+  // Undoing mine puts theirs back, not what B had read before.
+  b.undo();
+  EXPECT_EQ(b.stepProblem(), QString());
+  EXPECT_EQ(stored("pushup"), fig("pushup", 80));
+  EXPECT_EQ(stored("pushup_pts"), QStringLiteral("80"));
+
+  // Neither chosen: nothing stored, the clash named as before.
+  ASSERT_EQ(a.enter(1, LaneField::PushUp, fig("pushup", 90)), QString());
+  clerk.answer = ConflictChoice::Undecided;
+  const QString why = b.enter(1, LaneField::PushUp, fig("pushup", 70));
+  EXPECT_TRUE(why.contains(fig("pushup", 90))) << why.toStdString();
+  EXPECT_EQ(stored("pushup"), fig("pushup", 90));
 }
