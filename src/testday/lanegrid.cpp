@@ -34,11 +34,21 @@ class LaneTable : public QTableWidget {
   LaneTable(int rows, int columns, QWidget* parent) : QTableWidget(rows, columns, parent) {}
   bool refused = false;
   std::function<void(int, int)> revert, clear;
+  std::function<void(int, int)> retry;
   bool editingAt(int row, int column) const {
     return state() == EditingState && currentIndex().row() == row && currentIndex().column() == column;
   }
 
  protected:
+  // The same text committed again changes no item, so it would never reach
+  // the window: a value whose store failed is tried again this way.
+  void commitData(QWidget* editor) override {
+    const QModelIndex at = currentIndex();
+    QTableWidgetItem* it = item(at.row(), at.column());
+    const QString before = it ? it->text() : QString();
+    QTableWidget::commitData(editor);
+    if (it && !it->toolTip().isEmpty() && it->text() == before && retry) retry(at.row(), at.column());
+  }
   void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override {
     const QModelIndex at = currentIndex();
     if (hint == QAbstractItemDelegate::RevertModelCache) {
@@ -157,6 +167,11 @@ LaneGrid::LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store
     accept(item->row(), item->column());
     table->refused = !item->toolTip().isEmpty();
   });
+  table->retry = [this, table](int row, int column) {
+    table->refused = false;
+    accept(row, column);
+    table->refused = !grid_->item(row, column)->toolTip().isEmpty();
+  };
   table->revert = [this](int row, int column) { putBack(row, column); };
   table->clear = [this](int row, int column) { clearCell(row, column); };
   editing_ = [table](int row, int column) { return table->editingAt(row, column); };

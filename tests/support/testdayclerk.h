@@ -8,12 +8,23 @@
 #include <QDialog>
 #include <QProcess>
 #include <QSpinBox>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 #include "reportpreview.h"
 
 namespace quillon::test {
+
+// Types into the focused cell of a grid as the clerk does: the first key
+// opens the cell's editor, which takes the rest, then `key` (Enter, Tab).
+inline void typeIntoCell(const QString& text, Qt::Key key) {
+  QTest::keyClicks(QApplication::focusWidget(), text.left(1));
+  QTest::keyClicks(QApplication::focusWidget(), text.mid(1));
+  QTest::keyClick(QApplication::focusWidget(), key);
+  // The item delegate commits an editor's text from the event loop.
+  QCoreApplication::processEvents();
+}
 
 // The text of a PDF as pdftotext reads it, in reading order.
 inline QString pdfText(const QString& path) {

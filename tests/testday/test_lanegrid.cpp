@@ -1,0 +1,164 @@
+#include <QApplication>
+#include <QLineEdit>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "dbfile.h"
+#include "fitnessfixture.h"
+#include "fitnessrecords.h"
+#include "lanegrid.h"
+#include "laneentry.h"
+#include "scriptedfitness.h"
+#include "testdayclerk.h"
+#include "testgroupbackends.h"
+#include "testgroupfixture.h"
+#include "testgroups.h"
+#include "testsupport.h"
+
+using namespace quillon;
+using namespace quillon::test;
+
+namespace {
+
+constexpr int kPoints = kLaneFields;  // the column after the lanes
+const int kPushUp = static_cast<int>(LaneField::PushUp);
+const int kPlank = static_cast<int>(LaneField::Plank);
+const int kSdc = static_cast<int>(LaneField::SprintDragCarry);
+
+// Figures of the group fixture's men, who are read in the M|C column.
+QString fig(const char* key, int points) {
+  const fitness::FitnessTest& t = fitnessTest();
+  const int column = fitness::columnIndex(t.ageGroupOf(fitness::ageOn(QDate(1998, 2, 28), QDate(2026, 6, 12))),
+                                          fitness::Column::MaleCombat);
+  return figureFor(t.eventIndex(QLatin1String(key)), column, points);
+}
+
+QTableWidget* lanesOf(LaneGrid& grid) {
+  grid.show();
+  QApplication::setActiveWindow(&grid);
+  EXPECT_TRUE(QTest::qWaitForWindowActive(&grid));
+  auto* table = grid.findChild<QTableWidget*>(QStringLiteral("lanes"));
+  table->setFocus();
+  return table;
+}
+
+QString storedField(FitnessRecords& store, const TestGroup& g, int member, const char* name) {
+  const auto row = store.find(g.members.at(member).ssn, g.testDate);
+  return row ? row->fields.value(static_cast<int>(fitnessFieldNames().indexOf(QLatin1String(name))))
+             : QStringLiteral("<no record>");
+}
+
+}  // namespace
+
+// The points are painted before the value is stored; a store the disk
+// refuses takes them back to what they were and keeps what was typed.
+TEST(LaneGridStore, AFailedStoreTakesBackThePaintedPointsAndKeepsTheTypedValue) {
+  ScratchDir dir;
+  const QString path = dir.file(QStringLiteral("info.mdb"));
+  createRecordsDatabase(path);
+  const TestGroup group = TestGroups::forDatabase(path)->save(rangeDayGroup());
+  auto scripted = std::make_unique<ScriptedFitnessRecords>(FitnessRecords::forDatabase(path));
+  ScriptedFitnessRecords& store = *scripted;
+  LaneGrid grid(group, std::move(scripted));
+  QTableWidget* table = lanesOf(grid);
+  int painted = 0;
+  QObject::connect(&grid, &LaneGrid::pointsShown, [&](int) { ++painted; });
+
+  table->setCurrentCell(2, kPushUp);
+  typeIntoCell(fig("pushup", 60), Qt::Key_Return);
+  ASSERT_EQ(table->item(2, kPoints)->text(), QStringLiteral("HRP 60"));
+  ASSERT_EQ(painted, 1);
+
+  int paintedAtStore = -1;
+  QString pointsAtStore;
+  store.beforeStore = [&] {
+    paintedAtStore = painted;
+    pointsAtStore = table->item(2, kPoints)->text();
+    throw DbError(QStringLiteral("disk I/O error"));
+  };
+  table->setCurrentCell(2, kPushUp);
+  typeIntoCell(fig("pushup", 80), Qt::Key_Return);
+  EXPECT_EQ(paintedAtStore, 2) << "painted before the store was asked";
+  EXPECT_EQ(pointsAtStore, QStringLiteral("HRP 80"));
+  EXPECT_EQ(table->item(2, kPoints)->text(), QStringLiteral("HRP 60")) << "the painted points taken back";
+  EXPECT_EQ(table->item(2, kPushUp)->text(), fig("pushup", 80)) << "what was typed stays";
+  EXPECT_EQ(table->currentRow(), 2) << "the cell keeps the focus until corrected";
+  const QString told = grid.statusBar()->currentMessage();
+  EXPECT_TRUE(told.startsWith(QStringLiteral("HRP of Abernathy, Cole"))) << told.toStdString();
+  EXPECT_TRUE(told.contains(fig("pushup", 80))) << told.toStdString();
+  EXPECT_TRUE(told.contains(QStringLiteral("disk I/O error"))) << told.toStdString();
+  EXPECT_EQ(table->item(2, kPushUp)->toolTip(), told);
+  std::unique_ptr<FitnessRecords> reader = FitnessRecords::forDatabase(path);
+  EXPECT_EQ(storedField(*reader, group, 1, "pushup"), fig("pushup", 60));
+  EXPECT_EQ(grid.undoStack().count(), 1) << "a store that failed is no step";
+
+  // The disk back, Enter again stores it.
+  store.beforeStore = nullptr;
+  typeIntoCell(fig("pushup", 80), Qt::Key_Return);
+  EXPECT_EQ(storedField(*reader, group, 1, "pushup_pts"), QStringLiteral("80"));
+  EXPECT_EQ(table->item(2, kPoints)->text(), QStringLiteral("HRP 80"));
+  EXPECT_TRUE(table->item(2, kPushUp)->toolTip().isEmpty());
+  EXPECT_EQ(table->currentRow(), 3);
+}
+
+namespace {
+
+template <typename Backend>
+using LaneGridStations = GroupBackendTest<Backend>;
+TYPED_TEST_SUITE(LaneGridStations, GroupBackends, GroupBackendNames);
+
+}  // namespace
+
+// Two lane windows on one group: what one stores appears in the other at
+// its next poll, but never over a cell being typed in or a refused value
+// still to be corrected; a value seen so is no clash when entered over.
+TYPED_TEST(LaneGridStations, OtherStationsValuesAppearButNotOverWhatIsBeingTyped) {
+  const TestGroup group = this->backend.groups()->save(rangeDayGroup());
+  const QString path = this->backend.recordsPath();
+  LaneGrid a(group, path), b(group, path);
+  QTableWidget* lanesA = lanesOf(a);
+  lanesA->setCurrentCell(1, kPushUp);
+  typeIntoCell(fig("pushup", 70), Qt::Key_Return);
+  lanesA->setCurrentCell(2, kPlank);
+  typeIntoCell(fig("plank", 80), Qt::Key_Return);
+  lanesA->setCurrentCell(3, kSdc);
+  typeIntoCell(fig("sdc", 90), Qt::Key_Return);
+  ASSERT_EQ(a.statusBar()->currentMessage(), QString());
+
+  QTableWidget* lanesB = lanesOf(b);
+  EXPECT_EQ(lanesB->item(1, kPushUp)->text(), QString()) << "B opened before A stored";
+  // B's clerk has a refused plank in the second row and is typing the
+  // third soldier's SDC when the poll comes.
+  lanesB->setCurrentCell(2, kPlank);
+  typeIntoCell(QStringLiteral("1:75"), Qt::Key_Return);
+  ASSERT_FALSE(lanesB->item(2, kPlank)->toolTip().isEmpty());
+  lanesB->setCurrentCell(3, kSdc);
+  QTest::keyClicks(lanesB, QStringLiteral("2"));
+  QTest::keyClicks(QApplication::focusWidget(), QStringLiteral(":1"));
+  auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+  ASSERT_NE(editor, nullptr);
+
+  b.showOthersValues();
+  EXPECT_EQ(lanesB->item(1, kPushUp)->text(), fig("pushup", 70));
+  EXPECT_EQ(lanesB->item(1, kPoints)->text(), QStringLiteral("HRP 70"));
+  EXPECT_EQ(lanesB->item(2, kPoints)->text(), QStringLiteral("PLK 80"));
+  EXPECT_EQ(lanesB->item(2, kPlank)->text(), QStringLiteral("1:75")) << "the refused value stays to be corrected";
+  EXPECT_EQ(lanesB->item(3, kPoints)->text(), QStringLiteral("SDC 90"));
+  EXPECT_EQ(editor->text(), QStringLiteral("2:1")) << "what is being typed is left alone";
+  EXPECT_EQ(qobject_cast<QLineEdit*>(QApplication::focusWidget()), editor);
+  QTest::keyClick(editor, Qt::Key_Escape);
+
+  // Seen, so entered over without a clash.
+  lanesB->setCurrentCell(1, kPushUp);
+  typeIntoCell(fig("pushup", 60), Qt::Key_Return);
+  EXPECT_EQ(b.statusBar()->currentMessage(), QString());
+  std::unique_ptr<FitnessRecords> reader = this->backend.records();
+  reader->open();
+  EXPECT_EQ(storedField(*reader, group, 0, "pushup_pts"), QStringLiteral("60"));
+  // A poll with nothing new changes nothing on screen.
+  b.showOthersValues();
+  EXPECT_EQ(lanesB->item(1, kPoints)->text(), QStringLiteral("HRP 60"));
+  EXPECT_EQ(lanesB->item(2, kPlank)->text(), QStringLiteral("1:75"));
+}
