@@ -261,6 +261,7 @@ void LaneGrid::accept(int row, int column) {
     grid_->viewport()->repaint(
         grid_->visualItemRect(grid_->item(row, ColPoints)).united(grid_->visualItemRect(grid_->item(row, ColResult))));
     emit pointsShown(row);
+    QScopedValueRollback storing(storing_, true);
     if (QString why = sheet_->store(entry); !why.isEmpty()) {
       putScoreCells(row, shownBefore);
       if (!why.startsWith(laneCaption(field)))
@@ -299,12 +300,16 @@ void LaneGrid::clearCell(int row, int column) {
     sheet_->setGrader(field, QString());
     return putBack(row, column);
   }
+  QScopedValueRollback storing(storing_, true);
   const QString why = sheet_->clear(row - kFirstSoldier, field);
   if (!why.isEmpty()) return refuse(grid_->item(row, column), why);
   putBack(row, column);
 }
 
 void LaneGrid::showOthersValues() {
+  // Not while an entry is in hand (its clash window waits for the clerk):
+  // the entry reads the record itself.
+  if (storing_) return;
   QList<int> changed;
   try {
     changed = sheet_->readChanges();

@@ -72,6 +72,7 @@ class LaneGrid : public QMainWindow {
   std::function<bool(int, int)> editing_;
   QTimer poll_;
   bool filling_ = false;
+  bool storing_ = false;
 };
 
 }  // namespace quillon

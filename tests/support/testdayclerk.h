@@ -6,15 +6,56 @@
 #include <QDate>
 #include <QDateEdit>
 #include <QDialog>
+#include <QFile>
+#include <QLineEdit>
 #include <QProcess>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 #include "reportpreview.h"
+#include "rosterpreview.h"
+#include "testdaywindow.h"
+#include "testsupport.h"
 
 namespace quillon::test {
+
+// A roster file roster.csv in `dir` holding `lines`; its path.
+inline QString writeRoster(const ScratchDir& dir, const QByteArray& lines) {
+  QFile roster(dir.file(QStringLiteral("roster.csv")));
+  EXPECT_TRUE(roster.open(QIODevice::WriteOnly));
+  roster.write(lines);
+  roster.close();
+  return roster.fileName();
+}
+
+// The test-day window shown and active with `location` typed, as a clerk
+// starts a group.
+inline void startGroup(TestDayWindow& w, const QString& location) {
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  auto* field = w.findChild<QLineEdit*>(QStringLiteral("location"));
+  ASSERT_NE(field, nullptr);
+  field->setFocus();
+  QTest::keyClicks(field, location);
+}
+
+// The roster preview the window opened: shown, then taken with Enter.
+inline void acceptRosterPreview(TestDayWindow& w) {
+  auto* preview = w.findChild<RosterPreviewDialog*>();
+  ASSERT_NE(preview, nullptr) << w.statusBar()->currentMessage().toStdString();
+  ASSERT_TRUE(preview->isVisible());
+  QTest::keyClick(preview, Qt::Key_Return);
+  QCoreApplication::processEvents();
+}
+
+// The roster at `path` imported and its preview taken with Enter.
+inline void takeRoster(TestDayWindow& w, const QString& path) {
+  w.importRoster(path);
+  acceptRosterPreview(w);
+}
 
 // Types into the focused cell of a grid as the clerk does: the first key
 // opens the cell's editor, which takes the rest, then `key` (Enter, Tab).

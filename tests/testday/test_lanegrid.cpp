@@ -1,5 +1,8 @@
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTest>
@@ -161,4 +164,76 @@ TYPED_TEST(LaneGridStations, OtherStationsValuesAppearButNotOverWhatIsBeingTyped
   b.showOthersValues();
   EXPECT_EQ(lanesB->item(1, kPoints)->text(), QStringLiteral("HRP 60"));
   EXPECT_EQ(lanesB->item(2, kPlank)->text(), QStringLiteral("1:75"));
+}
+
+namespace {
+
+// Plays the clerk at the lane clash window: presses the button named
+// `answer` and counts the times it was asked.
+class ClashClerk {
+ public:
+  explicit ClashClerk(const char* answer) : answer_(QString::fromLatin1(answer)) {
+    QObject::connect(&poll_, &QTimer::timeout, [this] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (!modal || modal->objectName() != QLatin1String("laneClash")) return;
+      ++asked;
+      text = modal->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))->text();
+      modal->findChild<QPushButton*>(answer_)->click();
+    });
+    poll_.start(10);
+  }
+  int asked = 0;
+  QString text;
+
+ private:
+  QString answer_;
+  QTimer poll_;
+};
+
+}  // namespace
+
+// The same lane entered at two windows: the second asks, in a window of
+// its own, and shows theirs or stores its own as the clerk chooses.
+TYPED_TEST(LaneGridStations, ALaneClashAsksAndShowsTheirsOrStoresMine) {
+  const TestGroup group = this->backend.groups()->save(rangeDayGroup());
+  const QString path = this->backend.recordsPath();
+  LaneGrid a(group, path), b(group, path);
+  std::unique_ptr<FitnessRecords> reader = this->backend.records();
+  reader->open();
+  QTableWidget* lanesA = lanesOf(a);
+  lanesA->setCurrentCell(1, kPushUp);
+  typeIntoCell(fig("pushup", 70), Qt::Key_Return);
+
+  QTableWidget* lanesB = lanesOf(b);
+  {
+    ClashClerk clerk("keepTheirs");
+    lanesB->setCurrentCell(1, kPushUp);
+    typeIntoCell(fig("pushup", 60), Qt::Key_Return);
+    EXPECT_EQ(clerk.asked, 1);
+    EXPECT_TRUE(clerk.text.contains(QStringLiteral("HRP of Yates, Ann B"))) << clerk.text.toStdString();
+    EXPECT_TRUE(clerk.text.contains(fig("pushup", 70))) << clerk.text.toStdString();
+    EXPECT_TRUE(clerk.text.contains(fig("pushup", 60))) << clerk.text.toStdString();
+  }
+  EXPECT_EQ(lanesB->item(1, kPushUp)->text(), fig("pushup", 70)) << "theirs shown";
+  EXPECT_EQ(lanesB->item(1, kPoints)->text(), QStringLiteral("HRP 70"));
+  EXPECT_TRUE(lanesB->item(1, kPushUp)->toolTip().isEmpty());
+  EXPECT_EQ(storedField(*reader, group, 0, "pushup"), fig("pushup", 70));
+  EXPECT_EQ(b.undoStack().count(), 0);
+
+  QApplication::setActiveWindow(&a);
+  lanesA->setFocus();
+  lanesA->setCurrentCell(1, kPushUp);
+  typeIntoCell(fig("pushup", 80), Qt::Key_Return);
+  QApplication::setActiveWindow(&b);
+  lanesB->setFocus();
+  {
+    ClashClerk clerk("storeMine");
+    lanesB->setCurrentCell(1, kPushUp);
+    typeIntoCell(fig("pushup", 90), Qt::Key_Return);
+    EXPECT_EQ(clerk.asked, 1);
+  }
+  EXPECT_EQ(storedField(*reader, group, 0, "pushup"), fig("pushup", 90));
+  EXPECT_EQ(lanesB->item(1, kPushUp)->text(), fig("pushup", 90));
+  EXPECT_EQ(lanesB->item(1, kPoints)->text(), QStringLiteral("HRP 90"));
+  EXPECT_EQ(b.undoStack().count(), 1);
 }

@@ -56,15 +56,6 @@ void typeSoldier(TestDayWindow& w, const QStringList& values) {
   }
 }
 
-// The roster preview the window opened: shown, then taken with Enter.
-void acceptRosterPreview(TestDayWindow& w) {
-  auto* preview = w.findChild<RosterPreviewDialog*>();
-  ASSERT_NE(preview, nullptr) << w.statusBar()->currentMessage().toStdString();
-  ASSERT_TRUE(preview->isVisible());
-  QTest::keyClick(preview, Qt::Key_Return);
-  QCoreApplication::processEvents();
-}
-
 QStringList linesOf(QListWidget* list) {
   QStringList out;
   for (int i = 0; list && i < list->count(); ++i) out << list->item(i)->text();
@@ -102,10 +93,7 @@ TEST(TestDayWindow, AGroupTypedAndSavedIsThereWhenTheWindowOpensAgain) {
   createRecordsDatabase(path);
   {
     TestDayWindow w(path);
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-    child<QLineEdit>(&w, "location")->setFocus();
-    QTest::keyClicks(child<QLineEdit>(&w, "location"), QStringLiteral("Range 3"));
+    startGroup(w, QStringLiteral("Range 3"));
     typeSoldier(w, {"123-45-6789", "Yates, Ann B", "f", "1998-02-28", "A Co", "c"});
     typeSoldier(w, {"000000001", "Abernathy, Cole", "M", "2001-07-04", "A Co", "general"});
     QTest::mouseClick(child<QPushButton>(&w, "saveGroup"), Qt::LeftButton);
@@ -126,9 +114,7 @@ TEST(TestDayWindow, ARefusedSaveNamesTheValueAndKeepsWhatWasTyped) {
   const QString path = dir.file(QStringLiteral("info.mdb"));
   createRecordsDatabase(path);
   TestDayWindow w(path);
-  w.show();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-  QTest::keyClicks(child<QLineEdit>(&w, "location"), QStringLiteral("Gym"));
+  startGroup(w, QStringLiteral("Gym"));
   typeSoldier(w, {"12345678", "Short, Sam", "M", "1990-01-01", "B Co", "g"});
   QTest::mouseClick(child<QPushButton>(&w, "saveGroup"), Qt::LeftButton);
   EXPECT_TRUE(w.statusBar()->currentMessage().contains(QStringLiteral("12345678")))
@@ -141,18 +127,13 @@ TEST(TestDayWindow, TenSoldiersFromARosterFileAreSavedWithTheGroup) {
   ScratchDir dir;
   const QString path = dir.file(QStringLiteral("info.mdb"));
   createRecordsDatabase(path);
-  QFile roster(dir.file(QStringLiteral("roster.csv")));
-  ASSERT_TRUE(roster.open(QIODevice::WriteOnly));
-  roster.write(generatedRoster(10) + "Broken,Line,PV2,12-34,M,01/01/2000,A Co\r\n");
-  roster.close();
+  const QString roster = writeRoster(dir, generatedRoster(10) + "Broken,Line,PV2,12-34,M,01/01/2000,A Co\r\n");
   TestDayWindow w(path);
-  w.show();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-  QTest::keyClicks(child<QLineEdit>(&w, "location"), QStringLiteral("Range 3"));
+  startGroup(w, QStringLiteral("Range 3"));
 
   // The preview names the line that cannot join and why; cancelled, nobody
   // joins.
-  w.importRoster(roster.fileName());
+  w.importRoster(roster);
   auto* preview = w.findChild<RosterPreviewDialog*>();
   ASSERT_NE(preview, nullptr);
   const QStringList joining = linesOf(child<QListWidget>(preview, "joining"));
@@ -166,11 +147,10 @@ TEST(TestDayWindow, TenSoldiersFromARosterFileAreSavedWithTheGroup) {
   QCoreApplication::processEvents();
   EXPECT_TRUE(w.groupOnScreen().members.isEmpty());
 
-  w.importRoster(roster.fileName());
-  acceptRosterPreview(w);
+  takeRoster(w, roster);
   EXPECT_TRUE(w.statusBar()->currentMessage().startsWith(QStringLiteral("10 soldiers joined")));
   // The same roster again: everyone is already in the group.
-  w.importRoster(roster.fileName());
+  w.importRoster(roster);
   EXPECT_EQ(linesOf(w.findChild<RosterPreviewDialog*>()->findChild<QListWidget*>("joining")).size(), 0);
   QTest::keyClick(w.findChild<RosterPreviewDialog*>(), Qt::Key_Escape);
   QCoreApplication::processEvents();
@@ -194,9 +174,7 @@ TEST(TestDayWindow, SoldiersPickedFromTheStoredRecordsJoinOnceWithTheirNewestPar
                     {{"LNAME", "Olsen, Cy"}, {"SSN", "12-34"}, {"SEX", "M"}, {"DOB", "01/01/1999"}},
                     {{"LNAME", "Park, Dee"}, {"SSN", "333-44-5555"}, {"SEX", "F"}, {"DOB", "05/06/2000"}}});
   TestDayWindow w(path);
-  w.show();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-  QTest::keyClicks(child<QLineEdit>(&w, "location"), QStringLiteral("Gym"));
+  startGroup(w, QStringLiteral("Gym"));
   typeSoldier(w, {"333-44-5555", "Park, Dee", "F", "2000-05-06", "B Co", "c"});
 
   for (int round = 0; round < 2; ++round) {
@@ -226,33 +204,13 @@ TEST(TestDayWindow, SoldiersPickedFromTheStoredRecordsJoinOnceWithTheirNewestPar
   EXPECT_EQ(g.members.at(2), (GroupMember{"111223333", "Ortiz-Kane, Ana", "F", "1995-03-04", "", "general"}));
 }
 
-namespace {
-
-// Types `text` into the grid's current cell and presses `key`.
-void typeCell(const QString& text, Qt::Key key) {
-  QTest::keyClicks(QApplication::focusWidget(), text.left(1));
-  QTest::keyClicks(QApplication::focusWidget(), text.mid(1));
-  QTest::keyClick(QApplication::focusWidget(), key);
-  // The item delegate commits an editor's text from the event loop.
-  QCoreApplication::processEvents();
-}
-
-}  // namespace
-
 TEST(LaneEntryWindow, TenSoldiersFromARosterEnteredLaneByLaneWithTheKeyboardAlone) {
   ScratchDir dir;
   const QString path = dir.file(QStringLiteral("info.mdb"));
   createRecordsDatabase(path);
-  QFile roster(dir.file(QStringLiteral("roster.csv")));
-  ASSERT_TRUE(roster.open(QIODevice::WriteOnly));
-  roster.write(generatedRoster(10));
-  roster.close();
   TestDayWindow day(path);
-  day.show();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&day));
-  QTest::keyClicks(child<QLineEdit>(&day, "location"), QStringLiteral("Range 3"));
-  day.importRoster(roster.fileName());
-  acceptRosterPreview(day);
+  startGroup(day, QStringLiteral("Range 3"));
+  takeRoster(day, writeRoster(dir, generatedRoster(10)));
   QTest::mouseClick(child<QPushButton>(&day, "saveGroup"), Qt::LeftButton);
   QTest::mouseClick(child<QPushButton>(&day, "laneEntry"), Qt::LeftButton);
   auto* grid = day.findChild<LaneGrid*>();
@@ -279,13 +237,13 @@ TEST(LaneEntryWindow, TenSoldiersFromARosterEnteredLaneByLaneWithTheKeyboardAlon
   table->setFocus();
   EXPECT_EQ(table->currentRow(), 1) << "the grid opens on the first soldier";
   table->setCurrentCell(0, 0);
-  for (const char* initials : {"aa", "ab", "hr", "sd", "pk", "rn"}) typeCell(QString::fromLatin1(initials), Qt::Key_Tab);
+  for (const char* initials : {"aa", "ab", "hr", "sd", "pk", "rn"}) typeIntoCell(QString::fromLatin1(initials), Qt::Key_Tab);
   EXPECT_EQ(table->item(0, sdc)->text(), QStringLiteral("SD"));
 
   // The SDC grader mistypes the first soldier's time; the cell keeps it
   // until Escape puts back what is stored (nothing yet).
   table->setCurrentCell(1, sdc);
-  typeCell(QStringLiteral("9:75"), Qt::Key_Return);
+  typeIntoCell(QStringLiteral("9:75"), Qt::Key_Return);
   EXPECT_EQ(table->item(1, sdc)->text(), QStringLiteral("9:75"));
   EXPECT_TRUE(grid->statusBar()->currentMessage().startsWith(QStringLiteral("SDC:")));
   EXPECT_EQ(table->currentRow(), 1) << "a refused value keeps the focus";
@@ -293,9 +251,9 @@ TEST(LaneEntryWindow, TenSoldiersFromARosterEnteredLaneByLaneWithTheKeyboardAlon
   EXPECT_EQ(table->item(1, sdc)->text(), QString());
   EXPECT_TRUE(table->item(1, sdc)->toolTip().isEmpty());
   EXPECT_FALSE(FitnessRecords::forDatabase(path)->find(group.members.at(0).ssn, group.testDate));
-  typeCell(QStringLiteral("9:75"), Qt::Key_Return);
+  typeIntoCell(QStringLiteral("9:75"), Qt::Key_Return);
   // Corrected in the compact form, it is shown as the time stored.
-  typeCell(QString(lanes.at(sdc)).remove(QLatin1Char(':')), Qt::Key_Return);
+  typeIntoCell(QString(lanes.at(sdc)).remove(QLatin1Char(':')), Qt::Key_Return);
   EXPECT_EQ(table->item(1, sdc)->text(), lanes.at(sdc));
   EXPECT_TRUE(table->item(1, sdc)->toolTip().isEmpty());
   EXPECT_EQ(table->currentRow(), 2);
@@ -306,7 +264,7 @@ TEST(LaneEntryWindow, TenSoldiersFromARosterEnteredLaneByLaneWithTheKeyboardAlon
       // Times typed in their compact form on every other soldier.
       QString text = r % 2 ? QString(lanes.at(lane)).remove(QLatin1Char(':')) : lanes.at(lane);
       if (lane == static_cast<int>(LaneField::Run) && r == 9) text = QStringLiteral("W ") + walk;
-      typeCell(text, Qt::Key_Return);
+      typeIntoCell(text, Qt::Key_Return);
       if (r < 9) {
         EXPECT_EQ(table->currentRow(), r + 2) << "Enter moves down the lane";
       }
