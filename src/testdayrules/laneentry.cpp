@@ -141,22 +141,35 @@ class LaneStep : public QUndoCommand {
       first_ = false;
       return;
     }
-    if (sheet_.replaying()) return;
-    sheet_.reportStep(text(), sheet_.write(member_, field_, after_, &before_));
+    if (sheet_.replaying()) return putBack(after_, before_);
+    const QString why = sheet_.write(member_, field_, after_, &before_);
+    wrote_ = why.isEmpty();
+    sheet_.reportStep(text(), why);
   }
   // Taken back only where the record still holds what the step stored: a
   // value changed at another station meanwhile is a clash, named.
   void undo() override {
-    if (sheet_.replaying()) return;
-    sheet_.reportStep(text(), sheet_.write(member_, field_, before_, &after_));
+    if (sheet_.replaying()) return putBack(before_, after_);
+    const QString why = sheet_.write(member_, field_, before_, &after_);
+    wrote_ = why.isEmpty();
+    sheet_.reportStep(text(), why);
   }
 
  private:
+  // A refused undo or redo is played back so the stack stays where it
+  // stood: a record this step did write (one of several in a step) gets
+  // `back` again, a record it did not write is left alone.
+  void putBack(const Record& back, const Record& written) {
+    if (wrote_) sheet_.write(member_, field_, back, &written);
+    wrote_ = false;
+  }
+
   LaneSheet& sheet_;
   int member_;
   LaneField field_;
   Record before_, after_;
   bool first_ = true;
+  bool wrote_ = false;  // the last undo or redo was written
 };
 
 }  // namespace

@@ -166,6 +166,26 @@ TEST_F(LaneSheetTest, GraderInitialsSetLaterGoToTheLanesValuesWithoutAGraderAsOn
   EXPECT_EQ(storedField(2, "grader_pushup"), QStringLiteral("ZZ"));
   sheet_->redo();
   EXPECT_EQ(storedField(0, "grader_pushup"), QStringLiteral("AB"));
+
+  // A step over two records whose undo another station's change refuses
+  // for one of them is refused whole: the other keeps its initials.
+  ASSERT_EQ(sheet_->enter(0, LaneField::Plank, figure("plank", 60)), QString());
+  ASSERT_EQ(sheet_->setGrader(LaneField::Plank, QStringLiteral("pk")), QString());
+  ASSERT_EQ(storedField(0, "grader_plank"), QStringLiteral("PK"));
+  ASSERT_EQ(storedField(1, "grader_plank"), QStringLiteral("PK"));
+  std::unique_ptr<FitnessRecords> otherStore = FitnessRecords::forDatabase(path_);
+  QUndoStack otherUndo;
+  LaneSheet other(group_, *otherStore, otherUndo);
+  ASSERT_EQ(other.setGrader(LaneField::Plank, QStringLiteral("qq")), QString());
+  ASSERT_EQ(other.enter(0, LaneField::Plank, figure("plank", 90)), QString());
+  ASSERT_EQ(storedField(0, "grader_plank"), QStringLiteral("QQ"));
+  const int at = undo_.index();
+  sheet_->undo();
+  EXPECT_TRUE(sheet_->stepProblem().startsWith(QStringLiteral("PLK of Yates, Ann B:"))) << sheet_->stepProblem().toStdString();
+  EXPECT_EQ(undo_.index(), at);
+  EXPECT_EQ(storedField(1, "grader_plank"), QStringLiteral("PK")) << "put back when the step was refused";
+  EXPECT_EQ(storedField(1, "plank_pts"), QStringLiteral("70"));
+  EXPECT_EQ(storedField(0, "plank_pts"), QStringLiteral("90"));
 }
 
 TEST_F(LaneSheetTest, UndoTakesBackTheLastEntryOnlyAndRedoStoresItAgain) {
