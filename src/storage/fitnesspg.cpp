@@ -25,29 +25,6 @@ std::optional<RowAsRead> firstRow(const pg::Result& r) {
 
 pg::Param param(const QString& v) { return v.isNull() ? pg::Param() : pg::text(v); }
 
-// One transaction on the connection: rolled back unless committed. A
-// rollback on a connection that broke is what the server does by itself.
-class Tx {
- public:
-  explicit Tx(pg::Connection& c) : c_(&c) { c.exec("BEGIN"); }
-  ~Tx() {
-    if (!c_) return;
-    try {
-      c_->exec("ROLLBACK");
-    } catch (const DbError&) {
-    }
-  }
-  Tx(const Tx&) = delete;
-  Tx& operator=(const Tx&) = delete;
-  void commit() {
-    c_->exec("COMMIT");
-    c_ = nullptr;
-  }
-
- private:
-  pg::Connection* c_;
-};
-
 // The server's refusal of a second record of one soldier on one date, in
 // the words the file uses.
 [[noreturn]] void rethrow(const pg::PgError& e, const Record& values) {
@@ -106,15 +83,6 @@ RowAsRead FitnessOnServer::add(const Record& values) {
 
 RowAsRead FitnessOnServer::store(const RowAsRead& asRead, const Record& changes) {
   const Record v = checkedFitnessValues(changes);
-  // The row is locked while it is compared, so a lane storing another field
-  // of it at the same instant waits its turn and then finds its own fields
-  // as it read them.
-  Tx tx(conn_);
-  const std::optional<RowAsRead> now = fetchLocked(asRead.key);
-  if (!now) throw DbError(deletedMessage(QString::number(asRead.key)));
-  if (v.isEmpty()) return *now;
-  const QList<FieldClash> clashes = fitnessClashes(asRead, *now, v);
-  if (!clashes.isEmpty()) throw ConflictError(StoreConflict{asRead.key, *now, clashes});
   QStringList sets;
   std::vector<pg::Param> params;
   for (auto it = v.cbegin(); it != v.cend(); ++it) {
@@ -122,25 +90,57 @@ RowAsRead FitnessOnServer::store(const RowAsRead& asRead, const Record& changes)
     sets << it.key() + " = $" + QString::number(params.size());
   }
   params.push_back(QByteArray::number(asRead.key));
-  const QString sql = "UPDATE fitness_tests SET " + sets.join(", ") + " WHERE id = $" +
-                      QString::number(params.size()) + " RETURNING " + selectList();
-  Record named = v;
-  const QStringList& f = fitnessFieldNames();
-  for (const char* k : {"ssn", "test_date"})
-    if (!named.contains(k)) named.insert(k, now->fields.value(f.indexOf(k)));
+  const QString update = "UPDATE fitness_tests SET " + sets.join(", ") + " WHERE id = $" +
+                         QString::number(params.size());
+  if (!v.isEmpty()) {
+    // Where every field this store writes still holds what the station read
+    // (the same text, or both empty), nothing can clash: the server checks
+    // that and writes in one round trip. Callers hand in a row as read whose
+    // version is not the row's own (a lane keeps its own fields from an
+    // earlier read), so the fields are compared, never the version. Anything
+    // else is locked and compared below, which also tells a row deleted.
+    std::vector<pg::Param> checked = params;
+    QString unchanged;
+    for (auto it = v.cbegin(); it != v.cend(); ++it) {
+      checked.push_back(pg::text(asRead.fields.value(fitnessFieldNames().indexOf(it.key()))));
+      unchanged += " AND coalesce(" + it.key() + "::text, '') = $" + QString::number(checked.size());
+    }
+    try {
+      const pg::Result r =
+          conn_.execPrepared((update + unchanged + " RETURNING " + selectList()).toUtf8(), checked);
+      if (const std::optional<RowAsRead> stored = firstRow(r)) return *stored;
+    } catch (const pg::PgError& e) {
+      // A second record of the soldier on the date: told below, naming the
+      // soldier and date as the row holds them now.
+      if (e.sqlState() != QLatin1String("23505")) throw;
+    }
+  }
+  // The row is locked while it is compared, so a lane storing another field
+  // of it at the same instant waits its turn and then finds its own fields
+  // as it read them.
+  pg::Transaction tx(conn_);
+  const std::optional<RowAsRead> now = fetchLocked(asRead.key);
+  if (!now) throw DbError(deletedMessage(QString::number(asRead.key)));
+  if (v.isEmpty()) return *now;
+  const QList<FieldClash> clashes = fitnessClashes(asRead, *now, v);
+  if (!clashes.isEmpty()) throw ConflictError(StoreConflict{asRead.key, *now, clashes});
   try {
-    const pg::Result r = conn_.exec(sql.toUtf8().constData(), params);
+    const pg::Result r = conn_.execPrepared((update + " RETURNING " + selectList()).toUtf8(), params);
     const std::optional<RowAsRead> stored = firstRow(r);
     tx.commit();
     if (!stored) throw DbError(deletedMessage(QString::number(asRead.key)));
     return *stored;
   } catch (const pg::PgError& e) {
+    Record named = v;
+    const QStringList& f = fitnessFieldNames();
+    for (const char* k : {"ssn", "test_date"})
+      if (!named.contains(k)) named.insert(k, now->fields.value(f.indexOf(k)));
     rethrow(e, named);
   }
 }
 
 bool FitnessOnServer::remove(const RowAsRead& asRead) {
-  Tx tx(conn_);
+  pg::Transaction tx(conn_);
   const std::optional<RowAsRead> now = fetchLocked(asRead.key);
   if (!now) return false;
   const QList<FieldClash> clashes = fitnessClashes(asRead, *now, {});

@@ -131,6 +131,7 @@ QString Result::value(int row, int col) const {
   return QString::fromUtf8(PQgetvalue(r_, row, col), PQgetlength(r_, row, col));
 }
 qint64 Result::integer(int row, int col) const { return QByteArray(PQgetvalue(r_, row, col)).toLongLong(); }
+QByteArray Result::command() const { return r_ ? QByteArray(PQcmdStatus(r_)) : QByteArray(); }
 
 Connection::Connection(const QString& conninfo) : conninfo_(conninfo) {}
 
@@ -169,6 +170,9 @@ void Connection::open() {
     close();
     throw PgError(PgError::Kind::Unreachable, msg);
   }
+  // A new session: nothing is prepared in it yet.
+  ++session_;
+  prepared_.clear();
   // Every field is exchanged as UTF-8 text whatever the server's locale.
   PQsetClientEncoding(conn_, "UTF8");
   // The server's notices ("skipping", "cascades to") are not the clerk's
@@ -176,29 +180,53 @@ void Connection::open() {
   PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
 }
 
-Result Connection::exec(const char* sql, const std::vector<Param>& params) {
-  open();
+namespace {
+
+// Parameters as libpq takes them, pointing into `params`.
+struct WireParams {
+  explicit WireParams(const std::vector<Param>& params) {
+    values.reserve(params.size());
+    lengths.reserve(params.size());
+    for (const Param& p : params) {
+      values.push_back(p ? p->constData() : nullptr);
+      lengths.push_back(p ? static_cast<int>(p->size()) : 0);
+    }
+  }
+  int count() const { return static_cast<int>(values.size()); }
   std::vector<const char*> values;
   std::vector<int> lengths;
-  values.reserve(params.size());
-  lengths.reserve(params.size());
-  for (const Param& p : params) {
-    values.push_back(p ? p->constData() : nullptr);
-    lengths.push_back(p ? static_cast<int>(p->size()) : 0);
-  }
-  Result r(PQexecParams(conn_, sql, static_cast<int>(params.size()), nullptr, values.data(), lengths.data(),
-                        nullptr, 0));
-  pg_result* raw = r.get();
+};
+
+}  // namespace
+
+Result Connection::answer(pg_result* raw) {
+  Result r(raw);
   const ExecStatusType st = raw ? PQresultStatus(raw) : PGRES_FATAL_ERROR;
   if (st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK) return r;
   fail(raw);
 }
 
+Result Connection::exec(const char* sql, const std::vector<Param>& params) {
+  open();
+  const WireParams w(params);
+  return answer(PQexecParams(conn_, sql, w.count(), nullptr, w.values.data(), w.lengths.data(), nullptr, 0));
+}
+
+Result Connection::execPrepared(const QByteArray& sql, const std::vector<Param>& params) {
+  open();
+  auto it = prepared_.constFind(sql);
+  if (it == prepared_.constEnd()) {
+    const QByteArray name = "quillon_" + QByteArray::number(prepared_.size() + 1);
+    answer(PQprepare(conn_, name.constData(), sql.constData(), static_cast<int>(params.size()), nullptr));
+    it = prepared_.insert(sql, name);
+  }
+  const WireParams w(params);
+  return answer(PQexecPrepared(conn_, it->constData(), w.count(), w.values.data(), w.lengths.data(), nullptr, 0));
+}
+
 void Connection::runScript(const QByteArray& sql) {
   open();
-  Result r(PQexec(conn_, sql.constData()));
-  const ExecStatusType st = r.get() ? PQresultStatus(r.get()) : PGRES_FATAL_ERROR;
-  if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) fail(r.get());
+  answer(PQexec(conn_, sql.constData()));
 }
 
 void Connection::fail(pg_result* raw) {
@@ -208,6 +236,35 @@ void Connection::fail(pg_result* raw) {
   const QString state = raw ? QString::fromUtf8(PQresultErrorField(raw, PG_DIAG_SQLSTATE)) : QString();
   const QString msg = raw ? QString::fromUtf8(PQresultErrorMessage(raw)).trimmed() : connMessage(conn_);
   throw PgError(PgError::Kind::Server, msg, state);
+}
+
+Transaction::Transaction(Connection& c) : c_(&c) {
+  c.exec("BEGIN");
+  session_ = c.session();
+}
+
+Transaction::~Transaction() {
+  if (!c_ || !c_->isOpen() || c_->session() != session_) return;
+  try {
+    c_->exec("ROLLBACK");
+  } catch (const PgError&) {
+    // Nothing to report from a scope being left: the server rolls back a
+    // transaction whose session ends, and the next call meets the cause.
+  }
+}
+
+void Transaction::commit() {
+  Connection* c = c_;
+  c_ = nullptr;
+  if (c->session() != session_)
+    throw PgError(PgError::Kind::Lost, "The connection to the records server was lost during a change (" +
+                                           c->description() + "); the change was not stored.");
+  // The server answers COMMIT to a transaction a failed statement aborted
+  // with ROLLBACK, and no error: that is a change not stored all the same.
+  const Result r = c->exec("COMMIT");
+  if (r.command() != "COMMIT")
+    throw PgError(PgError::Kind::Server, "The records server rolled the change back (" + c->description() +
+                                             ") after a statement of it failed; nothing of it was stored.");
 }
 
 }  // namespace quillon::pg

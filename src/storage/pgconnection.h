@@ -19,6 +19,7 @@
 // it), or a "service=name" line picks an entry of ~/.pg_service.conf.
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <optional>
 #include <vector>
@@ -90,6 +91,8 @@ class Result {
   int length(int row, int col) const;
   QString value(int row, int col) const;
   qint64 integer(int row, int col) const;
+  // The command tag the server answered with ("UPDATE 1", "COMMIT").
+  QByteArray command() const;
   pg_result* get() const { return r_; }
 
  private:
@@ -118,6 +121,16 @@ class Connection {
   // Server with the SQLSTATE when the statement was refused.
   Result exec(const char* sql, const std::vector<Param>& params = {});
 
+  // As exec, for a statement a station sends over and over (a store): the
+  // server parses and plans it on its first use in each session only, and
+  // afterwards the call is the one round trip that runs it. A reconnect is
+  // a new session, where it is prepared again.
+  Result execPrepared(const QByteArray& sql, const std::vector<Param>& params = {});
+
+  // Counts the sessions: it moves at every connect and reconnect, so a
+  // transaction can tell that the session it began in is gone.
+  quint64 session() const { return session_; }
+
   // Runs a script of several statements without parameters (the shipped
   // setup). Throws as exec does.
   void runScript(const QByteArray& sql);
@@ -125,10 +138,38 @@ class Connection {
   pg_conn* handle() const { return conn_; }
 
  private:
+  // `r` owned when the server took the statement; else throws as exec does.
+  Result answer(pg_result* r);
   [[noreturn]] void fail(pg_result* r);
 
   QString conninfo_;
   pg_conn* conn_ = nullptr;
+  quint64 session_ = 0;
+  // Statements prepared in this session, by their text: the server's name for each.
+  QHash<QByteArray, QByteArray> prepared_;
+};
+
+// One transaction on a connection: BEGIN when made, COMMIT by commit(), and
+// ROLLBACK when it goes out of scope uncommitted, on every path out. Errors
+// come as PgError with the server's own message. A connection that broke
+// meanwhile is not made again just to roll back: the server drops the
+// transaction of a session that ended by itself.
+class Transaction {
+ public:
+  explicit Transaction(Connection& c);
+  ~Transaction();
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+
+  // Throws PgError: Lost when the connection broke, even earlier in the
+  // transaction (a statement after that ran outside it, in the new session);
+  // Server when the server refused the commit or had already rolled the
+  // transaction back after a failed statement.
+  void commit();
+
+ private:
+  Connection* c_;
+  quint64 session_;
 };
 
 }  // namespace quillon::pg

@@ -55,40 +55,31 @@ ImportReport importRecords(Connection& server, const QString& mdbPath) {
                                 .toUtf8();
   const QByteArray select = ("SELECT " + names.join(", ") + " FROM info WHERE id = $1").toUtf8();
 
-  server.exec("BEGIN");
-  try {
-    server.exec("LOCK TABLE info IN EXCLUSIVE MODE");
-    for (const SourceRow& row : rows) {
-      if (server.exec(insert.constData(), row).rows() == 1) {
-        ++report.added;
-        continue;
-      }
-      const Result there = server.exec(select.constData(), {row.front()});
-      bool same = there.rows() == 1;
-      for (int c = 1; same && c < infoFieldNames().size(); ++c)
-        same = sameField(row[static_cast<size_t>(c)], there.isNull(0, c),
-                         QByteArray(there.raw(0, c), there.length(0, c)));
-      if (same) {
-        ++report.alreadyThere;
-      } else {
-        report.refused << ImportRefusal{row.front()->toLongLong(), QString::fromUtf8(row[1].value_or(QByteArray())),
-                                        there.rows() == 1 ? there.value(0, 1) : QString()};
-      }
+  Transaction tx(server);
+  server.exec("LOCK TABLE info IN EXCLUSIVE MODE");
+  for (const SourceRow& row : rows) {
+    if (server.exec(insert.constData(), row).rows() == 1) {
+      ++report.added;
+      continue;
     }
-    // Only forward: stations may already have taken IDs beyond the file's.
-    server.exec(
-        "SELECT setval(s.seq, m.top) FROM (SELECT pg_get_serial_sequence('info', 'id')::regclass AS seq) s, "
-        "(SELECT max(id) AS top FROM info) m "
-        "WHERE m.top IS NOT NULL AND m.top > coalesce(pg_sequence_last_value(s.seq), 0)");
-    server.exec("COMMIT");
-  } catch (...) {
-    // The server drops the transaction by itself when the connection is gone.
-    try {
-      server.exec("ROLLBACK");
-    } catch (const PgError&) {
+    const Result there = server.exec(select.constData(), {row.front()});
+    bool same = there.rows() == 1;
+    for (int c = 1; same && c < infoFieldNames().size(); ++c)
+      same = sameField(row[static_cast<size_t>(c)], there.isNull(0, c),
+                       QByteArray(there.raw(0, c), there.length(0, c)));
+    if (same) {
+      ++report.alreadyThere;
+    } else {
+      report.refused << ImportRefusal{row.front()->toLongLong(), QString::fromUtf8(row[1].value_or(QByteArray())),
+                                      there.rows() == 1 ? there.value(0, 1) : QString()};
     }
-    throw;
   }
+  // Only forward: stations may already have taken IDs beyond the file's.
+  server.exec(
+      "SELECT setval(s.seq, m.top) FROM (SELECT pg_get_serial_sequence('info', 'id')::regclass AS seq) s, "
+      "(SELECT max(id) AS top FROM info) m "
+      "WHERE m.top IS NOT NULL AND m.top > coalesce(pg_sequence_last_value(s.seq), 0)");
+  tx.commit();
   return report;
 }
 

@@ -8,29 +8,6 @@ namespace {
 
 pg::Param param(const QString& v) { return v.isNull() ? pg::text(QStringLiteral("")) : pg::text(v); }
 
-// Rolled back unless committed; a rollback on a connection that broke is
-// what the server does by itself.
-class Tx {
- public:
-  explicit Tx(pg::Connection& c) : c_(&c) { c.exec("BEGIN"); }
-  ~Tx() {
-    if (!c_) return;
-    try {
-      c_->exec("ROLLBACK");
-    } catch (const DbError&) {
-    }
-  }
-  Tx(const Tx&) = delete;
-  Tx& operator=(const Tx&) = delete;
-  void commit() {
-    c_->exec("COMMIT");
-    c_ = nullptr;
-  }
-
- private:
-  pg::Connection* c_;
-};
-
 }  // namespace
 
 pg::Connection& GroupsOnServer::conn() {
@@ -83,7 +60,7 @@ std::optional<TestGroup> GroupsOnServer::load(qint64 id) {
 TestGroup GroupsOnServer::save(const TestGroup& group) {
   if (const QString why = testGroupProblem(group); !why.isEmpty()) throw DbError(why);
   pg::Connection& c = conn();
-  Tx tx(c);
+  pg::Transaction tx(c);
   TestGroup saved = group;
   if (group.id == 0) {
     saved.id = c.exec("INSERT INTO test_groups (test_date, location) VALUES ($1, $2) RETURNING id",

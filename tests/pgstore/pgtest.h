@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "backendpair.h"
 #include "pgscratch.h"
 #include "pgstore.h"
 
@@ -17,11 +18,7 @@ class PgTest : public ::testing::Test {
  protected:
   void SetUp() override {
     scratch_ = std::make_unique<PgScratch>(setupSqlPath());
-    if (scratch_->error().isEmpty()) return;
-    if (qEnvironmentVariableIntValue("QUILLON_REQUIRE_PG") == 1)
-      FAIL() << "QUILLON_REQUIRE_PG=1 but no records server: " << qPrintable(scratch_->error());
-    GTEST_SKIP() << "No PostgreSQL server reachable through the PG* environment (scripts/test.sh starts one): "
-                 << qPrintable(scratch_->error());
+    if (!scratch_->error().isEmpty()) failOrSkipWithoutServer(scratch_->error());
   }
 
   // A station: its own connection to the scratch schema.

@@ -1,6 +1,6 @@
 // Several stations on one records server: versions, conflicts, deletes
-// elsewhere, adds, the row source order, the clerk's rights and a dropped
-// connection.
+// elsewhere, adds, the row source order, the clerk's rights, a dropped
+// connection, and the transaction that several statements share.
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
 
@@ -195,4 +195,77 @@ TEST_F(Stations, ACallThatLosesTheServerSaysSoAndTheNextOneReconnects) {
   EXPECT_EQ(o.kind, Kind::Done);
   EXPECT_NE(PQbackendPID(a->connection().handle()), pid);
   EXPECT_EQ(a->fetch(row.id)->field("RUN_M"), "14");
+}
+
+TEST_F(Stations, AStoreAfterAReconnectPreparesItsStatementAgain) {
+  auto a = station();
+  PgRecord row = a->add({{"LNAME", "Ives"}});
+  // Prepared in the first session, which then ends under it.
+  row = a->store(row, {{"RAW_PU", "30"}}).row;
+  const int pid = PQbackendPID(a->connection().handle());
+  admin().exec("SELECT pg_terminate_backend($1)", {QByteArray::number(pid)});
+  EXPECT_THROW(a->store(row, {{"RAW_PU", "31"}}), PgError);
+  const StoreOutcome o = a->store(row, {{"RAW_PU", "32"}});
+  ASSERT_EQ(o.kind, Kind::Done);
+  EXPECT_EQ(a->fetch(row.id)->field("RAW_PU"), "32");
+  EXPECT_EQ(o.row.version, row.version + 1);
+}
+
+TEST_F(Stations, ATransactionLeftUncommittedStoresNothing) {
+  auto a = station();
+  const PgRecord row = a->add({{"LNAME", "Jones"}});
+  Connection& c = a->connection();
+  const QByteArray id = QByteArray::number(row.id);
+  try {
+    Transaction tx(c);
+    c.exec("UPDATE info SET remark = 'half' WHERE id = $1", {id});
+    c.exec("SELECT 1 / 0");
+    tx.commit();
+    ADD_FAILURE() << "a refused statement went unnoticed";
+  } catch (const PgError& e) {
+    EXPECT_EQ(e.kind(), PgError::Kind::Server);
+  }
+  EXPECT_EQ(a->fetch(row.id)->field("REMARK"), "");
+  // The connection is out of the transaction again: a plain change sticks.
+  c.exec("UPDATE info SET remark = 'whole' WHERE id = $1", {id});
+  EXPECT_EQ(station()->fetch(row.id)->field("REMARK"), "whole");
+}
+
+TEST_F(Stations, ACommitAfterAFailedStatementThatWasCaughtIsRefusedNotSilentlyRolledBack) {
+  auto a = station();
+  const PgRecord row = a->add({{"LNAME", "Kerr"}});
+  Connection& c = a->connection();
+  Transaction tx(c);
+  c.exec("UPDATE info SET remark = 'kept?' WHERE id = $1", {QByteArray::number(row.id)});
+  EXPECT_THROW(c.exec("SELECT 1 / 0"), PgError);
+  try {
+    tx.commit();
+    ADD_FAILURE() << "COMMIT of an aborted transaction was taken as stored";
+  } catch (const PgError& e) {
+    EXPECT_EQ(e.kind(), PgError::Kind::Server);
+    EXPECT_TRUE(e.message().contains("rolled the change back")) << qPrintable(e.message());
+  }
+  EXPECT_EQ(station()->fetch(row.id)->field("REMARK"), "");
+}
+
+TEST_F(Stations, ACommitInASessionOtherThanTheOneThatBeganIsRefused) {
+  auto a = station();
+  const PgRecord row = a->add({{"LNAME", "Lowe"}});
+  Connection& c = a->connection();
+  const QByteArray id = QByteArray::number(row.id);
+  Transaction tx(c);
+  c.exec("UPDATE info SET remark = 'first' WHERE id = $1", {id});
+  admin().exec("SELECT pg_terminate_backend($1)", {QByteArray::number(PQbackendPID(c.handle()))});
+  EXPECT_THROW(c.exec("SELECT 1"), PgError);
+  // A caller that carries on reconnects; what it runs there is outside the transaction.
+  c.exec("UPDATE info SET total = '9' WHERE id = $1", {id});
+  try {
+    tx.commit();
+    ADD_FAILURE() << "a commit in a new session was taken as the transaction's";
+  } catch (const PgError& e) {
+    EXPECT_EQ(e.kind(), PgError::Kind::Lost);
+  }
+  const PgRecord now = *station()->fetch(row.id);
+  EXPECT_EQ(now.field("REMARK"), "");
+  EXPECT_EQ(now.field("TOTAL"), "9");
 }

@@ -8,10 +8,9 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+#include "backendpair.h"
 #include "dbfile.h"
 #include "fitnessrecords.h"
-#include "pgscratch.h"
-#include "testsupport.h"
 
 namespace quillon::test {
 
@@ -79,58 +78,24 @@ inline Record byName(const RowAsRead& row) {
   return r;
 }
 
-class FitnessFile {
+class FitnessFile : public RecordsFileSide {
  public:
-  static constexpr const char* kName = "file";
-  QString setUp() {
-    path_ = dir_.file(QStringLiteral("info.mdb"));
-    createRecordsDatabase(path_);
-    return QString();
-  }
   // Another station's view of the same records.
   std::unique_ptr<FitnessRecords> station() { return FitnessRecords::forDatabase(path_); }
-  const QString& path() const { return path_; }
-
- private:
-  ScratchDir dir_;
-  QString path_;
 };
 
-class FitnessServer {
+class FitnessServer : public RecordsServerSide {
  public:
-  static constexpr const char* kName = "server";
-  QString setUp() {
-    scratch_ = std::make_unique<PgScratch>(setupSqlPath());
-    return scratch_->error();
-  }
   std::unique_ptr<FitnessRecords> station() { return FitnessRecords::onServer(scratch_->conninfo()); }
-  PgScratch& scratch() { return *scratch_; }
-
- private:
-  std::unique_ptr<PgScratch> scratch_;
 };
 
 template <typename Records>
-class FitnessTest : public ::testing::Test {
+class FitnessTest : public PairedTest<Records> {
  protected:
-  void SetUp() override {
-    const QString why = records.setUp();
-    if (why.isEmpty()) return;
-    if (qEnvironmentVariableIntValue("QUILLON_REQUIRE_PG") == 1)
-      FAIL() << "QUILLON_REQUIRE_PG=1 but no records server: " << qPrintable(why);
-    GTEST_SKIP() << "No records server reachable through the PG* environment: " << qPrintable(why);
-  }
-  Records records;
+  Records& records = this->side;
 };
 
 using FitnessBackends = ::testing::Types<FitnessFile, FitnessServer>;
-
-class FitnessBackendNames {
- public:
-  template <typename T>
-  static std::string GetName(int) {
-    return T::kName;
-  }
-};
+using FitnessBackendNames = SideNames;
 
 }  // namespace quillon::test

@@ -10,25 +10,17 @@
 #include <memory>
 #include <sqlite3.h>
 
+#include "backendpair.h"
 #include "dbfile.h"
 #include "pgbackend.h"
-#include "pgscratch.h"
 #include "recordsdb.h"
 #include "recordstore.h"
 #include "sqlitebackend.h"
-#include "testsupport.h"
 
 namespace quillon::test {
 
-class FileRecords {
+class FileRecords : public RecordsFileSide {
  public:
-  static constexpr const char* kName = "file";
-  // Empty when ready, else why not.
-  QString setUp() {
-    path_ = dir_.file(QStringLiteral("info.mdb"));
-    createRecordsDatabase(path_);
-    return QString();
-  }
   // A store of its own, as a second scorer on the same records would have.
   std::unique_ptr<RecordStore> store() {
     auto s = std::make_unique<RecordStore>();
@@ -54,21 +46,10 @@ class FileRecords {
     sqlite3_close(db);
     return out;
   }
-  const QString& path() const { return path_; }
-  ScratchDir& dir() { return dir_; }
-
- private:
-  ScratchDir dir_;
-  QString path_;
 };
 
-class ServerRecords {
+class ServerRecords : public RecordsServerSide {
  public:
-  static constexpr const char* kName = "server";
-  QString setUp() {
-    scratch_ = std::make_unique<PgScratch>(setupSqlPath());
-    return scratch_->error();
-  }
   std::unique_ptr<RecordStore> store() {
     auto s = std::make_unique<RecordStore>();
     s->setBackend(backend());
@@ -76,7 +57,6 @@ class ServerRecords {
     return s;
   }
   std::unique_ptr<RecordBackend> backend() { return PgBackend::fromConnInfo(scratch_->conninfo()); }
-  QString conninfo() const { return scratch_->conninfo(); }
   void exec(const QString& sql) {
     try {
       scratch_->admin().runScript(sql.toUtf8());
@@ -89,24 +69,15 @@ class ServerRecords {
     if (r.rows() == 0) return QStringLiteral("<none>");
     return r.isNull(0, 0) ? QStringLiteral("<null>") : r.value(0, 0);
   }
-
- private:
-  std::unique_ptr<PgScratch> scratch_;
 };
 
 // The fixture of the tests every backend must pass.
 template <typename Records>
-class StoreTest : public ::testing::Test {
+class StoreTest : public PairedTest<Records> {
  protected:
   void SetUp() override {
-    const QString why = records.setUp();
-    if (why.isEmpty()) {
-      store = records.store();
-      return;
-    }
-    if (qEnvironmentVariableIntValue("QUILLON_REQUIRE_PG") == 1)
-      FAIL() << "QUILLON_REQUIRE_PG=1 but no records server: " << qPrintable(why);
-    GTEST_SKIP() << "No records server reachable through the PG* environment: " << qPrintable(why);
+    PairedTest<Records>::SetUp();
+    if (this->ready()) store = records.store();
   }
   void addNames(const QStringList& names) {
     for (const QString& n : names) records.exec("INSERT INTO info (LNAME) VALUES ('" + n + "')");
@@ -119,18 +90,11 @@ class StoreTest : public ::testing::Test {
   }
   QStringList namesInOrder() const { return namesInOrder(*store); }
 
-  Records records;
+  Records& records = this->side;
   std::unique_ptr<RecordStore> store;
 };
 
 using Backends = ::testing::Types<FileRecords, ServerRecords>;
-
-class BackendNames {
- public:
-  template <typename T>
-  static std::string GetName(int) {
-    return T::kName;
-  }
-};
+using BackendNames = SideNames;
 
 }  // namespace quillon::test

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <gtest/gtest.h>
+#include <memory>
 
 #include "dbfile.h"
 #include "fitnessrecords.h"
@@ -44,5 +45,21 @@ inline void addFiveEventRecords(const QString& path, const QList<Record>& record
   for (const Record& r : records) store->add(r);
   store->close();
 }
+
+// A fresh records file with its five-event store open, for the tests of
+// what the test day makes of stored records (cards, history).
+class FiveEventFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    file_.setUp();
+    path_ = file_.path();
+    store_ = file_.station();
+    store_->open();
+  }
+
+  FitnessFile file_;
+  QString path_;
+  std::unique_ptr<FitnessRecords> store_;
+};
 
 }  // namespace quillon::test

@@ -8,6 +8,7 @@
 #include "fitnessfixture.h"
 #include "fitnessrecords.h"
 #include "fitnessrecordsfixture.h"
+#include "testdayrecords.h"
 #include "testgroupfixture.h"
 #include "testsupport.h"
 
@@ -16,24 +17,14 @@ using namespace quillon::test;
 
 namespace {
 
-class CardsFromRecords : public ::testing::Test {
+class CardsFromRecords : public FiveEventFileTest {
  protected:
-  void SetUp() override {
-    path_ = dir_.file(QStringLiteral("info.mdb"));
-    createRecordsDatabase(path_);
-    store_ = FitnessRecords::forDatabase(path_);
-    store_->open();
-  }
   RowAsRead add(const Record& r) { return store_->add(r); }
   // Only who and when: every result left for the test to give.
   static Record bare(const QString& ssn, const QString& date) {
     return {{"ssn", ssn},       {"test_date", date},   {"name", "Moreno, Luis T"}, {"sex", "M"},
             {"dob", "1998-02-28"}, {"standard", "general"}, {"unit", "A Co 1-5"}};
   }
-
-  ScratchDir dir_;
-  QString path_;
-  std::unique_ptr<FitnessRecords> store_;
 };
 
 }  // namespace

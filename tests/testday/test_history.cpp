@@ -7,6 +7,7 @@
 #include "fitnessrecordsfixture.h"
 #include "history.h"
 #include "recordsdb.h"
+#include "testdayrecords.h"
 #include "testsupport.h"
 
 using namespace quillon;
@@ -14,14 +15,8 @@ using namespace quillon::test;
 
 namespace {
 
-class History : public ::testing::Test {
+class History : public FiveEventFileTest {
  protected:
-  void SetUp() override {
-    path_ = dir_.file(QStringLiteral("info.mdb"));
-    createRecordsDatabase(path_);
-    store_ = FitnessRecords::forDatabase(path_);
-    store_->open();
-  }
   void threeEvent(int id, const QString& ssn, const QString& dot, const QString& total) {
     insertRows(path_, {{{"ID", QString::number(id)},
                         {"LNAME", "Yates, Ann B"},
@@ -49,10 +44,6 @@ class History : public ::testing::Test {
                       e.total ? QString::number(*e.total) : QString("-"));
     return out;
   }
-
-  ScratchDir dir_;
-  QString path_;
-  std::unique_ptr<FitnessRecords> store_;
 };
 
 }  // namespace
