@@ -29,34 +29,17 @@
 #include "sqlitedb.h"
 
 using namespace quillon;
+using quillon::bench::layoutFile;
+using quillon::bench::median;
+using quillon::bench::statusKb;
 
 namespace {
-
-QString layoutFile() {
-  for (const QString& d : {QDir::currentPath(), QCoreApplication::applicationDirPath() + QStringLiteral("/../data")})
-    if (QFileInfo(QDir(d).filePath(QStringLiteral("basic.rpt"))).isFile()) return QDir(d).filePath(QStringLiteral("basic.rpt"));
-  return QString();
-}
 
 PreparedReport byName(const QString& db) {
   return prepareReport(readReportFile(layoutFile()), db, {parseSortKey(QStringLiteral("+{info.LNAME}"))});
 }
 
-long statusKb(const char* field) {
-  QFile f(QStringLiteral("/proc/self/status"));
-  if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return -1;
-  for (const QByteArray& line : f.readAll().split('\n'))
-    if (line.startsWith(field)) return line.mid(static_cast<int>(qstrlen(field))).trimmed().split(' ').value(0).toLong();
-  return -1;
-}
-
 double seconds(const QElapsedTimer& t) { return t.nsecsElapsed() / 1e9; }
-
-double median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 // A page as the window shows it: its first row (from 0) and how many rows.
 struct PageRows {
@@ -147,15 +130,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "basic.rpt not found in the current folder or the build's data folder\n");
     return 1;
   }
-  const QString folder = QDir::temp().filePath(QStringLiteral("quillon-bench-reportwindow-%1").arg(records));
+  const QString folder = bench::cachedFolder(records);
   const QString db = QDir(folder).filePath(QStringLiteral("info.mdb"));
-  if (!QFileInfo(db).isFile()) {
-    std::printf("building %d records in %s\n", records, qPrintable(db));
-    std::fflush(stdout);
-    QDir().mkpath(folder);
-    bench::makeDatabase(db + QStringLiteral(".part"), records);
-    QFile::rename(db + QStringLiteral(".part"), db);
-  }
   const PreparedReport r = byName(db);
   Engine engine(db, r);
 
