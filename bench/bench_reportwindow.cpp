@@ -3,9 +3,10 @@
 // against the engine returning that page's rows in the report's order (one
 // ordered query with a LIMIT, from the row before the page). Window and
 // engine runs are interleaved; each figure is the median of the pairs'
-// ratios, printed against the goal of 2x. Then, in a process of its own,
-// the peak memory of writing the same report as a PDF, against the size of
-// the file.
+// ratios, printed against the goal of 2x. The window counts its pages only
+// after the first is shown; the time to count the rest at once is printed
+// too. Then, in a process of its own, the peak memory of writing the same
+// report as a PDF, against the size of the file.
 //
 //   bench_reportwindow [--records 1000000] [--runs 3] [--no-pdf]
 //
@@ -135,6 +136,7 @@ int main(int argc, char** argv) {
   const PreparedReport r = byName(db);
   Engine engine(db, r);
 
+  std::vector<double> countS;
   std::vector<double> firstRatio, aheadRatio, backRatio, firstS, aheadS, backS, baseFirstS, baseAheadS, baseBackS;
   PageRows pages[3];
   std::pair<QByteArray, qint64> from[3];
@@ -148,7 +150,10 @@ int main(int argc, char** argv) {
       w.show();
       show(w, 0);
       t[0] = seconds(clock);
+      // The rest counted at once, as the Last button does.
+      clock.restart();
       count = w.pageCount();
+      countS.push_back(seconds(clock));
       const int ahead = count - 1 - count / 10, back = count / 10;
       clock.restart();
       show(w, ahead);
@@ -184,6 +189,8 @@ int main(int argc, char** argv) {
   line("first page shown", firstS, baseFirstS, firstRatio);
   line("jump far ahead", aheadS, baseAheadS, aheadRatio);
   line("jump back", backS, baseBackS, backRatio);
+  std::printf("%-22s %10.3f   (after the first page; no goal, the clerk is not kept waiting for it)\n", "rest counted at once",
+              median(countS));
   std::fflush(stdout);
 
   if (pdf) {
