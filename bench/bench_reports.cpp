@@ -37,18 +37,11 @@
 #include "reportpreview.h"
 
 using namespace quillon;
-using quillon::bench::makeDatabase;
+using quillon::bench::layoutFile;
+using quillon::bench::median;
+using quillon::bench::statusKb;
 
 namespace {
-
-// A field of /proc/self/status in kB.
-long statusKb(const char* field) {
-  QFile f(QStringLiteral("/proc/self/status"));
-  if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return -1;
-  for (const QByteArray& line : f.readAll().split('\n'))
-    if (line.startsWith(field)) return line.mid(static_cast<int>(qstrlen(field))).trimmed().split(' ').value(0).toLong();
-  return -1;
-}
 
 // The page count a PDF declares in its page tree, written at its end.
 int pdfPages(const QString& path) {
@@ -181,18 +174,6 @@ Sample runChild(const QString& kind, const QString& dir) {
   return {f[0].toInt(), f[1].toDouble(), f[2].toDouble(), f[3].toDouble(), f[4].toDouble(), f[5].toInt(), f[6].toDouble(), f[7].toDouble()};
 }
 
-double median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
-QString layoutFile() {
-  for (const QString& d : {QDir::currentPath(), QCoreApplication::applicationDirPath() + QStringLiteral("/../data")})
-    if (QFileInfo(QDir(d).filePath(QStringLiteral("basic.rpt"))).isFile()) return QDir(d).filePath(QStringLiteral("basic.rpt"));
-  return QString();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -220,10 +201,16 @@ int main(int argc, char** argv) {
               "base_p/s", "ratio", "base_peak/f", "pdf_peak/f", "pdf_kept/f", "prev_peak/f", "prev_kept/f", "prev_open",
               "prev_p/s", "jump_s");
   for (const int n : sizes) {
+    // The records are bench_reportwindow's, kept between runs; what the
+    // cases write goes in a folder of this run's own.
     QTemporaryDir dir;
-    makeDatabase(QDir(dir.path()).filePath(QStringLiteral("info.mdb")), n);
+    const QString records = QDir(bench::cachedFolder(n)).filePath(QStringLiteral("info.mdb"));
+    if (!QFile::link(records, QDir(dir.path()).filePath(QStringLiteral("info.mdb")))) {
+      std::fprintf(stderr, "cannot link %s into %s\n", qPrintable(records), qPrintable(dir.path()));
+      return 1;
+    }
     QFile::copy(layout, QDir(dir.path()).filePath(QStringLiteral("basic.rpt")));
-    const double fileKb = QFileInfo(QDir(dir.path()).filePath(QStringLiteral("info.mdb"))).size() / 1024.0;
+    const double fileKb = QFileInfo(records).size() / 1024.0;
     // The largest case is slow: one run, and the window shows a sample of
     // its pages.
     const int times = n >= 1000000 ? 1 : runs;

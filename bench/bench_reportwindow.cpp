@@ -3,9 +3,10 @@
 // against the engine returning that page's rows in the report's order (one
 // ordered query with a LIMIT, from the row before the page). Window and
 // engine runs are interleaved; each figure is the median of the pairs'
-// ratios, printed against the goal of 2x. Then, in a process of its own,
-// the peak memory of writing the same report as a PDF, against the size of
-// the file.
+// ratios, printed against the goal of 2x. The window counts its pages only
+// after the first is shown; the time to count the rest at once is printed
+// too. Then, in a process of its own, the peak memory of writing the same
+// report as a PDF, against the size of the file.
 //
 //   bench_reportwindow [--records 1000000] [--runs 3] [--no-pdf]
 //
@@ -29,34 +30,17 @@
 #include "sqlitedb.h"
 
 using namespace quillon;
+using quillon::bench::layoutFile;
+using quillon::bench::median;
+using quillon::bench::statusKb;
 
 namespace {
-
-QString layoutFile() {
-  for (const QString& d : {QDir::currentPath(), QCoreApplication::applicationDirPath() + QStringLiteral("/../data")})
-    if (QFileInfo(QDir(d).filePath(QStringLiteral("basic.rpt"))).isFile()) return QDir(d).filePath(QStringLiteral("basic.rpt"));
-  return QString();
-}
 
 PreparedReport byName(const QString& db) {
   return prepareReport(readReportFile(layoutFile()), db, {parseSortKey(QStringLiteral("+{info.LNAME}"))});
 }
 
-long statusKb(const char* field) {
-  QFile f(QStringLiteral("/proc/self/status"));
-  if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return -1;
-  for (const QByteArray& line : f.readAll().split('\n'))
-    if (line.startsWith(field)) return line.mid(static_cast<int>(qstrlen(field))).trimmed().split(' ').value(0).toLong();
-  return -1;
-}
-
 double seconds(const QElapsedTimer& t) { return t.nsecsElapsed() / 1e9; }
-
-double median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 // A page as the window shows it: its first row (from 0) and how many rows.
 struct PageRows {
@@ -147,18 +131,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "basic.rpt not found in the current folder or the build's data folder\n");
     return 1;
   }
-  const QString folder = QDir::temp().filePath(QStringLiteral("quillon-bench-reportwindow-%1").arg(records));
+  const QString folder = bench::cachedFolder(records);
   const QString db = QDir(folder).filePath(QStringLiteral("info.mdb"));
-  if (!QFileInfo(db).isFile()) {
-    std::printf("building %d records in %s\n", records, qPrintable(db));
-    std::fflush(stdout);
-    QDir().mkpath(folder);
-    bench::makeDatabase(db + QStringLiteral(".part"), records);
-    QFile::rename(db + QStringLiteral(".part"), db);
-  }
   const PreparedReport r = byName(db);
   Engine engine(db, r);
 
+  std::vector<double> countS;
   std::vector<double> firstRatio, aheadRatio, backRatio, firstS, aheadS, backS, baseFirstS, baseAheadS, baseBackS;
   PageRows pages[3];
   std::pair<QByteArray, qint64> from[3];
@@ -172,7 +150,10 @@ int main(int argc, char** argv) {
       w.show();
       show(w, 0);
       t[0] = seconds(clock);
+      // The rest counted at once, as the Last button does.
+      clock.restart();
       count = w.pageCount();
+      countS.push_back(seconds(clock));
       const int ahead = count - 1 - count / 10, back = count / 10;
       clock.restart();
       show(w, ahead);
@@ -208,6 +189,8 @@ int main(int argc, char** argv) {
   line("first page shown", firstS, baseFirstS, firstRatio);
   line("jump far ahead", aheadS, baseAheadS, aheadRatio);
   line("jump back", backS, baseBackS, backRatio);
+  std::printf("%-22s %10.3f   (after the first page; no goal, the clerk is not kept waiting for it)\n", "rest counted at once",
+              median(countS));
   std::fflush(stdout);
 
   if (pdf) {

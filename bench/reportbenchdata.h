@@ -1,11 +1,19 @@
 #pragma once
-// The records the report benchmarks print: every field filled, names in
-// scrambled order so a sort has work to do.
+// What the report benchmarks share: the records they print (every field
+// filled, names in scrambled order so a sort has work to do), built once
+// per size and kept in the temporary folder for the next run, the report
+// file they print, and how they read memory and take medians.
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
+#include <algorithm>
+#include <cstdio>
 #include <sqlite3.h>
+#include <vector>
 
 #include "dbfile.h"
 
@@ -51,6 +59,44 @@ inline void makeDatabase(const QString& path, int records) {
   sqlite3_finalize(st);
   sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
   sqlite3_close(db);
+}
+
+// The folder holding info.mdb with `records` records, built the first time
+// (a million take minutes) and kept for the next run.
+inline QString cachedFolder(int records) {
+  const QString folder = QDir::temp().filePath(QStringLiteral("quillon-bench-reportwindow-%1").arg(records));
+  const QString db = QDir(folder).filePath(QStringLiteral("info.mdb"));
+  if (!QFileInfo(db).isFile()) {
+    std::printf("building %d records in %s\n", records, qPrintable(db));
+    std::fflush(stdout);
+    QDir().mkpath(folder);
+    makeDatabase(db + QStringLiteral(".part"), records);
+    QFile::rename(db + QStringLiteral(".part"), db);
+  }
+  return folder;
+}
+
+// basic.rpt from the current folder or the build's data folder; empty when
+// neither has it.
+inline QString layoutFile() {
+  for (const QString& d : {QDir::currentPath(), QCoreApplication::applicationDirPath() + QStringLiteral("/../data")})
+    if (QFileInfo(QDir(d).filePath(QStringLiteral("basic.rpt"))).isFile()) return QDir(d).filePath(QStringLiteral("basic.rpt"));
+  return QString();
+}
+
+// A field of /proc/self/status in kB.
+inline long statusKb(const char* field) {
+  QFile f(QStringLiteral("/proc/self/status"));
+  if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return -1;
+  for (const QByteArray& line : f.readAll().split('\n'))
+    if (line.startsWith(field)) return line.mid(static_cast<int>(qstrlen(field))).trimmed().split(' ').value(0).toLong();
+  return -1;
+}
+
+inline double median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
 }
 
 }  // namespace quillon::bench

@@ -131,6 +131,10 @@ class ReportRowPass {
     (void)after;
     return rows(first);
   }
+  // At most `limit` rows (all the rest when negative) from the `first` on,
+  // found from `after` as rowsAfter() finds them, in one ordered read: the
+  // engine keeps only the rows asked for instead of sorting all of them.
+  virtual std::unique_ptr<ReportRowCursor> slice(const QByteArray& after, qint64 first, qint64 limit);
   virtual void forEach(const std::function<void(const ReportRow&)>& each) {
     const std::unique_ptr<ReportRowCursor> c = rows(0);
     while (const ReportRow* r = c->next()) each(*r);

@@ -82,6 +82,30 @@ bool Condition::matches(const QStringList& row) const {
 
 namespace {
 
+// A cursor that stops after `left` rows.
+class Limited : public ReportRowCursor {
+ public:
+  Limited(std::unique_ptr<ReportRowCursor> c, qint64 limit) : c_(std::move(c)), left_(limit) {}
+  const ReportRow* next() override {
+    if (left_ == 0) return nullptr;
+    if (left_ > 0) --left_;
+    return c_->next();
+  }
+  QByteArray position() const override { return c_->position(); }
+
+ private:
+  std::unique_ptr<ReportRowCursor> c_;
+  qint64 left_;
+};
+
+}  // namespace
+
+std::unique_ptr<ReportRowCursor> ReportRowPass::slice(const QByteArray& after, qint64 first, qint64 limit) {
+  return std::make_unique<Limited>(rowsAfter(after, first), limit);
+}
+
+namespace {
+
 // Rows in hand, already in print order.
 class ListedRows : public ReportRowSource {
  public:
@@ -120,6 +144,12 @@ class TableRows : public ReportRowSource {
     std::unique_ptr<ReportRowCursor> rowsAfter(const QByteArray& after, qint64 first) override {
       if (after.isEmpty()) return rows(first);
       return reader.rowsFrom(from.select_, from.order_, after);
+    }
+    std::unique_ptr<ReportRowCursor> slice(const QByteArray& after, qint64 first, qint64 limit) override {
+      // Only the very first rows or rows after a position are found by the
+      // engine with a limit; a row number alone is counted to.
+      if (!after.isEmpty() || first == 0) return reader.rowsAfter(from.select_, from.order_, after, limit);
+      return ReportRowPass::slice(after, first, limit);
     }
     const TableRows& from;
     InfoRowReader reader;

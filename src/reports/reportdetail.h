@@ -4,8 +4,10 @@
 
 #include <QDate>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QString>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "report.h"
@@ -45,12 +47,38 @@ struct Tally {
   std::vector<int> groupSizes;      // in print order
   std::vector<int> categoryCounts;  // chart reports
   std::vector<double> widest;       // per column, when measured for a device
+  // False while only the first rows are tallied: the last group may go on,
+  // and the row count is not the report's.
+  bool complete = true;
 };
+
+// A tally taken a row at a time, so it can be taken in slices.
+class TallyBuilder {
+ public:
+  // `device` null: no widths measured.
+  TallyBuilder(const ReportLayout& L, QPaintDevice* device);
+  void add(const ReportRow& row);
+  const Tally& tally() const { return t_; }
+
+ private:
+  const ReportLayout& L_;
+  std::optional<QFontMetricsF> body_;
+  std::vector<ColumnFields> at_;
+  int group_;
+  bool dates_;
+  QString current_;
+  Tally t_;
+};
+
+// "Page 2 of 9"; "Page 2" while the pages are not all counted (count 0).
+QString pageNumber(int index, int count);
 
 // A report measured for a device: the counts and widths one pass over the
 // rows gives, and the places on the page that follow from them.
 struct Pagination {
   Pagination(const ReportLayout& L, QPaintDevice* device, QString printed, ReportRowPass& pass);
+  // From a tally already taken, complete or not.
+  Pagination(const ReportLayout& L, QPaintDevice* device, QString printed, const Tally& tally);
   const ReportLayout& L;
   QPaintDevice* device;
   QString printed;
@@ -63,6 +91,9 @@ struct Pagination {
   std::vector<QStringList> headingLines;  // column headings, wrapped
   double headingsHeight = 0, bodyTop = 0;
   QRectF columnBox(int c, double y, double h) const;
+
+ private:
+  void place();
 };
 
 // Where a page begins at a row, so laying out can start there: the row's

@@ -35,34 +35,10 @@ std::vector<ChartBar> chartBars(const ReportLayout& L, const std::vector<int>& c
 
 int groupColumn(const ReportLayout& L) { return L.group.isEmpty() ? -1 : fieldIndex(L.group); }
 
-Tally tallyRows(const ReportLayout& L, ReportRowPass& pass, const QFontMetricsF* body) {
-  Tally t;
-  t.categoryCounts.assign(L.categories.size(), 0);
-  t.widest.assign(L.columns.size(), 0.0);
-  const std::vector<ColumnFields> at = columnFields(L);
-  const int g = groupColumn(L);
-  const bool dates = g >= 0 && fieldKind(L.group) == FieldKind::Date;
-  QString current;
-  pass.forEach([&](const ReportRow& row) {
-    if (g >= 0) {
-      const QString v = groupValue(row, g, dates);
-      if (t.rows == 0 || v != current) t.groupSizes.push_back(0);
-      ++t.groupSizes.back();
-      current = v;
-    }
-    ++t.rows;
-    if (L.kind == ReportLayout::Kind::Chart) {
-      for (int i = 0; i < L.categories.size(); ++i)
-        if (L.categories[i].other || L.categories[i].condition.matches(row)) {
-          ++t.categoryCounts[i];
-          break;
-        }
-    } else if (body) {
-      for (int i = 0; i < L.columns.size(); ++i)
-        t.widest[i] = std::max(t.widest[i], body->horizontalAdvance(formatCell(row, L.columns[i], at[i])));
-    }
-  });
-  return t;
+Tally tallyRows(const ReportLayout& L, ReportRowPass& pass, QPaintDevice* device) {
+  TallyBuilder b(L, device);
+  pass.forEach([&](const ReportRow& row) { b.add(row); });
+  return b.tally();
 }
 
 QString recordCount(qint64 n) { return QStringLiteral("%1 %2").arg(n).arg(n == 1 ? "record" : "records"); }
@@ -203,6 +179,37 @@ QStringList wrapText(const QString& text, const QFont& font, QPaintDevice* dev, 
 
 namespace detail {
 
+TallyBuilder::TallyBuilder(const ReportLayout& L, QPaintDevice* device)
+    : L_(L), at_(columnFields(L)), group_(groupColumn(L)), dates_(group_ >= 0 && fieldKind(L.group) == FieldKind::Date) {
+  if (device) body_.emplace(Metrics(L, device).body, device);
+  t_.categoryCounts.assign(L.categories.size(), 0);
+  t_.widest.assign(L.columns.size(), 0.0);
+}
+
+void TallyBuilder::add(const ReportRow& row) {
+  if (group_ >= 0) {
+    const QString v = groupValue(row, group_, dates_);
+    if (t_.rows == 0 || v != current_) t_.groupSizes.push_back(0);
+    ++t_.groupSizes.back();
+    current_ = v;
+  }
+  ++t_.rows;
+  if (L_.kind == ReportLayout::Kind::Chart) {
+    for (int i = 0; i < L_.categories.size(); ++i)
+      if (L_.categories[i].other || L_.categories[i].condition.matches(row)) {
+        ++t_.categoryCounts[i];
+        break;
+      }
+  } else if (body_) {
+    for (int i = 0; i < L_.columns.size(); ++i)
+      t_.widest[i] = std::max(t_.widest[i], body_->horizontalAdvance(formatCell(row, L_.columns[i], at_[i])));
+  }
+}
+
+QString pageNumber(int index, int count) {
+  return count > 0 ? QStringLiteral("Page %1 of %2").arg(index + 1).arg(count) : QStringLiteral("Page %1").arg(index + 1);
+}
+
 Metrics::Metrics(const ReportLayout& L, QPaintDevice* dev) {
   body = QFont(QStringLiteral("Sans Serif"));
   body.setPointSizeF(L.fontPt);
@@ -223,8 +230,16 @@ Metrics::Metrics(const ReportLayout& L, QPaintDevice* dev) {
 
 Pagination::Pagination(const ReportLayout& layout, QPaintDevice* dev, QString printedOn, ReportRowPass& pass)
     : L(layout), device(dev), printed(std::move(printedOn)), m(layout, dev) {
-  const QFontMetricsF bodyMetrics(m.body, device);
-  t = tallyRows(L, pass, &bodyMetrics);
+  t = tallyRows(L, pass, device);
+  place();
+}
+
+Pagination::Pagination(const ReportLayout& layout, QPaintDevice* dev, QString printedOn, const Tally& tally)
+    : L(layout), device(dev), printed(std::move(printedOn)), m(layout, dev), t(tally) {
+  place();
+}
+
+void Pagination::place() {
   width = device->width();
   bottom = device->height();
   pad = m.line * 0.15;
@@ -292,7 +307,7 @@ void PageFlow::finish() {
   place(PlacedText::Kind::Title, QRectF(0, 0, p_.width, m.titleHeight), p_.L.title, m.title, Qt::AlignHCenter | Qt::AlignVCenter);
   const QRectF info(0, m.titleHeight, p_.width, m.smallHeight);
   place(PlacedText::Kind::PageInfo, info, QStringLiteral("Printed %1").arg(p_.printed), m.small, Qt::AlignLeft | Qt::AlignVCenter);
-  place(PlacedText::Kind::PageInfo, info, QStringLiteral("Page %1 of %2").arg(page_.index + 1).arg(page_.count), m.small,
+  place(PlacedText::Kind::PageInfo, info, pageNumber(page_.index, page_.count), m.small,
         Qt::AlignRight | Qt::AlignVCenter);
   const double rule = m.headerHeight - m.line * 0.2;
   page_.rules.push_back({QLineF(0, rule, p_.width, rule), true});
@@ -346,12 +361,16 @@ void PageFlow::row(const ReportRow& r) {
   if (g >= 0) {
     const QString v = groupValue(r, g, fieldKind(L.group) == FieldKind::Date);
     if (n_ == 0 || v != current_) {
+      // A group the first rows do not show the end of is not counted yet.
+      const bool counting = !p_.t.complete && groupNo_ + 1 >= p_.t.groupSizes.size();
       // The pass that counted saw the same rows; a miss means it did not.
-      if (groupNo_ >= p_.t.groupSizes.size()) throw ReportError(QStringLiteral("The records changed while the report was printed."));
-      const int size = p_.t.groupSizes[groupNo_++];
+      if (!counting && groupNo_ >= p_.t.groupSizes.size())
+        throw ReportError(QStringLiteral("The records changed while the report was printed."));
+      const QString size = counting ? QStringLiteral("counting\u2026") : recordCount(p_.t.groupSizes[groupNo_]);
+      ++groupNo_;
       const QString shown = v.isEmpty() ? QStringLiteral("not recorded") : v;
       groupName_ = QStringLiteral("%1 %2").arg(L.groupHeading, shown).trimmed();
-      heading_ = QStringLiteral("%1   (%2)").arg(groupName_, recordCount(size));
+      heading_ = QStringLiteral("%1   (%2)").arg(groupName_, size);
       current_ = v;
     }
   }
@@ -397,7 +416,7 @@ int PageFlow::end() {
       newPage(QString(), true, nullptr);
     }
     page_.rules.push_back({QLineF(0, y_, p_.width, y_), false});
-    place(PlacedText::Kind::Total, QRectF(p_.pad, y_, p_.width - 2 * p_.pad, p_.m.line), recordCount(p_.t.rows), p_.m.bold,
+    place(PlacedText::Kind::Total, QRectF(p_.pad, y_, p_.width - 2 * p_.pad, p_.m.line), recordCount(p_.t.complete ? p_.t.rows : n_), p_.m.bold,
           Qt::AlignLeft | Qt::AlignVCenter);
   }
   finish();

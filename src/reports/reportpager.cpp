@@ -1,10 +1,14 @@
-// Laying a report out a page at a time. Counting the pages notes where each
-// one begins (the row and the grouping before it), so a page is laid out
-// from its own beginning instead of from the first row; a page that begins
-// in the middle of a record taller than a page starts from the nearest
-// beginning before it. The rows of the last request stay open so paging on
-// costs no new read; the beginnings also tell when the rows changed since
-// the count, and the pages are then counted again.
+// Laying a report out a page at a time. The window opens on the first page,
+// laid out from one ordered read of the rows it can hold: its column widths
+// are those rows' widest values. The rows are then counted in slices, each
+// read on after the last row counted, first for the widths and group sizes
+// (when the widths come out wider the pages are laid out again), then for
+// where each page begins (the row and the grouping before it), so a page is
+// laid out from its own beginning instead of from the first row; a page
+// that begins in the middle of a record taller than a page starts from the
+// nearest beginning before it. The rows of the last request stay open so
+// paging on costs no new read; the beginnings also tell when the rows
+// changed since the count, and the pages are then counted again.
 
 #include "reportpager.h"
 
@@ -22,6 +26,9 @@ namespace {
 // A page further ahead than this is laid out from its own beginning rather
 // than by going on through the pages before it.
 constexpr int kGoOnAhead = 8;
+// Each counting slice reads this many times the rows of the one before: on
+// a large file every ordered read costs the engine a walk over the table.
+constexpr int kGrowth = 4;
 
 }  // namespace
 
@@ -33,42 +40,184 @@ struct ReportPager::Live {
   bool checked = false;
   QString firstId;
   bool ended = false;
+  QByteArray before;  // where the last row laid out stands
 };
 
 ReportPager::ReportPager(PreparedReport r, QPaintDevice* device, QString printed)
     : r_(std::move(r)), device_(device), printed_(std::move(printed)) {
-  count();
+  start();
 }
 
 ReportPager::~ReportPager() = default;
 
-void ReportPager::count() {
+void ReportPager::start() {
   live_.reset();
+  head_.reset();
+  pagination_.reset();
   starts_.clear();
-  const std::unique_ptr<ReportRowPass> pass = r_.rows->open();
-  pagination_ = std::make_unique<Pagination>(r_.layout, device_, printed_, *pass);
+  stage_ = Stage::Tallying;
+  count_ = 0;
+  slice_ = firstSlice_;
+  // As many rows as the first page can hold, and one more to tell whether
+  // there are more.
+  const Metrics m(r_.layout, device_);
+  const qint64 want = static_cast<qint64>(device_->height() / m.line) + 2;
+  std::vector<ReportRow> rows;
+  std::vector<QByteArray> at;
+  {
+    const std::unique_ptr<ReportRowPass> pass = r_.rows->open();
+    const std::unique_ptr<ReportRowCursor> c = pass->slice(QByteArray(), 0, want);
+    while (const ReportRow* row = c->next()) {
+      rows.push_back(*row);
+      at.push_back(c->position());
+    }
+  }
+  tally_ = std::make_unique<TallyBuilder>(r_.layout, device_);
+  for (const ReportRow& row : rows) tally_->add(row);
+  tallied_ = static_cast<qint64>(rows.size());
+  tallyAfter_ = at.empty() ? QByteArray() : at.back();
+  const bool all = tallied_ < want;
+  // A chart shows every row's count on its one page.
+  const bool chart = !all && r_.layout.kind == ReportLayout::Kind::Chart;
+  if (chart) tallied_ += readTally(-1);
+  Tally t = tally_->tally();
+  t.complete = all || chart;
+  if (t.complete) tally_.reset();
+  pagination_ = std::make_unique<Pagination>(r_.layout, device_, printed_, t);
+  stage_ = t.complete ? Stage::Paging : Stage::Tallying;
   starts_.push_back(PageStart{});
-  // Each beginning keeps where the row before it stands, so the page is read
-  // from there later rather than by counting the rows before it.
+  if (!rows.empty()) starts_.front().rowId = cell(rows.front(), 0);
+  if (chart) return;
+  // The first page from the rows in hand; when they are all the rows, the
+  // pages are counted on the way.
   QByteArray before;
-  PageFlow flow(*pagination_, 0, PageStart{}, [](int) { return false; }, [](const ReportPage&) {},
+  PageFlow flow(*pagination_, 0, PageStart{}, [&](int p) { return p == 0 && !all; },
+                [&](const ReportPage& p) { head_ = std::make_unique<ReportPage>(p); },
                 [&](const PageStart& s) {
                   starts_.push_back(s);
                   starts_.back().after = before;
                 });
-  if (pagination_->list) {
-    const std::unique_ptr<ReportRowCursor> rows = pass->rows(0);
-    bool first = true;
-    while (const ReportRow* row = rows->next()) {
-      if (first) starts_.front().rowId = cell(*row, 0);
-      first = false;
-      flow.row(*row);
-      before = rows->position();
-    }
+  for (size_t i = 0; i < rows.size(); ++i) {
+    flow.row(rows[i]);
+    before = at[i];
   }
-  count_ = flow.end();
-  starts_.shrink_to_fit();
+  if (all) ended(flow.end());
+}
+
+int ReportPager::pageCount() const { return counted() ? count_ : starts_.back().page + 1; }
+
+void ReportPager::setSliceRows(qint64 rows) {
+  firstSlice_ = slice_ = std::max<qint64>(rows, 1);
+  grow_ = false;
+}
+
+bool ReportPager::countStep() {
+  if (counted()) return false;
+  const qint64 rows = slice_;
+  if (grow_) slice_ *= kGrowth;
+  return step(rows);
+}
+
+void ReportPager::finishCount() {
+  while (step(-1)) {
+  }
+}
+
+// One slice; the rows found changed on the way start the count afresh.
+bool ReportPager::step(qint64 rows) {
+  if (counted()) return false;
+  try {
+    return stage_ == Stage::Tallying ? tallyStep(rows) : pagingStep(rows);
+  } catch (const Changed&) {
+    start();
+    ++generation_;
+    return !counted();
+  }
+}
+
+qint64 ReportPager::readTally(qint64 rows) {
+  qint64 got = 0;
+  const std::unique_ptr<ReportRowPass> pass = r_.rows->open();
+  const std::unique_ptr<ReportRowCursor> c = pass->slice(tallyAfter_, tallied_, rows);
+  while (const ReportRow* row = c->next()) {
+    tally_->add(*row);
+    tallyAfter_ = c->position();
+    ++got;
+  }
+  return got;
+}
+
+bool ReportPager::tallyStep(qint64 rows) {
+  const qint64 got = readTally(rows);
+  tallied_ += got;
+  if (rows >= 0 && got == rows) return true;
+  tallied();
+  return !counted();
+}
+
+// Every row tallied: the widths and group sizes are final. Pages laid out
+// from the first rows stay as they are when they come out the same.
+void ReportPager::tallied() {
+  Tally t = tally_->tally();
+  tally_.reset();
+  t.complete = true;
+  stage_ = Stage::Paging;
+  live_.reset();
+  auto final = std::make_unique<Pagination>(r_.layout, device_, printed_, t);
+  const bool same = r_.layout.group.isEmpty() && final->list == pagination_->list && final->x == pagination_->x &&
+                    final->headingLines == pagination_->headingLines;
+  pagination_ = std::move(final);
+  if (same) return;
+  head_.reset();
+  starts_.resize(1);
   ++generation_;
+}
+
+bool ReportPager::pagingStep(qint64 rows) {
+  const PageStart s = starts_.back();
+  const size_t had = starts_.size();
+  const std::unique_ptr<ReportRowPass> pass = r_.rows->open();
+  const std::unique_ptr<ReportRowCursor> c = pass->slice(s.after, s.row, rows);
+  QByteArray before = s.after;
+  PageFlow flow(*pagination_, 0, s, [](int) { return false; }, [](const ReportPage&) {},
+                [&](const PageStart& m) {
+                  starts_.push_back(m);
+                  starts_.back().after = before;
+                });
+  qint64 got = 0;
+  if (pagination_->list) {
+    while (const ReportRow* row = c->next()) {
+      if (got == 0 && cell(*row, 0) != s.rowId) throw Changed{};
+      flow.row(*row);
+      before = c->position();
+      ++got;
+    }
+    if (got == 0 && !s.rowId.isEmpty()) throw Changed{};
+  }
+  if (rows >= 0 && got == rows) {
+    // Not one page began in the slice (a record taller than a page): the
+    // next reads more.
+    if (starts_.size() == had) slice_ = std::max(slice_, rows * 2);
+    return true;
+  }
+  ended(flow.end());
+  return false;
+}
+
+// The pages are all counted: pages laid out before are given the count.
+void ReportPager::ended(int count) {
+  count_ = count;
+  stage_ = Stage::Counted;
+  tally_.reset();
+  if (head_) stamp(*head_);
+}
+
+void ReportPager::stamp(ReportPage& page) const {
+  if (!counted() || page.count == count_) return;
+  const QString was = pageNumber(page.index, page.count);
+  page.count = count_;
+  for (PlacedText& t : page.texts)
+    if (t.kind == PlacedText::Kind::PageInfo && t.text == was) t.text = pageNumber(page.index, count_);
 }
 
 void ReportPager::release() { live_.reset(); }
@@ -83,33 +232,52 @@ void ReportPager::open(int page) {
   live->pass = r_.rows->open();
   live->rows = live->pass->rowsAfter(s.after, s.row);
   live->firstId = s.rowId;
+  live->before = s.after;
   live->flow = std::make_unique<PageFlow>(
-      *pagination_, count_, s, [](int) { return true; }, [this](const ReportPage& p) { sink_(p); },
+      *pagination_, counted() ? count_ : 0, s, [](int) { return true; }, [this](const ReportPage& p) { sink_(p); },
       [this](const PageStart& m) { marked(m); });
   live_ = std::move(live);
 }
 
 // A page begins where the count said it would, or the rows are not the ones
-// counted.
+// counted; past the pages counted so far, it is where the count goes on.
 void ReportPager::marked(const PageStart& s) {
+  if (!counted() && s.page > starts_.back().page) {
+    starts_.push_back(s);
+    starts_.back().after = live_->before;
+    return;
+  }
   auto it = std::lower_bound(starts_.begin(), starts_.end(), s.page, [](const PageStart& a, int p) { return a.page < p; });
   if (it == starts_.end() || it->page != s.page || it->row != s.row || it->rowId != s.rowId) throw Changed{};
 }
 
 void ReportPager::layOut(int first, int last, const std::function<void(const ReportPage&)>& each) {
   for (int attempt = 0;; ++attempt) {
-    const int from = std::clamp(first, 0, count_ - 1), to = std::clamp(last, from, count_ - 1);
+    int from = std::max(first, 0), to = std::max(last, from);
+    if (counted()) {
+      from = std::min(from, count_ - 1);
+      to = std::clamp(to, from, count_ - 1);
+    }
     sink_ = [&](const ReportPage& p) {
       if (p.index >= from && p.index <= to) each(p);
     };
     try {
+      // The first page, laid out when the window opened.
+      if (from == 0 && head_) {
+        each(*head_);
+        if (++from > to) {
+          sink_ = nullptr;
+          return;
+        }
+      }
       const bool goOn = live_ && !live_->ended && live_->flow->page() <= from && from - live_->flow->page() <= kGoOnAhead;
       if (!goOn) open(from);
       Live& l = *live_;
       // A chart or an empty report is one page that shows no rows.
       if (!pagination_->list) {
         l.ended = true;
-        l.flow->end();
+        const int n = l.flow->end();
+        if (!counted()) ended(n);
       }
       while (!l.ended && l.flow->page() <= to) {
         const ReportRow* row = l.rows->next();
@@ -119,10 +287,15 @@ void ReportPager::layOut(int first, int last, const std::function<void(const Rep
         }
         if (!row) {
           l.ended = true;
-          if (l.flow->end() != count_) throw Changed{};
+          const int n = l.flow->end();
+          if (counted() && n != count_) throw Changed{};
+          // Read on to the end before the count got there: that is the
+          // count, once the widths are final.
+          if (stage_ == Stage::Paging) ended(n);
           break;
         }
         l.flow->row(*row);
+        l.before = l.rows->position();
       }
       if (l.ended) live_.reset();
       sink_ = nullptr;
@@ -132,7 +305,8 @@ void ReportPager::layOut(int first, int last, const std::function<void(const Rep
       sink_ = nullptr;
       // Changed again at once: the rows are being written as they are read.
       if (attempt > 0) throw ReportError(QStringLiteral("The records changed while the report was printed."));
-      count();
+      start();
+      ++generation_;
     } catch (...) {
       live_.reset();
       sink_ = nullptr;

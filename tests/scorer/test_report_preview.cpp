@@ -112,6 +112,131 @@ TEST_F(Preview, EveryPageIsThePdfsPageInWhateverOrderItIsShown) {
   }
 }
 
+// The rows a page shows, with its group headings, wherever they are placed.
+QStringList rowsShown(const ReportPage& p) {
+  QStringList out;
+  for (const PlacedText& t : p.texts)
+    if (t.kind == PlacedText::Kind::Cell || t.kind == PlacedText::Kind::Group) out << t.text;
+  return out;
+}
+QStringList rowsShown(const QStringList& pdfPage) {
+  QStringList out;
+  for (const QString& line : pdfPage)
+    if (line.startsWith(QString("%1 ").arg(int(PlacedText::Kind::Cell))) ||
+        line.startsWith(QString("%1 ").arg(int(PlacedText::Kind::Group))))
+      out << line.section(' ', 2);
+  return out;
+}
+
+TEST_F(Preview, TheFirstPageShowsBeforeTheCountAndPagingWhileCountingShowsTheRightRows) {
+  test::insertRows(dir.file("info.mdb"), soldiers(400));
+  for (const QString file : {"basic.rpt", "date.rpt"}) {
+    SCOPED_TRACE(file.toStdString());
+    const PreparedReport r = prepared(file);
+    const std::vector<QStringList> want = pdfPages(r);
+    ASSERT_GT(want.size(), 7u);
+    ReportPreview preview(r, kPrinted);
+    preview.setCountSlice(7);
+    auto* box = preview.findChild<QSpinBox*>("PageNumber");
+    // Shown before a single slice was counted: the first page's rows.
+    ASSERT_FALSE(preview.counted());
+    EXPECT_EQ(preview.pagesCounted(), 2) << "the first read sees where the second page begins, no more";
+    // A page's rows are the PDF's; a group heading whose group the rows
+    // read so far do not end may say it is being counted instead.
+    int counting = 0;
+    auto sameRows = [&](const ReportPage& page, int k) {
+      const QStringList rows = rowsShown(page), wanted = rowsShown(want[k]);
+      ASSERT_EQ(rows.size(), wanted.size()) << "page " << k;
+      for (int i = 0; i < rows.size(); ++i) {
+        if (rows[i] == wanted[i]) continue;
+        ++counting;
+        EXPECT_EQ(rows[i].section("   (", 0, 0), wanted[i].section("   (", 0, 0)) << "page " << k;
+        EXPECT_TRUE(rows[i].endsWith("   (counting\u2026)")) << rows[i].toStdString();
+      }
+    };
+    const ReportPage* first = preview.page(0);
+    ASSERT_NE(first, nullptr) << preview.failure().toStdString();
+    sameRows(*first, 0);
+    EXPECT_EQ(counting, file == "date.rpt" ? 1 : 0) << "the second date's group begins on the first page";
+    // Its number says no more than is known.
+    EXPECT_TRUE(std::any_of(first->texts.begin(), first->texts.end(), [](const PlacedText& t) {
+      return t.kind == PlacedText::Kind::PageInfo && t.text == "Page 1";
+    }));
+    EXPECT_EQ(box->text(), QString("Page 1 of 2\u2026"));
+
+    preview.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&preview));
+    // Paging on before the widths are known.
+    ASSERT_FALSE(preview.counted());
+    act(preview, "NextPage")->trigger();
+    look(preview);
+    ASSERT_EQ(preview.currentPage(), 1);
+    sameRows(*preview.page(1), 1);
+    act(preview, "PreviousPage")->trigger();
+
+    // The count grows while the clerk waits, and is shown as it grows.
+    // Paging on found where the third page begins; a fourth is the count's.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return preview.pagesCounted() >= 4 || preview.counted(); }));
+    ASSERT_FALSE(preview.counted()) << "seven rows a slice count 400 rows in many steps";
+    EXPECT_EQ(box->text(), QString("Page 1 of %1\u2026").arg(preview.pagesCounted()));
+
+    // Paging on while counting: each page holds the rows the PDF's does.
+    for (int k = 1; k <= 3; ++k) {
+      act(preview, "NextPage")->trigger();
+      look(preview);
+      ASSERT_EQ(preview.currentPage(), k);
+      const ReportPage* page = preview.page(k);
+      ASSERT_NE(page, nullptr) << preview.failure().toStdString();
+      EXPECT_EQ(rowsShown(*page), rowsShown(want[k])) << "page " << k;
+    }
+    // A jump past the pages counted reads on to the page.
+    ASSERT_FALSE(preview.counted());
+    const int past = preview.pagesCounted();
+    ASSERT_LT(past, static_cast<int>(want.size()) - 1);
+    box->setValue(past + 1);
+    ASSERT_EQ(preview.currentPage(), past);
+    EXPECT_EQ(box->text(), QString("Page %1 of %2\u2026").arg(past + 1).arg(preview.pagesCounted()));
+    EXPECT_EQ(rowsShown(*preview.page(past)), rowsShown(want[past]));
+    // Once counted, every page is the PDF's to the last placed text.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return preview.counted(); }, 20000));
+    EXPECT_EQ(box->text(), QString("Page %1 of %2").arg(preview.currentPage() + 1).arg(want.size()));
+    ASSERT_EQ(preview.pagesCounted(), static_cast<int>(want.size()));
+    for (int k = 0; k < preview.pagesCounted(); ++k) {
+      const ReportPage* page = preview.page(k);
+      ASSERT_NE(page, nullptr) << preview.failure().toStdString();
+      EXPECT_EQ(shown(*page), want[k]) << "page " << k;
+    }
+    EXPECT_TRUE(preview.failure().isEmpty());
+  }
+}
+
+TEST_F(Preview, TheLastPageWhileCountingCountsTheRestAndClosingStopsTheCount) {
+  test::insertRows(dir.file("info.mdb"), soldiers(300));
+  const PreparedReport r = prepared("date.rpt");
+  const std::vector<QStringList> want = pdfPages(r);
+  {
+    ReportPreview preview(r, kPrinted);
+    preview.setCountSlice(5);
+    preview.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&preview));
+    ASSERT_FALSE(preview.counted());
+    act(preview, "LastPage")->trigger();
+    EXPECT_TRUE(preview.counted());
+    EXPECT_EQ(preview.currentPage(), static_cast<int>(want.size()) - 1);
+    look(preview);
+    EXPECT_EQ(shown(*preview.page(preview.currentPage())), want.back());
+  }
+  // Closed in the middle of the count: no slice runs for a window gone.
+  auto* preview = new ReportPreview(r, kPrinted);
+  preview->setCountSlice(3);
+  preview->show();
+  QTest::qWait(20);
+  ASSERT_FALSE(preview->counted());
+  preview->close();
+  delete preview;
+  QTest::qWait(50);
+}
+
 TEST_F(Preview, TheClerkPagesThroughWithFewPagesKept) {
   test::insertRows(dir.file("info.mdb"), soldiers(400));
   ReportPreview preview(prepared("basic.rpt"), kPrinted);

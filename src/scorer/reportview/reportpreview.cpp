@@ -58,7 +58,7 @@ class ReportPreview::View : public QAbstractScrollArea {
   int pageTop(int page) const { return static_cast<int>(std::lround(kGap + page * stride())); }
 
   void updateRanges() {
-    const int n = owner_->pager_->pageCount();
+    const int n = owner_->pagesCounted();
     // Rounded down: a fitted page never calls for a scroll bar of a pixel.
     const int height = static_cast<int>(kGap + n * stride());
     const int width = static_cast<int>(pageWidth() + 2 * kGap);
@@ -87,7 +87,7 @@ class ReportPreview::View : public QAbstractScrollArea {
   // The page in the middle of the view.
   int middlePage() const {
     const double middle = verticalScrollBar()->value() + viewport()->height() / 2.0 - kGap / 2.0;
-    return std::clamp(static_cast<int>(middle / stride()), 0, owner_->pageCount() - 1);
+    return std::clamp(static_cast<int>(middle / stride()), 0, owner_->pagesCounted() - 1);
   }
 
  protected:
@@ -181,6 +181,12 @@ ReportPreview::ReportPreview(const PreparedReport& r, const QString& printed, QW
   idle_->setSingleShot(true);
   idle_->setInterval(kIdleMs);
   connect(idle_, &QTimer::timeout, this, [this] { pager_->release(); });
+  // Counting goes on between the clerk's own steps, a slice at a time.
+  counter_ = new QTimer(this);
+  counter_->setSingleShot(true);
+  counter_->setInterval(0);
+  connect(counter_, &QTimer::timeout, this, &ReportPreview::countOn);
+  if (!pager_->counted()) counter_->start();
 
   resize(900, 700);
   setFit(Fit::Width);
@@ -188,16 +194,77 @@ ReportPreview::ReportPreview(const PreparedReport& r, const QString& printed, QW
   view_->setFocus();
 }
 
-ReportPreview::~ReportPreview() = default;
+ReportPreview::~ReportPreview() {
+  // No slice runs once the window goes.
+  counter_->stop();
+}
 
-int ReportPreview::pageCount() const { return pager_->pageCount(); }
+int ReportPreview::pageCount() {
+  finishCount();
+  return pager_->pageCount();
+}
+
+int ReportPreview::pagesCounted() const { return pager_->pageCount(); }
+
+bool ReportPreview::counted() const { return pager_->counted(); }
+
+void ReportPreview::setCountSlice(int rows) { pager_->setSliceRows(rows); }
+
+void ReportPreview::countOn() {
+  if (!failure_.isEmpty() || pager_->counted()) return;
+  bool more = false;
+  try {
+    more = pager_->countStep();
+  } catch (const ReportError& e) {
+    fail(e.message());
+    return;
+  }
+  catchUp();
+  if (more) counter_->start();
+}
+
+// Counts what is left in one go: the clerk asked for the last page, which
+// cannot be known before. Read here rather than waited for, so nothing the
+// clerk does meanwhile can close the window under the count.
+void ReportPreview::finishCount() {
+  if (!failure_.isEmpty() || pager_->counted()) return;
+  counter_->stop();
+  try {
+    const BusyCursor busy;
+    pager_->finishCount();
+  } catch (const ReportError& e) {
+    fail(e.message());
+    return;
+  }
+  catchUp();
+}
+
+// After a slice: pages laid out before the widths were final are laid out
+// again, those laid out before the count ended get it, and the page number
+// box and the scroll range show the pages counted so far.
+void ReportPreview::catchUp() {
+  if (pager_->generation() != generation_) {
+    generation_ = pager_->generation();
+    kept_.clear();
+  }
+  for (ReportPage& p : kept_) pager_->stamp(p);
+  view_->updateRanges();
+  updateControls();
+  view_->viewport()->update();
+}
 
 int ReportPreview::currentPage() const { return at_; }
 
 bool ReportPreview::holdsRows() const { return pager_->holdsRows(); }
 
 void ReportPreview::showPage(int page) {
-  at_ = std::clamp(page, 0, pageCount() - 1);
+  // A page past the ones counted is reached by reading on to it.
+  if (!pager_->counted() && page >= pagesCounted()) {
+    this->page(page);
+    if (!failure_.isEmpty()) return;
+    catchUp();
+  }
+  at_ = std::clamp(page, 0, pagesCounted() - 1);
   // The page's top at the top of the view, or the page in the middle when
   // the whole of it fits.
   const int spare = view_->viewport()->height() - static_cast<int>(view_->pageHeight());
@@ -238,15 +305,17 @@ void ReportPreview::zoomBy(double factor) {
 }
 
 void ReportPreview::updateControls() {
-  const int n = pageCount(), at = currentPage();
+  const int n = pagesCounted(), at = currentPage();
+  const bool all = pager_->counted();
   const QSignalBlocker quiet(pageBox_);
-  pageBox_->setRange(1, n);
-  pageBox_->setSuffix(QStringLiteral(" of %1").arg(n));
+  // Past the pages counted, the box goes on one page at a time.
+  pageBox_->setRange(1, all ? n : n + 1);
+  pageBox_->setSuffix(all ? QStringLiteral(" of %1").arg(n) : QStringLiteral(" of %1\u2026").arg(n));
   pageBox_->setValue(at + 1);
   first_->setEnabled(at > 0);
   previous_->setEnabled(at > 0);
-  next_->setEnabled(at + 1 < n);
-  last_->setEnabled(at + 1 < n);
+  next_->setEnabled(at + 1 < n || !all);
+  last_->setEnabled(at + 1 < n || !all);
 }
 
 void ReportPreview::showEvent(QShowEvent* e) {
@@ -274,7 +343,11 @@ void ReportPreview::keyPressEvent(QKeyEvent* e) {
 }
 
 const ReportPage* ReportPreview::page(int index) {
-  if (!failure_.isEmpty() || index < 0 || index >= pageCount()) return nullptr;
+  if (!failure_.isEmpty() || index < 0 || (pager_->counted() && index >= pager_->pageCount())) return nullptr;
+  if (pager_->generation() != generation_) {
+    generation_ = pager_->generation();
+    kept_.clear();
+  }
   auto find = [&]() -> const ReportPage* {
     auto it = std::find_if(kept_.begin(), kept_.end(), [&](const ReportPage& p) { return p.index == index; });
     if (it == kept_.end()) return nullptr;
@@ -282,13 +355,20 @@ const ReportPage* ReportPreview::page(int index) {
     return &kept_.front();
   };
   if (const ReportPage* p = find()) return p;
+  const int counted = pager_->pageCount();
+  const bool all = pager_->counted();
   try {
-    pager_->layOut(index, index + kAhead, [&](const ReportPage& p) {
+    // Before the count, the pages ahead would cost a read of their own.
+    pager_->layOut(index, index + (pager_->counted() ? kAhead : 0), [&](const ReportPage& p) {
       // Counted again on the way: what was kept is out of date.
-      if (pager_->generation() != generation_) layoutChanged();
+      if (pager_->generation() != generation_) {
+        generation_ = pager_->generation();
+        kept_.clear();
+      }
       kept_.remove_if([&](const ReportPage& k) { return k.index == p.index; });
       if (static_cast<int>(kept_.size()) >= kKeptPages) kept_.pop_back();
       kept_.push_front(p);
+      pager_->stamp(kept_.front());
       mostKept_ = std::max(mostKept_, keptPages());
     });
     idle_->start();
@@ -296,23 +376,18 @@ const ReportPage* ReportPreview::page(int index) {
     fail(e.message());
     return nullptr;
   }
+  if (pager_->pageCount() != counted || pager_->counted() != all) {
+    view_->updateRanges();
+    updateControls();
+  }
   return find();
-}
-
-// The rows changed since the pages were counted: the count and the pages
-// kept are out of date.
-void ReportPreview::layoutChanged() {
-  generation_ = pager_->generation();
-  kept_.clear();
-  const int at = currentPage();
-  view_->updateRanges();
-  showPage(at);
 }
 
 void ReportPreview::fail(const QString& message) {
   if (!failure_.isEmpty()) return;
   failure_ = message;
   idle_->stop();
+  counter_->stop();
   pager_->release();
   kept_.clear();
   QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
@@ -322,7 +397,7 @@ void ReportPreview::paintPages(QPainter& p, const QRect& area) {
   if (!failure_.isEmpty()) return;
   const int top = view_->verticalScrollBar()->value();
   const int left = view_->horizontalScrollBar()->value();
-  const int n = pageCount();
+  const int n = pagesCounted();
   const int from = std::clamp(static_cast<int>((top - kGap) / view_->stride()), 0, n - 1);
   const int to = std::clamp(static_cast<int>((top + area.height()) / view_->stride()), from, n - 1);
   const double pw = view_->pageWidth(), ph = view_->pageHeight();

@@ -29,11 +29,19 @@ class ReportPreview : public QDialog {
   // page goes.
   static constexpr int kKeptPages = 8;
 
-  // Counts the pages as they will be saved as a PDF. Throws ReportError.
+  // Lays out the first page as it will be saved as a PDF; the pages are
+  // counted afterwards, a slice of rows each time the window is idle.
+  // Throws ReportError.
   ReportPreview(const PreparedReport& r, const QString& printed, QWidget* parent = nullptr);
   ~ReportPreview() override;
 
-  int pageCount() const;
+  // Every page: what is not counted yet is counted first.
+  int pageCount();
+  // The pages counted so far, and whether that is all of them.
+  int pagesCounted() const;
+  bool counted() const;
+  // Rows read by each counting slice (a small number shows the count grow).
+  void setCountSlice(int rows);
   // The page the view is on (from 0): the one in the middle of the view.
   int currentPage() const;
   void showPage(int page);
@@ -64,7 +72,9 @@ class ReportPreview : public QDialog {
   friend class View;
   void print();
   void fail(const QString& message);
-  void layoutChanged();
+  void catchUp();
+  void countOn();
+  void finishCount();
   void updateControls();
   void paintPages(QPainter& p, const QRect& area);
 
@@ -86,6 +96,7 @@ class ReportPreview : public QDialog {
   QAction *first_ = nullptr, *previous_ = nullptr, *next_ = nullptr, *last_ = nullptr;
   QAction *fitWidth_ = nullptr, *fitPage_ = nullptr;
   QTimer* idle_ = nullptr;
+  QTimer* counter_ = nullptr;
   int at_ = 0;             // the page the clerk is on
   bool placing_ = false;   // scrolling to a page, not by the clerk
   Fit fit_ = Fit::Width;
