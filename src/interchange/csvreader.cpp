@@ -91,10 +91,13 @@ CsvTable parseCsv(const QByteArray& data) {
   qsizetype i = start;
   int line = 1;
   qsizetype width = -1;
+  // A record a line, nearly always: the list is not regrown while it fills.
+  table.records.reserve(data.count('\n') + 1);
 
   while (i < n) {
     CsvRecord rec;
     rec.line = line;
+    if (width > 0) rec.fields.reserve(width);
     QByteArray field;
     bool recordDone = false;
     while (!recordDone) {

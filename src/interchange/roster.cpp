@@ -41,7 +41,20 @@ QString headerKey(const QString& header) {
   return k;
 }
 
-QString collapsed(const QString& s) { return s.simplified(); }
+// Spaces collapsed. Most values have none to collapse and are kept as they
+// are: simplified() makes a new string for every one.
+QString collapsed(const QString& s) {
+  bool space = true;  // a space before the first character is one too many
+  for (QChar c : s) {
+    if (!c.isSpace()) {
+      space = false;
+      continue;
+    }
+    if (space || c != u' ') return s.simplified();
+    space = true;
+  }
+  return space && !s.isEmpty() ? s.simplified() : s;
+}
 
 struct Layout {
   int at[8] = {-1, -1, -1, -1, -1, -1, -1, -1};  // field index of each Column, or -1
@@ -63,15 +76,25 @@ QString checkLine(const CsvRecord& rec, const Layout& layout, RosterRow& out) {
     const QString first = collapsed(valueOf(rec, layout, Column::First));
     const QString middle = collapsed(valueOf(rec, layout, Column::Middle));
     if (!last.isEmpty()) {
-      const QString given = (first + ' ' + middle).trimmed();
-      out.name = given.isEmpty() ? last : last + ", " + given;
+      // Each part is collapsed already: only an empty one leaves a space to trim.
+      if (first.isEmpty() && middle.isEmpty()) {
+        out.name = last;
+      } else {
+        out.name.reserve(last.size() + first.size() + middle.size() + 3);
+        out.name += last;
+        out.name += QLatin1String(", ");
+        out.name += first;
+        if (!first.isEmpty() && !middle.isEmpty()) out.name += u' ';
+        out.name += middle;
+      }
     }
   }
   if (out.name.isEmpty()) return QStringLiteral("no name");
   for (QChar c : out.name)
     if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
       return QStringLiteral("the name holds a control character");
-  if (const int limit = infoField(u"LNAME").length; out.name.size() > limit)
+  static const int limit = infoField(u"LNAME").length;
+  if (out.name.size() > limit)
     return QStringLiteral("the name \"%1\" is longer than %2 characters").arg(out.name).arg(limit);
 
   const QString ssn = valueOf(rec, layout, Column::Ssn);
@@ -80,9 +103,11 @@ QString checkLine(const CsvRecord& rec, const Layout& layout, RosterRow& out) {
   out.ssn = *s;
 
   const QString rank = valueOf(rec, layout, Column::Rank).trimmed().toUpper();
-  if (!rank.isEmpty() && !rankList().contains(rank))
-    return QStringLiteral("the rank \"%1\" is not in the list of ranks").arg(rank);
-  out.rank = rank;
+  if (!rank.isEmpty()) {
+    const qsizetype r = rankList().indexOf(rank);
+    if (r < 0) return QStringLiteral("the rank \"%1\" is not in the list of ranks").arg(rank);
+    out.rank = rankList().at(r);  // the list's own string: a roster repeats a few ranks many times
+  }
 
   const QString sex = valueOf(rec, layout, Column::Sex).trimmed().toUpper();
   if (sex == "M" || sex == "MALE") out.sex = QStringLiteral("M");
@@ -172,20 +197,32 @@ RosterPreview previewRosterTable(const CsvTable& table, const SsnIndex& existing
   QHash<QString, QList<int>> linesBySsn;
   for (const RosterRow& row : accepted)
     if (timesBySsn.value(row.ssn) > 1) linesBySsn[row.ssn] << row.line;
-  preview.toAdd.reserve(accepted.size());
-  for (RosterRow& row : accepted) {
-    const QList<int> lines = linesBySsn.value(row.ssn);
-    if (lines.size() > 1) {
-      QStringList others;
-      for (int l : lines)
-        if (l != row.line) others << QString::number(l);
-      preview.refused << RosterRefusal{row.line, QStringLiteral("the SSN %1 is also on line %2").arg(row.ssn, others.join(", "))};
-      continue;
+  // The rows to add stay where they are in `accepted`, moved up over the
+  // ones that leave: a second list of every row cost as much as the checks.
+  RosterRow* const rows = accepted.data();
+  qsizetype kept = 0;
+  for (qsizetype a = 0; a < accepted.size(); ++a) {
+    RosterRow& row = rows[a];
+    if (!linesBySsn.isEmpty()) {
+      const QList<int> lines = linesBySsn.value(row.ssn);
+      if (lines.size() > 1) {
+        QStringList others;
+        for (int l : lines)
+          if (l != row.line) others << QString::number(l);
+        preview.refused << RosterRefusal{row.line, QStringLiteral("the SSN %1 is also on line %2").arg(row.ssn, others.join(", "))};
+        continue;
+      }
     }
     const auto hit = existing.isEmpty() ? existing.constEnd() : existing.constFind(QString(row.ssn).remove('-'));
-    if (hit != existing.constEnd() && !hit->isEmpty()) preview.matches << RosterMatch{std::move(row), *hit};
-    else preview.toAdd << std::move(row);
+    if (hit != existing.constEnd() && !hit->isEmpty()) {
+      preview.matches << RosterMatch{std::move(row), *hit};
+      continue;
+    }
+    if (kept != a) rows[kept] = std::move(row);
+    ++kept;
   }
+  accepted.resize(kept);
+  preview.toAdd = std::move(accepted);
   std::stable_sort(preview.refused.begin(), preview.refused.end(),
                    [](const RosterRefusal& a, const RosterRefusal& b) { return a.line < b.line; });
   return preview;
