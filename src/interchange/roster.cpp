@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <algorithm>
+#include <optional>
 
 #include "infofields.h"
 #include "ranks.h"
@@ -130,24 +132,36 @@ RosterPreview refuseFile(const QString& why, int line) {
   return p;
 }
 
-}  // namespace
+// Sorts a roster into its preview line by line as the lines come: the
+// header, then each line on its own, then the SSNs that repeat in the file.
+class RosterSorter {
+ public:
+  RosterSorter(const SsnIndex& existing, qsizetype lines) : existing_(existing) {
+    accepted_.reserve(lines);
+    timesBySsn_.reserve(lines);
+  }
+  // Takes the header; a refused file takes no lines.
+  void header(const CsvRecord& header);
+  void line(const CsvRecord& rec);
+  RosterPreview finish();
 
-void addToSsnIndex(SsnIndex& index, const QString& storedSsn, qint64 id) {
-  const QString digits = ssnDigits(storedSsn);
-  if (!digits.isEmpty()) index[digits] << id;
-}
+ private:
+  RosterPreview refuse(const QString& why, int line) {
+    refusal_ = refuseFile(why, line);
+    return *refusal_;
+  }
 
-RosterPreview previewRoster(const QByteArray& data, const SsnIndex& existing) {
-  return previewRosterTable(parseCsv(data), existing);
-}
+  const SsnIndex& existing_;
+  std::optional<RosterPreview> refusal_;
+  RosterPreview preview_;
+  Layout layout_;
+  QList<RosterRow> accepted_;
+  QHash<QString, int> timesBySsn_;
+};
 
-RosterPreview previewRosterTable(const CsvTable& table, const SsnIndex& existing) {
-  if (!table.ok()) return refuseFile(table.error, table.errorLine);
-  if (table.records.isEmpty()) return refuseFile(QStringLiteral("the file is empty"), 1);
-
-  RosterPreview preview;
-  Layout layout;
-  const CsvRecord& header = table.records.first();
+void RosterSorter::header(const CsvRecord& header) {
+  RosterPreview& preview = preview_;
+  Layout& layout = layout_;
   for (int i = 0; i < header.fields.size(); ++i) {
     const QString key = headerKey(header.fields[i]);
     const Synonym* hit = nullptr;
@@ -158,40 +172,52 @@ RosterPreview previewRosterTable(const CsvTable& table, const SsnIndex& existing
       continue;
     }
     int& slot = layout.at[static_cast<int>(hit->column)];
-    if (slot >= 0)
-      return refuseFile(QStringLiteral("two columns hold the %1").arg(kColumnCaptions[static_cast<int>(hit->column)]),
-                        header.line);
+    if (slot >= 0) {
+      refuse(QStringLiteral("two columns hold the %1").arg(kColumnCaptions[static_cast<int>(hit->column)]), header.line);
+      return;
+    }
     slot = i;
   }
-  if (layout[Column::Name] >= 0 && layout[Column::Last] >= 0)
-    return refuseFile(QStringLiteral("the file has both a Name and a Last Name column"), header.line);
+  if (layout[Column::Name] >= 0 && layout[Column::Last] >= 0) {
+    refuse(QStringLiteral("the file has both a Name and a Last Name column"), header.line);
+    return;
+  }
   if (layout[Column::Name] >= 0)  // a full name wins; given names beside it are not used
     for (Column c : {Column::First, Column::Middle})
       if (layout[c] >= 0) preview.ignoredColumns << header.fields[layout[c]];
-  if (layout[Column::Name] < 0 && layout[Column::Last] < 0)
-    return refuseFile(QStringLiteral("no Name or Last Name column"), header.line);
-  if (layout[Column::Ssn] < 0) return refuseFile(QStringLiteral("no SSN column"), header.line);
+  if (layout[Column::Name] < 0 && layout[Column::Last] < 0) {
+    refuse(QStringLiteral("no Name or Last Name column"), header.line);
+    return;
+  }
+  if (layout[Column::Ssn] < 0) {
+    refuse(QStringLiteral("no SSN column"), header.line);
+    return;
+  }
   preview.columns.add(RosterField::Name);
   preview.columns.add(RosterField::Ssn);
   if (layout[Column::Rank] >= 0) preview.columns.add(RosterField::Rank);
   if (layout[Column::Sex] >= 0) preview.columns.add(RosterField::Sex);
   if (layout[Column::Dob] >= 0) preview.columns.add(RosterField::Dob);
+}
 
-  // First pass: each line on its own. Second: SSNs that repeat in the file.
-  QList<RosterRow> accepted;
-  accepted.reserve(table.records.size() - 1);
-  QHash<QString, int> timesBySsn;
-  timesBySsn.reserve(table.records.size());
-  for (qsizetype r = 1; r < table.records.size(); ++r) {
-    RosterRow row;
-    const QString why = checkLine(table.records[r], layout, row);
-    if (!why.isEmpty()) {
-      preview.refused << RosterRefusal{row.line, why};
-      continue;
-    }
-    ++timesBySsn[row.ssn];
-    accepted << std::move(row);
+void RosterSorter::line(const CsvRecord& rec) {
+  if (refusal_) return;
+  RosterRow row;
+  const QString why = checkLine(rec, layout_, row);
+  if (!why.isEmpty()) {
+    preview_.refused << RosterRefusal{row.line, why};
+    return;
   }
+  ++timesBySsn_[row.ssn];
+  accepted_ << std::move(row);
+}
+
+RosterPreview RosterSorter::finish() {
+  if (refusal_) return *refusal_;
+  RosterPreview& preview = preview_;
+  QList<RosterRow>& accepted = accepted_;
+  const SsnIndex& existing = existing_;
+  const QHash<QString, int>& timesBySsn = timesBySsn_;
   // The lines of each repeated SSN, gathered only for those: most rosters
   // have none.
   QHash<QString, QList<int>> linesBySsn;
@@ -225,7 +251,40 @@ RosterPreview previewRosterTable(const CsvTable& table, const SsnIndex& existing
   preview.toAdd = std::move(accepted);
   std::stable_sort(preview.refused.begin(), preview.refused.end(),
                    [](const RosterRefusal& a, const RosterRefusal& b) { return a.line < b.line; });
-  return preview;
+  return std::move(preview);
+}
+
+}  // namespace
+
+void addToSsnIndex(SsnIndex& index, const QString& storedSsn, qint64 id) {
+  const QString digits = ssnDigits(storedSsn);
+  if (!digits.isEmpty()) index[digits] << id;
+}
+
+RosterPreview previewRoster(const QByteArray& data, const SsnIndex& existing) {
+  // Each line is checked as it is read: the whole file is never held as
+  // strings of its own, only the rows that pass.
+  // Room for a row a line, but never more than a roster's shortest lines
+  // could fill: a file of line breaks does not reserve for millions.
+  RosterSorter sorter(existing, std::min(data.count('\n'), data.size() / 24));
+  bool first = true;
+  const CsvTable outcome = readCsv(data, [&](CsvRecord& rec) {
+    if (first) sorter.header(rec);
+    else sorter.line(rec);
+    first = false;
+  });
+  if (!outcome.ok()) return refuseFile(outcome.error, outcome.errorLine);
+  if (first) return refuseFile(QStringLiteral("the file is empty"), 1);
+  return sorter.finish();
+}
+
+RosterPreview previewRosterTable(const CsvTable& table, const SsnIndex& existing) {
+  if (!table.ok()) return refuseFile(table.error, table.errorLine);
+  if (table.records.isEmpty()) return refuseFile(QStringLiteral("the file is empty"), 1);
+  RosterSorter sorter(existing, table.records.size());
+  sorter.header(table.records.first());
+  for (qsizetype r = 1; r < table.records.size(); ++r) sorter.line(table.records[r]);
+  return sorter.finish();
 }
 
 RosterPreview previewRosterFile(const QString& path, const SsnIndex& existing) {
