@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "infofields.h"
 #include "ranks.h"
@@ -138,7 +139,6 @@ class RosterSorter {
  public:
   RosterSorter(const SsnIndex& existing, qsizetype lines) : existing_(existing) {
     accepted_.reserve(lines);
-    timesBySsn_.reserve(lines);
   }
   // Takes the header; a refused file takes no lines.
   void header(const CsvRecord& header);
@@ -156,7 +156,6 @@ class RosterSorter {
   RosterPreview preview_;
   Layout layout_;
   QList<RosterRow> accepted_;
-  QHash<QString, int> timesBySsn_;
 };
 
 void RosterSorter::header(const CsvRecord& header) {
@@ -208,7 +207,6 @@ void RosterSorter::line(const CsvRecord& rec) {
     preview_.refused << RosterRefusal{row.line, why};
     return;
   }
-  ++timesBySsn_[row.ssn];
   accepted_ << std::move(row);
 }
 
@@ -217,12 +215,30 @@ RosterPreview RosterSorter::finish() {
   RosterPreview& preview = preview_;
   QList<RosterRow>& accepted = accepted_;
   const SsnIndex& existing = existing_;
-  const QHash<QString, int>& timesBySsn = timesBySsn_;
+  // SSNs that repeat, found by sorting them as numbers (an accepted SSN is
+  // nine digits): a hash of every SSN in the file cost more than the sort.
+  std::vector<std::pair<qint64, qsizetype>> bySsn;
+  bySsn.reserve(size_t(accepted.size()));
+  for (qsizetype a = 0; a < accepted.size(); ++a) {
+    qint64 n = 0;
+    for (QChar c : accepted.at(a).ssn)
+      if (c != u'-') n = n * 10 + (c.unicode() - u'0');
+    bySsn.emplace_back(n, a);
+  }
+  std::sort(bySsn.begin(), bySsn.end());
   // The lines of each repeated SSN, gathered only for those: most rosters
   // have none.
   QHash<QString, QList<int>> linesBySsn;
-  for (const RosterRow& row : accepted)
-    if (timesBySsn.value(row.ssn) > 1) linesBySsn[row.ssn] << row.line;
+  for (size_t i = 0; i < bySsn.size();) {
+    size_t j = i + 1;
+    while (j < bySsn.size() && bySsn[j].first == bySsn[i].first) ++j;
+    if (j - i > 1)
+      for (size_t k = i; k < j; ++k) {
+        const RosterRow& row = accepted.at(bySsn[k].second);
+        linesBySsn[row.ssn] << row.line;
+      }
+    i = j;
+  }
   // The rows to add stay where they are in `accepted`, moved up over the
   // ones that leave: a second list of every row cost as much as the checks.
   RosterRow* const rows = accepted.data();

@@ -398,7 +398,15 @@ std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>
       values.clear();
       for (int k : bindOrder) values.push_back(&(op.fields.begin() + k)->value);
       int b = 2;
-      for (const QString* v : values) st.bindText(b++, *v, true);
+      for (const QString* v : values) {
+        // Handed over as it is held, not copied: the operations outlive the
+        // batch's statements. Half a surrogate pair goes the usual way,
+        // where it is replaced as every other store replaces it.
+        if (!v->isNull() && QStringView(*v).isValidUtf16())
+          sqlite3_bind_text16(st.get(), b++, v->utf16(), int(v->size() * 2), SQLITE_STATIC);
+        else
+          st.bindText(b++, *v, true);
+      }
       st.run();
       const qint64 stored = sqlite3_last_insert_rowid(db_.get());
       std::optional<FieldValues> added = form->expected(stored, values);
