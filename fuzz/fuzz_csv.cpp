@@ -37,6 +37,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return index;
   }();
   const RosterPreview p = previewRoster(bytes, existing);
+  // Checked line by line as the file is read, it sorts every line as the
+  // whole table read first does.
+  const RosterPreview q = previewRosterTable(table, existing);
+  check(p.error == q.error && p.errorLine == q.errorLine && p.toAdd.size() == q.toAdd.size() &&
+        p.matches.size() == q.matches.size() && p.refused.size() == q.refused.size() &&
+        p.ignoredColumns == q.ignoredColumns);
+  for (qsizetype i = 0; i < p.refused.size(); ++i)
+    check(p.refused[i].line == q.refused[i].line && p.refused[i].reason == q.refused[i].reason);
+  for (qsizetype i = 0; i < p.toAdd.size(); ++i)
+    check(p.toAdd[i].line == q.toAdd[i].line && p.toAdd[i].name == q.toAdd[i].name && p.toAdd[i].ssn == q.toAdd[i].ssn &&
+          p.toAdd[i].rank == q.toAdd[i].rank && p.toAdd[i].sex == q.toAdd[i].sex && p.toAdd[i].dob == q.toAdd[i].dob);
   if (!p.ok()) {
     check(p.toAdd.isEmpty() && p.matches.isEmpty() && p.refused.isEmpty());
     return 0;

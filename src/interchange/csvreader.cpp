@@ -1,6 +1,7 @@
 #include "csvreader.h"
 
 #include <QStringDecoder>
+#include <algorithm>
 #include <cstring>
 
 namespace quillon {
@@ -76,6 +77,17 @@ QString fieldText(const char* bytes, qsizetype size) {
 }  // namespace
 
 CsvTable parseCsv(const QByteArray& data) {
+  CsvTable table;
+  // A record a line, nearly always: the list is not regrown while it fills.
+  // Never more than short lines could fill, though: a file of line breaks
+  // holds no records.
+  table.records.reserve(std::min(data.count('\n') + 1, data.size() / 16 + 1));
+  CsvTable outcome = readCsv(data, [&](CsvRecord& rec) { table.records << std::move(rec); });
+  if (!outcome.ok()) return outcome;
+  return table;
+}
+
+CsvTable readCsv(const QByteArray& data, const std::function<void(CsvRecord&)>& take) {
   if (data.startsWith("\xFF\xFE") || data.startsWith("\xFE\xFF"))
     return refuse(QStringLiteral("the file is UTF-16 text; save it as UTF-8 (CSV UTF-8)"), 1);
   if (const qsizetype z = data.indexOf('\0'); z >= 0)
@@ -85,17 +97,19 @@ CsvTable parseCsv(const QByteArray& data) {
 
   const qsizetype start = data.startsWith("\xEF\xBB\xBF") ? 3 : 0;
   const char delim = pickDelimiter(data, start);
-  CsvTable table;
   const qsizetype n = data.size();
   const char* p = data.constData();
   qsizetype i = start;
   int line = 1;
   qsizetype width = -1;
+  CsvRecord rec;
+  QByteArray field;
 
   while (i < n) {
-    CsvRecord rec;
     rec.line = line;
-    QByteArray field;
+    // Emptied, not replaced: the next record reuses the room.
+    rec.fields.erase(rec.fields.begin(), rec.fields.end());
+    if (width > 0) rec.fields.reserve(width);
     bool recordDone = false;
     while (!recordDone) {
       field.clear();
@@ -144,9 +158,9 @@ CsvTable parseCsv(const QByteArray& data) {
     else if (rec.fields.size() != width)
       return refuse(QStringLiteral("this line has %1 fields where the header has %2").arg(rec.fields.size()).arg(width),
                     rec.line);
-    table.records << std::move(rec);
+    take(rec);
   }
-  return table;
+  return CsvTable();
 }
 
 }  // namespace quillon

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace quillon {
 
@@ -31,5 +32,11 @@ struct CsvTable {
 // the middle of an unquoted field, and a record with a different number of
 // fields from the first.
 CsvTable parseCsv(const QByteArray& data);
+
+// The same, handing each record to `take` as it is read instead of keeping
+// them all (a roster of 100,000 lines is checked line by line). `take` may
+// move the fields away. Returns only the outcome: the error and its line,
+// never any records. A refused file may have handed some records already.
+CsvTable readCsv(const QByteArray& data, const std::function<void(CsvRecord&)>& take);
 
 }  // namespace quillon

@@ -29,8 +29,6 @@ bool asciiDigits(QStringView s) {
   return true;
 }
 
-QString twoDigits(int v) { return QString(QChar(u'0' + v / 10)) + QChar(u'0' + v % 10); }
-
 }  // namespace
 
 // Read by hand rather than by a regular expression: a roster of 100,000
@@ -38,8 +36,16 @@ QString twoDigits(int v) { return QString(QChar(u'0' + v / 10)) + QChar(u'0' + v
 std::optional<QString> normalizedSsn(const QString& text) {
   const QString t = text.trimmed();
   const QStringView v(t);
-  if (t.size() == 9 && asciiDigits(v))
-    return t.first(3) + QLatin1Char('-') + t.sliced(3, 2) + QLatin1Char('-') + t.sliced(5);
+  if (t.size() == 9 && asciiDigits(v)) {
+    // Written in place: one string, where joining the parts made five.
+    QString out(11, u'-');
+    QChar* o = out.data();
+    for (int i = 0, j = 0; i < 9; ++i, ++j) {
+      if (i == 3 || i == 5) ++j;
+      o[j] = v[i];
+    }
+    return out;
+  }
   if (t.size() == 11 && t.at(3) == u'-' && t.at(6) == u'-' && asciiDigits(v.first(3)) && asciiDigits(v.sliced(4, 2)) &&
       asciiDigits(v.sliced(7)))
     return t;
@@ -54,8 +60,14 @@ QString ssnDigits(const QString& stored) {
 std::optional<QString> normalizedDate(const QString& text) {
   const std::optional<QDate> d = readDate(text);
   if (!d) return std::nullopt;
-  QString out = twoDigits(d->month()) + QLatin1Char('/') + twoDigits(d->day()) + QLatin1Char('/');
-  out += QString::number(d->year()).rightJustified(4, QLatin1Char('0'));
+  // Written in place: one string, where joining the parts made several. A
+  // date read has a year of at most four digits.
+  QString out(10, u'/');
+  QChar* o = out.data();
+  const int parts[] = {d->month() / 10, d->month() % 10, -1, d->day() / 10, d->day() % 10, -1,
+                       d->year() / 1000, d->year() / 100 % 10, d->year() / 10 % 10, d->year() % 10};
+  for (int i = 0; i < 10; ++i)
+    if (parts[i] >= 0) o[i] = QChar(u'0' + parts[i]);
   return out;
 }
 

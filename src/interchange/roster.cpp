@@ -2,6 +2,9 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <algorithm>
+#include <optional>
+#include <vector>
 
 #include "infofields.h"
 #include "ranks.h"
@@ -41,7 +44,20 @@ QString headerKey(const QString& header) {
   return k;
 }
 
-QString collapsed(const QString& s) { return s.simplified(); }
+// Spaces collapsed. Most values have none to collapse and are kept as they
+// are: simplified() makes a new string for every one.
+QString collapsed(const QString& s) {
+  bool space = true;  // a space before the first character is one too many
+  for (QChar c : s) {
+    if (!c.isSpace()) {
+      space = false;
+      continue;
+    }
+    if (space || c != u' ') return s.simplified();
+    space = true;
+  }
+  return space && !s.isEmpty() ? s.simplified() : s;
+}
 
 struct Layout {
   int at[8] = {-1, -1, -1, -1, -1, -1, -1, -1};  // field index of each Column, or -1
@@ -63,15 +79,25 @@ QString checkLine(const CsvRecord& rec, const Layout& layout, RosterRow& out) {
     const QString first = collapsed(valueOf(rec, layout, Column::First));
     const QString middle = collapsed(valueOf(rec, layout, Column::Middle));
     if (!last.isEmpty()) {
-      const QString given = (first + ' ' + middle).trimmed();
-      out.name = given.isEmpty() ? last : last + ", " + given;
+      // Each part is collapsed already: only an empty one leaves a space to trim.
+      if (first.isEmpty() && middle.isEmpty()) {
+        out.name = last;
+      } else {
+        out.name.reserve(last.size() + first.size() + middle.size() + 3);
+        out.name += last;
+        out.name += QLatin1String(", ");
+        out.name += first;
+        if (!first.isEmpty() && !middle.isEmpty()) out.name += u' ';
+        out.name += middle;
+      }
     }
   }
   if (out.name.isEmpty()) return QStringLiteral("no name");
   for (QChar c : out.name)
     if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
       return QStringLiteral("the name holds a control character");
-  if (const int limit = infoField(u"LNAME").length; out.name.size() > limit)
+  static const int limit = infoField(u"LNAME").length;
+  if (out.name.size() > limit)
     return QStringLiteral("the name \"%1\" is longer than %2 characters").arg(out.name).arg(limit);
 
   const QString ssn = valueOf(rec, layout, Column::Ssn);
@@ -80,9 +106,11 @@ QString checkLine(const CsvRecord& rec, const Layout& layout, RosterRow& out) {
   out.ssn = *s;
 
   const QString rank = valueOf(rec, layout, Column::Rank).trimmed().toUpper();
-  if (!rank.isEmpty() && !rankList().contains(rank))
-    return QStringLiteral("the rank \"%1\" is not in the list of ranks").arg(rank);
-  out.rank = rank;
+  if (!rank.isEmpty()) {
+    const qsizetype r = rankList().indexOf(rank);
+    if (r < 0) return QStringLiteral("the rank \"%1\" is not in the list of ranks").arg(rank);
+    out.rank = rankList().at(r);  // the list's own string: a roster repeats a few ranks many times
+  }
 
   const QString sex = valueOf(rec, layout, Column::Sex).trimmed().toUpper();
   if (sex == "M" || sex == "MALE") out.sex = QStringLiteral("M");
@@ -105,24 +133,34 @@ RosterPreview refuseFile(const QString& why, int line) {
   return p;
 }
 
-}  // namespace
+// Sorts a roster into its preview line by line as the lines come: the
+// header, then each line on its own, then the SSNs that repeat in the file.
+class RosterSorter {
+ public:
+  RosterSorter(const SsnIndex& existing, qsizetype lines) : existing_(existing) {
+    accepted_.reserve(lines);
+  }
+  // Takes the header; a refused file takes no lines.
+  void header(const CsvRecord& header);
+  void line(const CsvRecord& rec);
+  RosterPreview finish();
 
-void addToSsnIndex(SsnIndex& index, const QString& storedSsn, qint64 id) {
-  const QString digits = ssnDigits(storedSsn);
-  if (!digits.isEmpty()) index[digits] << id;
-}
+ private:
+  RosterPreview refuse(const QString& why, int line) {
+    refusal_ = refuseFile(why, line);
+    return *refusal_;
+  }
 
-RosterPreview previewRoster(const QByteArray& data, const SsnIndex& existing) {
-  return previewRosterTable(parseCsv(data), existing);
-}
+  const SsnIndex& existing_;
+  std::optional<RosterPreview> refusal_;
+  RosterPreview preview_;
+  Layout layout_;
+  QList<RosterRow> accepted_;
+};
 
-RosterPreview previewRosterTable(const CsvTable& table, const SsnIndex& existing) {
-  if (!table.ok()) return refuseFile(table.error, table.errorLine);
-  if (table.records.isEmpty()) return refuseFile(QStringLiteral("the file is empty"), 1);
-
-  RosterPreview preview;
-  Layout layout;
-  const CsvRecord& header = table.records.first();
+void RosterSorter::header(const CsvRecord& header) {
+  RosterPreview& preview = preview_;
+  Layout& layout = layout_;
   for (int i = 0; i < header.fields.size(); ++i) {
     const QString key = headerKey(header.fields[i]);
     const Synonym* hit = nullptr;
@@ -133,62 +171,136 @@ RosterPreview previewRosterTable(const CsvTable& table, const SsnIndex& existing
       continue;
     }
     int& slot = layout.at[static_cast<int>(hit->column)];
-    if (slot >= 0)
-      return refuseFile(QStringLiteral("two columns hold the %1").arg(kColumnCaptions[static_cast<int>(hit->column)]),
-                        header.line);
+    if (slot >= 0) {
+      refuse(QStringLiteral("two columns hold the %1").arg(kColumnCaptions[static_cast<int>(hit->column)]), header.line);
+      return;
+    }
     slot = i;
   }
-  if (layout[Column::Name] >= 0 && layout[Column::Last] >= 0)
-    return refuseFile(QStringLiteral("the file has both a Name and a Last Name column"), header.line);
+  if (layout[Column::Name] >= 0 && layout[Column::Last] >= 0) {
+    refuse(QStringLiteral("the file has both a Name and a Last Name column"), header.line);
+    return;
+  }
   if (layout[Column::Name] >= 0)  // a full name wins; given names beside it are not used
     for (Column c : {Column::First, Column::Middle})
       if (layout[c] >= 0) preview.ignoredColumns << header.fields[layout[c]];
-  if (layout[Column::Name] < 0 && layout[Column::Last] < 0)
-    return refuseFile(QStringLiteral("no Name or Last Name column"), header.line);
-  if (layout[Column::Ssn] < 0) return refuseFile(QStringLiteral("no SSN column"), header.line);
+  if (layout[Column::Name] < 0 && layout[Column::Last] < 0) {
+    refuse(QStringLiteral("no Name or Last Name column"), header.line);
+    return;
+  }
+  if (layout[Column::Ssn] < 0) {
+    refuse(QStringLiteral("no SSN column"), header.line);
+    return;
+  }
   preview.columns.add(RosterField::Name);
   preview.columns.add(RosterField::Ssn);
   if (layout[Column::Rank] >= 0) preview.columns.add(RosterField::Rank);
   if (layout[Column::Sex] >= 0) preview.columns.add(RosterField::Sex);
   if (layout[Column::Dob] >= 0) preview.columns.add(RosterField::Dob);
+}
 
-  // First pass: each line on its own. Second: SSNs that repeat in the file.
-  QList<RosterRow> accepted;
-  accepted.reserve(table.records.size() - 1);
-  QHash<QString, int> timesBySsn;
-  timesBySsn.reserve(table.records.size());
-  for (qsizetype r = 1; r < table.records.size(); ++r) {
-    RosterRow row;
-    const QString why = checkLine(table.records[r], layout, row);
-    if (!why.isEmpty()) {
-      preview.refused << RosterRefusal{row.line, why};
-      continue;
-    }
-    ++timesBySsn[row.ssn];
-    accepted << std::move(row);
+void RosterSorter::line(const CsvRecord& rec) {
+  if (refusal_) return;
+  RosterRow row;
+  const QString why = checkLine(rec, layout_, row);
+  if (!why.isEmpty()) {
+    preview_.refused << RosterRefusal{row.line, why};
+    return;
   }
+  accepted_ << std::move(row);
+}
+
+RosterPreview RosterSorter::finish() {
+  if (refusal_) return *refusal_;
+  RosterPreview& preview = preview_;
+  QList<RosterRow>& accepted = accepted_;
+  const SsnIndex& existing = existing_;
+  // SSNs that repeat, found by sorting them as numbers (an accepted SSN is
+  // nine digits): a hash of every SSN in the file cost more than the sort.
+  std::vector<std::pair<qint64, qsizetype>> bySsn;
+  bySsn.reserve(size_t(accepted.size()));
+  for (qsizetype a = 0; a < accepted.size(); ++a) {
+    qint64 n = 0;
+    for (QChar c : accepted.at(a).ssn)
+      if (c != u'-') n = n * 10 + (c.unicode() - u'0');
+    bySsn.emplace_back(n, a);
+  }
+  std::sort(bySsn.begin(), bySsn.end());
   // The lines of each repeated SSN, gathered only for those: most rosters
   // have none.
   QHash<QString, QList<int>> linesBySsn;
-  for (const RosterRow& row : accepted)
-    if (timesBySsn.value(row.ssn) > 1) linesBySsn[row.ssn] << row.line;
-  preview.toAdd.reserve(accepted.size());
-  for (RosterRow& row : accepted) {
-    const QList<int> lines = linesBySsn.value(row.ssn);
-    if (lines.size() > 1) {
-      QStringList others;
-      for (int l : lines)
-        if (l != row.line) others << QString::number(l);
-      preview.refused << RosterRefusal{row.line, QStringLiteral("the SSN %1 is also on line %2").arg(row.ssn, others.join(", "))};
-      continue;
+  for (size_t i = 0; i < bySsn.size();) {
+    size_t j = i + 1;
+    while (j < bySsn.size() && bySsn[j].first == bySsn[i].first) ++j;
+    if (j - i > 1)
+      for (size_t k = i; k < j; ++k) {
+        const RosterRow& row = accepted.at(bySsn[k].second);
+        linesBySsn[row.ssn] << row.line;
+      }
+    i = j;
+  }
+  // The rows to add stay where they are in `accepted`, moved up over the
+  // ones that leave: a second list of every row cost as much as the checks.
+  RosterRow* const rows = accepted.data();
+  qsizetype kept = 0;
+  for (qsizetype a = 0; a < accepted.size(); ++a) {
+    RosterRow& row = rows[a];
+    if (!linesBySsn.isEmpty()) {
+      const QList<int> lines = linesBySsn.value(row.ssn);
+      if (lines.size() > 1) {
+        QStringList others;
+        for (int l : lines)
+          if (l != row.line) others << QString::number(l);
+        preview.refused << RosterRefusal{row.line, QStringLiteral("the SSN %1 is also on line %2").arg(row.ssn, others.join(", "))};
+        continue;
+      }
     }
     const auto hit = existing.isEmpty() ? existing.constEnd() : existing.constFind(QString(row.ssn).remove('-'));
-    if (hit != existing.constEnd() && !hit->isEmpty()) preview.matches << RosterMatch{std::move(row), *hit};
-    else preview.toAdd << std::move(row);
+    if (hit != existing.constEnd() && !hit->isEmpty()) {
+      preview.matches << RosterMatch{std::move(row), *hit};
+      continue;
+    }
+    if (kept != a) rows[kept] = std::move(row);
+    ++kept;
   }
+  accepted.resize(kept);
+  preview.toAdd = std::move(accepted);
   std::stable_sort(preview.refused.begin(), preview.refused.end(),
                    [](const RosterRefusal& a, const RosterRefusal& b) { return a.line < b.line; });
-  return preview;
+  return std::move(preview);
+}
+
+}  // namespace
+
+void addToSsnIndex(SsnIndex& index, const QString& storedSsn, qint64 id) {
+  const QString digits = ssnDigits(storedSsn);
+  if (!digits.isEmpty()) index[digits] << id;
+}
+
+RosterPreview previewRoster(const QByteArray& data, const SsnIndex& existing) {
+  // Each line is checked as it is read: the whole file is never held as
+  // strings of its own, only the rows that pass.
+  // Room for a row a line, but never more than a roster's shortest lines
+  // could fill: a file of line breaks does not reserve for millions.
+  RosterSorter sorter(existing, std::min(data.count('\n'), data.size() / 24));
+  bool first = true;
+  const CsvTable outcome = readCsv(data, [&](CsvRecord& rec) {
+    if (first) sorter.header(rec);
+    else sorter.line(rec);
+    first = false;
+  });
+  if (!outcome.ok()) return refuseFile(outcome.error, outcome.errorLine);
+  if (first) return refuseFile(QStringLiteral("the file is empty"), 1);
+  return sorter.finish();
+}
+
+RosterPreview previewRosterTable(const CsvTable& table, const SsnIndex& existing) {
+  if (!table.ok()) return refuseFile(table.error, table.errorLine);
+  if (table.records.isEmpty()) return refuseFile(QStringLiteral("the file is empty"), 1);
+  RosterSorter sorter(existing, table.records.size());
+  sorter.header(table.records.first());
+  for (qsizetype r = 1; r < table.records.size(); ++r) sorter.line(table.records[r]);
+  return sorter.finish();
 }
 
 RosterPreview previewRosterFile(const QString& path, const SsnIndex& existing) {

@@ -24,7 +24,7 @@ class RecordHistory::Step : public QUndoCommand {
       : QUndoCommand(text), h_(h), key_(key), before_(std::move(before)), after_(std::move(after)) {}
   // Many records changed together (an import): one step for all of them.
   Step(RecordHistory& h, QList<RecordStore::BatchChange> batch, const QString& text)
-      : QUndoCommand(text), h_(h), key_(batch.isEmpty() ? -1 : batch.first().key), batch_(std::move(batch)) {}
+      : QUndoCommand(text), h_(h), key_(batch.isEmpty() ? -1 : batch.constFirst().key), batch_(std::move(batch)) {}
   const QList<RecordStore::BatchChange>& batch() const { return batch_; }
 
   qint64 key() const { return key_; }

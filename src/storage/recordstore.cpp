@@ -329,27 +329,50 @@ std::optional<QList<RecordStore::BatchChange>> RecordStore::applyBatch(const QLi
   requireOpen();
   std::optional<QList<BatchChange>> done = backend_->applyBatch(ops, progress);
   if (!done) return done;
-  // The rows shown follow what was stored.
-  QHash<qint64, int> at;
-  for (int r = 0; r < rowCount(); ++r) at.insert(rows_.key(r), r);
+  // The rows shown follow what was stored. Where each key's row is shown is
+  // only worked out when the batch changes rows that were there before.
+  std::optional<QHash<qint64, int>> at;
+  auto rowOf = [&](qint64 key) {
+    if (!at) {
+      at.emplace();
+      at->reserve(rowCount());
+      for (int r = 0; r < rowCount(); ++r) at->insert(rows_.key(r), r);
+    }
+    return at->value(key, -1);
+  };
   QHash<QString, int> columnOf;
   for (int c = 0; c < fieldNames().size(); ++c) columnOf.insert(fieldNames().at(c), c);
+  std::vector<const QString*> text(size_t(fieldNames().size()));
   QList<int> removed;
   for (const BatchChange& c : *done) {
-    const int row = at.value(c.key, -1);
     if (!c.before) {
       // An added record holds only its fields with a value.
-      QStringList fields(fieldNames().size());
+      std::fill(text.begin(), text.end(), nullptr);
       for (const FieldValues::Field& f : *c.after) {
         const int col = columnOf.contains(f.name) ? columnOf.value(f.name) : fieldIndex(f.name);
-        if (col >= 0) fields[col] = f.value;
+        if (col >= 0) text[size_t(col)] = &f.value;
       }
       const int n = rowCount();
       emit rowAboutToBeInserted(n);
-      rows_.appendOwn(c.key, 0, fields);
-      at.insert(c.key, n);
+      if (rows_.roomLeft()) {
+        rows_.beginRow(c.key);
+        for (const QString* v : text)
+          if (v)
+            rows_.appendText(*v);
+          else
+            rows_.appendField(nullptr, 0);
+      } else {
+        QStringList fields(fieldNames().size());
+        for (size_t col = 0; col < text.size(); ++col)
+          if (text[col]) fields[qsizetype(col)] = *text[col];
+        rows_.appendOwn(c.key, 0, fields);
+      }
+      if (at) at->insert(c.key, n);
       emit rowInserted(n);
-    } else if (!c.after) {
+      continue;
+    }
+    const int row = rowOf(c.key);
+    if (!c.after) {
       if (row >= 0) removed << row;
     } else if (row >= 0) {
       for (const FieldValues::Field& f : *c.after) {

@@ -53,6 +53,29 @@ QString RowArena::value(int row, int column) const {
   }
 }
 
+void RowArena::appendText(QStringView v) {
+  const qsizetype n = v.size();
+  if (n < 0xFF) {
+    bool ascii = true;
+    for (QChar c : v)
+      if (c.unicode() >= 0x80) {
+        ascii = false;
+        break;
+      }
+    // ASCII is its own UTF-8: written straight in, without a buffer between.
+    if (ascii) {
+      if (textSize_ + size_t(n) + 1 > textCapacity_) growText(textSize_ + size_t(n) + 1);
+      char* out = text_.get() + textSize_;
+      *out++ = static_cast<char>(n);
+      for (QChar c : v) *out++ = static_cast<char>(c.unicode());
+      textSize_ += size_t(n) + 1;
+      return;
+    }
+  }
+  const QByteArray u = v.toUtf8();
+  appendField(u.constData(), u.size());
+}
+
 QStringList RowArena::values(int row) const {
   const Slot& s = rows_[row];
   if (s.own >= 0) return own_[static_cast<size_t>(s.own)];

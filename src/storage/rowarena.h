@@ -44,6 +44,10 @@ class RowArena {
     if (n > 0) std::memcpy(out, utf8, n);
     textSize_ = static_cast<size_t>(out - text_.get()) + n;
   }
+  // A field of a row added after the read (beginRow first), held as text
+  // like a read row's rather than as strings of its own: an import adds
+  // many thousand rows of a few short fields each.
+  void appendText(QStringView v);
   // True while the text still fits the 32-bit row offsets.
   bool roomLeft() const { return textSize_ < 0xF0000000u; }
   // Room for about `rows` rows more, ahead of a read of known size.

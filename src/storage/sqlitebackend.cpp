@@ -8,6 +8,7 @@
 #include <sqlite3.h>
 
 #include "fitnessrecords.h"
+#include "insertedrow.h"
 #include "rowarena.h"
 #include "schemaupgrade.h"
 
@@ -341,16 +342,25 @@ std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>
     }
     return rec;
   };
-  // Consecutive inserts of the same fields share their statement.
-  QList<QString> insertFields;
+  // Consecutive inserts of the same fields share their statement, the order
+  // their values are bound in, and what their rows are known to hold.
+  std::optional<InfoTableDefinition> table;
+  std::map<QString, InsertedRowForm> forms;
+  QList<QString> insertNames;  // the fields of the latest insert, in its own order
+  std::vector<int> bindOrder;  // its fields by position, in the order bound
+  std::vector<const QString*> values;
   Statement* insert = nullptr;
+  InsertedRowForm* form = nullptr;
+  auto sameFields = [&](const FieldValues& given) {
+    if (given.size() != insertNames.size()) return false;
+    qsizetype k = 0;
+    for (const FieldValues::Field& f : given)
+      if (f.name != insertNames.at(k++)) return false;
+    return true;
+  };
   for (int i = 0; i < ops.size(); ++i) {
     if (progress && i % 200 == 0 && !progress(i, int(ops.size()))) return std::nullopt;
     const BatchOp& op = ops[i];
-    QList<QString> fields;
-    fields.reserve(op.fields.size());
-    for (const FieldValues::Field& f : op.fields) fields << f.name;
-    std::sort(fields.begin(), fields.end());
     if (op.kind == BatchOp::Insert) {
       qint64 key = op.key;
       // As for a single new row: never the number of a record deleted in this run.
@@ -359,14 +369,24 @@ std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>
         top.step();
         key = std::max(top.integer(0), highestDeletedKey_) + 1;
       }
-      if (!insert || fields != insertFields) {
+      if (!insert || !sameFields(op.fields)) {
+        insertNames.clear();
+        for (const FieldValues::Field& f : op.fields) insertNames << f.name;
+        bindOrder.resize(size_t(insertNames.size()));
+        for (size_t k = 0; k < bindOrder.size(); ++k) bindOrder[k] = int(k);
+        std::stable_sort(bindOrder.begin(), bindOrder.end(),
+                         [&](int a, int b) { return insertNames.at(a) < insertNames.at(b); });
         QStringList names{QStringLiteral("_rowid_")}, marks{QStringLiteral("?")};
-        for (const QString& f : fields) {
-          names << quoted(f);
+        QList<QString> bound;
+        for (int k : bindOrder) {
+          names << quoted(insertNames.at(k));
           marks << QStringLiteral("?");
+          bound << insertNames.at(k);
         }
-        insert = &prepared("INSERT INTO info (" + names.join(',') + ") VALUES (" + marks.join(',') + ")");
-        insertFields = fields;
+        const QString sql = "INSERT INTO info (" + names.join(',') + ") VALUES (" + marks.join(',') + ")";
+        insert = &prepared(sql);
+        if (!table) table = InfoTableDefinition::read(db_);
+        form = &forms.try_emplace(sql, *table, columns_, bound).first->second;
       } else {
         insert->reset();
       }
@@ -375,12 +395,33 @@ std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>
         st.bindInt(1, key);
       else
         sqlite3_bind_null(st.get(), 1);
+      values.clear();
+      for (int k : bindOrder) values.push_back(&(op.fields.begin() + k)->value);
       int b = 2;
-      for (const QString& f : fields) st.bindText(b++, op.fields.value(f), true);
+      for (const QString* v : values) {
+        // Handed over as it is held, not copied: the operations outlive the
+        // batch's statements. Half a surrogate pair goes the usual way,
+        // where it is replaced as every other store replaces it.
+        if (!v->isNull() && QStringView(*v).isValidUtf16())
+          sqlite3_bind_text16(st.get(), b++, v->utf16(), int(v->size() * 2), SQLITE_STATIC);
+        else
+          st.bindText(b++, *v, true);
+      }
       st.run();
       const qint64 stored = sqlite3_last_insert_rowid(db_.get());
-      done.append({stored, std::nullopt, addedRecord(stored)});
-    } else if (op.kind == BatchOp::Update) {
+      std::optional<FieldValues> added = form->expected(stored, values);
+      if (!added) {
+        added = addedRecord(stored);
+        if (added) form->learn(stored, values, *added);
+      }
+      done.append({stored, std::nullopt, std::move(added)});
+      continue;
+    }
+    QList<QString> fields;
+    fields.reserve(op.fields.size());
+    for (const FieldValues::Field& f : op.fields) fields << f.name;
+    std::sort(fields.begin(), fields.end());
+    if (op.kind == BatchOp::Update) {
       const std::optional<Record> was = storedRecord(op.key);
       if (!was) throw DbError(deletedMessage(QString::number(op.key)));
       if (fields.isEmpty()) continue;
