@@ -6,22 +6,22 @@ namespace quillon {
 
 namespace {
 
-pg::Param param(const QString& v) { return v.isNull() ? pg::text(QStringLiteral("")) : pg::text(v); }
+pg::Param textOrEmpty(const QString& v) { return v.isNull() ? pg::text(QStringLiteral("")) : pg::text(v); }
 
 // Rolled back unless committed; a rollback on a connection that broke is
 // what the server does by itself.
-class Tx {
+class GroupsTx {
  public:
-  explicit Tx(pg::Connection& c) : c_(&c) { c.exec("BEGIN"); }
-  ~Tx() {
+  explicit GroupsTx(pg::Connection& c) : c_(&c) { c.exec("BEGIN"); }
+  ~GroupsTx() {
     if (!c_) return;
     try {
       c_->exec("ROLLBACK");
     } catch (const DbError&) {
     }
   }
-  Tx(const Tx&) = delete;
-  Tx& operator=(const Tx&) = delete;
+  GroupsTx(const GroupsTx&) = delete;
+  GroupsTx& operator=(const GroupsTx&) = delete;
   void commit() {
     c_->exec("COMMIT");
     c_ = nullptr;
@@ -83,15 +83,15 @@ std::optional<TestGroup> GroupsOnServer::load(qint64 id) {
 TestGroup GroupsOnServer::save(const TestGroup& group) {
   if (const QString why = testGroupProblem(group); !why.isEmpty()) throw DbError(why);
   pg::Connection& c = conn();
-  Tx tx(c);
+  GroupsTx tx(c);
   TestGroup saved = group;
   if (group.id == 0) {
     saved.id = c.exec("INSERT INTO test_groups (test_date, location) VALUES ($1, $2) RETURNING id",
-                      {param(group.testDate), param(group.location)})
+                      {textOrEmpty(group.testDate), textOrEmpty(group.location)})
                    .integer(0, 0);
   } else {
     const pg::Result r = c.exec("UPDATE test_groups SET test_date = $1, location = $2 WHERE id = $3 RETURNING id",
-                                {param(group.testDate), param(group.location), QByteArray::number(group.id)});
+                                {textOrEmpty(group.testDate), textOrEmpty(group.location), QByteArray::number(group.id)});
     if (r.rows() == 0) throw DbError(QStringLiteral("Test group %1 was deleted.").arg(group.id));
     c.exec("DELETE FROM test_group_members WHERE group_id = $1", {QByteArray::number(group.id)});
   }
@@ -99,8 +99,8 @@ TestGroup GroupsOnServer::save(const TestGroup& group) {
   for (const GroupMember& m : group.members)
     c.exec("INSERT INTO test_group_members (group_id, position, ssn, name, sex, dob, unit, standard) "
            "VALUES ($1, $2, $3, $4, $5, $6, $7, $8)",
-           {QByteArray::number(saved.id), QByteArray::number(position++), param(m.ssn), param(m.name), param(m.sex),
-            param(m.dob), param(m.unit), param(m.standard)});
+           {QByteArray::number(saved.id), QByteArray::number(position++), textOrEmpty(m.ssn), textOrEmpty(m.name), textOrEmpty(m.sex),
+            textOrEmpty(m.dob), textOrEmpty(m.unit), textOrEmpty(m.standard)});
   tx.commit();
   return saved;
 }
