@@ -142,8 +142,9 @@ CsvTable parseCsv(const QByteArray& data) {
     if (rec.fields.size() == 1 && rec.fields[0].isEmpty()) continue;  // blank line
     if (width < 0) width = rec.fields.size();
     else if (rec.fields.size() != width)
-      return refusedTable(QStringLiteral("this line has %1 fields where the header has %2").arg(rec.fields.size()).arg(width),
-                    rec.line);
+      return refusedTable(
+          QStringLiteral("this line has %1 fields where the header has %2").arg(rec.fields.size()).arg(width),
+          rec.line);
     table.records << std::move(rec);
   }
   return table;

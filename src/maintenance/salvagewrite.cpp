@@ -59,8 +59,8 @@ void insertSalvaged(const Database& db, const QString& table, const SalvagePlan&
     cols << quoted(f);
     marks << QStringLiteral("?");
   }
-  Statement ins =
-      prepareOrFail(db, QString("INSERT INTO %1(%2) VALUES(%3)").arg(quoted(table), cols.join(','), marks.join(',')), path);
+  Statement ins = prepareOrFail(
+      db, QString("INSERT INTO %1(%2) VALUES(%3)").arg(quoted(table), cols.join(','), marks.join(',')), path);
   const Statement::Encoding textEncoding = encoding == salvage::TextEncoding::Utf16le   ? Statement::Encoding::Utf16le
                                            : encoding == salvage::TextEncoding::Utf16be ? Statement::Encoding::Utf16be
                                                                                         : Statement::Encoding::Utf8;

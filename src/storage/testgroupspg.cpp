@@ -91,7 +91,8 @@ TestGroup GroupsOnServer::save(const TestGroup& group) {
                    .integer(0, 0);
   } else {
     const pg::Result r = c.exec("UPDATE test_groups SET test_date = $1, location = $2 WHERE id = $3 RETURNING id",
-                                {textOrEmpty(group.testDate), textOrEmpty(group.location), QByteArray::number(group.id)});
+                                {textOrEmpty(group.testDate), textOrEmpty(group.location),
+                                 QByteArray::number(group.id)});
     if (r.rows() == 0) throw DbError(QStringLiteral("Test group %1 was deleted.").arg(group.id));
     c.exec("DELETE FROM test_group_members WHERE group_id = $1", {QByteArray::number(group.id)});
   }
@@ -99,8 +100,8 @@ TestGroup GroupsOnServer::save(const TestGroup& group) {
   for (const GroupMember& m : group.members)
     c.exec("INSERT INTO test_group_members (group_id, position, ssn, name, sex, dob, unit, standard) "
            "VALUES ($1, $2, $3, $4, $5, $6, $7, $8)",
-           {QByteArray::number(saved.id), QByteArray::number(position++), textOrEmpty(m.ssn), textOrEmpty(m.name), textOrEmpty(m.sex),
-            textOrEmpty(m.dob), textOrEmpty(m.unit), textOrEmpty(m.standard)});
+           {QByteArray::number(saved.id), QByteArray::number(position++), textOrEmpty(m.ssn), textOrEmpty(m.name),
+            textOrEmpty(m.sex), textOrEmpty(m.dob), textOrEmpty(m.unit), textOrEmpty(m.standard)});
   tx.commit();
   return saved;
 }
