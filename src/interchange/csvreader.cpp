@@ -58,7 +58,7 @@ char pickDelimiter(const QByteArray& data, qsizetype from) {
   return semicolons > commas ? ';' : ',';
 }
 
-CsvTable refuse(const QString& why, int line) {
+CsvTable refusedTable(const QString& why, int line) {
   CsvTable t;
   t.error = why;
   t.errorLine = line;
@@ -89,11 +89,11 @@ CsvTable parseCsv(const QByteArray& data) {
 
 CsvTable readCsv(const QByteArray& data, const std::function<void(CsvRecord&)>& take) {
   if (data.startsWith("\xFF\xFE") || data.startsWith("\xFE\xFF"))
-    return refuse(QStringLiteral("the file is UTF-16 text; save it as UTF-8 (CSV UTF-8)"), 1);
+    return refusedTable(QStringLiteral("the file is UTF-16 text; save it as UTF-8 (CSV UTF-8)"), 1);
   if (const qsizetype z = data.indexOf('\0'); z >= 0)
-    return refuse(QStringLiteral("the file holds binary data, not text"), lineAt(data, z));
+    return refusedTable(QStringLiteral("the file holds binary data, not text"), lineAt(data, z));
   if (const qsizetype bad = firstInvalidUtf8(data); bad >= 0)
-    return refuse(QStringLiteral("the file is not UTF-8 text; save it as UTF-8 (CSV UTF-8)"), lineAt(data, bad));
+    return refusedTable(QStringLiteral("the file is not UTF-8 text; save it as UTF-8 (CSV UTF-8)"), lineAt(data, bad));
 
   const qsizetype start = data.startsWith("\xEF\xBB\xBF") ? 3 : 0;
   const char delim = pickDelimiter(data, start);
@@ -118,7 +118,7 @@ CsvTable readCsv(const QByteArray& data, const std::function<void(CsvRecord&)>& 
         const int opened = line;
         ++i;
         for (;;) {
-          if (i >= n) return refuse(QStringLiteral("a quoted field is never closed"), opened);
+          if (i >= n) return refusedTable(QStringLiteral("a quoted field is never closed"), opened);
           const char c = p[i++];
           if (c == '"') {
             if (i < n && p[i] == '"') {
@@ -132,11 +132,11 @@ CsvTable readCsv(const QByteArray& data, const std::function<void(CsvRecord&)>& 
           field += c;
         }
         if (i < n && p[i] != delim && p[i] != '\n' && p[i] != '\r')
-          return refuse(QStringLiteral("text follows a closing quote"), line);
+          return refusedTable(QStringLiteral("text follows a closing quote"), line);
       } else {
         const qsizetype from = i;
         while (i < n && p[i] != delim && p[i] != '\n' && p[i] != '\r') {
-          if (p[i] == '"') return refuse(QStringLiteral("a quote inside an unquoted field"), line);
+          if (p[i] == '"') return refusedTable(QStringLiteral("a quote inside an unquoted field"), line);
           ++i;
         }
         // Straight from the file's bytes: most fields are unquoted.
@@ -156,8 +156,9 @@ CsvTable readCsv(const QByteArray& data, const std::function<void(CsvRecord&)>& 
     if (rec.fields.size() == 1 && rec.fields[0].isEmpty()) continue;  // blank line
     if (width < 0) width = rec.fields.size();
     else if (rec.fields.size() != width)
-      return refuse(QStringLiteral("this line has %1 fields where the header has %2").arg(rec.fields.size()).arg(width),
-                    rec.line);
+      return refusedTable(
+          QStringLiteral("this line has %1 fields where the header has %2").arg(rec.fields.size()).arg(width),
+          rec.line);
     take(rec);
   }
   return CsvTable();

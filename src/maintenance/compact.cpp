@@ -10,7 +10,7 @@ namespace quillon::dbtool {
 
 namespace {
 
-QString shown(const QString& path) { return QDir::toNativeSeparators(path); }
+QString nativePath(const QString& path) { return QDir::toNativeSeparators(path); }
 
 }  // namespace
 
@@ -91,8 +91,8 @@ void compactKeepingBackup(DBEngine& engine, const QString& dbPath, const QString
     } catch (const ToolError& again) {
       // The database's own name holds complete records whatever failed.
       where = QString("\nThe files could not all be put back (%1). The records are in %2")
-                  .arg(again.description(), shown(dbPath));
-      if (previousKept) where += QString("; the previous backup is kept as %1").arg(shown(kept));
+                  .arg(again.description(), nativePath(dbPath));
+      if (previousKept) where += QString("; the previous backup is kept as %1").arg(nativePath(kept));
       where += QStringLiteral(". The rest is put right when the program next starts in that folder.");
     }
     throw ToolError(e.number(), e.description() + where);

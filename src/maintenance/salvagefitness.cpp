@@ -15,7 +15,7 @@ using sqlite::quoted;
 // The table's columns as made: every field, then the row version.
 QStringList columnNames() { return fitnessFieldNames() + QStringList{QStringLiteral("version")}; }
 
-[[noreturn]] void fail(const Database& db, const QString& path) {
+[[noreturn]] void failOn(const Database& db, const QString& path) {
   throw ToolError(db.errorCode(), QDir::toNativeSeparators(path) + ": " + db.errorMessage());
 }
 
@@ -35,7 +35,7 @@ bool insertSalvagedFitness(const Database& db, const QString& table, const salva
   const QStringList cols = columnNames();
   {
     Statement shape = Statement::tryPrepare(db, "PRAGMA table_info(" + quoted(table) + ")");
-    if (shape.isNull()) fail(db, path);
+    if (shape.isNull()) failOn(db, path);
     QStringList have;
     while (shape.tryStep() == Statement::Step::Row) have << shape.text(1).toLower();
     if (have != cols) return false;
@@ -44,7 +44,7 @@ bool insertSalvagedFitness(const Database& db, const QString& table, const salva
   for (qsizetype i = 0; i < cols.size(); ++i) marks << QStringLiteral("?");
   Statement ins = Statement::tryPrepare(
       db, QString("INSERT INTO %1(%2) VALUES(%3)").arg(quoted(table), cols.join(','), marks.join(',')));
-  if (ins.isNull()) fail(db, path);
+  if (ins.isNull()) failOn(db, path);
   const Statement::Encoding textEncoding = scan.encoding == salvage::TextEncoding::Utf16le ? Statement::Encoding::Utf16le
                                            : scan.encoding == salvage::TextEncoding::Utf16be
                                                ? Statement::Encoding::Utf16be
@@ -64,7 +64,7 @@ bool insertSalvagedFitness(const Database& db, const QString& table, const salva
         case salvage::Value::Blob: ins.bindBlob(i + 1, v.bytes); break;
       }
     }
-    if (ins.tryStep() != Statement::Step::Done) fail(db, path);
+    if (ins.tryStep() != Statement::Step::Done) failOn(db, path);
   }
   return true;
 }

@@ -23,7 +23,7 @@ using sqlite::quoted;
   throw ToolError(db.errorCode(), QDir::toNativeSeparators(path) + ": " + db.errorMessage());
 }
 
-Statement prepare(const Database& db, const QString& sql, const QString& path) {
+Statement prepareOrFail(const Database& db, const QString& sql, const QString& path) {
   Statement s = Statement::tryPrepare(db, sql);
   if (s.isNull()) fail(db, path);
   return s;
@@ -32,7 +32,7 @@ Statement prepare(const Database& db, const QString& sql, const QString& path) {
 }  // namespace
 
 bool hasInfoFields(const Database& db, const QString& table, const QString& path) {
-  Statement s = prepare(db, "PRAGMA table_info(" + quoted(table) + ")", path);
+  Statement s = prepareOrFail(db, "PRAGMA table_info(" + quoted(table) + ")", path);
   QStringList names;
   while (s.tryStep() == Statement::Step::Row) names << s.text(1).toUpper();
   // Also with the fields a later scorer adds after the eighteen.
@@ -50,7 +50,7 @@ bool infoIdsShared(const Database& db, const QString& path) {
 void insertSalvaged(const Database& db, const QString& table, const SalvagePlan& plan, salvage::TextEncoding encoding,
                     const QString& path) {
   QStringList cols, marks;
-  Statement shape = prepare(db, "PRAGMA table_info(" + quoted(table) + ")", path);
+  Statement shape = prepareOrFail(db, "PRAGMA table_info(" + quoted(table) + ")", path);
   int columns = 0;
   while (shape.tryStep() == Statement::Step::Row) ++columns;
   const QStringList fields =
@@ -59,8 +59,8 @@ void insertSalvaged(const Database& db, const QString& table, const SalvagePlan&
     cols << quoted(f);
     marks << QStringLiteral("?");
   }
-  Statement ins =
-      prepare(db, QString("INSERT INTO %1(%2) VALUES(%3)").arg(quoted(table), cols.join(','), marks.join(',')), path);
+  Statement ins = prepareOrFail(
+      db, QString("INSERT INTO %1(%2) VALUES(%3)").arg(quoted(table), cols.join(','), marks.join(',')), path);
   const Statement::Encoding textEncoding = encoding == salvage::TextEncoding::Utf16le   ? Statement::Encoding::Utf16le
                                            : encoding == salvage::TextEncoding::Utf16be ? Statement::Encoding::Utf16be
                                                                                         : Statement::Encoding::Utf8;

@@ -21,16 +21,16 @@ namespace quillon {
 
 namespace {
 
-QByteArray native(const QString& path) { return QFile::encodeName(QDir::toNativeSeparators(path)); }
+QByteArray osName(const QString& path) { return QFile::encodeName(QDir::toNativeSeparators(path)); }
 
 bool isPlainFile(const QString& path) {
   struct stat st {};
-  return ::lstat(native(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+  return ::lstat(osName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool sameFile(const QString& a, const QString& b) {
   struct stat sa {}, sb {};
-  if (::lstat(native(a).constData(), &sa) != 0 || ::lstat(native(b).constData(), &sb) != 0) return false;
+  if (::lstat(osName(a).constData(), &sa) != 0 || ::lstat(osName(b).constData(), &sb) != 0) return false;
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
@@ -46,7 +46,7 @@ bool sameContent(const QString& a, const QString& b) {
 QString systemText() { return QString::fromLocal8Bit(std::strerror(errno)); }
 
 void flushDir(const QString& dir) {
-  const int fd = ::open(native(dir).constData(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(osName(dir).constData(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return;
   ::fsync(fd);
   ::close(fd);
@@ -118,7 +118,7 @@ bool copyInto(const QString& from, const QString& to) {
   }
   if (!t.flush() || ::fsync(t.handle()) != 0) return false;
   t.setPermissions(src.permissions());
-  if (::rename(native(t.fileName()).constData(), native(to).constData()) != 0) return false;
+  if (::rename(osName(t.fileName()).constData(), osName(to).constData()) != 0) return false;
   t.setAutoRemove(false);
   return true;
 }
@@ -180,13 +180,13 @@ QStringList settleLeftovers(const QString& dbPath, bool lockHeld) {
 
   QStringList problems;
   auto move = [&](const QString& from, const QString& to) {
-    if (::rename(native(from).constData(), native(to).constData()) == 0) return true;
+    if (::rename(osName(from).constData(), osName(to).constData()) == 0) return true;
     problems << QStringLiteral("%1 could not be renamed to %2: %3")
                     .arg(QDir::toNativeSeparators(from), QFileInfo(to).fileName(), systemText());
     return false;
   };
   auto drop = [&](const QString& path) {
-    if (::unlink(native(path).constData()) == 0 || errno == ENOENT) return true;
+    if (::unlink(osName(path).constData()) == 0 || errno == ENOENT) return true;
     problems << QStringLiteral("%1 could not be removed: %2").arg(QDir::toNativeSeparators(path), systemText());
     return false;
   };

@@ -6,7 +6,7 @@ namespace quillon {
 
 namespace {
 
-pg::Param param(const QString& v) { return v.isNull() ? pg::text(QStringLiteral("")) : pg::text(v); }
+pg::Param textOrEmpty(const QString& v) { return v.isNull() ? pg::text(QStringLiteral("")) : pg::text(v); }
 
 }  // namespace
 
@@ -64,11 +64,12 @@ TestGroup GroupsOnServer::save(const TestGroup& group) {
   TestGroup saved = group;
   if (group.id == 0) {
     saved.id = c.exec("INSERT INTO test_groups (test_date, location) VALUES ($1, $2) RETURNING id",
-                      {param(group.testDate), param(group.location)})
+                      {textOrEmpty(group.testDate), textOrEmpty(group.location)})
                    .integer(0, 0);
   } else {
     const pg::Result r = c.exec("UPDATE test_groups SET test_date = $1, location = $2 WHERE id = $3 RETURNING id",
-                                {param(group.testDate), param(group.location), QByteArray::number(group.id)});
+                                {textOrEmpty(group.testDate), textOrEmpty(group.location),
+                                 QByteArray::number(group.id)});
     if (r.rows() == 0) throw DbError(QStringLiteral("Test group %1 was deleted.").arg(group.id));
     c.exec("DELETE FROM test_group_members WHERE group_id = $1", {QByteArray::number(group.id)});
   }
@@ -76,8 +77,8 @@ TestGroup GroupsOnServer::save(const TestGroup& group) {
   for (const GroupMember& m : group.members)
     c.exec("INSERT INTO test_group_members (group_id, position, ssn, name, sex, dob, unit, standard) "
            "VALUES ($1, $2, $3, $4, $5, $6, $7, $8)",
-           {QByteArray::number(saved.id), QByteArray::number(position++), param(m.ssn), param(m.name), param(m.sex),
-            param(m.dob), param(m.unit), param(m.standard)});
+           {QByteArray::number(saved.id), QByteArray::number(position++), textOrEmpty(m.ssn), textOrEmpty(m.name),
+            textOrEmpty(m.sex), textOrEmpty(m.dob), textOrEmpty(m.unit), textOrEmpty(m.standard)});
   tx.commit();
   return saved;
 }
