@@ -4,11 +4,6 @@ namespace quillon {
 
 namespace {
 
-const QString& selectList() {
-  static const QString list = fitnessFieldNames().join(", ") + QStringLiteral(", version");
-  return list;
-}
-
 RowAsRead rowOf(const pg::Result& r, int row) {
   RowAsRead out;
   const int n = static_cast<int>(fitnessFieldNames().size());
@@ -37,7 +32,7 @@ pg::Param param(const QString& v) { return v.isNull() ? pg::Param() : pg::text(v
 }  // namespace
 
 std::vector<RowAsRead> FitnessOnServer::readAll() {
-  const pg::Result r = conn_.exec(("SELECT " + selectList() + " FROM fitness_tests ORDER BY test_date, "
+  const pg::Result r = conn_.exec(("SELECT " + fitnessSelectList() + " FROM fitness_tests ORDER BY test_date, "
                                    "lower(name COLLATE \"C\"), id").toUtf8().constData());
   std::vector<RowAsRead> out;
   out.reserve(static_cast<size_t>(r.rows()));
@@ -46,19 +41,19 @@ std::vector<RowAsRead> FitnessOnServer::readAll() {
 }
 
 std::optional<RowAsRead> FitnessOnServer::fetch(qint64 id) {
-  return firstRow(conn_.exec(("SELECT " + selectList() + " FROM fitness_tests WHERE id = $1").toUtf8().constData(),
+  return firstRow(conn_.exec(("SELECT " + fitnessSelectList() + " FROM fitness_tests WHERE id = $1").toUtf8().constData(),
                              {QByteArray::number(id)}));
 }
 
 std::optional<RowAsRead> FitnessOnServer::fetchLocked(qint64 id) {
   return firstRow(
-      conn_.exec(("SELECT " + selectList() + " FROM fitness_tests WHERE id = $1 FOR UPDATE").toUtf8().constData(),
+      conn_.exec(("SELECT " + fitnessSelectList() + " FROM fitness_tests WHERE id = $1 FOR UPDATE").toUtf8().constData(),
                  {QByteArray::number(id)}));
 }
 
 std::optional<RowAsRead> FitnessOnServer::find(const QString& ssn, const QString& testDate) {
   return firstRow(conn_.exec(
-      ("SELECT " + selectList() + " FROM fitness_tests WHERE ssn = $1 AND test_date = $2 LIMIT 1").toUtf8().constData(),
+      ("SELECT " + fitnessSelectList() + " FROM fitness_tests WHERE ssn = $1 AND test_date = $2 LIMIT 1").toUtf8().constData(),
       {param(ssn), param(testDate)}));
 }
 
@@ -71,9 +66,9 @@ RowAsRead FitnessOnServer::add(const Record& values) {
     params.push_back(param(it.value()));
     marks << '$' + QString::number(params.size());
   }
-  const QString sql = names.isEmpty() ? "INSERT INTO fitness_tests DEFAULT VALUES RETURNING " + selectList()
+  const QString sql = names.isEmpty() ? "INSERT INTO fitness_tests DEFAULT VALUES RETURNING " + fitnessSelectList()
                                       : "INSERT INTO fitness_tests (" + names.join(", ") + ") VALUES (" +
-                                            marks.join(", ") + ") RETURNING " + selectList();
+                                            marks.join(", ") + ") RETURNING " + fitnessSelectList();
   try {
     return rowOf(conn_.exec(sql.toUtf8().constData(), params), 0);
   } catch (const pg::PgError& e) {
@@ -107,7 +102,7 @@ RowAsRead FitnessOnServer::store(const RowAsRead& asRead, const Record& changes)
     }
     try {
       const pg::Result r =
-          conn_.execPrepared((update + unchanged + " RETURNING " + selectList()).toUtf8(), checked);
+          conn_.execPrepared((update + unchanged + " RETURNING " + fitnessSelectList()).toUtf8(), checked);
       if (const std::optional<RowAsRead> stored = firstRow(r)) return *stored;
     } catch (const pg::PgError& e) {
       // A second record of the soldier on the date: told below, naming the
@@ -125,7 +120,7 @@ RowAsRead FitnessOnServer::store(const RowAsRead& asRead, const Record& changes)
   const QList<FieldClash> clashes = fitnessClashes(asRead, *now, v);
   if (!clashes.isEmpty()) throw ConflictError(StoreConflict{asRead.key, *now, clashes});
   try {
-    const pg::Result r = conn_.execPrepared((update + " RETURNING " + selectList()).toUtf8(), params);
+    const pg::Result r = conn_.execPrepared((update + " RETURNING " + fitnessSelectList()).toUtf8(), params);
     const std::optional<RowAsRead> stored = firstRow(r);
     tx.commit();
     if (!stored) throw DbError(deletedMessage(QString::number(asRead.key)));

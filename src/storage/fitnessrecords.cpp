@@ -106,6 +106,11 @@ const QStringList& fitnessFieldNames() {
   return names;
 }
 
+const QString& fitnessSelectList() {
+  static const QString list = fitnessFieldNames().join(QStringLiteral(", ")) + QStringLiteral(", version");
+  return list;
+}
+
 QStringList fitnessTableSqliteDdl() {
   QStringList cols;
   for (const FitnessField& f : fitnessFields()) {

@@ -41,6 +41,8 @@ struct FitnessField {
 // the ID first.
 const QList<FitnessField>& fitnessFields();
 const QStringList& fitnessFieldNames();
+// Those columns and then the row version, as a SELECT or RETURNING list.
+const QString& fitnessSelectList();
 inline QString fitnessTableName() { return QStringLiteral("fitness_tests"); }
 
 // The statements that create the table and its indexes in a records file.

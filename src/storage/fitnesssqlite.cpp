@@ -6,11 +6,6 @@ namespace {
 
 using sqlite::Statement;
 
-const QString& selectList() {
-  static const QString list = fitnessFieldNames().join(',') + QStringLiteral(",version");
-  return list;
-}
-
 RowAsRead rowOf(const Statement& st) {
   RowAsRead r;
   const int n = static_cast<int>(fitnessFieldNames().size());
@@ -41,14 +36,14 @@ sqlite::Database& FitnessInFile::db() {
 }
 
 std::optional<RowAsRead> FitnessInFile::readOne(const QString& where, const QStringList& args) {
-  Statement st(db(), "SELECT " + selectList() + " FROM " + fitnessTableName() + " WHERE " + where + " LIMIT 1");
+  Statement st(db(), "SELECT " + fitnessSelectList() + " FROM " + fitnessTableName() + " WHERE " + where + " LIMIT 1");
   for (int i = 0; i < args.size(); ++i) st.bindText(i + 1, args.at(i), true);
   if (!st.step()) return std::nullopt;
   return rowOf(st);
 }
 
 std::vector<RowAsRead> FitnessInFile::readAll() {
-  Statement st(db(), "SELECT " + selectList() + " FROM " + fitnessTableName() + " ORDER BY test_date, name, id");
+  Statement st(db(), "SELECT " + fitnessSelectList() + " FROM " + fitnessTableName() + " ORDER BY test_date, name, id");
   std::vector<RowAsRead> out;
   while (st.step()) out.push_back(rowOf(st));
   return out;
