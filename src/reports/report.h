@@ -5,6 +5,7 @@
 // commands of the scorer sit above it.
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QFont>
 #include <QLineF>
 #include <QList>
@@ -139,7 +140,23 @@ class ReportRowPass {
     const std::unique_ptr<ReportRowCursor> c = rows(0);
     while (const ReportRow* r = c->next()) each(*r);
   }
+  // Counting without sorting: the rows in the order they were entered,
+  // after the one at `after` (empty: from the first), at most `limit` unless
+  // negative, each with its position() in print order (compared by
+  // positionBefore()); and the rows at the print positions `next` hands
+  // over, read one by one, ending early at a row no longer there. Null where
+  // the rows are only reached in print order.
+  virtual std::unique_ptr<ReportRowCursor> entered(const QByteArray& after, qint64 limit) {
+    (void)after, (void)limit;
+    return nullptr;
+  }
+  virtual std::unique_ptr<ReportRowCursor> at(std::function<const QByteArray*()> next) {
+    (void)next;
+    return nullptr;
+  }
 };
+// Whether the row at print position `a` comes before the one at `b`.
+bool positionBefore(QByteArrayView a, QByteArrayView b);
 class ReportRowSource {
  public:
   virtual ~ReportRowSource() = default;

@@ -59,6 +59,8 @@ QString formatCell(const ReportRow& row, const ReportColumn& c, const ColumnFiel
 }
 
 
+int groupColumn(const ReportLayout& L) { return L.group.isEmpty() ? -1 : fieldIndex(L.group); }
+
 QString groupValue(const ReportRow& row, int at, bool dates) {
   const QString v = cell(row, at).trimmed();
   const QDate d = dates ? parseDate(v) : QDate();
@@ -150,6 +152,12 @@ class TableRows : public ReportRowSource {
       // engine with a limit; a row number alone is counted to.
       if (!after.isEmpty() || first == 0) return reader.rowsAfter(from.select_, from.order_, after, limit);
       return ReportRowPass::slice(after, first, limit);
+    }
+    std::unique_ptr<ReportRowCursor> entered(const QByteArray& after, qint64 limit) override {
+      return reader.enteredRows(from.select_, from.order_, after, limit);
+    }
+    std::unique_ptr<ReportRowCursor> at(std::function<const QByteArray*()> next) override {
+      return reader.rowsAt(from.select_, from.order_, std::move(next));
     }
     const TableRows& from;
     InfoRowReader reader;

@@ -28,6 +28,8 @@ struct ColumnFields {
 std::vector<ColumnFields> columnFields(const ReportLayout& L);
 // A row's value as its column prints it (SSN dashed, run time m:ss).
 QString formatCell(const ReportRow& row, const ReportColumn& c, const ColumnFields& at);
+// Where the field rows are grouped by sits in a row, -1 for none.
+int groupColumn(const ReportLayout& L);
 // The value a row is grouped under: dates written differently (1/5/2026,
 // 01/05/2026) are one group.
 QString groupValue(const ReportRow& row, int at, bool dates);

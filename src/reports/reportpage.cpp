@@ -33,8 +33,6 @@ std::vector<ChartBar> chartBars(const ReportLayout& L, const std::vector<int>& c
   return bars;
 }
 
-int groupColumn(const ReportLayout& L) { return L.group.isEmpty() ? -1 : fieldIndex(L.group); }
-
 Tally tallyRows(const ReportLayout& L, ReportRowPass& pass, QPaintDevice* device) {
   TallyBuilder b(L, device);
   pass.forEach([&](const ReportRow& row) { b.add(row); });

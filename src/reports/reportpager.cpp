@@ -12,6 +12,8 @@
 
 #include "reportpager.h"
 
+#include <QElapsedTimer>
+#include <QHash>
 #include <QPainter>
 #include <algorithm>
 
@@ -29,8 +31,44 @@ constexpr int kGoOnAhead = 8;
 // Each counting slice reads this many times the rows of the one before: on
 // a large file every ordered read costs the engine a walk over the table.
 constexpr int kGrowth = 4;
+// Where rows are read by their number a slice costs what it reads, so each
+// is sized to take about this long and the window answers in between.
+constexpr qint64 kSliceMs = 40;
 
 }  // namespace
+
+// Every row's place in print order, read in the order entered and sorted
+// here, so the count never asks the engine to sort: each slice is a sorted
+// run, and the runs are merged a slice at a time.
+struct ReportPager::Keys {
+  QByteArray bytes;             // the positions, one after another
+  std::vector<qint64> at{0};    // where each begins, and the end
+  std::vector<quint32> sorted;  // per slice, its rows in print order
+  std::vector<size_t> runEnds;
+  std::vector<size_t> heads;    // merging: each run's next row in `sorted`
+  std::vector<quint32> order;   // every row, in print order once merged
+  QByteArray last;              // the last row read in the order entered
+  // Grouped reports: each row's group, numbered as first met.
+  int groupField = -1;
+  bool dates = false;
+  std::vector<int> group;
+  QHash<QString, int> groups;
+
+  size_t size() const { return at.size() - 1; }
+  QByteArrayView position(quint32 i) const {
+    return QByteArrayView(bytes).sliced(static_cast<qsizetype>(at[i]), static_cast<qsizetype>(at[i + 1] - at[i]));
+  }
+  bool before(quint32 a, quint32 b) const { return positionBefore(position(a), position(b)); }
+  // Runs of one group in print order.
+  std::vector<int> groupSizes() const {
+    std::vector<int> sizes;
+    for (size_t i = 0; i < order.size(); ++i) {
+      if (i == 0 || group[order[i]] != group[order[i - 1]]) sizes.push_back(0);
+      ++sizes.back();
+    }
+    return sizes;
+  }
+};
 
 struct ReportPager::Live {
   std::unique_ptr<ReportRowPass> pass;
@@ -52,6 +90,8 @@ ReportPager::~ReportPager() = default;
 
 void ReportPager::start() {
   live_.reset();
+  keys_.reset();
+  headAt_.clear();
   head_.reset();
   pagination_.reset();
   starts_.clear();
@@ -64,6 +104,7 @@ void ReportPager::start() {
   const qint64 want = static_cast<qint64>(device_->height() / m.line) + 2;
   std::vector<ReportRow> rows;
   std::vector<QByteArray> at;
+  bool keyed = false;
   {
     const std::unique_ptr<ReportRowPass> pass = r_.rows->open();
     const std::unique_ptr<ReportRowCursor> c = pass->slice(QByteArray(), 0, want);
@@ -71,6 +112,7 @@ void ReportPager::start() {
       rows.push_back(*row);
       at.push_back(c->position());
     }
+    keyed = pass->entered(QByteArray(), 0) != nullptr;
   }
   tally_ = std::make_unique<TallyBuilder>(r_.layout, device_);
   for (const ReportRow& row : rows) tally_->add(row);
@@ -85,6 +127,15 @@ void ReportPager::start() {
   if (t.complete) tally_.reset();
   pagination_ = std::make_unique<Pagination>(r_.layout, device_, printed_, t);
   stage_ = t.complete ? Stage::Paging : Stage::Tallying;
+  if (!t.complete && keyed) {
+    // Every row is tallied again in the order entered.
+    stage_ = Stage::Keying;
+    tally_ = std::make_unique<TallyBuilder>(r_.layout, device_);
+    keys_ = std::make_unique<Keys>();
+    keys_->groupField = groupColumn(r_.layout);
+    keys_->dates = keys_->groupField >= 0 && fieldKind(r_.layout.group) == FieldKind::Date;
+    headAt_ = at;
+  }
   starts_.push_back(PageStart{});
   if (!rows.empty()) starts_.front().rowId = cell(rows.front(), 0);
   if (chart) return;
@@ -114,8 +165,15 @@ void ReportPager::setSliceRows(qint64 rows) {
 bool ReportPager::countStep() {
   if (counted()) return false;
   const qint64 rows = slice_;
-  if (grow_) slice_ *= kGrowth;
-  return step(rows);
+  if (!keys_) {
+    if (grow_) slice_ *= kGrowth;
+    return step(rows);
+  }
+  QElapsedTimer took;
+  took.start();
+  const bool more = step(rows);
+  if (grow_ && keys_) slice_ = std::clamp<qint64>(rows * kSliceMs / std::max<qint64>(took.elapsed(), 1), 256, 1 << 20);
+  return more;
 }
 
 void ReportPager::finishCount() {
@@ -127,7 +185,12 @@ void ReportPager::finishCount() {
 bool ReportPager::step(qint64 rows) {
   if (counted()) return false;
   try {
-    return stage_ == Stage::Tallying ? tallyStep(rows) : pagingStep(rows);
+    switch (stage_) {
+      case Stage::Keying: return keyStep(rows);
+      case Stage::Merging: return mergeStep(rows);
+      case Stage::Tallying: return tallyStep(rows);
+      default: return keys_ ? keyedPagingStep(rows) : pagingStep(rows);
+    }
   } catch (const Changed&) {
     start();
     ++generation_;
@@ -155,10 +218,131 @@ bool ReportPager::tallyStep(qint64 rows) {
   return !counted();
 }
 
+bool ReportPager::keyStep(qint64 rows) {
+  Keys& k = *keys_;
+  const size_t from = k.size();
+  {
+    const std::unique_ptr<ReportRowPass> pass = r_.rows->open();
+    const std::unique_ptr<ReportRowCursor> c = pass->entered(k.last, rows);
+    if (!c) throw ReportError(QStringLiteral("The records can no longer be read by their number."));
+    while (const ReportRow* row = c->next()) {
+      // Widths and the count; group sizes come from the order.
+      tally_->add(*row);
+      k.bytes += c->position();
+      k.at.push_back(k.bytes.size());
+      if (k.groupField >= 0) {
+        const QString v = groupValue(*row, k.groupField, k.dates);
+        auto g = k.groups.constFind(v);
+        if (g == k.groups.cend()) g = k.groups.insert(v, int(k.groups.size()));
+        k.group.push_back(g.value());
+      }
+    }
+  }
+  const size_t to = k.size();
+  if (to > from) {
+    k.last = k.position(quint32(to - 1)).toByteArray();
+    for (size_t i = from; i < to; ++i) k.sorted.push_back(quint32(i));
+    std::sort(k.sorted.begin() + qsizetype(from), k.sorted.end(), [&](quint32 a, quint32 b) { return k.before(a, b); });
+    k.runEnds.push_back(to);
+  }
+  if (rows >= 0 && qint64(to - from) == rows) return true;
+  stage_ = Stage::Merging;
+  tallied_ = qint64(to);
+  size_t begin = 0;
+  for (const size_t end : k.runEnds) {
+    k.heads.push_back(begin);
+    begin = end;
+  }
+  k.order.reserve(to);
+  return true;
+}
+
+// Takes the first row of all the runs' next rows, `rows` times.
+bool ReportPager::mergeStep(qint64 rows) {
+  Keys& k = *keys_;
+  const auto first = [&](size_t a, size_t b) { return k.before(k.sorted[k.heads[b]], k.sorted[k.heads[a]]); };
+  // A heap of the runs not yet used up, the one with the first row on top.
+  std::vector<size_t> heap;
+  for (size_t r = 0; r < k.heads.size(); ++r)
+    if (k.heads[r] < k.runEnds[r]) heap.push_back(r);
+  std::make_heap(heap.begin(), heap.end(), first);
+  for (qint64 n = 0; !heap.empty() && (rows < 0 || n < rows); ++n) {
+    std::pop_heap(heap.begin(), heap.end(), first);
+    const size_t r = heap.back();
+    k.order.push_back(k.sorted[k.heads[r]++]);
+    if (k.heads[r] < k.runEnds[r])
+      std::push_heap(heap.begin(), heap.end(), first);
+    else
+      heap.pop_back();
+  }
+  if (!heap.empty()) return true;
+  // The first page was laid out from an earlier read.
+  if (k.order.size() < headAt_.size()) throw Changed{};
+  for (size_t i = 0; i < headAt_.size(); ++i)
+    if (k.position(k.order[i]) != headAt_[i]) throw Changed{};
+  k.sorted = {};
+  k.heads = {};
+  k.runEnds = {};
+  tallied();
+  return !counted();
+}
+
+// Pages found from the rows in print order, each read by its number.
+bool ReportPager::keyedPagingStep(qint64 rows) {
+  const Keys& k = *keys_;
+  const PageStart s = starts_.back();
+  const size_t had = starts_.size();
+  const qint64 n = qint64(k.order.size());
+  const qint64 end = rows < 0 ? n : std::min(n, s.row + rows);
+  if (s.row > n || (s.row == n && !s.rowId.isEmpty())) throw Changed{};
+  QByteArray before = s.after;
+  PageFlow flow(*pagination_, 0, s, [](int) { return false; }, [](const ReportPage&) {},
+                [&](const PageStart& m) {
+                  starts_.push_back(m);
+                  starts_.back().after = before;
+                });
+  qint64 i = s.row;
+  QByteArray want;
+  const std::unique_ptr<ReportRowPass> pass = r_.rows->open();
+  const std::unique_ptr<ReportRowCursor> c = pass->at([&]() -> const QByteArray* {
+    if (i >= end) return nullptr;
+    want = k.position(k.order[size_t(i++)]).toByteArray();
+    return &want;
+  });
+  qint64 got = 0;
+  while (const ReportRow* row = c->next()) {
+    // A row moved in the order, or not the one the page began with.
+    if (c->position() != want || (got == 0 && cell(*row, 0) != s.rowId)) throw Changed{};
+    flow.row(*row);
+    before = want;
+    ++got;
+  }
+  // A row gone since it was counted.
+  if (got != end - s.row) throw Changed{};
+  if (end < n) {
+    if (starts_.size() == had) slice_ = std::max(slice_, rows * 2);
+    return true;
+  }
+  // Every row after the first page was found where the count put it; the
+  // first page's rows, read before the count, must still be where they
+  // were, and no row may have come since the last one read.
+  size_t h = 0;
+  const std::unique_ptr<ReportRowCursor> head =
+      pass->at([&]() -> const QByteArray* { return h < headAt_.size() ? &headAt_[h++] : nullptr; });
+  size_t still = 0;
+  while (head->next())
+    if (head->position() != headAt_[still++]) throw Changed{};
+  if (still != headAt_.size() || pass->entered(k.last, 1)->next()) throw Changed{};
+  headAt_.clear();
+  ended(flow.end());
+  return false;
+}
+
 // Every row tallied: the widths and group sizes are final. Pages laid out
 // from the first rows stay as they are when they come out the same.
 void ReportPager::tallied() {
   Tally t = tally_->tally();
+  if (keys_ && keys_->groupField >= 0) t.groupSizes = keys_->groupSizes();
   tally_.reset();
   t.complete = true;
   stage_ = Stage::Paging;

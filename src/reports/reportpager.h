@@ -65,12 +65,19 @@ class ReportPager {
 
  private:
   struct Live;
+  struct Keys;
   struct Changed {};
-  // Tallying: widths and group sizes are the first rows'; Paging: they are
-  // final and page beginnings are being found; Counted: all is known.
-  enum class Stage { Tallying, Paging, Counted };
+  // Keying: every row's place in print order is read in the order entered,
+  // then Merging puts them in print order (where rows are reached by their
+  // number); Tallying: widths and group sizes are the first rows'; Paging:
+  // they are final and page beginnings are being found; Counted: all is
+  // known.
+  enum class Stage { Keying, Merging, Tallying, Paging, Counted };
   void start();
   bool step(qint64 rows);
+  bool keyStep(qint64 rows);
+  bool mergeStep(qint64 rows);
+  bool keyedPagingStep(qint64 rows);
   qint64 readTally(qint64 rows);
   bool tallyStep(qint64 rows);
   bool pagingStep(qint64 rows);
@@ -94,6 +101,8 @@ class ReportPager {
   qint64 slice_ = 2000;
   int count_ = 0;
   int generation_ = 0;
+  std::unique_ptr<Keys> keys_;
+  std::vector<QByteArray> headAt_;  // where the first page's rows stood
   std::unique_ptr<Live> live_;
   std::function<void(const ReportPage&)> sink_;
 };

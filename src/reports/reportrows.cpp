@@ -96,9 +96,20 @@ std::unique_ptr<ReportRowCursor> InfoRowReader::rowsAfter(const QList<Condition>
   return std::make_unique<Cursor>(rows_->rowsAfter(storageFilter(select), storageOrder(order), after, limit));
 }
 
-}  // namespace quillon
+std::unique_ptr<ReportRowCursor> InfoRowReader::enteredRows(const QList<Condition>& select, const QList<SortKey>& order,
+                                                             const QByteArray& after, qint64 limit) {
+  std::unique_ptr<RowCursor> c = rows_->enteredRows(storageFilter(select), storageOrder(order), after, limit);
+  return c ? std::make_unique<Cursor>(std::move(c)) : nullptr;
+}
 
-namespace quillon {
+std::unique_ptr<ReportRowCursor> InfoRowReader::rowsAt(const QList<Condition>& select, const QList<SortKey>& order,
+                                                        std::function<const QByteArray*()> next) {
+  std::unique_ptr<RowCursor> c = rows_->rowsAt(storageFilter(select), storageOrder(order), std::move(next));
+  return c ? std::make_unique<Cursor>(std::move(c)) : nullptr;
+}
+
+bool positionBefore(QByteArrayView a, QByteArrayView b) { return OrderedRows::before(a, b); }
+
 
 std::unique_ptr<ReportRowCursor> InfoRowReader::rowsFrom(const QList<Condition>& select, const QList<SortKey>& order,
                                                           const QByteArray& after) {

@@ -48,6 +48,12 @@ class InfoRowReader {
   // engine sorting all the rows before it.
   std::unique_ptr<ReportRowCursor> rowsFrom(const QList<Condition>& select, const QList<SortKey>& order,
                                             const QByteArray& after);
+  // Counting without sorting (see OrderedRows::enteredRows and rowsAt);
+  // null where the rows are not reached by their number.
+  std::unique_ptr<ReportRowCursor> enteredRows(const QList<Condition>& select, const QList<SortKey>& order,
+                                               const QByteArray& after, qint64 limit);
+  std::unique_ptr<ReportRowCursor> rowsAt(const QList<Condition>& select, const QList<SortKey>& order,
+                                          std::function<const QByteArray*()> next);
 
  private:
   std::unique_ptr<OrderedRows> rows_;

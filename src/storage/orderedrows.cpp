@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QtEndian>
+#include <cstring>
+#include <limits>
 #include <optional>
 #include <sqlite3.h>
 
@@ -32,6 +34,16 @@ void OrderedRows::forEach(const QList<RowFilter>& where, const QList<RowOrder>& 
                           const std::function<void(const QStringList&)>& each) {
   const std::unique_ptr<RowCursor> c = rows(where, order);
   while (const QStringList* r = c->next()) each(*r);
+}
+
+std::unique_ptr<RowCursor> OrderedRows::enteredRows(const QList<RowFilter>&, const QList<RowOrder>&, const QByteArray&,
+                                                    qint64) {
+  return nullptr;
+}
+
+std::unique_ptr<RowCursor> OrderedRows::rowsAt(const QList<RowFilter>&, const QList<RowOrder>&,
+                                               std::function<const QByteArray*()>) {
+  return nullptr;
 }
 
 namespace {
@@ -60,7 +72,21 @@ QByteArray placePosition(qint64 place) {
   qToBigEndian(place, p.data() + 1);
   return p;
 }
-qint64 positionNumber(const QByteArray& p) { return qFromBigEndian<qint64>(p.constData() + 1); }
+qint64 positionNumber(QByteArrayView p) { return qFromBigEndian<qint64>(p.constData() + 1); }
+
+}  // namespace
+
+// As the engine orders (key, _rowid_): the key's bytes, a shorter key first
+// when one begins the other, then the row number.
+bool OrderedRows::before(QByteArrayView a, QByteArrayView b) {
+  const QByteArrayView x = a.sliced(9), y = b.sliced(9);
+  const int c = std::memcmp(x.data(), y.data(), static_cast<size_t>(std::min(x.size(), y.size())));
+  if (c != 0) return c < 0;
+  if (x.size() != y.size()) return x.size() < y.size();
+  return positionNumber(a) < positionNumber(b);
+}
+
+namespace {
 
 // quillon_trimmed(value): the value as a row test sees it.
 void trimmedFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -110,6 +136,20 @@ class FileRows : public OrderedRows {
     if (after.size() >= 9 && after[0] == 'o') return query(where, order, QByteArray(), positionNumber(after) + 1, limit);
     return query(where, order, after, 0, limit);
   }
+  std::unique_ptr<RowCursor> enteredRows(const QList<RowFilter>& where, const QList<RowOrder>& order,
+                                         const QByteArray& after, qint64 limit) override {
+    if (!rowid_) return nullptr;
+    sqlite::Statement st = prepare(where, order, QStringLiteral("_rowid_ > ?"), QStringLiteral(" ORDER BY _rowid_ LIMIT ?"));
+    st.bindInt(static_cast<int>(where.size()) + 1, after.size() >= 9 ? positionNumber(after) : std::numeric_limits<qint64>::min());
+    st.bindInt(static_cast<int>(where.size()) + 2, limit);
+    return std::make_unique<Cursor>(std::move(st), path_, rowid_, 0);
+  }
+  std::unique_ptr<RowCursor> rowsAt(const QList<RowFilter>& where, const QList<RowOrder>& order,
+                                    std::function<const QByteArray*()> next) override {
+    if (!rowid_) return nullptr;
+    return std::make_unique<AtCursor>(prepare(where, order, QStringLiteral("_rowid_ = ?"), QString()), path_,
+                                      static_cast<int>(where.size()) + 1, std::move(next));
+  }
 
  private:
   class Cursor : public RowCursor {
@@ -133,22 +173,63 @@ class FileRows : public OrderedRows {
       return keyPosition(QByteArray(blob, sqlite3_column_bytes(st_.get(), n)), sqlite3_column_int64(st_.get(), n + 1));
     }
 
-   private:
+   protected:
     sqlite::Statement st_;
+
+   private:
     QString path_;
     bool rowid_;
     qint64 place_;
     QStringList row_;
   };
 
-  std::unique_ptr<RowCursor> query(const QList<RowFilter>& where, const QList<RowOrder>& order, const QByteArray& after,
-                                   qint64 first, qint64 limit) {
+  // One statement, bound to each row number in turn.
+  class AtCursor : public Cursor {
+   public:
+    AtCursor(sqlite::Statement st, QString path, int param, std::function<const QByteArray*()> next)
+        : Cursor(std::move(st), std::move(path), true, 0), param_(param), next_(std::move(next)) {}
+    const QStringList* next() override {
+      const QByteArray* at = next_();
+      if (!at || at->size() < 9) return nullptr;
+      st_.reset();
+      st_.bindInt(param_, positionNumber(*at));
+      return Cursor::next();
+    }
+
+   private:
+    int param_;
+    std::function<const QByteArray*()> next_;
+  };
+
+  // The row test's SQL and its values bound from 1 on, the fields, the key
+  // and the row number selected; `test` and `tail` are added as given.
+  sqlite::Statement prepare(const QList<RowFilter>& where, const QList<RowOrder>& order, const QString& test,
+                            const QString& tail) {
+    QStringList tests = rowTests(where);
+    tests << test;
+    const QString sql = QStringLiteral("SELECT ") + infoFieldNames().join(QStringLiteral(", ")) + QStringLiteral(", ") +
+                        sortKeySql(order) + QStringLiteral(", _rowid_ FROM info WHERE ") +
+                        tests.join(QStringLiteral(" AND ")) + tail;
+    sqlite::Statement st = sqlite::Statement::tryPrepare(db_, sql);
+    if (st.isNull()) throw unreadable(path_, QStringLiteral("query"), db_.errorMessage());
+    int i = 1;
+    for (const RowFilter& f : where) st.bindText(i++, f.value);
+    return st;
+  }
+
+  static QStringList rowTests(const QList<RowFilter>& where) {
     QStringList tests;
     for (const RowFilter& f : where) {
       if (!infoFieldNames().contains(f.field.trimmed().toUpper()))
         throw DbError(QStringLiteral("Item not found in this collection: ") + f.field);
       tests << QStringLiteral("quillon_trimmed(%1) %2 ?").arg(f.field.trimmed().toUpper(), f.equal ? "=" : "<>");
     }
+    return tests;
+  }
+
+  std::unique_ptr<RowCursor> query(const QList<RowFilter>& where, const QList<RowOrder>& order, const QByteArray& after,
+                                   qint64 first, qint64 limit) {
+    QStringList tests = rowTests(where);
     const QString key = sortKeySql(order);
     // Rows equal on every key keep the order they were entered in; a table
     // made by hand without row numbers keeps the order the engine gives.

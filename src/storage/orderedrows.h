@@ -5,6 +5,7 @@
 // which: the choice is made here, as for the record store.
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -58,6 +59,24 @@ class OrderedRows {
   // most `limit` rows unless it is negative.
   virtual std::unique_ptr<RowCursor> rowsAfter(const QList<RowFilter>& where, const QList<RowOrder>& order,
                                                const QByteArray& after, qint64 limit = -1) = 0;
+  // Counting without sorting. The same rows in the order they were entered,
+  // after the one at `after` (a position() of this cursor; empty: from the
+  // first), at most `limit` unless negative; each row's position() is still
+  // its place in `order`, as rowsAfter() takes it. Null where rows are not
+  // reached by their number (the server, a table made by hand).
+  virtual std::unique_ptr<RowCursor> enteredRows(const QList<RowFilter>& where, const QList<RowOrder>& order,
+                                                 const QByteArray& after, qint64 limit);
+  // The rows at the positions `next` hands over one by one (null: no more),
+  // each read by its number. A row no longer there, or no longer selected,
+  // ends the cursor early; one moved in the order comes with its new
+  // position(). Null where enteredRows() is.
+  virtual std::unique_ptr<RowCursor> rowsAt(const QList<RowFilter>& where, const QList<RowOrder>& order,
+                                            std::function<const QByteArray*()> next);
+  // Whether the row at position `a` comes before the one at `b` in the
+  // order both were read in; positions of enteredRows() and rowsAfter()
+  // cursors only.
+  static bool before(QByteArrayView a, QByteArrayView b);
+
   // Every row of rows(where, order) in one walk.
   virtual void forEach(const QList<RowFilter>& where, const QList<RowOrder>& order,
                        const std::function<void(const QStringList&)>& each);
