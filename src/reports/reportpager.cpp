@@ -79,6 +79,12 @@ struct ReportPager::Live {
   QString firstId;
   bool ended = false;
   QByteArray before;  // where the last row laid out stands
+  // Read by their number in the counted order: the next row's place in it,
+  // and where that row must stand, until it comes.
+  bool keyed = false;
+  size_t next = 0;
+  QByteArray want;
+  bool pending = false;
 };
 
 ReportPager::ReportPager(PreparedReport r, QPaintDevice* device, QString printed)
@@ -169,10 +175,17 @@ bool ReportPager::countStep() {
     if (grow_) slice_ *= kGrowth;
     return step(rows);
   }
+  const Stage was = stage_;
   QElapsedTimer took;
   took.start();
   const bool more = step(rows);
-  if (grow_ && keys_) slice_ = std::clamp<qint64>(rows * kSliceMs / std::max<qint64>(took.elapsed(), 1), 256, 1 << 20);
+  if (!grow_ || !keys_) return more;
+  // A stage costs its own per row, and a slice cut short by a stage's end
+  // says nothing of the next: each begins small and grows at most twofold.
+  if (stage_ != was)
+    slice_ = firstSlice_;
+  else
+    slice_ = std::clamp<qint64>(rows * kSliceMs / std::max<qint64>(took.elapsed(), 1), rows / 2, rows * 2);
   return more;
 }
 
@@ -414,7 +427,22 @@ void ReportPager::open(int page) {
   const PageStart& s = *std::prev(it);
   auto live = std::make_unique<Live>();
   live->pass = r_.rows->open();
-  live->rows = live->pass->rowsAfter(s.after, s.row);
+  if (keys_ && (stage_ == Stage::Paging || stage_ == Stage::Counted)) {
+    // Counted in order: a page is read row by row from where it begins,
+    // with no ordered read. Rows come since then are not in the count.
+    if (live->pass->entered(keys_->last, 1)->next()) throw Changed{};
+    Live* l = live.get();
+    l->keyed = true;
+    l->next = size_t(s.row);
+    live->rows = live->pass->at([this, l]() -> const QByteArray* {
+      if (l->next >= keys_->order.size()) return nullptr;
+      l->want = keys_->position(keys_->order[l->next++]).toByteArray();
+      l->pending = true;
+      return &l->want;
+    });
+  } else {
+    live->rows = live->pass->rowsAfter(s.after, s.row);
+  }
   live->firstId = s.rowId;
   live->before = s.after;
   live->flow = std::make_unique<PageFlow>(
@@ -465,6 +493,11 @@ void ReportPager::layOut(int first, int last, const std::function<void(const Rep
       }
       while (!l.ended && l.flow->page() <= to) {
         const ReportRow* row = l.rows->next();
+        if (l.keyed) {
+          // Moved since the count, or gone.
+          if (row ? l.rows->position() != l.want : l.pending) throw Changed{};
+          l.pending = false;
+        }
         if (!l.checked) {
           l.checked = true;
           if ((row ? cell(*row, 0) : QString()) != l.firstId) throw Changed{};
