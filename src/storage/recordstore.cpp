@@ -355,6 +355,21 @@ std::optional<QList<RecordStore::BatchChange>> RecordStore::applyBatch(const QLi
     lastColumns[k] = {name, col};
     return col;
   };
+  // Room for the added rows at once: grown row by row, the text was moved
+  // to a larger block again and again while an import of many thousand
+  // rows filled it.
+  qsizetype added = 0;
+  size_t addedText = 0;
+  for (const BatchChange& c : *done)
+    if (!c.before) {
+      ++added;
+      addedText += text.size();
+      for (const FieldValues::Field& f : *c.after) addedText += size_t(f.value.size());
+    }
+  if (added > 0) {
+    rows_.reserve(rowCount() + added);
+    rows_.reserveText(rows_.textSize() + addedText);
+  }
   QList<int> removed;
   for (const BatchChange& c : *done) {
     if (!c.before) {
