@@ -60,11 +60,11 @@ QString ssnDigits(const QString& stored) {
 std::optional<QString> normalizedDate(const QString& text) {
   const std::optional<QDate> d = readDate(text);
   if (!d) return std::nullopt;
-  // Written in place: one string, where joining the parts made several. A
-  // date read has a year of at most four digits.
   // The parts in one call: each of year(), month() and day() works them all out.
   int year = 0, month = 0, day = 0;
   d->getDate(&year, &month, &day);
+  // Written in place: one string, where joining the parts made several. A
+  // date read has a year of at most four digits.
   QString out(10, u'/');
   QChar* o = out.data();
   const int parts[] = {month / 10, month % 10, -1, day / 10, day % 10, -1,
