@@ -60,12 +60,15 @@ QString ssnDigits(const QString& stored) {
 std::optional<QString> normalizedDate(const QString& text) {
   const std::optional<QDate> d = readDate(text);
   if (!d) return std::nullopt;
+  // The parts in one call: each of year(), month() and day() works them all out.
+  int year = 0, month = 0, day = 0;
+  d->getDate(&year, &month, &day);
   // Written in place: one string, where joining the parts made several. A
   // date read has a year of at most four digits.
   QString out(10, u'/');
   QChar* o = out.data();
-  const int parts[] = {d->month() / 10, d->month() % 10, -1, d->day() / 10, d->day() % 10, -1,
-                       d->year() / 1000, d->year() / 100 % 10, d->year() / 10 % 10, d->year() % 10};
+  const int parts[] = {month / 10, month % 10, -1, day / 10, day % 10, -1,
+                       year / 1000, year / 100 % 10, year / 10 % 10, year % 10};
   for (int i = 0; i < 10; ++i)
     if (parts[i] >= 0) o[i] = QChar(u'0' + parts[i]);
   return out;

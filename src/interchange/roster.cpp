@@ -59,6 +59,27 @@ QString collapsed(const QString& s) {
   return space && !s.isEmpty() ? s.simplified() : s;
 }
 
+// Where `text` upper-cased stands in `list`, or -1. ASCII text is compared
+// as it is, letter by letter: upper-casing a copy of each rank and sex of a
+// long roster cost more than the rest of their checks.
+qsizetype indexOfUpper(const QStringList& list, QStringView text) {
+  bool ascii = true;
+  for (QChar c : text) ascii = ascii && c.unicode() < 0x80;
+  if (!ascii) return list.indexOf(text.toString().toUpper());
+  for (qsizetype i = 0; i < list.size(); ++i) {
+    const QString& entry = list.at(i);
+    if (entry.size() != text.size()) continue;
+    qsizetype k = 0;
+    while (k < text.size()) {
+      const char16_t c = text[k].unicode();
+      if (entry.at(k).unicode() != (c >= u'a' && c <= u'z' ? c - (u'a' - u'A') : c)) break;
+      ++k;
+    }
+    if (k == text.size()) return i;
+  }
+  return -1;
+}
+
 struct Layout {
   int at[8] = {-1, -1, -1, -1, -1, -1, -1, -1};  // field index of each Column, or -1
   int operator[](Column c) const { return at[static_cast<int>(c)]; }
@@ -93,9 +114,13 @@ QString checkLine(const CsvRecord& rec, const Layout& layout, RosterRow& out) {
     }
   }
   if (out.name.isEmpty()) return QStringLiteral("no name");
-  for (QChar c : out.name)
-    if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
-      return QStringLiteral("the name holds a control character");
+  for (QChar c : out.name) {
+    // Below U+0080 only C0 controls and DEL are either; the table is asked
+    // about the rest alone.
+    const bool control = c.unicode() < 0x80 ? c.unicode() < 0x20 || c.unicode() == 0x7F
+                                            : c.category() == QChar::Other_Control || c.category() == QChar::Other_Format;
+    if (control) return QStringLiteral("the name holds a control character");
+  }
   static const int limit = infoField(u"LNAME").length;
   if (out.name.size() > limit)
     return QStringLiteral("the name \"%1\" is longer than %2 characters").arg(out.name).arg(limit);
@@ -105,17 +130,22 @@ QString checkLine(const CsvRecord& rec, const Layout& layout, RosterRow& out) {
   if (!s) return QStringLiteral("the SSN \"%1\" is not nine digits").arg(ssn.trimmed());
   out.ssn = *s;
 
-  const QString rank = valueOf(rec, layout, Column::Rank).trimmed().toUpper();
+  const QString rankField = valueOf(rec, layout, Column::Rank);
+  const QStringView rank = QStringView(rankField).trimmed();
   if (!rank.isEmpty()) {
-    const qsizetype r = rankList().indexOf(rank);
-    if (r < 0) return QStringLiteral("the rank \"%1\" is not in the list of ranks").arg(rank);
+    const qsizetype r = indexOfUpper(rankList(), rank);
+    if (r < 0)
+      return QStringLiteral("the rank \"%1\" is not in the list of ranks").arg(rank.toString().toUpper());
     out.rank = rankList().at(r);  // the list's own string: a roster repeats a few ranks many times
   }
 
-  const QString sex = valueOf(rec, layout, Column::Sex).trimmed().toUpper();
-  if (sex == "M" || sex == "MALE") out.sex = QStringLiteral("M");
-  else if (sex == "F" || sex == "FEMALE") out.sex = QStringLiteral("F");
-  else if (!sex.isEmpty()) return QStringLiteral("the sex \"%1\" is not M or F").arg(sex);
+  static const QStringList male{QStringLiteral("M"), QStringLiteral("MALE")};
+  static const QStringList female{QStringLiteral("F"), QStringLiteral("FEMALE")};
+  const QString sexField = valueOf(rec, layout, Column::Sex);
+  const QStringView sex = QStringView(sexField).trimmed();
+  if (indexOfUpper(male, sex) >= 0) out.sex = QStringLiteral("M");
+  else if (indexOfUpper(female, sex) >= 0) out.sex = QStringLiteral("F");
+  else if (!sex.isEmpty()) return QStringLiteral("the sex \"%1\" is not M or F").arg(sex.toString().toUpper());
 
   const QString dob = valueOf(rec, layout, Column::Dob).trimmed();
   if (!dob.isEmpty()) {

@@ -26,7 +26,7 @@ QList<RecordStore::BatchOp> rosterPlan(const RosterPreview& preview, bool update
     r.reserve(5);
     const QString* const values[] = {&row.name, &row.rank, &row.ssn, &row.sex, &row.dob};
     for (int f = 0; f < 5; ++f)
-      if (!values[f]->isEmpty()) r.insert(*keys[f], *values[f]);
+      if (!values[f]->isEmpty()) r.append(*keys[f], *values[f]);  // five distinct fields
     ops.append({RecordStore::BatchOp::Insert, 0, std::move(r)});
   }
   if (!updateMatches) return ops;

@@ -28,6 +28,19 @@ InfoTableDefinition::Fill fillOf(const QString& dflt, bool isNull) {
   return number ? InfoTableDefinition::Fill::Constant : InfoTableDefinition::Fill::PerRow;
 }
 
+// The row number as text, as QString::number writes it: that goes through a
+// general formatter, once for each of many thousand added rows.
+QString rowNumberText(qint64 n) {
+  if (n < 0) return QString::number(n);
+  char16_t digits[20];
+  int at = 20;
+  do {
+    digits[--at] = char16_t(u'0' + n % 10);
+    n /= 10;
+  } while (n > 0);
+  return QString(reinterpret_cast<const QChar*>(digits + at), 20 - at);
+}
+
 bool sameRecord(const FieldValues& a, const FieldValues& b) {
   if (a.size() != b.size()) return false;
   for (auto i = a.begin(), j = b.begin(); i != a.end(); ++i, ++j)
@@ -76,6 +89,11 @@ InsertedRowForm::InsertedRowForm(const InfoTableDefinition& table, const QString
     for (const InfoTableDefinition::Column& c : table.columns)
       if (c.name.compare(name, Qt::CaseInsensitive) == 0) col = &c;
     if (!col) continue;  // not a field of the table: never reported
+    // A field the row source names twice is reported once, as
+    // FieldValues::insert would have kept it.
+    bool again = false;
+    for (const Entry& e : entries_) again = again || e.name == name;
+    if (again) continue;
     int at = -1;
     for (int i = 0; i < given.size(); ++i)
       if (given.at(i).compare(name, Qt::CaseInsensitive) == 0) at = i;
@@ -100,18 +118,18 @@ FieldValues InsertedRowForm::build(qint64 rowid, const std::vector<const QString
   for (const Entry& e : entries_) {
     switch (e.kind) {
       case Entry::RowNumber:
-        rec.insert(e.name, QString::number(rowid));
+        rec.append(e.name, rowNumberText(rowid));
         break;
       case Entry::Given: {
         const QString& v = *values[size_t(e.given)];
         if (v.isNull()) break;  // stored as no value
         // Half a surrogate pair does not survive the way to UTF-8 as it was.
-        if (!QStringView(v).isValidUtf16()) *ok = false;
-        rec.insert(e.name, v);
+        if (!holdsValidUtf16(v)) *ok = false;
+        rec.append(e.name, v);
         break;
       }
       case Entry::Learned:
-        if (!e.learned.isNull()) rec.insert(e.name, e.learned);
+        if (!e.learned.isNull()) rec.append(e.name, e.learned);
         break;
     }
   }

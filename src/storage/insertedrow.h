@@ -22,6 +22,15 @@
 
 namespace quillon {
 
+// Whether the text survives the way to UTF-8 as it is (no half surrogate
+// pair): QStringView::isValidUtf16, with the common text that holds no
+// surrogate at all settled in one quick pass.
+inline bool holdsValidUtf16(const QString& v) {
+  for (QChar c : v)
+    if (c.isSurrogate()) return QStringView(v).isValidUtf16();
+  return true;
+}
+
 // Table info's definition, as far as it decides what an inserted row holds.
 struct InfoTableDefinition {
   enum class Fill { Nothing, Constant, PerRow };  // what a field an insert leaves out holds

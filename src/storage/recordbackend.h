@@ -77,6 +77,10 @@ class FieldValues {
   explicit FieldValues(const Record& r);
   // Sets the field, or adds it at the end.
   void insert(const QString& name, const QString& value);
+  // Adds a field the caller knows is not here yet: a batch builds many
+  // thousand records whose names are distinct by construction, and looking
+  // each name up first cost as much as adding it.
+  void append(const QString& name, const QString& value) { fields_.append({name, value}); }
   // The field's value; a null string when it is not here.
   QString value(const QString& name) const;
   const Field* find(const QString& name, Qt::CaseSensitivity cs = Qt::CaseSensitive) const;

@@ -343,13 +343,41 @@ std::optional<QList<RecordStore::BatchChange>> RecordStore::applyBatch(const QLi
   QHash<QString, int> columnOf;
   for (int c = 0; c < fieldNames().size(); ++c) columnOf.insert(fieldNames().at(c), c);
   std::vector<const QString*> text(size_t(fieldNames().size()));
+  // The columns of the previous added record's fields by position: an
+  // import's records name the same fields in the same order, and a look-up
+  // by name for each field of each row cost more than showing the row.
+  std::vector<std::pair<QString, int>> lastColumns;
+  auto columnAt = [&](size_t k, const QString& name) {
+    if (k < lastColumns.size() && lastColumns[k].first == name) return lastColumns[k].second;
+    const auto hit = columnOf.constFind(name);
+    const int col = hit != columnOf.constEnd() ? *hit : fieldIndex(name);
+    if (k >= lastColumns.size()) lastColumns.resize(k + 1);
+    lastColumns[k] = {name, col};
+    return col;
+  };
+  // Room for the added rows at once: grown row by row, the text was moved
+  // to a larger block again and again while an import of many thousand
+  // rows filled it.
+  qsizetype added = 0;
+  size_t addedText = 0;
+  for (const BatchChange& c : *done)
+    if (!c.before) {
+      ++added;
+      addedText += text.size();
+      for (const FieldValues::Field& f : *c.after) addedText += size_t(f.value.size());
+    }
+  if (added > 0) {
+    rows_.reserve(rowCount() + added);
+    rows_.reserveText(rows_.textSize() + addedText);
+  }
   QList<int> removed;
   for (const BatchChange& c : *done) {
     if (!c.before) {
       // An added record holds only its fields with a value.
       std::fill(text.begin(), text.end(), nullptr);
+      size_t k = 0;
       for (const FieldValues::Field& f : *c.after) {
-        const int col = columnOf.contains(f.name) ? columnOf.value(f.name) : fieldIndex(f.name);
+        const int col = columnAt(k++, f.name);
         if (col >= 0) text[size_t(col)] = &f.value;
       }
       const int n = rowCount();

@@ -56,6 +56,8 @@ class RowArena {
   // moved while it fills, and room never written to takes no memory.
   // Only a hint: room that cannot be had now is left to the read to find.
   void reserveText(size_t bytes);
+  // Bytes of text held now, to reserve beyond.
+  size_t textSize() const { return textSize_; }
 
   // Reading a query that is ordered here afterwards: the current row's sort
   // field holds no value, or bytes rather than text (the engine orders

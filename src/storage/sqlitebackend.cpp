@@ -402,7 +402,7 @@ std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>
         // Handed over as it is held, not copied: the operations outlive the
         // batch's statements. Half a surrogate pair goes the usual way,
         // where it is replaced as every other store replaces it.
-        if (!v->isNull() && QStringView(*v).isValidUtf16())
+        if (!v->isNull() && holdsValidUtf16(*v))
           sqlite3_bind_text16(st.get(), b++, v->utf16(), int(v->size() * 2), SQLITE_STATIC);
         else
           st.bindText(b++, *v, true);
