@@ -107,21 +107,12 @@ StoreOutcome PgStore::store(const PgRecord& asRead, const QHash<QString, QString
       if (!now) return {StoreOutcome::Kind::DeletedElsewhere, base, {}};
       if (now->version == base.version) return {StoreOutcome::Kind::Done, *now, {}};
     } else {
-      QStringList sets;
       std::vector<Param> params;
-      for (const auto& [c, v] : cols) {
-        params.push_back(text(v));
-        sets << infoFieldNames().at(c).toLower() + " = $" + QString::number(params.size());
-      }
+      params.reserve(cols.size() + 2);
+      for (const auto& [c, v] : cols) params.push_back(text(v));
       params.push_back(number(base.id));
       params.push_back(number(base.version));
-      // The version test is the whole conflict check when nothing moved, so a
-      // store is one round trip; the row is read again only when it did.
-      // Prepared: a station sends the same few field sets all day.
-      const QString sql = "UPDATE info SET " + sets.join(", ") + " WHERE id = $" +
-                          QString::number(params.size() - 1) + " AND version = $" + QString::number(params.size()) +
-                          " RETURNING " + selectList();
-      const Result r = conn_.execPrepared(sql.toUtf8(), params);
+      const Result r = conn_.execPrepared(updateSql(cols), params);
       if (r.rows() == 1) return {StoreOutcome::Kind::Done, record(r, 0), {}};
     }
     StoreOutcome out = conflictOrGone(base, changes);
@@ -129,6 +120,24 @@ StoreOutcome PgStore::store(const PgRecord& asRead, const QHash<QString, QString
     base = out.row;
   }
   return conflictOrGone(base, changes);
+}
+
+const QByteArray& PgStore::updateSql(const std::vector<std::pair<int, QString>>& cols) {
+  quint32 fields = 0;
+  for (const auto& col : cols) {
+    Q_ASSERT(col.first < 32);
+    fields |= 1u << col.first;
+  }
+  auto it = updateSql_.constFind(fields);
+  if (it != updateSql_.constEnd()) return *it;
+  QStringList sets;
+  for (const auto& col : cols) sets << infoFieldNames().at(col.first).toLower() + " = $" + QString::number(sets.size() + 1);
+  const qsizetype n = sets.size();
+  // The version test is the whole conflict check when nothing moved, so a
+  // store is one round trip; the row is read again only when it did.
+  const QString sql = "UPDATE info SET " + sets.join(", ") + " WHERE id = $" + QString::number(n + 1) +
+                      " AND version = $" + QString::number(n + 2) + " RETURNING " + selectList();
+  return *updateSql_.insert(fields, sql.toUtf8());
 }
 
 StoreOutcome PgStore::conflictOrGone(const PgRecord& asRead, const QHash<QString, QString>& changes) {
