@@ -123,7 +123,8 @@ QByteArray psqlScript(pg::Connection& admin, qint64 firstId, int count, int pace
   std::mt19937 rnd(seed);
   QByteArray script = "\\timing on\n";
   for (int i = 0; i < rows.rows(); ++i) {
-    if (paceMs > 0) script += "\\! sleep " + QByteArray::number(double(rnd() % unsigned(2 * paceMs + 1)) / 1000.0) + '\n';
+    if (paceMs > 0)
+      script += "\\! sleep " + QByteArray::number(double(rnd() % unsigned(2 * paceMs + 1)) / 1000.0) + '\n';
     script += QStringLiteral("UPDATE info SET total = '%1', remark = 'b%2' WHERE id = %2 AND version = %3 RETURNING %4;\n")
                   .arg(rows.value(i, 1).toInt() + 1)
                   .arg(rows.integer(i, 0))
@@ -310,9 +311,9 @@ int measure(const Options& o) {
   baseline.insert(baseline.end(), after.begin(), after.end());
   // And at the stations' pace, alone: what a pause before each statement
   // costs by itself, with nothing else running.
-  const std::vector<double> pacedAlone =
-      o.paceMs > 0 ? Psql(scratch.conninfo(), psqlScript(admin, firstId + kRows / 4, kBaselineRows, o.paceMs, 4)).times()
-                   : std::vector<double>{};
+  std::vector<double> pacedAlone;
+  if (o.paceMs > 0)
+    pacedAlone = Psql(scratch.conninfo(), psqlScript(admin, firstId + kRows / 4, kBaselineRows, o.paceMs, 4)).times();
 
   ok = ok && other == 0 && damaged == 0 && lost == 0 && rows.rows() == kRows &&
        stored + conflicts == o.stations * o.updates && !baseline.empty() && int(after.size()) == kBaselineRows &&

@@ -139,7 +139,8 @@ const QByteArray& PgStore::updateSql(const std::vector<std::pair<int, QString>>&
   auto it = updateSql_.constFind(fields);
   if (it != updateSql_.constEnd()) return *it;
   QStringList sets;
-  for (const auto& col : cols) sets << infoFieldNames().at(col.first).toLower() + " = $" + QString::number(sets.size() + 1);
+  for (const auto& col : cols)
+    sets << infoFieldNames().at(col.first).toLower() + " = $" + QString::number(sets.size() + 1);
   const qsizetype n = sets.size();
   const QString id = "$" + QString::number(n + 1);
   // The version test is the whole conflict check when nothing moved, so a
@@ -148,8 +149,8 @@ const QByteArray& PgStore::updateSql(const std::vector<std::pair<int, QString>>&
   // one unless that view is already stale. The last column says which.
   const QString sql = "WITH stored AS (UPDATE info SET " + sets.join(", ") + " WHERE id = " + id +
                       " AND version = $" + QString::number(n + 2) + " RETURNING " + selectList() +
-                      ") SELECT *, true FROM stored UNION ALL SELECT " + selectList() + ", false FROM info WHERE id = " +
-                      id + " AND NOT EXISTS (SELECT FROM stored)";
+                      ") SELECT *, true FROM stored UNION ALL SELECT " + selectList() +
+                      ", false FROM info WHERE id = " + id + " AND NOT EXISTS (SELECT FROM stored)";
   return *updateSql_.insert(fields, sql.toUtf8());
 }
 
