@@ -13,6 +13,11 @@
 // alone from psql on the idle server (before the stations start and again
 // after they end), timed by psql. Prints the median and the 99th percentile
 // store time, each as a ratio to the baseline's, against the goal p99 <= 10x.
+// Beside them, to tell what is the store's from what is the machine's: the
+// same UPDATE from psql while the stations run (on rows of its own, at the
+// stations' pace), and, with a pace, from psql alone on the idle server at
+// that pace; and the stores split into those stored and those answered with
+// a conflict.
 // With a pace, each station pauses a random time between updates (the given
 // milliseconds on average), as clerks entering scores do; without one they
 // update back to back, where on a small server the store time is mostly the
@@ -26,10 +31,12 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <fcntl.h>
 #include <map>
 #include <random>
 #include <sys/wait.h>
@@ -105,39 +112,64 @@ double percentile(std::vector<double> v, double p) {
   return v[std::min(at, v.size() - 1)];
 }
 
-// The stations' UPDATE, one statement per row, run by psql with its own
-// timing; the milliseconds psql reports, or nothing when psql failed.
-std::vector<double> psqlBaseline(pg::Connection& admin, const QString& conninfo, qint64 firstId) {
+// The stations' UPDATE for `count` rows from `firstId` on, one statement per
+// row, as a psql script timed by psql. With a pace, psql pauses before each
+// statement as a station does (the same random spread), so the server and
+// psql are as idle before each statement as they are for a clerk.
+QByteArray psqlScript(pg::Connection& admin, qint64 firstId, int count, int paceMs, unsigned seed) {
   const QString list = infoFieldNames().join(QStringLiteral(", ")).toLower() + QStringLiteral(", version");
   const pg::Result rows = admin.exec("SELECT id, total, version FROM info WHERE id >= $1 ORDER BY id LIMIT $2",
-                                     {QByteArray::number(firstId), QByteArray::number(kBaselineRows)});
+                                     {QByteArray::number(firstId), QByteArray::number(count)});
+  std::mt19937 rnd(seed);
   QByteArray script = "\\timing on\n";
-  for (int i = 0; i < rows.rows(); ++i)
+  for (int i = 0; i < rows.rows(); ++i) {
+    if (paceMs > 0)
+      script += "\\! sleep " + QByteArray::number(double(rnd() % unsigned(2 * paceMs + 1)) / 1000.0) + '\n';
     script += QStringLiteral("UPDATE info SET total = '%1', remark = 'b%2' WHERE id = %2 AND version = %3 RETURNING %4;\n")
                   .arg(rows.value(i, 1).toInt() + 1)
                   .arg(rows.integer(i, 0))
                   .arg(rows.integer(i, 2))
                   .arg(list)
                   .toUtf8();
-  QProcess psql;
-  psql.start(QStringLiteral("psql"), {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-At"),
-                                      QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-d"),
-                                      conninfo});
-  psql.write(script);
-  psql.closeWriteChannel();
-  if (!psql.waitForFinished(-1) || psql.exitCode() != 0) {
-    std::fprintf(stderr, "psql failed: %s\n", psql.readAllStandardError().constData());
-    return {};
   }
-  std::vector<double> ms;
-  for (const QByteArray& line : psql.readAllStandardOutput().split('\n'))
-    if (line.startsWith("Time: ")) ms.push_back(line.mid(6).split(' ').first().toDouble());
-  if (int(ms.size()) != rows.rows()) {
-    std::fprintf(stderr, "psql timed %zu of %d updates\n", ms.size(), int(rows.rows()));
-    return {};
-  }
-  return ms;
+  return script;
 }
+
+// psql running a script of psqlScript; its rows go nowhere, so that what
+// psql prints is its timing alone and never fills a pipe nobody reads.
+class Psql {
+ public:
+  Psql(const QString& conninfo, const QByteArray& script) {
+    file_.open();
+    file_.write(script);
+    file_.flush();
+    proc_.start(QStringLiteral("psql"), {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-At"),
+                                         QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("-v"),
+                                         QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-f"), file_.fileName(),
+                                         QStringLiteral("-d"), conninfo});
+    expected_ = int(script.count("UPDATE "));
+  }
+  // The milliseconds psql reports per statement, or nothing when psql failed.
+  std::vector<double> times() {
+    if (!proc_.waitForFinished(-1) || proc_.exitCode() != 0) {
+      std::fprintf(stderr, "psql failed: %s\n", proc_.readAllStandardError().constData());
+      return {};
+    }
+    std::vector<double> ms;
+    for (const QByteArray& line : proc_.readAllStandardOutput().split('\n'))
+      if (line.startsWith("Time: ")) ms.push_back(line.mid(6).split(' ').first().toDouble());
+    if (int(ms.size()) != expected_) {
+      std::fprintf(stderr, "psql timed %zu of %d updates\n", ms.size(), expected_);
+      return {};
+    }
+    return ms;
+  }
+
+ private:
+  QTemporaryFile file_;
+  QProcess proc_;
+  int expected_ = 0;
+};
 
 // The machine's load as uptime gives it: on a shared machine every figure
 // means little without it.
@@ -163,7 +195,7 @@ int measure(const Options& o) {
       {QByteArray::number(kRows)});
   const qint64 firstId = admin.exec("SELECT min(id) FROM info").integer(0, 0);
 
-  std::vector<double> baseline = psqlBaseline(admin, scratch.conninfo(), firstId);
+  std::vector<double> baseline = Psql(scratch.conninfo(), psqlScript(admin, firstId, kBaselineRows, 0, 1)).times();
   // What each row holds before the stations start: the baseline raised some.
   struct Start {
     int total = 0;
@@ -177,7 +209,9 @@ int measure(const Options& o) {
 
   QTemporaryDir logs;
   int pipeFds[2];
-  if (::pipe(pipeFds) != 0) return 1;
+  // Close-on-exec: psql, started later, must not hold the pipe open and so
+  // keep the stations waiting until it ends.
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return 1;
   std::vector<pid_t> children;
   for (int k = 0; k < o.stations; ++k) {
     const pid_t pid = ::fork();
@@ -190,6 +224,17 @@ int measure(const Options& o) {
   }
   ::close(pipeFds[0]);
   ::sleep(std::max(2, o.stations / 5));  // let every station connect and read
+  // psql beside the stations, at their pace, on rows of its own that the
+  // stations never read: what the server gives the bare statement under the
+  // same load. As many updates as a station makes, so that it runs about as
+  // long as they do.
+  const int besideRows = std::min(kBaselineRows, o.updates);
+  admin.exec(
+      "INSERT INTO info (lname, ssn, sex, dob, raw_pu, total, remark) "
+      "SELECT 'Beside ' || i, '', 'M', '01/02/1990', '40', '0', '' FROM generate_series(1, $1) AS i",
+      {QByteArray::number(besideRows)});
+  const qint64 besideId = admin.exec("SELECT max(id) FROM info").integer(0, 0) - besideRows + 1;
+  Psql beside(scratch.conninfo(), psqlScript(admin, besideId, besideRows, o.paceMs, 2));
   QElapsedTimer t;
   t.start();
   ::close(pipeFds[1]);
@@ -200,6 +245,8 @@ int measure(const Options& o) {
     ok = ok && WIFEXITED(status) && WEXITSTATUS(status) == 0;
   }
   const double seconds = double(t.nsecsElapsed()) / 1e9;
+  const std::vector<double> underLoad = beside.times();
+  const double besideSeconds = double(t.nsecsElapsed()) / 1e9;
 
   struct Said {
     int stored = 0;
@@ -207,7 +254,7 @@ int measure(const Options& o) {
     QString lastMark;
   };
   std::map<qint64, Said> said;
-  std::vector<double> storeMs;
+  std::vector<double> storeMs, storedMs, conflictMs;
   int stored = 0, conflicts = 0, other = 0;
   for (int k = 0; k < o.stations; ++k) {
     QFile f(logs.filePath(QString::number(k)));
@@ -220,6 +267,7 @@ int measure(const Options& o) {
       if (p[0] == "S" && p.size() == 5) {
         ++stored;
         storeMs.push_back(p[4].toDouble() / 1e6);
+        storedMs.push_back(storeMs.back());
         Said& s = said[p[1].toLongLong()];
         ++s.stored;
         if (p[2].toLongLong() > s.lastVersion) {
@@ -229,6 +277,7 @@ int measure(const Options& o) {
       } else if (p[0] == "C" && p.size() == 3) {
         ++conflicts;
         storeMs.push_back(p[2].toDouble() / 1e6);
+        conflictMs.push_back(storeMs.back());
       } else {
         ++other;
         std::fprintf(stderr, "station %d: %s\n", k, line.constData());
@@ -241,7 +290,9 @@ int measure(const Options& o) {
   }
 
   int damaged = 0, lost = 0;
-  const pg::Result rows = admin.exec("SELECT id, lname, ssn, sex, dob, raw_pu, total, remark, version FROM info");
+  const pg::Result rows = admin.exec(
+      "SELECT id, lname, ssn, sex, dob, raw_pu, total, remark, version FROM info WHERE id < $1",
+      {QByteArray::number(besideId)});
   for (int i = 0; i < rows.rows(); ++i) {
     const qint64 id = rows.integer(i, 0);
     const Said s = said.count(id) ? said.at(id) : Said{};
@@ -255,11 +306,18 @@ int measure(const Options& o) {
   }
 
   // The server idle again: the baseline once more.
-  const std::vector<double> after = psqlBaseline(admin, scratch.conninfo(), firstId + kRows / 2);
+  const std::vector<double> after =
+      Psql(scratch.conninfo(), psqlScript(admin, firstId + kRows / 2, kBaselineRows, 0, 3)).times();
   baseline.insert(baseline.end(), after.begin(), after.end());
+  // And at the stations' pace, alone: what a pause before each statement
+  // costs by itself, with nothing else running.
+  std::vector<double> pacedAlone;
+  if (o.paceMs > 0)
+    pacedAlone = Psql(scratch.conninfo(), psqlScript(admin, firstId + kRows / 4, kBaselineRows, o.paceMs, 4)).times();
 
   ok = ok && other == 0 && damaged == 0 && lost == 0 && rows.rows() == kRows &&
-       stored + conflicts == o.stations * o.updates && !baseline.empty() && int(after.size()) == kBaselineRows;
+       stored + conflicts == o.stations * o.updates && !baseline.empty() && int(after.size()) == kBaselineRows &&
+       int(underLoad.size()) == besideRows && (o.paceMs == 0 || int(pacedAlone.size()) == kBaselineRows);
   std::printf(
       "%d stations x %d updates on %d rows (%d shared): %d stored, %d conflicts reported, %d other; "
       "%.2f s, %.0f updates/s; rows damaged %d, rows with an update lost unreported %d\n",
@@ -277,10 +335,20 @@ int measure(const Options& o) {
               p99);
   const double medianRatio = baseMedian > 0 ? median / baseMedian : 0;
   const double p99Ratio = baseMedian > 0 ? p99 / baseMedian : 0;
+  std::printf("  of them stored (%zu): median %.3f ms, p99 %.3f ms; conflicts (%zu): median %.3f ms, p99 %.3f ms\n",
+              storedMs.size(), percentile(storedMs, 0.5), percentile(storedMs, 0.99), conflictMs.size(),
+              percentile(conflictMs, 0.5), percentile(conflictMs, 0.99));
+  std::printf("psql beside the stations, same pace (%zu updates, %.2f s): median %.3f ms, p99 %.3f ms\n",
+              underLoad.size(), besideSeconds, percentile(underLoad, 0.5), percentile(underLoad, 0.99));
+  if (o.paceMs > 0)
+    std::printf("psql alone on the idle server at the stations' pace (%zu updates): median %.3f ms, p99 %.3f ms\n",
+                pacedAlone.size(), percentile(pacedAlone, 0.5), percentile(pacedAlone, 0.99));
   std::printf("median store time: %.1fx the baseline median\n", medianRatio);
   std::printf("p99 store time: %.1fx the baseline median (goal <= %.0fx): %s\n", p99Ratio, kGoalP99,
               p99Ratio <= kGoalP99 ? "met" : "NOT met");
   std::printf("p99 store time: %.1fx the baseline p99\n", baseP99 > 0 ? p99 / baseP99 : 0);
+  const double besideP99 = percentile(underLoad, 0.99);
+  std::printf("p99 store time: %.1fx the p99 of psql beside the stations\n", besideP99 > 0 ? p99 / besideP99 : 0);
   std::printf("load average at the end: %s\n", loadAverage().constData());
   std::printf("%s\n", ok ? "OK" : "FAILED");
   return ok ? 0 : 1;

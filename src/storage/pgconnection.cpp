@@ -130,7 +130,7 @@ int Result::length(int row, int col) const { return PQgetlength(r_, row, col); }
 QString Result::value(int row, int col) const {
   return QString::fromUtf8(PQgetvalue(r_, row, col), PQgetlength(r_, row, col));
 }
-qint64 Result::integer(int row, int col) const { return QByteArray(PQgetvalue(r_, row, col)).toLongLong(); }
+qint64 Result::integer(int row, int col) const { return QByteArrayView(PQgetvalue(r_, row, col)).toLongLong(); }
 QByteArray Result::command() const { return r_ ? QByteArray(PQcmdStatus(r_)) : QByteArray(); }
 
 Connection::Connection(const QString& conninfo) : conninfo_(conninfo) {}

@@ -102,41 +102,69 @@ StoreOutcome PgStore::store(const PgRecord& asRead, const QHash<QString, QString
   // A second round only when the row's version moved but none of its fields
   // did (another station stored the same values): nothing to ask about.
   for (int round = 0; round < 2; ++round) {
+    std::optional<StoreOutcome> out;
     if (cols.empty()) {
       const std::optional<PgRecord> now = fetch(base.id);
       if (!now) return {StoreOutcome::Kind::DeletedElsewhere, base, {}};
       if (now->version == base.version) return {StoreOutcome::Kind::Done, *now, {}};
     } else {
-      QStringList sets;
       std::vector<Param> params;
-      for (const auto& [c, v] : cols) {
-        params.push_back(text(v));
-        sets << infoFieldNames().at(c).toLower() + " = $" + QString::number(params.size());
-      }
+      params.reserve(cols.size() + 2);
+      for (const auto& [c, v] : cols) params.push_back(text(v));
       params.push_back(number(base.id));
       params.push_back(number(base.version));
-      // The version test is the whole conflict check when nothing moved, so a
-      // store is one round trip; the row is read again only when it did.
-      // Prepared: a station sends the same few field sets all day.
-      const QString sql = "UPDATE info SET " + sets.join(", ") + " WHERE id = $" +
-                          QString::number(params.size() - 1) + " AND version = $" + QString::number(params.size()) +
-                          " RETURNING " + selectList();
-      const Result r = conn_.execPrepared(sql.toUtf8(), params);
-      if (r.rows() == 1) return {StoreOutcome::Kind::Done, record(r, 0), {}};
+      const Result r = conn_.execPrepared(updateSql(cols), params);
+      if (r.rows() == 1) {
+        PgRecord row = record(r, 0);
+        if (*r.raw(0, r.columns() - 1) == 't') return {StoreOutcome::Kind::Done, std::move(row), {}};
+        // Theirs as the statement saw it. At our version it is stale: the
+        // change that refused ours came after the statement began and is
+        // read below; any other version is a change to answer with.
+        if (row.version != base.version) out = conflict(base, std::move(row), changes);
+      }
     }
-    StoreOutcome out = conflictOrGone(base, changes);
-    if (out.kind != StoreOutcome::Kind::Conflict || !out.clashes.isEmpty()) return out;
-    base = out.row;
+    if (!out) out = conflictOrGone(base, changes);
+    if (out->kind != StoreOutcome::Kind::Conflict || !out->clashes.isEmpty()) return std::move(*out);
+    base = out->row;
   }
   return conflictOrGone(base, changes);
 }
 
+const QByteArray& PgStore::updateSql(const std::vector<std::pair<int, QString>>& cols) {
+  quint32 fields = 0;
+  for (const auto& col : cols) {
+    Q_ASSERT(col.first < 32);
+    fields |= 1u << col.first;
+  }
+  auto it = updateSql_.constFind(fields);
+  if (it != updateSql_.constEnd()) return *it;
+  QStringList sets;
+  for (const auto& col : cols)
+    sets << infoFieldNames().at(col.first).toLower() + " = $" + QString::number(sets.size() + 1);
+  const qsizetype n = sets.size();
+  const QString id = "$" + QString::number(n + 1);
+  // The version test is the whole conflict check when nothing moved, so a
+  // store is one round trip. When the row did move, the same round trip
+  // answers with the row as the statement saw it: a clash costs no second
+  // one unless that view is already stale. The last column says which.
+  const QString sql = "WITH stored AS (UPDATE info SET " + sets.join(", ") + " WHERE id = " + id +
+                      " AND version = $" + QString::number(n + 2) + " RETURNING " + selectList() +
+                      ") SELECT *, true FROM stored UNION ALL SELECT " + selectList() +
+                      ", false FROM info WHERE id = " + id + " AND NOT EXISTS (SELECT FROM stored)";
+  return *updateSql_.insert(fields, sql.toUtf8());
+}
+
 StoreOutcome PgStore::conflictOrGone(const PgRecord& asRead, const QHash<QString, QString>& changes) {
-  const std::optional<PgRecord> now = fetch(asRead.id);
+  std::optional<PgRecord> now = fetch(asRead.id);
   if (!now) return {StoreOutcome::Kind::DeletedElsewhere, asRead, {}};
+  return conflict(asRead, std::move(*now), changes);
+}
+
+StoreOutcome PgStore::conflict(const PgRecord& asRead, PgRecord theirs, const QHash<QString, QString>& changes) {
   QHash<int, QString> ours;
   for (auto it = changes.cbegin(); it != changes.cend(); ++it) ours.insert(writableField(it.key()), it.value());
-  return {StoreOutcome::Kind::Conflict, *now, clashesOf(infoFieldNames(), asRead.fields, now->fields, ours)};
+  QList<FieldClash> clashes = clashesOf(infoFieldNames(), asRead.fields, theirs.fields, ours);
+  return {StoreOutcome::Kind::Conflict, std::move(theirs), std::move(clashes)};
 }
 
 StoreOutcome PgStore::remove(const PgRecord& asRead) {

@@ -98,8 +98,17 @@ class PgStore {
  private:
   static PgRecord record(const Result& r, int row);
   StoreOutcome conflictOrGone(const PgRecord& asRead, const QHash<QString, QString>& changes);
+  // The conflict of `changes` to the row read as `asRead` with the row as it is now.
+  static StoreOutcome conflict(const PgRecord& asRead, PgRecord theirs, const QHash<QString, QString>& changes);
+  // The UPDATE of one set of fields (columns in table order), written once:
+  // a station sends the same few sets all day, each prepared on the server.
+  // Its one row is the row and, in a last column, whether it was stored;
+  // no row when it is gone.
+  const QByteArray& updateSql(const std::vector<std::pair<int, QString>>& cols);
 
   Connection conn_;
+  // By the set of columns, one bit each.
+  QHash<quint32, QByteArray> updateSql_;
 };
 
 }  // namespace quillon::pg

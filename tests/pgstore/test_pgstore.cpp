@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
 
+#include <atomic>
+#include <chrono>
 #include <set>
 #include <thread>
 
@@ -82,6 +84,55 @@ TEST_F(Stations, StoreAnywayWritesOursOverTheirsKeepsTheirOtherFieldsAndChecksAg
   EXPECT_EQ(now.field("STAT"), "PASS");
   EXPECT_EQ(now.field("DOT"), "06/01/2026");
   EXPECT_EQ(now.version, row.version + 3);
+}
+
+// The store's statement sees the row as it was when the statement began; a
+// change committed while it waited for the row is newer than that.
+TEST_F(Stations, AStoreThatWaitedForAnotherStationsChangeIsAConflictWithTheirValuesAndWritesNothing) {
+  auto a = station();
+  auto b = station();
+  const PgRecord row = a->add({{"LNAME", "Moss"}, {"RAW_PU", "40"}});
+  const PgRecord readByB = *b->fetch(row.id);
+  const QByteArray bPid = QByteArray::number(PQbackendPID(b->connection().handle()));
+  Connection& c = a->connection();
+  Transaction tx(c);
+  c.exec("UPDATE info SET raw_pu = '45', remark = 'theirs' WHERE id = $1", {QByteArray::number(row.id)});
+
+  std::atomic<bool> done = false;
+  StoreOutcome second;
+  QString failed;
+  std::thread storing([&] {
+    try {
+      second = b->store(readByB, {{"RAW_PU", "50"}});
+    } catch (const quillon::DbError& e) {
+      failed = e.message();
+    }
+    done = true;
+  });
+  // A commits only once B's statement waits for the row: B began before A's change counted.
+  const char* waiting = "SELECT count(*) FROM pg_stat_activity WHERE pid = $1 AND wait_event_type = 'Lock'";
+  while (!done && admin().exec(waiting, {bPid}).integer(0, 0) == 0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  tx.commit();
+  storing.join();
+
+  ASSERT_TRUE(failed.isEmpty()) << qPrintable(failed);
+  ASSERT_EQ(second.kind, Kind::Conflict);
+  EXPECT_EQ(second.row.version, row.version + 1);
+  EXPECT_EQ(second.row.field("RAW_PU"), "45");
+  ASSERT_EQ(second.clashes.size(), 2);
+  const FieldClash* pu = clashOn(second, "RAW_PU");
+  ASSERT_NE(pu, nullptr);
+  EXPECT_EQ(pu->theirs, "45");
+  EXPECT_EQ(pu->ours, "50");
+  EXPECT_TRUE(pu->changedByUs);
+  const FieldClash* remark = clashOn(second, "REMARK");
+  ASSERT_NE(remark, nullptr);
+  EXPECT_EQ(remark->theirs, "theirs");
+  EXPECT_FALSE(remark->changedByUs);
+  const PgRecord onServer = *a->fetch(row.id);
+  EXPECT_EQ(onServer.field("RAW_PU"), "45");
+  EXPECT_EQ(onServer.version, row.version + 1);
 }
 
 TEST_F(Stations, SameValuesStoredElsewhereAreNoConflict) {
