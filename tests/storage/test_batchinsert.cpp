@@ -37,6 +37,14 @@ void PrintTo(const Table& t, std::ostream* os) { *os << t.name; }
 class BatchInsertTest : public ::testing::TestWithParam<Table> {
  protected:
   quillon::test::ScratchDir dir;
+  // A new info.mdb shaped as the table asks, opened in `store`.
+  void open(RecordStore& store) {
+    const QString path = dir.file(QStringLiteral("info.mdb"));
+    quillon::createRecordsDatabase(path);
+    if (!GetParam().sql.isEmpty()) quillon::test::execSql(path, GetParam().sql);
+    store.setDatabaseName(path);
+    store.refresh();
+  }
 };
 
 // The file's own record of the row, only the fields holding a value, as an
@@ -57,12 +65,8 @@ QStringList reported(const FieldValues& after) {
 }
 
 TEST_P(BatchInsertTest, EveryAddedRowIsReportedAsTheFileHoldsIt) {
-  const QString path = dir.file(QStringLiteral("info.mdb"));
-  quillon::createRecordsDatabase(path);
-  if (!GetParam().sql.isEmpty()) quillon::test::execSql(path, GetParam().sql);
   RecordStore store;
-  store.setDatabaseName(path);
-  store.refresh();
+  open(store);
   QList<BatchOp> ops;
   for (int i = 0; i < 6; ++i) {
     FieldValues f;
@@ -91,12 +95,8 @@ TEST_P(BatchInsertTest, EveryAddedRowIsReportedAsTheFileHoldsIt) {
 // when consecutive added rows name different fields: the same number of
 // fields with one name changed, in another order, and fewer.
 TEST_P(BatchInsertTest, EveryAddedRowIsShownAsTheFileHoldsIt) {
-  const QString path = dir.file(QStringLiteral("info.mdb"));
-  quillon::createRecordsDatabase(path);
-  if (!GetParam().sql.isEmpty()) quillon::test::execSql(path, GetParam().sql);
   RecordStore store;
-  store.setDatabaseName(path);
-  store.refresh();
+  open(store);
   const QList<QStringList> shapes = {{"LNAME", "RANK", "SSN", "SEX"},
                                      {"LNAME", "RANK", "SSN", "DOB"},
                                      {"SSN", "LNAME", "RANK", "SEX"},
