@@ -131,11 +131,9 @@ StoreOutcome PgStore::store(const PgRecord& asRead, const QHash<QString, QString
 }
 
 const QByteArray& PgStore::updateSql(const std::vector<std::pair<int, QString>>& cols) {
-  quint32 fields = 0;
-  for (const auto& col : cols) {
-    Q_ASSERT(col.first < 32);
-    fields |= 1u << col.first;
-  }
+  // The fields come sorted, so their numbers name the statement.
+  QByteArray fields;
+  for (const auto& col : cols) fields += QByteArray::number(col.first) + ',';
   auto it = updateSql_.constFind(fields);
   if (it != updateSql_.constEnd()) return *it;
   QStringList sets;

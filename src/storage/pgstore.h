@@ -107,8 +107,8 @@ class PgStore {
   const QByteArray& updateSql(const std::vector<std::pair<int, QString>>& cols);
 
   Connection conn_;
-  // By the set of columns, one bit each.
-  QHash<quint32, QByteArray> updateSql_;
+  // By the fields' numbers, so a table of any width keeps one per field set.
+  QHash<QByteArray, QByteArray> updateSql_;
 };
 
 }  // namespace quillon::pg
