@@ -5,7 +5,12 @@
 // the status line and in the cell's tooltip, until corrected or put back
 // with Escape. Delete clears a stored value. The first row takes each event
 // lane's grader initials, stored with every value that lane accepts. What a value
-// means and what is stored is LaneSheet's; this window only shows it.
+// means and what is stored is LaneSheet's; this window only shows it. Keys
+// typed ahead land each in the cell they were aimed at (LaneTable).
+//
+// What colour shows is said in words too: each cell's accessible text
+// names the soldier, the lane, the value and its points, or that the value
+// was refused and why; the soldiers' names are the rows' headers.
 //
 // An accepted value's points, total and result are painted before the
 // value is stored, and the store is made before the next key is taken; a
@@ -59,6 +64,13 @@ class LaneGrid : public QMainWindow {
   // typed in keeps what is typed.
   void refresh(int row, bool sparingTheEditor = false);
   void showScore(int row, const LaneLine& line);
+  // Says what the burst stopped at and what it held back.
+  void tellHeld(const QString& why, const QStringList& held);
+  // The cells' accessible text: soldier, column, value, points.
+  void describe(int row);
+  void describeRow(int row, const LaneLine& line);
+  void describeGraders();
+  void fitColumns();
   std::array<QString, 3> scoreCells(int row) const;
   void putScoreCells(int row, const std::array<QString, 3>& texts);
 
