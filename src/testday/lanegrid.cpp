@@ -185,6 +185,10 @@ void LaneGrid::refuse(QTableWidgetItem* item, const QString& why) {
   describe(item->row());
 }
 
+void LaneGrid::settleStatus() {
+  if (!grid_->holdingTyped()) statusBar()->clearMessage();
+}
+
 void LaneGrid::tellHeld(const QString& why, const QStringList& held) {
   QStringList values;
   for (const QString& h : held) values << QLatin1Char('"') + h + QLatin1Char('"');
@@ -219,7 +223,7 @@ void LaneGrid::accept(int row, int column) {
       item->setToolTip(QString());
     }
     describeGraders();
-    if (why.isEmpty()) statusBar()->clearMessage();
+    if (why.isEmpty()) settleStatus();
     else statusBar()->showMessage(why);
     for (int r = kFirstSoldier; r < grid_->rowCount(); ++r) refresh(r);
     return;
@@ -247,7 +251,7 @@ void LaneGrid::accept(int row, int column) {
       return refuse(item, why);
     }
   }
-  statusBar()->clearMessage();
+  settleStatus();
   {
     // Accepted: the cell shows the stored value again, however it was typed.
     QScopedValueRollback guard(filling_, true);
@@ -265,7 +269,7 @@ void LaneGrid::putBack(int row, int column) {
     item->setForeground(QPalette().text());
     if (row == kGraderRow) item->setText(sheet_->grader(static_cast<LaneField>(column)));
   }
-  statusBar()->clearMessage();
+  settleStatus();
   if (row >= kFirstSoldier) refresh(row);
   else describeGraders();
 }

@@ -29,10 +29,11 @@
 #include "laneentry.h"
 #include "testgroups.h"
 
-class QTableWidget;
 class QTableWidgetItem;
 
 namespace quillon {
+
+class LaneTable;
 
 class LaneGrid : public QMainWindow {
   Q_OBJECT
@@ -66,6 +67,8 @@ class LaneGrid : public QMainWindow {
   void showScore(int row, const LaneLine& line);
   // Says what the burst stopped at and what it held back.
   void tellHeld(const QString& why, const QStringList& held);
+  // Clears the status line, unless it tells keys still being held.
+  void settleStatus();
   // The cells' accessible text: soldier, column, value, points.
   void describe(int row);
   void describeRow(int row, const LaneLine& line);
@@ -79,7 +82,7 @@ class LaneGrid : public QMainWindow {
   std::unique_ptr<FitnessRecords> store_;
   QUndoStack undo_;
   std::unique_ptr<LaneSheet> sheet_;
-  QTableWidget* grid_ = nullptr;
+  LaneTable* grid_ = nullptr;
   std::unique_ptr<LaneClashChooser> dialog_;
   std::function<bool(int, int)> editing_;
   QTimer poll_;

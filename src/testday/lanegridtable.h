@@ -39,7 +39,8 @@ class LaneTable : public QTableWidget {
   // Stops a burst: keys typed ahead of this moment are held until the
   // grader pauses. `why` says where it stopped, for the report.
   void stopBurst(const QString& why);
-  bool holding() const { return holding_; }
+  // Whether keys of a stopped burst are being held and were told.
+  bool holdingTyped() const { return holding_ && (!held_.isEmpty() || !partial_.isEmpty()); }
 
  protected:
   void commitData(QWidget* editor) override;

@@ -1,4 +1,8 @@
+#include <QAccessible>
 #include <QApplication>
+#include <QHeaderView>
+#include <QScreen>
+#include <QScrollBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -389,4 +393,116 @@ TYPED_TEST(LaneGridStations, ValuesTypedPastTheLastSoldierAreHeldAndSaidNotEnter
   const QString told = grid.statusBar()->currentMessage();
   EXPECT_TRUE(told.contains(fig("pushup", 90)) && told.contains(fig("pushup", 100))) << told.toStdString();
   EXPECT_EQ(grid.undoStack().count(), 3);
+}
+
+// Opened at the desktop's font and at twice it, every column is as wide as
+// the widest text it shows, on one line, and the window shows them all
+// where the screen has the room. Each cell says in words what colour
+// shows: the soldier, the lane, the value and its points, or that the
+// value was refused and why; the names and the lanes are the headers.
+TEST(LaneGridReading, EveryColumnFitsWhatItShowsAndEachCellSaysSoldierLaneValueAndPoints) {
+  ScratchDir dir;
+  const QString path = dir.file(QStringLiteral("info.mdb"));
+  createRecordsDatabase(path);
+  const TestGroup group = TestGroups::forDatabase(path)->save(rangeDayGroup());
+  const QFont desktop = QApplication::font();
+  struct FontBack {
+    QFont font;
+    ~FontBack() { QApplication::setFont(font); }
+  } back{desktop};
+  for (const double scale : {1.0, 2.0}) {
+    SCOPED_TRACE(scale);
+    QFont font = desktop;
+    font.setPointSizeF(desktop.pointSizeF() * scale);
+    QApplication::setFont(font);
+    LaneGrid grid(group, path);
+    QTableWidget* lanes = lanesOf(grid);
+    // The fullest line a soldier can have: every event at its best.
+    for (const auto& [column, typed] :
+         QList<std::pair<int, QString>>{{static_cast<int>(LaneField::DeadliftFirst), fig("deadlift", 100)},
+                                        {kPushUp, fig("pushup", 100)},
+                                        {kSdc, fig("sdc", 100)},
+                                        {kPlank, fig("plank", 100)},
+                                        {kRun, fig("run", 100)},
+                                        {kWeight, QStringLiteral("185.25 NO-GO")}}) {
+      lanes->setCurrentCell(2, column);
+      typeIntoCell(scale == 1.0 ? typed : QString(), Qt::Key_Return);
+    }
+    lanes->setCurrentCell(3, kPlank);
+    typeIntoCell(QStringLiteral("1:75"), Qt::Key_Return);
+    ASSERT_EQ(lanes->item(2, kPoints + 2)->text(), QStringLiteral("GO"));
+
+    EXPECT_FALSE(lanes->wordWrap());
+    const QFontMetrics fm(lanes->font());
+    for (int c = 0; c < lanes->columnCount(); ++c) {
+      const QString text = lanes->item(2, c)->text();
+      EXPECT_LT(fm.horizontalAdvance(text), lanes->columnWidth(c))
+          << lanes->horizontalHeaderItem(c)->text().toStdString() << ": " << text.toStdString();
+      EXPECT_GE(lanes->columnWidth(c), lanes->horizontalHeader()->sectionSizeHint(c));
+    }
+    const int room = grid.screen()->availableGeometry().width();
+    if (grid.width() < room)
+      EXPECT_EQ(lanes->horizontalScrollBar()->maximum(), 0) << "a column cut off at the right edge";
+    else
+      EXPECT_EQ(grid.width(), room) << "as wide as the screen lets it be";
+
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(lanes);
+    ASSERT_NE(table, nullptr);
+    ASSERT_NE(table->tableInterface(), nullptr);
+    QAccessibleInterface* cell = table->tableInterface()->cellAt(2, kPushUp);
+    ASSERT_NE(cell, nullptr);
+    const QString said = cell->text(QAccessible::Name);
+    for (const QString& part : {QStringLiteral("Abernathy, Cole"), QStringLiteral("HRP"), fig("pushup", 100),
+                                QStringLiteral("100 points")})
+      EXPECT_TRUE(said.contains(part)) << said.toStdString();
+    QAccessibleTableCellInterface* place = cell->tableCellInterface();
+    ASSERT_NE(place, nullptr);
+    ASSERT_EQ(place->rowHeaderCells().size(), 1);
+    EXPECT_EQ(place->rowHeaderCells().first()->text(QAccessible::Name), QStringLiteral("Abernathy, Cole"));
+    ASSERT_EQ(place->columnHeaderCells().size(), 1);
+    EXPECT_EQ(place->columnHeaderCells().first()->text(QAccessible::Name), QStringLiteral("HRP"));
+
+    const QString weight = table->tableInterface()->cellAt(2, kWeight)->text(QAccessible::Name);
+    EXPECT_TRUE(weight.contains(QStringLiteral("185.25 NO-GO"))) << weight.toStdString();
+    QAccessibleInterface* refused = table->tableInterface()->cellAt(3, kPlank);
+    EXPECT_TRUE(refused->text(QAccessible::Name).contains(QStringLiteral("Moreno, Luis T")));
+    EXPECT_TRUE(refused->text(QAccessible::Name).contains(QStringLiteral("refused")))
+        << refused->text(QAccessible::Name).toStdString();
+    EXPECT_EQ(refused->text(QAccessible::Description), lanes->item(3, kPlank)->toolTip());
+    EXPECT_TRUE(refused->text(QAccessible::Description).contains(QStringLiteral("1:75")));
+    const QString total = table->tableInterface()->cellAt(2, kPoints + 1)->text(QAccessible::Name);
+    EXPECT_TRUE(total.contains(QStringLiteral("Total: ") + lanes->item(2, kPoints + 1)->text())) << total.toStdString();
+  }
+}
+
+// A clash asked about in the middle of a burst is answered by the clerk,
+// never by an Enter typed ahead of the question; what followed is held and
+// said, and the burst goes on nowhere.
+TYPED_TEST(LaneGridStations, AClashInABurstIsAnsweredByTheClerkNotByAKeyTypedAhead) {
+  const TestGroup group = this->backend.groups()->save(rangeDayGroup());
+  const QString path = this->backend.recordsPath();
+  LaneGrid a(group, path), b(group, path);
+  QTableWidget* lanesA = lanesOf(a);
+  lanesA->setCurrentCell(2, kPushUp);
+  typeIntoCell(fig("pushup", 70), Qt::Key_Return);
+
+  QTableWidget* lanesB = lanesOf(b);
+  lanesB->setCurrentCell(1, kPushUp);
+  {
+    ClashClerk clerk("keepTheirs");
+    KeyBurst keys;
+    keys.type(fig("pushup", 60) + "\n" + fig("pushup", 80) + "\n" + fig("pushup", 90) + "\n");
+    keys.deliver();
+    EXPECT_EQ(clerk.asked, 1);
+  }
+  std::unique_ptr<FitnessRecords> reader = this->backend.records();
+  reader->open();
+  EXPECT_EQ(storedShown(*reader, group, 0, LaneField::PushUp), fig("pushup", 60));
+  EXPECT_EQ(storedShown(*reader, group, 1, LaneField::PushUp), fig("pushup", 70)) << "theirs kept, as the clerk chose";
+  EXPECT_EQ(storedShown(*reader, group, 2, LaneField::PushUp), QString());
+  EXPECT_EQ(lanesB->item(2, kPushUp)->text(), fig("pushup", 70));
+  EXPECT_EQ(lanesB->item(3, kPushUp)->text(), QString());
+  const QString told = b.statusBar()->currentMessage();
+  EXPECT_TRUE(told.contains(fig("pushup", 90))) << told.toStdString();
+  EXPECT_TRUE(told.contains(QStringLiteral("Abernathy, Cole"))) << told.toStdString();
 }
