@@ -390,6 +390,10 @@ void LaneGrid::fitColumns() {
     total += width;
   }
   grid_->horizontalHeader()->setStretchLastSection(true);
+  // A line of text and the item's margins above and below, however large
+  // the desktop's font.
+  const int lineHigh = fm.height() + 2 * (grid_->style()->pixelMetric(QStyle::PM_FocusFrameVMargin, nullptr, grid_) + 1);
+  grid_->verticalHeader()->setDefaultSectionSize(std::max(grid_->verticalHeader()->defaultSectionSize(), lineHigh + 2));
   const int frame = 2 * grid_->frameWidth();
   const int wide = grid_->verticalHeader()->sizeHint().width() + total + frame +
                    style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, grid_);

@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyle>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -434,6 +435,9 @@ TEST(LaneGridReading, EveryColumnFitsWhatItShowsAndEachCellSaysSoldierLaneValueA
 
     EXPECT_FALSE(lanes->wordWrap());
     const QFontMetrics fm(lanes->font());
+    EXPECT_GT(lanes->rowHeight(2),
+              fm.height() + 2 * (lanes->style()->pixelMetric(QStyle::PM_FocusFrameVMargin, nullptr, lanes) + 1))
+        << "a line of text and its margins";
     for (int c = 0; c < lanes->columnCount(); ++c) {
       const QString text = lanes->item(2, c)->text();
       EXPECT_LT(fm.horizontalAdvance(text), lanes->columnWidth(c))
