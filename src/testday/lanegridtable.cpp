@@ -131,11 +131,17 @@ void LaneTable::stopBurst(const QString& why) {
 
 bool LaneTable::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type t = event->type();
-  if (t != QEvent::KeyPress && t != QEvent::KeyRelease && t != QEvent::ShortcutOverride) return false;
+  const bool mouse = t == QEvent::MouseButtonPress;
+  if (!mouse && t != QEvent::KeyPress && t != QEvent::KeyRelease && t != QEvent::ShortcutOverride) return false;
   // Keys for this window, or for a window it asks in, only.
   auto* to = qobject_cast<QWidget*>(watched);
   QWidget* modal = QApplication::activeModalWidget();
   if (!to || !(to->window() == window() || (modal && to->window() == modal))) return false;
+  // A click is the grader's own, never typed ahead: what follows it is too.
+  if (mouse) {
+    if (queueDrained_) endHold();
+    return false;
+  }
   return holdKey(watched, static_cast<QKeyEvent*>(event));
 }
 

@@ -394,6 +394,14 @@ TYPED_TEST(LaneGridStations, ValuesTypedPastTheLastSoldierAreHeldAndSaidNotEnter
   const QString told = grid.statusBar()->currentMessage();
   EXPECT_TRUE(told.contains(fig("pushup", 90)) && told.contains(fig("pushup", 100))) << told.toStdString();
   EXPECT_EQ(grid.undoStack().count(), 3);
+
+  // A click is the grader's own: what is typed right after it is entered.
+  QTest::mouseClick(lanes->viewport(), Qt::LeftButton, {}, lanes->visualItemRect(lanes->item(1, kPlank)).center());
+  ASSERT_EQ(lanes->currentColumn(), kPlank);
+  keys.type(fig("plank", 70) + "\n");
+  keys.deliver();
+  EXPECT_EQ(storedShown(*reader, group, 0, LaneField::Plank), fig("plank", 70));
+  EXPECT_EQ(lanes->currentRow(), 2);
 }
 
 // Opened at the desktop's font and at twice it, every column is as wide as
