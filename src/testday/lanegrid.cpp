@@ -8,11 +8,14 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScopedValueRollback>
+#include <QScreen>
+#include <QStyle>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <functional>
 
 #include "dbfile.h"
+#include "lanegridtable.h"
 
 namespace quillon {
 
@@ -25,66 +28,8 @@ enum ReadOnly { ColPoints = kLaneFields, ColTotal, ColResult, ColCount };
 constexpr int kGraderRow = 0;
 constexpr int kFirstSoldier = 1;
 
-// Enter closes the editor with SubmitModelCache; here it moves down the
-// lane instead, unless the value was refused, when the cell keeps the focus.
-// Escape puts back the stored value, Delete on a cell not being edited
-// clears it.
-class LaneTable : public QTableWidget {
- public:
-  LaneTable(int rows, int columns, QWidget* parent) : QTableWidget(rows, columns, parent) {}
-  bool refused = false;
-  std::function<void(int, int)> revert, clear;
-  std::function<void(int, int)> retry;
-  bool editingAt(int row, int column) const {
-    return state() == EditingState && currentIndex().row() == row && currentIndex().column() == column;
-  }
-
- protected:
-  // The same text committed again changes no item, so it would never reach
-  // the window: a value whose store failed is tried again this way.
-  void commitData(QWidget* editor) override {
-    const QModelIndex at = currentIndex();
-    QTableWidgetItem* it = item(at.row(), at.column());
-    const QString before = it ? it->text() : QString();
-    QTableWidget::commitData(editor);
-    if (it && !it->toolTip().isEmpty() && it->text() == before && retry) retry(at.row(), at.column());
-  }
-  void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override {
-    const QModelIndex at = currentIndex();
-    if (hint == QAbstractItemDelegate::RevertModelCache) {
-      QTableWidget::closeEditor(editor, QAbstractItemDelegate::NoHint);
-      refused = false;
-      revert(at.row(), at.column());
-      return;
-    }
-    if (refused) {
-      QTableWidget::closeEditor(editor, QAbstractItemDelegate::NoHint);
-      setCurrentIndex(at);
-      return;
-    }
-    if (hint == QAbstractItemDelegate::SubmitModelCache) {
-      QTableWidget::closeEditor(editor, QAbstractItemDelegate::NoHint);
-      if (at.row() + 1 < rowCount()) setCurrentCell(at.row() + 1, at.column());
-      else QApplication::beep();
-      return;
-    }
-    QTableWidget::closeEditor(editor, hint);
-  }
-  void keyPressEvent(QKeyEvent* event) override {
-    const QModelIndex at = currentIndex();
-    if (state() != EditingState && at.isValid() && event->modifiers() == Qt::NoModifier) {
-      if (event->key() == Qt::Key_Escape) {
-        refused = false;
-        return revert(at.row(), at.column());
-      }
-      if (event->key() == Qt::Key_Delete) {
-        refused = false;
-        return clear(at.row(), at.column());
-      }
-    }
-    QTableWidget::keyPressEvent(event);
-  }
-};
+// The events as the Points column names them.
+const char* const kEventNames[fitness::kEvents] = {"MDL", "HRP", "SDC", "PLK", "Run"};
 
 }  // namespace
 
@@ -93,8 +38,10 @@ class LaneTable : public QTableWidget {
 // chooses neither and what was typed stays.
 class LaneGrid::ClashDialog : public LaneClashChooser {
  public:
-  explicit ClashDialog(QWidget* parent) : parent_(parent) {}
+  ClashDialog(QWidget* parent, LaneTable* table) : parent_(parent), table_(table) {}
   ConflictChoice choose(const QString& subject, const StoreConflict& conflict) override {
+    // The question is the clerk's to answer, never a key typed ahead of it.
+    table_->stopBurst(QStringLiteral("%1 was changed at another station: asked what to keep.").arg(subject));
     QStringList lines;
     for (const FieldClash& c : conflict.clashes)
       lines << QStringLiteral("%1: theirs \"%2\", yours \"%3\"").arg(c.field, c.theirs, c.changedByUs ? c.ours : c.theirs);
@@ -116,6 +63,7 @@ class LaneGrid::ClashDialog : public LaneClashChooser {
 
  private:
   QWidget* parent_;
+  LaneTable* table_;
 };
 
 LaneGrid::LaneGrid(const TestGroup& group, const QString& dbPath, QWidget* parent)
@@ -127,12 +75,17 @@ LaneGrid::LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store
   setWindowTitle(QStringLiteral("Lane Entry - %1 %2").arg(group.testDate, group.location));
   store_->open();
   sheet_ = std::make_unique<LaneSheet>(group, *store_, undo_);
-  dialog_ = std::make_unique<ClashDialog>(this);
-  sheet_->setClashChooser(dialog_.get());
 
   auto* table = new LaneTable(kFirstSoldier + sheet_->size(), ColCount, this);
   grid_ = table;
   grid_->setObjectName(QStringLiteral("lanes"));
+  grid_->setAccessibleName(QStringLiteral("Lanes of %1 %2").arg(group.testDate, group.location));
+  grid_->setAccessibleDescription(
+      QStringLiteral("One row a soldier, one column a lane, the graders' initials in the first row. Enter stores "
+                     "the value and moves down the lane, Tab moves across, Escape puts back the stored value, "
+                     "Delete clears it."));
+  dialog_ = std::make_unique<ClashDialog>(this, table);
+  sheet_->setClashChooser(dialog_.get());
   QStringList headers;
   for (int f = 0; f < kLaneFields; ++f) headers << laneCaption(static_cast<LaneField>(f));
   headers << QStringLiteral("Points") << QStringLiteral("Total") << QStringLiteral("Result");
@@ -140,7 +93,6 @@ LaneGrid::LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store
   QStringList names{QStringLiteral("Grader")};
   for (const GroupMember& m : group.members) names << m.name;
   grid_->setVerticalHeaderLabels(names);
-  for (int c = 0; c < ColCount; ++c) grid_->setColumnWidth(c, c == ColPoints ? 260 : c == kEventLanes - 1 ? 92 : 64);
   grid_->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed |
                          QAbstractItemView::DoubleClicked);
   grid_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -160,6 +112,7 @@ LaneGrid::LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store
       grid_->item(kGraderRow, c)->setToolTip(QString());
     }
   }
+  describeGraders();
   setCentralWidget(grid_);
   connect(grid_, &QTableWidget::itemChanged, this, [this, table](QTableWidgetItem* item) {
     if (filling_ || item->column() >= kLaneFields) return;
@@ -172,6 +125,7 @@ LaneGrid::LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store
     accept(row, column);
     table->refused = !grid_->item(row, column)->toolTip().isEmpty();
   };
+  table->heldBack = [this](const QString& why, const QStringList& held) { tellHeld(why, held); };
   table->revert = [this](int row, int column) { putBack(row, column); };
   table->clear = [this](int row, int column) { clearCell(row, column); };
   editing_ = [table](int row, int column) { return table->editingAt(row, column); };
@@ -206,7 +160,7 @@ LaneGrid::LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store
     if (!sheet_->stepProblem().isEmpty()) statusBar()->showMessage(sheet_->stepProblem());
   });
   statusBar();
-  resize(1100, 420);
+  fitColumns();
   grid_->setCurrentCell(kFirstSoldier, 0);
   // Light enough for a records server: one read of each soldier's record,
   // and a line shown again only where its row version moved.
@@ -222,10 +176,35 @@ LaneGrid::~LaneGrid() {
 }
 
 void LaneGrid::refuse(QTableWidgetItem* item, const QString& why) {
-  QScopedValueRollback guard(filling_, true);
-  item->setForeground(Qt::red);
-  item->setToolTip(why);
+  {
+    QScopedValueRollback guard(filling_, true);
+    item->setForeground(Qt::red);
+    item->setToolTip(why);
+  }
   statusBar()->showMessage(why);
+  describe(item->row());
+}
+
+void LaneGrid::settleStatus() {
+  if (!grid_->holdingTyped()) statusBar()->clearMessage();
+}
+
+void LaneGrid::tellHeld(const QString& why, const QStringList& held) {
+  QStringList values;
+  for (const QString& h : held) values << QLatin1Char('"') + h + QLatin1Char('"');
+  const QString told = QStringLiteral("%1%2Typed after it and not entered: %3.")
+                           .arg(why, why.isEmpty() || why.endsWith(QLatin1Char('.')) ? QStringLiteral(" ")
+                                                                                     : QStringLiteral(". "),
+                                values.join(QStringLiteral(", ")));
+  statusBar()->showMessage(told.trimmed());
+  // A refused value the burst stopped at says it too, until corrected.
+  QTableWidgetItem* item = grid_->currentItem();
+  if (!item || item->column() >= kLaneFields || item->toolTip().isEmpty()) return;
+  {
+    QScopedValueRollback guard(filling_, true);
+    item->setToolTip(told.trimmed());
+  }
+  describe(item->row());
 }
 
 void LaneGrid::accept(int row, int column) {
@@ -243,7 +222,8 @@ void LaneGrid::accept(int row, int column) {
       item->setForeground(QPalette().text());
       item->setToolTip(QString());
     }
-    if (why.isEmpty()) statusBar()->clearMessage();
+    describeGraders();
+    if (why.isEmpty()) settleStatus();
     else statusBar()->showMessage(why);
     for (int r = kFirstSoldier; r < grid_->rowCount(); ++r) refresh(r);
     return;
@@ -264,13 +244,14 @@ void LaneGrid::accept(int row, int column) {
     QScopedValueRollback storing(storing_, true);
     if (QString why = sheet_->store(entry); !why.isEmpty()) {
       putScoreCells(row, shownBefore);
+      describe(row);
       if (!why.startsWith(laneCaption(field)))
         why = QStringLiteral("%1 of %2: \"%3\" was not stored. %4")
                   .arg(laneCaption(field), grid_->verticalHeaderItem(row)->text(), typed, why);
       return refuse(item, why);
     }
   }
-  statusBar()->clearMessage();
+  settleStatus();
   {
     // Accepted: the cell shows the stored value again, however it was typed.
     QScopedValueRollback guard(filling_, true);
@@ -288,8 +269,9 @@ void LaneGrid::putBack(int row, int column) {
     item->setForeground(QPalette().text());
     if (row == kGraderRow) item->setText(sheet_->grader(static_cast<LaneField>(column)));
   }
-  statusBar()->clearMessage();
+  settleStatus();
   if (row >= kFirstSoldier) refresh(row);
+  else describeGraders();
 }
 
 void LaneGrid::clearCell(int row, int column) {
@@ -333,12 +315,93 @@ void LaneGrid::putScoreCells(int row, const std::array<QString, 3>& texts) {
 }
 
 void LaneGrid::showScore(int row, const LaneLine& line) {
-  static const char* const events[fitness::kEvents] = {"MDL", "HRP", "SDC", "PLK", "Run"};
   QStringList points;
   for (int i = 0; i < fitness::kEvents; ++i)
-    if (line.points[i] >= 0) points << QStringLiteral("%1 %2").arg(QLatin1String(events[i])).arg(line.points[i]);
+    if (line.points[i] >= 0) points << QStringLiteral("%1 %2").arg(QLatin1String(kEventNames[i])).arg(line.points[i]);
   putScoreCells(row, {points.join(QStringLiteral("  ")), line.total ? QString::number(*line.total) : QString(),
                       line.result});
+  describeRow(row, line);
+}
+
+void LaneGrid::describe(int row) {
+  if (row == kGraderRow) describeGraders();
+  else describeRow(row, sheet_->line(row - kFirstSoldier));
+}
+
+// What a screen reader says of each cell: the soldier, the column, the
+// value and the points it earns, and a refusal in words, not only in red.
+void LaneGrid::describeRow(int row, const LaneLine& line) {
+  QScopedValueRollback guard(filling_, true);
+  const QString soldier = grid_->verticalHeaderItem(row)->text();
+  for (int c = 0; c < ColCount; ++c) {
+    QTableWidgetItem* item = grid_->item(row, c);
+    const bool refused = c < kLaneFields && !item->toolTip().isEmpty();
+    QStringList said{soldier, QStringLiteral("%1: %2").arg(grid_->horizontalHeaderItem(c)->text(),
+                                                          item->text().isEmpty() ? QStringLiteral("no value")
+                                                                                 : item->text())};
+    if (refused) {
+      said << QStringLiteral("refused, not stored");
+    } else if (c < kLaneFields) {
+      const int event = laneEvent(static_cast<LaneField>(c));
+      if (event >= 0 && line.points[event] >= 0 && !item->text().isEmpty())
+        said << QStringLiteral("%1 points").arg(line.points[event]);
+    }
+    item->setData(Qt::AccessibleTextRole, said.join(QStringLiteral("; ")));
+    item->setData(Qt::AccessibleDescriptionRole, refused ? item->toolTip() : QString());
+  }
+}
+
+void LaneGrid::describeGraders() {
+  QScopedValueRollback guard(filling_, true);
+  for (int c = 0; c < ColCount; ++c) {
+    QTableWidgetItem* item = grid_->item(kGraderRow, c);
+    const QString lane = grid_->horizontalHeaderItem(c)->text();
+    QString said;
+    if (c >= kLaneFields || !hasGrader(static_cast<LaneField>(c)))
+      said = QStringLiteral("%1: no grader").arg(lane);
+    else if (!item->toolTip().isEmpty())
+      said = QStringLiteral("Grader of %1: %2; refused, not taken").arg(lane, item->text());
+    else
+      said = QStringLiteral("Grader of %1: %2").arg(lane, item->text().isEmpty() ? QStringLiteral("no initials")
+                                                                                    : item->text());
+    item->setData(Qt::AccessibleTextRole, said);
+    item->setData(Qt::AccessibleDescriptionRole, item->toolTip());
+  }
+}
+
+// Each column as wide as the widest text it shows, on one line, and the
+// window as wide as the columns where the screen has the room.
+void LaneGrid::fitColumns() {
+  grid_->setWordWrap(false);
+  const QFontMetrics fm(grid_->font());
+  const int margin =
+      2 * (grid_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid_) + 1) + fm.averageCharWidth();
+  QString points;
+  for (const char* event : kEventNames) points += QStringLiteral("%1 000  ").arg(QLatin1String(event));
+  int total = 0;
+  for (int c = 0; c < ColCount; ++c) {
+    QString widest;
+    if (c < kLaneFields) widest = laneWidest(static_cast<LaneField>(c));
+    else if (c == ColPoints) widest = points.trimmed();
+    else if (c == ColTotal) widest = QStringLiteral("000");
+    else widest = QStringLiteral("NO-GO");
+    const int width = std::max(grid_->horizontalHeader()->sectionSizeHint(c), fm.horizontalAdvance(widest) + margin);
+    grid_->setColumnWidth(c, width);
+    total += width;
+  }
+  grid_->horizontalHeader()->setStretchLastSection(true);
+  // A line of text and the item's margins above and below, however large
+  // the desktop's font.
+  const int lineHigh = fm.height() + 2 * (grid_->style()->pixelMetric(QStyle::PM_FocusFrameVMargin, nullptr, grid_) + 1);
+  grid_->verticalHeader()->setDefaultSectionSize(std::max(grid_->verticalHeader()->defaultSectionSize(), lineHigh + 2));
+  const int frame = 2 * grid_->frameWidth();
+  const int wide = grid_->verticalHeader()->sizeHint().width() + total + frame +
+                   style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, grid_);
+  const int high = menuBar()->sizeHint().height() + grid_->horizontalHeader()->sizeHint().height() +
+                   grid_->rowCount() * grid_->verticalHeader()->defaultSectionSize() + frame +
+                   statusBar()->sizeHint().height();
+  const QRect room = screen()->availableGeometry();
+  resize(std::min(wide, room.width()), std::min(std::max(high, 420), room.height()));
 }
 
 void LaneGrid::refresh(int row, bool sparingTheEditor) {

@@ -5,7 +5,12 @@
 // the status line and in the cell's tooltip, until corrected or put back
 // with Escape. Delete clears a stored value. The first row takes each event
 // lane's grader initials, stored with every value that lane accepts. What a value
-// means and what is stored is LaneSheet's; this window only shows it.
+// means and what is stored is LaneSheet's; this window only shows it. Keys
+// typed ahead land each in the cell they were aimed at (LaneTable).
+//
+// What colour shows is said in words too: each cell's accessible text
+// names the soldier, the lane, the value and its points, or that the value
+// was refused and why; the soldiers' names are the rows' headers.
 //
 // An accepted value's points, total and result are painted before the
 // value is stored, and the store is made before the next key is taken; a
@@ -24,10 +29,11 @@
 #include "laneentry.h"
 #include "testgroups.h"
 
-class QTableWidget;
 class QTableWidgetItem;
 
 namespace quillon {
+
+class LaneTable;
 
 class LaneGrid : public QMainWindow {
   Q_OBJECT
@@ -59,6 +65,15 @@ class LaneGrid : public QMainWindow {
   // typed in keeps what is typed.
   void refresh(int row, bool sparingTheEditor = false);
   void showScore(int row, const LaneLine& line);
+  // Says what the burst stopped at and what it held back.
+  void tellHeld(const QString& why, const QStringList& held);
+  // Clears the status line, unless it tells keys still being held.
+  void settleStatus();
+  // The cells' accessible text: soldier, column, value, points.
+  void describe(int row);
+  void describeRow(int row, const LaneLine& line);
+  void describeGraders();
+  void fitColumns();
   std::array<QString, 3> scoreCells(int row) const;
   void putScoreCells(int row, const std::array<QString, 3>& texts);
 
@@ -67,7 +82,7 @@ class LaneGrid : public QMainWindow {
   std::unique_ptr<FitnessRecords> store_;
   QUndoStack undo_;
   std::unique_ptr<LaneSheet> sheet_;
-  QTableWidget* grid_ = nullptr;
+  LaneTable* grid_ = nullptr;
   std::unique_ptr<LaneClashChooser> dialog_;
   std::function<bool(int, int)> editing_;
   QTimer poll_;

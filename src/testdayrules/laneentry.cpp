@@ -180,6 +180,35 @@ QString laneColumn(LaneField f) {
   return QString::fromLatin1(names[index(f)]);
 }
 
+int laneEvent(LaneField f) { return eventOf(f); }
+
+QString laneWidest(LaneField f) {
+  // Figures written with the widest digits and every letter of the longest
+  // word the lane can hold.
+  const auto widest = [](const QString& text) {
+    QString out = text;
+    for (QChar& c : out)
+      if (c.isDigit()) c = QLatin1Char('0');
+    return out;
+  };
+  switch (f) {
+    case LaneField::Height: return s("000.00");
+    case LaneField::Weight:
+    case LaneField::BodyFat: return s("0000.00 NO-GO");
+    case LaneField::Run: {
+      QString longest = fitness::formatTime(test().events[test().runEvent].maxRaw);
+      for (const fitness::AlternateDef& a : test().alternates)
+        if (const QString t = QStringLiteral("%1 %2").arg(a.key, fitness::formatTime(59 * 60 + 59)); t.size() > longest.size())
+          longest = t;
+      return widest(longest.toUpper());
+    }
+    default: {
+      const fitness::EventDef& ev = test().events[eventOf(f)];
+      return widest(fitness::formatRaw(ev.unit, ev.maxRaw));
+    }
+  }
+}
+
 QString laneCaption(LaneField f) {
   static const char* const names[kLaneFields] = {"MDL 1st", "MDL 2nd", "HRP", "SDC", "PLK", "Run/Alt", "Ht", "Wt", "BF%"};
   return QString::fromLatin1(names[index(f)]);

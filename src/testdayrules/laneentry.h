@@ -31,6 +31,12 @@ inline constexpr int kLaneFields = 9;
 QString laneColumn(LaneField f);
 QString laneCaption(LaneField f);
 inline bool hasGrader(LaneField f) { return static_cast<int>(f) < kEventLanes; }
+// The event (index in the test's events) whose points a lane earns; both
+// deadlift attempts earn the deadlift's. -1 for body composition.
+int laneEvent(LaneField f);
+// The widest text a lane reads as (LaneLine::shown): its longest form
+// with its widest figures, for the room a window gives it.
+QString laneWidest(LaneField f);
 
 // What a lane's text means, as the fields of fitness_tests it sets (raw
 // figures only, never points): the event's figure held to its valid range;

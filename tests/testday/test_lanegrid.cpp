@@ -1,4 +1,9 @@
+#include <QAccessible>
 #include <QApplication>
+#include <QHeaderView>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -6,11 +11,13 @@
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTest>
+#include <QUndoStack>
 #include <gtest/gtest.h>
 
 #include "dbfile.h"
 #include "fitnessfixture.h"
 #include "fitnessrecords.h"
+#include "keyburst.h"
 #include "lanegrid.h"
 #include "laneentry.h"
 #include "scriptedfitness.h"
@@ -236,4 +243,278 @@ TYPED_TEST(LaneGridStations, ALaneClashAsksAndShowsTheirsOrStoresMine) {
   EXPECT_EQ(lanesB->item(1, kPushUp)->text(), fig("pushup", 90));
   EXPECT_EQ(lanesB->item(1, kPoints)->text(), QStringLiteral("HRP 90"));
   EXPECT_EQ(b.undoStack().count(), 1);
+}
+
+namespace {
+
+const int kRun = static_cast<int>(LaneField::Run);
+const int kHeight = static_cast<int>(LaneField::Height);
+const int kWeight = static_cast<int>(LaneField::Weight);
+const int kBodyFat = static_cast<int>(LaneField::BodyFat);
+
+// The range-day three and five more men, enough for a lane typed down in
+// one go.
+TestGroup eightSoldiers() {
+  TestGroup g = rangeDayGroup();
+  for (int i = 0; i < 5; ++i)
+    g.members << groupMember(QStringLiteral("00000010%1").arg(i), QStringLiteral("Soldier, Number %1").arg(i + 4));
+  return g;
+}
+
+// The lanes of a group as another station reads them from the records.
+QString storedShown(FitnessRecords& store, const TestGroup& g, int member, LaneField field) {
+  QUndoStack undo;
+  LaneSheet sheet(g, store, undo);
+  sheet.readChanges();
+  return sheet.shown(member, field);
+}
+
+}  // namespace
+
+// A grader who types value, Enter, value, Enter... without waiting: every
+// key is queued before the first is taken, and each value still lands in
+// its own row of the lane, in order, stored. A bare Enter passes a soldier
+// by.
+TYPED_TEST(LaneGridStations, ALaneTypedInOneBurstIsStoredValueByValueInItsOwnRows) {
+  const TestGroup group = this->backend.groups()->save(eightSoldiers());
+  LaneGrid grid(group, this->backend.recordsPath());
+  QTableWidget* lanes = lanesOf(grid);
+  struct Lane {
+    int column;
+    QStringList typed, shown;
+  };
+  const QString walk = QStringLiteral("W 31:00");
+  const QList<Lane> burst = {
+      {kHeight,
+       {"70", "68.5", "", "66", "72.25", "64", "69", "71"},
+       {"70", "68.5", "", "66", "72.25", "64", "69", "71"}},
+      {kPushUp,
+       {fig("pushup", 60), fig("pushup", 70), fig("pushup", 80), fig("pushup", 90), fig("pushup", 100),
+        fig("pushup", 65), fig("pushup", 75), fig("pushup", 85)},
+       {fig("pushup", 60), fig("pushup", 70), fig("pushup", 80), fig("pushup", 90), fig("pushup", 100),
+        fig("pushup", 65), fig("pushup", 75), fig("pushup", 85)}},
+      {kPlank,
+       {fig("plank", 60), fig("plank", 100), fig("plank", 70), fig("plank", 80), fig("plank", 90),
+        fig("plank", 65), fig("plank", 75), fig("plank", 85)},
+       {fig("plank", 60), fig("plank", 100), fig("plank", 70), fig("plank", 80), fig("plank", 90),
+        fig("plank", 65), fig("plank", 75), fig("plank", 85)}},
+      {kRun,
+       {fig("run", 70), walk, fig("run", 90), walk, fig("run", 60), fig("run", 80), walk, fig("run", 100)},
+       {fig("run", 70), "walk 31:00", fig("run", 90), "walk 31:00", fig("run", 60), fig("run", 80), "walk 31:00",
+        fig("run", 100)}},
+      {kWeight,
+       {"185 GO", "190 no-go", "201.5 g", "176 N", "185 GO", "166", "172 go", "199 NO-GO"},
+       {"185 GO", "190 NO-GO", "201.5 GO", "176 NO-GO", "185 GO", "166", "172 GO", "199 NO-GO"}},
+      {kBodyFat,
+       {"22.5 N", "18 GO", "19", "24.25 no-go", "17 g", "21 GO", "16.5", "23 N"},
+       {"22.5 NO-GO", "18 GO", "19", "24.25 NO-GO", "17 GO", "21 GO", "16.5", "23 NO-GO"}},
+  };
+  for (const Lane& lane : burst) {
+    lanes->setCurrentCell(1, lane.column);
+    KeyBurst keys;
+    for (const QString& value : lane.typed) keys.type(value + QLatin1Char('\n'));
+    keys.deliver();
+    EXPECT_EQ(grid.statusBar()->currentMessage(), QString()) << laneCaption(static_cast<LaneField>(lane.column)).toStdString();
+    std::unique_ptr<FitnessRecords> reader = this->backend.records();
+    reader->open();
+    for (int m = 0; m < group.members.size(); ++m) {
+      const auto field = static_cast<LaneField>(lane.column);
+      EXPECT_EQ(storedShown(*reader, group, m, field), lane.shown.at(m))
+          << laneCaption(field).toStdString() << " of soldier " << m << " as stored";
+      EXPECT_EQ(lanes->item(1 + m, lane.column)->text(), lane.shown.at(m))
+          << laneCaption(field).toStdString() << " of soldier " << m << " as shown";
+    }
+    EXPECT_EQ(lanes->currentRow(), group.members.size()) << "the last soldier's cell, past which there is none";
+  }
+  EXPECT_EQ(grid.undoStack().count(), 6 * 8 - 1) << "one step a value";
+}
+
+// A value refused in the middle of a burst stops it at its cell with its
+// reason; what was typed after it is held, said, and entered nowhere, not
+// even when more of it comes after the program has caught up; a key that
+// comes after a pause is the grader's again.
+TYPED_TEST(LaneGridStations, ARefusedValueStopsTheBurstAtItsCellAndWhatFollowsIsHeldAndSaid) {
+  const TestGroup group = this->backend.groups()->save(eightSoldiers());
+  LaneGrid grid(group, this->backend.recordsPath());
+  QTableWidget* lanes = lanesOf(grid);
+  lanes->setCurrentCell(1, kPlank);
+  KeyBurst keys;
+  keys.type(fig("plank", 60) + "\n" + fig("plank", 70) + "\n1:75\n" + fig("plank", 80) + "\n" + fig("plank", 90) + "\n");
+  keys.deliver();
+  // The typist is still at it after the program caught up.
+  keys.type(fig("plank", 100) + "\n");
+  keys.deliver();
+
+  std::unique_ptr<FitnessRecords> reader = this->backend.records();
+  reader->open();
+  EXPECT_EQ(storedShown(*reader, group, 0, LaneField::Plank), fig("plank", 60));
+  EXPECT_EQ(storedShown(*reader, group, 1, LaneField::Plank), fig("plank", 70));
+  for (int m = 2; m < group.members.size(); ++m)
+    EXPECT_EQ(storedShown(*reader, group, m, LaneField::Plank), QString()) << "soldier " << m;
+  QTableWidgetItem* refused = lanes->item(3, kPlank);
+  EXPECT_EQ(refused->text(), QStringLiteral("1:75"));
+  EXPECT_FALSE(refused->toolTip().isEmpty());
+  EXPECT_EQ(refused->foreground().color(), QColor(Qt::red));
+  for (int r = 4; r <= group.members.size(); ++r) EXPECT_EQ(lanes->item(r, kPlank)->text(), QString()) << "row " << r;
+  EXPECT_EQ(lanes->currentRow(), 3);
+  EXPECT_EQ(QApplication::focusWidget(), lanes) << "no editor took the held keys";
+  const QString told = grid.statusBar()->currentMessage();
+  EXPECT_TRUE(told.contains(QStringLiteral("1:75"))) << told.toStdString();
+  for (int points : {80, 90, 100}) {
+    EXPECT_TRUE(told.contains(fig("plank", points))) << told.toStdString();
+    EXPECT_TRUE(refused->toolTip().contains(fig("plank", points))) << refused->toolTip().toStdString();
+  }
+
+  // Looked up, the grader corrects the cell and goes on down the lane.
+  keys.pause(3000);
+  keys.type(fig("plank", 85) + "\n");
+  keys.deliver();
+  EXPECT_EQ(storedShown(*reader, group, 2, LaneField::Plank), fig("plank", 85));
+  EXPECT_EQ(storedShown(*reader, group, 3, LaneField::Plank), QString());
+  EXPECT_EQ(lanes->currentRow(), 4);
+  EXPECT_TRUE(refused->toolTip().isEmpty());
+}
+
+// Values typed past the last soldier have no cell: they are held and
+// said, and the last soldier keeps the value meant for him.
+TYPED_TEST(LaneGridStations, ValuesTypedPastTheLastSoldierAreHeldAndSaidNotEnteredOverHim) {
+  const TestGroup group = this->backend.groups()->save(rangeDayGroup());
+  LaneGrid grid(group, this->backend.recordsPath());
+  QTableWidget* lanes = lanesOf(grid);
+  lanes->setCurrentCell(1, kPushUp);
+  KeyBurst keys;
+  for (int points : {60, 70, 80, 90, 100}) keys.type(fig("pushup", points) + "\n");
+  keys.deliver();
+  std::unique_ptr<FitnessRecords> reader = this->backend.records();
+  reader->open();
+  EXPECT_EQ(storedShown(*reader, group, 0, LaneField::PushUp), fig("pushup", 60));
+  EXPECT_EQ(storedShown(*reader, group, 1, LaneField::PushUp), fig("pushup", 70));
+  EXPECT_EQ(storedShown(*reader, group, 2, LaneField::PushUp), fig("pushup", 80));
+  EXPECT_EQ(lanes->item(3, kPushUp)->text(), fig("pushup", 80));
+  const QString told = grid.statusBar()->currentMessage();
+  EXPECT_TRUE(told.contains(fig("pushup", 90)) && told.contains(fig("pushup", 100))) << told.toStdString();
+  EXPECT_EQ(grid.undoStack().count(), 3);
+
+  // A click is the grader's own: what is typed right after it is entered.
+  QTest::mouseClick(lanes->viewport(), Qt::LeftButton, {}, lanes->visualItemRect(lanes->item(1, kPlank)).center());
+  ASSERT_EQ(lanes->currentColumn(), kPlank);
+  keys.type(fig("plank", 70) + "\n");
+  keys.deliver();
+  EXPECT_EQ(storedShown(*reader, group, 0, LaneField::Plank), fig("plank", 70));
+  EXPECT_EQ(lanes->currentRow(), 2);
+}
+
+// Opened at the desktop's font and at twice it, every column is as wide as
+// the widest text it shows, on one line, and the window shows them all
+// where the screen has the room. Each cell says in words what colour
+// shows: the soldier, the lane, the value and its points, or that the
+// value was refused and why; the names and the lanes are the headers.
+TEST(LaneGridReading, EveryColumnFitsWhatItShowsAndEachCellSaysSoldierLaneValueAndPoints) {
+  ScratchDir dir;
+  const QString path = dir.file(QStringLiteral("info.mdb"));
+  createRecordsDatabase(path);
+  const TestGroup group = TestGroups::forDatabase(path)->save(rangeDayGroup());
+  const QFont desktop = QApplication::font();
+  struct FontBack {
+    QFont font;
+    ~FontBack() { QApplication::setFont(font); }
+  } back{desktop};
+  for (const double scale : {1.0, 2.0}) {
+    SCOPED_TRACE(scale);
+    QFont font = desktop;
+    font.setPointSizeF(desktop.pointSizeF() * scale);
+    QApplication::setFont(font);
+    LaneGrid grid(group, path);
+    QTableWidget* lanes = lanesOf(grid);
+    // The fullest line a soldier can have: every event at its best.
+    for (const auto& [column, typed] :
+         QList<std::pair<int, QString>>{{static_cast<int>(LaneField::DeadliftFirst), fig("deadlift", 100)},
+                                        {kPushUp, fig("pushup", 100)},
+                                        {kSdc, fig("sdc", 100)},
+                                        {kPlank, fig("plank", 100)},
+                                        {kRun, fig("run", 100)},
+                                        {kWeight, QStringLiteral("185.25 NO-GO")}}) {
+      lanes->setCurrentCell(2, column);
+      typeIntoCell(scale == 1.0 ? typed : QString(), Qt::Key_Return);
+    }
+    lanes->setCurrentCell(3, kPlank);
+    typeIntoCell(QStringLiteral("1:75"), Qt::Key_Return);
+    ASSERT_EQ(lanes->item(2, kPoints + 2)->text(), QStringLiteral("GO"));
+
+    EXPECT_FALSE(lanes->wordWrap());
+    const QFontMetrics fm(lanes->font());
+    EXPECT_GT(lanes->rowHeight(2),
+              fm.height() + 2 * (lanes->style()->pixelMetric(QStyle::PM_FocusFrameVMargin, nullptr, lanes) + 1))
+        << "a line of text and its margins";
+    for (int c = 0; c < lanes->columnCount(); ++c) {
+      const QString text = lanes->item(2, c)->text();
+      EXPECT_LT(fm.horizontalAdvance(text), lanes->columnWidth(c))
+          << lanes->horizontalHeaderItem(c)->text().toStdString() << ": " << text.toStdString();
+      EXPECT_GE(lanes->columnWidth(c), lanes->horizontalHeader()->sectionSizeHint(c));
+    }
+    const int room = grid.screen()->availableGeometry().width();
+    if (grid.width() < room)
+      EXPECT_EQ(lanes->horizontalScrollBar()->maximum(), 0) << "a column cut off at the right edge";
+    else
+      EXPECT_EQ(grid.width(), room) << "as wide as the screen lets it be";
+
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(lanes);
+    ASSERT_NE(table, nullptr);
+    ASSERT_NE(table->tableInterface(), nullptr);
+    QAccessibleInterface* cell = table->tableInterface()->cellAt(2, kPushUp);
+    ASSERT_NE(cell, nullptr);
+    const QString said = cell->text(QAccessible::Name);
+    for (const QString& part : {QStringLiteral("Abernathy, Cole"), QStringLiteral("HRP"), fig("pushup", 100),
+                                QStringLiteral("100 points")})
+      EXPECT_TRUE(said.contains(part)) << said.toStdString();
+    QAccessibleTableCellInterface* place = cell->tableCellInterface();
+    ASSERT_NE(place, nullptr);
+    ASSERT_EQ(place->rowHeaderCells().size(), 1);
+    EXPECT_EQ(place->rowHeaderCells().first()->text(QAccessible::Name), QStringLiteral("Abernathy, Cole"));
+    ASSERT_EQ(place->columnHeaderCells().size(), 1);
+    EXPECT_EQ(place->columnHeaderCells().first()->text(QAccessible::Name), QStringLiteral("HRP"));
+
+    const QString weight = table->tableInterface()->cellAt(2, kWeight)->text(QAccessible::Name);
+    EXPECT_TRUE(weight.contains(QStringLiteral("185.25 NO-GO"))) << weight.toStdString();
+    QAccessibleInterface* refused = table->tableInterface()->cellAt(3, kPlank);
+    EXPECT_TRUE(refused->text(QAccessible::Name).contains(QStringLiteral("Moreno, Luis T")));
+    EXPECT_TRUE(refused->text(QAccessible::Name).contains(QStringLiteral("refused")))
+        << refused->text(QAccessible::Name).toStdString();
+    EXPECT_EQ(refused->text(QAccessible::Description), lanes->item(3, kPlank)->toolTip());
+    EXPECT_TRUE(refused->text(QAccessible::Description).contains(QStringLiteral("1:75")));
+    const QString total = table->tableInterface()->cellAt(2, kPoints + 1)->text(QAccessible::Name);
+    EXPECT_TRUE(total.contains(QStringLiteral("Total: ") + lanes->item(2, kPoints + 1)->text())) << total.toStdString();
+  }
+}
+
+// A clash asked about in the middle of a burst is answered by the clerk,
+// never by an Enter typed ahead of the question; what followed is held and
+// said, and the burst goes on nowhere.
+TYPED_TEST(LaneGridStations, AClashInABurstIsAnsweredByTheClerkNotByAKeyTypedAhead) {
+  const TestGroup group = this->backend.groups()->save(rangeDayGroup());
+  const QString path = this->backend.recordsPath();
+  LaneGrid a(group, path), b(group, path);
+  QTableWidget* lanesA = lanesOf(a);
+  lanesA->setCurrentCell(2, kPushUp);
+  typeIntoCell(fig("pushup", 70), Qt::Key_Return);
+
+  QTableWidget* lanesB = lanesOf(b);
+  lanesB->setCurrentCell(1, kPushUp);
+  {
+    ClashClerk clerk("keepTheirs");
+    KeyBurst keys;
+    keys.type(fig("pushup", 60) + "\n" + fig("pushup", 80) + "\n" + fig("pushup", 90) + "\n");
+    keys.deliver();
+    EXPECT_EQ(clerk.asked, 1);
+  }
+  std::unique_ptr<FitnessRecords> reader = this->backend.records();
+  reader->open();
+  EXPECT_EQ(storedShown(*reader, group, 0, LaneField::PushUp), fig("pushup", 60));
+  EXPECT_EQ(storedShown(*reader, group, 1, LaneField::PushUp), fig("pushup", 70)) << "theirs kept, as the clerk chose";
+  EXPECT_EQ(storedShown(*reader, group, 2, LaneField::PushUp), QString());
+  EXPECT_EQ(lanesB->item(2, kPushUp)->text(), fig("pushup", 70));
+  EXPECT_EQ(lanesB->item(3, kPushUp)->text(), QString());
+  const QString told = b.statusBar()->currentMessage();
+  EXPECT_TRUE(told.contains(fig("pushup", 90))) << told.toStdString();
+  EXPECT_TRUE(told.contains(QStringLiteral("Abernathy, Cole"))) << told.toStdString();
 }

@@ -1,0 +1,198 @@
+#include "lanegridtable.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+
+namespace quillon {
+
+namespace {
+
+// Keys closer together than this are one stream, typed or scanned without
+// looking up; a grader who has seen a stop takes longer than this to begin
+// again.
+constexpr ulong kStillTypingMs = 1000;
+
+bool isEnter(const QKeyEvent* e) {
+  return (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && !(e->modifiers() & ~Qt::KeypadModifier);
+}
+
+}  // namespace
+
+LaneTable::LaneTable(int rows, int columns, QWidget* parent) : QTableWidget(rows, columns, parent) {
+  setItemDelegate(new LaneDelegate(this));
+}
+
+LaneTable::~LaneTable() {
+  if (holding_) qApp->removeEventFilter(this);
+}
+
+// The same text committed again changes no item, so it would never reach
+// the window: a value whose store failed is tried again this way.
+void LaneTable::commitData(QWidget* editor) {
+  const QModelIndex at = currentIndex();
+  QTableWidgetItem* it = item(at.row(), at.column());
+  const QString before = it ? it->text() : QString();
+  QTableWidget::commitData(editor);
+  if (it && !it->toolTip().isEmpty() && it->text() == before && retry) retry(at.row(), at.column());
+}
+
+// Enter closes the editor with SubmitModelCache; here it moves down the
+// lane instead, unless the value was refused, when the cell keeps the
+// focus and the burst stops there.
+void LaneTable::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+  const QModelIndex at = currentIndex();
+  if (hint == QAbstractItemDelegate::RevertModelCache) {
+    QTableWidget::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    refused = false;
+    revert(at.row(), at.column());
+    return;
+  }
+  if (refused) {
+    QTableWidget::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    setCurrentIndex(at);
+    const QTableWidgetItem* it = item(at.row(), at.column());
+    stopBurst(it ? it->toolTip() : QString());
+    return;
+  }
+  if (hint == QAbstractItemDelegate::SubmitModelCache) {
+    QTableWidget::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    if (at.row() + 1 < rowCount()) {
+      setCurrentCell(at.row() + 1, at.column());
+    } else {
+      QApplication::beep();
+      stopBurst(QStringLiteral("%1 was the last soldier of the %2 lane.")
+                    .arg(verticalHeaderItem(at.row())->text(), horizontalHeaderItem(at.column())->text()));
+    }
+    return;
+  }
+  QTableWidget::closeEditor(editor, hint);
+}
+
+// Escape puts back the stored value, Delete on a cell not being edited
+// clears it; Enter on a cell not being edited passes the soldier by, as
+// Enter after a value does, except on a refused value, which stays to be
+// corrected. A cell that takes no value stops a burst rather than letting
+// its keys search the column.
+void LaneTable::keyPressEvent(QKeyEvent* event) {
+  noteKey(event);
+  const QModelIndex at = currentIndex();
+  if (state() != EditingState && at.isValid()) {
+    if (event->modifiers() == Qt::NoModifier) {
+      if (event->key() == Qt::Key_Escape) {
+        refused = false;
+        return revert(at.row(), at.column());
+      }
+      if (event->key() == Qt::Key_Delete) {
+        refused = false;
+        return clear(at.row(), at.column());
+      }
+    }
+    const QTableWidgetItem* it = item(at.row(), at.column());
+    if (isEnter(event) && it && it->toolTip().isEmpty()) {
+      if (at.row() + 1 < rowCount()) {
+        setCurrentCell(at.row() + 1, at.column());
+      } else {
+        QApplication::beep();
+        stopBurst(QStringLiteral("%1 was the last soldier of the %2 lane.")
+                      .arg(verticalHeaderItem(at.row())->text(), horizontalHeaderItem(at.column())->text()));
+      }
+      return;
+    }
+    const bool typing = !event->text().isEmpty() && event->text().at(0).isPrint() &&
+                        !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    if (typing && !(at.flags() & Qt::ItemIsEditable)) {
+      stopBurst(QStringLiteral("%1 of %2 takes no value.")
+                    .arg(horizontalHeaderItem(at.column())->text(), verticalHeaderItem(at.row())->text()));
+      holdKey(this, event);
+      return;
+    }
+  }
+  QTableWidget::keyPressEvent(event);
+}
+
+void LaneTable::noteKey(const QKeyEvent* event) {
+  if (event->timestamp()) lastKeyAt_ = event->timestamp();
+}
+
+void LaneTable::stopBurst(const QString& why) {
+  stoppedAt_ = why;
+  held_.clear();
+  partial_.clear();
+  queueDrained_ = false;
+  if (!holding_) {
+    holding_ = true;
+    qApp->installEventFilter(this);
+  }
+  // Posted now, so it runs after every key already waiting.
+  const int stop = ++stops_;
+  QMetaObject::invokeMethod(
+      this, [this, stop] { queueDrained_ = queueDrained_ || stop == stops_; }, Qt::QueuedConnection);
+}
+
+bool LaneTable::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type t = event->type();
+  const bool mouse = t == QEvent::MouseButtonPress;
+  if (!mouse && t != QEvent::KeyPress && t != QEvent::KeyRelease && t != QEvent::ShortcutOverride) return false;
+  // Keys for this window, or for a window it asks in, only.
+  auto* to = qobject_cast<QWidget*>(watched);
+  QWidget* modal = QApplication::activeModalWidget();
+  if (!to || !(to->window() == window() || (modal && to->window() == modal))) return false;
+  // A click is the grader's own, never typed ahead: what follows it is too.
+  if (mouse) {
+    if (queueDrained_) endHold();
+    return false;
+  }
+  return holdKey(watched, static_cast<QKeyEvent*>(event));
+}
+
+bool LaneTable::holdKey(QObject*, QKeyEvent* event) {
+  const ulong t = event->timestamp();
+  const bool stillTyping = t && lastKeyAt_ && t >= lastKeyAt_ && t - lastKeyAt_ < kStillTypingMs;
+  const bool typedAhead = !queueDrained_ || stillTyping;
+  switch (event->type()) {
+    case QEvent::ShortcutOverride:
+      // A shortcut typed ahead does nothing either.
+      if (typedAhead) event->accept();
+      return typedAhead;
+    case QEvent::KeyRelease: return true;
+    default: break;
+  }
+  if (!typedAhead) {
+    endHold();
+    return false;
+  }
+  if (t) lastKeyAt_ = t;
+  if (isEnter(event) || event->key() == Qt::Key_Tab) {
+    if (!partial_.isEmpty()) held_ << partial_;
+    partial_.clear();
+  } else if (!event->text().isEmpty() && event->text().at(0).isPrint()) {
+    partial_ += event->text();
+  } else {
+    return true;
+  }
+  if (heldBack) heldBack(stoppedAt_, partial_.isEmpty() ? held_ : held_ + QStringList{partial_});
+  return true;
+}
+
+void LaneTable::endHold() {
+  holding_ = false;
+  qApp->removeEventFilter(this);
+  held_.clear();
+  partial_.clear();
+}
+
+bool LaneDelegate::eventFilter(QObject* editor, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    table_->noteKey(key);
+    if (isEnter(key)) {
+      auto* w = qobject_cast<QWidget*>(editor);
+      emit commitData(w);
+      emit closeEditor(w, QAbstractItemDelegate::SubmitModelCache);
+      return true;
+    }
+  }
+  return QStyledItemDelegate::eventFilter(editor, event);
+}
+
+}  // namespace quillon

@@ -1,0 +1,81 @@
+#pragma once
+// The lane grid's table: the keys of lane entry, and keys typed ahead.
+// Enter takes the cell's value and moves down the lane before the next key
+// is taken, so a grader (or a keyboard-wedge scanner) who types value,
+// Enter, value, Enter... without waiting has each value land in its own
+// row, in order. A burst that cannot go on where it was aimed (a value
+// refused, a lane clash asked about, the lane's last soldier passed, a
+// cell that takes no value) stops there: what was typed after it is held,
+// entered nowhere, and told, never applied to the next soldier.
+//
+// Keys typed ahead are the ones already waiting when the burst stopped and
+// those that keep coming as one stream after them; a key after a pause
+// (or one the window system gives no time for) is the grader's again.
+
+#include <QStyledItemDelegate>
+#include <QTableWidget>
+#include <functional>
+
+namespace quillon {
+
+class LaneTable : public QTableWidget {
+  Q_OBJECT
+ public:
+  LaneTable(int rows, int columns, QWidget* parent);
+  ~LaneTable() override;
+
+  // Set while the value just committed is refused: the cell keeps it and
+  // the focus.
+  bool refused = false;
+  std::function<void(int, int)> revert, clear;
+  std::function<void(int, int)> retry;
+  // What a stopped burst held back (each value as typed, an Enter or Tab
+  // ending one) and where it stopped (`why`), once no more of it comes.
+  std::function<void(const QString& why, const QStringList& held)> heldBack;
+
+  bool editingAt(int row, int column) const {
+    return state() == EditingState && currentIndex().row() == row && currentIndex().column() == column;
+  }
+  // Stops a burst: keys typed ahead of this moment are held until the
+  // grader pauses. `why` says where it stopped, for the report.
+  void stopBurst(const QString& why);
+  // Whether keys of a stopped burst are being held and were told.
+  bool holdingTyped() const { return holding_ && (!held_.isEmpty() || !partial_.isEmpty()); }
+
+ protected:
+  void commitData(QWidget* editor) override;
+  void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  friend class LaneDelegate;
+  void noteKey(const QKeyEvent* event);
+  bool holdKey(QObject* to, QKeyEvent* event);
+  void endHold();
+
+  bool holding_ = false;
+  bool queueDrained_ = false;
+  ulong lastKeyAt_ = 0;  // the window system's time stamp of the last key taken or held
+  int stops_ = 0;
+  QString stoppedAt_;
+  QStringList held_;  // the values typed ahead, each ended by Enter or Tab
+  QString partial_;   // and the one being typed
+};
+
+// Enter on the editor commits and closes it at once, as Tab does, rather
+// than from the event loop: keys typed ahead are queued before anything the
+// loop is asked to do later, so a deferred commit let them run on into the
+// same editor.
+class LaneDelegate : public QStyledItemDelegate {
+ public:
+  explicit LaneDelegate(LaneTable* table) : QStyledItemDelegate(table), table_(table) {}
+
+ protected:
+  bool eventFilter(QObject* editor, QEvent* event) override;
+
+ private:
+  LaneTable* table_;
+};
+
+}  // namespace quillon
