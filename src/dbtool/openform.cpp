@@ -146,6 +146,11 @@ OpenForm::OpenForm(ToolMessages* messages, FaultPlan* plan, QWidget* parent) : Q
   for (const auto& [w, i] : tabs) w->setProperty("TabIndex", i);
   QWidget* chain[] = {Dir1, Drive1, File1, Combo1, Command1, Command2, Command3};
   for (size_t i = 0; i + 1 < std::size(chain); ++i) setTabOrder(chain[i], chain[i + 1]);
+  // Each list is heard by the caption above it; the captions stay as they are.
+  Label5->setBuddy(File1);
+  Label6->setBuddy(Combo1);
+  Label3->setBuddy(Dir1);
+  Label2->setBuddy(Drive1);
 
   Label1->setTextInteractionFlags(Qt::NoTextInteraction);
   Label4->setToolTip(QString());
