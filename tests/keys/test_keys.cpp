@@ -118,7 +118,8 @@ TEST_F(Keys, TheThreeEventWindowsKeysBelongToItsOwnControls) {
 }
 
 // Every window of the scorer, opened through its commands as a clerk opens
-// it, modal dialogs included: no key has two owners in one window or menu.
+// it, modal dialogs included: no key has two owners in one window or menu,
+// and every control Tab reaches has a name a screen reader can say.
 TEST_F(Keys, EveryWindowOfTheScorerLeavesEachKeyToOneControl) {
   TestGroups::forDatabase(dbPath())->save(rangeDayGroup());
   KeyAudit audit;
@@ -158,6 +159,7 @@ TEST_F(Keys, EveryWindowOfTheScorerLeavesEachKeyToOneControl) {
                              "RosterPreview", "SoldierPicker", "HistoryWindow", "testDayReport", "dueListDialog"};
   for (const QString& w : expected) EXPECT_TRUE(audit.windows.contains(w)) << "not opened: " << qPrintable(w);
   EXPECT_TRUE(audit.collisions.isEmpty()) << qPrintable(joined(audit.collisions));
+  EXPECT_TRUE(audit.unnamed.isEmpty()) << qPrintable(joined(audit.unnamed));
 }
 
 // The database tool: its window and the About box its Exit... shows.
@@ -171,6 +173,7 @@ TEST(ToolKeys, EveryWindowOfTheToolLeavesEachKeyToOneControl) {
   for (const QString& w : {QStringLiteral("OpenForm"), QStringLiteral("About")})
     EXPECT_TRUE(audit.windows.contains(w)) << "not opened: " << qPrintable(w);
   EXPECT_TRUE(audit.collisions.isEmpty()) << qPrintable(joined(audit.collisions));
+  EXPECT_TRUE(audit.unnamed.isEmpty()) << qPrintable(joined(audit.unnamed));
 }
 
 // The audit itself sees what a clerk meets: a menu whose title shares a

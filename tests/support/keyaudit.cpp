@@ -1,6 +1,8 @@
 #include "keyaudit.h"
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QEvent>
@@ -122,6 +124,19 @@ QStringList keyCollisions(QWidget* window) {
   return out;
 }
 
+QStringList unnamedControls(QWidget* window) {
+  QStringList out;
+  for (QWidget* w : window->findChildren<QWidget*>()) {
+    if (w->window() != window || !w->isVisibleTo(window) || !(w->focusPolicy() & Qt::TabFocus)) continue;
+    // The box inside a spin box is the spin box itself to a reader.
+    if (w->focusProxy() || qobject_cast<QAbstractSpinBox*>(w->parentWidget())) continue;
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+    if (a && a->text(QAccessible::Name).trimmed().isEmpty())
+      out << QStringLiteral("%1: %2 %3 has no accessible name").arg(windowName(window), QString::fromLatin1(w->metaObject()->className()), nameOf(w));
+  }
+  return out;
+}
+
 KeyAudit::KeyAudit() { qApp->installEventFilter(this); }
 
 KeyAudit::~KeyAudit() { qApp->removeEventFilter(this); }
@@ -132,6 +147,9 @@ void KeyAudit::audit(QWidget* window) {
                                                          : keyCollisions(window);
   for (const QString& c : found)
     if (!collisions.contains(c)) collisions << c;
+  if (!qobject_cast<QMenu*>(window))
+    for (const QString& u : unnamedControls(window))
+      if (!unnamed.contains(u)) unnamed << u;
 }
 
 bool KeyAudit::eventFilter(QObject* watched, QEvent* event) {

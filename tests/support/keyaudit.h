@@ -31,6 +31,10 @@ QStringList keyCollisions(QWidget* window);
 // A menu's items' mnemonics that two items share (submenus included).
 QStringList menuCollisions(QMenu* menu, const QString& path);
 
+// The controls of the window that Tab reaches but a screen reader could not
+// name (no accessible name of their own, from a caption or from a label).
+QStringList unnamedControls(QWidget* window);
+
 class KeyAudit : public QObject {
  public:
   KeyAudit();
@@ -40,6 +44,7 @@ class KeyAudit : public QObject {
   void audit(QWidget* window);
 
   QStringList collisions;
+  QStringList unnamed;
   // The windows audited so far, by object name (class name when unnamed).
   QStringList windows;
 

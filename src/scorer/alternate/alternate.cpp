@@ -91,6 +91,7 @@ Alternate::Alternate(MessageSeam& seam, ConversionState& state, QWidget* parent)
   // The frame's title and the ":" between the boxes say nothing to a
   // reader on their own.
   Combo1->setAccessibleName(QStringLiteral("Event"));
+  Combo1->lineEdit()->setAccessibleName(QStringLiteral("Event"));
   M->setAccessibleName(QStringLiteral("Minutes"));
   S->setAccessibleName(QStringLiteral("Seconds"));
   setTabOrder(Combo1, M);

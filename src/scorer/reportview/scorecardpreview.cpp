@@ -3,6 +3,9 @@
 #include "scorecardpreview.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QGraphicsView>
+#include <QLineEdit>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -38,6 +41,8 @@ void previewScorecards(const QList<Record>& records, QWidget* parent, const QStr
           !a->text().contains(QLatin1String("Setup"), Qt::CaseInsensitive))
         a->setShortcut(QKeySequence::Print);
     keyboardReachable(bar);
+    for (QLineEdit* e : bar->findChildren<QLineEdit*>())
+      if (!qobject_cast<QComboBox*>(e->parentWidget())) e->setAccessibleName(QStringLiteral("Page"));
     QObject::connect(save, &QAction::triggered, &preview, [&] {
       QString path = QFileDialog::getSaveFileName(&preview, QStringLiteral("Save Scorecards as PDF"),
                                                   QDir::current().filePath(title + QStringLiteral(".pdf")),
@@ -52,6 +57,7 @@ void previewScorecards(const QList<Record>& records, QWidget* parent, const QStr
         onError(why);
     });
   }
+  for (QGraphicsView* v : preview.findChildren<QGraphicsView*>()) v->setAccessibleName(QStringLiteral("Scorecard pages"));
   preview.exec();
 }
 
