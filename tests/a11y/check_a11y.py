@@ -46,6 +46,7 @@ def start(program, folder, *args):
         env["QT_SCALE_FACTOR"] = SCALE
     proc = subprocess.Popen([os.path.join(BIN, program), *args], cwd=folder, env=env)
     current["proc"] = proc
+    current["program"] = program
     return proc
 
 
@@ -121,7 +122,9 @@ def walk(win):
                 problems.append(f"{columns} columns, header names {headers}: {path(o)}")
     print(f"walked: {win.name}")
     if PICTURES:
-        slug = re.sub(r"[^a-z0-9]+", "-", win.name.split(" - ")[0].lower()).strip("-")
+        slug = re.sub(r"[^a-z0-9]+", "-", win.name.split(" - ")[0].split(":")[0].lower()).strip("-")
+        if current["program"] == "tidewell" and slug == "about":
+            slug = "marlpit-about"
         percent = round(float(SCALE or "1") * 100)
         xid = x_window(current["proc"], re.escape(win.name))
         subprocess.run(["import", "-window", xid, os.path.join(PICTURES, f"a11y-{slug}-{percent}.png")], check=True)

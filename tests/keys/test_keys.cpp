@@ -162,6 +162,20 @@ TEST_F(Keys, EveryWindowOfTheScorerLeavesEachKeyToOneControl) {
   EXPECT_TRUE(audit.unnamed.isEmpty()) << qPrintable(joined(audit.unnamed));
 }
 
+// Tab walks the test-day window's buttons as they stand, left to right.
+TEST_F(Keys, TabWalksTheTestDayButtonsLeftToRight) {
+  TestDayWindow day(dbPath());
+  day.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&day));
+  day.findChild<QPushButton*>(QStringLiteral("addSoldier"))->setFocus();
+  QStringList walked;
+  for (int i = 0; i < 5; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    walked << QApplication::focusWidget()->objectName();
+  }
+  EXPECT_EQ(walked.join(' ').toStdString(), "removeSoldier importRoster fromRecords saveGroup laneEntry");
+}
+
 // The database tool: its window and the About box its Exit... shows.
 TEST(ToolKeys, EveryWindowOfTheToolLeavesEachKeyToOneControl) {
   ScratchDir dir;
