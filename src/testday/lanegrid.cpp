@@ -133,6 +133,7 @@ LaneGrid::LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store
   auto* table = new LaneTable(kFirstSoldier + sheet_->size(), ColCount, this);
   grid_ = table;
   grid_->setObjectName(QStringLiteral("lanes"));
+  grid_->setAccessibleName(QStringLiteral("Lanes"));
   QStringList headers;
   for (int f = 0; f < kLaneFields; ++f) headers << laneCaption(static_cast<LaneField>(f));
   headers << QStringLiteral("Points") << QStringLiteral("Total") << QStringLiteral("Result");
