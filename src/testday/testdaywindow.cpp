@@ -98,10 +98,10 @@ TestDayWindow::TestDayWindow(const QString& dbPath, QWidget* parent) : QMainWind
   buttons->addWidget(save);
   QPushButton* lanes = button(QStringLiteral("Lane &Entry"), "laneEntry", central);
   buttons->addWidget(lanes);
-  layout->addLayout(buttons);
   // Tab follows the buttons as they stand, left to right.
   QWidget* order[] = {add, remove, roster, stored, save, lanes};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+  layout->addLayout(buttons);
   setCentralWidget(central);
   menuBar()->addMenu(new ReportsMenu(this, dbPath_));
   statusBar();
