@@ -7,6 +7,7 @@ quillon_packages=(
   libxlsxwriter-dev libminizip-dev mdbtools-dev python3 python3-openpyxl
   postgresql postgresql-common libpq-dev
   debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream librsvg2-bin x11-utils imagemagick
+  at-spi2-core python3-pyatspi dbus-daemon xdotool
 )
 
 quillon_ensure_packages() {

@@ -146,10 +146,18 @@ OpenForm::OpenForm(ToolMessages* messages, FaultPlan* plan, QWidget* parent) : Q
   for (const auto& [w, i] : tabs) w->setProperty("TabIndex", i);
   QWidget* chain[] = {Dir1, Drive1, File1, Combo1, Command1, Command2, Command3};
   for (size_t i = 0; i + 1 < std::size(chain); ++i) setTabOrder(chain[i], chain[i + 1]);
+  // Each list is heard by the caption above it (a list does not take its
+  // name from a label by itself); the captions stay as they are.
+  const std::pair<QLabel*, QWidget*> captions[] = {{Label5, File1}, {Label6, Combo1}, {Label3, Dir1}, {Label2, Drive1}};
+  for (const auto& [caption, list] : captions) {
+    caption->setBuddy(list);
+    list->setAccessibleName(caption->text().chopped(1));
+  }
 
   Label1->setTextInteractionFlags(Qt::NoTextInteraction);
   Label4->setToolTip(QString());
   Combo1->setEditable(true);
+  Combo1->lineEdit()->setAccessibleName(Combo1->accessibleName());
   // Typing in the box never adds an entry; only picking one counts.
   Combo1->setInsertPolicy(QComboBox::NoInsert);
   // No completion either: it would fill in an entry from a typed letter and

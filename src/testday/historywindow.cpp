@@ -68,6 +68,7 @@ HistoryWindow::HistoryWindow(const QString& dbPath, QWidget* parent) : QWidget(p
   auto* split = new QSplitter(Qt::Vertical, this);
   table_ = new QTableWidget(0, ColCount, split);
   table_->setObjectName(QStringLiteral("historyTable"));
+  table_->setAccessibleName(QStringLiteral("Tests of the soldier"));
   table_->setHorizontalHeaderLabels({QStringLiteral("Date of Test"), QStringLiteral("Test"), QStringLiteral("Name"),
                                      QStringLiteral("Events (points)"), QStringLiteral("Total"),
                                      QStringLiteral("Result")});
@@ -76,6 +77,8 @@ HistoryWindow::HistoryWindow(const QString& dbPath, QWidget* parent) : QWidget(p
   table_->verticalHeader()->hide();
   table_->horizontalHeader()->setSectionResizeMode(ColEvents, QHeaderView::Stretch);
   chart_ = new HistoryChart(split);
+  chart_->setAccessibleName(QStringLiteral("Chart of the soldier's totals"));
+  chart_->setAccessibleDescription(QStringLiteral("The same tests as the table above, drawn over time"));
   split->addWidget(table_);
   split->addWidget(chart_);
   layout->addWidget(split, 1);
@@ -131,7 +134,7 @@ void addHistoryMenu(TestDayWindow* window, const QString& dbPath) {
   menu->menuAction()->setObjectName(QStringLiteral("MNU_HISTORY"));
   QAction* selected = menu->addAction(QStringLiteral("&Selected Soldier's History"));
   selected->setObjectName(QStringLiteral("MNU_HISTORY_SELECTED"));
-  QAction* bySsn = menu->addAction(QStringLiteral("History by &SSN..."));
+  QAction* bySsn = menu->addAction(QStringLiteral("History by SS&N..."));
   bySsn->setObjectName(QStringLiteral("MNU_HISTORY_SSN"));
   QObject::connect(selected, &QAction::triggered, window, [window, dbPath] {
     const auto* soldiers = window->findChild<QTableWidget*>(QStringLiteral("soldiers"));

@@ -27,10 +27,13 @@ RosterPreviewDialog::RosterPreviewDialog(const QString& fileName, const GroupRos
   layout->addWidget(head);
   auto* joinLabel = new QLabel(QStringLiteral("&Joining the group (%1):").arg(result_.joining.size()), this);
   joinLabel->setBuddy(joining);
+  // A list does not take its name from its label.
+  joining->setAccessibleName(QStringLiteral("Joining the group"));
   layout->addWidget(joinLabel);
   layout->addWidget(joining, 2);
   auto* notLabel = new QLabel(QStringLiteral("&Not joining (%1):").arg(result_.notJoining.size()), this);
   notLabel->setBuddy(notJoining);
+  notJoining->setAccessibleName(QStringLiteral("Not joining, with the reason"));
   layout->addWidget(notLabel);
   layout->addWidget(notJoining, 1);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

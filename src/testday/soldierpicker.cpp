@@ -25,6 +25,8 @@ SoldierPicker::SoldierPicker(QList<StoredSoldier> soldiers, QWidget* parent)
   list_ = new QListWidget(this);
   list_->setObjectName(QStringLiteral("storedSoldiers"));
   list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  list_->setAccessibleName(QStringLiteral("Soldiers in the records"));
+  list_->setAccessibleDescription(QStringLiteral("Those selected join the group"));
   layout->addWidget(list_, 1);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("&Add to Group"));

@@ -10,7 +10,9 @@
 namespace quillon {
 
 void addTestDayMenu(QMenuBar* bar, const QString& dbPath) {
-  auto* menu = new QMenu(QStringLiteral("Test &Day"), bar);
+  // The three-event window's own keys (Alt+F, H, C, A, D, U, S) stay with
+  // its menus and buttons: this menu takes a letter none of them uses.
+  auto* menu = new QMenu(QStringLiteral("&Test Day"), bar);
   menu->menuAction()->setObjectName(QStringLiteral("MNU_TESTDAY"));
   QAction* help = nullptr;
   for (QAction* a : bar->actions())

@@ -58,6 +58,7 @@ TestDayWindow::TestDayWindow(const QString& dbPath, QWidget* parent) : QMainWind
   picker_ = new QComboBox(central);
   picker_->setObjectName(QStringLiteral("groupPicker"));
   picker_->setMinimumContentsLength(30);
+  picker_->setAccessibleName(QStringLiteral("Test group"));
   top->addWidget(picker_, 1);
   QPushButton* fresh = button(QStringLiteral("&New Group"), "newGroup", central);
   top->addWidget(fresh);
@@ -80,11 +81,12 @@ TestDayWindow::TestDayWindow(const QString& dbPath, QWidget* parent) : QMainWind
                                         QStringLiteral("Date of Birth"), QStringLiteral("Unit"),
                                         QStringLiteral("Standard")});
   soldiers_->horizontalHeader()->setSectionResizeMode(ColName, QHeaderView::Stretch);
+  soldiers_->setAccessibleName(QStringLiteral("Soldiers of the group"));
   layout->addWidget(soldiers_, 1);
 
   auto* buttons = new QHBoxLayout;
   QPushButton* add = button(QStringLiteral("&Add Soldier"), "addSoldier", central);
-  QPushButton* remove = button(QStringLiteral("&Remove Soldier"), "removeSoldier", central);
+  QPushButton* remove = button(QStringLiteral("Re&move Soldier"), "removeSoldier", central);
   QPushButton* save = button(QStringLiteral("&Save Group"), "saveGroup", central);
   buttons->addWidget(add);
   buttons->addWidget(remove);
@@ -96,6 +98,9 @@ TestDayWindow::TestDayWindow(const QString& dbPath, QWidget* parent) : QMainWind
   buttons->addWidget(save);
   QPushButton* lanes = button(QStringLiteral("Lane &Entry"), "laneEntry", central);
   buttons->addWidget(lanes);
+  // Tab follows the buttons as they stand, left to right.
+  QWidget* order[] = {add, remove, roster, stored, save, lanes};
+  for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
   layout->addLayout(buttons);
   setCentralWidget(central);
   menuBar()->addMenu(new ReportsMenu(this, dbPath_));

@@ -122,7 +122,7 @@ void expectItems(const QList<QAction*>& actions, const std::vector<std::pair<QSt
 }  // namespace
 
 TEST_F(Menus, MenuTreeHasEveryItemInOrder) {
-  expectItems(form->menuBar()->actions(), {{"MNU_FILE", "&File"}, {"MNU_EDIT", "&Edit"}, {"MNU_RECORDS", "&Records"}, {"MNU_TESTDAY", "Test &Day"}, {"MNU_HELP", "&Help"}});
+  expectItems(form->menuBar()->actions(), {{"MNU_FILE", "&File"}, {"MNU_EDIT", "&Edit"}, {"MNU_RECORDS", "&Records"}, {"MNU_TESTDAY", "&Test Day"}, {"MNU_HELP", "&Help"}});
   ASSERT_TRUE(act("MNU_FILE")->menu());
   expectItems(act("MNU_FILE")->menu()->actions(),
               {{"MNU_REPORT", "&Create Report"}, {"MNU_SEPERATOR2", "-"}, {"MNU_EXIT", "&Exit"}});

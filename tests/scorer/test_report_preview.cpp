@@ -9,6 +9,9 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
+#include <QApplication>
+#include <QSet>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
@@ -348,3 +351,40 @@ TEST_F(Preview, ADatabaseGoneWhilePagingIsShownAndTheWindowCloses) {
 }
 
 }  // namespace
+
+// A keyboard alone saves and prints: Tab from the pages reaches Print and
+// Save as PDF, Space there runs them, and Ctrl+P and Ctrl+S run them from
+// anywhere in the window.
+TEST_F(Preview, PrintAndSaveAsPdfAreReachedByTabAndByTheirKeys) {
+  test::insertRows(dir.file("info.mdb"), soldiers(3));
+  ReportPreview preview(prepared("basic.rpt"), kPrinted);
+  preview.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&preview));
+  QAction* print = act(preview, "Print");
+  QAction* save = act(preview, "SavePdf");
+  // The print dialog is not opened here: its command is watched, not run.
+  print->disconnect();
+  int printed = 0, saved = 0;
+  QObject::connect(print, &QAction::triggered, [&] { ++printed; });
+  QObject::connect(save, &QAction::triggered, [&] { ++saved; });
+
+  QWidget* view = preview.findChild<QWidget*>("PreviewPages");
+  QSet<QAction*> reached;
+  view->setFocus();
+  for (int i = 0; i < 20 && QApplication::focusWidget(); ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    if (auto* b = qobject_cast<QToolButton*>(QApplication::focusWidget())) {
+      // Tab goes round the window: Space only the first time there.
+      if (b->defaultAction() == save && !reached.contains(save)) QTest::keyClick(b, Qt::Key_Space);
+      reached.insert(b->defaultAction());
+    }
+  }
+  EXPECT_TRUE(reached.contains(print));
+  EXPECT_TRUE(reached.contains(save));
+  EXPECT_EQ(saved, 1) << "Space on Save as PDF";
+
+  QTest::keyClick(view, Qt::Key_P, Qt::ControlModifier);
+  QTest::keyClick(view, Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(printed, 1);
+  EXPECT_EQ(saved, 2);
+}

@@ -88,6 +88,12 @@ Alternate::Alternate(MessageSeam& seam, ConversionState& state, QWidget* parent)
   Command1 = new QPushButton(QStringLiteral("OK"), this);
   Command1->setObjectName(QStringLiteral("Command1"));
 
+  // The frame's title and the ":" between the boxes say nothing to a
+  // reader on their own.
+  Combo1->setAccessibleName(QStringLiteral("Event"));
+  Combo1->lineEdit()->setAccessibleName(QStringLiteral("Event"));
+  M->setAccessibleName(QStringLiteral("Minutes"));
+  S->setAccessibleName(QStringLiteral("Seconds"));
   setTabOrder(Combo1, M);
   setTabOrder(M, S);
   setTabOrder(S, Command1);

@@ -26,6 +26,7 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent) {
   browser_ = new QTextBrowser(this);
   browser_->setObjectName(QStringLiteral("HelpText"));
   browser_->setOpenExternalLinks(false);
+  browser_->setAccessibleName(QStringLiteral("Help topic"));
   auto* lay = new QVBoxLayout(this);
   lay->setContentsMargins(0, 0, 0, 0);
   lay->addWidget(browser_);

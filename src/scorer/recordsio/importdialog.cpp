@@ -31,6 +31,7 @@ ImportDialog::ImportDialog(const QString& title, const QString& summary, const Q
     view->setRootIsDecorated(false);
     view->setUniformRowHeights(true);
     view->setHeaderLabels(list.headings);
+    view->setAccessibleName(list.caption);
     QList<QTreeWidgetItem*> items;
     items.reserve(list.rows.size());
     for (const QStringList& row : list.rows) items << new QTreeWidgetItem(row);

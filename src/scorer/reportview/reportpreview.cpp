@@ -18,6 +18,7 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -38,10 +39,18 @@ constexpr int kIdleMs = 1000;
 
 }  // namespace
 
+void keyboardReachable(QToolBar* bar) {
+  // A tool bar's buttons take no focus of their own; here they are the
+  // window's commands, so Tab reaches each of them.
+  for (QToolButton* b : bar->findChildren<QToolButton*>())
+    if (b->defaultAction() && !b->defaultAction()->isSeparator()) b->setFocusPolicy(Qt::TabFocus);
+}
+
 class ReportPreview::View : public QAbstractScrollArea {
  public:
   explicit View(ReportPreview* owner) : QAbstractScrollArea(owner), owner_(owner) {
     setObjectName(QStringLiteral("PreviewPages"));
+    setAccessibleName(QStringLiteral("Report pages"));
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setBackgroundRole(QPalette::Dark);
     viewport()->setAutoFillBackground(true);
@@ -135,7 +144,8 @@ ReportPreview::ReportPreview(const PreparedReport& r, const QString& printed, QW
     if (!key.isEmpty()) a->setToolTip(QStringLiteral("%1 (%2)").arg(text, key.toString(QKeySequence::NativeText)));
     return a;
   };
-  QAction* print = add(QStringLiteral("Print..."), "Print");
+  QAction* print = add(QStringLiteral("Print..."), "Print", QKeySequence::Print);
+  print->setShortcut(QKeySequence::Print);
   connect(print, &QAction::triggered, this, &ReportPreview::print);
   bar->addSeparator();
   first_ = add(QStringLiteral("First"), "FirstPage", QKeySequence(Qt::Key_Home));
@@ -144,6 +154,7 @@ ReportPreview::ReportPreview(const PreparedReport& r, const QString& printed, QW
   pageBox_->setObjectName(QStringLiteral("PageNumber"));
   pageBox_->setPrefix(QStringLiteral("Page "));
   pageBox_->setKeyboardTracking(false);
+  pageBox_->setAccessibleName(QStringLiteral("Page"));
   bar->addWidget(pageBox_);
   next_ = add(QStringLiteral("Next"), "NextPage", QKeySequence(Qt::Key_PageDown));
   last_ = add(QStringLiteral("Last"), "LastPage", QKeySequence(Qt::Key_End));
@@ -168,7 +179,9 @@ ReportPreview::ReportPreview(const PreparedReport& r, const QString& printed, QW
   connect(in, &QAction::triggered, this, [this] { zoomBy(1.25); });
   connect(out, &QAction::triggered, this, [this] { zoomBy(0.8); });
   bar->addSeparator();
-  savePdf_ = add(QStringLiteral("Save as PDF..."), "SavePdf");
+  savePdf_ = add(QStringLiteral("Save as PDF..."), "SavePdf", QKeySequence::Save);
+  savePdf_->setShortcut(QKeySequence::Save);
+  keyboardReachable(bar);
 
   view_ = new View(this);
   auto* layout = new QVBoxLayout(this);

@@ -17,10 +17,14 @@ class QLabel;
 class QPdfWriter;
 class QSpinBox;
 class QTimer;
+class QToolBar;
 
 namespace quillon {
 
 class ReportPager;
+
+// Lets Tab reach every button of a report window's tool bar.
+void keyboardReachable(QToolBar* bar);
 
 class ReportPreview : public QDialog {
   Q_OBJECT

@@ -3,6 +3,9 @@
 #include "scorecardpreview.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QGraphicsView>
+#include <QLineEdit>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -10,6 +13,7 @@
 #include <QPrinter>
 #include <QToolBar>
 
+#include "reportpreview.h"
 #include "scorecard.h"
 
 namespace quillon {
@@ -29,6 +33,16 @@ void previewScorecards(const QList<Record>& records, QWidget* parent, const QStr
     bar->addSeparator();
     QAction* save = bar->addAction(QStringLiteral("Save as PDF..."));
     save->setObjectName(QStringLiteral("SavePdf"));
+    save->setShortcut(QKeySequence::Save);
+    save->setToolTip(QStringLiteral("Save as PDF... (%1)").arg(save->shortcut().toString(QKeySequence::NativeText)));
+    // Printing keeps the key it has in every other window.
+    for (QAction* a : bar->actions())
+      if (a->shortcut().isEmpty() && a->text().remove(QLatin1Char('&')).startsWith(QLatin1String("Print")) &&
+          !a->text().contains(QLatin1String("Setup"), Qt::CaseInsensitive))
+        a->setShortcut(QKeySequence::Print);
+    keyboardReachable(bar);
+    for (QLineEdit* e : bar->findChildren<QLineEdit*>())
+      if (!qobject_cast<QComboBox*>(e->parentWidget())) e->setAccessibleName(QStringLiteral("Page"));
     QObject::connect(save, &QAction::triggered, &preview, [&] {
       QString path = QFileDialog::getSaveFileName(&preview, QStringLiteral("Save Scorecards as PDF"),
                                                   QDir::current().filePath(title + QStringLiteral(".pdf")),
@@ -43,6 +57,7 @@ void previewScorecards(const QList<Record>& records, QWidget* parent, const QStr
         onError(why);
     });
   }
+  for (QGraphicsView* v : preview.findChildren<QGraphicsView*>()) v->setAccessibleName(QStringLiteral("Scorecard pages"));
   preview.exec();
 }
 

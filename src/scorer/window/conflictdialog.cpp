@@ -21,6 +21,7 @@ ConflictDialog::ConflictDialog(const StoreConflict& conflict, const QString& sub
   text->setWordWrap(true);
 
   table_->setObjectName(QStringLiteral("clashes"));
+  table_->setAccessibleName(QStringLiteral("Fields changed at both stations"));
   table_->setColumnCount(3);
   table_->setHorizontalHeaderLabels({QStringLiteral("Field"), QStringLiteral("Theirs"), QStringLiteral("Yours")});
   table_->setRowCount(static_cast<int>(conflict.clashes.size()));

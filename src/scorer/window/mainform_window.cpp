@@ -59,6 +59,8 @@ void MainForm::buildWindow() {
   TDBGrid1->setColumnWidth(3, ch * 10);
   TDBGrid1->setColumnWidth(4, ch * 4);
   TDBGrid1->setMinimumHeight(TDBGrid1->verticalHeader()->defaultSectionSize() * 8);
+  TDBGrid1->setAccessibleName(QStringLiteral("Test records"));
+  TDBGrid1->setAccessibleDescription(QStringLiteral("One soldier a row; the selected row is shown in the boxes below"));
 
   Label1 = label("Label1", QStringLiteral("Date of Birth:"));
   DOB = lineEdit("DOB");
@@ -105,6 +107,14 @@ void MainForm::buildWindow() {
   Prof = result("Prof", 7);
   TOTAL = result("TOTAL", 7);
   for (QLabel* l : {C_PU, C_SU, C_RUN, STAT, Prof, TOTAL}) l->setParent(Scores);
+  // The results are bare figures and words on screen, placed beside what
+  // they belong to; a reader hears what each one is.
+  C_PU->setAccessibleDescription(QStringLiteral("Push-up points"));
+  C_SU->setAccessibleDescription(QStringLiteral("Sit-up points"));
+  C_RUN->setAccessibleDescription(QStringLiteral("2M Run points"));
+  STAT->setAccessibleDescription(QStringLiteral("Status"));
+  Prof->setAccessibleDescription(QStringLiteral("Profile"));
+  TOTAL->setAccessibleDescription(QStringLiteral("Total points"));
   Command6 = named(new QPushButton(QStringLiteral("&Convert"), Scores), "Command6");
   Command6->setMinimumHeight(Command6->sizeHint().height() * 2);
 
