@@ -1,5 +1,7 @@
 #include "fitnesspg.h"
 
+#include "ssnkey.h"
+
 namespace quillon {
 
 namespace {
@@ -34,6 +36,21 @@ pg::Param param(const QString& v) { return v.isNull() ? pg::Param() : pg::text(v
 std::vector<RowAsRead> FitnessOnServer::readAll() {
   const pg::Result r = conn_.exec(("SELECT " + fitnessSelectList() + " FROM fitness_tests ORDER BY test_date, "
                                    "lower(name COLLATE \"C\"), id").toUtf8().constData());
+  std::vector<RowAsRead> out;
+  out.reserve(static_cast<size_t>(r.rows()));
+  for (int i = 0; i < r.rows(); ++i) out.push_back(rowOf(r, i));
+  return out;
+}
+
+std::vector<RowAsRead> FitnessOnServer::readOfSoldiers(const QStringList& ssnDigits) {
+  // All soldiers in one round trip, as one array.
+  QStringList quoted;
+  for (QString s : ssnDigits) quoted << '"' + s.replace('\\', "\\\\").replace('"', "\\\"") + '"';
+  static const QByteArray sql = ("SELECT " + fitnessSelectList() + " FROM fitness_tests WHERE " +
+                                 ssnKeyPostgres(QStringLiteral("ssn")) +
+                                 " = ANY($1::text[]) ORDER BY test_date, lower(name COLLATE \"C\"), id")
+                                    .toUtf8();
+  const pg::Result r = conn_.execPrepared(sql, {pg::text('{' + quoted.join(',') + '}')});
   std::vector<RowAsRead> out;
   out.reserve(static_cast<size_t>(r.rows()));
   for (int i = 0; i < r.rows(); ++i) out.push_back(rowOf(r, i));

@@ -9,6 +9,7 @@
 #include "fitnesssqlite.h"
 #include "pgconnection.h"
 #include "sqlitedb.h"
+#include "ssnkey.h"
 
 namespace quillon {
 
@@ -129,7 +130,9 @@ QStringList fitnessTableSqliteDdl() {
   return {"CREATE TABLE " + t + " (" + cols.join(", ") + ")",
           // One record per soldier per date of test.
           "CREATE UNIQUE INDEX " + t + "_soldier_date ON " + t + " (ssn, test_date) WHERE ssn <> ''",
-          "CREATE INDEX " + t + "_group ON " + t + " (test_group)"};
+          "CREATE INDEX " + t + "_group ON " + t + " (test_group)",
+          // A soldier's records, for their history and card.
+          ssnIndexSqlite(t, QStringLiteral("ssn"))};
 }
 
 bool hasFitnessTable(const sqlite::Database& db) {

@@ -79,6 +79,10 @@ class FitnessRecords {
   // fitnessFieldNames() order (the ID as text first, no value as a null
   // string).
   virtual std::vector<RowAsRead> readAll() = 0;  // by test date, name, ID
+  // The records of these soldiers (nine digits each) through the index by
+  // SSN: rows of an SSN written another way may come along (ssnkey.h). In
+  // readAll's order.
+  virtual std::vector<RowAsRead> readOfSoldiers(const QStringList& ssnDigits) = 0;
   virtual std::optional<RowAsRead> fetch(qint64 id) = 0;
   // The record of this SSN on this date of test; none when there is none.
   virtual std::optional<RowAsRead> find(const QString& ssn, const QString& testDate) = 0;

@@ -193,8 +193,16 @@ FitnessCard cardFromRecords(const std::vector<RowAsRead>& rows, const GroupMembe
   card.sex = latest("sex", member.sex).toUpper();
   card.unit = latest("unit", member.unit);
 
+  // Only the tests the card has room for are read out in full: a soldier of
+  // many years has many records. They are picked by the card's own rule
+  // (testsOnCard) on the dates alone.
+  std::vector<std::pair<QString, const RowAsRead*>> dated;
+  dated.reserve(sorted.size());
+  for (const RowAsRead& r : sorted) dated.emplace_back(compactDate(field(r, "test_date")), &r);
+  std::stable_sort(dated.begin(), dated.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   QList<CardTest> tests;
-  for (const RowAsRead& r : sorted) tests << cardTestFromRecord(r);
+  for (auto d = dated.size() > 4 ? dated.end() - 4 : dated.begin(); d != dated.end(); ++d)
+    tests << cardTestFromRecord(*d->second);
   card.tests = testsOnCard(tests);
   return card;
 }
@@ -206,6 +214,14 @@ QList<FitnessCard> cardsForGroup(const TestGroup& group, const std::vector<RowAs
   QList<FitnessCard> cards;
   for (const GroupMember& m : group.members) cards << cardFromRecords(bySsn.value(ssnDigits(m.ssn)), m);
   return cards;
+}
+
+QList<FitnessCard> cardsForGroup(const TestGroup& group, FitnessRecords& records) {
+  QStringList soldiers;
+  for (const GroupMember& m : group.members)
+    if (const QString digits = ssnDigits(m.ssn); !digits.isEmpty()) soldiers << digits;
+  soldiers.removeDuplicates();
+  return cardsForGroup(group, soldiers.isEmpty() ? std::vector<RowAsRead>() : records.readOfSoldiers(soldiers));
 }
 
 }  // namespace quillon
