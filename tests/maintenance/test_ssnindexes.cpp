@@ -8,6 +8,7 @@
 #include "dbengine.h"
 #include "fitnessrecords.h"
 #include "fitnessrecordsfixture.h"
+#include "infofields.h"
 #include "recordbackend.h"
 #include "recordsfixture.h"
 #include "ssnkey.h"
@@ -57,10 +58,17 @@ TEST(SsnIndexes, AnOlderFileGainsBothAtItsFirstOpenAndTheEngineUsesThem) {
   ScratchDir dir;
   makeOlderFile();
   ASSERT_TRUE(ssnIndexes().isEmpty());
-  const auto before = records("info.mdb");
+  // The eighteen fields of every record (the open may add fields of its own).
+  const auto eighteen = [] {
+    QMap<qint64, QStringList> rows = records("info.mdb");
+    for (QStringList& r : rows) r = r.mid(0, infoFieldNames().size());
+    return rows;
+  };
+  const auto before = eighteen();
+  ASSERT_EQ(before.size(), 120);
   openAsTheScorerDoes();
   EXPECT_EQ(ssnIndexes(), kBoth);
-  EXPECT_EQ(records("info.mdb"), before);
+  EXPECT_EQ(eighteen(), before);
 
   // Each table's query for one soldier is answered from its index.
   SqlDb d(path(), SQLITE_OPEN_READONLY);
@@ -88,7 +96,9 @@ TEST(SsnIndexes, CompactAndRepairKeepThem) {
   ScratchDir dir;
   makeOlderFile();
   openAsTheScorerDoes();
-  ASSERT_EQ(runCommand(false, "info.mdb").boxes.value(0).text, "Compact database successful!");
+  const RecordingMessages compacted = runCommand(false, "info.mdb");
+  ASSERT_EQ(compacted.boxes.size(), 1u);
+  ASSERT_EQ(compacted.boxes[0].text, "Compact database successful!");
   EXPECT_EQ(ssnIndexes(), kBoth);
   // Damage the engine cannot read past: the file is rebuilt from its schema.
   const qint64 root = SqlDb(path(), SQLITE_OPEN_READONLY)
@@ -116,6 +126,9 @@ TEST(SsnIndexes, ARepairThatLostTheSchemaLeavesThemToTheNextOpen) {
 TEST(SsnIndexes, TheFilesKeyTrimsEveryCharacterQtCallsWhiteSpace) {
   // The rules match an SSN after QString::trimmed(): a space the key kept
   // would hide that soldier's record from the index.
-  for (char32_t c = 0; c <= 0xffff; ++c)
-    if (QChar::isSpace(c)) EXPECT_TRUE(ssnSpaceCharacters().contains(QChar(c))) << "U+" << std::hex << unsigned(c);
+  for (char32_t c = 0; c <= 0xffff; ++c) {
+    if (QChar::isSpace(c)) {
+      EXPECT_TRUE(ssnSpaceCharacters().contains(QChar(c))) << "U+" << std::hex << unsigned(c);
+    }
+  }
 }
