@@ -15,6 +15,13 @@ RowAsRead rowOf(const pg::Result& r, int row) {
   return out;
 }
 
+std::vector<RowAsRead> rowsOf(const pg::Result& r) {
+  std::vector<RowAsRead> out;
+  out.reserve(static_cast<size_t>(r.rows()));
+  for (int i = 0; i < r.rows(); ++i) out.push_back(rowOf(r, i));
+  return out;
+}
+
 std::optional<RowAsRead> firstRow(const pg::Result& r) {
   if (r.rows() == 0) return std::nullopt;
   return rowOf(r, 0);
@@ -42,19 +49,25 @@ std::vector<RowAsRead> FitnessOnServer::readAll() {
   return out;
 }
 
-std::vector<RowAsRead> FitnessOnServer::readOfSoldiers(const QStringList& ssnDigits) {
+std::vector<RowAsRead> FitnessOnServer::readOfSoldiers(const QStringList& ssnDigits, const QStringList& fields) {
   // All soldiers in one round trip, as one array.
   QStringList quoted;
   for (QString s : ssnDigits) quoted << '"' + s.replace('\\', "\\\\").replace('"', "\\\"") + '"';
-  static const QByteArray sql = ("SELECT " + fitnessSelectList() + " FROM fitness_tests WHERE " +
-                                 ssnKeyPostgres(QStringLiteral("ssn")) +
-                                 " = ANY($1::text[]) ORDER BY test_date, lower(name COLLATE \"C\"), id")
+  const QByteArray sql = ("SELECT " + fitnessSelectListOf(fields) + " FROM fitness_tests WHERE " +
+                          ssnKeyPostgres(QStringLiteral("ssn")) +
+                          " = ANY($1::text[]) ORDER BY test_date, lower(name COLLATE \"C\"), id")
+                             .toUtf8();
+  return rowsOf(conn_.execPrepared(sql, {pg::text('{' + quoted.join(',') + '}')}));
+}
+
+std::vector<RowAsRead> FitnessOnServer::readIds(const QList<qint64>& ids) {
+  QStringList list;
+  for (qint64 id : ids) list << QString::number(id);
+  static const QByteArray sql = ("SELECT " + fitnessSelectList() +
+                                 " FROM fitness_tests WHERE id = ANY($1::bigint[]) ORDER BY test_date, "
+                                 "lower(name COLLATE \"C\"), id")
                                     .toUtf8();
-  const pg::Result r = conn_.execPrepared(sql, {pg::text('{' + quoted.join(',') + '}')});
-  std::vector<RowAsRead> out;
-  out.reserve(static_cast<size_t>(r.rows()));
-  for (int i = 0; i < r.rows(); ++i) out.push_back(rowOf(r, i));
-  return out;
+  return rowsOf(conn_.execPrepared(sql, {pg::text('{' + list.join(',') + '}')}));
 }
 
 std::optional<RowAsRead> FitnessOnServer::fetch(qint64 id) {

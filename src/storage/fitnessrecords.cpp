@@ -112,6 +112,14 @@ const QString& fitnessSelectList() {
   return list;
 }
 
+QString fitnessSelectListOf(const QStringList& fields) {
+  if (fields.isEmpty()) return fitnessSelectList();
+  QStringList list;
+  for (const QString& f : fitnessFieldNames()) list << (f == QLatin1String("id") || fields.contains(f) ? f : QStringLiteral("NULL"));
+  for (const QString& f : fields) Q_ASSERT_X(fitnessFieldNames().contains(f), "fitnessSelectListOf", qPrintable(f));
+  return list.join(QStringLiteral(", ")) + QStringLiteral(", version");
+}
+
 QStringList fitnessTableSqliteDdl() {
   QStringList cols;
   for (const FitnessField& f : fitnessFields()) {
