@@ -295,3 +295,14 @@ CREATE POLICY fitness_tests_by_unit ON fitness_tests
                          WHERE u.unit = upper(btrim(fitness_tests.unit)) AND pg_has_role(r.oid, 'MEMBER')));
 
 COMMIT;
+
+-- A soldier's records by SSN, for their history and cards: an SSN is kept as
+-- given ("123-45-6789" or "123456789"), so the index holds its digits alone.
+-- The stations' queries use these very expressions so that the index serves
+-- them.
+BEGIN;
+SET LOCAL client_min_messages = warning;
+SELECT pg_advisory_xact_lock(hashtext('quillon setup'));
+CREATE INDEX IF NOT EXISTS info_ssn_key ON info ((regexp_replace(ssn, '[^0-9]', '', 'g')));
+CREATE INDEX IF NOT EXISTS fitness_tests_ssn_key ON fitness_tests ((regexp_replace(ssn, '[^0-9]', '', 'g')));
+COMMIT;

@@ -1,5 +1,7 @@
 #include "fitnesspg.h"
 
+#include "ssnkey.h"
+
 namespace quillon {
 
 namespace {
@@ -10,6 +12,13 @@ RowAsRead rowOf(const pg::Result& r, int row) {
   for (int c = 0; c < n; ++c) out.fields << (r.isNull(row, c) ? QString() : r.value(row, c));
   out.key = r.integer(row, 0);
   out.version = r.integer(row, n);
+  return out;
+}
+
+std::vector<RowAsRead> rowsOf(const pg::Result& r) {
+  std::vector<RowAsRead> out;
+  out.reserve(static_cast<size_t>(r.rows()));
+  for (int i = 0; i < r.rows(); ++i) out.push_back(rowOf(r, i));
   return out;
 }
 
@@ -38,6 +47,27 @@ std::vector<RowAsRead> FitnessOnServer::readAll() {
   out.reserve(static_cast<size_t>(r.rows()));
   for (int i = 0; i < r.rows(); ++i) out.push_back(rowOf(r, i));
   return out;
+}
+
+std::vector<RowAsRead> FitnessOnServer::readOfSoldiers(const QStringList& ssnDigits, const QStringList& fields) {
+  // All soldiers in one round trip, as one array.
+  QStringList quoted;
+  for (QString s : ssnDigits) quoted << '"' + s.replace('\\', "\\\\").replace('"', "\\\"") + '"';
+  const QByteArray sql = ("SELECT " + fitnessSelectListOf(fields) + " FROM fitness_tests WHERE " +
+                          ssnKeyPostgres(QStringLiteral("ssn")) +
+                          " = ANY($1::text[]) ORDER BY test_date, lower(name COLLATE \"C\"), id")
+                             .toUtf8();
+  return rowsOf(conn_.execPrepared(sql, {pg::text('{' + quoted.join(',') + '}')}));
+}
+
+std::vector<RowAsRead> FitnessOnServer::readIds(const QList<qint64>& ids) {
+  QStringList list;
+  for (qint64 id : ids) list << QString::number(id);
+  static const QByteArray sql = ("SELECT " + fitnessSelectList() +
+                                 " FROM fitness_tests WHERE id = ANY($1::bigint[]) ORDER BY test_date, "
+                                 "lower(name COLLATE \"C\"), id")
+                                    .toUtf8();
+  return rowsOf(conn_.execPrepared(sql, {pg::text('{' + list.join(',') + '}')}));
 }
 
 std::optional<RowAsRead> FitnessOnServer::fetch(qint64 id) {

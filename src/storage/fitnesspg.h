@@ -17,6 +17,8 @@ class FitnessOnServer : public FitnessRecords {
   void close() override { conn_.close(); }
 
   std::vector<RowAsRead> readAll() override;
+  std::vector<RowAsRead> readOfSoldiers(const QStringList& ssnDigits, const QStringList& fields = {}) override;
+  std::vector<RowAsRead> readIds(const QList<qint64>& ids) override;
   std::optional<RowAsRead> fetch(qint64 id) override;
   std::optional<RowAsRead> find(const QString& ssn, const QString& testDate) override;
   RowAsRead add(const Record& values) override;

@@ -9,6 +9,7 @@
 #include "fitnesssqlite.h"
 #include "pgconnection.h"
 #include "sqlitedb.h"
+#include "ssnkey.h"
 
 namespace quillon {
 
@@ -111,6 +112,14 @@ const QString& fitnessSelectList() {
   return list;
 }
 
+QString fitnessSelectListOf(const QStringList& fields) {
+  if (fields.isEmpty()) return fitnessSelectList();
+  QStringList list;
+  for (const QString& f : fitnessFieldNames()) list << (f == QLatin1String("id") || fields.contains(f) ? f : QStringLiteral("NULL"));
+  for (const QString& f : fields) Q_ASSERT_X(fitnessFieldNames().contains(f), "fitnessSelectListOf", qPrintable(f));
+  return list.join(QStringLiteral(", ")) + QStringLiteral(", version");
+}
+
 QStringList fitnessTableSqliteDdl() {
   QStringList cols;
   for (const FitnessField& f : fitnessFields()) {
@@ -129,7 +138,9 @@ QStringList fitnessTableSqliteDdl() {
   return {"CREATE TABLE " + t + " (" + cols.join(", ") + ")",
           // One record per soldier per date of test.
           "CREATE UNIQUE INDEX " + t + "_soldier_date ON " + t + " (ssn, test_date) WHERE ssn <> ''",
-          "CREATE INDEX " + t + "_group ON " + t + " (test_group)"};
+          "CREATE INDEX " + t + "_group ON " + t + " (test_group)",
+          // A soldier's records, for their history and card.
+          ssnIndexSqlite(t, QStringLiteral("ssn"))};
 }
 
 bool hasFitnessTable(const sqlite::Database& db) {

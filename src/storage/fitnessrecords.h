@@ -45,6 +45,10 @@ const QStringList& fitnessFieldNames();
 const QString& fitnessSelectList();
 inline QString fitnessTableName() { return QStringLiteral("fitness_tests"); }
 
+// The SELECT list of `fields` (none: every field) as fitnessSelectList()
+// lays it out, the fields not named as NULL. Asserts each is a field.
+QString fitnessSelectListOf(const QStringList& fields);
+
 // The statements that create the table and its indexes in a records file.
 QStringList fitnessTableSqliteDdl();
 
@@ -79,6 +83,14 @@ class FitnessRecords {
   // fitnessFieldNames() order (the ID as text first, no value as a null
   // string).
   virtual std::vector<RowAsRead> readAll() = 0;  // by test date, name, ID
+  // The records of these soldiers (nine digits each) through the index by
+  // SSN: rows of an SSN written another way may come along (ssnkey.h). In
+  // readAll's order. With `fields` named, only those (and the ID) are read;
+  // the row's other fields hold no value.
+  virtual std::vector<RowAsRead> readOfSoldiers(const QStringList& ssnDigits, const QStringList& fields = {}) = 0;
+  // The records with these IDs, in readAll's order; an ID no record has is
+  // left out.
+  virtual std::vector<RowAsRead> readIds(const QList<qint64>& ids) = 0;
   virtual std::optional<RowAsRead> fetch(qint64 id) = 0;
   // The record of this SSN on this date of test; none when there is none.
   virtual std::optional<RowAsRead> find(const QString& ssn, const QString& testDate) = 0;

@@ -1,5 +1,10 @@
 #include "fitnesssqlite.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include "ssnkey.h"
+
 namespace quillon {
 
 namespace {
@@ -9,6 +14,7 @@ using sqlite::Statement;
 RowAsRead rowOf(const Statement& st) {
   RowAsRead r;
   const int n = static_cast<int>(fitnessFieldNames().size());
+  r.fields.reserve(n);
   for (int c = 0; c < n; ++c) r.fields << st.text(c);
   r.key = st.integer(0);
   r.version = st.integer(n);
@@ -26,6 +32,7 @@ void FitnessInFile::open() {
   if (path_.isEmpty()) throw DbError(QStringLiteral("No database file was named."));
   sqlite::Database db(path_, sqlite::Database::Mode::ReadWrite);
   addFitnessTable(db);
+  addSsnIndexes(db);
   if (!hasFitnessTable(db)) throw DbError(path_ + QStringLiteral(": this file holds no test records."));
   db_ = std::move(db);
 }
@@ -44,6 +51,28 @@ std::optional<RowAsRead> FitnessInFile::readOne(const QString& where, const QStr
 
 std::vector<RowAsRead> FitnessInFile::readAll() {
   Statement st(db(), "SELECT " + fitnessSelectList() + " FROM " + fitnessTableName() + " ORDER BY test_date, name, id");
+  std::vector<RowAsRead> out;
+  while (st.step()) out.push_back(rowOf(st));
+  return out;
+}
+
+std::vector<RowAsRead> FitnessInFile::readOfSoldiers(const QStringList& ssnDigits, const QStringList& fields) {
+  // All soldiers in one statement, each looked up in the index.
+  Statement st(db(), "SELECT " + fitnessSelectListOf(fields) + " FROM " + fitnessTableName() + " WHERE " +
+                         ssnKeySqlite(QStringLiteral("ssn")) +
+                         " IN (SELECT value FROM json_each(?)) ORDER BY test_date, name, id");
+  st.bindText(1, QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(ssnDigits)).toJson(QJsonDocument::Compact)));
+  std::vector<RowAsRead> out;
+  while (st.step()) out.push_back(rowOf(st));
+  return out;
+}
+
+std::vector<RowAsRead> FitnessInFile::readIds(const QList<qint64>& ids) {
+  QJsonArray list;
+  for (qint64 id : ids) list.append(id);
+  Statement st(db(), "SELECT " + fitnessSelectList() + " FROM " + fitnessTableName() +
+                         " WHERE id IN (SELECT value FROM json_each(?)) ORDER BY test_date, name, id");
+  st.bindText(1, QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Compact)));
   std::vector<RowAsRead> out;
   while (st.step()) out.push_back(rowOf(st));
   return out;

@@ -16,6 +16,8 @@ class FitnessInFile : public FitnessRecords {
   void close() override { db_ = sqlite::Database(); }
 
   std::vector<RowAsRead> readAll() override;
+  std::vector<RowAsRead> readOfSoldiers(const QStringList& ssnDigits, const QStringList& fields = {}) override;
+  std::vector<RowAsRead> readIds(const QList<qint64>& ids) override;
   std::optional<RowAsRead> fetch(qint64 id) override;
   std::optional<RowAsRead> find(const QString& ssn, const QString& testDate) override;
   RowAsRead add(const Record& values) override;

@@ -106,4 +106,11 @@ void PgBackend::forEachRow(const QList<RowOrder>& order, const std::function<boo
     if (!row(r)) return;
 }
 
+std::vector<QStringList> PgBackend::rowsOfSoldier(const QString& ssnDigits) {
+  open();
+  std::vector<QStringList> rows;
+  for (pg::PgRecord& r : server().readOfSoldier(ssnDigits)) rows.push_back(std::move(r.fields));
+  return rows;
+}
+
 }  // namespace quillon

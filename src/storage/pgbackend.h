@@ -31,6 +31,7 @@ class PgBackend : public RecordBackend {
   RowAsRead restore(qint64 key, const Record& record) override;
   std::optional<RowAsRead> remove(qint64 key) override;
   void forEachRow(const QList<RowOrder>& order, const std::function<bool(const QStringList&)>& row) override;
+  std::vector<QStringList> rowsOfSoldier(const QString& ssnDigits) override;
 
   // The connection while open (tests and benches look at it), else null.
   pg::Connection* connection() { return store_ ? &store_->connection() : nullptr; }

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <algorithm>
 
+#include "ssnkey.h"
+
 namespace quillon::pg {
 
 namespace {
@@ -64,6 +66,17 @@ PgRecord PgStore::record(const Result& r, int row) {
 
 std::vector<PgRecord> PgStore::readAll() {
   const Result r = conn_.exec(rowSourceQuery().toUtf8().constData());
+  std::vector<PgRecord> rows;
+  rows.reserve(static_cast<size_t>(r.rows()));
+  for (int i = 0; i < r.rows(); ++i) rows.push_back(record(r, i));
+  return rows;
+}
+
+std::vector<PgRecord> PgStore::readOfSoldier(const QString& ssnDigits) {
+  static const QByteArray sql =
+      ("SELECT " + selectList() + " FROM info WHERE " + ssnKeyPostgres(QStringLiteral("ssn")) + " = $1 ORDER BY id")
+          .toUtf8();
+  const Result r = conn_.execPrepared(sql, {text(ssnDigits)});
   std::vector<PgRecord> rows;
   rows.reserve(static_cast<size_t>(r.rows()));
   for (int i = 0; i < r.rows(); ++i) rows.push_back(record(r, i));

@@ -66,6 +66,9 @@ class PgStore {
   QString description() const { return conn_.description(); }
 
   std::vector<PgRecord> readAll();
+  // The rows of one soldier (nine digits) through the index by SSN
+  // (ssnkey.h: rows of an SSN written another way may come along), by ID.
+  std::vector<PgRecord> readOfSoldier(const QString& ssnDigits);
   std::optional<PgRecord> fetch(qint64 id);
 
   // Adds a row holding `values` (field name -> text, case ignored; the rest

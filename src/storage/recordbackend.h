@@ -160,6 +160,12 @@ class RecordBackend {
   // `order` and then by ID; `row` returning false stops the walk.
   virtual void forEachRow(const QList<RowOrder>& order, const std::function<bool(const QStringList&)>& row) = 0;
 
+  // The records of table info of one soldier (`ssnDigits`, nine digits),
+  // found through the index by SSN: rows of an SSN written another way may
+  // come along (ssnkey.h). Each field in infoFieldNames() order, by ID as
+  // forEachRow gives them. Throws DbError.
+  virtual std::vector<QStringList> rowsOfSoldier(const QString& ssnDigits) = 0;
+
   // Column names of the last readRows, in order.
   const QStringList& columns() const { return columns_; }
   // The row source's column of `name`, case ignored; -1 when absent.

@@ -7,6 +7,7 @@
 
 #include "dbfile.h"
 #include "sqlitedb.h"
+#include "ssnkey.h"
 
 namespace quillon {
 
@@ -39,6 +40,7 @@ bool hasAlternateFields(const sqlite::Database& db) {
 }
 
 void upgradeRecordsSchema(sqlite::Database& db) {
+  addSsnIndexes(db);
   // Checked again inside the transaction: another scorer may be upgrading
   // the same file at this moment.
   if (hasAlternateFields(db) || infoColumns(db).isEmpty()) return;

@@ -18,7 +18,8 @@ class Database;
 const QStringList& alternateFieldNames();
 
 // Adds the fields of alternateFieldNames() that table `info` lacks, all in one
-// transaction: either every one is added or the file is left untouched. A
+// transaction: either every one is added or the file is left untouched; and
+// the index by SSN to the tables that lack it (addSsnIndexes). A
 // database without table `info` is left alone (the row source will say what
 // is wrong). Throws DbError with the engine's message.
 void upgradeRecordsSchema(sqlite::Database& db);

@@ -11,6 +11,7 @@
 #include "insertedrow.h"
 #include "rowarena.h"
 #include "schemaupgrade.h"
+#include "ssnkey.h"
 
 namespace quillon {
 
@@ -279,6 +280,24 @@ void SqliteBackend::forEachRow(const QList<RowOrder>& order, const std::function
     for (int i = 0; i < n; ++i) fields << st.text(i);
     if (!row(fields)) return;
   }
+}
+
+std::vector<QStringList> SqliteBackend::rowsOfSoldier(const QString& ssnDigits) {
+  open();
+  // The order of forEachRow without a sort of its own: by ID, equal IDs as
+  // they were entered.
+  Statement st(db_, "SELECT " + infoFieldNames().join(',') + " FROM info WHERE " + ssnKeySqlite(QStringLiteral("SSN")) +
+                        " = ? ORDER BY " + sortKeySql({RowOrder{QStringLiteral("ID"), false, RowOrder::As::Number}}));
+  st.bindText(1, ssnDigits);
+  const int n = static_cast<int>(infoFieldNames().size());
+  std::vector<QStringList> out;
+  while (st.step()) {
+    QStringList fields;
+    fields.reserve(n);
+    for (int i = 0; i < n; ++i) fields << st.text(i);
+    out.push_back(std::move(fields));
+  }
+  return out;
 }
 
 std::optional<Record> SqliteBackend::record(qint64 key) {

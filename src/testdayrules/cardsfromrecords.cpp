@@ -122,6 +122,28 @@ std::vector<RowAsRead> byTestDate(std::vector<RowAsRead> rows) {
   return rows;
 }
 
+// The rows of the tests a card shows, by the card's own rule (testsOnCard)
+// on the dates alone: the latest four, ties in the order of `sorted`
+// (byTestDate).
+std::vector<const RowAsRead*> onCard(const std::vector<RowAsRead>& sorted) {
+  std::vector<std::pair<QString, const RowAsRead*>> dated;
+  dated.reserve(sorted.size());
+  for (const RowAsRead& r : sorted) dated.emplace_back(compactDate(field(r, "test_date")), &r);
+  std::stable_sort(dated.begin(), dated.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<const RowAsRead*> out;
+  for (auto d = dated.size() > 4 ? dated.end() - 4 : dated.begin(); d != dated.end(); ++d) out.push_back(d->second);
+  return out;
+}
+
+// Rows by the nine digits of their SSN, each soldier's in the order given;
+// a row naming no SSN the rules accept is left out.
+QHash<QString, std::vector<RowAsRead>> bySoldier(const std::vector<RowAsRead>& rows) {
+  QHash<QString, std::vector<RowAsRead>> out;
+  for (const RowAsRead& r : rows)
+    if (const QString digits = ssnDigits(field(r, "ssn")); !digits.isEmpty()) out[digits].push_back(r);
+  return out;
+}
+
 }  // namespace
 
 CardTest cardTestFromRecord(const RowAsRead& row) {
@@ -194,17 +216,43 @@ FitnessCard cardFromRecords(const std::vector<RowAsRead>& rows, const GroupMembe
   card.unit = latest("unit", member.unit);
 
   QList<CardTest> tests;
-  for (const RowAsRead& r : sorted) tests << cardTestFromRecord(r);
+  for (const RowAsRead* r : onCard(sorted)) tests << cardTestFromRecord(*r);
   card.tests = testsOnCard(tests);
   return card;
 }
 
 QList<FitnessCard> cardsForGroup(const TestGroup& group, const std::vector<RowAsRead>& allRows) {
-  QHash<QString, std::vector<RowAsRead>> bySsn;
-  for (const RowAsRead& r : allRows)
-    if (const QString digits = ssnDigits(field(r, "ssn")); !digits.isEmpty()) bySsn[digits].push_back(r);
+  const QHash<QString, std::vector<RowAsRead>> bySsn = bySoldier(allRows);
   QList<FitnessCard> cards;
   for (const GroupMember& m : group.members) cards << cardFromRecords(bySsn.value(ssnDigits(m.ssn)), m);
+  return cards;
+}
+
+QList<FitnessCard> cardsForGroup(const TestGroup& group, FitnessRecords& records) {
+  QStringList soldiers;
+  for (const GroupMember& m : group.members)
+    if (const QString digits = ssnDigits(m.ssn); !digits.isEmpty()) soldiers << digits;
+  soldiers.removeDuplicates();
+  if (soldiers.isEmpty()) return cardsForGroup(group, std::vector<RowAsRead>());
+  // Two reads: of every record of the group's soldiers only what picks the
+  // card's tests and fills its header, then the whole of the few records the
+  // cards show. A soldier of many years has many records.
+  static const QStringList kPicking = {"ssn", "name", "sex", "unit", "test_date"};
+  QHash<QString, std::vector<RowAsRead>> bySsn = bySoldier(records.readOfSoldiers(soldiers, kPicking));
+  QList<qint64> shown;
+  for (auto it = bySsn.begin(); it != bySsn.end(); ++it) {
+    it.value() = byTestDate(std::move(it.value()));
+    for (const RowAsRead* r : onCard(it.value())) shown << r->key;
+  }
+  QHash<qint64, RowAsRead> whole;
+  for (RowAsRead& r : records.readIds(shown)) whole.insert(r.key, std::move(r));
+  QList<FitnessCard> cards;
+  for (const GroupMember& m : group.members) {
+    std::vector<RowAsRead> rows = bySsn.value(ssnDigits(m.ssn));
+    for (RowAsRead& r : rows)
+      if (const auto w = whole.constFind(r.key); w != whole.cend()) r = *w;
+    cards << cardFromRecords(rows, m);
+  }
   return cards;
 }
 

@@ -25,6 +25,9 @@ FitnessCard cardFromRecords(const std::vector<RowAsRead>& rows, const GroupMembe
 // The cards of a group's soldiers, in the group's order, from every stored
 // five-event record of each (not only those of this group's day).
 QList<FitnessCard> cardsForGroup(const TestGroup& group, const std::vector<RowAsRead>& allRows);
+// The same, read from `records`: only the rows of the group's soldiers, found
+// by SSN. Throws DbError.
+QList<FitnessCard> cardsForGroup(const TestGroup& group, FitnessRecords& records);
 
 // The card test one record makes; exposed for the history, which shows the
 // same values.

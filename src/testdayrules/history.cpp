@@ -93,17 +93,17 @@ QList<HistoryEntry> soldierHistory(const QString& ssn, const std::vector<QString
 }
 
 QList<HistoryEntry> loadSoldierHistory(const QString& dbPath, const QString& ssn) {
-  std::vector<QStringList> threeEvent;
+  const QString digits = ssnDigits(ssn);
+  if (digits.isEmpty()) return {};
+  // Only this soldier's rows are read, through the index by SSN; the few of
+  // another SSN form that come along are told apart as any row would be.
   std::unique_ptr<RecordBackend> info = RecordBackend::forDatabase(dbPath);
   info->open();
-  info->forEachRow({}, [&](const QStringList& row) {
-    threeEvent.push_back(row);
-    return true;
-  });
+  const std::vector<QStringList> threeEvent = info->rowsOfSoldier(digits);
   info->close();
   std::unique_ptr<FitnessRecords> fitness = FitnessRecords::forDatabase(dbPath);
   fitness->open();
-  const std::vector<RowAsRead> fiveEvent = fitness->readAll();
+  const std::vector<RowAsRead> fiveEvent = fitness->readOfSoldiers({digits});
   fitness->close();
   return soldierHistory(ssn, threeEvent, fiveEvent);
 }

@@ -47,8 +47,8 @@ QList<HistoryEntry> soldierHistory(const QString& ssn, const std::vector<QString
                                    const std::vector<RowAsRead>& fiveEventRows);
 
 // The same, read through the storage layer from the records at `dbPath` (a
-// folder's info.mdb, or the server its connection file names). Throws
-// DbError.
+// folder's info.mdb, or the server its connection file names): only the
+// soldier's own rows, found by SSN. Throws DbError.
 QList<HistoryEntry> loadSoldierHistory(const QString& dbPath, const QString& ssn);
 
 // One line of the chart: points by date of test, oldest first, only the

@@ -183,7 +183,7 @@ TEST(FitnessFileUpgrade, AnOldFileGainsTheTableWhenTheScorerOpensItAndInfoKeepsE
   again.open();
   sqlite::Statement n(db, "SELECT count(*) FROM sqlite_master WHERE tbl_name='" + fitnessTableName() + "'");
   ASSERT_TRUE(n.step());
-  EXPECT_EQ(n.integer(0), 3) << "the table and its two indexes, once";
+  EXPECT_EQ(n.integer(0), 4) << "the table and its three indexes (soldier and date, group, SSN), once";
 }
 
 TEST(FitnessFileUpgrade, AnUpgradeThatFailsHalfwayLeavesTheFileAsItWas) {

@@ -22,6 +22,10 @@ class ScriptedFitnessRecords : public FitnessRecords {
   void open() override { real_->open(); }
   void close() override { real_->close(); }
   std::vector<RowAsRead> readAll() override { return real_->readAll(); }
+  std::vector<RowAsRead> readOfSoldiers(const QStringList& ssnDigits, const QStringList& fields = {}) override {
+    return real_->readOfSoldiers(ssnDigits, fields);
+  }
+  std::vector<RowAsRead> readIds(const QList<qint64>& ids) override { return real_->readIds(ids); }
   std::optional<RowAsRead> fetch(qint64 id) override { return real_->fetch(id); }
   std::optional<RowAsRead> find(const QString& ssn, const QString& testDate) override {
     return real_->find(ssn, testDate);

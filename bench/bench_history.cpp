@@ -1,0 +1,468 @@
+// A division's records: 10,000 soldiers with 100 three-event and 100
+// five-event records each (1,000,000 of each kind) in a records file, and
+// 1,000 soldiers with 100 of each on a records server, each measured against
+// its baseline in the same run, in turns (who goes first alternating):
+//   history   a soldier's history as the History window loads it, against
+//             the engine alone opening the file (or connecting), running the
+//             indexed query for that SSN on both tables and reading every
+//             field as text;
+//   cards     a group of 600 soldiers' cards, against the engine reading the
+//             same rows (every field as text) through the same index;
+//   due list  the due list from every record, against the engine's own
+//             grouped queries giving the same answer (each soldier's latest
+//             name and unit, last five-event result, last three-event date).
+// Reports the median of the per-turn ratios against each goal. The file is
+// made once (one transaction, prepared statements) and kept beside the
+// bench for the next run. The server part needs a server through the PG*
+// environment (pg_virtualenv) and is skipped without one.
+//
+//   bench_history [history] [cards] [due] [server]     (all when none is named;
+//                                                      the first three on file)
+#include <libpq-fe.h>
+#include <sqlite3.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "cardsfromrecords.h"
+#include "dbfile.h"
+#include "fitnessrecords.h"
+#include "groupreports.h"
+#include "history.h"
+#include "pgscratch.h"
+#include "recordbackend.h"
+#include "ssnkey.h"
+
+using namespace quillon;
+
+namespace {
+
+constexpr int kSoldiers = 10000;
+constexpr int kTestsEach = 100;
+constexpr int kServerSoldiers = 1000;
+constexpr int kGroup = 600;
+constexpr int kTurns = 9;
+constexpr int kSlowTurns = 5;
+constexpr int kDueTurns = 3;
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+// Soldier s's nine digits; each soldier's records alternate between the
+// two ways an SSN is written.
+QString digitsOf(int s) { return QString::number(100000000 + s * 7919); }
+QString writtenAs(int s, int test) {
+  const QString d = digitsOf(s);
+  return test % 2 ? d : d.left(3) + '-' + d.mid(3, 2) + '-' + d.mid(5);
+}
+QDate dateOf(int test) { return QDate(2001, 1, 1).addDays(test * 73); }
+
+[[noreturn]] void die(const char* what, const QString& detail = QString()) {
+  std::fprintf(stderr, "%s %s\n", what, qPrintable(detail));
+  std::exit(1);
+}
+
+void check(sqlite3* db, int rc) {
+  if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) die("sqlite:", QString::fromUtf8(sqlite3_errmsg(db)));
+}
+
+// Runs `sql` prepared once, binding `values(row)` for each row.
+void insertAll(sqlite3* db, const QByteArray& sql, int rows, const std::function<QList<QByteArray>(int)>& values) {
+  sqlite3_stmt* st = nullptr;
+  check(db, sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr));
+  for (int r = 0; r < rows; ++r) {
+    const QList<QByteArray> v = values(r);
+    for (int c = 0; c < v.size(); ++c)
+      check(db, v[c].isNull() ? sqlite3_bind_null(st, c + 1)
+                              : sqlite3_bind_text(st, c + 1, v[c].constData(), int(v[c].size()), SQLITE_TRANSIENT));
+    check(db, sqlite3_step(st));
+    sqlite3_reset(st);
+  }
+  sqlite3_finalize(st);
+}
+
+const char* const kFiveColumns =
+    "name, rank, ssn, sex, dob, unit, mos, pay_grade, standard, test_date, deadlift_1, deadlift_2, pushup, sdc_s, "
+    "plank_s, run_s, deadlift_pts, pushup_pts, sdc_pts, plank_pts, run_pts, deadlift_go, pushup_go, sdc_go, plank_go, "
+    "run_go, total_pts, result_go, grader_deadlift, grader_pushup, grader_sdc, grader_plank, grader_run, "
+    "oic_ncoic_name";
+
+QList<QByteArray> fiveEventRow(int s, int t) {
+  const QByteArray n = QByteArray::number((s * 31 + t * 17) % 97);
+  const bool go = (s + t) % 9 != 0;
+  return {QStringLiteral("Soldier%1, Pat %2").arg(s, 5, 10, QLatin1Char('0')).arg(QChar('A' + t % 26)).toUtf8(),
+          "SGT",
+          writtenAs(s, t).toUtf8(),
+          s % 3 ? "M" : "F",
+          "1990-04-12",
+          QStringLiteral("%1 CO 1-5 IN").arg(QChar('A' + s % 6)).toUtf8(),
+          "11B",
+          "E-5",
+          "general",
+          dateOf(t).toString(Qt::ISODate).toUtf8(),
+          "180",
+          "190",
+          "3" + n.right(1),
+          "13" + n.right(1),
+          "20" + n.right(1),
+          "110" + n.right(1),
+          "7" + n.right(1),
+          "6" + n.right(1),
+          "8" + n.right(1),
+          "7" + n.right(1),
+          "6" + n.right(1),
+          "GO",
+          "GO",
+          "GO",
+          "GO",
+          go ? "GO" : "NO-GO",
+          "36" + n.right(1),
+          go ? "GO" : "NO-GO",
+          "JK",
+          "LM",
+          "NO",
+          "PQ",
+          "RS",
+          "SFC Tanaka"};
+}
+
+QList<QByteArray> threeEventRow(int s, int t) {
+  const QDate d = dateOf(t).addDays(11);
+  return {QStringLiteral("Soldier%1, Pat").arg(s, 5, 10, QLatin1Char('0')).toUtf8(),
+          "SGT",
+          writtenAs(s, t + 1).toUtf8(),
+          "M",
+          "04/12/1990",
+          d.toString(QStringLiteral("MM/dd/yyyy")).toUtf8(),
+          "41",
+          "52",
+          "15",
+          QByteArray::number(t % 60),
+          "80",
+          "75",
+          "70",
+          "225",
+          "PASS",
+          "",
+          ""};
+}
+
+// The division's records file, made once and kept for later runs.
+QString divisionFile() {
+  const QString dir = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("bench_history_data"));
+  const QString path = QDir(dir).filePath(QStringLiteral("info.mdb"));
+  if (QFileInfo::exists(path)) return path;
+  QDir().mkpath(dir);
+  const QString making = QDir(dir).filePath(QStringLiteral("making.mdb"));
+  QFile::remove(making);
+  std::printf("making %s (once)...\n", qPrintable(path));
+  std::fflush(stdout);
+  QElapsedTimer t;
+  t.start();
+  createRecordsDatabase(making);
+  sqlite3* db = nullptr;
+  check(db, sqlite3_open_v2(QFile::encodeName(making).constData(), &db, SQLITE_OPEN_READWRITE, nullptr));
+  check(db, sqlite3_exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN", nullptr, nullptr, nullptr));
+  // The table first, its indexes once it is full.
+  const QStringList ddl = fitnessTableSqliteDdl();
+  check(db, sqlite3_exec(db, ddl.first().toUtf8().constData(), nullptr, nullptr, nullptr));
+  const int rows = kSoldiers * kTestsEach;
+  insertAll(
+      db,
+      "INSERT INTO info (LNAME, RANK, SSN, SEX, DOB, DOT, RAW_PU, RAW_SU, RUN_M, RUN_S, C_PU, C_SU, C_RUN, TOTAL, "
+      "STAT, PROFILE, REMARK) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
+      rows, [](int r) { return threeEventRow(r % kSoldiers, r / kSoldiers); });
+  QByteArray marks = "?";
+  for (int c = 1; c < fiveEventRow(0, 0).size(); ++c) marks += ",?";
+  insertAll(db, QByteArray("INSERT INTO fitness_tests (") + kFiveColumns + ") VALUES (" + marks + ")", rows,
+            [](int r) { return fiveEventRow(r % kSoldiers, r / kSoldiers); });
+  for (const QString& sql : ddl.mid(1))
+    check(db, sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr));
+  check(db, sqlite3_exec(db, "COMMIT; ANALYZE", nullptr, nullptr, nullptr));
+  sqlite3_close(db);
+  // The scorer's own first open adds what an older file lacks (the index of
+  // info by SSN among it).
+  auto info = RecordBackend::forDatabase(making);
+  info->open();
+  info->close();
+  if (!QFile::rename(making, path)) die("cannot keep", path);
+  std::printf("made in %.1f s\n", double(t.elapsed()) / 1000.0);
+  return path;
+}
+
+double msSince(const QElapsedTimer& t) { return double(t.nsecsElapsed()) / 1e6; }
+
+// Every field of every row of a prepared statement, as text; the count.
+int readEveryField(sqlite3_stmt* st, size_t& bytes) {
+  int rows = 0;
+  const int n = sqlite3_column_count(st);
+  while (sqlite3_step(st) == SQLITE_ROW) {
+    ++rows;
+    for (int c = 0; c < n; ++c)
+      if (sqlite3_column_text(st, c)) bytes += size_t(sqlite3_column_bytes(st, c));
+  }
+  return rows;
+}
+
+// The engine's own answer on the file: open, run `queries` (each bound to
+// `arg`), read every field, close.
+double engineOnFile(const QString& path, const QStringList& queries, const QByteArray& arg, int expectRows) {
+  QElapsedTimer t;
+  t.start();
+  sqlite3* db = nullptr;
+  check(db, sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr));
+  size_t bytes = 0;
+  int rows = 0;
+  for (const QString& q : queries) {
+    sqlite3_stmt* st = nullptr;
+    check(db, sqlite3_prepare_v2(db, q.toUtf8().constData(), -1, &st, nullptr));
+    if (sqlite3_bind_parameter_count(st) > 0) sqlite3_bind_text(st, 1, arg.constData(), int(arg.size()), SQLITE_STATIC);
+    rows += readEveryField(st, bytes);
+    sqlite3_finalize(st);
+  }
+  sqlite3_close(db);
+  const double ms = msSince(t);
+  if (expectRows >= 0 && rows != expectRows) die("engine rows:", QString::number(rows));
+  if (bytes == 0) die("engine read nothing");
+  return ms;
+}
+
+struct Pair {
+  std::vector<double> ours, engine, ratios;
+};
+
+// Runs both in turns, who goes first alternating; prints each turn.
+Pair inTurns(const char* name, int turns, const std::function<double(int)>& ours,
+             const std::function<double(int)>& engine) {
+  ours(0);  // both warm the page cache
+  engine(0);
+  Pair p;
+  for (int i = 0; i < turns; ++i) {
+    // This turn's rows into the page cache first, so neither side pays for
+    // reading them from disk.
+    engine(i);
+    double a = 0, b = 0;
+    if (i % 2) {
+      b = engine(i);
+      a = ours(i);
+    } else {
+      a = ours(i);
+      b = engine(i);
+    }
+    p.ours.push_back(a);
+    p.engine.push_back(b);
+    p.ratios.push_back(a / b);
+    std::printf("  %s turn %d: %.2f ms, engine %.2f ms, ratio %.2f\n", name, i + 1, a, b, a / b);
+    std::fflush(stdout);
+  }
+  return p;
+}
+
+void report(const char* what, const Pair& p, double goal) {
+  const double r = median(p.ratios);
+  std::printf("%s: median %.2f ms, engine %.2f ms, median ratio %.2f (goal <= %.1f) %s\n", what, median(p.ours),
+              median(p.engine), r, goal, r <= goal ? "met" : "NOT MET");
+  std::fflush(stdout);
+}
+
+TestGroup groupOf(int count, int every) {
+  TestGroup g{1, QStringLiteral("2026-06-12"), QStringLiteral("Range 4"), {}};
+  for (int i = 0; i < count; ++i) {
+    const int s = (i * every) % kSoldiers;
+    g.members << GroupMember{digitsOf(s), QStringLiteral("Soldier%1, Pat").arg(s), "M", "1990-04-12", "A CO",
+                             "general"};
+  }
+  return g;
+}
+
+QString soldierQuery(const char* table, const char* column, const QString& where) {
+  return QStringLiteral("SELECT * FROM %1 WHERE %2 %3")
+      .arg(QLatin1String(table), ssnKeySqlite(QLatin1String(column)), where);
+}
+
+bool wanted(const char* part) {
+  const QStringList args = QCoreApplication::arguments().mid(1);
+  return args.isEmpty() || args.contains(QLatin1String(part));
+}
+
+void onFile() {
+  const QString path = divisionFile();
+  std::printf("file %s: %d three-event and %d five-event records\n", qPrintable(path), kSoldiers * kTestsEach,
+              kSoldiers * kTestsEach);
+
+  const auto soldier = [](int turn) { return (turn * 3779 + 17) % kSoldiers; };
+  if (wanted("history")) {
+    const Pair history = inTurns(
+        "history", kTurns,
+        [&](int turn) {
+          QElapsedTimer t;
+          t.start();
+          const QList<HistoryEntry> h = loadSoldierHistory(path, writtenAs(soldier(turn), turn));
+          const double ms = msSince(t);
+          if (h.size() != 2 * kTestsEach) die("history entries:", QString::number(h.size()));
+          return ms;
+        },
+        [&](int turn) {
+          return engineOnFile(path, {soldierQuery("info", "SSN", "= ?"), soldierQuery("fitness_tests", "ssn", "= ?")},
+                              digitsOf(soldier(turn)).toUtf8(), 2 * kTestsEach);
+        });
+    report("history on file (1,000,000 + 1,000,000)", history, 2.0);
+  }
+
+  if (wanted("cards")) {
+    const TestGroup group = groupOf(kGroup, 13);
+    QStringList keys;
+    for (const GroupMember& m : group.members) keys << '"' + m.ssn + '"';
+    const QByteArray json = '[' + keys.join(',').toUtf8() + ']';
+    const Pair cards = inTurns(
+        "cards", kSlowTurns,
+        [&](int) {
+          QElapsedTimer t;
+          t.start();
+          auto records = FitnessRecords::forDatabase(path);
+          records->open();
+          const QList<FitnessCard> c = cardsForGroup(group, *records);
+          const double ms = msSince(t);
+          if (c.size() != kGroup || c.first().tests.size() != 4) die("cards");
+          return ms;
+        },
+        [&](int) {
+          return engineOnFile(path, {soldierQuery("fitness_tests", "ssn", "IN (SELECT value FROM json_each(?))")}, json,
+                              kGroup * kTestsEach);
+        });
+    report("cards of 600 soldiers on file", cards, 2.0);
+  }
+  if (!wanted("due")) return;
+
+  const QDate asOf(2026, 6, 12);
+  const QString iso = asOf.toString(Qt::ISODate);
+  const QString key = ssnKeySqlite(QStringLiteral("ssn"));
+  const QString infoKey = ssnKeySqlite(QStringLiteral("SSN"));
+  // Per soldier: the latest record's name and unit, the last result on or
+  // before the day, the last three-event date on or before it.
+  const QStringList grouped = {
+      "SELECT " + key + " AS k, name, unit, max(test_date) FROM fitness_tests GROUP BY k",
+      "SELECT " + key + " AS k, result_go, max(test_date) FROM fitness_tests WHERE result_go <> '' AND test_date <= '" +
+          iso + "' GROUP BY k",
+      "SELECT k, max(d) FROM (SELECT " + infoKey +
+          " AS k, substr(DOT, 7, 4) || '-' || substr(DOT, 1, 2) || '-' || substr(DOT, 4, 2) AS d FROM info) WHERE d <= "
+          "'" +
+          iso + "' GROUP BY k"};
+  const Pair due = inTurns(
+      "due list", kDueTurns,
+      [&](int) {
+        QElapsedTimer t;
+        t.start();
+        const ReportTable list = dueList(readTestDayRecords(path, true), asOf, 6);
+        const double ms = msSince(t);
+        if (list.rows.isEmpty()) die("due list empty");
+        return ms;
+      },
+      [&](int) { return engineOnFile(path, grouped, QByteArray(), 3 * kSoldiers); });
+
+  report("due list on file (1,000,000 five-event)", due, 2.0);
+}
+
+void onServer() {
+  test::PgScratch scratch(test::setupSqlPath());
+  if (!scratch.error().isEmpty()) {
+    std::printf("server part skipped: no records server (run under pg_virtualenv): %s\n", qPrintable(scratch.error()));
+    return;
+  }
+  const QByteArray rows = QByteArray::number(kServerSoldiers * kTestsEach);
+  const QByteArray soldiers = QByteArray::number(kServerSoldiers);
+  // Soldier s = i % soldiers, test t = i / soldiers, as on the file.
+  const char* ssn =
+      "CASE WHEN (i / $2) % 2 = 1 THEN (100000000 + (i % $2) * 7919)::text ELSE "
+      "regexp_replace((100000000 + (i % $2) * 7919)::text, '^(...)(..)(....)$', '\\1-\\2-\\3') END";
+  scratch.admin().exec(QByteArray("INSERT INTO info (lname, rank, ssn, sex, dob, dot, raw_pu, raw_su, run_m, run_s, "
+                                  "c_pu, c_su, c_run, total, stat) SELECT 'Soldier' || (i % $2) || ', Pat', 'SGT', ") +
+                           "CASE WHEN (i / $2) % 2 = 0 THEN (100000000 + (i % $2) * 7919)::text ELSE "
+                           "regexp_replace((100000000 + (i % $2) * 7919)::text, '^(...)(..)(....)$', '\\1-\\2-\\3') END"
+                           ", 'M', '04/12/1990', to_char(date '2001-01-12' + (i / $2) * 73, 'MM/DD/YYYY'), '41', '52', "
+                           "'15', '30', '80', '75', '70', '225', 'PASS' FROM generate_series(0, $1 - 1) AS i",
+                       {rows, soldiers});
+  scratch.admin().exec(
+      QByteArray("INSERT INTO fitness_tests (name, rank, ssn, sex, dob, unit, mos, pay_grade, standard, "
+                 "test_date, deadlift_1, pushup, sdc_s, plank_s, run_s, deadlift_pts, pushup_pts, "
+                 "sdc_pts, plank_pts, run_pts, total_pts, result_go, oic_ncoic_name) "
+                 "SELECT 'Soldier' || (i % $2) || ', Pat', 'SGT', ") +
+          ssn +
+          ", 'M', '1990-04-12', 'A CO 1-5 IN', '11B', 'E-5', 'general', "
+          "to_char(date '2001-01-01' + (i / $2) * 73, 'YYYY-MM-DD'), 180, 34, 131, 205, 1102, 70, 60, "
+          "80, 70, 60, 340, 'GO', 'SFC Tanaka' FROM generate_series(0, $1 - 1) AS i",
+      {rows, soldiers});
+  scratch.admin().exec("ANALYZE info");
+  scratch.admin().exec("ANALYZE fitness_tests");
+  std::printf("server: %d three-event and %d five-event records\n", kServerSoldiers * kTestsEach,
+              kServerSoldiers * kTestsEach);
+
+  // A folder whose connection file sends the History window to the server.
+  QTemporaryDir folder;
+  const QString path = folder.filePath(QStringLiteral("info.mdb"));
+  {
+    QFile conn(folder.filePath(QStringLiteral("info.pgconn")));
+    if (!conn.open(QIODevice::WriteOnly)) die("cannot write", conn.fileName());
+    conn.write(scratch.conninfo().toUtf8() + "\n");
+    conn.close();
+    conn.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+  }
+  const QByteArray info = ("SELECT * FROM info WHERE " + ssnKeyPostgres(QStringLiteral("ssn")) + " = $1").toUtf8();
+  const QByteArray five =
+      ("SELECT * FROM fitness_tests WHERE " + ssnKeyPostgres(QStringLiteral("ssn")) + " = $1").toUtf8();
+  const auto soldier = [](int turn) { return (turn * 379 + 17) % kServerSoldiers; };
+  const Pair history = inTurns(
+      "server history", kTurns,
+      [&](int turn) {
+        QElapsedTimer t;
+        t.start();
+        const QList<HistoryEntry> h = loadSoldierHistory(path, writtenAs(soldier(turn), turn));
+        const double ms = msSince(t);
+        if (h.size() != 2 * kTestsEach) die("server history entries:", QString::number(h.size()));
+        return ms;
+      },
+      [&](int turn) {
+        // libpq alone: connect, the two indexed queries, every field read.
+        QElapsedTimer t;
+        t.start();
+        PGconn* c = PQconnectdb(scratch.conninfo().toUtf8().constData());
+        if (PQstatus(c) != CONNECTION_OK) die("connect:", QString::fromUtf8(PQerrorMessage(c)));
+        const QByteArray ssnText = digitsOf(soldier(turn)).toUtf8();
+        const char* params[] = {ssnText.constData()};
+        int rowsRead = 0;
+        size_t bytes = 0;
+        for (const QByteArray& q : {info, five}) {
+          PGresult* r = PQexecParams(c, q.constData(), 1, nullptr, params, nullptr, nullptr, 0);
+          if (PQresultStatus(r) != PGRES_TUPLES_OK) die("query:", QString::fromUtf8(PQresultErrorMessage(r)));
+          for (int i = 0; i < PQntuples(r); ++i)
+            for (int f = 0; f < PQnfields(r); ++f)
+              bytes += size_t(PQgetlength(r, i, f)) + (PQgetvalue(r, i, f) ? 0 : 1);
+          rowsRead += PQntuples(r);
+          PQclear(r);
+        }
+        PQfinish(c);
+        const double ms = msSince(t);
+        if (rowsRead != 2 * kTestsEach || bytes == 0) die("libpq rows:", QString::number(rowsRead));
+        return ms;
+      });
+  report("history on the server (100,000 + 100,000)", history, 2.0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  if (wanted("history") || wanted("cards") || wanted("due")) onFile();
+  if (wanted("server")) onServer();
+  return 0;
+}
