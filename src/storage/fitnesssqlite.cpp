@@ -1,5 +1,7 @@
 #include "fitnesssqlite.h"
 
+#include "changetrail.h"
+
 namespace quillon {
 
 namespace {
@@ -27,6 +29,7 @@ void FitnessInFile::open() {
   sqlite::Database db(path_, sqlite::Database::Mode::ReadWrite);
   addFitnessTable(db);
   if (!hasFitnessTable(db)) throw DbError(path_ + QStringLiteral(": this file holds no test records."));
+  addChangeTrail(db);
   db_ = std::move(db);
 }
 

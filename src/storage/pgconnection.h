@@ -61,9 +61,28 @@ QString connFilePath(const QString& folder);
 // copied to backups and sticks that keep no permissions at all).
 QString readConnFile(const QString& path);
 
-// Parses a connection string and refuses one holding a password. `origin`
-// names where it came from in the message. Throws PgError(Refused).
+// Parses a connection string and refuses one holding a password, or one
+// that would reach a server on another machine with less than
+// sslmode=verify-full (unencrypted, or without checking that the
+// certificate is the named server's). `origin` names where it came from in
+// the message. Throws PgError(Refused).
 void checkConnInfo(const QString& conninfo, const QString& origin);
+
+// Where a connection string leads, as far as it and the environment tell.
+// A server on the machine itself (a socket folder, localhost, loopback) is
+// local; any other host is remote, and is reached with sslmode=verify-full
+// unless the string says otherwise, which checkConnInfo refuses.
+struct ServerPlace {
+  bool remote = false;
+  QString host;
+  QString sslMode;  // as given by the string or PGSSLMODE; empty if neither
+};
+ServerPlace serverPlace(const QString& conninfo);
+
+// The program and machine, as the server's trail of changes records where a
+// change came from ("ravelin@lane3"); the connection string may name another
+// with application_name.
+QString stationName();
 
 // "database quillon on db.example:5432 as clerk1": which database a
 // connection string names, with libpq's defaults (environment, service file)
