@@ -18,7 +18,7 @@ using sqlite::Statement;
 const char* const kColumns =
     "id, changed_at, changed_by, station, address, record_table, record_id, unit, action, field, before, after";
 
-QString trailTableName() { return QStringLiteral("change_trail"); }
+QString trailTableName() { return changeTrailTableName(); }
 
 TracedTable tableNamed(const QString& name) {
   if (name == tracedTableName(TracedTable::FiveEvent)) return TracedTable::FiveEvent;
@@ -161,12 +161,7 @@ QStringList columnsOf(const sqlite::Database& db, const QString& table) {
 // bring it there (stale triggers dropped, after a table gained fields).
 QStringList missingTrail(const sqlite::Database& db) {
   QStringList todo;
-  if (!hasTable(db, trailTableName()))
-    todo << QStringLiteral(
-        "CREATE TABLE change_trail (id INTEGER PRIMARY KEY, changed_at TEXT NOT NULL, changed_by TEXT NOT NULL, "
-        "station TEXT, address TEXT, record_table TEXT NOT NULL, record_id INTEGER NOT NULL, unit TEXT, "
-        "action TEXT NOT NULL, field TEXT NOT NULL, before TEXT, after TEXT)")
-         << QStringLiteral("CREATE INDEX change_trail_record ON change_trail (record_table, record_id, id)");
+  if (!hasTable(db, trailTableName())) todo << changeTrailSqliteDdl();
   for (const TracedTable t : {TracedTable::ThreeEvent, TracedTable::FiveEvent}) {
     const QString table = tracedTableName(t);
     const QStringList columns = columnsOf(db, table);
@@ -186,6 +181,16 @@ QStringList missingTrail(const sqlite::Database& db) {
 }
 
 }  // namespace
+
+QStringList changeTrailSqliteDdl() {
+  return {QStringLiteral("CREATE TABLE change_trail (id INTEGER PRIMARY KEY, changed_at TEXT NOT NULL, "
+                         "changed_by TEXT NOT NULL, station TEXT, address TEXT, record_table TEXT NOT NULL, "
+                         "record_id INTEGER NOT NULL, unit TEXT, action TEXT NOT NULL, field TEXT NOT NULL, "
+                         "before TEXT, after TEXT)"),
+          QStringLiteral("CREATE INDEX change_trail_record ON change_trail (record_table, record_id, id)")};
+}
+
+QStringList changeTrailColumns() { return QString::fromLatin1(kColumns).split(QStringLiteral(", ")); }
 
 QString tracedTableName(TracedTable t) {
   return t == TracedTable::FiveEvent ? QStringLiteral("fitness_tests") : QStringLiteral("info");

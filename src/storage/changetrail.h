@@ -13,6 +13,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <vector>
 
@@ -65,11 +66,16 @@ void exportTrailCsv(const std::vector<TrailEntry>& entries, const QString& path)
 
 // The trail table and the triggers that write it, in a records file that
 // lacks them (a file made before the trail, or by another program), in one
-// transaction. Throws DbError with the engine's message.
+// transaction; triggers made before a table gained fields are made again.
+// The triggers call quillon_who() and quillon_where(), which every
+// connection of these programs knows (sqlitedb.h). Throws DbError with the
+// engine's message.
 void addChangeTrail(sqlite::Database& db);
 
-// Makes the functions the file's triggers call (who and where) known to a
-// connection: every connection that may change records calls it once.
-void registerTrailFunctions(sqlite::Database& db);
+// The table of the trail in a records file, as the statements that make it
+// (the table, then its index), and its columns in table order.
+inline QString changeTrailTableName() { return QStringLiteral("change_trail"); }
+QStringList changeTrailSqliteDdl();
+QStringList changeTrailColumns();
 
 }  // namespace quillon

@@ -103,9 +103,6 @@ void checkConnInfo(const QString& conninfo, const QString& origin) {
   if (!opts.value("password").isEmpty())
     throw PgError(PgError::Kind::Refused,
                   origin + " holds a password. Remove it and put it in ~/.pgpass (readable by you only) instead.");
-  const ServerPlace place = serverPlace(conninfo);
-  if (place.remote && !place.sslMode.isEmpty() && place.sslMode != QLatin1String("verify-full"))
-    throw PgError(PgError::Kind::Refused, weakSslMessage(origin, place.host, place.sslMode));
 }
 
 ServerPlace serverPlace(const QString& conninfo) {
@@ -213,6 +210,9 @@ void Connection::open() {
     // the server's trail of changes. Another machine is reached encrypted,
     // its certificate checked against the name the string gives it.
     const ServerPlace place = serverPlace(conninfo_);
+    if (place.remote && !place.sslMode.isEmpty() && place.sslMode != QLatin1String("verify-full"))
+      throw PgError(PgError::Kind::Refused,
+                    weakSslMessage(QStringLiteral("The connection string"), place.host, place.sslMode));
     const QByteArray info = conninfo_.toUtf8();
     const QByteArray station = stationName().toUtf8();
     std::vector<const char*> keys = {"connect_timeout", "application_name"};

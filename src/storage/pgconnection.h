@@ -61,17 +61,15 @@ QString connFilePath(const QString& folder);
 // copied to backups and sticks that keep no permissions at all).
 QString readConnFile(const QString& path);
 
-// Parses a connection string and refuses one holding a password, or one
-// that would reach a server on another machine with less than
-// sslmode=verify-full (unencrypted, or without checking that the
-// certificate is the named server's). `origin` names where it came from in
-// the message. Throws PgError(Refused).
+// Parses a connection string and refuses one holding a password. `origin`
+// names where it came from in the message. Throws PgError(Refused).
 void checkConnInfo(const QString& conninfo, const QString& origin);
 
 // Where a connection string leads, as far as it and the environment tell.
 // A server on the machine itself (a socket folder, localhost, loopback) is
 // local; any other host is remote, and is reached with sslmode=verify-full
-// unless the string says otherwise, which checkConnInfo refuses.
+// only: a connection asking for less (unencrypted, or without checking that
+// the certificate is the named server's) is refused before anything is sent.
 struct ServerPlace {
   bool remote = false;
   QString host;
@@ -126,7 +124,9 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
 
   // Connects, or reconnects a connection that broke. Throws
-  // PgError(Unreachable) naming the server, never the password.
+  // PgError(Unreachable) naming the server, never the password, and
+  // PgError(Refused) for a server on another machine that is not reached
+  // with its certificate checked (serverPlace), saying why and what to do.
   void open();
   void close();
   bool isOpen() const;
