@@ -136,7 +136,7 @@ QString triggerSql(const QString& table, const QStringList& columns, TrailEntry:
     if (name == QLatin1String("id") || name == QLatin1String("version")) continue;
     hasUnit = hasUnit || name == QLatin1String("unit");
     const QString col = sqlite::quoted(c);
-    fields << QStringLiteral("SELECT '%1', %2, %3")
+    fields << QStringLiteral("SELECT '%1' AS f, %2 AS b, %3 AS a")
                   .arg(name, add ? QStringLiteral("NULL") : "old." + col, del ? QStringLiteral("NULL") : "new." + col);
   }
   const QString unit = hasUnit ? "nullif(upper(trim(" + row + ".unit)), '')" : QStringLiteral("NULL");

@@ -6,12 +6,10 @@
 // must carry, the address (hostaddr=) only where to find it.
 
 #include <QDir>
-#include <QFileInfo>
 #include <QProcess>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "pgtest.h"
 #include "testsupport.h"
@@ -28,9 +26,6 @@ class RemoteServer : public PgTest {
   void SetUp() override {
     PgTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    // The server runs as another account when the tests run as root: the
-    // folder must let it in, and its key must be its own.
-    ASSERT_EQ(::chmod(QFile::encodeName(dir_.path()).constData(), 0755), 0);
     makeAuthority("ca");
     makeAuthority("otherca");
     openssl({"req", "-new", "-newkey", "rsa:2048", "-nodes", "-subj", QString("/CN=") + kServerName, "-keyout",
@@ -42,18 +37,22 @@ class RemoteServer : public PgTest {
     openssl({"x509", "-req", "-in", file("server.csr"), "-CA", file("ca.crt"), "-CAkey", file("ca.key"),
              "-CAcreateserial", "-days", "2", "-extfile", file("server.ext"), "-out", file("server.crt")});
     ASSERT_FALSE(HasFatalFailure());
+    // The server reads its key only when the key is its own (or root's) and
+    // no one else's: the server writes both files itself, into its own folder.
     const QString dataDir = admin().exec("SHOW data_directory").value(0, 0);
-    const QFileInfo owner(dataDir);
-    for (const char* f : {"server.key", "server.crt"}) {
-      const QByteArray path = QFile::encodeName(file(f));
-      if (geteuid() == 0) ASSERT_EQ(::chown(path.constData(), owner.ownerId(), owner.groupId()), 0);
-      ASSERT_EQ(::chmod(path.constData(), 0600), 0);
-    }
-    admin().exec(("ALTER SYSTEM SET ssl_cert_file = '" + file("server.crt") + "'").toUtf8().constData());
-    admin().exec(("ALTER SYSTEM SET ssl_key_file = '" + file("server.key") + "'").toUtf8().constData());
+    const QString key = QDir(dataDir).filePath("quillon-test-server.key");
+    const QString cert = QDir(dataDir).filePath("quillon-test-server.crt");
+    serverWrites(file("server.key"), key);
+    serverWrites(file("server.crt"), cert);
+    ASSERT_FALSE(HasFatalFailure());
+    // The server writes its files open to every reader where its account's
+    // umask says so: the tests run as that account or as root.
+    ASSERT_EQ(::chmod(QFile::encodeName(key).constData(), 0600), 0) << qPrintable(key);
+    admin().exec(("ALTER SYSTEM SET ssl_cert_file = '" + cert + "'").toUtf8().constData());
+    admin().exec(("ALTER SYSTEM SET ssl_key_file = '" + key + "'").toUtf8().constData());
     admin().exec("ALTER SYSTEM SET ssl = on");
     tlsChanged_ = true;
-    reloadUntil(file("server.crt"));
+    reloadUntil(cert);
   }
   void TearDown() override {
     if (!tlsChanged_) return;
@@ -77,6 +76,16 @@ class RemoteServer : public PgTest {
   void makeAuthority(const QString& name) {
     openssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=Quillon test " + name,
              "-keyout", file(name + ".key"), "-out", file(name + ".crt")});
+  }
+  // `from`, a PEM file, written by the server as `to`, line for line.
+  void serverWrites(const QString& from, const QString& to) {
+    QFile f(from);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray pem = f.readAll();
+    ASSERT_FALSE(pem.contains('$'));
+    admin().runScript("COPY (SELECT line FROM unnest(string_to_array($pem$" + pem +
+                      "$pem$, E'\\n')) WITH ORDINALITY AS t(line, n) WHERE line <> '' ORDER BY n) TO '" +
+                      to.toUtf8() + "'");
   }
   // The server takes a new setting at its own pace after the reload: each
   // new session shows whether it has.
