@@ -243,8 +243,8 @@ $$;
 -- was dropped by hand gives nothing, and no error). Administrators (the
 -- table's owner, superusers) are not held to it. The same holds for every
 -- other table naming a soldier: the three-event records (info, by the unit
--- the server keeps for each row), the members of test groups and the trail
--- of changes.
+-- the server keeps for each row) and the members of test groups once the
+-- first unit is listed, and the trail of changes.
 -- A unit is added by an administrator with
 --   SELECT quillon_add_unit('A CO 1-5 IN', 'quillon_unit_a');
 --   GRANT quillon_unit_a TO alice;
@@ -352,22 +352,40 @@ CREATE POLICY fitness_tests_by_unit ON fitness_tests
   WITH CHECK ((SELECT pg_has_role('quillon_battalion', 'MEMBER'))
               OR upper(btrim(unit)) = ANY ((SELECT quillon_my_units())::text[]));
 
+-- The three-event records and the groups' members were shared by every
+-- clerk before units existed, when a database served one company. They stay
+-- so until an administrator lists the first unit: from then on each unit
+-- sees its own, and what no unit was assigned only the battalion sees.
+CREATE OR REPLACE FUNCTION quillon_units_listed() RETURNS boolean
+LANGUAGE sql STABLE AS $$
+  SELECT EXISTS (SELECT FROM quillon_units)
+$$;
+ALTER FUNCTION quillon_units_listed() OWNER TO quillon_owner;
+DO $$
+BEGIN
+  EXECUTE format('ALTER FUNCTION quillon_units_listed() SET search_path = %I, pg_catalog, pg_temp', current_schema());
+END
+$$;
+
 ALTER TABLE info ENABLE ROW LEVEL SECURITY;
 DROP POLICY IF EXISTS info_by_unit ON info;
 CREATE POLICY info_by_unit ON info
-  USING ((SELECT pg_has_role('quillon_battalion', 'MEMBER')) OR unit = ANY ((SELECT quillon_my_units())::text[]))
-  WITH CHECK ((SELECT pg_has_role('quillon_battalion', 'MEMBER')) OR unit = ANY ((SELECT quillon_my_units())::text[]));
+  USING ((SELECT pg_has_role('quillon_battalion', 'MEMBER') OR NOT quillon_units_listed())
+         OR unit = ANY ((SELECT quillon_my_units())::text[]))
+  WITH CHECK ((SELECT pg_has_role('quillon_battalion', 'MEMBER') OR NOT quillon_units_listed())
+              OR unit = ANY ((SELECT quillon_my_units())::text[]));
 
 ALTER TABLE test_group_members ENABLE ROW LEVEL SECURITY;
 DROP POLICY IF EXISTS test_group_members_by_unit ON test_group_members;
 CREATE POLICY test_group_members_by_unit ON test_group_members
-  USING ((SELECT pg_has_role('quillon_battalion', 'MEMBER'))
+  USING ((SELECT pg_has_role('quillon_battalion', 'MEMBER') OR NOT quillon_units_listed())
          OR upper(btrim(unit)) = ANY ((SELECT quillon_my_units())::text[]))
-  WITH CHECK ((SELECT pg_has_role('quillon_battalion', 'MEMBER'))
+  WITH CHECK ((SELECT pg_has_role('quillon_battalion', 'MEMBER') OR NOT quillon_units_listed())
               OR upper(btrim(unit)) = ANY ((SELECT quillon_my_units())::text[]));
 
 -- A group's deletion takes every member with it, whoever's they are (the
--- cascade is not held to units), so only the battalion deletes groups.
+-- cascade is not held to units), so once units are listed only the
+-- battalion deletes groups.
 ALTER TABLE test_groups ENABLE ROW LEVEL SECURITY;
 DROP POLICY IF EXISTS test_groups_shared ON test_groups;
 CREATE POLICY test_groups_shared ON test_groups FOR SELECT USING (true);
@@ -377,7 +395,7 @@ DROP POLICY IF EXISTS test_groups_changed ON test_groups;
 CREATE POLICY test_groups_changed ON test_groups FOR UPDATE USING (true) WITH CHECK (true);
 DROP POLICY IF EXISTS test_groups_deleted ON test_groups;
 CREATE POLICY test_groups_deleted ON test_groups FOR DELETE
-  USING ((SELECT pg_has_role('quillon_battalion', 'MEMBER')));
+  USING ((SELECT pg_has_role('quillon_battalion', 'MEMBER') OR NOT quillon_units_listed()));
 
 -- The trail of changes to the test results of either test. The server
 -- writes it itself, for every add, change and delete however it was made (a
@@ -447,7 +465,7 @@ CREATE TRIGGER fitness_tests_trail AFTER INSERT OR UPDATE OR DELETE ON fitness_t
 
 -- A clerk reads the trail of their own unit's soldiers: the changes made
 -- while a record was their unit's, and every change to a record that is
--- their unit's now (the subqueries are held to the records' own policies).
+-- theirs now (the subqueries are held to the records' own policies).
 ALTER TABLE change_trail ENABLE ROW LEVEL SECURITY;
 DROP POLICY IF EXISTS change_trail_by_unit ON change_trail;
 CREATE POLICY change_trail_by_unit ON change_trail FOR SELECT

@@ -230,14 +230,21 @@ TEST_F(ThreeClerks, SetupRunOverAServerSetUpBeforeHoldsItsRecordsToUnits) {
   const QByteArray setup = "SET search_path TO " + old.schema().toUtf8() + ";\n" + f.readAll();
   old.admin().runScript(setup);
   old.admin().runScript(setup);
-  old.admin().runScript(("SELECT quillon_add_unit('A CO 1-5 IN', '" + alpha_ + "');"
-                         "SELECT quillon_add_unit('B CO 1-5 IN', '" + bravo_ + "')")
-                            .toUtf8());
   EXPECT_EQ(old.admin().exec("SELECT count(*) FROM info WHERE unit IS NULL").integer(0, 0), 1);
-
   const auto in = [&](const QString& login) {
     return "user=" + login + " options='-c search_path=" + old.schema() + "'";
   };
+  {
+    // Until the first unit is listed the database is one company's, as
+    // before: its clerks share the three-event records and the groups.
+    pg::Connection early(in(bob_));
+    EXPECT_EQ(early.exec("SELECT lname FROM info").value(0, 0), "KEPT");
+    EXPECT_EQ(early.exec("SELECT count(*) FROM test_group_members").integer(0, 0), 1);
+  }
+  old.admin().runScript(("SELECT quillon_add_unit('A CO 1-5 IN', '" + alpha_ + "');"
+                         "SELECT quillon_add_unit('B CO 1-5 IN', '" + bravo_ + "')")
+                            .toUtf8());
+
   pg::Connection alice(in(alice_)), bob(in(bob_));
   // A three-event record no administrator has assigned is no company's yet.
   EXPECT_EQ(alice.exec("SELECT count(*) FROM info").integer(0, 0), 0);
