@@ -141,7 +141,7 @@ QString triggerSql(const QString& table, const QStringList& columns, TrailEntry:
   }
   const QString unit = hasUnit ? "nullif(upper(trim(" + row + ".unit)), '')" : QStringLiteral("NULL");
   const QString name = sqlite::quoted(table.toLower() + "_trail_" + actionName(action));
-  return QStringLiteral("CREATE TRIGGER %1 AFTER %2 ON %3 BEGIN "
+  return QStringLiteral("CREATE TEMP TRIGGER %1 AFTER %2 ON main.%3 BEGIN "
                         "INSERT INTO change_trail (changed_at, changed_by, station, record_table, record_id, unit, "
                         "action, field, before, after) "
                         "SELECT strftime('%Y-%m-%dT%H:%M:%fZ', 'now'), quillon_who(), quillon_where(), '%4', %5.rowid, "
@@ -157,27 +157,17 @@ QStringList columnsOf(const sqlite::Database& db, const QString& table) {
   return out;
 }
 
-// What the file should hold for the trail and does not: the statements that
-// bring it there (stale triggers dropped, after a table gained fields).
-QStringList missingTrail(const sqlite::Database& db) {
-  QStringList todo;
-  if (!hasTable(db, trailTableName())) todo << changeTrailSqliteDdl();
+// The triggers that trace this connection's changes: made again at each
+// call, so that they name every field the tables have now.
+void traceChangesOn(sqlite::Database& db) {
   for (const TracedTable t : {TracedTable::ThreeEvent, TracedTable::FiveEvent}) {
     const QString table = tracedTableName(t);
     const QStringList columns = columnsOf(db, table);
-    if (columns.isEmpty()) continue;
     for (const auto a : {TrailEntry::Action::Add, TrailEntry::Action::Change, TrailEntry::Action::Delete}) {
-      const QString name = table + "_trail_" + actionName(a);
-      const QString want = triggerSql(table, columns, a);
-      Statement st(db, QStringLiteral("SELECT sql FROM sqlite_master WHERE type='trigger' AND name=?"));
-      st.bindText(1, name);
-      const bool there = st.step();
-      if (there && st.text(0) == want) continue;
-      if (there) todo << "DROP TRIGGER " + sqlite::quoted(name);
-      todo << want;
+      db.exec("DROP TRIGGER IF EXISTS temp." + sqlite::quoted(table + "_trail_" + actionName(a)));
+      if (!columns.isEmpty()) db.exec(triggerSql(table, columns, a));
     }
   }
-  return todo;
 }
 
 }  // namespace
@@ -218,19 +208,22 @@ std::unique_ptr<ChangeTrail> ChangeTrail::onServer(const QString& conninfo) {
 }
 
 void addChangeTrail(sqlite::Database& db) {
-  if (missingTrail(db).isEmpty()) return;
-  const QString what = QStringLiteral("Cannot add the trail of changes to the file");
-  if (!db.tryExec(QStringLiteral("BEGIN IMMEDIATE"))) db.fail(what);
-  try {
-    // Asked again inside the transaction: another scorer may be opening the
-    // same file at this moment.
-    for (const QString& sql : missingTrail(db))
-      if (!db.tryExec(sql)) db.fail(what);
-    if (!db.tryExec(QStringLiteral("COMMIT"))) db.fail(what);
-  } catch (const DbError&) {
-    db.tryExec(QStringLiteral("ROLLBACK"));
-    throw;
+  if (!hasTable(db, trailTableName())) {
+    const QString what = QStringLiteral("Cannot add the trail of changes to the file");
+    if (!db.tryExec(QStringLiteral("BEGIN IMMEDIATE"))) db.fail(what);
+    try {
+      // Asked again inside the transaction: another scorer may be opening
+      // the same file at this moment.
+      if (!hasTable(db, trailTableName()))
+        for (const QString& sql : changeTrailSqliteDdl())
+          if (!db.tryExec(sql)) db.fail(what);
+      if (!db.tryExec(QStringLiteral("COMMIT"))) db.fail(what);
+    } catch (const DbError&) {
+      db.tryExec(QStringLiteral("ROLLBACK"));
+      throw;
+    }
   }
+  traceChangesOn(db);
 }
 
 namespace {

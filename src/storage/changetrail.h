@@ -3,8 +3,9 @@
 // add, change and delete, when, who, from where, which record, which field,
 // and the value before and after. The database writes it itself in the same
 // transaction as the change (triggers on the server and in a records file
-// alike), so a change made by any program, or by hand, is traced too and no
-// change is stored without its trail. Here it is only read and exported.
+// alike), so no change is stored without its trail. On the server every
+// change is traced, whatever program or person made it; in a file, every
+// change these programs make (addChangeTrail). Here it is read and exported.
 //
 // On a server, who is the database user that logged in and the trail is
 // held to units like the records: a clerk reads the changes to their own
@@ -64,11 +65,13 @@ class ChangeTrail {
 // it was. Throws DbError naming the file.
 void exportTrailCsv(const std::vector<TrailEntry>& entries, const QString& path);
 
-// The trail table and the triggers that write it, in a records file that
-// lacks them (a file made before the trail, or by another program), in one
-// transaction; triggers made before a table gained fields are made again.
-// The triggers call quillon_who() and quillon_where(), which every
-// connection of these programs knows (sqlitedb.h). Throws DbError with the
+// Adds the trail table to a records file that lacks it (a file made before
+// the trail, or by another program), in one transaction, and traces the
+// changes this connection makes from now on: triggers of the connection
+// (not of the file, so that another program without quillon_who() and
+// quillon_where(), sqlitedb.h, can still change the file, untraced) write
+// the trail in the same transaction as each change. Called again after a
+// table gained fields, it traces those too. Throws DbError with the
 // engine's message.
 void addChangeTrail(sqlite::Database& db);
 

@@ -7,6 +7,7 @@
 #include <QSysInfo>
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include "changetrail.h"
@@ -130,22 +131,27 @@ TYPED_TEST(Trail, TheExportHoldsEveryEntryAndIsReadableByItsOwnerOnly) {
   EXPECT_EQ(text.count(",add,"), qsizetype(all.size()));
 }
 
-// The file's own: a change made outside the stores, by any connection, is
-// traced; a file that gains fields keeps tracing all of them.
-TEST(TrailInFile, AChangeByHandAndAFieldAddedLaterAreTraced) {
+// The file's own: any connection that traces its changes traces the
+// three-event records too, and a table that gains fields has all of them
+// traced; a program that traces nothing can still change the file.
+TEST(TrailInFile, AFieldAddedLaterIsTracedAndAnUntracingProgramStillWrites) {
   TrailFile side;
   side.setUp();
-  side.station()->open();  // the file gains its trail here
   {
     sqlite::Database db(side.path(), sqlite::Database::Mode::ReadWrite);
+    addChangeTrail(db);
     db.exec("INSERT INTO info (LNAME, RAW_PU) VALUES ('DOE', '40')");
     db.exec("UPDATE info SET RAW_PU = '41'");
     db.exec("ALTER TABLE info ADD COLUMN EXTRA TEXT");
-  }
-  side.station()->open();
-  {
-    sqlite::Database db(side.path(), sqlite::Database::Mode::ReadWrite);
+    addChangeTrail(db);
     db.exec("UPDATE info SET EXTRA = 'x'");
+  }
+  {
+    // Another program, which knows nothing of the trail.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(side.path()).constData(), &other), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(other, "UPDATE info SET RAW_PU = '45'", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(other);
   }
   std::vector<QString> seen;
   for (const TrailEntry& e : side.trail()->ofRecord(TracedTable::ThreeEvent, 1))
