@@ -55,6 +55,11 @@ CREATE TABLE IF NOT EXISTS info (
   remark  text,
   version bigint NOT NULL DEFAULT 1
 );
+-- The unit a three-event record belongs to. The window never shows it: the
+-- server fills it from the adding clerk's unit, and only an administrator
+-- changes it (see the per-unit access below). A server set up before it
+-- existed gains it here, every row unassigned.
+ALTER TABLE info ADD COLUMN IF NOT EXISTS unit text;
 
 CREATE OR REPLACE FUNCTION info_next_version() RETURNS trigger
 LANGUAGE plpgsql AS $$
@@ -190,10 +195,11 @@ $$;
 
 -- Test groups of the five-event test: who tests on which day where, under
 -- which standard, in the clerk's order. A group is saved whole (its row
--- locked, its members replaced) by one station at a time. Like info, the
--- groups are shared by every clerk of the database: a group may gather
--- soldiers of several units, and the results it leads to stay in
--- fitness_tests, where each unit sees only its own.
+-- locked, its members replaced) by one station at a time. The group itself
+-- (a date and a place) is shared by every clerk of the database, but its
+-- members are held to units like the records: a group gathering soldiers of
+-- several units shows each unit's clerk their own, and a save replaces only
+-- the members the saving clerk sees.
 CREATE TABLE IF NOT EXISTS test_groups (
   id        bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
   test_date text NOT NULL,
@@ -235,8 +241,10 @@ $$;
 --   another unit or add one for another unit.
 -- A clerk in neither sees no five-event record at all (a unit's role that
 -- was dropped by hand gives nothing, and no error). Administrators (the
--- table's owner, superusers) are not held to it. The three-event table info
--- has no unit field and stays shared by every clerk of the database.
+-- table's owner, superusers) are not held to it. The same holds for every
+-- other table naming a soldier: the three-event records (info, by the unit
+-- the server keeps for each row) and the members of test groups once the
+-- first unit is listed, and the trail of changes.
 -- A unit is added by an administrator with
 --   SELECT quillon_add_unit('A CO 1-5 IN', 'quillon_unit_a');
 --   GRANT quillon_unit_a TO alice;
@@ -282,17 +290,189 @@ $$;
 ALTER FUNCTION quillon_add_unit(text, name) OWNER TO quillon_owner;
 REVOKE ALL ON FUNCTION quillon_add_unit(text, name) FROM PUBLIC;
 
-ALTER TABLE fitness_tests ENABLE ROW LEVEL SECURITY;
+-- The units the clerk reaches, as quillon_units writes them: those whose
+-- role the clerk is a member of. Policies read it once per statement (as
+-- "(SELECT ...)") rather than once per row.
+CREATE OR REPLACE FUNCTION quillon_my_units() RETURNS text[]
+LANGUAGE sql STABLE AS $$
+  SELECT coalesce(array_agg(u.unit), '{}')
+  FROM quillon_units u JOIN pg_roles r ON r.rolname = u.role
+  WHERE pg_has_role(r.oid, 'MEMBER')
+$$;
+ALTER FUNCTION quillon_my_units() OWNER TO quillon_owner;
+
+-- The unit a three-event record added by this clerk belongs to: theirs, or
+-- the first by name of theirs when they hold several; none for a clerk of no
+-- unit (a battalion clerk's additions wait for an administrator to assign them).
+CREATE OR REPLACE FUNCTION quillon_clerk_unit() RETURNS text
+LANGUAGE sql STABLE AS $$
+  SELECT min(u) FROM unnest(quillon_my_units()) u
+$$;
+ALTER FUNCTION quillon_clerk_unit() OWNER TO quillon_owner;
+
+-- The server decides a three-event record's unit: a clerk can neither choose
+-- it on an add nor change it; an administrator assigns it, for a new row or
+-- one that exists (UPDATE info SET unit = 'A CO 1-5 IN' WHERE ...).
+CREATE OR REPLACE FUNCTION info_unit_of_row() RETURNS trigger
+LANGUAGE plpgsql AS $$
+BEGIN
+  IF pg_has_role('quillon_owner', 'MEMBER') THEN
+    NEW.unit := nullif(upper(btrim(NEW.unit)), '');
+  ELSIF TG_OP = 'INSERT' THEN
+    NEW.unit := quillon_clerk_unit();
+  ELSIF NEW.unit IS DISTINCT FROM OLD.unit THEN
+    RAISE EXCEPTION 'Only an administrator assigns a record to a unit' USING ERRCODE = 'insufficient_privilege';
+  END IF;
+  RETURN NEW;
+END
+$$;
+ALTER FUNCTION info_unit_of_row() OWNER TO quillon_owner;
+DROP TRIGGER IF EXISTS info_unit_of_row ON info;
+CREATE TRIGGER info_unit_of_row BEFORE INSERT OR UPDATE ON info
+  FOR EACH ROW EXECUTE FUNCTION info_unit_of_row();
+CREATE INDEX IF NOT EXISTS info_unit ON info (unit);
+
+-- Functions read by the policies and triggers find this schema's tables
+-- whatever the caller's search path.
+DO $$
+BEGIN
+  EXECUTE format('ALTER FUNCTION quillon_my_units() SET search_path = %I, pg_catalog, pg_temp', current_schema());
+  EXECUTE format('ALTER FUNCTION quillon_clerk_unit() SET search_path = %I, pg_catalog, pg_temp', current_schema());
+  EXECUTE format('ALTER FUNCTION info_unit_of_row() SET search_path = %I, pg_catalog, pg_temp', current_schema());
+END
+$$;
+
 -- USING: which rows a clerk reads, changes and deletes; WITH CHECK: what a
 -- row may hold after an add or a change.
+ALTER TABLE fitness_tests ENABLE ROW LEVEL SECURITY;
 DROP POLICY IF EXISTS fitness_tests_by_unit ON fitness_tests;
 CREATE POLICY fitness_tests_by_unit ON fitness_tests
-  USING (pg_has_role('quillon_battalion', 'MEMBER')
-         OR EXISTS (SELECT FROM quillon_units u JOIN pg_roles r ON r.rolname = u.role
-                    WHERE u.unit = upper(btrim(fitness_tests.unit)) AND pg_has_role(r.oid, 'MEMBER')))
-  WITH CHECK (pg_has_role('quillon_battalion', 'MEMBER')
-              OR EXISTS (SELECT FROM quillon_units u JOIN pg_roles r ON r.rolname = u.role
-                         WHERE u.unit = upper(btrim(fitness_tests.unit)) AND pg_has_role(r.oid, 'MEMBER')));
+  USING ((SELECT pg_has_role('quillon_battalion', 'MEMBER'))
+         OR upper(btrim(unit)) = ANY ((SELECT quillon_my_units())::text[]))
+  WITH CHECK ((SELECT pg_has_role('quillon_battalion', 'MEMBER'))
+              OR upper(btrim(unit)) = ANY ((SELECT quillon_my_units())::text[]));
+
+-- The three-event records and the groups' members were shared by every
+-- clerk before units existed, when a database served one company. They stay
+-- so until an administrator lists the first unit: from then on each unit
+-- sees its own, and what no unit was assigned only the battalion sees.
+CREATE OR REPLACE FUNCTION quillon_units_listed() RETURNS boolean
+LANGUAGE sql STABLE AS $$
+  SELECT EXISTS (SELECT FROM quillon_units)
+$$;
+ALTER FUNCTION quillon_units_listed() OWNER TO quillon_owner;
+DO $$
+BEGIN
+  EXECUTE format('ALTER FUNCTION quillon_units_listed() SET search_path = %I, pg_catalog, pg_temp', current_schema());
+END
+$$;
+
+ALTER TABLE info ENABLE ROW LEVEL SECURITY;
+DROP POLICY IF EXISTS info_by_unit ON info;
+CREATE POLICY info_by_unit ON info
+  USING ((SELECT pg_has_role('quillon_battalion', 'MEMBER') OR NOT quillon_units_listed())
+         OR unit = ANY ((SELECT quillon_my_units())::text[]))
+  WITH CHECK ((SELECT pg_has_role('quillon_battalion', 'MEMBER') OR NOT quillon_units_listed())
+              OR unit = ANY ((SELECT quillon_my_units())::text[]));
+
+ALTER TABLE test_group_members ENABLE ROW LEVEL SECURITY;
+DROP POLICY IF EXISTS test_group_members_by_unit ON test_group_members;
+CREATE POLICY test_group_members_by_unit ON test_group_members
+  USING ((SELECT pg_has_role('quillon_battalion', 'MEMBER') OR NOT quillon_units_listed())
+         OR upper(btrim(unit)) = ANY ((SELECT quillon_my_units())::text[]))
+  WITH CHECK ((SELECT pg_has_role('quillon_battalion', 'MEMBER') OR NOT quillon_units_listed())
+              OR upper(btrim(unit)) = ANY ((SELECT quillon_my_units())::text[]));
+
+-- A group's deletion takes every member with it, whoever's they are (the
+-- cascade is not held to units), so once units are listed only the
+-- battalion deletes groups.
+ALTER TABLE test_groups ENABLE ROW LEVEL SECURITY;
+DROP POLICY IF EXISTS test_groups_shared ON test_groups;
+CREATE POLICY test_groups_shared ON test_groups FOR SELECT USING (true);
+DROP POLICY IF EXISTS test_groups_added ON test_groups;
+CREATE POLICY test_groups_added ON test_groups FOR INSERT WITH CHECK (true);
+DROP POLICY IF EXISTS test_groups_changed ON test_groups;
+CREATE POLICY test_groups_changed ON test_groups FOR UPDATE USING (true) WITH CHECK (true);
+DROP POLICY IF EXISTS test_groups_deleted ON test_groups;
+CREATE POLICY test_groups_deleted ON test_groups FOR DELETE
+  USING ((SELECT pg_has_role('quillon_battalion', 'MEMBER') OR NOT quillon_units_listed()));
+
+-- The trail of changes to the test results of either test. The server
+-- writes it itself, for every add, change and delete however it was made (a
+-- station, an import, psql): one row per field that changed, with the value
+-- before and after. Who is the database user that logged in (session_user:
+-- not the role a clerk switched to, and nothing a clerk can set); station is
+-- what the program said it is (application_name) and address the machine
+-- it came from (none over the local socket). unit is the record's unit at
+-- the time. Clerks only read it; no one but an administrator changes it.
+CREATE TABLE IF NOT EXISTS change_trail (
+  id           bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+  changed_at   timestamptz NOT NULL DEFAULT now(),
+  changed_by   text NOT NULL,
+  station      text,
+  address      text,
+  record_table text NOT NULL,
+  record_id    bigint NOT NULL,
+  unit         text,
+  action       text NOT NULL CHECK (action IN ('add', 'change', 'delete')),
+  field        text NOT NULL,
+  before       text,
+  after        text
+);
+CREATE INDEX IF NOT EXISTS change_trail_record ON change_trail (record_table, record_id, id);
+ALTER TABLE change_trail OWNER TO quillon_owner;
+REVOKE ALL ON change_trail FROM PUBLIC;
+GRANT SELECT ON change_trail TO quillon_clerk;
+
+-- Runs with its owner's rights (clerks may not write the trail) on the two
+-- record tables only: no one can fire it from a table of their own to write
+-- rows of their choosing. An add or a delete always leaves its id, so a
+-- record with no value at all is traced too; the version is bookkeeping.
+CREATE OR REPLACE FUNCTION quillon_trail_write() RETURNS trigger
+LANGUAGE plpgsql SECURITY DEFINER AS $$
+DECLARE
+  o jsonb;
+  n jsonb;
+BEGIN
+  IF TG_RELID NOT IN ('info'::regclass, 'fitness_tests'::regclass) THEN
+    RAISE EXCEPTION 'The trail is written for the records only' USING ERRCODE = 'insufficient_privilege';
+  END IF;
+  IF TG_OP <> 'INSERT' THEN o := to_jsonb(OLD); END IF;
+  IF TG_OP <> 'DELETE' THEN n := to_jsonb(NEW); END IF;
+  INSERT INTO change_trail (changed_by, station, address, record_table, record_id, unit, action, field, before, after)
+  SELECT session_user, nullif(current_setting('application_name'), ''), host(inet_client_addr()), TG_TABLE_NAME,
+         (coalesce(n, o) ->> 'id')::bigint, nullif(upper(btrim(coalesce(n, o) ->> 'unit')), ''),
+         CASE TG_OP WHEN 'INSERT' THEN 'add' WHEN 'UPDATE' THEN 'change' ELSE 'delete' END,
+         k, o ->> k, n ->> k
+  FROM jsonb_object_keys(coalesce(n, o)) k
+  WHERE k <> 'version' AND (k <> 'id' OR TG_OP <> 'UPDATE') AND (o ->> k) IS DISTINCT FROM (n ->> k);
+  RETURN NULL;
+END
+$$;
+ALTER FUNCTION quillon_trail_write() OWNER TO quillon_owner;
+REVOKE ALL ON FUNCTION quillon_trail_write() FROM PUBLIC;
+DO $$
+BEGIN
+  EXECUTE format('ALTER FUNCTION quillon_trail_write() SET search_path = %I, pg_catalog, pg_temp', current_schema());
+END
+$$;
+DROP TRIGGER IF EXISTS info_trail ON info;
+CREATE TRIGGER info_trail AFTER INSERT OR UPDATE OR DELETE ON info
+  FOR EACH ROW EXECUTE FUNCTION quillon_trail_write();
+DROP TRIGGER IF EXISTS fitness_tests_trail ON fitness_tests;
+CREATE TRIGGER fitness_tests_trail AFTER INSERT OR UPDATE OR DELETE ON fitness_tests
+  FOR EACH ROW EXECUTE FUNCTION quillon_trail_write();
+
+-- A clerk reads the trail of their own unit's soldiers: the changes made
+-- while a record was their unit's, and every change to a record that is
+-- theirs now (the subqueries are held to the records' own policies).
+ALTER TABLE change_trail ENABLE ROW LEVEL SECURITY;
+DROP POLICY IF EXISTS change_trail_by_unit ON change_trail;
+CREATE POLICY change_trail_by_unit ON change_trail FOR SELECT
+  USING ((SELECT pg_has_role('quillon_battalion', 'MEMBER'))
+         OR unit = ANY ((SELECT quillon_my_units())::text[])
+         OR (record_table = 'fitness_tests' AND EXISTS (SELECT FROM fitness_tests f WHERE f.id = record_id))
+         OR (record_table = 'info' AND EXISTS (SELECT FROM info i WHERE i.id = record_id)));
 
 COMMIT;
 

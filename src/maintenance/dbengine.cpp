@@ -14,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+#include "changetrail.h"
 #include "dbfile.h"
 #include "fitnessrecords.h"
 #include "fsops.h"
@@ -360,7 +361,9 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
   if (sound) {
     faultPoint(plan_, "rebuild indexes");
     exec(src, QStringLiteral("REINDEX"), path);
-    for (const QString& t : userTables(src, path)) result.rowsKept += countRows(src, t, path);
+    // Records, not the trail of their changes, which comes along.
+    for (const QString& t : userTables(src, path))
+      if (!isTrailTable(QStringLiteral("table"), t)) result.rowsKept += countRows(src, t, path);
     return result;
   }
 
@@ -374,6 +377,7 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
   }();
   const salvage::Scan scan = salvage::scanInfoRows(image);
   const salvage::Scan fitnessScan = scanFitnessRows(image);
+  const salvage::Scan trailScan = scanTrailRows(image);
   const bool nothingFound = scan.rows.empty() && fitnessScan.rows.empty();
   if (engineRefused && nothingFound) throw *engineRefused;
 
@@ -409,6 +413,13 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
     for (const QString& sql : ddl)
       objects.push_back({sql == ddl.first() ? QStringLiteral("table") : QStringLiteral("index"),
                          sql == ddl.first() ? fitnessTableName() : QString(), sql});
+  }
+  if (std::none_of(objects.begin(), objects.end(), [](const Object& o) { return isTrailTable(o.type, o.name); }) &&
+      !trailScan.rows.empty()) {
+    const QStringList ddl = trailTableStatements();
+    for (const QString& sql : ddl)
+      objects.push_back({sql == ddl.first() ? QStringLiteral("table") : QStringLiteral("index"),
+                         sql == ddl.first() ? changeTrailTableName() : QString(), sql});
   }
   // The highest row number each table ever gave out, where it can be read.
   QHash<QString, qint64> sequence;
@@ -467,9 +478,13 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
         result.conflictingCopies += fitnessScan.conflictingCopies;
         continue;
       }
+      // The trail, too: it is not counted among the records kept.
+      if (isTrailTable(o.type, o.name) && !trailScan.rows.empty() &&
+          insertSalvagedTrail(dst, o.name, trailScan, temp.path()))
+        continue;
       TableSalvage copy(src, dst, o.name, path, temp.path());
       copy.run(sequence.value(o.name, -1));
-      result.rowsKept += copy.kept();
+      if (!isTrailTable(o.type, o.name)) result.rowsKept += copy.kept();
     }
     // A file of which nothing can be read is not replaced by an empty one:
     // what is left of it may still matter to someone with better tools. (A

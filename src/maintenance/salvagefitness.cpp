@@ -2,6 +2,7 @@
 
 #include <QDir>
 
+#include "changetrail.h"
 #include "fitnessrecords.h"
 #include "sqlitedb.h"
 
@@ -31,8 +32,9 @@ salvage::Scan scanFitnessRows(const QByteArray& image) {
 
 QStringList fitnessTableStatements() { return fitnessTableSqliteDdl(); }
 
-bool insertSalvagedFitness(const Database& db, const QString& table, const salvage::Scan& scan, const QString& path) {
-  const QStringList cols = columnNames();
+// Writes the scanned rows into `table` if it has exactly `cols`.
+bool insertSalvagedRows(const Database& db, const QString& table, const QStringList& cols, const salvage::Scan& scan,
+                        const QString& path) {
   {
     Statement shape = Statement::tryPrepare(db, "PRAGMA table_info(" + quoted(table) + ")");
     if (shape.isNull()) failOn(db, path);
@@ -67,6 +69,24 @@ bool insertSalvagedFitness(const Database& db, const QString& table, const salva
     if (ins.tryStep() != Statement::Step::Done) failOn(db, path);
   }
   return true;
+}
+
+bool insertSalvagedFitness(const Database& db, const QString& table, const salvage::Scan& scan, const QString& path) {
+  return insertSalvagedRows(db, table, columnNames(), scan, path);
+}
+
+bool isTrailTable(const QString& type, const QString& name) {
+  return type == QLatin1String("table") && name.compare(changeTrailTableName(), Qt::CaseInsensitive) == 0;
+}
+
+salvage::Scan scanTrailRows(const QByteArray& image) {
+  return salvage::scanTableRows(image, changeTrailTableName().toUtf8(), int(changeTrailColumns().size()));
+}
+
+QStringList trailTableStatements() { return changeTrailSqliteDdl(); }
+
+bool insertSalvagedTrail(const Database& db, const QString& table, const salvage::Scan& scan, const QString& path) {
+  return insertSalvagedRows(db, table, changeTrailColumns(), scan, path);
 }
 
 }  // namespace quillon::dbtool

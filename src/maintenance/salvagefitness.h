@@ -1,8 +1,9 @@
 #pragma once
-// Repair's part for the five-event records (table fitness_tests): their rows
-// come off the pages as those of info do, so a file whose schema or index
-// pages are damaged keeps every five-event record still on a leaf page.
-// Each failure raises ToolError.
+// Repair's part for the five-event records (table fitness_tests) and the
+// trail of changes (table change_trail): their rows come off the pages as
+// those of info do, so a file whose schema or index pages are damaged keeps
+// every five-event record, and every entry of the trail, still on a leaf
+// page. Each failure raises ToolError.
 
 #include <QByteArray>
 #include <QString>
@@ -31,5 +32,12 @@ QStringList fitnessTableStatements();
 // it through the engine.
 bool insertSalvagedFitness(const sqlite::Database& db, const QString& table, const salvage::Scan& scan,
                            const QString& path);
+
+// The same for the trail of changes.
+bool isTrailTable(const QString& type, const QString& name);
+salvage::Scan scanTrailRows(const QByteArray& image);
+QStringList trailTableStatements();
+bool insertSalvagedTrail(const sqlite::Database& db, const QString& table, const salvage::Scan& scan,
+                         const QString& path);
 
 }  // namespace quillon::dbtool

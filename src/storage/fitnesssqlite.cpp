@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include "changetrail.h"
 #include "ssnkey.h"
 
 namespace quillon {
@@ -34,6 +35,7 @@ void FitnessInFile::open() {
   addFitnessTable(db);
   addSsnIndexes(db);
   if (!hasFitnessTable(db)) throw DbError(path_ + QStringLiteral(": this file holds no test records."));
+  addChangeTrail(db);
   db_ = std::move(db);
 }
 

@@ -1,9 +1,11 @@
 #include "pgconnection.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <QSysInfo>
 #include <libpq-fe.h>
 
 namespace quillon::pg {
@@ -58,12 +60,39 @@ QString describe(QString host, const QString& port, const QString& db, const QSt
   return s;
 }
 
+// A host reached without crossing a network: a socket folder, or the
+// machine's own loopback. Anything else may be another machine.
+bool isLocalHost(const QString& h) {
+  return h.isEmpty() || h.startsWith('/') || h.startsWith('@') || h.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 ||
+         h.startsWith(QLatin1String("127.")) || h == QLatin1String("::1");
+}
+
+bool allLocal(const QString& list) {
+  for (const QString& h : list.split(','))
+    if (!isLocalHost(h.trimmed())) return false;
+  return true;
+}
+
+QString weakSslMessage(const QString& origin, const QString& host, const QString& mode) {
+  return origin + " names the records server " + host + ", another machine, with sslmode=" + mode +
+         ": the records would cross the network without the server's certificate being checked, so anyone "
+         "on the way could read them or pose as the server. Write sslmode=verify-full instead (or leave "
+         "sslmode out), and give each station the certificate of the authority that signed the server's in "
+         "~/.postgresql/root.crt (or name it with sslrootcert=...), or reach the server through its local socket.";
+}
+
 QString connMessage(pg_conn* c) {
   QString m = QString::fromUtf8(PQerrorMessage(c)).trimmed();
   return m.isEmpty() ? QStringLiteral("no further detail") : m;
 }
 
 }  // namespace
+
+QString stationName() {
+  QString program = QCoreApplication::applicationName();
+  if (program.isEmpty()) program = QStringLiteral("quillon");
+  return program + '@' + QSysInfo::machineHostName();
+}
 
 QString connFilePath(const QString& folder) { return QDir(folder).filePath(connFileName()); }
 
@@ -74,6 +103,25 @@ void checkConnInfo(const QString& conninfo, const QString& origin) {
   if (!opts.value("password").isEmpty())
     throw PgError(PgError::Kind::Refused,
                   origin + " holds a password. Remove it and put it in ~/.pgpass (readable by you only) instead.");
+}
+
+ServerPlace serverPlace(const QString& conninfo) {
+  const ConnOptions opts(conninfo);
+  ServerPlace p;
+  if (!opts.ok()) return p;
+  // Where libpq would look: the string first, then the environment. A
+  // service entry may name its own host: that one is checked once connected.
+  QString host = opts.value("host");
+  QString addr = opts.value("hostaddr");
+  if (host.isEmpty() && addr.isEmpty()) {
+    host = qEnvironmentVariable("PGHOST");
+    addr = qEnvironmentVariable("PGHOSTADDR");
+  }
+  p.remote = !allLocal(host) || !allLocal(addr);
+  p.host = host.isEmpty() ? addr : host;
+  p.sslMode = opts.value("sslmode");
+  if (p.sslMode.isEmpty()) p.sslMode = qEnvironmentVariable("PGSSLMODE");
+  return p;
 }
 
 QString readConnFile(const QString& path) {
@@ -158,17 +206,44 @@ void Connection::open() {
     checkConnInfo(conninfo_, QStringLiteral("The connection string"));
     // The defaults come first so that the connection string overrides them:
     // a server that does not answer is reported within seconds, not after
-    // the system's TCP timeout.
+    // the system's TCP timeout. The program and machine name the station in
+    // the server's trail of changes. Another machine is reached encrypted,
+    // its certificate checked against the name the string gives it.
+    const ServerPlace place = serverPlace(conninfo_);
+    if (place.remote && !place.sslMode.isEmpty() && place.sslMode != QLatin1String("verify-full"))
+      throw PgError(PgError::Kind::Refused,
+                    weakSslMessage(QStringLiteral("The connection string"), place.host, place.sslMode));
     const QByteArray info = conninfo_.toUtf8();
-    const char* keys[] = {"connect_timeout", "application_name", "dbname", nullptr};
-    const char* vals[] = {"10", "quillon", info.constData(), nullptr};
-    conn_ = PQconnectdbParams(keys, vals, 1);
+    const QByteArray station = stationName().toUtf8();
+    std::vector<const char*> keys = {"connect_timeout", "application_name"};
+    std::vector<const char*> vals = {"10", station.constData()};
+    if (place.remote && place.sslMode.isEmpty()) {
+      keys.push_back("sslmode");
+      vals.push_back("verify-full");
+    }
+    keys.insert(keys.end(), {"dbname", nullptr});
+    vals.insert(vals.end(), {info.constData(), nullptr});
+    conn_ = PQconnectdbParams(keys.data(), vals.data(), 1);
   }
   if (!conn_) throw PgError(PgError::Kind::Unreachable, "Out of memory while connecting to the records server.");
   if (PQstatus(conn_) != CONNECTION_OK) {
     const QString msg = "Cannot reach the records server: " + description() + ".\n" + connMessage(conn_);
     close();
     throw PgError(PgError::Kind::Unreachable, msg);
+  }
+  // A service entry or a reconnect may have led elsewhere than the string
+  // alone said: what counts is the server reached and how.
+  const QString host = QString::fromUtf8(PQhost(conn_));
+  if (!isLocalHost(host)) {
+    QString mode;
+    PQconninfoOption* used = PQconninfo(conn_);
+    for (PQconninfoOption* o = used; o && o->keyword; ++o)
+      if (qstrcmp(o->keyword, "sslmode") == 0 && o->val) mode = QString::fromUtf8(o->val);
+    PQconninfoFree(used);
+    if (mode != QLatin1String("verify-full")) {
+      close();
+      throw PgError(PgError::Kind::Refused, weakSslMessage(QStringLiteral("The connection string"), host, mode));
+    }
   }
   // A new session: nothing is prepared in it yet.
   ++session_;

@@ -65,6 +65,23 @@ QString readConnFile(const QString& path);
 // names where it came from in the message. Throws PgError(Refused).
 void checkConnInfo(const QString& conninfo, const QString& origin);
 
+// Where a connection string leads, as far as it and the environment tell.
+// A server on the machine itself (a socket folder, localhost, loopback) is
+// local; any other host is remote, and is reached with sslmode=verify-full
+// only: a connection asking for less (unencrypted, or without checking that
+// the certificate is the named server's) is refused before anything is sent.
+struct ServerPlace {
+  bool remote = false;
+  QString host;
+  QString sslMode;  // as given by the string or PGSSLMODE; empty if neither
+};
+ServerPlace serverPlace(const QString& conninfo);
+
+// The program and machine, as the server's trail of changes records where a
+// change came from ("ravelin@lane3"); the connection string may name another
+// with application_name.
+QString stationName();
+
 // "database quillon on db.example:5432 as clerk1": which database a
 // connection string names, with libpq's defaults (environment, service file)
 // filled in. Never the password.
@@ -107,7 +124,9 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
 
   // Connects, or reconnects a connection that broke. Throws
-  // PgError(Unreachable) naming the server, never the password.
+  // PgError(Unreachable) naming the server, never the password, and
+  // PgError(Refused) for a server on another machine that is not reached
+  // with its certificate checked (serverPlace), saying why and what to do.
   void open();
   void close();
   bool isOpen() const;

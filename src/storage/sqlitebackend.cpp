@@ -7,6 +7,7 @@
 #include <map>
 #include <sqlite3.h>
 
+#include "changetrail.h"
 #include "fitnessrecords.h"
 #include "insertedrow.h"
 #include "rowarena.h"
@@ -29,6 +30,8 @@ void SqliteBackend::open() {
   // A file an older scorer made gains the fields added since, once.
   upgradeRecordsSchema(db);
   addFitnessTable(db);
+  // After the fields are there: the triggers name every field of a table.
+  addChangeTrail(db);
   db_ = std::move(db);
 }
 

@@ -1,9 +1,53 @@
 #include "sqlitedb.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QSysInfo>
+#include <pwd.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace quillon::sqlite {
+
+namespace {
+
+// Who and where for the trail of changes a records file keeps (its triggers
+// call these): the system account running the program, and the program and
+// machine. Known once per process; a connection hands out the same text.
+const QByteArray& systemAccount() {
+  static const QByteArray name = [] {
+    const passwd* pw = getpwuid(geteuid());
+    if (pw && pw->pw_name) return QByteArray(pw->pw_name);
+    return QByteArray::number(geteuid());
+  }();
+  return name;
+}
+
+const QByteArray& programAndMachine() {
+  static const QByteArray name = [] {
+    QString program = QCoreApplication::applicationName();
+    if (program.isEmpty()) program = QStringLiteral("quillon");
+    return (program + '@' + QSysInfo::machineHostName()).toUtf8();
+  }();
+  return name;
+}
+
+void answerWith(sqlite3_context* ctx, int, sqlite3_value**) {
+  const QByteArray& v = *static_cast<const QByteArray*>(sqlite3_user_data(ctx));
+  sqlite3_result_text(ctx, v.constData(), int(v.size()), SQLITE_STATIC);
+}
+
+// Innocuous: the triggers of a file call them, which a file whose schema is
+// not trusted allows only for functions without side effects.
+void registerTrailFunctions(sqlite3* db) {
+  const int flags = SQLITE_UTF8 | SQLITE_INNOCUOUS;
+  sqlite3_create_function_v2(db, "quillon_who", 0, flags, const_cast<QByteArray*>(&systemAccount()), answerWith,
+                             nullptr, nullptr, nullptr);
+  sqlite3_create_function_v2(db, "quillon_where", 0, flags, const_cast<QByteArray*>(&programAndMachine()),
+                             answerWith, nullptr, nullptr, nullptr);
+}
+
+}  // namespace
 
 Database::Database(const QString& path, Mode mode, int busyMs) {
   const QByteArray native = QFile::encodeName(path);
@@ -19,6 +63,7 @@ Database::Database(const QString& path, Mode mode, int busyMs) {
   }
   sqlite3_busy_timeout(db, busyMs);
   sqlite3_extended_result_codes(db, 1);
+  registerTrailFunctions(db);
   // A change is committed when its journal is deleted; unless the folder is
   // flushed after that, a power cut can bring the journal back and undo a
   // change the clerk was told was stored.

@@ -102,3 +102,27 @@ TEST(ConnDescription, AnUnreachableServerIsNamedInTheFailure) {
     EXPECT_FALSE(e.message().contains("s3cret"));
   }
 }
+
+// Refused before anything is sent: no server needs to be there.
+TEST(ConnSecurity, AnotherMachineAskedForWithLessThanACheckedCertificateIsRefusedWithTheFix) {
+  for (const char* mode : {"disable", "allow", "prefer", "require", "verify-ca"}) {
+    PgStore store(QStringLiteral("host=db.example dbname=quillon sslmode=%1").arg(mode));
+    try {
+      store.open();
+      ADD_FAILURE() << "connected with sslmode=" << mode;
+    } catch (const PgError& e) {
+      EXPECT_EQ(e.kind(), PgError::Kind::Refused) << mode;
+      EXPECT_TRUE(e.message().contains("db.example")) << qPrintable(e.message());
+      EXPECT_TRUE(e.message().contains("sslmode=verify-full")) << qPrintable(e.message());
+      EXPECT_TRUE(e.message().contains("root.crt")) << qPrintable(e.message());
+    }
+  }
+  // One remote host in a list of several is enough.
+  EXPECT_TRUE(serverPlace("host=localhost,db.example sslmode=require").remote);
+  // The machine itself may be reached any way: a socket folder, the loopback.
+  for (const char* local : {"host=/var/run/postgresql", "host=localhost", "host=127.0.0.1", "host=::1",
+                            "hostaddr=127.0.0.1"})
+    EXPECT_FALSE(serverPlace(QString(local) + " sslmode=disable").remote) << local;
+  // The name decides, not the address it is reached at (a tunnel, a test).
+  EXPECT_TRUE(serverPlace("host=db.example hostaddr=127.0.0.1").remote);
+}

@@ -1,0 +1,297 @@
+-- The records table for stations that share one PostgreSQL database.
+-- Run once per database by a superuser (or the database's owner with
+-- CREATEROLE):  psql -v ON_ERROR_STOP=1 -d quillon -f setup.sql
+-- Running it again changes nothing. Everything lands in the first schema of
+-- the search path (normally "public").
+
+-- Two group roles; people log in as their own roles and are made members.
+--   quillon_owner: owns the table; moves a folder's records in (sets the ID
+--                  sequence), changes the table's definition.
+--   quillon_clerk: a scoring station: reads, adds, stores and deletes rows,
+--                  nothing else (no TRUNCATE, no ALTER, no DROP).
+-- Creating a role that exists is an error, and two installs may race, so the
+-- whole setup is one transaction under an advisory lock.
+BEGIN;
+-- "already exists, skipping" on a second run is the expected case.
+SET LOCAL client_min_messages = warning;
+DO $$
+BEGIN
+  PERFORM pg_advisory_xact_lock(hashtext('quillon setup'));
+  IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'quillon_owner') THEN
+    CREATE ROLE quillon_owner NOLOGIN;
+  END IF;
+  IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'quillon_clerk') THEN
+    CREATE ROLE quillon_clerk NOLOGIN;
+  END IF;
+END
+$$;
+
+-- Every field the window shows is text, kept exactly as typed, as in a
+-- folder's own records file. ID is given by the server and never chosen by a
+-- station (ALWAYS): only the move of a folder's records keeps the IDs it
+-- brings, through OVERRIDING SYSTEM VALUE.
+-- version counts the changes of a row; a station stores a row only when the
+-- version is still the one it read. It is bumped by the trigger below rather
+-- than by each UPDATE, so a change made by hand in psql is noticed too, and
+-- unlike xmin it survives a dump and restore and never wraps.
+CREATE TABLE IF NOT EXISTS info (
+  id      bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+  lname   text,
+  rank    text,
+  ssn     text,
+  sex     text,
+  dob     text,
+  dot     text,
+  raw_pu  text,
+  raw_su  text,
+  run_m   text,
+  run_s   text,
+  c_pu    text,
+  c_su    text,
+  c_run   text,
+  total   text,
+  stat    text,
+  profile text,
+  remark  text,
+  version bigint NOT NULL DEFAULT 1
+);
+
+CREATE OR REPLACE FUNCTION info_next_version() RETURNS trigger
+LANGUAGE plpgsql AS $$
+BEGIN
+  NEW.version := OLD.version + 1;
+  RETURN NEW;
+END
+$$;
+
+DROP TRIGGER IF EXISTS info_next_version ON info;
+CREATE TRIGGER info_next_version BEFORE UPDATE ON info
+  FOR EACH ROW EXECUTE FUNCTION info_next_version();
+
+-- A new row starts at version 1, and a clerk cannot hand out an ID the
+-- sequence has not reached yet (OVERRIDING SYSTEM VALUE needs no privilege
+-- of its own): a later add would then collide with it. IDs at or below the
+-- sequence's last value are either taken (the key refuses them) or were
+-- deleted, and no add will ever come back to them.
+CREATE OR REPLACE FUNCTION info_check_new_row() RETURNS trigger
+LANGUAGE plpgsql AS $$
+BEGIN
+  IF NEW.id > coalesce(pg_sequence_last_value(pg_get_serial_sequence(format('%I.%I', TG_TABLE_SCHEMA, TG_TABLE_NAME), 'id')::regclass), 0)
+     AND NOT pg_has_role('quillon_owner', 'MEMBER') THEN
+    RAISE EXCEPTION 'ID % is not given by the server', NEW.id USING ERRCODE = 'insufficient_privilege';
+  END IF;
+  NEW.version := 1;
+  RETURN NEW;
+END
+$$;
+
+DROP TRIGGER IF EXISTS info_check_new_row ON info;
+CREATE TRIGGER info_check_new_row BEFORE INSERT ON info
+  FOR EACH ROW EXECUTE FUNCTION info_check_new_row();
+
+-- The name order of the row source: ASCII letters folded, then byte order,
+-- blank names first, which is how a folder's records file orders them. The
+-- stations' query uses this very expression so that the index serves it.
+CREATE INDEX IF NOT EXISTS info_lname_order ON info ((lower(lname COLLATE "C")) NULLS FIRST, id);
+CREATE INDEX IF NOT EXISTS info_ssn ON info (ssn);
+CREATE INDEX IF NOT EXISTS info_dot ON info (dot);
+
+ALTER TABLE info OWNER TO quillon_owner;
+ALTER FUNCTION info_next_version() OWNER TO quillon_owner;
+ALTER FUNCTION info_check_new_row() OWNER TO quillon_owner;
+
+REVOKE ALL ON info FROM PUBLIC;
+GRANT SELECT, INSERT, UPDATE, DELETE ON info TO quillon_clerk;
+DO $$
+BEGIN
+  EXECUTE format('GRANT USAGE ON SCHEMA %I TO quillon_clerk, quillon_owner', current_schema());
+  EXECUTE format('GRANT USAGE ON SEQUENCE %s TO quillon_clerk', pg_get_serial_sequence('info', 'id'));
+END
+$$;
+
+-- The five-event test records: one row per soldier per date of test, every
+-- event's raw result, points, verdict and grader, the body composition as
+-- entered. Times are whole seconds, dates YYYY-MM-DD text as in a folder's
+-- file. test_group is the test day a row was entered under (none for a row
+-- entered alone). Several lanes write different fields of one row at once:
+-- a station compares only the fields it writes (the row is locked while it
+-- does), and version, bumped by the trigger, tells any change at all.
+CREATE TABLE IF NOT EXISTS fitness_tests (
+  id              bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+  test_group      integer,
+  name            text,
+  rank            text,
+  ssn             text,
+  sex             text,
+  dob             text,
+  unit            text,
+  mos             text,
+  pay_grade       text,
+  test_name       text,
+  edition         text,
+  standard        text,
+  test_date       text,
+  deadlift_1      integer,
+  deadlift_2      integer,
+  pushup          integer,
+  sdc_s           integer,
+  plank_s         integer,
+  run_s           integer,
+  deadlift_pts    integer,
+  pushup_pts      integer,
+  sdc_pts         integer,
+  plank_pts       integer,
+  run_pts         integer,
+  deadlift_go     text,
+  pushup_go       text,
+  sdc_go          text,
+  plank_go        text,
+  run_go          text,
+  alt_event       text,
+  alt_time_s      integer,
+  alt_pts         integer,
+  alt_go          text,
+  total_pts       integer,
+  result_go       text,
+  bc_date         text,
+  height_in       numeric,
+  weight_lb       numeric,
+  weight_go       text,
+  body_fat_pct    numeric,
+  body_fat_go     text,
+  grader_deadlift text,
+  grader_pushup   text,
+  grader_sdc      text,
+  grader_plank    text,
+  grader_run      text,
+  grader_alt      text,
+  oic_ncoic_name  text,
+  remark          text,
+  version         bigint NOT NULL DEFAULT 1
+);
+
+DROP TRIGGER IF EXISTS fitness_tests_next_version ON fitness_tests;
+CREATE TRIGGER fitness_tests_next_version BEFORE UPDATE ON fitness_tests
+  FOR EACH ROW EXECUTE FUNCTION info_next_version();
+
+-- One record per soldier per date of test.
+CREATE UNIQUE INDEX IF NOT EXISTS fitness_tests_soldier_date ON fitness_tests (ssn, test_date) WHERE ssn <> '';
+CREATE INDEX IF NOT EXISTS fitness_tests_group ON fitness_tests (test_group);
+CREATE INDEX IF NOT EXISTS fitness_tests_unit ON fitness_tests (unit);
+
+ALTER TABLE fitness_tests OWNER TO quillon_owner;
+REVOKE ALL ON fitness_tests FROM PUBLIC;
+GRANT SELECT, INSERT, UPDATE, DELETE ON fitness_tests TO quillon_clerk;
+DO $$
+BEGIN
+  EXECUTE format('GRANT USAGE ON SEQUENCE %s TO quillon_clerk', pg_get_serial_sequence('fitness_tests', 'id'));
+END
+$$;
+
+-- Test groups of the five-event test: who tests on which day where, under
+-- which standard, in the clerk's order. A group is saved whole (its row
+-- locked, its members replaced) by one station at a time. Like info, the
+-- groups are shared by every clerk of the database: a group may gather
+-- soldiers of several units, and the results it leads to stay in
+-- fitness_tests, where each unit sees only its own.
+CREATE TABLE IF NOT EXISTS test_groups (
+  id        bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+  test_date text NOT NULL,
+  location  text NOT NULL,
+  version   bigint NOT NULL DEFAULT 1
+);
+DROP TRIGGER IF EXISTS test_groups_next_version ON test_groups;
+CREATE TRIGGER test_groups_next_version BEFORE UPDATE ON test_groups
+  FOR EACH ROW EXECUTE FUNCTION info_next_version();
+CREATE TABLE IF NOT EXISTS test_group_members (
+  group_id  bigint NOT NULL REFERENCES test_groups (id) ON DELETE CASCADE,
+  position  integer NOT NULL,
+  ssn       text NOT NULL,
+  name      text,
+  sex       text,
+  dob       text,
+  unit      text,
+  standard  text NOT NULL,
+  PRIMARY KEY (group_id, ssn)
+);
+ALTER TABLE test_groups OWNER TO quillon_owner;
+ALTER TABLE test_group_members OWNER TO quillon_owner;
+REVOKE ALL ON test_groups, test_group_members FROM PUBLIC;
+GRANT SELECT, INSERT, UPDATE, DELETE ON test_groups, test_group_members TO quillon_clerk;
+DO $$
+BEGIN
+  EXECUTE format('GRANT USAGE ON SEQUENCE %s TO quillon_clerk', pg_get_serial_sequence('test_groups', 'id'));
+END
+$$;
+
+-- Per-unit access to the five-event records. A battalion shares one server;
+-- a company clerk sees and changes only the records of their own company,
+-- while the battalion's clerks see all. The server enforces it (row-level
+-- security), so psql or any other client is held to it as the stations are.
+--   quillon_battalion: its members see and change every unit's records.
+--   one role per unit, listed in quillon_units with the unit as the records
+--   write it (compared with case and outer spaces ignored); its members see
+--   and change the records of that unit only, and cannot move a record to
+--   another unit or add one for another unit.
+-- A clerk in neither sees no five-event record at all (a unit's role that
+-- was dropped by hand gives nothing, and no error). Administrators (the
+-- table's owner, superusers) are not held to it. The three-event table info
+-- has no unit field and stays shared by every clerk of the database.
+-- A unit is added by an administrator with
+--   SELECT quillon_add_unit('A CO 1-5 IN', 'quillon_unit_a');
+--   GRANT quillon_unit_a TO alice;
+DO $$
+BEGIN
+  PERFORM pg_advisory_xact_lock(hashtext('quillon setup'));
+  IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'quillon_battalion') THEN
+    CREATE ROLE quillon_battalion NOLOGIN;
+  END IF;
+END
+$$;
+GRANT quillon_clerk TO quillon_battalion;
+
+CREATE TABLE IF NOT EXISTS quillon_units (
+  unit text PRIMARY KEY CHECK (unit = upper(btrim(unit)) AND unit <> ''),
+  role name NOT NULL
+);
+ALTER TABLE quillon_units OWNER TO quillon_owner;
+REVOKE ALL ON quillon_units FROM PUBLIC;
+-- The policy reads it as the clerk, so every clerk may read (not change) it.
+GRANT SELECT ON quillon_units TO quillon_clerk;
+
+-- Makes the unit's role where it is missing (never able to log in; people
+-- are made its members) and lists it for the unit. Running it again for
+-- the same unit changes nothing; naming another role moves the unit to it.
+CREATE OR REPLACE FUNCTION quillon_add_unit(unit_name text, role_name name) RETURNS void
+LANGUAGE plpgsql AS $$
+BEGIN
+  IF btrim(coalesce(unit_name, '')) = '' THEN
+    RAISE EXCEPTION 'A unit needs a name';
+  END IF;
+  PERFORM pg_advisory_xact_lock(hashtext('quillon setup'));
+  IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = role_name) THEN
+    EXECUTE format('CREATE ROLE %I NOLOGIN', role_name);
+  END IF;
+  IF NOT pg_has_role(role_name, 'quillon_clerk', 'MEMBER') THEN
+    EXECUTE format('GRANT quillon_clerk TO %I', role_name);
+  END IF;
+  INSERT INTO quillon_units (unit, role) VALUES (upper(btrim(unit_name)), role_name)
+    ON CONFLICT (unit) DO UPDATE SET role = EXCLUDED.role;
+END
+$$;
+ALTER FUNCTION quillon_add_unit(text, name) OWNER TO quillon_owner;
+REVOKE ALL ON FUNCTION quillon_add_unit(text, name) FROM PUBLIC;
+
+ALTER TABLE fitness_tests ENABLE ROW LEVEL SECURITY;
+-- USING: which rows a clerk reads, changes and deletes; WITH CHECK: what a
+-- row may hold after an add or a change.
+DROP POLICY IF EXISTS fitness_tests_by_unit ON fitness_tests;
+CREATE POLICY fitness_tests_by_unit ON fitness_tests
+  USING (pg_has_role('quillon_battalion', 'MEMBER')
+         OR EXISTS (SELECT FROM quillon_units u JOIN pg_roles r ON r.rolname = u.role
+                    WHERE u.unit = upper(btrim(fitness_tests.unit)) AND pg_has_role(r.oid, 'MEMBER')))
+  WITH CHECK (pg_has_role('quillon_battalion', 'MEMBER')
+              OR EXISTS (SELECT FROM quillon_units u JOIN pg_roles r ON r.rolname = u.role
+                         WHERE u.unit = upper(btrim(fitness_tests.unit)) AND pg_has_role(r.oid, 'MEMBER')));
+
+COMMIT;
