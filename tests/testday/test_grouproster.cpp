@@ -53,10 +53,10 @@ namespace {
 // keeps.
 const QByteArray kUnitRoster =
     "Name,SSN,Sex,DOB,Rank,Unit,Scoring Standard,Shoe Size\r\n"
-    "\"Yates, Ann\",111-22-3333,F,1998-02-28,SGT,A Co 1-5,Combat\r\n"
-    "\"Bell, Bo\",222-33-4444,M,1999-03-01,spc,B Co 1-5,g\r\n"
-    "\"Cole, Cy\",333-44-5555,M,1997-04-02,PFC,A Co 1-5,elite\r\n"
-    "\"Dunn, Di\",444-55-6666,F,1996-05-03,PV2,A Co 1-5,\r\n";
+    "\"Yates, Ann\",111-22-3333,F,1998-02-28,SGT,A Co 1-5,Combat,7\r\n"
+    "\"Bell, Bo\",222-33-4444,M,1999-03-01,spc,B Co 1-5,g,10\r\n"
+    "\"Cole, Cy\",333-44-5555,M,1997-04-02,PFC,A Co 1-5,elite,9\r\n"
+    "\"Dunn, Di\",444-55-6666,F,1996-05-03,PV2,A Co 1-5,,6\r\n";
 
 TestGroup emptyGroup() {
   TestGroup g = rangeDayGroup();
@@ -111,6 +111,7 @@ TEST(GroupRoster, TheRostersUnitStandardAndRankReachTheStoredGroupAndTheCard) {
   createRecordsDatabase(path);
   TestGroup group = emptyGroup();
   group.members = rosterForGroup(previewRoster(kUnitRoster, {}), group, QStringLiteral("general")).joining;
+  ASSERT_EQ(group.members.size(), 2);
   const TestGroup saved = TestGroups::forDatabase(path)->save(group);
   const std::optional<TestGroup> again = TestGroups::forDatabase(path)->load(saved.id);
   ASSERT_TRUE(again);
