@@ -185,7 +185,8 @@ bool TestDayWindow::hasUnsavedChanges() const { return groupOnScreen() != shown_
 bool TestDayWindow::mayLeaveGroup() {
   if (!hasUnsavedChanges()) return true;
   const TestGroup g = groupOnScreen();
-  const QString what = g.location.isEmpty() ? QStringLiteral("The test group") : QStringLiteral("The test group at %1").arg(g.location);
+  const QString what = g.location.isEmpty() ? QStringLiteral("The test group")
+                                             : QStringLiteral("The test group at %1").arg(g.location);
   switch (messages().askSaveChanges(QStringLiteral("%1 has changes that are not saved.").arg(what),
                                     QStringLiteral("Test Day"))) {
     case SaveChoice::Save:
