@@ -220,6 +220,7 @@ CREATE TABLE IF NOT EXISTS test_group_members (
   standard  text NOT NULL,
   PRIMARY KEY (group_id, ssn)
 );
+ALTER TABLE test_group_members ADD COLUMN IF NOT EXISTS rank text;
 ALTER TABLE test_groups OWNER TO quillon_owner;
 ALTER TABLE test_group_members OWNER TO quillon_owner;
 REVOKE ALL ON test_groups, test_group_members FROM PUBLIC;

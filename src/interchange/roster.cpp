@@ -16,7 +16,8 @@ namespace {
 
 constexpr qint64 kMaxRosterBytes = 64 * 1024 * 1024;
 
-enum class Column { Name, Last, First, Middle, Rank, Ssn, Sex, Dob };
+enum class Column { Name, Last, First, Middle, Rank, Ssn, Sex, Dob, Unit, Standard };
+constexpr int kColumns = 10;
 
 struct Synonym {
   const char* header;  // as compared: lower case, no spaces or punctuation
@@ -32,10 +33,12 @@ const Synonym kSynonyms[] = {
     {"grade", Column::Rank},        {"ssn", Column::Ssn},             {"socialsecuritynumber", Column::Ssn},
     {"socialsecurityno", Column::Ssn}, {"sex", Column::Sex},          {"gender", Column::Sex},
     {"dob", Column::Dob},           {"dateofbirth", Column::Dob},     {"birthdate", Column::Dob},
-    {"birthday", Column::Dob},
+    {"birthday", Column::Dob},      {"unit", Column::Unit},           {"unitname", Column::Unit},
+    {"organization", Column::Unit}, {"standard", Column::Standard},   {"scoringstandard", Column::Standard},
 };
 
-const char* const kColumnCaptions[] = {"Name", "Last Name", "First Name", "Middle Name", "Rank", "SSN", "Sex", "DOB"};
+const char* const kColumnCaptions[kColumns] = {"Name", "Last Name", "First Name", "Middle Name", "Rank",
+                                               "SSN",  "Sex",       "DOB",        "Unit",        "Standard"};
 
 QString headerKey(const QString& header) {
   QString k;
@@ -81,7 +84,7 @@ qsizetype indexOfUpper(const QStringList& list, QStringView text) {
 }
 
 struct Layout {
-  int at[8] = {-1, -1, -1, -1, -1, -1, -1, -1};  // field index of each Column, or -1
+  int at[kColumns] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1};  // field index of each Column, or -1
   int operator[](Column c) const { return at[static_cast<int>(c)]; }
 };
 
@@ -153,6 +156,8 @@ QString checkLine(const CsvRecord& rec, const Layout& layout, RosterRow& out) {
     if (!d) return QStringLiteral("the date of birth \"%1\" is not a valid date").arg(dob);
     out.dob = *d;
   }
+  if (layout[Column::Unit] >= 0) out.unit = collapsed(valueOf(rec, layout, Column::Unit)).trimmed();
+  if (layout[Column::Standard] >= 0) out.standard = valueOf(rec, layout, Column::Standard).trimmed();
   return {};
 }
 
@@ -198,6 +203,7 @@ void RosterSorter::header(const CsvRecord& header) {
       if (key == QLatin1String(syn.header)) hit = &syn;
     if (!hit) {
       preview.ignoredColumns << header.fields[i];
+      preview.groupIgnoredColumns << header.fields[i];
       continue;
     }
     int& slot = layout.at[static_cast<int>(hit->column)];
@@ -213,7 +219,12 @@ void RosterSorter::header(const CsvRecord& header) {
   }
   if (layout[Column::Name] >= 0)  // a full name wins; given names beside it are not used
     for (Column c : {Column::First, Column::Middle})
-      if (layout[c] >= 0) preview.ignoredColumns << header.fields[layout[c]];
+      if (layout[c] >= 0) {
+        preview.ignoredColumns << header.fields[layout[c]];
+        preview.groupIgnoredColumns << header.fields[layout[c]];
+      }
+  for (Column c : {Column::Unit, Column::Standard})
+    if (layout[c] >= 0) preview.ignoredColumns << header.fields[layout[c]];
   if (layout[Column::Name] < 0 && layout[Column::Last] < 0) {
     refuse(QStringLiteral("no Name or Last Name column"), header.line);
     return;
@@ -227,6 +238,11 @@ void RosterSorter::header(const CsvRecord& header) {
   if (layout[Column::Rank] >= 0) preview.columns.add(RosterField::Rank);
   if (layout[Column::Sex] >= 0) preview.columns.add(RosterField::Sex);
   if (layout[Column::Dob] >= 0) preview.columns.add(RosterField::Dob);
+  if (layout[Column::Unit] >= 0) preview.columns.add(RosterField::Unit);
+  if (layout[Column::Standard] >= 0) {
+    preview.columns.add(RosterField::Standard);
+    preview.standardHeader = header.fields[layout[Column::Standard]].trimmed();
+  }
 }
 
 void RosterSorter::line(const CsvRecord& rec) {

@@ -8,7 +8,8 @@
 //   '.': Name (also "Full Name", "Soldier"), or Last Name ("Surname",
 //   "LName") with First Name ("Given Name", "FName") and an optional Middle
 //   Name / MI; Rank ("Grade"); SSN ("Social Security Number"); Sex
-//   ("Gender"); DOB ("Date of Birth", "Birth Date"). Other columns are listed
+//   ("Gender"); DOB ("Date of Birth", "Birth Date"); Unit ("Unit Name",
+//   "Organization"); Standard ("Scoring Standard"). Other columns are listed
 //   and ignored. A name and an SSN column are required.
 // - LNAME is written "Last, First M" as the clerk writes it in the grid, or
 //   the Name column as given; spaces are collapsed either way. A name longer
@@ -18,6 +19,10 @@
 //   Male/Female), in any letter case; DOB: a date as the window accepts it,
 //   stored "MM/DD/YYYY" as Convert writes dates. An empty rank, sex or DOB
 //   stays empty: a record may be incomplete, as one added in the grid is.
+// - Unit: kept as written, spaces collapsed. Standard: kept as written
+//   (trimmed); the test groups, the only records that keep one, judge it
+//   (grouproster.h). The three-event records keep neither, so their import
+//   lists both columns as not used.
 // - Rows that carry the same SSN are all refused: the file cannot say which
 //   one is right.
 
@@ -32,7 +37,7 @@
 namespace quillon {
 
 // The fields of a record a roster can fill.
-enum class RosterField { Name, Rank, Ssn, Sex, Dob };
+enum class RosterField { Name, Rank, Ssn, Sex, Dob, Unit, Standard };
 
 // Which of them a roster has a column for.
 class RosterColumns {
@@ -48,7 +53,7 @@ class RosterColumns {
 // One accepted line of the roster, its values already in record form.
 struct RosterRow {
   int line = 0;
-  QString name, rank, ssn, sex, dob;
+  QString name, rank, ssn, sex, dob, unit, standard;
 };
 
 // An accepted line whose SSN some stored records already carry.
@@ -68,7 +73,9 @@ struct RosterPreview {
   QList<RosterRow> toAdd;
   QList<RosterMatch> matches;
   QList<RosterRefusal> refused;  // in line order
-  QStringList ignoredColumns;    // headers as written in the file
+  QStringList ignoredColumns;    // not used by the three-event records; headers as written in the file
+  QStringList groupIgnoredColumns;  // not used by a test group; as written
+  QString standardHeader;        // the Standard column's header as written, or empty
   RosterColumns columns;
   bool ok() const { return error.isEmpty(); }
 };

@@ -50,6 +50,9 @@ void compactKeepingBackup(DBEngine& engine, const QString& dbPath, const QString
       }
     }
     backupMade = true;
+    // A second name of the database is the one file: made its owner's
+    // alone, as the compacted copy will be.
+    fs::restrictToOwner(backupPath);
     faultPoint(plan, "flush directory after backup");
     fs::syncPath(folder);
 

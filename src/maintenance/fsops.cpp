@@ -113,7 +113,14 @@ void makeCurrent(const QString& path) {
 void copyPermissions(const QString& like, const QString& path) {
   struct stat st {};
   if (::stat(native(like).constData(), &st) != 0) fail(errno, like);
-  if (::chmod(native(path).constData(), st.st_mode & 07777) != 0) fail(errno, path);
+  if (::chmod(native(path).constData(), st.st_mode & S_IRWXU) != 0) fail(errno, path);
+}
+
+void restrictToOwner(const QString& path) {
+  struct stat st {};
+  if (::stat(native(path).constData(), &st) != 0) fail(errno, path);
+  if ((st.st_mode & (S_IRWXG | S_IRWXO)) && ::chmod(native(path).constData(), st.st_mode & S_IRWXU) != 0)
+    fail(errno, path);
 }
 
 int directoryAccessError(const QString& dir) {

@@ -34,8 +34,12 @@ qint64 nameMax(const QString& dir);
 void syncPath(const QString& path);
 // Makes `path` the process's current directory.
 void makeCurrent(const QString& path);
-// Gives `path` the permission bits of `like`.
+// Gives `path` the owner's permission bits of `like` and none for anyone
+// else: a records file names soldiers, so a copy of one made by the tools
+// is its owner's alone even where the original was not.
 void copyPermissions(const QString& like, const QString& path);
+// Takes every permission of `path` from anyone but its owner.
+void restrictToOwner(const QString& path);
 
 // 0 when the calling process may create, rename and delete entries in
 // directory `dir`; else the system's error number (EACCES, EROFS, ...).

@@ -98,6 +98,8 @@ QString keepDamagedOriginal(const QString& dbPath) {
     fs::syncPath(link);
   }
   try {
+    // The damaged file still names soldiers: kept for its owner alone.
+    fs::restrictToOwner(link);
     fs::renameFile(link, keep);
   } catch (const ToolError&) {
     QFile::remove(link);

@@ -26,6 +26,11 @@ void writeReportPdf(const PreparedReport& r, const QString& pdfPath, const QStri
     return ReportError(QStringLiteral("The report cannot be saved as %1: %2.").arg(native(pdfPath), why));
   };
   if (!file.open(QIODevice::WriteOnly)) throw cannot(file.errorString());
+  // A report lists names and SSNs: the owner's alone, whatever the umask,
+  // as the records themselves are. Set on the new file before a byte is in
+  // it, and kept when it takes the target's place.
+  if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+    throw cannot(QStringLiteral("its permissions cannot be set (%1)").arg(file.errorString()));
   {
     QPdfWriter pdf(&file);
     pdf.setTitle(r.layout.title);

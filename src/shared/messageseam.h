@@ -9,6 +9,9 @@ namespace quillon {
 
 enum class MsgIcon { None, Exclamation, Question, Information };
 
+// The clerk's answer when unsaved changes would be lost.
+enum class SaveChoice { Save, Discard, Cancel };
+
 class MessageSeam {
  public:
   virtual ~MessageSeam() = default;
@@ -17,6 +20,14 @@ class MessageSeam {
   // A box with Yes and No and the question icon. Only Yes returns true;
   // closing the box counts as No.
   virtual bool askYesNo(const QString& text, const QString& title) = 0;
+  // Save, Discard and Cancel, as a desktop program asks before changes are
+  // lost; closing the box counts as Cancel. A seam without a box of three
+  // buttons asks it as two yes-or-no questions (save them? else, discard
+  // them?), so that no answer is ever assumed.
+  virtual SaveChoice askSaveChanges(const QString& text, const QString& title) {
+    if (askYesNo(text + QStringLiteral("\n\nSave the changes?"), title)) return SaveChoice::Save;
+    return askYesNo(QStringLiteral("Discard the changes?"), title) ? SaveChoice::Discard : SaveChoice::Cancel;
+  }
 };
 
 }  // namespace quillon

@@ -7,6 +7,7 @@
 
 #include "dbfile.h"
 #include "pgconnection.h"
+#include "ranks.h"
 #include "sqlitedb.h"
 #include "testgroupspg.h"
 
@@ -50,10 +51,11 @@ class GroupsInFile : public TestGroups {
     g.id = id;
     g.testDate = st.text(0);
     g.location = st.text(1);
-    Statement m(db_, QStringLiteral("SELECT ssn, name, sex, dob, unit, standard FROM test_group_members "
+    Statement m(db_, QStringLiteral("SELECT ssn, name, sex, dob, unit, standard, rank FROM test_group_members "
                                     "WHERE group_id=? ORDER BY position"));
     m.bindInt(1, id);
-    while (m.step()) g.members << GroupMember{m.text(0), m.text(1), m.text(2), m.text(3), m.text(4), m.text(5)};
+    while (m.step())
+      g.members << GroupMember{m.text(0), m.text(1), m.text(2), m.text(3), m.text(4), m.text(5), m.text(6)};
     return g;
   }
 
@@ -81,12 +83,12 @@ class GroupsInFile : public TestGroups {
     int position = 0;
     for (const GroupMember& m : group.members) {
       Statement st(db_, QStringLiteral("INSERT INTO test_group_members "
-                                       "(group_id, position, ssn, name, sex, dob, unit, standard) "
-                                       "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
+                                       "(group_id, position, ssn, name, sex, dob, unit, standard, rank) "
+                                       "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
       st.bindInt(1, saved.id);
       st.bindInt(2, position++);
       int i = 3;
-      for (const QString& v : {m.ssn, m.name, m.sex, m.dob, m.unit, m.standard}) st.bindText(i++, v, true);
+      for (const QString& v : {m.ssn, m.name, m.sex, m.dob, m.unit, m.standard, m.rank}) st.bindText(i++, v, true);
       st.run();
     }
     tx.commit();
@@ -129,6 +131,8 @@ QString testGroupProblem(const TestGroup& group) {
     if (!isDate(m.dob)) return QStringLiteral("Date of birth: '%1' of %2 is no date (YYYY-MM-DD).").arg(m.dob, who);
     if (m.standard != QLatin1String("combat") && m.standard != QLatin1String("general"))
       return QStringLiteral("Standard: '%1' of %2 is neither combat nor general.").arg(m.standard, who);
+    if (!m.rank.isEmpty() && !rankList().contains(m.rank))
+      return QStringLiteral("Rank: '%1' of %2 is not in the list of ranks.").arg(m.rank, who);
   }
   return {};
 }
@@ -138,12 +142,35 @@ QStringList testGroupTablesSqliteDdl() {
                          "location TEXT NOT NULL, version INTEGER NOT NULL DEFAULT 1)"),
           QStringLiteral("CREATE TABLE test_group_members (group_id INTEGER NOT NULL REFERENCES test_groups(id) "
                          "ON DELETE CASCADE, position INTEGER NOT NULL, ssn TEXT NOT NULL, name TEXT, sex TEXT, "
-                         "dob TEXT, unit TEXT, standard TEXT NOT NULL, PRIMARY KEY (group_id, ssn))")};
+                         "dob TEXT, unit TEXT, standard TEXT NOT NULL, rank TEXT, PRIMARY KEY (group_id, ssn))")};
 }
 
+namespace {
+
+bool hasColumn(const sqlite::Database& db, const QString& table, const QString& column) {
+  Statement st(db, QStringLiteral("SELECT 1 FROM pragma_table_info(?) WHERE name=?"));
+  st.bindText(1, table);
+  st.bindText(2, column);
+  return st.step();
+}
+
+// Groups saved before members kept a rank gain the column, empty for them.
+void addRankColumn(sqlite::Database& db) {
+  if (!hasTable(db, QStringLiteral("test_group_members")) ||
+      hasColumn(db, QStringLiteral("test_group_members"), QStringLiteral("rank")))
+    return;
+  // Another station may have added it at this moment.
+  if (!db.tryExec(QStringLiteral("ALTER TABLE test_group_members ADD COLUMN rank TEXT")) &&
+      !hasColumn(db, QStringLiteral("test_group_members"), QStringLiteral("rank")))
+    db.fail(QStringLiteral("Cannot add the rank to the test groups of the file"));
+}
+
+}  // namespace
+
 void addTestGroupTables(sqlite::Database& db) {
+  if (hasTable(db, QStringLiteral("test_groups"))) return addRankColumn(db);
   // A file without table info is no records file and gains nothing.
-  if (hasTable(db, QStringLiteral("test_groups")) || !hasTable(db, QStringLiteral("info"))) return;
+  if (!hasTable(db, QStringLiteral("info"))) return;
   const QString what = QStringLiteral("Cannot add the test groups to the file");
   if (!db.tryExec(QStringLiteral("BEGIN IMMEDIATE"))) db.fail(what);
   try {

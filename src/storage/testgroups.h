@@ -25,6 +25,7 @@ struct GroupMember {
   QString dob;       // YYYY-MM-DD
   QString unit;
   QString standard;  // "combat" or "general"
+  QString rank = {};  // one of rankList(), or empty
   bool operator==(const GroupMember&) const = default;
 };
 
@@ -38,8 +39,8 @@ struct TestGroup {
 
 // The group's particulars as saved: a date, a location, members with a
 // nine-digit SSN each, no SSN twice, a known sex and standard, a date of
-// birth. Empty when it can be saved, else what stops it, naming the field
-// and the value.
+// birth, a rank of the list or none. Empty when it can be saved, else what
+// stops it, naming the field and the value.
 QString testGroupProblem(const TestGroup& group);
 
 class TestGroups {

@@ -34,13 +34,13 @@ QList<TestGroup> GroupsOnServer::all() {
     at.insert(g.integer(i, 0), out.size());
     out << TestGroup{g.integer(i, 0), g.value(i, 1), g.value(i, 2), {}};
   }
-  const pg::Result m = conn_.exec("SELECT group_id, ssn, name, sex, dob, unit, standard FROM test_group_members "
+  const pg::Result m = conn_.exec("SELECT group_id, ssn, name, sex, dob, unit, standard, rank FROM test_group_members "
                                   "ORDER BY group_id, position");
   for (int i = 0; i < m.rows(); ++i) {
     const auto it = at.constFind(m.integer(i, 0));
     if (it == at.constEnd()) continue;  // a group added between the two reads
     out[*it].members << GroupMember{m.value(i, 1), m.value(i, 2), m.value(i, 3),
-                                    m.value(i, 4), m.value(i, 5), m.value(i, 6)};
+                                    m.value(i, 4), m.value(i, 5), m.value(i, 6), m.value(i, 7)};
   }
   return out;
 }
@@ -49,11 +49,12 @@ std::optional<TestGroup> GroupsOnServer::load(qint64 id) {
   const pg::Result g = conn().exec("SELECT test_date, location FROM test_groups WHERE id = $1", {QByteArray::number(id)});
   if (g.rows() == 0) return std::nullopt;
   TestGroup out{id, g.value(0, 0), g.value(0, 1), {}};
-  const pg::Result m = conn_.exec("SELECT ssn, name, sex, dob, unit, standard FROM test_group_members "
+  const pg::Result m = conn_.exec("SELECT ssn, name, sex, dob, unit, standard, rank FROM test_group_members "
                                   "WHERE group_id = $1 ORDER BY position",
                                   {QByteArray::number(id)});
   for (int i = 0; i < m.rows(); ++i)
-    out.members << GroupMember{m.value(i, 0), m.value(i, 1), m.value(i, 2), m.value(i, 3), m.value(i, 4), m.value(i, 5)};
+    out.members << GroupMember{m.value(i, 0), m.value(i, 1), m.value(i, 2), m.value(i, 3),
+                               m.value(i, 4), m.value(i, 5), m.value(i, 6)};
   return out;
 }
 
@@ -75,10 +76,11 @@ TestGroup GroupsOnServer::save(const TestGroup& group) {
   }
   int position = 0;
   for (const GroupMember& m : group.members)
-    c.exec("INSERT INTO test_group_members (group_id, position, ssn, name, sex, dob, unit, standard) "
-           "VALUES ($1, $2, $3, $4, $5, $6, $7, $8)",
+    c.exec("INSERT INTO test_group_members (group_id, position, ssn, name, sex, dob, unit, standard, rank) "
+           "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9)",
            {QByteArray::number(saved.id), QByteArray::number(position++), textOrEmpty(m.ssn), textOrEmpty(m.name),
-            textOrEmpty(m.sex), textOrEmpty(m.dob), textOrEmpty(m.unit), textOrEmpty(m.standard)});
+            textOrEmpty(m.sex), textOrEmpty(m.dob), textOrEmpty(m.unit), textOrEmpty(m.standard),
+            textOrEmpty(m.rank)});
   tx.commit();
   return saved;
 }

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -82,13 +83,35 @@ HistoryWindow::HistoryWindow(const QString& dbPath, QWidget* parent) : QWidget(p
   split->addWidget(table_);
   split->addWidget(chart_);
   layout->addWidget(split, 1);
+  auto* bottom = new QHBoxLayout;
   status_ = new QLabel(this);
   status_->setObjectName(QStringLiteral("historyStatus"));
-  layout->addWidget(status_);
+  bottom->addWidget(status_, 1);
+  auto* closeButton = new QPushButton(QStringLiteral("&Close"), this);
+  closeButton->setObjectName(QStringLiteral("historyClose"));
+  bottom->addWidget(closeButton);
+  layout->addLayout(bottom);
   resize(900, 620);
+
+  auto* closeWindow = new QAction(QStringLiteral("Close"), this);
+  closeWindow->setObjectName(QStringLiteral("historyCloseAction"));
+  QList<QKeySequence> closeKeys = QKeySequence::keyBindings(QKeySequence::Close);
+  if (!closeKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_W))) closeKeys.prepend(QKeySequence(Qt::CTRL | Qt::Key_W));
+  closeWindow->setShortcuts(closeKeys);
+  addAction(closeWindow);
+  connect(closeWindow, &QAction::triggered, this, &QWidget::close);
+  connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
 
   connect(show, &QPushButton::clicked, this, [this] { showSoldier(ssn_->text()); });
   connect(ssn_, &QLineEdit::returnPressed, this, [this] { showSoldier(ssn_->text()); });
+}
+
+void HistoryWindow::keyPressEvent(QKeyEvent* e) {
+  if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(e);
 }
 
 void HistoryWindow::showSoldier(const QString& ssn) {

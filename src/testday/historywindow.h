@@ -2,7 +2,8 @@
 // A soldier's history: every test of both kinds for one SSN, newest first,
 // in a table, with a chart of the five-event tests' total and points per
 // event over time. Opened from the test-day window's "History" menu for the
-// selected soldier, or empty for an SSN typed into it.
+// selected soldier, or empty for an SSN typed into it. It only shows, so it
+// closes without a question (Close, the platform's close key, Escape).
 
 #include <QWidget>
 
@@ -24,6 +25,10 @@ class HistoryWindow : public QWidget {
   // Reads and shows the history of `ssn`; the status line under the table
   // says how many tests were found, or why none could be read.
   void showSoldier(const QString& ssn);
+
+ protected:
+  // Escape closes the window, as Close and the platform's close key do.
+  void keyPressEvent(QKeyEvent* e) override;
 
  private:
   QString dbPath_;

@@ -17,7 +17,10 @@ RosterPreviewDialog::RosterPreviewDialog(const QString& fileName, const GroupRos
   joining->setObjectName(QStringLiteral("joining"));
   for (qsizetype i = 0; i < result_.joining.size(); ++i) {
     const GroupMember& m = result_.joining.at(i);
-    joining->addItem(QStringLiteral("line %1: %2, %3").arg(result_.joiningLines.value(i)).arg(m.name, m.ssn));
+    QStringList what{m.name, m.ssn, m.standard};
+    for (const QString& v : {m.rank, m.unit})
+      if (!v.isEmpty()) what << v;
+    joining->addItem(QStringLiteral("line %1: %2").arg(result_.joiningLines.value(i)).arg(what.join(QStringLiteral(", "))));
   }
   auto* notJoining = new QListWidget(this);
   notJoining->setObjectName(QStringLiteral("notJoining"));
@@ -25,6 +28,14 @@ RosterPreviewDialog::RosterPreviewDialog(const QString& fileName, const GroupRos
   auto* head = new QLabel(fileName, this);
   head->setWordWrap(true);
   layout->addWidget(head);
+  if (!result_.unusedColumns.isEmpty()) {
+    // A column the clerk filled in and the group drops must not go unseen.
+    auto* unused = new QLabel(QStringLiteral("Columns not used: %1").arg(result_.unusedColumns.join(QStringLiteral(", "))),
+                              this);
+    unused->setObjectName(QStringLiteral("unusedColumns"));
+    unused->setWordWrap(true);
+    layout->addWidget(unused);
+  }
   auto* joinLabel = new QLabel(QStringLiteral("&Joining the group (%1):").arg(result_.joining.size()), this);
   joinLabel->setBuddy(joining);
   // A list does not take its name from its label.

@@ -1,13 +1,16 @@
 #include "testdaywindow.h"
 
+#include <QAction>
+#include <QCloseEvent>
 #include <QComboBox>
-#include <QDateEdit>
 #include <QDir>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSet>
@@ -16,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "cardsmenu.h"
+#include "datetext.h"
 #include "dbfile.h"
 #include "grouproster.h"
 #include "historywindow.h"
@@ -24,20 +28,26 @@
 #include "rosterpreview.h"
 #include "soldierpicker.h"
 #include "reportsmenu.h"
+#include "windowmessages.h"
 
 namespace quillon {
 
 namespace {
 
-enum Col { ColSsn, ColName, ColSex, ColDob, ColUnit, ColStandard, ColCount };
+enum Col { ColSsn, ColName, ColSex, ColDob, ColUnit, ColStandard, ColRank, ColCount };
 
 // What a clerk types for a standard, as the group keeps it; anything else is
 // kept as typed so the save names it.
 QString standardOf(const QString& typed) {
-  const QString t = typed.trimmed().toLower();
-  if (t == QLatin1String("c") || t == QLatin1String("combat")) return QStringLiteral("combat");
-  if (t == QLatin1String("g") || t == QLatin1String("general")) return QStringLiteral("general");
-  return typed.trimmed();
+  const QString named = rosterStandard(typed);
+  return named.isEmpty() ? typed.trimmed() : named;
+}
+
+// The date typed, as the group keeps it; text that reads as no date is kept
+// as typed so the save names it.
+QString isoDateOf(const QString& typed) {
+  const std::optional<QDate> d = readDate(typed);
+  return d ? d->toString(Qt::ISODate) : typed.trimmed();
 }
 
 QPushButton* button(const QString& text, const char* name, QWidget* parent) {
@@ -48,7 +58,8 @@ QPushButton* button(const QString& text, const char* name, QWidget* parent) {
 
 }  // namespace
 
-TestDayWindow::TestDayWindow(const QString& dbPath, QWidget* parent) : QMainWindow(parent), dbPath_(dbPath) {
+TestDayWindow::TestDayWindow(const QString& dbPath, QWidget* parent)
+    : QMainWindow(parent), dbPath_(dbPath), boxes_(std::make_unique<WindowMessages>(this)) {
   setWindowTitle(QStringLiteral("Test Day"));
   setObjectName(QStringLiteral("TestDayWindow"));
   auto* central = new QWidget(this);
@@ -65,10 +76,12 @@ TestDayWindow::TestDayWindow(const QString& dbPath, QWidget* parent) : QMainWind
   layout->addLayout(top);
 
   auto* form = new QFormLayout;
-  date_ = new QDateEdit(QDate::currentDate(), central);
+  // A plain line: a date typed over a selection is the date typed, whole,
+  // never merged into sections of the one before.
+  date_ = new QLineEdit(central);
   date_->setObjectName(QStringLiteral("testDate"));
-  date_->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-  date_->setCalendarPopup(true);
+  date_->setPlaceholderText(QStringLiteral("YYYY-MM-DD"));
+  date_->setToolTip(QStringLiteral("The date of the test, YYYY-MM-DD or MM/DD/YYYY"));
   form->addRow(QStringLiteral("Date of &test:"), date_);
   location_ = new QLineEdit(central);
   location_->setObjectName(QStringLiteral("location"));
@@ -79,7 +92,7 @@ TestDayWindow::TestDayWindow(const QString& dbPath, QWidget* parent) : QMainWind
   soldiers_->setObjectName(QStringLiteral("soldiers"));
   soldiers_->setHorizontalHeaderLabels({QStringLiteral("SSN"), QStringLiteral("Name"), QStringLiteral("Sex"),
                                         QStringLiteral("Date of Birth"), QStringLiteral("Unit"),
-                                        QStringLiteral("Standard")});
+                                        QStringLiteral("Standard"), QStringLiteral("Rank")});
   soldiers_->horizontalHeader()->setSectionResizeMode(ColName, QHeaderView::Stretch);
   soldiers_->setAccessibleName(QStringLiteral("Soldiers of the group"));
   layout->addWidget(soldiers_, 1);
@@ -103,13 +116,29 @@ TestDayWindow::TestDayWindow(const QString& dbPath, QWidget* parent) : QMainWind
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
   layout->addLayout(buttons);
   setCentralWidget(central);
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  file->menuAction()->setObjectName(QStringLiteral("MNU_TESTDAY_FILE"));
+  QAction* closeWindow = file->addAction(QStringLiteral("&Close"));
+  closeWindow->setObjectName(QStringLiteral("MNU_TESTDAY_CLOSE"));
+  QList<QKeySequence> closeKeys = QKeySequence::keyBindings(QKeySequence::Close);
+  if (!closeKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_W))) closeKeys.prepend(QKeySequence(Qt::CTRL | Qt::Key_W));
+  closeWindow->setShortcuts(closeKeys);
+  connect(closeWindow, &QAction::triggered, this, &QWidget::close);
   menuBar()->addMenu(new ReportsMenu(this, dbPath_));
   statusBar();
   resize(760, 480);
   new CardsMenu(this, dbPath_);
   addHistoryMenu(this, dbPath_);
 
-  connect(fresh, &QPushButton::clicked, this, &TestDayWindow::newGroup);
+  connect(fresh, &QPushButton::clicked, this, [this] {
+    if (mayLeaveGroup()) newGroup();
+  });
+  connect(date_, &QLineEdit::editingFinished, this, [this] {
+    const QString typed = date_->text();
+    if (readDate(typed)) date_->setText(isoDateOf(typed));
+    else if (!typed.trimmed().isEmpty())
+      say(QStringLiteral("Date of test: '%1' is no date (YYYY-MM-DD).").arg(typed.trimmed()));
+  });
   connect(add, &QPushButton::clicked, this, [this] {
     addSoldierRow({});
     soldiers_->setCurrentCell(soldiers_->rowCount() - 1, ColSsn);
@@ -128,6 +157,11 @@ TestDayWindow::TestDayWindow(const QString& dbPath, QWidget* parent) : QMainWind
   connect(lanes, &QPushButton::clicked, this, &TestDayWindow::openLanes);
   connect(picker_, &QComboBox::activated, this, [this](int index) {
     const qint64 id = picker_->itemData(index).toLongLong();
+    if (!mayLeaveGroup()) {
+      // The picker shows the group still on screen.
+      picker_->setCurrentIndex(shownId_ ? picker_->findData(shownId_) : -1);
+      return;
+    }
     try {
       if (std::optional<TestGroup> g = groups_->load(id)) showGroup(*g);
     } catch (const DbError& e) {
@@ -147,6 +181,46 @@ TestDayWindow::~TestDayWindow() = default;
 
 void TestDayWindow::say(const QString& text) { statusBar()->showMessage(text); }
 
+void TestDayWindow::setMessageSeam(MessageSeam* seam) { seam_ = seam; }
+
+MessageSeam& TestDayWindow::messages() { return seam_ ? *seam_ : *boxes_; }
+
+bool TestDayWindow::hasUnsavedChanges() const { return groupOnScreen() != shown_; }
+
+bool TestDayWindow::mayLeaveGroup() {
+  if (!hasUnsavedChanges()) return true;
+  const TestGroup g = groupOnScreen();
+  const QString what = g.location.isEmpty() ? QStringLiteral("The test group")
+                                             : QStringLiteral("The test group at %1").arg(g.location);
+  switch (messages().askSaveChanges(QStringLiteral("%1 has changes that are not saved.").arg(what),
+                                    QStringLiteral("Test Day"))) {
+    case SaveChoice::Save:
+      saveGroup();
+      // A refused save keeps the window, with the reason in the status line.
+      return !hasUnsavedChanges();
+    case SaveChoice::Discard:
+      return true;
+    case SaveChoice::Cancel:
+      break;
+  }
+  return false;
+}
+
+void TestDayWindow::closeEvent(QCloseEvent* e) {
+  if (mayLeaveGroup()) e->accept();
+  else e->ignore();
+}
+
+void TestDayWindow::keyPressEvent(QKeyEvent* e) {
+  // Reaches the window only when the control with the focus has no use for
+  // it: an open cell editor takes Escape to cancel its edit first.
+  if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+    close();
+    return;
+  }
+  QMainWindow::keyPressEvent(e);
+}
+
 void TestDayWindow::reloadPicker(qint64 select) {
   picker_->clear();
   const QList<TestGroup> all = groups_->all();
@@ -161,10 +235,11 @@ void TestDayWindow::reloadPicker(qint64 select) {
 
 void TestDayWindow::showGroup(const TestGroup& group) {
   shownId_ = group.id;
-  date_->setDate(QDate::fromString(group.testDate, Qt::ISODate));
+  date_->setText(group.testDate);
   location_->setText(group.location);
   soldiers_->setRowCount(0);
   for (const GroupMember& m : group.members) addSoldierRow(m);
+  shown_ = groupOnScreen();
 }
 
 void TestDayWindow::newGroup() {
@@ -176,24 +251,26 @@ void TestDayWindow::newGroup() {
 void TestDayWindow::addSoldierRow(const GroupMember& m) {
   const int row = soldiers_->rowCount();
   soldiers_->insertRow(row);
-  const QString values[ColCount] = {m.ssn, m.name, m.sex, m.dob, m.unit, m.standard};
+  const QString values[ColCount] = {m.ssn, m.name, m.sex, m.dob, m.unit, m.standard, m.rank};
   for (int c = 0; c < ColCount; ++c) soldiers_->setItem(row, c, new QTableWidgetItem(values[c]));
 }
 
 TestGroup TestDayWindow::groupOnScreen() const {
   TestGroup g;
   g.id = shownId_;
-  g.testDate = date_->date().toString(Qt::ISODate);
+  g.testDate = isoDateOf(date_->text());
   g.location = location_->text().trimmed();
   for (int r = 0; r < soldiers_->rowCount(); ++r) {
     const auto cell = [&](int c) { return soldiers_->item(r, c) ? soldiers_->item(r, c)->text().trimmed() : QString(); };
     g.members << GroupMember{cell(ColSsn).remove(QLatin1Char('-')), cell(ColName), cell(ColSex).toUpper(),
-                             cell(ColDob), cell(ColUnit), standardOf(cell(ColStandard))};
+                             cell(ColDob), cell(ColUnit), standardOf(cell(ColStandard)), cell(ColRank).toUpper()};
   }
   return g;
 }
 
 void TestDayWindow::importRoster(const QString& path) {
+  // A roster without a Standard column scores everyone under the general
+  // standard, which the preview shows beside each name.
   const GroupRosterResult r = rosterForGroup(previewRosterFile(path, {}), groupOnScreen(), QStringLiteral("general"));
   if (!r.error.isEmpty()) return say(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), r.error));
   auto* preview = new RosterPreviewDialog(QDir::toNativeSeparators(path), r, this);

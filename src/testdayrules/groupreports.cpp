@@ -6,6 +6,7 @@
 #include "fitnessrecords.h"
 #include "fitnesstest.h"
 #include "grouprecordfields.h"
+#include "ranks.h"
 #include "rawentry.h"
 
 namespace quillon {
@@ -197,6 +198,7 @@ ReportTable groupRecordsTable(const TestGroup& group, const MemberRecords& recor
     set("dob", m.dob);
     set("unit", m.unit);
     set("standard", m.standard);
+    set("pay_grade", payGradeOf(m.rank));
     set("test_date", group.testDate);
     t.rows << row;
   }

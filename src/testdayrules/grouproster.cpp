@@ -2,8 +2,17 @@
 
 #include <QDate>
 #include <QSet>
+#include <algorithm>
+#include <utility>
 
 namespace quillon {
+
+QString rosterStandard(const QString& cell) {
+  const QString t = cell.trimmed().toLower();
+  if (t == QLatin1String("c") || t == QLatin1String("combat")) return QStringLiteral("combat");
+  if (t == QLatin1String("g") || t == QLatin1String("general")) return QStringLiteral("general");
+  return {};
+}
 
 GroupMember memberFromRoster(const RosterRow& row, const QString& standard) {
   GroupMember m;
@@ -13,7 +22,10 @@ GroupMember memberFromRoster(const RosterRow& row, const QString& standard) {
   // The roster stores dates as the three-event records do; a group keeps ISO.
   const QDate dob = QDate::fromString(row.dob, QStringLiteral("MM/dd/yyyy"));
   m.dob = dob.isValid() ? dob.toString(Qt::ISODate) : row.dob;
-  m.standard = standard;
+  m.unit = row.unit;
+  const QString named = rosterStandard(row.standard);
+  m.standard = named.isEmpty() ? standard : named;
+  m.rank = row.rank;
   return m;
 }
 
@@ -24,6 +36,8 @@ GroupRosterResult rosterForGroup(const RosterPreview& preview, const TestGroup& 
                                   : preview.error;
     return out;
   }
+  out.unusedColumns = preview.groupIgnoredColumns;
+  const bool standardColumn = preview.columns.has(RosterField::Standard);
   QSet<QString> inGroup;
   for (const GroupMember& m : group.members) inGroup.insert(m.ssn);
   // A roster line that matches stored three-event records joins like any
@@ -31,17 +45,25 @@ GroupRosterResult rosterForGroup(const RosterPreview& preview, const TestGroup& 
   QList<RosterRow> accepted = preview.toAdd;
   for (const RosterMatch& m : preview.matches) accepted << m.row;
   std::sort(accepted.begin(), accepted.end(), [](const RosterRow& a, const RosterRow& b) { return a.line < b.line; });
+  QList<std::pair<int, QString>> refused;
   for (const RosterRow& r : accepted) {
+    if (standardColumn && rosterStandard(r.standard).isEmpty()) {
+      refused << std::pair{r.line, QStringLiteral("column \"%1\": \"%2\" is neither combat nor general")
+                                       .arg(preview.standardHeader, r.standard)};
+      continue;
+    }
     GroupMember m = memberFromRoster(r, standard);
     if (inGroup.contains(m.ssn)) {
-      out.notJoining << QStringLiteral("line %1: %2 is already in the group").arg(r.line).arg(r.name);
+      refused << std::pair{r.line, QStringLiteral("%1 is already in the group").arg(r.name)};
       continue;
     }
     inGroup.insert(m.ssn);
     out.joining << m;
     out.joiningLines << r.line;
   }
-  for (const RosterRefusal& r : preview.refused) out.notJoining << QStringLiteral("line %1: %2").arg(r.line).arg(r.reason);
+  for (const RosterRefusal& r : preview.refused) refused << std::pair{r.line, r.reason};
+  std::stable_sort(refused.begin(), refused.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (const auto& [line, why] : refused) out.notJoining << QStringLiteral("line %1: %2").arg(line).arg(why);
   return out;
 }
 

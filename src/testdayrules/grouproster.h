@@ -1,6 +1,9 @@
 #pragma once
 // A roster file read into a test group: the same checks as the three-event
 // roster import (previewRosterFile), then each accepted line as a member.
+// The group keeps what the three-event records do not: the unit, the
+// standard the soldier is scored under and the rank (for the pay grade on
+// the card).
 
 #include <QList>
 #include <QString>
@@ -14,16 +17,25 @@ struct GroupRosterResult {
   QString error;                 // the whole file refused; nothing joins
   QList<GroupMember> joining;    // accepted lines not already in the group, in file order
   QList<int> joiningLines;       // the file's line of each of `joining`
-  QStringList notJoining;        // "line N: why", for each refused or repeated line
+  QStringList notJoining;        // "line N: why", for each refused or repeated line, in line order
+  QStringList unusedColumns;     // the file's columns a group does not take, as written
 };
 
+// The standard a roster cell names ("combat" or "general", from either word
+// or its first letter in any case), or empty when it names neither.
+QString rosterStandard(const QString& cell);
+
 // A roster line as a group member: SSN as nine digits, the date of birth as
-// YYYY-MM-DD, the standard `standard` ("combat" or "general") since a roster
-// carries none.
+// YYYY-MM-DD, unit and rank as the line gives them, and the standard it
+// names, or `standard` ("combat" or "general") when the roster has no
+// Standard column.
 GroupMember memberFromRoster(const RosterRow& row, const QString& standard);
 
 // The members a roster adds to `group`; soldiers already in it stay as they
-// are and are named in notJoining.
+// are and are named in notJoining, as is a line whose Standard cell is
+// neither combat nor general (a wrong standard scores the soldier on the
+// wrong column, so it is never guessed). `standard` is every member's when
+// the roster has no Standard column.
 GroupRosterResult rosterForGroup(const RosterPreview& preview, const TestGroup& group, const QString& standard);
 
 }  // namespace quillon

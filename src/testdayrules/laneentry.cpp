@@ -6,6 +6,7 @@
 #include <QUndoStack>
 
 #include "dbfile.h"
+#include "ranks.h"
 #include "rawentry.h"
 
 namespace quillon {
@@ -314,6 +315,7 @@ QString LaneSheet::write(int member, LaneField field, const Record& raw, const R
                                     {s("dob"), m.dob},
                                     {s("unit"), m.unit},
                                     {s("standard"), m.standard},
+                                    {s("pay_grade"), payGradeOf(m.rank)},
                                     {s("edition"), test().edition},
                                     {s("test_date"), group_.testDate}});
       } catch (const DbError&) {

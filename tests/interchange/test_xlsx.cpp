@@ -85,7 +85,11 @@ TEST(XlsxRoster, AWorkbookImportsAsTheSameRosterSavedAsCsvWhateverStringsItUses)
       EXPECT_EQ(p.toAdd[i].ssn, fromCsv.toAdd[i].ssn);
       EXPECT_EQ(p.toAdd[i].sex, fromCsv.toAdd[i].sex);
       EXPECT_EQ(p.toAdd[i].dob, fromCsv.toAdd[i].dob);
+      EXPECT_EQ(p.toAdd[i].unit, fromCsv.toAdd[i].unit);
     }
+    // The unit a test group takes from the workbook.
+    EXPECT_EQ(p.toAdd[0].unit, "A Co");
+    EXPECT_TRUE(p.groupIgnoredColumns.isEmpty()) << p.groupIgnoredColumns.join(", ").toStdString();
     EXPECT_EQ(p.toAdd[0].dob, "03/04/1990");
     EXPECT_EQ(p.toAdd[0].ssn, "123-45-6789");
     EXPECT_EQ(p.ignoredColumns, QStringList{"Unit"});

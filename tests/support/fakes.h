@@ -51,6 +51,17 @@ class ScriptedSeam : public MessageSeam {
     answers.pop_front();
     return a;
   }
+  // Answered from saveAnswers; none scripted fails the test.
+  SaveChoice askSaveChanges(const QString& text, const QString& title) override {
+    shown.push_back({text, title, MsgIcon::Question, true});
+    if (saveAnswers.empty()) {
+      ADD_FAILURE() << "unexpected question: " << text.toStdString();
+      return SaveChoice::Cancel;
+    }
+    const SaveChoice a = saveAnswers.front();
+    saveAnswers.pop_front();
+    return a;
+  }
   QStringList texts() const {
     QStringList t;
     for (const auto& b : shown) t << b.text;
@@ -62,6 +73,7 @@ class ScriptedSeam : public MessageSeam {
     return n;
   }
   std::deque<bool> answers;
+  std::deque<SaveChoice> saveAnswers;
   std::vector<ShownBox> shown;
 };
 

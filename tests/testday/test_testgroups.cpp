@@ -135,3 +135,41 @@ TYPED_TEST(GroupStore, AGroupsSoldierWithNoRecordYetIsOnTheDueList) {
     EXPECT_TRUE(row->contains(QStringLiteral("No five-event test"))) << row->join('|').toStdString();
   }
 }
+
+TYPED_TEST(GroupStore, AMembersRankComesBackAndOneNotInTheListIsRefused) {
+  std::unique_ptr<TestGroups> groups = this->backend.groups();
+  TestGroup g = rangeDayGroup();
+  g.members[0].rank = QStringLiteral("SGT");
+  const TestGroup saved = groups->save(g);
+  EXPECT_EQ(this->backend.groups()->load(saved.id)->members, g.members);
+  g.members[1].rank = QStringLiteral("SARGE");
+  try {
+    groups->save(g);
+    ADD_FAILURE() << "saved a rank not in the list";
+  } catch (const DbError& e) {
+    EXPECT_TRUE(e.message().startsWith(QStringLiteral("Rank:"))) << e.message().toStdString();
+    EXPECT_TRUE(e.message().contains(QStringLiteral("SARGE"))) << e.message().toStdString();
+  }
+}
+
+TEST(TestGroups, AFileWhoseGroupsKeepNoRankGainsTheColumnAndKeepsItsGroups) {
+  ScratchDir dir;
+  const QString path = dir.file(QStringLiteral("info.mdb"));
+  createRecordsDatabase(path);
+  // The tables as the groups first kept them.
+  execSql(path, "CREATE TABLE test_groups (id INTEGER PRIMARY KEY, test_date TEXT NOT NULL, "
+                "location TEXT NOT NULL, version INTEGER NOT NULL DEFAULT 1)");
+  execSql(path, "CREATE TABLE test_group_members (group_id INTEGER NOT NULL REFERENCES test_groups(id) "
+                "ON DELETE CASCADE, position INTEGER NOT NULL, ssn TEXT NOT NULL, name TEXT, sex TEXT, "
+                "dob TEXT, unit TEXT, standard TEXT NOT NULL, PRIMARY KEY (group_id, ssn))");
+  execSql(path, "INSERT INTO test_groups (id, test_date, location) VALUES (7, '2026-06-12', 'Gym')");
+  execSql(path, "INSERT INTO test_group_members VALUES (7, 0, '123456789', 'Yates, Ann B', 'F', '1998-02-28', "
+                "'A Co', 'combat')");
+  std::optional<TestGroup> g = TestGroups::forDatabase(path)->load(7);
+  ASSERT_TRUE(g);
+  ASSERT_EQ(g->members.size(), 1);
+  EXPECT_EQ(g->members.at(0), (GroupMember{"123456789", "Yates, Ann B", "F", "1998-02-28", "A Co", "combat"}));
+  g->members[0].rank = QStringLiteral("CPL");
+  TestGroups::forDatabase(path)->save(*g);
+  EXPECT_EQ(TestGroups::forDatabase(path)->load(7)->members.at(0).rank, QStringLiteral("CPL"));
+}

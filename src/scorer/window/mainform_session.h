@@ -29,6 +29,9 @@ class MainForm::SeamSwitch : public MessageSeam {
   bool askYesNo(const QString& text, const QString& title) override {
     return (override ? *override : real_).askYesNo(text, title);
   }
+  SaveChoice askSaveChanges(const QString& text, const QString& title) override {
+    return (override ? *override : real_).askSaveChanges(text, title);
+  }
 
  private:
   MessageSeam& real_;
