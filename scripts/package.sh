@@ -28,7 +28,7 @@ git ls-files -z --cached --others --exclude-standard |
 profiles=()
 case " ${DEB_BUILD_OPTIONS:-} " in *" nocheck "*) profiles=(-Pnocheck) ;; esac
 jobs=$(nproc)
-export DEB_BUILD_OPTIONS="${DEB_BUILD_OPTIONS:-} parallel=$jobs"
+export DEB_BUILD_OPTIONS="${DEB_BUILD_OPTIONS:+$DEB_BUILD_OPTIONS }parallel=$jobs"
 # A compiler cache, when there is one, makes a repeated package build quick.
 if command -v ccache >/dev/null && [ -z "${CMAKE_CXX_COMPILER_LAUNCHER:-}" ]; then
   export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
