@@ -2,8 +2,9 @@
 # Builds the Debian package quillon_<version>_<arch>.deb into ./dist with
 # Debian's own tooling (dpkg-buildpackage, debhelper), from a copy of the
 # working tree, so that neither the tree nor its parent folder gets the build
-# products. The package's own test run is skipped when DEB_BUILD_OPTIONS has
-# nocheck (the test command runs the suite itself before it packages).
+# products. The package's own test step runs the whole suite against the
+# programs as built for the package (skipped when DEB_BUILD_OPTIONS has
+# nocheck); the test command builds the package this way.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
@@ -27,10 +28,10 @@ git ls-files -z --cached --others --exclude-standard |
 profiles=()
 case " ${DEB_BUILD_OPTIONS:-} " in *" nocheck "*) profiles=(-Pnocheck) ;; esac
 jobs=$(nproc)
-export DEB_BUILD_OPTIONS="${DEB_BUILD_OPTIONS:-} parallel=$jobs"
+export DEB_BUILD_OPTIONS="${DEB_BUILD_OPTIONS:+$DEB_BUILD_OPTIONS }parallel=$jobs"
 # A compiler cache, when there is one, makes a repeated package build quick.
 if command -v ccache >/dev/null && [ -z "${CMAKE_CXX_COMPILER_LAUNCHER:-}" ]; then
-  export CMAKE_CXX_COMPILER_LAUNCHER=ccache
+  export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
 fi
 (cd "$stage/quillon-$version" && dpkg-buildpackage -b -us -uc "${profiles[@]}")
 

@@ -7,8 +7,10 @@
 # links at it and leaves the records alone; removing the package with dpkg
 # leaves the clerk's folder as it was.
 #
-# Usage: bash tests/package/check_package.sh [OUTPUT-FOLDER]
-# The screenshot of the installed scorer goes to OUTPUT-FOLDER (default
+# Usage: bash tests/package/check_package.sh [--built] [OUTPUT-FOLDER]
+# Builds the package with scripts/package.sh first, its tests included,
+# unless --built says the one in dist/ was just built that way. The
+# screenshot of the installed scorer goes to OUTPUT-FOLDER (default
 # dist/check).
 set -euo pipefail
 
@@ -69,9 +71,14 @@ fi
 
 # ---------------------------------------------------------------- build
 cd "$(dirname "$0")/../.."
+built=false
+if [ "${1:-}" = "--built" ]; then
+  built=true
+  shift
+fi
 out=${1:-$PWD/dist/check}
 mkdir -p "$out"
-DEB_BUILD_OPTIONS=nocheck bash scripts/package.sh
+$built || bash scripts/package.sh
 arch=$(dpkg-architecture -qDEB_HOST_ARCH)
 debs=(dist/quillon_*_"$arch".deb)
 deb=$PWD/${debs[0]}

@@ -16,6 +16,9 @@
  * Each line is written whole under an exclusive lock, so several processes
  * (a shell script and what it starts) share one log. */
 #define _GNU_SOURCE
+/* The entry points below are the plain ones; with 64-bit offsets asked for,
+ * the headers would rename them onto their "64" twins defined beside them. */
+#undef _FILE_OFFSET_BITS
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -246,6 +249,23 @@ int open64(const char* path, int flags, ...) {
   return openCommon(AT_FDCWD, path, flags, mode, real_openat);
 }
 
+/* A program built with _FORTIFY_SOURCE, as distributions build theirs,
+ * opens through these checked entry points wherever its flags are not known
+ * when it is compiled. A descriptor opened there, with every write and
+ * flush made through it, would otherwise pass the log by, and the model
+ * would show a flushed file as never flushed. */
+REAL(int, __openat_2, (int, const char*, int))
+
+static int checkedOpenat(int dirfd, const char* path, int flags, ...) {
+  load___openat_2();
+  return real___openat_2(dirfd, path, flags);
+}
+
+int __openat_2(int dirfd, const char* path, int flags) { return openCommon(dirfd, path, flags, 0, checkedOpenat); }
+int __openat64_2(int dirfd, const char* path, int flags) { return __openat_2(dirfd, path, flags); }
+int __open_2(const char* path, int flags) { return __openat_2(AT_FDCWD, path, flags); }
+int __open64_2(const char* path, int flags) { return __openat_2(AT_FDCWD, path, flags); }
+
 int creat(const char* path, mode_t mode) { return open(path, O_CREAT | O_WRONLY | O_TRUNC, mode); }
 
 /* Space for `n` more bytes, or ENOSPC once the pretend disk is full. */
@@ -357,8 +377,25 @@ static void logWholeFile(int fd, const struct stat* st) {
   free(buf);
 }
 
+/* The name below the folder of a descriptor opened where the recorder did
+ * not see it (a library calling into the C library from inside, a raw
+ * system call): a flush is what makes data durable, so none may be missed. */
+static const char* foundBelow(int fd) {
+  if (fd < 0 || fd >= MAX_FDS || !active()) return NULL;
+  char proc[64], abs[PATH_MAX];
+  snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+  const ssize_t n = readlink(proc, abs, sizeof abs - 1);
+  if (n <= 0) return NULL;
+  abs[n] = 0;
+  static const char gone[] = " (deleted)";
+  if (!below(abs) || ((size_t)n >= sizeof gone - 1 && strcmp(abs + n - (sizeof gone - 1), gone) == 0)) return NULL;
+  remember(fd, abs);
+  return watched(fd);
+}
+
 static int syncCommon(int fd, int (*call)(int)) {
   const char* p = watched(fd);
+  if (!p) p = foundBelow(fd);
   int r = call(fd);
   if (r == 0 && p && active()) {
     struct stat st;
