@@ -53,16 +53,20 @@ std::unique_ptr<QPDF> openBlankForm() {
   return pdf;
 }
 
-// The name a check box's widget is drawn ticked under: its appearance's one
-// state that is not /Off.
-std::string onState(QPDFAcroFormDocumentHelper& form, QPDFFormFieldObjectHelper& field) {
-  for (QPDFAnnotationObjectHelper& widget : form.getAnnotationsForField(field)) {
+// Ticks a check box in the state its widgets are drawn ticked in: their
+// normal appearance's one state that is not /Off ("/1" or "/2" on this form).
+void tickBox(QPDFAcroFormDocumentHelper& form, QPDFFormFieldObjectHelper& field) {
+  std::vector<QPDFAnnotationObjectHelper> widgets = form.getAnnotationsForField(field);
+  std::string on;
+  for (QPDFAnnotationObjectHelper& widget : widgets) {
     QPDFObjectHandle normal = widget.getAppearanceDictionary().getKey("/N");
     if (!normal.isDictionary()) continue;
     for (const std::string& state : normal.getKeys())
-      if (state != "/Off") return state;
+      if (state != "/Off") on = state;
   }
-  throw std::runtime_error("check box " + field.getFullyQualifiedName() + " has no ticked state");
+  if (on.empty()) throw std::runtime_error("check box " + field.getFullyQualifiedName() + " has no ticked state");
+  field.setFieldAttribute("/V", QPDFObjectHandle::newName(on));
+  for (QPDFAnnotationObjectHelper& widget : widgets) widget.getObjectHandle().replaceKey("/AS", QPDFObjectHandle::newName(on));
 }
 
 // Fills one copy of the form with a card; every field the table leaves, and
@@ -80,7 +84,7 @@ void fill(QPDF& pdf, const FitnessCard& card) {
     const std::optional<BoxValue> v = boxValue(card, tests, entry->box);
     if (!v) throw std::runtime_error("the form's field table names a box nothing fills: " + utf8(entry->box));
     if (entry->kind == FieldKind::CheckBox) {
-      if (v->ticked) field.setV(QPDFObjectHandle::newName(onState(form, field)), false);
+      if (v->ticked) tickBox(form, field);
     } else if (!v->text.isEmpty()) {
       field.setV(utf8(v->text), false);
     }
