@@ -201,6 +201,54 @@ TEST(OfficialFormTest, AGroupsFormsReadBackFieldByFieldEqualToTheirCardsUnderNam
   EXPECT_FALSE(pdfCatalog(json).contains("/Perms")) << "a reader-rights signature the changes have broken";
 }
 
+// Signs a field of `in` into `out` as poppler's signing tool does, with a
+// certificate of its own made in `nss` the first time.
+void sign(const QString& nss, const QString& in, const QString& field, const QString& out) {
+  const QString db = "sql:" + nss;
+  if (!QFile::exists(QDir(nss).filePath("cert9.db"))) {
+    ASSERT_TRUE(QDir().mkpath(nss));
+    ASSERT_EQ(runExit("certutil", {"-N", "-d", db, "--empty-password"}), 0);
+    const QString noise = QDir(nss).filePath("noise");
+    QFile n(noise);
+    ASSERT_TRUE(n.open(QIODevice::WriteOnly));
+    n.write(QByteArray(64, 'x'));  // a key for this test only
+    n.close();
+    ASSERT_EQ(runExit("certutil", {"-S", "-d", db, "-n", "signer", "-s", "CN=Test Signer", "-x", "-t", "CT,C,C", "-k",
+                                   "rsa", "-g", "2048", "-v", "12", "-z", noise, "--keyUsage",
+                                   "digitalSignature,nonRepudiation"}),
+              0);
+  }
+  ASSERT_EQ(runExit("pdfsig", {"-nssdir", db, "-nick", "signer", "-sign", field, in, out}), 0) << field.toStdString();
+}
+
+TEST(OfficialFormTest, AGroupFilesSignatureFieldsTakeDigitalSignaturesOneAfterAnotherAndKeepTheValues) {
+  ScratchDir dir;
+  const QList<FitnessCard> cards = {filledCard(1, QStringLiteral("Yates")), filledCard(2)};
+  const QString pdf = dir.file(QStringLiteral("forms.pdf"));
+  ASSERT_EQ(writeOfficialCards(cards, pdf), QString());
+  const QString soldier = "card2.Page1[0].Signature_Soldier_Test_Two[0]";
+  const QString oic = "card2.Page1[0].Signature_OIC_NCOIC_Test_Two[0]";
+  ASSERT_NO_FATAL_FAILURE(sign(dir.file("nss"), pdf, soldier, dir.file("soldier signed.pdf")));
+  ASSERT_NO_FATAL_FAILURE(sign(dir.file("nss"), dir.file("soldier signed.pdf"), oic, dir.file("both signed.pdf")));
+
+  QProcess check;
+  check.start("pdfsig", {"-nssdir", "sql:" + dir.file("nss"), "-nocert", dir.file("both signed.pdf")});
+  ASSERT_TRUE(check.waitForFinished(-1));
+  const QString report = QString::fromUtf8(check.readAllStandardOutput());
+  EXPECT_EQ(report.count("Signature Validation: Signature is Valid."), 2) << report.toStdString();
+  EXPECT_EQ(report.count("The signature form field is not signed."), 2 * 32 - 2);
+  for (const QString& field : {soldier, oic}) {
+    const qsizetype at = report.indexOf("Signature Field Name: " + field);
+    ASSERT_GE(at, 0) << field.toStdString();
+    EXPECT_TRUE(report.mid(at, 400).contains("Signer Certificate Common Name: Test Signer")) << field.toStdString();
+  }
+  const QMap<QString, PdfField> fields = pdfFields(qpdfJson(dir.file("both signed.pdf")));
+  const CardTest two = testsOnCard(cards[1].tests).at(1);
+  EXPECT_EQ(fields.value("card2.Page1[0].Test_Two_Total_Points[0]").value, two.total);
+  EXPECT_EQ(fields.value("card1.Page1[0].Name[0]").value, cardName(cards[0]));
+  EXPECT_TRUE(fields.value(soldier).hasValue);
+}
+
 TEST(OfficialFormTest, OneSoldiersFormKeepsTheFormsOwnFieldNames) {
   ScratchDir dir;
   const FitnessCard card = filledCard(3);
