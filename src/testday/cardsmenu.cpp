@@ -13,6 +13,7 @@
 #include <QTableWidget>
 #include <optional>
 
+#include "busycursor.h"
 #include "cards.h"
 #include "cardsfromrecords.h"
 #include "dbfile.h"
@@ -124,8 +125,13 @@ void CardsMenu::saveOfficialForms(bool wholeGroup) {
   const QString path = pathToSave(chosen->title + QStringLiteral(" DA 705-TEST"), QStringLiteral("Save Official Forms"));
   if (path.isEmpty()) return;
   const QString shown = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
-  if (const QString why = officialform::writeOfficialCards(chosen->cards, path); !why.isEmpty())
-    return window_->statusBar()->showMessage(QStringLiteral("%1 was not written: %2").arg(shown, why));
+  QString why;
+  {
+    // A copy of the form a soldier: a group's file takes seconds.
+    const BusyCursor busy;
+    why = officialform::writeOfficialCards(chosen->cards, path);
+  }
+  if (!why.isEmpty()) return window_->statusBar()->showMessage(QStringLiteral("%1 was not written: %2").arg(shown, why));
   QString said = QStringLiteral("%1 official forms saved as %2.").arg(chosen->cards.size()).arg(shown);
   if (const QStringList near = officialform::bodyCompositionTooClose(chosen->cards); !near.isEmpty())
     said += QStringLiteral(" Body composition was recorded fewer than 7 days from the test: %1.").arg(near.join(QStringLiteral("; ")));
