@@ -94,6 +94,18 @@ void fill(QPDF& pdf, const FitnessCard& card) {
   form.setNeedAppearances(true);
   form.generateAppearancesIfNeeded();
   form.setNeedAppearances(false);
+  // libqpdf writes a value into its appearance only as the stream is read
+  // out, and a copy into another document takes the stream unread, empty:
+  // each appearance is read out once here and kept as it reads.
+  for (QPDFFormFieldObjectHelper& field : form.getFormFields()) {
+    if (!field.isText() && !field.isChoice()) continue;
+    for (QPDFAnnotationObjectHelper& widget : form.getAnnotationsForField(field)) {
+      QPDFObjectHandle look = widget.getAppearanceStream("/N");
+      if (!look.isStream()) continue;
+      look.replaceStreamData(look.getStreamData(qpdf_dl_generalized), QPDFObjectHandle::newNull(),
+                             QPDFObjectHandle::newNull());
+    }
+  }
 }
 
 QPDFObjectHandle topField(QPDF& pdf) {

@@ -31,6 +31,14 @@ int runExit(const QString& program, const QStringList& args) {
   return p.exitCode();
 }
 
+QString runText(const QString& program, const QStringList& args) {
+  QProcess p;
+  p.start(program, args);
+  EXPECT_TRUE(p.waitForFinished(-1)) << program.toStdString();
+  EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+  return QString::fromUtf8(p.readAllStandardOutput());
+}
+
 // What one copy of the form should hold: each text field's value and each
 // check box ticked, by field name below the copy's top ("Page1[0].Name[0]").
 struct Expected {
@@ -192,6 +200,18 @@ TEST(OfficialFormTest, AGroupsFormsReadBackFieldByFieldEqualToTheirCardsUnderNam
       if (it.key().startsWith(officialform::copyFieldPrefix(n) + '.')) {
         EXPECT_EQ(it->page, 2 * (n - 1) + (it.key().contains(".Page1[0].") ? 1 : 2)) << it.key().toStdString();
       }
+    }
+  }
+  // What a reader draws, not only what the fields hold: each copy's name on both its pages, its totals on the
+  // page of their test.
+  for (int n = 1; n <= cards.size(); ++n) {
+    for (int page = 1; page <= 2; ++page) {
+      const int at = 2 * (n - 1) + page;
+      const QString text = runText("pdftotext", {"-f", QString::number(at), "-l", QString::number(at), pdf, "-"});
+      EXPECT_TRUE(text.contains(cardName(cards[n - 1]))) << "copy " << n << " page " << page;
+      const QList<CardTest> tests = testsOnCard(cards[n - 1].tests);
+      for (int i = 2 * (page - 1); i < qMin<int>(2 * page, tests.size()); ++i)
+        EXPECT_TRUE(text.contains(tests[i].total)) << "copy " << n << " test " << i + 1;
     }
   }
   const QJsonObject acroForm = pdfObject(json, pdfCatalog(json).value("/AcroForm").toString());
