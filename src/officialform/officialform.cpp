@@ -1,7 +1,6 @@
 #include "officialform.h"
 
 #include <QDate>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -22,8 +21,8 @@ namespace quillon::officialform {
 
 namespace {
 
-// The blank form, kept in memory for as long as any copy made from it: a
-// copy's streams are read from it until the file is written.
+// The blank form, read once and kept: the copies made from it read their
+// streams from these bytes until the file is written.
 const QByteArray& blankForm() {
   static const QByteArray bytes = [] {
     QFile f(QStringLiteral(":/officialform/scorecard-form.pdf"));
@@ -66,7 +65,8 @@ void tickBox(QPDFAcroFormDocumentHelper& form, QPDFFormFieldObjectHelper& field)
   }
   if (on.empty()) throw std::runtime_error("check box " + field.getFullyQualifiedName() + " has no ticked state");
   field.setFieldAttribute("/V", QPDFObjectHandle::newName(on));
-  for (QPDFAnnotationObjectHelper& widget : widgets) widget.getObjectHandle().replaceKey("/AS", QPDFObjectHandle::newName(on));
+  for (QPDFAnnotationObjectHelper& widget : widgets)
+    widget.getObjectHandle().replaceKey("/AS", QPDFObjectHandle::newName(on));
 }
 
 // Fills one copy of the form with a card; every field the table leaves, and
@@ -144,7 +144,8 @@ std::shared_ptr<Buffer> filledForms(const QList<FitnessCard>& cards) {
     copies.push_back(openBlankForm());
     QPDF& copy = *copies.back();
     fill(copy, cards.at(i));
-    if (cards.size() > 1) topField(copy).replaceKey("/T", QPDFObjectHandle::newUnicodeString(utf8(copyFieldPrefix(int(i) + 1))));
+    if (cards.size() > 1)
+      topField(copy).replaceKey("/T", QPDFObjectHandle::newUnicodeString(utf8(copyFieldPrefix(int(i) + 1))));
   }
   QPDF& out = *copies.front();
   for (size_t i = 1; i < copies.size(); ++i) append(out, *copies[i]);

@@ -122,7 +122,8 @@ void CardsMenu::saveCardsAsPdf(bool wholeGroup) {
 void CardsMenu::saveOfficialForms(bool wholeGroup) {
   const std::optional<Chosen> chosen = chosenCards(window_, dbPath_, wholeGroup);
   if (!chosen) return;
-  const QString path = pathToSave(chosen->title + QStringLiteral(" DA 705-TEST"), QStringLiteral("Save Official Forms"));
+  const QString path =
+      pathToSave(chosen->title + QStringLiteral(" DA 705-TEST"), QStringLiteral("Save Official Forms"));
   if (path.isEmpty()) return;
   const QString shown = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
   QString why;
@@ -131,10 +132,12 @@ void CardsMenu::saveOfficialForms(bool wholeGroup) {
     const BusyCursor busy;
     why = officialform::writeOfficialCards(chosen->cards, path);
   }
-  if (!why.isEmpty()) return window_->statusBar()->showMessage(QStringLiteral("%1 was not written: %2").arg(shown, why));
+  if (!why.isEmpty())
+    return window_->statusBar()->showMessage(QStringLiteral("%1 was not written: %2").arg(shown, why));
   QString said = QStringLiteral("%1 official forms saved as %2.").arg(chosen->cards.size()).arg(shown);
   if (const QStringList near = officialform::bodyCompositionTooClose(chosen->cards); !near.isEmpty())
-    said += QStringLiteral(" Body composition was recorded fewer than 7 days from the test: %1.").arg(near.join(QStringLiteral("; ")));
+    said += QStringLiteral(" Body composition was recorded fewer than 7 days from the test: %1.")
+                .arg(near.join(QStringLiteral("; ")));
   window_->statusBar()->showMessage(said);
 }
 

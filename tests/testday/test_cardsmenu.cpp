@@ -221,9 +221,10 @@ TEST_F(CardsMenuTest, TheGroupsOfficialFormsReadBackEqualToTheRecordsAndNameABod
   EXPECT_NE(value(1, 1, "Check_Standard_Combat"), "/Off");
   // Abernathy: his last four days, TEST ONE the oldest; the points the lanes stored.
   EXPECT_EQ(value(2, 1, "Name"), "Abernathy, Cole");
-  const char* dates[][2] = {{"1", "Test_One_Date"}, {"1", "Test_Two_Date"}, {"2", "Test_Three_Date"}, {"2", "Test_Four_Date"}};
+  const std::pair<int, const char*> dates[] = {
+      {1, "Test_One_Date"}, {1, "Test_Two_Date"}, {2, "Test_Three_Date"}, {2, "Test_Four_Date"}};
   const char* expected[] = {"20250910", "20251205", "20260302", "20260612"};
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(value(2, QString::fromLatin1(dates[i][0]).toInt(), dates[i][1]), expected[i]);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(value(2, dates[i].first, dates[i].second), expected[i]);
   const char* points[] = {"Test_Three_Points1", "Test_Three_Points3", "Test_Three_Points4", "Test_Three_Points5",
                           "Test_Three_Points6"};
   const int stored[] = {81, 85, 68, 85, 75};
