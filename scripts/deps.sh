@@ -6,6 +6,7 @@ quillon_packages=(
   xvfb xauth poppler-utils fonts-dejavu-core util-linux
   libxlsxwriter-dev libminizip-dev mdbtools-dev python3 python3-openpyxl
   postgresql postgresql-common libpq-dev openssl
+  libqpdf-dev qpdf libnss3-tools
   debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream librsvg2-bin x11-utils imagemagick
   at-spi2-core python3-pyatspi dbus-daemon xdotool
 )

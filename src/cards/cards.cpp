@@ -92,10 +92,7 @@ void paintTest(QPainter& p, const CardTest& t) {
 }
 
 void paintHeader(QPainter& p, const FitnessCard& c) {
-  QString name = c.lastName.simplified();
-  const QString given = (c.firstName.simplified() + ' ' + c.middleInitial.simplified()).trimmed();
-  if (!given.isEmpty()) name += (name.isEmpty() ? QString() : QStringLiteral(", ")) + given;
-  value(p, at::name, name);
+  value(p, at::name, cardName(c));
   const QString sex = c.sex.trimmed().toUpper();
   if (sex == "M") tick(p, at::male);
   if (sex == "F") tick(p, at::female);
@@ -109,6 +106,13 @@ bool numberOk(const QString& s, double& out) {
 }
 
 }  // namespace
+
+QString cardName(const FitnessCard& c) {
+  QString name = c.lastName.simplified();
+  const QString given = (c.firstName.simplified() + ' ' + c.middleInitial.simplified()).trimmed();
+  if (!given.isEmpty()) name += (name.isEmpty() ? QString() : QStringLiteral(", ")) + given;
+  return name;
+}
 
 QList<CardTest> testsOnCard(const QList<CardTest>& tests) {
   QList<CardTest> sorted = tests;

@@ -58,6 +58,9 @@ struct FitnessCard {
 // by date, ties kept in the order given.
 QList<CardTest> testsOnCard(const QList<CardTest>& tests);
 
+// The name as the card's header shows it: "Last, First MI".
+QString cardName(const FitnessCard& card);
+
 // Which deadlift attempt the card ticks as the heaviest: 1, 2, or 0 when
 // neither is a number.
 int heavierAttempt(const CardTest& test);

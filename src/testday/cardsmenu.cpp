@@ -13,10 +13,12 @@
 #include <QTableWidget>
 #include <optional>
 
+#include "busycursor.h"
 #include "cards.h"
 #include "cardsfromrecords.h"
 #include "dbfile.h"
 #include "fitnessrecords.h"
+#include "officialform.h"
 #include "testdaywindow.h"
 
 namespace quillon {
@@ -76,6 +78,22 @@ CardsMenu::CardsMenu(TestDayWindow* window, const QString& dbPath)
           [this] { saveCardsAsPdf(false); });
   connect(item(menu, QStringLiteral("Save Group's Cards as P&DF..."), "MNU_CARDS_PDF_GROUP"), &QAction::triggered,
           this, [this] { saveCardsAsPdf(true); });
+  menu->addSeparator();
+  connect(item(menu, QStringLiteral("Save Soldier's &Official Form..."), "MNU_CARDS_FORM_ONE"), &QAction::triggered,
+          this, [this] { saveOfficialForms(false); });
+  connect(item(menu, QStringLiteral("Save Group's Official &Forms..."), "MNU_CARDS_FORM_GROUP"), &QAction::triggered,
+          this, [this] { saveOfficialForms(true); });
+}
+
+QString CardsMenu::pathToSave(const QString& title, const QString& caption) {
+  if (!pdfDestination_.isEmpty()) return pdfDestination_;
+  QString suggested = title;
+  suggested.replace(QRegularExpression(QStringLiteral("[/\\\\:*?\"<>|,]+")), QStringLiteral(" "));
+  QString path = QFileDialog::getSaveFileName(window_, caption,
+                                              QDir::current().filePath(suggested.simplified() + QStringLiteral(".pdf")),
+                                              QStringLiteral("PDF files (*.pdf)"));
+  if (!path.isEmpty() && !path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
+  return path;
 }
 
 void CardsMenu::printCards(bool wholeGroup) {
@@ -93,20 +111,34 @@ void CardsMenu::printCards(bool wholeGroup) {
 void CardsMenu::saveCardsAsPdf(bool wholeGroup) {
   const std::optional<Chosen> chosen = chosenCards(window_, dbPath_, wholeGroup);
   if (!chosen) return;
-  QString path = pdfDestination_;
-  if (path.isEmpty()) {
-    QString suggested = chosen->title;
-    suggested.replace(QRegularExpression(QStringLiteral("[/\\\\:*?\"<>|,]+")), QStringLiteral(" "));
-    path = QFileDialog::getSaveFileName(window_, QStringLiteral("Save Scorecards as PDF"),
-                                        QDir::current().filePath(suggested.simplified() + QStringLiteral(".pdf")),
-                                        QStringLiteral("PDF files (*.pdf)"));
-    if (path.isEmpty()) return;
-    if (!path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
-  }
+  const QString path = pathToSave(chosen->title, QStringLiteral("Save Scorecards as PDF"));
+  if (path.isEmpty()) return;
   const QString shown = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
   if (const QString why = writeFitnessCardsPdf(chosen->cards, path); !why.isEmpty())
     return window_->statusBar()->showMessage(QStringLiteral("%1 was not written: %2").arg(shown, why));
   window_->statusBar()->showMessage(QStringLiteral("%1 scorecards saved as %2.").arg(chosen->cards.size()).arg(shown));
+}
+
+void CardsMenu::saveOfficialForms(bool wholeGroup) {
+  const std::optional<Chosen> chosen = chosenCards(window_, dbPath_, wholeGroup);
+  if (!chosen) return;
+  const QString path =
+      pathToSave(chosen->title + QStringLiteral(" DA 705-TEST"), QStringLiteral("Save Official Forms"));
+  if (path.isEmpty()) return;
+  const QString shown = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+  QString why;
+  {
+    // A copy of the form a soldier: a group's file takes seconds.
+    const BusyCursor busy;
+    why = officialform::writeOfficialCards(chosen->cards, path);
+  }
+  if (!why.isEmpty())
+    return window_->statusBar()->showMessage(QStringLiteral("%1 was not written: %2").arg(shown, why));
+  QString said = QStringLiteral("%1 official forms saved as %2.").arg(chosen->cards.size()).arg(shown);
+  if (const QStringList near = officialform::bodyCompositionTooClose(chosen->cards); !near.isEmpty())
+    said += QStringLiteral(" Body composition was recorded fewer than 7 days from the test: %1.")
+                .arg(near.join(QStringLiteral("; ")));
+  window_->statusBar()->showMessage(said);
 }
 
 }  // namespace quillon

@@ -23,6 +23,7 @@
 #include "historychart.h"
 #include "historywindow.h"
 #include "laneentry.h"
+#include "pdffields.h"
 #include "recordsdb.h"
 #include "testdaywindow.h"
 #include "testgroupfixture.h"
@@ -190,6 +191,75 @@ TEST_F(CardsMenuTest, TheGroupsCardsSavedAsPdfNameEverySoldierAndCarryTheirTotal
   EXPECT_TRUE(oneText.contains(totals_.at(1)));
   if (const QString shots = qEnvironmentVariable("QUILLON_SHOT_DIR"); !shots.isEmpty()) {
     EXPECT_TRUE(QFile::copy(one, QDir(shots).filePath(QStringLiteral("testday-scorecard.pdf"))));
+  }
+}
+
+TEST_F(CardsMenuTest, TheGroupsOfficialFormsReadBackEqualToTheRecordsAndNameABodyCompositionTooNearItsTest) {
+  store(group_.members.at(0).ssn, group_.testDate, {{"bc_date", "2026-06-09"}});
+  const QString pdf = dir_.file(QStringLiteral("group forms.pdf"));
+  window_->findChild<CardsMenu*>()->setPdfDestination(pdf);
+  action("MNU_CARDS_FORM_GROUP")->trigger();
+  EXPECT_EQ(window_->statusBar()->currentMessage(),
+            QStringLiteral("3 official forms saved as %1. Body composition was recorded fewer than 7 days from the "
+                           "test: Yates, Ann B: test 20260612, body composition 20260609.")
+                .arg(QDir::toNativeSeparators(pdf)));
+  ASSERT_TRUE(QFile::exists(pdf));
+  EXPECT_EQ(QFile::permissions(pdf) & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
+            QFile::Permissions());
+  const QMap<QString, PdfField> fields = pdfFields(qpdfJson(pdf));
+  ASSERT_EQ(fields.size(), 3 * 220);
+  const auto value = [&](int card, int page, const char* field) {
+    const QString name = QStringLiteral("card%1.Page%2[0].%3[0]").arg(card).arg(page).arg(QLatin1String(field));
+    EXPECT_TRUE(fields.contains(name)) << name.toStdString();
+    return fields.value(name).value;
+  };
+  EXPECT_EQ(value(1, 1, "Name"), "Yates, Ann B");
+  EXPECT_EQ(value(1, 2, "Name"), "Yates, Ann B");
+  EXPECT_NE(value(1, 1, "Female"), "/Off");
+  EXPECT_EQ(value(1, 1, "Test_One_Total_Points"), totals_.at(0));
+  EXPECT_EQ(value(1, 1, "Test_One_Body_Composition_Date"), "20260609");
+  EXPECT_NE(value(1, 1, "Check_Standard_Combat"), "/Off");
+  // Abernathy: his last four days, TEST ONE the oldest; the points the lanes stored.
+  EXPECT_EQ(value(2, 1, "Name"), "Abernathy, Cole");
+  const std::pair<int, const char*> dates[] = {
+      {1, "Test_One_Date"}, {1, "Test_Two_Date"}, {2, "Test_Three_Date"}, {2, "Test_Four_Date"}};
+  const char* expected[] = {"20250910", "20251205", "20260302", "20260612"};
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(value(2, dates[i].first, dates[i].second), expected[i]);
+  const char* points[] = {"Test_Three_Points1", "Test_Three_Points3", "Test_Three_Points4", "Test_Three_Points5",
+                          "Test_Three_Points6"};
+  const int stored[] = {81, 85, 68, 85, 75};
+  for (int e = 0; e < 5; ++e) EXPECT_EQ(value(2, 2, points[e]), QString::number(stored[e])) << points[e];
+  EXPECT_EQ(value(2, 2, "Test_Four_Total_Points"), totals_.at(1));
+  EXPECT_EQ(value(2, 2, "Test_Four_Grader_Initials1"), "JK");
+  EXPECT_EQ(value(2, 2, "OIC_NCOIC_Name_Test_Four"), "Tanaka, Ken");
+  EXPECT_EQ(value(2, 2, "Test_Four_Rank_Grade"), "E-4");
+  EXPECT_EQ(value(2, 2, "Test_Four_Body_Composition_Date"), "20260602");
+  EXPECT_NE(value(2, 2, "Test_Four_Weight_Go"), "/Off");
+  // The rowed day: the alternate's row filled, the run's left blank.
+  EXPECT_EQ(value(2, 1, "Test_Two_Row_Swim_Bike_Walk"), "5K Row");
+  EXPECT_EQ(value(2, 1, "Test_Two_Points7"), QString::number(fitnessTest().alternateGoPoints));
+  EXPECT_EQ(value(2, 1, "Test_Two_Grader_Initials7"), "VW");
+  EXPECT_NE(value(2, 1, "Test_Two_Go"), "/Off");
+  EXPECT_EQ(value(2, 1, "Test_Two_Time3"), QString());
+  EXPECT_EQ(value(2, 1, "Test_Two_Total_Points"), QString::number(rowedTotal_));
+  // Moreno never tested: his header only.
+  EXPECT_EQ(value(3, 1, "Name"), "Moreno, Luis T");
+  EXPECT_EQ(value(3, 1, "Test_One_Date"), QString());
+  int unsigned_ = 0;
+  for (const PdfField& f : fields) unsigned_ += f.type == "/Sig" && !f.hasValue && !(f.flags & 1);
+  EXPECT_EQ(unsigned_, 3 * 32) << "every signature field empty and open to a signer";
+
+  // One soldier: the official names, and no warning for a body composition ten days off.
+  const QString one = dir_.file(QStringLiteral("one form.pdf"));
+  window_->findChild<CardsMenu*>()->setPdfDestination(one);
+  select(1);
+  action("MNU_CARDS_FORM_ONE")->trigger();
+  EXPECT_EQ(window_->statusBar()->currentMessage(),
+            QStringLiteral("1 official forms saved as %1.").arg(QDir::toNativeSeparators(one)));
+  const QMap<QString, PdfField> own = pdfFields(qpdfJson(one));
+  EXPECT_EQ(own.value("form1[0].Page2[0].Test_Four_Total_Points[0]").value, totals_.at(1));
+  if (const QString shots = qEnvironmentVariable("QUILLON_SHOT_DIR"); !shots.isEmpty()) {
+    EXPECT_TRUE(QFile::copy(one, QDir(shots).filePath(QStringLiteral("testday-official-form.pdf"))));
   }
 }
 
