@@ -67,20 +67,21 @@ QString ssnIndexSqlite(const QString& table, const QString& column) {
 }
 
 void addSsnIndexes(sqlite::Database& db) {
-  // A file that cannot be written is read the slow way rather than refused.
+  // The indexes only make a soldier's records quick to find. A file that
+  // cannot take them now (read-only, full, busy with another scorer) is
+  // read the slow way and gains them at a later open; its records are not
+  // refused for it, and whatever is really wrong with the file is reported
+  // by the statement that needs the file, with its name.
   if (missing(db).isEmpty() || sqlite3_db_readonly(db.get(), "main") == 1) return;
-  const QString what = QStringLiteral("Cannot add the index of SSNs to the records");
-  if (!db.tryExec(QStringLiteral("BEGIN IMMEDIATE"))) db.fail(what);
-  try {
-    // Asked again inside the transaction: another scorer may be adding them
-    // at this moment.
-    for (const SsnTable& t : missing(db))
-      if (!db.tryExec(ssnIndexSqlite(QLatin1String(t.table), QLatin1String(t.column)))) db.fail(what);
-    if (!db.tryExec(QStringLiteral("COMMIT"))) db.fail(what);
-  } catch (const DbError&) {
-    db.tryExec(QStringLiteral("ROLLBACK"));
-    throw;
-  }
+  if (!db.tryExec(QStringLiteral("BEGIN IMMEDIATE"))) return;
+  // Asked again inside the transaction: another scorer may be adding them
+  // at this moment.
+  for (const SsnTable& t : missing(db))
+    if (!db.tryExec(ssnIndexSqlite(QLatin1String(t.table), QLatin1String(t.column)))) {
+      db.tryExec(QStringLiteral("ROLLBACK"));
+      return;
+    }
+  if (!db.tryExec(QStringLiteral("COMMIT"))) db.tryExec(QStringLiteral("ROLLBACK"));
 }
 
 }  // namespace quillon

@@ -17,6 +17,7 @@
 #include "exportwriter.h"
 #include "fitnessrecords.h"
 #include "groupreports.h"
+#include "officialform.h"
 #include "recordingmessages.h"
 #include "recordrow.h"
 #include "recordsfixture.h"
@@ -129,6 +130,12 @@ const std::vector<Writer>& writers() {
          card.firstName = QStringLiteral("Ann");
          return writeFitnessCardsPdf({card}, QDir(dir).filePath(QStringLiteral("cards.pdf")));
        }},
+      {"five-event official forms as PDF", [](const QString& dir) {
+         FitnessCard card;
+         card.lastName = QStringLiteral("Yates");
+         card.firstName = QStringLiteral("Ann");
+         return officialform::writeOfficialCards({card, card}, QDir(dir).filePath(QStringLiteral("forms.pdf")));
+       }},
       {"compacted records and their backup", [](const QString& dir) {
          recordsWithAGroup(dir);
          if (QString why = maintain(dir, &dbtool::MaintenanceCommands::compact, dbtool::MaintenanceCommands::kCompactDone);
@@ -147,9 +154,9 @@ const std::vector<Writer>& writers() {
        }},
       {"repaired damaged records and the damaged file kept, from records readable by all", [](const QString& dir) {
          const QString db = QDir(dir).filePath(QStringLiteral("info.mdb"));
-         makeRecords(db, 3000);
+         dbtool::test::makeRecords(db, 3000);
          QFile::setPermissions(db, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
-         damagePage(db, QFileInfo(db).size() / 4096 / 2, 4096);
+         dbtool::test::damagePage(db, QFileInfo(db).size() / 4096 / 2, 4096);
          if (QString why = maintain(dir, &dbtool::MaintenanceCommands::repair, dbtool::MaintenanceCommands::kRepairDone);
              !why.isEmpty())
            return why;
