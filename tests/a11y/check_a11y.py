@@ -240,7 +240,16 @@ def tool(folder):
         proc.wait()
 
 
+def x_server_answers():
+    return subprocess.run(["xdotool", "getdisplaygeometry"], stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL).returncode == 0
+
+
 def main():
+    # A program started before the X server answers fails for a reason that
+    # is not the program's.
+    while not x_server_answers():
+        time.sleep(0.05)
     folder = tempfile.mkdtemp(prefix="quillon-a11y-")
     try:
         for name in os.listdir(DATA):
