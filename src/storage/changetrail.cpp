@@ -83,12 +83,6 @@ class TrailOnServer : public ChangeTrail {
   pg::Connection conn_;
 };
 
-bool hasTable(const sqlite::Database& db, const QString& name) {
-  Statement st(db, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE"));
-  st.bindText(1, name);
-  return st.step();
-}
-
 class TrailInFile : public ChangeTrail {
  public:
   explicit TrailInFile(const QString& path) : path_(path) {}
@@ -104,7 +98,7 @@ class TrailInFile : public ChangeTrail {
     if (!db_.isOpen()) db_ = sqlite::Database(path_, sqlite::Database::Mode::ReadOnly);
     // A file no scorer of this kind has changed yet has no trail: nothing
     // was traced in it.
-    if (!hasTable(db_, trailTableName())) return {};
+    if (!sqlite::hasTable(db_, trailTableName())) return {};
     Statement st(db_, "SELECT " + QString::fromLatin1(kColumns) + " FROM change_trail" + where + " ORDER BY id");
     for (int i = 0; i < args.size(); ++i) st.bindText(i + 1, args.at(i));
     std::vector<TrailEntry> out;
@@ -208,13 +202,13 @@ std::unique_ptr<ChangeTrail> ChangeTrail::onServer(const QString& conninfo) {
 }
 
 void addChangeTrail(sqlite::Database& db) {
-  if (!hasTable(db, trailTableName())) {
+  if (!sqlite::hasTable(db, trailTableName())) {
     const QString what = QStringLiteral("Cannot add the trail of changes to the file");
     if (!db.tryExec(QStringLiteral("BEGIN IMMEDIATE"))) db.fail(what);
     try {
       // Asked again inside the transaction: another scorer may be opening
       // the same file at this moment.
-      if (!hasTable(db, trailTableName()))
+      if (!sqlite::hasTable(db, trailTableName()))
         for (const QString& sql : changeTrailSqliteDdl())
           if (!db.tryExec(sql)) db.fail(what);
       if (!db.tryExec(QStringLiteral("COMMIT"))) db.fail(what);

@@ -198,4 +198,10 @@ QString quoted(const QString& name) {
   return '"' + n + '"';
 }
 
+bool hasTable(const Database& db, const QString& name) {
+  Statement st(db, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE"));
+  st.bindText(1, name);
+  return st.step();
+}
+
 }  // namespace quillon::sqlite

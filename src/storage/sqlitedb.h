@@ -116,4 +116,8 @@ class Transaction {
 
 QString quoted(const QString& name);
 
+// Whether the file holds a table of this name (names compared as the engine
+// does, without case).
+bool hasTable(const Database& db, const QString& name);
+
 }  // namespace quillon::sqlite

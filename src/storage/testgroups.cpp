@@ -21,12 +21,6 @@ bool isDate(const QString& s) {
   return s.size() == 10 && QDate::fromString(s, Qt::ISODate).isValid();
 }
 
-bool hasTable(const sqlite::Database& db, const QString& name) {
-  Statement st(db, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=?"));
-  st.bindText(1, name);
-  return st.step();
-}
-
 class GroupsInFile : public TestGroups {
  public:
   explicit GroupsInFile(const QString& path) : path_(path) {}
@@ -101,7 +95,7 @@ class GroupsInFile : public TestGroups {
       if (path_.isEmpty()) throw DbError(QStringLiteral("No database file was named."));
       sqlite::Database db(path_, sqlite::Database::Mode::ReadWrite);
       addTestGroupTables(db);
-      if (!hasTable(db, QStringLiteral("test_groups")))
+      if (!sqlite::hasTable(db, QStringLiteral("test_groups")))
         throw DbError(path_ + QStringLiteral(": this file holds no test records."));
       db_ = std::move(db);
     }
@@ -156,7 +150,7 @@ bool hasColumn(const sqlite::Database& db, const QString& table, const QString& 
 
 // Groups saved before members kept a rank gain the column, empty for them.
 void addRankColumn(sqlite::Database& db) {
-  if (!hasTable(db, QStringLiteral("test_group_members")) ||
+  if (!sqlite::hasTable(db, QStringLiteral("test_group_members")) ||
       hasColumn(db, QStringLiteral("test_group_members"), QStringLiteral("rank")))
     return;
   // Another station may have added it at this moment.
@@ -168,15 +162,15 @@ void addRankColumn(sqlite::Database& db) {
 }  // namespace
 
 void addTestGroupTables(sqlite::Database& db) {
-  if (hasTable(db, QStringLiteral("test_groups"))) return addRankColumn(db);
+  if (sqlite::hasTable(db, QStringLiteral("test_groups"))) return addRankColumn(db);
   // A file without table info is no records file and gains nothing.
-  if (!hasTable(db, QStringLiteral("info"))) return;
+  if (!sqlite::hasTable(db, QStringLiteral("info"))) return;
   const QString what = QStringLiteral("Cannot add the test groups to the file");
   if (!db.tryExec(QStringLiteral("BEGIN IMMEDIATE"))) db.fail(what);
   try {
     // Checked again inside the transaction: another scorer may be opening
     // the same file at this moment.
-    if (!hasTable(db, QStringLiteral("test_groups")))
+    if (!sqlite::hasTable(db, QStringLiteral("test_groups")))
       for (const QString& sql : testGroupTablesSqliteDdl())
         if (!db.tryExec(sql)) db.fail(what);
     if (!db.tryExec(QStringLiteral("COMMIT"))) db.fail(what);
