@@ -132,6 +132,15 @@ LaneGrid::LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store
 
   // Undo and Redo go through the sheet, so a step refused by another
   // station's change leaves the stack where it stood.
+  // Escape belongs to the cell (it puts back the stored value), so the
+  // window closes from the keyboard through File > Close.
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  QAction* closeWindow = file->addAction(QStringLiteral("&Close"));
+  closeWindow->setObjectName(QStringLiteral("MNU_LANE_CLOSE"));
+  QList<QKeySequence> closeKeys = QKeySequence::keyBindings(QKeySequence::Close);
+  if (!closeKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_W))) closeKeys.prepend(QKeySequence(Qt::CTRL | Qt::Key_W));
+  closeWindow->setShortcuts(closeKeys);
+  connect(closeWindow, &QAction::triggered, this, &QWidget::close);
   QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
   auto* undo = new QAction(QStringLiteral("&Undo"), this);
   undo->setShortcut(QKeySequence::Undo);

@@ -113,6 +113,30 @@ TEST(LaneGridStore, AFailedStoreTakesBackThePaintedPointsAndKeepsTheTypedValue) 
   EXPECT_EQ(table->currentRow(), 3);
 }
 
+// Escape is the cell's (it puts back what is stored); the window itself
+// closes from the keyboard with the close key, and a value stored before
+// is still there.
+TEST(LaneGridStore, TheCloseKeyClosesTheWindowWhileEscapeOnlyPutsBackTheCell) {
+  ScratchDir dir;
+  const QString path = dir.file(QStringLiteral("info.mdb"));
+  createRecordsDatabase(path);
+  const TestGroup group = TestGroups::forDatabase(path)->save(rangeDayGroup());
+  LaneGrid grid(group, FitnessRecords::forDatabase(path));
+  grid.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&grid));
+  QTableWidget* table = lanesOf(grid);
+  table->setCurrentCell(2, kPushUp);
+  typeIntoCell(fig("pushup", 60), Qt::Key_Return);
+  table->setCurrentCell(2, kPushUp);
+  typeIntoCell(fig("pushup", 80), Qt::Key_Escape);
+  EXPECT_TRUE(grid.isVisible()) << "Escape closed the window";
+  EXPECT_EQ(table->item(2, kPushUp)->text(), fig("pushup", 60)) << "Escape put back the stored value";
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_W, Qt::ControlModifier);
+  EXPECT_FALSE(grid.isVisible());
+  std::unique_ptr<FitnessRecords> reader = FitnessRecords::forDatabase(path);
+  EXPECT_EQ(storedField(*reader, group, 1, "pushup"), fig("pushup", 60));
+}
+
 namespace {
 
 template <typename Backend>
