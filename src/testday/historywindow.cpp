@@ -14,6 +14,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "closekeys.h"
 #include "dbfile.h"
 #include "historychart.h"
 #include "recordrow.h"
@@ -95,9 +96,7 @@ HistoryWindow::HistoryWindow(const QString& dbPath, QWidget* parent) : QWidget(p
 
   auto* closeWindow = new QAction(QStringLiteral("Close"), this);
   closeWindow->setObjectName(QStringLiteral("historyCloseAction"));
-  QList<QKeySequence> closeKeys = QKeySequence::keyBindings(QKeySequence::Close);
-  if (!closeKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_W))) closeKeys.prepend(QKeySequence(Qt::CTRL | Qt::Key_W));
-  closeWindow->setShortcuts(closeKeys);
+  closeWindow->setShortcuts(windowCloseKeys());
   addAction(closeWindow);
   connect(closeWindow, &QAction::triggered, this, &QWidget::close);
   connect(closeButton, &QPushButton::clicked, this, &QWidget::close);

@@ -14,6 +14,7 @@
 #include <QTableWidget>
 #include <functional>
 
+#include "closekeys.h"
 #include "dbfile.h"
 #include "lanegridtable.h"
 
@@ -137,9 +138,7 @@ LaneGrid::LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
   QAction* closeWindow = file->addAction(QStringLiteral("&Close"));
   closeWindow->setObjectName(QStringLiteral("MNU_LANE_CLOSE"));
-  QList<QKeySequence> closeKeys = QKeySequence::keyBindings(QKeySequence::Close);
-  if (!closeKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_W))) closeKeys.prepend(QKeySequence(Qt::CTRL | Qt::Key_W));
-  closeWindow->setShortcuts(closeKeys);
+  closeWindow->setShortcuts(windowCloseKeys());
   connect(closeWindow, &QAction::triggered, this, &QWidget::close);
   QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
   auto* undo = new QAction(QStringLiteral("&Undo"), this);

@@ -18,6 +18,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "closekeys.h"
 #include "cardsmenu.h"
 #include "datetext.h"
 #include "dbfile.h"
@@ -120,9 +121,7 @@ TestDayWindow::TestDayWindow(const QString& dbPath, QWidget* parent)
   file->menuAction()->setObjectName(QStringLiteral("MNU_TESTDAY_FILE"));
   QAction* closeWindow = file->addAction(QStringLiteral("&Close"));
   closeWindow->setObjectName(QStringLiteral("MNU_TESTDAY_CLOSE"));
-  QList<QKeySequence> closeKeys = QKeySequence::keyBindings(QKeySequence::Close);
-  if (!closeKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_W))) closeKeys.prepend(QKeySequence(Qt::CTRL | Qt::Key_W));
-  closeWindow->setShortcuts(closeKeys);
+  closeWindow->setShortcuts(windowCloseKeys());
   connect(closeWindow, &QAction::triggered, this, &QWidget::close);
   menuBar()->addMenu(new ReportsMenu(this, dbPath_));
   statusBar();
