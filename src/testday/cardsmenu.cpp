@@ -47,7 +47,7 @@ std::optional<Chosen> chosenCards(TestDayWindow* window, const QString& dbPath, 
   try {
     std::unique_ptr<FitnessRecords> records = FitnessRecords::forDatabase(dbPath);
     records->open();
-    Chosen c{cardsForGroup(group, records->readAll()), QString()};
+    Chosen c{cardsForGroup(group, *records), QString()};
     c.title = wholeGroup ? QStringLiteral("Scorecards %1 %2").arg(group.testDate, group.location).simplified()
                          : QStringLiteral("Scorecard %1").arg(group.members.at(0).name);
     return c;
