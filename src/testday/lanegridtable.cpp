@@ -56,13 +56,7 @@ void LaneTable::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint 
   }
   if (hint == QAbstractItemDelegate::SubmitModelCache) {
     QTableWidget::closeEditor(editor, QAbstractItemDelegate::NoHint);
-    if (at.row() + 1 < rowCount()) {
-      setCurrentCell(at.row() + 1, at.column());
-    } else {
-      QApplication::beep();
-      stopBurst(QStringLiteral("%1 was the last soldier of the %2 lane.")
-                    .arg(verticalHeaderItem(at.row())->text(), horizontalHeaderItem(at.column())->text()));
-    }
+    downTheLane(at);
     return;
   }
   QTableWidget::closeEditor(editor, hint);
@@ -89,13 +83,7 @@ void LaneTable::keyPressEvent(QKeyEvent* event) {
     }
     const QTableWidgetItem* it = item(at.row(), at.column());
     if (isEnter(event) && it && it->toolTip().isEmpty()) {
-      if (at.row() + 1 < rowCount()) {
-        setCurrentCell(at.row() + 1, at.column());
-      } else {
-        QApplication::beep();
-        stopBurst(QStringLiteral("%1 was the last soldier of the %2 lane.")
-                      .arg(verticalHeaderItem(at.row())->text(), horizontalHeaderItem(at.column())->text()));
-      }
+      downTheLane(at);
       return;
     }
     const bool typing = !event->text().isEmpty() && event->text().at(0).isPrint() &&
@@ -193,6 +181,18 @@ bool LaneDelegate::eventFilter(QObject* editor, QEvent* event) {
     }
   }
   return QStyledItemDelegate::eventFilter(editor, event);
+}
+
+// Enter goes to the next soldier of the lane; past the last one it stops
+// the burst, so what follows is held rather than typed over him.
+void LaneTable::downTheLane(const QModelIndex& at) {
+  if (at.row() + 1 < rowCount()) {
+    setCurrentCell(at.row() + 1, at.column());
+    return;
+  }
+  QApplication::beep();
+  stopBurst(QStringLiteral("%1 was the last soldier of the %2 lane.")
+                .arg(verticalHeaderItem(at.row())->text(), horizontalHeaderItem(at.column())->text()));
 }
 
 }  // namespace quillon

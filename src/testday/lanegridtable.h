@@ -49,6 +49,7 @@ class LaneTable : public QTableWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void downTheLane(const QModelIndex& at);
   friend class LaneDelegate;
   void noteKey(const QKeyEvent* event);
   bool holdKey(QObject* to, QKeyEvent* event);
