@@ -7,7 +7,10 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QStorageInfo>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "artwork.h"
@@ -53,6 +56,21 @@ T* placed(QWidget* parent, const char* name, int l, int t, int w, int h) {
   c->setObjectName(QLatin1String(name));
   c->setGeometry(twipsRect(parent, l, t, w, h));
   return c;
+}
+
+// The width an editable box needs to show the longest of `entries` whole in
+// its text field: the text, the field's own margin on either side, and the
+// frame and arrow the style draws around it.
+int widthShowing(const QComboBox* box, const QStringList& entries) {
+  int text = 0;
+  for (const QString& e : entries) text = std::max(text, box->fontMetrics().horizontalAdvance(e));
+  QStyleOptionComboBox opt;
+  opt.initFrom(box);
+  opt.editable = true;
+  constexpr int kFieldMargin = 2;  // a line edit keeps this much clear each side of its text
+  return box->style()
+      ->sizeFromContents(QStyle::CT_ComboBox, &opt, QSize(text + 2 * kFieldMargin, box->fontMetrics().height()), box)
+      .width();
 }
 
 QLabel* label(QWidget* parent, const char* name, const QString& text, int l, int t, int w, int h) {
@@ -165,6 +183,10 @@ OpenForm::OpenForm(ToolMessages* messages, FaultPlan* plan, QWidget* parent) : Q
   Combo1->setCompleter(nullptr);
   Combo1->lineEdit()->installEventFilter(new NoEnter(Combo1));
   Combo1->setEditText(kAccessEntry);
+  // The box was drawn for a narrower system font. Where the font at hand
+  // needs more, it grows to the right, into the space before the drive
+  // list, until each file type shows whole; nothing else moves.
+  Combo1->resize(std::max(Combo1->width(), widthShowing(Combo1, {kAccessEntry, kAllFilesEntry})), Combo1->height());
 
   // The lists begin where the program was started.
   fillDrives();

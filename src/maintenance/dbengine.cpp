@@ -10,12 +10,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <limits>
 #include <optional>
 #include <vector>
 
 #include "changetrail.h"
 #include "dbfile.h"
+#include "enginecalls.h"
 #include "fitnessrecords.h"
 #include "fsops.h"
 #include "leftovers.h"
@@ -24,79 +24,15 @@
 #include "salvagefitness.h"
 #include "salvagewrite.h"
 #include "sqlitedb.h"
+#include "tablesalvage.h"
 
 namespace quillon::dbtool {
 
 namespace {
 
 using sqlite::Database;
-using sqlite::quoted;
 using sqlite::Statement;
 using Step = sqlite::Statement::Step;
-
-[[noreturn]] void engineFail(const Database& db, const QString& path) {
-  throw ToolError(db.errorCode(), QDir::toNativeSeparators(path) + ": " + db.errorMessage());
-}
-
-// No busy wait: a file another program is writing is reported at once.
-Database openDb(const QString& path, Database::Mode mode) {
-  try {
-    return Database(path, mode, 0);
-  } catch (const DbError& e) {
-    throw ToolError(e.number().value_or(SQLITE_CANTOPEN), QDir::toNativeSeparators(path) + ": " + e.message());
-  }
-}
-
-// The clerk's database. An empty file reads as an empty database to the
-// engine, so it would be "compacted" over the last good backup; it is
-// refused as what it is to the clerk: not a database.
-Database openClerksDb(const QString& path, Database::Mode mode) {
-  const QFileInfo fi(path);
-  // The engine's own wording for the code, which needs no connection.
-  if (fi.isFile() && fi.size() == 0)
-    throw ToolError(SQLITE_NOTADB, QDir::toNativeSeparators(path) + ": " +
-                                       QString::fromUtf8(sqlite3_errstr(SQLITE_NOTADB)) + " (the file is empty)");
-  return openDb(path, mode);
-}
-
-Statement prepare(const Database& db, const QString& sql, const QString& path) {
-  Statement s = Statement::tryPrepare(db, sql);
-  if (s.isNull()) engineFail(db, path);
-  return s;
-}
-
-void exec(Database& db, const QString& sql, const QString& path) {
-  if (!db.tryExec(sql)) engineFail(db, path);
-}
-
-// The rows of a single-column pragma or query; throws on any error.
-QStringList queryColumn(const Database& db, const QString& sql, const QString& path) {
-  Statement s = prepare(db, sql, path);
-  QStringList out;
-  Step r;
-  while ((r = s.tryStep()) == Step::Row) out << s.text(0);
-  if (r != Step::Done) engineFail(db, path);
-  return out;
-}
-
-bool integrityOk(const Database& db, const QString& path) {
-  const QStringList r = queryColumn(db, QStringLiteral("PRAGMA integrity_check"), path);
-  return r.size() == 1 && r.first() == QLatin1String("ok");
-}
-
-// Ordinary tables of the database (not SQLite's own).
-QStringList userTables(const Database& db, const QString& path) {
-  return queryColumn(db,
-                     QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' "
-                                    "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid"),
-                     path);
-}
-
-qint64 countRows(const Database& db, const QString& table, const QString& path) {
-  Statement s = prepare(db, "SELECT count(*) FROM " + quoted(table), path);
-  if (s.tryStep() != Step::Row) engineFail(db, path);
-  return s.integer(0);
-}
 
 // An empty file of a fresh name in `dir`, to be filled by the engine and
 // renamed over the real name once complete. Removed again unless kept.
@@ -141,141 +77,6 @@ void installFile(TempBeside& temp, const QString& permissionsLike, const QString
   faultPoint(plan, "flush directory");
   fs::syncPath(QFileInfo(finalPath).absolutePath());
 }
-
-// Copies every readable row of one table from `src` into the same table of
-// `dst`. Reads in row-number order and, where a stretch cannot be read,
-// probes forward for the next readable row.
-class TableSalvage {
- public:
-  TableSalvage(const Database& src, const Database& dst, const QString& table, const QString& srcPath,
-               const QString& dstPath)
-      : src_(src), dst_(dst), table_(table), srcPath_(srcPath), dstPath_(dstPath) {}
-
-  // `sequence`: the highest row number the table ever gave out, or -1.
-  void run(qint64 sequence) {
-    QStringList cols;
-    {
-      Statement info = prepare(src_, "PRAGMA table_info(" + quoted(table_) + ")", srcPath_);
-      while (info.tryStep() == Step::Row) cols << quoted(info.text(1));
-    }
-    if (cols.isEmpty()) return;
-    QStringList params;
-    for (int i = 0; i <= cols.size(); ++i) params << "?";
-    const QString colList = cols.join(',');
-
-    Statement probe = Statement::tryPrepare(
-        src_, QString("SELECT rowid, %1 FROM %2 WHERE rowid >= ?1 ORDER BY rowid").arg(colList, quoted(table_)));
-    if (probe.isNull()) {
-      // A table without row numbers: read straight through, up to the damage.
-      insert_.emplace(prepare(dst_, QString("INSERT INTO %1(%2) VALUES(%3)")
-                                        .arg(quoted(table_), colList, params.mid(1).join(',')),
-                              dstPath_));
-      Statement all = prepare(src_, QString("SELECT %1 FROM %2").arg(colList, quoted(table_)), srcPath_);
-      Step r;
-      while ((r = all.tryStep()) == Step::Row) copyRow(all, 0, cols.size());
-      if (r != Step::Done) lost_ += 1;
-      return;
-    }
-    read_.emplace(std::move(probe));
-    insert_.emplace(prepare(
-        dst_, QString("INSERT INTO %1(rowid,%2) VALUES(%3)").arg(quoted(table_), colList, params.join(',')), dstPath_));
-    ncols_ = cols.size() + 1;
-
-    constexpr qint64 kMin = std::numeric_limits<qint64>::min();
-    constexpr qint64 kMax = std::numeric_limits<qint64>::max();
-    qint64 bound = kMin;
-    std::optional<qint64> lastKept;
-    for (;;) {
-      const auto [finished, failAt] = stream(bound, lastKept);
-      if (finished) return;
-      // Look for the smallest bound past the damage from which reading works
-      // again: widen the step until a probe succeeds, then narrow it down.
-      qint64 bad = failAt;
-      qint64 good = 0;
-      bool found = false;
-      for (qint64 step = 1; bad <= kMax - step; step *= 2) {
-        const Step r = probeFrom(bad + step);
-        if (r == Step::Row) {
-          good = bad + step;
-          found = true;
-          break;
-        }
-        if (r == Step::Done || step > kMax / 2) break;
-      }
-      if (!found) {
-        // Nothing readable after the damage. The highest number ever given
-        // out, where the table keeps one, tells how many rows went with it.
-        const qint64 from = lastKept.value_or(0);
-        lost_ += (sequence > from) ? sequence - from : 1;
-        return;
-      }
-      while (good - bad > 1) {
-        const qint64 mid = bad + (good - bad) / 2;
-        if (probeFrom(mid) == Step::Row)
-          good = mid;
-        else
-          bad = mid;
-      }
-      // Rows between the last one kept and the next readable one are lost.
-      probeFrom(good);
-      const qint64 next = read_->integer(0);
-      const qint64 from = lastKept.value_or(next > 0 ? 0 : next - 1);
-      lost_ += std::max<qint64>(1, next - from - 1);
-      bound = good;
-    }
-  }
-
-  qint64 kept() const { return kept_; }
-  qint64 lost() const { return lost_; }
-
- private:
-  // Reads and copies rows from `bound` on. Returns {true, _} at the table's
-  // end, or {false, failAt} with the bound at which reading broke down.
-  std::pair<bool, qint64> stream(qint64 bound, std::optional<qint64>& lastKept) {
-    read_->reset();
-    read_->bindInt(1, bound);
-    Step r;
-    while ((r = read_->tryStep()) == Step::Row) {
-      const qint64 id = read_->integer(0);
-      copyRow(*read_, 0, ncols_);
-      lastKept = id;
-      if (id == std::numeric_limits<qint64>::max()) return {true, 0};
-      bound = id + 1;
-    }
-    if (r == Step::Done) return {true, 0};
-    // Damage is stepped over; running out of memory, disk or reads is not.
-    const int rc = src_.errorCode();
-    if (rc == SQLITE_NOMEM || rc == SQLITE_IOERR || rc == SQLITE_FULL) engineFail(src_, srcPath_);
-    return {false, bound};
-  }
-
-  Step probeFrom(qint64 bound) {
-    read_->reset();
-    read_->bindInt(1, bound);
-    return read_->tryStep();
-  }
-
-  void copyRow(const Statement& from, int first, int n) {
-    insert_->reset();
-    for (int i = 0; i < n; ++i) insert_->bindColumn(i + 1, from, first + i);
-    if (insert_->tryStep() == Step::Done) {
-      ++kept_;
-      return;
-    }
-    const int rc = dst_.errorCode();
-    if (rc == SQLITE_CONSTRAINT || rc == SQLITE_MISMATCH)
-      ++lost_;  // a damaged cell read as something the table cannot hold
-    else
-      engineFail(dst_, dstPath_);
-  }
-
-  const Database& src_;
-  const Database& dst_;
-  QString table_, srcPath_, dstPath_;
-  std::optional<Statement> read_, insert_;
-  int ncols_ = 0;
-  qint64 kept_ = 0, lost_ = 0;
-};
 
 }  // namespace
 

@@ -174,6 +174,9 @@ TestDayWindow::TestDayWindow(const QString& dbPath, QWidget* parent)
   } catch (const DbError& e) {
     say(e.message());
   }
+  // The window it was opened from takes this one along when it closes,
+  // without asking it: it is asked here first.
+  if (parent) parent->installEventFilter(this);
 }
 
 TestDayWindow::~TestDayWindow() = default;
@@ -208,6 +211,15 @@ bool TestDayWindow::mayLeaveGroup() {
 void TestDayWindow::closeEvent(QCloseEvent* e) {
   if (mayLeaveGroup()) e->accept();
   else e->ignore();
+}
+
+bool TestDayWindow::eventFilter(QObject* watched, QEvent* e) {
+  if (e->type() == QEvent::Close && watched == parent() && isVisible() && !close()) {
+    // Cancel: the group stays on screen, and so does the window behind it.
+    e->ignore();
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, e);
 }
 
 void TestDayWindow::keyPressEvent(QKeyEvent* e) {

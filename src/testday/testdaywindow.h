@@ -6,7 +6,8 @@
 // value; nothing typed is thrown away by a refused save, nor by closing the
 // window (File > Close, the platform's close key, Escape, the close box):
 // a changed group that is not saved is first offered to be saved,
-// discarded, or kept open.
+// discarded, or kept open. Closing the window it was opened from asks the
+// same first, and a Cancel keeps both windows.
 
 #include <QMainWindow>
 #include <memory>
@@ -55,6 +56,7 @@ class TestDayWindow : public QMainWindow {
  protected:
   void closeEvent(QCloseEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
   // True when the group on screen may be left: nothing unsaved, or the
