@@ -5,8 +5,6 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenuBar>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QScopedValueRollback>
 #include <QScreen>
 #include <QStyle>
@@ -15,6 +13,7 @@
 #include <functional>
 
 #include "closekeys.h"
+#include "conflictdialog.h"
 #include "dbfile.h"
 #include "lanegridtable.h"
 
@@ -34,39 +33,6 @@ const char* const kEventNames[fitness::kEvents] = {"MDL", "HRP", "SDC", "PLK", "
 
 }  // namespace
 
-// The clerk's choice on a lane another station changed: each clashing
-// field with their value and ours, Keep theirs or Store mine; closing it
-// chooses neither and what was typed stays.
-class LaneGrid::ClashDialog : public LaneClashChooser {
- public:
-  ClashDialog(QWidget* parent, LaneTable* table) : parent_(parent), table_(table) {}
-  ConflictChoice choose(const QString& subject, const StoreConflict& conflict) override {
-    // The question is the clerk's to answer, never a key typed ahead of it.
-    table_->stopBurst(QStringLiteral("%1 was changed at another station: asked what to keep.").arg(subject));
-    QStringList lines;
-    for (const FieldClash& c : conflict.clashes)
-      lines << QStringLiteral("%1: theirs \"%2\", yours \"%3\"").arg(c.field, c.theirs, c.changedByUs ? c.ours : c.theirs);
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Changed at another station"),
-                    QStringLiteral("Another station changed %1 after it was read here, so nothing was stored.\n\n%2\n\n"
-                                   "Keep their values, or store yours over them.")
-                        .arg(subject, lines.join(QLatin1Char('\n'))),
-                    QMessageBox::Cancel, parent_);
-    box.setObjectName(QStringLiteral("laneClash"));
-    QPushButton* keep = box.addButton(QStringLiteral("&Keep theirs"), QMessageBox::RejectRole);
-    QPushButton* mine = box.addButton(QStringLiteral("&Store mine"), QMessageBox::AcceptRole);
-    keep->setObjectName(QStringLiteral("keepTheirs"));
-    mine->setObjectName(QStringLiteral("storeMine"));
-    box.exec();
-    if (box.clickedButton() == keep) return ConflictChoice::KeepTheirs;
-    if (box.clickedButton() == mine) return ConflictChoice::StoreOurs;
-    return ConflictChoice::Undecided;
-  }
-
- private:
-  QWidget* parent_;
-  LaneTable* table_;
-};
-
 LaneGrid::LaneGrid(const TestGroup& group, const QString& dbPath, QWidget* parent)
     : LaneGrid(group, FitnessRecords::forDatabase(dbPath), parent) {}
 
@@ -85,7 +51,10 @@ LaneGrid::LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store
       QStringLiteral("One row a soldier, one column a lane, the graders' initials in the first row. Enter stores "
                      "the value and moves down the lane, Tab moves across, Escape puts back the stored value, "
                      "Delete clears it."));
-  dialog_ = std::make_unique<ClashDialog>(this, table);
+  // The question is the clerk's to answer, never a key typed ahead of it.
+  dialog_ = std::make_unique<ConflictWindowChooser>(this, [table](const QString& subject) {
+    table->stopBurst(QStringLiteral("%1 was changed at another station: asked what to keep.").arg(subject));
+  });
   sheet_->setClashChooser(dialog_.get());
   QStringList headers;
   for (int f = 0; f < kLaneFields; ++f) headers << laneCaption(static_cast<LaneField>(f));

@@ -46,7 +46,7 @@ class LaneGrid : public QMainWindow {
 
   QUndoStack& undoStack() { return undo_; }
   // Who answers a lane clash; the window's dialog unless a test answers.
-  void setClashChooser(LaneClashChooser* chooser) { sheet_->setClashChooser(chooser); }
+  void setClashChooser(ConflictChooser* chooser) { sheet_->setClashChooser(chooser); }
   // Shows what other stations stored since it was last read; the poll
   // timer's slot, called directly by tests.
   void showOthersValues();
@@ -77,13 +77,11 @@ class LaneGrid : public QMainWindow {
   std::array<QString, 3> scoreCells(int row) const;
   void putScoreCells(int row, const std::array<QString, 3>& texts);
 
-  class ClashDialog;
-
   std::unique_ptr<FitnessRecords> store_;
   QUndoStack undo_;
   std::unique_ptr<LaneSheet> sheet_;
   LaneTable* grid_ = nullptr;
-  std::unique_ptr<LaneClashChooser> dialog_;
+  std::unique_ptr<ConflictChooser> dialog_;
   std::function<bool(int, int)> editing_;
   QTimer poll_;
   bool filling_ = false;

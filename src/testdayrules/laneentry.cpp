@@ -342,27 +342,27 @@ QString LaneSheet::write(int member, LaneField field, const Record& raw, const R
       else if (expected->contains(name)) asRead.fields[c] = expected->value(name);
     }
     rows_[member] = asRead;
-    for (;;) {
-      try {
-        rows_[member] = store_.store(*rows_[member], scoredChanges(member, field, raw));
-        return {};
-      } catch (const ConflictError& e) {
-        const ConflictChoice choice =
-            chooser_ && asking_
-                ? chooser_->choose(QStringLiteral("%1 of %2").arg(laneCaption(field), m.name), e.conflict())
-                : ConflictChoice::Undecided;
-        if (choice == ConflictChoice::Undecided) throw;
-        // Either way the line is read as stored now; storing ours again over
-        // it is refused only by a further change in between, asked again.
-        rows_[member] = e.conflict().theirs;
-        if (choice == ConflictChoice::KeepTheirs) {
-          keptTheirs_ = true;
-          return {};
-        }
+    try {
+      rows_[member] = store_.store(*rows_[member], scoredChanges(member, field, raw));
+    } catch (const ConflictError& e) {
+      if (!chooser_ || !asking_) throw;
+      StoreConflict met = e.conflict();
+      // Either way the line is read as stored now; ours is stored over it
+      // with the points counted again against their other lanes.
+      const auto storeOver = [&](const StoreConflict& c) {
+        rows_[member] = c.theirs;
         for (auto it = raw.cbegin(); it != raw.cend(); ++it)
           if (!overwritten_.contains(it.key())) overwritten_.insert(it.key(), storedField(member, it.key()));
-      }
+        rows_[member] = store_.store(*rows_[member], scoredChanges(member, field, raw));
+      };
+      const auto keep = [&](const StoreConflict& c) {
+        rows_[member] = c.theirs;
+        keptTheirs_ = true;
+      };
+      const QString subject = QStringLiteral("%1 of %2").arg(laneCaption(field), m.name);
+      if (settleConflict(*chooser_, subject, met, storeOver, keep) == ConflictChoice::Undecided) throw ConflictError(met);
     }
+    return {};
   } catch (const ConflictError& e) {
     QStringList parts;
     // Times as the clerk types and reads them, not as stored seconds.

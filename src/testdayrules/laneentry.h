@@ -11,7 +11,7 @@
 #include <array>
 #include <optional>
 
-#include "conflictchoice.h"
+#include "clashrule.h"
 #include "fitnessrecords.h"
 #include "fitnessscore.h"
 #include "testgroups.h"
@@ -74,15 +74,6 @@ struct LaneEntry {
   QString error;  // why the value is refused; nothing else is set then
 };
 
-// Asks the clerk what becomes of a lane another station changed since this
-// one read it. The window asks with a dialog; tests answer in its place.
-class LaneClashChooser {
- public:
-  virtual ~LaneClashChooser() = default;
-  // `subject` names the lane and the soldier; `conflict` each clashing field.
-  virtual ConflictChoice choose(const QString& subject, const StoreConflict& conflict) = 0;
-};
-
 class LaneSheet {
  public:
   // `group` must be saved (it has an ID); `store` and `undo` outlive this.
@@ -106,7 +97,7 @@ class LaneSheet {
   // step, which puts theirs back). Without one, or when the clerk does not
   // choose, the clash is refused with its fields named. Undo and redo never
   // ask: their clash is reported.
-  void setClashChooser(LaneClashChooser* chooser) { chooser_ = chooser; }
+  void setClashChooser(ConflictChooser* chooser) { chooser_ = chooser; }
 
   // Undo and redo of one step. A step refused (its lane changed at another
   // station since) writes nothing and leaves the stack where it stood, with
@@ -163,7 +154,7 @@ class LaneSheet {
   QList<std::optional<RowAsRead>> rows_;
   std::array<std::optional<QString>, kEventLanes> graders_;
   QString stepProblem_;
-  LaneClashChooser* chooser_ = nullptr;
+  ConflictChooser* chooser_ = nullptr;
   bool asking_ = false;     // the store in hand is the clerk's entry, not a step's
   bool keptTheirs_ = false; // the clerk kept the other station's lane
   Record overwritten_;      // their lane's fields that Store mine wrote over

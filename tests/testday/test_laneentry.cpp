@@ -7,6 +7,7 @@
 #include "fitnessrecords.h"
 #include "laneentry.h"
 #include "rawentry.h"
+#include "scriptedchooser.h"
 #include "testgroupbackends.h"
 #include "testgroupfixture.h"
 #include "testgroups.h"
@@ -391,24 +392,6 @@ TYPED_TEST(LaneStations, TwoStationsKeepBothLanesOfOneSoldierAndTheSameLaneClash
   EXPECT_EQ(b.line(1).points[t.eventIndex(QStringLiteral("plank"))], 90) << "B's grid reads A's plank";
 }
 
-namespace {
-
-// Plays the clerk at the lane clash: answers as told and notes what was
-// asked.
-class ScriptedChooser : public LaneClashChooser {
- public:
-  ConflictChoice answer = ConflictChoice::Undecided;
-  QStringList subjects;
-  QList<FieldClash> clashes;
-  ConflictChoice choose(const QString& subject, const StoreConflict& conflict) override {
-    subjects << subject;
-    clashes << conflict.clashes;
-    return answer;
-  }
-};
-
-}  // namespace
-
 // The same push-up lane of one soldier at two stations: the second to
 // store chooses, as at the three-event table, and either way nothing of
 // the other lanes is lost.
@@ -436,8 +419,9 @@ TYPED_TEST(LaneStations, ALaneClashKeepsTheirsOrStoresMineAsTheClerkChooses) {
   EXPECT_EQ(b.enter(1, LaneField::PushUp, fig("pushup", 60)), QString());
   ASSERT_EQ(clerk.subjects, QStringList{QStringLiteral("HRP of Abernathy, Cole")});
   bool named = false;
-  for (const FieldClash& c : clerk.clashes)
-    named = named || (c.field == QLatin1String("pushup") && c.theirs == fig("pushup", 100) && c.ours == fig("pushup", 60));
+  for (const StoreConflict& asked : clerk.conflicts)
+    for (const FieldClash& c : asked.clashes)
+      named = named || (c.field == QLatin1String("pushup") && c.theirs == fig("pushup", 100) && c.ours == fig("pushup", 60));
   EXPECT_TRUE(named) << "the clash names the field, theirs and ours";
   EXPECT_EQ(stored("pushup"), fig("pushup", 100));
   EXPECT_EQ(b.shown(1, LaneField::PushUp), fig("pushup", 100)) << "the grid reads theirs";
