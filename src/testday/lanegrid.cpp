@@ -28,6 +28,11 @@ enum ReadOnly { ColPoints = kLaneFields, ColTotal, ColResult, ColCount };
 constexpr int kGraderRow = 0;
 constexpr int kFirstSoldier = 1;
 
+// Whether two lines earn the same points, total and result.
+bool sameScore(const LaneLine& a, const LaneLine& b) {
+  return a.points == b.points && a.total == b.total && a.result == b.result;
+}
+
 // The events as the Points column names them.
 const char* const kEventNames[fitness::kEvents] = {"MDL", "HRP", "SDC", "PLK", "Run"};
 
@@ -133,6 +138,8 @@ LaneGrid::LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store
   // An undone or redone step changes a stored value: every line is shown
   // again from the records.
   connect(&undo_, &QUndoStack::indexChanged, this, [this] {
+    // An entry's own step: its line is shown by accept().
+    if (storing_) return;
     for (int r = kFirstSoldier; r < grid_->rowCount(); ++r) refresh(r);
     if (!sheet_->stepProblem().isEmpty()) statusBar()->showMessage(sheet_->stepProblem());
   });
@@ -207,14 +214,17 @@ void LaneGrid::accept(int row, int column) {
   }
   // An emptied cell is not a value: Delete clears one, and the cell shows
   // the stored value again.
+  LaneEntry entry;
+  std::optional<LaneLine> painted;
   if (!typed.trimmed().isEmpty()) {
-    const LaneEntry entry = sheet_->score(row - kFirstSoldier, field, typed);
+    entry = sheet_->score(row - kFirstSoldier, field, typed);
     if (!entry.error.isEmpty()) return refuse(item, entry.error);
     // The points are on the screen before the disk is asked; the store is
     // made before this returns, so no further key is taken until it is
     // durable, and a failed one takes the points back.
     const std::array<QString, 3> shownBefore = scoreCells(row);
     showScore(row, entry.line);
+    painted = entry.line;
     grid_->viewport()->repaint(
         grid_->visualItemRect(grid_->item(row, ColPoints)).united(grid_->visualItemRect(grid_->item(row, ColResult))));
     emit pointsShown(row);
@@ -234,7 +244,11 @@ void LaneGrid::accept(int row, int column) {
     QScopedValueRollback guard(filling_, true);
     item->setToolTip(QString());
   }
-  refresh(row);
+  if (typed.trimmed().isEmpty()) return refresh(row);
+  // The points are on the screen already; painted again only where the
+  // stored line came out otherwise (another lane of the soldier stored
+  // meanwhile).
+  refresh(row, false, &painted);
 }
 
 void LaneGrid::putBack(int row, int column) {
@@ -381,7 +395,7 @@ void LaneGrid::fitColumns() {
   resize(std::min(wide, room.width()), std::min(std::max(high, 420), room.height()));
 }
 
-void LaneGrid::refresh(int row, bool sparingTheEditor) {
+void LaneGrid::refresh(int row, bool sparingTheEditor, const std::optional<LaneLine>* shown) {
   QScopedValueRollback guard(filling_, true);
   const LaneLine line = sheet_->line(row - kFirstSoldier);
   for (int f = 0; f < kLaneFields; ++f) {
@@ -394,6 +408,7 @@ void LaneGrid::refresh(int row, bool sparingTheEditor) {
     item->setForeground(QPalette().text());
     item->setToolTip(QString());
   }
+  if (shown && *shown && sameScore(**shown, line)) return describeRow(row, line);
   showScore(row, line);
 }
 

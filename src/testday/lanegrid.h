@@ -24,6 +24,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "fitnessrecords.h"
 #include "laneentry.h"
@@ -62,8 +63,9 @@ class LaneGrid : public QMainWindow {
   void putBack(int row, int column);
   void clearCell(int row, int column);
   // Shows the soldier's line as stored; sparing the editor, the cell being
-  // typed in keeps what is typed.
-  void refresh(int row, bool sparingTheEditor = false);
+  // typed in keeps what is typed. With `shown` (the score already on the
+  // screen) the score is painted only where it differs.
+  void refresh(int row, bool sparingTheEditor = false, const std::optional<LaneLine>* shown = nullptr);
   void showScore(int row, const LaneLine& line);
   // Says what the burst stopped at and what it held back.
   void tellHeld(const QString& why, const QStringList& held);

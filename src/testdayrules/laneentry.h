@@ -70,6 +70,11 @@ struct LaneEntry {
   LaneField field = LaneField::DeadliftFirst;
   QString text;  // as typed
   Record raw;
+  // What the store writes: `raw` with the points and verdicts it earns,
+  // counted against the soldier's line as it stood (`basis`, the row
+  // version; -1 before the soldier had a record).
+  Record scored;
+  qint64 basis = -1;
   LaneLine line;
   QString error;  // why the value is refused; nothing else is set then
 };
@@ -132,9 +137,12 @@ class LaneSheet {
   // Writes the lane's raw fields `raw` (stored forms, empty for none) with
   // the points recomputed; used by enter(), clear(), undo and redo. The
   // lane's fields must still hold what this station last read of them, or
-  // with `expected` (an undo step's) those values. Empty on success, else
-  // why not.
-  QString write(int member, LaneField field, const Record& raw, const Record* expected = nullptr);
+  // with `expected` (an undo step's) those values. The row is stored as
+  // the sheet holds it, in one call, without reading it first (a soldier's
+  // first value: one add); `scored`, when given, are the changes already
+  // counted for it. Empty on success, else why not.
+  QString write(int member, LaneField field, const Record& raw, const Record* expected = nullptr,
+                const Record* scored = nullptr);
 
   // Why the last undo() or redo() stored nothing ("<step>: <why>"), empty
   // when it was stored; the undo steps set it.
@@ -142,11 +150,14 @@ class LaneSheet {
   void reportStep(const QString& step, const QString& why);
 
  private:
-  QString put(int member, LaneField field, const Record& raw);
+  QString put(int member, LaneField field, const Record& raw, const Record* scored = nullptr);
   QString fillGrader(LaneField field, const QString& initials);
   static LaneLine lineOf(const RowAsRead& row);
   QString storedField(int member, const QString& name) const;
   Record scoredChanges(int member, LaneField field, const Record& raw) const;
+  // Counts the lane again against the row as just stored and stores what
+  // came out otherwise (the total and result, once the other lanes moved).
+  void recount(int member, LaneField field, const Record& raw);
 
   TestGroup group_;
   FitnessRecords& store_;

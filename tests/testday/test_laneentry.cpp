@@ -8,6 +8,7 @@
 #include "laneentry.h"
 #include "rawentry.h"
 #include "scriptedchooser.h"
+#include "scriptedfitness.h"
 #include "testgroupbackends.h"
 #include "testgroupfixture.h"
 #include "testgroups.h"
@@ -51,6 +52,40 @@ class LaneSheetTest : public ::testing::Test {
 };
 
 }  // namespace
+
+// An entry is one call to the records: the line as the sheet holds it is
+// stored without reading the record first, and a soldier's first value
+// makes his record holding it. Lanes another station stored meanwhile,
+// unseen here, still count in the total the last event makes.
+TEST_F(LaneSheetTest, AnEntryIsOneCallToTheRecordsAndStillCountsLanesStoredElsewhere) {
+  ScriptedFitnessRecords records(FitnessRecords::forDatabase(path_));
+  records.open();
+  QUndoStack undo;
+  LaneSheet sheet(group_, records, undo);
+  const int readOnOpening = records.reads;
+  ASSERT_EQ(sheet.enter(1, LaneField::PushUp, figure("pushup", 60)), QString());
+  EXPECT_EQ(records.adds, 1);
+  EXPECT_EQ(records.stores, 0);
+  ASSERT_EQ(sheet.enter(1, LaneField::Plank, figure("plank", 100)), QString());
+  EXPECT_EQ(records.adds, 1);
+  EXPECT_EQ(records.stores, 1);
+  EXPECT_EQ(records.reads, readOnOpening) << "nothing read to store a value";
+
+  // The fixture's sheet is the other station.
+  ASSERT_EQ(sheet_->enter(1, LaneField::DeadliftFirst, figure("deadlift", 100)), QString());
+  ASSERT_EQ(sheet_->enter(1, LaneField::SprintDragCarry, figure("sdc", 59)), QString());
+  ASSERT_EQ(sheet.enter(1, LaneField::Run, figure("run", 70)), QString());
+  fitness::Entry e;
+  e.dob = QDate(1998, 2, 28);
+  e.testDate = QDate(2026, 6, 12);
+  e.raw = {figure("deadlift", 100), figure("pushup", 60), figure("sdc", 59), figure("plank", 100), figure("run", 70)};
+  const fitness::Score all = fitness::scoreEntry(fitnessTest(), e);
+  ASSERT_TRUE(all.scored()) << all.refused.toStdString();
+  EXPECT_EQ(storedField(1, QStringLiteral("total_pts")), QString::number(all.total));
+  EXPECT_EQ(storedField(1, QStringLiteral("result_go")), QStringLiteral("NO-GO"));
+  EXPECT_EQ(sheet.line(1).total, all.total);
+  EXPECT_EQ(storedField(1, QStringLiteral("deadlift_pts")), QStringLiteral("100")) << "their lane stays";
+}
 
 TEST_F(LaneSheetTest, ATimeInEachOfItsThreeFormsStoresTheSameSecondsAndPoints) {
   const QString sdc = figure("sdc", 60);  // m:ss
