@@ -119,7 +119,11 @@ LaneGrid::LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store
   undo->setShortcut(QKeySequence::Undo);
   undo->setObjectName(QStringLiteral("MNU_LANE_UNDO"));
   undo->setEnabled(false);
-  connect(undo, &QAction::triggered, this, [this] { sheet_->undo(); });
+  // A step may ask about another station's change: the poll waits.
+  connect(undo, &QAction::triggered, this, [this] {
+    QScopedValueRollback stepping(stepping_, true);
+    sheet_->undo();
+  });
   connect(&undo_, &QUndoStack::canUndoChanged, undo, &QAction::setEnabled);
   connect(&undo_, &QUndoStack::undoTextChanged, undo, [undo](const QString& step) {
     undo->setText(step.isEmpty() ? QStringLiteral("&Undo") : QStringLiteral("&Undo %1").arg(step));
@@ -128,7 +132,10 @@ LaneGrid::LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store
   redo->setShortcut(QKeySequence::Redo);
   redo->setObjectName(QStringLiteral("MNU_LANE_REDO"));
   redo->setEnabled(false);
-  connect(redo, &QAction::triggered, this, [this] { sheet_->redo(); });
+  connect(redo, &QAction::triggered, this, [this] {
+    QScopedValueRollback stepping(stepping_, true);
+    sheet_->redo();
+  });
   connect(&undo_, &QUndoStack::canRedoChanged, redo, &QAction::setEnabled);
   connect(&undo_, &QUndoStack::redoTextChanged, redo, [redo](const QString& step) {
     redo->setText(step.isEmpty() ? QStringLiteral("&Redo") : QStringLiteral("&Redo %1").arg(step));
@@ -282,7 +289,7 @@ void LaneGrid::clearCell(int row, int column) {
 void LaneGrid::showOthersValues() {
   // Not while an entry is in hand (its clash window waits for the clerk):
   // the entry reads the record itself.
-  if (storing_) return;
+  if (storing_ || stepping_) return;
   QList<int> changed;
   try {
     changed = sheet_->readChanges();

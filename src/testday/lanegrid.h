@@ -88,6 +88,7 @@ class LaneGrid : public QMainWindow {
   QTimer poll_;
   bool filling_ = false;
   bool storing_ = false;
+  bool stepping_ = false;
 };
 
 }  // namespace quillon

@@ -377,7 +377,7 @@ QString LaneSheet::write(int member, LaneField field, const Record& raw, const R
         recount(member, field, raw);
       }
     } catch (const ConflictError& e) {
-      if (!chooser_ || !asking_) throw;
+      if (!chooser_ || !(asking_ || stepping_)) throw;
       StoreConflict met = e.conflict();
       // Either way the line is read as stored now; ours is stored over it
       // with the points counted again against their other lanes.
@@ -392,7 +392,9 @@ QString LaneSheet::write(int member, LaneField field, const Record& raw, const R
         keptTheirs_ = true;
       };
       const QString subject = QStringLiteral("%1 of %2").arg(laneCaption(field), m.name);
-      if (settleConflict(*chooser_, subject, met, storeOver, keep) == ConflictChoice::Undecided)
+      // A step not taken over theirs stays to be taken.
+      const ConflictChoice choice = settleConflict(*chooser_, subject, met, storeOver, keep);
+      if (choice == ConflictChoice::Undecided || (stepping_ && choice == ConflictChoice::KeepTheirs))
         throw ConflictError(met);
     }
     return {};
@@ -492,7 +494,10 @@ void LaneSheet::undo() {
   if (!undo_.canUndo()) return;
   const int at = undo_.index();
   stepProblem_.clear();
-  undo_.undo();
+  {
+    QScopedValueRollback stepping(stepping_, true);
+    undo_.undo();
+  }
   if (stepProblem_.isEmpty()) return;
   // Nothing was written: the stack goes back to where it stood, the step
   // not carried out again.
@@ -504,7 +509,10 @@ void LaneSheet::redo() {
   if (!undo_.canRedo()) return;
   const int at = undo_.index();
   stepProblem_.clear();
-  undo_.redo();
+  {
+    QScopedValueRollback stepping(stepping_, true);
+    undo_.redo();
+  }
   if (stepProblem_.isEmpty()) return;
   QScopedValueRollback guard(replaying_, true);
   undo_.setIndex(at);

@@ -99,14 +99,16 @@ class LaneSheet {
   // With a chooser, a value entered or cleared over another station's change
   // of the same lane asks it: Keep theirs stores nothing and the line reads
   // theirs (no undo step), Store mine writes ours over theirs (one undo
-  // step, which puts theirs back). Without one, or when the clerk does not
-  // choose, the clash is refused with its fields named. Undo and redo never
-  // ask: their clash is reported.
+  // step, which puts theirs back). An undo or redo over such a change asks
+  // it too: Store mine takes the step over theirs, anything else stores
+  // nothing and leaves the stack where it stood. Without one, or when the
+  // clerk does not choose, the clash is refused with its fields named.
   void setClashChooser(ConflictChooser* chooser) { chooser_ = chooser; }
 
   // Undo and redo of one step. A step refused (its lane changed at another
-  // station since) writes nothing and leaves the stack where it stood, with
-  // stepProblem() saying why.
+  // station since, and the clerk did not say to store over it) writes
+  // nothing and leaves the stack where it stood, with stepProblem() saying
+  // why.
   void undo();
   void redo();
   bool replaying() const { return replaying_; }
@@ -170,6 +172,7 @@ class LaneSheet {
   bool keptTheirs_ = false; // the clerk kept the other station's lane
   Record overwritten_;      // their lane's fields that Store mine wrote over
   bool replaying_ = false;
+  bool stepping_ = false;   // the store in hand is an undo or redo step's
 };
 
 }  // namespace quillon

@@ -484,3 +484,41 @@ TYPED_TEST(LaneStations, ALaneClashKeepsTheirsOrStoresMineAsTheClerkChooses) {
   EXPECT_TRUE(why.contains(fig("pushup", 90))) << why.toStdString();
   EXPECT_EQ(stored("pushup"), fig("pushup", 90));
 }
+
+// Undo of a lane another station changed since asks, as at the three-event
+// table: nothing is written until the clerk says to store over theirs, and
+// the step stays to be taken until then.
+TYPED_TEST(LaneStations, AnUndoOverAnotherStationsChangeAsksAndOverwritesOnlyWhenTheClerkSaysSo) {
+  const TestGroup group = this->backend.groups()->save(rangeDayGroup());
+  std::unique_ptr<FitnessRecords> storeA = this->backend.records(), storeB = this->backend.records();
+  QUndoStack undoA, undoB;
+  LaneSheet a(group, *storeA, undoA), b(group, *storeB, undoB);
+  const GroupMember& soldier = group.members.at(1);
+  const fitness::FitnessTest& t = fitnessTest();
+  const int column = fitness::columnIndex(t.ageGroupOf(fitness::ageOn(QDate(1998, 2, 28), QDate(2026, 6, 12))),
+                                          fitness::Column::MaleCombat);
+  const auto fig = [&](const char* key, int points) { return figureFor(t.eventIndex(QLatin1String(key)), column, points); };
+  std::unique_ptr<FitnessRecords> reader = this->backend.records();
+  const auto stored = [&](const char* name) { return field(*reader, soldier, group.testDate, name); };
+  ScriptedChooser clerk;
+  b.setClashChooser(&clerk);
+
+  ASSERT_EQ(b.enter(1, LaneField::Plank, fig("plank", 80)), QString());
+  a.readChanges();
+  ASSERT_EQ(a.enter(1, LaneField::Plank, fig("plank", 90)), QString());
+
+  clerk.answer = ConflictChoice::KeepTheirs;
+  b.undo();
+  EXPECT_EQ(clerk.subjects, QStringList{QStringLiteral("PLK of Abernathy, Cole")});
+  EXPECT_FALSE(b.stepProblem().isEmpty());
+  EXPECT_EQ(undoB.index(), 1) << "the step stays to be taken";
+  EXPECT_EQ(stored("plank_pts"), QStringLiteral("90"));
+
+  clerk.answer = ConflictChoice::StoreOurs;
+  b.undo();
+  EXPECT_EQ(clerk.subjects.size(), 2);
+  EXPECT_EQ(b.stepProblem(), QString());
+  EXPECT_EQ(undoB.index(), 0);
+  EXPECT_EQ(stored("plank_s"), QString());
+  EXPECT_EQ(stored("plank_pts"), QString());
+}
