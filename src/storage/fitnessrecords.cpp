@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include "clashrule.h"
 #include "fitnesspg.h"
 #include "fitnesssqlite.h"
 #include "pgconnection.h"
@@ -16,8 +17,6 @@ namespace quillon {
 namespace {
 
 using K = FitnessField::Kind;
-
-bool sameText(const QString& a, const QString& b) { return a == b || (a.isEmpty() && b.isEmpty()); }
 
 [[noreturn]] void refuse(const QString& field, const QString& value, const char* what) {
   throw DbError(QStringLiteral("Field '%1': \"%2\" %3.").arg(field, value, QLatin1String(what)));
@@ -183,21 +182,15 @@ Record checkedFitnessValues(const Record& values) {
 }
 
 QList<FieldClash> fitnessClashes(const RowAsRead& asRead, const RowAsRead& now, const Record& changes) {
-  QList<FieldClash> out;
+  // A store answers for the fields it writes (another lane's event may
+  // change meanwhile); a deletion, writing none, for all of them.
   const QStringList& names = fitnessFieldNames();
+  Change change{asRead.key, {}};
   for (int c = 1; c < names.size(); ++c) {
-    const QString theirs = now.fields.value(c);
-    const QString read = asRead.fields.value(c);
-    const bool ours = changes.contains(names.at(c));
-    // A field this station leaves alone may change elsewhere in the meantime
-    // (another lane's event): only the fields it writes are its business,
-    // and all of them when it deletes the row (no changes at all).
-    if ((!ours && !changes.isEmpty()) || sameText(theirs, read)) continue;
-    const QString mine = ours ? changes.value(names.at(c)) : read;
-    if (ours && sameText(theirs, mine)) continue;  // the same value entered twice
-    out << FieldClash{names.at(c), theirs, read, mine, ours};
+    if (changes.contains(names.at(c))) change.write(names.at(c), asRead.fields.value(c), changes.value(names.at(c)));
+    else if (changes.isEmpty()) change.rest(names.at(c), asRead.fields.value(c));
   }
-  return out;
+  return clashesOf(change, [&](const QString& name) { return now.fields.value(names.indexOf(name)); });
 }
 
 FitnessRecords::~FitnessRecords() = default;

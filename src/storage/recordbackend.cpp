@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QDir>
 
+#include "clashrule.h"
 #include "pgbackend.h"
 #include "pgconnection.h"
 #include "sqlitebackend.h"
@@ -33,16 +34,14 @@ int RecordBackend::column(const QString& name) const {
 
 QList<FieldClash> clashesOf(const QStringList& names, const QStringList& asRead, const QStringList& now,
                             const QHash<int, QString>& changes) {
-  QList<FieldClash> out;
+  // A three-event row answers for every field of the row as read.
+  Change change;
+  change.fields.reserve(names.size());
   for (int c = 0; c < names.size(); ++c) {
-    const QString theirs = now.value(c);
-    const QString read = asRead.value(c);
-    // Text compares as the clerk sees it: no value and empty text are alike.
-    if (theirs == read || (theirs.isEmpty() && read.isEmpty())) continue;
-    const QString mine = changes.value(c, read);
-    out << FieldClash{names.at(c), theirs, read, mine, changes.contains(c) && mine != read};
+    if (changes.contains(c)) change.write(names.at(c), asRead.value(c), changes.value(c));
+    else change.rest(names.at(c), asRead.value(c));
   }
-  return out;
+  return clashesOf(change, [&](const QString& name) { return now.value(names.indexOf(name)); });
 }
 
 FieldValues::FieldValues(const Record& r) {

@@ -5,8 +5,6 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenuBar>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QScopedValueRollback>
 #include <QScreen>
 #include <QStyle>
@@ -15,6 +13,7 @@
 #include <functional>
 
 #include "closekeys.h"
+#include "conflictdialog.h"
 #include "dbfile.h"
 #include "lanegridtable.h"
 
@@ -29,43 +28,15 @@ enum ReadOnly { ColPoints = kLaneFields, ColTotal, ColResult, ColCount };
 constexpr int kGraderRow = 0;
 constexpr int kFirstSoldier = 1;
 
+// Whether two lines earn the same points, total and result.
+bool sameScore(const LaneLine& a, const LaneLine& b) {
+  return a.points == b.points && a.total == b.total && a.result == b.result;
+}
+
 // The events as the Points column names them.
 const char* const kEventNames[fitness::kEvents] = {"MDL", "HRP", "SDC", "PLK", "Run"};
 
 }  // namespace
-
-// The clerk's choice on a lane another station changed: each clashing
-// field with their value and ours, Keep theirs or Store mine; closing it
-// chooses neither and what was typed stays.
-class LaneGrid::ClashDialog : public LaneClashChooser {
- public:
-  ClashDialog(QWidget* parent, LaneTable* table) : parent_(parent), table_(table) {}
-  ConflictChoice choose(const QString& subject, const StoreConflict& conflict) override {
-    // The question is the clerk's to answer, never a key typed ahead of it.
-    table_->stopBurst(QStringLiteral("%1 was changed at another station: asked what to keep.").arg(subject));
-    QStringList lines;
-    for (const FieldClash& c : conflict.clashes)
-      lines << QStringLiteral("%1: theirs \"%2\", yours \"%3\"").arg(c.field, c.theirs, c.changedByUs ? c.ours : c.theirs);
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Changed at another station"),
-                    QStringLiteral("Another station changed %1 after it was read here, so nothing was stored.\n\n%2\n\n"
-                                   "Keep their values, or store yours over them.")
-                        .arg(subject, lines.join(QLatin1Char('\n'))),
-                    QMessageBox::Cancel, parent_);
-    box.setObjectName(QStringLiteral("laneClash"));
-    QPushButton* keep = box.addButton(QStringLiteral("&Keep theirs"), QMessageBox::RejectRole);
-    QPushButton* mine = box.addButton(QStringLiteral("&Store mine"), QMessageBox::AcceptRole);
-    keep->setObjectName(QStringLiteral("keepTheirs"));
-    mine->setObjectName(QStringLiteral("storeMine"));
-    box.exec();
-    if (box.clickedButton() == keep) return ConflictChoice::KeepTheirs;
-    if (box.clickedButton() == mine) return ConflictChoice::StoreOurs;
-    return ConflictChoice::Undecided;
-  }
-
- private:
-  QWidget* parent_;
-  LaneTable* table_;
-};
 
 LaneGrid::LaneGrid(const TestGroup& group, const QString& dbPath, QWidget* parent)
     : LaneGrid(group, FitnessRecords::forDatabase(dbPath), parent) {}
@@ -85,7 +56,10 @@ LaneGrid::LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store
       QStringLiteral("One row a soldier, one column a lane, the graders' initials in the first row. Enter stores "
                      "the value and moves down the lane, Tab moves across, Escape puts back the stored value, "
                      "Delete clears it."));
-  dialog_ = std::make_unique<ClashDialog>(this, table);
+  // The question is the clerk's to answer, never a key typed ahead of it.
+  dialog_ = std::make_unique<ConflictWindowChooser>(this, [table](const QString& subject) {
+    table->stopBurst(QStringLiteral("%1 was changed at another station: asked what to keep.").arg(subject));
+  });
   sheet_->setClashChooser(dialog_.get());
   QStringList headers;
   for (int f = 0; f < kLaneFields; ++f) headers << laneCaption(static_cast<LaneField>(f));
@@ -145,7 +119,11 @@ LaneGrid::LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store
   undo->setShortcut(QKeySequence::Undo);
   undo->setObjectName(QStringLiteral("MNU_LANE_UNDO"));
   undo->setEnabled(false);
-  connect(undo, &QAction::triggered, this, [this] { sheet_->undo(); });
+  // A step may ask about another station's change: the poll waits.
+  connect(undo, &QAction::triggered, this, [this] {
+    QScopedValueRollback stepping(stepping_, true);
+    sheet_->undo();
+  });
   connect(&undo_, &QUndoStack::canUndoChanged, undo, &QAction::setEnabled);
   connect(&undo_, &QUndoStack::undoTextChanged, undo, [undo](const QString& step) {
     undo->setText(step.isEmpty() ? QStringLiteral("&Undo") : QStringLiteral("&Undo %1").arg(step));
@@ -154,7 +132,10 @@ LaneGrid::LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store
   redo->setShortcut(QKeySequence::Redo);
   redo->setObjectName(QStringLiteral("MNU_LANE_REDO"));
   redo->setEnabled(false);
-  connect(redo, &QAction::triggered, this, [this] { sheet_->redo(); });
+  connect(redo, &QAction::triggered, this, [this] {
+    QScopedValueRollback stepping(stepping_, true);
+    sheet_->redo();
+  });
   connect(&undo_, &QUndoStack::canRedoChanged, redo, &QAction::setEnabled);
   connect(&undo_, &QUndoStack::redoTextChanged, redo, [redo](const QString& step) {
     redo->setText(step.isEmpty() ? QStringLiteral("&Redo") : QStringLiteral("&Redo %1").arg(step));
@@ -164,6 +145,8 @@ LaneGrid::LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store
   // An undone or redone step changes a stored value: every line is shown
   // again from the records.
   connect(&undo_, &QUndoStack::indexChanged, this, [this] {
+    // An entry's own step: its line is shown by accept().
+    if (storing_) return;
     for (int r = kFirstSoldier; r < grid_->rowCount(); ++r) refresh(r);
     if (!sheet_->stepProblem().isEmpty()) statusBar()->showMessage(sheet_->stepProblem());
   });
@@ -238,14 +221,17 @@ void LaneGrid::accept(int row, int column) {
   }
   // An emptied cell is not a value: Delete clears one, and the cell shows
   // the stored value again.
+  LaneEntry entry;
+  std::optional<LaneLine> painted;
   if (!typed.trimmed().isEmpty()) {
-    const LaneEntry entry = sheet_->score(row - kFirstSoldier, field, typed);
+    entry = sheet_->score(row - kFirstSoldier, field, typed);
     if (!entry.error.isEmpty()) return refuse(item, entry.error);
     // The points are on the screen before the disk is asked; the store is
     // made before this returns, so no further key is taken until it is
     // durable, and a failed one takes the points back.
     const std::array<QString, 3> shownBefore = scoreCells(row);
     showScore(row, entry.line);
+    painted = entry.line;
     grid_->viewport()->repaint(
         grid_->visualItemRect(grid_->item(row, ColPoints)).united(grid_->visualItemRect(grid_->item(row, ColResult))));
     emit pointsShown(row);
@@ -265,7 +251,11 @@ void LaneGrid::accept(int row, int column) {
     QScopedValueRollback guard(filling_, true);
     item->setToolTip(QString());
   }
-  refresh(row);
+  if (typed.trimmed().isEmpty()) return refresh(row);
+  // The points are on the screen already; painted again only where the
+  // stored line came out otherwise (another lane of the soldier stored
+  // meanwhile).
+  refresh(row, false, &painted);
 }
 
 void LaneGrid::putBack(int row, int column) {
@@ -299,7 +289,7 @@ void LaneGrid::clearCell(int row, int column) {
 void LaneGrid::showOthersValues() {
   // Not while an entry is in hand (its clash window waits for the clerk):
   // the entry reads the record itself.
-  if (storing_) return;
+  if (storing_ || stepping_) return;
   QList<int> changed;
   try {
     changed = sheet_->readChanges();
@@ -412,7 +402,7 @@ void LaneGrid::fitColumns() {
   resize(std::min(wide, room.width()), std::min(std::max(high, 420), room.height()));
 }
 
-void LaneGrid::refresh(int row, bool sparingTheEditor) {
+void LaneGrid::refresh(int row, bool sparingTheEditor, const std::optional<LaneLine>* shown) {
   QScopedValueRollback guard(filling_, true);
   const LaneLine line = sheet_->line(row - kFirstSoldier);
   for (int f = 0; f < kLaneFields; ++f) {
@@ -425,6 +415,7 @@ void LaneGrid::refresh(int row, bool sparingTheEditor) {
     item->setForeground(QPalette().text());
     item->setToolTip(QString());
   }
+  if (shown && *shown && sameScore(**shown, line)) return describeRow(row, line);
   showScore(row, line);
 }
 

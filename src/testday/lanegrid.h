@@ -24,6 +24,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "fitnessrecords.h"
 #include "laneentry.h"
@@ -46,7 +47,7 @@ class LaneGrid : public QMainWindow {
 
   QUndoStack& undoStack() { return undo_; }
   // Who answers a lane clash; the window's dialog unless a test answers.
-  void setClashChooser(LaneClashChooser* chooser) { sheet_->setClashChooser(chooser); }
+  void setClashChooser(ConflictChooser* chooser) { sheet_->setClashChooser(chooser); }
   // Shows what other stations stored since it was last read; the poll
   // timer's slot, called directly by tests.
   void showOthersValues();
@@ -62,8 +63,9 @@ class LaneGrid : public QMainWindow {
   void putBack(int row, int column);
   void clearCell(int row, int column);
   // Shows the soldier's line as stored; sparing the editor, the cell being
-  // typed in keeps what is typed.
-  void refresh(int row, bool sparingTheEditor = false);
+  // typed in keeps what is typed. With `shown` (the score already on the
+  // screen) the score is painted only where it differs.
+  void refresh(int row, bool sparingTheEditor = false, const std::optional<LaneLine>* shown = nullptr);
   void showScore(int row, const LaneLine& line);
   // Says what the burst stopped at and what it held back.
   void tellHeld(const QString& why, const QStringList& held);
@@ -77,17 +79,16 @@ class LaneGrid : public QMainWindow {
   std::array<QString, 3> scoreCells(int row) const;
   void putScoreCells(int row, const std::array<QString, 3>& texts);
 
-  class ClashDialog;
-
   std::unique_ptr<FitnessRecords> store_;
   QUndoStack undo_;
   std::unique_ptr<LaneSheet> sheet_;
   LaneTable* grid_ = nullptr;
-  std::unique_ptr<LaneClashChooser> dialog_;
+  std::unique_ptr<ConflictChooser> dialog_;
   std::function<bool(int, int)> editing_;
   QTimer poll_;
   bool filling_ = false;
   bool storing_ = false;
+  bool stepping_ = false;
 };
 
 }  // namespace quillon

@@ -68,6 +68,15 @@ QStringList derivedColumns(LaneField f) {
   return out;
 }
 
+// Whether every field of the clash is one counted from the soldier's
+// whole line rather than one of the lane's own.
+bool onlyWholeLine(const StoreConflict& c, LaneField f) {
+  const QStringList own = rawColumns(f) + derivedColumns(f);
+  for (const FieldClash& clash : c.clashes)
+    if (own.contains(clash.field)) return false;
+  return !c.clashes.isEmpty();
+}
+
 QString fieldOf(const RowAsRead& row, const QString& name) {
   return row.fields.value(static_cast<int>(fitnessFieldNames().indexOf(name)));
 }
@@ -302,22 +311,28 @@ Record LaneSheet::scoredChanges(int member, LaneField field, const Record& raw) 
   return changes;
 }
 
-QString LaneSheet::write(int member, LaneField field, const Record& raw, const Record* expected) {
+QString LaneSheet::write(int member, LaneField field, const Record& raw, const Record* expected,
+                         const Record* scored) {
   const GroupMember& m = group_.members.at(member);
   try {
     if (!rows_[member]) {
-      // The first value of the day makes the soldier's record of the test.
+      // The first value of the day makes the soldier's record of the test,
+      // holding it.
+      Record values{{s("test_group"), QString::number(group_.id)},
+                    {s("name"), m.name},
+                    {s("ssn"), m.ssn},
+                    {s("sex"), m.sex},
+                    {s("dob"), m.dob},
+                    {s("unit"), m.unit},
+                    {s("standard"), m.standard},
+                    {s("pay_grade"), payGradeOf(m.rank)},
+                    {s("edition"), test().edition},
+                    {s("test_date"), group_.testDate}};
+      const Record changes = scored ? *scored : scoredChanges(member, field, raw);
+      for (auto it = changes.cbegin(); it != changes.cend(); ++it) values.insert(it.key(), it.value());
       try {
-        rows_[member] = store_.add({{s("test_group"), QString::number(group_.id)},
-                                    {s("name"), m.name},
-                                    {s("ssn"), m.ssn},
-                                    {s("sex"), m.sex},
-                                    {s("dob"), m.dob},
-                                    {s("unit"), m.unit},
-                                    {s("standard"), m.standard},
-                                    {s("pay_grade"), payGradeOf(m.rank)},
-                                    {s("edition"), test().edition},
-                                    {s("test_date"), group_.testDate}});
+        rows_[member] = store_.add(values);
+        return {};
       } catch (const DbError&) {
         // Another station's lane made it first. This station read none of
         // this lane's fields there, so what that station put in them is
@@ -327,42 +342,62 @@ QString LaneSheet::write(int member, LaneField field, const Record& raw, const R
         for (const QString& name : rawColumns(field) + derivedColumns(field))
           theirs->fields[static_cast<int>(fitnessFieldNames().indexOf(name))] = QString();
         rows_[member] = theirs;
+        scored = nullptr;  // counted against no record; their lanes count now
       }
     }
-    // The other lanes of this soldier are taken as stored now, so the total
-    // counts what they entered meanwhile; this lane's own fields stay as this
-    // station read them, so a change made to them elsewhere is still a clash.
-    const RowAsRead read = *rows_[member];
-    const std::optional<RowAsRead> now = store_.fetch(read.key);
-    if (!now) throw DbError(QStringLiteral("The five-event record of %1 was deleted at another station.").arg(m.name));
-    RowAsRead asRead = *now;
-    for (const QString& name : rawColumns(field) + derivedColumns(field)) {
-      const int c = static_cast<int>(fitnessFieldNames().indexOf(name));
-      if (!expected) asRead.fields[c] = read.fields.value(c);
-      else if (expected->contains(name)) asRead.fields[c] = expected->value(name);
+    // The row as this station holds it; an undo step's lane fields as the
+    // step left them.
+    RowAsRead asRead = *rows_[member];
+    if (expected) {
+      for (const QString& name : rawColumns(field) + derivedColumns(field))
+        if (expected->contains(name))
+          asRead.fields[static_cast<int>(fitnessFieldNames().indexOf(name))] = expected->value(name);
+      scored = nullptr;
     }
     rows_[member] = asRead;
-    for (;;) {
+    try {
       try {
-        rows_[member] = store_.store(*rows_[member], scoredChanges(member, field, raw));
-        return {};
+        rows_[member] = store_.store(asRead, scored ? *scored : scoredChanges(member, field, raw));
+        // Moved by more than this store: another station stored the row
+        // since it was read here, and its lanes count in the total.
+        if (rows_[member]->version != asRead.version + 1) recount(member, field, raw);
       } catch (const ConflictError& e) {
-        const ConflictChoice choice =
-            chooser_ && asking_
-                ? chooser_->choose(QStringLiteral("%1 of %2").arg(laneCaption(field), m.name), e.conflict())
-                : ConflictChoice::Undecided;
-        if (choice == ConflictChoice::Undecided) throw;
-        // Either way the line is read as stored now; storing ours again over
-        // it is refused only by a further change in between, asked again.
-        rows_[member] = e.conflict().theirs;
-        if (choice == ConflictChoice::KeepTheirs) {
-          keptTheirs_ = true;
-          return {};
+        // Only the fields counted from the whole line (total, result) moved:
+        // another lane of the soldier was stored meanwhile. Counted again on
+        // their row, with this lane as it was read, the store goes through
+        // unless yet another change comes in between.
+        if (!onlyWholeLine(e.conflict(), field)) throw;
+        RowAsRead again = e.conflict().theirs;
+        for (const QString& name : rawColumns(field) + derivedColumns(field)) {
+          const int c = static_cast<int>(fitnessFieldNames().indexOf(name));
+          again.fields[c] = asRead.fields.value(c);
         }
+        rows_[member] = again;
+        rows_[member] = store_.store(again, scoredChanges(member, field, raw));
+        recount(member, field, raw);
+      }
+    } catch (const ConflictError& e) {
+      if (!chooser_ || !(asking_ || stepping_)) throw;
+      StoreConflict met = e.conflict();
+      // Either way the line is read as stored now; ours is stored over it
+      // with the points counted again against their other lanes.
+      const auto storeOver = [&](const StoreConflict& c) {
+        rows_[member] = c.theirs;
         for (auto it = raw.cbegin(); it != raw.cend(); ++it)
           if (!overwritten_.contains(it.key())) overwritten_.insert(it.key(), storedField(member, it.key()));
-      }
+        rows_[member] = store_.store(*rows_[member], scoredChanges(member, field, raw));
+      };
+      const auto keep = [&](const StoreConflict& c) {
+        rows_[member] = c.theirs;
+        keptTheirs_ = true;
+      };
+      const QString subject = QStringLiteral("%1 of %2").arg(laneCaption(field), m.name);
+      // A step not taken over theirs stays to be taken.
+      const ConflictChoice choice = settleConflict(*chooser_, subject, met, storeOver, keep);
+      if (choice == ConflictChoice::Undecided || (stepping_ && choice == ConflictChoice::KeepTheirs))
+        throw ConflictError(met);
     }
+    return {};
   } catch (const ConflictError& e) {
     QStringList parts;
     // Times as the clerk types and reads them, not as stored seconds.
@@ -376,18 +411,30 @@ QString LaneSheet::write(int member, LaneField field, const Record& raw, const R
     return QStringLiteral("%1 of %2 was changed at another station meanwhile; nothing was stored. %3")
         .arg(laneCaption(field), m.name, parts.join(QStringLiteral("; ")));
   } catch (const DbError& e) {
+    if (rows_[member] && e.message() == deletedMessage(QString::number(rows_[member]->key)))
+      return QStringLiteral("The five-event record of %1 was deleted at another station.").arg(m.name);
     return e.message();
   }
 }
 
-QString LaneSheet::put(int member, LaneField field, const Record& raw) {
+void LaneSheet::recount(int member, LaneField field, const Record& raw) {
+  const Record counted = scoredChanges(member, field, raw);
+  Record fix;
+  for (auto it = counted.cbegin(); it != counted.cend(); ++it) {
+    const QString now = storedField(member, it.key());
+    if (now != it.value() && !(now.isEmpty() && it.value().isEmpty())) fix.insert(it.key(), it.value());
+  }
+  if (!fix.isEmpty()) rows_[member] = store_.store(*rows_[member], fix);
+}
+
+QString LaneSheet::put(int member, LaneField field, const Record& raw, const Record* scored) {
   Record before;
   for (auto it = raw.cbegin(); it != raw.cend(); ++it) before.insert(it.key(), storedField(member, it.key()));
   if (before == raw) return {};
   asking_ = true;
   keptTheirs_ = false;
   overwritten_.clear();
-  const QString why = write(member, field, raw);
+  const QString why = write(member, field, raw, nullptr, scored);
   asking_ = false;
   if (!why.isEmpty() || keptTheirs_) return why;
   // Stored over another station's lane: undoing it puts theirs back.
@@ -424,9 +471,10 @@ LaneEntry LaneSheet::score(int member, LaneField field, const QString& text) con
   // and their points in place (a soldier with no record yet starts blank).
   RowAsRead row;
   if (rows_.at(member)) row = *rows_.at(member);
+  out.basis = rows_.at(member) ? row.version : -1;
   while (row.fields.size() < fitnessFieldNames().size()) row.fields << QString();
-  const Record changes = scoredChanges(member, field, v.raw);
-  for (auto it = changes.cbegin(); it != changes.cend(); ++it)
+  out.scored = scoredChanges(member, field, v.raw);
+  for (auto it = out.scored.cbegin(); it != out.scored.cend(); ++it)
     if (const auto c = fitnessFieldNames().indexOf(it.key()); c >= 0) row.fields[static_cast<int>(c)] = it.value();
   out.line = lineOf(row);
   return out;
@@ -434,7 +482,10 @@ LaneEntry LaneSheet::score(int member, LaneField field, const QString& text) con
 
 QString LaneSheet::store(const LaneEntry& entry) {
   if (!entry.error.isEmpty()) return entry.error;
-  return put(entry.member, entry.field, entry.raw);
+  // Scored against the line as it still stands: stored as scored.
+  const std::optional<RowAsRead>& row = rows_.at(entry.member);
+  const bool current = row ? row->version == entry.basis : entry.basis == -1;
+  return put(entry.member, entry.field, entry.raw, current ? &entry.scored : nullptr);
 }
 
 QString LaneSheet::enter(int member, LaneField field, const QString& text) { return store(score(member, field, text)); }
@@ -443,7 +494,10 @@ void LaneSheet::undo() {
   if (!undo_.canUndo()) return;
   const int at = undo_.index();
   stepProblem_.clear();
-  undo_.undo();
+  {
+    QScopedValueRollback stepping(stepping_, true);
+    undo_.undo();
+  }
   if (stepProblem_.isEmpty()) return;
   // Nothing was written: the stack goes back to where it stood, the step
   // not carried out again.
@@ -455,7 +509,10 @@ void LaneSheet::redo() {
   if (!undo_.canRedo()) return;
   const int at = undo_.index();
   stepProblem_.clear();
-  undo_.redo();
+  {
+    QScopedValueRollback stepping(stepping_, true);
+    undo_.redo();
+  }
   if (stepProblem_.isEmpty()) return;
   QScopedValueRollback guard(replaying_, true);
   undo_.setIndex(at);

@@ -11,7 +11,7 @@
 #include <array>
 #include <optional>
 
-#include "conflictchoice.h"
+#include "clashrule.h"
 #include "fitnessrecords.h"
 #include "fitnessscore.h"
 #include "testgroups.h"
@@ -70,17 +70,13 @@ struct LaneEntry {
   LaneField field = LaneField::DeadliftFirst;
   QString text;  // as typed
   Record raw;
+  // What the store writes: `raw` with the points and verdicts it earns,
+  // counted against the soldier's line as it stood (`basis`, the row
+  // version; -1 before the soldier had a record).
+  Record scored;
+  qint64 basis = -1;
   LaneLine line;
   QString error;  // why the value is refused; nothing else is set then
-};
-
-// Asks the clerk what becomes of a lane another station changed since this
-// one read it. The window asks with a dialog; tests answer in its place.
-class LaneClashChooser {
- public:
-  virtual ~LaneClashChooser() = default;
-  // `subject` names the lane and the soldier; `conflict` each clashing field.
-  virtual ConflictChoice choose(const QString& subject, const StoreConflict& conflict) = 0;
 };
 
 class LaneSheet {
@@ -103,14 +99,16 @@ class LaneSheet {
   // With a chooser, a value entered or cleared over another station's change
   // of the same lane asks it: Keep theirs stores nothing and the line reads
   // theirs (no undo step), Store mine writes ours over theirs (one undo
-  // step, which puts theirs back). Without one, or when the clerk does not
-  // choose, the clash is refused with its fields named. Undo and redo never
-  // ask: their clash is reported.
-  void setClashChooser(LaneClashChooser* chooser) { chooser_ = chooser; }
+  // step, which puts theirs back). An undo or redo over such a change asks
+  // it too: Store mine takes the step over theirs, anything else stores
+  // nothing and leaves the stack where it stood. Without one, or when the
+  // clerk does not choose, the clash is refused with its fields named.
+  void setClashChooser(ConflictChooser* chooser) { chooser_ = chooser; }
 
   // Undo and redo of one step. A step refused (its lane changed at another
-  // station since) writes nothing and leaves the stack where it stood, with
-  // stepProblem() saying why.
+  // station since, and the clerk did not say to store over it) writes
+  // nothing and leaves the stack where it stood, with stepProblem() saying
+  // why.
   void undo();
   void redo();
   bool replaying() const { return replaying_; }
@@ -141,9 +139,12 @@ class LaneSheet {
   // Writes the lane's raw fields `raw` (stored forms, empty for none) with
   // the points recomputed; used by enter(), clear(), undo and redo. The
   // lane's fields must still hold what this station last read of them, or
-  // with `expected` (an undo step's) those values. Empty on success, else
-  // why not.
-  QString write(int member, LaneField field, const Record& raw, const Record* expected = nullptr);
+  // with `expected` (an undo step's) those values. The row is stored as
+  // the sheet holds it, in one call, without reading it first (a soldier's
+  // first value: one add); `scored`, when given, are the changes already
+  // counted for it. Empty on success, else why not.
+  QString write(int member, LaneField field, const Record& raw, const Record* expected = nullptr,
+                const Record* scored = nullptr);
 
   // Why the last undo() or redo() stored nothing ("<step>: <why>"), empty
   // when it was stored; the undo steps set it.
@@ -151,11 +152,14 @@ class LaneSheet {
   void reportStep(const QString& step, const QString& why);
 
  private:
-  QString put(int member, LaneField field, const Record& raw);
+  QString put(int member, LaneField field, const Record& raw, const Record* scored = nullptr);
   QString fillGrader(LaneField field, const QString& initials);
   static LaneLine lineOf(const RowAsRead& row);
   QString storedField(int member, const QString& name) const;
   Record scoredChanges(int member, LaneField field, const Record& raw) const;
+  // Counts the lane again against the row as just stored and stores what
+  // came out otherwise (the total and result, once the other lanes moved).
+  void recount(int member, LaneField field, const Record& raw);
 
   TestGroup group_;
   FitnessRecords& store_;
@@ -163,11 +167,12 @@ class LaneSheet {
   QList<std::optional<RowAsRead>> rows_;
   std::array<std::optional<QString>, kEventLanes> graders_;
   QString stepProblem_;
-  LaneClashChooser* chooser_ = nullptr;
+  ConflictChooser* chooser_ = nullptr;
   bool asking_ = false;     // the store in hand is the clerk's entry, not a step's
   bool keptTheirs_ = false; // the clerk kept the other station's lane
   Record overwritten_;      // their lane's fields that Store mine wrote over
   bool replaying_ = false;
+  bool stepping_ = false;   // the store in hand is an undo or redo step's
 };
 
 }  // namespace quillon

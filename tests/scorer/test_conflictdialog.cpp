@@ -7,6 +7,7 @@
 
 #include "conflictdialog.h"
 #include "mainformfixture.h"
+#include "scriptedchooser.h"
 
 namespace {
 
@@ -15,17 +16,17 @@ using quillon::StoreConflict;
 
 class WindowConflict : public quillon::test::MainFormFixture {
  protected:
-  void TearDown() override { quillon::setConflictAnswer(nullptr); }
+  void TearDown() override {
+    if (form) form->setConflictChooser(nullptr);
+  }
   // Answers `choice` and keeps what the clerk was shown.
   void answer(ConflictChoice choice) {
-    quillon::setConflictAnswer([this, choice](const StoreConflict& c) {
-      shown = c;
-      ++asked;
-      return choice;
-    });
+    clerk.answer = choice;
+    form->setConflictChooser(&clerk);
   }
-  StoreConflict shown;
-  int asked = 0;
+  quillon::test::ScriptedChooser clerk;
+  const StoreConflict& shown() const { return clerk.conflicts.last(); }
+  qsizetype asked() const { return clerk.conflicts.size(); }
 };
 
 TEST_F(WindowConflict, TheClerkSeesBothValuesAndChoosesWhatIsStored) {
@@ -38,11 +39,11 @@ TEST_F(WindowConflict, TheClerkSeesBothValuesAndChoosesWhatIsStored) {
   // Closed without a choice: nothing stored, the typing stays.
   answer(ConflictChoice::Undecided);
   click(button("Command4"));
-  EXPECT_EQ(asked, 1);
-  ASSERT_EQ(shown.clashes.size(), 1);
-  EXPECT_EQ(shown.clashes[0].field, "RAW_PU");
-  EXPECT_EQ(shown.clashes[0].theirs, "45");
-  EXPECT_EQ(shown.clashes[0].ours, "50");
+  EXPECT_EQ(asked(), 1);
+  ASSERT_EQ(shown().clashes.size(), 1);
+  EXPECT_EQ(shown().clashes[0].field, "RAW_PU");
+  EXPECT_EQ(shown().clashes[0].theirs, "45");
+  EXPECT_EQ(shown().clashes[0].ours, "50");
   EXPECT_EQ(quillon::test::rowNamed(dbPath(), "Baker")["RAW_PU"], "45");
   EXPECT_EQ(entry("RAW_PU")->text(), "50");
 
@@ -60,7 +61,7 @@ TEST_F(WindowConflict, TheClerkSeesBothValuesAndChoosesWhatIsStored) {
   EXPECT_EQ(entry("RAW_PU")->text(), "60");
   EXPECT_EQ(entry("MaskEdBox1")->text(), "other");
   click(button("Command4"));  // nothing typed since: nothing to ask
-  EXPECT_EQ(asked, 3);
+  EXPECT_EQ(asked(), 3);
 }
 
 TEST_F(WindowConflict, TheDialogListsTheirFieldsAndWhatWasTyped) {

@@ -18,19 +18,33 @@ class ScriptedFitnessRecords : public FitnessRecords {
   // Called before each store reaches the real records; may throw DbError.
   std::function<void()> beforeStore;
   int stores = 0;
+  int adds = 0;
+  int reads = 0;  // of one row or many
 
   void open() override { real_->open(); }
   void close() override { real_->close(); }
-  std::vector<RowAsRead> readAll() override { return real_->readAll(); }
+  std::vector<RowAsRead> readAll() override {
+    ++reads;
+    return real_->readAll();
+  }
   std::vector<RowAsRead> readOfSoldiers(const QStringList& ssnDigits, const QStringList& fields = {}) override {
+    ++reads;
     return real_->readOfSoldiers(ssnDigits, fields);
   }
-  std::vector<RowAsRead> readIds(const QList<qint64>& ids) override { return real_->readIds(ids); }
-  std::optional<RowAsRead> fetch(qint64 id) override { return real_->fetch(id); }
+  std::vector<RowAsRead> readIds(const QList<qint64>& ids) override {
+    ++reads;
+    return real_->readIds(ids);
+  }
+  std::optional<RowAsRead> fetch(qint64 id) override {
+    ++reads;
+    return real_->fetch(id);
+  }
   std::optional<RowAsRead> find(const QString& ssn, const QString& testDate) override {
+    ++reads;
     return real_->find(ssn, testDate);
   }
   RowAsRead add(const Record& values) override {
+    ++adds;
     if (beforeStore) beforeStore();
     return real_->add(values);
   }

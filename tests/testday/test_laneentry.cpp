@@ -7,6 +7,8 @@
 #include "fitnessrecords.h"
 #include "laneentry.h"
 #include "rawentry.h"
+#include "scriptedchooser.h"
+#include "scriptedfitness.h"
 #include "testgroupbackends.h"
 #include "testgroupfixture.h"
 #include "testgroups.h"
@@ -50,6 +52,40 @@ class LaneSheetTest : public ::testing::Test {
 };
 
 }  // namespace
+
+// An entry is one call to the records: the line as the sheet holds it is
+// stored without reading the record first, and a soldier's first value
+// makes his record holding it. Lanes another station stored meanwhile,
+// unseen here, still count in the total the last event makes.
+TEST_F(LaneSheetTest, AnEntryIsOneCallToTheRecordsAndStillCountsLanesStoredElsewhere) {
+  ScriptedFitnessRecords records(FitnessRecords::forDatabase(path_));
+  records.open();
+  QUndoStack undo;
+  LaneSheet sheet(group_, records, undo);
+  const int readOnOpening = records.reads;
+  ASSERT_EQ(sheet.enter(1, LaneField::PushUp, figure("pushup", 60)), QString());
+  EXPECT_EQ(records.adds, 1);
+  EXPECT_EQ(records.stores, 0);
+  ASSERT_EQ(sheet.enter(1, LaneField::Plank, figure("plank", 100)), QString());
+  EXPECT_EQ(records.adds, 1);
+  EXPECT_EQ(records.stores, 1);
+  EXPECT_EQ(records.reads, readOnOpening) << "nothing read to store a value";
+
+  // The fixture's sheet is the other station.
+  ASSERT_EQ(sheet_->enter(1, LaneField::DeadliftFirst, figure("deadlift", 100)), QString());
+  ASSERT_EQ(sheet_->enter(1, LaneField::SprintDragCarry, figure("sdc", 59)), QString());
+  ASSERT_EQ(sheet.enter(1, LaneField::Run, figure("run", 70)), QString());
+  fitness::Entry e;
+  e.dob = QDate(1998, 2, 28);
+  e.testDate = QDate(2026, 6, 12);
+  e.raw = {figure("deadlift", 100), figure("pushup", 60), figure("sdc", 59), figure("plank", 100), figure("run", 70)};
+  const fitness::Score all = fitness::scoreEntry(fitnessTest(), e);
+  ASSERT_TRUE(all.scored()) << all.refused.toStdString();
+  EXPECT_EQ(storedField(1, QStringLiteral("total_pts")), QString::number(all.total));
+  EXPECT_EQ(storedField(1, QStringLiteral("result_go")), QStringLiteral("NO-GO"));
+  EXPECT_EQ(sheet.line(1).total, all.total);
+  EXPECT_EQ(storedField(1, QStringLiteral("deadlift_pts")), QStringLiteral("100")) << "their lane stays";
+}
 
 TEST_F(LaneSheetTest, ATimeInEachOfItsThreeFormsStoresTheSameSecondsAndPoints) {
   const QString sdc = figure("sdc", 60);  // m:ss
@@ -391,24 +427,6 @@ TYPED_TEST(LaneStations, TwoStationsKeepBothLanesOfOneSoldierAndTheSameLaneClash
   EXPECT_EQ(b.line(1).points[t.eventIndex(QStringLiteral("plank"))], 90) << "B's grid reads A's plank";
 }
 
-namespace {
-
-// Plays the clerk at the lane clash: answers as told and notes what was
-// asked.
-class ScriptedChooser : public LaneClashChooser {
- public:
-  ConflictChoice answer = ConflictChoice::Undecided;
-  QStringList subjects;
-  QList<FieldClash> clashes;
-  ConflictChoice choose(const QString& subject, const StoreConflict& conflict) override {
-    subjects << subject;
-    clashes << conflict.clashes;
-    return answer;
-  }
-};
-
-}  // namespace
-
 // The same push-up lane of one soldier at two stations: the second to
 // store chooses, as at the three-event table, and either way nothing of
 // the other lanes is lost.
@@ -436,8 +454,9 @@ TYPED_TEST(LaneStations, ALaneClashKeepsTheirsOrStoresMineAsTheClerkChooses) {
   EXPECT_EQ(b.enter(1, LaneField::PushUp, fig("pushup", 60)), QString());
   ASSERT_EQ(clerk.subjects, QStringList{QStringLiteral("HRP of Abernathy, Cole")});
   bool named = false;
-  for (const FieldClash& c : clerk.clashes)
-    named = named || (c.field == QLatin1String("pushup") && c.theirs == fig("pushup", 100) && c.ours == fig("pushup", 60));
+  for (const StoreConflict& asked : clerk.conflicts)
+    for (const FieldClash& c : asked.clashes)
+      named = named || (c.field == QLatin1String("pushup") && c.theirs == fig("pushup", 100) && c.ours == fig("pushup", 60));
   EXPECT_TRUE(named) << "the clash names the field, theirs and ours";
   EXPECT_EQ(stored("pushup"), fig("pushup", 100));
   EXPECT_EQ(b.shown(1, LaneField::PushUp), fig("pushup", 100)) << "the grid reads theirs";
@@ -464,4 +483,42 @@ TYPED_TEST(LaneStations, ALaneClashKeepsTheirsOrStoresMineAsTheClerkChooses) {
   const QString why = b.enter(1, LaneField::PushUp, fig("pushup", 70));
   EXPECT_TRUE(why.contains(fig("pushup", 90))) << why.toStdString();
   EXPECT_EQ(stored("pushup"), fig("pushup", 90));
+}
+
+// Undo of a lane another station changed since asks, as at the three-event
+// table: nothing is written until the clerk says to store over theirs, and
+// the step stays to be taken until then.
+TYPED_TEST(LaneStations, AnUndoOverAnotherStationsChangeAsksAndOverwritesOnlyWhenTheClerkSaysSo) {
+  const TestGroup group = this->backend.groups()->save(rangeDayGroup());
+  std::unique_ptr<FitnessRecords> storeA = this->backend.records(), storeB = this->backend.records();
+  QUndoStack undoA, undoB;
+  LaneSheet a(group, *storeA, undoA), b(group, *storeB, undoB);
+  const GroupMember& soldier = group.members.at(1);
+  const fitness::FitnessTest& t = fitnessTest();
+  const int column = fitness::columnIndex(t.ageGroupOf(fitness::ageOn(QDate(1998, 2, 28), QDate(2026, 6, 12))),
+                                          fitness::Column::MaleCombat);
+  const auto fig = [&](const char* key, int points) { return figureFor(t.eventIndex(QLatin1String(key)), column, points); };
+  std::unique_ptr<FitnessRecords> reader = this->backend.records();
+  const auto stored = [&](const char* name) { return field(*reader, soldier, group.testDate, name); };
+  ScriptedChooser clerk;
+  b.setClashChooser(&clerk);
+
+  ASSERT_EQ(b.enter(1, LaneField::Plank, fig("plank", 80)), QString());
+  a.readChanges();
+  ASSERT_EQ(a.enter(1, LaneField::Plank, fig("plank", 90)), QString());
+
+  clerk.answer = ConflictChoice::KeepTheirs;
+  b.undo();
+  EXPECT_EQ(clerk.subjects, QStringList{QStringLiteral("PLK of Abernathy, Cole")});
+  EXPECT_FALSE(b.stepProblem().isEmpty());
+  EXPECT_EQ(undoB.index(), 1) << "the step stays to be taken";
+  EXPECT_EQ(stored("plank_pts"), QStringLiteral("90"));
+
+  clerk.answer = ConflictChoice::StoreOurs;
+  b.undo();
+  EXPECT_EQ(clerk.subjects.size(), 2);
+  EXPECT_EQ(b.stepProblem(), QString());
+  EXPECT_EQ(undoB.index(), 0);
+  EXPECT_EQ(stored("plank_s"), QString());
+  EXPECT_EQ(stored("plank_pts"), QString());
 }

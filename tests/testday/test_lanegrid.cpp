@@ -206,9 +206,13 @@ class ClashClerk {
   explicit ClashClerk(const char* answer) : answer_(QString::fromLatin1(answer)) {
     QObject::connect(&poll_, &QTimer::timeout, [this] {
       QWidget* modal = QApplication::activeModalWidget();
-      if (!modal || modal->objectName() != QLatin1String("laneClash")) return;
+      if (!modal || modal->objectName() != QLatin1String("ConflictDialog")) return;
       ++asked;
-      text = modal->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))->text();
+      // What the window says and each field's values in its table.
+      for (const QLabel* l : modal->findChildren<QLabel*>()) text += l->text() + QLatin1Char('\n');
+      const auto* table = modal->findChild<QTableWidget*>(QStringLiteral("clashes"));
+      for (int r = 0; r < table->rowCount(); ++r)
+        for (int c = 0; c < table->columnCount(); ++c) text += table->item(r, c)->text() + QLatin1Char(' ');
       modal->findChild<QPushButton*>(answer_)->click();
     });
     poll_.start(10);

@@ -12,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+#include "clashrule.h"
 #include "dbfile.h"
 #include "recordhistory.h"
 #include "scoreui.h"
@@ -66,6 +67,9 @@ class MainForm : public QMainWindow {
   MessageSeam& messages();
   void setClock(const Clock* clock);
   const Clock& clock() const;
+  // Who answers when a store meets another station's change; null puts the
+  // conflict window back. Tests answer here in place of the clerk.
+  void setConflictChooser(ConflictChooser* chooser) { chooser_ = chooser; }
 
  Q_SIGNALS:
   // The window was closed by its close box; the program ends.
@@ -202,6 +206,12 @@ class MainForm : public QMainWindow {
   void loadControls();
   // Stores what the controls hold for the shown row (the grid left aside).
   bool storeShownRow();
+  // Asks what becomes of `changes` to the shown row, which met `conflict`,
+  // and carries it out: true when the row is settled (stored or theirs
+  // kept), false when nothing was stored and what was typed stays.
+  bool settleStoreConflict(const StoreConflict& conflict, const QHash<int, QString>& changes);
+  ConflictChooser* chooser_ = nullptr;
+  std::unique_ptr<ConflictChooser> conflictWindow_;
   // The grid's selection follows the store's current row.
   void syncGridToStore();
   void requery();

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "conflictchoice.h"
 #include "conflictdialog.h"
 #include "dbfile.h"
 #include "infofields.h"
@@ -159,8 +160,7 @@ bool MainForm::storeShownRow() {
   try {
     Data1->updateByKey(shownKey_, changes);
   } catch (const ConflictError& e) {
-    return settleConflict(this, *Data1, e.conflict(), changes, [this] { loadControls(); },
-                          [this](const QString& m) { reportDbError(m); });
+    return settleStoreConflict(e.conflict(), changes);
   } catch (const DbError& e) {
     bool gone = false;
     try {
@@ -184,6 +184,31 @@ bool MainForm::storeShownRow() {
     return false;
   }
   return true;
+}
+
+bool MainForm::settleStoreConflict(const StoreConflict& conflict, const QHash<int, QString>& changes) {
+  if (!chooser_) {
+    if (!conflictWindow_) conflictWindow_ = std::make_unique<ConflictWindowChooser>(this);
+    chooser_ = conflictWindow_.get();
+  }
+  const int row = Data1->indexOfKey(conflict.key);
+  const QString name = Data1->value(row, Data1->fieldIndex(QStringLiteral("LNAME")));
+  const QString id = Data1->value(row, Data1->fieldIndex(QStringLiteral("ID")));
+  const QString subject = name.trimmed().isEmpty() ? QStringLiteral("the record with ID %1").arg(id)
+                                                   : QStringLiteral("the record of %1 (ID %2)").arg(name, id);
+  StoreConflict met = conflict;
+  ConflictChoice choice = ConflictChoice::Undecided;
+  try {
+    choice = settleConflict(
+        *chooser_, subject, met,
+        [&](const StoreConflict& c) { applyConflictChoice(*Data1, c, ConflictChoice::StoreOurs, changes); },
+        [&](const StoreConflict& c) { applyConflictChoice(*Data1, c, ConflictChoice::KeepTheirs, changes); });
+  } catch (const DbError& e) {
+    reportDbError(e.message());
+    return false;
+  }
+  if (choice == ConflictChoice::KeepTheirs) loadControls();
+  return choice != ConflictChoice::Undecided;
 }
 
 }  // namespace quillon

@@ -2,7 +2,6 @@
 
 #include <QScopedValueRollback>
 
-#include "conflictdialog.h"
 #include "mainform_session.h"
 #include "recordgrid.h"
 
@@ -59,8 +58,7 @@ void MainForm::Command4_Click() {
     Data1->update();
   } catch (const ConflictError& e) {
     Data1->cancelUpdate();
-    settleConflict(this, *Data1, e.conflict(), changes, [this] { loadControls(); },
-                   [this](const QString& m) { reportDbError(m); });
+    settleStoreConflict(e.conflict(), changes);
   } catch (const DbError& e) {
     Data1->cancelUpdate();
     // Losing the clerk's entries without a word would be worse than a box.

@@ -58,44 +58,11 @@ ConflictDialog::ConflictDialog(const StoreConflict& conflict, const QString& sub
   layout->addWidget(buttons);
 }
 
-namespace {
-std::function<ConflictChoice(const StoreConflict&)>& answerSeam() {
-  static std::function<ConflictChoice(const StoreConflict&)> answer;
-  return answer;
-}
-}  // namespace
-
-void setConflictAnswer(std::function<ConflictChoice(const StoreConflict&)> answer) { answerSeam() = std::move(answer); }
-
-bool settleConflict(QWidget* parent, RecordStore& store, StoreConflict conflict, const QHash<int, QString>& ours,
-                    const std::function<void()>& reload, const std::function<void(const QString&)>& report) {
-  for (;;) {
-    ConflictChoice choice = ConflictChoice::Undecided;
-    if (answerSeam()) {
-      choice = answerSeam()(conflict);
-    } else {
-      const int row = store.indexOfKey(conflict.key);
-      const QString name = store.value(row, store.fieldIndex(QStringLiteral("LNAME")));
-      const QString id = store.value(row, store.fieldIndex(QStringLiteral("ID")));
-      const QString subject = name.trimmed().isEmpty() ? QStringLiteral("the record with ID %1").arg(id)
-                                                       : QStringLiteral("the record of %1 (ID %2)").arg(name, id);
-      ConflictDialog dialog(conflict, subject, parent);
-      dialog.exec();
-      choice = dialog.choice();
-    }
-    if (choice == ConflictChoice::Undecided) return false;
-    try {
-      applyConflictChoice(store, conflict, choice, ours);
-    } catch (const ConflictError& again) {
-      conflict = again.conflict();
-      continue;
-    } catch (const DbError& e) {
-      report(e.message());
-      return false;
-    }
-    if (choice == ConflictChoice::KeepTheirs) reload();
-    return true;
-  }
+ConflictChoice ConflictWindowChooser::choose(const QString& subject, const StoreConflict& conflict) {
+  if (beforeAsking_) beforeAsking_(subject);
+  ConflictDialog dialog(conflict, subject, parent_);
+  dialog.exec();
+  return dialog.choice();
 }
 
 }  // namespace quillon
