@@ -6,15 +6,10 @@
 #include <QHash>
 #include <QString>
 
+#include "conflictanswer.h"
 #include "recordstore.h"
 
 namespace quillon {
-
-enum class ConflictChoice {
-  Undecided,   // closed without choosing: nothing stored, the typing stays
-  KeepTheirs,  // the other station's row stays; what was typed is dropped
-  StoreOurs,   // what was typed is stored over their row
-};
 
 // Carries out the clerk's choice on the store: keeps their row, or stores
 // `ours` (column -> text) over it. A further change elsewhere in between

@@ -11,7 +11,7 @@
 #include <array>
 #include <optional>
 
-#include "conflictchoice.h"
+#include "conflictanswer.h"
 #include "fitnessrecords.h"
 #include "fitnessscore.h"
 #include "testgroups.h"
