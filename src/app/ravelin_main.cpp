@@ -6,6 +6,7 @@
 
 #include "leftovers.h"
 #include "mainform.h"
+#include "scorerparts.h"
 #include "testdaywindow.h"
 
 int main(int argc, char** argv) {
@@ -24,7 +25,7 @@ int main(int argc, char** argv) {
     day.show();
     return app.exec();
   }
-  quillon::MainForm form;
+  quillon::MainForm form(nullptr, quillon::scorerMenuParts());
   // Closing the main window ends the program even when another window of
   // it (About, help) is still open.
   QObject::connect(&form, &quillon::MainForm::closed, &app, &QApplication::quit, Qt::QueuedConnection);

@@ -8,7 +8,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "recordstore.h"
+#include "recordbackend.h"
 
 class QPagedPaintDevice;
 

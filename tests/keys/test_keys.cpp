@@ -24,6 +24,7 @@
 #include "recordsdb.h"
 #include "recordsmenu.h"
 #include "reportsmenu.h"
+#include "scorerparts.h"
 #include "testdayclerk.h"
 #include "testdaywindow.h"
 #include "testgroupfixture.h"
@@ -65,6 +66,7 @@ class Keys : public MainFormFixture {
     MainFormFixture::SetUp();
     dir.copyData({"basic.rpt", "date.rpt", "profile.rpt", "status.rpt", "ravelin.hlp"});
     makeDb({kBaker, {{"LNAME", "Carter, Joe"}, {"SSN", "333445555"}, {"SEX", "M"}}});
+    menuParts = scorerMenuParts();
   }
   Row stored(const QString& name) { return rowNamed(dbPath(), name); }
 };

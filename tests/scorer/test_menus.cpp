@@ -27,6 +27,7 @@
 #include "recordsdb.h"
 #include "recordstore.h"
 #include "report.h"
+#include "scorerparts.h"
 #include "testsupport.h"
 
 using namespace quillon;
@@ -73,6 +74,7 @@ class Menus : public quillon::test::MainFormFixture {
             "('Low', '90', '01/02/2026', 'FAIL', 'PROFILE', '0'),"
             "('High', '270', '06/01/2025', 'PASS', '', '70'),"
             "('Fresh', '', '', ' ', '', '')");
+    menuParts = scorerMenuParts();
     start();
     MenuObjects& m = menus();
     m.exitProgram = [this](int code) { exitCodes.push_back(code); };

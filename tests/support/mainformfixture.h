@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 #include "dbfile.h"
 #include "fakes.h"
@@ -39,7 +40,7 @@ class MainFormFixture : public ::testing::Test {
 
   // Creates the window in the scratch folder and lets the activation step run.
   void start() {
-    form = std::make_unique<MainForm>();
+    form = std::make_unique<MainForm>(nullptr, menuParts);
     form->setMessageSeam(&seam);
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
@@ -116,6 +117,8 @@ class MainFormFixture : public ::testing::Test {
 
   ScratchDir dir;
   ScriptedSeam seam;
+  // Menus of other windows the window starts with (none: the scorer alone).
+  std::vector<MainForm::MenuBarPart> menuParts;
   std::unique_ptr<MainForm> form;
 };
 

@@ -4,10 +4,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QMainWindow>
 #include <QProgressDialog>
 
 #include "exportwriter.h"
-#include "mainform.h"
 #include "recordsmenu.h"
 #include "reportrows.h"
 #include "reportobject.h"
@@ -35,7 +35,7 @@ const OrderChoice kOrders[] = {
 }  // namespace
 
 bool RecordsMenu::exportRecords(const QString& path, ExportOrder order) {
-  if (!form_->storeCurrentRow()) return false;
+  if (!host_->storeCurrentRow()) return false;
   QList<RecordRow> rows;
   try {
     const OrderChoice* choice = nullptr;
@@ -43,7 +43,7 @@ bool RecordsMenu::exportRecords(const QString& path, ExportOrder order) {
       if (c.order == order) choice = &c;
     Q_ASSERT(choice);
     if (!choice->reportFile) {
-      InfoRowReader(MainForm::databasePath()).forEach({}, {}, [&](const ReportRow& r) { rows << r; });
+      InfoRowReader(host_->databasePath()).forEach({}, {}, [&](const ReportRow& r) { rows << r; });
       std::stable_sort(rows.begin(), rows.end(),
                        [](const RecordRow& a, const RecordRow& b) { return a.at(0).toLongLong() < b.at(0).toLongLong(); });
     } else {
@@ -60,7 +60,7 @@ bool RecordsMenu::exportRecords(const QString& path, ExportOrder order) {
   // A workbook of many thousand records takes a while: the clerk sees it
   // go, and Cancel leaves the old file (or none) as it was.
   QProgressDialog writing(QStringLiteral("Exporting %1 records…").arg(rows.size()), QStringLiteral("Cancel"), 0,
-                          int(rows.size()), form_);
+                          int(rows.size()), host_->window());
   writing.setWindowTitle(QStringLiteral("Export Results"));
   writing.setWindowModality(Qt::WindowModal);
   writing.setMinimumDuration(500);
@@ -87,11 +87,11 @@ void RecordsMenu::chooseExport() {
   QStringList captions;
   for (const OrderChoice& c : kOrders) captions << QString::fromLatin1(c.caption);
   bool ok = false;
-  const QString picked = QInputDialog::getItem(form_, QStringLiteral("Export Results"), QStringLiteral("Records:"),
+  const QString picked = QInputDialog::getItem(host_->window(), QStringLiteral("Export Results"), QStringLiteral("Records:"),
                                                captions, 0, false, &ok);
   if (!ok) return;
   QString filter;
-  QString path = QFileDialog::getSaveFileName(form_, QStringLiteral("Export Results"),
+  QString path = QFileDialog::getSaveFileName(host_->window(), QStringLiteral("Export Results"),
                                               QDir::current().filePath(QStringLiteral("results.csv")),
                                               QStringLiteral("CSV files (*.csv);;Excel workbooks (*.xlsx)"), &filter);
   if (path.isEmpty()) return;

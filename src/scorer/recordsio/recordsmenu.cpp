@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressDialog>
@@ -15,7 +16,8 @@
 
 #include "importdialog.h"
 #include "importplan.h"
-#include "mainform.h"
+#include "messageseam.h"
+#include "recordhistory.h"
 #include "report.h"
 #include "reportrows.h"
 #include "scorecard.h"
@@ -24,7 +26,8 @@
 
 namespace quillon {
 
-RecordsMenu::RecordsMenu(MainForm* form) : QObject(form), form_(form) {
+RecordsMenu::RecordsMenu(std::unique_ptr<RecordsHost> host) : QObject(host->window()), host_(std::move(host)) {
+  QMainWindow* form = host_->window();
   setObjectName(QStringLiteral("RecordsMenu"));
   mdbHelper = defaultMdbHelperPath();
   menu = new QMenu(QStringLiteral("&Records"), form);
@@ -52,19 +55,19 @@ RecordsMenu::RecordsMenu(MainForm* form) : QObject(form), form_(form) {
 }
 
 void RecordsMenu::tell(const QString& text, const QString& title) {
-  form_->messages().message(text, title, MsgIcon::Information);
+  host_->messages().message(text, title, MsgIcon::Information);
 }
 
-void RecordsMenu::fail(const QString& text) { form_->messages().message(text, QStringLiteral("Error"), MsgIcon::Exclamation); }
+void RecordsMenu::fail(const QString& text) { host_->messages().message(text, QStringLiteral("Error"), MsgIcon::Exclamation); }
 
 bool RecordsMenu::storeBatch(const QList<RecordStore::BatchOp>& ops, const QString& stepText, const QString& label) {
-  QProgressDialog progress(label, QStringLiteral("Cancel"), 0, int(ops.size()), form_);
+  QProgressDialog progress(label, QStringLiteral("Cancel"), 0, int(ops.size()), host_->window());
   progress.setObjectName(QStringLiteral("ImportProgress"));
   progress.setWindowModality(Qt::WindowModal);
   progress.setMinimumDuration(500);
   std::optional<QList<RecordStore::BatchChange>> done;
   try {
-    done = form_->records().applyBatch(ops, [&](int n, int) {
+    done = host_->records().applyBatch(ops, [&](int n, int) {
       progress.setValue(n);
       QApplication::processEvents();
       return !progress.wasCanceled();
@@ -78,7 +81,7 @@ bool RecordsMenu::storeBatch(const QList<RecordStore::BatchOp>& ops, const QStri
     tell(QStringLiteral("The import was cancelled. Nothing was stored."), QStringLiteral("Import"));
     return false;
   }
-  form_->history().recordBatch(stepText, *done);
+  host_->history().recordBatch(stepText, *done);
   int added = 0, updated = 0;
   for (const RecordStore::BatchChange& c : *done) (c.before ? updated : added)++;
   tell(QStringLiteral("%1 records added, %2 updated.").arg(added).arg(updated), QStringLiteral("Import"));
@@ -88,17 +91,17 @@ bool RecordsMenu::storeBatch(const QList<RecordStore::BatchOp>& ops, const QStri
 // ---------------------------------------------------------------- roster
 
 void RecordsMenu::chooseRoster() {
-  const QString path = QFileDialog::getOpenFileName(form_, QStringLiteral("Import Roster"), QDir::currentPath(),
+  const QString path = QFileDialog::getOpenFileName(host_->window(), QStringLiteral("Import Roster"), QDir::currentPath(),
                                                     QStringLiteral("Rosters (*.csv *.txt *.xlsx);;All files (*)"));
   if (!path.isEmpty()) importRoster(path);
 }
 
 bool RecordsMenu::importRoster(const QString& path) {
   // What the clerk typed is stored first, so the import meets the file as it is.
-  if (!form_->storeCurrentRow()) return false;
+  if (!host_->storeCurrentRow()) return false;
   SsnIndex index;
   try {
-    InfoRowReader(MainForm::databasePath()).forEach({}, {}, [&](const ReportRow& r) {
+    InfoRowReader(host_->databasePath()).forEach({}, {}, [&](const ReportRow& r) {
       addToSsnIndex(index, r.value(3), r.value(0).toLongLong());
     });
   } catch (const ReportError& e) {
@@ -132,26 +135,26 @@ bool RecordsMenu::importRoster(const QString& path) {
   ImportDialog dialog(QStringLiteral("Import Roster"), summary, {add, match, refused},
                       {QStringLiteral("Rows matching a stored record"), QStringLiteral("&Skip them"),
                        QStringLiteral("&Update name, rank, sex and date of birth")},
-                      form_);
+                      host_->window());
   if (dialog.exec() != QDialog::Accepted) return false;
   const QList<RecordStore::BatchOp> ops =
-      rosterPlan(preview, dialog.takeChosen(), [&](qint64 id) { return form_->records().storedRecord(id); });
+      rosterPlan(preview, dialog.takeChosen(), [&](qint64 id) { return host_->records().storedRecord(id); });
   return storeBatch(ops, QStringLiteral("Import of ") + name, QStringLiteral("Importing the roster..."));
 }
 
 // ---------------------------------------------------------------- old database
 
 void RecordsMenu::chooseOldDatabase() {
-  const QString path = QFileDialog::getOpenFileName(form_, QStringLiteral("Import Old Database"), QDir::currentPath(),
+  const QString path = QFileDialog::getOpenFileName(host_->window(), QStringLiteral("Import Old Database"), QDir::currentPath(),
                                                     QStringLiteral("Access databases (*.mdb);;All files (*)"));
   if (!path.isEmpty()) importOldDatabase(path);
 }
 
 bool RecordsMenu::importOldDatabase(const QString& path) {
-  if (!form_->storeCurrentRow()) return false;
+  if (!host_->storeCurrentRow()) return false;
   QSet<qint64> ids;
   try {
-    InfoRowReader(MainForm::databasePath()).forEach({}, {}, [&](const ReportRow& r) { ids.insert(r.value(0).toLongLong()); });
+    InfoRowReader(host_->databasePath()).forEach({}, {}, [&](const ReportRow& r) { ids.insert(r.value(0).toLongLong()); });
   } catch (const ReportError& e) {
     fail(e.message());
     return false;
@@ -159,7 +162,7 @@ bool RecordsMenu::importOldDatabase(const QString& path) {
   const QString name = QFileInfo(path).fileName();
   // The helper reads while the window stays alive; Cancel stops it, and
   // nothing has been stored by then.
-  QProgressDialog reading(QStringLiteral("Reading %1…").arg(name), QStringLiteral("Cancel"), 0, 0, form_);
+  QProgressDialog reading(QStringLiteral("Reading %1…").arg(name), QStringLiteral("Cancel"), 0, 0, host_->window());
   reading.setWindowTitle(QStringLiteral("Import Old Database"));
   reading.setWindowModality(Qt::WindowModal);
   reading.setMinimumDuration(500);
@@ -195,7 +198,7 @@ bool RecordsMenu::importOldDatabase(const QString& path) {
   ImportDialog dialog(QStringLiteral("Import Old Database"), summary, {keep, fresh, conflicts},
                       {QStringLiteral("Rows whose ID is taken"), QStringLiteral("&Skip them"),
                        QStringLiteral("&Import them under a new ID")},
-                      form_);
+                      host_->window());
   if (dialog.exec() != QDialog::Accepted) return false;
   return storeBatch(jetPlan(preview, dialog.takeChosen()), QStringLiteral("Import of ") + name,
                     QStringLiteral("Importing the old database..."));
@@ -203,13 +206,13 @@ bool RecordsMenu::importOldDatabase(const QString& path) {
 
 // ---------------------------------------------------------------- scorecards
 
-QList<qint64> RecordsMenu::testedOn(const QString& date) const { return recordsTestedOn(form_->records(), date); }
+QList<qint64> RecordsMenu::testedOn(const QString& date) const { return recordsTestedOn(host_->records(), date); }
 
 void RecordsMenu::showScorecards(const QList<qint64>& keys, const QString& title) {
   QList<Record> records;
   try {
     for (qint64 k : keys)
-      if (std::optional<Record> r = form_->records().storedRecord(k)) records << *r;
+      if (std::optional<Record> r = host_->records().storedRecord(k)) records << *r;
   } catch (const DbError& e) {
     fail(e.message());
     return;
@@ -218,29 +221,29 @@ void RecordsMenu::showScorecards(const QList<qint64>& keys, const QString& title
     fail(QStringLiteral("There are no records to report."));
     return;
   }
-  previewScorecards(records, form_, title, [this](const QString& t) { tell(t, QStringLiteral("Scorecards")); },
+  previewScorecards(records, host_->window(), title, [this](const QString& t) { tell(t, QStringLiteral("Scorecards")); },
                     [this](const QString& t) { fail(t); });
 }
 
 void RecordsMenu::scorecardOfCurrent() {
-  if (!form_->storeCurrentRow()) return;
-  const int row = form_->records().currentRow();
+  if (!host_->storeCurrentRow()) return;
+  const int row = host_->records().currentRow();
   if (row < 0) {
     fail(QStringLiteral("No current record."));
     return;
   }
-  showScorecards({form_->records().rowKey(row)}, QStringLiteral("Scorecard"));
+  showScorecards({host_->records().rowKey(row)}, QStringLiteral("Scorecard"));
 }
 
 void RecordsMenu::scorecardsOfDate() {
-  if (!form_->storeCurrentRow()) return;
-  const QStringList dates = testDates(form_->records());
+  if (!host_->storeCurrentRow()) return;
+  const QStringList dates = testDates(host_->records());
   if (dates.isEmpty()) {
     fail(QStringLiteral("There are no records to report."));
     return;
   }
   bool ok = false;
-  const QString date = QInputDialog::getItem(form_, QStringLiteral("Scorecards by Date"),
+  const QString date = QInputDialog::getItem(host_->window(), QStringLiteral("Scorecards by Date"),
                                              QStringLiteral("Date of test:"), dates, 0, false, &ok);
   if (ok) showScorecards(testedOn(date), QStringLiteral("Scorecards ") + QString(date).replace('/', '-'));
 }

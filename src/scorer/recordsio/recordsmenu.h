@@ -6,7 +6,9 @@
 
 #include <QObject>
 #include <QString>
+#include <memory>
 
+#include "recordshost.h"
 #include "recordstore.h"
 
 class QAction;
@@ -14,14 +16,12 @@ class QMenu;
 
 namespace quillon {
 
-class MainForm;
-
 class RecordsMenu : public QObject {
   Q_OBJECT
  public:
-  // Builds the menu and puts it after the Edit menu of `form`; a child of
-  // the window (objectName "RecordsMenu").
-  explicit RecordsMenu(MainForm* form);
+  // Builds the menu and puts it after the Edit menu of the host's window; a
+  // child of that window (objectName "RecordsMenu").
+  explicit RecordsMenu(std::unique_ptr<RecordsHost> host);
 
   // Which rows an export holds, in which order: all records by ID, or the
   // rows of one report command in that report's order.
@@ -60,7 +60,7 @@ class RecordsMenu : public QObject {
   void tell(const QString& text, const QString& title);
   void fail(const QString& text);
 
-  MainForm* form_;
+  std::unique_ptr<RecordsHost> host_;
 };
 
 }  // namespace quillon

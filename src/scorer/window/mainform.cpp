@@ -12,20 +12,39 @@
 #include "messageboxes.h"
 #include "recordgrid.h"
 #include "recordsmenu.h"
+#include "recordshost.h"
 #include "recordstore.h"
-#include "testdaymenu.h"
 
 namespace quillon {
 
-MainForm::MainForm(QWidget* parent) : QMainWindow(parent) {
+namespace {
+
+// The main window as its Records menu sees it.
+class FormRecords final : public RecordsHost {
+ public:
+  explicit FormRecords(MainForm& form) : form_(form) {}
+  QMainWindow* window() override { return &form_; }
+  bool storeCurrentRow() override { return form_.storeCurrentRow(); }
+  RecordStore& records() override { return form_.records(); }
+  RecordHistory& history() override { return form_.history(); }
+  MessageSeam& messages() override { return form_.messages(); }
+  QString databasePath() const override { return MainForm::databasePath(); }
+
+ private:
+  MainForm& form_;
+};
+
+}  // namespace
+
+MainForm::MainForm(QWidget* parent, const std::vector<MenuBarPart>& menuParts) : QMainWindow(parent) {
   boxes_ = std::make_unique<MessageBoxes>(this);
   seam_ = std::make_unique<SeamSwitch>(*boxes_);
   buildWindow();
   history_ = std::make_unique<RecordHistory>(*Data1, this);
   createMenus();
   createEditMenu();
-  new RecordsMenu(this);
-  addTestDayMenu(menuBar(), QDir::current().filePath(QStringLiteral("info.mdb")));
+  new RecordsMenu(std::make_unique<FormRecords>(*this));
+  for (const MenuBarPart& part : menuParts) part(menuBar(), databasePath());
   connect(qApp, &QGuiApplication::focusWindowChanged, this, &MainForm::onFocusWindowChanged);
   Form_Load();
   loadControls();

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QString>
 #include <QWindow>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -22,6 +23,7 @@ class QAction;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenuBar;
 class QPushButton;
 
 
@@ -38,7 +40,12 @@ class MainForm : public QMainWindow {
   Q_OBJECT
 
  public:
-  explicit MainForm(QWidget* parent = nullptr);
+  // A menu that another window of the program puts in this window's menu
+  // bar, given the bar and where the records are. The program that puts
+  // the windows together names them; this window knows none of them.
+  using MenuBarPart = std::function<void(QMenuBar* bar, const QString& dbPath)>;
+
+  explicit MainForm(QWidget* parent = nullptr, const std::vector<MenuBarPart>& menuParts = {});
   ~MainForm() override;
 
   // Stores a changed current row. Returns false when the store failed; the

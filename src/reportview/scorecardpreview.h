@@ -5,7 +5,7 @@
 #include <QString>
 #include <functional>
 
-#include "recordstore.h"
+#include "recordbackend.h"
 
 class QWidget;
 
