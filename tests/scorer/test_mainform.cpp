@@ -25,9 +25,6 @@
 #include "recordstore.h"
 #include "recordsdb.h"
 #include "mainformfixture.h"
-#include "testdayclerk.h"
-#include "testdaywindow.h"
-#include "testgroups.h"
 #include "testsupport.h"
 
 using namespace quillon;
@@ -526,35 +523,6 @@ TEST_F(MainFormTest, ClosingTheWindowStoresTheChangedRow) {
   form->close();
   EXPECT_EQ(readRows(dbPath())[0]["RAW_PU"], "40");
   EXPECT_FALSE(store().isOpen());
-}
-
-TEST_F(MainFormTest, ClosingTheWindowAsksFirstAboutTheTestDaysUnsavedGroupAndCancelKeepsBoth) {
-  makeDb({{{"LNAME", "Able"}}});
-  start();
-  action("MNU_TESTDAY_OPEN")->trigger();
-  QPointer<TestDayWindow> day = form->findChild<TestDayWindow*>();
-  ASSERT_NE(day, nullptr);
-  day->setMessageSeam(&seam);
-  quillon::test::startGroup(*day, QStringLiteral("Range 3"));
-
-  seam.saveAnswers = {SaveChoice::Cancel};
-  EXPECT_FALSE(form->close());
-  EXPECT_EQ(seam.questions(), 1);
-  EXPECT_TRUE(seam.shown.back().text.contains(QStringLiteral("Range 3"))) << seam.shown.back().text.toStdString();
-  ASSERT_TRUE(day);
-  EXPECT_TRUE(day->isVisible());
-  EXPECT_EQ(day->groupOnScreen().location, QStringLiteral("Range 3"));
-  EXPECT_TRUE(form->isVisible());
-  EXPECT_TRUE(store().isOpen());
-
-  seam.saveAnswers = {SaveChoice::Save};
-  EXPECT_TRUE(form->close());
-  EXPECT_EQ(seam.questions(), 2);
-  EXPECT_FALSE(form->isVisible());
-  EXPECT_FALSE(store().isOpen());
-  const QList<TestGroup> saved = TestGroups::forDatabase(dbPath())->all();
-  ASSERT_EQ(saved.size(), 1);
-  EXPECT_EQ(saved.first().location, QStringLiteral("Range 3"));
 }
 
 }  // namespace
