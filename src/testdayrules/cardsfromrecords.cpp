@@ -11,12 +11,6 @@ namespace quillon {
 
 namespace {
 
-QString field(const RowAsRead& row, const char* name) {
-  const int c = static_cast<int>(fitnessFieldNames().indexOf(QString::fromLatin1(name)));
-  Q_ASSERT(c >= 0);
-  return row.fields.value(c).trimmed();
-}
-
 QString compactDate(const QDate& d) { return d.isValid() ? d.toString(QStringLiteral("yyyyMMdd")) : QString(); }
 QString compactDate(const QString& iso) { return compactDate(QDate::fromString(iso, Qt::ISODate)); }
 
@@ -28,34 +22,25 @@ GoNoGo verdict(const QString& v) {
 
 QString pointsText(const std::optional<int>& p) { return p ? QString::number(*p) : QString(); }
 
-std::vector<RowAsRead> byTestDate(std::vector<RowAsRead> rows) {
-  std::stable_sort(rows.begin(), rows.end(), [](const RowAsRead& a, const RowAsRead& b) {
-    return field(a, "test_date") < field(b, "test_date");
-  });
-  return rows;
+// Results by date of test, oldest first, a shared date in the order given.
+QList<TestResult> byDate(QList<TestResult> results) {
+  std::stable_sort(results.begin(), results.end(), [](const TestResult& a, const TestResult& b) { return a.date < b.date; });
+  return results;
 }
 
-// The rows of the tests a card shows, by the card's own rule (testsOnCard)
-// on the dates alone: the latest four, ties in the order of `sorted`
-// (byTestDate).
-std::vector<const RowAsRead*> onCard(const std::vector<RowAsRead>& sorted) {
-  std::vector<std::pair<QString, const RowAsRead*>> dated;
-  dated.reserve(sorted.size());
-  for (const RowAsRead& r : sorted) dated.emplace_back(compactDate(field(r, "test_date")), &r);
-  std::stable_sort(dated.begin(), dated.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::vector<const RowAsRead*> out;
-  for (auto d = dated.size() > 4 ? dated.end() - 4 : dated.begin(); d != dated.end(); ++d) out.push_back(d->second);
+// Results by the nine digits of their soldier's SSN, each soldier's by date
+// of test; a record naming no SSN the rules accept is left out.
+QHash<QString, QList<TestResult>> bySoldier(const QList<TestResult>& results) {
+  QHash<QString, QList<TestResult>> out;
+  for (const TestResult& r : results)
+    if (!r.soldier.ssn.isEmpty()) out[r.soldier.ssn] << r;
+  for (QList<TestResult>& own : out) own = byDate(std::move(own));
   return out;
 }
 
-// Rows by the nine digits of their SSN, each soldier's in the order given;
-// a row naming no SSN the rules accept is left out.
-QHash<QString, std::vector<RowAsRead>> bySoldier(const std::vector<RowAsRead>& rows) {
-  QHash<QString, std::vector<RowAsRead>> out;
-  for (const RowAsRead& r : rows)
-    if (const QString digits = ssnDigits(field(r, "ssn")); !digits.isEmpty()) out[digits].push_back(r);
-  return out;
-}
+// How many tests a card holds: the latest ones by date (testsOnCard's rule
+// on the dates alone).
+constexpr qsizetype kTestsOnCard = 4;
 
 // One soldier's card from their results by date of test, oldest first.
 FitnessCard cardOf(const QList<TestResult>& sorted, const GroupMember& member) {
@@ -80,15 +65,9 @@ FitnessCard cardOf(const QList<TestResult>& sorted, const GroupMember& member) {
 
   // The card's own rule (testsOnCard) on the dates alone: the latest four.
   QList<CardTest> tests;
-  for (qsizetype i = std::max<qsizetype>(0, sorted.size() - 4); i < sorted.size(); ++i) tests << cardTest(sorted[i]);
+  for (qsizetype i = std::max<qsizetype>(0, sorted.size() - kTestsOnCard); i < sorted.size(); ++i) tests << cardTest(sorted[i]);
   card.tests = testsOnCard(tests);
   return card;
-}
-
-QList<TestResult> resultsByDate(const std::vector<RowAsRead>& rows) {
-  QList<TestResult> out = resultsFromFitnessRows(byTestDate(rows), Missing::Scored);
-  std::stable_sort(out.begin(), out.end(), [](const TestResult& a, const TestResult& b) { return a.date < b.date; });
-  return out;
 }
 
 }  // namespace
@@ -139,13 +118,13 @@ CardTest cardTest(const TestResult& r) {
 CardTest cardTestFromRecord(const RowAsRead& row) { return cardTest(resultFromFitnessRow(row, Missing::Scored)); }
 
 FitnessCard cardFromRecords(const std::vector<RowAsRead>& rows, const GroupMember& member) {
-  return cardOf(resultsByDate(rows), member);
+  return cardOf(byDate(resultsFromFitnessRows(rows, Missing::Scored)), member);
 }
 
 QList<FitnessCard> cardsForGroup(const TestGroup& group, const std::vector<RowAsRead>& allRows) {
-  const QHash<QString, std::vector<RowAsRead>> bySsn = bySoldier(allRows);
+  const QHash<QString, QList<TestResult>> bySsn = bySoldier(resultsFromFitnessRows(allRows, Missing::Scored));
   QList<FitnessCard> cards;
-  for (const GroupMember& m : group.members) cards << cardFromRecords(bySsn.value(ssnDigits(m.ssn)), m);
+  for (const GroupMember& m : group.members) cards << cardOf(bySsn.value(ssnDigits(m.ssn)), m);
   return cards;
 }
 
@@ -159,21 +138,18 @@ QList<FitnessCard> cardsForGroup(const TestGroup& group, FitnessRecords& records
   // card's tests and fills its header, then the whole of the few records the
   // cards show. A soldier of many years has many records.
   static const QStringList kPicking = {"ssn", "name", "sex", "unit", "test_date"};
-  QHash<QString, std::vector<RowAsRead>> bySsn = bySoldier(records.readOfSoldiers(soldiers, kPicking));
+  QHash<QString, QList<TestResult>> bySsn =
+      bySoldier(resultsFromFitnessRows(records.readOfSoldiers(soldiers, kPicking), Missing::AsStored));
   QList<qint64> shown;
-  for (auto it = bySsn.begin(); it != bySsn.end(); ++it) {
-    it.value() = byTestDate(std::move(it.value()));
-    for (const RowAsRead* r : onCard(it.value())) shown << r->key;
-  }
-  QHash<qint64, RowAsRead> whole;
-  for (RowAsRead& r : records.readIds(shown)) whole.insert(r.key, std::move(r));
+  for (const QList<TestResult>& own : std::as_const(bySsn))
+    for (qsizetype i = std::max<qsizetype>(0, own.size() - kTestsOnCard); i < own.size(); ++i) shown << own[i].id;
+  QHash<qint64, TestResult> whole;
+  for (const RowAsRead& r : records.readIds(shown)) whole.insert(r.key, resultFromFitnessRow(r, Missing::Scored));
+  for (QList<TestResult>& own : bySsn)
+    for (TestResult& r : own)
+      if (const auto w = whole.constFind(r.id); w != whole.cend()) r = *w;
   QList<FitnessCard> cards;
-  for (const GroupMember& m : group.members) {
-    std::vector<RowAsRead> rows = bySsn.value(ssnDigits(m.ssn));
-    for (RowAsRead& r : rows)
-      if (const auto w = whole.constFind(r.key); w != whole.cend()) r = *w;
-    cards << cardFromRecords(rows, m);
-  }
+  for (const GroupMember& m : group.members) cards << cardOf(bySsn.value(ssnDigits(m.ssn)), m);
   return cards;
 }
 
