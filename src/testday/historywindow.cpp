@@ -26,6 +26,13 @@ namespace {
 
 enum Col { ColDate, ColTest, ColName, ColEvents, ColTotal, ColResult, ColCount };
 
+// "Five-event": the kind's name as a table cell starts it.
+QString testName(TestKindId kind) {
+  QString name = testKind(kind).name();
+  if (!name.isEmpty()) name[0] = name[0].toUpper();
+  return name;
+}
+
 QString eventsText(const HistoryEntry& e) {
   QStringList parts;
   for (const HistoryEvent& ev : e.events) {
@@ -130,7 +137,7 @@ void HistoryWindow::showSoldier(const QString& ssn) {
     table_->insertRow(r);
     const QString values[ColCount] = {
         e.date.isValid() ? e.date.toString(Qt::ISODate) : QString(),
-        e.kind == HistoryEntry::Kind::FiveEvent ? QStringLiteral("Five-event") : QStringLiteral("Three-event"),
+        testName(e.kind),
         e.name,
         eventsText(e),
         e.total ? QString::number(*e.total) : QString(),

@@ -5,8 +5,8 @@
 // (dates YYYYMMDD, times m:ss, GO/NO-GO ticked). Points are the ones stored
 // with the record, which the scoring rules wrote; a record holding a result
 // without its points (typed in elsewhere, or stored before the points were)
-// is scored through the five-event scoring, never by anything here. A box a
-// record leaves empty stays blank for the grader's pen.
+// is scored where it is read (storedresults.h), never by anything here. A
+// box a record leaves empty stays blank for the grader's pen.
 
 #include <QList>
 #include <vector>
@@ -14,6 +14,7 @@
 #include "cards.h"
 #include "fitnessrecords.h"
 #include "testgroups.h"
+#include "testkind.h"
 
 namespace quillon {
 
@@ -29,8 +30,9 @@ QList<FitnessCard> cardsForGroup(const TestGroup& group, const std::vector<RowAs
 // by SSN. Throws DbError.
 QList<FitnessCard> cardsForGroup(const TestGroup& group, FitnessRecords& records);
 
-// The card test one record makes; exposed for the history, which shows the
-// same values.
+// The card test a result makes, its boxes as the result's kind writes them.
+CardTest cardTest(const TestResult& result);
+// The same from a stored five-event record, its missing points scored.
 CardTest cardTestFromRecord(const RowAsRead& row);
 
 }  // namespace quillon

@@ -4,17 +4,27 @@
 
 #include "dbfile.h"
 #include "fitnessrecords.h"
-#include "fitnesstest.h"
-#include "grouprecordfields.h"
+#include "storedresults.h"
 #include "ranks.h"
-#include "rawentry.h"
 
 namespace quillon {
 
 namespace {
 
 using K = ExportTable::Kind;
-using namespace recordfields;
+
+QString field(const RowAsRead& row, const char* name) { return row.fields.value(fitnessFieldNames().indexOf(QLatin1String(name))); }
+
+// Whether an alternate may be taken in event `e`'s place.
+bool replaced(const TestKind& kind, int e) {
+  return std::any_of(kind.alternates().cbegin(), kind.alternates().cend(), [e](const TestEvent& a) { return a.replaces == e; });
+}
+
+// The short caption a scorecard gives the event, one an alternate may
+// replace naming that too.
+QString eventHeading(const TestKind& kind, int e) {
+  return kind.events().at(e).caption + (replaced(kind, e) ? QStringLiteral(" / Alt") : QString());
+}
 
 QString standardLetter(const QString& standard) {
   if (standard == QLatin1String("combat")) return QStringLiteral("C");
@@ -22,35 +32,34 @@ QString standardLetter(const QString& standard) {
   return standard;
 }
 
-// "190 (80)": the figure as the tables write it and the points it earned.
-QString eventCell(const RowAsRead& row, int event) {
-  const fitness::EventDef& ev = fiveEventTest().events.at(event);
-  QString raw = field(row, kRawColumns[event]);
-  if (event == 0) {
-    // Two deadlift attempts: the heavier counts.
-    const QString a = field(row, "deadlift_1"), b = field(row, "deadlift_2");
-    raw = a.isEmpty() ? b : b.isEmpty() ? a : (a.toInt() >= b.toInt() ? a : b);
+// "190 (80)": the figure as the test writes it and the points it earned;
+// an alternate taken instead by its name, time and verdict.
+QString eventCell(const TestKind& kind, const EventResult& e) {
+  if (!e.alternate.isEmpty()) {
+    QString out = kind.alternateName(e.alternate);
+    if (e.raw) out += QLatin1Char(' ') + kind.rawText(e);
+    if (!e.verdict.isEmpty()) out += QLatin1Char(' ') + e.verdict;
+    return out;
   }
-  if (raw.isEmpty()) return {};
-  const QString pts = field(row, kPointColumns[event]);
-  const QString shown = fitness::formatRaw(ev.unit, raw.toInt());
-  return pts.isEmpty() ? shown : QStringLiteral("%1 (%2)").arg(shown, pts);
+  if (!e.raw) return {};
+  const QString shown = kind.rawText(e);
+  return e.points ? QStringLiteral("%1 (%2)").arg(shown).arg(*e.points) : shown;
 }
 
-// The run, or the alternate event taken instead with its time and verdict.
-QString aerobicCell(const RowAsRead& row) {
-  const QString alt = field(row, "alt_event");
-  if (alt.isEmpty()) return eventCell(row, fiveEventTest().runEvent);
-  const QString time = field(row, "alt_time_s");
-  QString out = alternateName(alt);
-  if (!time.isEmpty()) out += QLatin1Char(' ') + fitness::formatTime(time.toInt());
-  if (const QString go = field(row, "alt_go"); !go.isEmpty()) out += QLatin1Char(' ') + go;
+// The events the result failed, in the test's order; an alternate taken
+// instead is judged by its own verdict.
+QStringList failedEvents(const TestResult& r) {
+  const TestKind& kind = kindOf(r);
+  QStringList out;
+  for (const EventResult& e : r.events)
+    if (!e.verdict.isEmpty() && e.verdict != kind.passWord())
+      out << (e.alternate.isEmpty() ? kind.events().at(e.event).caption : kind.alternateName(e.alternate));
   return out;
 }
 
 struct ResultLine {
   const GroupMember* member;
-  const RowAsRead* record;
+  const TestResult* record;
   std::optional<int> total;
 };
 
@@ -64,33 +73,31 @@ bool byName(const ResultLine& a, const ResultLine& b) {
 MemberRecords groupRecords(const TestGroup& group, const std::vector<RowAsRead>& fiveEvent) {
   MemberRecords out;
   for (const GroupMember& m : group.members) {
-    std::optional<RowAsRead> found;
+    const RowAsRead* found = nullptr;
     for (const RowAsRead& r : fiveEvent)
-      if (field(r, "ssn") == m.ssn && field(r, "test_date") == group.testDate) found = r;
-    out << found;
+      if (field(r, "ssn") == m.ssn && field(r, "test_date") == group.testDate) found = &r;
+    out << (found ? std::optional<TestResult>(resultFromFitnessRow(*found, Missing::AsStored)) : std::nullopt);
   }
   return out;
 }
 
 ReportTable groupResults(const TestGroup& group, const MemberRecords& records, ResultOrder order) {
+  const TestKind& kind = testKind(kGroupTest);
   ReportTable t;
   t.title = QStringLiteral("%1: %2, %3")
                 .arg(order == ResultOrder::ByName ? QStringLiteral("Results by Name") : QStringLiteral("Results by Total"),
                      group.testDate, group.location);
   t.landscape = true;
   t.columns = {{"name", "Name", 22, K::Text}, {"ssn", "SSN", 11, K::Text, "ssn"}, {"std", "Std", 4, K::Text}};
-  for (int e = 0; e < fitness::kEvents; ++e)
-    t.columns << ReportTable::Column{QString::fromLatin1(kRawColumns[e]), eventCaption(e), e == fiveEventTest().runEvent ? 15.0 : 9.0,
-                                     K::Text};
+  for (int e = 0; e < kind.events().size(); ++e)
+    t.columns << ReportTable::Column{kind.events()[e].key, eventHeading(kind, e), replaced(kind, e) ? 15.0 : 9.0, K::Text};
   t.columns << ReportTable::Column{"total", "Total", 6, K::Number} << ReportTable::Column{"result", "Result", 9, K::Text}
             << ReportTable::Column{"failed", "NO-GO in", 14, K::Text};
 
   std::vector<ResultLine> lines;
   for (int i = 0; i < group.members.size(); ++i) {
-    const RowAsRead* rec = records.value(i) ? &*records[i] : nullptr;
-    std::optional<int> total;
-    if (rec && !field(*rec, "total_pts").isEmpty()) total = field(*rec, "total_pts").toInt();
-    lines.push_back({&group.members[i], rec, total});
+    const TestResult* rec = records.value(i) ? &*records[i] : nullptr;
+    lines.push_back({&group.members[i], rec, rec ? rec->total : std::nullopt});
   }
   std::stable_sort(lines.begin(), lines.end(), [&](const ResultLine& a, const ResultLine& b) {
     if (order == ResultOrder::ByTotal && a.total != b.total) {
@@ -103,11 +110,11 @@ ReportTable groupResults(const TestGroup& group, const MemberRecords& records, R
   for (const ResultLine& l : lines) {
     QStringList row{l.member->name, l.member->ssn, standardLetter(l.member->standard)};
     if (!l.record) {
-      for (int e = 0; e < fitness::kEvents; ++e) row << QString();
+      for (int e = 0; e < kind.events().size(); ++e) row << QString();
       row << QString() << QStringLiteral("Not tested") << QString();
     } else {
-      for (int e = 0; e < fitness::kEvents; ++e) row << (e == fiveEventTest().runEvent ? aerobicCell(*l.record) : eventCell(*l.record, e));
-      const QString result = field(*l.record, "result_go");
+      for (const EventResult& e : l.record->events) row << eventCell(kind, e);
+      const QString& result = l.record->result;
       row << (l.total ? QString::number(*l.total) : QString()) << (result.isEmpty() ? QStringLiteral("Incomplete") : result)
           << failedEvents(*l.record).join(QStringLiteral(", "));
     }
@@ -117,6 +124,7 @@ ReportTable groupResults(const TestGroup& group, const MemberRecords& records, R
 }
 
 ReportTable goNoGoSummary(const TestGroup& group, const MemberRecords& records) {
+  const TestKind& kind = testKind(kGroupTest);
   ReportTable t;
   t.title = QStringLiteral("GO/NO-GO Summary: %1, %2").arg(group.testDate, group.location);
   t.columns = {{"event", "Event", 16, K::Text}, {"tested", "Tested", 6, K::Number}, {"go", "GO", 6, K::Number},
@@ -125,7 +133,7 @@ ReportTable goNoGoSummary(const TestGroup& group, const MemberRecords& records) 
 
   // Each line counts the verdicts `verdictOf` finds; none means the soldier
   // did not take that event.
-  const auto line = [&](const QString& caption, const std::function<QString(const RowAsRead&)>& verdictOf) {
+  const auto line = [&](const QString& caption, const std::function<QString(const TestResult&)>& verdictOf) {
     int tested = 0, go = 0;
     QStringList failed;
     for (int i = 0; i < records.size(); ++i) {
@@ -133,7 +141,7 @@ ReportTable goNoGoSummary(const TestGroup& group, const MemberRecords& records) 
       const QString v = verdictOf(*records[i]);
       if (v.isEmpty()) continue;
       ++tested;
-      if (v == QLatin1String("GO"))
+      if (v == kind.passWord())
         ++go;
       else
         failed << group.members.at(i).name;
@@ -142,31 +150,37 @@ ReportTable goNoGoSummary(const TestGroup& group, const MemberRecords& records) 
     t.rows << QStringList{caption, QString::number(tested), QString::number(go), QString::number(tested - go),
                           failed.join(QStringLiteral("; "))};
   };
-  const fitness::FitnessTest& test = fiveEventTest();
-  for (int e = 0; e < fitness::kEvents; ++e)
-    line(test.events.at(e).name, [e, &test](const RowAsRead& r) {
-      if (e == test.runEvent && !field(r, "alt_event").isEmpty()) return QString();
-      return field(r, kGoColumns[e]);
+  // An event's own verdict; none when an alternate was taken in its place.
+  for (int e = 0; e < kind.events().size(); ++e)
+    line(kind.events().at(e).name, [e](const TestResult& r) {
+      const EventResult& ev = r.events.at(e);
+      return ev.alternate.isEmpty() ? ev.verdict : QString();
     });
   // Alternates in the test's order, each only when someone took it; one the
   // test does not know is still counted, under its stored name.
+  const auto alternateOf = [](const TestResult& r) -> const EventResult* {
+    for (const EventResult& e : r.events)
+      if (!e.alternate.isEmpty()) return &e;
+    return nullptr;
+  };
   QStringList taken;
   for (const auto& r : records)
-    if (r && !field(*r, "alt_event").isEmpty() && !taken.contains(alternateName(field(*r, "alt_event"))))
-      taken << alternateName(field(*r, "alt_event"));
+    if (const EventResult* a = r ? alternateOf(*r) : nullptr; a && !taken.contains(kind.alternateName(a->alternate)))
+      taken << kind.alternateName(a->alternate);
   QStringList ordered;
-  for (const fitness::AlternateDef& a : test.alternates)
+  for (const TestEvent& a : kind.alternates())
     if (taken.contains(a.name)) ordered << a.name;
   for (const QString& name : taken)
     if (!ordered.contains(name)) ordered << name;
   for (const QString& name : ordered)
-    line(name, [&name](const RowAsRead& r) {
-      return alternateName(field(r, "alt_event")) == name ? field(r, "alt_go") : QString();
+    line(name, [&](const TestResult& r) {
+      const EventResult* a = alternateOf(r);
+      return a && kind.alternateName(a->alternate) == name ? a->verdict : QString();
     });
-  line(QStringLiteral("Overall result"), [](const RowAsRead& r) { return field(r, "result_go"); });
+  line(QStringLiteral("Overall result"), [](const TestResult& r) { return r.result; });
   QStringList waiting;
   for (int i = 0; i < group.members.size(); ++i)
-    if (!records.value(i) || field(*records[i], "result_go").isEmpty()) waiting << group.members[i].name;
+    if (!records.value(i) || records[i]->result.isEmpty()) waiting << group.members[i].name;
   std::sort(waiting.begin(), waiting.end(), [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
   t.rows << QStringList{QStringLiteral("No result yet"), QString(), QString(), QString(),
                         waiting.join(QStringLiteral("; "))};
@@ -185,7 +199,9 @@ ReportTable groupRecordsTable(const TestGroup& group, const MemberRecords& recor
   }
   for (int i = 0; i < group.members.size(); ++i) {
     if (records.value(i)) {
-      t.rows << records[i]->fields.mid(0, fitnessFieldNames().size());
+      QStringList row;
+      for (const QString& name : fitnessFieldNames()) row << records[i]->particulars.value(name);
+      t.rows << row;
       continue;
     }
     const GroupMember& m = group.members[i];

@@ -25,6 +25,7 @@
 #include "recordbackend.h"
 #include "report.h"
 #include "testgroups.h"
+#include "testkind.h"
 
 namespace quillon {
 
@@ -47,9 +48,13 @@ struct ReportTable {
   QString emptyText = QStringLiteral("There are no soldiers to report.");
 };
 
-// The five-event record of each member on the group's date of test, in the
+// The test a test group takes: its members' records are the rows of
+// fitness_tests on the group's date.
+inline constexpr TestKindId kGroupTest = TestKindId::FiveEvent;
+
+// The result of each member on the group's date of test, as stored, in the
 // group's order; none where the member has none yet.
-using MemberRecords = QList<std::optional<RowAsRead>>;
+using MemberRecords = QList<std::optional<TestResult>>;
 MemberRecords groupRecords(const TestGroup& group, const std::vector<RowAsRead>& fiveEvent);
 
 enum class ResultOrder { ByName, ByTotal };
@@ -84,6 +89,11 @@ TestDayRecords readTestDayRecords(const QString& dbPath, bool withInfo);
 // the month's end when the day is not in that month: Aug 31 plus 6 months
 // is Feb 28) is before `asOf`, so a test exactly `months` old is not yet due.
 ReportTable dueList(const TestDayRecords& records, const QDate& asOf, int months);
+// The same over test results of any kind, for the test `due`: its results
+// are the tests that count; another kind's only names the soldier and its
+// latest date is the hint beside one with no test of `due`'s kind.
+ReportTable dueList(const QList<TestResult>& results, const QList<GroupMember>& members, const TestKind& due,
+                    const QDate& asOf, int months);
 
 // The table as the report engine prints it, in the table's order.
 PreparedReport preparedReport(const ReportTable& table);

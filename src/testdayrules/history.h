@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "recordbackend.h"
+#include "testkind.h"
 
 namespace quillon {
 
@@ -28,7 +29,7 @@ struct HistoryEvent {
 };
 
 struct HistoryEntry {
-  enum class Kind { ThreeEvent, FiveEvent };
+  using Kind = TestKindId;
   Kind kind = Kind::FiveEvent;
   qint64 id = 0;  // the record's ID in its own table
   QDate date;     // of test; invalid when the record holds none
@@ -45,6 +46,9 @@ struct HistoryEntry {
 // records without a date of test last.
 QList<HistoryEntry> soldierHistory(const QString& ssn, const std::vector<QStringList>& threeEventRows,
                                    const std::vector<RowAsRead>& fiveEventRows);
+// The same from test results of any kind: the kinds in the reverse of
+// their TestKindId order on a shared date.
+QList<HistoryEntry> soldierHistory(const QString& ssn, const QList<TestResult>& results);
 
 // The same, read through the storage layer from the records at `dbPath` (a
 // folder's info.mdb, or the server its connection file names): only the
@@ -58,9 +62,9 @@ struct ChartSeries {
   QList<std::pair<QDate, int>> points;
 };
 
-// The total first, then each event's points (the alternate's in the run's
-// place). Tests without a date of test are left out: they have no place on
-// a time axis.
-QList<ChartSeries> historyChart(const QList<HistoryEntry>& history);
+// The total first, then each event's points (an alternate's in the place of
+// the event it replaces), of the tests of kind `charted` only. Tests
+// without a date of test are left out: they have no place on a time axis.
+QList<ChartSeries> historyChart(const QList<HistoryEntry>& history, TestKindId charted = TestKindId::FiveEvent);
 
 }  // namespace quillon

@@ -4,38 +4,33 @@
 #include <QHash>
 #include <QRegularExpression>
 
-#include "infofields.h"
 #include "recordbackend.h"
+#include "storedresults.h"
 
 namespace quillon {
 
 namespace {
 
-QString isoDate(const QString& stored) {
-  const QDate d = QDate::fromString(stored.trimmed(), kInfoDateForm.toString());
-  return d.isValid() ? d.toString(Qt::ISODate) : stored.trimmed();
+// YYYY-MM-DD when the stored date reads, else as stored.
+QString isoDate(const QDate& read, const QString& stored) {
+  return read.isValid() ? read.toString(Qt::ISODate) : stored.trimmed();
 }
 
 }  // namespace
 
 QList<StoredSoldier> storedSoldiers(RecordBackend& records) {
   if (!records.isOpen()) records.open();
-  const QStringList& names = infoFieldNames();
-  const qsizetype name = names.indexOf(QLatin1String("LNAME")), ssn = names.indexOf(QLatin1String("SSN")),
-                  sex = names.indexOf(QLatin1String("SEX")), dob = names.indexOf(QLatin1String("DOB")),
-                  dot = names.indexOf(QLatin1String("DOT"));
-  static const QRegularExpression nineDigits(QStringLiteral("^[0-9]{9}$"));
   QHash<QString, StoredSoldier> bySsn;
   records.forEachRow({}, [&](const QStringList& row) {
-    const QString digits = QString(row.value(ssn)).remove(QLatin1Char('-')).trimmed();
-    if (!nineDigits.match(digits).hasMatch()) return true;
-    StoredSoldier s{row.value(name).trimmed(), digits, row.value(sex).trimmed().toUpper(), isoDate(row.value(dob)),
-                    isoDate(row.value(dot))};
-    const auto it = bySsn.constFind(digits);
+    const TestResult r = resultFromInfoRow(row);
+    if (r.soldier.ssn.isEmpty()) return true;
+    StoredSoldier s{r.soldier.name, r.soldier.ssn, r.soldier.sex, isoDate(r.soldier.dob, r.particulars.value("DOB")),
+                    isoDate(r.date, r.particulars.value("DOT"))};
+    const auto it = bySsn.constFind(s.ssn);
     // The newest test's particulars win; a record without a date of test
     // loses to any with one.
     if (it == bySsn.constEnd() || it->lastTest.isEmpty() || (!s.lastTest.isEmpty() && s.lastTest >= it->lastTest))
-      bySsn.insert(digits, s);
+      bySsn.insert(s.ssn, s);
     return true;
   });
   QList<StoredSoldier> out = bySsn.values();

@@ -21,8 +21,8 @@ struct StoredSoldier {
 };
 
 // Every soldier of the open records by name, then SSN. Records whose SSN is
-// not nine digits (either stored form) cannot key a group member and are
-// left out. Throws DbError as the backend does.
+// not nine digits in a form the rules accept cannot key a group member and
+// are left out. Throws DbError as the backend does.
 QList<StoredSoldier> storedSoldiers(RecordBackend& records);
 
 // Those whose name contains `text` (case ignored) or whose SSN contains its

@@ -226,3 +226,35 @@ TEST(GroupReports, ExportsAreOwnerOnlyAndANameThatLooksLikeAFormulaStaysText) {
     EXPECT_TRUE(names.contains("@SUM(A1:A9)")) << qPrintable(names.join('|'));
   }
 }
+
+// The due list asks the kind it is for and never which test a result is:
+// listed for the three-event test, the five-event results only name the
+// soldier and give the hint, and the three-event ones count as the tests.
+TEST(DueListOfEitherTest, TheListsOwnKindCountsAndTheOtherOnlyHints) {
+  const auto result = [](TestKindId kind, const QString& ssn, const QString& name, const QDate& on, const QString& word) {
+    TestResult r;
+    r.kind = kind;
+    r.soldier.ssn = ssn;
+    r.soldier.name = name;
+    r.date = on;
+    r.result = word;
+    return r;
+  };
+  const QList<TestResult> results = {
+      result(TestKindId::FiveEvent, ssnOf(1), "Ahn, Fiveonly", QDate(2026, 1, 10), "GO"),
+      result(TestKindId::ThreeEvent, ssnOf(2), "Bell, Stale", QDate(2025, 5, 1), "PASS"),
+      result(TestKindId::FiveEvent, ssnOf(2), "Bell, Stale", QDate(2026, 2, 1), "GO"),
+      result(TestKindId::ThreeEvent, ssnOf(3), "Cruz, Recent", QDate(2026, 2, 1), "PASS"),
+  };
+  const QDate asOf(2026, 3, 1);
+  const ReportTable three = dueList(results, {}, testKind(TestKindId::ThreeEvent), asOf, 6);
+  EXPECT_EQ(three.title, "Due List: no three-event test in 6 months, or a NO-GO, as of 2026-03-01");
+  EXPECT_EQ(column(three, "Name"), (QStringList{"Ahn, Fiveonly", "Bell, Stale"}));
+  EXPECT_EQ(rowOf(three, "Ahn, Fiveonly", "Due Because"), "No three-event test (last five-event test 2026-01-10)");
+  EXPECT_EQ(rowOf(three, "Bell, Stale", "Due Because"), "Over 6 months since the last test");
+  EXPECT_EQ(rowOf(three, "Bell, Stale", "Result"), "PASS");
+
+  const ReportTable five = dueList(results, {}, testKind(TestKindId::FiveEvent), asOf, 6);
+  EXPECT_EQ(column(five, "Name"), QStringList{"Cruz, Recent"});
+  EXPECT_EQ(rowOf(five, "Cruz, Recent", "Due Because"), "No five-event test (last three-event test 2026-02-01)");
+}
