@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "recordbackend.h"
+#include "tables.h"
 
 namespace quillon {
 
@@ -27,15 +28,12 @@ namespace sqlite {
 class Database;
 }
 
-struct FitnessField {
-  // Key: the row's ID, given by the database. Whole: a whole number, never
-  // negative (repetitions, pounds, points, and times as whole seconds).
-  // Decimal: a number with at most one decimal place (height in inches, body
-  // fat). Date: YYYY-MM-DD. Verdict: GO or NO-GO. Text: kept as given.
-  enum class Kind { Key, Text, Whole, Decimal, Date, Verdict };
-  QString name;
-  Kind kind;
-};
+// A column of table fitness_tests (tables.h). Key: the row's ID, given by
+// the database. Number: a whole number, never negative (repetitions, pounds,
+// points, and times as whole seconds). Decimal: a number with at most two
+// decimal places (height in inches, body fat). Date: YYYY-MM-DD. Verdict: GO
+// or NO-GO. Text and Ssn: kept as given.
+using FitnessField = Column;
 
 // Every column of table fitness_tests but the row version, in table order;
 // the ID first.

@@ -8,6 +8,8 @@
 
 #include "fitnessrecordsfixture.h"
 #include "fitnessrecords.h"
+#include "fitnessrows.h"
+#include "recordssession.h"
 #include "recordsdb.h"
 #include "sqlitebackend.h"
 #include "sqlitedb.h"
@@ -135,6 +137,31 @@ TYPED_TEST(FitnessStore, AClashOnOneFieldStoresNothingAndNamesBothValues) {
   EXPECT_THROW(second->remove(row), ConflictError);
   EXPECT_TRUE(second->remove(*second->fetch(row.key)));
   EXPECT_FALSE(first->fetch(row.key));
+}
+
+// What one lane entry costs: the value of one event of a record already
+// there reaches the records in one statement, on a server in one round
+// trip, though another lane stored into the row since this one read it.
+TYPED_TEST(FitnessStore, OneLaneValueOfARecordIsOneStatementAndOnServerOneRoundTrip) {
+  auto lane = this->records.station();
+  auto otherLane = this->records.station();
+  const RowAsRead row = lane->add(fullFitnessRecord());
+  otherLane->store(*otherLane->fetch(row.key), {{"plank_s", "190"}});
+
+  RecordsSession& session = dynamic_cast<FitnessRows&>(*lane).session();
+  const quint64 statements = session.statements(), roundTrips = session.roundTrips();
+  const RowAsRead stored = lane->store(row, {{"pushup", "41"}});
+  EXPECT_EQ(session.statements() - statements, 1u);
+  EXPECT_EQ(session.roundTrips() - roundTrips, session.isServer() ? 1u : 0u);
+  EXPECT_EQ(byName(stored).value("pushup"), "41");
+  EXPECT_EQ(byName(stored).value("plank_s"), "190");
+  EXPECT_EQ(stored.version, row.version + 2);
+
+  // A clash costs the read that names it, and nothing is written.
+  const quint64 before = session.statements();
+  EXPECT_THROW(lane->store(row, {{"plank_s", "200"}}), ConflictError);
+  EXPECT_EQ(session.statements() - before, 2u);
+  EXPECT_EQ(byName(*otherLane->fetch(row.key)).value("plank_s"), "190");
 }
 
 // ---------------------------------------------------------------- the file
