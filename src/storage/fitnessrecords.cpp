@@ -8,7 +8,6 @@
 #include "fitnesspg.h"
 #include "fitnessrows.h"
 #include "recordssession.h"
-#include "pgconnection.h"
 #include "sqlitedb.h"
 #include "ssnkey.h"
 
@@ -74,19 +73,6 @@ const QStringList& fitnessFieldNames() {
     return n;
   }();
   return names;
-}
-
-const QString& fitnessSelectList() {
-  static const QString list = fitnessFieldNames().join(QStringLiteral(", ")) + QStringLiteral(", version");
-  return list;
-}
-
-QString fitnessSelectListOf(const QStringList& fields) {
-  if (fields.isEmpty()) return fitnessSelectList();
-  QStringList list;
-  for (const QString& f : fitnessFieldNames()) list << (f == QLatin1String("id") || fields.contains(f) ? f : QStringLiteral("NULL"));
-  for (const QString& f : fields) Q_ASSERT_X(fitnessFieldNames().contains(f), "fitnessSelectListOf", qPrintable(f));
-  return list.join(QStringLiteral(", ")) + QStringLiteral(", version");
 }
 
 QStringList fitnessTableSqliteDdl() {

@@ -114,7 +114,7 @@ class PostgresDialect : public Gateway::Dialect {
   RecordsSession& session_;
 };
 
-RecordsSession::Needs needsOf(const Table& t) {
+RecordsSession::Needs needsOf(const RecordTable& t) {
   if (&t == &infoTable()) return RecordsSession::Needs::ThreeEvent;
   if (&t == &fitnessTable()) return RecordsSession::Needs::FiveEvent;
   return RecordsSession::Needs::TestGroups;
@@ -122,7 +122,7 @@ RecordsSession::Needs needsOf(const Table& t) {
 
 }  // namespace
 
-Gateway::Gateway(std::shared_ptr<RecordsSession> session, const Table& table)
+Gateway::Gateway(std::shared_ptr<RecordsSession> session, const RecordTable& table)
     : session_(std::move(session)), table_(table) {
   if (session_->isServer())
     dialect_ = std::make_unique<PostgresDialect>(*session_);
@@ -259,7 +259,7 @@ namespace {
 
 // The WHERE of a store or removal of `asRead` under `check`, its parameters
 // appended to `params`.
-QString checkOf(const Gateway::Dialect& d, const Table& t, bool onServer, const RowAsRead& asRead,
+QString checkOf(const Gateway::Dialect& d, const RecordTable& t, bool onServer, const RowAsRead& asRead,
                 const QList<std::pair<int, QString>>& changes, Gateway::Check check, QStringList& params) {
   QStringList tests;
   params << QString::number(asRead.key);

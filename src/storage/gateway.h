@@ -1,5 +1,5 @@
 #pragma once
-// One gateway to the rows of any table of the records (tables.h), in the
+// One gateway to the rows of any table of the records (recordtables.h), in the
 // file or on the server of a records session (recordssession.h). Every
 // statement is made from the table's descriptor by the engine's dialect;
 // nothing else in storage writes SQL for reading or changing a row.
@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "recordbackend.h"
-#include "tables.h"
+#include "recordtables.h"
 
 namespace quillon {
 
@@ -38,10 +38,10 @@ class Gateway {
     std::optional<RowAsRead> now;     // not stored: the row as it is now; none when it is gone
   };
 
-  Gateway(std::shared_ptr<RecordsSession> session, const Table& table);
+  Gateway(std::shared_ptr<RecordsSession> session, const RecordTable& table);
   ~Gateway();
 
-  const Table& table() const { return table_; }
+  const RecordTable& table() const { return table_; }
   RecordsSession& session() { return *session_; }
   bool onServer() const;
 
@@ -93,7 +93,7 @@ class Gateway {
   int columnOf(const QString& name) const;
 
   std::shared_ptr<RecordsSession> session_;
-  const Table& table_;
+  const RecordTable& table_;
   std::unique_ptr<Dialect> dialect_;
 };
 

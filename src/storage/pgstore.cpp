@@ -5,7 +5,7 @@
 
 #include "gateway.h"
 #include "recordssession.h"
-#include "tables.h"
+#include "recordtables.h"
 
 namespace quillon::pg {
 

@@ -164,6 +164,26 @@ TYPED_TEST(FitnessStore, OneLaneValueOfARecordIsOneStatementAndOnServerOneRoundT
   EXPECT_EQ(byName(*otherLane->fetch(row.key)).value("plank_s"), "190");
 }
 
+// A window that read some rows asks what moved since: only the rows whose
+// version moved come back, as they are now; a row deleted since does not.
+TYPED_TEST(FitnessStore, RowsChangedSinceTheyWereReadComeBackAndNoOthers) {
+  auto station = this->records.station();
+  auto other = this->records.station();
+  const RowAsRead kept = station->add(fullFitnessRecord(1));
+  const RowAsRead changed = station->add(fullFitnessRecord(2));
+  const RowAsRead deleted = station->add(fullFitnessRecord(3));
+  other->store(*other->fetch(changed.key), {{"run_s", "1099"}});
+  ASSERT_TRUE(other->remove(*other->fetch(deleted.key)));
+
+  FitnessRows& rows = dynamic_cast<FitnessRows&>(*station);
+  const std::vector<RowAsRead> moved = rows.changedSince({kept, changed, deleted});
+  ASSERT_EQ(moved.size(), 1u);
+  EXPECT_EQ(moved[0].key, changed.key);
+  EXPECT_EQ(moved[0].version, changed.version + 1);
+  EXPECT_EQ(byName(moved[0]).value("run_s"), "1099");
+  EXPECT_TRUE(rows.changedSince({kept}).empty());
+}
+
 // ---------------------------------------------------------------- the file
 
 namespace {

@@ -12,14 +12,14 @@
 
 namespace quillon {
 
-struct Column {
+struct RecordColumn {
   using Kind = ColumnKind;
   QString name;
   ColumnKind kind = ColumnKind::Text;
   int length = 0;  // how many characters a clerk may type; 0: no limit the program sets
 };
 
-struct Table {
+struct RecordTable {
   // How a store tells that another station changed the row since it was read.
   enum class Versioned {
     Always,      // a version column on both engines, bumped at every change
@@ -28,7 +28,7 @@ struct Table {
     Never,       // rows are replaced whole under a lock (a group's members)
   };
   QString name;
-  QList<Column> columns;  // in table order
+  QList<RecordColumn> columns;  // in table order
   QStringList key;        // the columns that name one row
   Versioned versioned = Versioned::Always;
 
@@ -41,11 +41,11 @@ struct Table {
 };
 
 // Table info: the eighteen fields of infoFields(), ID the key.
-const Table& infoTable();
+const RecordTable& infoTable();
 // Table fitness_tests: one row per soldier per date of test.
-const Table& fitnessTable();
+const RecordTable& fitnessTable();
 // Tables test_groups and test_group_members: who tests on which day where.
-const Table& testGroupsTable();
-const Table& testGroupMembersTable();
+const RecordTable& testGroupsTable();
+const RecordTable& testGroupMembersTable();
 
 }  // namespace quillon

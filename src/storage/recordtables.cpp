@@ -1,4 +1,4 @@
-#include "tables.h"
+#include "recordtables.h"
 
 #include "infofields.h"
 
@@ -6,31 +6,31 @@ namespace quillon {
 
 using K = ColumnKind;
 
-QStringList Table::names() const {
+QStringList RecordTable::names() const {
   QStringList out;
   out.reserve(columns.size());
-  for (const Column& c : columns) out << c.name;
+  for (const RecordColumn& c : columns) out << c.name;
   return out;
 }
 
-int Table::column(const QString& name) const {
+int RecordTable::column(const QString& name) const {
   for (int i = 0; i < columns.size(); ++i)
     if (columns.at(i).name.compare(name, Qt::CaseInsensitive) == 0) return i;
   return -1;
 }
 
-const Table& infoTable() {
-  static const Table t = [] {
-    Table out{QStringLiteral("info"), {}, {QStringLiteral("ID")}, Table::Versioned::ServerOnly};
+const RecordTable& infoTable() {
+  static const RecordTable t = [] {
+    RecordTable out{QStringLiteral("info"), {}, {QStringLiteral("ID")}, RecordTable::Versioned::ServerOnly};
     for (const InfoField& f : infoFields()) out.columns.append({QString::fromLatin1(f.name), f.kind, f.length});
     return out;
   }();
   return t;
 }
 
-const Table& fitnessTable() {
-  static const Table t = [] {
-    Table out{QStringLiteral("fitness_tests"), {}, {QStringLiteral("id")}, Table::Versioned::Always};
+const RecordTable& fitnessTable() {
+  static const RecordTable t = [] {
+    RecordTable out{QStringLiteral("fitness_tests"), {}, {QStringLiteral("id")}, RecordTable::Versioned::Always};
     const auto add = [&](const char* name, K kind) { out.columns.append({QString::fromLatin1(name), kind, 0}); };
     add("id", K::Key);
     // The test day a row was entered under; none for a record entered alone.
@@ -65,18 +65,18 @@ const Table& fitnessTable() {
   return t;
 }
 
-const Table& testGroupsTable() {
-  static const Table t{QStringLiteral("test_groups"),
+const RecordTable& testGroupsTable() {
+  static const RecordTable t{QStringLiteral("test_groups"),
                        {{QStringLiteral("id"), K::Key, 0},
                         {QStringLiteral("test_date"), K::Date, 10},
                         {QStringLiteral("location"), K::Text, 0}},
                        {QStringLiteral("id")},
-                       Table::Versioned::Always};
+                       RecordTable::Versioned::Always};
   return t;
 }
 
-const Table& testGroupMembersTable() {
-  static const Table t{QStringLiteral("test_group_members"),
+const RecordTable& testGroupMembersTable() {
+  static const RecordTable t{QStringLiteral("test_group_members"),
                        {{QStringLiteral("group_id"), K::Number, 0},
                         {QStringLiteral("position"), K::Number, 0},
                         {QStringLiteral("ssn"), K::Ssn, 9},
@@ -87,7 +87,7 @@ const Table& testGroupMembersTable() {
                         {QStringLiteral("standard"), K::Text, 0},
                         {QStringLiteral("rank"), K::Text, 0}},
                        {QStringLiteral("group_id"), QStringLiteral("ssn")},
-                       Table::Versioned::Never};
+                       RecordTable::Versioned::Never};
   return t;
 }
 
