@@ -48,12 +48,15 @@ FieldKind fieldKind(const QString& field) {
   const InfoField* known = findInfoField(f);
   if (!known) return FieldKind::Text;
   switch (known->kind) {
-    case InfoKind::Number:
+    case ColumnKind::Key:
+    case ColumnKind::Number:
+    case ColumnKind::Decimal:
       return FieldKind::Number;
-    case InfoKind::Date:
+    case ColumnKind::Date:
       return FieldKind::Date;
-    case InfoKind::Text:
-    case InfoKind::Ssn:
+    case ColumnKind::Text:
+    case ColumnKind::Ssn:
+    case ColumnKind::Verdict:
       return FieldKind::Text;
   }
   return FieldKind::Text;

@@ -6,7 +6,7 @@ const QList<InfoField>& infoFields() {
   // DOT is typed ten long although Convert writes it; REMARK takes a
   // hundred characters in its box.
   static const QList<InfoField> fields = {
-      {"ID", InfoKind::Number, 0},     {"LNAME", InfoKind::Text, 25},  {"RANK", InfoKind::Text, 3},
+      {"ID", InfoKind::Key, 0}   ,     {"LNAME", InfoKind::Text, 25},  {"RANK", InfoKind::Text, 3},
       {"SSN", InfoKind::Ssn, 11},      {"SEX", InfoKind::Text, 1},     {"DOB", InfoKind::Date, 10},
       {"DOT", InfoKind::Date, 10},     {"RAW_PU", InfoKind::Number, 2}, {"RAW_SU", InfoKind::Number, 2},
       {"RUN_M", InfoKind::Number, 2},  {"RUN_S", InfoKind::Number, 2}, {"C_PU", InfoKind::Number, 0},
@@ -38,7 +38,7 @@ const InfoField& infoField(QStringView name) {
 
 bool isNumberField(QStringView name) {
   const InfoField* f = findInfoField(name);
-  return f && f->kind == InfoKind::Number;
+  return f && (f->kind == ColumnKind::Number || f->kind == ColumnKind::Key);
 }
 
 }  // namespace quillon

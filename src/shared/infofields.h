@@ -8,15 +8,17 @@
 #include <QStringList>
 #include <QStringView>
 
+#include "columnkind.h"
+
 namespace quillon {
 
 // What a field holds. Dates are written as kInfoDateForm, SSNs as
 // "000-00-0000" (normalizedSsn); numbers are stored as text.
-enum class InfoKind { Number, Text, Date, Ssn };
+using InfoKind = ColumnKind;
 
 struct InfoField {
   const char* name;
-  InfoKind kind;
+  ColumnKind kind;
   int length;  // how many characters the clerk may type; 0: none (the database fills it)
 };
 

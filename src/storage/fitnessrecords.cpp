@@ -7,8 +7,8 @@
 
 #include "clashrule.h"
 #include "fitnesspg.h"
-#include "fitnesssqlite.h"
-#include "pgconnection.h"
+#include "fitnessrows.h"
+#include "recordssession.h"
 #include "sqlitedb.h"
 #include "ssnkey.h"
 
@@ -23,11 +23,11 @@ using K = FitnessField::Kind;
 }
 
 QString checked(const FitnessField& f, const QString& value) {
-  if (f.kind == K::Text) return value;
+  if (f.kind == K::Text || f.kind == K::Ssn) return value;
   const QString v = value.trimmed();
   if (v.isEmpty()) return QString();
   switch (f.kind) {
-    case K::Whole: {
+    case K::Number: {
       static const QRegularExpression digits(QStringLiteral("^[0-9]{1,9}$"));
       if (!digits.match(v).hasMatch()) refuse(f.name, value, "is not a whole number from 0 to 999999999");
       return QString::number(v.toLongLong());
@@ -55,47 +55,15 @@ QString checked(const FitnessField& f, const QString& value) {
       refuse(f.name, value, "is neither GO nor NO-GO");
     }
     case K::Key:
-    case K::Text: break;
+    case K::Text:
+    case K::Ssn: break;
   }
   return v;
 }
 
 }  // namespace
 
-const QList<FitnessField>& fitnessFields() {
-  static const QList<FitnessField> fields = [] {
-    QList<FitnessField> f;
-    const auto add = [&](const char* name, K kind) { f.append({QString::fromLatin1(name), kind}); };
-    add("id", K::Key);
-    // The test day a row was entered under; none for a record entered alone.
-    add("test_group", K::Whole);
-    for (const char* n : {"name", "rank", "ssn", "sex"}) add(n, K::Text);
-    add("dob", K::Date);
-    for (const char* n : {"unit", "mos", "pay_grade", "test_name", "edition", "standard"}) add(n, K::Text);
-    add("test_date", K::Date);
-    // Raw results: pounds, repetitions, and times as whole seconds.
-    for (const char* n : {"deadlift_1", "deadlift_2", "pushup", "sdc_s", "plank_s", "run_s"}) add(n, K::Whole);
-    for (const char* n : {"deadlift_pts", "pushup_pts", "sdc_pts", "plank_pts", "run_pts"}) add(n, K::Whole);
-    for (const char* n : {"deadlift_go", "pushup_go", "sdc_go", "plank_go", "run_go"}) add(n, K::Verdict);
-    add("alt_event", K::Text);
-    add("alt_time_s", K::Whole);
-    add("alt_pts", K::Whole);
-    add("alt_go", K::Verdict);
-    add("total_pts", K::Whole);
-    add("result_go", K::Verdict);
-    add("bc_date", K::Date);
-    add("height_in", K::Decimal);
-    add("weight_lb", K::Decimal);
-    add("weight_go", K::Verdict);
-    add("body_fat_pct", K::Decimal);
-    add("body_fat_go", K::Verdict);
-    for (const char* n : {"grader_deadlift", "grader_pushup", "grader_sdc", "grader_plank", "grader_run", "grader_alt",
-                          "oic_ncoic_name", "remark"})
-      add(n, K::Text);
-    return f;
-  }();
-  return fields;
-}
+const QList<FitnessField>& fitnessFields() { return fitnessTable().columns; }
 
 const QStringList& fitnessFieldNames() {
   static const QStringList names = [] {
@@ -106,28 +74,16 @@ const QStringList& fitnessFieldNames() {
   return names;
 }
 
-const QString& fitnessSelectList() {
-  static const QString list = fitnessFieldNames().join(QStringLiteral(", ")) + QStringLiteral(", version");
-  return list;
-}
-
-QString fitnessSelectListOf(const QStringList& fields) {
-  if (fields.isEmpty()) return fitnessSelectList();
-  QStringList list;
-  for (const QString& f : fitnessFieldNames()) list << (f == QLatin1String("id") || fields.contains(f) ? f : QStringLiteral("NULL"));
-  for (const QString& f : fields) Q_ASSERT_X(fitnessFieldNames().contains(f), "fitnessSelectListOf", qPrintable(f));
-  return list.join(QStringLiteral(", ")) + QStringLiteral(", version");
-}
-
 QStringList fitnessTableSqliteDdl() {
   QStringList cols;
   for (const FitnessField& f : fitnessFields()) {
     switch (f.kind) {
       case K::Key: cols << f.name + " INTEGER PRIMARY KEY AUTOINCREMENT"; break;
-      case K::Whole: cols << f.name + " INTEGER"; break;
+      case K::Number: cols << f.name + " INTEGER"; break;
       case K::Decimal: cols << f.name + " NUMERIC"; break;
       // Names sort as the three-event table sorts them.
       case K::Text: cols << f.name + (f.name == QLatin1String("name") ? " TEXT COLLATE NOCASE" : " TEXT"); break;
+      case K::Ssn:
       case K::Date:
       case K::Verdict: cols << f.name + " TEXT"; break;
     }
@@ -196,9 +152,7 @@ QList<FieldClash> fitnessClashes(const RowAsRead& asRead, const RowAsRead& now, 
 FitnessRecords::~FitnessRecords() = default;
 
 std::unique_ptr<FitnessRecords> FitnessRecords::forDatabase(const QString& dbPath) {
-  const QString conn = pg::connFilePath(QFileInfo(dbPath).absolutePath());
-  if (QFileInfo::exists(conn)) return std::make_unique<FitnessOnServer>(pg::readConnFile(conn));
-  return std::make_unique<FitnessInFile>(dbPath);
+  return std::make_unique<FitnessRows>([dbPath] { return RecordsSession::forDatabase(dbPath); });
 }
 
 std::unique_ptr<FitnessRecords> FitnessRecords::onServer(const QString& conninfo) {

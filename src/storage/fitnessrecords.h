@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "recordbackend.h"
+#include "recordtables.h"
 
 namespace quillon {
 
@@ -27,27 +28,18 @@ namespace sqlite {
 class Database;
 }
 
-struct FitnessField {
-  // Key: the row's ID, given by the database. Whole: a whole number, never
-  // negative (repetitions, pounds, points, and times as whole seconds).
-  // Decimal: a number with at most one decimal place (height in inches, body
-  // fat). Date: YYYY-MM-DD. Verdict: GO or NO-GO. Text: kept as given.
-  enum class Kind { Key, Text, Whole, Decimal, Date, Verdict };
-  QString name;
-  Kind kind;
-};
+// A column of table fitness_tests (recordtables.h). Key: the row's ID, given by
+// the database. Number: a whole number, never negative (repetitions, pounds,
+// points, and times as whole seconds). Decimal: a number with at most two
+// decimal places (height in inches, body fat). Date: YYYY-MM-DD. Verdict: GO
+// or NO-GO. Text and Ssn: kept as given.
+using FitnessField = RecordColumn;
 
 // Every column of table fitness_tests but the row version, in table order;
 // the ID first.
 const QList<FitnessField>& fitnessFields();
 const QStringList& fitnessFieldNames();
-// Those columns and then the row version, as a SELECT or RETURNING list.
-const QString& fitnessSelectList();
 inline QString fitnessTableName() { return QStringLiteral("fitness_tests"); }
-
-// The SELECT list of `fields` (none: every field) as fitnessSelectList()
-// lays it out, the fields not named as NULL. Asserts each is a field.
-QString fitnessSelectListOf(const QStringList& fields);
 
 // The statements that create the table and its indexes in a records file.
 QStringList fitnessTableSqliteDdl();

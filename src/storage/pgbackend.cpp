@@ -1,5 +1,8 @@
 #include "pgbackend.h"
 
+#include <QFileInfo>
+
+#include "recordssession.h"
 #include "rowarena.h"
 
 namespace quillon {
@@ -12,11 +15,19 @@ std::unique_ptr<PgBackend> PgBackend::fromConnInfo(const QString& conninfo) {
   return b;
 }
 
+std::unique_ptr<PgBackend> PgBackend::forFolder(const QString& dbPath) {
+  std::unique_ptr<PgBackend> b(new PgBackend(pg::connFilePath(QFileInfo(dbPath).absolutePath())));
+  b->dbPath_ = dbPath;
+  return b;
+}
+
 void PgBackend::open() {
   if (!store_) {
     // Read at every first open, so a changed file counts from the next start.
-    const QString conninfo = connFile_.isEmpty() ? conninfo_ : pg::readConnFile(connFile_);
-    store_ = std::make_unique<pg::PgStore>(conninfo);
+    if (!dbPath_.isEmpty())
+      store_ = std::make_unique<pg::PgStore>(RecordsSession::forDatabase(dbPath_));
+    else
+      store_ = std::make_unique<pg::PgStore>(connFile_.isEmpty() ? conninfo_ : pg::readConnFile(connFile_));
   }
   store_->open();
   columns_ = infoFieldNames();

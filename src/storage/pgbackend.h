@@ -16,6 +16,9 @@ class PgBackend : public RecordBackend {
   // for a connection string at hand.
   explicit PgBackend(const QString& connFile);
   static std::unique_ptr<PgBackend> fromConnInfo(const QString& conninfo);
+  // The server of the folder of `dbPath`, through the folder's records
+  // session: one connection with every other user of these records.
+  static std::unique_ptr<PgBackend> forFolder(const QString& dbPath);
 
   void open() override;
   void close() override;
@@ -44,6 +47,7 @@ class PgBackend : public RecordBackend {
 
   QString connFile_;
   QString conninfo_;
+  QString dbPath_;
   std::unique_ptr<pg::PgStore> store_;
 };
 

@@ -284,6 +284,8 @@ Result Connection::answer(pg_result* raw) {
 Result Connection::exec(const char* sql, const std::vector<Param>& params) {
   open();
   const WireParams w(params);
+  ++statements_;
+  ++roundTrips_;
   return answer(PQexecParams(conn_, sql, w.count(), nullptr, w.values.data(), w.lengths.data(), nullptr, 0));
 }
 
@@ -292,15 +294,20 @@ Result Connection::execPrepared(const QByteArray& sql, const std::vector<Param>&
   auto it = prepared_.constFind(sql);
   if (it == prepared_.constEnd()) {
     const QByteArray name = "quillon_" + QByteArray::number(prepared_.size() + 1);
+    ++roundTrips_;
     answer(PQprepare(conn_, name.constData(), sql.constData(), static_cast<int>(params.size()), nullptr));
     it = prepared_.insert(sql, name);
   }
   const WireParams w(params);
+  ++statements_;
+  ++roundTrips_;
   return answer(PQexecPrepared(conn_, it->constData(), w.count(), w.values.data(), w.lengths.data(), nullptr, 0));
 }
 
 void Connection::runScript(const QByteArray& sql) {
   open();
+  ++statements_;
+  ++roundTrips_;
   answer(PQexec(conn_, sql.constData()));
 }
 

@@ -150,6 +150,12 @@ class Connection {
   // transaction can tell that the session it began in is gone.
   quint64 session() const { return session_; }
 
+  // Statements run, and messages the server answered (a statement prepared
+  // on its first use costs two), since the connection was made: what a
+  // store costs, for tests to hold it to.
+  quint64 statements() const { return statements_; }
+  quint64 roundTrips() const { return roundTrips_; }
+
   // Runs a script of several statements without parameters (the shipped
   // setup). Throws as exec does.
   void runScript(const QByteArray& sql);
@@ -164,6 +170,7 @@ class Connection {
   QString conninfo_;
   pg_conn* conn_ = nullptr;
   quint64 session_ = 0;
+  quint64 statements_ = 0, roundTrips_ = 0;
   // Statements prepared in this session, by their text: the server's name for each.
   QHash<QByteArray, QByteArray> prepared_;
 };

@@ -17,11 +17,17 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "pgconnection.h"
 #include "recordbackend.h"
+
+namespace quillon {
+class Gateway;
+class RecordsSession;
+}  // namespace quillon
 
 namespace quillon::pg {
 
@@ -56,7 +62,11 @@ class PgStore {
   // folded, blank names first, then by ID. The table's index has this order.
   static QString rowSourceQuery();
 
+  // A station of its own on the server `conninfo` names.
   explicit PgStore(const QString& conninfo);
+  // Through a records session (shared with whoever else holds it).
+  explicit PgStore(std::shared_ptr<RecordsSession> session);
+  ~PgStore();
 
   // Connects (or reconnects). Throws PgError(Unreachable) naming the server.
   void open();
@@ -103,15 +113,10 @@ class PgStore {
   StoreOutcome conflictOrGone(const PgRecord& asRead, const QHash<QString, QString>& changes);
   // The conflict of `changes` to the row read as `asRead` with the row as it is now.
   static StoreOutcome conflict(const PgRecord& asRead, PgRecord theirs, const QHash<QString, QString>& changes);
-  // The UPDATE of one set of fields (columns in table order), written once:
-  // a station sends the same few sets all day, each prepared on the server.
-  // Its one row is the row and, in a last column, whether it was stored;
-  // no row when it is gone.
-  const QByteArray& updateSql(const std::vector<std::pair<int, QString>>& cols);
+  static PgRecord record(RowAsRead r);
 
-  Connection conn_;
-  // By the fields' numbers, so a table of any width keeps one per field set.
-  QHash<QByteArray, QByteArray> updateSql_;
+  Connection& conn_;
+  std::unique_ptr<Gateway> rows_;
 };
 
 }  // namespace quillon::pg

@@ -22,7 +22,7 @@ RecordBackend::~RecordBackend() = default;
 std::unique_ptr<RecordBackend> RecordBackend::forDatabase(const QString& dbPath) {
   const QString folder = QFileInfo(dbPath).absolutePath();
   const QString conn = pg::connFilePath(folder);
-  if (QFileInfo::exists(conn)) return std::make_unique<PgBackend>(conn);
+  if (QFileInfo::exists(conn)) return PgBackend::forFolder(dbPath);
   return std::make_unique<SqliteBackend>(dbPath);
 }
 

@@ -8,6 +8,7 @@
 #include <sqlite3.h>
 
 #include "changetrail.h"
+#include "recordssession.h"
 #include "fitnessrecords.h"
 #include "insertedrow.h"
 #include "rowarena.h"
@@ -21,29 +22,30 @@ using sqlite::Statement;
 using sqlite::Transaction;
 
 void SqliteBackend::open() {
-  if (db_.isOpen()) return;
+  if (db_) return;
   if (path_.isEmpty()) throw DbError(QStringLiteral("No database file was named."));
-  // Read-write only: a records database is never created here.
-  sqlite::Database db(path_, sqlite::Database::Mode::ReadWrite);
-  // The engine orders rows by the very rule a sort in memory uses.
-  if (!addSortKeyFunction(db.get())) throw DbError(db.errorMessage());
-  // A file an older scorer made gains the fields added since, once.
-  upgradeRecordsSchema(db);
-  addFitnessTable(db);
-  // After the fields are there: the triggers name every field of a table.
-  addChangeTrail(db);
-  db_ = std::move(db);
+  // The folder's one session: a test-day window open on the same records
+  // reads and writes through the same connection.
+  std::shared_ptr<RecordsSession> session = RecordsSession::ofFile(path_);
+  session->reopenIfReplaced();
+  db_ = &session->file(RecordsSession::Needs::ThreeEvent);
+  session_ = std::move(session);
+}
+
+void SqliteBackend::close() {
+  db_ = nullptr;
+  session_.reset();
 }
 
 qint64 SqliteBackend::pragmaValue(const char* name) const {
-  Statement st(db_, QStringLiteral("PRAGMA %1").arg(QLatin1String(name)));
+  Statement st(*db_, QStringLiteral("PRAGMA %1").arg(QLatin1String(name)));
   return st.step() ? st.integer(0) : 0;
 }
 
 QString SqliteBackend::describe() const { return QDir::toNativeSeparators(path_); }
 
 void SqliteBackend::requireOpen() const {
-  if (!db_.isOpen()) throw DbError(QStringLiteral("The records database is not open."));
+  if (!db_) throw DbError(QStringLiteral("The records database is not open."));
 }
 
 QString SqliteBackend::keyTest() const { return rowidKey_ ? QStringLiteral("_rowid_=?") : QStringLiteral("ID=?"); }
@@ -64,22 +66,22 @@ void SqliteBackend::readRows(const QString& source, RowArena& into) {
   {
     const QString withRowidSql = sortHere ? QStringLiteral("SELECT _rowid_, * FROM ") + quoted(sortHere->table)
                                           : QStringLiteral("SELECT _rowid_,") + sql.mid(6);
-    Statement withRowid = Statement::tryPrepare(db_, withRowidSql);
+    Statement withRowid = Statement::tryPrepare(*db_, withRowidSql);
     rowidKey_ = !withRowid.isNull();
     if (rowidKey_) {
       st.emplace(std::move(withRowid));
     } else {
       sortHere.reset();
-      st.emplace(db_, sql);
+      st.emplace(*db_, sql);
     }
   }
   sqlite3_stmt* s = st->get();
   // A one-pass read revisits no page, so it runs on a small page cache, and
   // the text buffer is sized once from the file instead of regrown.
   const qint64 cacheBefore = pragmaValue("cache_size");
-  db_.exec("PRAGMA cache_size = -256");
+  db_->exec("PRAGMA cache_size = -256");
   const auto restoreCache = qScopeGuard([&] {
-    db_.exec(QStringLiteral("PRAGMA cache_size = %1").arg(cacheBefore).toUtf8().constData());
+    db_->exec(QStringLiteral("PRAGMA cache_size = %1").arg(cacheBefore).toUtf8().constData());
   });
   into.reserveText(static_cast<size_t>(std::max<qint64>(
       0, (pragmaValue("page_count") - pragmaValue("freelist_count")) * pragmaValue("page_size"))));
@@ -106,7 +108,7 @@ void SqliteBackend::readRows(const QString& source, RowArena& into) {
     }
     if (!into.roomLeft()) throw DbError(QStringLiteral("Too many records to show."));
   }
-  if (rc != SQLITE_DONE) db_.fail();
+  if (rc != SQLITE_DONE) db_->fail();
   if (sortHere) into.sortRows(sortColumn, sortHere->collation, sortHere->descending);
 }
 
@@ -117,7 +119,7 @@ std::optional<SqliteBackend::SortHere> SqliteBackend::sortableHere(const QString
       QRegularExpression::CaseInsensitiveOption);
   const QRegularExpressionMatch m = form.match(source);
   if (!m.hasMatch()) return std::nullopt;
-  Statement encoding(db_, QStringLiteral("PRAGMA encoding"));
+  Statement encoding(*db_, QStringLiteral("PRAGMA encoding"));
   if (!encoding.step() || encoding.text(0) != QLatin1String("UTF-8")) return std::nullopt;
   SortHere out;
   out.table = m.captured(1);
@@ -128,7 +130,7 @@ std::optional<SqliteBackend::SortHere> SqliteBackend::sortableHere(const QString
   // engine, as are collations other than the two built in here.
   const char* declared = nullptr;
   const char* collation = nullptr;
-  if (sqlite3_table_column_metadata(db_.get(), "main", out.table.toUtf8().constData(), out.field.toUtf8().constData(),
+  if (sqlite3_table_column_metadata(db_->get(), "main", out.table.toUtf8().constData(), out.field.toUtf8().constData(),
                                     &declared, &collation, nullptr, nullptr, nullptr) != SQLITE_OK)
     return std::nullopt;
   const QString type = QString::fromUtf8(declared ? declared : "").toUpper();
@@ -147,7 +149,7 @@ std::optional<SqliteBackend::SortHere> SqliteBackend::sortableHere(const QString
 }
 
 std::optional<RowAsRead> SqliteBackend::read(qint64 key) {
-  Statement st(db_, "SELECT * FROM info WHERE " + keyTest() + " LIMIT 1");
+  Statement st(*db_, "SELECT * FROM info WHERE " + keyTest() + " LIMIT 1");
   st.bindInt(1, key);
   if (!st.step()) return std::nullopt;
   RowAsRead r;
@@ -180,12 +182,12 @@ RowAsRead SqliteBackend::store(const RowAsRead& asRead, const QHash<int, QString
   std::sort(cols.begin(), cols.end());
   QStringList sets;
   for (const QString& name : columnList(cols).split(',')) sets << name + "=?";
-  Transaction tx(db_);
+  Transaction tx(*db_);
   const std::optional<RowAsRead> now = read(asRead.key);
   if (!now) throw DbError(deletedMessage(asRead.fields.value(column(QStringLiteral("ID")), QString::number(asRead.key))));
   const QList<FieldClash> clashes = clashesOf(columns_, asRead.fields, now->fields, changes);
   if (!clashes.isEmpty()) throw ConflictError(StoreConflict{asRead.key, *now, clashes});
-  Statement st(db_, "UPDATE info SET " + sets.join(',') + " WHERE " + keyTest());
+  Statement st(*db_, "UPDATE info SET " + sets.join(',') + " WHERE " + keyTest());
   int i = 1;
   for (int c : cols) st.bindText(i++, changes.value(c), exact);
   st.bindInt(i, asRead.key);
@@ -203,30 +205,30 @@ RowAsRead SqliteBackend::add(const QHash<int, QString>& values) {
   QStringList names = cols.isEmpty() ? QStringList() : columnList(cols).split(',');
   QStringList marks;
   for (qsizetype i = 0; i < names.size(); ++i) marks << QStringLiteral("?");
-  Transaction tx(db_);
+  Transaction tx(*db_);
   // The engine would number a new row after the highest one left, which may
   // be the number of a record deleted in this run.
   qint64 key = 0;
   if (rowidKey_ && highestDeletedKey_ > 0) {
-    Statement top(db_, QStringLiteral("SELECT max(_rowid_) FROM info"));
-    if (!top.step()) db_.fail();
+    Statement top(*db_, QStringLiteral("SELECT max(_rowid_) FROM info"));
+    if (!top.step()) db_->fail();
     key = std::max(top.integer(0), highestDeletedKey_) + 1;
     names.prepend(QStringLiteral("_rowid_"));
     marks.prepend(QStringLiteral("?"));
   }
-  Statement st(db_, names.isEmpty() ? QStringLiteral("INSERT INTO info DEFAULT VALUES")
+  Statement st(*db_, names.isEmpty() ? QStringLiteral("INSERT INTO info DEFAULT VALUES")
                                     : "INSERT INTO info (" + names.join(',') + ") VALUES (" + marks.join(',') + ")");
   int i = 1;
   if (key > 0) st.bindInt(i++, key);
   for (int c : cols) st.bindText(i++, values.value(c));
   st.run();
-  const qint64 rowid = db_.lastInsertRowid();
+  const qint64 rowid = db_->lastInsertRowid();
   // Without row numbers in the row source the ID the database gave is the key.
   key = rowid;
   if (!rowidKey_) {
-    Statement id(db_, QStringLiteral("SELECT ID FROM info WHERE _rowid_=?"));
+    Statement id(*db_, QStringLiteral("SELECT ID FROM info WHERE _rowid_=?"));
     id.bindInt(1, rowid);
-    if (!id.step()) db_.fail();
+    if (!id.step()) db_->fail();
     key = id.integer(0);
   }
   std::optional<RowAsRead> stored = read(key);
@@ -245,9 +247,9 @@ RowAsRead SqliteBackend::restore(qint64 key, const Record& record) {
     names << quoted(f);
     marks << QStringLiteral("?");
   }
-  Transaction tx(db_);
+  Transaction tx(*db_);
   if (read(key)) throw DbError(QStringLiteral("Another record holds the number of the record to put back."));
-  Statement st(db_, "INSERT INTO info (" + names.join(',') + ") VALUES (" + marks.join(',') + ")");
+  Statement st(*db_, "INSERT INTO info (" + names.join(',') + ") VALUES (" + marks.join(',') + ")");
   st.bindInt(1, key);
   int i = 2;
   for (const QString& f : fields) st.bindText(i++, record.value(f), true);
@@ -260,9 +262,9 @@ RowAsRead SqliteBackend::restore(qint64 key, const Record& record) {
 
 std::optional<RowAsRead> SqliteBackend::remove(qint64 key) {
   requireOpen();
-  Transaction tx(db_);
+  Transaction tx(*db_);
   std::optional<RowAsRead> gone = read(key);
-  Statement st(db_, "DELETE FROM info WHERE " + keyTest());
+  Statement st(*db_, "DELETE FROM info WHERE " + keyTest());
   st.bindInt(1, key);
   st.run();
   tx.commit();
@@ -275,7 +277,7 @@ void SqliteBackend::forEachRow(const QList<RowOrder>& order, const std::function
   // Equal rows in the order they were entered.
   QList<RowOrder> keys = order;
   keys << RowOrder{QStringLiteral("ID"), false, RowOrder::As::Number};
-  Statement st(db_, "SELECT " + infoFieldNames().join(',') + " FROM info ORDER BY " + sortKeySql(keys));
+  Statement st(*db_, "SELECT " + infoFieldNames().join(',') + " FROM info ORDER BY " + sortKeySql(keys));
   const int n = static_cast<int>(infoFieldNames().size());
   QStringList fields;
   while (st.step()) {
@@ -289,7 +291,7 @@ std::vector<QStringList> SqliteBackend::rowsOfSoldier(const QString& ssnDigits) 
   open();
   // The order of forEachRow without a sort of its own: by ID, equal IDs as
   // they were entered.
-  Statement st(db_, "SELECT " + infoFieldNames().join(',') + " FROM info WHERE " + ssnKeySqlite(QStringLiteral("SSN")) +
+  Statement st(*db_, "SELECT " + infoFieldNames().join(',') + " FROM info WHERE " + ssnKeySqlite(QStringLiteral("SSN")) +
                         " = ? ORDER BY " + sortKeySql({RowOrder{QStringLiteral("ID"), false, RowOrder::As::Number}}));
   st.bindText(1, ssnDigits);
   const int n = static_cast<int>(infoFieldNames().size());
@@ -316,12 +318,12 @@ std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>
   if (!rowidKey_) throw DbError(QStringLiteral("Records of this table cannot be changed together."));
   QList<BatchChange> done;
   done.reserve(ops.size());
-  Transaction tx(db_);
+  Transaction tx(*db_);
   // One statement per set of fields: a roster gives the same fields each line.
   std::map<QString, Statement> cache;
   auto prepared = [&](const QString& sql) -> Statement& {
     auto it = cache.find(sql);
-    if (it == cache.end()) it = cache.emplace(sql, Statement(db_, sql)).first;
+    if (it == cache.end()) it = cache.emplace(sql, Statement(*db_, sql)).first;
     it->second.reset();
     return it->second;
   };
@@ -332,7 +334,7 @@ std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>
   // Steps readBack onto the row with this key; false when there is none.
   auto readRow = [&](qint64 key) {
     if (!readBack) {
-      readBack.emplace(db_, QStringLiteral("SELECT * FROM info WHERE _rowid_=? LIMIT 1"));
+      readBack.emplace(*db_, QStringLiteral("SELECT * FROM info WHERE _rowid_=? LIMIT 1"));
       for (const QString& c : columns_) {
         int at = -1;
         for (int i = 0; i < readBack->columnCount(); ++i)
@@ -407,7 +409,7 @@ std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>
         }
         const QString sql = "INSERT INTO info (" + names.join(',') + ") VALUES (" + marks.join(',') + ")";
         insert = &prepared(sql);
-        if (!table) table = InfoTableDefinition::read(db_);
+        if (!table) table = InfoTableDefinition::read(*db_);
         form = &forms.try_emplace(sql, *table, columns_, bound).first->second;
       } else {
         insert->reset();
@@ -430,7 +432,7 @@ std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>
           st.bindText(b++, *v, true);
       }
       st.run();
-      const qint64 stored = sqlite3_last_insert_rowid(db_.get());
+      const qint64 stored = sqlite3_last_insert_rowid(db_->get());
       std::optional<FieldValues> added = form->expected(stored, values);
       if (!added) {
         added = addedRecord(stored);

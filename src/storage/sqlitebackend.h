@@ -19,15 +19,19 @@
 #include "rowarena.h"
 #include "sqlitedb.h"
 
+#include <memory>
+
 namespace quillon {
+
+class RecordsSession;
 
 class SqliteBackend : public RecordBackend {
  public:
   explicit SqliteBackend(const QString& path) : path_(path) {}
 
   void open() override;
-  void close() override { db_ = sqlite::Database(); }
-  bool isOpen() const override { return db_.isOpen(); }
+  void close() override;
+  bool isOpen() const override { return db_ != nullptr; }
   QString describe() const override;
 
   void readRows(const QString& source, RowArena& into) override;
@@ -59,7 +63,9 @@ class SqliteBackend : public RecordBackend {
   std::optional<Record> record(qint64 key);
 
   QString path_;
-  sqlite::Database db_;
+  // The folder's records session, and its file while this backend is open.
+  std::shared_ptr<RecordsSession> session_;
+  sqlite::Database* db_ = nullptr;
   // True when the row source carries the engine's row number as its hidden
   // first column (the key); false when the ID is the key.
   bool rowidKey_ = false;

@@ -1,7 +1,7 @@
 #include "testgroups.h"
 
 #include <QDate>
-#include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -9,7 +9,8 @@
 #include "pgconnection.h"
 #include "ranks.h"
 #include "sqlitedb.h"
-#include "testgroupspg.h"
+#include "gateway.h"
+#include "recordssession.h"
 
 namespace quillon {
 
@@ -21,89 +22,107 @@ bool isDate(const QString& s) {
   return s.size() == 10 && QDate::fromString(s, Qt::ISODate).isValid();
 }
 
-class GroupsInFile : public TestGroups {
+GroupMember memberOf(const RowAsRead& row) {
+  const QStringList& f = row.fields;
+  return GroupMember{f.value(2), f.value(3), f.value(4), f.value(5), f.value(6), f.value(7), f.value(8)};
+}
+
+TestGroup groupOf(const RowAsRead& row) { return TestGroup{row.key, row.fields.value(1), row.fields.value(2), {}}; }
+
+// Optional particulars are kept as empty text, never as no value, on both engines.
+QString textOrEmpty(const QString& v) { return v.isNull() ? QStringLiteral("") : v; }
+
+// The groups through the gateway, in the file or on the server alike.
+class GroupRows : public TestGroups {
  public:
-  explicit GroupsInFile(const QString& path) : path_(path) {}
+  explicit GroupRows(std::shared_ptr<RecordsSession> session)
+      : groups_(session, testGroupsTable()), members_(std::move(session), testGroupMembersTable()) {}
 
   QList<TestGroup> all() override {
+    // One statement per table rather than one per group: a station opening
+    // the window reads every group at once.
+    ready();
     QList<TestGroup> out;
-    QList<qint64> ids;
-    {
-      Statement st(db(), QStringLiteral("SELECT id FROM test_groups ORDER BY test_date DESC, id"));
-      while (st.step()) ids << st.integer(0);
+    QHash<qint64, qsizetype> at;
+    for (const RowAsRead& g : groups_.all({QStringLiteral("test_date DESC"), QStringLiteral("id")})) {
+      at.insert(g.key, out.size());
+      out << groupOf(g);
     }
-    for (qint64 id : ids)
-      if (std::optional<TestGroup> g = load(id)) out << *g;
+    for (const RowAsRead& m : members_.all({QStringLiteral("group_id"), QStringLiteral("position")})) {
+      const auto it = at.constFind(m.key);
+      if (it == at.constEnd()) continue;  // a group added between the two reads
+      out[*it].members << memberOf(m);
+    }
     return out;
   }
 
   std::optional<TestGroup> load(qint64 id) override {
-    Statement st(db(), QStringLiteral("SELECT test_date, location FROM test_groups WHERE id=?"));
-    st.bindInt(1, id);
-    if (!st.step()) return std::nullopt;
-    TestGroup g;
-    g.id = id;
-    g.testDate = st.text(0);
-    g.location = st.text(1);
-    Statement m(db_, QStringLiteral("SELECT ssn, name, sex, dob, unit, standard, rank FROM test_group_members "
-                                    "WHERE group_id=? ORDER BY position"));
-    m.bindInt(1, id);
-    while (m.step())
-      g.members << GroupMember{m.text(0), m.text(1), m.text(2), m.text(3), m.text(4), m.text(5), m.text(6)};
-    return g;
+    ready();
+    const std::optional<RowAsRead> g = groups_.fetch(id);
+    if (!g) return std::nullopt;
+    TestGroup out = groupOf(*g);
+    for (const RowAsRead& m : members_.where({{QStringLiteral("group_id"), QString::number(id)}}, false,
+                                             {QStringLiteral("position")}))
+      out.members << memberOf(m);
+    return out;
   }
 
   TestGroup save(const TestGroup& group) override {
     if (const QString why = testGroupProblem(group); !why.isEmpty()) throw DbError(why);
-    sqlite::Transaction tx(db());
+    ready();
+    // A save replaces the group whole: two stations saving one group take
+    // turns, and the second save stands.
+    RecordsSession::Transaction tx(groups_.session(), RecordsSession::Needs::TestGroups);
     TestGroup saved = group;
+    const Record particulars{{QStringLiteral("test_date"), textOrEmpty(group.testDate)},
+                             {QStringLiteral("location"), textOrEmpty(group.location)}};
     if (group.id == 0) {
-      Statement st(db_, QStringLiteral("INSERT INTO test_groups (test_date, location) VALUES (?, ?)"));
-      st.bindText(1, group.testDate, true);
-      st.bindText(2, group.location, true);
-      st.run();
-      saved.id = db_.lastInsertRowid();
+      saved.id = groups_.add(particulars).key;
     } else {
-      Statement st(db_, QStringLiteral("UPDATE test_groups SET test_date=?, location=? WHERE id=?"));
-      st.bindText(1, group.testDate, true);
-      st.bindText(2, group.location, true);
-      st.bindInt(3, group.id);
-      st.run();
-      if (!load(group.id)) throw DbError(QStringLiteral("Test group %1 was deleted.").arg(group.id));
-      Statement del(db_, QStringLiteral("DELETE FROM test_group_members WHERE group_id=?"));
-      del.bindInt(1, group.id);
-      del.run();
+      RowAsRead asRead;
+      asRead.key = group.id;
+      if (!groups_.store(asRead, particulars, Gateway::Check::None).stored)
+        throw DbError(QStringLiteral("Test group %1 was deleted.").arg(group.id));
+      members_.removeWhere(QStringLiteral("group_id"), QString::number(group.id));
     }
     int position = 0;
-    for (const GroupMember& m : group.members) {
-      Statement st(db_, QStringLiteral("INSERT INTO test_group_members "
-                                       "(group_id, position, ssn, name, sex, dob, unit, standard, rank) "
-                                       "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-      st.bindInt(1, saved.id);
-      st.bindInt(2, position++);
-      int i = 3;
-      for (const QString& v : {m.ssn, m.name, m.sex, m.dob, m.unit, m.standard, m.rank}) st.bindText(i++, v, true);
-      st.run();
-    }
+    for (const GroupMember& m : group.members)
+      members_.add({{QStringLiteral("group_id"), QString::number(saved.id)},
+                    {QStringLiteral("position"), QString::number(position++)},
+                    {QStringLiteral("ssn"), textOrEmpty(m.ssn)},
+                    {QStringLiteral("name"), textOrEmpty(m.name)},
+                    {QStringLiteral("sex"), textOrEmpty(m.sex)},
+                    {QStringLiteral("dob"), textOrEmpty(m.dob)},
+                    {QStringLiteral("unit"), textOrEmpty(m.unit)},
+                    {QStringLiteral("standard"), textOrEmpty(m.standard)},
+                    {QStringLiteral("rank"), textOrEmpty(m.rank)}});
     tx.commit();
     return saved;
   }
 
  private:
-  sqlite::Database& db() {
-    if (!db_.isOpen()) {
-      if (path_.isEmpty()) throw DbError(QStringLiteral("No database file was named."));
-      sqlite::Database db(path_, sqlite::Database::Mode::ReadWrite);
-      addTestGroupTables(db);
-      if (!sqlite::hasTable(db, QStringLiteral("test_groups")))
-        throw DbError(path_ + QStringLiteral(": this file holds no test records."));
-      db_ = std::move(db);
+  // A server set up before the groups lacks their tables: said once, with
+  // what to do. The file gains them when the session first opens it for them.
+  void ready() {
+    if (checked_) return;
+    RecordsSession& s = groups_.session();
+    if (s.isServer()) {
+      pg::Connection& c = s.server();
+      const pg::Result r = c.exec("SELECT to_regclass('test_groups') IS NOT NULL AND "
+                                  "to_regclass('test_group_members') IS NOT NULL");
+      if (r.value(0, 0) != QLatin1String("t"))
+        throw DbError(QStringLiteral("The records server (%1) keeps no test groups yet: an administrator runs "
+                                     "data/postgres/setup.sql on it again to add them.")
+                          .arg(c.description()));
+    } else {
+      s.file(RecordsSession::Needs::TestGroups);
     }
-    return db_;
+    checked_ = true;
   }
 
-  QString path_;
-  sqlite::Database db_;
+  Gateway groups_;
+  Gateway members_;
+  bool checked_ = false;
 };
 
 }  // namespace
@@ -181,13 +200,11 @@ void addTestGroupTables(sqlite::Database& db) {
 }
 
 std::unique_ptr<TestGroups> TestGroups::forDatabase(const QString& dbPath) {
-  const QString conn = pg::connFilePath(QFileInfo(dbPath).absolutePath());
-  if (QFileInfo::exists(conn)) return std::make_unique<GroupsOnServer>(pg::readConnFile(conn));
-  return std::make_unique<GroupsInFile>(dbPath);
+  return std::make_unique<GroupRows>(RecordsSession::forDatabase(dbPath));
 }
 
 std::unique_ptr<TestGroups> TestGroups::onServer(const QString& conninfo) {
-  return std::make_unique<GroupsOnServer>(conninfo);
+  return std::make_unique<GroupRows>(RecordsSession::onServer(conninfo));
 }
 
 }  // namespace quillon

@@ -8,6 +8,8 @@
 
 #include "fitnessrecordsfixture.h"
 #include "fitnessrecords.h"
+#include "fitnessrows.h"
+#include "recordssession.h"
 #include "recordsdb.h"
 #include "sqlitebackend.h"
 #include "sqlitedb.h"
@@ -135,6 +137,51 @@ TYPED_TEST(FitnessStore, AClashOnOneFieldStoresNothingAndNamesBothValues) {
   EXPECT_THROW(second->remove(row), ConflictError);
   EXPECT_TRUE(second->remove(*second->fetch(row.key)));
   EXPECT_FALSE(first->fetch(row.key));
+}
+
+// What one lane entry costs: the value of one event of a record already
+// there reaches the records in one statement, on a server in one round
+// trip, though another lane stored into the row since this one read it.
+TYPED_TEST(FitnessStore, OneLaneValueOfARecordIsOneStatementAndOnServerOneRoundTrip) {
+  auto lane = this->records.station();
+  auto otherLane = this->records.station();
+  const RowAsRead row = lane->add(fullFitnessRecord());
+  otherLane->store(*otherLane->fetch(row.key), {{"plank_s", "190"}});
+
+  RecordsSession& session = dynamic_cast<FitnessRows&>(*lane).session();
+  const quint64 statements = session.statements(), roundTrips = session.roundTrips();
+  const RowAsRead stored = lane->store(row, {{"pushup", "41"}});
+  EXPECT_EQ(session.statements() - statements, 1u);
+  EXPECT_EQ(session.roundTrips() - roundTrips, session.isServer() ? 1u : 0u);
+  EXPECT_EQ(byName(stored).value("pushup"), "41");
+  EXPECT_EQ(byName(stored).value("plank_s"), "190");
+  EXPECT_EQ(stored.version, row.version + 2);
+
+  // A clash costs the read that names it, and nothing is written.
+  const quint64 before = session.statements();
+  EXPECT_THROW(lane->store(row, {{"plank_s", "200"}}), ConflictError);
+  EXPECT_EQ(session.statements() - before, 2u);
+  EXPECT_EQ(byName(*otherLane->fetch(row.key)).value("plank_s"), "190");
+}
+
+// A window that read some rows asks what moved since: only the rows whose
+// version moved come back, as they are now; a row deleted since does not.
+TYPED_TEST(FitnessStore, RowsChangedSinceTheyWereReadComeBackAndNoOthers) {
+  auto station = this->records.station();
+  auto other = this->records.station();
+  const RowAsRead kept = station->add(fullFitnessRecord(1));
+  const RowAsRead changed = station->add(fullFitnessRecord(2));
+  const RowAsRead deleted = station->add(fullFitnessRecord(3));
+  other->store(*other->fetch(changed.key), {{"run_s", "1099"}});
+  ASSERT_TRUE(other->remove(*other->fetch(deleted.key)));
+
+  FitnessRows& rows = dynamic_cast<FitnessRows&>(*station);
+  const std::vector<RowAsRead> moved = rows.changedSince({kept, changed, deleted});
+  ASSERT_EQ(moved.size(), 1u);
+  EXPECT_EQ(moved[0].key, changed.key);
+  EXPECT_EQ(moved[0].version, changed.version + 1);
+  EXPECT_EQ(byName(moved[0]).value("run_s"), "1099");
+  EXPECT_TRUE(rows.changedSince({kept}).empty());
 }
 
 // ---------------------------------------------------------------- the file

@@ -1,0 +1,21 @@
+#pragma once
+// What a stored field holds, one list for every table of the records: the
+// three-event fields (infofields.h), the five-event results and the test
+// groups (storage's table descriptors) say it the same way, so a report, an
+// export or a grid asks one question of any field.
+
+namespace quillon {
+
+enum class ColumnKind {
+  Key,      // the row's number, given by the database
+  Text,     // kept as given
+  Number,   // a whole number (raw scores, points, times as whole seconds)
+  Decimal,  // a number with at most two decimals (height, body fat)
+  Date,     // a date, in the form its table writes dates in
+  Ssn,      // a social security number, as written ("000-00-0000" or nine digits)
+  Verdict,  // GO or NO-GO
+  // The five-event tables' older name for Number, while callers move over.
+  Whole = Number,
+};
+
+}  // namespace quillon

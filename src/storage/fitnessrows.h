@@ -1,0 +1,50 @@
+#pragma once
+// The five-event records (fitnessrecords.h) through the gateway, in the file
+// or on the server of a records session alike.
+
+#include <functional>
+#include <memory>
+
+#include "fitnessrecords.h"
+#include "gateway.h"
+
+namespace quillon {
+
+class RecordsSession;
+
+class FitnessRows : public FitnessRecords {
+ public:
+  // `session` is asked again after close().
+  explicit FitnessRows(std::function<std::shared_ptr<RecordsSession>()> session);
+  ~FitnessRows() override;
+
+  void open() override;
+  // Lets go of the session; the records stay open for whoever else holds it.
+  void close() override { gateway_.reset(); }
+
+  std::vector<RowAsRead> readAll() override;
+  std::vector<RowAsRead> readOfSoldiers(const QStringList& ssnDigits, const QStringList& fields = {}) override;
+  std::vector<RowAsRead> readIds(const QList<qint64>& ids) override;
+  std::optional<RowAsRead> fetch(qint64 id) override;
+  std::optional<RowAsRead> find(const QString& ssn, const QString& testDate) override;
+  RowAsRead add(const Record& values) override;
+  RowAsRead store(const RowAsRead& asRead, const Record& changes) override;
+  bool remove(const RowAsRead& asRead) override;
+  // Of the rows read as `asRead`, those another station changed since, as
+  // they are now; one deleted since is not among them.
+  std::vector<RowAsRead> changedSince(const std::vector<RowAsRead>& asRead) { return gw().changedSince(asRead); }
+
+  // The session the records are reached through (tests count its statements).
+  RecordsSession& session();
+
+ private:
+  Gateway& gw();
+  // Throws the message of a second record of one soldier on one date when
+  // `e` is that refusal; returns otherwise.
+  void refuseSecondRecord(const DbError& e, const Record& values, const RowAsRead* row);
+
+  std::function<std::shared_ptr<RecordsSession>()> reopen_;
+  std::unique_ptr<Gateway> gateway_;
+};
+
+}  // namespace quillon

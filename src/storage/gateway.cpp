@@ -1,0 +1,334 @@
+#include "gateway.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include "recordssession.h"
+#include "ssnkey.h"
+
+namespace quillon {
+
+// What differs between the engines: how a statement names its parameters,
+// reads a field as text, takes a list, orders names, keeps row versions,
+// and runs.
+class Gateway::Dialect {
+ public:
+  virtual ~Dialect() = default;
+  virtual QString param(int n) const = 0;
+  // The column as text, no value read as empty, compared byte for byte.
+  virtual QString asText(const QString& column) const = 0;
+  // `expr` is one of the items of list parameter `n` (listParam).
+  virtual QString oneOf(const QString& expr, int n, bool numbers) const = 0;
+  virtual QString listParam(const QStringList& items) const = 0;
+  virtual QString ssnKey(const QString& column) const = 0;
+  virtual QString nameOrder(const QString& column) const = 0;
+  // What an UPDATE sets besides the fields so that the version moves; the
+  // server's trigger moves it by itself.
+  virtual QString versionBump() const = 0;
+  // What an INSERT says to give a row a key of the caller's.
+  virtual QString overridingKey() const = 0;
+  // Rows of the table's columns, then the version when `versioned`.
+  virtual std::vector<RowAsRead> run(const QString& sql, const QStringList& params, int columns, bool versioned) = 0;
+};
+
+namespace {
+
+QString text(const QString& v) { return v.isNull() ? QStringLiteral("") : v; }
+
+class SqliteDialect : public Gateway::Dialect {
+ public:
+  SqliteDialect(RecordsSession& s, RecordsSession::Needs needs) : session_(s), needs_(needs) {}
+  QString param(int) const override { return QStringLiteral("?"); }
+  QString asText(const QString& column) const override {
+    return "coalesce(CAST(" + column + " AS TEXT), '') COLLATE BINARY";
+  }
+  QString oneOf(const QString& expr, int, bool) const override {
+    return expr + " IN (SELECT value FROM json_each(?))";
+  }
+  QString listParam(const QStringList& items) const override {
+    return QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(items)).toJson(QJsonDocument::Compact));
+  }
+  QString ssnKey(const QString& column) const override { return ssnKeySqlite(column); }
+  // The file's name columns compare without case by their own collation.
+  QString nameOrder(const QString& column) const override { return column; }
+  QString versionBump() const override { return QStringLiteral(", version = version + 1"); }
+  QString overridingKey() const override { return QString(); }
+  std::vector<RowAsRead> run(const QString& sql, const QStringList& params, int columns, bool versioned) override {
+    sqlite::Statement st(session_.file(needs_), sql);
+    for (int i = 0; i < params.size(); ++i) st.bindText(i + 1, params.at(i), true);
+    std::vector<RowAsRead> out;
+    while (st.step()) {
+      RowAsRead r;
+      r.fields.reserve(columns);
+      for (int c = 0; c < columns; ++c) r.fields << st.text(c);
+      r.key = st.integer(0);
+      if (versioned) r.version = st.integer(columns);
+      out.push_back(std::move(r));
+    }
+    return out;
+  }
+
+ private:
+  RecordsSession& session_;
+  RecordsSession::Needs needs_;
+};
+
+class PostgresDialect : public Gateway::Dialect {
+ public:
+  explicit PostgresDialect(RecordsSession& s) : session_(s) {}
+  QString param(int n) const override { return '$' + QString::number(n); }
+  QString asText(const QString& column) const override { return "coalesce(" + column + "::text, '')"; }
+  QString oneOf(const QString& expr, int n, bool numbers) const override {
+    return expr + " = ANY($" + QString::number(n) + (numbers ? "::bigint[])" : "::text[])");
+  }
+  QString listParam(const QStringList& items) const override {
+    QStringList quoted;
+    for (QString s : items) quoted << '"' + s.replace('\\', "\\\\").replace('"', "\\\"") + '"';
+    return '{' + quoted.join(',') + '}';
+  }
+  QString ssnKey(const QString& column) const override { return ssnKeyPostgres(column); }
+  QString nameOrder(const QString& column) const override { return "lower(" + column + " COLLATE \"C\")"; }
+  QString versionBump() const override { return QString(); }
+  QString overridingKey() const override { return QStringLiteral(" OVERRIDING SYSTEM VALUE"); }
+  std::vector<RowAsRead> run(const QString& sql, const QStringList& params, int columns, bool versioned) override {
+    std::vector<pg::Param> wire;
+    wire.reserve(params.size());
+    for (const QString& p : params) wire.push_back(p.isNull() ? pg::Param() : pg::text(p));
+    // Sent with its parameters in one message: one round trip, whether or
+    // not this session ran the statement before.
+    const pg::Result r = session_.server().exec(sql.toUtf8().constData(), wire);
+    std::vector<RowAsRead> out;
+    out.reserve(static_cast<size_t>(r.rows()));
+    for (int i = 0; i < r.rows(); ++i) {
+      RowAsRead row;
+      row.fields.reserve(columns);
+      for (int c = 0; c < columns; ++c) row.fields << (r.isNull(i, c) ? QString() : r.value(i, c));
+      row.key = r.integer(i, 0);
+      if (versioned) row.version = r.integer(i, columns);
+      out.push_back(std::move(row));
+    }
+    return out;
+  }
+
+ private:
+  RecordsSession& session_;
+};
+
+RecordsSession::Needs needsOf(const RecordTable& t) {
+  if (&t == &infoTable()) return RecordsSession::Needs::ThreeEvent;
+  if (&t == &fitnessTable()) return RecordsSession::Needs::FiveEvent;
+  return RecordsSession::Needs::TestGroups;
+}
+
+}  // namespace
+
+Gateway::Gateway(std::shared_ptr<RecordsSession> session, const RecordTable& table)
+    : session_(std::move(session)), table_(table) {
+  if (session_->isServer())
+    dialect_ = std::make_unique<PostgresDialect>(*session_);
+  else
+    dialect_ = std::make_unique<SqliteDialect>(*session_, needsOf(table));
+}
+
+Gateway::~Gateway() = default;
+
+bool Gateway::onServer() const { return session_->isServer(); }
+
+int Gateway::columnOf(const QString& name) const {
+  const int c = table_.column(name);
+  if (c < 0) throw DbError(QStringLiteral("No field '%1' in table %2.").arg(name, table_.name));
+  return c;
+}
+
+QString Gateway::selectList(const QStringList& fields, bool qualified) const {
+  // A RETURNING list names the columns bare: the file takes no other form.
+  const QString t = qualified ? QStringLiteral("t.") : QString();
+  QStringList list;
+  for (int c = 0; c < table_.columns.size(); ++c) {
+    const QString& name = table_.columns.at(c).name;
+    const bool wanted = fields.isEmpty() || c == 0 || fields.contains(name);
+    list << (wanted ? t + name : QStringLiteral("NULL"));
+  }
+  if (table_.hasVersion(onServer())) list << t + QStringLiteral("version");
+  return list.join(QStringLiteral(", "));
+}
+
+QString Gateway::orderBy(const QStringList& order) const {
+  QStringList out;
+  for (const QString& o : order)
+    out << (o.startsWith(QLatin1String("name:")) ? dialect_->nameOrder("t." + o.mid(5)) : "t." + o);
+  return out.isEmpty() ? QString() : " ORDER BY " + out.join(QStringLiteral(", "));
+}
+
+std::vector<RowAsRead> Gateway::run(const QString& sql, const QStringList& params) {
+  return dialect_->run(sql, params, static_cast<int>(table_.columns.size()), table_.hasVersion(onServer()));
+}
+
+std::optional<RowAsRead> Gateway::fetch(qint64 key) {
+  std::vector<RowAsRead> rows = where({{table_.key.first(), QString::number(key)}}, true);
+  if (rows.empty()) return std::nullopt;
+  return std::move(rows.front());
+}
+
+std::vector<RowAsRead> Gateway::where(const QList<std::pair<QString, QString>>& equal, bool one,
+                                      const QStringList& order) {
+  QStringList tests, params;
+  for (const auto& [name, value] : equal) {
+    params << value;
+    tests << "t." + table_.columns.at(columnOf(name)).name + " = " + dialect_->param(int(params.size()));
+  }
+  return run("SELECT " + selectList() + " FROM " + table_.name + " t WHERE " + tests.join(QStringLiteral(" AND ")) +
+                 orderBy(order) + (one ? QStringLiteral(" LIMIT 1") : QString()),
+             params);
+}
+
+std::vector<RowAsRead> Gateway::bySsn(const QStringList& ssnDigits, const QStringList& order, const QStringList& fields) {
+  const QString ssn = table_.columns.at(columnOf(QStringLiteral("ssn"))).name;
+  return run("SELECT " + selectList(fields) + " FROM " + table_.name + " t WHERE " +
+                 dialect_->oneOf(dialect_->ssnKey("t." + ssn), 1, false) + orderBy(order),
+             {dialect_->listParam(ssnDigits)});
+}
+
+std::vector<RowAsRead> Gateway::byKeys(const QList<qint64>& keys, const QStringList& order) {
+  QStringList list;
+  for (qint64 k : keys) list << QString::number(k);
+  QString json;
+  if (!onServer()) {
+    QJsonArray a;
+    for (qint64 k : keys) a.append(k);
+    json = QString::fromUtf8(QJsonDocument(a).toJson(QJsonDocument::Compact));
+  }
+  return run("SELECT " + selectList() + " FROM " + table_.name + " t WHERE " +
+                 dialect_->oneOf("t." + table_.key.first(), 1, true) + orderBy(order),
+             {onServer() ? '{' + list.join(',') + '}' : json});
+}
+
+std::vector<RowAsRead> Gateway::all(const QStringList& order) {
+  return run("SELECT " + selectList() + " FROM " + table_.name + " t" + orderBy(order), {});
+}
+
+std::vector<RowAsRead> Gateway::changedSince(const std::vector<RowAsRead>& asRead) {
+  if (!table_.hasVersion(onServer())) throw DbError(table_.name + QStringLiteral(" keeps no row versions here."));
+  const QString key = "t." + table_.key.first();
+  if (onServer()) {
+    QStringList keys, versions;
+    for (const RowAsRead& r : asRead) {
+      keys << QString::number(r.key);
+      versions << QString::number(r.version);
+    }
+    return run("SELECT " + selectList() + " FROM " + table_.name +
+                   " t JOIN unnest($1::bigint[], $2::bigint[]) AS seen(seen_key, seen_version) ON " + key +
+                   " = seen.seen_key WHERE t.version <> seen.seen_version",
+               {'{' + keys.join(',') + '}', '{' + versions.join(',') + '}'});
+  }
+  QJsonArray pairs;
+  for (const RowAsRead& r : asRead) pairs.append(QJsonArray{r.key, r.version});
+  return run("SELECT " + selectList() + " FROM " + table_.name + " t JOIN json_each(?) seen ON " + key +
+                 " = seen.value ->> 0 WHERE t.version <> seen.value ->> 1",
+             {QString::fromUtf8(QJsonDocument(pairs).toJson(QJsonDocument::Compact))});
+}
+
+RowAsRead Gateway::add(const Record& values) { return insert(std::nullopt, values); }
+
+RowAsRead Gateway::addWithKey(qint64 key, const Record& values) { return insert(key, values); }
+
+RowAsRead Gateway::insert(std::optional<qint64> key, const Record& values) {
+  QStringList names, marks, params;
+  if (key) {
+    names << table_.key.first();
+    params << QString::number(*key);
+    marks << dialect_->param(1);
+  }
+  for (auto it = values.cbegin(); it != values.cend(); ++it) {
+    const int c = columnOf(it.key());
+    if (key && c == 0) continue;
+    names << table_.columns.at(c).name;
+    params << it.value();
+    marks << dialect_->param(int(params.size()));
+  }
+  const QString into = names.isEmpty() ? QStringLiteral(" AS t DEFAULT VALUES")
+                                       : " AS t (" + names.join(", ") + ")" +
+                                             (key ? dialect_->overridingKey() : QString()) + " VALUES (" +
+                                             marks.join(", ") + ")";
+  std::vector<RowAsRead> rows = run("INSERT INTO " + table_.name + into + " RETURNING " + selectList({}, false), params);
+  if (rows.empty()) throw DbError(table_.name + QStringLiteral(": the new row was not stored."));
+  return std::move(rows.front());
+}
+
+namespace {
+
+// The WHERE of a store or removal of `asRead` under `check`, its parameters
+// appended to `params`.
+QString checkOf(const Gateway::Dialect& d, const RecordTable& t, bool onServer, const RowAsRead& asRead,
+                const QList<std::pair<int, QString>>& changes, Gateway::Check check, QStringList& params) {
+  QStringList tests;
+  params << QString::number(asRead.key);
+  tests << "t." + t.key.first() + " = " + d.param(int(params.size()));
+  switch (check) {
+    case Gateway::Check::Version:
+      if (!t.hasVersion(onServer)) throw DbError(t.name + QStringLiteral(" keeps no row versions here."));
+      params << QString::number(asRead.version);
+      tests << "t.version = " + d.param(int(params.size()));
+      break;
+    case Gateway::Check::FieldsWritten:
+      // A field written may hold what was read, or already what is meant
+      // (the same value entered at two stations).
+      for (const auto& [c, mine] : changes) {
+        const QString field = d.asText("t." + t.columns.at(c).name);
+        params << text(asRead.fields.value(c));
+        const QString read = d.param(int(params.size()));
+        params << text(mine);
+        tests << "(" + field + " = " + read + " OR " + field + " = " + d.param(int(params.size())) + ")";
+      }
+      break;
+    case Gateway::Check::None:
+      break;
+    case Gateway::Check::AllFields:
+      for (int c = 1; c < t.columns.size(); ++c) {
+        params << text(asRead.fields.value(c));
+        tests << d.asText("t." + t.columns.at(c).name) + " = " + d.param(int(params.size()));
+      }
+      break;
+  }
+  return tests.join(QStringLiteral(" AND "));
+}
+
+}  // namespace
+
+Gateway::Outcome Gateway::store(const RowAsRead& asRead, const Record& changes, Check check) {
+  QList<std::pair<int, QString>> cols;
+  for (auto it = changes.cbegin(); it != changes.cend(); ++it) cols.append({columnOf(it.key()), it.value()});
+  std::sort(cols.begin(), cols.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  if (cols.isEmpty()) return {fetch(asRead.key), std::nullopt};
+  QStringList sets, params;
+  for (const auto& [c, v] : cols) {
+    params << v;
+    sets << table_.columns.at(c).name + " = " + dialect_->param(int(params.size()));
+  }
+  const QString bump = table_.hasVersion(onServer()) ? dialect_->versionBump() : QString();
+  const QString test = checkOf(*dialect_, table_, onServer(), asRead, cols, check, params);
+  std::vector<RowAsRead> rows = run("UPDATE " + table_.name + " AS t SET " + sets.join(", ") + bump + " WHERE " + test +
+                                        " RETURNING " + selectList({}, false),
+                                    params);
+  if (!rows.empty()) return {std::move(rows.front()), std::nullopt};
+  return {std::nullopt, fetch(asRead.key)};
+}
+
+Gateway::Outcome Gateway::remove(const RowAsRead& asRead, Check check) {
+  QStringList params;
+  const QString test = checkOf(*dialect_, table_, onServer(), asRead, {}, check, params);
+  std::vector<RowAsRead> rows =
+      run("DELETE FROM " + table_.name + " AS t WHERE " + test + " RETURNING " + selectList({}, false), params);
+  if (!rows.empty()) return {std::move(rows.front()), std::nullopt};
+  return {std::nullopt, fetch(asRead.key)};
+}
+
+int Gateway::removeWhere(const QString& column, const QString& value) {
+  const QString name = table_.columns.at(columnOf(column)).name;
+  return int(run("DELETE FROM " + table_.name + " WHERE " + name + " = " + dialect_->param(1) + " RETURNING " +
+                     selectList({}, false),
+                 {value})
+                 .size());
+}
+
+}  // namespace quillon

@@ -1,0 +1,100 @@
+#pragma once
+// One gateway to the rows of any table of the records (recordtables.h), in the
+// file or on the server of a records session (recordssession.h). Every
+// statement is made from the table's descriptor by the engine's dialect;
+// nothing else in storage writes SQL for reading or changing a row.
+//
+// A store is one statement that writes only where the row still holds what
+// the store checks for, and answers with the row as stored: one round trip
+// to a server. Only when it matched no row does the gateway read the row
+// again, to say that it is gone or what is in it now.
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "recordbackend.h"
+#include "recordtables.h"
+
+namespace quillon {
+
+class RecordsSession;
+
+class Gateway {
+ public:
+  // What a store or a removal checks before it writes.
+  enum class Check {
+    Version,        // the row's version is still the one read
+    FieldsWritten,  // each field written still holds what was read or what is meant
+    AllFields,      // every field still holds what was read
+    None,           // the row whatever it holds (the caller holds a transaction)
+  };
+  // What a store found.
+  struct Outcome {
+    std::optional<RowAsRead> stored;  // the row as stored now
+    std::optional<RowAsRead> now;     // not stored: the row as it is now; none when it is gone
+  };
+
+  Gateway(std::shared_ptr<RecordsSession> session, const RecordTable& table);
+  ~Gateway();
+
+  const RecordTable& table() const { return table_; }
+  RecordsSession& session() { return *session_; }
+  bool onServer() const;
+
+  // Rows come with their key, their version (0 where the table keeps none
+  // here) and every field in table order, no value as a null string. With
+  // `fields` named, only those and the key are read; the others hold no value.
+  std::optional<RowAsRead> fetch(qint64 key);
+  // The rows where every column named holds the text given (a null string:
+  // no value); at most one row when `one`; in `order`.
+  std::vector<RowAsRead> where(const QList<std::pair<QString, QString>>& equal, bool one = false,
+                               const QStringList& order = {});
+  // The rows of these soldiers (nine digits each) through the index by SSN
+  // (ssnkey.h), in `order`.
+  std::vector<RowAsRead> bySsn(const QStringList& ssnDigits, const QStringList& order,
+                               const QStringList& fields = {});
+  // The rows with these keys, in `order`.
+  std::vector<RowAsRead> byKeys(const QList<qint64>& keys, const QStringList& order);
+  // Every row, in `order`.
+  std::vector<RowAsRead> all(const QStringList& order);
+  // Of the rows read as `asRead`, those whose version moved since, as they
+  // are now; a row deleted since is not among them. Versioned tables only.
+  std::vector<RowAsRead> changedSince(const std::vector<RowAsRead>& asRead);
+
+  // Adds a row holding `values` (column name -> text, a null string as no
+  // value); the key is the database's.
+  RowAsRead add(const Record& values);
+  // Puts a row back under its own key (one the database gave before).
+  RowAsRead addWithKey(qint64 key, const Record& values);
+  // Writes `changes` into the row read as `asRead` where `check` holds.
+  Outcome store(const RowAsRead& asRead, const Record& changes, Check check);
+  // Deletes the row read as `asRead` where `check` holds (FieldsWritten:
+  // none). Outcome::stored is the row as it was.
+  Outcome remove(const RowAsRead& asRead, Check check);
+  // Deletes every row whose `column` holds `value`; how many there were.
+  int removeWhere(const QString& column, const QString& value);
+
+  // A column written in `order` (a name, with " DESC" for the other way): by name as the engine's name order sorts
+  // it (text without case, no value first), anything else by value.
+  static QString byName(const QString& column) { return QStringLiteral("name:") + column; }
+
+  class Dialect;
+
+ private:
+  QString selectList(const QStringList& fields = {}, bool qualified = true) const;
+  QString orderBy(const QStringList& order) const;
+  std::vector<RowAsRead> run(const QString& sql, const QStringList& params);
+  RowAsRead insert(std::optional<qint64> key, const Record& values);
+  // The column's index, refusing a name that is not one.
+  int columnOf(const QString& name) const;
+
+  std::shared_ptr<RecordsSession> session_;
+  const RecordTable& table_;
+  std::unique_ptr<Dialect> dialect_;
+};
+
+}  // namespace quillon

@@ -1,0 +1,51 @@
+#pragma once
+// The tables of the records, each described once as data: its columns with
+// their kinds and lengths, its key and how its rows are versioned. The
+// gateway (gateway.h) makes every statement of both engines from these, so
+// a field added here is read, written and checked everywhere at once.
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "columnkind.h"
+
+namespace quillon {
+
+struct RecordColumn {
+  using Kind = ColumnKind;
+  QString name;
+  ColumnKind kind = ColumnKind::Text;
+  int length = 0;  // how many characters a clerk may type; 0: no limit the program sets
+};
+
+struct RecordTable {
+  // How a store tells that another station changed the row since it was read.
+  enum class Versioned {
+    Always,      // a version column on both engines, bumped at every change
+    ServerOnly,  // the server keeps one; the file, whose format stays as older
+                 // programs made it, keeps none and its fields are compared
+    Never,       // rows are replaced whole under a lock (a group's members)
+  };
+  QString name;
+  QList<RecordColumn> columns;  // in table order
+  QStringList key;        // the columns that name one row
+  Versioned versioned = Versioned::Always;
+
+  QStringList names() const;
+  // The column's position, name compared without case; -1 when absent.
+  int column(const QString& name) const;
+  bool hasVersion(bool onServer) const {
+    return versioned == Versioned::Always || (onServer && versioned == Versioned::ServerOnly);
+  }
+};
+
+// Table info: the eighteen fields of infoFields(), ID the key.
+const RecordTable& infoTable();
+// Table fitness_tests: one row per soldier per date of test.
+const RecordTable& fitnessTable();
+// Tables test_groups and test_group_members: who tests on which day where.
+const RecordTable& testGroupsTable();
+const RecordTable& testGroupMembersTable();
+
+}  // namespace quillon
