@@ -15,6 +15,12 @@ class Gateway::Dialect {
  public:
   virtual ~Dialect() = default;
   virtual QString param(int n) const = 0;
+  // Parameter `n` compared with a key: a number, whatever the key column's
+  // declared kind in a table made by hand.
+  virtual QString keyParam(int n) const = 0;
+  // A column's name as a statement writes it: a records file may hold a
+  // column made by hand whose name is no plain word.
+  virtual QString name(const QString& column) const = 0;
   // The column as text, no value read as empty, compared byte for byte.
   virtual QString asText(const QString& column) const = 0;
   // `expr` is one of the items of list parameter `n` (listParam).
@@ -39,6 +45,12 @@ class SqliteDialect : public Gateway::Dialect {
  public:
   SqliteDialect(RecordsSession& s, RecordsSession::Needs needs) : session_(s), needs_(needs) {}
   QString param(int) const override { return QStringLiteral("?"); }
+  QString keyParam(int) const override { return QStringLiteral("CAST(? AS INTEGER)"); }
+  // Backquotes always name a column: a double-quoted name the table lacks
+  // would be read as text instead.
+  QString name(const QString& column) const override {
+    return '`' + QString(column).replace('`', QStringLiteral("``")) + '`';
+  }
   QString asText(const QString& column) const override {
     return "coalesce(CAST(" + column + " AS TEXT), '') COLLATE BINARY";
   }
@@ -77,6 +89,9 @@ class PostgresDialect : public Gateway::Dialect {
  public:
   explicit PostgresDialect(RecordsSession& s) : session_(s) {}
   QString param(int n) const override { return '$' + QString::number(n); }
+  QString keyParam(int n) const override { return param(n); }
+  // The server's columns are the descriptors', plain words folded to lower case.
+  QString name(const QString& column) const override { return column; }
   QString asText(const QString& column) const override { return "coalesce(" + column + "::text, '')"; }
   QString oneOf(const QString& expr, int n, bool numbers) const override {
     return expr + " = ANY($" + QString::number(n) + (numbers ? "::bigint[])" : "::text[])");
@@ -115,7 +130,8 @@ class PostgresDialect : public Gateway::Dialect {
 };
 
 RecordsSession::Needs needsOf(const RecordTable& t) {
-  if (&t == &infoTable()) return RecordsSession::Needs::ThreeEvent;
+  // Table info may be described as a file holds it (infoTableOfFile).
+  if (t.name == infoTable().name) return RecordsSession::Needs::ThreeEvent;
   if (&t == &fitnessTable()) return RecordsSession::Needs::FiveEvent;
   return RecordsSession::Needs::TestGroups;
 }
@@ -147,7 +163,7 @@ QString Gateway::selectList(const QStringList& fields, bool qualified) const {
   for (int c = 0; c < table_.columns.size(); ++c) {
     const QString& name = table_.columns.at(c).name;
     const bool wanted = fields.isEmpty() || c == 0 || fields.contains(name);
-    list << (wanted ? t + name : QStringLiteral("NULL"));
+    list << (wanted ? t + dialect_->name(name) : QStringLiteral("NULL"));
   }
   if (table_.hasVersion(onServer())) list << t + QStringLiteral("version");
   return list.join(QStringLiteral(", "));
@@ -156,7 +172,7 @@ QString Gateway::selectList(const QStringList& fields, bool qualified) const {
 QString Gateway::orderBy(const QStringList& order) const {
   QStringList out;
   for (const QString& o : order)
-    out << (o.startsWith(QLatin1String("name:")) ? dialect_->nameOrder("t." + o.mid(5)) : "t." + o);
+    out << (o.startsWith(QLatin1String("name:")) ? dialect_->nameOrder("t." + column(o.mid(5))) : "t." + column(o));
   return out.isEmpty() ? QString() : " ORDER BY " + out.join(QStringLiteral(", "));
 }
 
@@ -164,8 +180,17 @@ std::vector<RowAsRead> Gateway::run(const QString& sql, const QStringList& param
   return dialect_->run(sql, params, static_cast<int>(table_.columns.size()), table_.hasVersion(onServer()));
 }
 
+QString Gateway::column(const QString& name) const {
+  // An order may say which way after the name.
+  const qsizetype space = name.indexOf(' ');
+  if (space < 0) return dialect_->name(name);
+  return dialect_->name(name.left(space)) + name.mid(space);
+}
+
 std::optional<RowAsRead> Gateway::fetch(qint64 key) {
-  std::vector<RowAsRead> rows = where({{table_.key.first(), QString::number(key)}}, true);
+  std::vector<RowAsRead> rows = run("SELECT " + selectList() + " FROM " + table_.name + " t WHERE t." +
+                                        dialect_->name(table_.key.first()) + " = " + dialect_->keyParam(1) + " LIMIT 1",
+                                    {QString::number(key)});
   if (rows.empty()) return std::nullopt;
   return std::move(rows.front());
 }
@@ -175,7 +200,7 @@ std::vector<RowAsRead> Gateway::where(const QList<std::pair<QString, QString>>& 
   QStringList tests, params;
   for (const auto& [name, value] : equal) {
     params << value;
-    tests << "t." + table_.columns.at(columnOf(name)).name + " = " + dialect_->param(int(params.size()));
+    tests << "t." + dialect_->name(table_.columns.at(columnOf(name)).name) + " = " + dialect_->param(int(params.size()));
   }
   return run("SELECT " + selectList() + " FROM " + table_.name + " t WHERE " + tests.join(QStringLiteral(" AND ")) +
                  orderBy(order) + (one ? QStringLiteral(" LIMIT 1") : QString()),
@@ -185,7 +210,7 @@ std::vector<RowAsRead> Gateway::where(const QList<std::pair<QString, QString>>& 
 std::vector<RowAsRead> Gateway::bySsn(const QStringList& ssnDigits, const QStringList& order, const QStringList& fields) {
   const QString ssn = table_.columns.at(columnOf(QStringLiteral("ssn"))).name;
   return run("SELECT " + selectList(fields) + " FROM " + table_.name + " t WHERE " +
-                 dialect_->oneOf(dialect_->ssnKey("t." + ssn), 1, false) + orderBy(order),
+                 dialect_->oneOf(dialect_->ssnKey("t." + dialect_->name(ssn)), 1, false) + orderBy(order),
              {dialect_->listParam(ssnDigits)});
 }
 
@@ -199,7 +224,7 @@ std::vector<RowAsRead> Gateway::byKeys(const QList<qint64>& keys, const QStringL
     json = QString::fromUtf8(QJsonDocument(a).toJson(QJsonDocument::Compact));
   }
   return run("SELECT " + selectList() + " FROM " + table_.name + " t WHERE " +
-                 dialect_->oneOf("t." + table_.key.first(), 1, true) + orderBy(order),
+                 dialect_->oneOf("t." + dialect_->name(table_.key.first()), 1, true) + orderBy(order),
              {onServer() ? '{' + list.join(',') + '}' : json});
 }
 
@@ -209,7 +234,7 @@ std::vector<RowAsRead> Gateway::all(const QStringList& order) {
 
 std::vector<RowAsRead> Gateway::changedSince(const std::vector<RowAsRead>& asRead) {
   if (!table_.hasVersion(onServer())) throw DbError(table_.name + QStringLiteral(" keeps no row versions here."));
-  const QString key = "t." + table_.key.first();
+  const QString key = "t." + dialect_->name(table_.key.first());
   if (onServer()) {
     QStringList keys, versions;
     for (const RowAsRead& r : asRead) {
@@ -235,14 +260,14 @@ RowAsRead Gateway::addWithKey(qint64 key, const Record& values) { return insert(
 RowAsRead Gateway::insert(std::optional<qint64> key, const Record& values) {
   QStringList names, marks, params;
   if (key) {
-    names << table_.key.first();
+    names << dialect_->name(table_.key.first());
     params << QString::number(*key);
     marks << dialect_->param(1);
   }
   for (auto it = values.cbegin(); it != values.cend(); ++it) {
     const int c = columnOf(it.key());
     if (key && c == 0) continue;
-    names << table_.columns.at(c).name;
+    names << dialect_->name(table_.columns.at(c).name);
     params << it.value();
     marks << dialect_->param(int(params.size()));
   }
@@ -263,7 +288,7 @@ QString checkOf(const Gateway::Dialect& d, const RecordTable& t, bool onServer, 
                 const QList<std::pair<int, QString>>& changes, Gateway::Check check, QStringList& params) {
   QStringList tests;
   params << QString::number(asRead.key);
-  tests << "t." + t.key.first() + " = " + d.param(int(params.size()));
+  tests << "t." + d.name(t.key.first()) + " = " + d.keyParam(int(params.size()));
   switch (check) {
     case Gateway::Check::Version:
       if (!t.hasVersion(onServer)) throw DbError(t.name + QStringLiteral(" keeps no row versions here."));
@@ -274,7 +299,7 @@ QString checkOf(const Gateway::Dialect& d, const RecordTable& t, bool onServer, 
       // A field written may hold what was read, or already what is meant
       // (the same value entered at two stations).
       for (const auto& [c, mine] : changes) {
-        const QString field = d.asText("t." + t.columns.at(c).name);
+        const QString field = d.asText("t." + d.name(t.columns.at(c).name));
         params << text(asRead.fields.value(c));
         const QString read = d.param(int(params.size()));
         params << text(mine);
@@ -286,7 +311,7 @@ QString checkOf(const Gateway::Dialect& d, const RecordTable& t, bool onServer, 
     case Gateway::Check::AllFields:
       for (int c = 1; c < t.columns.size(); ++c) {
         params << text(asRead.fields.value(c));
-        tests << d.asText("t." + t.columns.at(c).name) + " = " + d.param(int(params.size()));
+        tests << d.asText("t." + d.name(t.columns.at(c).name)) + " = " + d.param(int(params.size()));
       }
       break;
   }
@@ -303,7 +328,7 @@ Gateway::Outcome Gateway::store(const RowAsRead& asRead, const Record& changes, 
   QStringList sets, params;
   for (const auto& [c, v] : cols) {
     params << v;
-    sets << table_.columns.at(c).name + " = " + dialect_->param(int(params.size()));
+    sets << dialect_->name(table_.columns.at(c).name) + " = " + dialect_->param(int(params.size()));
   }
   const QString bump = table_.hasVersion(onServer()) ? dialect_->versionBump() : QString();
   const QString test = checkOf(*dialect_, table_, onServer(), asRead, cols, check, params);
@@ -324,7 +349,7 @@ Gateway::Outcome Gateway::remove(const RowAsRead& asRead, Check check) {
 }
 
 int Gateway::removeWhere(const QString& column, const QString& value) {
-  const QString name = table_.columns.at(columnOf(column)).name;
+  const QString name = dialect_->name(table_.columns.at(columnOf(column)).name);
   return int(run("DELETE FROM " + table_.name + " WHERE " + name + " = " + dialect_->param(1) + " RETURNING " +
                      selectList({}, false),
                  {value})

@@ -87,6 +87,8 @@ class Gateway {
  private:
   QString selectList(const QStringList& fields = {}, bool qualified = true) const;
   QString orderBy(const QStringList& order) const;
+  // A column named in an order, as a statement writes it.
+  QString column(const QString& name) const;
   std::vector<RowAsRead> run(const QString& sql, const QStringList& params);
   RowAsRead insert(std::optional<qint64> key, const Record& values);
   // The column's index, refusing a name that is not one.

@@ -28,6 +28,19 @@ const RecordTable& infoTable() {
   return t;
 }
 
+RecordTable infoTableOfFile(const QString& key, const QStringList& columns) {
+  const RecordTable& info = infoTable();
+  RecordTable out{info.name, {{key, K::Key, 0}}, {key}, info.versioned};
+  for (const QString& name : columns) {
+    if (out.column(name) >= 0) continue;
+    const int known = info.column(name);
+    RecordColumn c = known >= 0 ? info.columns.at(known) : RecordColumn{};
+    c.name = name;
+    out.columns.append(c);
+  }
+  return out;
+}
+
 const RecordTable& fitnessTable() {
   static const RecordTable t = [] {
     RecordTable out{QStringLiteral("fitness_tests"), {}, {QStringLiteral("id")}, RecordTable::Versioned::Always};

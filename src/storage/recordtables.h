@@ -42,6 +42,13 @@ struct RecordTable {
 
 // Table info: the eighteen fields of infoFields(), ID the key.
 const RecordTable& infoTable();
+// Table info as a records file holds it: a file made by hand may lack some
+// of the eighteen fields and hold columns of its own. `columns` are the
+// table's own names of the fields a row source shows, `key` the column that
+// names a row: the engine's row number (_rowid_), or ID where the source has
+// none. A field of the eighteen keeps its kind, any other is text. The file
+// keeps no row versions, so a store there compares the fields as read.
+RecordTable infoTableOfFile(const QString& key, const QStringList& columns);
 // Table fitness_tests: one row per soldier per date of test.
 const RecordTable& fitnessTable();
 // Tables test_groups and test_group_members: who tests on which day where.

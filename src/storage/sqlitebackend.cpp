@@ -10,7 +10,9 @@
 #include "changetrail.h"
 #include "recordssession.h"
 #include "fitnessrecords.h"
+#include "gateway.h"
 #include "insertedrow.h"
+#include "recordtables.h"
 #include "rowarena.h"
 #include "schemaupgrade.h"
 #include "ssnkey.h"
@@ -20,6 +22,10 @@ namespace quillon {
 using sqlite::quoted;
 using sqlite::Statement;
 using sqlite::Transaction;
+
+SqliteBackend::SqliteBackend(const QString& path) : path_(path) {}
+
+SqliteBackend::~SqliteBackend() = default;
 
 void SqliteBackend::open() {
   if (db_) return;
@@ -33,6 +39,7 @@ void SqliteBackend::open() {
 }
 
 void SqliteBackend::close() {
+  forgetTable();
   db_ = nullptr;
   session_.reset();
 }
@@ -48,10 +55,9 @@ void SqliteBackend::requireOpen() const {
   if (!db_) throw DbError(QStringLiteral("The records database is not open."));
 }
 
-QString SqliteBackend::keyTest() const { return rowidKey_ ? QStringLiteral("_rowid_=?") : QStringLiteral("ID=?"); }
-
 void SqliteBackend::readRows(const QString& source, RowArena& into) {
   open();
+  forgetTable();
   columns_.clear();
   const QString trimmed = source.trimmed();
   const bool select = trimmed.startsWith(QLatin1String("SELECT"), Qt::CaseInsensitive);
@@ -148,128 +154,128 @@ std::optional<SqliteBackend::SortHere> SqliteBackend::sortableHere(const QString
   return out;
 }
 
-std::optional<RowAsRead> SqliteBackend::read(qint64 key) {
-  Statement st(*db_, "SELECT * FROM info WHERE " + keyTest() + " LIMIT 1");
-  st.bindInt(1, key);
-  if (!st.step()) return std::nullopt;
-  RowAsRead r;
-  r.key = key;
-  Record byName;
-  for (int i = 0; i < st.columnCount(); ++i) byName.insert(st.columnName(i).toUpper(), st.text(i));
-  for (const QString& c : columns_) r.fields << byName.value(c.toUpper());
-  return r;
+Gateway& SqliteBackend::rows() {
+  requireOpen();
+  if (rows_) return *rows_;
+  // The table's own columns, from the statement alone: nothing is read.
+  Statement held(*db_, QStringLiteral("SELECT * FROM info"));
+  QStringList heldNames;
+  for (int i = 0; i < held.columnCount(); ++i) heldNames << held.columnName(i);
+  const auto ownName = [&](const QString& name) {
+    for (const QString& h : heldNames)
+      if (h.compare(name, Qt::CaseInsensitive) == 0) return h;
+    return QString();
+  };
+  // The fields the row source shows that the table holds; one it computes
+  // itself is read back as no value, and never written.
+  QStringList shown;
+  for (const QString& c : columns_)
+    if (const QString own = ownName(c); !own.isNull()) shown << own;
+  const QString key = rowidKey_ ? QStringLiteral("_rowid_") : ownName(QStringLiteral("ID"));
+  if (key.isNull()) throw DbError(QStringLiteral("The row source has no ID field."));
+  table_ = std::make_unique<RecordTable>(infoTableOfFile(key, shown));
+  inTable_.clear();
+  for (const QString& c : columns_) {
+    const int at = table_->column(c);
+    inTable_ << (at > 0 || (at == 0 && !rowidKey_) ? at : -1);
+  }
+  rows_ = std::make_unique<Gateway>(session_, *table_);
+  return *rows_;
+}
+
+void SqliteBackend::forgetTable() {
+  rows_.reset();
+  table_.reset();
+}
+
+RowAsRead SqliteBackend::shown(RowAsRead inTable) const {
+  RowAsRead out{inTable.key, 0, {}};
+  out.fields.reserve(inTable_.size());
+  for (int at : inTable_) out.fields << (at < 0 ? QString() : inTable.fields.value(at));
+  return out;
+}
+
+RowAsRead SqliteBackend::inTable(const RowAsRead& shown) const {
+  RowAsRead out{shown.key, 0, QStringList()};
+  for (qsizetype c = 0; c < table_->columns.size(); ++c) out.fields << QString();
+  out.fields[0] = QString::number(shown.key);
+  for (int c = 0; c < inTable_.size(); ++c)
+    if (inTable_.at(c) > 0) out.fields[inTable_.at(c)] = shown.fields.value(c);
+  return out;
+}
+
+Record SqliteBackend::named(const QHash<int, QString>& changes, bool exact) {
+  rows();
+  const int idColumn = column(QStringLiteral("ID"));
+  Record out;
+  for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
+    const int c = it.key();
+    if (c < 0 || c >= columns_.size() || c == idColumn) throw DbError(QStringLiteral("Field cannot be updated."));
+    // Not written: "no value" is stored as empty text unless asked otherwise.
+    const QString v = !exact && it.value().isNull() ? QStringLiteral("") : it.value();
+    out.insert(inTable_.at(c) > 0 ? table_->columns.at(inTable_.at(c)).name : columns_.at(c), v);
+  }
+  return out;
 }
 
 std::optional<RowAsRead> SqliteBackend::fetch(qint64 key) {
-  requireOpen();
-  return read(key);
-}
-
-QString SqliteBackend::columnList(const QList<int>& cols) const {
-  const int idColumn = column(QStringLiteral("ID"));
-  QStringList names;
-  for (int c : cols) {
-    if (c < 0 || c >= columns_.size() || c == idColumn) throw DbError(QStringLiteral("Field cannot be updated."));
-    names << quoted(columns_.at(c));
-  }
-  return names.join(',');
+  std::optional<RowAsRead> r = rows().fetch(key);
+  if (!r) return std::nullopt;
+  return shown(std::move(*r));
 }
 
 RowAsRead SqliteBackend::store(const RowAsRead& asRead, const QHash<int, QString>& changes, bool exact) {
   requireOpen();
   if (changes.isEmpty()) return asRead;
-  QList<int> cols = changes.keys();
-  std::sort(cols.begin(), cols.end());
-  QStringList sets;
-  for (const QString& name : columnList(cols).split(',')) sets << name + "=?";
+  const Record values = named(changes, exact);
+  // Written only where every field still holds what was read: the file
+  // keeps no versions.
+  Gateway::Outcome out = rows_->store(inTable(asRead), values, Gateway::Check::AllFields);
+  if (out.stored) return shown(std::move(*out.stored));
+  // The row differs from what was read; whether that clashes is the clash
+  // rule's to say (the same value stored at both does not), with the row
+  // held still while it does.
   Transaction tx(*db_);
-  const std::optional<RowAsRead> now = read(asRead.key);
-  if (!now) throw DbError(deletedMessage(asRead.fields.value(column(QStringLiteral("ID")), QString::number(asRead.key))));
-  const QList<FieldClash> clashes = clashesOf(columns_, asRead.fields, now->fields, changes);
-  if (!clashes.isEmpty()) throw ConflictError(StoreConflict{asRead.key, *now, clashes});
-  Statement st(*db_, "UPDATE info SET " + sets.join(',') + " WHERE " + keyTest());
-  int i = 1;
-  for (int c : cols) st.bindText(i++, changes.value(c), exact);
-  st.bindInt(i, asRead.key);
-  st.run();
-  // Read back: the engine may keep a value in another form than it was given.
-  std::optional<RowAsRead> stored = read(asRead.key);
+  std::optional<RowAsRead> now = rows_->fetch(asRead.key);
+  if (!now)
+    throw DbError(deletedMessage(asRead.fields.value(column(QStringLiteral("ID")), QString::number(asRead.key))));
+  RowAsRead nowShown = shown(*now);
+  const QList<FieldClash> clashes = clashesOf(columns_, asRead.fields, nowShown.fields, changes);
+  if (!clashes.isEmpty()) throw ConflictError(StoreConflict{asRead.key, std::move(nowShown), clashes});
+  out = rows_->store(*now, values, Gateway::Check::None);
   tx.commit();
-  return stored ? *stored : asRead;
+  if (!out.stored) throw DbError(deletedMessage(QString::number(asRead.key)));
+  return shown(std::move(*out.stored));
 }
 
 RowAsRead SqliteBackend::add(const QHash<int, QString>& values) {
-  requireOpen();
-  QList<int> cols = values.keys();
-  std::sort(cols.begin(), cols.end());
-  QStringList names = cols.isEmpty() ? QStringList() : columnList(cols).split(',');
-  QStringList marks;
-  for (qsizetype i = 0; i < names.size(); ++i) marks << QStringLiteral("?");
-  Transaction tx(*db_);
+  const Record fields = named(values, false);
   // The engine would number a new row after the highest one left, which may
   // be the number of a record deleted in this run.
-  qint64 key = 0;
-  if (rowidKey_ && highestDeletedKey_ > 0) {
-    Statement top(*db_, QStringLiteral("SELECT max(_rowid_) FROM info"));
-    if (!top.step()) db_->fail();
-    key = std::max(top.integer(0), highestDeletedKey_) + 1;
-    names.prepend(QStringLiteral("_rowid_"));
-    marks.prepend(QStringLiteral("?"));
-  }
-  Statement st(*db_, names.isEmpty() ? QStringLiteral("INSERT INTO info DEFAULT VALUES")
-                                    : "INSERT INTO info (" + names.join(',') + ") VALUES (" + marks.join(',') + ")");
-  int i = 1;
-  if (key > 0) st.bindInt(i++, key);
-  for (int c : cols) st.bindText(i++, values.value(c));
-  st.run();
-  const qint64 rowid = db_->lastInsertRowid();
-  // Without row numbers in the row source the ID the database gave is the key.
-  key = rowid;
-  if (!rowidKey_) {
-    Statement id(*db_, QStringLiteral("SELECT ID FROM info WHERE _rowid_=?"));
-    id.bindInt(1, rowid);
-    if (!id.step()) db_->fail();
-    key = id.integer(0);
-  }
-  std::optional<RowAsRead> stored = read(key);
+  if (!rowidKey_ || highestDeletedKey_ <= 0) return shown(rows_->add(fields));
+  Transaction tx(*db_);
+  Statement top(*db_, QStringLiteral("SELECT max(_rowid_) FROM info"));
+  if (!top.step()) db_->fail();
+  RowAsRead stored = shown(rows_->addWithKey(std::max(top.integer(0), highestDeletedKey_) + 1, fields));
   tx.commit();
-  if (!stored) throw DbError(deletedMessage(QString::number(key)));
-  return *stored;
+  return stored;
 }
 
 RowAsRead SqliteBackend::restore(qint64 key, const Record& record) {
-  requireOpen();
+  Gateway& gw = rows();
   if (!rowidKey_) throw DbError(QStringLiteral("Records of this table cannot be put back."));
-  QStringList names{QStringLiteral("_rowid_")}, marks{QStringLiteral("?")};
-  QList<QString> fields = record.keys();
-  std::sort(fields.begin(), fields.end());
-  for (const QString& f : fields) {
-    names << quoted(f);
-    marks << QStringLiteral("?");
-  }
   Transaction tx(*db_);
-  if (read(key)) throw DbError(QStringLiteral("Another record holds the number of the record to put back."));
-  Statement st(*db_, "INSERT INTO info (" + names.join(',') + ") VALUES (" + marks.join(',') + ")");
-  st.bindInt(1, key);
-  int i = 2;
-  for (const QString& f : fields) st.bindText(i++, record.value(f), true);
-  st.run();
-  std::optional<RowAsRead> stored = read(key);
+  if (gw.fetch(key)) throw DbError(QStringLiteral("Another record holds the number of the record to put back."));
+  RowAsRead stored = shown(gw.addWithKey(key, record));
   tx.commit();
-  if (!stored) throw DbError(deletedMessage(QString::number(key)));
-  return *stored;
+  return stored;
 }
 
 std::optional<RowAsRead> SqliteBackend::remove(qint64 key) {
-  requireOpen();
-  Transaction tx(*db_);
-  std::optional<RowAsRead> gone = read(key);
-  Statement st(*db_, "DELETE FROM info WHERE " + keyTest());
-  st.bindInt(1, key);
-  st.run();
-  tx.commit();
+  std::optional<RowAsRead> gone = rows().remove(RowAsRead{key, 0, {}}, Gateway::Check::None).stored;
   if (rowidKey_) highestDeletedKey_ = std::max(highestDeletedKey_, key);
-  return gone;
+  if (!gone) return std::nullopt;
+  return shown(std::move(*gone));
 }
 
 void SqliteBackend::forEachRow(const QList<RowOrder>& order, const std::function<bool(const QStringList&)>& row) {
@@ -303,14 +309,6 @@ std::vector<QStringList> SqliteBackend::rowsOfSoldier(const QString& ssnDigits) 
     out.push_back(std::move(fields));
   }
   return out;
-}
-
-std::optional<Record> SqliteBackend::record(qint64 key) {
-  const std::optional<RowAsRead> r = read(key);
-  if (!r) return std::nullopt;
-  Record rec;
-  for (int c = 0; c < columns_.size(); ++c) rec.insert(columns_.at(c), r->fields.value(c));
-  return rec;
 }
 
 std::optional<QList<BatchChange>> SqliteBackend::applyBatch(const QList<BatchOp>& ops, const BatchProgress& progress) {

@@ -7,15 +7,17 @@
 // serves as the key.
 //
 // Several scorers may have one file open. The file keeps no row versions, so
-// a store compares the row as this scorer read it with what the file holds,
-// inside the write transaction: any field that differs is another scorer's
-// change, and nothing is written over it.
+// a store writes only where the row still holds every field as this scorer
+// read it; a field that differs is another scorer's change, and nothing is
+// written over it. Rows are read and written through the gateway
+// (gateway.h), over table info as this file holds it (infoTableOfFile).
 //
 // Built on the sqlite3 C API rather than QtSql: the file must be opened
 // read-write without ever being created (QtSql's driver always adds the
 // create flag), and every failure must carry the engine's own message.
 
 #include "recordbackend.h"
+#include "recordtables.h"
 #include "rowarena.h"
 #include "sqlitedb.h"
 
@@ -23,11 +25,13 @@
 
 namespace quillon {
 
+class Gateway;
 class RecordsSession;
 
 class SqliteBackend : public RecordBackend {
  public:
-  explicit SqliteBackend(const QString& path) : path_(path) {}
+  explicit SqliteBackend(const QString& path);
+  ~SqliteBackend() override;
 
   void open() override;
   void close() override;
@@ -46,7 +50,16 @@ class SqliteBackend : public RecordBackend {
 
  private:
   void requireOpen() const;
-  QString keyTest() const;
+  // The gateway over table info as the last row source shows it, made at
+  // its first use after readRows.
+  Gateway& rows();
+  void forgetTable();
+  // A row of the gateway's as the row source shows it, and back.
+  RowAsRead shown(RowAsRead inTable) const;
+  RowAsRead inTable(const RowAsRead& shown) const;
+  // Changes by the row source's column as the gateway takes them; refuses
+  // ID and what is no column. Unless `exact`, no value is stored as empty text.
+  Record named(const QHash<int, QString>& changes, bool exact);
   // A row source this backend reads unordered and sorts itself.
   struct SortHere {
     QString table, field;
@@ -56,11 +69,6 @@ class SqliteBackend : public RecordBackend {
   std::optional<SortHere> sortableHere(const QString& source) const;
   // The integer a PRAGMA without argument gives.
   qint64 pragmaValue(const char* name) const;
-  // The row with this key, its fields in the row source's column order.
-  std::optional<RowAsRead> read(qint64 key);
-  QString columnList(const QList<int>& cols) const;
-  // The row with this key as a record (every field by name); none when gone.
-  std::optional<Record> record(qint64 key);
 
   QString path_;
   // The folder's records session, and its file while this backend is open.
@@ -72,6 +80,9 @@ class SqliteBackend : public RecordBackend {
   // A key deleted in this run is never given to a new row, so a deletion
   // can always be taken back under the record's own key.
   qint64 highestDeletedKey_ = 0;
+  std::unique_ptr<RecordTable> table_;
+  std::unique_ptr<Gateway> rows_;  // over *table_, so declared after it
+  QList<int> inTable_;             // for each of columns_, its column in *table_ or -1
 };
 
 }  // namespace quillon
