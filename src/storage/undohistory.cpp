@@ -1,5 +1,6 @@
 #include "undohistory.h"
 
+#include <QScopedValueRollback>
 #include <QUndoCommand>
 #include <QUndoStack>
 
@@ -46,17 +47,32 @@ UndoObstacle obstacleOf(const QList<UndoEdit>& edits, const std::function<std::o
 }
 
 // A step on the stack. The history stores its edits before it moves the
-// stack, so the stack's own undo() and redo() have nothing to do.
+// stack; the stack's own undo() and redo(), called by anyone else, store
+// them here.
 class UndoHistory::Step : public QUndoCommand {
  public:
-  Step(const QString& text, QList<UndoEdit> edits) : QUndoCommand(text), edits_(std::move(edits)) {}
+  Step(UndoHistory& h, const QString& text, QList<UndoEdit> edits)
+      : QUndoCommand(text), h_(h), edits_(std::move(edits)) {}
   const QList<UndoEdit>& edits() const { return edits_; }
-  void undo() override {}
-  void redo() override {}
+  void undo() override { take(Direction::Back); }
+  void redo() override { take(Direction::Forward); }
 
  private:
+  void take(Direction d) {
+    if (h_.moving_) return;
+    h_.target_.take(d == Direction::Forward ? edits_ : backOf(edits_));
+  }
+
+  UndoHistory& h_;
   QList<UndoEdit> edits_;
 };
+
+QList<UndoEdit> UndoHistory::backOf(const QList<UndoEdit>& edits) {
+  QList<UndoEdit> back;
+  back.reserve(edits.size());
+  for (auto it = edits.crbegin(); it != edits.crend(); ++it) back.append(it->inverse());
+  return back;
+}
 
 UndoHistory::UndoHistory(QUndoStack& stack, UndoTarget& target) : stack_(stack), target_(target) {}
 
@@ -64,7 +80,9 @@ UndoHistory::~UndoHistory() = default;
 
 void UndoHistory::record(const QString& text, const QList<UndoEdit>& edits) {
   if (edits.isEmpty()) return;
-  stack_.push(new Step(text, edits));
+  // Already stored: the stack's redo() on the push has nothing to do.
+  QScopedValueRollback moving(moving_, true);
+  stack_.push(new Step(*this, text, edits));
 }
 
 const UndoHistory::Step* UndoHistory::next(Direction d) const {
@@ -88,11 +106,7 @@ qint64 UndoHistory::stepKey(Direction d) const {
 QList<UndoEdit> UndoHistory::nextEdits(Direction d) const {
   const Step* s = next(d);
   if (!s) return {};
-  if (d == Direction::Forward) return s->edits();
-  QList<UndoEdit> back;
-  back.reserve(s->edits().size());
-  for (auto it = s->edits().crbegin(); it != s->edits().crend(); ++it) back.append(it->inverse());
-  return back;
+  return d == Direction::Forward ? s->edits() : backOf(s->edits());
 }
 
 QString UndoHistory::step(Direction d) {
@@ -103,6 +117,7 @@ QString UndoHistory::step(Direction d) {
 }
 
 void UndoHistory::move(Direction d) {
+  QScopedValueRollback moving(moving_, true);
   if (d == Direction::Back)
     stack_.undo();
   else

@@ -10,8 +10,9 @@
 // asked when another station changed a record since is the owner's too.
 //
 // The steps are kept on a QUndoStack, so a window's Edit menu follows its
-// signals; the stack is a list and a position here, and its own undo() and
-// redo() store nothing: Undo and Redo go through step().
+// signals. Undo and Redo go through step(), which moves the stack only once
+// the step is stored; the stack's own undo() and redo() store the step too,
+// but move on whether or not the owner refused it.
 
 #include <QList>
 #include <QString>
@@ -106,9 +107,11 @@ class UndoHistory {
   const Step* next(Direction d) const;
   // Moves the stack's position one step without storing anything.
   void move(Direction d);
+  static QList<UndoEdit> backOf(const QList<UndoEdit>& edits);
 
   QUndoStack& stack_;
   UndoTarget& target_;
+  bool moving_ = false;  // the stack moves over a step stored already
 };
 
 }  // namespace quillon
