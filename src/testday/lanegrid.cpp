@@ -119,11 +119,7 @@ LaneGrid::LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store
   undo->setShortcut(QKeySequence::Undo);
   undo->setObjectName(QStringLiteral("MNU_LANE_UNDO"));
   undo->setEnabled(false);
-  // A step may ask about another station's change: the poll waits.
-  connect(undo, &QAction::triggered, this, [this] {
-    QScopedValueRollback stepping(stepping_, true);
-    sheet_->undo();
-  });
+  connect(undo, &QAction::triggered, this, [this] { takeStep(UndoHistory::Direction::Back); });
   connect(&undo_, &QUndoStack::canUndoChanged, undo, &QAction::setEnabled);
   connect(&undo_, &QUndoStack::undoTextChanged, undo, [undo](const QString& step) {
     undo->setText(step.isEmpty() ? QStringLiteral("&Undo") : QStringLiteral("&Undo %1").arg(step));
@@ -132,10 +128,7 @@ LaneGrid::LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store
   redo->setShortcut(QKeySequence::Redo);
   redo->setObjectName(QStringLiteral("MNU_LANE_REDO"));
   redo->setEnabled(false);
-  connect(redo, &QAction::triggered, this, [this] {
-    QScopedValueRollback stepping(stepping_, true);
-    sheet_->redo();
-  });
+  connect(redo, &QAction::triggered, this, [this] { takeStep(UndoHistory::Direction::Forward); });
   connect(&undo_, &QUndoStack::canRedoChanged, redo, &QAction::setEnabled);
   connect(&undo_, &QUndoStack::redoTextChanged, redo, [redo](const QString& step) {
     redo->setText(step.isEmpty() ? QStringLiteral("&Redo") : QStringLiteral("&Redo %1").arg(step));
@@ -147,8 +140,7 @@ LaneGrid::LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store
   connect(&undo_, &QUndoStack::indexChanged, this, [this] {
     // An entry's own step: its line is shown by accept().
     if (storing_) return;
-    for (int r = kFirstSoldier; r < grid_->rowCount(); ++r) refresh(r);
-    if (!sheet_->stepProblem().isEmpty()) statusBar()->showMessage(sheet_->stepProblem());
+    refreshAll();
   });
   statusBar();
   fitColumns();
@@ -158,6 +150,26 @@ LaneGrid::LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store
   poll_.setInterval(2000);
   connect(&poll_, &QTimer::timeout, this, &LaneGrid::showOthersValues);
   poll_.start();
+}
+
+void LaneGrid::takeStep(UndoHistory::Direction d) {
+  // A step may ask about another station's change: the poll waits.
+  {
+    QScopedValueRollback stepping(stepping_, true);
+    if (d == UndoHistory::Direction::Back)
+      sheet_->undo();
+    else
+      sheet_->redo();
+  }
+  // A refused step leaves the history where it stood; the lines show what
+  // the records hold now, and the status bar why nothing was stored.
+  if (sheet_->stepProblem().isEmpty()) return;
+  refreshAll();
+  statusBar()->showMessage(sheet_->stepProblem());
+}
+
+void LaneGrid::refreshAll() {
+  for (int r = kFirstSoldier; r < grid_->rowCount(); ++r) refresh(r);
 }
 
 LaneGrid::~LaneGrid() {

@@ -67,6 +67,9 @@ class LaneGrid : public QMainWindow {
   // screen) the score is painted only where it differs.
   void refresh(int row, bool sparingTheEditor = false, const std::optional<LaneLine>* shown = nullptr);
   void showScore(int row, const LaneLine& line);
+  void refreshAll();
+  // Edit > Undo and Redo: one step of the sheet's history.
+  void takeStep(UndoHistory::Direction d);
   // Says what the burst stopped at and what it held back.
   void tellHeld(const QString& why, const QStringList& held);
   // Clears the status line, unless it tells keys still being held.

@@ -2,7 +2,6 @@
 
 #include <QRegularExpression>
 #include <QScopedValueRollback>
-#include <QUndoCommand>
 #include <QUndoStack>
 
 #include "dbfile.h"
@@ -138,49 +137,17 @@ LaneValue parseRunLane(const QString& text) {
   return {{{s("run_s"), QString()}, {s("alt_event"), alt->key}, {s("alt_time_s"), QString::number(*time.value)}}, {}};
 }
 
-class LaneStep : public QUndoCommand {
- public:
-  LaneStep(LaneSheet& sheet, int member, LaneField field, Record before, Record after, const QString& who)
-      : sheet_(sheet), member_(member), field_(field), before_(std::move(before)), after_(std::move(after)) {
-    setText(QStringLiteral("%1 of %2").arg(laneCaption(field), who));
-  }
-  // The first store was made before the step was pushed, so a refused
-  // store never leaves a step behind.
-  void redo() override {
-    if (first_) {
-      first_ = false;
-      return;
-    }
-    if (sheet_.replaying()) return putBack(after_, before_);
-    const QString why = sheet_.write(member_, field_, after_, &before_);
-    wrote_ = why.isEmpty();
-    sheet_.reportStep(text(), why);
-  }
-  // Taken back only where the record still holds what the step stored: a
-  // value changed at another station meanwhile is a clash, named.
-  void undo() override {
-    if (sheet_.replaying()) return putBack(before_, after_);
-    const QString why = sheet_.write(member_, field_, before_, &after_);
-    wrote_ = why.isEmpty();
-    sheet_.reportStep(text(), why);
-  }
+// A lane's part of an undo step names the soldier and the lane together,
+// as the lane says which points its fields earn.
+qint64 laneKey(int member, LaneField field) { return qint64(member) * kLaneFields + index(field); }
+int memberOfKey(qint64 key) { return static_cast<int>(key / kLaneFields); }
+LaneField fieldOfKey(qint64 key) { return static_cast<LaneField>(key % kLaneFields); }
 
- private:
-  // A refused undo or redo is played back so the stack stays where it
-  // stood: a record this step did write (one of several in a step) gets
-  // `back` again, a record it did not write is left alone.
-  void putBack(const Record& back, const Record& written) {
-    if (wrote_) sheet_.write(member_, field_, back, &written);
-    wrote_ = false;
-  }
-
-  LaneSheet& sheet_;
-  int member_;
-  LaneField field_;
-  Record before_, after_;
-  bool first_ = true;
-  bool wrote_ = false;  // the last undo or redo was written
-};
+UndoEdit laneEdit(int member, LaneField field, const Record& before, const Record& after) {
+  UndoEdit e{UndoEdit::Update, {laneKey(member, field), {}}};
+  for (auto it = after.cbegin(); it != after.cend(); ++it) e.change.write(it.key(), before.value(it.key()), it.value());
+  return e;
+}
 
 }  // namespace
 
@@ -239,7 +206,7 @@ LaneValue parseLane(LaneField field, const QString& text) {
 }
 
 LaneSheet::LaneSheet(const TestGroup& group, FitnessRecords& store, QUndoStack& undo)
-    : group_(group), store_(store), undo_(undo) {
+    : group_(group), store_(store), history_(undo, *this) {
   for (const GroupMember& m : group_.members) rows_ << store_.find(m.ssn, group_.testDate);
 }
 
@@ -439,7 +406,7 @@ QString LaneSheet::put(int member, LaneField field, const Record& raw, const Rec
   if (!why.isEmpty() || keptTheirs_) return why;
   // Stored over another station's lane: undoing it puts theirs back.
   for (auto it = overwritten_.cbegin(); it != overwritten_.cend(); ++it) before.insert(it.key(), it.value());
-  undo_.push(new LaneStep(*this, member, field, before, raw, group_.members.at(member).name));
+  history_.record(stepName(member, field), {laneEdit(member, field, before, raw)});
   return {};
 }
 
@@ -490,32 +457,38 @@ QString LaneSheet::store(const LaneEntry& entry) {
 
 QString LaneSheet::enter(int member, LaneField field, const QString& text) { return store(score(member, field, text)); }
 
-void LaneSheet::undo() {
-  if (!undo_.canUndo()) return;
-  const int at = undo_.index();
-  stepProblem_.clear();
-  {
-    QScopedValueRollback stepping(stepping_, true);
-    undo_.undo();
+void LaneSheet::undo() { stepProblem_ = history_.step(UndoHistory::Direction::Back); }
+
+void LaneSheet::redo() { stepProblem_ = history_.step(UndoHistory::Direction::Forward); }
+
+QString LaneSheet::take(const QList<UndoEdit>& edits) {
+  for (qsizetype i = 0; i < edits.size(); ++i) {
+    const UndoEdit& e = edits.at(i);
+    const int member = memberOfKey(e.change.key);
+    const LaneField field = fieldOfKey(e.change.key);
+    const Record expected = e.change.before();
+    QString why;
+    {
+      // Taken only where the record still holds what the step left: a
+      // lane changed at another station meanwhile asks the clerk.
+      QScopedValueRollback stepping(stepping_, true);
+      why = write(member, field, e.change.after(), &expected);
+    }
+    if (why.isEmpty()) continue;
+    // A step of several records is refused whole: those it did store get
+    // back what they held.
+    for (qsizetype j = i - 1; j >= 0; --j) {
+      const UndoEdit back = edits.at(j).inverse();
+      const Record held = back.change.before();
+      write(memberOfKey(back.change.key), fieldOfKey(back.change.key), back.change.after(), &held);
+    }
+    return QStringLiteral("%1: %2").arg(stepName(member, field), why);
   }
-  if (stepProblem_.isEmpty()) return;
-  // Nothing was written: the stack goes back to where it stood, the step
-  // not carried out again.
-  QScopedValueRollback guard(replaying_, true);
-  undo_.setIndex(at);
+  return {};
 }
 
-void LaneSheet::redo() {
-  if (!undo_.canRedo()) return;
-  const int at = undo_.index();
-  stepProblem_.clear();
-  {
-    QScopedValueRollback stepping(stepping_, true);
-    undo_.redo();
-  }
-  if (stepProblem_.isEmpty()) return;
-  QScopedValueRollback guard(replaying_, true);
-  undo_.setIndex(at);
+QString LaneSheet::stepName(int member, LaneField field) const {
+  return QStringLiteral("%1 of %2").arg(laneCaption(field), group_.members.at(member).name);
 }
 
 QList<int> LaneSheet::readChanges() {
@@ -529,12 +502,6 @@ QList<int> LaneSheet::readChanges() {
     changed << m;
   }
   return changed;
-}
-
-void LaneSheet::reportStep(const QString& step, const QString& why) {
-  // The first refusal of a step stands: a step of several records (a
-  // grader given later) is refused when any of them is.
-  if (!why.isEmpty() && stepProblem_.isEmpty()) stepProblem_ = QStringLiteral("%1: %2").arg(step, why);
 }
 
 QString LaneSheet::clear(int member, LaneField field) {
@@ -560,7 +527,7 @@ QString LaneSheet::fillGrader(LaneField field, const QString& initials) {
   QList<std::pair<QString, QString>> graded;
   if (field == LaneField::Run) graded = {{s("run_s"), s("grader_run")}, {s("alt_event"), s("grader_alt")}};
   else graded = {{laneColumn(field), s(kGraderColumns[eventOf(field)])}};
-  bool open = false;
+  QList<UndoEdit> edits;
   QString problem;
   for (int m = 0; m < size() && problem.isEmpty(); ++m) {
     Record raw;
@@ -573,11 +540,9 @@ QString LaneSheet::fillGrader(LaneField field, const QString& initials) {
       problem = why;
       break;
     }
-    if (!open) undo_.beginMacro(QStringLiteral("Grader %1 of %2").arg(initials, laneCaption(field)));
-    open = true;
-    undo_.push(new LaneStep(*this, m, field, before, raw, group_.members.at(m).name));
+    edits.append(laneEdit(m, field, before, raw));
   }
-  if (open) undo_.endMacro();
+  history_.record(QStringLiteral("Grader %1 of %2").arg(initials, laneCaption(field)), edits);
   return problem;
 }
 

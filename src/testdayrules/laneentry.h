@@ -15,6 +15,7 @@
 #include "fitnessrecords.h"
 #include "fitnessscore.h"
 #include "testgroups.h"
+#include "undohistory.h"
 
 class QUndoStack;
 
@@ -79,7 +80,7 @@ struct LaneEntry {
   QString error;  // why the value is refused; nothing else is set then
 };
 
-class LaneSheet {
+class LaneSheet : private UndoTarget {
  public:
   // `group` must be saved (it has an ID); `store` and `undo` outlive this.
   LaneSheet(const TestGroup& group, FitnessRecords& store, QUndoStack& undo);
@@ -111,7 +112,8 @@ class LaneSheet {
   // why.
   void undo();
   void redo();
-  bool replaying() const { return replaying_; }
+  // The steps, for the window's Edit menu.
+  const UndoHistory& history() const { return history_; }
 
   // The group's records as stored now, read again where another station
   // changed them (by the row version); the members whose line changed.
@@ -149,9 +151,11 @@ class LaneSheet {
   // Why the last undo() or redo() stored nothing ("<step>: <why>"), empty
   // when it was stored; the undo steps set it.
   const QString& stepProblem() const { return stepProblem_; }
-  void reportStep(const QString& step, const QString& why);
 
  private:
+  QString take(const QList<UndoEdit>& edits) override;
+  // A step's name: "HRP of Baker, Ann".
+  QString stepName(int member, LaneField field) const;
   QString put(int member, LaneField field, const Record& raw, const Record* scored = nullptr);
   QString fillGrader(LaneField field, const QString& initials);
   static LaneLine lineOf(const RowAsRead& row);
@@ -163,7 +167,7 @@ class LaneSheet {
 
   TestGroup group_;
   FitnessRecords& store_;
-  QUndoStack& undo_;
+  UndoHistory history_;
   QList<std::optional<RowAsRead>> rows_;
   std::array<std::optional<QString>, kEventLanes> graders_;
   QString stepProblem_;
@@ -171,7 +175,6 @@ class LaneSheet {
   bool asking_ = false;     // the store in hand is the clerk's entry, not a step's
   bool keptTheirs_ = false; // the clerk kept the other station's lane
   Record overwritten_;      // their lane's fields that Store mine wrote over
-  bool replaying_ = false;
   bool stepping_ = false;   // the store in hand is an undo or redo step's
 };
 
