@@ -229,14 +229,14 @@ QString writeTableXlsx(const QString& path, const ExportTable& table) {
     for (int c = 0; c < table.headings.size(); ++c) {
       const QString& v = table.rows[r][c];
       if (v.isEmpty()) continue;
-      const ExportTable::Kind kind = table.kinds.value(c, ExportTable::Kind::Text);
-      if (kind == ExportTable::Kind::Date) {
+      const ColumnKind kind = comparedAs(table.kinds.value(c, ColumnKind::Text));
+      if (kind == ColumnKind::Date) {
         if (const auto d = parseDateOfBirth(v); d && d->year() >= 1900) {
           lxw_datetime dt{d->year(), d->month(), d->day(), 0, 0, 0};
           keep(worksheet_write_datetime(ws, row, c, &dt, dateFmt));
           continue;
         }
-      } else if (kind == ExportTable::Kind::Number) {
+      } else if (kind == ColumnKind::Number) {
         if (const auto n = numericValue(v)) {
           keep(worksheet_write_number(ws, row, c, *n, nullptr));
           continue;

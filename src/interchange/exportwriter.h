@@ -19,6 +19,7 @@
 #include <QStringList>
 #include <functional>
 
+#include "columnkind.h"
 #include "recordrow.h"
 
 namespace quillon {
@@ -41,7 +42,7 @@ QString writeRecordsXlsx(const QString& path, const QList<RecordRow>& rows, cons
 // numbers and a Date column's YYYY-MM-DD or MM/DD/YYYY values from 1900 on
 // are dates; every other value is a string cell.
 struct ExportTable {
-  enum class Kind { Text, Number, Date };
+  using Kind = ColumnKind;  // a column's values as comparedAs() gives them
   QStringList headings;
   QList<Kind> kinds;  // per column; a column past the list is text
   QList<QStringList> rows;

@@ -20,6 +20,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "columnkind.h"
 #include "quillonerror.h"
 
 class QPagedPaintDevice;
@@ -31,9 +32,9 @@ namespace quillon {
 // A failure the report engine reports to the clerk (file, key, database).
 using ReportError = Error;
 
-// How the values of a field compare when sorting and grouping.
-enum class FieldKind { Text, Number, Date };
-FieldKind fieldKind(const QString& field);
+// How the values of a field compare when sorting and grouping: its kind
+// compared as (comparedAs()); a field the table lacks is text.
+ColumnKind fieldKind(const QString& field);
 
 // One sort key: "+{info.LNAME}" ascending, "-{info.TOTAL}" descending.
 struct SortKey {

@@ -42,24 +42,10 @@ Condition parseCondition(const QString& text, const QString& where) {
 
 }  // namespace
 
-FieldKind fieldKind(const QString& field) {
-  const QString f = field.trimmed().toUpper();
+ColumnKind fieldKind(const QString& field) {
   // A report may name a field the table does not have: text, as before.
-  const InfoField* known = findInfoField(f);
-  if (!known) return FieldKind::Text;
-  switch (known->kind) {
-    case ColumnKind::Key:
-    case ColumnKind::Number:
-    case ColumnKind::Decimal:
-      return FieldKind::Number;
-    case ColumnKind::Date:
-      return FieldKind::Date;
-    case ColumnKind::Text:
-    case ColumnKind::Ssn:
-    case ColumnKind::Verdict:
-      return FieldKind::Text;
-  }
-  return FieldKind::Text;
+  const InfoField* known = findInfoField(field.trimmed().toUpper());
+  return known ? comparedAs(known->kind) : ColumnKind::Text;
 }
 
 SortKey parseSortKey(const QString& text) {
@@ -152,7 +138,7 @@ ReportLayout readReportFile(const QString& path) {
         if (!ok || !(c.width > 0 && std::isfinite(c.width))) throw ReportError(where + QStringLiteral(": the width \"%1\" is not a positive number.").arg(p[2]));
       }
       c.format = p.value(3).toLower();
-      if (c.format.isEmpty()) c.format = fieldKind(c.fields[0]) == FieldKind::Number ? QStringLiteral("number") : QStringLiteral("text");
+      if (c.format.isEmpty()) c.format = fieldKind(c.fields[0]) == ColumnKind::Number ? QStringLiteral("number") : QStringLiteral("text");
       static const QStringList formats = {"text", "number", "ssn", "time", "date"};
       if (!formats.contains(c.format))
         throw ReportError(where + QStringLiteral(": the format \"%1\" is not one of text, number, date, ssn, time.").arg(c.format));

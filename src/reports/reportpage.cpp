@@ -47,7 +47,7 @@ void walkRows(const ReportLayout& L, ReportRowPass& pass, const Tally& t,
               const std::function<void(const QString&, const QString&)>& group,
               const std::function<void(const ReportRow&, int)>& row) {
   const int g = groupColumn(L);
-  const bool dates = g >= 0 && fieldKind(L.group) == FieldKind::Date;
+  const bool dates = g >= 0 && fieldKind(L.group) == ColumnKind::Date;
   QString current;
   int n = 0;
   size_t groupNo = 0;
@@ -178,7 +178,7 @@ QStringList wrapText(const QString& text, const QFont& font, QPaintDevice* dev, 
 namespace detail {
 
 TallyBuilder::TallyBuilder(const ReportLayout& L, QPaintDevice* device)
-    : L_(L), at_(columnFields(L)), group_(groupColumn(L)), dates_(group_ >= 0 && fieldKind(L.group) == FieldKind::Date) {
+    : L_(L), at_(columnFields(L)), group_(groupColumn(L)), dates_(group_ >= 0 && fieldKind(L.group) == ColumnKind::Date) {
   if (device) body_.emplace(Metrics(L, device).body, device);
   t_.categoryCounts.assign(L.categories.size(), 0);
   t_.widest.assign(L.columns.size(), 0.0);
@@ -357,7 +357,7 @@ void PageFlow::row(const ReportRow& r) {
   before_.groupName = groupName_;
   const int g = groupColumn(L);
   if (g >= 0) {
-    const QString v = groupValue(r, g, fieldKind(L.group) == FieldKind::Date);
+    const QString v = groupValue(r, g, fieldKind(L.group) == ColumnKind::Date);
     if (n_ == 0 || v != current_) {
       // A group the first rows do not show the end of is not counted yet.
       const bool counting = !p_.t.complete && groupNo_ + 1 >= p_.t.groupSizes.size();

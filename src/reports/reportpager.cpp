@@ -139,7 +139,7 @@ void ReportPager::start() {
     tally_ = std::make_unique<TallyBuilder>(r_.layout, device_);
     keys_ = std::make_unique<Keys>();
     keys_->groupField = groupColumn(r_.layout);
-    keys_->dates = keys_->groupField >= 0 && fieldKind(r_.layout.group) == FieldKind::Date;
+    keys_->dates = keys_->groupField >= 0 && fieldKind(r_.layout.group) == ColumnKind::Date;
     headAt_ = at;
   }
   starts_.push_back(PageStart{});

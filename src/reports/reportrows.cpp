@@ -8,12 +8,7 @@ namespace quillon {
 
 QList<RowOrder> storageOrder(const QList<SortKey>& order) {
   QList<RowOrder> by;
-  for (const SortKey& k : order) {
-    const FieldKind kind = fieldKind(k.field);
-    by << RowOrder{k.field, k.descending,
-                   kind == FieldKind::Number ? RowOrder::As::Number
-                                             : kind == FieldKind::Date ? RowOrder::As::Date : RowOrder::As::Text};
-  }
+  for (const SortKey& k : order) by << RowOrder{k.field, k.descending, fieldKind(k.field)};
   return by;
 }
 

@@ -14,8 +14,22 @@ enum class ColumnKind {
   Date,     // a date, in the form its table writes dates in
   Ssn,      // a social security number, as written ("000-00-0000" or nine digits)
   Verdict,  // GO or NO-GO
-  // The five-event tables' older name for Number, while callers move over.
-  Whole = Number,
 };
+
+// How a field's values compare and how a sheet holds them: Number for
+// every kind that reads as a number, Date for dates, Text for the rest.
+// Orders, reports and exports ask this, never the kind itself.
+constexpr ColumnKind comparedAs(ColumnKind k) {
+  switch (k) {
+    case ColumnKind::Key:
+    case ColumnKind::Number:
+    case ColumnKind::Decimal: return ColumnKind::Number;
+    case ColumnKind::Date: return ColumnKind::Date;
+    case ColumnKind::Text:
+    case ColumnKind::Ssn:
+    case ColumnKind::Verdict: return ColumnKind::Text;
+  }
+  return ColumnKind::Text;
+}
 
 }  // namespace quillon

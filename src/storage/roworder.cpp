@@ -15,15 +15,16 @@
 
 namespace quillon {
 
-std::optional<double> orderValue(RowOrder::As as, const QString& raw) {
+std::optional<double> orderValue(ColumnKind kind, const QString& raw) {
   const QString t = raw.trimmed();
-  if (as == RowOrder::As::Number) {
+  const ColumnKind as = comparedAs(kind);
+  if (as == ColumnKind::Number) {
     bool ok = false;
     const double v = t.toDouble(&ok);
     if (ok && std::isfinite(v)) return v;
     return std::nullopt;
   }
-  if (as == RowOrder::As::Date) {
+  if (as == ColumnKind::Date) {
     // The program's one date reader: a date it refuses (a negative year, a
     // day no calendar has) is no date here either, and sorts with the blanks.
     if (const std::optional<QDate> d = readDate(t)) return static_cast<double>(d->toJulianDay());
@@ -37,8 +38,8 @@ namespace {
 // One key's bytes, ascending. No value is a single 0 byte; a value starts
 // with 1, so it comes after. Text is its UTF-16 units high byte first, which
 // compare as QString::compare does.
-void appendKey(QByteArray& out, RowOrder::As as, const QString& raw) {
-  if (as == RowOrder::As::Text) {
+void appendKey(QByteArray& out, ColumnKind as, const QString& raw) {
+  if (comparedAs(as) == ColumnKind::Text) {
     out.append('\x01');
     for (const QChar c : raw.trimmed().toCaseFolded()) {
       out.append(static_cast<char>(c.unicode() >> 8));
@@ -62,7 +63,7 @@ void appendKey(QByteArray& out, RowOrder::As as, const QString& raw) {
 // Keys of different lengths follow each other: each is closed by 00 00 with
 // a 00 inside written 00 FF, so no key is the beginning of another and a
 // shorter one comes first; a descending key has every byte turned over.
-void appendSegment(QByteArray& out, RowOrder::As as, bool descending, const QString& raw) {
+void appendSegment(QByteArray& out, ColumnKind as, bool descending, const QString& raw) {
   QByteArray one;
   appendKey(one, as, raw);
   const qsizetype from = out.size();
@@ -82,13 +83,13 @@ int fieldColumn(const RowOrder& o) {
   return c;
 }
 
-RowOrder::As kindOf(char c) {
+ColumnKind kindOf(char c) {
   switch (c) {
     case 'n':
-    case 'N': return RowOrder::As::Number;
+    case 'N': return ColumnKind::Number;
     case 'd':
-    case 'D': return RowOrder::As::Date;
-    default: return RowOrder::As::Text;
+    case 'D': return ColumnKind::Date;
+    default: return ColumnKind::Text;
   }
 }
 
@@ -119,7 +120,7 @@ QByteArray sortKey(const QList<RowOrder>& order, const QStringList& values) {
 
 void sortRows(std::vector<QStringList>& rows, const QList<RowOrder>& order) {
   QList<RowOrder> keys = order;
-  keys << RowOrder{QStringLiteral("ID"), false, RowOrder::As::Number};  // equal rows in the order they were entered
+  keys << RowOrder{QStringLiteral("ID"), false, ColumnKind::Number};  // equal rows in the order they were entered
   std::vector<int> columns;
   for (const RowOrder& o : keys) columns.push_back(fieldColumn(o));
   // Each row's key is made once, not at every comparison.
@@ -147,7 +148,8 @@ QString sortKeySql(const QList<RowOrder>& order) {
   QStringList fields;
   for (const RowOrder& o : order) {
     fields << infoFieldNames().at(fieldColumn(o));
-    const char k = o.as == RowOrder::As::Number ? 'n' : o.as == RowOrder::As::Date ? 'd' : 't';
+    const ColumnKind as = comparedAs(o.as);
+    const char k = as == ColumnKind::Number ? 'n' : as == ColumnKind::Date ? 'd' : 't';
     kinds += QLatin1Char(o.descending ? static_cast<char>(std::toupper(k)) : k);
   }
   return QStringLiteral("quillon_sort_key('%1'%2%3)").arg(kinds, fields.isEmpty() ? QString() : QStringLiteral(", "),

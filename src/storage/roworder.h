@@ -13,13 +13,16 @@
 #include <optional>
 #include <vector>
 
+#include "columnkind.h"
+
 struct sqlite3;
 
 namespace quillon {
 
 // One key of an order.
+// A key sorts by what its field's kind compares as (comparedAs()).
 struct RowOrder {
-  enum class As { Text, Number, Date };
+  using As = ColumnKind;
   QString field;
   bool descending = false;
   As as = As::Text;
@@ -28,7 +31,7 @@ struct RowOrder {
 
 // What a field sorts by under a Number or Date key: none for a blank or a
 // value that does not read as its kind.
-std::optional<double> orderValue(RowOrder::As as, const QString& raw);
+std::optional<double> orderValue(ColumnKind as, const QString& raw);
 
 // The whole order of a row as one string of bytes: rows compare as their
 // keys compare bytewise, every key in its own direction. `values` are the

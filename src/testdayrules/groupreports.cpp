@@ -191,11 +191,7 @@ ReportTable groupRecordsTable(const TestGroup& group, const MemberRecords& recor
   ReportTable t;
   t.title = QStringLiteral("Five-event records: %1, %2").arg(group.testDate, group.location);
   for (const FitnessField& f : fitnessFields()) {
-    const K kind = f.kind == FitnessField::Kind::Key || f.kind == FitnessField::Kind::Whole || f.kind == FitnessField::Kind::Decimal
-                       ? K::Number
-                   : f.kind == FitnessField::Kind::Date ? K::Date
-                                                        : K::Text;
-    t.columns << ReportTable::Column{f.name, f.name, 10, kind};
+    t.columns << ReportTable::Column{f.name, f.name, 10, comparedAs(f.kind)};
   }
   for (int i = 0; i < group.members.size(); ++i) {
     if (records.value(i)) {

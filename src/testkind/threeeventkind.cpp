@@ -29,6 +29,8 @@ QList<TestEvent> makeEvents() {
 
 ThreeEventKind::ThreeEventKind(QString tablesDir) : dir_(std::move(tablesDir)) {}
 
+ThreeEventKind::ThreeEventKind(ScoringTables& tables) : tables_(&tables) {}
+
 const QList<TestEvent>& ThreeEventKind::events() const {
   static const QList<TestEvent> events = makeEvents();
   return events;
@@ -69,20 +71,14 @@ ScoredTest ThreeEventKind::score(const Soldier& soldier, const QDate& on, const 
     out.refused = QStringLiteral("Entry for DOB is not valid");
     return out;
   }
-  if (!opened_) {
-    tables_.open(dir_.isEmpty() ? QDir::currentPath() : dir_);
-    opened_ = true;
-  }
   const QString group = ageGroupOf(scoringAge(soldier.dob, on));
-  const QString key = group + soldier.sex.trimmed().toUpper();
   out.points.resize(events().size());
   bool all = true;
   for (const EventResult& e : entered) {
     if (!e.raw || e.event < 0 || e.event >= events().size()) continue;
     const int raw = *e.raw;
-    const Lookup l = e.event == Run      ? tables_.RunPoints(QString::number(raw / 60), raw % 60, key)
-                     : e.event == SitUp ? tables_.SitUpPoints(QString::number(raw), group)
-                                        : tables_.PushUpPoints(QString::number(raw), key);
+    const Lookup l = points(Event(e.event), QString::number(e.event == Run ? raw / 60 : raw), raw % 60, group,
+                            soldier.sex.trimmed().toUpper());
     if (l.kind != Lookup::Points) {
       out.refused = l.message;
       out.points.clear();
@@ -101,6 +97,20 @@ ScoredTest ThreeEventKind::score(const Soldier& soldier, const QDate& on, const 
     out.result = verdict(soldier, points);
   }
   return out;
+}
+
+Lookup ThreeEventKind::points(Event event, const QString& entry, int seconds, const QString& group,
+                              const QString& sex) const {
+  if (!tables_) {
+    own_.open(dir_.isEmpty() ? QDir::currentPath() : dir_);
+    tables_ = &own_;
+  }
+  switch (event) {
+    case Run: return tables_->RunPoints(entry, seconds, group + sex);
+    case SitUp: return tables_->SitUpPoints(entry, group);
+    case PushUp: break;
+  }
+  return tables_->PushUpPoints(entry, group + sex);
 }
 
 QString ThreeEventKind::verdict(const Soldier&, const QList<int>& points) const {

@@ -28,14 +28,18 @@ bool isZero(const QString& entry) {
   return v && *v == 0;
 }
 
-bool isBelow60(const QString& caption) {
-  const auto v = numericValue(caption);
-  return v && *v < 60;
+// Points the pass rule fails on their own.
+bool fails(const QString& caption) {
+  const TestKind& kind = testKind(TestKindId::ThreeEvent);
+  const auto v = wholeNumber(caption);
+  return v && kind.verdict({}, {*v}) != kind.passWord();
 }
 
 }  // namespace
 
-ConvertEnd Convert(ConvertHost& host, ScoringTables& tables) {
+ConvertEnd Convert(ConvertHost& host, ScoringTables& tables) { return Convert(host, ThreeEventKind(tables)); }
+
+ConvertEnd Convert(ConvertHost& host, const ThreeEventKind& kind) {
   ScoreControls& c = host.controls();
   ConversionState& s = host.state();
 
@@ -47,7 +51,7 @@ ConvertEnd Convert(ConvertHost& host, ScoringTables& tables) {
 
   const QDate today = host.clock().today();
   if (!today.isValid()) return refuse(host, QStringLiteral("Can not compute age"));
-  const QString AgeGroup = ageGroupOf(scoringAge(*born, today));
+  const QString AgeGroup = ageGroupOf(kind.age(*born, today));
 
   const QString sex = c.text(Ctl::Sex).trimmed();
   c.setText(Ctl::Sex, sex);
@@ -61,16 +65,16 @@ ConvertEnd Convert(ConvertHost& host, ScoringTables& tables) {
   const auto seconds = roundedWhole(c.text(Ctl::RUN_S));
   if (!seconds) return refuse(host, QStringLiteral("Run seconds must be numeric"));
   if (*seconds < 0 || *seconds > 59) return refuse(host, QStringLiteral("Seconds invalid"));
-  if (!takePoints(host, tables.RunPoints(runM, int(*seconds), s.AgeSexKey), Ctl::C_RUN))
+  if (!takePoints(host, kind.points(ThreeEventKind::Run, runM, int(*seconds), AgeGroup, sex), Ctl::C_RUN))
     return ConvertEnd::Refused;
 
   const QString su = c.text(Ctl::RAW_SU);
   if (!isNumeric(su)) return refuse(host, QStringLiteral("Sit up entry must be numeric"));
-  if (!takePoints(host, tables.SitUpPoints(su, AgeGroup), Ctl::C_SU)) return ConvertEnd::Refused;
+  if (!takePoints(host, kind.points(ThreeEventKind::SitUp, su, 0, AgeGroup, sex), Ctl::C_SU)) return ConvertEnd::Refused;
 
   const QString pu = c.text(Ctl::RAW_PU);
   if (!isNumeric(pu)) return refuse(host, QStringLiteral("Push up entry must be numeric"));
-  if (!takePoints(host, tables.PushUpPoints(pu, s.AgeSexKey), Ctl::C_PU)) return ConvertEnd::Refused;
+  if (!takePoints(host, kind.points(ThreeEventKind::PushUp, pu, 0, AgeGroup, sex), Ctl::C_PU)) return ConvertEnd::Refused;
 
   return TotalAndStatus(host);
 }
@@ -108,7 +112,7 @@ ConvertEnd TotalAndStatus(ConvertHost& host) {
   if (isZero(c.text(Ctl::RAW_PU))) {
     host.setProfileEvent(QStringLiteral(" push-ups?"));
     host.Profile();
-  } else if (isBelow60(c.text(Ctl::C_PU))) {
+  } else if (fails(c.text(Ctl::C_PU))) {
     c.setText(Ctl::STAT, StatusWord::FAIL);
     if (isZero(c.text(Ctl::RAW_SU))) host.ProfileCheck();
     if (isZero(c.text(Ctl::RUN_M))) host.ProfileCheck();
@@ -119,7 +123,7 @@ ConvertEnd TotalAndStatus(ConvertHost& host) {
   if (isZero(c.text(Ctl::RAW_SU))) {
     host.setProfileEvent(QStringLiteral(" situps?"));
     host.Profile();
-  } else if (isBelow60(c.text(Ctl::C_SU))) {
+  } else if (fails(c.text(Ctl::C_SU))) {
     c.setText(Ctl::STAT, StatusWord::FAIL);
     if (isZero(c.text(Ctl::RAW_PU))) host.ProfileCheck();
     if (isZero(c.text(Ctl::RUN_M))) host.ProfileCheck();
@@ -136,7 +140,7 @@ ConvertEnd TotalAndStatus(ConvertHost& host) {
       while (s.AltState != StatusWord::DONE)
         if (!host.WaitForAlternate()) return ConvertEnd::Abandoned;
     }
-  } else if (isBelow60(c.text(Ctl::C_RUN))) {
+  } else if (fails(c.text(Ctl::C_RUN))) {
     c.setText(Ctl::STAT, StatusWord::FAIL);
     return ConvertEnd::Finished;
   }

@@ -1,11 +1,12 @@
 #pragma once
 // The Convert command: checks the entries, finds the age group, looks up the
-// three points, forms the total and decides the status, asking the profile
-// questions and waiting for the alternate event where needed. Works only on
-// the host's controls, message seam and clock; never on widgets.
+// three points through the three-event kind, forms the total and decides
+// the status by its pass rule, asking the profile questions and waiting for
+// the alternate event where needed. Works only on the host's controls,
+// message seam and clock; never on widgets.
 
 #include "scoreui.h"
-#include "tables.h"
+#include "threeeventkind.h"
 
 namespace quillon {
 
@@ -15,6 +16,8 @@ enum class ConvertEnd {
   Abandoned,  // the wait for the alternate event ended because the program is closing
 };
 
+ConvertEnd Convert(ConvertHost& host, const ThreeEventKind& kind);
+// The same through the kind over `tables`, opened by the caller.
 ConvertEnd Convert(ConvertHost& host, ScoringTables& tables);
 
 // The last stage alone: total, date of test, profile questions, alternate
