@@ -307,7 +307,7 @@ void onFile() {
         [&](int turn) {
           QElapsedTimer t;
           t.start();
-          const QList<HistoryEntry> h = loadSoldierHistory(path, writtenAs(soldier(turn), turn));
+          const QList<TestResult> h = loadSoldierHistory(path, writtenAs(soldier(turn), turn));
           const double ms = msSince(t);
           if (h.size() != 2 * kTestsEach) die("history entries:", QString::number(h.size()));
           return ms;
@@ -426,7 +426,7 @@ void onServer() {
       [&](int turn) {
         QElapsedTimer t;
         t.start();
-        const QList<HistoryEntry> h = loadSoldierHistory(path, writtenAs(soldier(turn), turn));
+        const QList<TestResult> h = loadSoldierHistory(path, writtenAs(soldier(turn), turn));
         const double ms = msSince(t);
         if (h.size() != 2 * kTestsEach) die("server history entries:", QString::number(h.size()));
         return ms;

@@ -6,13 +6,6 @@ namespace quillon {
 
 namespace {
 
-// Field names of a hand-made table need not be upper case.
-std::optional<QString> fieldIn(const Record& r, const QString& name) {
-  for (auto it = r.cbegin(); it != r.cend(); ++it)
-    if (it.key().compare(name, Qt::CaseInsensitive) == 0) return it.value();
-  return std::nullopt;
-}
-
 // The fields `to` holds, set from what `from` held (none: no record).
 Change changeOf(qint64 key, const FieldValues* from, const FieldValues& to) {
   Change c{key, {}};

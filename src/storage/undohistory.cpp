@@ -6,16 +6,11 @@
 
 namespace quillon {
 
-namespace {
-
-// Field names of a hand-made table need not be upper case.
 std::optional<QString> fieldIn(const Record& r, const QString& name) {
   for (auto it = r.cbegin(); it != r.cend(); ++it)
     if (it.key().compare(name, Qt::CaseInsensitive) == 0) return it.value();
   return std::nullopt;
 }
-
-}  // namespace
 
 UndoEdit UndoEdit::inverse() const {
   const Kind back = kind == Add ? Remove : kind == Remove ? Add : Update;

@@ -60,6 +60,10 @@ struct UndoObstacle {
   QStringList fields;
 };
 
+// The value `r` holds for field `name`, its case aside: field names of a
+// hand-made table need not be upper case. None when `r` holds no such field.
+std::optional<QString> fieldIn(const Record& r, const QString& name);
+
 // The obstacle the worst of `edits` meets; `stored` reads a record as it
 // is stored now (none: no such record). A field named in several records
 // is named once. A record the edits take away that has a value in a field

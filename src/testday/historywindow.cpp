@@ -27,17 +27,21 @@ namespace {
 enum Col { ColDate, ColTest, ColName, ColEvents, ColTotal, ColResult, ColCount };
 
 // "Five-event": the kind's name as a table cell starts it.
-QString testName(TestKindId kind) {
-  QString name = testKind(kind).name();
+QString testName(const TestKind& kind) {
+  QString name = kind.name();
   if (!name.isEmpty()) name[0] = name[0].toUpper();
   return name;
 }
 
-QString eventsText(const HistoryEntry& e) {
+// "HRP 52 (78)   2MR 15:07 (81)": each event the test holds a value of, as
+// its kind writes the event and its figure.
+QString eventsText(const TestResult& r) {
+  const TestKind& kind = kindOf(r);
   QStringList parts;
-  for (const HistoryEvent& ev : e.events) {
-    if (ev.raw.isEmpty() && !ev.points) continue;
-    QString part = ev.caption + QLatin1Char(' ') + (ev.raw.isEmpty() ? QStringLiteral("-") : ev.raw);
+  for (const EventResult& ev : r.events) {
+    const QString raw = kind.rawText(ev);
+    if (raw.isEmpty() && !ev.points) continue;
+    QString part = kind.captionOf(ev) + QLatin1Char(' ') + (raw.isEmpty() ? QStringLiteral("-") : raw);
     if (ev.points) part += QStringLiteral(" (%1)").arg(*ev.points);
     parts << part;
   }
@@ -126,33 +130,33 @@ void HistoryWindow::showSoldier(const QString& ssn) {
   const std::optional<QString> normal = normalizedSsn(ssn);
   if (!normal) return status_->setText(QStringLiteral("SSN: \"%1\" is not nine digits.").arg(ssn));
   ssn_->setText(*normal);
-  QList<HistoryEntry> history;
+  QList<TestResult> history;
   try {
     history = loadSoldierHistory(dbPath_, *normal);
   } catch (const DbError& e) {
     return status_->setText(e.message());
   }
-  for (const HistoryEntry& e : history) {
+  for (const TestResult& e : history) {
+    const TestKind& kind = kindOf(e);
     const int r = table_->rowCount();
     table_->insertRow(r);
     const QString values[ColCount] = {
         e.date.isValid() ? e.date.toString(Qt::ISODate) : QString(),
-        testName(e.kind),
-        e.name,
+        testName(kind),
+        e.soldier.name,
         eventsText(e),
         e.total ? QString::number(*e.total) : QString(),
         e.result};
     for (int c = 0; c < ColCount; ++c) {
       auto* item = new QTableWidgetItem(values[c]);
-      if (c == ColResult && (e.result == QLatin1String("NO-GO") || e.result == QLatin1String("FAIL")))
-        item->setForeground(Qt::red);
+      if (c == ColResult && e.result == kind.failWord()) item->setForeground(Qt::red);
       table_->setItem(r, c, item);
     }
   }
   table_->resizeColumnsToContents();
   table_->horizontalHeader()->setSectionResizeMode(ColEvents, QHeaderView::Stretch);
   chart_->setSeries(historyChart(history));
-  const QString who = history.isEmpty() ? *normal : history.first().name;
+  const QString who = history.isEmpty() ? *normal : history.first().soldier.name;
   setWindowTitle(QStringLiteral("History of %1").arg(who));
   status_->setText(history.isEmpty() ? QStringLiteral("No test is stored for SSN %1.").arg(*normal)
                                      : QStringLiteral("%1 tests of %2.").arg(history.size()).arg(who));

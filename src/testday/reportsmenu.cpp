@@ -119,7 +119,7 @@ std::optional<ReportTable> ReportsMenu::table(Report which) {
     }
     const std::optional<TestGroup> group = savedGroup();
     if (!group) return std::nullopt;
-    const MemberRecords records = groupRecords(*group, readTestDayRecords(dbPath_, false).fiveEvent);
+    const MemberRecords records = groupRecords(*group, readGroupResults(dbPath_, *group));
     switch (which) {
       case Report::ResultsByName: return groupResults(*group, records, ResultOrder::ByName);
       case Report::ResultsByTotal: return groupResults(*group, records, ResultOrder::ByTotal);

@@ -121,11 +121,15 @@ FitnessCard cardFromRecords(const std::vector<RowAsRead>& rows, const GroupMembe
   return cardOf(byDate(resultsFromFitnessRows(rows, Missing::Scored)), member);
 }
 
-QList<FitnessCard> cardsForGroup(const TestGroup& group, const std::vector<RowAsRead>& allRows) {
-  const QHash<QString, QList<TestResult>> bySsn = bySoldier(resultsFromFitnessRows(allRows, Missing::Scored));
+QList<FitnessCard> cardsForGroup(const TestGroup& group, const QList<TestResult>& results) {
+  const QHash<QString, QList<TestResult>> bySsn = bySoldier(results);
   QList<FitnessCard> cards;
   for (const GroupMember& m : group.members) cards << cardOf(bySsn.value(ssnDigits(m.ssn)), m);
   return cards;
+}
+
+QList<FitnessCard> cardsForGroup(const TestGroup& group, const std::vector<RowAsRead>& allRows) {
+  return cardsForGroup(group, resultsFromFitnessRows(allRows, Missing::Scored));
 }
 
 QList<FitnessCard> cardsForGroup(const TestGroup& group, FitnessRecords& records) {
@@ -133,7 +137,7 @@ QList<FitnessCard> cardsForGroup(const TestGroup& group, FitnessRecords& records
   for (const GroupMember& m : group.members)
     if (const QString digits = ssnDigits(m.ssn); !digits.isEmpty()) soldiers << digits;
   soldiers.removeDuplicates();
-  if (soldiers.isEmpty()) return cardsForGroup(group, std::vector<RowAsRead>());
+  if (soldiers.isEmpty()) return cardsForGroup(group, QList<TestResult>());
   // Two reads: of every record of the group's soldiers only what picks the
   // card's tests and fills its header, then the whole of the few records the
   // cards show. A soldier of many years has many records.

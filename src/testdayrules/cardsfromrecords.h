@@ -24,7 +24,9 @@ namespace quillon {
 FitnessCard cardFromRecords(const std::vector<RowAsRead>& rows, const GroupMember& member = {});
 
 // The cards of a group's soldiers, in the group's order, from every stored
-// five-event record of each (not only those of this group's day).
+// test of each (not only those of this group's day).
+QList<FitnessCard> cardsForGroup(const TestGroup& group, const QList<TestResult>& results);
+// The same from stored five-event records, their missing points scored.
 QList<FitnessCard> cardsForGroup(const TestGroup& group, const std::vector<RowAsRead>& allRows);
 // The same, read from `records`: only the rows of the group's soldiers, found
 // by SSN. Throws DbError.

@@ -5,7 +5,6 @@
 
 #include "groupreports.h"
 #include "recordrow.h"
-#include "storedresults.h"
 
 namespace quillon {
 
@@ -27,8 +26,7 @@ struct DueSoldier {  // what the list knows of one SSN
 }  // namespace
 
 ReportTable dueList(const TestDayRecords& records, const QDate& asOf, int months) {
-  return dueList(resultsFromInfoRows(records.info) + resultsFromFitnessRows(records.fiveEvent, Missing::AsStored),
-                 records.groupMembers, testKind(TestKindId::FiveEvent), asOf, months);
+  return dueList(records.results, records.groupMembers, testKind(kGroupTest), asOf, months);
 }
 
 ReportTable dueList(const QList<TestResult>& results, const QList<GroupMember>& members, const TestKind& due,

@@ -1,19 +1,19 @@
 #include "groupreports.h"
 
+#include <QHash>
 #include <algorithm>
 
 #include "dbfile.h"
 #include "fitnessrecords.h"
-#include "storedresults.h"
 #include "ranks.h"
+#include "recordrow.h"
+#include "storedresults.h"
 
 namespace quillon {
 
 namespace {
 
 using K = ExportTable::Kind;
-
-QString field(const RowAsRead& row, const char* name) { return row.fields.value(fitnessFieldNames().indexOf(QLatin1String(name))); }
 
 // Whether an alternate may be taken in event `e`'s place.
 bool replaced(const TestKind& kind, int e) {
@@ -70,15 +70,30 @@ bool byName(const ResultLine& a, const ResultLine& b) {
 
 }  // namespace
 
-MemberRecords groupRecords(const TestGroup& group, const std::vector<RowAsRead>& fiveEvent) {
+MemberRecords groupRecords(const TestGroup& group, const QList<TestResult>& results) {
+  const QDate on = QDate::fromString(group.testDate, Qt::ISODate);
+  QHash<QString, const TestResult*> onTheDay;  // by SSN; of two, the later read
+  for (const TestResult& r : results)
+    if (r.kind == kGroupTest && r.date == on && !r.soldier.ssn.isEmpty()) onTheDay.insert(r.soldier.ssn, &r);
   MemberRecords out;
   for (const GroupMember& m : group.members) {
-    const RowAsRead* found = nullptr;
-    for (const RowAsRead& r : fiveEvent)
-      if (field(r, "ssn") == m.ssn && field(r, "test_date") == group.testDate) found = &r;
-    out << (found ? std::optional<TestResult>(resultFromFitnessRow(*found, Missing::AsStored)) : std::nullopt);
+    const TestResult* found = onTheDay.value(ssnDigits(m.ssn));
+    out << (found ? std::optional<TestResult>(*found) : std::nullopt);
   }
   return out;
+}
+
+QList<TestResult> readGroupResults(const QString& dbPath, const TestGroup& group) {
+  QStringList soldiers;
+  for (const GroupMember& m : group.members)
+    if (const QString digits = ssnDigits(m.ssn); !digits.isEmpty()) soldiers << digits;
+  soldiers.removeDuplicates();
+  if (soldiers.isEmpty()) return {};
+  const std::unique_ptr<FitnessRecords> five = FitnessRecords::forDatabase(dbPath);
+  five->open();
+  const std::vector<RowAsRead> rows = five->readOfSoldiers(soldiers);
+  five->close();
+  return resultsFromFitnessRows(rows, Missing::AsStored);
 }
 
 ReportTable groupResults(const TestGroup& group, const MemberRecords& records, ResultOrder order) {
@@ -219,18 +234,20 @@ ReportTable groupRecordsTable(const TestGroup& group, const MemberRecords& recor
 
 TestDayRecords readTestDayRecords(const QString& dbPath, bool withInfo) {
   TestDayRecords out;
-  const std::unique_ptr<FitnessRecords> five = FitnessRecords::forDatabase(dbPath);
-  five->open();
-  out.fiveEvent = five->readAll();
-  five->close();
   if (withInfo) {
     const std::unique_ptr<RecordBackend> info = RecordBackend::forDatabase(dbPath);
     info->open();
     info->forEachRow({}, [&](const QStringList& row) {
-      out.info.push_back(row);
+      out.results << resultFromInfoRow(row);
       return true;
     });
     info->close();
+  }
+  const std::unique_ptr<FitnessRecords> five = FitnessRecords::forDatabase(dbPath);
+  five->open();
+  out.results << resultsFromFitnessRows(five->readAll(), Missing::AsStored);
+  five->close();
+  if (withInfo) {
     // A soldier put on a test day before any record of theirs exists is
     // known by the groups alone, on the file and on a records server alike.
     for (const TestGroup& g : TestGroups::forDatabase(dbPath)->all()) out.groupMembers << g.members;

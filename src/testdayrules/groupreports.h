@@ -19,10 +19,8 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
-#include <vector>
 
 #include "exportwriter.h"
-#include "recordbackend.h"
 #include "report.h"
 #include "testgroups.h"
 #include "testkind.h"
@@ -53,9 +51,13 @@ struct ReportTable {
 inline constexpr TestKindId kGroupTest = TestKindId::FiveEvent;
 
 // The result of each member on the group's date of test, as stored, in the
-// group's order; none where the member has none yet.
+// group's order; none where the member has none yet. Of `results` only the
+// group's test counts, matched by SSN and date as lane entry stores it.
 using MemberRecords = QList<std::optional<TestResult>>;
-MemberRecords groupRecords(const TestGroup& group, const std::vector<RowAsRead>& fiveEvent);
+MemberRecords groupRecords(const TestGroup& group, const QList<TestResult>& results);
+// The stored tests of the group's members, as stored, read by SSN only.
+// Throws DbError.
+QList<TestResult> readGroupResults(const QString& dbPath, const TestGroup& group);
 
 enum class ResultOrder { ByName, ByTotal };
 // By name: the name as written, case aside, then SSN. By total: highest
@@ -74,15 +76,14 @@ ReportTable groupRecordsTable(const TestGroup& group, const MemberRecords& recor
 
 // What the tables hold now, for the reports.
 struct TestDayRecords {
-  std::vector<QStringList> info;  // table info's rows, every field in table order
-  std::vector<RowAsRead> fiveEvent;
+  QList<TestResult> results;  // the stored tests, as stored: missing points are not scored
   QList<GroupMember> groupMembers;  // of every stored test group
 };
-// Throws DbError. `withInfo`: table info and the groups' members too (the
-// due list's soldiers); else the five-event records only.
+// Throws DbError. `withInfo`: the three-event tests and the groups' members
+// too (the due list's soldiers); else the tests of the group's kind only.
 TestDayRecords readTestDayRecords(const QString& dbPath, bool withInfo);
 
-// The due list: soldiers in name order, then SSN. A soldier is anyone with
+// The due list of the group's test: soldiers in name order, then SSN. A soldier is anyone with
 // a record in table info or the five-event table, or a member of a stored
 // test group, known by SSN. `asOf` is the day the list is for: records dated
 // after it are no test yet. Due when the last test's date plus `months` (at

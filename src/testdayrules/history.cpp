@@ -10,20 +10,7 @@ namespace quillon {
 
 namespace {
 
-HistoryEntry entryOf(const TestResult& r) {
-  const TestKind& kind = kindOf(r);
-  HistoryEntry e;
-  e.kind = r.kind;
-  e.id = r.id;
-  e.date = r.date;
-  e.name = r.soldier.name;
-  for (const EventResult& ev : r.events) e.events << HistoryEvent{kind.captionOf(ev), kind.rawText(ev), ev.points};
-  e.total = r.total;
-  e.result = r.result;
-  return e;
-}
-
-bool newerFirst(const HistoryEntry& a, const HistoryEntry& b) {
+bool newerFirst(const TestResult& a, const TestResult& b) {
   if (a.date.isValid() != b.date.isValid()) return a.date.isValid();
   if (a.date != b.date) return a.date > b.date;
   if (a.kind != b.kind) return a.kind > b.kind;
@@ -32,24 +19,24 @@ bool newerFirst(const HistoryEntry& a, const HistoryEntry& b) {
 
 }  // namespace
 
-QList<HistoryEntry> soldierHistory(const QString& ssn, const QList<TestResult>& results) {
+QList<TestResult> soldierHistory(const QString& ssn, const QList<TestResult>& results) {
   const QString digits = ssnDigits(ssn);
-  QList<HistoryEntry> out;
+  QList<TestResult> out;
   if (digits.isEmpty()) return out;
   for (const TestResult& r : results)
-    if (r.soldier.ssn == digits) out << entryOf(r);
+    if (r.soldier.ssn == digits) out << r;
   std::stable_sort(out.begin(), out.end(), newerFirst);
   return out;
 }
 
-QList<HistoryEntry> soldierHistory(const QString& ssn, const std::vector<QStringList>& threeEventRows,
-                                   const std::vector<RowAsRead>& fiveEventRows) {
+QList<TestResult> soldierHistory(const QString& ssn, const std::vector<QStringList>& threeEventRows,
+                                 const std::vector<RowAsRead>& fiveEventRows) {
   // The card's reading of a five-event record is the history's too: the
   // same points, scored the same way where a record lacks them.
   return soldierHistory(ssn, resultsFromInfoRows(threeEventRows) + resultsFromFitnessRows(fiveEventRows, Missing::Scored));
 }
 
-QList<HistoryEntry> loadSoldierHistory(const QString& dbPath, const QString& ssn) {
+QList<TestResult> loadSoldierHistory(const QString& dbPath, const QString& ssn) {
   const QString digits = ssnDigits(ssn);
   if (digits.isEmpty()) return {};
   // Only this soldier's rows are read, through the index by SSN; the few of
@@ -65,7 +52,7 @@ QList<HistoryEntry> loadSoldierHistory(const QString& dbPath, const QString& ssn
   return soldierHistory(ssn, threeEvent, fiveEvent);
 }
 
-QList<ChartSeries> historyChart(const QList<HistoryEntry>& history, TestKindId charted) {
+QList<ChartSeries> historyChart(const QList<TestResult>& history, TestKindId charted) {
   const TestKind& kind = testKind(charted);
   QList<ChartSeries> series{{QStringLiteral("Total"), {}}};
   for (const TestEvent& ev : kind.events()) series << ChartSeries{ev.caption, {}};

@@ -14,7 +14,6 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <optional>
 #include <vector>
 
 #include "recordbackend.h"
@@ -22,38 +21,22 @@
 
 namespace quillon {
 
-struct HistoryEvent {
-  QString caption;  // "HRP", "PU", ...
-  QString raw;      // as the clerk reads it: repetitions, pounds, m:ss; or the alternate and its time
-  std::optional<int> points;
-};
-
-struct HistoryEntry {
-  using Kind = TestKindId;
-  Kind kind = Kind::FiveEvent;
-  qint64 id = 0;  // the record's ID in its own table
-  QDate date;     // of test; invalid when the record holds none
-  QString name;
-  QList<HistoryEvent> events;  // in the test's own order
-  std::optional<int> total;
-  QString result;  // GO / NO-GO, or the three-event status word (PASS, FAIL, ...)
-};
-
-// Every record of `ssn` (nine digits, dashes or not) among the three-event
-// rows (fields in infoFieldNames() order) and the five-event rows: newest
-// date of test first; on one date the five-event test before the
-// three-event one, and within a kind the later entered (higher ID) first;
-// records without a date of test last.
-QList<HistoryEntry> soldierHistory(const QString& ssn, const std::vector<QStringList>& threeEventRows,
-                                   const std::vector<RowAsRead>& fiveEventRows);
-// The same from test results of any kind: the kinds in the reverse of
-// their TestKindId order on a shared date.
-QList<HistoryEntry> soldierHistory(const QString& ssn, const QList<TestResult>& results);
+// Every record of `ssn` (nine digits, dashes or not) among `results`:
+// newest date of test first; on one date the kinds in the reverse of their
+// TestKindId order (the five-event test before the three-event one), and
+// within a kind the later entered (higher ID) first; records without a
+// date of test last.
+QList<TestResult> soldierHistory(const QString& ssn, const QList<TestResult>& results);
+// The same from the three-event rows (fields in infoFieldNames() order)
+// and the five-event rows, a five-event record's missing points scored as
+// its card scores them.
+QList<TestResult> soldierHistory(const QString& ssn, const std::vector<QStringList>& threeEventRows,
+                                 const std::vector<RowAsRead>& fiveEventRows);
 
 // The same, read through the storage layer from the records at `dbPath` (a
 // folder's info.mdb, or the server its connection file names): only the
 // soldier's own rows, found by SSN. Throws DbError.
-QList<HistoryEntry> loadSoldierHistory(const QString& dbPath, const QString& ssn);
+QList<TestResult> loadSoldierHistory(const QString& dbPath, const QString& ssn);
 
 // One line of the chart: points by date of test, oldest first, only the
 // five-event tests that hold that value.
@@ -65,6 +48,6 @@ struct ChartSeries {
 // The total first, then each event's points (an alternate's in the place of
 // the event it replaces), of the tests of kind `charted` only. Tests
 // without a date of test are left out: they have no place on a time axis.
-QList<ChartSeries> historyChart(const QList<HistoryEntry>& history, TestKindId charted = TestKindId::FiveEvent);
+QList<ChartSeries> historyChart(const QList<TestResult>& history, TestKindId charted = TestKindId::FiveEvent);
 
 }  // namespace quillon

@@ -20,6 +20,9 @@ QString TestKind::captionOf(const EventResult& e) const {
   return e.alternate.isEmpty() ? events().at(e.event).caption : e.alternate.toUpper();
 }
 
+// No points in any event fail a test by every pass rule.
+QString TestKind::failWord() const { return verdict(Soldier{}, QList<int>(events().size(), 0)); }
+
 QString TestKind::rawText(const EventResult& e) const { return e.raw ? written(e.event, *e.raw) : QString(); }
 
 const TestKind& testKind(TestKindId id) {

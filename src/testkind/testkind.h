@@ -114,6 +114,8 @@ class TestKind {
   virtual int age(const QDate& dob, const QDate& on) const = 0;
   // The word verdict() gives a passed test.
   virtual QString passWord() const = 0;
+  // The word verdict() gives a failed test.
+  QString failWord() const;
 
   // The alternate keyed `key` (case aside), or -1.
   int alternateIndex(const QString& key) const;

@@ -127,7 +127,7 @@ TEST(GroupReports, SummaryCountsAnAlternateInsteadOfTheRunAndNamesWhoFailed) {
                              fiveEventResult(g.members[1].ssn, g.members[1].name, g.testDate, QStringLiteral("GO")),
                              fiveEventResult(g.members[2].ssn, g.members[2].name, QStringLiteral("2025-01-01"),
                                              QStringLiteral("NO-GO"))});
-  const MemberRecords records = groupRecords(g, readTestDayRecords(path, false).fiveEvent);
+  const MemberRecords records = groupRecords(g, readTestDayRecords(path, false).results);
   const ReportTable t = goNoGoSummary(g, records);
   const quillon::fitness::FitnessTest& five = *quillon::fitness::fitnessTest2025().test;
   const QString run = five.events[five.runEvent].name;
@@ -165,7 +165,7 @@ TEST(GroupReports, ByTotalPutsTheHighestFirstTiesByNameAndThoseWithoutATotalLast
                              fiveEventResult(ssnOf(3), "Moe, Al", g.testDate, "GO", "450"),
                              fiveEventResult(ssnOf(4), "Inch, Ida", g.testDate, ""),
                              fiveEventResult(ssnOf(6), "Low, Lou", g.testDate, "NO-GO", "95")});
-  const MemberRecords records = groupRecords(g, readTestDayRecords(path, false).fiveEvent);
+  const MemberRecords records = groupRecords(g, readTestDayRecords(path, false).results);
 
   const ReportTable byTotal = groupResults(g, records, ResultOrder::ByTotal);
   const QStringList order{"Moe, Al", "Adams, Zoe", "zeller, Amy", "Low, Lou", "Bob, Not", "Inch, Ida"};
@@ -195,7 +195,7 @@ TEST(GroupReports, ExportsAreOwnerOnlyAndANameThatLooksLikeAFormulaStaysText) {
   const QString path = dir.file(QStringLiteral("info.mdb"));
   createRecordsDatabase(path);
   addFiveEventRecords(path, {fiveEventResult(ssnOf(1), formula, g.testDate, "GO", "412")});
-  const MemberRecords records = groupRecords(g, readTestDayRecords(path, false).fiveEvent);
+  const MemberRecords records = groupRecords(g, readTestDayRecords(path, false).results);
 
   for (const ReportTable& t : {groupResults(g, records, ResultOrder::ByName), groupRecordsTable(g, records)}) {
     const ExportTable table = exportTable(t);
@@ -257,4 +257,31 @@ TEST(DueListOfEitherTest, TheListsOwnKindCountsAndTheOtherOnlyHints) {
   const ReportTable five = dueList(results, {}, testKind(TestKindId::FiveEvent), asOf, 6);
   EXPECT_EQ(column(five, "Name"), QStringList{"Cruz, Recent"});
   EXPECT_EQ(rowOf(five, "Cruz, Recent", "Due Because"), "No five-event test (last three-event test 2026-02-01)");
+}
+
+// A group's report is of the group's test on the group's day: a member's
+// three-event record of that day is no result of it, and reading only the
+// members' records gives what reading every table gave.
+TEST(GroupReports, AnotherTestOnTheGroupsDayIsNoResultAndTheMembersOwnRecordsSuffice) {
+  ScratchDir dir;
+  const QString path = dir.file(QStringLiteral("info.mdb"));
+  createRecordsDatabase(path);
+  const TestGroup g = rangeDayGroup();  // Yates, Abernathy, Moreno
+  addFiveEventRecords(path, {fiveEventResult(g.members[0].ssn, g.members[0].name, g.testDate, "GO", "412"),
+                             fiveEventResult(g.members[1].ssn, g.members[1].name, "2025-01-01", "GO", "380"),
+                             fiveEventResult(ssnOf(9), "Outsider, Ida", g.testDate, "GO", "401")});
+  insertRows(path, {{{"LNAME", "Moreno, Luis T"}, {"SSN", "987-65-4321"}, {"DOT", "06/12/2026"}, {"TOTAL", "270"},
+                     {"STAT", "PASS"}}});
+
+  const ReportTable everything = groupResults(g, groupRecords(g, readTestDayRecords(path, true).results), ResultOrder::ByName);
+  EXPECT_EQ(column(everything, "Name"), (QStringList{"Abernathy, Cole", "Moreno, Luis T", "Yates, Ann B"}));
+  EXPECT_EQ(column(everything, "Result"), (QStringList{"Not tested", "Not tested", "GO"}));
+  EXPECT_EQ(column(everything, "Total"), (QStringList{"", "", "412"}));
+
+  const QList<TestResult> own = readGroupResults(path, g);
+  EXPECT_EQ(own.size(), 2) << "Yates's and Abernathy's records, nobody else's";
+  const ReportTable members = groupResults(g, groupRecords(g, own), ResultOrder::ByName);
+  EXPECT_EQ(members.rows, everything.rows);
+  EXPECT_EQ(groupRecordsTable(g, groupRecords(g, own)).rows,
+            groupRecordsTable(g, groupRecords(g, readTestDayRecords(path, false).results)).rows);
 }

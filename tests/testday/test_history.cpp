@@ -38,9 +38,9 @@ class History : public FiveEventFileTest {
   }
   QStringList order(const QString& ssn) {
     QStringList out;
-    for (const HistoryEntry& e : loadSoldierHistory(path_, ssn))
+    for (const TestResult& e : loadSoldierHistory(path_, ssn))
       out << QStringLiteral("%1 %2 %3")
-                 .arg(e.kind == HistoryEntry::Kind::FiveEvent ? "5" : "3", e.date.toString(Qt::ISODate),
+                 .arg(e.kind == TestResult::Kind::FiveEvent ? "5" : "3", e.date.toString(Qt::ISODate),
                       e.total ? QString::number(*e.total) : QString("-"));
     return out;
   }
@@ -63,12 +63,12 @@ TEST_F(History, BothTestsNewestFirstTheFiveEventFirstOnASharedDateUndatedLast) {
   EXPECT_EQ(order(" 123456789 "), expected) << "the SSN as typed, with or without dashes";
   EXPECT_TRUE(order("111223333").isEmpty());
 
-  const HistoryEntry three = loadSoldierHistory(path_, "123456789").at(1);
+  const TestResult three = loadSoldierHistory(path_, "123456789").at(1);
   ASSERT_EQ(three.events.size(), 3);
-  EXPECT_EQ(three.events[0].raw, "41");
+  EXPECT_EQ(kindOf(three).rawText(three.events[0]), "41");
   EXPECT_EQ(three.events[0].points, 80);
   EXPECT_EQ(three.events[1].points, std::nullopt) << "no sit-up points stored: none shown";
-  EXPECT_EQ(three.events[2].raw, "15:07");
+  EXPECT_EQ(kindOf(three).rawText(three.events[2]), "15:07");
   EXPECT_EQ(three.result, "PASS");
 }
 

@@ -22,16 +22,17 @@ using namespace quillon::test;
 
 namespace {
 
-QString described(const QList<HistoryEntry>& history) {
+QString described(const QList<TestResult>& history) {
   QStringList out;
-  for (const HistoryEntry& e : history) {
+  for (const TestResult& e : history) {
     QStringList events;
-    for (const HistoryEvent& v : e.events)
-      events << v.caption + '=' + v.raw + '/' + (v.points ? QString::number(*v.points) : QString('-'));
+    for (const EventResult& v : e.events)
+      events << kindOf(e).captionOf(v) + '=' + kindOf(e).rawText(v) + '/' +
+                    (v.points ? QString::number(*v.points) : QString('-'));
     out << QStringLiteral("%1 #%2 %3 %4 %5 %6 [%7]")
-               .arg(e.kind == HistoryEntry::Kind::FiveEvent ? "5" : "3")
+               .arg(e.kind == TestResult::Kind::FiveEvent ? "5" : "3")
                .arg(e.id)
-               .arg(e.date.toString(Qt::ISODate), e.name, e.total ? QString::number(*e.total) : QString('-'), e.result,
+               .arg(e.date.toString(Qt::ISODate), e.soldier.name, e.total ? QString::number(*e.total) : QString('-'), e.result,
                     events.join(' '));
   }
   return out.join('\n');
@@ -156,7 +157,7 @@ TYPED_TEST(SoldierRecords, EachSoldiersHistoryIsWhatReadingEveryRecordMadeOfIt) 
   for (int n = 0; n < kSoldiers; ++n) {
     for (int form : {0, 1}) {
       const QString ssn = written(soldierSsn(n), form);
-      const QList<HistoryEntry> byIndex = loadSoldierHistory(this->path_, ssn);
+      const QList<TestResult> byIndex = loadSoldierHistory(this->path_, ssn);
       EXPECT_EQ(described(byIndex), described(soldierHistory(ssn, three, five))) << qPrintable(ssn);
       if (n == kWithoutRecords) {
         EXPECT_TRUE(byIndex.isEmpty());
@@ -168,7 +169,7 @@ TYPED_TEST(SoldierRecords, EachSoldiersHistoryIsWhatReadingEveryRecordMadeOfIt) 
   EXPECT_GT(this->soldiersNamed_, kSoldiers / 2);
   // Soldier 0 wrote their SSN in all six ways over fourteen tests of each
   // kind: the two ways the rules refuse name nobody.
-  const QList<HistoryEntry> many = loadSoldierHistory(this->path_, soldierSsn(0));
+  const QList<TestResult> many = loadSoldierHistory(this->path_, soldierSsn(0));
   EXPECT_EQ(many.size(), 2 * (14 - 2 - 2));
 }
 
