@@ -83,9 +83,9 @@ struct TestDayRecords {
 // too (the due list's soldiers); else the tests of the group's kind only.
 TestDayRecords readTestDayRecords(const QString& dbPath, bool withInfo);
 
-// The due list of the group's test: soldiers in name order, then SSN. A soldier is anyone with
-// a record in table info or the five-event table, or a member of a stored
-// test group, known by SSN. `asOf` is the day the list is for: records dated
+// The due list of the group's test: soldiers in name order, then SSN. A
+// soldier is anyone with a record in table info or the five-event table, or
+// a member of a stored test group, known by SSN. `asOf` is the day the list is for: records dated
 // after it are no test yet. Due when the last test's date plus `months` (at
 // the month's end when the day is not in that month: Aug 31 plus 6 months
 // is Feb 28) is before `asOf`, so a test exactly `months` old is not yet due.
