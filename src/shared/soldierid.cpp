@@ -1,0 +1,17 @@
+#include "soldierid.h"
+
+namespace quillon {
+
+QString shownSsn(const QString& ssn, SsnShown how) {
+  const QString text = ssn.trimmed();
+  if (text.isEmpty()) return QString();
+  QString digits;
+  for (const QChar c : text)
+    if (c.isDigit()) digits += c;
+  const QString dashed = digits.left(3) + '-' + digits.mid(3, 2) + '-' + digits.right(4);
+  const bool nineDigits = digits.size() == 9 && (text == digits || text == dashed);
+  if (how == SsnShown::Whole) return nineDigits ? dashed : text;
+  return QStringLiteral("***-**-") + digits.right(4).rightJustified(4, QLatin1Char('*'));
+}
+
+}  // namespace quillon
