@@ -20,6 +20,7 @@
 #include "historychart.h"
 #include "recordrow.h"
 #include "testdaywindow.h"
+#include "ssnmask.h"
 #include "trailview.h"
 
 namespace quillon {
@@ -126,6 +127,10 @@ HistoryWindow::HistoryWindow(const QString& dbPath, QWidget* parent) : QWidget(p
     if (!shown_.isEmpty() && ssn == shown_) ssn_->setText(shownSsn(shown_, ssnShown_));
     trail_->setSsnShown(ssnShown_);
   });
+  QAction* whole = ssnToggle(this);
+  connect(whole, &QAction::toggled, wholeSsn_, &QCheckBox::setChecked);
+  connect(wholeSsn_, &QCheckBox::toggled, whole, &QAction::setChecked);
+  wholeSsn_->setChecked(whole->isChecked());
 }
 
 void HistoryWindow::keyPressEvent(QKeyEvent* e) {
