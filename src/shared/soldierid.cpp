@@ -1,5 +1,7 @@
 #include "soldierid.h"
 
+#include <QRegularExpression>
+
 namespace quillon {
 
 QString shownSsn(const QString& ssn, SsnShown how) {
@@ -12,6 +14,18 @@ QString shownSsn(const QString& ssn, SsnShown how) {
   const bool nineDigits = digits.size() == 9 && (text == digits || text == dashed);
   if (how == SsnShown::Whole) return nineDigits ? dashed : text;
   return QStringLiteral("***-**-") + digits.right(4).rightJustified(4, QLatin1Char('*'));
+}
+
+std::optional<QString> normalizedDodId(const QString& text) {
+  static const QRegularExpression tenDigits(QStringLiteral("^[0-9]{10}$"));
+  const QString t = text.trimmed();
+  if (!tenDigits.match(t).hasMatch()) return std::nullopt;
+  return t;
+}
+
+bool looksLikeSsn(const QString& text) {
+  static const QRegularExpression ssn(QStringLiteral("^[0-9]{3}-?[0-9]{2}-?[0-9]{4}$"));
+  return ssn.match(text.trimmed()).hasMatch();
 }
 
 }  // namespace quillon
