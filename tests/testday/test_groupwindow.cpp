@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -124,15 +125,19 @@ TEST_F(GroupWindow, SsnsShowTheirLastFourDigitsUntilTheClerkAsksAndAreKeptWhole)
   auto* soldiers = child<QTableWidget>(w.get(), "soldiers");
   ASSERT_EQ(soldiers->rowCount(), 1);
   const auto shownInCell = [&] {
-    return soldiers->itemDelegateForIndex(soldiers->model()->index(0, 0))
-        ->displayText(soldiers->item(0, 0)->data(Qt::DisplayRole), QLocale());
+    const auto* delegate =
+        qobject_cast<QStyledItemDelegate*>(soldiers->itemDelegateForIndex(soldiers->model()->index(0, 0)));
+    EXPECT_NE(delegate, nullptr);
+    return !delegate ? QString() : delegate->displayText(soldiers->item(0, 0)->data(Qt::DisplayRole), QLocale());
   };
   EXPECT_EQ(shownInCell(), QStringLiteral("***-**-3333"));
 
   // Asked for with the window's own key, the whole SSN; and a roster
   // previewed now shows it whole too.
-  QTest::keyClick(QApplication::focusWidget(), Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
-  EXPECT_EQ(shownInCell(), QStringLiteral("111223333"));
+  w->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+  QTest::keyClick(w.get(), Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(shownInCell(), QStringLiteral("111-22-3333"));
   w->importRoster(writeRoster(dir_, "Name,SSN,Sex,DOB,Standard\r\n\"Cole, Cy\",333-44-5555,M,1997-04-02,combat\r\n"));
   auto* preview = w->findChild<RosterPreviewDialog*>();
   ASSERT_NE(preview, nullptr);
@@ -142,7 +147,9 @@ TEST_F(GroupWindow, SsnsShowTheirLastFourDigitsUntilTheClerkAsksAndAreKeptWhole)
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
   // The group keeps the SSN whole, whatever its cell shows.
-  QTest::keyClick(QApplication::focusWidget(), Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+  w->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+  QTest::keyClick(w.get(), Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
   EXPECT_EQ(shownInCell(), QStringLiteral("***-**-3333"));
   QTest::mouseClick(child<QPushButton>(w.get(), "saveGroup"), Qt::LeftButton);
   ASSERT_EQ(storedGroups(path_).size(), 1);

@@ -112,7 +112,9 @@ TYPED_TEST(Trail, AResultChangedAtTwoStationsShowsBothChangesWithTheirUsersUnder
   EXPECT_TRUE(lines[0].startsWith("record added|||(")) << qPrintable(lines[0]);
   EXPECT_EQ(lines[1], "changed|pushup|34|41|" + s.who(1) + '|' + s.where(1));
   EXPECT_EQ(lines[2], "changed|pushup|41|43|" + s.who(2) + '|' + s.where(2));
-  if constexpr (std::is_same_v<TypeParam, TrailOnAServer>) EXPECT_NE(s.who(1), s.who(2));
+  if constexpr (std::is_same_v<TypeParam, TrailOnAServer>) {
+    EXPECT_NE(s.who(1), s.who(2));
+  }
 }
 
 TYPED_TEST(Trail, AnSsnInTheTrailIsMaskedUntilTheClerkAsksForItWhole) {
