@@ -35,6 +35,14 @@ SsnShown ssnShownFor(const QWidget* widget) {
   return SsnShown::Masked;
 }
 
+void showSsnColumns(ReportTable& table, SsnShown how) {
+  for (qsizetype c = 0; c < table.columns.size(); ++c) {
+    if (table.columns.at(c).key != QLatin1String("ssn")) continue;
+    for (QStringList& row : table.rows)
+      if (c < row.size()) row[c] = shownSsn(row.at(c), how);
+  }
+}
+
 QString SsnColumnDelegate::displayText(const QVariant& value, const QLocale&) const {
   return shownSsn(value.toString(), how_);
 }

@@ -6,6 +6,7 @@
 
 #include <QStyledItemDelegate>
 
+#include "groupreports.h"
 #include "soldierid.h"
 
 class QAction;
@@ -21,6 +22,11 @@ QAction* ssnToggle(QWidget* window);
 // How the nearest of `widget` and the widgets it sits in or was opened from
 // that has a toggle shows SSNs; masked where none was asked for.
 SsnShown ssnShownFor(const QWidget* widget);
+
+// A report's or an export's SSN column (its key "ssn") as `how` says: a
+// report shown, printed or exported holds the whole SSN only when the
+// clerk asked to see it.
+void showSsnColumns(ReportTable& table, SsnShown how);
 
 class SsnColumnDelegate : public QStyledItemDelegate {
  public:

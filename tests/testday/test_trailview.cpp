@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QSysInfo>
@@ -115,6 +116,11 @@ TYPED_TEST(Trail, AResultChangedAtTwoStationsShowsBothChangesWithTheirUsersUnder
   EXPECT_TRUE(lines[2].startsWith("changed|pushup|41|43|" + s.who(2) + '|' + s.where(2))) << qPrintable(lines[2]);
   if constexpr (std::is_same_v<TypeParam, TrailOnAServer>) {
     EXPECT_NE(s.who(1), s.who(2));
+  }
+  // Left for the documentation's picture of the window, when asked for.
+  if (const QString shots = qEnvironmentVariable("QUILLON_SHOT_DIR"); !shots.isEmpty()) {
+    if constexpr (std::is_same_v<TypeParam, TrailInAFile>)
+      EXPECT_TRUE(QFile::copy(s.recordsPath(), QDir(shots).filePath(QStringLiteral("info.mdb"))));
   }
 }
 
