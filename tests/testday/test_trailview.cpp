@@ -119,8 +119,9 @@ TYPED_TEST(Trail, AResultChangedAtTwoStationsShowsBothChangesWithTheirUsersUnder
   }
   // Left for the documentation's picture of the window, when asked for.
   if (const QString shots = qEnvironmentVariable("QUILLON_SHOT_DIR"); !shots.isEmpty()) {
-    if constexpr (std::is_same_v<TypeParam, TrailInAFile>)
+    if constexpr (std::is_same_v<TypeParam, TrailInAFile>) {
       EXPECT_TRUE(QFile::copy(s.recordsPath(), QDir(shots).filePath(QStringLiteral("info.mdb"))));
+    }
   }
 }
 
