@@ -8,6 +8,7 @@
 
 #include "infofields.h"
 #include "ranks.h"
+#include "soldierid.h"
 #include "xlsxreader.h"
 
 namespace quillon {
@@ -16,8 +17,8 @@ namespace {
 
 constexpr qint64 kMaxRosterBytes = 64 * 1024 * 1024;
 
-enum class Column { Name, Last, First, Middle, Rank, Ssn, Sex, Dob, Unit, Standard };
-constexpr int kColumns = 10;
+enum class Column { Name, Last, First, Middle, Rank, Ssn, Sex, Dob, Unit, Standard, DodId };
+constexpr int kColumns = 11;
 
 struct Synonym {
   const char* header;  // as compared: lower case, no spaces or punctuation
@@ -35,10 +36,13 @@ const Synonym kSynonyms[] = {
     {"dob", Column::Dob},           {"dateofbirth", Column::Dob},     {"birthdate", Column::Dob},
     {"birthday", Column::Dob},      {"unit", Column::Unit},           {"unitname", Column::Unit},
     {"organization", Column::Unit}, {"standard", Column::Standard},   {"scoringstandard", Column::Standard},
+    {"dodid", Column::DodId},       {"dodidnumber", Column::DodId},   {"dodidno", Column::DodId},
+    {"edipi", Column::DodId},
 };
 
 const char* const kColumnCaptions[kColumns] = {"Name", "Last Name", "First Name", "Middle Name", "Rank",
-                                               "SSN",  "Sex",       "DOB",        "Unit",        "Standard"};
+                                               "SSN",  "Sex",       "DOB",        "Unit",        "Standard",
+                                               "DoD ID"};
 
 QString headerKey(const QString& header) {
   QString k;
@@ -84,14 +88,17 @@ qsizetype indexOfUpper(const QStringList& list, QStringView text) {
 }
 
 struct Layout {
-  int at[kColumns] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1};  // field index of each Column, or -1
+  int at[kColumns] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};  // field index of each Column, or -1
   int operator[](Column c) const { return at[static_cast<int>(c)]; }
+  bool fiveEvent = false;
 };
 
 QString valueOf(const CsvRecord& rec, const Layout& layout, Column c) {
   const int i = layout[c];
   return i < 0 ? QString() : rec.fields[i];
 }
+
+QString checkRest(const CsvRecord& rec, const Layout& layout, RosterRow& out);
 
 // Checks one line; empty reason when it is accepted.
 QString checkLine(const CsvRecord& rec, const Layout& layout, RosterRow& out) {
@@ -128,10 +135,30 @@ QString checkLine(const CsvRecord& rec, const Layout& layout, RosterRow& out) {
   if (out.name.size() > limit)
     return QStringLiteral("the name \"%1\" is longer than %2 characters").arg(out.name).arg(limit);
 
+  // Each identifier in its own column: one in the other's place is named as
+  // such, not only as a wrong count of digits.
+  const QString dod = valueOf(rec, layout, Column::DodId).trimmed();
+  if (!dod.isEmpty()) {
+    if (looksLikeSsn(dod))
+      return QStringLiteral("the DoD ID number \"%1\" is an SSN: it belongs in the SSN column").arg(dod);
+    const auto d = normalizedDodId(dod);
+    if (!d) return QStringLiteral("the DoD ID number \"%1\" is not ten digits").arg(dod);
+    out.dodId = *d;
+  }
   const QString ssn = valueOf(rec, layout, Column::Ssn);
+  if (!out.dodId.isEmpty() && ssn.trimmed().isEmpty()) return checkRest(rec, layout, out);
+  if (layout.fiveEvent && normalizedDodId(ssn))
+    return QStringLiteral("the SSN \"%1\" is a DoD ID number: it belongs in the DoD ID column").arg(ssn.trimmed());
+  if (layout[Column::Ssn] < 0 || (ssn.trimmed().isEmpty() && layout[Column::DodId] >= 0))
+    return QStringLiteral("no SSN or DoD ID number");
   const auto s = normalizedSsn(ssn);
   if (!s) return QStringLiteral("the SSN \"%1\" is not nine digits").arg(ssn.trimmed());
   out.ssn = *s;
+  return checkRest(rec, layout, out);
+}
+
+// The fields after the identifiers.
+QString checkRest(const CsvRecord& rec, const Layout& layout, RosterRow& out) {
 
   const QString rankField = valueOf(rec, layout, Column::Rank);
   const QStringView rank = QStringView(rankField).trimmed();
@@ -172,8 +199,9 @@ RosterPreview refuseFile(const QString& why, int line) {
 // header, then each line on its own, then the SSNs that repeat in the file.
 class RosterSorter {
  public:
-  RosterSorter(const SsnIndex& existing, qsizetype lines) : existing_(existing) {
+  RosterSorter(const SsnIndex& existing, qsizetype lines, RosterFor side) : existing_(existing) {
     accepted_.reserve(lines);
+    layout_.fiveEvent = side == RosterFor::FiveEvent;
   }
   // Takes the header; a refused file takes no lines.
   void header(const CsvRecord& header);
@@ -200,7 +228,7 @@ void RosterSorter::header(const CsvRecord& header) {
     const QString key = headerKey(header.fields[i]);
     const Synonym* hit = nullptr;
     for (const Synonym& syn : kSynonyms)
-      if (key == QLatin1String(syn.header)) hit = &syn;
+      if (key == QLatin1String(syn.header) && (syn.column != Column::DodId || layout.fiveEvent)) hit = &syn;
     if (!hit) {
       preview.ignoredColumns << header.fields[i];
       preview.groupIgnoredColumns << header.fields[i];
@@ -229,12 +257,13 @@ void RosterSorter::header(const CsvRecord& header) {
     refuse(QStringLiteral("no Name or Last Name column"), header.line);
     return;
   }
-  if (layout[Column::Ssn] < 0) {
-    refuse(QStringLiteral("no SSN column"), header.line);
+  if (layout[Column::Ssn] < 0 && layout[Column::DodId] < 0) {
+    refuse(layout.fiveEvent ? QStringLiteral("no SSN or DoD ID column") : QStringLiteral("no SSN column"), header.line);
     return;
   }
   preview.columns.add(RosterField::Name);
-  preview.columns.add(RosterField::Ssn);
+  if (layout[Column::Ssn] >= 0) preview.columns.add(RosterField::Ssn);
+  if (layout[Column::DodId] >= 0) preview.columns.add(RosterField::DodId);
   if (layout[Column::Rank] >= 0) preview.columns.add(RosterField::Rank);
   if (layout[Column::Sex] >= 0) preview.columns.add(RosterField::Sex);
   if (layout[Column::Dob] >= 0) preview.columns.add(RosterField::Dob);
@@ -266,6 +295,7 @@ RosterPreview RosterSorter::finish() {
   std::vector<std::pair<qint64, qsizetype>> bySsn;
   bySsn.reserve(size_t(accepted.size()));
   for (qsizetype a = 0; a < accepted.size(); ++a) {
+    if (accepted.at(a).ssn.isEmpty()) continue;  // a DoD ID number stands alone
     qint64 n = 0;
     for (QChar c : accepted.at(a).ssn)
       if (c != u'-') n = n * 10 + (c.unicode() - u'0');
@@ -285,6 +315,12 @@ RosterPreview RosterSorter::finish() {
       }
     i = j;
   }
+  // DoD ID numbers that repeat: only five-event rosters carry them.
+  QHash<QString, QList<int>> linesByDodId;
+  if (layout_.fiveEvent) {
+    for (const RosterRow& row : accepted)
+      if (!row.dodId.isEmpty()) linesByDodId[row.dodId] << row.line;
+  }
   // The rows to add stay where they are in `accepted`, moved up over the
   // ones that leave: a second list of every row cost as much as the checks.
   RosterRow* const rows = accepted.data();
@@ -301,7 +337,15 @@ RosterPreview RosterSorter::finish() {
         continue;
       }
     }
-    const auto hit = existing.isEmpty() ? existing.constEnd() : existing.constFind(QString(row.ssn).remove('-'));
+    if (const auto dup = linesByDodId.constFind(row.dodId); dup != linesByDodId.constEnd() && dup->size() > 1) {
+      QStringList others;
+      for (int l : *dup)
+        if (l != row.line) others << QString::number(l);
+      preview.refused << RosterRefusal{
+          row.line, QStringLiteral("the DoD ID number %1 is also on line %2").arg(row.dodId, others.join(", "))};
+      continue;
+    }
+    const auto hit = existing.isEmpty() || row.ssn.isEmpty() ? existing.constEnd() : existing.constFind(QString(row.ssn).remove('-'));
     if (hit != existing.constEnd() && !hit->isEmpty()) {
       preview.matches << RosterMatch{std::move(row), *hit};
       continue;
@@ -323,12 +367,12 @@ void addToSsnIndex(SsnIndex& index, const QString& storedSsn, qint64 id) {
   if (!digits.isEmpty()) index[digits] << id;
 }
 
-RosterPreview previewRoster(const QByteArray& data, const SsnIndex& existing) {
+RosterPreview previewRoster(const QByteArray& data, const SsnIndex& existing, RosterFor side) {
   // Each line is checked as it is read: the whole file is never held as
   // strings of its own, only the rows that pass.
   // Room for a row a line, but never more than a roster's shortest lines
   // could fill: a file of line breaks does not reserve for millions.
-  RosterSorter sorter(existing, std::min(data.count('\n'), data.size() / 24));
+  RosterSorter sorter(existing, std::min(data.count('\n'), data.size() / 24), side);
   bool first = true;
   const CsvTable outcome = readCsv(data, [&](CsvRecord& rec) {
     if (first) sorter.header(rec);
@@ -340,16 +384,16 @@ RosterPreview previewRoster(const QByteArray& data, const SsnIndex& existing) {
   return sorter.finish();
 }
 
-RosterPreview previewRosterTable(const CsvTable& table, const SsnIndex& existing) {
+RosterPreview previewRosterTable(const CsvTable& table, const SsnIndex& existing, RosterFor side) {
   if (!table.ok()) return refuseFile(table.error, table.errorLine);
   if (table.records.isEmpty()) return refuseFile(QStringLiteral("the file is empty"), 1);
-  RosterSorter sorter(existing, table.records.size());
+  RosterSorter sorter(existing, table.records.size(), side);
   sorter.header(table.records.first());
   for (qsizetype r = 1; r < table.records.size(); ++r) sorter.line(table.records[r]);
   return sorter.finish();
 }
 
-RosterPreview previewRosterFile(const QString& path, const SsnIndex& existing) {
+RosterPreview previewRosterFile(const QString& path, const SsnIndex& existing, RosterFor side) {
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) return refuseFile(f.errorString(), 0);
   if (f.size() > kMaxRosterBytes) return refuseFile(QStringLiteral("the file is larger than 64 MiB"), 0);
@@ -359,8 +403,8 @@ RosterPreview previewRosterFile(const QString& path, const SsnIndex& existing) {
   // A workbook is known by its bytes as well as by its name, so a roster
   // renamed .csv by mistake is still read, and a damaged one is named as such.
   if (looksLikeZip(data) || path.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive))
-    return previewRosterTable(readXlsx(data), existing);
-  return previewRoster(data, existing);
+    return previewRosterTable(readXlsx(data), existing, side);
+  return previewRoster(data, existing, side);
 }
 
 RecordRow recordFromRoster(const RosterRow& row) {

@@ -23,8 +23,13 @@
 //   (trimmed); the test groups, the only records that keep one, judge it
 //   (grouproster.h). The three-event records keep neither, so their import
 //   lists both columns as not used.
-// - Rows that carry the same SSN are all refused: the file cannot say which
-//   one is right.
+// - DoD ID ("DoD ID Number", "EDIPI"): read for the five-event side only,
+//   which takes it as the soldier's identifier; there a line needs an SSN
+//   or a DoD ID number, either may stand alone. Ten digits; an SSN in its
+//   column, or a DoD ID number in the SSN column, is refused by name. The
+//   three-event records keep none: for them it is a column not used.
+// - Rows that carry the same SSN, or the same DoD ID number, are all
+//   refused: the file cannot say which one is right.
 
 #include <QHash>
 #include <QList>
@@ -37,7 +42,11 @@
 namespace quillon {
 
 // The fields of a record a roster can fill.
-enum class RosterField { Name, Rank, Ssn, Sex, Dob, Unit, Standard };
+enum class RosterField { Name, Rank, Ssn, Sex, Dob, Unit, Standard, DodId };
+
+// Which records a roster fills: the three-event records need an SSN on
+// every line; the five-event side takes a DoD ID number in its place.
+enum class RosterFor { ThreeEvent, FiveEvent };
 
 // Which of them a roster has a column for.
 class RosterColumns {
@@ -54,6 +63,7 @@ class RosterColumns {
 struct RosterRow {
   int line = 0;
   QString name, rank, ssn, sex, dob, unit, standard;
+  QString dodId;  // ten digits, five-event side only; ssn may then be empty
 };
 
 // An accepted line whose SSN some stored records already carry.
@@ -88,16 +98,19 @@ using SsnIndex = QHash<QString, QList<qint64>>;
 void addToSsnIndex(SsnIndex& index, const QString& storedSsn, qint64 id);
 
 // Parses and classifies a roster file's contents.
-RosterPreview previewRoster(const QByteArray& data, const SsnIndex& existing);
+RosterPreview previewRoster(const QByteArray& data, const SsnIndex& existing,
+                            RosterFor side = RosterFor::ThreeEvent);
 
 // Parses and classifies rows already read from a file: the header first,
 // each record's `line` the line or sheet row it came from.
-RosterPreview previewRosterTable(const CsvTable& table, const SsnIndex& existing);
+RosterPreview previewRosterTable(const CsvTable& table, const SsnIndex& existing,
+                                 RosterFor side = RosterFor::ThreeEvent);
 
 // Reads the file as a workbook when it is a zip or named .xlsx, else as CSV
 // (refusing one over 64 MiB or one that cannot be read) and
 // previews it.
-RosterPreview previewRosterFile(const QString& path, const SsnIndex& existing);
+RosterPreview previewRosterFile(const QString& path, const SsnIndex& existing,
+                                RosterFor side = RosterFor::ThreeEvent);
 
 // A new record for an accepted line: the roster's fields filled, the rest
 // (ID included) empty.

@@ -51,7 +51,6 @@ QList<QPair<QString, QString>> scorecardFields(const Record& r) {
   QList<QPair<QString, QString>> out = {
       {QStringLiteral("Name"), f("LNAME")},
       {QStringLiteral("Rank"), f("RANK")},
-      {QStringLiteral("SSN"), f("SSN")},
       {QStringLiteral("Sex"), f("SEX")},
       {QStringLiteral("Date of birth"), f("DOB")},
       {QStringLiteral("Age group"), ageGroupOn(r)},

@@ -15,7 +15,9 @@ class QPagedPaintDevice;
 namespace quillon {
 
 // The card's lines in print order: caption and value. The alternate event
-// and its time are there only when one was taken.
+// and its time are there only when one was taken. No SSN: a card goes into
+// the soldier's file and past many hands, and the name, rank and date of
+// birth tell whose it is.
 QList<QPair<QString, QString>> scorecardFields(const Record& record);
 
 // Every text a card shows, one line each (for checking a card without a PDF reader).

@@ -1,6 +1,7 @@
 #include "historywindow.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -19,6 +20,8 @@
 #include "historychart.h"
 #include "recordrow.h"
 #include "testdaywindow.h"
+#include "ssnmask.h"
+#include "trailview.h"
 
 namespace quillon {
 
@@ -76,6 +79,9 @@ HistoryWindow::HistoryWindow(const QString& dbPath, QWidget* parent) : QWidget(p
   show->setDefault(true);
   top->addWidget(show);
   top->addStretch(1);
+  wholeSsn_ = new QCheckBox(QStringLiteral("Show &Whole SSNs"), this);
+  wholeSsn_->setObjectName(QStringLiteral("historyWholeSsn"));
+  top->addWidget(wholeSsn_);
   layout->addLayout(top);
 
   auto* split = new QSplitter(Qt::Vertical, this);
@@ -94,6 +100,8 @@ HistoryWindow::HistoryWindow(const QString& dbPath, QWidget* parent) : QWidget(p
   chart_->setAccessibleDescription(QStringLiteral("The same tests as the table above, drawn over time"));
   split->addWidget(table_);
   split->addWidget(chart_);
+  trail_ = new TrailView(split);
+  split->addWidget(trail_);
   layout->addWidget(split, 1);
   auto* bottom = new QHBoxLayout;
   status_ = new QLabel(this);
@@ -112,8 +120,21 @@ HistoryWindow::HistoryWindow(const QString& dbPath, QWidget* parent) : QWidget(p
   connect(closeWindow, &QAction::triggered, this, &QWidget::close);
   connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
 
-  connect(show, &QPushButton::clicked, this, [this] { showSoldier(ssn_->text()); });
-  connect(ssn_, &QLineEdit::returnPressed, this, [this] { showSoldier(ssn_->text()); });
+  // The field shows the soldier's SSN masked: shown again, it stands for
+  // the SSN it masks.
+  const auto typed = [this] { return ssn_->text() == shownSsn(shown_) ? shown_ : ssn_->text(); };
+  connect(show, &QPushButton::clicked, this, [this, typed] { showSoldier(typed()); });
+  connect(ssn_, &QLineEdit::returnPressed, this, [this, typed] { showSoldier(typed()); });
+  connect(wholeSsn_, &QCheckBox::toggled, this, [this, typed](bool on) {
+    const QString ssn = typed();
+    ssnShown_ = on ? SsnShown::Whole : SsnShown::Masked;
+    if (!shown_.isEmpty() && ssn == shown_) ssn_->setText(shownSsn(shown_, ssnShown_));
+    trail_->setSsnShown(ssnShown_);
+  });
+  QAction* whole = ssnToggle(this);
+  connect(whole, &QAction::toggled, wholeSsn_, &QCheckBox::setChecked);
+  connect(wholeSsn_, &QCheckBox::toggled, whole, &QAction::setChecked);
+  wholeSsn_->setChecked(whole->isChecked());
 }
 
 void HistoryWindow::keyPressEvent(QKeyEvent* e) {
@@ -129,7 +150,8 @@ void HistoryWindow::showSoldier(const QString& ssn) {
   chart_->setSeries({});
   const std::optional<QString> normal = normalizedSsn(ssn);
   if (!normal) return status_->setText(QStringLiteral("SSN: \"%1\" is not nine digits.").arg(ssn));
-  ssn_->setText(*normal);
+  shown_ = *normal;
+  ssn_->setText(shownSsn(*normal, ssnShown_));
   QList<TestResult> history;
   try {
     history = loadSoldierHistory(dbPath_, *normal);
@@ -156,9 +178,10 @@ void HistoryWindow::showSoldier(const QString& ssn) {
   table_->resizeColumnsToContents();
   table_->horizontalHeader()->setSectionResizeMode(ColEvents, QHeaderView::Stretch);
   chart_->setSeries(historyChart(history));
-  const QString who = history.isEmpty() ? *normal : history.first().soldier.name;
+  trail_->showChangesOf(dbPath_, history);
+  const QString who = history.isEmpty() ? shownSsn(*normal, ssnShown_) : history.first().soldier.name;
   setWindowTitle(QStringLiteral("History of %1").arg(who));
-  status_->setText(history.isEmpty() ? QStringLiteral("No test is stored for SSN %1.").arg(*normal)
+  status_->setText(history.isEmpty() ? QStringLiteral("No test is stored for SSN %1.").arg(who)
                                      : QStringLiteral("%1 tests of %2.").arg(history.size()).arg(who));
 }
 
@@ -180,6 +203,7 @@ void addHistoryMenu(TestDayWindow* window, const QString& dbPath) {
   QObject::connect(bySsn, &QAction::triggered, window, [window, dbPath] {
     openHistory(window, dbPath)->findChild<QLineEdit*>(QStringLiteral("historySsn"))->setFocus();
   });
+  new TrailExport(window, menu, dbPath);
 }
 
 }  // namespace quillon

@@ -1,12 +1,16 @@
 #pragma once
 // A soldier's history: every test of both kinds for one SSN, newest first,
 // in a table, with a chart of the five-event tests' total and points per
-// event over time. Opened from the test-day window's "History" menu for the
+// event over time, and the changes made to each of those records. The SSN
+// is shown masked unless the clerk asks to see it whole. Opened from the test-day window's "History" menu for the
 // selected soldier, or empty for an SSN typed into it. It only shows, so it
 // closes without a question (Close, the platform's close key, Escape).
 
 #include <QWidget>
 
+#include "soldierid.h"
+
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QMenuBar;
@@ -15,6 +19,7 @@ class QTableWidget;
 namespace quillon {
 
 class HistoryChart;
+class TrailView;
 class TestDayWindow;
 
 class HistoryWindow : public QWidget {
@@ -36,6 +41,10 @@ class HistoryWindow : public QWidget {
   QLabel* status_ = nullptr;
   QTableWidget* table_ = nullptr;
   HistoryChart* chart_ = nullptr;
+  TrailView* trail_ = nullptr;
+  QCheckBox* wholeSsn_ = nullptr;
+  QString shown_;  // the SSN whose history is shown, whole
+  SsnShown ssnShown_ = SsnShown::Masked;
 };
 
 // Adds the "History" menu to the test-day window: the selected soldier's

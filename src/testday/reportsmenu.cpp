@@ -15,6 +15,7 @@
 #include "dbfile.h"
 #include "reportpreview.h"
 #include "testdaywindow.h"
+#include "ssnmask.h"
 
 namespace quillon {
 
@@ -134,8 +135,9 @@ std::optional<ReportTable> ReportsMenu::table(Report which) {
 }
 
 void ReportsMenu::show(Report which) {
-  const std::optional<ReportTable> t = table(which);
+  std::optional<ReportTable> t = table(which);
   if (!t) return;
+  showSsnColumns(*t, ssnShownFor(window_));
   const PreparedReport r = preparedReport(*t);
   const QString printed = QDate::currentDate().toString(QStringLiteral("MM/dd/yyyy"));
   try {
@@ -164,8 +166,9 @@ void ReportsMenu::show(Report which) {
 }
 
 bool ReportsMenu::exportTo(Report which, const QString& path) {
-  const std::optional<ReportTable> t = table(which);
+  std::optional<ReportTable> t = table(which);
   if (!t) return false;
+  showSsnColumns(*t, ssnShownFor(window_));
   ExportTable rows = exportTable(*t);
   rows.sheet = plain(entry(which).caption);
   const bool xlsx = path.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive);

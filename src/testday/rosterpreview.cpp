@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ssnmask.h"
+
 namespace quillon {
 
 RosterPreviewDialog::RosterPreviewDialog(const QString& fileName, const GroupRosterResult& result, QWidget* parent)
@@ -17,7 +19,7 @@ RosterPreviewDialog::RosterPreviewDialog(const QString& fileName, const GroupRos
   joining->setObjectName(QStringLiteral("joining"));
   for (qsizetype i = 0; i < result_.joining.size(); ++i) {
     const GroupMember& m = result_.joining.at(i);
-    QStringList what{m.name, m.ssn, m.standard};
+    QStringList what{m.name, shownSsn(m.ssn, ssnShownFor(this)), m.standard};
     for (const QString& v : {m.rank, m.unit})
       if (!v.isEmpty()) what << v;
     joining->addItem(QStringLiteral("line %1: %2").arg(result_.joiningLines.value(i)).arg(what.join(QStringLiteral(", "))));

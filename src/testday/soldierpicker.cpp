@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ssnmask.h"
+
 namespace quillon {
 
 SoldierPicker::SoldierPicker(QList<StoredSoldier> soldiers, QWidget* parent)
@@ -57,8 +59,7 @@ void SoldierPicker::fill() {
   shown_ = matchingSoldiers(all_, filter_->text());
   list_->clear();
   for (const StoredSoldier& s : shown_) {
-    const QString ssn = QStringLiteral("%1-%2-%3").arg(s.ssn.left(3), s.ssn.mid(3, 2), s.ssn.mid(5));
-    list_->addItem(QStringLiteral("%1   %2").arg(s.name, ssn));
+    list_->addItem(QStringLiteral("%1   %2").arg(s.name, shownSsn(s.ssn, ssnShownFor(this))));
   }
 }
 

@@ -30,6 +30,7 @@
 #include "soldierpicker.h"
 #include "reportsmenu.h"
 #include "windowmessages.h"
+#include "ssnmask.h"
 
 namespace quillon {
 
@@ -96,6 +97,10 @@ TestDayWindow::TestDayWindow(const QString& dbPath, QWidget* parent)
                                         QStringLiteral("Standard"), QStringLiteral("Rank")});
   soldiers_->horizontalHeader()->setSectionResizeMode(ColName, QHeaderView::Stretch);
   soldiers_->setAccessibleName(QStringLiteral("Soldiers of the group"));
+  // The cells keep the SSN whole, as typed and saved; only its display is
+  // masked.
+  auto* ssnColumn = new SsnColumnDelegate(soldiers_);
+  soldiers_->setItemDelegateForColumn(ColSsn, ssnColumn);
   layout->addWidget(soldiers_, 1);
 
   auto* buttons = new QHBoxLayout;
@@ -123,6 +128,12 @@ TestDayWindow::TestDayWindow(const QString& dbPath, QWidget* parent)
   closeWindow->setObjectName(QStringLiteral("MNU_TESTDAY_CLOSE"));
   closeWindow->setShortcuts(windowCloseKeys());
   connect(closeWindow, &QAction::triggered, this, &QWidget::close);
+  QAction* wholeSsn = ssnToggle(this);
+  file->addAction(wholeSsn);
+  connect(wholeSsn, &QAction::toggled, this, [this, ssnColumn](bool on) {
+    ssnColumn->setShown(on ? SsnShown::Whole : SsnShown::Masked);
+    soldiers_->viewport()->update();
+  });
   menuBar()->addMenu(new ReportsMenu(this, dbPath_));
   statusBar();
   resize(760, 480);

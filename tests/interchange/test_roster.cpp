@@ -88,6 +88,59 @@ TEST(RosterImport, BadRowsAreRefusedWithTheirLineAndReasonTheRestKept) {
   EXPECT_TRUE(reasonOn(p, 15).contains("control character"));
 }
 
+TEST(RosterImport, AFiveEventRosterTakesADoDIdNumberForTheSsnAndRefusesEachInTheOthersPlace) {
+  const QByteArray csv =
+      "Name,SSN,DoD ID Number\r\n"
+      "Ames,100000001,\r\n"                 // 2 SSN only
+      "Bell,,1000000002\r\n"                // 3 DoD ID number only
+      "Cole,100-00-0003, 1000000003 \r\n"   // 4 both
+      "Dale,,100000004\r\n"                 // 5 an SSN in the DoD ID column
+      "Eads,,100-00-0005\r\n"               // 6 the same, dashed
+      "Finn,,10000000061\r\n"               // 7 eleven digits
+      "Gray,,10000X0007\r\n"                // 8 a letter
+      "Hale,1000000008,\r\n"                // 9 a DoD ID number in the SSN column
+      "Ives,,\r\n"                          // 10 neither
+      "Jude,,1000000010\r\n"                // 11 same DoD ID number as line 12
+      "Kent,100000012,1000000010\r\n"       // 12
+      "Lund,,1000000013\r\n"                // 13 no SSN, as line 14: not a repeat
+      "Moss,,1000000014\r\n";               // 14
+  const RosterPreview p = previewRoster(csv, {}, RosterFor::FiveEvent);
+  ASSERT_TRUE(p.ok()) << p.error.toStdString();
+  EXPECT_TRUE(p.columns.has(RosterField::DodId));
+  QStringList added;
+  for (const RosterRow& r : p.toAdd) added << QString::number(r.line) + ":" + r.ssn + "/" + r.dodId;
+  EXPECT_EQ(added, (QStringList{"2:100-00-0001/", "3:/1000000002", "4:100-00-0003/1000000003", "13:/1000000013",
+                                "14:/1000000014"}));
+  ASSERT_EQ(p.refused.size(), 8);
+  EXPECT_TRUE(reasonOn(p, 5).contains("is an SSN")) << reasonOn(p, 5).toStdString();
+  EXPECT_TRUE(reasonOn(p, 6).contains("is an SSN"));
+  EXPECT_TRUE(reasonOn(p, 7).contains("not ten digits")) << reasonOn(p, 7).toStdString();
+  EXPECT_TRUE(reasonOn(p, 8).contains("not ten digits"));
+  EXPECT_TRUE(reasonOn(p, 9).contains("is a DoD ID number")) << reasonOn(p, 9).toStdString();
+  EXPECT_TRUE(reasonOn(p, 10).contains("no SSN or DoD ID number")) << reasonOn(p, 10).toStdString();
+  EXPECT_TRUE(reasonOn(p, 11).contains("also on line 12")) << reasonOn(p, 11).toStdString();
+  EXPECT_TRUE(reasonOn(p, 12).contains("also on line 11"));
+
+  // Without an SSN column a DoD ID column is enough; with neither, the
+  // file is refused at its header.
+  const RosterPreview alone = previewRoster("Name,EDIPI\r\nAmes,1000000001\r\n", {}, RosterFor::FiveEvent);
+  ASSERT_EQ(alone.toAdd.size(), 1);
+  EXPECT_EQ(alone.toAdd[0].dodId, "1000000001");
+  const RosterPreview neither = previewRoster("Name,Unit\r\nAmes,A Co\r\n", {}, RosterFor::FiveEvent);
+  EXPECT_EQ(neither.error, "no SSN or DoD ID column");
+  EXPECT_EQ(neither.errorLine, 1);
+}
+
+TEST(RosterImport, TheThreeEventRecordsLeaveADoDIdColumnUnusedAndStillNeedTheSsn) {
+  const RosterPreview p = preview("Name,SSN,DoD ID\r\nAmes,100000001,1000000001\r\nBell,,1000000002\r\n");
+  ASSERT_TRUE(p.ok()) << p.error.toStdString();
+  EXPECT_EQ(p.ignoredColumns, QStringList{"DoD ID"});
+  ASSERT_EQ(p.toAdd.size(), 1);
+  EXPECT_EQ(p.toAdd[0].dodId, "");
+  EXPECT_TRUE(reasonOn(p, 3).contains("nine digits")) << reasonOn(p, 3).toStdString();
+  EXPECT_EQ(preview("Name,DoD ID\r\nAmes,1000000001\r\n").error, "no SSN column");
+}
+
 TEST(RosterImport, StoredRecordsAreMatchedBySsnInEitherStoredFormAndUpdatedOnlyWhereTheFileSpeaks) {
   SsnIndex existing;
   addToSsnIndex(existing, "000000002", 12);    // stored as nine digits

@@ -216,6 +216,8 @@ TEST_F(RecordsIoTest, ConvertWithTheAlternateEventPutsItOnTheScorecard) {
   EXPECT_TRUE(card.contains("Alternate event time: 15:07"));
   EXPECT_TRUE(card.contains("Status: PASS"));
   EXPECT_TRUE(card.contains("Age group: D (32-36)")) << card.join('\n').toStdString();
+  // The card goes into the soldier's file: it names them without their SSN.
+  EXPECT_FALSE(card.join('\n').contains(QRegularExpression("SSN|444-?44-?4444"))) << card.join('\n').toStdString();
 
   // Tested again, this time on the run: the earlier alternate event is gone.
   entry("RUN_M")->selectAll();

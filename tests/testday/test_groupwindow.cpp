@@ -8,6 +8,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
+#include <QTableWidget>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -99,7 +101,7 @@ TEST_F(GroupWindow, ARostersUnitStandardAndRankJoinAndTheColumnsNotTakenAreNamed
   EXPECT_EQ(child<QLabel>(preview, "unusedColumns")->text(), QStringLiteral("Columns not used: Shoe Size"));
   auto* joining = child<QListWidget>(preview, "joining");
   ASSERT_EQ(joining->count(), 1);
-  EXPECT_EQ(joining->item(0)->text(), QStringLiteral("line 2: Yates, Ann, 111223333, combat, SGT, A Co 1-5"));
+  EXPECT_EQ(joining->item(0)->text(), QStringLiteral("line 2: Yates, Ann, ***-**-3333, combat, SGT, A Co 1-5"));
   auto* refused = child<QListWidget>(preview, "notJoining");
   ASSERT_EQ(refused->count(), 1);
   EXPECT_EQ(refused->item(0)->text(), QStringLiteral("line 3: column \"Standard\": \"elite\" is neither combat nor general"));
@@ -111,6 +113,47 @@ TEST_F(GroupWindow, ARostersUnitStandardAndRankJoinAndTheColumnsNotTakenAreNamed
   ASSERT_EQ(members.size(), 1);
   EXPECT_EQ(members.at(0),
             (GroupMember{"111223333", "Yates, Ann", "F", "1998-02-28", "A Co 1-5", "combat", "SGT"}));
+}
+
+TEST_F(GroupWindow, SsnsShowTheirLastFourDigitsUntilTheClerkAsksAndAreKeptWhole) {
+  const QString roster = writeRoster(dir_, "Name,SSN,Sex,DOB,Standard\r\n"
+                                           "\"Yates, Ann\",111-22-3333,F,1998-02-28,combat\r\n");
+  const auto w = window();
+  startGroup(*w, QStringLiteral("Range 3"));
+  w->importRoster(roster);
+  acceptRosterPreview(*w);
+  auto* soldiers = child<QTableWidget>(w.get(), "soldiers");
+  ASSERT_EQ(soldiers->rowCount(), 1);
+  const auto shownInCell = [&] {
+    const auto* delegate =
+        qobject_cast<QStyledItemDelegate*>(soldiers->itemDelegateForIndex(soldiers->model()->index(0, 0)));
+    EXPECT_NE(delegate, nullptr);
+    return !delegate ? QString() : delegate->displayText(soldiers->item(0, 0)->data(Qt::DisplayRole), QLocale());
+  };
+  EXPECT_EQ(shownInCell(), QStringLiteral("***-**-3333"));
+
+  // Asked for with the window's own key, the whole SSN; and a roster
+  // previewed now shows it whole too.
+  w->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+  QTest::keyClick(w.get(), Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(shownInCell(), QStringLiteral("111-22-3333"));
+  w->importRoster(writeRoster(dir_, "Name,SSN,Sex,DOB,Standard\r\n\"Cole, Cy\",333-44-5555,M,1997-04-02,combat\r\n"));
+  auto* preview = w->findChild<RosterPreviewDialog*>();
+  ASSERT_NE(preview, nullptr);
+  ASSERT_EQ(child<QListWidget>(preview, "joining")->count(), 1);
+  EXPECT_TRUE(child<QListWidget>(preview, "joining")->item(0)->text().contains(QStringLiteral("333-44-5555")));
+  preview->reject();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+  // The group keeps the SSN whole, whatever its cell shows.
+  w->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+  QTest::keyClick(w.get(), Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(shownInCell(), QStringLiteral("***-**-3333"));
+  QTest::mouseClick(child<QPushButton>(w.get(), "saveGroup"), Qt::LeftButton);
+  ASSERT_EQ(storedGroups(path_).size(), 1);
+  EXPECT_EQ(storedGroups(path_).first().members.value(0).ssn, QStringLiteral("111223333"));
 }
 
 TEST_F(GroupWindow, ClosingAChangedGroupAsksAndEachAnswerDoesWhatItSays) {

@@ -102,6 +102,34 @@ TEST(TestDayReports, TheDueListAndTheGroupsResultsGoToPdfThroughTheReportsMenu) 
             QStringLiteral("7 rows were exported to %1.").arg(QDir::toNativeSeparators(target)));
 }
 
+TEST(TestDayReports, ReportsAndExportsHoldTheLastFourDigitsOfAnSsnUnlessTheClerkAskedForItWhole) {
+  ScratchDir dir;
+  const QString db = dir.file(QStringLiteral("info.mdb"));
+  createRecordsDatabase(db);
+  const TestGroup g = TestGroups::forDatabase(db)->save(rangeDayGroup());  // Yates, Abernathy, Moreno
+  addFiveEventRecords(db, {fiveEventResult(g.members[0].ssn, g.members[0].name, g.testDate, "GO", "452")});
+  TestDayWindow w(db);
+  auto* menu = w.findChild<ReportsMenu*>(QStringLiteral("reportsMenu"));
+  ASSERT_NE(menu, nullptr);
+  const auto exported = [&](const QString& name) {
+    const QString path = dir.file(name);
+    EXPECT_TRUE(menu->exportTo(ReportsMenu::Report::ResultsByName, path)) << qPrintable(w.statusBar()->currentMessage());
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+    return QString::fromUtf8(f.readAll());
+  };
+  const QString masked = exported(QStringLiteral("masked.csv"));
+  EXPECT_TRUE(masked.contains("Yates, Ann B\",***-**-6789,")) << qPrintable(masked);
+  EXPECT_TRUE(masked.contains("***-**-0001")) << qPrintable(masked);
+  EXPECT_FALSE(masked.contains("123456789") || masked.contains("123-45-6789")) << qPrintable(masked);
+
+  auto* whole = w.findChild<QAction*>(QStringLiteral("wholeSsnToggle"));
+  ASSERT_NE(whole, nullptr);
+  whole->setChecked(true);
+  const QString asked = exported(QStringLiteral("whole.csv"));
+  EXPECT_TRUE(asked.contains("Yates, Ann B\",123-45-6789,")) << qPrintable(asked);
+}
+
 TEST(TestDayReports, AnUnsavedGroupIsNotReportedAndSaysWhy) {
   ScratchDir dir;
   const QString db = dir.file(QStringLiteral("info.mdb"));
