@@ -5,7 +5,9 @@
 # menu, a report by name and the About box. Each build is taken twice first;
 # a build whose two takes differ cannot be compared, and the script says so.
 # Fonts differ between machines: compare two builds on one machine, never a
-# take with a picture made elsewhere.
+# take with a picture made elsewhere. The *-window pictures hold the window
+# alone, as the pictures under docs/ do; the sample records' dates follow
+# the day they are made, and the status bar names the folder.
 #
 #   scripts/compare-pictures.sh OLD_BUILD_DIR NEW_BUILD_DIR [OUT_DIR]
 #
@@ -22,7 +24,7 @@ trap 'rm -rf "$folder"' EXIT
 cp "$new"/data/*.dat "$new"/data/*.rpt "$new"/data/ravelin.hlp "$folder"/
 "$new"/src/app/ravelin-sampledb "$folder/info.mdb" >/dev/null
 
-shots="main edit-menu records-menu testday-menu file-menu report-menu report-name about"
+shots="main main-window edit-menu records-menu testday-menu file-menu report-menu report-name about about-window"
 
 # take BUILD DIR: every picture of `shots` into DIR.
 take() {
@@ -42,6 +44,7 @@ take() {
       # keys go through the server as typed ones.
       key() { xdotool windowfocus --sync "$w" 2>/dev/null || true; xdotool key "$@"; }
       shot main
+      import -window "$w" "$QUILLON_SHOTS/main-window.png"
       key alt+e; shot edit-menu; xdotool key Escape; sleep 0.3
       key alt+r; shot records-menu; xdotool key Escape; sleep 0.3
       # Reached from its neighbour: its own key may differ between builds.
@@ -49,7 +52,9 @@ take() {
       key alt+f; shot file-menu
       xdotool key c; shot report-menu
       xdotool key n; sleep 2; shot report-name; xdotool key Escape; sleep 0.5
-      key alt+h; sleep 0.3; xdotool key a; sleep 1; shot about; xdotool key Escape
+      key alt+h; sleep 0.3; xdotool key a; sleep 1; shot about
+      import -window "$(xdotool search --onlyvisible --name "^About\$" | head -n1)" "$QUILLON_SHOTS/about-window.png"
+      xdotool key Escape
       kill "$pid" 2>/dev/null || true
       wait "$pid" 2>/dev/null || true'
 }
