@@ -254,8 +254,7 @@ int main(int argc, char** argv) {
         "%s\n  start %8.1f ms  x%.3f engine (goal <= 1.0), x%.3f shell | requery %8.1f ms  x%.3f engine | memory "
         "above empty x%.3f file, after %d re-queries x%.3f | empty %.1f MiB\n",
         progs[i].c_str(), median(f.startMs), median(f.startRatio), median(f.startShellRatio), median(f.requeryMs),
-        median(f.requeryRatio),
-        median(f.loaded), kRequeries, median(f.requeried), emptyPeak[i] / 1048576.0);
+        median(f.requeryRatio), median(f.loaded), kRequeries, median(f.requeried), emptyPeak[i] / 1048576.0);
   }
   if (progs.size() > 1) {
     const Figures& b = fig.back();
