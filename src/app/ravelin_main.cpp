@@ -2,12 +2,66 @@
 // the records (info.mdb) and the table files are.
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QMessageBox>
+#include <QTableView>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
 
 #include "leftovers.h"
 #include "mainform.h"
 #include "scorerparts.h"
 #include "testdaywindow.h"
+
+namespace {
+
+// For the start bench, which times this program from outside: with
+// QUILLON_FIRST_ROWS set, ravelin prints "first rows" once the grid has
+// painted the rows of the window's first activation, then re-queries as
+// many times as the variable's number says, printing "requery <ms>" for
+// each (activation to rows painted), and quits. Unset, nothing changes.
+class FirstRowsWatch : public QObject {
+ public:
+  FirstRowsWatch(quillon::MainForm& form, int requeries) : form_(form), left_(requeries) {
+    // Posted after the window's own first activation, so it runs once the
+    // rows are read.
+    QTimer::singleShot(0, this, [this] {
+      grid()->viewport()->installEventFilter(this);
+      grid()->viewport()->update();
+    });
+  }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* e) override {
+    // Reported after the paint has finished, not as it begins.
+    if (e->type() == QEvent::Paint && !reported_) {
+      reported_ = true;
+      QTimer::singleShot(0, this, [this] { report(); });
+    }
+    return false;
+  }
+
+ private:
+  QTableView* grid() const { return form_.findChild<QTableView*>(QStringLiteral("TDBGrid1")); }
+  void report() {
+    std::printf("first rows\n");
+    for (; left_ > 0; --left_) {
+      QElapsedTimer t;
+      t.start();
+      form_.Form_Activate();
+      grid()->viewport()->repaint();
+      std::printf("requery %.3f\n", double(t.nsecsElapsed()) / 1e6);
+    }
+    std::fflush(stdout);
+    QApplication::quit();
+  }
+  quillon::MainForm& form_;
+  int left_;
+  bool reported_ = false;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -30,5 +84,8 @@ int main(int argc, char** argv) {
   // it (About, help) is still open.
   QObject::connect(&form, &quillon::MainForm::closed, &app, &QApplication::quit, Qt::QueuedConnection);
   form.show();
+  std::unique_ptr<FirstRowsWatch> watch;
+  if (qEnvironmentVariableIsSet("QUILLON_FIRST_ROWS"))
+    watch = std::make_unique<FirstRowsWatch>(form, qEnvironmentVariableIntValue("QUILLON_FIRST_ROWS"));
   return app.exec();
 }
