@@ -58,7 +58,6 @@ void LaneTable::focusInEvent(QFocusEvent* event) {
 void LaneTable::paintFocusChange() {
   update(QRegion(rect()).subtracted(contentsRect()));
   viewport()->update(visualRect(currentIndex()));
-  for (const QModelIndex& i : selectedIndexes()) viewport()->update(visualRect(i));
 }
 
 // Enter closes the editor with SubmitModelCache; here it moves down the

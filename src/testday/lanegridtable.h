@@ -57,8 +57,8 @@ class LaneTable : public QTableWidget {
   bool holdKey(QObject* to, QKeyEvent* event);
   void endHold();
   // What a move of the keyboard focus between the table and its own cell
-  // editor changes on the screen: the frame, and the current and selected
-  // cells.
+  // editor can change on the screen, in a style that shows the focus: the
+  // frame and the current cell.
   void paintFocusChange();
 
   bool holding_ = false;
