@@ -25,6 +25,19 @@ struct Entry {
   QString alternateTime;
 };
 
+// An entry with its figures already read (seconds for a time), as a test
+// kind holds a stored result: scored as scoreEntry scores the same figures
+// typed.
+struct Figures {
+  Sex sex = Sex::Male;
+  Standard standard = Standard::General;
+  QDate dob;
+  QDate testDate;
+  std::array<int, kEvents> raw{};  // in the test's event order; the run's is not read on an alternate
+  QString alternate;               // empty when the run was taken
+  int alternateSeconds = 0;
+};
+
 struct Score {
   QString refused;  // "<field>: <why>"; when set nothing below is meaningful
   int age = 0;
@@ -50,5 +63,8 @@ int ageOn(const QDate& dob, const QDate& on);
 int tablePoints(const QList<TableRow>& table, bool largerIsBetter, int column, int raw);
 
 Score scoreEntry(const FitnessTest& test, const Entry& entry);
+// The same score, and the same refusal, as scoreEntry gives the figures
+// written out as the tables write them.
+Score scoreFigures(const FitnessTest& test, const Figures& figures);
 
 }  // namespace quillon::fitness

@@ -71,6 +71,9 @@ sqlite::Database& RecordsSession::file(Needs needs) {
     if (path_.isEmpty()) throw DbError(QStringLiteral("No database file was named."));
     // Read-write only: a records database is never created here.
     sqlite::Database db(path_, sqlite::Database::Mode::ReadWrite);
+    // The windows run the same few statements over and over: a lane's value,
+    // a record fetched, a soldier found.
+    db.keepStatements(64);
     // The engine orders rows by the very rule a sort in memory uses.
     if (!addSortKeyFunction(db.get())) throw DbError(db.errorMessage());
     sqlite3_trace_v2(

@@ -2,6 +2,9 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QHash>
+#include <QList>
+#include <utility>
 #include <QSysInfo>
 #include <pwd.h>
 #include <sqlite3.h>
@@ -49,6 +52,39 @@ void registerTrailFunctions(sqlite3* db) {
 
 }  // namespace
 
+// Statements done with, by their text, the one used longest ago first.
+struct Database::Kept {
+  int room = 0;
+  bool open = true;
+  QHash<QString, sqlite3_stmt*> idle;
+  QList<QString> order;
+
+  sqlite3_stmt* take(const QString& sql) {
+    sqlite3_stmt* s = idle.take(sql);
+    if (s) order.removeOne(sql);
+    return s;
+  }
+  void giveBack(const QString& sql, sqlite3_stmt* s) {
+    // Reset, a statement holds no read of the file, and unbound, no value
+    // of the last caller's.
+    sqlite3_reset(s);
+    sqlite3_clear_bindings(s);
+    if (!open || idle.contains(sql)) {
+      sqlite3_finalize(s);
+      return;
+    }
+    idle.insert(sql, s);
+    order.append(sql);
+    while (order.size() > room) sqlite3_finalize(idle.take(order.takeFirst()));
+  }
+  void drop() {
+    open = false;
+    for (sqlite3_stmt* s : std::as_const(idle)) sqlite3_finalize(s);
+    idle.clear();
+    order.clear();
+  }
+};
+
 Database::Database(const QString& path, Mode mode, int busyMs) {
   const QByteArray native = QFile::encodeName(path);
   sqlite3* db = nullptr;
@@ -73,15 +109,30 @@ Database::Database(const QString& path, Mode mode, int busyMs) {
 
 // A statement still alive would make a plain close fail and leave the file
 // open for good; the v2 form closes once the last statement is finalized.
-Database::~Database() { sqlite3_close_v2(db_); }
+Database::~Database() {
+  dropKept();
+  sqlite3_close_v2(db_);
+}
 
 Database& Database::operator=(Database&& o) noexcept {
   if (this != &o) {
+    dropKept();
     sqlite3_close_v2(db_);
     db_ = o.db_;
+    kept_ = std::move(o.kept_);
     o.db_ = nullptr;
   }
   return *this;
+}
+
+void Database::keepStatements(int count) {
+  if (!kept_) kept_ = std::make_shared<Kept>();
+  kept_->room = count;
+}
+
+void Database::dropKept() {
+  if (kept_) kept_->drop();
+  kept_.reset();
 }
 
 QString Database::errorMessage() const {
@@ -118,11 +169,23 @@ Statement Statement::tryPrepare(const Database& db, const QString& sql) {
   return Statement(&db, s);
 }
 
-Statement::Statement(const Database& db, const QString& sql) : Statement(tryPrepare(db, sql)) {
+Statement::Statement(const Database& db, const QString& sql) : db_(&db) {
+  if (db.kept_) {
+    home_ = db.kept_;
+    sql_ = sql;
+    s_ = home_->take(sql);
+    if (s_) return;
+  }
+  s_ = tryPrepare(db, sql).release();
   if (!s_) db.fail();
 }
 
-Statement::~Statement() { sqlite3_finalize(s_); }
+Statement::~Statement() {
+  if (s_ && home_) home_->giveBack(sql_, s_);
+  else sqlite3_finalize(s_);
+}
+
+sqlite3_stmt* Statement::release() { return std::exchange(s_, nullptr); }
 
 void Statement::bindText(int i, const QString& v, bool exact) {
   if (exact && v.isNull()) {

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
 
 #include "dbfile.h"
 
@@ -25,7 +26,7 @@ class Database {
   // `busyMs` 0: a file another program is writing fails at once as busy.
   Database(const QString& path, Mode mode, int busyMs = 2000);
   ~Database();
-  Database(Database&& o) noexcept : db_(o.db_) { o.db_ = nullptr; }
+  Database(Database&& o) noexcept : db_(o.db_), kept_(std::move(o.kept_)) { o.db_ = nullptr; }
   Database& operator=(Database&& o) noexcept;
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
@@ -45,8 +46,19 @@ class Database {
   // The engine's message, after `what: ` when given.
   [[noreturn]] void fail(const QString& what = QString()) const;
 
+  // Keeps up to `count` statements of this connection once they are done,
+  // by their text, so that a statement run again is not compiled again: a
+  // write compiles every trigger of its table with it, which costs more
+  // than the write. A statement kept is reset and holds no values.
+  void keepStatements(int count);
+
  private:
+  friend class Statement;
+  struct Kept;
+  // Finalizes what is kept; the statements still out finalize themselves.
+  void dropKept();
   sqlite3* db_ = nullptr;
+  std::shared_ptr<Kept> kept_;
 };
 
 class Statement {
@@ -56,7 +68,9 @@ class Statement {
   // Null when the statement does not prepare (the caller tries another form).
   static Statement tryPrepare(const Database& db, const QString& sql);
   ~Statement();
-  Statement(Statement&& o) noexcept : db_(o.db_), s_(o.s_) { o.s_ = nullptr; }
+  Statement(Statement&& o) noexcept : db_(o.db_), s_(o.s_), home_(std::move(o.home_)), sql_(std::move(o.sql_)) {
+    o.s_ = nullptr;
+  }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
   Statement& operator=(Statement&&) = delete;
@@ -95,8 +109,12 @@ class Statement {
 
  private:
   Statement(const Database* db, sqlite3_stmt* s) : db_(db), s_(s) {}
+  sqlite3_stmt* release();
   const Database* db_;
   sqlite3_stmt* s_ = nullptr;
+  // Where a statement of a connection that keeps them goes back when done.
+  std::shared_ptr<Database::Kept> home_;
+  QString sql_;
 };
 
 // BEGIN IMMEDIATE: reads and the write that follows them see one state of

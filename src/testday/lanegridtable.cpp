@@ -1,7 +1,9 @@
 #include "lanegridtable.h"
 
 #include <QApplication>
+#include <QFocusEvent>
 #include <QKeyEvent>
+#include <utility>
 
 namespace quillon {
 
@@ -34,6 +36,28 @@ void LaneTable::commitData(QWidget* editor) {
   const QString before = it ? it->text() : QString();
   QTableWidget::commitData(editor);
   if (it && !it->toolTip().isEmpty() && it->text() == before && retry) retry(at.row(), at.column());
+}
+
+// Every value opens a cell editor that takes the focus and gives it back on
+// Enter. An item view repaints the whole of itself at each such move, two
+// full paints per value; a move to or from this table's own editor repaints
+// only what the focus changes, any other move all of it.
+void LaneTable::focusOutEvent(QFocusEvent* event) {
+  const QWidget* to = QApplication::focusWidget();
+  toOwnEditor_ = to && to != this && isAncestorOf(to);
+  if (!toOwnEditor_) return QTableWidget::focusOutEvent(event);
+  paintFocusChange();
+}
+
+void LaneTable::focusInEvent(QFocusEvent* event) {
+  if (!std::exchange(toOwnEditor_, false) || !currentIndex().isValid()) return QTableWidget::focusInEvent(event);
+  setAttribute(Qt::WA_InputMethodEnabled, currentIndex().flags() & Qt::ItemIsEditable);
+  paintFocusChange();
+}
+
+void LaneTable::paintFocusChange() {
+  update(QRegion(rect()).subtracted(contentsRect()));
+  viewport()->update(visualRect(currentIndex()));
 }
 
 // Enter closes the editor with SubmitModelCache; here it moves down the

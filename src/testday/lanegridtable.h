@@ -44,6 +44,8 @@ class LaneTable : public QTableWidget {
 
  protected:
   void commitData(QWidget* editor) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
   void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
   void keyPressEvent(QKeyEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -54,6 +56,10 @@ class LaneTable : public QTableWidget {
   void noteKey(const QKeyEvent* event);
   bool holdKey(QObject* to, QKeyEvent* event);
   void endHold();
+  // What a move of the keyboard focus between the table and its own cell
+  // editor can change on the screen, in a style that shows the focus: the
+  // frame and the current cell.
+  void paintFocusChange();
 
   bool holding_ = false;
   bool queueDrained_ = false;
@@ -62,6 +68,7 @@ class LaneTable : public QTableWidget {
   QString stoppedAt_;
   QStringList held_;  // the values typed ahead, each ended by Enter or Tab
   QString partial_;   // and the one being typed
+  bool toOwnEditor_ = false;  // the focus left for this table's cell editor
 };
 
 // Enter on the editor commits and closes it at once, as Tab does, rather

@@ -7,6 +7,7 @@
 #include "dbfile.h"
 #include "ranks.h"
 #include "rawentry.h"
+#include "testkind.h"
 
 namespace quillon {
 
@@ -224,16 +225,19 @@ Record LaneSheet::scoredChanges(int member, LaneField field, const Record& raw) 
     return changes;
   }
 
-  // The events entered so far are scored by the test's own rules with the
-  // events not yet entered standing in at a valid figure; only the entered
-  // events' points are kept, and the total and result wait for all five.
+  // The events entered so far, each figure read once from its stored form,
+  // are scored by the test's kind: the events not yet entered stand in at
+  // a valid figure and only the entered ones keep their points; the total
+  // and result wait for all five.
+  const TestKind& kind = testKind(TestKindId::FiveEvent);
   const GroupMember& m = group_.members.at(member);
-  fitness::Entry e;
-  e.sex = m.sex == QLatin1String("F") ? fitness::Sex::Female : fitness::Sex::Male;
-  e.standard = m.standard == QLatin1String("combat") ? fitness::Standard::Combat : fitness::Standard::General;
-  e.dob = QDate::fromString(m.dob, Qt::ISODate);
-  e.testDate = QDate::fromString(group_.testDate, Qt::ISODate);
-  std::array<bool, fitness::kEvents> entered{};
+  Soldier soldier;
+  soldier.ssn = m.ssn;
+  soldier.name = m.name;
+  soldier.sex = m.sex;
+  soldier.dob = QDate::fromString(m.dob, Qt::ISODate);
+  soldier.unit = m.unit;
+  soldier.standard = m.standard;
   const int run = test().runEvent;
   const bool onAlternate = !value(s("alt_event")).isEmpty() && !value(s("alt_time_s")).isEmpty();
   const auto rawFor = [&](int event) -> QString {
@@ -246,26 +250,25 @@ Record LaneSheet::scoredChanges(int member, LaneField field, const Record& raw) 
       if (eventOf(static_cast<LaneField>(f)) == event) return value(laneColumn(static_cast<LaneField>(f)));
     return {};
   };
+  QList<EventResult> entered;
   for (int i = 0; i < fitness::kEvents; ++i) {
-    const fitness::EventDef& ev = test().events[i];
+    EventResult r;
+    r.event = i;
     if (i == run && onAlternate) {
-      entered[i] = true;
-      e.alternate = value(s("alt_event"));
-      e.alternateTime = fitness::formatTime(value(s("alt_time_s")).toInt());
-      continue;
+      r.alternate = value(s("alt_event"));
+      r.raw = value(s("alt_time_s")).toInt();
+    } else if (const QString figure = rawFor(i); !figure.isEmpty()) {
+      r.raw = figure.toInt();
     }
-    const QString r = rawFor(i);
-    entered[i] = !r.isEmpty();
-    e.raw[i] = entered[i] ? fitness::formatRaw(ev.unit, r.toInt()) : fitness::formatRaw(ev.unit, ev.minRaw);
+    entered << r;
   }
-  const fitness::Score sc = fitness::scoreEntry(test(), e);
-  bool all = sc.scored();
-  for (int i = 0; i < fitness::kEvents; ++i) all = all && entered[i];
+  const ScoredTest sc = kind.score(soldier, QDate::fromString(group_.testDate, Qt::ISODate), entered);
   // Only this lane's event is written: the others are other lanes' fields.
   const int i = eventOf(field);
-  const bool has = sc.scored() && entered[i];
-  const QString points = has ? QString::number(sc.points[i]) : QString();
-  const QString go = has ? (sc.eventGo[i] ? s("GO") : s("NO-GO")) : QString();
+  EventResult mine = entered.at(i);
+  mine.points = sc.points.value(i);
+  const QString points = mine.points ? QString::number(*mine.points) : QString();
+  const QString go = kind.eventVerdict(soldier, mine);
   const bool alt = i == run && onAlternate;
   changes.insert(s(kPointColumns[i]), alt ? QString() : points);
   changes.insert(s(kGoColumns[i]), alt ? QString() : go);
@@ -273,8 +276,8 @@ Record LaneSheet::scoredChanges(int member, LaneField field, const Record& raw) 
     changes.insert(s("alt_pts"), alt ? points : QString());
     changes.insert(s("alt_go"), alt ? go : QString());
   }
-  changes.insert(s("total_pts"), all ? QString::number(sc.total) : QString());
-  changes.insert(s("result_go"), all ? (sc.go ? s("GO") : s("NO-GO")) : QString());
+  changes.insert(s("total_pts"), sc.total ? QString::number(*sc.total) : QString());
+  changes.insert(s("result_go"), sc.result);
   return changes;
 }
 

@@ -53,31 +53,30 @@ QString FiveEventKind::written(int event, int value) const { return fitness::for
 
 ScoredTest FiveEventKind::score(const Soldier& soldier, const QDate& on, const QList<EventResult>& entered) const {
   const fitness::FitnessTest& t = test();
-  fitness::Entry e;
-  e.sex = soldier.sex == QLatin1String("F") ? fitness::Sex::Female : fitness::Sex::Male;
-  e.standard = standardOf(soldier);
-  e.dob = soldier.dob;
-  e.testDate = on;
+  // The figures as read: no text between the result and the tables.
+  fitness::Figures f;
+  f.sex = soldier.sex == QLatin1String("F") ? fitness::Sex::Female : fitness::Sex::Male;
+  f.standard = standardOf(soldier);
+  f.dob = soldier.dob;
+  f.testDate = on;
   std::array<bool, fitness::kEvents> in{};
   std::array<std::optional<int>, fitness::kEvents> raw{};
-  QString alternate;
   for (const EventResult& r : entered) {
     if (r.event < 0 || r.event >= fitness::kEvents) continue;
     raw[r.event] = r.raw;
     in[r.event] = r.raw.has_value();
-    if (!r.alternate.isEmpty()) alternate = r.alternate;
+    if (!r.alternate.isEmpty()) f.alternate = r.alternate;
   }
-  for (int i = 0; i < fitness::kEvents; ++i) {
-    const fitness::EventDef& ev = t.events.at(i);
-    if (!alternate.isEmpty() && i == t.runEvent) continue;
-    e.raw[i] = fitness::formatRaw(ev.unit, raw[i].value_or(ev.minRaw));
-  }
-  if (!alternate.isEmpty()) {
-    e.alternate = alternate;
-    e.alternateTime = fitness::formatTime(raw[t.runEvent].value_or(0));
-  }
-  const fitness::Score s = fitness::scoreEntry(t, e);
   ScoredTest out;
+  // A key of blanks stands for no alternate and leaves the run without a
+  // figure.
+  if (!f.alternate.isEmpty() && f.alternate.trimmed().isEmpty()) {
+    out.refused = fitness::parseRaw(t.events.at(t.runEvent), QString()).error;
+    return out;
+  }
+  for (int i = 0; i < fitness::kEvents; ++i) f.raw[i] = raw[i].value_or(t.events.at(i).minRaw);
+  if (!f.alternate.isEmpty()) f.alternateSeconds = raw[t.runEvent].value_or(0);
+  const fitness::Score s = fitness::scoreFigures(t, f);
   if (!s.scored()) {
     out.refused = s.refused;
     return out;

@@ -1,7 +1,7 @@
 #pragma once
 // The five-event test as a TestKind: its events, ranges and alternates are
 // those of the test compiled into the program (fitnesstest.h), a raw entry is
-// read by rawentry.h and a test is scored by scoreEntry, nothing retyped.
+// read by rawentry.h and a test is scored by scoreFigures, nothing retyped.
 
 #include "fitnesstest.h"
 #include "testkind.h"

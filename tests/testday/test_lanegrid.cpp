@@ -137,6 +137,58 @@ TEST(LaneGridStore, TheCloseKeyClosesTheWindowWhileEscapeOnlyPutsBackTheCell) {
   EXPECT_EQ(storedField(*reader, group, 1, "pushup"), fig("pushup", 60));
 }
 
+// A value repaints its own soldier's cells and the cell the focus moves to,
+// not the whole table (the focus going to the cell's editor and back is no
+// reason to); and however little is repainted, the screen shows what a
+// fresh paint of the window shows: an accepted value with its points, a
+// refused one in red, one put back with Escape, the focus on its cell.
+TEST(LaneGridStore, AnEntryRepaintsItsOwnLinesAndTheScreenShowsWhatAFreshPaintShows) {
+  ScratchDir dir;
+  const QString path = dir.file(QStringLiteral("info.mdb"));
+  createRecordsDatabase(path);
+  const TestGroup group = TestGroups::forDatabase(path)->save(rangeDayGroup());
+  LaneGrid grid(group, FitnessRecords::forDatabase(path));
+  QTableWidget* table = lanesOf(grid);
+  QCoreApplication::processEvents();
+  struct PaintedArea : QObject {
+    QRegion area;
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::Paint) area += static_cast<QPaintEvent*>(e)->region();
+      return false;
+    }
+  } painted;
+  table->viewport()->installEventFilter(&painted);
+  const auto lineOf = [&](int row) {
+    return QRect(0, table->rowViewportPosition(row), table->viewport()->width(), table->rowHeight(row));
+  };
+  const auto screenShowsAFreshPaint = [&] {
+    QCoreApplication::processEvents();
+    const QImage shown = grid.screen()->grabWindow(grid.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage fresh = grid.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    return !shown.isNull() && shown == fresh;
+  };
+  ASSERT_TRUE(screenShowsAFreshPaint()) << "the window as first shown";
+
+  table->setCurrentCell(1, kPushUp);
+  painted.area = QRegion();
+  typeIntoCell(fig("pushup", 60), Qt::Key_Return);
+  ASSERT_EQ(table->item(1, kPoints)->text(), QStringLiteral("HRP 60"));
+  EXPECT_TRUE(painted.area.intersects(lineOf(1))) << "the value and its points";
+  EXPECT_FALSE(painted.area.intersects(lineOf(0))) << "the graders' line repainted for a soldier's value";
+  EXPECT_FALSE(painted.area.intersects(lineOf(3))) << "a soldier's line repainted for another's value";
+  EXPECT_TRUE(screenShowsAFreshPaint()) << "after a value accepted";
+
+  typeIntoCell(QStringLiteral("abc"), Qt::Key_Return);
+  ASSERT_FALSE(table->item(2, kPushUp)->toolTip().isEmpty());
+  EXPECT_TRUE(screenShowsAFreshPaint()) << "after a value refused";
+  QTest::keyClick(table, Qt::Key_Escape);
+  ASSERT_EQ(table->item(2, kPushUp)->text(), QString());
+  EXPECT_TRUE(screenShowsAFreshPaint()) << "after a value put back";
+  table->setCurrentCell(3, kPlank);
+  typeIntoCell(fig("plank", 70), Qt::Key_Tab);
+  EXPECT_TRUE(screenShowsAFreshPaint()) << "after Tab";
+}
+
 namespace {
 
 template <typename Backend>

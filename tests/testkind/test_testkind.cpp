@@ -8,6 +8,7 @@
 #include "convertfixture.h"
 #include "fitnessfixture.h"
 #include "numeric.h"
+#include "rawentry.h"
 #include "threeeventkind.h"
 
 using namespace quillon;
@@ -109,6 +110,52 @@ TEST(FiveEventKind, AWholeTestScoresAsScoreEntryAndAPartOneKeepsOnlyWhatWasEnter
     EXPECT_EQ(part.points.value(0), want.points[0]);
     EXPECT_EQ(part.total, std::nullopt);
     EXPECT_TRUE(part.result.isEmpty());
+  }
+}
+
+// A stored result is handed to the tables as figures, never as text; a
+// figure no entry could give (out of its event's range, a time past what
+// m:ss writes, below zero) is refused as scoreEntry refuses its written
+// form, and an alternate is scored as scoreEntry scores its time.
+TEST(FiveEventKind, StoredFiguresScoreAndAreRefusedAsTheirWrittenFormsAre) {
+  const TestKind& kind = testKind(TestKindId::FiveEvent);
+  const fitness::FitnessTest& t = fitnessTest();
+  fitness::Entry e = soldierWith(fitness::Sex::Male, fitness::Standard::General, 24, {70, 70, 70, 70, 70});
+  Soldier s;
+  s.sex = "M";
+  s.standard = "general";
+  s.dob = e.dob;
+  const auto scoredAlike = [&](const QList<EventResult>& figures, const fitness::Entry& typed) {
+    const ScoredTest got = kind.score(s, typed.testDate, figures);
+    const fitness::Score want = fitness::scoreEntry(t, typed);
+    EXPECT_EQ(got.refused, want.refused);
+    if (!want.scored() || !got.scored()) return;
+    EXPECT_EQ(got.total, want.total);
+    for (int i = 0; i < fitness::kEvents; ++i) EXPECT_EQ(got.points.value(i), want.points[i]) << i;
+  };
+  const int pushup = t.eventIndex(QStringLiteral("pushup"));
+  const int run = t.runEvent;
+  const TestEvent& runEvent = kind.events().at(run);
+  for (const int figure : {kind.events().at(pushup).maxRaw + 1, -1, kind.events().at(pushup).minRaw}) {
+    SCOPED_TRACE(figure);
+    QList<EventResult> figures = entered(kind, QStringList(e.raw.begin(), e.raw.end()));
+    figures[pushup].raw = figure;
+    fitness::Entry typed = e;
+    typed.raw[pushup] = kind.written(pushup, figure);
+    scoredAlike(figures, typed);
+  }
+  for (const int seconds : {runEvent.minRaw, 99 * 60 + 59, 100 * 60, -1}) {
+    SCOPED_TRACE(seconds);
+    for (const TestEvent& alternate : kind.alternates()) {
+      QList<EventResult> figures = entered(kind, QStringList(e.raw.begin(), e.raw.end()));
+      figures[run].alternate = alternate.key;
+      figures[run].raw = seconds;
+      fitness::Entry typed = e;
+      typed.raw[run].clear();
+      typed.alternate = alternate.key;
+      typed.alternateTime = fitness::formatTime(seconds);
+      scoredAlike(figures, typed);
+    }
   }
 }
 
