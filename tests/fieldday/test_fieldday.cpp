@@ -5,9 +5,6 @@
 
 #include <QSaveFile>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "dbfile.h"
 #include "sqlitedb.h"
@@ -190,31 +187,16 @@ TEST_F(FieldDayFiles, ADamagedFileOrAnotherVersionsFolderIsRefusedWithTheReasonA
   EXPECT_EQ(folderDigest(laptop(1)), laptopBefore);
 }
 
-// Runs the merge in a child process killed before its statement `at` (the
-// last is the commit); whether it was killed there.
-bool mergeKilledAt(const QString& from, const QString& into, int at) {
-  const pid_t child = fork();
-  if (child == 0) {
-    MergeOptions o;
-    o.beforeStatement = [at](int n) {
-      if (n == at) raise(SIGKILL);
-    };
-    try {
-      mergeFolder(from, into, o);
-    } catch (...) {
-    }
-    _exit(0);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
-}
-
 TEST_F(FieldDayFiles, AMergeKilledAtAnyStatementLeavesTheTargetAsItWasAndTheNextRunCompletesIt) {
   takeOutTo(1);
   enterLanes(records(office_), group_.id, {{0, LaneField::PushUp, QStringLiteral("40")}});
+  {
+    TestGroup grown = *TestGroups::forDatabase(records(laptop(1)))->load(group_.id);
+    grown.members << fieldDaySoldiers(1, QStringLiteral("A CO 1-5 IN"), 300000099);
+    TestGroups::forDatabase(records(laptop(1)))->save(grown);
+  }
   QList<LaneValueTyped> lanes;
-  for (int m = 0; m < 4; ++m) lanes << LaneValueTyped{m, LaneField::Plank, QStringLiteral("2:3%1").arg(m)};
+  for (int m = 0; m < 5; ++m) lanes << LaneValueTyped{m, LaneField::Plank, QStringLiteral("2:3%1").arg(m)};
   enterLanes(records(laptop(1)), group_.id, lanes);
   const QByteArray pristine = [&] {
     QFile f(records(office_));
@@ -226,10 +208,7 @@ TEST_F(FieldDayFiles, AMergeKilledAtAnyStatementLeavesTheTargetAsItWasAndTheNext
   const QString trial = dir_.file(QStringLiteral("trial"));
   QDir().mkpath(trial);
   QFile::copy(records(office_), records(trial));
-  int statements = 0;
-  MergeOptions counting;
-  counting.beforeStatement = [&](int n) { statements = n; };
-  mergeFolder(laptop(1), trial, counting);
+  const int statements = mergeCountingStatements(laptop(1), trial);
   const QStringList whole = dump(trial);
   ASSERT_GE(statements, 6);
   ASSERT_NE(whole, before);

@@ -176,4 +176,47 @@ TEST_F(FieldDayOnAServer, ACompanyClerksMergeStoresTheirCompanysRecordsAndListsT
   EXPECT_EQ(other.out, QString());
 }
 
+TEST_F(FieldDayOnAServer, AMergeKilledMidTransactionLeavesTheServerAsItWasAndTheNextRunCompletesIt) {
+  const TestGroup group = saveGroup(fieldDaySoldiers(4, kAlpha, 340000000), QStringLiteral("Range 1"));
+  enterLanes(records(battalion_), group.id, {{0, LaneField::PushUp, QStringLiteral("44")}});
+  ASSERT_EQ(runFieldDay({"take-out", "--group", QString::number(group.id), battalion_, laptop(6)}).exit, 0);
+  QList<LaneValueTyped> lanes;
+  for (int m = 0; m < 4; ++m) lanes << LaneValueTyped{m, LaneField::Plank, QStringLiteral("2:1%1").arg(m)};
+  // A soldier added at the lanes joins the group on the server too.
+  {
+    TestGroup grown = *TestGroups::forDatabase(records(laptop(6)))->load(group.id);
+    grown.members << fieldDaySoldiers(1, kAlpha, 340000099);
+    TestGroups::forDatabase(records(laptop(6)))->save(grown);
+  }
+  lanes << LaneValueTyped{4, LaneField::Plank, QStringLiteral("2:20")};
+  enterLanes(records(laptop(6)), group.id, lanes);
+  const QString state =
+      "SELECT coalesce(string_agg(ssn || ':' || coalesce(pushup::text, '') || ':' || coalesce(plank_s::text, ''), ','"
+      " ORDER BY ssn), '') || ' / ' || (SELECT count(*) FROM test_group_members) FROM fitness_tests";
+  const QString before = adminValue(state);
+
+  // What the merge adds, taken away again by the administrator.
+  const auto putBack = [&] {
+    scratch_->admin().runScript(
+        "DELETE FROM fitness_tests WHERE ssn <> '340000000'; UPDATE fitness_tests SET plank_s = NULL, "
+        "plank_pts = NULL, plank_go = NULL; DELETE FROM test_group_members WHERE ssn = '340000099'");
+  };
+  // A whole merge, counting its statements.
+  const int statements = mergeCountingStatements(laptop(6), battalion_);
+  const QString whole = adminValue(state);
+  ASSERT_NE(whole, before);
+  ASSERT_GE(statements, 6);
+  putBack();
+  ASSERT_EQ(adminValue(state), before);
+
+  for (int at = 1; at <= statements; ++at) {
+    ASSERT_TRUE(mergeKilledAt(laptop(6), battalion_, at)) << at;
+    EXPECT_EQ(adminValue(state), before) << "killed before statement " << at;
+    const CommandRun again = runFieldDay({"merge", laptop(6), battalion_});
+    EXPECT_EQ(again.exit, 0) << qPrintable(again.out + again.err);
+    EXPECT_EQ(adminValue(state), whole) << "run again after a kill before statement " << at;
+    putBack();
+  }
+}
+
 }  // namespace

@@ -11,10 +11,14 @@
 #include <QUndoStack>
 #include <gtest/gtest.h>
 #include <memory>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <utility>
 
 #include "fitnessrecords.h"
 #include "laneentry.h"
+#include "merge.h"
 #include "pgconnection.h"
 #include "testgroups.h"
 
@@ -99,6 +103,36 @@ inline QHash<QString, QByteArray> folderDigest(const QString& folder) {
       out.insert(fi.fileName(), QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256));
   }
   return out;
+}
+
+// Runs the merge in a child process killed before its statement `at` (the
+// last is the commit), as a power cut or a kill would stop it; whether it
+// was killed there. The child opens its own connections.
+inline bool mergeKilledAt(const QString& from, const QString& into, int at) {
+  const pid_t child = fork();
+  if (child == 0) {
+    fieldday::MergeOptions o;
+    o.beforeStatement = [at](int n) {
+      if (n == at) raise(SIGKILL);
+    };
+    try {
+      fieldday::mergeFolder(from, into, o);
+    } catch (...) {
+    }
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
+// How many statements a whole merge of `from` into `into` sends, merging it.
+inline int mergeCountingStatements(const QString& from, const QString& into) {
+  int statements = 0;
+  fieldday::MergeOptions counting;
+  counting.beforeStatement = [&](int n) { statements = n; };
+  fieldday::mergeFolder(from, into, counting);
+  return statements;
 }
 
 }  // namespace quillon::test
