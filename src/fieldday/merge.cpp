@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <optional>
 
+#include "changetrail.h"
 #include "fitnessrecords.h"
 #include "gateway.h"
 #include "recordssession.h"
@@ -108,8 +109,8 @@ QString subjectOf(const Record& r) {
 class Merger {
  public:
   Merger(const QString& from, const QString& into, const MergeOptions& o, const Source& source,
-         const std::optional<TakeOutNote>& note)
-      : from_(from), into_(into), o_(o), source_(source), note_(note) {}
+         const std::optional<TakeOutNote>& note, const QString& copy)
+      : from_(from), into_(into), o_(o), source_(source), note_(note), copy_(copy) {}
 
   MergeReport run() {
     const QString intoPath = recordsPathOf(into_);
@@ -219,6 +220,7 @@ class Merger {
       Record rec = fitnessRecordOf(r);
       const QString id = recordIdentity(rec.value("ssn"), rec.value("test_date"));
       if (!source.contains(id)) order << id;
+      sourceKeys_.insert(id, r.key);
       source.insert(id, rec);
       digits << ssnDigits(rec.value("ssn"));
     }
@@ -306,6 +308,10 @@ class Merger {
         case FieldFate::Conflict: clashes << MergeClash{f.name, mine, theirs, b}; break;
       }
     }
+    for (MergeClash& c : clashes) {
+      c.sourceEntered = entered(sourceTrail_, copy_, sourceKeys_.value(recordIdentity(line.ssn, line.testDate)), c.field);
+      c.targetEntered = entered(targetTrail_, recordsPathOf(into_), t->key, c.field);
+    }
     bool unsettled = false;
     if (!clashes.isEmpty()) {
       if (settle(now, clashes)) {
@@ -337,9 +343,36 @@ class Merger {
     if (o_.prefer != Prefer::Neither) return o_.prefer == Prefer::Source;
     if (!o_.chooser) return false;
     StoreConflict conflict;
-    for (const MergeClash& c : clashes) conflict.clashes << FieldClash{c.field, c.target, c.base, c.source, true};
-    return o_.chooser->choose(subjectOf(now) + QStringLiteral(": %1 against %2").arg(from_, target_->describe()),
-                              conflict) == ConflictChoice::StoreOurs;
+    QStringList when;
+    for (const MergeClash& c : clashes) {
+      conflict.clashes << FieldClash{c.field, c.target, c.base, c.source, true};
+      if (!c.sourceEntered.isEmpty() || !c.targetEntered.isEmpty())
+        when << QStringLiteral("%1 yours %2, theirs %3")
+                    .arg(c.field, describeValue(c.sourceEntered), describeValue(c.targetEntered));
+    }
+    QString subject = subjectOf(now) + QStringLiteral(": yours from %1, theirs in %2").arg(from_, target_->describe());
+    if (!when.isEmpty()) subject += QStringLiteral(" (") + when.join(QStringLiteral("; ")) + ')';
+    return o_.chooser->choose(subject, conflict) == ConflictChoice::StoreOurs;
+  }
+
+  // The last entry of `field` of record `key` in the trail of the records
+  // at `dbPath`: when, by whom, where. A trail this clerk may not read says
+  // nothing, and the merge goes on.
+  static QString entered(std::unique_ptr<ChangeTrail>& trail, const QString& dbPath, qint64 key, const QString& field) {
+    if (key == 0) return {};
+    try {
+      if (!trail) trail = ChangeTrail::forDatabase(dbPath);
+      const std::vector<TrailEntry> entries = trail->ofRecord(TracedTable::FiveEvent, key);
+      for (auto it = entries.crbegin(); it != entries.crend(); ++it) {
+        if (it->field.compare(field, Qt::CaseInsensitive) != 0 || it->action == TrailEntry::Action::Delete) continue;
+        QString out = QStringLiteral("entered ") + it->when.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm 'UTC'"));
+        if (!it->who.isEmpty()) out += QStringLiteral(" by ") + it->who;
+        if (!it->station.isEmpty()) out += QStringLiteral(" at ") + it->station;
+        return out;
+      }
+    } catch (const Error&) {
+    }
+    return {};
   }
 
   [[noreturn]] void changedMeanwhile() const {
@@ -351,7 +384,10 @@ class Merger {
   const MergeOptions& o_;
   const Source& source_;
   const std::optional<TakeOutNote>& note_;
+  QString copy_;
   std::shared_ptr<RecordsSession> target_;
+  std::unique_ptr<ChangeTrail> sourceTrail_, targetTrail_;
+  QHash<QString, qint64> sourceKeys_;
   std::optional<QStringList> units_;
   QHash<qint64, qint64> groupMap_;
   MergeReport report_;
@@ -375,8 +411,12 @@ QString MergeLine::text() const {
       [[fallthrough]];
     case Kind::Conflict: {
       QStringList parts;
+      const auto side = [](const QString& value, const QString& entered) {
+        return entered.isEmpty() ? describeValue(value) : describeValue(value) + " (" + entered + ')';
+      };
       for (const MergeClash& c : clashes)
-        parts << QStringLiteral("%1: from %2, into %3").arg(c.field, describeValue(c.source), describeValue(c.target));
+        parts << QStringLiteral("%1: from %2, into %3")
+                     .arg(c.field, side(c.source, c.sourceEntered), side(c.target, c.targetEntered));
       return QStringLiteral("%1 %2: %3")
           .arg(kind == Kind::Conflict ? QStringLiteral("conflict") : QStringLiteral("unchanged"), who,
                parts.join(QStringLiteral("; ")));
@@ -405,7 +445,7 @@ MergeReport mergeFolder(const QString& fromFolder, const QString& intoFolder, co
   const std::optional<TakeOutNote> note = readNote(fromFolder);
   const FolderCopy copy(fromFolder);
   const Source source = readSource(fromFolder, copy.path());
-  return Merger(fromFolder, intoFolder, options, source, note).run();
+  return Merger(fromFolder, intoFolder, options, source, note, copy.path()).run();
 }
 
 }  // namespace quillon::fieldday

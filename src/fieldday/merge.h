@@ -37,6 +37,9 @@ FieldFate fieldFate(const QString& base, const QString& source, const QString& t
 struct MergeClash {
   QString field;
   QString source, target, base;
+  // When, by whom and where each side's value was entered, as the trail of
+  // changes of its database tells it; empty where it does not.
+  QString sourceEntered = {}, targetEntered = {};
 };
 
 struct MergeLine {

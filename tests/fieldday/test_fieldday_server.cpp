@@ -106,7 +106,11 @@ TEST_F(FieldDayOnAServer, ThreeLaptopsLanesBecomeOneCompleteRecordPerSoldierAndT
   const QStringList clash = one.lines().filter(QRegularExpression(QStringLiteral("^conflict ")));
   ASSERT_EQ(clash.size(), 1) << qPrintable(one.out);
   EXPECT_TRUE(clash[0].startsWith("conflict 300000000 2026-11-20 ")) << qPrintable(clash[0]);
-  EXPECT_TRUE(clash[0].contains("pushup: from 45, into 50")) << qPrintable(clash[0]);
+  // Both values, and when and where each was entered.
+  EXPECT_TRUE(clash[0].contains(QRegularExpression(
+      "pushup: from 45 \\(entered 20\\d\\d-\\d\\d-\\d\\d \\d\\d:\\d\\d UTC by [^)]+\\), into 50 \\(entered [^)]* by " +
+      carol_ + "( at [^)]*)?\\)")))
+      << qPrintable(clash[0]);
   // Nothing is stored over the clash; the soldier's deadlift is.
   EXPECT_EQ(adminValue("SELECT pushup || '/' || deadlift_1 FROM fitness_tests WHERE ssn = '300000000'"), "50/180");
 
