@@ -50,6 +50,10 @@ struct ConflictAnswerer {
       auto* dialog = qobject_cast<ConflictDialog*>(QApplication::activeModalWidget());
       if (!dialog) return arm();
       ++asked;
+      // The README's picture of a clash is taken from this very window.
+      if (const QString shots = qEnvironmentVariable("QUILLON_SHOT_DIR"); !shots.isEmpty() && asked == 1) {
+        EXPECT_TRUE(dialog->grab().save(QDir(shots).filePath(QStringLiteral("fieldday-conflict.png"))));
+      }
       if (firstShown.isEmpty())
         for (int r = 0; r < dialog->table()->rowCount(); ++r)
           for (int c = 0; c < dialog->table()->columnCount(); ++c)
@@ -96,6 +100,9 @@ TEST(MergeWindow, ReachedFromTheTestDayMenuItAsksEachClashAndStoresTheClerksChoi
   EXPECT_TRUE(answer.firstShown.contains("|45|")) << qPrintable(answer.firstShown);
   auto* summary = child<QLabel>(w, "summary");
   EXPECT_EQ(summary->text(), "stored 2, unchanged 0, conflicts 0, refused 0.");
+  if (const QString shots = qEnvironmentVariable("QUILLON_SHOT_DIR"); !shots.isEmpty()) {
+    EXPECT_TRUE(w->grab().save(QDir(shots).filePath(QStringLiteral("fieldday-merge.png"))));
+  }
   EXPECT_EQ(child<QPlainTextEdit>(w, "outcome")->toPlainText().count('\n'), 1);
   {
     std::unique_ptr<FitnessRecords> records = FitnessRecords::forDatabase(officeDb);
