@@ -348,6 +348,45 @@ Gateway::Outcome Gateway::remove(const RowAsRead& asRead, Check check) {
   return {std::nullopt, fetch(asRead.key)};
 }
 
+QStringList Gateway::columnsHere() {
+  QStringList out;
+  if (onServer()) {
+    const pg::Result r = session_->server().exec(
+        "SELECT column_name FROM information_schema.columns WHERE table_schema = current_schema() "
+        "AND table_name = $1 ORDER BY ordinal_position",
+        {pg::text(table_.name)});
+    for (int i = 0; i < r.rows(); ++i) out << r.value(i, 0);
+    return out;
+  }
+  sqlite::Statement st(session_->file(needsOf(table_)), QStringLiteral("SELECT name FROM pragma_table_info(?)"));
+  st.bindText(1, table_.name);
+  while (st.step()) out << st.text(0);
+  return out;
+}
+
+std::optional<QStringList> Gateway::unitsWritable() {
+  if (!onServer()) return std::nullopt;
+  pg::Connection& c = session_->server();
+  const pg::Result held = c.exec(
+      "SELECT to_regprocedure('quillon_my_units()') IS NULL OR NOT EXISTS (SELECT FROM quillon_units) "
+      "OR pg_has_role('quillon_battalion', 'MEMBER') OR pg_has_role('quillon_owner', 'MEMBER') "
+      "OR (SELECT rolsuper FROM pg_roles WHERE rolname = current_user)");
+  if (held.value(0, 0) == QLatin1String("t")) return std::nullopt;
+  const pg::Result units = c.exec("SELECT u FROM unnest(quillon_my_units()) u ORDER BY u");
+  QStringList out;
+  for (int i = 0; i < units.rows(); ++i) out << units.value(i, 0);
+  return out;
+}
+
+QString Gateway::damage() {
+  if (onServer()) return {};
+  sqlite::Statement st(session_->file(needsOf(table_)), QStringLiteral("PRAGMA quick_check"));
+  QStringList found;
+  while (st.step())
+    if (const QString line = st.text(0); line != QLatin1String("ok")) found << line;
+  return found.join(QStringLiteral("; "));
+}
+
 int Gateway::removeWhere(const QString& column, const QString& value) {
   const QString name = dialect_->name(table_.columns.at(columnOf(column)).name);
   return int(run("DELETE FROM " + table_.name + " WHERE " + name + " = " + dialect_->param(1) + " RETURNING " +

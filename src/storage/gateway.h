@@ -78,6 +78,18 @@ class Gateway {
   // Deletes every row whose `column` holds `value`; how many there were.
   int removeWhere(const QString& column, const QString& value);
 
+  // The table's columns as this database holds them, in its own order: a
+  // file made by another version of the program may hold others.
+  QStringList columnsHere();
+  // The units whose rows the station may add and change, as the server
+  // lists them (upper case, no outer spaces); none when it may write every
+  // unit's (a file, a battalion clerk, an administrator, a server that
+  // lists no units).
+  std::optional<QStringList> unitsWritable();
+  // What is wrong with the records file, as its engine's own check finds
+  // it; empty when it is sound, and always on a server.
+  QString damage();
+
   // A column written in `order` (a name, with " DESC" for the other way): by name as the engine's name order sorts
   // it (text without case, no value first), anything else by value.
   static QString byName(const QString& column) { return QStringLiteral("name:") + column; }

@@ -5,6 +5,7 @@
 #include <QMenuBar>
 #include <QPointer>
 
+#include "mergewindow.h"
 #include "testdaywindow.h"
 
 namespace quillon {
@@ -33,6 +34,15 @@ void addTestDayMenu(QMenuBar* bar, const QString& dbPath) {
     (*window)->show();
     (*window)->raise();
     (*window)->activateWindow();
+  });
+
+  // A laptop's folder back from a test day without a network.
+  QAction* merge = menu->addAction(QStringLiteral("&Merge a Laptop's Folder..."));
+  merge->setObjectName(QStringLiteral("MNU_TESTDAY_MERGE"));
+  QObject::connect(merge, &QAction::triggered, bar, [bar, dbPath] {
+    auto* w = new MergeWindow(dbPath, bar->window());
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    w->show();
   });
 }
 

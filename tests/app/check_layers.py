@@ -21,7 +21,7 @@ LAYERS = [
     ("shared", ["shared"]),
     ("storage", ["storage"]),
     ("rules", ["scoring", "fitness", "cards", "officialform", "interchange", "reports",
-               "maintenance", "batchscore", "testkind", "scorerrules", "testdayrules"]),
+               "maintenance", "batchscore", "testkind", "scorerrules", "testdayrules", "fieldday"]),
     ("windows", ["reportview", "conflictwindow", "testday", "dbtool", "scorer/window", "scorer/recordsio",
                  "scorer/alternate", "scorer/help"]),
     ("programs", ["app"]),

@@ -100,6 +100,7 @@ done <<'EOF'
 /usr/bin/ravelin
 /usr/bin/tidewell
 /usr/bin/quillon-score
+/usr/bin/quillon-fieldday
 /usr/libexec/quillon/quillon-start
 /usr/libexec/quillon/ravelin-emptydb
 /usr/libexec/quillon/quillon-mdbread
@@ -121,6 +122,7 @@ done <<'EOF'
 /usr/share/man/man1/ravelin.1.gz
 /usr/share/man/man1/tidewell.1.gz
 /usr/share/man/man1/quillon-score.1.gz
+/usr/share/man/man1/quillon-fieldday.1.gz
 /usr/share/doc/quillon/copyright
 EOF
 for app in org.example.Quillon org.example.Quillon.Tidewell; do

@@ -1,0 +1,181 @@
+#include "takeout.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <QUuid>
+#include <algorithm>
+
+#include "dbfile.h"
+#include "fitnessrecords.h"
+#include "gateway.h"
+#include "recordssession.h"
+#include "recordtables.h"
+#include "ssnkey.h"
+#include "testgroups.h"
+
+namespace quillon::fieldday {
+
+namespace {
+
+// How many five-event tests before the test date a laptop keeps of each
+// soldier: enough for the history and the cards.
+constexpr int kHistory = 4;
+
+const QString kNoteName = QStringLiteral("takeout.json");
+
+void writeNote(const QString& folder, const TakeOutNote& note) {
+  QJsonArray records;
+  for (auto it = note.records.cbegin(); it != note.records.cend(); ++it) {
+    QJsonObject fields;
+    for (auto f = it.value().cbegin(); f != it.value().cend(); ++f) fields.insert(f.key(), f.value());
+    records.append(fields);
+  }
+  const QJsonObject root{{"format", note.format},       {"id", note.id},
+                         {"takenAt", note.takenAt},     {"from", note.from},
+                         {"group", double(note.group)}, {"testDate", note.testDate},
+                         {"location", note.location},   {"records", records}};
+  QSaveFile f(notePath(folder));
+  if (!f.open(QIODevice::WriteOnly) || f.write(QJsonDocument(root).toJson()) < 0 || !f.commit())
+    throw Error(notePath(folder) + ": " + f.errorString());
+}
+
+}  // namespace
+
+QString ssnDigits(const QString& ssn) {
+  QString d;
+  for (QChar c : ssn)
+    if (c.isDigit()) d += c;
+  return d;
+}
+
+Record fitnessRecordOf(const RowAsRead& row) {
+  Record r;
+  const QStringList& names = fitnessFieldNames();
+  for (int c = 1; c < names.size() && c < row.fields.size(); ++c)
+    if (!row.fields.at(c).isEmpty()) r.insert(names.at(c), row.fields.at(c));
+  return r;
+}
+
+QString recordIdentity(const QString& ssn, const QString& testDate) { return ssnDigits(ssn) + '/' + testDate; }
+
+QString notePath(const QString& folder) { return QDir(folder).filePath(kNoteName); }
+
+QString recordsPathOf(const QString& folder) { return QDir(folder).filePath(QStringLiteral("info.mdb")); }
+
+std::optional<TakeOutNote> readNote(const QString& folder) {
+  QFile f(notePath(folder));
+  if (!f.exists()) return std::nullopt;
+  if (!f.open(QIODevice::ReadOnly)) throw Error(f.fileName() + ": " + f.errorString());
+  QJsonParseError error;
+  const QJsonDocument doc = QJsonDocument::fromJson(f.readAll(), &error);
+  if (error.error != QJsonParseError::NoError || !doc.isObject())
+    throw Error(f.fileName() + QStringLiteral(": the note of the take-out is damaged (%1).").arg(error.errorString()));
+  const QJsonObject root = doc.object();
+  TakeOutNote note;
+  note.format = root.value("format").toInt(-1);
+  if (note.format < 1 || note.format > kNoteFormat)
+    throw Error(f.fileName() + QStringLiteral(": taken out by another version of Quillon (note form %1; this "
+                                              "version reads form %2).")
+                                   .arg(note.format)
+                                   .arg(kNoteFormat));
+  note.id = root.value("id").toString();
+  note.takenAt = root.value("takenAt").toString();
+  note.from = root.value("from").toString();
+  note.group = qint64(root.value("group").toDouble());
+  note.testDate = root.value("testDate").toString();
+  note.location = root.value("location").toString();
+  for (const QJsonValue& v : root.value("records").toArray()) {
+    Record r;
+    const QJsonObject o = v.toObject();
+    for (auto it = o.constBegin(); it != o.constEnd(); ++it) r.insert(it.key(), it.value().toString());
+    note.records.insert(recordIdentity(r.value("ssn"), r.value("test_date")), r);
+  }
+  return note;
+}
+
+TakeOutResult takeOut(const QString& fromFolder, qint64 groupId, const QString& toFolder) {
+  const QString fromPath = recordsPathOf(fromFolder);
+  if (!QFileInfo::exists(fromPath) && !QFileInfo::exists(QDir(fromFolder).filePath(QStringLiteral("info.pgconn"))))
+    throw Error(fromFolder + QStringLiteral(": no records folder (neither info.mdb nor info.pgconn)."));
+  if (QFileInfo(fromFolder).absoluteFilePath() == QFileInfo(toFolder).absoluteFilePath())
+    throw Error(QStringLiteral("A group is taken out into another folder than its own."));
+
+  std::shared_ptr<RecordsSession> from = RecordsSession::forDatabase(fromPath);
+  const std::optional<TestGroup> group = TestGroups::forDatabase(fromPath)->load(groupId);
+  if (!group) throw Error(QStringLiteral("%1 holds no test group %2.").arg(from->describe()).arg(groupId));
+
+  // The test date's records and the history of each member, as they are now.
+  QStringList digits;
+  for (const GroupMember& m : group->members) digits << ssnDigits(m.ssn);
+  Gateway fromRows(from, fitnessTable());
+  const std::vector<RowAsRead> rows =
+      digits.isEmpty() ? std::vector<RowAsRead>{}
+                       : fromRows.bySsn(digits, {QStringLiteral("test_date DESC"), QStringLiteral("id")});
+  const int ssnAt = fitnessTable().column(QStringLiteral("ssn"));
+  const int dateAt = fitnessTable().column(QStringLiteral("test_date"));
+  QHash<QString, int> kept;  // history records kept per soldier
+  std::vector<const RowAsRead*> taken;
+  for (const RowAsRead& r : rows) {
+    const QString date = r.fields.value(dateAt);
+    const QString who = ssnDigits(r.fields.value(ssnAt));
+    if (!digits.contains(who) || date > group->testDate) continue;
+    if (date != group->testDate && kept[who]++ >= kHistory) continue;
+    taken.push_back(&r);
+  }
+
+  if (QFileInfo::exists(notePath(toFolder)))
+    throw Error(toFolder + QStringLiteral(": already holds a group taken out; take out into an empty folder."));
+  if (!QDir().mkpath(toFolder)) throw Error(toFolder + QStringLiteral(": the folder cannot be made."));
+  const QString toPath = recordsPathOf(toFolder);
+  if (QFileInfo::exists(QDir(toFolder).filePath(QStringLiteral("info.pgconn"))))
+    throw Error(toFolder + QStringLiteral(": is a server's folder; take out into a folder for the laptop."));
+  if (!QFileInfo::exists(toPath)) createRecordsDatabase(toPath);
+
+  std::shared_ptr<RecordsSession> to = RecordsSession::forDatabase(toPath);
+  to->file(RecordsSession::Needs::TestGroups);
+  Gateway toRows(to, fitnessTable()), toGroups(to, testGroupsTable()), toMembers(to, testGroupMembersTable());
+  TakeOutNote note;
+  note.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+  note.takenAt = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
+  note.from = from->describe();
+  note.group = group->id;
+  note.testDate = group->testDate;
+  note.location = group->location;
+  {
+    RecordsSession::Transaction tx(*to, RecordsSession::Needs::FiveEvent);
+    if (!toRows.all({}).empty() || !toGroups.all({}).empty())
+      throw Error(toFolder + QStringLiteral(": already holds five-event records or groups; take out into an "
+                                            "empty folder."));
+    // Under the group's own ID, so that its records keep pointing at it.
+    toGroups.addWithKey(group->id, {{QStringLiteral("test_date"), group->testDate},
+                                    {QStringLiteral("location"), group->location}});
+    int position = 0;
+    for (const GroupMember& m : group->members)
+      toMembers.add({{QStringLiteral("group_id"), QString::number(group->id)},
+                     {QStringLiteral("position"), QString::number(position++)},
+                     {QStringLiteral("ssn"), m.ssn},
+                     {QStringLiteral("name"), m.name},
+                     {QStringLiteral("sex"), m.sex},
+                     {QStringLiteral("dob"), m.dob},
+                     {QStringLiteral("unit"), m.unit},
+                     {QStringLiteral("standard"), m.standard},
+                     {QStringLiteral("rank"), m.rank}});
+    for (const RowAsRead* r : taken) {
+      Record values = fitnessRecordOf(*r);
+      const RowAsRead stored = toRows.addWithKey(r->key, checkedFitnessValues(values));
+      Record asStored = fitnessRecordOf(stored);
+      note.records.insert(recordIdentity(asStored.value("ssn"), asStored.value("test_date")), asStored);
+    }
+    tx.commit();
+  }
+  writeNote(toFolder, note);
+  return {int(group->members.size()), int(taken.size())};
+}
+
+}  // namespace quillon::fieldday

@@ -1,0 +1,69 @@
+#pragma once
+// A test day without a network: a test group taken out of the records (on
+// the battalion's server, as a rule) into a folder of its own on a laptop,
+// which then works offline as any records folder does. The folder keeps,
+// beside its info.mdb, a note of the take-out: where the group came from
+// and every record as it was taken out, so that a merge can tell what the
+// laptop changed from what others changed at the same time (merge.h).
+//
+// Rules only: everything reaches the records through storage's sessions
+// and gateways; nothing here shows a window.
+
+#include <QHash>
+#include <QString>
+#include <optional>
+
+#include "quillonerror.h"
+#include "recordbackend.h"
+
+namespace quillon::fieldday {
+
+// The note's own form; a note of a higher form was written by a later
+// version of the program, whose merge this one does not know.
+inline constexpr int kNoteFormat = 1;
+
+// A record is known in every database by its soldier and date of test: the
+// SSN's nine digits and YYYY-MM-DD. A take-out adds nothing to the records
+// themselves, so a laptop that never took a group out merges the same way.
+QString recordIdentity(const QString& ssn, const QString& testDate);
+
+// The SSN's digits alone.
+QString ssnDigits(const QString& ssn);
+// A five-event row as field name -> text, its fields with a value only,
+// the ID (each database's own) left out.
+Record fitnessRecordOf(const RowAsRead& row);
+
+struct TakeOutNote {
+  int format = kNoteFormat;
+  QString id;       // generated at the take-out; one per laptop folder
+  QString takenAt;  // UTC, ISO 8601
+  QString from;     // the records the group came from, as their session describes them
+  qint64 group = 0;  // the group's ID there, and in the folder
+  QString testDate, location;
+  // Each record taken out, by recordIdentity(), as field name -> text.
+  QHash<QString, Record> records;
+};
+
+// The note's file in a folder.
+QString notePath(const QString& folder);
+// The folder's note; none when the folder was never a take-out. Throws
+// Error when the note is there but unreadable or of a later form.
+std::optional<TakeOutNote> readNote(const QString& folder);
+
+struct TakeOutResult {
+  int soldiers = 0;
+  int records = 0;  // the test date's and the history's
+};
+
+// Copies group `groupId` of the records folder `fromFolder` into
+// `toFolder` (made if missing): the group and its members, and every
+// soldier's record of the test date and their last four five-event tests
+// before it, for cards and history. `toFolder` must hold no records yet.
+// Throws Error with the reason; the source is only read.
+TakeOutResult takeOut(const QString& fromFolder, qint64 groupId, const QString& toFolder);
+
+// The records database of a records folder (info.mdb; a connection file
+// beside it sends it to a server).
+QString recordsPathOf(const QString& folder);
+
+}  // namespace quillon::fieldday

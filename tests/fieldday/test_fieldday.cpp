@@ -1,0 +1,229 @@
+// Take-out and merge between records files: what a merge decides field by
+// field, what it refuses, that it never changes the laptop's folder, and
+// that a merge killed anywhere leaves the target as it was, the next run
+// completing it.
+
+#include <QSaveFile>
+#include <gtest/gtest.h>
+
+#include "dbfile.h"
+#include "sqlitedb.h"
+#include "fielddayfixture.h"
+#include "merge.h"
+#include "takeout.h"
+#include "testsupport.h"
+
+using namespace quillon;
+using namespace quillon::fieldday;
+using namespace quillon::test;
+
+namespace {
+
+TEST(FieldFate, EachSideIsJudgedAgainstWhatBothHeldAtTheTakeOut) {
+  const ColumnKind n = ColumnKind::Number;
+  // Changed on the laptop alone, even to no value: stored.
+  EXPECT_EQ(fieldFate("40", "45", "40", n), FieldFate::Store);
+  EXPECT_EQ(fieldFate("40", QString(), "40", n), FieldFate::Store);
+  // Changed at the target alone: it stays.
+  EXPECT_EQ(fieldFate("40", "40", "50", n), FieldFate::Same);
+  // Both changed, to the same value or to different ones.
+  EXPECT_EQ(fieldFate("40", "50", "50", n), FieldFate::Same);
+  EXPECT_EQ(fieldFate("40", "45", "50", n), FieldFate::Conflict);
+  // Nothing taken out: what the laptop adds fills an empty field, and a
+  // field the laptop left empty never clears the target's.
+  EXPECT_EQ(fieldFate(QString(), "45", QString(), n), FieldFate::Store);
+  EXPECT_EQ(fieldFate(QString(), QString(), "50", n), FieldFate::Same);
+  EXPECT_EQ(fieldFate(QString(), "45", "50", n), FieldFate::Conflict);
+  // No value and empty text are alike; numbers and SSNs compare by value.
+  EXPECT_EQ(fieldFate(QString(), "", QString(), ColumnKind::Text), FieldFate::Same);
+  EXPECT_EQ(fieldFate(QString(), "64.50", "64.5", ColumnKind::Decimal), FieldFate::Same);
+  EXPECT_EQ(fieldFate(QString(), "300000001", "300-00-0001", ColumnKind::Ssn), FieldFate::Same);
+}
+
+// An office's records file with one group of soldiers, and laptops' folders.
+class FieldDayFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    office_ = dir_.file(QStringLiteral("office"));
+    QDir().mkpath(office_);
+    createRecordsDatabase(records(office_));
+    group_ = TestGroups::forDatabase(records(office_))
+                 ->save(TestGroup{0, QStringLiteral("2026-11-20"), QStringLiteral("Range 4"),
+                                  fieldDaySoldiers(4, QStringLiteral("A CO 1-5 IN"))});
+  }
+  QString records(const QString& folder) const { return QDir(folder).filePath(QStringLiteral("info.mdb")); }
+  QString laptop(int n) const { return dir_.file(QStringLiteral("lane%1").arg(n)); }
+  // Every five-event record of the folder, as text, in ID order.
+  QStringList dump(const QString& folder) {
+    std::unique_ptr<FitnessRecords> store = FitnessRecords::forDatabase(records(folder));
+    store->open();
+    QStringList out;
+    for (const RowAsRead& r : store->readAll()) out << r.fields.join('|');
+    out.sort();
+    store->close();
+    for (const TestGroup& g : TestGroups::forDatabase(records(folder))->all())
+      out << QStringLiteral("group %1 %2 %3 members").arg(g.testDate, g.location).arg(g.members.size());
+    return out;
+  }
+  void takeOutTo(int n) { takeOut(office_, group_.id, laptop(n)); }
+
+  ScratchDir dir_;
+  QString office_;
+  TestGroup group_;
+};
+
+TEST_F(FieldDayFiles, ADeletionOnTheLaptopStandsOnlyWhereNobodyChangedTheRecordSince) {
+  enterLanes(records(office_), group_.id,
+             {{0, LaneField::PushUp, QStringLiteral("40")}, {1, LaneField::PushUp, QStringLiteral("41")}});
+  takeOutTo(1);
+  {
+    std::unique_ptr<FitnessRecords> lane = FitnessRecords::forDatabase(records(laptop(1)));
+    lane->open();
+    for (const QString& ssn : {QStringLiteral("300000000"), QStringLiteral("300000001")})
+      ASSERT_TRUE(lane->remove(*lane->find(ssn, QStringLiteral("2026-11-20"))));
+    lane->close();
+  }
+  // The office corrects the second soldier's push-up after the take-out.
+  enterLanes(records(office_), group_.id, {{1, LaneField::PushUp, QStringLiteral("42")}});
+
+  const MergeReport r = mergeFolder(laptop(1), office_);
+  EXPECT_EQ(r.summary(), "stored 1, unchanged 0, conflicts 1, refused 0");
+  std::unique_ptr<FitnessRecords> office = FitnessRecords::forDatabase(records(office_));
+  office->open();
+  EXPECT_FALSE(office->find(QStringLiteral("300000000"), QStringLiteral("2026-11-20")));
+  EXPECT_TRUE(office->find(QStringLiteral("300000001"), QStringLiteral("2026-11-20")));
+  office->close();
+  // Told to, the laptop's deletion stands over the change.
+  MergeOptions source;
+  source.prefer = Prefer::Source;
+  EXPECT_EQ(mergeFolder(laptop(1), office_, source).summary(), "stored 1, unchanged 1, conflicts 0, refused 0");
+  EXPECT_EQ(mergeFolder(laptop(1), office_).summary(), "stored 0, unchanged 2, conflicts 0, refused 0");
+}
+
+TEST_F(FieldDayFiles, ALaptopThatTookNothingOutMergesByTheSoldierAndDateAndItsGroupJoinsTheOffices) {
+  // A laptop that kept its own records: the same group typed in again, one
+  // soldier more, whose SSN the office writes with dashes.
+  const QString own = laptop(9);
+  QDir().mkpath(own);
+  createRecordsDatabase(records(own));
+  TestGroup typed{0, group_.testDate, group_.location, group_.members};
+  typed.members << fieldDaySoldiers(1, QStringLiteral("A CO 1-5 IN"), 300000099);
+  typed = TestGroups::forDatabase(records(own))->save(typed);
+  enterLanes(records(own), typed.id,
+             {{0, LaneField::Plank, QStringLiteral("2:00")}, {4, LaneField::Plank, QStringLiteral("2:10")}});
+  enterLanes(records(office_), group_.id, {{0, LaneField::PushUp, QStringLiteral("40")}});
+  {
+    std::unique_ptr<FitnessRecords> office = FitnessRecords::forDatabase(records(office_));
+    office->open();
+    const RowAsRead r = *office->find(QStringLiteral("300000000"), QStringLiteral("2026-11-20"));
+    office->store(r, {{QStringLiteral("ssn"), QStringLiteral("300-00-0000")}});
+    office->close();
+  }
+
+  const MergeReport r = mergeFolder(own, office_);
+  EXPECT_EQ(r.summary(), "stored 2, unchanged 0, conflicts 0, refused 0");
+  const QStringList after = dump(office_);
+  EXPECT_EQ(after.filter(QStringLiteral("|2026-11-20|")).size(), 2) << qPrintable(after.join('\n'));
+  // One group still, the soldier added at the lanes its fifth member.
+  EXPECT_EQ(after.filter(QStringLiteral("group ")), QStringList{"group 2026-11-20 Range 4 5 members"});
+  EXPECT_EQ(mergeFolder(own, office_).summary(), "stored 0, unchanged 2, conflicts 0, refused 0");
+  EXPECT_EQ(dump(office_), after);
+}
+
+TEST_F(FieldDayFiles, ADamagedFileOrAnotherVersionsFolderIsRefusedWithTheReasonAndNothingIsStored) {
+  takeOutTo(1);
+  enterLanes(records(laptop(1)), group_.id, {{0, LaneField::PushUp, QStringLiteral("40")}});
+  const QStringList before = dump(office_);
+
+  // Another version's note of the take-out.
+  takeOutTo(2);
+  {
+    QFile note(notePath(laptop(2)));
+    ASSERT_TRUE(note.open(QIODevice::ReadWrite));
+    QByteArray text = note.readAll();
+    text.replace("\"format\": 1", "\"format\": 9");
+    note.resize(0);
+    note.write(text);
+  }
+  CommandRun r = runFieldDay({"merge", laptop(2), office_});
+  EXPECT_EQ(r.exit, 1);
+  EXPECT_TRUE(r.err.contains("another version of Quillon")) << qPrintable(r.err);
+
+  // A file whose records hold a field this version does not know.
+  QDir().mkpath(laptop(3));
+  QFile::copy(records(laptop(1)), records(laptop(3)));
+  {
+    sqlite::Database db(records(laptop(3)), sqlite::Database::Mode::ReadWrite);
+    db.exec(QStringLiteral("ALTER TABLE fitness_tests ADD COLUMN hand_grip INTEGER"));
+  }
+  r = runFieldDay({"merge", laptop(3), office_});
+  EXPECT_EQ(r.exit, 1);
+  EXPECT_TRUE(r.err.contains("another version of Quillon")) << qPrintable(r.err);
+  EXPECT_TRUE(r.err.contains("hand_grip")) << qPrintable(r.err);
+
+  // A file whose pages were overwritten half way.
+  QDir().mkpath(laptop(4));
+  QFile::copy(records(laptop(1)), records(laptop(4)));
+  {
+    QFile f(records(laptop(4)));
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    const qint64 size = f.size();
+    f.seek(size / 2);
+    f.write(QByteArray(int(size - size / 2), '\x5a'));
+  }
+  const auto damaged = folderDigest(laptop(4));
+  r = runFieldDay({"merge", laptop(4), office_});
+  EXPECT_EQ(r.exit, 1);
+  EXPECT_TRUE(r.err.contains("damaged")) << qPrintable(r.err);
+  EXPECT_EQ(r.out, QString());
+  EXPECT_EQ(folderDigest(laptop(4)), damaged);
+
+  EXPECT_EQ(dump(office_), before);
+  // The sound folder still merges, and is left byte for byte as it was.
+  const auto laptopBefore = folderDigest(laptop(1));
+  r = runFieldDay({"merge", laptop(1), office_});
+  EXPECT_EQ(r.exit, 0) << qPrintable(r.err);
+  EXPECT_EQ(r.summary(), "stored 1, unchanged 0, conflicts 0, refused 0");
+  EXPECT_EQ(folderDigest(laptop(1)), laptopBefore);
+}
+
+TEST_F(FieldDayFiles, AMergeKilledAtAnyStatementLeavesTheTargetAsItWasAndTheNextRunCompletesIt) {
+  takeOutTo(1);
+  enterLanes(records(office_), group_.id, {{0, LaneField::PushUp, QStringLiteral("40")}});
+  {
+    TestGroup grown = *TestGroups::forDatabase(records(laptop(1)))->load(group_.id);
+    grown.members << fieldDaySoldiers(1, QStringLiteral("A CO 1-5 IN"), 300000099);
+    TestGroups::forDatabase(records(laptop(1)))->save(grown);
+  }
+  QList<LaneValueTyped> lanes;
+  for (int m = 0; m < 5; ++m) lanes << LaneValueTyped{m, LaneField::Plank, QStringLiteral("2:3%1").arg(m)};
+  enterLanes(records(laptop(1)), group_.id, lanes);
+  const QByteArray pristine = [&] {
+    QFile f(records(office_));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }();
+  const QStringList before = dump(office_);
+
+  // The statements of a whole merge, on a copy.
+  const QString trial = dir_.file(QStringLiteral("trial"));
+  QDir().mkpath(trial);
+  QFile::copy(records(office_), records(trial));
+  const int statements = mergeCountingStatements(laptop(1), trial);
+  const QStringList whole = dump(trial);
+  ASSERT_GE(statements, 6);
+  ASSERT_NE(whole, before);
+
+  for (int at = 1; at <= statements; ++at) {
+    QFile::remove(records(office_));
+    QFile f(records(office_));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(pristine);
+    f.close();
+    ASSERT_TRUE(mergeKilledAt(laptop(1), office_, at)) << at;
+    EXPECT_EQ(dump(office_), before) << "killed before statement " << at;
+    mergeFolder(laptop(1), office_);
+    EXPECT_EQ(dump(office_), whole) << "run again after a kill before statement " << at;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,226 @@
+// A test day without a network, through quillon-fieldday on a records
+// server: three laptops take one group out, each enters its own lanes, a
+// station on the server enters meanwhile, and the three merges make one
+// record per soldier; a company clerk's merge stores only their company's.
+
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+#include "backendpair.h"
+#include "fielddayfixture.h"
+#include "pgscratch.h"
+#include "testsupport.h"
+
+using namespace quillon;
+using namespace quillon::test;
+
+namespace {
+
+const QString kAlpha = QStringLiteral("A CO 1-5 IN");
+const QString kBravo = QStringLiteral("B CO 1-5 IN");
+
+class FieldDayOnAServer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    scratch_ = std::make_unique<PgScratch>(setupSqlPath());
+    if (!scratch_->error().isEmpty()) return failOrSkipWithoutServer(scratch_->error());
+    const QString s = scratch_->schema();
+    alpha_ = s + "_alpha";
+    bravo_ = s + "_bravo";
+    alice_ = s + "_alice";
+    carol_ = s + "_carol";
+    // The clerks log in with the test server's own password, from the environment.
+    const QString pw = qEnvironmentVariable("PGPASSWORD").replace('\'', "''");
+    const QString login = pw.isEmpty() ? QStringLiteral("LOGIN") : "LOGIN PASSWORD '" + pw + "'";
+    scratch_->admin().runScript(("SELECT quillon_add_unit('" + kAlpha + "', '" + alpha_ + "');" +
+                                 "SELECT quillon_add_unit('" + kBravo + "', '" + bravo_ + "');" + "CREATE ROLE " +
+                                 alice_ + " " + login + " IN ROLE " + alpha_ + ";" + "CREATE ROLE " + carol_ + " " +
+                                 login + " IN ROLE quillon_battalion;")
+                                    .toUtf8());
+    rolesMade_ = true;
+    battalion_ = dir_.file(QStringLiteral("battalion"));
+    company_ = dir_.file(QStringLiteral("alpha"));
+    makeServerFolder(battalion_, as(carol_));
+    makeServerFolder(company_, as(alice_));
+  }
+  void TearDown() override {
+    if (!rolesMade_) return;
+    try {
+      scratch_->admin().runScript(
+          ("DROP ROLE IF EXISTS " + alice_ + ", " + carol_ + ", " + alpha_ + ", " + bravo_).toUtf8());
+    } catch (const DbError& e) {
+      ADD_FAILURE() << qPrintable(e.message());
+    }
+  }
+  QString as(const QString& login) const {
+    return "user=" + login + " options='-c search_path=" + scratch_->schema() + "'";
+  }
+  QString laptop(int n) const { return dir_.file(QStringLiteral("lane%1").arg(n)); }
+  QString records(const QString& folder) const { return QDir(folder).filePath(QStringLiteral("info.mdb")); }
+  qint64 adminCount(const QString& where) {
+    return scratch_->admin()
+        .exec(("SELECT count(*) FROM fitness_tests WHERE " + where).toUtf8().constData())
+        .integer(0, 0);
+  }
+  QString adminValue(const QString& sql) { return scratch_->admin().exec(sql.toUtf8().constData()).value(0, 0); }
+  TestGroup saveGroup(const QList<GroupMember>& members, const QString& place) {
+    TestGroup g{0, QStringLiteral("2026-11-20"), place, members};
+    return TestGroups::onServer(as(carol_))->save(g);
+  }
+
+  ScratchDir dir_;
+  std::unique_ptr<PgScratch> scratch_;
+  QString alpha_, bravo_, alice_, carol_;
+  bool rolesMade_ = false;
+  QString battalion_, company_;
+};
+
+TEST_F(FieldDayOnAServer, ThreeLaptopsLanesBecomeOneCompleteRecordPerSoldierAndTheClashIsTheClerksChoice) {
+  const int soldiers = 30;
+  const TestGroup group = saveGroup(fieldDaySoldiers(soldiers, kAlpha), QStringLiteral("Range 4"));
+  const QString id = QString::number(group.id);
+  for (int n = 1; n <= 3; ++n) {
+    const CommandRun out = runFieldDay({"take-out", "--group", id, battalion_, laptop(n)});
+    ASSERT_EQ(out.exit, 0) << qPrintable(out.err);
+  }
+
+  QList<LaneValueTyped> lane1, lane2, lane3;
+  for (int m = 0; m < soldiers; ++m) {
+    lane1 << LaneValueTyped{m, LaneField::DeadliftFirst, QString::number(180 + m)}
+          << LaneValueTyped{m, LaneField::PushUp, m == 0 ? QStringLiteral("45") : QString::number(20 + m)};
+    lane2 << LaneValueTyped{m, LaneField::SprintDragCarry, QStringLiteral("2:05")}
+          << LaneValueTyped{m, LaneField::Plank, QStringLiteral("2:40")};
+    // One soldier on a profile walks instead of running.
+    lane3 << LaneValueTyped{m, LaneField::Run, m == 7 ? QStringLiteral("walk 30:00") : QStringLiteral("17:30")};
+  }
+  enterLanes(records(laptop(1)), group.id, lane1);
+  enterLanes(records(laptop(2)), group.id, lane2);
+  enterLanes(records(laptop(3)), group.id, lane3);
+  // Meanwhile a station at the office enters the first soldier's push-up too.
+  enterLanes(records(battalion_), group.id, {{0, LaneField::PushUp, QStringLiteral("50")}});
+  const auto untouched = folderDigest(laptop(1));
+
+  CommandRun one = runFieldDay({"merge", laptop(1), battalion_});
+  EXPECT_EQ(one.exit, 2) << qPrintable(one.out + one.err);
+  EXPECT_EQ(one.summary(), "stored 29, unchanged 0, conflicts 1, refused 0");
+  const QStringList clash = one.lines().filter(QRegularExpression(QStringLiteral("^conflict ")));
+  ASSERT_EQ(clash.size(), 1) << qPrintable(one.out);
+  EXPECT_TRUE(clash[0].startsWith("conflict 300000000 2026-11-20 ")) << qPrintable(clash[0]);
+  // Both values, and when and where each was entered.
+  EXPECT_TRUE(clash[0].contains(QRegularExpression(
+      "pushup: from 45 \\(entered 20\\d\\d-\\d\\d-\\d\\d \\d\\d:\\d\\d UTC by [^)]+\\), into 50 \\(entered [^)]* by " +
+      carol_ + "( at [^)]*)?\\)")))
+      << qPrintable(clash[0]);
+  // Nothing is stored over the clash; the soldier's deadlift is.
+  EXPECT_EQ(adminValue("SELECT pushup || '/' || deadlift_1 FROM fitness_tests WHERE ssn = '300000000'"), "50/180");
+
+  // The clerk keeps the laptop's value.
+  one = runFieldDay({"merge", "--prefer", "source", laptop(1), battalion_});
+  EXPECT_EQ(one.exit, 0) << qPrintable(one.out + one.err);
+  EXPECT_EQ(one.summary(), "stored 1, unchanged 29, conflicts 0, refused 0");
+  EXPECT_EQ(adminValue("SELECT pushup FROM fitness_tests WHERE ssn = '300000000'"), "45");
+
+  for (int n : {2, 3}) {
+    const CommandRun r = runFieldDay({"merge", laptop(n), battalion_});
+    EXPECT_EQ(r.exit, 0) << qPrintable(r.out + r.err);
+    EXPECT_EQ(r.summary(), "stored 30, unchanged 0, conflicts 0, refused 0");
+  }
+  EXPECT_EQ(adminCount("true"), soldiers);
+  // Every event in, scored as one test: each record has its total and result.
+  EXPECT_EQ(adminCount("deadlift_1 IS NOT NULL AND pushup IS NOT NULL AND sdc_s IS NOT NULL AND plank_s IS NOT NULL "
+                       "AND (run_s IS NOT NULL OR alt_time_s IS NOT NULL) AND total_pts IS NOT NULL "
+                       "AND result_go IN ('GO', 'NO-GO')"),
+            soldiers);
+  EXPECT_EQ(adminValue("SELECT alt_event FROM fitness_tests WHERE ssn = '300000007'"), "walk");
+  EXPECT_EQ(adminCount("test_group = " + id), soldiers);
+
+  const QString before = adminValue("SELECT string_agg(id || ':' || version, ',' ORDER BY id) FROM fitness_tests");
+  for (int n = 1; n <= 3; ++n) {
+    const CommandRun again = runFieldDay({"merge", laptop(n), battalion_});
+    EXPECT_EQ(again.exit, 0) << qPrintable(again.out + again.err);
+    EXPECT_EQ(again.summary(), "stored 0, unchanged 30, conflicts 0, refused 0");
+  }
+  EXPECT_EQ(adminValue("SELECT string_agg(id || ':' || version, ',' ORDER BY id) FROM fitness_tests"), before);
+  EXPECT_EQ(folderDigest(laptop(1)), untouched);
+}
+
+TEST_F(FieldDayOnAServer, ACompanyClerksMergeStoresTheirCompanysRecordsAndListsTheOthersForTheBattalion) {
+  QList<GroupMember> members = fieldDaySoldiers(2, kAlpha, 310000000) + fieldDaySoldiers(2, kBravo, 320000000);
+  const TestGroup group = saveGroup(members, QStringLiteral("Track 2"));
+  ASSERT_EQ(runFieldDay({"take-out", "--group", QString::number(group.id), battalion_, laptop(4)}).exit, 0);
+  QList<LaneValueTyped> pushups;
+  for (int m = 0; m < 4; ++m) pushups << LaneValueTyped{m, LaneField::PushUp, QString::number(30 + m)};
+  enterLanes(records(laptop(4)), group.id, pushups);
+
+  const CommandRun alpha = runFieldDay({"merge", laptop(4), company_});
+  EXPECT_EQ(alpha.exit, 2) << qPrintable(alpha.out + alpha.err);
+  EXPECT_EQ(alpha.summary(), "stored 2, unchanged 0, conflicts 0, refused 2");
+  const QStringList refused = alpha.lines().filter(QRegularExpression(QStringLiteral("^refused ")));
+  ASSERT_EQ(refused.size(), 2);
+  for (const QString& line : refused) {
+    EXPECT_TRUE(line.startsWith("refused 32000000")) << qPrintable(line);
+    EXPECT_TRUE(line.contains(kBravo)) << qPrintable(line);
+  }
+  EXPECT_EQ(adminCount("unit = '" + kAlpha + "'"), 2);
+  EXPECT_EQ(adminCount("unit = '" + kBravo + "'"), 0);
+
+  // The refused records are still on the laptop: the battalion's merge brings them.
+  const CommandRun battalion = runFieldDay({"merge", laptop(4), battalion_});
+  EXPECT_EQ(battalion.exit, 0) << qPrintable(battalion.out + battalion.err);
+  EXPECT_EQ(battalion.summary(), "stored 2, unchanged 2, conflicts 0, refused 0");
+  EXPECT_EQ(adminCount("unit = '" + kBravo + "' AND pushup IS NOT NULL"), 2);
+
+  // A folder of the other company alone is refused whole.
+  const TestGroup bravoOnly = saveGroup(fieldDaySoldiers(2, kBravo, 330000000), QStringLiteral("Track 3"));
+  ASSERT_EQ(runFieldDay({"take-out", "--group", QString::number(bravoOnly.id), battalion_, laptop(5)}).exit, 0);
+  enterLanes(records(laptop(5)), bravoOnly.id, {{0, LaneField::PushUp, QStringLiteral("40")}});
+  const CommandRun other = runFieldDay({"merge", laptop(5), company_});
+  EXPECT_EQ(other.exit, 1);
+  EXPECT_TRUE(other.err.contains("only records of other units")) << qPrintable(other.err);
+  EXPECT_EQ(other.out, QString());
+}
+
+TEST_F(FieldDayOnAServer, AMergeKilledMidTransactionLeavesTheServerAsItWasAndTheNextRunCompletesIt) {
+  const TestGroup group = saveGroup(fieldDaySoldiers(4, kAlpha, 340000000), QStringLiteral("Range 1"));
+  enterLanes(records(battalion_), group.id, {{0, LaneField::PushUp, QStringLiteral("44")}});
+  ASSERT_EQ(runFieldDay({"take-out", "--group", QString::number(group.id), battalion_, laptop(6)}).exit, 0);
+  QList<LaneValueTyped> lanes;
+  for (int m = 0; m < 4; ++m) lanes << LaneValueTyped{m, LaneField::Plank, QStringLiteral("2:1%1").arg(m)};
+  // A soldier added at the lanes joins the group on the server too.
+  {
+    TestGroup grown = *TestGroups::forDatabase(records(laptop(6)))->load(group.id);
+    grown.members << fieldDaySoldiers(1, kAlpha, 340000099);
+    TestGroups::forDatabase(records(laptop(6)))->save(grown);
+  }
+  lanes << LaneValueTyped{4, LaneField::Plank, QStringLiteral("2:20")};
+  enterLanes(records(laptop(6)), group.id, lanes);
+  const QString state =
+      "SELECT coalesce(string_agg(ssn || ':' || coalesce(pushup::text, '') || ':' || coalesce(plank_s::text, ''), ','"
+      " ORDER BY ssn), '') || ' / ' || (SELECT count(*) FROM test_group_members) FROM fitness_tests";
+  const QString before = adminValue(state);
+
+  // What the merge adds, taken away again by the administrator.
+  const auto putBack = [&] {
+    scratch_->admin().runScript(
+        "DELETE FROM fitness_tests WHERE ssn <> '340000000'; UPDATE fitness_tests SET plank_s = NULL, "
+        "plank_pts = NULL, plank_go = NULL; DELETE FROM test_group_members WHERE ssn = '340000099'");
+  };
+  // A whole merge, counting its statements.
+  const int statements = mergeCountingStatements(laptop(6), battalion_);
+  const QString whole = adminValue(state);
+  ASSERT_NE(whole, before);
+  ASSERT_GE(statements, 6);
+  putBack();
+  ASSERT_EQ(adminValue(state), before);
+
+  for (int at = 1; at <= statements; ++at) {
+    ASSERT_TRUE(mergeKilledAt(laptop(6), battalion_, at)) << at;
+    EXPECT_EQ(adminValue(state), before) << "killed before statement " << at;
+    const CommandRun again = runFieldDay({"merge", laptop(6), battalion_});
+    EXPECT_EQ(again.exit, 0) << qPrintable(again.out + again.err);
+    EXPECT_EQ(adminValue(state), whole) << "run again after a kill before statement " << at;
+    putBack();
+  }
+}
+
+}  // namespace

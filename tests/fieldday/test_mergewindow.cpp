@@ -1,0 +1,130 @@
+// The merge window, reached from the Test Day menu and driven through its
+// controls: a clash is asked in the conflict window and the clerk's choice
+// stored; merging again says there is nothing to change; a folder that is
+// no records folder is refused in the window, nothing stored.
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "conflictdialog.h"
+#include "dbfile.h"
+#include "fielddayfixture.h"
+#include "mergewindow.h"
+#include "takeout.h"
+#include "testdaymenu.h"
+#include "testsupport.h"
+
+using namespace quillon;
+using namespace quillon::test;
+
+namespace {
+
+template <typename T>
+T* child(QObject* parent, const char* name) {
+  T* c = parent->findChild<T*>(QString::fromLatin1(name));
+  EXPECT_NE(c, nullptr) << name;
+  return c;
+}
+
+// Answers each conflict window that opens with `button`, counting them and
+// keeping what the first one showed.
+struct ConflictAnswerer {
+  explicit ConflictAnswerer(const char* b) : button(b) {}
+  const char* button;
+  int asked = 0;
+  bool stopped = false;
+  QString firstShown;
+  void arm() {
+    QTimer::singleShot(0, [this] {
+      if (stopped) return;
+      auto* dialog = qobject_cast<ConflictDialog*>(QApplication::activeModalWidget());
+      if (!dialog) return arm();
+      ++asked;
+      // The README's picture of a clash is taken from this very window.
+      if (const QString shots = qEnvironmentVariable("QUILLON_SHOT_DIR"); !shots.isEmpty() && asked == 1) {
+        EXPECT_TRUE(dialog->grab().save(QDir(shots).filePath(QStringLiteral("fieldday-conflict.png"))));
+      }
+      if (firstShown.isEmpty())
+        for (int r = 0; r < dialog->table()->rowCount(); ++r)
+          for (int c = 0; c < dialog->table()->columnCount(); ++c)
+            if (auto* item = dialog->table()->item(r, c)) firstShown += item->text() + '|';
+      QTest::mouseClick(dialog->findChild<QPushButton*>(QString::fromLatin1(button)), Qt::LeftButton);
+    });
+  }
+};
+
+TEST(MergeWindow, ReachedFromTheTestDayMenuItAsksEachClashAndStoresTheClerksChoice) {
+  ScratchDir dir;
+  const QString office = dir.file(QStringLiteral("office")), lane = dir.file(QStringLiteral("lane"));
+  QDir().mkpath(office);
+  const QString officeDb = QDir(office).filePath(QStringLiteral("info.mdb"));
+  createRecordsDatabase(officeDb);
+  const TestGroup group = TestGroups::forDatabase(officeDb)->save(
+      TestGroup{0, QStringLiteral("2026-11-20"), QStringLiteral("Range 4"),
+                fieldDaySoldiers(2, QStringLiteral("A CO 1-5 IN"))});
+  fieldday::takeOut(office, group.id, lane);
+  enterLanes(QDir(lane).filePath(QStringLiteral("info.mdb")), group.id,
+             {{0, LaneField::PushUp, QStringLiteral("45")}, {1, LaneField::Plank, QStringLiteral("2:10")}});
+  enterLanes(officeDb, group.id, {{0, LaneField::PushUp, QStringLiteral("50")}});
+
+  QMainWindow main;
+  addTestDayMenu(main.menuBar(), officeDb);
+  child<QAction>(&main, "MNU_TESTDAY_MERGE")->trigger();
+  auto* w = child<MergeWindow>(&main, "MergeWindow");
+  ASSERT_NE(w, nullptr);
+  EXPECT_TRUE(w->isVisible());
+  auto* merge = child<QPushButton>(w, "merge");
+  EXPECT_FALSE(merge->isEnabled());
+  child<QLineEdit>(w, "fromFolder")->setText(QDir::toNativeSeparators(lane));
+  ASSERT_TRUE(merge->isEnabled());
+  EXPECT_EQ(child<QComboBox>(w, "clashes")->currentIndex(), 0);
+
+  ConflictAnswerer answer("storeMine");
+  answer.arm();
+  QTest::mouseClick(merge, Qt::LeftButton);
+  answer.stopped = true;
+  EXPECT_EQ(answer.asked, 1);
+  // The clash as the clerk saw it: the field, theirs here and the laptop's.
+  EXPECT_TRUE(answer.firstShown.contains("pushup|")) << qPrintable(answer.firstShown);
+  EXPECT_TRUE(answer.firstShown.contains("|50|")) << qPrintable(answer.firstShown);
+  EXPECT_TRUE(answer.firstShown.contains("|45|")) << qPrintable(answer.firstShown);
+  auto* summary = child<QLabel>(w, "summary");
+  EXPECT_EQ(summary->text(), "stored 2, unchanged 0, conflicts 0, refused 0.");
+  if (const QString shots = qEnvironmentVariable("QUILLON_SHOT_DIR"); !shots.isEmpty()) {
+    EXPECT_TRUE(w->grab().save(QDir(shots).filePath(QStringLiteral("fieldday-merge.png"))));
+  }
+  EXPECT_EQ(child<QPlainTextEdit>(w, "outcome")->toPlainText().count('\n'), 1);
+  {
+    std::unique_ptr<FitnessRecords> records = FitnessRecords::forDatabase(officeDb);
+    records->open();
+    const RowAsRead r = *records->find(QStringLiteral("300000000"), QStringLiteral("2026-11-20"));
+    EXPECT_EQ(r.fields.value(fitnessFieldNames().indexOf("pushup")), "45");
+    records->close();
+  }
+
+  // Again: nothing to ask, nothing to change.
+  ConflictAnswerer none("keepTheirs");
+  none.arm();
+  QTest::mouseClick(merge, Qt::LeftButton);
+  none.stopped = true;
+  QCoreApplication::processEvents();
+  EXPECT_EQ(none.asked, 0);
+  EXPECT_EQ(summary->text(), "stored 0, unchanged 2, conflicts 0, refused 0: nothing to change.");
+
+  child<QLineEdit>(w, "fromFolder")->setText(dir.file(QStringLiteral("nowhere")));
+  QTest::mouseClick(merge, Qt::LeftButton);
+  EXPECT_TRUE(summary->text().startsWith("Nothing was merged: ")) << qPrintable(summary->text());
+  EXPECT_TRUE(child<QPlainTextEdit>(w, "outcome")->toPlainText().isEmpty());
+}
+
+}  // namespace

@@ -1,0 +1,138 @@
+#pragma once
+// A test day without a network, as the tests and the bench play it: a test
+// group of soldiers on the records, laptops' folders taken out of it, lanes
+// entered on a laptop through the lane entry the test-day window uses, and
+// quillon-fieldday run as a clerk's script would run it.
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QUndoStack>
+#include <gtest/gtest.h>
+#include <memory>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utility>
+
+#include "fitnessrecords.h"
+#include "laneentry.h"
+#include "merge.h"
+#include "pgconnection.h"
+#include "testgroups.h"
+
+namespace quillon::test {
+
+// `n` soldiers of `unit` (SSNs from `firstSsn` on), every one of them old
+// enough to score and under the general standard.
+inline QList<GroupMember> fieldDaySoldiers(int n, const QString& unit, int firstSsn = 300000000) {
+  QList<GroupMember> out;
+  for (int i = 0; i < n; ++i)
+    out << GroupMember{QString::number(firstSsn + i),
+                       QStringLiteral("Soldier%1, Pat").arg(firstSsn + i),
+                       i % 3 == 0 ? QStringLiteral("F") : QStringLiteral("M"),
+                       QStringLiteral("199%1-0%2-1%3").arg(i % 10).arg(1 + i % 9).arg(i % 10),
+                       unit,
+                       QStringLiteral("general"),
+                       QStringLiteral("SPC")};
+  return out;
+}
+
+// A folder whose records are on the server: its connection file names it.
+inline void makeServerFolder(const QString& folder, const QString& conninfo) {
+  QDir().mkpath(folder);
+  QFile f(pg::connFilePath(folder));
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(conninfo.toUtf8() + "\n");
+  f.close();
+  f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+// What a lane enters: the member's position in the group, the lane, the text.
+struct LaneValueTyped {
+  int member;
+  LaneField field;
+  QString text;
+};
+
+// Enters `values` into group `groupId` of the records at `dbPath` (a
+// laptop's info.mdb, or a station's on the server), as a lane's clerk does.
+inline void enterLanes(const QString& dbPath, qint64 groupId, const QList<LaneValueTyped>& values) {
+  const std::optional<TestGroup> group = TestGroups::forDatabase(dbPath)->load(groupId);
+  ASSERT_TRUE(group) << qPrintable(dbPath);
+  std::unique_ptr<FitnessRecords> store = FitnessRecords::forDatabase(dbPath);
+  store->open();
+  QUndoStack undo;
+  LaneSheet sheet(*group, *store, undo);
+  for (const LaneValueTyped& v : values)
+    ASSERT_EQ(sheet.enter(v.member, v.field, v.text), QString()) << v.member << " " << qPrintable(v.text);
+  store->close();
+}
+
+struct CommandRun {
+  int exit = -1;
+  QString out, err;
+  QStringList lines() const { return out.split('\n', Qt::SkipEmptyParts); }
+  QString summary() const { return lines().value(lines().size() - 1); }
+};
+
+// Runs quillon-fieldday with `args` (its environment is this process's: the
+// server of the PG* settings).
+inline CommandRun runFieldDay(const QStringList& args) {
+  QProcess p;
+  p.start(QStringLiteral(QUILLON_FIELDDAY_PROGRAM), args);
+  CommandRun r;
+  if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit) {
+    ADD_FAILURE() << "quillon-fieldday did not finish: " << qPrintable(p.errorString());
+    return r;
+  }
+  r.exit = p.exitCode();
+  r.out = QString::fromUtf8(p.readAllStandardOutput());
+  r.err = QString::fromUtf8(p.readAllStandardError());
+  return r;
+}
+
+// The bytes of every file in `folder`, by name: to tell that a folder was
+// left exactly as it was.
+inline QHash<QString, QByteArray> folderDigest(const QString& folder) {
+  QHash<QString, QByteArray> out;
+  for (const QFileInfo& fi : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden)) {
+    QFile f(fi.filePath());
+    if (f.open(QIODevice::ReadOnly))
+      out.insert(fi.fileName(), QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256));
+  }
+  return out;
+}
+
+// Runs the merge in a child process killed before its statement `at` (the
+// last is the commit), as a power cut or a kill would stop it; whether it
+// was killed there. The child opens its own connections.
+inline bool mergeKilledAt(const QString& from, const QString& into, int at) {
+  const pid_t child = fork();
+  if (child == 0) {
+    fieldday::MergeOptions o;
+    o.beforeStatement = [at](int n) {
+      if (n == at) raise(SIGKILL);
+    };
+    try {
+      fieldday::mergeFolder(from, into, o);
+    } catch (...) {
+    }
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
+// How many statements a whole merge of `from` into `into` sends, merging it.
+inline int mergeCountingStatements(const QString& from, const QString& into) {
+  int statements = 0;
+  fieldday::MergeOptions counting;
+  counting.beforeStatement = [&](int n) { statements = n; };
+  fieldday::mergeFolder(from, into, counting);
+  return statements;
+}
+
+}  // namespace quillon::test
