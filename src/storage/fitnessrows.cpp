@@ -1,5 +1,7 @@
 #include "fitnessrows.h"
 
+#include <QRegularExpression>
+
 #include "recordssession.h"
 
 namespace quillon {
@@ -61,6 +63,25 @@ std::optional<RowAsRead> FitnessRows::find(const QString& ssn, const QString& te
   std::vector<RowAsRead> rows = gw().where({{QStringLiteral("ssn"), ssn}, {QStringLiteral("test_date"), testDate}}, true);
   if (rows.empty()) return std::nullopt;
   return std::move(rows.front());
+}
+
+std::optional<FitnessRecords::Changes> FitnessRows::changesSince(const Followed& followed, qint64 mark) {
+  if (!gw().keepsChanges()) return std::nullopt;
+  Gateway::Followed f;
+  f.keys = followed.ids;
+  // Each SSN as either engine's index keeps it: the server its digits, the
+  // file without the dashes and the spaces around it.
+  for (const QString& ssn : followed.ssns) {
+    QString digits = ssn;
+    digits.remove(QRegularExpression(QStringLiteral("[^0-9]")));
+    QString key = ssn.trimmed();
+    key.remove('-');
+    f.ssnKeys << digits;
+    if (key != digits) f.ssnKeys << key;
+  }
+  f.equal = {{QStringLiteral("test_date"), followed.testDate}};
+  Gateway::Changes c = gw().changedSince(f, mark);
+  return Changes{std::move(c.rows), c.mark};
 }
 
 void FitnessRows::refuseSecondRecord(const DbError& e, const Record& values, const RowAsRead* row) {
