@@ -327,19 +327,19 @@ Gateway::Changes Gateway::changedSince(const Followed& followed, qint64 mark) {
     }
     among << "(" + soldiers.join(QStringLiteral(" AND ")) + ")";
   }
-  QString from = table_.name + " t";
+  QString from = table_.name + " t", where = "(" + among.join(QStringLiteral(" OR ")) + ")";
   if (mark > 0) {
-    params << QString::number(mark);
     // The file is held to start from the changes: its planner knows no
     // better without statistics.
-    from = table_.changes + " c CROSS JOIN " + from + " ON t." + dialect_->name(table_.key.first()) +
-           " = c.record_id AND " + dialect_->changedAfter(QStringLiteral("c.change_no"), int(params.size()));
+    from = table_.changes + " c CROSS JOIN " + from + " ON t." + dialect_->name(table_.key.first()) + " = c.record_id";
+    params << QString::number(mark);
+    where += " AND " + dialect_->changedAfter(QStringLiteral("c.change_no"), int(params.size()));
   }
   // The mark and the rows are read in one go, so nothing changed between
   // them goes unseen.
   const QString sql = "SELECT r.*, m.mark FROM (SELECT " + dialect_->markNow(table_.changes) +
-                      " AS mark) m LEFT JOIN (SELECT " + selectList() + " FROM " + from + " WHERE (" +
-                      among.join(QStringLiteral(" OR ")) + ")) r ON true";
+                      " AS mark) m LEFT JOIN (SELECT " + selectList() + " FROM " + from + " WHERE " + where +
+                      ") r ON true";
   Changes out;
   out.rows = dialect_->run(sql, params, int(table_.columns.size()), table_.hasVersion(onServer()), &out.mark);
   return out;
