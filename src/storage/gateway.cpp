@@ -329,9 +329,9 @@ Gateway::Changes Gateway::changedSince(const Followed& followed, qint64 mark) {
   }
   QString from = table_.name + " t", where = "(" + among.join(QStringLiteral(" OR ")) + ")";
   if (mark > 0) {
-    // The file is held to start from the changes: its planner knows no
-    // better without statistics.
-    from = table_.changes + " c CROSS JOIN " + from + " ON t." + dialect_->name(table_.key.first()) + " = c.record_id";
+    // The file is held to start from the changes (CROSS JOIN keeps the
+    // order there): its planner knows no better without statistics.
+    from = table_.changes + (onServer() ? " c JOIN " : " c CROSS JOIN ") + from + " ON t." + dialect_->name(table_.key.first()) + " = c.record_id";
     params << QString::number(mark);
     where += " AND " + dialect_->changedAfter(QStringLiteral("c.change_no"), int(params.size()));
   }

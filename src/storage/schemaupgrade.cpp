@@ -39,12 +39,18 @@ bool counterReady(const sqlite::Database& db) {
 }
 
 // A record's change takes the next number; the number of a record deleted
-// stays behind, so the counter never goes back.
+// stays behind, so the counter never goes back. A change that left the
+// version as it was (made by another program) moves it, as the server's
+// trigger does, so that a window comparing versions sees it.
 QString noteChange(const char* name, const char* event) {
+  const bool update = qstrcmp(event, "UPDATE") == 0;
   return QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1 AFTER %2 ON fitness_tests BEGIN "
                         "INSERT OR REPLACE INTO fitness_changes (record_id, change_no) "
-                        "SELECT new.id, coalesce(max(change_no), 0) + 1 FROM fitness_changes; END")
-      .arg(QLatin1String(name), QLatin1String(event));
+                        "SELECT new.id, coalesce(max(change_no), 0) + 1 FROM fitness_changes; %3END")
+      .arg(QLatin1String(name), QLatin1String(event),
+           update ? QStringLiteral("UPDATE fitness_tests SET version = version + 1 "
+                                   "WHERE id = new.id AND new.version IS old.version; ")
+                  : QString());
 }
 
 }  // namespace

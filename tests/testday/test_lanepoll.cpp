@@ -73,7 +73,8 @@ TYPED_TEST(LanePoll, AnIdlePollIsOneStatementWhateverTheGroupSizeAndShowsWhatOth
   const QList<int> changed = a.readChanges();
   EXPECT_EQ(session.statements() - statements, 1u);
   EXPECT_EQ(session.roundTrips() - roundTrips, session.isServer() ? 1u : 0u);
-  EXPECT_EQ(QSet<int>(changed.begin(), changed.end()), (QSet<int>{0, 3, 7, kSoldiers - 1}));
+  // Soldier 7's push-ups came back with A's own plank: nothing new to show.
+  EXPECT_EQ(QSet<int>(changed.begin(), changed.end()), (QSet<int>{0, 3, kSoldiers - 1}));
   for (int m : {0, 7, kSoldiers - 1}) EXPECT_EQ(a.shown(m, LaneField::PushUp), QStringLiteral("41")) << m;
   EXPECT_EQ(a.shown(7, LaneField::Plank), QStringLiteral("2:10"));
   EXPECT_EQ(a.shown(3, LaneField::Run), QStringLiteral("18:20"));
