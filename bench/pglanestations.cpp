@@ -76,7 +76,7 @@ QString valueFor(LaneField f, int station, int member) {
   switch (f) {
     case LaneField::PushUp: return QString::number(20 + v);
     case LaneField::Plank: return QStringLiteral("2:%1").arg(10 + v, 2, 10, QLatin1Char('0'));
-    default: return QStringLiteral("1:%1").arg(40 + v + (station % 2) * 5, 2, 10, QLatin1Char('0'));
+    default: return QStringLiteral("1:%1").arg(40 + v % 15 + (station % 2) * 5, 2, 10, QLatin1Char('0'));
   }
 }
 
