@@ -25,12 +25,14 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTest>
+#include <QUndoStack>
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
 #include "dbfile.h"
 #include "fitnessrecords.h"
+#include "laneentry.h"
 #include "lanegrid.h"
 #include "testgroups.h"
 
@@ -168,6 +170,25 @@ double engineReads(const QString& path, qint64 groupId, int expected) {
   return double(t.nsecsElapsed()) / 1e6;
 }
 
+// The group's records of the day as the window's sheet reads them now (one
+// read for the group), and as it read them before (one per soldier).
+double sheetReads(const QString& path, const TestGroup& group, bool perSoldier) {
+  QElapsedTimer t;
+  t.start();
+  std::unique_ptr<FitnessRecords> store = FitnessRecords::forDatabase(path);
+  store->open();
+  int found = 0;
+  if (perSoldier) {
+    for (const GroupMember& m : group.members) found += store->find(m.ssn, group.testDate) ? 1 : 0;
+  } else {
+    QUndoStack undo;
+    LaneSheet sheet(group, *store, undo);
+    for (int m = 0; m < sheet.size(); ++m) found += sheet.line(m).shown[int(LaneField::PushUp)].isEmpty() ? 0 : 1;
+  }
+  if (found != (group.members.size() + 1) / 2) die("records of the day:", QString::number(found));
+  return double(t.nsecsElapsed()) / 1e6;
+}
+
 qint64 residentKb() {
   QFile f(QStringLiteral("/proc/self/status"));
   if (!f.open(QIODevice::ReadOnly)) return -1;
@@ -233,6 +254,17 @@ int main(int argc, char** argv) {
       engine.push_back(e);
       ratios.push_back(w / e);
     }
+    std::vector<double> oneRead, eachSoldier, readRatios;
+    for (int turn = 0; turn < kPairs; ++turn) {
+      const bool first = turn % 2 == 0;
+      const double a = sheetReads(largePath, g, !first), b = sheetReads(largePath, g, first);
+      oneRead.push_back(first ? a : b);
+      eachSoldier.push_back(first ? b : a);
+      readRatios.push_back(oneRead.back() / eachSoldier.back());
+    }
+    std::printf("the group's records of the day: one read %.1f ms, one read per soldier (before) %.1f ms (medians "
+                "of %d pairs); ratio %.2fx\n",
+                median(oneRead), median(eachSoldier), kPairs, median(readRatios));
     const double r = median(ratios);
     std::printf("open a group of %d among %d records: window %.1f ms, engine reading the rows %.1f ms (medians of %d "
                 "pairs); ratio %.2fx (goal <= 1.5x): %s\n",
