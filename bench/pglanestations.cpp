@@ -32,6 +32,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <map>
+#include <poll.h>
 #include <random>
 #include <sys/wait.h>
 #include <time.h>
@@ -109,20 +110,17 @@ void waitFor(int fd, int count) {
     if (::read(fd, &c, 1) == 1) ++n;
 }
 
-// A station that only polls, for `seconds`, after saying it is ready.
-int idleStation(const TestGroup& group, const QString& conninfo, int seconds, int readyFd) {
+// A station that only polls, every two seconds, after saying it is ready,
+// until `stopFd` is closed.
+int idleStation(const TestGroup& group, const QString& conninfo, int readyFd, int stopFd) {
   try {
     auto store = FitnessRecords::onServer(conninfo);
     store->open();
     QUndoStack undo;
     LaneSheet sheet(group, *store, undo);
     signal(readyFd);
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < qint64(seconds) * 1000 + 3000) {
-      ::usleep(2000 * 1000);
-      sheet.readChanges();
-    }
+    pollfd stop{stopFd, POLLIN, 0};
+    while (::poll(&stop, 1, 2000) == 0) sheet.readChanges();
   } catch (const DbError& e) {
     std::fprintf(stderr, "idle station: %s\n", qPrintable(e.message()));
     signal(readyFd);
@@ -183,12 +181,19 @@ int enteringStation(int k, const Sizes& z, const TestGroup& group, const QString
   return 0;
 }
 
-// CPU ticks the server's processes for this database have used so far.
-qint64 serverTicks(pg::Connection& admin) {
+// The server processes of this database.
+QStringList serverPids(pg::Connection& admin) {
   const pg::Result r = admin.exec("SELECT pid FROM pg_stat_activity WHERE datname = current_database()");
+  QStringList pids;
+  for (int i = 0; i < r.rows(); ++i) pids << r.value(i, 0);
+  return pids;
+}
+
+// CPU ticks those processes have used so far.
+qint64 serverTicks(const QStringList& pids) {
   qint64 ticks = 0;
-  for (int i = 0; i < r.rows(); ++i) {
-    QFile f(QStringLiteral("/proc/%1/stat").arg(r.value(i, 0)));
+  for (const QString& pid : pids) {
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
     if (!f.open(QIODevice::ReadOnly)) continue;
     const QByteArray s = f.readAll();
     // Fields after the command's closing parenthesis: utime and stime are
@@ -214,27 +219,31 @@ void counter(pg::Connection& admin, bool on) {
 
 // The server's CPU, in percent of one core, while every station idles.
 double idleCpu(const Sizes& z, const QList<TestGroup>& groups, test::PgScratch& scratch) {
-  int ready[2];
-  if (::pipe2(ready, O_CLOEXEC) != 0) return -1;
+  int ready[2], stop[2];
+  if (::pipe2(ready, O_CLOEXEC) != 0 || ::pipe2(stop, O_CLOEXEC) != 0) return -1;
   std::vector<pid_t> children;
   for (int k = 0; k < z.stations; ++k) {
     const pid_t pid = ::fork();
     if (pid == 0) {
       ::close(ready[0]);
-      ::_exit(idleStation(groupOf(groups, k), scratch.conninfo(), z.idleSeconds, ready[1]));
+      ::close(stop[1]);
+      ::_exit(idleStation(groupOf(groups, k), scratch.conninfo(), ready[1], stop[0]));
     }
     children.push_back(pid);
   }
   ::close(ready[1]);
+  ::close(stop[0]);
   waitFor(ready[0], z.stations);
   ::close(ready[0]);
   ::sleep(1);
-  const qint64 before = serverTicks(scratch.admin());
+  const QStringList pids = serverPids(scratch.admin());
+  const qint64 before = serverTicks(pids);
   QElapsedTimer t;
   t.start();
   ::sleep(unsigned(z.idleSeconds));
-  const qint64 used = serverTicks(scratch.admin()) - before;
+  const qint64 used = serverTicks(pids) - before;
   const double seconds = double(t.nsecsElapsed()) / 1e9;
+  ::close(stop[1]);
   for (pid_t c : children) ::waitpid(c, nullptr, 0);
   return 100.0 * double(used) / double(sysconf(_SC_CLK_TCK)) / seconds;
 }
@@ -380,7 +389,7 @@ int measureLanes() {
     qint64 at = 0;
   };
   std::map<std::tuple<int, int, int>, std::vector<Stored>> stored;  // group, member, lane
-  std::vector<double> storeMs;
+  std::vector<double> storeMs, storedMs, clashMs;
   int clashes = 0, other = 0, wrongView = 0, lost = 0, unreported = 0;
   std::vector<std::map<std::pair<int, int>, QString>> views(size_t(z.stations));
   for (int k = 0; k < z.stations; ++k) {
@@ -392,9 +401,11 @@ int measureLanes() {
       if (p[0] == "S" && p.size() == 6) {
         stored[{k / 2, p[1].toInt(), p[2].toInt()}].push_back({QString::fromUtf8(p[3]), p[5].toLongLong()});
         storeMs.push_back(p[4].toDouble() / 1e6);
+        storedMs.push_back(storeMs.back());
       } else if (p[0] == "C" && p.size() == 5) {
         ++clashes;
         storeMs.push_back(p[4].toDouble() / 1e6);
+        clashMs.push_back(storeMs.back());
       } else if (p[0] == "V") {
         views[size_t(k)][{p[1].toInt(), p[2].toInt()}] = p.size() > 3 ? QString::fromUtf8(p[3]) : QString();
       } else {
@@ -436,6 +447,9 @@ int measureLanes() {
   std::printf("store at the stations: median %.3f ms, p99 %.3f ms; psql beside them, same UPDATE, same pace (%zu): "
               "median %.3f ms, p99 %.3f ms\n",
               percentile(storeMs, 0.5), p99, beside.size(), percentile(beside, 0.5), besideP99);
+  std::printf("  of them stored: p99 %.3f ms (%.2fx psql's); clashes (a second statement reads the row): p99 %.3f ms\n",
+              percentile(storedMs, 0.99), besideP99 > 0 ? percentile(storedMs, 0.99) / besideP99 : 0,
+              percentile(clashMs, 0.99));
   std::printf("p99 store: %.2fx psql's beside it (goal <= %.1fx): %s\n", besideP99 > 0 ? p99 / besideP99 : 0,
               kGoalP99, besideP99 > 0 && p99 / besideP99 <= kGoalP99 ? "met" : "NOT met");
   std::printf("%s\n", ok ? "OK" : "FAILED");
