@@ -97,8 +97,7 @@ class FitnessRecords {
   virtual bool remove(const RowAsRead& asRead) = 0;
 
   // What a test day's window follows: the records with these IDs, and
-  // those of these soldiers (SSNs as a group holds them) on this date of
-  // test. A row of an SSN written another way may come along.
+  // those of these SSNs (exactly as written) on this date of test.
   struct Followed {
     QList<qint64> ids;
     QStringList ssns;

@@ -1,7 +1,5 @@
 #include "fitnessrows.h"
 
-#include <QRegularExpression>
-
 #include "recordssession.h"
 
 namespace quillon {
@@ -69,16 +67,8 @@ std::optional<FitnessRecords::Changes> FitnessRows::changesSince(const Followed&
   if (!gw().keepsChanges()) return std::nullopt;
   Gateway::Followed f;
   f.keys = followed.ids;
-  // Each SSN as either engine's index keeps it: the server its digits, the
-  // file without the dashes and the spaces around it.
-  for (const QString& ssn : followed.ssns) {
-    QString digits = ssn;
-    digits.remove(QRegularExpression(QStringLiteral("[^0-9]")));
-    QString key = ssn.trimmed();
-    key.remove('-');
-    f.ssnKeys << digits;
-    if (key != digits) f.ssnKeys << key;
-  }
+  f.column = QStringLiteral("ssn");
+  f.values = followed.ssns;
   f.equal = {{QStringLiteral("test_date"), followed.testDate}};
   Gateway::Changes c = gw().changedSince(f, mark);
   return Changes{std::move(c.rows), c.mark};

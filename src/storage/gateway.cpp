@@ -312,20 +312,17 @@ Gateway::Changes Gateway::changedSince(const Followed& followed, qint64 mark) {
   params << (onServer() ? '{' + keys.join(',') + '}'
                         : QString::fromUtf8(QJsonDocument(numbers).toJson(QJsonDocument::Compact)));
   among << dialect_->oneOf("t." + dialect_->name(table_.key.first()), 1, true);
-  QStringList soldiers;
-  if (!followed.ssnKeys.isEmpty()) {
-    const QString ssn = table_.columns.at(columnOf(QStringLiteral("ssn"))).name;
-    params << dialect_->listParam(followed.ssnKeys);
-    // Looking by change, the index by SSN is no way in: the few rows
-    // changed since are all there is to test. The file would take it.
-    const QString key = dialect_->ssnKey("t." + dialect_->name(ssn));
-    soldiers << dialect_->oneOf(mark > 0 && !onServer() ? "+" + key : key, int(params.size()), false);
+  if (!followed.values.isEmpty()) {
+    const QString column = "t." + dialect_->name(table_.columns.at(columnOf(followed.column)).name);
+    params << dialect_->listParam(followed.values);
+    // Not empty, as the indexes of such columns say (fitness_tests' by
+    // soldier and date), so that they serve.
+    QStringList tests{dialect_->oneOf(column, int(params.size()), false), column + " <> ''"};
     for (const auto& [name, value] : followed.equal) {
       params << value;
-      soldiers << "t." + dialect_->name(table_.columns.at(columnOf(name)).name) + " = " +
-                      dialect_->param(int(params.size()));
+      tests << "t." + dialect_->name(table_.columns.at(columnOf(name)).name) + " = " + dialect_->param(int(params.size()));
     }
-    among << "(" + soldiers.join(QStringLiteral(" AND ")) + ")";
+    among << "(" + tests.join(QStringLiteral(" AND ")) + ")";
   }
   QString from = table_.name + " t", where = "(" + among.join(QStringLiteral(" OR ")) + ")";
   if (mark > 0) {

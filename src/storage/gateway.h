@@ -65,13 +65,14 @@ class Gateway {
   // are now; a row deleted since is not among them. Versioned tables only.
   std::vector<RowAsRead> changedSince(const std::vector<RowAsRead>& asRead);
 
-  // The rows a window follows: those with these keys, and those of these
-  // soldiers (ssnKeys: each SSN as the index keeps it, ssnkey.h) where every
-  // column named in `equal` holds the text given. Callers that must tell
-  // SSNs written another way apart match each row found exactly.
+  // The rows a window follows: those with these keys, and those whose
+  // `column` holds one of `values` exactly where every column named in
+  // `equal` holds the text given (a row with no value in `column` is no
+  // one's). An index on `column` and then those of `equal` serves it.
   struct Followed {
     QList<qint64> keys;
-    QStringList ssnKeys;
+    QString column;
+    QStringList values;
     QList<std::pair<QString, QString>> equal;
   };
   // What changed: the rows, and the mark to hand the next call.

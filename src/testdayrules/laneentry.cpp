@@ -236,8 +236,7 @@ std::optional<QList<int>> LaneSheet::readGroupChanges() {
   QList<int> changed;
   for (RowAsRead& row : changes->rows) {
     // A record held is followed by its ID wherever it moved; a soldier's
-    // first one is taken only under the very SSN the group holds, on its
-    // date, as a record found by SSN and date would be.
+    // first one is the one under the very SSN the group holds, on its date.
     QList<int> members = byId.value(row.key);
     if (members.isEmpty() && row.fields.value(date) == group_.testDate) members = bySsn.value(row.fields.value(ssn));
     for (int m : members) {
