@@ -254,21 +254,19 @@ int main(int argc, char** argv) {
       engine.push_back(e);
       ratios.push_back(w / e);
     }
-    std::vector<double> oneRead, eachSoldier, readRatios;
-    for (int turn = 0; turn < kPairs; ++turn) {
-      const bool first = turn % 2 == 0;
-      const double a = sheetReads(largePath, g, !first), b = sheetReads(largePath, g, first);
-      oneRead.push_back(first ? a : b);
-      eachSoldier.push_back(first ? b : a);
-      readRatios.push_back(oneRead.back() / eachSoldier.back());
-    }
-    std::printf("the group's records of the day: one read %.1f ms, one read per soldier (before) %.1f ms (medians "
-                "of %d pairs); ratio %.2fx\n",
-                median(oneRead), median(eachSoldier), kPairs, median(readRatios));
-    const double r = median(ratios);
-    std::printf("open a group of %d among %d records: window %.1f ms, engine reading the rows %.1f ms (medians of %d "
-                "pairs); ratio %.2fx (goal <= 1.5x): %s\n",
-                group, large, median(window), median(engine), kPairs, r, r <= 1.5 ? "met" : "NOT met");
+    // As the sheet read them before, one soldier at a time: on the file a
+    // read by SSN and date finds no index it can take (the one by soldier
+    // and date leaves out records without SSN), so each reads the table
+    // through; timed over the first soldiers and scaled to the group.
+    const int sample = std::min(int(g.members.size()), envInt("QUILLON_BENCH_WINDOW_SAMPLE", 20));
+    TestGroup few = g;
+    few.members = g.members.mid(0, sample);
+    std::vector<double> oneRead;
+    for (int turn = 0; turn < 3; ++turn) oneRead.push_back(sheetReads(largePath, g, false));
+    const double eachSoldier = sheetReads(largePath, few, true) * double(g.members.size()) / double(sample);
+    std::printf("the group's records of the day: one read %.1f ms (median of 3); one read per soldier (before) "
+                "%.0f ms, scaled from %d soldiers; %.4fx\n",
+                median(oneRead), eachSoldier, sample, median(oneRead) / eachSoldier);
   }
   if (all || args.contains(QLatin1String("memory"))) {
     std::vector<double> ratios;
