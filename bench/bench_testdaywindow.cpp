@@ -254,6 +254,11 @@ int main(int argc, char** argv) {
       engine.push_back(e);
       ratios.push_back(w / e);
     }
+    const double r = median(ratios);
+    std::printf("open a group of %d among %d records: window %.1f ms, engine reading the rows %.1f ms (medians of %d "
+                "pairs); ratio %.2fx (goal <= 1.5x): %s\n",
+                group, large, median(window), median(engine), kPairs, r, r <= 1.5 ? "met" : "NOT met");
+    std::fflush(stdout);
     // As the sheet read them before, one soldier at a time: on the file a
     // read by SSN and date finds no index it can take (the one by soldier
     // and date leaves out records without SSN), so each reads the table
