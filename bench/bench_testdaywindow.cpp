@@ -151,7 +151,7 @@ double engineReads(const QString& path, qint64 groupId, int expected) {
   int rows = 0;
   for (const char* sql : {"SELECT * FROM test_group_members WHERE group_id = ?1 ORDER BY position",
                           "SELECT f.* FROM test_group_members m JOIN fitness_tests f ON f.ssn = m.ssn AND "
-                          "f.test_date = ?2 WHERE m.group_id = ?1"}) {
+                          "f.test_date = ?2 AND f.ssn <> '' WHERE m.group_id = ?1"}) {
     sqlite3_stmt* st = nullptr;
     check(db, sqlite3_prepare_v2(db, sql, -1, &st, nullptr));
     sqlite3_bind_int64(st, 1, groupId);
