@@ -45,9 +45,17 @@ using namespace quillon;
 
 namespace {
 
-constexpr int kSoldiers = 10000;
+// Sizes from the environment, for a quick run: QUILLON_BENCH_SOLDIERS
+// (10,000; the file is made again when it was made for another number) and
+// QUILLON_BENCH_SERVER_SOLDIERS (1,000), each with 100 records of each kind.
+int envSoldiers(const char* name, int fallback) {
+  bool ok = false;
+  const int v = qEnvironmentVariableIntValue(name, &ok);
+  return ok && v >= 600 ? v : fallback;
+}
+const int kSoldiers = envSoldiers("QUILLON_BENCH_SOLDIERS", 10000);
 constexpr int kTestsEach = 100;
-constexpr int kServerSoldiers = 1000;
+const int kServerSoldiers = envSoldiers("QUILLON_BENCH_SERVER_SOLDIERS", 1000);
 constexpr int kGroup = 600;
 constexpr int kTurns = 9;
 constexpr int kSlowTurns = 5;
@@ -160,7 +168,7 @@ QList<QByteArray> threeEventRow(int s, int t) {
 // The division's records file, made once and kept for later runs.
 QString divisionFile() {
   const QString dir = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("bench_history_data"));
-  const QString path = QDir(dir).filePath(QStringLiteral("info.mdb"));
+  const QString path = QDir(dir).filePath(QStringLiteral("info-%1.mdb").arg(kSoldiers));
   if (QFileInfo::exists(path)) return path;
   QDir().mkpath(dir);
   const QString making = QDir(dir).filePath(QStringLiteral("making.mdb"));

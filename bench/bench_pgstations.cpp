@@ -27,6 +27,8 @@
 // average with each.
 // Needs a server through the PG* environment, e.g.
 //   pg_virtualenv build/bench/bench_pgstations [stations updates [pace-ms]]
+// With "lanes": lane stations of the five-event test instead (pglanestations.h).
+//   pg_virtualenv build/bench/bench_pgstations lanes
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -44,6 +46,7 @@
 
 #include "dbfile.h"
 #include "pgscratch.h"
+#include "pglanestations.h"
 #include "pgstore.h"
 
 using namespace quillon;
@@ -358,6 +361,7 @@ int measure(const Options& o) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
+  if (argc >= 2 && qstrcmp(argv[1], "lanes") == 0) return measureLanes();
   Options o;
   if (argc >= 3) {
     o.stations = std::max(1, atoi(argv[1]));

@@ -193,6 +193,48 @@ BEGIN
 END
 $$;
 
+-- What changed since a station last looked: every add or change of a
+-- five-event record, however it was made (a station, an import, psql),
+-- leaves the number of the transaction that made it, so a station asks for
+-- what changed in its group since its last look in one indexed read instead
+-- of reading each soldier again. Kept by the server alone: clerks only read
+-- it. A deleted record leaves its row behind (no station asks for it). The
+-- numbers are this cluster's: a database restored elsewhere only costs its
+-- stations a few rows read again until they no longer come after the mark.
+CREATE TABLE IF NOT EXISTS fitness_changes (
+  record_id bigint PRIMARY KEY,
+  change_no xid8 NOT NULL
+);
+CREATE INDEX IF NOT EXISTS fitness_changes_since ON fitness_changes (change_no);
+ALTER TABLE fitness_changes OWNER TO quillon_owner;
+REVOKE ALL ON fitness_changes FROM PUBLIC;
+GRANT SELECT ON fitness_changes TO quillon_clerk;
+
+-- Runs with its owner's rights, on fitness_tests only: no one can fire it
+-- from a table of their own to mark records changed.
+CREATE OR REPLACE FUNCTION fitness_tests_note_change() RETURNS trigger
+LANGUAGE plpgsql SECURITY DEFINER AS $$
+BEGIN
+  IF TG_RELID <> 'fitness_tests'::regclass THEN
+    RAISE EXCEPTION 'Changes are counted for the records only' USING ERRCODE = 'insufficient_privilege';
+  END IF;
+  INSERT INTO fitness_changes (record_id, change_no) VALUES (NEW.id, pg_current_xact_id())
+  ON CONFLICT (record_id) DO UPDATE SET change_no = excluded.change_no;
+  RETURN NULL;
+END
+$$;
+ALTER FUNCTION fitness_tests_note_change() OWNER TO quillon_owner;
+REVOKE ALL ON FUNCTION fitness_tests_note_change() FROM PUBLIC;
+DO $$
+BEGIN
+  EXECUTE format('ALTER FUNCTION fitness_tests_note_change() SET search_path = %I, pg_catalog, pg_temp',
+                 current_schema());
+END
+$$;
+DROP TRIGGER IF EXISTS fitness_tests_changes ON fitness_tests;
+CREATE TRIGGER fitness_tests_changes AFTER INSERT OR UPDATE ON fitness_tests
+  FOR EACH ROW EXECUTE FUNCTION fitness_tests_note_change();
+
 -- Test groups of the five-event test: who tests on which day where, under
 -- which standard, in the clerk's order. A group is saved whole (its row
 -- locked, its members replaced) by one station at a time. The group itself

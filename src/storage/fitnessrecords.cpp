@@ -151,6 +151,8 @@ QList<FieldClash> fitnessClashes(const RowAsRead& asRead, const RowAsRead& now, 
 
 FitnessRecords::~FitnessRecords() = default;
 
+std::optional<FitnessRecords::Changes> FitnessRecords::changesSince(const Followed&, qint64) { return std::nullopt; }
+
 std::unique_ptr<FitnessRecords> FitnessRecords::forDatabase(const QString& dbPath) {
   return std::make_unique<FitnessRows>([dbPath] { return RecordsSession::forDatabase(dbPath); });
 }

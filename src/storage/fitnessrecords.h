@@ -95,6 +95,23 @@ class FitnessRecords {
   // Deletes the row read as `asRead`; ConflictError when any of its fields
   // changed since. False when it was already gone.
   virtual bool remove(const RowAsRead& asRead) = 0;
+
+  // What a test day's window follows: the records with these IDs, and
+  // those of these SSNs (exactly as written) on this date of test.
+  struct Followed {
+    QList<qint64> ids;
+    QStringList ssns;
+    QString testDate;
+  };
+  // What changed among them since `mark` (0: every one of them), with the
+  // mark to hand the next call. A row may come again unchanged: compare
+  // versions. None where the records keep no change counter (a server set
+  // up before it): the caller reads each record itself.
+  struct Changes {
+    std::vector<RowAsRead> rows;
+    qint64 mark = 0;
+  };
+  virtual std::optional<Changes> changesSince(const Followed& followed, qint64 mark);
 };
 
 }  // namespace quillon

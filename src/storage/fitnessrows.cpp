@@ -63,6 +63,17 @@ std::optional<RowAsRead> FitnessRows::find(const QString& ssn, const QString& te
   return std::move(rows.front());
 }
 
+std::optional<FitnessRecords::Changes> FitnessRows::changesSince(const Followed& followed, qint64 mark) {
+  if (!gw().keepsChanges()) return std::nullopt;
+  Gateway::Followed f;
+  f.keys = followed.ids;
+  f.column = QStringLiteral("ssn");
+  f.values = followed.ssns;
+  f.equal = {{QStringLiteral("test_date"), followed.testDate}};
+  Gateway::Changes c = gw().changedSince(f, mark);
+  return Changes{std::move(c.rows), c.mark};
+}
+
 void FitnessRows::refuseSecondRecord(const DbError& e, const Record& values, const RowAsRead* row) {
   const QString ssn = fieldOf(values, row, "ssn"), date = fieldOf(values, row, "test_date");
   if (gw().onServer()) {

@@ -33,8 +33,17 @@ class Gateway::Dialect {
   virtual QString versionBump() const = 0;
   // What an INSERT says to give a row a key of the caller's.
   virtual QString overridingKey() const = 0;
-  // Rows of the table's columns, then the version when `versioned`.
-  virtual std::vector<RowAsRead> run(const QString& sql, const QStringList& params, int columns, bool versioned) = 0;
+  // The change counter's mark as a statement reads it (`counter`: the
+  // table of changes), and the test that a change came after mark `n`.
+  virtual QString markNow(const QString& counter) const = 0;
+  virtual QString changedAfter(const QString& change, int n) const = 0;
+  // Whether a table of that name is there to read.
+  virtual bool hasTable(const QString& name) = 0;
+  // Rows of the table's columns, then the version when `versioned`. With
+  // `mark`, each row ends with a mark read into it, and a row without key
+  // stands for none (a mark with no rows).
+  virtual std::vector<RowAsRead> run(const QString& sql, const QStringList& params, int columns, bool versioned,
+                                     qint64* mark = nullptr) = 0;
 };
 
 namespace {
@@ -65,11 +74,24 @@ class SqliteDialect : public Gateway::Dialect {
   QString nameOrder(const QString& column) const override { return column; }
   QString versionBump() const override { return QStringLiteral(", version = version + 1"); }
   QString overridingKey() const override { return QString(); }
-  std::vector<RowAsRead> run(const QString& sql, const QStringList& params, int columns, bool versioned) override {
+  // The file has one writer at a time, so the counter grows in the order
+  // changes are committed: everything after a mark is above it.
+  QString markNow(const QString& counter) const override {
+    return "(SELECT coalesce(max(change_no), 0) FROM " + counter + ")";
+  }
+  QString changedAfter(const QString& change, int) const override { return change + " > ?"; }
+  bool hasTable(const QString& name) override { return sqlite::hasTable(session_.file(needs_), name); }
+  std::vector<RowAsRead> run(const QString& sql, const QStringList& params, int columns, bool versioned,
+                             qint64* mark) override {
     sqlite::Statement st(session_.file(needs_), sql);
     for (int i = 0; i < params.size(); ++i) st.bindText(i + 1, params.at(i), true);
     std::vector<RowAsRead> out;
+    const int markColumn = columns + (versioned ? 1 : 0);
     while (st.step()) {
+      if (mark) {
+        *mark = st.integer(markColumn);
+        if (st.text(0).isNull()) continue;
+      }
       RowAsRead r;
       r.fields.reserve(columns);
       for (int c = 0; c < columns; ++c) r.fields << st.text(c);
@@ -105,7 +127,22 @@ class PostgresDialect : public Gateway::Dialect {
   QString nameOrder(const QString& column) const override { return "lower(" + column + " COLLATE \"C\")"; }
   QString versionBump() const override { return QString(); }
   QString overridingKey() const override { return QStringLiteral(" OVERRIDING SYSTEM VALUE"); }
-  std::vector<RowAsRead> run(const QString& sql, const QStringList& params, int columns, bool versioned) override {
+  // Changes carry the number of the transaction that made them. Numbers are
+  // given when a transaction starts writing, not when it commits, so the
+  // mark is the oldest transaction still running: whatever commits after
+  // a look has a number at or above the mark that look gave.
+  QString markNow(const QString&) const override {
+    return QStringLiteral("pg_snapshot_xmin(pg_current_snapshot())::text::bigint");
+  }
+  QString changedAfter(const QString& change, int n) const override {
+    return change + " >= " + param(n) + "::text::xid8";
+  }
+  bool hasTable(const QString& name) override {
+    const pg::Result r = session_.server().exec("SELECT to_regclass($1) IS NOT NULL", {pg::text(name)});
+    return r.value(0, 0) == QLatin1String("t");
+  }
+  std::vector<RowAsRead> run(const QString& sql, const QStringList& params, int columns, bool versioned,
+                             qint64* mark) override {
     std::vector<pg::Param> wire;
     wire.reserve(params.size());
     for (const QString& p : params) wire.push_back(p.isNull() ? pg::Param() : pg::text(p));
@@ -114,7 +151,12 @@ class PostgresDialect : public Gateway::Dialect {
     const pg::Result r = session_.server().exec(sql.toUtf8().constData(), wire);
     std::vector<RowAsRead> out;
     out.reserve(static_cast<size_t>(r.rows()));
+    const int markColumn = columns + (versioned ? 1 : 0);
     for (int i = 0; i < r.rows(); ++i) {
+      if (mark) {
+        *mark = r.integer(i, markColumn);
+        if (r.isNull(i, 0)) continue;
+      }
       RowAsRead row;
       row.fields.reserve(columns);
       for (int c = 0; c < columns; ++c) row.fields << (r.isNull(i, c) ? QString() : r.value(i, c));
@@ -251,6 +293,53 @@ std::vector<RowAsRead> Gateway::changedSince(const std::vector<RowAsRead>& asRea
   return run("SELECT " + selectList() + " FROM " + table_.name + " t JOIN json_each(?) seen ON " + key +
                  " = seen.value ->> 0 WHERE t.version <> seen.value ->> 1",
              {QString::fromUtf8(QJsonDocument(pairs).toJson(QJsonDocument::Compact))});
+}
+
+bool Gateway::keepsChanges() {
+  if (table_.changes.isEmpty()) return false;
+  if (!keepsChanges_) keepsChanges_ = dialect_->hasTable(table_.changes);
+  return *keepsChanges_;
+}
+
+Gateway::Changes Gateway::changedSince(const Followed& followed, qint64 mark) {
+  if (!keepsChanges()) throw DbError(table_.name + QStringLiteral(" keeps no change counter here."));
+  QStringList keys, params, among;
+  QJsonArray numbers;
+  for (qint64 k : followed.keys) {
+    keys << QString::number(k);
+    numbers.append(k);
+  }
+  params << (onServer() ? '{' + keys.join(',') + '}'
+                        : QString::fromUtf8(QJsonDocument(numbers).toJson(QJsonDocument::Compact)));
+  among << dialect_->oneOf("t." + dialect_->name(table_.key.first()), 1, true);
+  if (!followed.values.isEmpty()) {
+    const QString column = "t." + dialect_->name(table_.columns.at(columnOf(followed.column)).name);
+    params << dialect_->listParam(followed.values);
+    // Not empty, as the indexes of such columns say (fitness_tests' by
+    // soldier and date), so that they serve.
+    QStringList tests{dialect_->oneOf(column, int(params.size()), false), column + " <> ''"};
+    for (const auto& [name, value] : followed.equal) {
+      params << value;
+      tests << "t." + dialect_->name(table_.columns.at(columnOf(name)).name) + " = " + dialect_->param(int(params.size()));
+    }
+    among << "(" + tests.join(QStringLiteral(" AND ")) + ")";
+  }
+  QString from = table_.name + " t", where = "(" + among.join(QStringLiteral(" OR ")) + ")";
+  if (mark > 0) {
+    // The file is held to start from the changes (CROSS JOIN keeps the
+    // order there): its planner knows no better without statistics.
+    from = table_.changes + (onServer() ? " c JOIN " : " c CROSS JOIN ") + from + " ON t." + dialect_->name(table_.key.first()) + " = c.record_id";
+    params << QString::number(mark);
+    where += " AND " + dialect_->changedAfter(QStringLiteral("c.change_no"), int(params.size()));
+  }
+  // The mark and the rows are read in one go, so nothing changed between
+  // them goes unseen.
+  const QString sql = "SELECT r.*, m.mark FROM (SELECT " + dialect_->markNow(table_.changes) +
+                      " AS mark) m LEFT JOIN (SELECT " + selectList() + " FROM " + from + " WHERE " + where +
+                      ") r ON true";
+  Changes out;
+  out.rows = dialect_->run(sql, params, int(table_.columns.size()), table_.hasVersion(onServer()), &out.mark);
+  return out;
 }
 
 RowAsRead Gateway::add(const Record& values) { return insert(std::nullopt, values); }

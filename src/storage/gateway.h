@@ -65,6 +65,31 @@ class Gateway {
   // are now; a row deleted since is not among them. Versioned tables only.
   std::vector<RowAsRead> changedSince(const std::vector<RowAsRead>& asRead);
 
+  // The rows a window follows: those with these keys, and those whose
+  // `column` holds one of `values` exactly where every column named in
+  // `equal` holds the text given (a row with no value in `column` is no
+  // one's). An index on `column` and then those of `equal` serves it.
+  struct Followed {
+    QList<qint64> keys;
+    QString column;
+    QStringList values;
+    QList<std::pair<QString, QString>> equal;
+  };
+  // What changed: the rows, and the mark to hand the next call.
+  struct Changes {
+    std::vector<RowAsRead> rows;
+    qint64 mark = 0;
+  };
+  // In one statement (one round trip), the rows followed that were added
+  // or changed since `mark` was given, through the table's change counter;
+  // with mark 0, every row followed. A row may come again though it did not
+  // change (a change still being made when the mark was given is looked for
+  // again), so callers compare versions. Tables with a change counter only.
+  Changes changedSince(const Followed& followed, qint64 mark);
+  // Whether the records keep the table's change counter: a server set up
+  // before it does not until its setup script runs again.
+  bool keepsChanges();
+
   // Adds a row holding `values` (column name -> text, a null string as no
   // value); the key is the database's.
   RowAsRead add(const Record& values);
@@ -109,6 +134,7 @@ class Gateway {
   std::shared_ptr<RecordsSession> session_;
   const RecordTable& table_;
   std::unique_ptr<Dialect> dialect_;
+  std::optional<bool> keepsChanges_;
 };
 
 }  // namespace quillon

@@ -99,12 +99,14 @@ sqlite::Database& RecordsSession::file(Needs needs) {
       // A file an older scorer made gains the fields added since, once.
       upgradeRecordsSchema(file_);
       addFitnessTable(file_);
+      addChangeCounter(file_);
       threeEventReady_ = traced = true;
       break;
     case Needs::FiveEvent:
       if (fiveEventReady_) break;
       addFitnessTable(file_);
       addSsnIndexes(file_);
+      addChangeCounter(file_);
       if (!hasFitnessTable(file_)) throw DbError(path_ + QStringLiteral(": this file holds no test records."));
       fiveEventReady_ = traced = true;
       break;

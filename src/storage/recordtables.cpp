@@ -73,6 +73,7 @@ const RecordTable& fitnessTable() {
     for (const char* n : {"grader_deadlift", "grader_pushup", "grader_sdc", "grader_plank", "grader_run", "grader_alt",
                           "oic_ncoic_name", "remark"})
       add(n, K::Text);
+    out.changes = QStringLiteral("fitness_changes");
     return out;
   }();
   return t;

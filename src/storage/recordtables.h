@@ -31,6 +31,9 @@ struct RecordTable {
   QList<RecordColumn> columns;  // in table order
   QStringList key;        // the columns that name one row
   Versioned versioned = Versioned::Always;
+  // The table beside it that counts changes of its rows (schemaupgrade.h,
+  // the server's setup script); empty where none does.
+  QString changes = {};
 
   QStringList names() const;
   // The column's position, name compared without case; -1 when absent.

@@ -25,7 +25,54 @@ QSet<QString> infoColumns(const sqlite::Database& db) {
   return names;
 }
 
+const char* const kCounterObjects[] = {"fitness_changes", "fitness_changes_since", "fitness_tests_changes_add",
+                                       "fitness_tests_changes_change"};
+
+// True when the file holds every part of the change counter, or has no
+// five-event records to count.
+bool counterReady(const sqlite::Database& db) {
+  if (!sqlite::hasTable(db, QStringLiteral("fitness_tests"))) return true;
+  QStringList names;
+  for (const char* n : kCounterObjects) names << QLatin1Char('\'') + QLatin1String(n) + QLatin1Char('\'');
+  sqlite::Statement st(db, "SELECT count(*) FROM sqlite_master WHERE name IN (" + names.join(',') + ")");
+  return st.step() && st.integer(0) == qint64(std::size(kCounterObjects));
+}
+
+// A record's change takes the next number; the number of a record deleted
+// stays behind, so the counter never goes back. A change that left the
+// version as it was (made by another program) moves it, as the server's
+// trigger does, so that a window comparing versions sees it.
+QString noteChange(const char* name, const char* event) {
+  const bool update = qstrcmp(event, "UPDATE") == 0;
+  return QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1 AFTER %2 ON fitness_tests BEGIN "
+                        "INSERT OR REPLACE INTO fitness_changes (record_id, change_no) "
+                        "SELECT new.id, coalesce(max(change_no), 0) + 1 FROM fitness_changes; %3END")
+      .arg(QLatin1String(name), QLatin1String(event),
+           update ? QStringLiteral("UPDATE fitness_tests SET version = version + 1 "
+                                   "WHERE id = new.id AND new.version IS old.version; ")
+                  : QString());
+}
+
 }  // namespace
+
+void addChangeCounter(sqlite::Database& db) {
+  if (counterReady(db) || sqlite3_db_readonly(db.get(), "main") == 1) return;
+  if (!db.tryExec(QStringLiteral("BEGIN IMMEDIATE"))) return;
+  // Asked again inside the transaction: another scorer may be adding it at
+  // this moment.
+  const QStringList ddl = {
+      QStringLiteral("CREATE TABLE IF NOT EXISTS fitness_changes (record_id INTEGER PRIMARY KEY, "
+                     "change_no INTEGER NOT NULL)"),
+      QStringLiteral("CREATE INDEX IF NOT EXISTS fitness_changes_since ON fitness_changes (change_no)"),
+      noteChange("fitness_tests_changes_add", "INSERT"), noteChange("fitness_tests_changes_change", "UPDATE")};
+  if (!counterReady(db))
+    for (const QString& sql : ddl)
+      if (!db.tryExec(sql)) {
+        db.tryExec(QStringLiteral("ROLLBACK"));
+        return;
+      }
+  if (!db.tryExec(QStringLiteral("COMMIT"))) db.tryExec(QStringLiteral("ROLLBACK"));
+}
 
 const QStringList& alternateFieldNames() {
   static const QStringList names = {QStringLiteral("ALT_EVENT"), QStringLiteral("ALT_TIME")};

@@ -24,6 +24,16 @@ const QStringList& alternateFieldNames();
 // is wrong). Throws DbError with the engine's message.
 void upgradeRecordsSchema(sqlite::Database& db);
 
+// Adds the change counter of the five-event records to a file whose table
+// fitness_tests lacks it: table fitness_changes, one row per record added
+// or changed (record_id, change_no), its number drawn from a counter that
+// only grows, and the triggers that keep it, so the changes of any program
+// that writes the file count (one that leaves the version as it was moves it). A window asks it what changed since its last
+// look (Gateway::changedSince). All or nothing, in one transaction; a file
+// that cannot take it now (read-only, busy) is read without it and gains it
+// at a later open.
+void addChangeCounter(sqlite::Database& db);
+
 // True when table `info` of this open database holds the alternate fields.
 bool hasAlternateFields(const sqlite::Database& db);
 

@@ -145,8 +145,9 @@ LaneGrid::LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store
   statusBar();
   fitColumns();
   grid_->setCurrentCell(kFirstSoldier, 0);
-  // Light enough for a records server: one read of each soldier's record,
-  // and a line shown again only where its row version moved.
+  // Light enough for fifty stations on one records server: one read asks
+  // what changed in the group since the last, and a line is shown again
+  // only where its row version moved.
   poll_.setInterval(2000);
   connect(&poll_, &QTimer::timeout, this, &LaneGrid::showOthersValues);
   poll_.start();

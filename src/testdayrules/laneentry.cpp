@@ -1,5 +1,6 @@
 #include "laneentry.h"
 
+#include <QHash>
 #include <QRegularExpression>
 #include <QScopedValueRollback>
 #include <QUndoStack>
@@ -208,7 +209,44 @@ LaneValue parseLane(LaneField field, const QString& text) {
 
 LaneSheet::LaneSheet(const TestGroup& group, FitnessRecords& store, QUndoStack& undo)
     : group_(group), store_(store), history_(undo, *this) {
-  for (const GroupMember& m : group_.members) rows_ << store_.find(m.ssn, group_.testDate);
+  rows_.resize(group_.members.size());
+  // The whole group in one read where the records count their changes,
+  // and from then on only what changed.
+  if (readGroupChanges()) return;
+  for (int m = 0; m < size(); ++m) rows_[m] = store_.find(group_.members.at(m).ssn, group_.testDate);
+}
+
+std::optional<QList<int>> LaneSheet::readGroupChanges() {
+  FitnessRecords::Followed followed;
+  followed.testDate = group_.testDate;
+  QHash<qint64, QList<int>> byId;
+  QHash<QString, QList<int>> bySsn;
+  for (int m = 0; m < size(); ++m) {
+    if (const std::optional<RowAsRead>& held = rows_.at(m)) {
+      followed.ids << held->key;
+      byId[held->key] << m;
+    } else {
+      followed.ssns << group_.members.at(m).ssn;
+      bySsn[group_.members.at(m).ssn] << m;
+    }
+  }
+  std::optional<FitnessRecords::Changes> changes = store_.changesSince(followed, mark_);
+  if (!changes) return std::nullopt;
+  mark_ = changes->mark;
+  const int ssn = int(fitnessFieldNames().indexOf(s("ssn"))), date = int(fitnessFieldNames().indexOf(s("test_date")));
+  QList<int> changed;
+  for (RowAsRead& row : changes->rows) {
+    // A record held is followed by its ID wherever it moved; a soldier's
+    // first one is the one under the very SSN the group holds, on its date.
+    QList<int> members = byId.value(row.key);
+    if (members.isEmpty() && row.fields.value(date) == group_.testDate) members = bySsn.value(row.fields.value(ssn));
+    for (int m : members) {
+      if (rows_.at(m) && rows_.at(m)->key == row.key && rows_.at(m)->version == row.version) continue;
+      rows_[m] = row;
+      changed << m;
+    }
+  }
+  return changed;
 }
 
 QString LaneSheet::storedField(int member, const QString& name) const {
@@ -495,6 +533,7 @@ QString LaneSheet::stepName(int member, LaneField field) const {
 }
 
 QList<int> LaneSheet::readChanges() {
+  if (std::optional<QList<int>> changed = readGroupChanges()) return *changed;
   QList<int> changed;
   for (int m = 0; m < size(); ++m) {
     const std::optional<RowAsRead>& read = rows_.at(m);

@@ -161,6 +161,10 @@ class LaneSheet : private UndoTarget {
   static LaneLine lineOf(const RowAsRead& row);
   QString storedField(int member, const QString& name) const;
   Record scoredChanges(int member, LaneField field, const Record& raw) const;
+  // What changed in the group since the last look (the first: all of it),
+  // in one read, taken into rows_; the members whose line changed. None
+  // where the records keep no change counter.
+  std::optional<QList<int>> readGroupChanges();
   // Counts the lane again against the row as just stored and stores what
   // came out otherwise (the total and result, once the other lanes moved).
   void recount(int member, LaneField field, const Record& raw);
@@ -169,6 +173,7 @@ class LaneSheet : private UndoTarget {
   FitnessRecords& store_;
   UndoHistory history_;
   QList<std::optional<RowAsRead>> rows_;
+  qint64 mark_ = 0;  // the records' change counter at the last look
   std::array<std::optional<QString>, kEventLanes> graders_;
   QString stepProblem_;
   ConflictChooser* chooser_ = nullptr;
