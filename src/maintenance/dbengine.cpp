@@ -18,6 +18,7 @@
 #include "enginecalls.h"
 #include "fitnessrecords.h"
 #include "fsops.h"
+#include "recordtables.h"
 #include "leftovers.h"
 #include "repair.h"
 #include "salvage.h"
@@ -29,6 +30,12 @@
 namespace quillon::dbtool {
 
 namespace {
+
+// What Repair tells the clerk it kept are records: the trail of their
+// changes and the counter the lane stations poll come along uncounted.
+bool countedAsRecords(const QString& type, const QString& name) {
+  return !isTrailTable(type, name) && name.compare(fitnessTable().changes, Qt::CaseInsensitive) != 0;
+}
 
 using sqlite::Database;
 using sqlite::Statement;
@@ -162,9 +169,8 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
   if (sound) {
     faultPoint(plan_, "rebuild indexes");
     exec(src, QStringLiteral("REINDEX"), path);
-    // Records, not the trail of their changes, which comes along.
     for (const QString& t : userTables(src, path))
-      if (!isTrailTable(QStringLiteral("table"), t)) result.rowsKept += countRows(src, t, path);
+      if (countedAsRecords(QStringLiteral("table"), t)) result.rowsKept += countRows(src, t, path);
     return result;
   }
 
@@ -285,7 +291,7 @@ RepairResult DBEngine::RepairDatabase(const QString& path) {
         continue;
       TableSalvage copy(src, dst, o.name, path, temp.path());
       copy.run(sequence.value(o.name, -1));
-      if (!isTrailTable(o.type, o.name)) result.rowsKept += copy.kept();
+      if (countedAsRecords(o.type, o.name)) result.rowsKept += copy.kept();
     }
     // A file of which nothing can be read is not replaced by an empty one:
     // what is left of it may still matter to someone with better tools. (A
