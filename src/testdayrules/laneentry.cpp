@@ -216,39 +216,6 @@ LaneSheet::LaneSheet(const TestGroup& group, FitnessRecords& store, QUndoStack& 
   for (int m = 0; m < size(); ++m) rows_[m] = store_.find(group_.members.at(m).ssn, group_.testDate);
 }
 
-std::optional<QList<int>> LaneSheet::readGroupChanges() {
-  FitnessRecords::Followed followed;
-  followed.testDate = group_.testDate;
-  QHash<qint64, QList<int>> byId;
-  QHash<QString, QList<int>> bySsn;
-  for (int m = 0; m < size(); ++m) {
-    if (const std::optional<RowAsRead>& held = rows_.at(m)) {
-      followed.ids << held->key;
-      byId[held->key] << m;
-    } else {
-      followed.ssns << group_.members.at(m).ssn;
-      bySsn[group_.members.at(m).ssn] << m;
-    }
-  }
-  std::optional<FitnessRecords::Changes> changes = store_.changesSince(followed, mark_);
-  if (!changes) return std::nullopt;
-  mark_ = changes->mark;
-  const int ssn = int(fitnessFieldNames().indexOf(s("ssn"))), date = int(fitnessFieldNames().indexOf(s("test_date")));
-  QList<int> changed;
-  for (RowAsRead& row : changes->rows) {
-    // A record held is followed by its ID wherever it moved; a soldier's
-    // first one is the one under the very SSN the group holds, on its date.
-    QList<int> members = byId.value(row.key);
-    if (members.isEmpty() && row.fields.value(date) == group_.testDate) members = bySsn.value(row.fields.value(ssn));
-    for (int m : members) {
-      if (rows_.at(m) && rows_.at(m)->key == row.key && rows_.at(m)->version == row.version) continue;
-      rows_[m] = row;
-      changed << m;
-    }
-  }
-  return changed;
-}
-
 QString LaneSheet::storedField(int member, const QString& name) const {
   return rows_.at(member) ? fieldOf(*rows_.at(member), name) : QString();
 }
@@ -530,20 +497,6 @@ QString LaneSheet::take(const QList<UndoEdit>& edits) {
 
 QString LaneSheet::stepName(int member, LaneField field) const {
   return QStringLiteral("%1 of %2").arg(laneCaption(field), group_.members.at(member).name);
-}
-
-QList<int> LaneSheet::readChanges() {
-  if (std::optional<QList<int>> changed = readGroupChanges()) return *changed;
-  QList<int> changed;
-  for (int m = 0; m < size(); ++m) {
-    const std::optional<RowAsRead>& read = rows_.at(m);
-    std::optional<RowAsRead> now =
-        read ? store_.fetch(read->key) : store_.find(group_.members.at(m).ssn, group_.testDate);
-    if (!now || (read && now->version == read->version)) continue;
-    rows_[m] = std::move(now);
-    changed << m;
-  }
-  return changed;
 }
 
 QString LaneSheet::clear(int member, LaneField field) {
