@@ -18,7 +18,7 @@ namespace quillon {
 
 namespace {
 
-enum Col { ColTest, ColWhen, ColWho, ColWhere, ColAction, ColField, ColBefore, ColAfter, ColCount };
+enum TrailCol { TrailTest, TrailWhen, TrailWho, TrailWhere, TrailAction, TrailField, TrailBefore, TrailAfter, TrailColumns };
 
 TracedTable tableOf(TestKindId kind) {
   return kind == TestKindId::FiveEvent ? TracedTable::FiveEvent : TracedTable::ThreeEvent;
@@ -50,7 +50,7 @@ TrailView::TrailView(QWidget* parent) : QWidget(parent) {
   layout->setContentsMargins(0, 0, 0, 0);
   auto* caption = new QLabel(QStringLiteral("Changes to these records:"), this);
   layout->addWidget(caption);
-  table_ = new QTableWidget(0, ColCount, this);
+  table_ = new QTableWidget(0, TrailColumns, this);
   table_->setObjectName(QStringLiteral("historyTrail"));
   table_->setAccessibleName(QStringLiteral("Changes to the soldier's records"));
   caption->setBuddy(table_);
@@ -104,7 +104,7 @@ void TrailView::fill() {
     const TrailEntry& e = l.entry;
     const bool whole = e.action != TrailEntry::Action::Change;
     const QString fields = QStringLiteral("(%1 fields)").arg(l.fields);
-    const QString values[ColCount] = {
+    const QString values[TrailColumns] = {
         l.test,
         e.when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
         e.who,
@@ -117,7 +117,7 @@ void TrailView::fill() {
         whole ? (e.action == TrailEntry::Action::Add ? fields : QString()) : valueShown(e, e.after, ssn_)};
     const int r = table_->rowCount();
     table_->insertRow(r);
-    for (int c = 0; c < ColCount; ++c) table_->setItem(r, c, new QTableWidgetItem(values[c]));
+    for (int c = 0; c < TrailColumns; ++c) table_->setItem(r, c, new QTableWidgetItem(values[c]));
   }
   table_->resizeColumnsToContents();
 }
