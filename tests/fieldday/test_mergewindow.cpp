@@ -21,6 +21,7 @@
 #include "dbfile.h"
 #include "fielddayfixture.h"
 #include "mergewindow.h"
+#include "ssnmask.h"
 #include "takeout.h"
 #include "takeoutwindow.h"
 #include "testdaymenu.h"
@@ -106,6 +107,10 @@ TEST(MergeWindow, ReachedFromTheTestDayMenuItAsksEachClashAndStoresTheClerksChoi
     EXPECT_TRUE(w->grab().save(QDir(shots).filePath(QStringLiteral("fieldday-merge.png"))));
   }
   EXPECT_EQ(child<QPlainTextEdit>(w, "outcome")->toPlainText().count('\n'), 1);
+  // Each soldier by name and the SSN's last four digits; whole only when asked.
+  const QString shown = child<QPlainTextEdit>(w, "outcome")->toPlainText();
+  EXPECT_TRUE(shown.contains("***-**-0000 2026-11-20 " + fieldDayName(300000000))) << qPrintable(shown);
+  EXPECT_FALSE(shown.contains("300000000") || shown.contains("300-00-0000")) << qPrintable(shown);
   {
     std::unique_ptr<FitnessRecords> records = FitnessRecords::forDatabase(officeDb);
     records->open();
@@ -122,6 +127,10 @@ TEST(MergeWindow, ReachedFromTheTestDayMenuItAsksEachClashAndStoresTheClerksChoi
   QCoreApplication::processEvents();
   EXPECT_EQ(none.asked, 0);
   EXPECT_EQ(summary->text(), "stored 0, unchanged 2, conflicts 0, refused 0: nothing to change.");
+  ssnToggle(&main)->setChecked(true);
+  QTest::mouseClick(merge, Qt::LeftButton);
+  EXPECT_TRUE(child<QPlainTextEdit>(w, "outcome")->toPlainText().contains("unchanged 300-00-0000 2026-11-20 "))
+      << qPrintable(child<QPlainTextEdit>(w, "outcome")->toPlainText());
 
   child<QLineEdit>(w, "fromFolder")->setText(dir.file(QStringLiteral("nowhere")));
   QTest::mouseClick(merge, Qt::LeftButton);
