@@ -156,13 +156,7 @@ class Merger {
 
     next();
     std::optional<RecordsSession::Transaction> tx;
-    if (pass_ != Pass::Plan) {
-      tx.emplace(*target_, RecordsSession::Needs::FiveEvent);
-      if (!target_->isServer()) {
-        next();
-        addMergeSettledTable(target_->file(RecordsSession::Needs::FiveEvent));
-      }
-    }
+    if (pass_ != Pass::Plan) tx.emplace(*target_, RecordsSession::Needs::FiveEvent);
     readSettled(settled);
     mergeGroups(groups, members);
     mergeRecords(rows);
@@ -214,6 +208,11 @@ class Merger {
 
   void remember(Gateway& settled) {
     if (toRemember_.isEmpty()) return;
+    // A file gains the table with the first choice it keeps.
+    if (!target_->isServer()) {
+      next();
+      addMergeSettledTable(target_->file(RecordsSession::Needs::FiveEvent));
+    }
     if (settled.columnsHere().isEmpty())
       throw Error(into_ + QStringLiteral(": the server was set up by an earlier version of Quillon and cannot keep "
                                          "the clerk's choices; an administrator runs its setup script again."));
