@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QSet>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <optional>
 
 #include "changetrail.h"
@@ -15,6 +16,7 @@
 #include "recordssession.h"
 #include "recordtables.h"
 #include "sqlitedb.h"
+#include "mergesource.h"
 #include "rescore.h"
 #include "takeout.h"
 
@@ -51,59 +53,6 @@ QString describeValue(const QString& v) { return v.isEmpty() ? QStringLiteral("(
 
 const QString kDeleted = QStringLiteral("(deleted)");
 
-// The folder's file, copied aside so that opening it (which may add what
-// this version keeps) never touches the folder.
-class FolderCopy {
- public:
-  explicit FolderCopy(const QString& folder) {
-    const QString path = recordsPathOf(folder);
-    if (QFileInfo::exists(QDir(folder).filePath(QStringLiteral("info.pgconn"))))
-      throw Error(folder + QStringLiteral(": its records are on a server; a merge brings a laptop's folder (info.mdb)."));
-    if (!QFileInfo(path).isFile()) throw Error(folder + QStringLiteral(": no records file (info.mdb) there."));
-    if (!dir_.isValid()) throw Error(QStringLiteral("No room for a copy of %1: %2").arg(path, dir_.errorString()));
-    path_ = dir_.filePath(QStringLiteral("info.mdb"));
-    // A journal left beside the file belongs to it: the engine rolls it back.
-    for (const QString& suffix : {QString(), QStringLiteral("-journal"), QStringLiteral("-wal")}) {
-      if (!QFileInfo::exists(path + suffix)) continue;
-      if (!QFile::copy(path + suffix, path_ + suffix))
-        throw Error(QStringLiteral("%1 cannot be read or copied.").arg(path + suffix));
-    }
-  }
-  const QString& path() const { return path_; }
-
- private:
-  QTemporaryDir dir_;
-  QString path_;
-};
-
-struct Source {
-  std::vector<RowAsRead> rows;
-  std::vector<RowAsRead> groups, members;
-};
-
-Source readSource(const QString& folder, const QString& copy) {
-  std::shared_ptr<RecordsSession> s = RecordsSession::ofFile(copy);
-  Gateway rows(s, fitnessTable());
-  try {
-    if (const QString why = rows.damage(); !why.isEmpty())
-      throw Error(folder + QStringLiteral(": the records file is damaged (%1).").arg(why));
-    QStringList expected = fitnessTable().names();
-    expected << QStringLiteral("version");
-    if (const QStringList here = rows.columnsHere(); here != expected)
-      throw Error(folder + QStringLiteral(": the records file was made by another version of Quillon (its five-event "
-                                          "records hold the fields %1).")
-                               .arg(here.join(QStringLiteral(", "))));
-    Source out;
-    out.rows = rows.all({QStringLiteral("test_date"), QStringLiteral("id")});
-    out.groups = Gateway(s, testGroupsTable()).all({QStringLiteral("id")});
-    out.members = Gateway(s, testGroupMembersTable()).all({QStringLiteral("group_id"), QStringLiteral("position")});
-    return out;
-  } catch (const Error& e) {
-    if (e.message().startsWith(folder)) throw;
-    throw Error(folder + QStringLiteral(": the records file is damaged or unreadable (%1).").arg(e.message()));
-  }
-}
-
 QString subjectOf(const Record& r, SsnShown how) {
   return QStringLiteral("the record of %1 (%2) of %3").arg(r.value("name"), shownSsn(r.value("ssn"), how),
                                                            r.value("test_date"));
@@ -132,7 +81,7 @@ class Merger {
 
   Merger(const QString& from, const QString& into, const MergeOptions& o, const Source& source,
          const std::optional<TakeOutNote>& note, const QString& copy, Pass pass,
-         const QHash<QString, bool>& answers = {})
+         const QHash<QString, ConflictChoice>& answers = {})
       : from_(from), into_(into), o_(o), source_(source), note_(note), copy_(copy), pass_(pass), answers_(answers) {}
 
   MergeReport run() {
@@ -483,7 +432,10 @@ class Merger {
       if (answer == answers_.constEnd())
         throw AskAgain{QStringLiteral("%1 changed in %2 while you decided").arg(subjectOf(now, o_.ssnShown),
                                                                                target_->describe())};
-      return *answer ? Settled::StoreMine : Settled::KeepTheirs;
+      // Closing the question without a choice leaves the clash as it is.
+      return *answer == ConflictChoice::StoreOurs    ? Settled::StoreMine
+             : *answer == ConflictChoice::KeepTheirs ? Settled::KeepTheirs
+                                                     : Settled::Undecided;
     }
     q.conflict.key = t.key;
     q.conflict.theirs = t;
@@ -529,7 +481,7 @@ class Merger {
   const std::optional<TakeOutNote>& note_;
   QString copy_;
   Pass pass_;
-  QHash<QString, bool> answers_;
+  QHash<QString, ConflictChoice> answers_;
   std::shared_ptr<RecordsSession> target_;
   std::unique_ptr<ChangeTrail> sourceTrail_, targetTrail_;
   QHash<QString, qint64> sourceKeys_;
@@ -561,11 +513,11 @@ MergeReport mergeFolder(const QString& fromFolder, const QString& intoFolder, co
     throw Error(QStringLiteral("A folder is merged into another folder than itself."));
   const std::optional<TakeOutNote> note = readNote(fromFolder);
   const FolderCopy copy(fromFolder);
-  const Source source = readSource(fromFolder, copy.path());
+  const Source source = readSource(fromFolder, copy);
   if (!options.chooser || options.prefer != Prefer::Neither)
     return Merger(fromFolder, intoFolder, options, source, note, copy.path(), Merger::Pass::Whole).run();
 
-  QHash<QString, bool> answers;
+  QHash<QString, ConflictChoice> answers;
   QStringList notes;
   for (int round = 1;; ++round) {
     Merger plan(fromFolder, intoFolder, options, source, note, copy.path(), Merger::Pass::Plan);
@@ -573,7 +525,7 @@ MergeReport mergeFolder(const QString& fromFolder, const QString& intoFolder, co
     for (const Question& q : plan.questions()) {
       if (answers.contains(q.key)) continue;
       StoreConflict conflict = q.conflict;
-      answers.insert(q.key, options.chooser->choose(q.subject, conflict) == ConflictChoice::StoreOurs);
+      answers.insert(q.key, options.chooser->choose(q.subject, conflict));
     }
     try {
       MergeReport report =

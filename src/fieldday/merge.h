@@ -2,7 +2,9 @@
 // Bringing one folder's five-event records and test groups into another
 // records database, a file or a server, as one transaction: all of the
 // merge is stored or none of it, and the folder merged from is only read
-// (a copy of its file is opened, never the file itself).
+// (a copy of its file is opened, never the file itself; a server's folder
+// is read as its clerk may read it, say to bring the office's records into
+// a file).
 //
 // A record is known by its soldier and date of test (takeout.h). Each field
 // is decided on its own against the record as it was taken out (none: a

@@ -6,7 +6,7 @@ namespace quillon::fieldday {
 
 namespace {
 
-QString describeValue(const QString& v) { return v.isEmpty() ? QStringLiteral("(none)") : v; }
+QString lineValue(const QString& v) { return v.isEmpty() ? QStringLiteral("(none)") : v; }
 
 }  // namespace
 
@@ -20,7 +20,7 @@ QString MergeLine::text(SsnShown how) const {
     case Kind::Conflict: {
       QStringList parts;
       const auto side = [](const QString& value, const QString& entered) {
-        return entered.isEmpty() ? describeValue(value) : describeValue(value) + " (" + entered + ')';
+        return entered.isEmpty() ? lineValue(value) : lineValue(value) + " (" + entered + ')';
       };
       for (const MergeClash& c : clashes)
         parts << QStringLiteral("%1: from %2, into %3")

@@ -259,6 +259,14 @@ TEST_F(FieldDayFiles, AClashKeptForTheTargetIsNotListedAgainUntilTheLaptopBrings
                                             ": pushup: from 47 (entered "))
       << qPrintable(r.out);
   EXPECT_TRUE(r.lines().value(0).contains(", into 50 (entered ")) << qPrintable(r.out);
+  // A question closed without a choice keeps nothing: it is asked again.
+  for (int round = 1; round <= 2; ++round) {
+    ScriptedChooser closing;
+    MergeOptions asking;
+    asking.chooser = &closing;
+    EXPECT_EQ(mergeFolder(laptop(1), office_, asking).summary(), "stored 0, unchanged 0, conflicts 1, refused 0");
+    EXPECT_EQ(closing.subjects.size(), 1) << "round " << round;
+  }
 }
 
 TEST_F(FieldDayFiles, TheClerkDecidesWhileOtherStationsWriteAndAClashChangedMeanwhileIsAskedAgain) {

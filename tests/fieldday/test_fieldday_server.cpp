@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "backendpair.h"
+#include "dbfile.h"
 #include "fielddayfixture.h"
 #include "pgscratch.h"
 #include "testsupport.h"
@@ -308,6 +309,39 @@ TEST_F(FieldDayOnAServer, ALostConnectionLeavesTheServerAsItWasAndTheNextRunComp
     EXPECT_EQ(adminValue(state), whole) << "run again after the connection ended before statement " << at;
     putBack();
   }
+}
+
+TEST_F(FieldDayOnAServer, AServersFolderMergesIntoAFileAsItsClerkMayReadItAndIsLeftAsItWas) {
+  const TestGroup group =
+      saveGroup(fieldDaySoldiers(2, kAlpha, 380000000) + fieldDaySoldiers(1, kBravo, 390000000), QStringLiteral("Gym"));
+  QList<LaneValueTyped> pushups;
+  for (int m = 0; m < 3; ++m) pushups << LaneValueTyped{m, LaneField::PushUp, QString::number(40 + m)};
+  enterLanes(records(battalion_), group.id, pushups);
+  const QString versions = "SELECT string_agg(id || ':' || version, ',' ORDER BY id) FROM fitness_tests";
+  const QString before = adminValue(versions);
+
+  // The company clerk's folder reads only the company's records.
+  const QString file = dir_.file(QStringLiteral("office file"));
+  QDir().mkpath(file);
+  createRecordsDatabase(records(file));
+  CommandRun r = runFieldDay({"merge", company_, file});
+  EXPECT_EQ(r.exit, 0) << qPrintable(r.out + r.err);
+  EXPECT_EQ(r.summary(), "stored 2, unchanged 0, conflicts 0, refused 0");
+  r = runFieldDay({"merge", battalion_, file});
+  EXPECT_EQ(r.exit, 0) << qPrintable(r.out + r.err);
+  EXPECT_EQ(r.summary(), "stored 1, unchanged 2, conflicts 0, refused 0");
+  r = runFieldDay({"merge", battalion_, file});
+  EXPECT_EQ(r.summary(), "stored 0, unchanged 3, conflicts 0, refused 0");
+  {
+    std::unique_ptr<FitnessRecords> copied = FitnessRecords::forDatabase(records(file));
+    copied->open();
+    const std::optional<RowAsRead> bravo = copied->find(QStringLiteral("390000000"), QStringLiteral("2026-11-20"));
+    ASSERT_TRUE(bravo);
+    EXPECT_EQ(bravo->fields.value(fitnessFieldNames().indexOf("pushup")), "42");
+    copied->close();
+  }
+  EXPECT_EQ(TestGroups::forDatabase(records(file))->all().value(0).members.size(), 3);
+  EXPECT_EQ(adminValue(versions), before);
 }
 
 }  // namespace
