@@ -440,6 +440,29 @@ DROP POLICY IF EXISTS test_groups_deleted ON test_groups;
 CREATE POLICY test_groups_deleted ON test_groups FOR DELETE
   USING ((SELECT pg_has_role('quillon_battalion', 'MEMBER') OR NOT quillon_units_listed()));
 
+-- What a clerk settled when a laptop's folder was merged: a field where the
+-- value here was kept over the folder's, with the folder's value the clerk
+-- saw, so that merging the same folder again does not ask again. It names a
+-- soldier, so it is held to units as the five-event records are.
+CREATE TABLE IF NOT EXISTS merge_settled (
+  takeout text NOT NULL,
+  record  text NOT NULL,
+  field   text NOT NULL,
+  value   text,
+  unit    text,
+  PRIMARY KEY (takeout, record, field)
+);
+ALTER TABLE merge_settled OWNER TO quillon_owner;
+REVOKE ALL ON merge_settled FROM PUBLIC;
+GRANT SELECT, INSERT, UPDATE, DELETE ON merge_settled TO quillon_clerk;
+ALTER TABLE merge_settled ENABLE ROW LEVEL SECURITY;
+DROP POLICY IF EXISTS merge_settled_by_unit ON merge_settled;
+CREATE POLICY merge_settled_by_unit ON merge_settled
+  USING ((SELECT pg_has_role('quillon_battalion', 'MEMBER'))
+         OR upper(btrim(unit)) = ANY ((SELECT quillon_my_units())::text[]))
+  WITH CHECK ((SELECT pg_has_role('quillon_battalion', 'MEMBER'))
+              OR upper(btrim(unit)) = ANY ((SELECT quillon_my_units())::text[]));
+
 -- The trail of changes to the test results of either test. The server
 -- writes it itself, for every add, change and delete however it was made (a
 -- station, an import, psql): one row per field that changed, with the value

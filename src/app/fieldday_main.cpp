@@ -1,10 +1,11 @@
 // quillon-fieldday: a test day without a network.
 //
 //   quillon-fieldday take-out --group ID FROM_FOLDER TO_FOLDER
-//   quillon-fieldday merge [--prefer source|target] FROM_FOLDER INTO_FOLDER
+//   quillon-fieldday merge [--prefer source|target] [--whole-ssn] FROM_FOLDER INTO_FOLDER
 //
 // A merge writes one line per record and the summary line on standard
-// output. Exit status: 0 everything merged, 2 conflicts or refusals left
+// output, each soldier by name and the SSN's last four digits unless
+// --whole-ssn asks for all nine. Exit status: 0 everything merged, 2 conflicts or refusals left
 // (the rest stored), 1 nothing done (the reason on standard error).
 #include <QCoreApplication>
 #include <QTextStream>
@@ -18,7 +19,7 @@ constexpr int kDone = 0, kNothingDone = 1, kLeftOver = 2;
 
 const char* const kUsage =
     "usage: quillon-fieldday take-out --group ID FROM_FOLDER TO_FOLDER\n"
-    "       quillon-fieldday merge [--prefer source|target] FROM_FOLDER INTO_FOLDER\n";
+    "       quillon-fieldday merge [--prefer source|target] [--whole-ssn] FROM_FOLDER INTO_FOLDER\n";
 
 int usage(QTextStream& err) {
   err << kUsage;
@@ -57,16 +58,24 @@ int main(int argc, char** argv) {
     }
     if (command == QLatin1String("merge")) {
       MergeOptions options;
-      if (args.value(0) == QLatin1String("--prefer")) {
+      bool preferGiven = false;
+      while (args.value(0).startsWith(QLatin1String("--"))) {
+        if (args.value(0) == QLatin1String("--whole-ssn") && options.ssnShown == quillon::SsnShown::Masked) {
+          options.ssnShown = quillon::SsnShown::Whole;
+          args.removeFirst();
+          continue;
+        }
+        if (args.value(0) != QLatin1String("--prefer") || preferGiven) return usage(err);
         const QString side = args.value(1);
         if (side == QLatin1String("source")) options.prefer = Prefer::Source;
         else if (side == QLatin1String("target")) options.prefer = Prefer::Target;
         else return usage(err);
+        preferGiven = true;
         args = args.mid(2);
       }
       if (args.size() != 2) return usage(err);
       const MergeReport report = mergeFolder(args.at(0), args.at(1), options);
-      for (const MergeLine& line : report.lines) out << line.text() << "\n";
+      for (const MergeLine& line : report.lines) out << line.text(options.ssnShown) << "\n";
       out << report.summary() << "\n";
       return report.clean() ? kDone : kLeftOver;
     }

@@ -6,13 +6,17 @@
 #include <QHash>
 #include <QSet>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <optional>
 
 #include "changetrail.h"
 #include "fitnessrecords.h"
 #include "gateway.h"
+#include "mergesettled.h"
 #include "recordssession.h"
 #include "recordtables.h"
+#include "sqlitedb.h"
+#include "mergesource.h"
 #include "rescore.h"
 #include "takeout.h"
 
@@ -49,68 +53,36 @@ QString describeValue(const QString& v) { return v.isEmpty() ? QStringLiteral("(
 
 const QString kDeleted = QStringLiteral("(deleted)");
 
-// The folder's file, copied aside so that opening it (which may add what
-// this version keeps) never touches the folder.
-class FolderCopy {
- public:
-  explicit FolderCopy(const QString& folder) {
-    const QString path = recordsPathOf(folder);
-    if (QFileInfo::exists(QDir(folder).filePath(QStringLiteral("info.pgconn"))))
-      throw Error(folder + QStringLiteral(": its records are on a server; a merge brings a laptop's folder (info.mdb)."));
-    if (!QFileInfo(path).isFile()) throw Error(folder + QStringLiteral(": no records file (info.mdb) there."));
-    if (!dir_.isValid()) throw Error(QStringLiteral("No room for a copy of %1: %2").arg(path, dir_.errorString()));
-    path_ = dir_.filePath(QStringLiteral("info.mdb"));
-    // A journal left beside the file belongs to it: the engine rolls it back.
-    for (const QString& suffix : {QString(), QStringLiteral("-journal"), QStringLiteral("-wal")}) {
-      if (!QFileInfo::exists(path + suffix)) continue;
-      if (!QFile::copy(path + suffix, path_ + suffix))
-        throw Error(QStringLiteral("%1 cannot be read or copied.").arg(path + suffix));
-    }
-  }
-  const QString& path() const { return path_; }
-
- private:
-  QTemporaryDir dir_;
-  QString path_;
-};
-
-struct Source {
-  std::vector<RowAsRead> rows;
-  std::vector<RowAsRead> groups, members;
-};
-
-Source readSource(const QString& folder, const QString& copy) {
-  std::shared_ptr<RecordsSession> s = RecordsSession::ofFile(copy);
-  Gateway rows(s, fitnessTable());
-  try {
-    if (const QString why = rows.damage(); !why.isEmpty())
-      throw Error(folder + QStringLiteral(": the records file is damaged (%1).").arg(why));
-    QStringList expected = fitnessTable().names();
-    expected << QStringLiteral("version");
-    if (const QStringList here = rows.columnsHere(); here != expected)
-      throw Error(folder + QStringLiteral(": the records file was made by another version of Quillon (its five-event "
-                                          "records hold the fields %1).")
-                               .arg(here.join(QStringLiteral(", "))));
-    Source out;
-    out.rows = rows.all({QStringLiteral("test_date"), QStringLiteral("id")});
-    out.groups = Gateway(s, testGroupsTable()).all({QStringLiteral("id")});
-    out.members = Gateway(s, testGroupMembersTable()).all({QStringLiteral("group_id"), QStringLiteral("position")});
-    return out;
-  } catch (const Error& e) {
-    if (e.message().startsWith(folder)) throw;
-    throw Error(folder + QStringLiteral(": the records file is damaged or unreadable (%1).").arg(e.message()));
-  }
+QString subjectOf(const Record& r, SsnShown how) {
+  return QStringLiteral("the record of %1 (%2) of %3").arg(r.value("name"), shownSsn(r.value("ssn"), how),
+                                                           r.value("test_date"));
 }
 
-QString subjectOf(const Record& r) {
-  return QStringLiteral("the record of %1 (%2) of %3").arg(r.value("name"), r.value("ssn"), r.value("test_date"));
-}
+// A clash put to the clerk, and how its answer is found again: the record,
+// its version here, and each field with both values. The same key in the
+// transaction means the clerk saw exactly this; another is asked anew.
+struct Question {
+  QString key;
+  QString subject;
+  StoreConflict conflict;
+};
+
+// The transaction found a clash the clerk did not see: plan and ask again.
+struct AskAgain {
+  QString why;
+};
 
 class Merger {
  public:
+  // Whole: decide and store in one transaction, asking nobody. Plan: decide
+  // without storing, gathering the questions. Apply: as Whole, each clash
+  // settled by the answers to the plan's questions.
+  enum class Pass { Whole, Plan, Apply };
+
   Merger(const QString& from, const QString& into, const MergeOptions& o, const Source& source,
-         const std::optional<TakeOutNote>& note, const QString& copy)
-      : from_(from), into_(into), o_(o), source_(source), note_(note), copy_(copy) {}
+         const std::optional<TakeOutNote>& note, const QString& copy, Pass pass,
+         const QHash<QString, ConflictChoice>& answers = {})
+      : from_(from), into_(into), o_(o), source_(source), note_(note), copy_(copy), pass_(pass), answers_(answers) {}
 
   MergeReport run() {
     const QString intoPath = recordsPathOf(into_);
@@ -118,8 +90,11 @@ class Merger {
       throw Error(into_ + QStringLiteral(": no records folder (neither info.mdb nor info.pgconn)."));
     target_ = RecordsSession::forDatabase(intoPath);
     Gateway rows(target_, fitnessTable()), groups(target_, testGroupsTable()),
-        members(target_, testGroupMembersTable());
-    if (!target_->isServer()) target_->file(RecordsSession::Needs::TestGroups);
+        members(target_, testGroupMembersTable()), settled(target_, mergeSettledTable());
+    if (!target_->isServer()) {
+      target_->file(RecordsSession::Needs::TestGroups);
+      target_->file(RecordsSession::Needs::FiveEvent);
+    }
     const QStringList here = rows.columnsHere();
     for (const QString& name : fitnessTable().names())
       if (!here.contains(name))
@@ -129,21 +104,85 @@ class Merger {
     refuseAnotherUnitsFolder();
 
     next();
-    RecordsSession::Transaction tx(*target_, RecordsSession::Needs::FiveEvent);
+    std::optional<RecordsSession::Transaction> tx;
+    if (pass_ != Pass::Plan) tx.emplace(*target_, RecordsSession::Needs::FiveEvent);
+    readSettled(settled);
     mergeGroups(groups, members);
     mergeRecords(rows);
-    next();
-    tx.commit();
+    listSkippedMembers();
+    if (tx) {
+      remember(settled);
+      next();
+      tx->commit();
+    }
     return report_;
   }
 
+  const QList<Question>& questions() const { return questions_; }
+
  private:
+  enum class Settled { StoreMine, KeepTheirs, Undecided };
+
+  bool writing() const { return pass_ != Pass::Plan; }
+
   void next() {
-    if (o_.beforeStatement) o_.beforeStatement(++step_);
+    if (o_.beforeStatement && writing()) o_.beforeStatement(++step_);
   }
 
   bool writable(const QString& unit) const {
     return !units_ || units_->contains(unit.trimmed().toUpper());
+  }
+
+  // The take-out the folder's choices are kept under: its own, or for a
+  // folder that took nothing out, the folder itself.
+  QString takeOutKey() const {
+    return note_ && !note_->id.isEmpty() ? note_->id
+                                         : QStringLiteral("folder ") + QFileInfo(from_).absoluteFilePath();
+  }
+
+  static QString settledKey(const QString& identity, const QString& field) { return identity + '\x1f' + field; }
+
+  void readSettled(Gateway& settled) {
+    if (settled.columnsHere().isEmpty()) return;  // a server set up before the table
+    next();
+    for (const RowAsRead& r : settled.where({{QStringLiteral("takeout"), takeOutKey()}}))
+      settled_.insert(settledKey(r.fields.value(1), r.fields.value(2)), r.fields.value(3));
+  }
+
+  // Whether the clerk already kept the value here over `value` of `field`.
+  bool keptOver(const QString& identity, const QString& field, const QString& value, ColumnKind kind) const {
+    const auto it = settled_.constFind(settledKey(identity, field));
+    return it != settled_.constEnd() && same(*it, value, kind);
+  }
+
+  void remember(Gateway& settled) {
+    if (toRemember_.isEmpty()) return;
+    // A file gains the table with the first choice it keeps.
+    if (!target_->isServer()) {
+      next();
+      addMergeSettledTable(target_->file(RecordsSession::Needs::FiveEvent));
+    }
+    if (settled.columnsHere().isEmpty())
+      throw Error(into_ + QStringLiteral(": the server was set up by an earlier version of Quillon and cannot keep "
+                                         "the clerk's choices; an administrator runs its setup script again."));
+    for (const Record& r : toRemember_) {
+      next();
+      for (const RowAsRead& old : settled.where({{QStringLiteral("takeout"), r.value("takeout")},
+                                                 {QStringLiteral("record"), r.value("record")},
+                                                 {QStringLiteral("field"), r.value("field")}},
+                                                true))
+        settled.remove(old, Gateway::Check::None);
+      next();
+      settled.add(r);
+    }
+  }
+
+  void keep(const Record& known, const QString& field, const QString& value) {
+    toRemember_ << Record{{QStringLiteral("takeout"), takeOutKey()},
+                          {QStringLiteral("record"), recordIdentity(known)},
+                          {QStringLiteral("field"), field},
+                          {QStringLiteral("value"), value},
+                          {QStringLiteral("unit"), known.value("unit")}};
   }
 
   void refuseAnotherUnitsFolder() {
@@ -177,6 +216,7 @@ class Merger {
       memberSsns[g].insert(ssnDigits(m.fields.value(2)));
       nextPosition[g] = std::max(nextPosition.value(g), m.fields.value(1).toInt() + 1);
     }
+    qint64 planned = 0;  // a group the plan would add has no ID yet
     for (const RowAsRead& g : source_.groups) {
       const QString date = g.fields.value(1), place = g.fields.value(2);
       std::optional<qint64> match;
@@ -192,7 +232,9 @@ class Merger {
       }
       if (!match) {
         next();
-        const RowAsRead added = groups.add({{QStringLiteral("test_date"), date}, {QStringLiteral("location"), place}});
+        const RowAsRead added =
+            writing() ? groups.add({{QStringLiteral("test_date"), date}, {QStringLiteral("location"), place}})
+                      : RowAsRead{--planned, 0, {QString(), date, place}};
         there.push_back(added);
         match = added.key;
       }
@@ -200,16 +242,39 @@ class Merger {
       for (const RowAsRead& m : source_.members) {
         if (m.fields.value(0).toLongLong() != g.key) continue;
         const QString digits = ssnDigits(m.fields.value(2));
-        if (memberSsns[*match].contains(digits) || !writable(m.fields.value(6))) continue;
+        if (memberSsns[*match].contains(digits)) continue;
+        if (!writable(m.fields.value(6))) {
+          skippedMembers_.push_back({&m, date, place});
+          continue;
+        }
         Record values;
         const QStringList names = testGroupMembersTable().names();
         for (int c = 0; c < names.size(); ++c) values.insert(names.at(c), m.fields.value(c).isNull() ? QStringLiteral("") : m.fields.value(c));
         values.insert(QStringLiteral("group_id"), QString::number(*match));
         values.insert(QStringLiteral("position"), QString::number(nextPosition[*match]++));
         next();
-        members.add(values);
+        if (writing()) members.add(values);
         memberSsns[*match].insert(digits);
       }
+    }
+  }
+
+  // A member of another unit that the clerk may not add to a group here is
+  // listed like a refused record; one whose record of the day was refused
+  // already is listed once, by that record.
+  void listSkippedMembers() {
+    for (const SkippedMember& s : skippedMembers_) {
+      const Record member{{QStringLiteral("ssn"), s.row->fields.value(2)}, {QStringLiteral("test_date"), s.date}};
+      if (listed_.contains(recordIdentity(member))) continue;
+      listed_.insert(recordIdentity(member));
+      MergeLine line;
+      line.kind = MergeLine::Kind::Refused;
+      line.ssn = s.row->fields.value(2);
+      line.name = s.row->fields.value(3);
+      line.testDate = s.date;
+      line.reason = QStringLiteral("a member of the group at %1, of unit %2, which this clerk may not store")
+                        .arg(s.place, describeValue(s.row->fields.value(6)));
+      report_.lines << line;
     }
   }
 
@@ -218,7 +283,7 @@ class Merger {
     QStringList order, digits;
     for (const RowAsRead& r : source_.rows) {
       Record rec = fitnessRecordOf(r);
-      const QString id = recordIdentity(rec.value("ssn"), rec.value("test_date"));
+      const QString id = recordIdentity(rec);
       if (!source.contains(id)) order << id;
       sourceKeys_.insert(id, r.key);
       source.insert(id, rec);
@@ -235,10 +300,8 @@ class Merger {
     QHash<QString, RowAsRead> target;
     if (!digits.isEmpty()) {
       next();
-      for (RowAsRead& r : rows.bySsn(digits, {QStringLiteral("id")})) {
-        const Record rec = fitnessRecordOf(r);
-        target.insert(recordIdentity(rec.value("ssn"), rec.value("test_date")), std::move(r));
-      }
+      for (RowAsRead& r : rows.bySsn(digits, {QStringLiteral("id")}))
+        target.insert(recordIdentity(fitnessRecordOf(r)), std::move(r));
     }
     for (const QString& id : order) {
       const auto s = source.constFind(id);
@@ -250,6 +313,7 @@ class Merger {
 
   void mergeRecord(Gateway& rows, const Record* s, const Record* base, const RowAsRead* t) {
     const Record& known = s ? *s : *base;
+    const QString identity = recordIdentity(known);
     MergeLine line;
     line.ssn = known.value("ssn");
     line.name = known.value("name");
@@ -258,6 +322,7 @@ class Merger {
       line.kind = kind;
       line.reason = reason;
       report_.lines << line;
+      listed_.insert(identity);
     };
     if (ssnDigits(line.ssn).size() != 9 || line.testDate.isEmpty())
       return done(MergeLine::Kind::Refused, QStringLiteral("a record needs an SSN of nine digits and a date of test"));
@@ -275,7 +340,7 @@ class Merger {
         values.insert(QStringLiteral("test_group"), QString::number(groupMap_.value(g)));
       values = rescored(values);
       next();
-      rows.add(checkedFitnessValues(values));
+      if (writing()) rows.add(checkedFitnessValues(values));
       return done(MergeLine::Kind::Stored, QStringLiteral("added"));
     }
     if (!s) {
@@ -283,15 +348,19 @@ class Merger {
       const Record now = fitnessRecordOf(*t);
       bool remove = sameRecord(now, *base);
       if (!remove) {
+        if (keptOver(identity, QStringLiteral("record"), kDeleted, ColumnKind::Text))
+          return done(MergeLine::Kind::Unchanged);
         const MergeClash clash{QStringLiteral("record"), kDeleted, QStringLiteral("(changed since)"), QString()};
-        remove = settle(now, {clash});
+        const Settled choice = settle(*t, now, {clash});
+        remove = choice == Settled::StoreMine;
         if (!remove) {
           line.clashes << clash;
-          return done(o_.prefer == Prefer::Target ? MergeLine::Kind::Unchanged : MergeLine::Kind::Conflict);
+          if (choice == Settled::KeepTheirs) keep(known, clash.field, clash.source);
+          return done(choice == Settled::KeepTheirs ? MergeLine::Kind::Unchanged : MergeLine::Kind::Conflict);
         }
       }
       next();
-      if (!rows.remove(*t, Gateway::Check::Version).stored) changedMeanwhile();
+      if (writing() && !rows.remove(*t, Gateway::Check::Version).stored) changedMeanwhile();
       return done(MergeLine::Kind::Stored, QStringLiteral("deleted"));
     }
 
@@ -305,20 +374,25 @@ class Merger {
       switch (fieldFate(b, mine, theirs, f.kind)) {
         case FieldFate::Same: break;
         case FieldFate::Store: changes.insert(f.name, mine); break;
-        case FieldFate::Conflict: clashes << MergeClash{f.name, mine, theirs, b}; break;
+        case FieldFate::Conflict:
+          if (!keptOver(identity, f.name, mine, f.kind)) clashes << MergeClash{f.name, mine, theirs, b};
+          break;
       }
     }
     for (MergeClash& c : clashes) {
-      c.sourceEntered = entered(sourceTrail_, copy_, sourceKeys_.value(recordIdentity(line.ssn, line.testDate)), c.field);
+      c.sourceEntered = entered(sourceTrail_, copy_, sourceKeys_.value(identity), c.field);
       c.targetEntered = entered(targetTrail_, recordsPathOf(into_), t->key, c.field);
     }
     bool unsettled = false;
     if (!clashes.isEmpty()) {
-      if (settle(now, clashes)) {
+      const Settled choice = settle(*t, now, clashes);
+      if (choice == Settled::StoreMine) {
         for (const MergeClash& c : clashes) changes.insert(c.field, c.source);
       } else {
         line.clashes = clashes;
-        unsettled = o_.prefer != Prefer::Target;
+        unsettled = choice == Settled::Undecided;
+        if (choice == Settled::KeepTheirs)
+          for (const MergeClash& c : clashes) keep(known, c.field, c.source);
       }
     }
     if (!changes.isEmpty()) {
@@ -328,7 +402,8 @@ class Merger {
       for (const QString& name : scoredTotalNames())
         if (!same(scored.value(name), now.value(name), ColumnKind::Text)) changes.insert(name, scored.value(name));
       next();
-      if (!rows.store(*t, checkedFitnessValues(changes), Gateway::Check::Version).stored) changedMeanwhile();
+      if (writing() && !rows.store(*t, checkedFitnessValues(changes), Gateway::Check::Version).stored)
+        changedMeanwhile();
     }
     if (unsettled) return done(MergeLine::Kind::Conflict);
     if (changes.isEmpty()) return done(MergeLine::Kind::Unchanged);
@@ -337,22 +412,37 @@ class Merger {
     done(MergeLine::Kind::Stored, names.join(QStringLiteral(", ")));
   }
 
-  // Whether the folder's side of `clashes` is stored: the preference given,
-  // else the clerk's choice when there is someone to ask.
-  bool settle(const Record& now, const QList<MergeClash>& clashes) {
-    if (o_.prefer != Prefer::Neither) return o_.prefer == Prefer::Source;
-    if (!o_.chooser) return false;
-    StoreConflict conflict;
+  // Which side of `clashes` of the row `t` is stored: the preference given,
+  // else the clerk's answer to the plan's question (none: nobody to ask).
+  Settled settle(const RowAsRead& t, const Record& now, const QList<MergeClash>& clashes) {
+    if (o_.prefer != Prefer::Neither) return o_.prefer == Prefer::Source ? Settled::StoreMine : Settled::KeepTheirs;
+    if (!o_.chooser || pass_ == Pass::Whole) return Settled::Undecided;
+    Question q;
+    q.key = recordIdentity(now) + '\x1e' + QString::number(t.version);
     QStringList when;
     for (const MergeClash& c : clashes) {
-      conflict.clashes << FieldClash{c.field, c.target, c.base, c.source, true};
+      q.key += '\x1e' + c.field + '\x1f' + c.source + '\x1f' + c.target;
+      q.conflict.clashes << FieldClash{c.field, c.target, c.base, c.source, true};
       if (!c.sourceEntered.isEmpty() || !c.targetEntered.isEmpty())
         when << QStringLiteral("%1 yours %2, theirs %3")
                     .arg(c.field, describeValue(c.sourceEntered), describeValue(c.targetEntered));
     }
-    QString subject = subjectOf(now) + QStringLiteral(": yours from %1, theirs in %2").arg(from_, target_->describe());
-    if (!when.isEmpty()) subject += QStringLiteral(" (") + when.join(QStringLiteral("; ")) + ')';
-    return o_.chooser->choose(subject, conflict) == ConflictChoice::StoreOurs;
+    if (pass_ == Pass::Apply) {
+      const auto answer = answers_.constFind(q.key);
+      if (answer == answers_.constEnd())
+        throw AskAgain{QStringLiteral("%1 changed in %2 while you decided").arg(subjectOf(now, o_.ssnShown),
+                                                                               target_->describe())};
+      // Closing the question without a choice leaves the clash as it is.
+      return *answer == ConflictChoice::StoreOurs    ? Settled::StoreMine
+             : *answer == ConflictChoice::KeepTheirs ? Settled::KeepTheirs
+                                                     : Settled::Undecided;
+    }
+    q.conflict.key = t.key;
+    q.conflict.theirs = t;
+    q.subject = subjectOf(now, o_.ssnShown) + QStringLiteral(": yours from %1, theirs in %2").arg(from_, target_->describe());
+    if (!when.isEmpty()) q.subject += QStringLiteral(" (") + when.join(QStringLiteral("; ")) + ')';
+    questions_ << q;
+    return Settled::Undecided;
   }
 
   // The last entry of `field` of record `key` in the trail of the records
@@ -380,19 +470,35 @@ class Merger {
                                        "again."));
   }
 
+  struct SkippedMember {
+    const RowAsRead* row;
+    QString date, place;
+  };
+
   QString from_, into_;
   const MergeOptions& o_;
   const Source& source_;
   const std::optional<TakeOutNote>& note_;
   QString copy_;
+  Pass pass_;
+  QHash<QString, ConflictChoice> answers_;
   std::shared_ptr<RecordsSession> target_;
   std::unique_ptr<ChangeTrail> sourceTrail_, targetTrail_;
   QHash<QString, qint64> sourceKeys_;
   std::optional<QStringList> units_;
   QHash<qint64, qint64> groupMap_;
+  QHash<QString, QString> settled_;
+  QList<Record> toRemember_;
+  std::vector<SkippedMember> skippedMembers_;
+  QSet<QString> listed_;
+  QList<Question> questions_;
   MergeReport report_;
   int step_ = 0;
 };
+
+// How many times the records may change under a clerk's answers before the
+// merge gives up asking.
+constexpr int kAskRounds = 5;
 
 }  // namespace
 
@@ -402,50 +508,36 @@ FieldFate fieldFate(const QString& base, const QString& source, const QString& t
   return FieldFate::Conflict;
 }
 
-QString MergeLine::text() const {
-  const QString who = QStringLiteral("%1 %2 %3").arg(ssn, testDate, name);
-  switch (kind) {
-    case Kind::Stored: return QStringLiteral("stored %1: %2").arg(who, reason);
-    case Kind::Unchanged:
-      if (clashes.isEmpty()) return QStringLiteral("unchanged %1").arg(who);
-      [[fallthrough]];
-    case Kind::Conflict: {
-      QStringList parts;
-      const auto side = [](const QString& value, const QString& entered) {
-        return entered.isEmpty() ? describeValue(value) : describeValue(value) + " (" + entered + ')';
-      };
-      for (const MergeClash& c : clashes)
-        parts << QStringLiteral("%1: from %2, into %3")
-                     .arg(c.field, side(c.source, c.sourceEntered), side(c.target, c.targetEntered));
-      return QStringLiteral("%1 %2: %3")
-          .arg(kind == Kind::Conflict ? QStringLiteral("conflict") : QStringLiteral("unchanged"), who,
-               parts.join(QStringLiteral("; ")));
-    }
-    case Kind::Refused: return QStringLiteral("refused %1: %2").arg(who, reason);
-  }
-  return {};
-}
-
-int MergeReport::count(MergeLine::Kind kind) const {
-  return int(std::count_if(lines.cbegin(), lines.cend(), [kind](const MergeLine& l) { return l.kind == kind; }));
-}
-
-QString MergeReport::summary() const {
-  using K = MergeLine::Kind;
-  return QStringLiteral("stored %1, unchanged %2, conflicts %3, refused %4")
-      .arg(count(K::Stored))
-      .arg(count(K::Unchanged))
-      .arg(count(K::Conflict))
-      .arg(count(K::Refused));
-}
-
 MergeReport mergeFolder(const QString& fromFolder, const QString& intoFolder, const MergeOptions& options) {
   if (QFileInfo(fromFolder).absoluteFilePath() == QFileInfo(intoFolder).absoluteFilePath())
     throw Error(QStringLiteral("A folder is merged into another folder than itself."));
   const std::optional<TakeOutNote> note = readNote(fromFolder);
   const FolderCopy copy(fromFolder);
-  const Source source = readSource(fromFolder, copy.path());
-  return Merger(fromFolder, intoFolder, options, source, note, copy.path()).run();
+  const Source source = readSource(fromFolder, copy);
+  if (!options.chooser || options.prefer != Prefer::Neither)
+    return Merger(fromFolder, intoFolder, options, source, note, copy.path(), Merger::Pass::Whole).run();
+
+  QHash<QString, ConflictChoice> answers;
+  QStringList notes;
+  for (int round = 1;; ++round) {
+    Merger plan(fromFolder, intoFolder, options, source, note, copy.path(), Merger::Pass::Plan);
+    plan.run();
+    for (const Question& q : plan.questions()) {
+      if (answers.contains(q.key)) continue;
+      StoreConflict conflict = q.conflict;
+      answers.insert(q.key, options.chooser->choose(q.subject, conflict));
+    }
+    try {
+      MergeReport report =
+          Merger(fromFolder, intoFolder, options, source, note, copy.path(), Merger::Pass::Apply, answers).run();
+      report.notes = notes;
+      return report;
+    } catch (const AskAgain& again) {
+      if (round == kAskRounds)
+        throw Error(again.why + QStringLiteral(" again and again; nothing was stored. Merge again later."));
+      notes << again.why + QStringLiteral(": asked again.");
+    }
+  }
 }
 
 }  // namespace quillon::fieldday

@@ -2,7 +2,9 @@
 // Bringing one folder's five-event records and test groups into another
 // records database, a file or a server, as one transaction: all of the
 // merge is stored or none of it, and the folder merged from is only read
-// (a copy of its file is opened, never the file itself).
+// (a copy of its file is opened, never the file itself; a server's folder
+// is read as its clerk may read it, say to bring the office's records into
+// a file).
 //
 // A record is known by its soldier and date of test (takeout.h). Each field
 // is decided on its own against the record as it was taken out (none: a
@@ -11,8 +13,16 @@
 // values is a conflict, stored over only by the clerk's choice. A record
 // the target lacks is added; one deleted in the folder is deleted where
 // nobody changed it since. Merging the same folder again finds nothing to
-// do. On a server a clerk held to some units stores only theirs: the
-// others are refused and listed, never lost.
+// do, a clash the clerk settled by keeping the value here included: that
+// choice is kept in the target (mergesettled.h) until the folder brings
+// another value. On a server a clerk held to some units stores only theirs:
+// the others, records and members of groups, are refused and listed, never
+// lost.
+//
+// With a clerk to ask, the merge reads first, asks outside any transaction
+// (other stations keep writing meanwhile), then stores in one transaction
+// what it decides again there; a clash that is not the one the clerk saw
+// (the record changed meanwhile) is asked again, never stored over.
 
 #include <QList>
 #include <QString>
@@ -21,6 +31,7 @@
 
 #include "clashrule.h"
 #include "columnkind.h"
+#include "soldierid.h"
 
 namespace quillon::fieldday {
 
@@ -48,11 +59,16 @@ struct MergeLine {
   QString ssn, name, testDate;
   QList<MergeClash> clashes;  // Conflict: the fields left as the target holds them
   QString reason;             // Refused; Stored: how (added, deleted, fields)
-  QString text() const;
+  // The line as the command and the window show it: the soldier by name and
+  // SSN, masked unless asked for whole.
+  QString text(SsnShown how = SsnShown::Masked) const;
 };
 
 struct MergeReport {
   QList<MergeLine> lines;
+  // What the clerk should know beyond the lines: the records changed while
+  // the clerk decided, and what was asked again.
+  QStringList notes;
   int count(MergeLine::Kind kind) const;
   // "stored N, unchanged N, conflicts N, refused N"
   QString summary() const;
@@ -64,6 +80,8 @@ struct MergeOptions {
   // Asked about each conflicting record when set (and prefer is Neither):
   // Store mine keeps the folder's values, Keep theirs the target's.
   ConflictChooser* chooser = nullptr;
+  // How the questions put to the chooser show a soldier's SSN.
+  SsnShown ssnShown = SsnShown::Masked;
   // Called before each statement the merge sends to the target, numbered
   // from 1, and last with the number of the commit (tests stop it there).
   std::function<void(int)> beforeStatement;

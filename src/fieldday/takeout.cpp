@@ -62,7 +62,9 @@ Record fitnessRecordOf(const RowAsRead& row) {
   return r;
 }
 
-QString recordIdentity(const QString& ssn, const QString& testDate) { return ssnDigits(ssn) + '/' + testDate; }
+QString recordIdentity(const Record& record) {
+  return ssnDigits(record.value(QStringLiteral("ssn"))) + '/' + record.value(QStringLiteral("test_date"));
+}
 
 QString notePath(const QString& folder) { return QDir(folder).filePath(kNoteName); }
 
@@ -94,7 +96,7 @@ std::optional<TakeOutNote> readNote(const QString& folder) {
     Record r;
     const QJsonObject o = v.toObject();
     for (auto it = o.constBegin(); it != o.constEnd(); ++it) r.insert(it.key(), it.value().toString());
-    note.records.insert(recordIdentity(r.value("ssn"), r.value("test_date")), r);
+    note.records.insert(recordIdentity(r), r);
   }
   return note;
 }
@@ -170,7 +172,7 @@ TakeOutResult takeOut(const QString& fromFolder, qint64 groupId, const QString& 
       Record values = fitnessRecordOf(*r);
       const RowAsRead stored = toRows.addWithKey(r->key, checkedFitnessValues(values));
       Record asStored = fitnessRecordOf(stored);
-      note.records.insert(recordIdentity(asStored.value("ssn"), asStored.value("test_date")), asStored);
+      note.records.insert(recordIdentity(asStored), asStored);
     }
     tx.commit();
   }

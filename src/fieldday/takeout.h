@@ -25,7 +25,11 @@ inline constexpr int kNoteFormat = 1;
 // A record is known in every database by its soldier and date of test: the
 // SSN's nine digits and YYYY-MM-DD. A take-out adds nothing to the records
 // themselves, so a laptop that never took a group out merges the same way.
-QString recordIdentity(const QString& ssn, const QString& testDate);
+// `record` is a five-event record as field name -> text (fitnessRecordOf).
+// Every comparison of records across databases (the take-out's note, the
+// merge, the choices a clerk settled) asks this one function, so that how a
+// soldier is known can change here alone.
+QString recordIdentity(const Record& record);
 
 // The SSN's digits alone.
 QString ssnDigits(const QString& ssn);

@@ -15,6 +15,7 @@
 
 #include "conflictdialog.h"
 #include "merge.h"
+#include "ssnmask.h"
 
 namespace quillon {
 
@@ -94,12 +95,15 @@ void MergeWindow::merge() {
     case KeepLaptops: options.prefer = fieldday::Prefer::Source; break;
     case KeepHere: options.prefer = fieldday::Prefer::Target; break;
   }
+  // The lines and the questions name a soldier by the SSN's last four
+  // digits unless the clerk asked the test-day window for it whole.
+  options.ssnShown = ssnShownFor(this);
   outcome_->clear();
   try {
     const fieldday::MergeReport report =
         fieldday::mergeFolder(QDir::fromNativeSeparators(from_->text().trimmed()), intoFolder_, options);
-    QStringList lines;
-    for (const fieldday::MergeLine& line : report.lines) lines << line.text();
+    QStringList lines = report.notes;
+    for (const fieldday::MergeLine& line : report.lines) lines << line.text(options.ssnShown);
     outcome_->setPlainText(lines.join('\n'));
     summary_->setText(report.summary() + (report.count(fieldday::MergeLine::Kind::Stored) == 0
                                               ? QStringLiteral(": nothing to change.")

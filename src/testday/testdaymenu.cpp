@@ -6,6 +6,7 @@
 #include <QPointer>
 
 #include "mergewindow.h"
+#include "takeoutwindow.h"
 #include "testdaywindow.h"
 
 namespace quillon {
@@ -34,6 +35,15 @@ void addTestDayMenu(QMenuBar* bar, const QString& dbPath) {
     (*window)->show();
     (*window)->raise();
     (*window)->activateWindow();
+  });
+
+  // A group out to a laptop's folder for a test day without a network.
+  QAction* takeOut = menu->addAction(QStringLiteral("Ta&ke Out a Group..."));
+  takeOut->setObjectName(QStringLiteral("MNU_TESTDAY_TAKEOUT"));
+  QObject::connect(takeOut, &QAction::triggered, bar, [bar, dbPath] {
+    auto* w = new TakeOutWindow(dbPath, bar->window());
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    w->show();
   });
 
   // A laptop's folder back from a test day without a network.

@@ -3,6 +3,7 @@
 // that a merge killed anywhere leaves the target as it was, the next run
 // completing it.
 
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include "sqlitedb.h"
 #include "fielddayfixture.h"
 #include "merge.h"
+#include "recordssession.h"
 #include "takeout.h"
 #include "testsupport.h"
 
@@ -224,6 +226,124 @@ TEST_F(FieldDayFiles, AMergeKilledAtAnyStatementLeavesTheTargetAsItWasAndTheNext
     mergeFolder(laptop(1), office_);
     EXPECT_EQ(dump(office_), whole) << "run again after a kill before statement " << at;
   }
+}
+
+TEST_F(FieldDayFiles, AClashKeptForTheTargetIsNotListedAgainUntilTheLaptopBringsAnotherValue) {
+  takeOutTo(1);
+  enterLanes(records(laptop(1)), group_.id, {{0, LaneField::PushUp, QStringLiteral("45")}});
+  enterLanes(records(office_), group_.id, {{0, LaneField::PushUp, QStringLiteral("50")}});
+  const auto laptopBefore = folderDigest(laptop(1));
+
+  CommandRun r = runFieldDay({"merge", "--prefer", "target", laptop(1), office_});
+  EXPECT_EQ(r.exit, 0) << qPrintable(r.out + r.err);
+  EXPECT_EQ(r.summary(), "stored 0, unchanged 1, conflicts 0, refused 0");
+  // The soldier by name and the SSN's last four digits alone.
+  EXPECT_TRUE(r.lines().value(0).contains(QRegularExpression(
+      "^unchanged \\*\\*\\*-\\*\\*-0000 2026-11-20 " + fieldDayName(300000000) +
+      ": pushup: from 45 \\(entered [^)]+\\), into 50 \\(entered [^)]+\\)(;|$)")))
+      << qPrintable(r.out);
+  EXPECT_FALSE(r.out.contains("300000000") || r.out.contains("300-00-0000")) << qPrintable(r.out);
+
+  // Asked by nobody, the clerk's choice stands: nothing to list, nothing left.
+  r = runFieldDay({"merge", "--whole-ssn", laptop(1), office_});
+  EXPECT_EQ(r.exit, 0) << qPrintable(r.out + r.err);
+  EXPECT_EQ(r.lines(), QStringList({"unchanged 300-00-0000 2026-11-20 " + fieldDayName(300000000),
+                                    "stored 0, unchanged 1, conflicts 0, refused 0"}));
+  EXPECT_EQ(folderDigest(laptop(1)), laptopBefore);
+
+  // A value the clerk has not seen is a question again.
+  enterLanes(records(laptop(1)), group_.id, {{0, LaneField::PushUp, QStringLiteral("47")}});
+  r = runFieldDay({"merge", laptop(1), office_});
+  EXPECT_EQ(r.exit, 2) << qPrintable(r.out + r.err);
+  EXPECT_TRUE(r.lines().value(0).startsWith("conflict ***-**-0000 2026-11-20 " + fieldDayName(300000000) +
+                                            ": pushup: from 47 (entered "))
+      << qPrintable(r.out);
+  EXPECT_TRUE(r.lines().value(0).contains(", into 50 (entered ")) << qPrintable(r.out);
+  // A question closed without a choice keeps nothing: it is asked again.
+  for (int round = 1; round <= 2; ++round) {
+    ScriptedChooser closing;
+    MergeOptions asking;
+    asking.chooser = &closing;
+    EXPECT_EQ(mergeFolder(laptop(1), office_, asking).summary(), "stored 0, unchanged 0, conflicts 1, refused 0");
+    EXPECT_EQ(closing.subjects.size(), 1) << "round " << round;
+  }
+}
+
+TEST_F(FieldDayFiles, TheClerkDecidesWhileOtherStationsWriteAndAClashChangedMeanwhileIsAskedAgain) {
+  takeOutTo(1);
+  enterLanes(records(laptop(1)), group_.id,
+             {{0, LaneField::PushUp, QStringLiteral("45")}, {1, LaneField::Plank, QStringLiteral("2:10")}});
+  enterLanes(records(office_), group_.id, {{0, LaneField::PushUp, QStringLiteral("50")}});
+
+  // While the first question is open, another station (its own connection,
+  // not waiting for any lock) changes the very field in question.
+  ScriptedChooser clerk;
+  clerk.answers = {ConflictChoice::StoreOurs, ConflictChoice::KeepTheirs};
+  clerk.onAsk = [&](int asked) {
+    if (asked != 1) return;
+    sqlite::Database other(records(office_), sqlite::Database::Mode::ReadWrite, 0);
+    other.exec(QStringLiteral("UPDATE fitness_tests SET pushup = 52 WHERE ssn = '300000000'"));
+  };
+  MergeOptions asking;
+  asking.chooser = &clerk;
+  const MergeReport r = mergeFolder(laptop(1), office_, asking);
+  // The answer given for 50 is not stored over 52: the clerk is asked again.
+  ASSERT_EQ(clerk.shown.size(), 2);
+  EXPECT_EQ(clerk.shown[0].clashes.value(0).theirs, "50");
+  EXPECT_EQ(clerk.shown[1].clashes.value(0).theirs, "52");
+  EXPECT_EQ(clerk.shown[1].clashes.value(0).ours, "45");
+  EXPECT_EQ(r.notes.size(), 1);
+  EXPECT_TRUE(clerk.subjects[0].startsWith("the record of " + fieldDayName(300000000) + " (***-**-0000) of 2026-11-20"))
+      << qPrintable(clerk.subjects[0]);
+  EXPECT_EQ(r.summary(), "stored 1, unchanged 1, conflicts 0, refused 0");
+  const QStringList after = dump(office_);
+  EXPECT_EQ(after.filter(QStringLiteral("300000000|")).value(0).split('|').value(fitnessFieldNames().indexOf("pushup")),
+            "52");
+
+  // Kept for the office, the clash is not asked again.
+  ScriptedChooser again;
+  asking.chooser = &again;
+  EXPECT_EQ(mergeFolder(laptop(1), office_, asking).summary(), "stored 0, unchanged 2, conflicts 0, refused 0");
+  EXPECT_TRUE(again.subjects.isEmpty()) << qPrintable(again.subjects.join('\n'));
+  EXPECT_EQ(dump(office_), after);
+}
+
+TEST_F(FieldDayFiles, AFullDiskLeavesTheFileAsItWasAndARunWithRoomCompletesIt) {
+  takeOutTo(1);
+  {
+    TestGroup grown = *TestGroups::forDatabase(records(laptop(1)))->load(group_.id);
+    grown.members << fieldDaySoldiers(60, QStringLiteral("A CO 1-5 IN"), 300000100);
+    TestGroups::forDatabase(records(laptop(1)))->save(grown);
+  }
+  QList<LaneValueTyped> lanes;
+  for (int m = 0; m < 64; ++m)
+    lanes << LaneValueTyped{m, LaneField::Plank, QStringLiteral("2:%1").arg(10 + m % 40)}
+          << LaneValueTyped{m, LaneField::PushUp, QString::number(20 + m % 30)};
+  enterLanes(records(laptop(1)), group_.id, lanes);
+  const QString trial = dir_.file(QStringLiteral("trial"));
+  QDir().mkpath(trial);
+  QFile::copy(records(office_), records(trial));
+  mergeFolder(laptop(1), trial);
+  const QStringList whole = dump(trial), before = dump(office_);
+
+  // The file may not grow past the pages it has when the merge begins: the
+  // disk is full from then on for the merge's own connection.
+  MergeOptions full;
+  full.beforeStatement = [&](int n) {
+    if (n == 1)
+      RecordsSession::forDatabase(records(office_))
+          ->file(RecordsSession::Needs::FiveEvent)
+          .exec(QStringLiteral("PRAGMA max_page_count = 1"));
+  };
+  try {
+    mergeFolder(laptop(1), office_, full);
+    ADD_FAILURE() << "the merge found room";
+  } catch (const Error& e) {
+    EXPECT_TRUE(e.message().contains("full")) << qPrintable(e.message());
+  }
+  EXPECT_EQ(dump(office_), before);
+  EXPECT_EQ(mergeFolder(laptop(1), office_).summary(), "stored 64, unchanged 0, conflicts 0, refused 0");
+  EXPECT_EQ(dump(office_), whole);
 }
 
 }  // namespace

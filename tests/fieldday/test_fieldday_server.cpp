@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "backendpair.h"
+#include "dbfile.h"
 #include "fielddayfixture.h"
 #include "pgscratch.h"
 #include "testsupport.h"
@@ -105,7 +106,8 @@ TEST_F(FieldDayOnAServer, ThreeLaptopsLanesBecomeOneCompleteRecordPerSoldierAndT
   EXPECT_EQ(one.summary(), "stored 29, unchanged 0, conflicts 1, refused 0");
   const QStringList clash = one.lines().filter(QRegularExpression(QStringLiteral("^conflict ")));
   ASSERT_EQ(clash.size(), 1) << qPrintable(one.out);
-  EXPECT_TRUE(clash[0].startsWith("conflict 300000000 2026-11-20 ")) << qPrintable(clash[0]);
+  EXPECT_TRUE(clash[0].startsWith("conflict ***-**-0000 2026-11-20 " + fieldDayName(300000000) + ": "))
+      << qPrintable(clash[0]);
   // Both values, and when and where each was entered.
   EXPECT_TRUE(clash[0].contains(QRegularExpression(
       "pushup: from 45 \\(entered 20\\d\\d-\\d\\d-\\d\\d \\d\\d:\\d\\d UTC by [^)]+\\), into 50 \\(entered [^)]* by " +
@@ -158,7 +160,8 @@ TEST_F(FieldDayOnAServer, ACompanyClerksMergeStoresTheirCompanysRecordsAndListsT
   const QStringList refused = alpha.lines().filter(QRegularExpression(QStringLiteral("^refused ")));
   ASSERT_EQ(refused.size(), 2);
   for (const QString& line : refused) {
-    EXPECT_TRUE(line.startsWith("refused 32000000")) << qPrintable(line);
+    EXPECT_TRUE(line.startsWith("refused ***-**-000")) << qPrintable(line);
+    EXPECT_TRUE(line.contains(fieldDayName(320000000).left(8))) << qPrintable(line);
     EXPECT_TRUE(line.contains(kBravo)) << qPrintable(line);
   }
   EXPECT_EQ(adminCount("unit = '" + kAlpha + "'"), 2);
@@ -221,6 +224,125 @@ TEST_F(FieldDayOnAServer, AMergeKilledMidTransactionLeavesTheServerAsItWasAndThe
     EXPECT_EQ(adminValue(state), whole) << "run again after a kill before statement " << at;
     putBack();
   }
+}
+
+TEST_F(FieldDayOnAServer, AMemberOfAnotherUnitACompanyClerkCannotAddToTheGroupIsListedWithTheReason) {
+  const TestGroup group =
+      saveGroup(fieldDaySoldiers(1, kAlpha, 350000000) + fieldDaySoldiers(1, kBravo, 360000000), QStringLiteral("Track 5"));
+  ASSERT_EQ(runFieldDay({"take-out", "--group", QString::number(group.id), battalion_, laptop(7)}).exit, 0);
+  // A soldier of each company joins the group at the lanes; only the
+  // first one tests that day.
+  {
+    TestGroup grown = *TestGroups::forDatabase(records(laptop(7)))->load(group.id);
+    grown.members << fieldDaySoldiers(1, kAlpha, 350000001) << fieldDaySoldiers(1, kBravo, 360000001);
+    TestGroups::forDatabase(records(laptop(7)))->save(grown);
+  }
+  enterLanes(records(laptop(7)), group.id, {{2, LaneField::PushUp, QStringLiteral("33")}});
+
+  const CommandRun alpha = runFieldDay({"merge", laptop(7), company_});
+  EXPECT_EQ(alpha.exit, 2) << qPrintable(alpha.out + alpha.err);
+  // The company clerk sees no member of the other company, the one taken
+  // out included: both are listed, neither is added nor lost.
+  EXPECT_EQ(alpha.summary(), "stored 1, unchanged 0, conflicts 0, refused 2");
+  const QStringList refused = alpha.lines().filter(QRegularExpression(QStringLiteral("^refused ")));
+  ASSERT_EQ(refused.size(), 2) << qPrintable(alpha.out);
+  for (int i = 0; i < 2; ++i)
+    EXPECT_EQ(refused[i], QStringLiteral("refused ***-**-000%1 2026-11-20 ").arg(i) + fieldDayName(360000000 + i) +
+                              ": a member of the group at Track 5, of unit " + kBravo +
+                              ", which this clerk may not store");
+  EXPECT_EQ(adminCount("ssn = '350000001'"), 1);
+  EXPECT_EQ(adminValue("SELECT string_agg(ssn, ',' ORDER BY ssn) FROM test_group_members WHERE group_id = " +
+                       QString::number(group.id)),
+            "350000000,350000001,360000000");
+  // The battalion's merge adds the member.
+  EXPECT_EQ(runFieldDay({"merge", laptop(7), battalion_}).exit, 0);
+  EXPECT_EQ(adminCount("true"), 1);
+  EXPECT_EQ(adminValue("SELECT count(*) FROM test_group_members WHERE group_id = " + QString::number(group.id)), "4");
+}
+
+TEST_F(FieldDayOnAServer, ALostConnectionLeavesTheServerAsItWasAndTheNextRunCompletesIt) {
+  const TestGroup group = saveGroup(fieldDaySoldiers(3, kAlpha, 370000000), QStringLiteral("Range 2"));
+  enterLanes(records(battalion_), group.id, {{0, LaneField::PushUp, QStringLiteral("44")}});
+  ASSERT_EQ(runFieldDay({"take-out", "--group", QString::number(group.id), battalion_, laptop(8)}).exit, 0);
+  QList<LaneValueTyped> lanes;
+  for (int m = 0; m < 3; ++m) lanes << LaneValueTyped{m, LaneField::Plank, QStringLiteral("2:2%1").arg(m)};
+  enterLanes(records(laptop(8)), group.id, lanes);
+  // A field both changed, the office's kept, so the merge writes a choice too.
+  enterLanes(records(laptop(8)), group.id, {{0, LaneField::PushUp, QStringLiteral("41")}});
+  enterLanes(records(battalion_), group.id, {{0, LaneField::PushUp, QStringLiteral("46")}});
+  const QString state =
+      "SELECT string_agg(ssn || ':' || coalesce(pushup::text, '') || ':' || coalesce(plank_s::text, ''), ',' "
+      "ORDER BY ssn) || ' / ' || (SELECT count(*) FROM merge_settled) FROM fitness_tests";
+  const QString before = adminValue(state);
+  const auto putBack = [&] {
+    scratch_->admin().runScript(
+        "DELETE FROM fitness_tests WHERE ssn <> '370000000'; DELETE FROM merge_settled; "
+        "UPDATE fitness_tests SET plank_s = NULL, plank_pts = NULL, plank_go = NULL");
+  };
+  fieldday::MergeOptions keepOffice;
+  keepOffice.prefer = fieldday::Prefer::Target;
+  int statements = 0;
+  keepOffice.beforeStatement = [&](int n) { statements = n; };
+  fieldday::mergeFolder(laptop(8), battalion_, keepOffice);
+  const QString whole = adminValue(state);
+  ASSERT_NE(whole.section(" / ", 1), "0");
+  putBack();
+  ASSERT_EQ(adminValue(state), before);
+
+  // The server ends the merge's connection before each of its statements.
+  for (int at = 1; at <= statements; ++at) {
+    keepOffice.beforeStatement = [&](int n) {
+      if (n != at) return;
+      scratch_->admin().runScript(("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE usename = '" +
+                                   carol_ + "' AND pid <> pg_backend_pid()")
+                                      .toUtf8());
+    };
+    try {
+      fieldday::mergeFolder(laptop(8), battalion_, keepOffice);
+      ADD_FAILURE() << "the merge went on without its connection, ended before statement " << at;
+    } catch (const Error& e) {
+      // The reason the command puts on standard error.
+      EXPECT_TRUE(e.message().contains("records server")) << at << ": " << qPrintable(e.message());
+    }
+    EXPECT_EQ(adminValue(state), before) << "connection ended before statement " << at;
+    const CommandRun again = runFieldDay({"merge", "--prefer", "target", laptop(8), battalion_});
+    EXPECT_EQ(again.exit, 0) << qPrintable(again.out + again.err);
+    EXPECT_EQ(adminValue(state), whole) << "run again after the connection ended before statement " << at;
+    putBack();
+  }
+}
+
+TEST_F(FieldDayOnAServer, AServersFolderMergesIntoAFileAsItsClerkMayReadItAndIsLeftAsItWas) {
+  const TestGroup group =
+      saveGroup(fieldDaySoldiers(2, kAlpha, 380000000) + fieldDaySoldiers(1, kBravo, 390000000), QStringLiteral("Gym"));
+  QList<LaneValueTyped> pushups;
+  for (int m = 0; m < 3; ++m) pushups << LaneValueTyped{m, LaneField::PushUp, QString::number(40 + m)};
+  enterLanes(records(battalion_), group.id, pushups);
+  const QString versions = "SELECT string_agg(id || ':' || version, ',' ORDER BY id) FROM fitness_tests";
+  const QString before = adminValue(versions);
+
+  // The company clerk's folder reads only the company's records.
+  const QString file = dir_.file(QStringLiteral("office file"));
+  QDir().mkpath(file);
+  createRecordsDatabase(records(file));
+  CommandRun r = runFieldDay({"merge", company_, file});
+  EXPECT_EQ(r.exit, 0) << qPrintable(r.out + r.err);
+  EXPECT_EQ(r.summary(), "stored 2, unchanged 0, conflicts 0, refused 0");
+  r = runFieldDay({"merge", battalion_, file});
+  EXPECT_EQ(r.exit, 0) << qPrintable(r.out + r.err);
+  EXPECT_EQ(r.summary(), "stored 1, unchanged 2, conflicts 0, refused 0");
+  r = runFieldDay({"merge", battalion_, file});
+  EXPECT_EQ(r.summary(), "stored 0, unchanged 3, conflicts 0, refused 0");
+  {
+    std::unique_ptr<FitnessRecords> copied = FitnessRecords::forDatabase(records(file));
+    copied->open();
+    const std::optional<RowAsRead> bravo = copied->find(QStringLiteral("390000000"), QStringLiteral("2026-11-20"));
+    ASSERT_TRUE(bravo);
+    EXPECT_EQ(bravo->fields.value(fitnessFieldNames().indexOf("pushup")), "42");
+    copied->close();
+  }
+  EXPECT_EQ(TestGroups::forDatabase(records(file))->all().value(0).members.size(), 3);
+  EXPECT_EQ(adminValue(versions), before);
 }
 
 }  // namespace

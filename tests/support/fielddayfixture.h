@@ -10,12 +10,14 @@
 #include <QProcess>
 #include <QUndoStack>
 #include <gtest/gtest.h>
+#include <functional>
 #include <memory>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
 
+#include "clashrule.h"
 #include "fitnessrecords.h"
 #include "laneentry.h"
 #include "merge.h"
@@ -24,13 +26,23 @@
 
 namespace quillon::test {
 
+// A soldier's name made of the SSN's digits spelled as letters (0 as A,
+// 1 as B...), one of its own that holds no digit, so that an SSN found in
+// a line came from the SSN and never from the name.
+inline QString fieldDayName(int ssn) {
+  QString letters;
+  for (QChar c : QString::number(ssn)) letters += QChar('a' + c.digitValue());
+  letters[0] = letters[0].toUpper();
+  return letters + QStringLiteral(", Pat");
+}
+
 // `n` soldiers of `unit` (SSNs from `firstSsn` on), every one of them old
 // enough to score and under the general standard.
 inline QList<GroupMember> fieldDaySoldiers(int n, const QString& unit, int firstSsn = 300000000) {
   QList<GroupMember> out;
   for (int i = 0; i < n; ++i)
     out << GroupMember{QString::number(firstSsn + i),
-                       QStringLiteral("Soldier%1, Pat").arg(firstSsn + i),
+                       fieldDayName(firstSsn + i),
                        i % 3 == 0 ? QStringLiteral("F") : QStringLiteral("M"),
                        QStringLiteral("199%1-0%2-1%3").arg(i % 10).arg(1 + i % 9).arg(i % 10),
                        unit,
@@ -69,6 +81,22 @@ inline void enterLanes(const QString& dbPath, qint64 groupId, const QList<LaneVa
     ASSERT_EQ(sheet.enter(v.member, v.field, v.text), QString()) << v.member << " " << qPrintable(v.text);
   store->close();
 }
+
+// Answers the merge's questions as a script says, outside any window:
+// `onAsk` runs first (a test changes the records there while the clerk
+// would be deciding), then the next answer is given (the last repeats).
+struct ScriptedChooser : ConflictChooser {
+  QList<ConflictChoice> answers;
+  std::function<void(int asked)> onAsk;
+  QStringList subjects;
+  QList<StoreConflict> shown;
+  ConflictChoice choose(const QString& subject, const StoreConflict& conflict) override {
+    subjects << subject;
+    shown << conflict;
+    if (onAsk) onAsk(int(subjects.size()));
+    return answers.value(int(subjects.size()) - 1, answers.value(int(answers.size()) - 1, ConflictChoice::Undecided));
+  }
+};
 
 struct CommandRun {
   int exit = -1;
