@@ -13,15 +13,18 @@
 // (or one the window system gives no time for) is the grader's again.
 
 #include <QStyledItemDelegate>
-#include <QTableWidget>
+#include <QTableView>
 #include <functional>
 
 namespace quillon {
 
-class LaneTable : public QTableWidget {
+class LaneCells;
+
+class LaneTable : public QTableView {
   Q_OBJECT
  public:
-  LaneTable(int rows, int columns, QWidget* parent);
+  // Shows `cells`, which it does not own.
+  LaneTable(LaneCells* cells, QWidget* parent);
   ~LaneTable() override;
 
   // Set while the value just committed is refused: the cell keeps it and
@@ -33,6 +36,9 @@ class LaneTable : public QTableWidget {
   // ending one) and where it stopped (`why`), once no more of it comes.
   std::function<void(const QString& why, const QStringList& held)> heldBack;
 
+  LaneCells& cells() const { return *cells_; }
+  int rowCount() const;
+  void setCurrentCell(int row, int column);
   bool editingAt(int row, int column) const {
     return state() == EditingState && currentIndex().row() == row && currentIndex().column() == column;
   }
@@ -61,6 +67,7 @@ class LaneTable : public QTableWidget {
   // frame and the current cell.
   void paintFocusChange();
 
+  LaneCells* cells_;
   bool holding_ = false;
   bool queueDrained_ = false;
   ulong lastKeyAt_ = 0;  // the window system's time stamp of the last key taken or held
