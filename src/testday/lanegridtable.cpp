@@ -23,6 +23,7 @@ bool isEnter(const QKeyEvent* e) {
 }  // namespace
 
 LaneTable::LaneTable(LaneCells* cells, QWidget* parent) : QTableView(parent), cells_(cells) {
+  setVerticalHeader(new LaneHeader(this));
   setModel(cells);
   setItemDelegate(new LaneDelegate(this));
 }
@@ -197,6 +198,54 @@ void LaneTable::endHold() {
   qApp->removeEventFilter(this);
   held_.clear();
   partial_.clear();
+}
+
+// As a table view's own row header: its sections clicked select a row,
+// the current one in bold.
+LaneHeader::LaneHeader(QWidget* parent) : QHeaderView(Qt::Vertical, parent) {
+  setSectionsClickable(true);
+  setHighlightSections(true);
+}
+
+QSize LaneHeader::sizeHint() const {
+  const int sections = count();
+  if (measuredCount_ == sections && measured_.isValid()) return measured_;
+  if (!model()) return QHeaderView::sizeHint();
+  // The sections a header measures: the first hundred shown, and the last
+  // hundred after them.
+  QList<int> measured;
+  int i = 0;
+  for (int checked = 0; checked < 100 && i < sections; ++i) {
+    if (isSectionHidden(i)) continue;
+    ++checked;
+    measured << i;
+  }
+  for (int j = sections - 1, checked = 0; j >= std::max(i, sections - 100) && checked < 100; --j) {
+    if (isSectionHidden(j)) continue;
+    ++checked;
+    measured << j;
+  }
+  QFont bold = font();
+  bold.setBold(true);
+  const QFontMetricsF fm(bold);
+  QList<qreal> wide;
+  qreal widest = -1;
+  for (int s : std::as_const(measured)) {
+    wide << fm.horizontalAdvance(model()->headerData(s, orientation(), Qt::DisplayRole).toString());
+    widest = std::max(widest, wide.last());
+  }
+  // Names within a pixel of the widest may round up past it.
+  QSize size(0, 0);
+  for (int k = 0; k < measured.size(); ++k)
+    if (wide.at(k) >= widest - 1.0) size = size.expandedTo(sectionSizeFromContents(measured.at(k)));
+  measured_ = size;
+  measuredCount_ = sections;
+  return measured_;
+}
+
+void LaneHeader::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) measuredCount_ = -1;
+  QHeaderView::changeEvent(event);
 }
 
 bool LaneDelegate::eventFilter(QObject* editor, QEvent* event) {

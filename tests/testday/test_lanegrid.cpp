@@ -139,6 +139,42 @@ TEST(LaneGridStore, TheCloseKeyClosesTheWindowWhileEscapeOnlyPutsBackTheCell) {
   EXPECT_EQ(storedField(*reader, group, 1, "pushup"), fig("pushup", 60));
 }
 
+// However many soldiers, the names' column is as wide as a table's own row
+// header makes it: the widest name among the first and the last hundred,
+// a name between them not counted (a header never measures it), a name
+// that only just rounds up counted.
+TEST(LaneGridReading, TheNamesColumnIsAsWideAsATableViewsOwnHeaderMakesIt) {
+  ScratchDir dir;
+  const QString path = dir.file(QStringLiteral("info.mdb"));
+  createRecordsDatabase(path);
+  TestGroup many = rangeDayGroup();
+  many.members.clear();
+  const auto name = [](int i) {
+    if (i == 120) return QStringLiteral("Wolfeschlegelsteinhausenbergerdorff, Maximilian Alexander");
+    if (i == 230) return QStringLiteral("Montgomery-Whitfield, Wilhelmina");
+    if (i == 7) return QStringLiteral("Montgomery-Whitfield, Wilhelmin");
+    return QStringLiteral("Soldier%1, Ann").arg(QString(i % 13, QLatin1Char('W')));
+  };
+  for (int i = 0; i < 260; ++i) many.members << groupMember(QStringLiteral("%1").arg(100000000 + i), name(i));
+  const TestGroup group = TestGroups::forDatabase(path)->save(many);
+  for (const bool bigger : {false, true}) {
+    LaneGrid grid(group, FitnessRecords::forDatabase(path));
+    LaneTable* lanes = lanesOf(grid);
+    if (bigger) {
+      QFont f = lanes->verticalHeader()->font();
+      f.setPointSizeF(f.pointSizeF() * 1.5);
+      lanes->verticalHeader()->setFont(f);
+    }
+    auto* plain = new QHeaderView(Qt::Vertical, lanes);
+    plain->setFont(lanes->verticalHeader()->font());
+    plain->setModel(lanes->model());
+    EXPECT_EQ(lanes->verticalHeader()->sizeHint(), plain->sizeHint()) << (bigger ? "a larger font" : "");
+    if (!bigger) {
+      EXPECT_EQ(lanes->verticalHeader()->width(), plain->sizeHint().width()) << "the names cut off";
+    }
+  }
+}
+
 // A value repaints its own soldier's cells and the cell the focus moves to,
 // not the whole table (the focus going to the cell's editor and back is no
 // reason to); and however little is repainted, the screen shows what a
