@@ -20,7 +20,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QStatusBar>
-#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
@@ -32,6 +31,7 @@
 #include "dbfile.h"
 #include "fitnessrecords.h"
 #include "lanegrid.h"
+#include "lanegridtable.h"
 #include "laneentry.h"
 #include "rawentry.h"
 #include "testgroups.h"
@@ -128,11 +128,11 @@ struct Station {
     grid.show();
     QApplication::setActiveWindow(&grid);
     if (!QTest::qWaitForWindowActive(&grid)) std::abort();
-    table = grid.findChild<QTableWidget*>(QStringLiteral("lanes"));
+    table = grid.findChild<LaneTable*>(QStringLiteral("lanes"));
     table->setFocus();
   }
   LaneGrid grid;
-  QTableWidget* table = nullptr;
+  LaneTable* table = nullptr;
   int turn = 0;
   const QElapsedTimer* clock = nullptr;
   qint64 seenNs = -1;
@@ -176,11 +176,11 @@ Times enterOne(Station& s, const QStringList& values) {
   out.cpu = cpuMs() - cpu0;
   out.seen = double(s.seenNs) / 1e6;
   s.clock = nullptr;
-  if (s.seenNs < 0 || s.table->item(1 + member, column)->text() != value ||
-      s.table->item(1 + member, kLaneFields)->text().isEmpty()) {
+  if (s.seenNs < 0 || s.table->model()->index(1 + member, column).data().toString() != value ||
+      s.table->model()->index(1 + member, kLaneFields).data().toString().isEmpty()) {
     std::fprintf(stderr, "the value %s was not shown with its points: %s [%s] [%s]\n", qPrintable(value),
-                 qPrintable(s.table->item(1 + member, column)->text()),
-                 qPrintable(s.table->item(1 + member, kLaneFields)->text()),
+                 qPrintable(s.table->model()->index(1 + member, column).data().toString()),
+                 qPrintable(s.table->model()->index(1 + member, kLaneFields).data().toString()),
                  qPrintable(s.grid.statusBar()->currentMessage()));
     std::exit(1);
   }

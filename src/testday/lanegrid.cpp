@@ -9,12 +9,12 @@
 #include <QScreen>
 #include <QStyle>
 #include <QStatusBar>
-#include <QTableWidget>
 #include <functional>
 
 #include "closekeys.h"
 #include "conflictdialog.h"
 #include "dbfile.h"
+#include "lanegridcells.h"
 #include "lanegridtable.h"
 
 namespace quillon {
@@ -48,7 +48,23 @@ LaneGrid::LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store
   store_->open();
   sheet_ = std::make_unique<LaneSheet>(group, *store_, undo_);
 
-  auto* table = new LaneTable(kFirstSoldier + sheet_->size(), ColCount, this);
+  QStringList headers;
+  for (int f = 0; f < kLaneFields; ++f) headers << laneCaption(static_cast<LaneField>(f));
+  headers << QStringLiteral("Points") << QStringLiteral("Total") << QStringLiteral("Result");
+  QStringList names{QStringLiteral("Grader")};
+  for (const GroupMember& m : group.members) names << m.name;
+  std::vector<bool> graded;
+  std::vector<int> events;
+  for (int c = 0; c < ColCount; ++c) graded.push_back(c < kLaneFields && hasGrader(static_cast<LaneField>(c)));
+  for (int f = 0; f < kLaneFields; ++f) events.push_back(laneEvent(static_cast<LaneField>(f)));
+  cells_ = new LaneCells(names, headers, kLaneFields, graded, this);
+  cells_->setLaneEvents(events);
+  // Every line is written before a view shows the cells: no view is told of
+  // each change while the group is read in.
+  for (int r = kFirstSoldier; r < cells_->rowCount(); ++r) refresh(r);
+  for (int c = 0; c < kEventLanes; ++c) cells_->at(kGraderRow, c).setText(sheet_->grader(static_cast<LaneField>(c)));
+  auto* table = new LaneTable(cells_, this);
+  cells_->setParent(table);
   grid_ = table;
   grid_->setObjectName(QStringLiteral("lanes"));
   grid_->setAccessibleName(QStringLiteral("Lanes of %1 %2").arg(group.testDate, group.location));
@@ -61,44 +77,20 @@ LaneGrid::LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store
     table->stopBurst(QStringLiteral("%1 was changed at another station: asked what to keep.").arg(subject));
   });
   sheet_->setClashChooser(dialog_.get());
-  QStringList headers;
-  for (int f = 0; f < kLaneFields; ++f) headers << laneCaption(static_cast<LaneField>(f));
-  headers << QStringLiteral("Points") << QStringLiteral("Total") << QStringLiteral("Result");
-  grid_->setHorizontalHeaderLabels(headers);
-  QStringList names{QStringLiteral("Grader")};
-  for (const GroupMember& m : group.members) names << m.name;
-  grid_->setVerticalHeaderLabels(names);
   grid_->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed |
                          QAbstractItemView::DoubleClicked);
   grid_->setSelectionMode(QAbstractItemView::SingleSelection);
-  for (int r = 0; r < grid_->rowCount(); ++r) {
-    for (int c = 0; c < ColCount; ++c) {
-      auto* item = new QTableWidgetItem;
-      const bool readOnly = c >= kLaneFields || (r == kGraderRow && !hasGrader(static_cast<LaneField>(c)));
-      if (readOnly) item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-      grid_->setItem(r, c, item);
-    }
-    if (r >= kFirstSoldier) refresh(r);
-  }
-  {
-    QScopedValueRollback guard(filling_, true);
-    for (int c = 0; c < kEventLanes; ++c) {
-      grid_->item(kGraderRow, c)->setText(sheet_->grader(static_cast<LaneField>(c)));
-      grid_->item(kGraderRow, c)->setToolTip(QString());
-    }
-  }
-  describeGraders();
   setCentralWidget(grid_);
-  connect(grid_, &QTableWidget::itemChanged, this, [this, table](QTableWidgetItem* item) {
-    if (filling_ || item->column() >= kLaneFields) return;
+  connect(cells_, &LaneCells::typed, this, [this, table](int row, int column) {
+    if (filling_ || column >= kLaneFields) return;
     table->refused = false;
-    accept(item->row(), item->column());
-    table->refused = !item->toolTip().isEmpty();
+    accept(row, column);
+    table->refused = !cells_->toolTip(row, column).isEmpty();
   });
   table->retry = [this, table](int row, int column) {
     table->refused = false;
     accept(row, column);
-    table->refused = !grid_->item(row, column)->toolTip().isEmpty();
+    table->refused = !cells_->toolTip(row, column).isEmpty();
   };
   table->heldBack = [this](const QString& why, const QStringList& held) { tellHeld(why, held); };
   table->revert = [this](int row, int column) { putBack(row, column); };
@@ -175,18 +167,19 @@ void LaneGrid::refreshAll() {
 
 LaneGrid::~LaneGrid() {
   poll_.stop();
-  QObject::disconnect(grid_, nullptr, this, nullptr);
+  QObject::disconnect(cells_, nullptr, this, nullptr);
   QObject::disconnect(&undo_, nullptr, this, nullptr);
 }
 
-void LaneGrid::refuse(QTableWidgetItem* item, const QString& why) {
+void LaneGrid::refuse(int row, int column, const QString& why) {
   {
     QScopedValueRollback guard(filling_, true);
-    item->setForeground(Qt::red);
-    item->setToolTip(why);
+    LaneCells::Ref cell = cells_->at(row, column);
+    cell.setRed(true);
+    cell.setToolTip(why);
   }
   statusBar()->showMessage(why);
-  describe(item->row());
+  describe(row);
 }
 
 void LaneGrid::settleStatus() {
@@ -202,31 +195,30 @@ void LaneGrid::tellHeld(const QString& why, const QStringList& held) {
                                 values.join(QStringLiteral(", ")));
   statusBar()->showMessage(told.trimmed());
   // A refused value the burst stopped at says it too, until corrected.
-  QTableWidgetItem* item = grid_->currentItem();
-  if (!item || item->column() >= kLaneFields || item->toolTip().isEmpty()) return;
+  const QModelIndex at = grid_->currentIndex();
+  if (!at.isValid() || at.column() >= kLaneFields || cells_->toolTip(at.row(), at.column()).isEmpty()) return;
   {
     QScopedValueRollback guard(filling_, true);
-    item->setToolTip(told.trimmed());
+    cells_->at(at.row(), at.column()).setToolTip(told.trimmed());
   }
-  describe(item->row());
+  describe(at.row());
 }
 
 void LaneGrid::accept(int row, int column) {
-  QTableWidgetItem* item = grid_->item(row, column);
-  const QString typed = item->text();
+  LaneCells::Ref item = cells_->at(row, column);
+  const QString typed = item.text();
   const auto field = static_cast<LaneField>(column);
   if (row == kGraderRow) {
     const QString why = sheet_->setGrader(field, typed);
     // Initials refused stay to be corrected; initials taken whose filling
     // in of earlier values failed stand, and the failure is told.
-    if (!why.isEmpty() && sheet_->grader(field) != typed.trimmed().toUpper()) return refuse(item, why);
+    if (!why.isEmpty() && sheet_->grader(field) != typed.trimmed().toUpper()) return refuse(row, column, why);
     {
       QScopedValueRollback guard(filling_, true);
-      item->setText(sheet_->grader(field));
-      item->setForeground(QPalette().text());
-      item->setToolTip(QString());
+      item.setText(sheet_->grader(field));
+      item.setRed(false);
+      item.setToolTip(QString());
     }
-    describeGraders();
     if (why.isEmpty()) settleStatus();
     else statusBar()->showMessage(why);
     for (int r = kFirstSoldier; r < grid_->rowCount(); ++r) refresh(r);
@@ -238,7 +230,7 @@ void LaneGrid::accept(int row, int column) {
   std::optional<LaneLine> painted;
   if (!typed.trimmed().isEmpty()) {
     entry = sheet_->score(row - kFirstSoldier, field, typed);
-    if (!entry.error.isEmpty()) return refuse(item, entry.error);
+    if (!entry.error.isEmpty()) return refuse(row, column, entry.error);
     // The points are on the screen before the disk is asked; the store is
     // made before this returns, so no further key is taken until it is
     // durable, and a failed one takes the points back.
@@ -246,7 +238,7 @@ void LaneGrid::accept(int row, int column) {
     showScore(row, entry.line);
     painted = entry.line;
     grid_->viewport()->repaint(
-        grid_->visualItemRect(grid_->item(row, ColPoints)).united(grid_->visualItemRect(grid_->item(row, ColResult))));
+        grid_->visualRect(cells_->index(row, ColPoints)).united(grid_->visualRect(cells_->index(row, ColResult))));
     emit pointsShown(row);
     QScopedValueRollback storing(storing_, true);
     if (QString why = sheet_->store(entry); !why.isEmpty()) {
@@ -254,15 +246,15 @@ void LaneGrid::accept(int row, int column) {
       describe(row);
       if (!why.startsWith(laneCaption(field)))
         why = QStringLiteral("%1 of %2: \"%3\" was not stored. %4")
-                  .arg(laneCaption(field), grid_->verticalHeaderItem(row)->text(), typed, why);
-      return refuse(item, why);
+                  .arg(laneCaption(field), cells_->rowName(row), typed, why);
+      return refuse(row, column, why);
     }
   }
   settleStatus();
   {
     // Accepted: the cell shows the stored value again, however it was typed.
     QScopedValueRollback guard(filling_, true);
-    item->setToolTip(QString());
+    item.setToolTip(QString());
   }
   if (typed.trimmed().isEmpty()) return refresh(row);
   // The points are on the screen already; painted again only where the
@@ -273,16 +265,15 @@ void LaneGrid::accept(int row, int column) {
 
 void LaneGrid::putBack(int row, int column) {
   if (row < 0 || column < 0 || column >= kLaneFields) return;
-  QTableWidgetItem* item = grid_->item(row, column);
+  LaneCells::Ref item = cells_->at(row, column);
   {
     QScopedValueRollback guard(filling_, true);
-    item->setToolTip(QString());
-    item->setForeground(QPalette().text());
-    if (row == kGraderRow) item->setText(sheet_->grader(static_cast<LaneField>(column)));
+    item.setToolTip(QString());
+    item.setRed(false);
+    if (row == kGraderRow) item.setText(sheet_->grader(static_cast<LaneField>(column)));
   }
   settleStatus();
   if (row >= kFirstSoldier) refresh(row);
-  else describeGraders();
 }
 
 void LaneGrid::clearCell(int row, int column) {
@@ -295,7 +286,7 @@ void LaneGrid::clearCell(int row, int column) {
   }
   QScopedValueRollback storing(storing_, true);
   const QString why = sheet_->clear(row - kFirstSoldier, field);
-  if (!why.isEmpty()) return refuse(grid_->item(row, column), why);
+  if (!why.isEmpty()) return refuse(row, column, why);
   putBack(row, column);
 }
 
@@ -314,15 +305,15 @@ void LaneGrid::showOthersValues() {
 }
 
 std::array<QString, 3> LaneGrid::scoreCells(int row) const {
-  return {grid_->item(row, ColPoints)->text(), grid_->item(row, ColTotal)->text(), grid_->item(row, ColResult)->text()};
+  return {cells_->text(row, ColPoints), cells_->text(row, ColTotal), cells_->text(row, ColResult)};
 }
 
 void LaneGrid::putScoreCells(int row, const std::array<QString, 3>& texts) {
   QScopedValueRollback guard(filling_, true);
-  grid_->item(row, ColPoints)->setText(texts[0]);
-  grid_->item(row, ColTotal)->setText(texts[1]);
-  grid_->item(row, ColResult)->setText(texts[2]);
-  grid_->item(row, ColResult)->setForeground(texts[2] == QLatin1String("NO-GO") ? QBrush(Qt::red) : QPalette().text());
+  cells_->at(row, ColPoints).setText(texts[0]);
+  cells_->at(row, ColTotal).setText(texts[1]);
+  cells_->at(row, ColResult).setText(texts[2]);
+  cells_->at(row, ColResult).setRed(texts[2] == QLatin1String("NO-GO"));
 }
 
 void LaneGrid::showScore(int row, const LaneLine& line) {
@@ -335,50 +326,12 @@ void LaneGrid::showScore(int row, const LaneLine& line) {
 }
 
 void LaneGrid::describe(int row) {
-  if (row == kGraderRow) describeGraders();
-  else describeRow(row, sheet_->line(row - kFirstSoldier));
+  if (row != kGraderRow) describeRow(row, sheet_->line(row - kFirstSoldier));
 }
 
-// What a screen reader says of each cell: the soldier, the column, the
-// value and the points it earns, and a refusal in words, not only in red.
-void LaneGrid::describeRow(int row, const LaneLine& line) {
-  QScopedValueRollback guard(filling_, true);
-  const QString soldier = grid_->verticalHeaderItem(row)->text();
-  for (int c = 0; c < ColCount; ++c) {
-    QTableWidgetItem* item = grid_->item(row, c);
-    const bool refused = c < kLaneFields && !item->toolTip().isEmpty();
-    QStringList said{soldier, QStringLiteral("%1: %2").arg(grid_->horizontalHeaderItem(c)->text(),
-                                                          item->text().isEmpty() ? QStringLiteral("no value")
-                                                                                 : item->text())};
-    if (refused) {
-      said << QStringLiteral("refused, not stored");
-    } else if (c < kLaneFields) {
-      const int event = laneEvent(static_cast<LaneField>(c));
-      if (event >= 0 && line.points[event] >= 0 && !item->text().isEmpty())
-        said << QStringLiteral("%1 points").arg(line.points[event]);
-    }
-    item->setData(Qt::AccessibleTextRole, said.join(QStringLiteral("; ")));
-    item->setData(Qt::AccessibleDescriptionRole, refused ? item->toolTip() : QString());
-  }
-}
-
-void LaneGrid::describeGraders() {
-  QScopedValueRollback guard(filling_, true);
-  for (int c = 0; c < ColCount; ++c) {
-    QTableWidgetItem* item = grid_->item(kGraderRow, c);
-    const QString lane = grid_->horizontalHeaderItem(c)->text();
-    QString said;
-    if (c >= kLaneFields || !hasGrader(static_cast<LaneField>(c)))
-      said = QStringLiteral("%1: no grader").arg(lane);
-    else if (!item->toolTip().isEmpty())
-      said = QStringLiteral("Grader of %1: %2; refused, not taken").arg(lane, item->text());
-    else
-      said = QStringLiteral("Grader of %1: %2").arg(lane, item->text().isEmpty() ? QStringLiteral("no initials")
-                                                                                    : item->text());
-    item->setData(Qt::AccessibleTextRole, said);
-    item->setData(Qt::AccessibleDescriptionRole, item->toolTip());
-  }
-}
+// What a screen reader says of each cell is made when asked (LaneCells),
+// from the cells and the points the soldier's line earns.
+void LaneGrid::describeRow(int row, const LaneLine& line) { cells_->setPoints(row, line.points); }
 
 // Each column as wide as the widest text it shows, on one line, and the
 // window as wide as the columns where the screen has the room.
@@ -421,12 +374,12 @@ void LaneGrid::refresh(int row, bool sparingTheEditor, const std::optional<LaneL
   for (int f = 0; f < kLaneFields; ++f) {
     // What is being typed is the clerk's until accepted.
     if (sparingTheEditor && editing_(row, f)) continue;
-    QTableWidgetItem* item = grid_->item(row, f);
+    LaneCells::Ref item = cells_->at(row, f);
     // A refused cell keeps what was typed until the clerk corrects it.
-    if (!item->toolTip().isEmpty() && item->text() != line.shown[f]) continue;
-    item->setText(line.shown[f]);
-    item->setForeground(QPalette().text());
-    item->setToolTip(QString());
+    if (!item.toolTip().isEmpty() && item.text() != line.shown[f]) continue;
+    item.setText(line.shown[f]);
+    item.setRed(false);
+    item.setToolTip(QString());
   }
   if (shown && *shown && sameScore(**shown, line)) return describeRow(row, line);
   showScore(row, line);

@@ -30,10 +30,9 @@
 #include "laneentry.h"
 #include "testgroups.h"
 
-class QTableWidgetItem;
-
 namespace quillon {
 
+class LaneCells;
 class LaneTable;
 
 class LaneGrid : public QMainWindow {
@@ -59,7 +58,7 @@ class LaneGrid : public QMainWindow {
 
  private:
   void accept(int row, int column);
-  void refuse(QTableWidgetItem* item, const QString& why);
+  void refuse(int row, int column, const QString& why);
   void putBack(int row, int column);
   void clearCell(int row, int column);
   // Shows the soldier's line as stored; sparing the editor, the cell being
@@ -74,10 +73,10 @@ class LaneGrid : public QMainWindow {
   void tellHeld(const QString& why, const QStringList& held);
   // Clears the status line, unless it tells keys still being held.
   void settleStatus();
-  // The cells' accessible text: soldier, column, value, points.
+  // The points the cells' accessible text tells: soldier, column, value,
+  // points.
   void describe(int row);
   void describeRow(int row, const LaneLine& line);
-  void describeGraders();
   void fitColumns();
   std::array<QString, 3> scoreCells(int row) const;
   void putScoreCells(int row, const std::array<QString, 3>& texts);
@@ -85,6 +84,7 @@ class LaneGrid : public QMainWindow {
   std::unique_ptr<FitnessRecords> store_;
   QUndoStack undo_;
   std::unique_ptr<LaneSheet> sheet_;
+  LaneCells* cells_ = nullptr;
   LaneTable* grid_ = nullptr;
   std::unique_ptr<ConflictChooser> dialog_;
   std::function<bool(int, int)> editing_;

@@ -5,6 +5,8 @@
 #include <QKeyEvent>
 #include <utility>
 
+#include "lanegridcells.h"
+
 namespace quillon {
 
 namespace {
@@ -20,22 +22,29 @@ bool isEnter(const QKeyEvent* e) {
 
 }  // namespace
 
-LaneTable::LaneTable(int rows, int columns, QWidget* parent) : QTableWidget(rows, columns, parent) {
+LaneTable::LaneTable(LaneCells* cells, QWidget* parent) : QTableView(parent), cells_(cells) {
+  setVerticalHeader(new LaneHeader(this));
+  setModel(cells);
   setItemDelegate(new LaneDelegate(this));
 }
+
+int LaneTable::rowCount() const { return cells_->rowCount(); }
+
+void LaneTable::setCurrentCell(int row, int column) { setCurrentIndex(cells_->index(row, column)); }
 
 LaneTable::~LaneTable() {
   if (holding_) qApp->removeEventFilter(this);
 }
 
-// The same text committed again changes no item, so it would never reach
+// The same text committed again changes no cell, so it would never reach
 // the window: a value whose store failed is tried again this way.
 void LaneTable::commitData(QWidget* editor) {
   const QModelIndex at = currentIndex();
-  QTableWidgetItem* it = item(at.row(), at.column());
-  const QString before = it ? it->text() : QString();
-  QTableWidget::commitData(editor);
-  if (it && !it->toolTip().isEmpty() && it->text() == before && retry) retry(at.row(), at.column());
+  if (!at.isValid()) return QTableView::commitData(editor);
+  const QString before = cells_->text(at.row(), at.column());
+  QTableView::commitData(editor);
+  if (!cells_->toolTip(at.row(), at.column()).isEmpty() && cells_->text(at.row(), at.column()) == before && retry)
+    retry(at.row(), at.column());
 }
 
 // Every value opens a cell editor that takes the focus and gives it back on
@@ -45,12 +54,12 @@ void LaneTable::commitData(QWidget* editor) {
 void LaneTable::focusOutEvent(QFocusEvent* event) {
   const QWidget* to = QApplication::focusWidget();
   toOwnEditor_ = to && to != this && isAncestorOf(to);
-  if (!toOwnEditor_) return QTableWidget::focusOutEvent(event);
+  if (!toOwnEditor_) return QTableView::focusOutEvent(event);
   paintFocusChange();
 }
 
 void LaneTable::focusInEvent(QFocusEvent* event) {
-  if (!std::exchange(toOwnEditor_, false) || !currentIndex().isValid()) return QTableWidget::focusInEvent(event);
+  if (!std::exchange(toOwnEditor_, false) || !currentIndex().isValid()) return QTableView::focusInEvent(event);
   setAttribute(Qt::WA_InputMethodEnabled, currentIndex().flags() & Qt::ItemIsEditable);
   paintFocusChange();
 }
@@ -66,24 +75,23 @@ void LaneTable::paintFocusChange() {
 void LaneTable::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
   const QModelIndex at = currentIndex();
   if (hint == QAbstractItemDelegate::RevertModelCache) {
-    QTableWidget::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
     refused = false;
     revert(at.row(), at.column());
     return;
   }
   if (refused) {
-    QTableWidget::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
     setCurrentIndex(at);
-    const QTableWidgetItem* it = item(at.row(), at.column());
-    stopBurst(it ? it->toolTip() : QString());
+    stopBurst(at.isValid() ? cells_->toolTip(at.row(), at.column()) : QString());
     return;
   }
   if (hint == QAbstractItemDelegate::SubmitModelCache) {
-    QTableWidget::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
     downTheLane(at);
     return;
   }
-  QTableWidget::closeEditor(editor, hint);
+  QTableView::closeEditor(editor, hint);
 }
 
 // Escape puts back the stored value, Delete on a cell not being edited
@@ -105,8 +113,7 @@ void LaneTable::keyPressEvent(QKeyEvent* event) {
         return clear(at.row(), at.column());
       }
     }
-    const QTableWidgetItem* it = item(at.row(), at.column());
-    if (isEnter(event) && it && it->toolTip().isEmpty()) {
+    if (isEnter(event) && cells_->toolTip(at.row(), at.column()).isEmpty()) {
       downTheLane(at);
       return;
     }
@@ -114,12 +121,12 @@ void LaneTable::keyPressEvent(QKeyEvent* event) {
                         !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
     if (typing && !(at.flags() & Qt::ItemIsEditable)) {
       stopBurst(QStringLiteral("%1 of %2 takes no value.")
-                    .arg(horizontalHeaderItem(at.column())->text(), verticalHeaderItem(at.row())->text()));
+                    .arg(cells_->columnName(at.column()), cells_->rowName(at.row())));
       holdKey(this, event);
       return;
     }
   }
-  QTableWidget::keyPressEvent(event);
+  QTableView::keyPressEvent(event);
 }
 
 void LaneTable::noteKey(const QKeyEvent* event) {
@@ -193,6 +200,54 @@ void LaneTable::endHold() {
   partial_.clear();
 }
 
+// As a table view's own row header: its sections clicked select a row,
+// the current one in bold.
+LaneHeader::LaneHeader(QWidget* parent) : QHeaderView(Qt::Vertical, parent) {
+  setSectionsClickable(true);
+  setHighlightSections(true);
+}
+
+QSize LaneHeader::sizeHint() const {
+  const int sections = count();
+  if (measuredCount_ == sections && measured_.isValid()) return measured_;
+  if (!model()) return QHeaderView::sizeHint();
+  // The sections a header measures: the first hundred shown, and the last
+  // hundred after them.
+  QList<int> measured;
+  int i = 0;
+  for (int checked = 0; checked < 100 && i < sections; ++i) {
+    if (isSectionHidden(i)) continue;
+    ++checked;
+    measured << i;
+  }
+  for (int j = sections - 1, checked = 0; j >= std::max(i, sections - 100) && checked < 100; --j) {
+    if (isSectionHidden(j)) continue;
+    ++checked;
+    measured << j;
+  }
+  QFont bold = font();
+  bold.setBold(true);
+  const QFontMetricsF fm(bold);
+  QList<qreal> wide;
+  qreal widest = -1;
+  for (int s : std::as_const(measured)) {
+    wide << fm.horizontalAdvance(model()->headerData(s, orientation(), Qt::DisplayRole).toString());
+    widest = std::max(widest, wide.last());
+  }
+  // Names within a pixel of the widest may round up past it.
+  QSize size(0, 0);
+  for (int k = 0; k < measured.size(); ++k)
+    if (wide.at(k) >= widest - 1.0) size = size.expandedTo(sectionSizeFromContents(measured.at(k)));
+  measured_ = size;
+  measuredCount_ = sections;
+  return measured_;
+}
+
+void LaneHeader::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) measuredCount_ = -1;
+  QHeaderView::changeEvent(event);
+}
+
 bool LaneDelegate::eventFilter(QObject* editor, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
@@ -216,7 +271,7 @@ void LaneTable::downTheLane(const QModelIndex& at) {
   }
   QApplication::beep();
   stopBurst(QStringLiteral("%1 was the last soldier of the %2 lane.")
-                .arg(verticalHeaderItem(at.row())->text(), horizontalHeaderItem(at.column())->text()));
+                .arg(cells_->rowName(at.row()), cells_->columnName(at.column())));
 }
 
 }  // namespace quillon

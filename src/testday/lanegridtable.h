@@ -12,16 +12,20 @@
 // those that keep coming as one stream after them; a key after a pause
 // (or one the window system gives no time for) is the grader's again.
 
+#include <QHeaderView>
 #include <QStyledItemDelegate>
-#include <QTableWidget>
+#include <QTableView>
 #include <functional>
 
 namespace quillon {
 
-class LaneTable : public QTableWidget {
+class LaneCells;
+
+class LaneTable : public QTableView {
   Q_OBJECT
  public:
-  LaneTable(int rows, int columns, QWidget* parent);
+  // Shows `cells`, which it does not own.
+  LaneTable(LaneCells* cells, QWidget* parent);
   ~LaneTable() override;
 
   // Set while the value just committed is refused: the cell keeps it and
@@ -33,6 +37,9 @@ class LaneTable : public QTableWidget {
   // ending one) and where it stopped (`why`), once no more of it comes.
   std::function<void(const QString& why, const QStringList& held)> heldBack;
 
+  LaneCells& cells() const { return *cells_; }
+  int rowCount() const;
+  void setCurrentCell(int row, int column);
   bool editingAt(int row, int column) const {
     return state() == EditingState && currentIndex().row() == row && currentIndex().column() == column;
   }
@@ -61,6 +68,7 @@ class LaneTable : public QTableWidget {
   // frame and the current cell.
   void paintFocusChange();
 
+  LaneCells* cells_;
   bool holding_ = false;
   bool queueDrained_ = false;
   ulong lastKeyAt_ = 0;  // the window system's time stamp of the last key taken or held
@@ -69,6 +77,23 @@ class LaneTable : public QTableWidget {
   QStringList held_;  // the values typed ahead, each ended by Enter or Tab
   QString partial_;   // and the one being typed
   bool toOwnEditor_ = false;  // the focus left for this table's cell editor
+};
+
+// The soldiers' names, the rows' headers. A header measures the first and
+// the last hundred of its sections for its width, each with a bold font
+// made for it; here only the widest names by that font are measured, to
+// the same width at a small part of the cost.
+class LaneHeader : public QHeaderView {
+ public:
+  explicit LaneHeader(QWidget* parent);
+  QSize sizeHint() const override;
+
+ protected:
+  void changeEvent(QEvent* event) override;
+
+ private:
+  mutable QSize measured_;
+  mutable int measuredCount_ = -1;
 };
 
 // Enter on the editor commits and closes it at once, as Tab does, rather

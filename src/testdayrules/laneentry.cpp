@@ -78,8 +78,16 @@ bool onlyWholeLine(const StoreConflict& c, LaneField f) {
   return !c.clashes.isEmpty();
 }
 
+// A field's place in a row, looked up by name: every soldier's line reads a
+// score of them, a group's lines thousands.
 QString fieldOf(const RowAsRead& row, const QString& name) {
-  return row.fields.value(static_cast<int>(fitnessFieldNames().indexOf(name)));
+  static const QHash<QString, int> places = [] {
+    QHash<QString, int> out;
+    const QStringList& names = fitnessFieldNames();
+    for (int i = int(names.size()) - 1; i >= 0; --i) out.insert(names.at(i), i);
+    return out;
+  }();
+  return row.fields.value(places.value(name, -1));
 }
 
 LaneValue refused(LaneField f, const QString& why) { return {{}, laneCaption(f) + QStringLiteral(": ") + why}; }

@@ -19,6 +19,8 @@
 #include "fitnessrecords.h"
 #include "keyburst.h"
 #include "lanegrid.h"
+#include "lanegridtable.h"
+#include "lanesseen.h"
 #include "laneentry.h"
 #include "scriptedfitness.h"
 #include "testdayclerk.h"
@@ -45,11 +47,11 @@ QString fig(const char* key, int points) {
   return figureFor(t.eventIndex(QLatin1String(key)), column, points);
 }
 
-QTableWidget* lanesOf(LaneGrid& grid) {
+LaneTable* lanesOf(LaneGrid& grid) {
   grid.show();
   QApplication::setActiveWindow(&grid);
   EXPECT_TRUE(QTest::qWaitForWindowActive(&grid));
-  auto* table = grid.findChild<QTableWidget*>(QStringLiteral("lanes"));
+  auto* table = grid.findChild<LaneTable*>(QStringLiteral("lanes"));
   table->setFocus();
   return table;
 }
@@ -72,34 +74,34 @@ TEST(LaneGridStore, AFailedStoreTakesBackThePaintedPointsAndKeepsTheTypedValue) 
   auto scripted = std::make_unique<ScriptedFitnessRecords>(FitnessRecords::forDatabase(path));
   ScriptedFitnessRecords& store = *scripted;
   LaneGrid grid(group, std::move(scripted));
-  QTableWidget* table = lanesOf(grid);
+  LaneTable* table = lanesOf(grid);
   int painted = 0;
   QObject::connect(&grid, &LaneGrid::pointsShown, [&](int) { ++painted; });
 
   table->setCurrentCell(2, kPushUp);
   typeIntoCell(fig("pushup", 60), Qt::Key_Return);
-  ASSERT_EQ(table->item(2, kPoints)->text(), QStringLiteral("HRP 60"));
+  ASSERT_EQ(shownAt(table, 2, kPoints), QStringLiteral("HRP 60"));
   ASSERT_EQ(painted, 1);
 
   int paintedAtStore = -1;
   QString pointsAtStore;
   store.beforeStore = [&] {
     paintedAtStore = painted;
-    pointsAtStore = table->item(2, kPoints)->text();
+    pointsAtStore = shownAt(table, 2, kPoints);
     throw DbError(QStringLiteral("disk I/O error"));
   };
   table->setCurrentCell(2, kPushUp);
   typeIntoCell(fig("pushup", 80), Qt::Key_Return);
   EXPECT_EQ(paintedAtStore, 2) << "painted before the store was asked";
   EXPECT_EQ(pointsAtStore, QStringLiteral("HRP 80"));
-  EXPECT_EQ(table->item(2, kPoints)->text(), QStringLiteral("HRP 60")) << "the painted points taken back";
-  EXPECT_EQ(table->item(2, kPushUp)->text(), fig("pushup", 80)) << "what was typed stays";
-  EXPECT_EQ(table->currentRow(), 2) << "the cell keeps the focus until corrected";
+  EXPECT_EQ(shownAt(table, 2, kPoints), QStringLiteral("HRP 60")) << "the painted points taken back";
+  EXPECT_EQ(shownAt(table, 2, kPushUp), fig("pushup", 80)) << "what was typed stays";
+  EXPECT_EQ(table->currentIndex().row(), 2) << "the cell keeps the focus until corrected";
   const QString told = grid.statusBar()->currentMessage();
   EXPECT_TRUE(told.startsWith(QStringLiteral("HRP of Abernathy, Cole"))) << told.toStdString();
   EXPECT_TRUE(told.contains(fig("pushup", 80))) << told.toStdString();
   EXPECT_TRUE(told.contains(QStringLiteral("disk I/O error"))) << told.toStdString();
-  EXPECT_EQ(table->item(2, kPushUp)->toolTip(), told);
+  EXPECT_EQ(tipAt(table, 2, kPushUp), told);
   std::unique_ptr<FitnessRecords> reader = FitnessRecords::forDatabase(path);
   EXPECT_EQ(storedField(*reader, group, 1, "pushup"), fig("pushup", 60));
   EXPECT_EQ(grid.undoStack().count(), 1) << "a store that failed is no step";
@@ -108,9 +110,9 @@ TEST(LaneGridStore, AFailedStoreTakesBackThePaintedPointsAndKeepsTheTypedValue) 
   store.beforeStore = nullptr;
   typeIntoCell(fig("pushup", 80), Qt::Key_Return);
   EXPECT_EQ(storedField(*reader, group, 1, "pushup_pts"), QStringLiteral("80"));
-  EXPECT_EQ(table->item(2, kPoints)->text(), QStringLiteral("HRP 80"));
-  EXPECT_TRUE(table->item(2, kPushUp)->toolTip().isEmpty());
-  EXPECT_EQ(table->currentRow(), 3);
+  EXPECT_EQ(shownAt(table, 2, kPoints), QStringLiteral("HRP 80"));
+  EXPECT_TRUE(tipAt(table, 2, kPushUp).isEmpty());
+  EXPECT_EQ(table->currentIndex().row(), 3);
 }
 
 // Escape is the cell's (it puts back what is stored); the window itself
@@ -124,17 +126,53 @@ TEST(LaneGridStore, TheCloseKeyClosesTheWindowWhileEscapeOnlyPutsBackTheCell) {
   LaneGrid grid(group, FitnessRecords::forDatabase(path));
   grid.show();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&grid));
-  QTableWidget* table = lanesOf(grid);
+  LaneTable* table = lanesOf(grid);
   table->setCurrentCell(2, kPushUp);
   typeIntoCell(fig("pushup", 60), Qt::Key_Return);
   table->setCurrentCell(2, kPushUp);
   typeIntoCell(fig("pushup", 80), Qt::Key_Escape);
   EXPECT_TRUE(grid.isVisible()) << "Escape closed the window";
-  EXPECT_EQ(table->item(2, kPushUp)->text(), fig("pushup", 60)) << "Escape put back the stored value";
+  EXPECT_EQ(shownAt(table, 2, kPushUp), fig("pushup", 60)) << "Escape put back the stored value";
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_W, Qt::ControlModifier);
   EXPECT_FALSE(grid.isVisible());
   std::unique_ptr<FitnessRecords> reader = FitnessRecords::forDatabase(path);
   EXPECT_EQ(storedField(*reader, group, 1, "pushup"), fig("pushup", 60));
+}
+
+// However many soldiers, the names' column is as wide as a table's own row
+// header makes it: the widest name among the first and the last hundred,
+// a name between them not counted (a header never measures it), a name
+// that only just rounds up counted.
+TEST(LaneGridReading, TheNamesColumnIsAsWideAsATableViewsOwnHeaderMakesIt) {
+  ScratchDir dir;
+  const QString path = dir.file(QStringLiteral("info.mdb"));
+  createRecordsDatabase(path);
+  TestGroup many = rangeDayGroup();
+  many.members.clear();
+  const auto name = [](int i) {
+    if (i == 120) return QStringLiteral("Wolfeschlegelsteinhausenbergerdorff, Maximilian Alexander");
+    if (i == 230) return QStringLiteral("Montgomery-Whitfield, Wilhelmina");
+    if (i == 7) return QStringLiteral("Montgomery-Whitfield, Wilhelmin");
+    return QStringLiteral("Soldier%1, Ann").arg(QString(i % 13, QLatin1Char('W')));
+  };
+  for (int i = 0; i < 260; ++i) many.members << groupMember(QStringLiteral("%1").arg(100000000 + i), name(i));
+  const TestGroup group = TestGroups::forDatabase(path)->save(many);
+  for (const bool bigger : {false, true}) {
+    LaneGrid grid(group, FitnessRecords::forDatabase(path));
+    LaneTable* lanes = lanesOf(grid);
+    if (bigger) {
+      QFont f = lanes->verticalHeader()->font();
+      f.setPointSizeF(f.pointSizeF() * 1.5);
+      lanes->verticalHeader()->setFont(f);
+    }
+    auto* plain = new QHeaderView(Qt::Vertical, lanes);
+    plain->setFont(lanes->verticalHeader()->font());
+    plain->setModel(lanes->model());
+    EXPECT_EQ(lanes->verticalHeader()->sizeHint(), plain->sizeHint()) << (bigger ? "a larger font" : "");
+    if (!bigger) {
+      EXPECT_EQ(lanes->verticalHeader()->width(), plain->sizeHint().width()) << "the names cut off";
+    }
+  }
 }
 
 // A value repaints its own soldier's cells and the cell the focus moves to,
@@ -148,7 +186,7 @@ TEST(LaneGridStore, AnEntryRepaintsItsOwnLinesAndTheScreenShowsWhatAFreshPaintSh
   createRecordsDatabase(path);
   const TestGroup group = TestGroups::forDatabase(path)->save(rangeDayGroup());
   LaneGrid grid(group, FitnessRecords::forDatabase(path));
-  QTableWidget* table = lanesOf(grid);
+  LaneTable* table = lanesOf(grid);
   QCoreApplication::processEvents();
   struct PaintedArea : QObject {
     QRegion area;
@@ -172,17 +210,17 @@ TEST(LaneGridStore, AnEntryRepaintsItsOwnLinesAndTheScreenShowsWhatAFreshPaintSh
   table->setCurrentCell(1, kPushUp);
   painted.area = QRegion();
   typeIntoCell(fig("pushup", 60), Qt::Key_Return);
-  ASSERT_EQ(table->item(1, kPoints)->text(), QStringLiteral("HRP 60"));
+  ASSERT_EQ(shownAt(table, 1, kPoints), QStringLiteral("HRP 60"));
   EXPECT_TRUE(painted.area.intersects(lineOf(1))) << "the value and its points";
   EXPECT_FALSE(painted.area.intersects(lineOf(0))) << "the graders' line repainted for a soldier's value";
   EXPECT_FALSE(painted.area.intersects(lineOf(3))) << "a soldier's line repainted for another's value";
   EXPECT_TRUE(screenShowsAFreshPaint()) << "after a value accepted";
 
   typeIntoCell(QStringLiteral("abc"), Qt::Key_Return);
-  ASSERT_FALSE(table->item(2, kPushUp)->toolTip().isEmpty());
+  ASSERT_FALSE(tipAt(table, 2, kPushUp).isEmpty());
   EXPECT_TRUE(screenShowsAFreshPaint()) << "after a value refused";
   QTest::keyClick(table, Qt::Key_Escape);
-  ASSERT_EQ(table->item(2, kPushUp)->text(), QString());
+  ASSERT_EQ(shownAt(table, 2, kPushUp), QString());
   EXPECT_TRUE(screenShowsAFreshPaint()) << "after a value put back";
   table->setCurrentCell(3, kPlank);
   typeIntoCell(fig("plank", 70), Qt::Key_Tab);
@@ -204,7 +242,7 @@ TYPED_TEST(LaneGridStations, OtherStationsValuesAppearButNotOverWhatIsBeingTyped
   const TestGroup group = this->backend.groups()->save(rangeDayGroup());
   const QString path = this->backend.recordsPath();
   LaneGrid a(group, path), b(group, path);
-  QTableWidget* lanesA = lanesOf(a);
+  LaneTable* lanesA = lanesOf(a);
   lanesA->setCurrentCell(1, kPushUp);
   typeIntoCell(fig("pushup", 70), Qt::Key_Return);
   lanesA->setCurrentCell(2, kPlank);
@@ -213,13 +251,13 @@ TYPED_TEST(LaneGridStations, OtherStationsValuesAppearButNotOverWhatIsBeingTyped
   typeIntoCell(fig("sdc", 90), Qt::Key_Return);
   ASSERT_EQ(a.statusBar()->currentMessage(), QString());
 
-  QTableWidget* lanesB = lanesOf(b);
-  EXPECT_EQ(lanesB->item(1, kPushUp)->text(), QString()) << "B opened before A stored";
+  LaneTable* lanesB = lanesOf(b);
+  EXPECT_EQ(shownAt(lanesB, 1, kPushUp), QString()) << "B opened before A stored";
   // B's clerk has a refused plank in the second row and is typing the
   // third soldier's SDC when the poll comes.
   lanesB->setCurrentCell(2, kPlank);
   typeIntoCell(QStringLiteral("1:75"), Qt::Key_Return);
-  ASSERT_FALSE(lanesB->item(2, kPlank)->toolTip().isEmpty());
+  ASSERT_FALSE(tipAt(lanesB, 2, kPlank).isEmpty());
   lanesB->setCurrentCell(3, kSdc);
   QTest::keyClicks(lanesB, QStringLiteral("2"));
   QTest::keyClicks(QApplication::focusWidget(), QStringLiteral(":1"));
@@ -227,11 +265,11 @@ TYPED_TEST(LaneGridStations, OtherStationsValuesAppearButNotOverWhatIsBeingTyped
   ASSERT_NE(editor, nullptr);
 
   b.showOthersValues();
-  EXPECT_EQ(lanesB->item(1, kPushUp)->text(), fig("pushup", 70));
-  EXPECT_EQ(lanesB->item(1, kPoints)->text(), QStringLiteral("HRP 70"));
-  EXPECT_EQ(lanesB->item(2, kPoints)->text(), QStringLiteral("PLK 80"));
-  EXPECT_EQ(lanesB->item(2, kPlank)->text(), QStringLiteral("1:75")) << "the refused value stays to be corrected";
-  EXPECT_EQ(lanesB->item(3, kPoints)->text(), QStringLiteral("SDC 90"));
+  EXPECT_EQ(shownAt(lanesB, 1, kPushUp), fig("pushup", 70));
+  EXPECT_EQ(shownAt(lanesB, 1, kPoints), QStringLiteral("HRP 70"));
+  EXPECT_EQ(shownAt(lanesB, 2, kPoints), QStringLiteral("PLK 80"));
+  EXPECT_EQ(shownAt(lanesB, 2, kPlank), QStringLiteral("1:75")) << "the refused value stays to be corrected";
+  EXPECT_EQ(shownAt(lanesB, 3, kPoints), QStringLiteral("SDC 90"));
   EXPECT_EQ(editor->text(), QStringLiteral("2:1")) << "what is being typed is left alone";
   EXPECT_EQ(qobject_cast<QLineEdit*>(QApplication::focusWidget()), editor);
   QTest::keyClick(editor, Qt::Key_Escape);
@@ -245,8 +283,8 @@ TYPED_TEST(LaneGridStations, OtherStationsValuesAppearButNotOverWhatIsBeingTyped
   EXPECT_EQ(storedField(*reader, group, 0, "pushup_pts"), QStringLiteral("60"));
   // A poll with nothing new changes nothing on screen.
   b.showOthersValues();
-  EXPECT_EQ(lanesB->item(1, kPoints)->text(), QStringLiteral("HRP 60"));
-  EXPECT_EQ(lanesB->item(2, kPlank)->text(), QStringLiteral("1:75"));
+  EXPECT_EQ(shownAt(lanesB, 1, kPoints), QStringLiteral("HRP 60"));
+  EXPECT_EQ(shownAt(lanesB, 2, kPlank), QStringLiteral("1:75"));
 }
 
 namespace {
@@ -287,11 +325,11 @@ TYPED_TEST(LaneGridStations, ALaneClashAsksAndShowsTheirsOrStoresMine) {
   LaneGrid a(group, path), b(group, path);
   std::unique_ptr<FitnessRecords> reader = this->backend.records();
   reader->open();
-  QTableWidget* lanesA = lanesOf(a);
+  LaneTable* lanesA = lanesOf(a);
   lanesA->setCurrentCell(1, kPushUp);
   typeIntoCell(fig("pushup", 70), Qt::Key_Return);
 
-  QTableWidget* lanesB = lanesOf(b);
+  LaneTable* lanesB = lanesOf(b);
   {
     ClashClerk clerk("keepTheirs");
     lanesB->setCurrentCell(1, kPushUp);
@@ -301,9 +339,9 @@ TYPED_TEST(LaneGridStations, ALaneClashAsksAndShowsTheirsOrStoresMine) {
     EXPECT_TRUE(clerk.text.contains(fig("pushup", 70))) << clerk.text.toStdString();
     EXPECT_TRUE(clerk.text.contains(fig("pushup", 60))) << clerk.text.toStdString();
   }
-  EXPECT_EQ(lanesB->item(1, kPushUp)->text(), fig("pushup", 70)) << "theirs shown";
-  EXPECT_EQ(lanesB->item(1, kPoints)->text(), QStringLiteral("HRP 70"));
-  EXPECT_TRUE(lanesB->item(1, kPushUp)->toolTip().isEmpty());
+  EXPECT_EQ(shownAt(lanesB, 1, kPushUp), fig("pushup", 70)) << "theirs shown";
+  EXPECT_EQ(shownAt(lanesB, 1, kPoints), QStringLiteral("HRP 70"));
+  EXPECT_TRUE(tipAt(lanesB, 1, kPushUp).isEmpty());
   EXPECT_EQ(storedField(*reader, group, 0, "pushup"), fig("pushup", 70));
   EXPECT_EQ(b.undoStack().count(), 0);
 
@@ -320,8 +358,8 @@ TYPED_TEST(LaneGridStations, ALaneClashAsksAndShowsTheirsOrStoresMine) {
     EXPECT_EQ(clerk.asked, 1);
   }
   EXPECT_EQ(storedField(*reader, group, 0, "pushup"), fig("pushup", 90));
-  EXPECT_EQ(lanesB->item(1, kPushUp)->text(), fig("pushup", 90));
-  EXPECT_EQ(lanesB->item(1, kPoints)->text(), QStringLiteral("HRP 90"));
+  EXPECT_EQ(shownAt(lanesB, 1, kPushUp), fig("pushup", 90));
+  EXPECT_EQ(shownAt(lanesB, 1, kPoints), QStringLiteral("HRP 90"));
   EXPECT_EQ(b.undoStack().count(), 1);
 }
 
@@ -358,7 +396,7 @@ QString storedShown(FitnessRecords& store, const TestGroup& g, int member, LaneF
 TYPED_TEST(LaneGridStations, ALaneTypedInOneBurstIsStoredValueByValueInItsOwnRows) {
   const TestGroup group = this->backend.groups()->save(eightSoldiers());
   LaneGrid grid(group, this->backend.recordsPath());
-  QTableWidget* lanes = lanesOf(grid);
+  LaneTable* lanes = lanesOf(grid);
   struct Lane {
     int column;
     QStringList typed, shown;
@@ -401,10 +439,10 @@ TYPED_TEST(LaneGridStations, ALaneTypedInOneBurstIsStoredValueByValueInItsOwnRow
       const auto field = static_cast<LaneField>(lane.column);
       EXPECT_EQ(storedShown(*reader, group, m, field), lane.shown.at(m))
           << laneCaption(field).toStdString() << " of soldier " << m << " as stored";
-      EXPECT_EQ(lanes->item(1 + m, lane.column)->text(), lane.shown.at(m))
+      EXPECT_EQ(shownAt(lanes, 1 + m, lane.column), lane.shown.at(m))
           << laneCaption(field).toStdString() << " of soldier " << m << " as shown";
     }
-    EXPECT_EQ(lanes->currentRow(), group.members.size()) << "the last soldier's cell, past which there is none";
+    EXPECT_EQ(lanes->currentIndex().row(), group.members.size()) << "the last soldier's cell, past which there is none";
   }
   EXPECT_EQ(grid.undoStack().count(), 6 * 8 - 1) << "one step a value";
 }
@@ -416,7 +454,7 @@ TYPED_TEST(LaneGridStations, ALaneTypedInOneBurstIsStoredValueByValueInItsOwnRow
 TYPED_TEST(LaneGridStations, ARefusedValueStopsTheBurstAtItsCellAndWhatFollowsIsHeldAndSaid) {
   const TestGroup group = this->backend.groups()->save(eightSoldiers());
   LaneGrid grid(group, this->backend.recordsPath());
-  QTableWidget* lanes = lanesOf(grid);
+  LaneTable* lanes = lanesOf(grid);
   lanes->setCurrentCell(1, kPlank);
   KeyBurst keys;
   keys.type(fig("plank", 60) + "\n" + fig("plank", 70) + "\n1:75\n" + fig("plank", 80) + "\n" + fig("plank", 90) + "\n");
@@ -431,18 +469,17 @@ TYPED_TEST(LaneGridStations, ARefusedValueStopsTheBurstAtItsCellAndWhatFollowsIs
   EXPECT_EQ(storedShown(*reader, group, 1, LaneField::Plank), fig("plank", 70));
   for (int m = 2; m < group.members.size(); ++m)
     EXPECT_EQ(storedShown(*reader, group, m, LaneField::Plank), QString()) << "soldier " << m;
-  QTableWidgetItem* refused = lanes->item(3, kPlank);
-  EXPECT_EQ(refused->text(), QStringLiteral("1:75"));
-  EXPECT_FALSE(refused->toolTip().isEmpty());
-  EXPECT_EQ(refused->foreground().color(), QColor(Qt::red));
-  for (int r = 4; r <= group.members.size(); ++r) EXPECT_EQ(lanes->item(r, kPlank)->text(), QString()) << "row " << r;
-  EXPECT_EQ(lanes->currentRow(), 3);
+  EXPECT_EQ(shownAt(lanes, 3, kPlank), QStringLiteral("1:75"));
+  EXPECT_FALSE(tipAt(lanes, 3, kPlank).isEmpty());
+  EXPECT_EQ(lanes->model()->index(3, kPlank).data(Qt::ForegroundRole).value<QBrush>().color(), QColor(Qt::red));
+  for (int r = 4; r <= group.members.size(); ++r) EXPECT_EQ(shownAt(lanes, r, kPlank), QString()) << "row " << r;
+  EXPECT_EQ(lanes->currentIndex().row(), 3);
   EXPECT_EQ(QApplication::focusWidget(), lanes) << "no editor took the held keys";
   const QString told = grid.statusBar()->currentMessage();
   EXPECT_TRUE(told.contains(QStringLiteral("1:75"))) << told.toStdString();
   for (int points : {80, 90, 100}) {
     EXPECT_TRUE(told.contains(fig("plank", points))) << told.toStdString();
-    EXPECT_TRUE(refused->toolTip().contains(fig("plank", points))) << refused->toolTip().toStdString();
+    EXPECT_TRUE(tipAt(lanes, 3, kPlank).contains(fig("plank", points))) << tipAt(lanes, 3, kPlank).toStdString();
   }
 
   // Looked up, the grader corrects the cell and goes on down the lane.
@@ -451,8 +488,8 @@ TYPED_TEST(LaneGridStations, ARefusedValueStopsTheBurstAtItsCellAndWhatFollowsIs
   keys.deliver();
   EXPECT_EQ(storedShown(*reader, group, 2, LaneField::Plank), fig("plank", 85));
   EXPECT_EQ(storedShown(*reader, group, 3, LaneField::Plank), QString());
-  EXPECT_EQ(lanes->currentRow(), 4);
-  EXPECT_TRUE(refused->toolTip().isEmpty());
+  EXPECT_EQ(lanes->currentIndex().row(), 4);
+  EXPECT_TRUE(tipAt(lanes, 3, kPlank).isEmpty());
 }
 
 // Values typed past the last soldier have no cell: they are held and
@@ -460,7 +497,7 @@ TYPED_TEST(LaneGridStations, ARefusedValueStopsTheBurstAtItsCellAndWhatFollowsIs
 TYPED_TEST(LaneGridStations, ValuesTypedPastTheLastSoldierAreHeldAndSaidNotEnteredOverHim) {
   const TestGroup group = this->backend.groups()->save(rangeDayGroup());
   LaneGrid grid(group, this->backend.recordsPath());
-  QTableWidget* lanes = lanesOf(grid);
+  LaneTable* lanes = lanesOf(grid);
   lanes->setCurrentCell(1, kPushUp);
   KeyBurst keys;
   for (int points : {60, 70, 80, 90, 100}) keys.type(fig("pushup", points) + "\n");
@@ -470,18 +507,18 @@ TYPED_TEST(LaneGridStations, ValuesTypedPastTheLastSoldierAreHeldAndSaidNotEnter
   EXPECT_EQ(storedShown(*reader, group, 0, LaneField::PushUp), fig("pushup", 60));
   EXPECT_EQ(storedShown(*reader, group, 1, LaneField::PushUp), fig("pushup", 70));
   EXPECT_EQ(storedShown(*reader, group, 2, LaneField::PushUp), fig("pushup", 80));
-  EXPECT_EQ(lanes->item(3, kPushUp)->text(), fig("pushup", 80));
+  EXPECT_EQ(shownAt(lanes, 3, kPushUp), fig("pushup", 80));
   const QString told = grid.statusBar()->currentMessage();
   EXPECT_TRUE(told.contains(fig("pushup", 90)) && told.contains(fig("pushup", 100))) << told.toStdString();
   EXPECT_EQ(grid.undoStack().count(), 3);
 
   // A click is the grader's own: what is typed right after it is entered.
-  QTest::mouseClick(lanes->viewport(), Qt::LeftButton, {}, lanes->visualItemRect(lanes->item(1, kPlank)).center());
-  ASSERT_EQ(lanes->currentColumn(), kPlank);
+  QTest::mouseClick(lanes->viewport(), Qt::LeftButton, {}, cellRect(lanes, 1, kPlank).center());
+  ASSERT_EQ(lanes->currentIndex().column(), kPlank);
   keys.type(fig("plank", 70) + "\n");
   keys.deliver();
   EXPECT_EQ(storedShown(*reader, group, 0, LaneField::Plank), fig("plank", 70));
-  EXPECT_EQ(lanes->currentRow(), 2);
+  EXPECT_EQ(lanes->currentIndex().row(), 2);
 }
 
 // Opened at the desktop's font and at twice it, every column is as wide as
@@ -505,7 +542,7 @@ TEST(LaneGridReading, EveryColumnFitsWhatItShowsAndEachCellSaysSoldierLaneValueA
     font.setPointSizeF(desktop.pointSizeF() * scale);
     QApplication::setFont(font);
     LaneGrid grid(group, path);
-    QTableWidget* lanes = lanesOf(grid);
+    LaneTable* lanes = lanesOf(grid);
     // The fullest line a soldier can have: every event at its best.
     for (const auto& [column, typed] :
          QList<std::pair<int, QString>>{{static_cast<int>(LaneField::DeadliftFirst), fig("deadlift", 100)},
@@ -519,17 +556,17 @@ TEST(LaneGridReading, EveryColumnFitsWhatItShowsAndEachCellSaysSoldierLaneValueA
     }
     lanes->setCurrentCell(3, kPlank);
     typeIntoCell(QStringLiteral("1:75"), Qt::Key_Return);
-    ASSERT_EQ(lanes->item(2, kPoints + 2)->text(), QStringLiteral("GO"));
+    ASSERT_EQ(shownAt(lanes, 2, kPoints + 2), QStringLiteral("GO"));
 
     EXPECT_FALSE(lanes->wordWrap());
     const QFontMetrics fm(lanes->font());
     EXPECT_GT(lanes->rowHeight(2),
               fm.height() + 2 * (lanes->style()->pixelMetric(QStyle::PM_FocusFrameVMargin, nullptr, lanes) + 1))
         << "a line of text and its margins";
-    for (int c = 0; c < lanes->columnCount(); ++c) {
-      const QString text = lanes->item(2, c)->text();
+    for (int c = 0; c < lanes->model()->columnCount(); ++c) {
+      const QString text = shownAt(lanes, 2, c);
       EXPECT_LT(fm.horizontalAdvance(text), lanes->columnWidth(c))
-          << lanes->horizontalHeaderItem(c)->text().toStdString() << ": " << text.toStdString();
+          << lanes->model()->headerData(c, Qt::Horizontal).toString().toStdString() << ": " << text.toStdString();
       EXPECT_GE(lanes->columnWidth(c), lanes->horizontalHeader()->sectionSizeHint(c));
     }
     const int room = grid.screen()->availableGeometry().width();
@@ -569,10 +606,10 @@ TEST(LaneGridReading, EveryColumnFitsWhatItShowsAndEachCellSaysSoldierLaneValueA
     EXPECT_TRUE(refused->text(QAccessible::Name).contains(QStringLiteral("Moreno, Luis T")));
     EXPECT_TRUE(refused->text(QAccessible::Name).contains(QStringLiteral("refused")))
         << refused->text(QAccessible::Name).toStdString();
-    EXPECT_EQ(refused->text(QAccessible::Description), lanes->item(3, kPlank)->toolTip());
+    EXPECT_EQ(refused->text(QAccessible::Description), tipAt(lanes, 3, kPlank));
     EXPECT_TRUE(refused->text(QAccessible::Description).contains(QStringLiteral("1:75")));
     const QString total = table->tableInterface()->cellAt(2, kPoints + 1)->text(QAccessible::Name);
-    EXPECT_TRUE(total.contains(QStringLiteral("Total: ") + lanes->item(2, kPoints + 1)->text())) << total.toStdString();
+    EXPECT_TRUE(total.contains(QStringLiteral("Total: ") + shownAt(lanes, 2, kPoints + 1))) << total.toStdString();
   }
 }
 
@@ -583,11 +620,11 @@ TYPED_TEST(LaneGridStations, AClashInABurstIsAnsweredByTheClerkNotByAKeyTypedAhe
   const TestGroup group = this->backend.groups()->save(rangeDayGroup());
   const QString path = this->backend.recordsPath();
   LaneGrid a(group, path), b(group, path);
-  QTableWidget* lanesA = lanesOf(a);
+  LaneTable* lanesA = lanesOf(a);
   lanesA->setCurrentCell(2, kPushUp);
   typeIntoCell(fig("pushup", 70), Qt::Key_Return);
 
-  QTableWidget* lanesB = lanesOf(b);
+  LaneTable* lanesB = lanesOf(b);
   lanesB->setCurrentCell(1, kPushUp);
   {
     ClashClerk clerk("keepTheirs");
@@ -601,8 +638,8 @@ TYPED_TEST(LaneGridStations, AClashInABurstIsAnsweredByTheClerkNotByAKeyTypedAhe
   EXPECT_EQ(storedShown(*reader, group, 0, LaneField::PushUp), fig("pushup", 60));
   EXPECT_EQ(storedShown(*reader, group, 1, LaneField::PushUp), fig("pushup", 70)) << "theirs kept, as the clerk chose";
   EXPECT_EQ(storedShown(*reader, group, 2, LaneField::PushUp), QString());
-  EXPECT_EQ(lanesB->item(2, kPushUp)->text(), fig("pushup", 70));
-  EXPECT_EQ(lanesB->item(3, kPushUp)->text(), QString());
+  EXPECT_EQ(shownAt(lanesB, 2, kPushUp), fig("pushup", 70));
+  EXPECT_EQ(shownAt(lanesB, 3, kPushUp), QString());
   const QString told = b.statusBar()->currentMessage();
   EXPECT_TRUE(told.contains(fig("pushup", 90))) << told.toStdString();
   EXPECT_TRUE(told.contains(QStringLiteral("Abernathy, Cole"))) << told.toStdString();

@@ -20,6 +20,8 @@
 #include "fitnessfixture.h"
 #include "fitnessrecords.h"
 #include "lanegrid.h"
+#include "lanegridtable.h"
+#include "lanesseen.h"
 #include "recordsdb.h"
 #include "reportsmenu.h"
 #include "rosterpreview.h"
@@ -218,7 +220,7 @@ TEST(LaneEntryWindow, TenSoldiersFromARosterEnteredLaneByLaneWithTheKeyboardAlon
   ASSERT_NE(grid, nullptr) << day.statusBar()->currentMessage().toStdString();
   QApplication::setActiveWindow(grid);
   ASSERT_TRUE(QTest::qWaitForWindowActive(grid));
-  auto* table = child<QTableWidget>(grid, "lanes");
+  auto* table = child<LaneTable>(grid, "lanes");
   const TestGroup group = TestGroups::forDatabase(path)->all().first();
   ASSERT_EQ(group.members.size(), 10);
 
@@ -236,28 +238,28 @@ TEST(LaneEntryWindow, TenSoldiersFromARosterEnteredLaneByLaneWithTheKeyboardAlon
 
   // Each event lane's grader first, along the grader row.
   table->setFocus();
-  EXPECT_EQ(table->currentRow(), 1) << "the grid opens on the first soldier";
+  EXPECT_EQ(table->currentIndex().row(), 1) << "the grid opens on the first soldier";
   table->setCurrentCell(0, 0);
   for (const char* initials : {"aa", "ab", "hr", "sd", "pk", "rn"}) typeIntoCell(QString::fromLatin1(initials), Qt::Key_Tab);
-  EXPECT_EQ(table->item(0, sdc)->text(), QStringLiteral("SD"));
+  EXPECT_EQ(shownAt(table, 0, sdc), QStringLiteral("SD"));
 
   // The SDC grader mistypes the first soldier's time; the cell keeps it
   // until Escape puts back what is stored (nothing yet).
   table->setCurrentCell(1, sdc);
   typeIntoCell(QStringLiteral("9:75"), Qt::Key_Return);
-  EXPECT_EQ(table->item(1, sdc)->text(), QStringLiteral("9:75"));
+  EXPECT_EQ(shownAt(table, 1, sdc), QStringLiteral("9:75"));
   EXPECT_TRUE(grid->statusBar()->currentMessage().startsWith(QStringLiteral("SDC:")));
-  EXPECT_EQ(table->currentRow(), 1) << "a refused value keeps the focus";
+  EXPECT_EQ(table->currentIndex().row(), 1) << "a refused value keeps the focus";
   QTest::keyClick(table, Qt::Key_Escape);
-  EXPECT_EQ(table->item(1, sdc)->text(), QString());
-  EXPECT_TRUE(table->item(1, sdc)->toolTip().isEmpty());
+  EXPECT_EQ(shownAt(table, 1, sdc), QString());
+  EXPECT_TRUE(tipAt(table, 1, sdc).isEmpty());
   EXPECT_FALSE(FitnessRecords::forDatabase(path)->find(group.members.at(0).ssn, group.testDate));
   typeIntoCell(QStringLiteral("9:75"), Qt::Key_Return);
   // Corrected in the compact form, it is shown as the time stored.
   typeIntoCell(QString(lanes.at(sdc)).remove(QLatin1Char(':')), Qt::Key_Return);
-  EXPECT_EQ(table->item(1, sdc)->text(), lanes.at(sdc));
-  EXPECT_TRUE(table->item(1, sdc)->toolTip().isEmpty());
-  EXPECT_EQ(table->currentRow(), 2);
+  EXPECT_EQ(shownAt(table, 1, sdc), lanes.at(sdc));
+  EXPECT_TRUE(tipAt(table, 1, sdc).isEmpty());
+  EXPECT_EQ(table->currentIndex().row(), 2);
 
   for (int lane = 0; lane < kLaneFields; ++lane) {
     table->setCurrentCell(1, lane);
@@ -267,7 +269,7 @@ TEST(LaneEntryWindow, TenSoldiersFromARosterEnteredLaneByLaneWithTheKeyboardAlon
       if (lane == static_cast<int>(LaneField::Run) && r == 9) text = QStringLiteral("W ") + walk;
       typeIntoCell(text, Qt::Key_Return);
       if (r < 9) {
-        EXPECT_EQ(table->currentRow(), r + 2) << "Enter moves down the lane";
+        EXPECT_EQ(table->currentIndex().row(), r + 2) << "Enter moves down the lane";
       }
     }
   }
@@ -292,8 +294,8 @@ TEST(LaneEntryWindow, TenSoldiersFromARosterEnteredLaneByLaneWithTheKeyboardAlon
     ASSERT_TRUE(s.scored()) << s.refused.toStdString();
     EXPECT_EQ(field(*row, "total_pts"), QString::number(s.total)) << r;
     EXPECT_EQ(field(*row, "result_go"), s.go ? QStringLiteral("GO") : QStringLiteral("NO-GO")) << r;
-    EXPECT_EQ(table->item(r + 1, kLaneFields + 1)->text(), QString::number(s.total)) << r;
-    EXPECT_EQ(table->item(r + 1, sdc)->text(), lanes.at(sdc)) << "shown as m:ss however typed";
+    EXPECT_EQ(shownAt(table, r + 1, kLaneFields + 1), QString::number(s.total)) << r;
+    EXPECT_EQ(shownAt(table, r + 1, sdc), lanes.at(sdc)) << "shown as m:ss however typed";
     EXPECT_EQ(field(*row, "grader_sdc"), QStringLiteral("SD"));
     EXPECT_EQ(field(*row, "body_fat_pct"), QStringLiteral("18.5"));
     EXPECT_EQ(field(*row, "body_fat_go"), QStringLiteral("GO"));
@@ -318,17 +320,17 @@ TEST(LaneEntryWindow, TenSoldiersFromARosterEnteredLaneByLaneWithTheKeyboardAlon
   auto last = store->find(group.members.at(9).ssn, group.testDate);
   EXPECT_EQ(field(*last, "alt_event"), QString());
   EXPECT_EQ(field(*last, "total_pts"), QString());
-  EXPECT_EQ(table->item(10, static_cast<int>(LaneField::Run))->text(), QString());
-  EXPECT_EQ(table->item(10, kLaneFields + 1)->text(), QString());
+  EXPECT_EQ(shownAt(table, 10, static_cast<int>(LaneField::Run)), QString());
+  EXPECT_EQ(shownAt(table, 10, kLaneFields + 1), QString());
   QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier);
   last = store->find(group.members.at(9).ssn, group.testDate);
   EXPECT_EQ(field(*last, "alt_event"), QStringLiteral("walk"));
-  EXPECT_EQ(table->item(10, static_cast<int>(LaneField::Run))->text(), QStringLiteral("walk ") + walk);
-  EXPECT_NE(table->item(10, kLaneFields + 1)->text(), QString());
+  EXPECT_EQ(shownAt(table, 10, static_cast<int>(LaneField::Run)), QStringLiteral("walk ") + walk);
+  EXPECT_NE(shownAt(table, 10, kLaneFields + 1), QString());
   QTest::keyClick(table, Qt::Key_Z, Qt::ControlModifier);
   last = store->find(group.members.at(9).ssn, group.testDate);
   EXPECT_EQ(field(*last, "body_fat_pct"), QString());
-  EXPECT_EQ(table->item(10, static_cast<int>(LaneField::BodyFat))->text(), QString());
+  EXPECT_EQ(shownAt(table, 10, static_cast<int>(LaneField::BodyFat)), QString());
   EXPECT_EQ(grid->undoStack().index(), 10 * kLaneFields - 1);
 
   // The day ends with the group's scorecards and the due list, both saved
