@@ -44,9 +44,10 @@ class Gateway::Dialect {
   virtual bool hasTable(const QString& name) = 0;
   // Rows of the table's columns, then the version when `versioned`. With
   // `mark`, each row ends with a mark read into it, and a row without key
-  // stands for none (a mark with no rows).
+  // stands for none (a mark with no rows). `repeated`: a statement a station
+  // sends over and over (a store), worth keeping ready on a server.
   virtual std::vector<RowAsRead> run(const QString& sql, const QStringList& params, int columns, bool versioned,
-                                     qint64* mark = nullptr) = 0;
+                                     qint64* mark = nullptr, bool repeated = false) = 0;
 };
 
 namespace {
@@ -90,8 +91,9 @@ class SqliteDialect : public Gateway::Dialect {
   }
   QString changedAfter(const QString& change, int) const override { return change + " > ?"; }
   bool hasTable(const QString& name) override { return sqlite::hasTable(session_.file(needs_), name); }
+  // The file keeps its recent statements ready whatever they are.
   std::vector<RowAsRead> run(const QString& sql, const QStringList& params, int columns, bool versioned,
-                             qint64* mark) override {
+                             qint64* mark, bool) override {
     sqlite::Statement st(session_.file(needs_), sql);
     for (int i = 0; i < params.size(); ++i) st.bindText(i + 1, params.at(i), true);
     std::vector<RowAsRead> out;
@@ -159,13 +161,16 @@ class PostgresDialect : public Gateway::Dialect {
     return r.value(0, 0) == QLatin1String("t");
   }
   std::vector<RowAsRead> run(const QString& sql, const QStringList& params, int columns, bool versioned,
-                             qint64* mark) override {
+                             qint64* mark, bool repeated) override {
     std::vector<pg::Param> wire;
     wire.reserve(params.size());
     for (const QString& p : params) wire.push_back(p.isNull() ? pg::Param() : pg::text(p));
     // Sent with its parameters in one message: one round trip, whether or
-    // not this session ran the statement before.
-    const pg::Result r = session_.server().exec(sql.toUtf8().constData(), wire);
+    // not this session ran the statement before. A store is parsed and
+    // planned once per session, as a prepared statement.
+    const QByteArray text = sql.toUtf8();
+    const pg::Result r =
+        repeated ? session_.server().execPrepared(text, wire) : session_.server().exec(text.constData(), wire);
     std::vector<RowAsRead> out;
     out.reserve(static_cast<size_t>(r.rows()));
     const int markColumn = columns + (versioned ? 1 : 0);
@@ -235,8 +240,9 @@ QString Gateway::orderBy(const QStringList& order) const {
   return out.isEmpty() ? QString() : " ORDER BY " + out.join(QStringLiteral(", "));
 }
 
-std::vector<RowAsRead> Gateway::run(const QString& sql, const QStringList& params) {
-  return dialect_->run(sql, params, static_cast<int>(table_.columns.size()), table_.hasVersion(onServer()));
+std::vector<RowAsRead> Gateway::run(const QString& sql, const QStringList& params, bool repeated) {
+  return dialect_->run(sql, params, static_cast<int>(table_.columns.size()), table_.hasVersion(onServer()), nullptr,
+                       repeated);
 }
 
 QString Gateway::column(const QString& name) const {
@@ -468,7 +474,7 @@ Gateway::Outcome Gateway::store(const RowAsRead& asRead, const Record& changes, 
   const QString test = checkOf(*dialect_, table_, onServer(), asRead, cols, check, params);
   std::vector<RowAsRead> rows = run("UPDATE " + table_.name + " AS t SET " + sets.join(", ") + bump + " WHERE " + test +
                                         " RETURNING " + selectList({}, false),
-                                    params);
+                                    params, true);
   if (!rows.empty()) return {std::move(rows.front()), std::nullopt};
   return {std::nullopt, fetch(asRead.key)};
 }

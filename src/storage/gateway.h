@@ -134,7 +134,8 @@ class Gateway {
   QString orderBy(const QStringList& order) const;
   // A column named in an order, as a statement writes it.
   QString column(const QString& name) const;
-  std::vector<RowAsRead> run(const QString& sql, const QStringList& params);
+  // `repeated`: a store, which a station sends over and over.
+  std::vector<RowAsRead> run(const QString& sql, const QStringList& params, bool repeated = false);
   RowAsRead insert(std::optional<qint64> key, const Record& values);
   // The column's index, refusing a name that is not one.
   int columnOf(const QString& name) const;
