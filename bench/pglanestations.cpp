@@ -13,7 +13,9 @@
 // reads every soldier, as before the counter) and with it.
 //
 // Entering: each value's time from Enter to stored, at the station; psql
-// beside them sends the same UPDATE at the same pace on rows of its own.
+// beside them, one more connection, sends the same UPDATE at the same pace
+// on rows of its own: the station's statement text, prepared once in its
+// session as each station's is, timed by psql from sending to the answer.
 // Checked afterwards: every value reported stored is in the records unless
 // a later store of the same lane was reported, every value not stored was
 // reported as a clash, and after a last poll every station shows every
@@ -249,21 +251,24 @@ double idleCpu(const Sizes& z, const QList<TestGroup>& groups, test::PgScratch& 
 }
 
 // The UPDATE a lane store sends for a push-up value of a record already
-// there, for `count` rows of psql's own, with the stations' pauses.
+// there, word for word as the station's gateway sends it, prepared once as
+// the station's session prepares it; then run for `count` rows of psql's
+// own, with the stations' pauses. Only the runs are timed.
 QByteArray psqlScript(pg::Connection& admin, int count, int paceMs) {
   const pg::Result rows = admin.exec("SELECT id FROM fitness_tests WHERE test_date = '2000-01-01' ORDER BY id");
   const QString list = fitnessFieldNames().join(QStringLiteral(", ")) + QStringLiteral(", version");
   std::mt19937 rnd(11);
-  QByteArray script = "\\timing on\n";
+  QByteArray script = QStringLiteral("PREPARE lane_store AS UPDATE fitness_tests AS t SET pushup = $1, pushup_pts = $2, "
+                                     "pushup_go = $3 WHERE t.id = $4 AND (coalesce(t.pushup::text, '') = $5 OR "
+                                     "coalesce(t.pushup::text, '') = $6) AND (coalesce(t.pushup_pts::text, '') = $7 OR "
+                                     "coalesce(t.pushup_pts::text, '') = $8) AND (coalesce(t.pushup_go::text, '') = $9 "
+                                     "OR coalesce(t.pushup_go::text, '') = $10) RETURNING %1;\n\\timing on\n")
+                          .arg(list)
+                          .toUtf8();
   for (int i = 0; i < std::min(count, rows.rows()); ++i) {
     script += "\\! sleep " + QByteArray::number(double(rnd() % unsigned(2 * paceMs + 1)) / 1000.0) + '\n';
-    script += QStringLiteral("UPDATE fitness_tests AS t SET pushup = '41', pushup_pts = '70', pushup_go = 'GO' "
-                             "WHERE t.id = %1 AND (coalesce(t.pushup::text, '') = '' OR "
-                             "coalesce(t.pushup::text, '') = '41') AND (coalesce(t.pushup_pts::text, '') = '' OR "
-                             "coalesce(t.pushup_pts::text, '') = '70') AND (coalesce(t.pushup_go::text, '') = '' OR "
-                             "coalesce(t.pushup_go::text, '') = 'GO') RETURNING %2;\n")
+    script += QStringLiteral("EXECUTE lane_store('41', '70', 'GO', '%1', '', '41', '', '70', '', 'GO');\n")
                   .arg(rows.integer(i, 0))
-                  .arg(list)
                   .toUtf8();
   }
   return script;

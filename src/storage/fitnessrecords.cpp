@@ -153,6 +153,8 @@ FitnessRecords::~FitnessRecords() = default;
 
 std::optional<FitnessRecords::Changes> FitnessRecords::changesSince(const Followed&, qint64) { return std::nullopt; }
 
+std::vector<RowAsRead> FitnessRecords::readLatest(const QString&) { return readAll(); }
+
 std::unique_ptr<FitnessRecords> FitnessRecords::forDatabase(const QString& dbPath) {
   return std::make_unique<FitnessRows>([dbPath] { return RecordsSession::forDatabase(dbPath); });
 }

@@ -86,6 +86,13 @@ class FitnessRecords {
   virtual std::optional<RowAsRead> fetch(qint64 id) = 0;
   // The record of this SSN on this date of test; none when there is none.
   virtual std::optional<RowAsRead> find(const QString& ssn, const QString& testDate) = 0;
+  // Of each SSN as written (not empty), the records of its latest date of
+  // test and those of its latest date up to `upTo` that hold a result; with
+  // every record whose date is no date of a real day written YYYY-MM-DD,
+  // which only the caller can place. In readAll's order. Whoever picks a
+  // soldier's latest record or latest result from all of them picks the
+  // same from these, ties and all. Every record where they cannot be told.
+  virtual std::vector<RowAsRead> readLatest(const QString& upTo);
   // Adds a record holding `values` (field name -> text). Refused when the
   // soldier already has a record on that date of test (DbError naming both).
   virtual RowAsRead add(const Record& values) = 0;

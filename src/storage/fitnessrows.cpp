@@ -63,6 +63,11 @@ std::optional<RowAsRead> FitnessRows::find(const QString& ssn, const QString& te
   return std::move(rows.front());
 }
 
+std::vector<RowAsRead> FitnessRows::readLatest(const QString& upTo) {
+  return gw().latestOfEach(QStringLiteral("ssn"), QStringLiteral("test_date"), QStringLiteral("result_go"), upTo,
+                           readOrder());
+}
+
 std::optional<FitnessRecords::Changes> FitnessRows::changesSince(const Followed& followed, qint64 mark) {
   if (!gw().keepsChanges()) return std::nullopt;
   Gateway::Followed f;

@@ -27,6 +27,7 @@ class FitnessRows : public FitnessRecords {
   std::vector<RowAsRead> readIds(const QList<qint64>& ids) override;
   std::optional<RowAsRead> fetch(qint64 id) override;
   std::optional<RowAsRead> find(const QString& ssn, const QString& testDate) override;
+  std::vector<RowAsRead> readLatest(const QString& upTo) override;
   RowAsRead add(const Record& values) override;
   RowAsRead store(const RowAsRead& asRead, const Record& changes) override;
   bool remove(const RowAsRead& asRead) override;

@@ -28,6 +28,9 @@ class Gateway::Dialect {
   virtual QString listParam(const QStringList& items) const = 0;
   virtual QString ssnKey(const QString& column) const = 0;
   virtual QString nameOrder(const QString& column) const = 0;
+  // True where `column` holds a date of a real day written YYYY-MM-DD, the
+  // years 1000 to 9999 (where text order is date order), false elsewhere.
+  virtual QString plainDate(const QString& column) const = 0;
   // What an UPDATE sets besides the fields so that the version moves; the
   // server's trigger moves it by itself.
   virtual QString versionBump() const = 0;
@@ -41,9 +44,10 @@ class Gateway::Dialect {
   virtual bool hasTable(const QString& name) = 0;
   // Rows of the table's columns, then the version when `versioned`. With
   // `mark`, each row ends with a mark read into it, and a row without key
-  // stands for none (a mark with no rows).
+  // stands for none (a mark with no rows). `repeated`: a statement a station
+  // sends over and over (a store), worth keeping ready on a server.
   virtual std::vector<RowAsRead> run(const QString& sql, const QStringList& params, int columns, bool versioned,
-                                     qint64* mark = nullptr) = 0;
+                                     qint64* mark = nullptr, bool repeated = false) = 0;
 };
 
 namespace {
@@ -72,6 +76,12 @@ class SqliteDialect : public Gateway::Dialect {
   QString ssnKey(const QString& column) const override { return ssnKeySqlite(column); }
   // The file's name columns compare without case by their own collation.
   QString nameOrder(const QString& column) const override { return column; }
+  // The engine's date() takes a day past the month's end as it is written,
+  // but moves it into the next month once it counts days from it.
+  QString plainDate(const QString& column) const override {
+    return "coalesce(" + column + " GLOB '[1-9][0-9][0-9][0-9]-[01][0-9]-[0-3][0-9]' AND date(" + column +
+           ", '+0 days') = " + column + ", 0)";
+  }
   QString versionBump() const override { return QStringLiteral(", version = version + 1"); }
   QString overridingKey() const override { return QString(); }
   // The file has one writer at a time, so the counter grows in the order
@@ -81,8 +91,9 @@ class SqliteDialect : public Gateway::Dialect {
   }
   QString changedAfter(const QString& change, int) const override { return change + " > ?"; }
   bool hasTable(const QString& name) override { return sqlite::hasTable(session_.file(needs_), name); }
+  // The file keeps its recent statements ready whatever they are.
   std::vector<RowAsRead> run(const QString& sql, const QStringList& params, int columns, bool versioned,
-                             qint64* mark) override {
+                             qint64* mark, bool) override {
     sqlite::Statement st(session_.file(needs_), sql);
     for (int i = 0; i < params.size(); ++i) st.bindText(i + 1, params.at(i), true);
     std::vector<RowAsRead> out;
@@ -125,6 +136,14 @@ class PostgresDialect : public Gateway::Dialect {
   }
   QString ssnKey(const QString& column) const override { return ssnKeyPostgres(column); }
   QString nameOrder(const QString& column) const override { return "lower(" + column + " COLLATE \"C\")"; }
+  // The server refuses to read a day past the month's end as a date, so the
+  // day is held against the month's last before anything is read as one.
+  QString plainDate(const QString& column) const override {
+    return "coalesce(CASE WHEN " + column +
+           " ~ '^[1-9][0-9]{3}-(0[1-9]|1[0-2])-(0[1-9]|[12][0-9]|3[01])$' THEN substr(" + column +
+           ", 9, 2)::int <= extract(day from to_date(substr(" + column +
+           ", 1, 7), 'YYYY-MM') + interval '1 month - 1 day') END, false)";
+  }
   QString versionBump() const override { return QString(); }
   QString overridingKey() const override { return QStringLiteral(" OVERRIDING SYSTEM VALUE"); }
   // Changes carry the number of the transaction that made them. Numbers are
@@ -142,13 +161,16 @@ class PostgresDialect : public Gateway::Dialect {
     return r.value(0, 0) == QLatin1String("t");
   }
   std::vector<RowAsRead> run(const QString& sql, const QStringList& params, int columns, bool versioned,
-                             qint64* mark) override {
+                             qint64* mark, bool repeated) override {
     std::vector<pg::Param> wire;
     wire.reserve(params.size());
     for (const QString& p : params) wire.push_back(p.isNull() ? pg::Param() : pg::text(p));
     // Sent with its parameters in one message: one round trip, whether or
-    // not this session ran the statement before.
-    const pg::Result r = session_.server().exec(sql.toUtf8().constData(), wire);
+    // not this session ran the statement before. A store is parsed and
+    // planned once per session, as a prepared statement.
+    const QByteArray text = sql.toUtf8();
+    const pg::Result r =
+        repeated ? session_.server().execPrepared(text, wire) : session_.server().exec(text.constData(), wire);
     std::vector<RowAsRead> out;
     out.reserve(static_cast<size_t>(r.rows()));
     const int markColumn = columns + (versioned ? 1 : 0);
@@ -218,8 +240,9 @@ QString Gateway::orderBy(const QStringList& order) const {
   return out.isEmpty() ? QString() : " ORDER BY " + out.join(QStringLiteral(", "));
 }
 
-std::vector<RowAsRead> Gateway::run(const QString& sql, const QStringList& params) {
-  return dialect_->run(sql, params, static_cast<int>(table_.columns.size()), table_.hasVersion(onServer()));
+std::vector<RowAsRead> Gateway::run(const QString& sql, const QStringList& params, bool repeated) {
+  return dialect_->run(sql, params, static_cast<int>(table_.columns.size()), table_.hasVersion(onServer()), nullptr,
+                       repeated);
 }
 
 QString Gateway::column(const QString& name) const {
@@ -242,7 +265,14 @@ std::vector<RowAsRead> Gateway::where(const QList<std::pair<QString, QString>>& 
   QStringList tests, params;
   for (const auto& [name, value] : equal) {
     params << value;
-    tests << "t." + dialect_->name(table_.columns.at(columnOf(name)).name) + " = " + dialect_->param(int(params.size()));
+    const RecordColumn& c = table_.columns.at(columnOf(name));
+    const QString column = "t." + dialect_->name(c.name);
+    tests << column + " = " + dialect_->param(int(params.size()));
+    // Said again in so many words: an index kept only over rows where the
+    // column is not empty (fitness_tests' by soldier and date) serves only a
+    // query that says so, and the engine does not look into the parameter.
+    const bool textual = c.kind != ColumnKind::Key && c.kind != ColumnKind::Number && c.kind != ColumnKind::Decimal;
+    if (textual && !value.isEmpty()) tests << column + " <> ''";
   }
   return run("SELECT " + selectList() + " FROM " + table_.name + " t WHERE " + tests.join(QStringLiteral(" AND ")) +
                  orderBy(order) + (one ? QStringLiteral(" LIMIT 1") : QString()),
@@ -272,6 +302,27 @@ std::vector<RowAsRead> Gateway::byKeys(const QList<qint64>& keys, const QStringL
 
 std::vector<RowAsRead> Gateway::all(const QStringList& order) {
   return run("SELECT " + selectList() + " FROM " + table_.name + " t" + orderBy(order), {});
+}
+
+std::vector<RowAsRead> Gateway::latestOfEach(const QString& group, const QString& date, const QString& with,
+                                             const QString& upTo, const QStringList& order) {
+  const auto named = [this](const QString& prefix, const QString& c) {
+    return prefix + dialect_->name(table_.columns.at(columnOf(c)).name);
+  };
+  const QString g = named({}, group), d = named({}, date), w = named({}, with);
+  const QString plain = dialect_->plainDate(d);
+  // Latest dates are compared as text, which only plain dates allow; a row
+  // of any other date comes whatever it holds.
+  const QString latest = "SELECT " + g + " AS latest_group, max(CASE WHEN " + plain + " THEN " + d +
+                         " END) AS latest_date, max(CASE WHEN " + plain + " AND " + w + " <> '' AND " + d + " <= " +
+                         dialect_->param(1) + " THEN " + d + " END) AS latest_with, max(CASE WHEN " + plain +
+                         " THEN 0 ELSE 1 END) AS latest_odd FROM " + table_.name + " WHERE " + g +
+                         " <> '' GROUP BY " + g;
+  const QString td = named(QStringLiteral("t."), date), tg = named(QStringLiteral("t."), group);
+  return run("SELECT " + selectList() + " FROM (" + latest + ") l JOIN " + table_.name + " t ON " + tg +
+                 " = l.latest_group AND " + tg + " <> '' WHERE " + td + " = l.latest_date OR " + td +
+                 " = l.latest_with OR (l.latest_odd = 1 AND NOT " + dialect_->plainDate(td) + ")" + orderBy(order),
+             {upTo});
 }
 
 std::vector<RowAsRead> Gateway::changedSince(const std::vector<RowAsRead>& asRead) {
@@ -423,7 +474,7 @@ Gateway::Outcome Gateway::store(const RowAsRead& asRead, const Record& changes, 
   const QString test = checkOf(*dialect_, table_, onServer(), asRead, cols, check, params);
   std::vector<RowAsRead> rows = run("UPDATE " + table_.name + " AS t SET " + sets.join(", ") + bump + " WHERE " + test +
                                         " RETURNING " + selectList({}, false),
-                                    params);
+                                    params, true);
   if (!rows.empty()) return {std::move(rows.front()), std::nullopt};
   return {std::nullopt, fetch(asRead.key)};
 }

@@ -61,6 +61,14 @@ class Gateway {
   std::vector<RowAsRead> byKeys(const QList<qint64>& keys, const QStringList& order);
   // Every row, in `order`.
   std::vector<RowAsRead> all(const QStringList& order);
+  // Of each value of `group` (not empty): the rows holding its latest date
+  // in `date`, and those holding its latest date up to `upTo` among the rows
+  // where `with` holds a value; with every row whose date is no date of a
+  // real day written YYYY-MM-DD (the engine cannot place it). In `order`.
+  // One pass over the table for the dates, then the index on `group` and
+  // `date` for the rows.
+  std::vector<RowAsRead> latestOfEach(const QString& group, const QString& date, const QString& with,
+                                      const QString& upTo, const QStringList& order);
   // Of the rows read as `asRead`, those whose version moved since, as they
   // are now; a row deleted since is not among them. Versioned tables only.
   std::vector<RowAsRead> changedSince(const std::vector<RowAsRead>& asRead);
@@ -126,7 +134,8 @@ class Gateway {
   QString orderBy(const QStringList& order) const;
   // A column named in an order, as a statement writes it.
   QString column(const QString& name) const;
-  std::vector<RowAsRead> run(const QString& sql, const QStringList& params);
+  // `repeated`: a store, which a station sends over and over.
+  std::vector<RowAsRead> run(const QString& sql, const QStringList& params, bool repeated = false);
   RowAsRead insert(std::optional<qint64> key, const Record& values);
   // The column's index, refusing a name that is not one.
   int columnOf(const QString& name) const;

@@ -291,17 +291,46 @@ Result Connection::exec(const char* sql, const std::vector<Param>& params) {
 
 Result Connection::execPrepared(const QByteArray& sql, const std::vector<Param>& params) {
   open();
-  auto it = prepared_.constFind(sql);
-  if (it == prepared_.constEnd()) {
-    const QByteArray name = "quillon_" + QByteArray::number(prepared_.size() + 1);
-    ++roundTrips_;
-    answer(PQprepare(conn_, name.constData(), sql.constData(), static_cast<int>(params.size()), nullptr));
-    it = prepared_.insert(sql, name);
-  }
   const WireParams w(params);
   ++statements_;
   ++roundTrips_;
-  return answer(PQexecPrepared(conn_, it->constData(), w.count(), w.values.data(), w.lengths.data(), nullptr, 0));
+  if (const auto it = prepared_.constFind(sql); it != prepared_.constEnd())
+    return answer(PQexecPrepared(conn_, it->constData(), w.count(), w.values.data(), w.lengths.data(), nullptr, 0));
+  // The first use sends the statement to be prepared and run at once, as a
+  // pipeline: the station waits for the server once.
+  const QByteArray name = "quillon_" + QByteArray::number(prepared_.size() + 1);
+  if (!PQenterPipelineMode(conn_)) fail(nullptr);
+  if (!PQsendPrepare(conn_, name.constData(), sql.constData(), w.count(), nullptr) ||
+      !PQsendQueryPrepared(conn_, name.constData(), w.count(), w.values.data(), w.lengths.data(), nullptr, 0) ||
+      !PQpipelineSync(conn_)) {
+    // Nothing was sent that the server will answer (the connection broke).
+    PQexitPipelineMode(conn_);
+    fail(nullptr);
+  }
+  // The answers come in order, each of the first two followed by a null:
+  // the preparation's, the statement's, then the end of the pipeline. A
+  // statement after a refused preparation is answered as skipped.
+  const auto next = [this]() -> pg_result* {
+    pg_result* r = PQgetResult(conn_);
+    if (r && PQresultStatus(r) != PGRES_PIPELINE_SYNC) PQgetResult(conn_);  // the null after it
+    return r;
+  };
+  Result preparing(next());
+  pg_result* ran = next();
+  Result end(next());
+  const bool closed = PQexitPipelineMode(conn_) == 1;
+  const bool preparedHere = preparing.get() && PQresultStatus(preparing.get()) == PGRES_COMMAND_OK;
+  if (preparedHere) prepared_.insert(sql, name);
+  if (!closed || !end.get() || PQresultStatus(end.get()) != PGRES_PIPELINE_SYNC) {
+    // The connection broke between the messages.
+    PQclear(ran);
+    fail(nullptr);
+  }
+  if (!preparedHere) {
+    PQclear(ran);
+    fail(preparing.get());
+  }
+  return answer(ran);
 }
 
 void Connection::runScript(const QByteArray& sql) {

@@ -141,18 +141,19 @@ class Connection {
   Result exec(const char* sql, const std::vector<Param>& params = {});
 
   // As exec, for a statement a station sends over and over (a store): the
-  // server parses and plans it on its first use in each session only, and
-  // afterwards the call is the one round trip that runs it. A reconnect is
-  // a new session, where it is prepared again.
+  // server parses and plans it on its first use in each session only. Each
+  // call is one round trip: the first sends the statement to be prepared
+  // and run together. A reconnect is a new session, where it is prepared
+  // again.
   Result execPrepared(const QByteArray& sql, const std::vector<Param>& params = {});
 
   // Counts the sessions: it moves at every connect and reconnect, so a
   // transaction can tell that the session it began in is gone.
   quint64 session() const { return session_; }
 
-  // Statements run, and messages the server answered (a statement prepared
-  // on its first use costs two), since the connection was made: what a
-  // store costs, for tests to hold it to.
+  // Statements run, and the times the station waited for the server's
+  // answer, since the connection was made: what a store costs, for tests to
+  // hold it to.
   quint64 statements() const { return statements_; }
   quint64 roundTrips() const { return roundTrips_; }
 

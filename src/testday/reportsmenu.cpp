@@ -116,7 +116,7 @@ std::optional<ReportTable> ReportsMenu::table(Report which) {
     if (which == Report::DueList) {
       const std::optional<DueChoice> choice = askDueChoice(window_);
       if (!choice) return std::nullopt;
-      return dueList(readTestDayRecords(dbPath_, true), choice->asOf, choice->months);
+      return dueList(readDueListRecords(dbPath_, choice->asOf), choice->asOf, choice->months);
     }
     const std::optional<TestGroup> group = savedGroup();
     if (!group) return std::nullopt;

@@ -140,20 +140,63 @@ QList<FitnessCard> cardsForGroup(const TestGroup& group, FitnessRecords& records
   if (soldiers.isEmpty()) return cardsForGroup(group, QList<TestResult>());
   // Two reads: of every record of the group's soldiers only what picks the
   // card's tests and fills its header, then the whole of the few records the
-  // cards show. A soldier of many years has many records.
+  // cards show. A soldier of many years has many records, so the first read
+  // makes of each no more than the header and the picking take.
   static const QStringList kPicking = {"ssn", "name", "sex", "unit", "test_date"};
-  QHash<QString, QList<TestResult>> bySsn =
-      bySoldier(resultsFromFitnessRows(records.readOfSoldiers(soldiers, kPicking), Missing::AsStored));
+  static const int kSsn = int(fitnessFieldNames().indexOf(QLatin1String("ssn")));
+  static const int kName = int(fitnessFieldNames().indexOf(QLatin1String("name")));
+  static const int kSex = int(fitnessFieldNames().indexOf(QLatin1String("sex")));
+  static const int kUnit = int(fitnessFieldNames().indexOf(QLatin1String("unit")));
+  static const int kDate = int(fitnessFieldNames().indexOf(QLatin1String("test_date")));
+  const std::vector<RowAsRead> picking = records.readOfSoldiers(soldiers, kPicking);
+  // Each soldier's records by date of test, a shared date in the order read,
+  // as bySoldier orders results.
+  struct Picked {
+    QDate date;
+    size_t row;
+  };
+  QHash<QString, std::vector<Picked>> bySsn;
+  for (size_t i = 0; i < picking.size(); ++i) {
+    const QString ssn = ssnDigits(picking[i].fields.value(kSsn));
+    if (!ssn.isEmpty()) bySsn[ssn].push_back({QDate::fromString(picking[i].fields.value(kDate), Qt::ISODate), i});
+  }
   QList<qint64> shown;
-  for (const QList<TestResult>& own : std::as_const(bySsn))
-    for (qsizetype i = std::max<qsizetype>(0, own.size() - kTestsOnCard); i < own.size(); ++i) shown << own[i].id;
+  for (std::vector<Picked>& own : bySsn) {
+    std::stable_sort(own.begin(), own.end(), [](const Picked& a, const Picked& b) { return a.date < b.date; });
+    for (size_t i = own.size() > size_t(kTestsOnCard) ? own.size() - size_t(kTestsOnCard) : 0; i < own.size(); ++i)
+      shown << picking[own[i].row].key;
+  }
   QHash<qint64, TestResult> whole;
   for (const RowAsRead& r : records.readIds(shown)) whole.insert(r.key, resultFromFitnessRow(r, Missing::Scored));
-  for (QList<TestResult>& own : bySsn)
-    for (TestResult& r : own)
-      if (const auto w = whole.constFind(r.id); w != whole.cend()) r = *w;
   QList<FitnessCard> cards;
-  for (const GroupMember& m : group.members) cards << cardOf(bySsn.value(ssnDigits(m.ssn)), m);
+  for (const GroupMember& m : group.members) {
+    const auto own = bySsn.constFind(ssnDigits(m.ssn));
+    QList<TestResult> sorted;
+    if (own != bySsn.cend()) {
+      sorted.reserve(qsizetype(own->size()));
+      const size_t firstShown = own->size() > size_t(kTestsOnCard) ? own->size() - size_t(kTestsOnCard) : 0;
+      for (size_t i = 0; i < own->size(); ++i) {
+        const RowAsRead& row = picking[(*own)[i].row];
+        if (const auto w = whole.constFind(row.key); w != whole.cend()) {
+          sorted << *w;
+        } else if (i >= firstShown) {
+          // Deleted between the two reads: shown as the first read found it.
+          sorted << resultFromFitnessRow(row, Missing::AsStored);
+        } else {
+          // Only its date and soldier are asked of a record the card does
+          // not show.
+          TestResult r;
+          r.id = row.key;
+          r.date = (*own)[i].date;
+          r.soldier.name = row.fields.value(kName);
+          r.soldier.sex = row.fields.value(kSex);
+          r.soldier.unit = row.fields.value(kUnit);
+          sorted << std::move(r);
+        }
+      }
+    }
+    cards << cardOf(sorted, m);
+  }
   return cards;
 }
 

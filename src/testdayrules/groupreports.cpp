@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <algorithm>
+#include <functional>
 
 #include "dbfile.h"
 #include "fitnessrecords.h"
@@ -232,7 +233,10 @@ ReportTable groupRecordsTable(const TestGroup& group, const MemberRecords& recor
   return t;
 }
 
-TestDayRecords readTestDayRecords(const QString& dbPath, bool withInfo) {
+namespace {
+
+TestDayRecords readRecords(const QString& dbPath, bool withInfo,
+                           const std::function<std::vector<RowAsRead>(FitnessRecords&)>& readFive) {
   TestDayRecords out;
   if (withInfo) {
     const std::unique_ptr<RecordBackend> info = RecordBackend::forDatabase(dbPath);
@@ -245,7 +249,7 @@ TestDayRecords readTestDayRecords(const QString& dbPath, bool withInfo) {
   }
   const std::unique_ptr<FitnessRecords> five = FitnessRecords::forDatabase(dbPath);
   five->open();
-  out.results << resultsFromFitnessRows(five->readAll(), Missing::AsStored);
+  out.results << resultsFromFitnessRows(readFive(*five), Missing::AsStored);
   five->close();
   if (withInfo) {
     // A soldier put on a test day before any record of theirs exists is
@@ -253,6 +257,17 @@ TestDayRecords readTestDayRecords(const QString& dbPath, bool withInfo) {
     for (const TestGroup& g : TestGroups::forDatabase(dbPath)->all()) out.groupMembers << g.members;
   }
   return out;
+}
+
+}  // namespace
+
+TestDayRecords readTestDayRecords(const QString& dbPath, bool withInfo) {
+  return readRecords(dbPath, withInfo, [](FitnessRecords& five) { return five.readAll(); });
+}
+
+TestDayRecords readDueListRecords(const QString& dbPath, const QDate& asOf) {
+  const QString upTo = asOf.toString(Qt::ISODate);
+  return readRecords(dbPath, true, [&upTo](FitnessRecords& five) { return five.readLatest(upTo); });
 }
 
 PreparedReport preparedReport(const ReportTable& table) {

@@ -82,6 +82,10 @@ struct TestDayRecords {
 // Throws DbError. `withInfo`: the three-event tests and the groups' members
 // too (the due list's soldiers); else the tests of the group's kind only.
 TestDayRecords readTestDayRecords(const QString& dbPath, bool withInfo);
+// What the due list as of `asOf` needs of them: readTestDayRecords(dbPath,
+// true), but of the five-event records of each soldier only those that can
+// decide the soldier's line, so a division's records are not all read.
+TestDayRecords readDueListRecords(const QString& dbPath, const QDate& asOf);
 
 // The due list of the group's test: soldiers in name order, then SSN. A
 // soldier is anyone with a record in table info or the five-event table, or

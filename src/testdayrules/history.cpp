@@ -41,12 +41,15 @@ QList<TestResult> loadSoldierHistory(const QString& dbPath, const QString& ssn) 
   if (digits.isEmpty()) return {};
   // Only this soldier's rows are read, through the index by SSN; the few of
   // another SSN form that come along are told apart as any row would be.
+  // The five-event records open while the three-event ones still hold the
+  // folder's records session, so both reads share one open file (one
+  // connection to a server) and its checks.
   std::unique_ptr<RecordBackend> info = RecordBackend::forDatabase(dbPath);
   info->open();
   const std::vector<QStringList> threeEvent = info->rowsOfSoldier(digits);
-  info->close();
   std::unique_ptr<FitnessRecords> fitness = FitnessRecords::forDatabase(dbPath);
   fitness->open();
+  info->close();
   const std::vector<RowAsRead> fiveEvent = fitness->readOfSoldiers({digits});
   fitness->close();
   return soldierHistory(ssn, threeEvent, fiveEvent);

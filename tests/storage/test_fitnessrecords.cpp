@@ -83,6 +83,29 @@ TYPED_TEST(FitnessStore, ASecondRecordOfOneSoldierOnOneDateIsRefused) {
   EXPECT_EQ(s->readAll().size(), 2u);
 }
 
+// A station's first store of a kind is the one a server prepares as it
+// runs it: a refusal then must name the record as any refusal does, and
+// leave the connection fit for the next store.
+TYPED_TEST(FitnessStore, AStoreOntoADayTheSoldierHasIsRefusedAndTheStationStoresOnAfterIt) {
+  auto s = this->records.station();
+  const Record full = fullFitnessRecord();
+  s->add(full);
+  const RowAsRead other = s->add({{"ssn", full.value("ssn")}, {"test_date", "2026-03-02"}});
+  for (int attempt = 1; attempt <= 2; ++attempt) {
+    try {
+      s->store(*s->fetch(other.key), {{"test_date", full.value("test_date")}});
+      FAIL() << "two records of one soldier on one day, attempt " << attempt;
+    } catch (const DbError& e) {
+      EXPECT_TRUE(e.message().contains(full.value("ssn"))) << qPrintable(e.message());
+      EXPECT_TRUE(e.message().contains("2025-09-30")) << qPrintable(e.message());
+    }
+  }
+  const RowAsRead stored = s->store(*s->fetch(other.key), {{"pushup", "41"}});
+  EXPECT_EQ(byName(stored).value("pushup"), "41");
+  EXPECT_EQ(byName(stored).value("test_date"), "2026-03-02");
+  EXPECT_EQ(byName(*this->records.station()->fetch(other.key)).value("pushup"), "41");
+}
+
 TYPED_TEST(FitnessStore, LanesStoringDifferentEventsOfOneSoldierKeepBoth) {
   auto deadliftLane = this->records.station();
   auto plankLane = this->records.station();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "dbfile.h"
+#include "fitnessrecordsfixture.h"
 #include "groupreports.h"
 #include "recordsdb.h"
 #include "sqlitedb.h"
@@ -134,6 +135,58 @@ TYPED_TEST(GroupStore, AGroupsSoldierWithNoRecordYetIsOnTheDueList) {
     ASSERT_NE(row, due.rows.end()) << m.name.toStdString();
     EXPECT_TRUE(row->contains(QStringLiteral("No five-event test"))) << row->join('|').toStdString();
   }
+}
+
+TYPED_TEST(GroupStore, TheDueListFromEachSoldiersLatestRecordsIsTheOneFromAllOfThem) {
+  std::unique_ptr<FitnessRecords> records = this->backend.records();
+  QList<qint64> odd;
+  const auto add = [&](int n, const QString& ssn, const QString& name, const QString& date, const QString& result) {
+    Record r = fullFitnessRecord(n);
+    r.insert(QStringLiteral("ssn"), ssn);
+    r.insert(QStringLiteral("name"), name);
+    r.insert(QStringLiteral("test_date"), date);
+    r.insert(QStringLiteral("result_go"), result);
+    return records->add(r).key;
+  };
+  // One soldier under both ways of writing an SSN, a different name on
+  // each record of the latest day (the read order picks the name), the
+  // latest of them without a result.
+  add(1, "111-22-3333", "Able, Ann", "2024-03-01", "GO");
+  add(1, "111223333", "Able, Ann B", "2025-01-10", "NO-GO");
+  add(1, "111-22-3333", "Able, Anne", "2025-05-02", "");
+  add(1, "111223333", "Able, Anna", "2025-05-02", "");
+  // Tested after the day the list is for, a NO-GO before it.
+  add(2, "222334444", "Baker, Bo", "2025-02-01", "GO");
+  add(2, "222334444", "Baker, Bo", "2025-04-01", "NO-GO");
+  add(2, "222334444", "Baker, Bob", "2026-01-15", "GO");
+  // Dates only another program writes: past the month's end, another
+  // form, none, nonsense; one of them later than every plain date.
+  add(3, "333445555", "Cole, Cy", "2024-06-30", "GO");
+  odd << add(3, "333445555", "Cole, Cy A", "2024-07-01", "GO") << add(3, "333445555", "Cole, Cyd", "2024-07-02", "GO")
+      << add(4, "444556666", "Dunn, Di", "2024-07-03", "GO") << add(4, "444556666", "Dunn, Dee", "2024-07-04", "");
+  add(5, "", "Nobody, No", "2025-01-01", "GO");
+  const QStringList oddDates{"2025-02-29", "06/30/2025", "", "2025-13-01"};
+  QStringList writes;
+  for (int i = 0; i < odd.size(); ++i)
+    writes << QStringLiteral("UPDATE fitness_tests SET test_date = %1 WHERE id = %2")
+                  .arg(oddDates[i].isEmpty() ? QStringLiteral("NULL") : "'" + oddDates[i] + "'")
+                  .arg(odd[i]);
+  if constexpr (std::is_same_v<TypeParam, GroupsInAFile>)
+    sqlite::Database(this->backend.recordsPath(), sqlite::Database::Mode::ReadWrite).exec(writes.join(';'));
+  else
+    this->backend.scratch().admin().runScript(writes.join(';').toUtf8());
+
+  this->backend.groups()->save(rangeDayGroup());
+  const QString path = this->backend.recordsPath();
+  for (const char* day : {"2024-12-31", "2025-05-01", "2025-06-30", "2026-06-12"}) {
+    const QDate asOf = QDate::fromString(QLatin1String(day), Qt::ISODate);
+    const ReportTable fromAll = dueList(readTestDayRecords(path, true), asOf, 6);
+    const ReportTable fromLatest = dueList(readDueListRecords(path, asOf), asOf, 6);
+    ASSERT_FALSE(fromAll.rows.isEmpty()) << day;
+    EXPECT_EQ(fromLatest.rows, fromAll.rows) << day;
+  }
+  // Fewer records were read for it: Able's and Baker's older ones stay.
+  EXPECT_LT(records->readLatest(QStringLiteral("2025-06-30")).size(), records->readAll().size());
 }
 
 TYPED_TEST(GroupStore, AMembersRankComesBackAndOneNotInTheListIsRefused) {
