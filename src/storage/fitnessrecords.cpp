@@ -9,6 +9,7 @@
 #include "fitnesspg.h"
 #include "fitnessrows.h"
 #include "recordssession.h"
+#include "soldierid.h"
 #include "sqlitedb.h"
 #include "ssnkey.h"
 
@@ -23,6 +24,12 @@ using K = FitnessField::Kind;
 }
 
 QString checked(const FitnessField& f, const QString& value) {
+  if (f.name == QLatin1String("dod_id")) {
+    if (value.trimmed().isEmpty()) return QString();
+    if (const std::optional<QString> d = normalizedDodId(value)) return *d;
+    if (looksLikeSsn(value)) refuse(f.name, value, "is an SSN, not a DoD ID number");
+    refuse(f.name, value, "is not a DoD ID number (ten digits)");
+  }
   if (f.kind == K::Text || f.kind == K::Ssn) return value;
   const QString v = value.trimmed();
   if (v.isEmpty()) return QString();
@@ -90,12 +97,22 @@ QStringList fitnessTableSqliteDdl() {
   }
   cols << QStringLiteral("version INTEGER NOT NULL DEFAULT 1");
   const QString t = fitnessTableName();
-  return {"CREATE TABLE " + t + " (" + cols.join(", ") + ")",
+  return QStringList{"CREATE TABLE " + t + " (" + cols.join(", ") + ")",
           // One record per soldier per date of test.
           "CREATE UNIQUE INDEX " + t + "_soldier_date ON " + t + " (ssn, test_date) WHERE ssn <> ''",
           "CREATE INDEX " + t + "_group ON " + t + " (test_group)",
           // A soldier's records, for their history and card.
-          ssnIndexSqlite(t, QStringLiteral("ssn"))};
+          ssnIndexSqlite(t, QStringLiteral("ssn"))} +
+         fitnessDodIdIndexesSqliteDdl();
+}
+
+QStringList fitnessDodIdIndexesSqliteDdl() {
+  // One record per soldier per date of test, by the DoD ID too; and a
+  // soldier's records by it (an index of its own, not partial, so that a
+  // lookup with the number bound as a parameter uses it).
+  return {QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS fitness_tests_dod_id_date ON fitness_tests "
+                         "(dod_id, test_date) WHERE dod_id <> ''"),
+          QStringLiteral("CREATE INDEX IF NOT EXISTS fitness_tests_dod_id ON fitness_tests (dod_id)")};
 }
 
 bool hasFitnessTable(const sqlite::Database& db) {

@@ -43,6 +43,8 @@ inline QString fitnessTableName() { return QStringLiteral("fitness_tests"); }
 
 // The statements that create the table and its indexes in a records file.
 QStringList fitnessTableSqliteDdl();
+// Those of them that serve the DoD ID (an older file gains them with it).
+QStringList fitnessDodIdIndexesSqliteDdl();
 
 // Adds table fitness_tests to a records file that holds table info but not
 // yet this one, in one transaction; every other table is left as it was.
@@ -75,8 +77,9 @@ class FitnessRecords {
   // fitnessFieldNames() order (the ID as text first, no value as a null
   // string).
   virtual std::vector<RowAsRead> readAll() = 0;  // by test date, name, ID
-  // The records of these soldiers (nine digits each) through the index by
-  // SSN: rows of an SSN written another way may come along (ssnkey.h). In
+  // The records of these soldiers, each named by soldierIdentity(): nine
+  // digits through the index by SSN (rows of an SSN written another way may
+  // come along, ssnkey.h), ten through the index by DoD ID. In
   // readAll's order. With `fields` named, only those (and the ID) are read;
   // the row's other fields hold no value.
   virtual std::vector<RowAsRead> readOfSoldiers(const QStringList& ssnDigits, const QStringList& fields = {}) = 0;
@@ -86,8 +89,11 @@ class FitnessRecords {
   virtual std::optional<RowAsRead> fetch(qint64 id) = 0;
   // The record of this SSN on this date of test; none when there is none.
   virtual std::optional<RowAsRead> find(const QString& ssn, const QString& testDate) = 0;
+  // The record of this DoD ID number (ten digits) on this date of test.
+  virtual std::optional<RowAsRead> findByDodId(const QString& dodId, const QString& testDate) = 0;
   // Adds a record holding `values` (field name -> text). Refused when the
-  // soldier already has a record on that date of test (DbError naming both).
+  // soldier already has a record on that date of test, by SSN or by DoD ID
+  // (DbError naming both), and when it names the soldier by neither.
   virtual RowAsRead add(const Record& values) = 0;
   // Writes `changes` into the row read as `asRead`; ConflictError when one
   // of those fields changed elsewhere since, DbError when the row is gone.

@@ -256,6 +256,20 @@ std::vector<RowAsRead> Gateway::bySsn(const QStringList& ssnDigits, const QStrin
              {dialect_->listParam(ssnDigits)});
 }
 
+std::vector<RowAsRead> Gateway::bySsnOr(const QStringList& ssnDigits, const QString& column,
+                                        const QStringList& values, const QStringList& order,
+                                        const QStringList& fields) {
+  if (values.isEmpty()) return bySsn(ssnDigits, order, fields);
+  const QString other = dialect_->oneOf("t." + dialect_->name(table_.columns.at(columnOf(column)).name), 1, false);
+  if (ssnDigits.isEmpty())
+    return run("SELECT " + selectList(fields) + " FROM " + table_.name + " t WHERE " + other + orderBy(order),
+               {dialect_->listParam(values)});
+  const QString ssn = table_.columns.at(columnOf(QStringLiteral("ssn"))).name;
+  return run("SELECT " + selectList(fields) + " FROM " + table_.name + " t WHERE " + other + " OR " +
+                 dialect_->oneOf(dialect_->ssnKey("t." + dialect_->name(ssn)), 2, false) + orderBy(order),
+             {dialect_->listParam(values), dialect_->listParam(ssnDigits)});
+}
+
 std::vector<RowAsRead> Gateway::byKeys(const QList<qint64>& keys, const QStringList& order) {
   QStringList list;
   for (qint64 k : keys) list << QString::number(k);

@@ -57,6 +57,10 @@ class Gateway {
   // (ssnkey.h), in `order`.
   std::vector<RowAsRead> bySsn(const QStringList& ssnDigits, const QStringList& order,
                                const QStringList& fields = {});
+  // The rows of these soldiers by SSN (as bySsn) or whose `column` holds one
+  // of `values`, in one statement, each through its own index; in `order`.
+  std::vector<RowAsRead> bySsnOr(const QStringList& ssnDigits, const QString& column, const QStringList& values,
+                                 const QStringList& order, const QStringList& fields = {});
   // The rows with these keys, in `order`.
   std::vector<RowAsRead> byKeys(const QList<qint64>& keys, const QStringList& order);
   // Every row, in `order`.
