@@ -81,21 +81,38 @@ const QStringList& fitnessFieldNames() {
   return names;
 }
 
+const QStringList& fitnessFieldsAddedLater() {
+  static const QStringList names{QStringLiteral("dod_id")};
+  return names;
+}
+
+QStringList fitnessTableColumns() {
+  QStringList out;
+  for (const QString& name : fitnessFieldNames())
+    if (!fitnessFieldsAddedLater().contains(name)) out << name;
+  return out << QStringLiteral("version") << fitnessFieldsAddedLater();
+}
+
 QStringList fitnessTableSqliteDdl() {
   QStringList cols;
+  QStringList later;
   for (const FitnessField& f : fitnessFields()) {
+    // An upgrade adds a later field after the row version: a file made new
+    // holds it in the same place, so that every file's rows read alike
+    // (Repair reads them by their place).
+    QStringList& to = fitnessFieldsAddedLater().contains(f.name) ? later : cols;
     switch (f.kind) {
-      case K::Key: cols << f.name + " INTEGER PRIMARY KEY AUTOINCREMENT"; break;
-      case K::Number: cols << f.name + " INTEGER"; break;
-      case K::Decimal: cols << f.name + " NUMERIC"; break;
+      case K::Key: to << f.name + " INTEGER PRIMARY KEY AUTOINCREMENT"; break;
+      case K::Number: to << f.name + " INTEGER"; break;
+      case K::Decimal: to << f.name + " NUMERIC"; break;
       // Names sort as the three-event table sorts them.
-      case K::Text: cols << f.name + (f.name == QLatin1String("name") ? " TEXT COLLATE NOCASE" : " TEXT"); break;
+      case K::Text: to << f.name + (f.name == QLatin1String("name") ? " TEXT COLLATE NOCASE" : " TEXT"); break;
       case K::Ssn:
       case K::Date:
-      case K::Verdict: cols << f.name + " TEXT"; break;
+      case K::Verdict: to << f.name + " TEXT"; break;
     }
   }
-  cols << QStringLiteral("version INTEGER NOT NULL DEFAULT 1");
+  cols << QStringLiteral("version INTEGER NOT NULL DEFAULT 1") << later;
   const QString t = fitnessTableName();
   return QStringList{"CREATE TABLE " + t + " (" + cols.join(", ") + ")",
           // One record per soldier per date of test.
@@ -167,6 +184,14 @@ QList<FieldClash> fitnessClashes(const RowAsRead& asRead, const RowAsRead& now, 
 }
 
 FitnessRecords::~FitnessRecords() = default;
+
+std::optional<RowAsRead> FitnessRecords::findOfSoldier(const QString& dodId, const QString& ssn,
+                                                      const QString& testDate) {
+  if (!dodId.isEmpty())
+    if (std::optional<RowAsRead> r = findByDodId(dodId, testDate)) return r;
+  if (ssn.isEmpty()) return std::nullopt;
+  return find(ssn, testDate);
+}
 
 std::optional<FitnessRecords::Changes> FitnessRecords::changesSince(const Followed&, qint64) { return std::nullopt; }
 

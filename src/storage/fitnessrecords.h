@@ -41,6 +41,12 @@ const QList<FitnessField>& fitnessFields();
 const QStringList& fitnessFieldNames();
 inline QString fitnessTableName() { return QStringLiteral("fitness_tests"); }
 
+// The fields added to the table after its first form ("dod_id"), and the
+// table's columns in the order a file holds them: the first fields, the row
+// version, then those added later, as an upgrade adds them.
+const QStringList& fitnessFieldsAddedLater();
+QStringList fitnessTableColumns();
+
 // The statements that create the table and its indexes in a records file.
 QStringList fitnessTableSqliteDdl();
 // Those of them that serve the DoD ID (an older file gains them with it).
@@ -91,6 +97,10 @@ class FitnessRecords {
   virtual std::optional<RowAsRead> find(const QString& ssn, const QString& testDate) = 0;
   // The record of this DoD ID number (ten digits) on this date of test.
   virtual std::optional<RowAsRead> findByDodId(const QString& dodId, const QString& testDate) = 0;
+  // The record on this date of the soldier these identifiers name: by the
+  // DoD ID number when given, else (or when none carries it: a record made
+  // before the number) by the SSN.
+  std::optional<RowAsRead> findOfSoldier(const QString& dodId, const QString& ssn, const QString& testDate);
   // Adds a record holding `values` (field name -> text). Refused when the
   // soldier already has a record on that date of test, by SSN or by DoD ID
   // (DbError naming both), and when it names the soldier by neither.

@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "recordrow.h"
+#include "soldierid.h"
+#include "soldierresults.h"
 #include "storedresults.h"
 
 namespace quillon {
@@ -26,16 +28,6 @@ QString pointsText(const std::optional<int>& p) { return p ? QString::number(*p)
 QList<TestResult> byDate(QList<TestResult> results) {
   std::stable_sort(results.begin(), results.end(), [](const TestResult& a, const TestResult& b) { return a.date < b.date; });
   return results;
-}
-
-// Results by the nine digits of their soldier's SSN, each soldier's by date
-// of test; a record naming no SSN the rules accept is left out.
-QHash<QString, QList<TestResult>> bySoldier(const QList<TestResult>& results) {
-  QHash<QString, QList<TestResult>> out;
-  for (const TestResult& r : results)
-    if (!r.soldier.ssn.isEmpty()) out[r.soldier.ssn] << r;
-  for (QList<TestResult>& own : out) own = byDate(std::move(own));
-  return out;
 }
 
 // How many tests a card holds: the latest ones by date (testsOnCard's rule
@@ -122,9 +114,9 @@ FitnessCard cardFromRecords(const std::vector<RowAsRead>& rows, const GroupMembe
 }
 
 QList<FitnessCard> cardsForGroup(const TestGroup& group, const QList<TestResult>& results) {
-  const QHash<QString, QList<TestResult>> bySsn = bySoldier(results);
+  const ResultsBySoldier bySoldier(results, group.members);
   QList<FitnessCard> cards;
-  for (const GroupMember& m : group.members) cards << cardOf(bySsn.value(ssnDigits(m.ssn)), m);
+  for (const GroupMember& m : group.members) cards << cardOf(byDate(bySoldier.of(m.dodId, m.ssn)), m);
   return cards;
 }
 
@@ -133,27 +125,34 @@ QList<FitnessCard> cardsForGroup(const TestGroup& group, const std::vector<RowAs
 }
 
 QList<FitnessCard> cardsForGroup(const TestGroup& group, FitnessRecords& records) {
+  // Each member by either identifier: the records before the DoD ID name
+  // the soldier by SSN alone.
   QStringList soldiers;
   for (const GroupMember& m : group.members)
-    if (const QString digits = ssnDigits(m.ssn); !digits.isEmpty()) soldiers << digits;
+    for (const QString& id : {normalizedDodId(m.dodId).value_or(QString()), ssnDigits(m.ssn)})
+      if (!id.isEmpty()) soldiers << id;
   soldiers.removeDuplicates();
   if (soldiers.isEmpty()) return cardsForGroup(group, QList<TestResult>());
   // Two reads: of every record of the group's soldiers only what picks the
   // card's tests and fills its header, then the whole of the few records the
   // cards show. A soldier of many years has many records.
-  static const QStringList kPicking = {"ssn", "name", "sex", "unit", "test_date"};
-  QHash<QString, QList<TestResult>> bySsn =
-      bySoldier(resultsFromFitnessRows(records.readOfSoldiers(soldiers, kPicking), Missing::AsStored));
+  static const QStringList kPicking = {"ssn", "dod_id", "name", "sex", "unit", "test_date"};
+  const ResultsBySoldier picking(resultsFromFitnessRows(records.readOfSoldiers(soldiers, kPicking), Missing::AsStored),
+                                 group.members);
   QList<qint64> shown;
-  for (const QList<TestResult>& own : std::as_const(bySsn))
+  for (const QList<TestResult>& all : picking.all()) {
+    const QList<TestResult> own = byDate(all);
     for (qsizetype i = std::max<qsizetype>(0, own.size() - kTestsOnCard); i < own.size(); ++i) shown << own[i].id;
+  }
   QHash<qint64, TestResult> whole;
   for (const RowAsRead& r : records.readIds(shown)) whole.insert(r.key, resultFromFitnessRow(r, Missing::Scored));
-  for (QList<TestResult>& own : bySsn)
+  QList<FitnessCard> cards;
+  for (const GroupMember& m : group.members) {
+    QList<TestResult> own = byDate(picking.of(m.dodId, m.ssn));
     for (TestResult& r : own)
       if (const auto w = whole.constFind(r.id); w != whole.cend()) r = *w;
-  QList<FitnessCard> cards;
-  for (const GroupMember& m : group.members) cards << cardOf(bySsn.value(ssnDigits(m.ssn)), m);
+    cards << cardOf(own, m);
+  }
   return cards;
 }
 

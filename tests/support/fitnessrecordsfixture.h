@@ -68,6 +68,7 @@ inline Record fullFitnessRecord(int n = 1, const QString& unit = QStringLiteral(
   set("grader_alt", QStringLiteral("RS"));
   set("oic_ncoic_name", QStringLiteral("SFC Tanaka"));
   set("remark", QStringLiteral("Profile: rowed; \"quotes\", commas, and a\nsecond line"));
+  set("dod_id", QString::number(1200000000 + n));
   return r;
 }
 
