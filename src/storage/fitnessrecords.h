@@ -103,10 +103,12 @@ class FitnessRecords {
   std::optional<RowAsRead> findOfSoldier(const QString& dodId, const QString& ssn, const QString& testDate);
   // Adds a record holding `values` (field name -> text). Refused when the
   // soldier already has a record on that date of test, by SSN or by DoD ID
-  // (DbError naming both), and when it names the soldier by neither.
+  // (DbError naming both).
   virtual RowAsRead add(const Record& values) = 0;
   // Writes `changes` into the row read as `asRead`; ConflictError when one
-  // of those fields changed elsewhere since, DbError when the row is gone.
+  // of those fields changed elsewhere since, DbError when the row is gone
+  // or when the change would leave a record that names its soldier (by SSN
+  // or DoD ID number) naming no one.
   virtual RowAsRead store(const RowAsRead& asRead, const Record& changes) = 0;
   // Deletes the row read as `asRead`; ConflictError when any of its fields
   // changed since. False when it was already gone.

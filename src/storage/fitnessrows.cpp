@@ -121,7 +121,6 @@ void FitnessRows::requireIdentifier(const Record& values, const RowAsRead* row) 
 
 RowAsRead FitnessRows::add(const Record& values) {
   const Record v = checkedFitnessValues(values);
-  requireIdentifier(v, nullptr);
   try {
     return gw().add(v);
   } catch (const DbError& e) {
@@ -138,10 +137,12 @@ RowAsRead FitnessRows::store(const RowAsRead& asRead, const Record& changes) {
     return *now;
   }
   if (v.contains(QStringLiteral("ssn")) || v.contains(QStringLiteral("dod_id"))) {
-    // Whichever identifier the change leaves, as the record holds it now.
+    // A record may come naming no one (from a file made by hand, an older
+    // program), but a change never takes the last identifier off one.
     const std::optional<RowAsRead> now = fetch(asRead.key);
     if (!now) throw DbError(deletedMessage(QString::number(asRead.key)));
-    requireIdentifier(v, &*now);
+    const bool named = !fieldOf({}, &*now, "ssn").trimmed().isEmpty() || !fieldOf({}, &*now, "dod_id").isEmpty();
+    if (named) requireIdentifier(v, &*now);
   }
   // Callers hand in a row as read whose version is not the row's own (a
   // lane keeps its own fields from an earlier read while other lanes store

@@ -45,7 +45,7 @@ class FitnessRows : public FitnessRecords {
   // `e` is that refusal; returns otherwise.
   void refuseSecondRecord(const DbError& e, const Record& values, const RowAsRead* row);
   // Throws unless the record, `values` over `row`, names the soldier by the
-  // SSN or the DoD ID.
+  // SSN or the DoD ID number.
   static void requireIdentifier(const Record& values, const RowAsRead* row);
 
   std::function<std::shared_ptr<RecordsSession>()> reopen_;

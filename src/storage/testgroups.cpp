@@ -119,10 +119,12 @@ class GroupRows : public TestGroups {
     if (s.isServer()) {
       pg::Connection& c = s.server();
       const pg::Result r = c.exec("SELECT to_regclass('test_groups') IS NOT NULL AND "
-                                  "to_regclass('test_group_members') IS NOT NULL");
+                                  "EXISTS (SELECT FROM pg_attribute WHERE attrelid = to_regclass('test_group_members') "
+                                  "AND attname = 'dod_id' AND NOT attisdropped)");
       if (r.value(0, 0) != QLatin1String("t"))
-        throw DbError(QStringLiteral("The records server (%1) keeps no test groups yet: an administrator runs "
-                                     "data/postgres/setup.sql on it again to add them.")
+        throw DbError(QStringLiteral("The records server (%1) keeps no test groups yet, or keeps them as before the "
+                                     "DoD ID number: an administrator runs data/postgres/setup.sql on it again to "
+                                     "bring them up to date.")
                           .arg(c.description()));
     } else {
       s.file(RecordsSession::Needs::TestGroups);

@@ -109,7 +109,7 @@ TEST(DodIdTestDay, ARosterLineWhoseNumberAndSsnAreTwoStoredSoldiersRefusesTheWho
     Record first = fullFitnessRecord(1);  // SSN 200000001
     first.insert(QStringLiteral("dod_id"), QStringLiteral("1234567890"));
     records->add(first);
-    Record second = fullFitnessRecord(2);  // SSN 200000002, another number
+    Record second = fullFitnessRecord(2);  // SSN 200000002, another soldier
     records->add(second);
   }
   TestDayWindow w(path);
