@@ -85,8 +85,9 @@ Source readSource(const QString& folder, const QString& copy) {
   try {
     if (const QString why = rows.damage(); !why.isEmpty())
       throw Error(folder + QStringLiteral(": the records file is damaged (%1).").arg(why));
-    QStringList expected = fitnessTable().names();
-    expected << QStringLiteral("version");
+    // The columns in the order every file holds them (the fields added
+    // later come after the version).
+    const QStringList expected = fitnessTableColumns();
     if (const QStringList here = rows.columnsHere(); here != expected)
       throw Error(folder + QStringLiteral(": the records file was made by another version of Quillon (its five-event "
                                           "records hold the fields %1).")
