@@ -182,6 +182,14 @@ CREATE TRIGGER fitness_tests_next_version BEFORE UPDATE ON fitness_tests
 -- One record per soldier per date of test.
 CREATE UNIQUE INDEX IF NOT EXISTS fitness_tests_soldier_date ON fitness_tests (ssn, test_date) WHERE ssn <> '';
 CREATE INDEX IF NOT EXISTS fitness_tests_group ON fitness_tests (test_group);
+-- The DoD ID number (ten digits), the soldier's identifier where the SSN may
+-- be left out; a server set up before gains it empty for every record. One
+-- record per soldier per date by it too, and a soldier's records found by it
+-- (an index of its own, not partial, so that a lookup with the number as a
+-- parameter uses it).
+ALTER TABLE fitness_tests ADD COLUMN IF NOT EXISTS dod_id text;
+CREATE UNIQUE INDEX IF NOT EXISTS fitness_tests_dod_id_date ON fitness_tests (dod_id, test_date) WHERE dod_id <> '';
+CREATE INDEX IF NOT EXISTS fitness_tests_dod_id ON fitness_tests (dod_id);
 CREATE INDEX IF NOT EXISTS fitness_tests_unit ON fitness_tests (unit);
 
 ALTER TABLE fitness_tests OWNER TO quillon_owner;
@@ -251,18 +259,48 @@ CREATE TABLE IF NOT EXISTS test_groups (
 DROP TRIGGER IF EXISTS test_groups_next_version ON test_groups;
 CREATE TRIGGER test_groups_next_version BEFORE UPDATE ON test_groups
   FOR EACH ROW EXECUTE FUNCTION info_next_version();
+-- A member is known by the SSN, the DoD ID or both: each is empty text when
+-- unknown (never no value, so the key can hold it), one of the two is there,
+-- and each one given is in the group once.
 CREATE TABLE IF NOT EXISTS test_group_members (
   group_id  bigint NOT NULL REFERENCES test_groups (id) ON DELETE CASCADE,
   position  integer NOT NULL,
-  ssn       text NOT NULL,
+  ssn       text NOT NULL DEFAULT '',
   name      text,
   sex       text,
   dob       text,
   unit      text,
   standard  text NOT NULL,
-  PRIMARY KEY (group_id, ssn)
+  rank      text,
+  dod_id    text NOT NULL DEFAULT '',
+  PRIMARY KEY (group_id, ssn, dod_id)
 );
+-- A server set up before: members were keyed by their SSN alone, and had no
+-- rank and no DoD ID. Every member kept stays as it was.
 ALTER TABLE test_group_members ADD COLUMN IF NOT EXISTS rank text;
+ALTER TABLE test_group_members ADD COLUMN IF NOT EXISTS dod_id text NOT NULL DEFAULT '';
+ALTER TABLE test_group_members ALTER COLUMN ssn SET DEFAULT '';
+DO $$
+DECLARE
+  k text;
+BEGIN
+  SELECT c.conname INTO k FROM pg_constraint c
+  WHERE c.conrelid = 'test_group_members'::regclass AND c.contype = 'p'
+    AND NOT EXISTS (SELECT FROM pg_attribute a
+                    WHERE a.attrelid = c.conrelid AND a.attnum = ANY (c.conkey) AND a.attname = 'dod_id');
+  IF k IS NOT NULL THEN
+    EXECUTE format('ALTER TABLE test_group_members DROP CONSTRAINT %I', k);
+    ALTER TABLE test_group_members ADD PRIMARY KEY (group_id, ssn, dod_id);
+  END IF;
+  IF NOT EXISTS (SELECT FROM pg_constraint WHERE conrelid = 'test_group_members'::regclass
+                 AND conname = 'test_group_members_identified') THEN
+    ALTER TABLE test_group_members ADD CONSTRAINT test_group_members_identified CHECK (ssn <> '' OR dod_id <> '');
+  END IF;
+END
+$$;
+CREATE UNIQUE INDEX IF NOT EXISTS test_group_members_ssn ON test_group_members (group_id, ssn) WHERE ssn <> '';
+CREATE UNIQUE INDEX IF NOT EXISTS test_group_members_dod_id ON test_group_members (group_id, dod_id) WHERE dod_id <> '';
+CREATE INDEX IF NOT EXISTS test_group_members_dod_id_key ON test_group_members (dod_id);
 ALTER TABLE test_groups OWNER TO quillon_owner;
 ALTER TABLE test_group_members OWNER TO quillon_owner;
 REVOKE ALL ON test_groups, test_group_members FROM PUBLIC;

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <algorithm>
 
+#include "fitnessrecords.h"
 #include "gateway.h"
 #include "recordssession.h"
 #include "recordtables.h"
@@ -37,8 +38,9 @@ Source readSource(const QString& folder, const FolderCopy& copy) {
   try {
     if (const QString why = rows.damage(); !why.isEmpty())
       throw Error(folder + QStringLiteral(": the records file is damaged (%1).").arg(why));
-    QStringList expected = fitnessTable().names();
-    expected << QStringLiteral("version");
+    // The columns in the order every file holds them (the fields added
+    // later come after the version).
+    const QStringList expected = fitnessTableColumns();
     const QStringList here = rows.columnsHere();
     // A server keeps its columns in the order its setup script added them.
     const bool known = copy.onServer() ? std::all_of(expected.cbegin(), expected.cend(),

@@ -63,7 +63,12 @@ Record fitnessRecordOf(const RowAsRead& row) {
 }
 
 QString recordIdentity(const Record& record) {
-  return ssnDigits(record.value(QStringLiteral("ssn"))) + '/' + record.value(QStringLiteral("test_date"));
+  // By the SSN where the record has one, so that a record made before the
+  // DoD ID number and its copy that gained one since stay one record; a
+  // soldier known by the number alone by that.
+  const QString ssn = ssnDigits(record.value(QStringLiteral("ssn")));
+  const QString who = ssn.isEmpty() ? QStringLiteral("D") + record.value(QStringLiteral("dod_id")) : ssn;
+  return who + '/' + record.value(QStringLiteral("test_date"));
 }
 
 QString notePath(const QString& folder) { return QDir(folder).filePath(kNoteName); }

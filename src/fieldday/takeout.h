@@ -23,7 +23,8 @@ namespace quillon::fieldday {
 inline constexpr int kNoteFormat = 1;
 
 // A record is known in every database by its soldier and date of test: the
-// SSN's nine digits and YYYY-MM-DD. A take-out adds nothing to the records
+// SSN's nine digits (the DoD ID number for a soldier known by it alone) and
+// YYYY-MM-DD. A take-out adds nothing to the records
 // themselves, so a laptop that never took a group out merges the same way.
 // `record` is a five-event record as field name -> text (fitnessRecordOf).
 // Every comparison of records across databases (the take-out's note, the

@@ -441,4 +441,8 @@ Scan scanTableRows(const QByteArray& file, const QByteArray& table, int columns)
   return scanTable(file, Shape{table.constData(), columns, columns});
 }
 
+Scan scanTableRows(const QByteArray& file, const QByteArray& table, int fewest, int columns) {
+  return scanTable(file, Shape{table.constData(), fewest, columns});
+}
+
 }  // namespace quillon::dbtool::salvage

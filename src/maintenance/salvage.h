@@ -74,5 +74,8 @@ Scan scanInfoRows(const QByteArray& file);
 // The same for the rows of another table of `columns` fields whose first
 // is its ID (the row id itself, or a whole number), none of them binary.
 Scan scanTableRows(const QByteArray& file, const QByteArray& table, int columns);
+// The same for a table whose rows stored before its later columns were
+// added hold only the first `fewest` of them.
+Scan scanTableRows(const QByteArray& file, const QByteArray& table, int fewest, int columns);
 
 }  // namespace quillon::dbtool::salvage

@@ -13,8 +13,9 @@ using sqlite::Database;
 using sqlite::Statement;
 using sqlite::quoted;
 
-// The table's columns as made: every field, then the row version.
-QStringList columnNames() { return fitnessFieldNames() + QStringList{QStringLiteral("version")}; }
+// The table's columns as made: every field, the row version, then the
+// fields added later.
+QStringList columnNames() { return fitnessTableColumns(); }
 
 [[noreturn]] void failOn(const Database& db, const QString& path) {
   throw ToolError(db.errorCode(), QDir::toNativeSeparators(path) + ": " + db.errorMessage());
@@ -27,7 +28,9 @@ bool isFitnessTable(const QString& type, const QString& name) {
 }
 
 salvage::Scan scanFitnessRows(const QByteArray& image) {
-  return salvage::scanTableRows(image, fitnessTableName().toUtf8(), int(columnNames().size()));
+  // A row stored before the later fields were added holds none of them.
+  const int all = int(columnNames().size());
+  return salvage::scanTableRows(image, fitnessTableName().toUtf8(), all - int(fitnessFieldsAddedLater().size()), all);
 }
 
 QStringList fitnessTableStatements() { return fitnessTableSqliteDdl(); }

@@ -28,4 +28,23 @@ bool looksLikeSsn(const QString& text) {
   return ssn.match(text.trimmed()).hasMatch();
 }
 
+QString ssnNineDigits(const QString& ssn) {
+  if (!looksLikeSsn(ssn)) return QString();
+  QString digits = ssn.trimmed();
+  digits.remove(QLatin1Char('-'));
+  return digits;
+}
+
+QString soldierIdentity(const QString& dodId, const QString& ssn) {
+  if (const std::optional<QString> d = normalizedDodId(dodId)) return *d;
+  return ssnNineDigits(ssn);
+}
+
+bool sameSoldier(const QString& dodIdA, const QString& ssnA, const QString& dodIdB, const QString& ssnB) {
+  const std::optional<QString> a = normalizedDodId(dodIdA), b = normalizedDodId(dodIdB);
+  if (a && b) return *a == *b;
+  const QString sa = ssnNineDigits(ssnA);
+  return !sa.isEmpty() && sa == ssnNineDigits(ssnB);
+}
+
 }  // namespace quillon

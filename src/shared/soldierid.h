@@ -27,4 +27,20 @@ std::optional<QString> normalizedDodId(const QString& text);
 // is named as such rather than as a wrong count of digits.
 bool looksLikeSsn(const QString& text);
 
+// The identifier the five-event side knows a soldier by: the DoD ID number
+// when known, else the SSN's nine digits; empty when neither reads as one.
+// Ten digits and nine never meet, so one such text names one soldier
+// whichever of the two it is. Every place that files, finds or matches a
+// soldier of the five-event side keys them by it.
+QString soldierIdentity(const QString& dodId, const QString& ssn);
+
+// The SSN's nine digits when `ssn` is one (dashed or not, spaces around it
+// allowed); empty otherwise.
+QString ssnNineDigits(const QString& ssn);
+
+// Whether two records name one soldier: by the DoD ID when both hold one,
+// else by the SSN when both hold one. A record written before the DoD ID
+// (SSN only) is thereby the soldier's whose DoD ID is known now.
+bool sameSoldier(const QString& dodIdA, const QString& ssnA, const QString& dodIdB, const QString& ssnB);
+
 }  // namespace quillon

@@ -9,6 +9,7 @@
 #include "fitnesspg.h"
 #include "fitnessrows.h"
 #include "recordssession.h"
+#include "soldierid.h"
 #include "sqlitedb.h"
 #include "ssnkey.h"
 
@@ -23,6 +24,12 @@ using K = FitnessField::Kind;
 }
 
 QString checked(const FitnessField& f, const QString& value) {
+  if (f.name == QLatin1String("dod_id")) {
+    if (value.trimmed().isEmpty()) return QString();
+    if (const std::optional<QString> d = normalizedDodId(value)) return *d;
+    if (looksLikeSsn(value)) refuse(f.name, value, "is an SSN, not a DoD ID number");
+    refuse(f.name, value, "is not a DoD ID number (ten digits)");
+  }
   if (f.kind == K::Text || f.kind == K::Ssn) return value;
   const QString v = value.trimmed();
   if (v.isEmpty()) return QString();
@@ -74,28 +81,55 @@ const QStringList& fitnessFieldNames() {
   return names;
 }
 
+const QStringList& fitnessFieldsAddedLater() {
+  static const QStringList names{QStringLiteral("dod_id")};
+  return names;
+}
+
+QStringList fitnessTableColumns() {
+  QStringList out;
+  for (const QString& name : fitnessFieldNames())
+    if (!fitnessFieldsAddedLater().contains(name)) out << name;
+  return out << QStringLiteral("version") << fitnessFieldsAddedLater();
+}
+
 QStringList fitnessTableSqliteDdl() {
   QStringList cols;
+  QStringList later;
   for (const FitnessField& f : fitnessFields()) {
+    // An upgrade adds a later field after the row version: a file made new
+    // holds it in the same place, so that every file's rows read alike
+    // (Repair reads them by their place).
+    QStringList& to = fitnessFieldsAddedLater().contains(f.name) ? later : cols;
     switch (f.kind) {
-      case K::Key: cols << f.name + " INTEGER PRIMARY KEY AUTOINCREMENT"; break;
-      case K::Number: cols << f.name + " INTEGER"; break;
-      case K::Decimal: cols << f.name + " NUMERIC"; break;
+      case K::Key: to << f.name + " INTEGER PRIMARY KEY AUTOINCREMENT"; break;
+      case K::Number: to << f.name + " INTEGER"; break;
+      case K::Decimal: to << f.name + " NUMERIC"; break;
       // Names sort as the three-event table sorts them.
-      case K::Text: cols << f.name + (f.name == QLatin1String("name") ? " TEXT COLLATE NOCASE" : " TEXT"); break;
+      case K::Text: to << f.name + (f.name == QLatin1String("name") ? " TEXT COLLATE NOCASE" : " TEXT"); break;
       case K::Ssn:
       case K::Date:
-      case K::Verdict: cols << f.name + " TEXT"; break;
+      case K::Verdict: to << f.name + " TEXT"; break;
     }
   }
-  cols << QStringLiteral("version INTEGER NOT NULL DEFAULT 1");
+  cols << QStringLiteral("version INTEGER NOT NULL DEFAULT 1") << later;
   const QString t = fitnessTableName();
-  return {"CREATE TABLE " + t + " (" + cols.join(", ") + ")",
+  return QStringList{"CREATE TABLE " + t + " (" + cols.join(", ") + ")",
           // One record per soldier per date of test.
           "CREATE UNIQUE INDEX " + t + "_soldier_date ON " + t + " (ssn, test_date) WHERE ssn <> ''",
           "CREATE INDEX " + t + "_group ON " + t + " (test_group)",
           // A soldier's records, for their history and card.
-          ssnIndexSqlite(t, QStringLiteral("ssn"))};
+          ssnIndexSqlite(t, QStringLiteral("ssn"))} +
+         fitnessDodIdIndexesSqliteDdl();
+}
+
+QStringList fitnessDodIdIndexesSqliteDdl() {
+  // One record per soldier per date of test, by the DoD ID too; and a
+  // soldier's records by it (an index of its own, not partial, so that a
+  // lookup with the number bound as a parameter uses it).
+  return {QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS fitness_tests_dod_id_date ON fitness_tests "
+                         "(dod_id, test_date) WHERE dod_id <> ''"),
+          QStringLiteral("CREATE INDEX IF NOT EXISTS fitness_tests_dod_id ON fitness_tests (dod_id)")};
 }
 
 bool hasFitnessTable(const sqlite::Database& db) {
@@ -150,6 +184,14 @@ QList<FieldClash> fitnessClashes(const RowAsRead& asRead, const RowAsRead& now, 
 }
 
 FitnessRecords::~FitnessRecords() = default;
+
+std::optional<RowAsRead> FitnessRecords::findOfSoldier(const QString& dodId, const QString& ssn,
+                                                      const QString& testDate) {
+  if (!dodId.isEmpty())
+    if (std::optional<RowAsRead> r = findByDodId(dodId, testDate)) return r;
+  if (ssn.isEmpty()) return std::nullopt;
+  return find(ssn, testDate);
+}
 
 std::optional<FitnessRecords::Changes> FitnessRecords::changesSince(const Followed&, qint64) { return std::nullopt; }
 

@@ -41,8 +41,16 @@ const QList<FitnessField>& fitnessFields();
 const QStringList& fitnessFieldNames();
 inline QString fitnessTableName() { return QStringLiteral("fitness_tests"); }
 
+// The fields added to the table after its first form ("dod_id"), and the
+// table's columns in the order a file holds them: the first fields, the row
+// version, then those added later, as an upgrade adds them.
+const QStringList& fitnessFieldsAddedLater();
+QStringList fitnessTableColumns();
+
 // The statements that create the table and its indexes in a records file.
 QStringList fitnessTableSqliteDdl();
+// Those of them that serve the DoD ID (an older file gains them with it).
+QStringList fitnessDodIdIndexesSqliteDdl();
 
 // Adds table fitness_tests to a records file that holds table info but not
 // yet this one, in one transaction; every other table is left as it was.
@@ -75,8 +83,9 @@ class FitnessRecords {
   // fitnessFieldNames() order (the ID as text first, no value as a null
   // string).
   virtual std::vector<RowAsRead> readAll() = 0;  // by test date, name, ID
-  // The records of these soldiers (nine digits each) through the index by
-  // SSN: rows of an SSN written another way may come along (ssnkey.h). In
+  // The records of these soldiers, each named by soldierIdentity(): nine
+  // digits through the index by SSN (rows of an SSN written another way may
+  // come along, ssnkey.h), ten through the index by DoD ID. In
   // readAll's order. With `fields` named, only those (and the ID) are read;
   // the row's other fields hold no value.
   virtual std::vector<RowAsRead> readOfSoldiers(const QStringList& ssnDigits, const QStringList& fields = {}) = 0;
@@ -93,11 +102,20 @@ class FitnessRecords {
   // soldier's latest record or latest result from all of them picks the
   // same from these, ties and all. Every record where they cannot be told.
   virtual std::vector<RowAsRead> readLatest(const QString& upTo);
+  // The record of this DoD ID number (ten digits) on this date of test.
+  virtual std::optional<RowAsRead> findByDodId(const QString& dodId, const QString& testDate) = 0;
+  // The record on this date of the soldier these identifiers name: by the
+  // DoD ID number when given, else (or when none carries it: a record made
+  // before the number) by the SSN.
+  std::optional<RowAsRead> findOfSoldier(const QString& dodId, const QString& ssn, const QString& testDate);
   // Adds a record holding `values` (field name -> text). Refused when the
-  // soldier already has a record on that date of test (DbError naming both).
+  // soldier already has a record on that date of test, by SSN or by DoD ID
+  // (DbError naming both).
   virtual RowAsRead add(const Record& values) = 0;
   // Writes `changes` into the row read as `asRead`; ConflictError when one
-  // of those fields changed elsewhere since, DbError when the row is gone.
+  // of those fields changed elsewhere since, DbError when the row is gone
+  // or when the change would leave a record that names its soldier (by SSN
+  // or DoD ID number) naming no one.
   virtual RowAsRead store(const RowAsRead& asRead, const Record& changes) = 0;
   // Deletes the row read as `asRead`; ConflictError when any of its fields
   // changed since. False when it was already gone.

@@ -48,9 +48,11 @@ void FitnessRows::open() {
 
 std::vector<RowAsRead> FitnessRows::readAll() { return gw().all(readOrder()); }
 
-std::vector<RowAsRead> FitnessRows::readOfSoldiers(const QStringList& ssnDigits, const QStringList& fields) {
+std::vector<RowAsRead> FitnessRows::readOfSoldiers(const QStringList& soldiers, const QStringList& fields) {
   for (const QString& f : fields) Q_ASSERT_X(fitnessFieldNames().contains(f), "readOfSoldiers", qPrintable(f));
-  return gw().bySsn(ssnDigits, readOrder(), fields);
+  QStringList ssns, dodIds;
+  for (const QString& id : soldiers) (id.size() == 10 ? dodIds : ssns) << id;
+  return gw().bySsnOr(ssns, QStringLiteral("dod_id"), dodIds, readOrder(), fields);
 }
 
 std::vector<RowAsRead> FitnessRows::readIds(const QList<qint64>& ids) { return gw().byKeys(ids, readOrder()); }
@@ -64,6 +66,10 @@ std::optional<RowAsRead> FitnessRows::find(const QString& ssn, const QString& te
 }
 
 std::vector<RowAsRead> FitnessRows::readLatest(const QString& upTo) {
+  // The latest records are found per SSN; a soldier known by the DoD ID
+  // number alone has none, so while the table holds such a record every
+  // record is read.
+  if (gw().anyWithout(QStringLiteral("ssn"), QStringLiteral("dod_id"))) return readAll();
   return gw().latestOfEach(QStringLiteral("ssn"), QStringLiteral("test_date"), QStringLiteral("result_go"), upTo,
                            readOrder());
 }
@@ -79,20 +85,47 @@ std::optional<FitnessRecords::Changes> FitnessRows::changesSince(const Followed&
   return Changes{std::move(c.rows), c.mark};
 }
 
+std::optional<RowAsRead> FitnessRows::findByDodId(const QString& dodId, const QString& testDate) {
+  std::vector<RowAsRead> rows =
+      gw().where({{QStringLiteral("dod_id"), dodId}, {QStringLiteral("test_date"), testDate}}, true);
+  if (rows.empty()) return std::nullopt;
+  return std::move(rows.front());
+}
+
 void FitnessRows::refuseSecondRecord(const DbError& e, const Record& values, const RowAsRead* row) {
   const QString ssn = fieldOf(values, row, "ssn"), date = fieldOf(values, row, "test_date");
+  const QString dodId = fieldOf(values, row, "dod_id");
+  // The record already there by the DoD ID, when that is what clashed.
+  const auto byDodId = [&]() -> std::optional<RowAsRead> {
+    if (dodId.isEmpty()) return std::nullopt;
+    std::optional<RowAsRead> other = findByDodId(dodId, date);
+    if (other && row && other->key == row->key) return std::nullopt;
+    return other;
+  };
   if (gw().onServer()) {
     const auto* refused = dynamic_cast<const pg::PgError*>(&e);
-    if (refused && refused->sqlState() == QLatin1String("23505"))
-      throw DbError(QStringLiteral("SSN %1 already has a five-event test record dated %2.").arg(ssn, date));
-    return;
+    if (!refused || refused->sqlState() != QLatin1String("23505")) return;
+    // The server's message names the index that refused; nothing more is
+    // asked of a transaction the refusal ended.
+    if (e.message().contains(QLatin1String("fitness_tests_dod_id_date")))
+      throw DbError(QStringLiteral("DoD ID %1 already has a five-event test record dated %2.").arg(dodId, date));
+    throw DbError(QStringLiteral("SSN %1 already has a five-event test record dated %2.").arg(ssn, date));
   }
+  if (const std::optional<RowAsRead> other = byDodId())
+    throw DbError(QStringLiteral("DoD ID %1 already has a five-event test record dated %2 (ID %3).")
+                      .arg(dodId, date)
+                      .arg(other->key));
   // The file names the record already there.
   if (ssn.isEmpty()) return;
   if (const std::optional<RowAsRead> other = find(ssn, date); other && (!row || other->key != row->key))
     throw DbError(QStringLiteral("SSN %1 already has a five-event test record dated %2 (ID %3).")
                       .arg(ssn, date)
                       .arg(other->key));
+}
+
+void FitnessRows::requireIdentifier(const Record& values, const RowAsRead* row) {
+  if (!fieldOf(values, row, "ssn").trimmed().isEmpty() || !fieldOf(values, row, "dod_id").isEmpty()) return;
+  throw DbError(QStringLiteral("A five-event test record needs the soldier's SSN or DoD ID number."));
 }
 
 RowAsRead FitnessRows::add(const Record& values) {
@@ -111,6 +144,14 @@ RowAsRead FitnessRows::store(const RowAsRead& asRead, const Record& changes) {
     const std::optional<RowAsRead> now = fetch(asRead.key);
     if (!now) throw DbError(deletedMessage(QString::number(asRead.key)));
     return *now;
+  }
+  if (v.contains(QStringLiteral("ssn")) || v.contains(QStringLiteral("dod_id"))) {
+    // A record may come naming no one (from a file made by hand, an older
+    // program), but a change never takes the last identifier off one.
+    const std::optional<RowAsRead> now = fetch(asRead.key);
+    if (!now) throw DbError(deletedMessage(QString::number(asRead.key)));
+    const bool named = !fieldOf({}, &*now, "ssn").trimmed().isEmpty() || !fieldOf({}, &*now, "dod_id").isEmpty();
+    if (named) requireIdentifier(v, &*now);
   }
   // Callers hand in a row as read whose version is not the row's own (a
   // lane keeps its own fields from an earlier read while other lanes store

@@ -28,6 +28,7 @@ class FitnessRows : public FitnessRecords {
   std::optional<RowAsRead> fetch(qint64 id) override;
   std::optional<RowAsRead> find(const QString& ssn, const QString& testDate) override;
   std::vector<RowAsRead> readLatest(const QString& upTo) override;
+  std::optional<RowAsRead> findByDodId(const QString& dodId, const QString& testDate) override;
   RowAsRead add(const Record& values) override;
   RowAsRead store(const RowAsRead& asRead, const Record& changes) override;
   bool remove(const RowAsRead& asRead) override;
@@ -44,6 +45,9 @@ class FitnessRows : public FitnessRecords {
   // Throws the message of a second record of one soldier on one date when
   // `e` is that refusal; returns otherwise.
   void refuseSecondRecord(const DbError& e, const Record& values, const RowAsRead* row);
+  // Throws unless the record, `values` over `row`, names the soldier by the
+  // SSN or the DoD ID number.
+  static void requireIdentifier(const Record& values, const RowAsRead* row);
 
   std::function<std::shared_ptr<RecordsSession>()> reopen_;
   std::unique_ptr<Gateway> gateway_;

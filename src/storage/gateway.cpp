@@ -279,11 +279,34 @@ std::vector<RowAsRead> Gateway::where(const QList<std::pair<QString, QString>>& 
              params);
 }
 
+bool Gateway::anyWithout(const QString& empty, const QString& filled) {
+  const QString e = "t." + dialect_->name(table_.columns.at(columnOf(empty)).name);
+  const QString f = "t." + dialect_->name(table_.columns.at(columnOf(filled)).name);
+  return !run("SELECT " + selectList() + " FROM " + table_.name + " t WHERE coalesce(" + e + ", '') = '' AND " + f +
+                  " <> '' LIMIT 1",
+              {})
+              .empty();
+}
+
 std::vector<RowAsRead> Gateway::bySsn(const QStringList& ssnDigits, const QStringList& order, const QStringList& fields) {
   const QString ssn = table_.columns.at(columnOf(QStringLiteral("ssn"))).name;
   return run("SELECT " + selectList(fields) + " FROM " + table_.name + " t WHERE " +
                  dialect_->oneOf(dialect_->ssnKey("t." + dialect_->name(ssn)), 1, false) + orderBy(order),
              {dialect_->listParam(ssnDigits)});
+}
+
+std::vector<RowAsRead> Gateway::bySsnOr(const QStringList& ssnDigits, const QString& column,
+                                        const QStringList& values, const QStringList& order,
+                                        const QStringList& fields) {
+  if (values.isEmpty()) return bySsn(ssnDigits, order, fields);
+  const QString other = dialect_->oneOf("t." + dialect_->name(table_.columns.at(columnOf(column)).name), 1, false);
+  if (ssnDigits.isEmpty())
+    return run("SELECT " + selectList(fields) + " FROM " + table_.name + " t WHERE " + other + orderBy(order),
+               {dialect_->listParam(values)});
+  const QString ssn = table_.columns.at(columnOf(QStringLiteral("ssn"))).name;
+  return run("SELECT " + selectList(fields) + " FROM " + table_.name + " t WHERE " + other + " OR " +
+                 dialect_->oneOf(dialect_->ssnKey("t." + dialect_->name(ssn)), 2, false) + orderBy(order),
+             {dialect_->listParam(values), dialect_->listParam(ssnDigits)});
 }
 
 std::vector<RowAsRead> Gateway::byKeys(const QList<qint64>& keys, const QStringList& order) {

@@ -53,10 +53,17 @@ class Gateway {
   // no value); at most one row when `one`; in `order`.
   std::vector<RowAsRead> where(const QList<std::pair<QString, QString>>& equal, bool one = false,
                                const QStringList& order = {});
+  // Whether a row holds nothing in `empty` (no value or an empty one) and
+  // something in `filled`.
+  bool anyWithout(const QString& empty, const QString& filled);
   // The rows of these soldiers (nine digits each) through the index by SSN
   // (ssnkey.h), in `order`.
   std::vector<RowAsRead> bySsn(const QStringList& ssnDigits, const QStringList& order,
                                const QStringList& fields = {});
+  // The rows of these soldiers by SSN (as bySsn) or whose `column` holds one
+  // of `values`, in one statement, each through its own index; in `order`.
+  std::vector<RowAsRead> bySsnOr(const QStringList& ssnDigits, const QString& column, const QStringList& values,
+                                 const QStringList& order, const QStringList& fields = {});
   // The rows with these keys, in `order`.
   std::vector<RowAsRead> byKeys(const QList<qint64>& keys, const QStringList& order);
   // Every row, in `order`.

@@ -99,12 +99,14 @@ sqlite::Database& RecordsSession::file(Needs needs) {
       // A file an older scorer made gains the fields added since, once.
       upgradeRecordsSchema(file_);
       addFitnessTable(file_);
+      addDodIdColumns(file_);
       addChangeCounter(file_);
       threeEventReady_ = traced = true;
       break;
     case Needs::FiveEvent:
       if (fiveEventReady_) break;
       addFitnessTable(file_);
+      addDodIdColumns(file_);
       addSsnIndexes(file_);
       addChangeCounter(file_);
       if (!hasFitnessTable(file_)) throw DbError(path_ + QStringLiteral(": this file holds no test records."));
@@ -113,6 +115,7 @@ sqlite::Database& RecordsSession::file(Needs needs) {
     case Needs::TestGroups:
       if (groupsReady_) break;
       addTestGroupTables(file_);
+      addDodIdColumns(file_);
       if (!sqlite::hasTable(file_, QStringLiteral("test_groups")))
         throw DbError(path_ + QStringLiteral(": this file holds no test records."));
       groupsReady_ = true;

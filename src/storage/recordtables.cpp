@@ -73,6 +73,9 @@ const RecordTable& fitnessTable() {
     for (const char* n : {"grader_deadlift", "grader_pushup", "grader_sdc", "grader_plank", "grader_run", "grader_alt",
                           "oic_ncoic_name", "remark"})
       add(n, K::Text);
+    // Ten digits, or none: the soldier's identifier where the SSN may be
+    // left out. Last, as a file made before it gains it.
+    add("dod_id", K::Text);
     out.changes = QStringLiteral("fitness_changes");
     return out;
   }();
@@ -99,8 +102,12 @@ const RecordTable& testGroupMembersTable() {
                         {QStringLiteral("dob"), K::Date, 10},
                         {QStringLiteral("unit"), K::Text, 0},
                         {QStringLiteral("standard"), K::Text, 0},
-                        {QStringLiteral("rank"), K::Text, 0}},
-                       {QStringLiteral("group_id"), QStringLiteral("ssn")},
+                        {QStringLiteral("rank"), K::Text, 0},
+                        {QStringLiteral("dod_id"), K::Text, 10}},
+                       // Each identifier is empty text when unknown, one of
+                       // the two at least is there, and each given one is
+                       // unique within its group (the tables' own indexes).
+                       {QStringLiteral("group_id"), QStringLiteral("ssn"), QStringLiteral("dod_id")},
                        RecordTable::Versioned::Never};
   return t;
 }

@@ -6,8 +6,10 @@
 #include <sqlite3.h>
 
 #include "dbfile.h"
+#include "fitnessrecords.h"
 #include "sqlitedb.h"
 #include "ssnkey.h"
+#include "testgroups.h"
 
 namespace quillon {
 
@@ -53,7 +55,59 @@ QString noteChange(const char* name, const char* event) {
                   : QString());
 }
 
+bool holdsColumn(const sqlite::Database& db, const QString& table, const QString& column) {
+  sqlite::Statement st(db, QStringLiteral("SELECT 1 FROM pragma_table_info(?) WHERE name = ? COLLATE NOCASE"));
+  st.bindText(1, table);
+  st.bindText(2, column);
+  return st.step();
+}
+
+// The tables of this file that still lack the DoD ID.
+bool lacksDodId(const sqlite::Database& db, const QString& table) {
+  return sqlite::hasTable(db, table) && !holdsColumn(db, table, QStringLiteral("dod_id"));
+}
+
+// The members' columns a file made before the DoD ID holds, copied over as
+// they are; an SSN kept as no value becomes empty text, as the key wants.
+void rebuildMembers(sqlite::Database& db) {
+  const QString aside = QStringLiteral("test_group_members_rebuilt");
+  QStringList kept = {QStringLiteral("group_id"), QStringLiteral("position"), QStringLiteral("name"),
+                      QStringLiteral("sex"), QStringLiteral("dob"), QStringLiteral("unit"), QStringLiteral("standard")};
+  if (holdsColumn(db, QStringLiteral("test_group_members"), QStringLiteral("rank"))) kept << QStringLiteral("rank");
+  const QString cols = kept.join(QStringLiteral(", "));
+  const QStringList sql = {
+      "DROP TABLE IF EXISTS " + aside, testGroupMembersSqliteDdl(aside),
+      "INSERT INTO " + aside + " (" + cols + ", ssn) SELECT " + cols +
+          ", coalesce(ssn, '') FROM test_group_members ORDER BY group_id, position",
+      QStringLiteral("DROP TABLE test_group_members"),
+      "ALTER TABLE " + aside + " RENAME TO test_group_members"};
+  for (const QString& s : sql) db.exec(s);
+  for (const QString& s : testGroupMemberIndexesSqliteDdl()) db.exec(s);
+}
+
 }  // namespace
+
+void addDodIdColumns(sqlite::Database& db) {
+  const QString fitness = QStringLiteral("fitness_tests"), members = QStringLiteral("test_group_members");
+  if (!lacksDodId(db, fitness) && !lacksDodId(db, members)) return;
+  const char* file = sqlite3_db_filename(db.get(), "main");
+  const QString what = QStringLiteral("Cannot add the DoD ID to the records in %1")
+                           .arg(QDir::toNativeSeparators(QString::fromUtf8(file ? file : "")));
+  if (!db.tryExec(QStringLiteral("BEGIN IMMEDIATE"))) db.fail(what);
+  try {
+    // Asked again inside the transaction: another scorer may be upgrading
+    // the same file at this moment.
+    if (lacksDodId(db, fitness)) {
+      db.exec(QStringLiteral("ALTER TABLE fitness_tests ADD COLUMN dod_id TEXT"));
+      for (const QString& s : fitnessDodIdIndexesSqliteDdl()) db.exec(s);
+    }
+    if (lacksDodId(db, members)) rebuildMembers(db);
+    if (!db.tryExec(QStringLiteral("COMMIT"))) db.fail(what);
+  } catch (const DbError&) {
+    db.tryExec(QStringLiteral("ROLLBACK"));
+    throw;
+  }
+}
 
 void addChangeCounter(sqlite::Database& db) {
   if (counterReady(db) || sqlite3_db_readonly(db.get(), "main") == 1) return;

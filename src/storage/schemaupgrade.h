@@ -34,6 +34,15 @@ void upgradeRecordsSchema(sqlite::Database& db);
 // at a later open.
 void addChangeCounter(sqlite::Database& db);
 
+// Brings the five-event side of a file made before the DoD ID up to date:
+// fitness_tests gains column dod_id (empty for every record kept) and its
+// indexes (fitnessDodIdIndexesSqliteDdl); test_group_members, keyed by
+// (group_id, ssn) before, is rebuilt with dod_id and the key of
+// testGroupMembersSqliteDdl, every member copied as it was. A table the
+// file lacks is left alone. All or nothing, in one transaction. Throws
+// DbError with the engine's message.
+void addDodIdColumns(sqlite::Database& db);
+
 // True when table `info` of this open database holds the alternate fields.
 bool hasAlternateFields(const sqlite::Database& db);
 

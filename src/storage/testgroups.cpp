@@ -18,13 +18,22 @@ namespace {
 
 using sqlite::Statement;
 
+// The members' table of a file; %1 its name (a rebuild makes it aside first).
+// A member is known by the SSN, the DoD ID or both: each is empty text when
+// unknown, never no value, so that the key can hold them.
+constexpr const char* kMembersTable =
+    "CREATE TABLE %1 (group_id INTEGER NOT NULL REFERENCES test_groups(id) ON DELETE CASCADE, "
+    "position INTEGER NOT NULL, ssn TEXT NOT NULL DEFAULT '', name TEXT, sex TEXT, dob TEXT, unit TEXT, "
+    "standard TEXT NOT NULL, rank TEXT, dod_id TEXT NOT NULL DEFAULT '', "
+    "CHECK (ssn <> '' OR dod_id <> ''), PRIMARY KEY (group_id, ssn, dod_id))";
+
 bool isDate(const QString& s) {
   return s.size() == 10 && QDate::fromString(s, Qt::ISODate).isValid();
 }
 
 GroupMember memberOf(const RowAsRead& row) {
   const QStringList& f = row.fields;
-  return GroupMember{f.value(2), f.value(3), f.value(4), f.value(5), f.value(6), f.value(7), f.value(8)};
+  return GroupMember{f.value(2), f.value(3), f.value(4), f.value(5), f.value(6), f.value(7), f.value(8), f.value(9)};
 }
 
 TestGroup groupOf(const RowAsRead& row) { return TestGroup{row.key, row.fields.value(1), row.fields.value(2), {}}; }
@@ -95,7 +104,8 @@ class GroupRows : public TestGroups {
                     {QStringLiteral("dob"), textOrEmpty(m.dob)},
                     {QStringLiteral("unit"), textOrEmpty(m.unit)},
                     {QStringLiteral("standard"), textOrEmpty(m.standard)},
-                    {QStringLiteral("rank"), textOrEmpty(m.rank)}});
+                    {QStringLiteral("rank"), textOrEmpty(m.rank)},
+                    {QStringLiteral("dod_id"), textOrEmpty(m.dodId)}});
     tx.commit();
     return saved;
   }
@@ -109,10 +119,12 @@ class GroupRows : public TestGroups {
     if (s.isServer()) {
       pg::Connection& c = s.server();
       const pg::Result r = c.exec("SELECT to_regclass('test_groups') IS NOT NULL AND "
-                                  "to_regclass('test_group_members') IS NOT NULL");
+                                  "EXISTS (SELECT FROM pg_attribute WHERE attrelid = to_regclass('test_group_members') "
+                                  "AND attname = 'dod_id' AND NOT attisdropped)");
       if (r.value(0, 0) != QLatin1String("t"))
-        throw DbError(QStringLiteral("The records server (%1) keeps no test groups yet: an administrator runs "
-                                     "data/postgres/setup.sql on it again to add them.")
+        throw DbError(QStringLiteral("The records server (%1) keeps no test groups yet, or keeps them as before the "
+                                     "DoD ID number: an administrator runs data/postgres/setup.sql on it again to "
+                                     "bring them up to date.")
                           .arg(c.description()));
     } else {
       s.file(RecordsSession::Needs::TestGroups);
@@ -132,13 +144,23 @@ TestGroups::~TestGroups() = default;
 QString testGroupProblem(const TestGroup& group) {
   if (!isDate(group.testDate)) return QStringLiteral("Date of test: '%1' is no date (YYYY-MM-DD).").arg(group.testDate);
   if (group.location.trimmed().isEmpty()) return QStringLiteral("Location: a test group needs a location.");
-  static const QRegularExpression nineDigits(QStringLiteral("^[0-9]{9}$"));
+  static const QRegularExpression nineDigits(QStringLiteral("^[0-9]{9}$")), tenDigits(QStringLiteral("^[0-9]{10}$"));
   QSet<QString> seen;
   for (const GroupMember& m : group.members) {
-    const QString who = m.name.isEmpty() ? m.ssn : m.name;
-    if (!nineDigits.match(m.ssn).hasMatch()) return QStringLiteral("SSN: '%1' of %2 is not nine digits.").arg(m.ssn, who);
-    if (seen.contains(m.ssn)) return QStringLiteral("SSN: %1 is in the group twice.").arg(m.ssn);
-    seen.insert(m.ssn);
+    const QString who = !m.name.isEmpty() ? m.name : m.dodId.isEmpty() ? m.ssn : m.dodId;
+    if (m.ssn.isEmpty() && m.dodId.isEmpty())
+      return QStringLiteral("SSN, DoD ID: %1 has neither; a member needs one of the two.").arg(who);
+    if (!m.ssn.isEmpty() && !nineDigits.match(m.ssn).hasMatch())
+      return QStringLiteral("SSN: '%1' of %2 is not nine digits.").arg(m.ssn, who);
+    if (!m.dodId.isEmpty() && !tenDigits.match(m.dodId).hasMatch())
+      return QStringLiteral("DoD ID: '%1' of %2 is not ten digits.").arg(m.dodId, who);
+    // Nine digits and ten never meet, so one set holds both kinds.
+    for (const QString& id : {m.ssn, m.dodId}) {
+      if (id.isEmpty()) continue;
+      if (seen.contains(id))
+        return QStringLiteral("%1: %2 is in the group twice.").arg(id.size() == 9 ? "SSN" : "DoD ID", id);
+      seen.insert(id);
+    }
     if (m.sex != QLatin1String("M") && m.sex != QLatin1String("F"))
       return QStringLiteral("Sex: '%1' of %2 is neither M nor F.").arg(m.sex, who);
     if (!isDate(m.dob)) return QStringLiteral("Date of birth: '%1' of %2 is no date (YYYY-MM-DD).").arg(m.dob, who);
@@ -151,11 +173,21 @@ QString testGroupProblem(const TestGroup& group) {
 }
 
 QStringList testGroupTablesSqliteDdl() {
-  return {QStringLiteral("CREATE TABLE test_groups (id INTEGER PRIMARY KEY, test_date TEXT NOT NULL, "
+  return QStringList{QStringLiteral("CREATE TABLE test_groups (id INTEGER PRIMARY KEY, test_date TEXT NOT NULL, "
                          "location TEXT NOT NULL, version INTEGER NOT NULL DEFAULT 1)"),
-          QStringLiteral("CREATE TABLE test_group_members (group_id INTEGER NOT NULL REFERENCES test_groups(id) "
-                         "ON DELETE CASCADE, position INTEGER NOT NULL, ssn TEXT NOT NULL, name TEXT, sex TEXT, "
-                         "dob TEXT, unit TEXT, standard TEXT NOT NULL, rank TEXT, PRIMARY KEY (group_id, ssn))")};
+          testGroupMembersSqliteDdl(QStringLiteral("test_group_members"))} +
+         testGroupMemberIndexesSqliteDdl();
+}
+
+QString testGroupMembersSqliteDdl(const QString& table) { return QString::fromLatin1(kMembersTable).arg(table); }
+
+QStringList testGroupMemberIndexesSqliteDdl() {
+  return {QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS test_group_members_ssn ON test_group_members "
+                         "(group_id, ssn) WHERE ssn <> ''"),
+          QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS test_group_members_dod_id ON test_group_members "
+                         "(group_id, dod_id) WHERE dod_id <> ''"),
+          // A soldier's groups, by either identifier.
+          QStringLiteral("CREATE INDEX IF NOT EXISTS test_group_members_dod_id_key ON test_group_members (dod_id)")};
 }
 
 namespace {

@@ -19,13 +19,14 @@ class Database;
 }
 
 struct GroupMember {
-  QString ssn;       // nine digits, the member's key within the group
+  QString ssn;       // nine digits, or empty where the DoD ID stands alone
   QString name;      // "Last, First M"
   QString sex;       // "M" or "F"
   QString dob;       // YYYY-MM-DD
   QString unit;
   QString standard;  // "combat" or "general"
   QString rank = {};  // one of rankList(), or empty
+  QString dodId = {};  // ten digits, or empty; the soldier's identifier when there
   bool operator==(const GroupMember&) const = default;
 };
 
@@ -37,9 +38,9 @@ struct TestGroup {
   bool operator==(const TestGroup&) const = default;
 };
 
-// The group's particulars as saved: a date, a location, members with a
-// nine-digit SSN each, no SSN twice, a known sex and standard, a date of
-// birth, a rank of the list or none. Empty when it can be saved, else what
+// The group's particulars as saved: a date, a location, members each with a
+// nine-digit SSN, a ten-digit DoD ID or both, no SSN and no DoD ID twice, a
+// known sex and standard, a date of birth, a rank of the list or none. Empty when it can be saved, else what
 // stops it, naming the field and the value.
 QString testGroupProblem(const TestGroup& group);
 
@@ -62,6 +63,13 @@ class TestGroups {
 
 // The statements that create the two tables in a records file.
 QStringList testGroupTablesSqliteDdl();
+// The members' table of a file under the name `table`, and its indexes.
+// Key: (group_id, ssn, dod_id), each identifier empty text when unknown and
+// one at least given; each given identifier is unique within its group.
+QString testGroupMembersSqliteDdl(const QString& table);
+QStringList testGroupMemberIndexesSqliteDdl();
+// Adds the two tables to a records file that lacks them, and brings those of
+// an older file up to date (schemaupgrade.h). Throws DbError.
 void addTestGroupTables(sqlite::Database& db);
 
 }  // namespace quillon

@@ -71,7 +71,8 @@ HistoryWindow::HistoryWindow(const QString& dbPath, QWidget* parent) : QWidget(p
   top->addWidget(new QLabel(QStringLiteral("&SSN:"), this));
   ssn_ = new QLineEdit(this);
   ssn_->setObjectName(QStringLiteral("historySsn"));
-  ssn_->setPlaceholderText(QStringLiteral("000-00-0000"));
+  ssn_->setPlaceholderText(QStringLiteral("000-00-0000 or DoD ID number"));
+  ssn_->setToolTip(QStringLiteral("The soldier's SSN, or their ten-digit DoD ID number"));
   static_cast<QLabel*>(top->itemAt(0)->widget())->setBuddy(ssn_);
   top->addWidget(ssn_);
   auto* show = new QPushButton(QStringLiteral("S&how"), this);
@@ -128,7 +129,7 @@ HistoryWindow::HistoryWindow(const QString& dbPath, QWidget* parent) : QWidget(p
   connect(wholeSsn_, &QCheckBox::toggled, this, [this, typed](bool on) {
     const QString ssn = typed();
     ssnShown_ = on ? SsnShown::Whole : SsnShown::Masked;
-    if (!shown_.isEmpty() && ssn == shown_) ssn_->setText(shownSsn(shown_, ssnShown_));
+    if (!shown_.isEmpty() && ssn == shown_ && !normalizedDodId(shown_)) ssn_->setText(shownSsn(shown_, ssnShown_));
     trail_->setSsnShown(ssnShown_);
   });
   QAction* whole = ssnToggle(this);
@@ -148,10 +149,13 @@ void HistoryWindow::keyPressEvent(QKeyEvent* e) {
 void HistoryWindow::showSoldier(const QString& ssn) {
   table_->setRowCount(0);
   chart_->setSeries({});
-  const std::optional<QString> normal = normalizedSsn(ssn);
+  // A DoD ID number is no secret to mask: it names the soldier as typed.
+  const std::optional<QString> dodId = normalizedDodId(ssn);
+  const std::optional<QString> normal = dodId ? dodId : normalizedSsn(ssn);
   if (!normal) return status_->setText(QStringLiteral("SSN: \"%1\" is not nine digits.").arg(ssn));
   shown_ = *normal;
-  ssn_->setText(shownSsn(*normal, ssnShown_));
+  const auto shownId = [&] { return dodId ? *dodId : shownSsn(*normal, ssnShown_); };
+  ssn_->setText(shownId());
   QList<TestResult> history;
   try {
     history = loadSoldierHistory(dbPath_, *normal);
@@ -179,9 +183,9 @@ void HistoryWindow::showSoldier(const QString& ssn) {
   table_->horizontalHeader()->setSectionResizeMode(ColEvents, QHeaderView::Stretch);
   chart_->setSeries(historyChart(history));
   trail_->showChangesOf(dbPath_, history);
-  const QString who = history.isEmpty() ? shownSsn(*normal, ssnShown_) : history.first().soldier.name;
+  const QString who = history.isEmpty() ? shownId() : history.first().soldier.name;
   setWindowTitle(QStringLiteral("History of %1").arg(who));
-  status_->setText(history.isEmpty() ? QStringLiteral("No test is stored for SSN %1.").arg(who)
+  status_->setText(history.isEmpty() ? QStringLiteral("No test is stored for %1 %2.").arg(dodId ? "DoD ID" : "SSN", who)
                                      : QStringLiteral("%1 tests of %2.").arg(history.size()).arg(who));
 }
 
@@ -198,7 +202,8 @@ void addHistoryMenu(TestDayWindow* window, const QString& dbPath) {
     const QList<GroupMember> members = window->groupOnScreen().members;
     if (row < 0 || row >= members.size())
       return window->statusBar()->showMessage(QStringLiteral("Select a soldier of the group first."));
-    openHistory(window, dbPath)->showSoldier(members.at(row).ssn);
+    const GroupMember& m = members.at(row);
+    openHistory(window, dbPath)->showSoldier(m.dodId.isEmpty() ? m.ssn : m.dodId);
   });
   QObject::connect(bySsn, &QAction::triggered, window, [window, dbPath] {
     openHistory(window, dbPath)->findChild<QLineEdit*>(QStringLiteral("historySsn"))->setFocus();

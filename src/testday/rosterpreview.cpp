@@ -19,7 +19,11 @@ RosterPreviewDialog::RosterPreviewDialog(const QString& fileName, const GroupRos
   joining->setObjectName(QStringLiteral("joining"));
   for (qsizetype i = 0; i < result_.joining.size(); ++i) {
     const GroupMember& m = result_.joining.at(i);
-    QStringList what{m.name, shownSsn(m.ssn, ssnShownFor(this)), m.standard};
+    QStringList what{m.name};
+    // Each identifier the line gives: the SSN as the window shows SSNs.
+    if (!m.ssn.isEmpty()) what << shownSsn(m.ssn, ssnShownFor(this));
+    if (!m.dodId.isEmpty()) what << QStringLiteral("DoD ID %1").arg(m.dodId);
+    what << m.standard;
     for (const QString& v : {m.rank, m.unit})
       if (!v.isEmpty()) what << v;
     joining->addItem(QStringLiteral("line %1: %2").arg(result_.joiningLines.value(i)).arg(what.join(QStringLiteral(", "))));

@@ -1,6 +1,7 @@
 #include "ssnmask.h"
 
 #include <QAction>
+#include <QTableWidget>
 #include <QWidget>
 
 namespace quillon {
@@ -41,6 +42,11 @@ void showSsnColumns(ReportTable& table, SsnShown how) {
     for (QStringList& row : table.rows)
       if (c < row.size()) row[c] = shownSsn(row.at(c), how);
   }
+}
+
+QVariant SsnItem::data(int role) const {
+  if (role != Qt::AccessibleTextRole) return QTableWidgetItem::data(role);
+  return shownSsn(QTableWidgetItem::data(Qt::DisplayRole).toString(), ssnShownFor(tableWidget()));
 }
 
 QString SsnColumnDelegate::displayText(const QVariant& value, const QLocale&) const {

@@ -5,6 +5,7 @@
 // masks a table's SSN column while its cells keep, and edit, the SSN whole.
 
 #include <QStyledItemDelegate>
+#include <QTableWidgetItem>
 
 #include "groupreports.h"
 #include "soldierid.h"
@@ -27,6 +28,17 @@ SsnShown ssnShownFor(const QWidget* widget);
 // report shown, printed or exported holds the whole SSN only when the
 // clerk asked to see it.
 void showSsnColumns(ReportTable& table, SsnShown how);
+
+// A cell of an SSN column that keeps the SSN whole (what the clerk typed,
+// what is saved) and gives a screen reader the form the screen shows: an
+// assistive technology reads an item's accessible text, and without one
+// its data, which is the whole SSN.
+class SsnItem : public QTableWidgetItem {
+ public:
+  using QTableWidgetItem::QTableWidgetItem;
+  QVariant data(int role) const override;
+  QTableWidgetItem* clone() const override { return new SsnItem(*this); }
+};
 
 class SsnColumnDelegate : public QStyledItemDelegate {
  public:

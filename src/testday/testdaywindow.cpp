@@ -36,7 +36,7 @@ namespace quillon {
 
 namespace {
 
-enum Col { ColSsn, ColName, ColSex, ColDob, ColUnit, ColStandard, ColRank, ColCount };
+enum Col { ColSsn, ColName, ColSex, ColDob, ColUnit, ColStandard, ColRank, ColDodId, ColCount };
 
 // What a clerk types for a standard, as the group keeps it; anything else is
 // kept as typed so the save names it.
@@ -94,7 +94,7 @@ TestDayWindow::TestDayWindow(const QString& dbPath, QWidget* parent)
   soldiers_->setObjectName(QStringLiteral("soldiers"));
   soldiers_->setHorizontalHeaderLabels({QStringLiteral("SSN"), QStringLiteral("Name"), QStringLiteral("Sex"),
                                         QStringLiteral("Date of Birth"), QStringLiteral("Unit"),
-                                        QStringLiteral("Standard"), QStringLiteral("Rank")});
+                                        QStringLiteral("Standard"), QStringLiteral("Rank"), QStringLiteral("DoD ID")});
   soldiers_->horizontalHeader()->setSectionResizeMode(ColName, QHeaderView::Stretch);
   soldiers_->setAccessibleName(QStringLiteral("Soldiers of the group"));
   // The cells keep the SSN whole, as typed and saved; only its display is
@@ -273,8 +273,9 @@ void TestDayWindow::newGroup() {
 void TestDayWindow::addSoldierRow(const GroupMember& m) {
   const int row = soldiers_->rowCount();
   soldiers_->insertRow(row);
-  const QString values[ColCount] = {m.ssn, m.name, m.sex, m.dob, m.unit, m.standard, m.rank};
-  for (int c = 0; c < ColCount; ++c) soldiers_->setItem(row, c, new QTableWidgetItem(values[c]));
+  const QString values[ColCount] = {m.ssn, m.name, m.sex, m.dob, m.unit, m.standard, m.rank, m.dodId};
+  for (int c = 0; c < ColCount; ++c)
+    soldiers_->setItem(row, c, c == ColSsn ? new SsnItem(values[c]) : new QTableWidgetItem(values[c]));
 }
 
 TestGroup TestDayWindow::groupOnScreen() const {
@@ -285,7 +286,8 @@ TestGroup TestDayWindow::groupOnScreen() const {
   for (int r = 0; r < soldiers_->rowCount(); ++r) {
     const auto cell = [&](int c) { return soldiers_->item(r, c) ? soldiers_->item(r, c)->text().trimmed() : QString(); };
     g.members << GroupMember{cell(ColSsn).remove(QLatin1Char('-')), cell(ColName), cell(ColSex).toUpper(),
-                             cell(ColDob), cell(ColUnit), standardOf(cell(ColStandard)), cell(ColRank).toUpper()};
+                             cell(ColDob), cell(ColUnit), standardOf(cell(ColStandard)), cell(ColRank).toUpper(),
+                             cell(ColDodId)};
   }
   return g;
 }
@@ -293,7 +295,16 @@ TestGroup TestDayWindow::groupOnScreen() const {
 void TestDayWindow::importRoster(const QString& path) {
   // A roster without a Standard column scores everyone under the general
   // standard, which the preview shows beside each name.
-  const GroupRosterResult r = rosterForGroup(previewRosterFile(path, {}), groupOnScreen(), QStringLiteral("general"));
+  // Read as a five-event roster: a line may name its soldier by the DoD ID
+  // number alone. One naming two different stored soldiers refuses it all.
+  const RosterPreview read = previewRosterFile(path, {}, RosterFor::FiveEvent);
+  QList<KnownSoldier> known;
+  try {
+    if (read.ok()) known = knownSoldiersFor(read, dbPath_);
+  } catch (const DbError& e) {
+    return say(e.message());
+  }
+  const GroupRosterResult r = rosterForGroup(read, groupOnScreen(), QStringLiteral("general"), known);
   if (!r.error.isEmpty()) return say(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), r.error));
   auto* preview = new RosterPreviewDialog(QDir::toNativeSeparators(path), r, this);
   preview->setAttribute(Qt::WA_DeleteOnClose);
@@ -326,16 +337,16 @@ void TestDayWindow::pickFromRecords() {
 // The group may have changed while a dialog was open: a soldier already in
 // it stays as the clerk has them.
 void TestDayWindow::join(const QList<GroupMember>& members, const QString& from) {
-  QSet<QString> inGroup;
-  for (const GroupMember& m : groupOnScreen().members) inGroup.insert(m.ssn);
+  QList<GroupMember> inGroup = groupOnScreen().members;
   QStringList already;
   int joined = 0;
   for (const GroupMember& m : members) {
-    if (inGroup.contains(m.ssn)) {
+    if (std::any_of(inGroup.cbegin(), inGroup.cend(),
+                    [&](const GroupMember& g) { return sameSoldier(g.dodId, g.ssn, m.dodId, m.ssn); })) {
       already << m.name;
       continue;
     }
-    inGroup.insert(m.ssn);
+    inGroup << m;
     addSoldierRow(m);
     ++joined;
   }

@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "recordrow.h"
+#include "soldierid.h"
+#include "soldierresults.h"
 #include "storedresults.h"
 
 namespace quillon {
@@ -26,16 +28,6 @@ QString pointsText(const std::optional<int>& p) { return p ? QString::number(*p)
 QList<TestResult> byDate(QList<TestResult> results) {
   std::stable_sort(results.begin(), results.end(), [](const TestResult& a, const TestResult& b) { return a.date < b.date; });
   return results;
-}
-
-// Results by the nine digits of their soldier's SSN, each soldier's by date
-// of test; a record naming no SSN the rules accept is left out.
-QHash<QString, QList<TestResult>> bySoldier(const QList<TestResult>& results) {
-  QHash<QString, QList<TestResult>> out;
-  for (const TestResult& r : results)
-    if (!r.soldier.ssn.isEmpty()) out[r.soldier.ssn] << r;
-  for (QList<TestResult>& own : out) own = byDate(std::move(own));
-  return out;
 }
 
 // How many tests a card holds: the latest ones by date (testsOnCard's rule
@@ -122,9 +114,9 @@ FitnessCard cardFromRecords(const std::vector<RowAsRead>& rows, const GroupMembe
 }
 
 QList<FitnessCard> cardsForGroup(const TestGroup& group, const QList<TestResult>& results) {
-  const QHash<QString, QList<TestResult>> bySsn = bySoldier(results);
+  const ResultsBySoldier bySoldier(results, group.members);
   QList<FitnessCard> cards;
-  for (const GroupMember& m : group.members) cards << cardOf(bySsn.value(ssnDigits(m.ssn)), m);
+  for (const GroupMember& m : group.members) cards << cardOf(byDate(bySoldier.of(m.dodId, m.ssn)), m);
   return cards;
 }
 
@@ -133,69 +125,33 @@ QList<FitnessCard> cardsForGroup(const TestGroup& group, const std::vector<RowAs
 }
 
 QList<FitnessCard> cardsForGroup(const TestGroup& group, FitnessRecords& records) {
+  // Each member by either identifier: the records before the DoD ID name
+  // the soldier by SSN alone.
   QStringList soldiers;
   for (const GroupMember& m : group.members)
-    if (const QString digits = ssnDigits(m.ssn); !digits.isEmpty()) soldiers << digits;
+    for (const QString& id : {normalizedDodId(m.dodId).value_or(QString()), ssnDigits(m.ssn)})
+      if (!id.isEmpty()) soldiers << id;
   soldiers.removeDuplicates();
   if (soldiers.isEmpty()) return cardsForGroup(group, QList<TestResult>());
   // Two reads: of every record of the group's soldiers only what picks the
   // card's tests and fills its header, then the whole of the few records the
-  // cards show. A soldier of many years has many records, so the first read
-  // makes of each no more than the header and the picking take.
-  static const QStringList kPicking = {"ssn", "name", "sex", "unit", "test_date"};
-  static const int kSsn = int(fitnessFieldNames().indexOf(QLatin1String("ssn")));
-  static const int kName = int(fitnessFieldNames().indexOf(QLatin1String("name")));
-  static const int kSex = int(fitnessFieldNames().indexOf(QLatin1String("sex")));
-  static const int kUnit = int(fitnessFieldNames().indexOf(QLatin1String("unit")));
-  static const int kDate = int(fitnessFieldNames().indexOf(QLatin1String("test_date")));
-  const std::vector<RowAsRead> picking = records.readOfSoldiers(soldiers, kPicking);
-  // Each soldier's records by date of test, a shared date in the order read,
-  // as bySoldier orders results.
-  struct Picked {
-    QDate date;
-    size_t row;
-  };
-  QHash<QString, std::vector<Picked>> bySsn;
-  for (size_t i = 0; i < picking.size(); ++i) {
-    const QString ssn = ssnDigits(picking[i].fields.value(kSsn));
-    if (!ssn.isEmpty()) bySsn[ssn].push_back({QDate::fromString(picking[i].fields.value(kDate), Qt::ISODate), i});
-  }
+  // cards show. A soldier of many years has many records.
+  static const QStringList kPicking = {"ssn", "dod_id", "name", "sex", "unit", "test_date"};
+  const ResultsBySoldier picking(resultsFromFitnessRows(records.readOfSoldiers(soldiers, kPicking), Missing::AsStored),
+                                 group.members);
   QList<qint64> shown;
-  for (std::vector<Picked>& own : bySsn) {
-    std::stable_sort(own.begin(), own.end(), [](const Picked& a, const Picked& b) { return a.date < b.date; });
-    for (size_t i = own.size() > size_t(kTestsOnCard) ? own.size() - size_t(kTestsOnCard) : 0; i < own.size(); ++i)
-      shown << picking[own[i].row].key;
+  for (const QList<TestResult>& all : picking.all()) {
+    const QList<TestResult> own = byDate(all);
+    for (qsizetype i = std::max<qsizetype>(0, own.size() - kTestsOnCard); i < own.size(); ++i) shown << own[i].id;
   }
   QHash<qint64, TestResult> whole;
   for (const RowAsRead& r : records.readIds(shown)) whole.insert(r.key, resultFromFitnessRow(r, Missing::Scored));
   QList<FitnessCard> cards;
   for (const GroupMember& m : group.members) {
-    const auto own = bySsn.constFind(ssnDigits(m.ssn));
-    QList<TestResult> sorted;
-    if (own != bySsn.cend()) {
-      sorted.reserve(qsizetype(own->size()));
-      const size_t firstShown = own->size() > size_t(kTestsOnCard) ? own->size() - size_t(kTestsOnCard) : 0;
-      for (size_t i = 0; i < own->size(); ++i) {
-        const RowAsRead& row = picking[(*own)[i].row];
-        if (const auto w = whole.constFind(row.key); w != whole.cend()) {
-          sorted << *w;
-        } else if (i >= firstShown) {
-          // Deleted between the two reads: shown as the first read found it.
-          sorted << resultFromFitnessRow(row, Missing::AsStored);
-        } else {
-          // Only its date and soldier are asked of a record the card does
-          // not show.
-          TestResult r;
-          r.id = row.key;
-          r.date = (*own)[i].date;
-          r.soldier.name = row.fields.value(kName);
-          r.soldier.sex = row.fields.value(kSex);
-          r.soldier.unit = row.fields.value(kUnit);
-          sorted << std::move(r);
-        }
-      }
-    }
-    cards << cardOf(sorted, m);
+    QList<TestResult> own = byDate(picking.of(m.dodId, m.ssn));
+    for (TestResult& r : own)
+      if (const auto w = whole.constFind(r.id); w != whole.cend()) r = *w;
+    cards << cardOf(own, m);
   }
   return cards;
 }

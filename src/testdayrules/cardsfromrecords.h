@@ -29,7 +29,7 @@ QList<FitnessCard> cardsForGroup(const TestGroup& group, const QList<TestResult>
 // The same from stored five-event records, their missing points scored.
 QList<FitnessCard> cardsForGroup(const TestGroup& group, const std::vector<RowAsRead>& allRows);
 // The same, read from `records`: only the rows of the group's soldiers, found
-// by SSN. Throws DbError.
+// by DoD ID number and by SSN. Throws DbError.
 QList<FitnessCard> cardsForGroup(const TestGroup& group, FitnessRecords& records);
 
 // The card test a result makes, its boxes as the result's kind writes them.

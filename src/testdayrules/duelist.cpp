@@ -5,6 +5,7 @@
 
 #include "groupreports.h"
 #include "recordrow.h"
+#include "soldierresults.h"
 
 namespace quillon {
 
@@ -12,8 +13,8 @@ namespace {
 
 using K = ExportTable::Kind;
 
-struct DueSoldier {  // what the list knows of one SSN
-  QString ssn;
+struct DueSoldier {  // what the list knows of one soldier
+  QString ssn, dodId;
   QString name, unit;
   QDate lastOther;  // the last test of another kind
   const TestKind* otherKind = nullptr;
@@ -31,11 +32,16 @@ ReportTable dueList(const TestDayRecords& records, const QDate& asOf, int months
 
 ReportTable dueList(const QList<TestResult>& results, const QList<GroupMember>& members, const TestKind& due,
                     const QDate& asOf, int months) {
+  // A soldier by the DoD ID number when known, their older records by SSN
+  // among theirs.
+  const ResultsBySoldier keys(results, members);
   QHash<QString, DueSoldier> soldiers;
   for (const TestResult& r : results) {
-    if (r.soldier.ssn.isEmpty()) continue;  // a record with no usable SSN names nobody
-    DueSoldier& s = soldiers[r.soldier.ssn];
-    s.ssn = r.soldier.ssn;
+    const QString key = keys.keyOf(r.soldier.dodId, r.soldier.ssn);
+    if (key.isEmpty()) continue;  // a record with no usable SSN or DoD ID names nobody
+    DueSoldier& s = soldiers[key];
+    if (!r.soldier.ssn.isEmpty()) s.ssn = r.soldier.ssn;
+    if (!r.soldier.dodId.isEmpty()) s.dodId = r.soldier.dodId;
     const QDate& on = r.date;
     if (r.kind != due.id()) {
       // A record dated after the list's day still names the soldier, but is
@@ -68,10 +74,11 @@ ReportTable dueList(const QList<TestResult>& results, const QList<GroupMember>& 
 
   // A member of a test group is known even before a first record.
   for (const GroupMember& m : members) {
-    const QString ssn = ssnDigits(m.ssn);
-    if (ssn.isEmpty()) continue;
-    DueSoldier& s = soldiers[ssn];
-    s.ssn = ssn;
+    const QString key = keys.keyOf(m.dodId, m.ssn);
+    if (key.isEmpty()) continue;
+    DueSoldier& s = soldiers[key];
+    if (s.ssn.isEmpty()) s.ssn = ssnDigits(m.ssn);
+    if (s.dodId.isEmpty()) s.dodId = m.dodId;
     if (s.name.isEmpty()) {
       s.name = m.name;
       s.unit = m.unit;
@@ -85,7 +92,7 @@ ReportTable dueList(const QList<TestResult>& results, const QList<GroupMember>& 
                 .arg(asOf.toString(Qt::ISODate));
   t.columns = {{"name", "Name", 22, K::Text},     {"ssn", "SSN", 11, K::Text, "ssn"},       {"unit", "Unit", 14, K::Text},
                {"last", "Last Test", 10, K::Date}, {"result", "Result", 7, K::Text}, {"why", "Due Because", 30, K::Text},
-               {"from", "Due From", 10, K::Date}};
+               {"from", "Due From", 10, K::Date}, {"dod_id", "DoD ID", 11, K::Text}};
   t.emptyText = QStringLiteral("No soldier is due a test.");
   t.landscape = true;
 
@@ -109,11 +116,11 @@ ReportTable dueList(const QList<TestResult>& results, const QList<GroupMember>& 
   }
   std::sort(dueSoldiers.begin(), dueSoldiers.end(), [](const DueSoldier* a, const DueSoldier* b) {
     const int c = a->name.compare(b->name, Qt::CaseInsensitive);
-    return c != 0 ? c < 0 : a->ssn < b->ssn;
+    return c != 0 ? c < 0 : std::pair(a->ssn, a->dodId) < std::pair(b->ssn, b->dodId);
   });
   for (const DueSoldier* s : dueSoldiers)
     t.rows << QStringList{s->name, s->ssn, s->unit, s->lastTest.isValid() ? s->lastTest.toString(Qt::ISODate) : QString(),
-                          s->lastResult, why.value(s), from.value(s)};
+                          s->lastResult, why.value(s), from.value(s), s->dodId};
   return t;
 }
 

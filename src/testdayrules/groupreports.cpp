@@ -8,6 +8,8 @@
 #include "fitnessrecords.h"
 #include "ranks.h"
 #include "recordrow.h"
+#include "soldierid.h"
+#include "soldierresults.h"
 #include "storedresults.h"
 
 namespace quillon {
@@ -73,13 +75,15 @@ bool byName(const ResultLine& a, const ResultLine& b) {
 
 MemberRecords groupRecords(const TestGroup& group, const QList<TestResult>& results) {
   const QDate on = QDate::fromString(group.testDate, Qt::ISODate);
-  QHash<QString, const TestResult*> onTheDay;  // by SSN; of two, the later read
+  QList<TestResult> ofTheDay;
   for (const TestResult& r : results)
-    if (r.kind == kGroupTest && r.date == on && !r.soldier.ssn.isEmpty()) onTheDay.insert(r.soldier.ssn, &r);
+    if (r.kind == kGroupTest && r.date == on) ofTheDay << r;
+  const ResultsBySoldier bySoldier(ofTheDay, group.members);
   MemberRecords out;
   for (const GroupMember& m : group.members) {
-    const TestResult* found = onTheDay.value(ssnDigits(m.ssn));
-    out << (found ? std::optional<TestResult>(*found) : std::nullopt);
+    // Of two, the later read.
+    const QList<TestResult> found = bySoldier.of(m.dodId, m.ssn);
+    out << (found.isEmpty() ? std::nullopt : std::optional<TestResult>(found.last()));
   }
   return out;
 }
@@ -87,7 +91,8 @@ MemberRecords groupRecords(const TestGroup& group, const QList<TestResult>& resu
 QList<TestResult> readGroupResults(const QString& dbPath, const TestGroup& group) {
   QStringList soldiers;
   for (const GroupMember& m : group.members)
-    if (const QString digits = ssnDigits(m.ssn); !digits.isEmpty()) soldiers << digits;
+    for (const QString& id : {normalizedDodId(m.dodId).value_or(QString()), ssnDigits(m.ssn)})
+      if (!id.isEmpty()) soldiers << id;
   soldiers.removeDuplicates();
   if (soldiers.isEmpty()) return {};
   const std::unique_ptr<FitnessRecords> five = FitnessRecords::forDatabase(dbPath);
@@ -222,6 +227,7 @@ ReportTable groupRecordsTable(const TestGroup& group, const MemberRecords& recor
     set("test_group", group.id ? QString::number(group.id) : QString());
     set("name", m.name);
     set("ssn", m.ssn);
+    set("dod_id", m.dodId);
     set("sex", m.sex);
     set("dob", m.dob);
     set("unit", m.unit);

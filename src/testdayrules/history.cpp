@@ -4,6 +4,7 @@
 
 #include "fitnessrecords.h"
 #include "recordrow.h"
+#include "soldierid.h"
 #include "storedresults.h"
 
 namespace quillon {
@@ -36,23 +37,54 @@ QList<TestResult> soldierHistory(const QString& ssn, const std::vector<QStringLi
   return soldierHistory(ssn, resultsFromInfoRows(threeEventRows) + resultsFromFitnessRows(fiveEventRows, Missing::Scored));
 }
 
-QList<TestResult> loadSoldierHistory(const QString& dbPath, const QString& ssn) {
-  const QString digits = ssnDigits(ssn);
-  if (digits.isEmpty()) return {};
-  // Only this soldier's rows are read, through the index by SSN; the few of
-  // another SSN form that come along are told apart as any row would be.
-  // The five-event records open while the three-event ones still hold the
-  // folder's records session, so both reads share one open file (one
-  // connection to a server) and its checks.
-  std::unique_ptr<RecordBackend> info = RecordBackend::forDatabase(dbPath);
-  info->open();
-  const std::vector<QStringList> threeEvent = info->rowsOfSoldier(digits);
+QList<TestResult> loadSoldierHistory(const QString& dbPath, const QString& soldier) {
+  const std::optional<QString> dodId = normalizedDodId(soldier);
+  if (!dodId) {
+    const QString digits = ssnDigits(soldier);
+    if (digits.isEmpty()) return {};
+    // Only this soldier's rows are read, through the index by SSN; the few
+    // of another SSN form that come along are told apart as any row would be.
+    // The five-event records open while the three-event ones still hold the
+    // folder's records session, so both reads share one open file (one
+    // connection to a server) and its checks.
+    std::unique_ptr<RecordBackend> info = RecordBackend::forDatabase(dbPath);
+    info->open();
+    const std::vector<QStringList> threeEvent = info->rowsOfSoldier(digits);
+    std::unique_ptr<FitnessRecords> fitness = FitnessRecords::forDatabase(dbPath);
+    fitness->open();
+    info->close();
+    const std::vector<RowAsRead> fiveEvent = fitness->readOfSoldiers({digits});
+    fitness->close();
+    return soldierHistory(soldier, threeEvent, fiveEvent);
+  }
+  // By the DoD ID number: the five-event records that carry it, and through
+  // the SSN they carry the soldier's records from before the number (the
+  // three-event records keep none).
   std::unique_ptr<FitnessRecords> fitness = FitnessRecords::forDatabase(dbPath);
   fitness->open();
-  info->close();
-  const std::vector<RowAsRead> fiveEvent = fitness->readOfSoldiers({digits});
+  std::vector<RowAsRead> fiveEvent = fitness->readOfSoldiers({*dodId});
+  QStringList ssns;
+  for (const TestResult& r : resultsFromFitnessRows(fiveEvent, Missing::AsStored))
+    if (!r.soldier.ssn.isEmpty()) ssns << r.soldier.ssn;
+  ssns.removeDuplicates();
+  std::vector<QStringList> threeEvent;
+  if (!ssns.isEmpty()) {
+    fiveEvent = fitness->readOfSoldiers(ssns + QStringList{*dodId});
+    std::unique_ptr<RecordBackend> info = RecordBackend::forDatabase(dbPath);
+    info->open();
+    for (const QString& ssn : ssns)
+      for (QStringList& row : info->rowsOfSoldier(ssn)) threeEvent.push_back(std::move(row));
+    info->close();
+  }
   fitness->close();
-  return soldierHistory(ssn, threeEvent, fiveEvent);
+  QList<TestResult> out;
+  for (const TestResult& r : resultsFromInfoRows(threeEvent) + resultsFromFitnessRows(fiveEvent, Missing::Scored)) {
+    // Another number on a record of one of the SSNs is another soldier.
+    const bool theirs = r.soldier.dodId.isEmpty() ? ssns.contains(r.soldier.ssn) : r.soldier.dodId == *dodId;
+    if (theirs) out << r;
+  }
+  std::stable_sort(out.begin(), out.end(), newerFirst);
+  return out;
 }
 
 QList<ChartSeries> historyChart(const QList<TestResult>& history, TestKindId charted) {

@@ -35,8 +35,12 @@ QList<TestResult> soldierHistory(const QString& ssn, const std::vector<QStringLi
 
 // The same, read through the storage layer from the records at `dbPath` (a
 // folder's info.mdb, or the server its connection file names): only the
-// soldier's own rows, found by SSN. Throws DbError.
-QList<TestResult> loadSoldierHistory(const QString& dbPath, const QString& ssn);
+// soldier's own rows, found through the indexes. `soldier` is an SSN or a
+// DoD ID number (ten digits); by the number, the records that carry it and
+// the soldier's records from before it, found by the SSN those carry (a
+// record of that SSN with another number is another soldier's). Throws
+// DbError.
+QList<TestResult> loadSoldierHistory(const QString& dbPath, const QString& soldier);
 
 // One line of the chart: points by date of test, oldest first, only the
 // five-event tests that hold that value.

@@ -221,7 +221,10 @@ LaneSheet::LaneSheet(const TestGroup& group, FitnessRecords& store, QUndoStack& 
   // The whole group in one read where the records count their changes,
   // and from then on only what changed.
   if (readGroupChanges()) return;
-  for (int m = 0; m < size(); ++m) rows_[m] = store_.find(group_.members.at(m).ssn, group_.testDate);
+  for (int m = 0; m < size(); ++m) {
+    const GroupMember& member = group_.members.at(m);
+    rows_[m] = store_.findOfSoldier(member.dodId, member.ssn, group_.testDate);
+  }
 }
 
 QString LaneSheet::storedField(int member, const QString& name) const {
@@ -304,6 +307,7 @@ QString LaneSheet::write(int member, LaneField field, const Record& raw, const R
       Record values{{s("test_group"), QString::number(group_.id)},
                     {s("name"), m.name},
                     {s("ssn"), m.ssn},
+                    {s("dod_id"), m.dodId},
                     {s("sex"), m.sex},
                     {s("dob"), m.dob},
                     {s("unit"), m.unit},
@@ -320,7 +324,7 @@ QString LaneSheet::write(int member, LaneField field, const Record& raw, const R
         // Another station's lane made it first. This station read none of
         // this lane's fields there, so what that station put in them is
         // a clash, never overwritten.
-        std::optional<RowAsRead> theirs = store_.find(m.ssn, group_.testDate);
+        std::optional<RowAsRead> theirs = store_.findOfSoldier(m.dodId, m.ssn, group_.testDate);
         if (!theirs) throw;
         for (const QString& name : rawColumns(field) + derivedColumns(field))
           theirs->fields[static_cast<int>(fitnessFieldNames().indexOf(name))] = QString();

@@ -16,7 +16,7 @@ std::optional<QList<int>> LaneSheet::readGroupChanges() {
     if (const std::optional<RowAsRead>& held = rows_.at(m)) {
       followed.ids << held->key;
       byId[held->key] << m;
-    } else {
+    } else if (!group_.members.at(m).ssn.isEmpty()) {
       followed.ssns << group_.members.at(m).ssn;
       bySsn[group_.members.at(m).ssn] << m;
     }
@@ -37,6 +37,17 @@ std::optional<QList<int>> LaneSheet::readGroupChanges() {
       changed << m;
     }
   }
+  // A soldier known by the DoD ID number alone is followed by no SSN: until
+  // a record of theirs is held (and then followed by its ID), it is looked
+  // for by the number.
+  for (int m = 0; m < size(); ++m) {
+    const GroupMember& g = group_.members.at(m);
+    if (rows_.at(m) || !g.ssn.isEmpty() || g.dodId.isEmpty()) continue;
+    if (std::optional<RowAsRead> now = store_.findByDodId(g.dodId, group_.testDate)) {
+      rows_[m] = std::move(now);
+      changed << m;
+    }
+  }
   return changed;
 }
 
@@ -46,7 +57,8 @@ QList<int> LaneSheet::readChanges() {
   for (int m = 0; m < size(); ++m) {
     const std::optional<RowAsRead>& read = rows_.at(m);
     std::optional<RowAsRead> now =
-        read ? store_.fetch(read->key) : store_.find(group_.members.at(m).ssn, group_.testDate);
+        read ? store_.fetch(read->key)
+             : store_.findOfSoldier(group_.members.at(m).dodId, group_.members.at(m).ssn, group_.testDate);
     if (!now || (read && now->version == read->version)) continue;
     rows_[m] = std::move(now);
     changed << m;

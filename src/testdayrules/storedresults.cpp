@@ -6,6 +6,7 @@
 #include "infofields.h"
 #include "numeric.h"
 #include "recordrow.h"
+#include "soldierid.h"
 
 namespace quillon {
 
@@ -100,7 +101,8 @@ TestResult resultFromFitnessRow(const RowAsRead& row, Missing missing) {
   const Fields f{r.particulars};
   r.date = QDate::fromString(f.value("test_date"), Qt::ISODate);
   r.soldier = Soldier{ssnDigits(f.value("ssn")), f.value("name"), f.value("sex"),
-                      QDate::fromString(f.value("dob"), Qt::ISODate), f.value("unit"), f.value("standard")};
+                      QDate::fromString(f.value("dob"), Qt::ISODate), f.value("unit"), f.value("standard"),
+                      normalizedDodId(f.value("dod_id")).value_or(QString())};
   const TestKind& kind = kindOf(r);
   const QString alternate = f.value("alt_event");
   for (int i = 0; i < kind.events().size(); ++i) {

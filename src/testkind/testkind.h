@@ -43,6 +43,7 @@ struct Soldier {
   QDate dob;
   QString unit;
   QString standard;  // the five-event "general" / "combat"; empty for a test without one
+  QString dodId = {};  // ten digits; the five-event records' identifier when known
 };
 
 struct EventResult {

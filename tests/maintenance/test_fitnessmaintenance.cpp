@@ -101,6 +101,42 @@ TEST(FitnessRepair, RecordsAreKeptWhenTheFirstPageAndSchemaAreLost) {
   EXPECT_GT(file->add(fullFitnessRecord(500)).key, highest);
 }
 
+// A file whose records were stored both before the DoD ID was added (rows
+// one field shorter) and after keeps all of them, with their numbers.
+TEST(FitnessRepair, RecordsStoredBeforeTheDodIdAndAfterAreKeptWhenTheFirstPageIsLost) {
+  ScratchDir dir;
+  makeRecords("info.mdb", 50);
+  {
+    SqlDb d("info.mdb");
+    QStringList ddl = fitnessTableSqliteDdl();
+    ddl[0].remove(QStringLiteral(", dod_id TEXT"));
+    for (const QString& sql : ddl)
+      if (!sql.contains(QStringLiteral("dod_id"))) d.exec(sql);
+    for (int i = 1; i <= 60; ++i)
+      d.exec(QStringLiteral("INSERT INTO fitness_tests (name, ssn, test_date, remark) VALUES "
+                            "('Old, Soldier %1', '%2', '2024-01-01', '%3')")
+                 .arg(i)
+                 .arg(300000000 + i)
+                 .arg(QString(400, QChar('a' + i % 26))));
+  }
+  auto file = FitnessRecords::forDatabase(QDir::current().filePath("info.mdb"));
+  for (int i = 1; i <= 60; ++i) {
+    Record r = fullFitnessRecord(i);
+    r.insert("dod_id", QString::number(1300000000 + i));
+    r.insert("remark", QString(400, QChar('a' + i % 26)));
+    file->add(r);
+  }
+  file.reset();
+  const std::vector<Record> before = fitnessRows();
+  ASSERT_EQ(before.size(), 120u);
+  damagePage("info.mdb", 1, 4096);
+
+  DBEngine engine;
+  const RepairResult r = engine.RepairDatabase(QDir::current().filePath("info.mdb"));
+  EXPECT_TRUE(r.rebuilt);
+  EXPECT_EQ(fitnessRows(), before);
+}
+
 TEST(FitnessCompact, CompactKeepsEveryFiveEventRecordAndTheThreeEventOnes) {
   ScratchDir dir;
   makeBothKinds(50, 40);

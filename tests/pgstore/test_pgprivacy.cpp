@@ -263,4 +263,67 @@ TEST_F(ThreeClerks, SetupRunOverAServerSetUpBeforeHoldsItsRecordsToUnits) {
             alice_ + " 40 44");
 }
 
+// A server set up before the DoD ID gains it when the setup runs over it,
+// twice: every record and member kept as they were, a member known by the
+// number alone held to its unit like any other, a change to the number
+// traced with its clerk, and a lookup by it served by an index.
+TEST_F(ThreeClerks, SetupRunOverAServerSetUpBeforeTheDodIdKeepsEveryRowAndHoldsTheNumberLikeTheRest) {
+  PgScratch old(sourceFile("tests/pgstore/data/setup-before-units.sql"));
+  ASSERT_TRUE(old.error().isEmpty()) << qPrintable(old.error());
+  pg::Connection& admin = old.admin();
+  admin.runScript(
+      "INSERT INTO fitness_tests (unit, ssn, test_date, pushup) VALUES ('A CO 1-5 IN', '2', '2025-09-30', 40), "
+      "('B CO 1-5 IN', '3', '2025-09-30', 30);"
+      "INSERT INTO test_groups (test_date, location) VALUES ('2025-09-30', 'Field 3');"
+      "INSERT INTO test_group_members (group_id, position, ssn, name, sex, dob, unit, standard) "
+      "SELECT id, 0, '3', 'Bee, Al', 'M', '1990-01-01', 'B CO 1-5 IN', 'general' FROM test_groups UNION ALL "
+      "SELECT id, 1, '2', 'Ay, Bo', 'F', '1991-02-02', 'A CO 1-5 IN', 'combat' FROM test_groups");
+  const char* records = "SELECT string_agg((to_jsonb(f) - 'dod_id')::text, ';' ORDER BY id) FROM fitness_tests f";
+  const char* members = "SELECT string_agg((group_id, position, ssn, name, sex, dob, unit, standard)::text, ';' "
+                        "ORDER BY position) FROM test_group_members";
+  const QString recordsBefore = admin.exec(records).value(0, 0), membersBefore = admin.exec(members).value(0, 0);
+  QFile f(setupSqlPath());
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QByteArray setup = "SET search_path TO " + old.schema().toUtf8() + ";\n" + f.readAll();
+  admin.runScript(setup);
+  admin.runScript(setup);
+  EXPECT_EQ(admin.exec(records).value(0, 0), recordsBefore);
+  EXPECT_EQ(admin.exec(members).value(0, 0), membersBefore);
+  EXPECT_EQ(admin.exec("SELECT count(*) FROM fitness_tests WHERE dod_id IS NOT NULL").integer(0, 0), 0);
+  admin.runScript(("SELECT quillon_add_unit('A CO 1-5 IN', '" + alpha_ + "');"
+                   "SELECT quillon_add_unit('B CO 1-5 IN', '" + bravo_ + "')")
+                      .toUtf8());
+  const auto in = [&](const QString& login) {
+    return "user=" + login + " options='-c search_path=" + old.schema() + "'";
+  };
+  pg::Connection alice(in(alice_)), bob(in(bob_));
+  alice.exec("INSERT INTO test_group_members (group_id, position, dod_id, unit, standard) "
+             "SELECT id, 2, '1234567890', 'A CO 1-5 IN', 'general' FROM test_groups");
+  EXPECT_EQ(alice.exec("SELECT count(*) FROM test_group_members WHERE dod_id = '1234567890'").integer(0, 0), 1);
+  EXPECT_EQ(bob.exec("SELECT count(*) FROM test_group_members WHERE dod_id = '1234567890'").integer(0, 0), 0);
+  EXPECT_EQ(bob.exec("DELETE FROM test_group_members WHERE dod_id = '1234567890'").command(), "DELETE 0");
+  // Named by neither, or by a number already in the group: refused.
+  EXPECT_THROW(alice.exec("INSERT INTO test_group_members (group_id, position, unit, standard) "
+                          "SELECT id, 3, 'A CO 1-5 IN', 'general' FROM test_groups"),
+               pg::PgError);
+  EXPECT_THROW(alice.exec("INSERT INTO test_group_members (group_id, position, ssn, dod_id, unit, standard) "
+                          "SELECT id, 3, '4', '1234567890', 'A CO 1-5 IN', 'general' FROM test_groups"),
+               pg::PgError);
+  // Alice's update reaches her own record only; the trail names her.
+  alice.exec("UPDATE fitness_tests SET dod_id = '1234567890'");
+  EXPECT_EQ(admin.exec("SELECT changed_by || ' ' || coalesce(before, '-') || ' ' || after FROM change_trail "
+                       "WHERE field = 'dod_id'")
+                .value(0, 0),
+            alice_ + " - 1234567890");
+  EXPECT_EQ(admin.exec("SELECT count(*) FROM fitness_tests WHERE dod_id = '1234567890'").integer(0, 0), 1);
+  admin.exec("SET enable_seqscan = off");
+  for (const char* sql : {"EXPLAIN SELECT id FROM fitness_tests WHERE dod_id = '1234567890'",
+                          "EXPLAIN SELECT group_id FROM test_group_members WHERE dod_id = '1234567890'"}) {
+    const pg::Result plan = admin.exec(sql);
+    QString text;
+    for (int r = 0; r < plan.rows(); ++r) text += plan.value(r, 0) + '\n';
+    EXPECT_TRUE(text.contains(QStringLiteral("_dod_id"))) << sql << "\n" << qPrintable(text);
+  }
+}
+
 }  // namespace

@@ -253,8 +253,8 @@ TEST(FitnessFileUpgrade, AnOldFileGainsTheTableWhenTheScorerOpensItAndInfoKeepsE
   again.open();
   sqlite::Statement n(db, "SELECT count(*) FROM sqlite_master WHERE tbl_name='" + fitnessTableName() + "'");
   ASSERT_TRUE(n.step());
-  EXPECT_EQ(n.integer(0), 6)
-      << "the table, its three indexes (soldier and date, group, SSN) and its change counter's two triggers, once";
+  EXPECT_EQ(n.integer(0), 8) << "the table, its five indexes (soldier and date by SSN and by DoD ID, group, SSN, "
+                                 "DoD ID) and its change counter's two triggers, once";
 }
 
 TEST(FitnessFileUpgrade, AnUpgradeThatFailsHalfwayLeavesTheFileAsItWas) {

@@ -43,6 +43,10 @@ class ScriptedFitnessRecords : public FitnessRecords {
     ++reads;
     return real_->find(ssn, testDate);
   }
+  std::optional<RowAsRead> findByDodId(const QString& dodId, const QString& testDate) override {
+    ++reads;
+    return real_->findByDodId(dodId, testDate);
+  }
   RowAsRead add(const Record& values) override {
     ++adds;
     if (beforeStore) beforeStore();
