@@ -189,6 +189,30 @@ TYPED_TEST(GroupStore, TheDueListFromEachSoldiersLatestRecordsIsTheOneFromAllOfT
   EXPECT_LT(records->readLatest(QStringLiteral("2025-06-30")).size(), records->readAll().size());
 }
 
+TYPED_TEST(GroupStore, ASoldierKnownByTheDodIdAloneIsOnTheDueListReadFromTheLatestRecords) {
+  std::unique_ptr<FitnessRecords> records = this->backend.records();
+  Record known = fullFitnessRecord(1);
+  known.insert(QStringLiteral("test_date"), QStringLiteral("2025-03-01"));
+  known.insert(QStringLiteral("result_go"), QStringLiteral("GO"));
+  records->add(known);
+  Record numbered = fullFitnessRecord(2);
+  numbered.remove(QStringLiteral("ssn"));
+  numbered.insert(QStringLiteral("dod_id"), QStringLiteral("1234567890"));
+  numbered.insert(QStringLiteral("name"), QStringLiteral("Numbered, Nia"));
+  numbered.insert(QStringLiteral("test_date"), QStringLiteral("2025-04-01"));
+  numbered.insert(QStringLiteral("result_go"), QStringLiteral("GO"));
+  records->add(numbered);
+  const QString path = this->backend.recordsPath();
+  const QDate asOf(2025, 12, 1);
+  const ReportTable fromAll = dueList(readTestDayRecords(path, true), asOf, 6);
+  const ReportTable fromLatest = dueList(readDueListRecords(path, asOf), asOf, 6);
+  const auto hers = std::find_if(fromAll.rows.begin(), fromAll.rows.end(),
+                                 [](const QStringList& r) { return r.contains(QStringLiteral("Numbered, Nia")); });
+  ASSERT_NE(hers, fromAll.rows.end());
+  EXPECT_TRUE(hers->contains(QStringLiteral("1234567890"))) << hers->join('|').toStdString();
+  EXPECT_EQ(fromLatest.rows, fromAll.rows);
+}
+
 TYPED_TEST(GroupStore, AMembersRankComesBackAndOneNotInTheListIsRefused) {
   std::unique_ptr<TestGroups> groups = this->backend.groups();
   TestGroup g = rangeDayGroup();
