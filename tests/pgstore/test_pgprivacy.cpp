@@ -49,7 +49,11 @@ class ThreeClerks : public PgTest {
         "INSERT INTO test_groups (test_date, location) VALUES ('2025-09-30', 'Field 3');"
         "INSERT INTO test_group_members (group_id, position, ssn, name, unit, standard) "
         "SELECT id, 0, '100000001', 'ALPHA', 'A CO 1-5 IN', 'general' FROM test_groups UNION ALL "
-        "SELECT id, 1, '100000002', 'BRAVO', 'B CO 1-5 IN ', 'general' FROM test_groups");
+        "SELECT id, 1, '100000002', 'BRAVO', 'B CO 1-5 IN ', 'general' FROM test_groups;"
+        // A field-day merge's kept choice about each company's soldier.
+        "INSERT INTO merge_settled (takeout, record, field, value, unit) VALUES "
+        "('laptop-1', '100000001/2025-09-30', 'pushup', '40', 'A CO 1-5 IN'), "
+        "('laptop-1', '100000002/2025-09-30', 'pushup', '41', 'B CO 1-5 IN')");
   }
   void TearDown() override {
     if (!rolesMade_) return;
@@ -79,7 +83,7 @@ class ThreeClerks : public PgTest {
 TEST_F(ThreeClerks, NoClerkOfOneCompanyReachesAnotherCompanysSoldierInAnyTable) {
   pg::Connection alice(as(alice_));
   // Read: none of B's rows in any table, the trail included.
-  for (const char* table : {"fitness_tests", "info", "test_group_members", "change_trail"}) {
+  for (const char* table : {"fitness_tests", "info", "test_group_members", "change_trail", "merge_settled"}) {
     const QString sql = QString("SELECT count(*) FROM %1 WHERE upper(btrim(unit)) = 'B CO 1-5 IN'").arg(table);
     EXPECT_EQ(alice.exec(sql.toUtf8().constData()).integer(0, 0), 0) << table;
     const QString own = QString("SELECT count(*) FROM %1 WHERE upper(btrim(unit)) = 'A CO 1-5 IN'").arg(table);
@@ -94,6 +98,7 @@ TEST_F(ThreeClerks, NoClerkOfOneCompanyReachesAnotherCompanysSoldierInAnyTable) 
   EXPECT_EQ(rows(alice, "DELETE FROM fitness_tests WHERE unit ILIKE '%b co%' RETURNING id"), 0);
   EXPECT_EQ(rows(alice, "DELETE FROM info WHERE ssn = '100000002' RETURNING id"), 0);
   EXPECT_EQ(rows(alice, "DELETE FROM test_group_members WHERE ssn = '100000002' RETURNING ssn"), 0);
+  EXPECT_EQ(rows(alice, "DELETE FROM merge_settled WHERE record LIKE '100000002/%' RETURNING record"), 0);
   // Nor through the group: its deletion would take B's member along.
   EXPECT_EQ(rows(alice, "DELETE FROM test_groups RETURNING id"), 0);
   // Add: not for B, and a three-event record is A's whatever it says.
@@ -107,6 +112,10 @@ TEST_F(ThreeClerks, NoClerkOfOneCompanyReachesAnotherCompanysSoldierInAnyTable) 
   EXPECT_THROW(alice.exec("UPDATE fitness_tests SET unit = 'B CO 1-5 IN'"), pg::PgError);
   EXPECT_THROW(alice.exec("UPDATE info SET unit = 'B CO 1-5 IN'"), pg::PgError);
   EXPECT_THROW(alice.exec("UPDATE test_group_members SET unit = 'B CO 1-5 IN'"), pg::PgError);
+  EXPECT_THROW(alice.exec("UPDATE merge_settled SET unit = 'B CO 1-5 IN'"), pg::PgError);
+  EXPECT_THROW(alice.exec("INSERT INTO merge_settled (takeout, record, field, unit) "
+                          "VALUES ('laptop-2', '100000002/2025-09-30', 'plank', 'B CO 1-5 IN')"),
+               pg::PgError);
 
   // Seen by the administrator: B's rows as they were, A's changed.
   EXPECT_EQ(adminCount("SELECT count(*) FROM fitness_tests WHERE remark = 'alice'"), 1);
@@ -116,10 +125,11 @@ TEST_F(ThreeClerks, NoClerkOfOneCompanyReachesAnotherCompanysSoldierInAnyTable) 
   EXPECT_EQ(adminCount("SELECT count(*) FROM info WHERE unit = 'B CO 1-5 IN' AND remark IS NULL"), 1);
   EXPECT_EQ(adminCount("SELECT count(*) FROM test_group_members WHERE ssn = '100000002' AND name = 'BRAVO'"), 1);
   EXPECT_EQ(adminCount("SELECT count(*) FROM test_groups"), 1);
+  EXPECT_EQ(adminCount("SELECT count(*) FROM merge_settled WHERE unit = 'B CO 1-5 IN' AND value = '41'"), 1);
 
   // The battalion reaches every company's rows in every table.
   pg::Connection carol(as(carol_));
-  for (const char* table : {"fitness_tests", "info", "test_group_members", "change_trail"}) {
+  for (const char* table : {"fitness_tests", "info", "test_group_members", "change_trail", "merge_settled"}) {
     const QString sql = QString("SELECT count(*) FROM %1").arg(table);
     EXPECT_EQ(carol.exec(sql.toUtf8().constData()).integer(0, 0), adminCount(sql)) << table;
   }
