@@ -151,15 +151,25 @@ QStringList columnsOf(const sqlite::Database& db, const QString& table) {
   return out;
 }
 
-// The triggers that trace this connection's changes: made again at each
-// call, so that they name every field the tables have now.
+// The triggers that trace this connection's changes, so that they name
+// every field the tables have now. One already there as it would be made is
+// kept: making a trigger changes the connection's schema, which every
+// statement kept for later must then compile again.
 void traceChangesOn(sqlite::Database& db) {
   for (const TracedTable t : {TracedTable::ThreeEvent, TracedTable::FiveEvent}) {
     const QString table = tracedTableName(t);
     const QStringList columns = columnsOf(db, table);
     for (const auto a : {TrailEntry::Action::Add, TrailEntry::Action::Change, TrailEntry::Action::Delete}) {
-      db.exec("DROP TRIGGER IF EXISTS temp." + sqlite::quoted(table + "_trail_" + actionName(a)));
-      if (!columns.isEmpty()) db.exec(triggerSql(table, columns, a));
+      const QString name = table + "_trail_" + actionName(a);
+      const QString sql = columns.isEmpty() ? QString() : triggerSql(table, columns, a);
+      Statement now(db, QStringLiteral("SELECT sql FROM sqlite_temp_master WHERE type = 'trigger' AND name = ?"));
+      now.bindText(1, name);
+      const QString made = now.step() ? now.text(0) : QString();
+      // The engine keeps a temporary trigger's text without its TEMP.
+      static const QString kTemp = QStringLiteral("CREATE TEMP TRIGGER "), kKept = QStringLiteral("CREATE TRIGGER ");
+      if (!made.isNull() && sql.startsWith(kTemp) && made == kKept + sql.mid(kTemp.size())) continue;
+      db.exec("DROP TRIGGER IF EXISTS temp." + sqlite::quoted(name));
+      if (!sql.isEmpty()) db.exec(sql);
     }
   }
 }
