@@ -41,7 +41,9 @@ void writeNote(const QString& folder, const TakeOutNote& note) {
                          {"group", double(note.group)}, {"testDate", note.testDate},
                          {"location", note.location},   {"records", records}};
   QSaveFile f(notePath(folder));
-  if (!f.open(QIODevice::WriteOnly) || f.write(QJsonDocument(root).toJson()) < 0 || !f.commit())
+  // Owner-only before the first byte: the note names every soldier taken out.
+  if (!f.open(QIODevice::WriteOnly) || !f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
+      f.write(QJsonDocument(root).toJson()) < 0 || !f.commit())
     throw Error(notePath(folder) + ": " + f.errorString());
 }
 
@@ -138,7 +140,12 @@ TakeOutResult takeOut(const QString& fromFolder, qint64 groupId, const QString& 
 
   if (QFileInfo::exists(notePath(toFolder)))
     throw Error(toFolder + QStringLiteral(": already holds a group taken out; take out into an empty folder."));
-  if (!QDir().mkpath(toFolder)) throw Error(toFolder + QStringLiteral(": the folder cannot be made."));
+  // A folder made here is its owner's alone, as the records it will hold; one
+  // the clerk made stays as they made it.
+  const bool made = !QFileInfo::exists(toFolder);
+  if (!QDir().mkpath(toFolder) ||
+      (made && !QFile::setPermissions(toFolder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)))
+    throw Error(toFolder + QStringLiteral(": the folder cannot be made."));
   const QString toPath = recordsPathOf(toFolder);
   if (QFileInfo::exists(QDir(toFolder).filePath(QStringLiteral("info.pgconn"))))
     throw Error(toFolder + QStringLiteral(": is a server's folder; take out into a folder for the laptop."));

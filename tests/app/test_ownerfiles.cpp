@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 #include "cards.h"
+#include "changetrail.h"
 #include "commands.h"
 #include "dbfile.h"
 #include "exportwriter.h"
@@ -24,6 +25,7 @@
 #include "repair.h"
 #include "report.h"
 #include "scorecard.h"
+#include "takeout.h"
 #include "testgroupfixture.h"
 #include "testgroups.h"
 #include "testsupport.h"
@@ -90,6 +92,21 @@ const std::vector<Writer>& writers() {
        }},
       {"records with a group and a five-event record", [](const QString& dir) {
          recordsWithAGroup(dir);
+         return QString();
+       }},
+      {"a group taken out to a laptop's folder", [](const QString& dir) {
+         // The office's folder is the test's own, made owner-only here.
+         const QString office = QDir(dir).filePath(QStringLiteral("office"));
+         if (!QDir().mkdir(office) || !QFile::setPermissions(office, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                                       QFileDevice::ExeOwner))
+           return QStringLiteral("cannot make the office's folder");
+         const QString db = recordsWithAGroup(office);
+         const qint64 group = TestGroups::forDatabase(db)->all().front().id;
+         fieldday::takeOut(office, group, QDir(dir).filePath(QStringLiteral("laptop")));
+         return QString();
+       }},
+      {"the trail of changes as CSV", [](const QString& dir) {
+         exportTrailCsv({}, QDir(dir).filePath(QStringLiteral("trail.csv")));
          return QString();
        }},
       {"three-event records as CSV", [](const QString& dir) {
