@@ -4,7 +4,7 @@
 #include <QPainterPath>
 #include <algorithm>
 
-#include "fitnesstest.h"
+#include "testkind.h"
 
 namespace quillon {
 
@@ -66,8 +66,9 @@ HistoryChart::HistoryChart(QWidget* parent) : QWidget(parent) {
   setMinimumSize(360, 220);
 }
 
-void HistoryChart::setSeries(const QList<ChartSeries>& series) {
+void HistoryChart::setSeries(const QList<ChartSeries>& series, TestKindId kind) {
   series_ = series;
+  kind_ = kind;
   update();
 }
 
@@ -82,9 +83,10 @@ void HistoryChart::paintEvent(QPaintEvent*) {
       if (!last.isValid() || pt.first > last) last = pt.first;
     }
   const QFontMetrics fm = p.fontMetrics();
+  const TestKind& kind = testKind(kind_);
   if (!first.isValid()) {
     p.setPen(palette().text().color());
-    p.drawText(rect(), Qt::AlignCenter, QStringLiteral("No five-event test to chart."));
+    p.drawText(rect(), Qt::AlignCenter, QStringLiteral("No %1 test to chart.").arg(kind.name()));
     return;
   }
   const double left = fm.horizontalAdvance(QStringLiteral("5000")) + 8, right = width() - 12;
@@ -94,25 +96,27 @@ void HistoryChart::paintEvent(QPaintEvent*) {
   const QRectF totalPlot(left, legend + title, right - left, usable * 0.45);
   const QRectF eventPlot(left, totalPlot.bottom() + title + 6, right - left, usable * 0.55);
 
-  // The totals each standard asks for, as the test's own rules give them.
-  QList<int> totalMarks;
-  if (const auto& t = fitness::fitnessTest2025().test)
-    for (const fitness::PassRule& r : t->passRules) totalMarks << r.totalMinimum;
+  // The totals the pass rules ask for, as the test's own rules give them.
+  const PointsScale scale = kind.scale();
+  const int top = scale.totalTop;
+  QList<int> totalMarks = scale.totalPass;
   // The total's panel starts a little under the lowest total or minimum, so
   // a change of a few points still shows.
-  int low = 500;
+  int low = top;
   for (int m : totalMarks) low = std::min(low, m);
   for (const auto& pt : series_.value(0).points) low = std::min(low, pt.second);
   low = std::max(0, (low / 50 - 1) * 50);
-  totalMarks << low << 500;
-  drawPanel(p, totalPlot, low, 500, totalMarks, QStringLiteral("Total"));
-  drawPanel(p, eventPlot, 0, 100, {0, 60, 100}, QStringLiteral("Points per event"));
+  totalMarks << low << top;
+  drawPanel(p, totalPlot, low, top, totalMarks, QStringLiteral("Total"));
+  drawPanel(p, eventPlot, 0, scale.eventTop, QList<int>{0} + scale.eventPass + QList<int>{scale.eventTop},
+            QStringLiteral("Points per event"));
 
   double x = left;
   for (int i = 0; i < series_.size(); ++i) {
     const QColor colour = kColours[i % std::size(kColours)];
     const bool total = i == 0;
-    drawLine(p, series_[i], colour, total ? low : 0, total ? 500 : 100, first, last, total ? totalPlot : eventPlot);
+    drawLine(p, series_[i], colour, total ? low : 0, total ? top : scale.eventTop, first, last,
+             total ? totalPlot : eventPlot);
     p.setPen(QPen(colour, 2));
     p.drawLine(QPointF(x, legend / 2), QPointF(x + 14, legend / 2));
     p.setPen(palette().text().color());

@@ -1,7 +1,7 @@
 #pragma once
-// A small chart of a soldier's five-event tests over time: the total above
-// (with the totals the standards ask for as dashed lines), each event's
-// points below on their own 0-100 scale, one colour per line.
+// A small chart of a soldier's tests of one kind over time: the total above
+// (with the totals its pass rules ask for as dashed lines), each event's
+// points below on the kind's own scale, one colour per line.
 
 #include <QList>
 #include <QWidget>
@@ -14,7 +14,8 @@ class HistoryChart : public QWidget {
   Q_OBJECT
  public:
   explicit HistoryChart(QWidget* parent = nullptr);
-  void setSeries(const QList<ChartSeries>& series);
+  // `series` as historyChart() gives them for tests of kind `kind`.
+  void setSeries(const QList<ChartSeries>& series, TestKindId kind = TestKindId::FiveEvent);
   const QList<ChartSeries>& series() const { return series_; }
   QSize sizeHint() const override { return {620, 300}; }
 
@@ -23,6 +24,7 @@ class HistoryChart : public QWidget {
 
  private:
   QList<ChartSeries> series_;
+  TestKindId kind_ = TestKindId::FiveEvent;
 };
 
 }  // namespace quillon

@@ -114,4 +114,24 @@ QString FiveEventKind::eventVerdict(const Soldier& soldier, const EventResult& e
   return *event.points >= mark ? passWord() : QStringLiteral("NO-GO");
 }
 
+PointsScale FiveEventKind::scale() const {
+  const fitness::FitnessTest& t = test();
+  PointsScale s;
+  // Each table lists its best points first.
+  for (const QList<fitness::TableRow>& table : t.tables) {
+    const int top = table.isEmpty() ? 0 : table.first().points;
+    s.eventTop = std::max(s.eventTop, top);
+    s.totalTop += top;
+  }
+  for (const fitness::PassRule& r : t.passRules) {
+    s.eventPass << r.eventMinimum;
+    s.totalPass << r.totalMinimum;
+  }
+  for (QList<int>* marks : {&s.eventPass, &s.totalPass}) {
+    std::sort(marks->begin(), marks->end());
+    marks->erase(std::unique(marks->begin(), marks->end()), marks->end());
+  }
+  return s;
+}
+
 }  // namespace quillon

@@ -26,6 +26,7 @@ class FiveEventKind final : public TestKind {
   QString eventVerdict(const Soldier& soldier, const EventResult& event) const override;
   int age(const QDate& dob, const QDate& on) const override;
   QString passWord() const override { return QStringLiteral("GO"); }
+  PointsScale scale() const override;
 
   const fitness::FitnessTest& test() const;
 

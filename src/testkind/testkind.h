@@ -77,6 +77,16 @@ struct RawReading {
   QString error;  // "<event>: <why>" when nothing was read
 };
 
+// How far a kind's points run and where its pass rules draw on them, for
+// a chart or a form that sets out a scale. Every figure comes from the
+// kind's own tables and rules.
+struct PointsScale {
+  int eventTop = 0;        // the most points one event earns
+  QList<int> eventPass;    // the least an event passes with, one per rule, ascending
+  int totalTop = 0;        // the most a whole test earns
+  QList<int> totalPass;    // the least totals the rules pass, ascending; empty when no rule asks one
+};
+
 // What scoring a test gave: points for every event that holds a raw value;
 // total and verdict only once every event does.
 struct ScoredTest {
@@ -113,6 +123,7 @@ class TestKind {
   virtual QString eventVerdict(const Soldier& soldier, const EventResult& event) const = 0;
   // Whole years a soldier born `dob` counts on `on` by this test's rule.
   virtual int age(const QDate& dob, const QDate& on) const = 0;
+  virtual PointsScale scale() const = 0;
   // The word verdict() gives a passed test.
   virtual QString passWord() const = 0;
   // The word verdict() gives a failed test.

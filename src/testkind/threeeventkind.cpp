@@ -113,11 +113,18 @@ Lookup ThreeEventKind::points(Event event, const QString& entry, int seconds, co
   return tables_->PushUpPoints(entry, group + sex);
 }
 
+namespace {
+// The least points an event passes with; the tables top at 100 in every
+// column.
+constexpr int kEventPass = 60;
+constexpr int kEventTop = 100;
+}  // namespace
+
 QString ThreeEventKind::verdict(const Soldier&, const QList<int>& points) const {
-  // Below 60 in any event fails the test; the permanent profile, which
+  // Below the mark in any event fails the test; the permanent profile, which
   // could pass it, is the clerk's answer at Convert and never a figure.
   for (int p : points)
-    if (p < 60) return StatusWord::FAIL;
+    if (p < kEventPass) return StatusWord::FAIL;
   return StatusWord::PASS;
 }
 
@@ -128,5 +135,8 @@ QString ThreeEventKind::eventVerdict(const Soldier& soldier, const EventResult& 
 int ThreeEventKind::age(const QDate& dob, const QDate& on) const { return int(scoringAge(dob, on)); }
 
 QString ThreeEventKind::passWord() const { return StatusWord::PASS; }
+
+// The test passes on each event alone: no total is asked.
+PointsScale ThreeEventKind::scale() const { return {kEventTop, {kEventPass}, kEventTop * int(events().size()), {}}; }
 
 }  // namespace quillon

@@ -30,6 +30,7 @@ class ThreeEventKind final : public TestKind {
   QString eventVerdict(const Soldier& soldier, const EventResult& event) const override;
   int age(const QDate& dob, const QDate& on) const override;
   QString passWord() const override;
+  PointsScale scale() const override;
 
   enum Event { PushUp, SitUp, Run };
 

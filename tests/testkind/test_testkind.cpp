@@ -197,3 +197,41 @@ TEST(TestKinds, AScoringThatCannotAgeTheSoldierRefusesAndScoresNothing) {
     EXPECT_EQ(t.total, std::nullopt);
   }
 }
+
+// A chart draws a kind's pass marks from scale(): they must be where the
+// pass rule really turns. Points spread evenly over the events, the least
+// total the rule passes for each standard is one of the marked totals (or,
+// for a kind that asks no total, every event at its mark), and one point
+// under an event's mark fails however high the rest are.
+TEST(TestKinds, TheScalesMarksAreWhereThePassRuleTurns) {
+  for (TestKindId id : {TestKindId::ThreeEvent, TestKindId::FiveEvent}) {
+    const TestKind& kind = testKind(id);
+    SCOPED_TRACE(qPrintable(kind.name()));
+    const PointsScale scale = kind.scale();
+    const int n = int(kind.events().size());
+    ASSERT_FALSE(scale.eventPass.isEmpty());
+    EXPECT_EQ(scale.totalTop, n * scale.eventTop);
+    const auto spread = [&](int total) {
+      QList<int> points(n, total / n);
+      for (int i = 0; i < total % n; ++i) ++points[i];
+      return points;
+    };
+    QList<int> turns;
+    for (const char* standard : {"general", "combat"}) {
+      Soldier s;
+      s.sex = "M";
+      s.standard = QString::fromLatin1(standard);
+      EXPECT_EQ(kind.verdict(s, QList<int>(n, scale.eventTop)), kind.passWord());
+      QList<int> oneShort(n, scale.eventTop);
+      oneShort[n - 1] = scale.eventPass.front() - 1;
+      EXPECT_EQ(kind.verdict(s, oneShort), kind.failWord());
+      int least = -1;
+      for (int total = n * scale.eventPass.back(); total <= scale.totalTop && least < 0; ++total)
+        if (kind.verdict(s, spread(total)) == kind.passWord()) least = total;
+      ASSERT_GE(least, 0) << standard;
+      if (!turns.contains(least)) turns << least;
+    }
+    std::sort(turns.begin(), turns.end());
+    EXPECT_EQ(turns, scale.totalPass.isEmpty() ? QList<int>{n * scale.eventPass.back()} : scale.totalPass);
+  }
+}
