@@ -6,6 +6,8 @@
 //   QUILLON_BENCH_LANE_STATIONS (50), QUILLON_BENCH_LANE_GROUP (100),
 //   QUILLON_BENCH_LANE_PACE_MS (1000, a clerk's pause between values, on
 //   average), QUILLON_BENCH_IDLE_SECONDS (20), QUILLON_BENCH_IDLE_PAIRS (2).
+// The server must take a connection for every station and every bare
+// client: pg_virtualenv -t -o max_connections=120 bench_pgstations lanes.
 //
 // Idle: every station opens its group and only polls; the server's CPU
 // (its stations' processes, from /proc) is measured over the window, in
@@ -328,6 +330,14 @@ int measureLanes() {
     return 1;
   }
   pg::Connection& admin = scratch.admin();
+  // Every station and every bare client holds a connection of its own.
+  const int connections = admin.exec("SHOW max_connections").value(0, 0).toInt();
+  if (connections < 2 * z.stations + 10) {
+    std::fprintf(stderr, "The server takes %d connections; %d stations and as many bare clients need %d "
+                         "(pg_virtualenv -t -o max_connections=%d ...)\n",
+                 connections, z.stations, 2 * z.stations + 10, 2 * z.stations + 10);
+    return 1;
+  }
   std::unique_ptr<TestGroups> groupStore = TestGroups::onServer(scratch.conninfo());
   QList<TestGroup> groups;
   for (int g = 0; g < z.groups(); ++g) {
