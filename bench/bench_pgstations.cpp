@@ -28,7 +28,7 @@
 // Needs a server through the PG* environment, e.g.
 //   pg_virtualenv build/bench/bench_pgstations [stations updates [pace-ms]]
 // With "lanes": lane stations of the five-event test instead (pglanestations.h).
-//   pg_virtualenv build/bench/bench_pgstations lanes
+//   pg_virtualenv -t -o max_connections=120 build/bench/bench_pgstations lanes
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>

@@ -6,16 +6,20 @@
 //   QUILLON_BENCH_LANE_STATIONS (50), QUILLON_BENCH_LANE_GROUP (100),
 //   QUILLON_BENCH_LANE_PACE_MS (1000, a clerk's pause between values, on
 //   average), QUILLON_BENCH_IDLE_SECONDS (20), QUILLON_BENCH_IDLE_PAIRS (2).
+// The server must take a connection for every station and every bare
+// client: pg_virtualenv -t -o max_connections=120 bench_pgstations lanes.
 //
 // Idle: every station opens its group and only polls; the server's CPU
 // (its stations' processes, from /proc) is measured over the window, in
 // interleaved pairs: the records without their change counter (each poll
 // reads every soldier, as before the counter) and with it.
 //
-// Entering: each value's time from Enter to stored, at the station; psql
-// beside them, one more connection, sends the same UPDATE at the same pace
-// on rows of its own: the station's statement text, prepared once in its
-// session as each station's is, timed by psql from sending to the answer.
+// Entering: each value's time from Enter to stored, at the station; beside
+// them, as many bare clients as stations, each a libpq connection of its own
+// that sends the same UPDATE as many times at the same pace on rows of its
+// own: the station's statement text, prepared once in its session as each
+// station's is, timed from sending to the answer. Both 99th percentiles
+// rest on as many stores.
 // Checked afterwards: every value reported stored is in the records unless
 // a later store of the same lane was reported, every value not stored was
 // reported as a clash, and after a last poll every station shows every
@@ -25,14 +29,13 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
 #include <QUndoStack>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fcntl.h>
+#include <libpq-fe.h>
 #include <map>
 #include <poll.h>
 #include <random>
@@ -50,7 +53,7 @@ using namespace quillon;
 
 namespace {
 
-constexpr double kGoalP99 = 1.5;  // p99 of a store against psql's beside it
+constexpr double kGoalP99 = 1.5;  // p99 of a store against the bare clients' beside it
 constexpr int kClashing = 5;      // soldiers of each group whose third lane both stations enter
 const char* const kDate = "2026-06-12";
 
@@ -251,39 +254,70 @@ double idleCpu(const Sizes& z, const QList<TestGroup>& groups, test::PgScratch& 
 }
 
 // The UPDATE a lane store sends for a push-up value of a record already
-// there, word for word as the station's gateway sends it, prepared once as
-// the station's session prepares it; then run for `count` rows of psql's
-// own, with the stations' pauses. Only the runs are timed.
-QByteArray psqlScript(pg::Connection& admin, int count, int paceMs) {
-  const pg::Result rows = admin.exec("SELECT id FROM fitness_tests WHERE test_date = '2000-01-01' ORDER BY id");
-  const QString list = fitnessFieldNames().join(QStringLiteral(", ")) + QStringLiteral(", version");
-  std::mt19937 rnd(11);
-  QByteArray script = QStringLiteral("PREPARE lane_store AS UPDATE fitness_tests AS t SET pushup = $1, pushup_pts = $2, "
-                                     "pushup_go = $3 WHERE t.id = $4 AND (coalesce(t.pushup::text, '') = $5 OR "
-                                     "coalesce(t.pushup::text, '') = $6) AND (coalesce(t.pushup_pts::text, '') = $7 OR "
-                                     "coalesce(t.pushup_pts::text, '') = $8) AND (coalesce(t.pushup_go::text, '') = $9 "
-                                     "OR coalesce(t.pushup_go::text, '') = $10) RETURNING %1;\n\\timing on\n")
-                          .arg(list)
-                          .toUtf8();
-  for (int i = 0; i < std::min(count, rows.rows()); ++i) {
-    script += "\\! sleep " + QByteArray::number(double(rnd() % unsigned(2 * paceMs + 1)) / 1000.0) + '\n';
-    script += QStringLiteral("EXECUTE lane_store('41', '70', 'GO', '%1', '', '41', '', '70', '', 'GO');\n")
-                  .arg(rows.integer(i, 0))
-                  .toUtf8();
+// there (the value, its points and verdict, the total and result, each
+// checked to hold what was read or what is meant), word for word as the
+// station's gateway sends it.
+QByteArray laneUpdate() {
+  const QStringList written = {QStringLiteral("pushup"), QStringLiteral("pushup_pts"), QStringLiteral("pushup_go"),
+                               QStringLiteral("total_pts"), QStringLiteral("result_go")};
+  QStringList sets, tests{QStringLiteral("t.id = $%1").arg(written.size() + 1)};
+  int n = int(written.size()) + 1;
+  for (int i = 0; i < written.size(); ++i) {
+    sets << QStringLiteral("%1 = $%2").arg(written.at(i)).arg(i + 1);
+    const QString field = QStringLiteral("coalesce(t.%1::text, '')").arg(written.at(i));
+    tests << QStringLiteral("(%1 = $%2 OR %1 = $%3)").arg(field).arg(n + 1).arg(n + 2);
+    n += 2;
   }
-  return script;
+  return QStringLiteral("UPDATE fitness_tests AS t SET %1 WHERE %2 RETURNING %3, version")
+      .arg(sets.join(QStringLiteral(", ")), tests.join(QStringLiteral(" AND ")),
+           fitnessFieldNames().join(QStringLiteral(", ")))
+      .toUtf8();
 }
 
-std::vector<double> psqlTimes(QProcess& p, int expected) {
-  if (!p.waitForFinished(-1) || p.exitCode() != 0) {
-    std::fprintf(stderr, "psql failed: %s\n", p.readAllStandardError().constData());
-    return {};
+// A bare client beside the stations: prepares the stations' UPDATE once,
+// then sends it for each of `rows` after the stations' pause, timing each
+// from sending to the answer. Log lines: "B ns", or "E why".
+int besideClient(int k, const Sizes& z, const QList<qint64>& rows, const QString& conninfo, const QString& log,
+                 int readyFd, int startFd) {
+  FILE* out = std::fopen(QFile::encodeName(log).constData(), "w");
+  if (!out) return 2;
+  PGconn* c = PQconnectdb(conninfo.toUtf8().constData());
+  const auto fail = [&](const char* what) {
+    std::fprintf(out, "E %s: %s\n", what, PQerrorMessage(c));
+    std::fclose(out);
+    PQfinish(c);
+    return 1;
+  };
+  if (PQstatus(c) != CONNECTION_OK) {
+    signal(readyFd);
+    return fail("connect");
   }
-  std::vector<double> ms;
-  for (const QByteArray& line : p.readAllStandardOutput().split('\n'))
-    if (line.startsWith("Time: ")) ms.push_back(line.mid(6).split(' ').first().toDouble());
-  if (int(ms.size()) != expected) std::fprintf(stderr, "psql timed %zu of %d updates\n", ms.size(), expected);
-  return ms;
+  PGresult* prepared = PQprepare(c, "lane_store", laneUpdate().constData(), 0, nullptr);
+  const bool ready = PQresultStatus(prepared) == PGRES_COMMAND_OK;
+  PQclear(prepared);
+  signal(readyFd);
+  if (!ready) return fail("prepare");
+  char go;
+  if (::read(startFd, &go, 1) < 0) return 2;
+  std::mt19937 rnd(unsigned(k) * 104729u + 5u);
+  QElapsedTimer t;
+  for (const qint64 row : rows) {
+    ::usleep(useconds_t(rnd() % unsigned(2 * z.paceMs + 1)) * 1000u);
+    const QByteArray id = QByteArray::number(row);
+    // What a first push-up value of a record sends: no total yet.
+    const char* values[16] = {"41", "70", "GO", nullptr, nullptr, id.constData(), "", "41", "", "70", "", "GO",
+                              "", "", "", ""};
+    t.start();
+    PGresult* r = PQexecPrepared(c, "lane_store", 16, values, nullptr, nullptr, 0);
+    const qint64 ns = t.nsecsElapsed();
+    const bool stored = PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1;
+    PQclear(r);
+    if (!stored) return fail("update");
+    std::fprintf(out, "B %lld\n", ns);
+  }
+  std::fclose(out);
+  PQfinish(c);
+  return 0;
 }
 
 }  // namespace
@@ -296,6 +330,14 @@ int measureLanes() {
     return 1;
   }
   pg::Connection& admin = scratch.admin();
+  // Every station and every bare client holds a connection of its own.
+  const int connections = admin.exec("SHOW max_connections").value(0, 0).toInt();
+  if (connections < 2 * z.stations + 10) {
+    std::fprintf(stderr, "The server takes %d connections; %d stations and as many bare clients need %d "
+                         "(pg_virtualenv -t -o max_connections=%d ...)\n",
+                 connections, z.stations, 2 * z.stations + 10, 2 * z.stations + 10);
+    return 1;
+  }
   std::unique_ptr<TestGroups> groupStore = TestGroups::onServer(scratch.conninfo());
   QList<TestGroup> groups;
   for (int g = 0; g < z.groups(); ++g) {
@@ -308,7 +350,7 @@ int measureLanes() {
     groups << groupStore->save(group);
   }
   // A day under way: every soldier has a record; a division's other
-  // records beside them; psql's own rows.
+  // records beside them; the bare clients' own rows.
   admin.exec(
       "INSERT INTO fitness_tests (test_group, name, ssn, sex, dob, unit, standard, test_date) "
       "SELECT NULL, 'Other ' || i, (500000000 + i)::text, 'M', '1990-01-01', 'B Co', 'general', "
@@ -316,7 +358,8 @@ int measureLanes() {
   admin.exec(
       "INSERT INTO fitness_tests (test_group, name, ssn, sex, dob, unit, standard, test_date) "
       "SELECT NULL, 'Beside ' || i, (600000000 + i)::text, 'M', '1990-01-01', 'B Co', 'general', '2000-01-01' "
-      "FROM generate_series(1, 400) AS i");
+      "FROM generate_series(1, $1::int) AS i",
+      {QByteArray::number(z.stations * (z.group + kClashing))});
   for (const TestGroup& g : groups)
     for (const GroupMember& m : g.members)
       admin.exec("INSERT INTO fitness_tests (test_group, name, ssn, sex, dob, unit, standard, test_date) "
@@ -351,6 +394,9 @@ int measureLanes() {
   if (::pipe2(ready, O_CLOEXEC) || ::pipe2(start, O_CLOEXEC) || ::pipe2(done, O_CLOEXEC) ||
       ::pipe2(finish, O_CLOEXEC))
     return 1;
+  // Each bare client's own rows, as many as a station's values.
+  const int perStation = z.group + kClashing;
+  const pg::Result besideRows = admin.exec("SELECT id FROM fitness_tests WHERE test_date = '2000-01-01' ORDER BY id");
   std::vector<pid_t> children;
   for (int k = 0; k < z.stations; ++k) {
     const pid_t pid = ::fork();
@@ -364,21 +410,27 @@ int measureLanes() {
     }
     children.push_back(pid);
   }
+  std::vector<pid_t> besideClients;
+  for (int k = 0; k < z.stations; ++k) {
+    QList<qint64> own;
+    for (int i = k * perStation; i < (k + 1) * perStation && i < besideRows.rows(); ++i)
+      own << besideRows.integer(i, 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::close(ready[0]);
+      ::close(start[1]);
+      ::close(done[0]);
+      ::close(finish[1]);
+      ::_exit(besideClient(k, z, own, scratch.conninfo(), logs.filePath(QStringLiteral("beside%1").arg(k)), ready[1],
+                           start[0]));
+    }
+    besideClients.push_back(pid);
+  }
   ::close(ready[1]);
   ::close(start[0]);
   ::close(done[1]);
   ::close(finish[0]);
-  waitFor(ready[0], z.stations);
-  const int besideCount = std::min(400, z.group + kClashing);
-  QTemporaryFile script;
-  script.open();
-  script.write(psqlScript(admin, besideCount, z.paceMs));
-  script.flush();
-  QProcess psql;
-  psql.start(QStringLiteral("psql"), {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-At"),
-                                      QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("-v"),
-                                      QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-f"), script.fileName(),
-                                      QStringLiteral("-d"), scratch.conninfo()});
+  waitFor(ready[0], 2 * z.stations);
   QElapsedTimer t;
   t.start();
   ::close(start[1]);
@@ -386,7 +438,22 @@ int measureLanes() {
   const double seconds = double(t.nsecsElapsed()) / 1e9;
   ::close(finish[1]);
   for (pid_t c : children) ::waitpid(c, nullptr, 0);
-  const std::vector<double> beside = psqlTimes(psql, besideCount);
+  for (pid_t c : besideClients) ::waitpid(c, nullptr, 0);
+  std::vector<double> beside;
+  int besideFailed = 0;
+  for (int k = 0; k < z.stations; ++k) {
+    QFile f(logs.filePath(QStringLiteral("beside%1").arg(k)));
+    if (!f.open(QIODevice::ReadOnly)) ++besideFailed;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+      if (line.startsWith("B ")) {
+        beside.push_back(line.mid(2).toDouble() / 1e6);
+      } else if (!line.isEmpty()) {
+        ++besideFailed;
+        std::fprintf(stderr, "bare client %d: %s\n", k, line.constData());
+      }
+    }
+  }
+  if (besideFailed == 0 && int(beside.size()) != z.stations * perStation) ++besideFailed;
 
   // What each station said, per lane of each soldier of each group.
   struct Stored {
@@ -443,20 +510,23 @@ int measureLanes() {
   }
   const int expectedEntries = z.stations * (z.group + kClashing);
   const bool ok = other == 0 && lost == 0 && unreported == 0 && wrongView == 0 &&
-                  int(storeMs.size()) == expectedEntries && !beside.empty();
+                  int(storeMs.size()) == expectedEntries && besideFailed == 0;
   const double p99 = percentile(storeMs, 0.99), besideP99 = percentile(beside, 0.99);
   std::printf("entering: %d values in %.1f s at %d ms on average between values; %zu stored, %d clashes reported, "
               "%d other; values lost %d, stored unreported %d, lanes a station shows otherwise than stored %d\n",
               expectedEntries, seconds, z.paceMs, storeMs.size() - size_t(clashes), clashes, other, lost, unreported,
               wrongView);
-  std::printf("store at the stations: median %.3f ms, p99 %.3f ms; psql beside them, same UPDATE, same pace (%zu): "
-              "median %.3f ms, p99 %.3f ms\n",
-              percentile(storeMs, 0.5), p99, beside.size(), percentile(beside, 0.5), besideP99);
-  std::printf("  of them stored: p99 %.3f ms (%.2fx psql's); clashes (a second statement reads the row): p99 %.3f ms\n",
+  std::printf("store at the stations (%zu): median %.3f ms, p99 %.3f ms; %d bare clients beside them, same UPDATE, "
+              "same pace (%zu): median %.3f ms, p99 %.3f ms%s\n",
+              storeMs.size(), percentile(storeMs, 0.5), p99, z.stations, beside.size(), percentile(beside, 0.5),
+              besideP99, besideFailed ? " (SOME FAILED)" : "");
+  std::printf("  of them stored: p99 %.3f ms (%.2fx the bare clients'); clashes (a second statement reads the row): "
+              "p99 %.3f ms\n",
               percentile(storedMs, 0.99), besideP99 > 0 ? percentile(storedMs, 0.99) / besideP99 : 0,
               percentile(clashMs, 0.99));
-  std::printf("p99 store: %.2fx psql's beside it (goal <= %.1fx): %s\n", besideP99 > 0 ? p99 / besideP99 : 0,
-              kGoalP99, besideP99 > 0 && p99 / besideP99 <= kGoalP99 ? "met" : "NOT met");
+  std::printf("p99 store: %.2fx the bare clients' beside it (goal <= %.1fx): %s\n",
+              besideP99 > 0 ? p99 / besideP99 : 0, kGoalP99,
+              besideP99 > 0 && p99 / besideP99 <= kGoalP99 ? "met" : "NOT met");
   std::printf("%s\n", ok ? "OK" : "FAILED");
   return ok ? 0 : 1;
 }

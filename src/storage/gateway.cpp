@@ -208,6 +208,18 @@ Gateway::Gateway(std::shared_ptr<RecordsSession> session, const RecordTable& tab
     dialect_ = std::make_unique<PostgresDialect>(*session_);
   else
     dialect_ = std::make_unique<SqliteDialect>(*session_, needsOf(table));
+  QStringList qualified;
+  for (const RecordColumn& c : table_.columns) {
+    names_ << dialect_->name(c.name);
+    qualified << "t." + names_.last();
+  }
+  QStringList bare = names_;
+  if (table_.hasVersion(onServer())) {
+    qualified << QStringLiteral("t.version");
+    bare << QStringLiteral("version");
+  }
+  everyColumn_ = qualified.join(QStringLiteral(", "));
+  everyColumnBare_ = bare.join(QStringLiteral(", "));
 }
 
 Gateway::~Gateway() = default;
@@ -222,12 +234,12 @@ int Gateway::columnOf(const QString& name) const {
 
 QString Gateway::selectList(const QStringList& fields, bool qualified) const {
   // A RETURNING list names the columns bare: the file takes no other form.
+  if (fields.isEmpty()) return qualified ? everyColumn_ : everyColumnBare_;
   const QString t = qualified ? QStringLiteral("t.") : QString();
   QStringList list;
   for (int c = 0; c < table_.columns.size(); ++c) {
-    const QString& name = table_.columns.at(c).name;
-    const bool wanted = fields.isEmpty() || c == 0 || fields.contains(name);
-    list << (wanted ? t + dialect_->name(name) : QStringLiteral("NULL"));
+    const bool wanted = c == 0 || fields.contains(table_.columns.at(c).name);
+    list << (wanted ? t + names_.at(c) : QStringLiteral("NULL"));
   }
   if (table_.hasVersion(onServer())) list << t + QStringLiteral("version");
   return list.join(QStringLiteral(", "));
@@ -421,61 +433,94 @@ RowAsRead Gateway::add(const Record& values) { return insert(std::nullopt, value
 RowAsRead Gateway::addWithKey(qint64 key, const Record& values) { return insert(key, values); }
 
 RowAsRead Gateway::insert(std::optional<qint64> key, const Record& values) {
-  QStringList names, marks, params;
-  if (key) {
-    names << dialect_->name(table_.key.first());
-    params << QString::number(*key);
-    marks << dialect_->param(1);
-  }
+  // In table order, whatever order the values came in: the same add is the
+  // same statement, which the engine keeps ready.
+  QList<std::pair<int, QString>> cols;
   for (auto it = values.cbegin(); it != values.cend(); ++it) {
     const int c = columnOf(it.key());
     if (key && c == 0) continue;
-    names << dialect_->name(table_.columns.at(c).name);
-    params << it.value();
-    marks << dialect_->param(int(params.size()));
+    cols.append({c, it.value()});
   }
-  const QString into = names.isEmpty() ? QStringLiteral(" AS t DEFAULT VALUES")
-                                       : " AS t (" + names.join(", ") + ")" +
-                                             (key ? dialect_->overridingKey() : QString()) + " VALUES (" +
-                                             marks.join(", ") + ")";
-  std::vector<RowAsRead> rows = run("INSERT INTO " + table_.name + into + " RETURNING " + selectList({}, false), params);
+  std::sort(cols.begin(), cols.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  QList<int> named;
+  QStringList params;
+  if (key) params << QString::number(*key);
+  for (const auto& [c, v] : cols) {
+    named << c;
+    params << v;
+  }
+  std::vector<RowAsRead> rows = run(insertText(named, key.has_value()), params);
   if (rows.empty()) throw DbError(table_.name + QStringLiteral(": the new row was not stored."));
   return std::move(rows.front());
 }
 
+const QString& Gateway::insertText(const QList<int>& named, bool withKey) {
+  QString shape(withKey ? QLatin1Char('k') : QLatin1Char('-'));
+  for (int c : named) shape += QChar(c + 1);
+  if (const auto it = insertTexts_.constFind(shape); it != insertTexts_.cend()) return *it;
+  QStringList names, marks;
+  if (withKey) {
+    names << dialect_->name(table_.key.first());
+    marks << dialect_->param(1);
+  }
+  for (int c : named) {
+    names << names_.at(c);
+    marks << dialect_->param(int(marks.size()) + 1);
+  }
+  const QString into = names.isEmpty() ? QStringLiteral(" AS t DEFAULT VALUES")
+                                       : " AS t (" + names.join(", ") + ")" +
+                                             (withKey ? dialect_->overridingKey() : QString()) + " VALUES (" +
+                                             marks.join(", ") + ")";
+  return *insertTexts_.insert(shape, "INSERT INTO " + table_.name + into + " RETURNING " + everyColumnBare_);
+}
+
 namespace {
 
-// The WHERE of a store or removal of `asRead` under `check`, its parameters
-// appended to `params`.
-QString checkOf(const Gateway::Dialect& d, const RecordTable& t, bool onServer, const RowAsRead& asRead,
-                const QList<std::pair<int, QString>>& changes, Gateway::Check check, QStringList& params) {
-  QStringList tests;
+// The parameters a store or removal of `asRead` under `check` appends for
+// its WHERE (checkText), in the order that names them.
+void checkParams(const RecordTable& t, bool onServer, const RowAsRead& asRead,
+                 const QList<std::pair<int, QString>>& changes, Gateway::Check check, QStringList& params) {
   params << QString::number(asRead.key);
-  tests << "t." + d.name(t.key.first()) + " = " + d.keyParam(int(params.size()));
   switch (check) {
     case Gateway::Check::Version:
       if (!t.hasVersion(onServer)) throw DbError(t.name + QStringLiteral(" keeps no row versions here."));
       params << QString::number(asRead.version);
-      tests << "t.version = " + d.param(int(params.size()));
+      break;
+    case Gateway::Check::FieldsWritten:
+      for (const auto& [c, mine] : changes) params << text(asRead.fields.value(c)) << text(mine);
+      break;
+    case Gateway::Check::None:
+      break;
+    case Gateway::Check::AllFields:
+      for (int c = 1; c < t.columns.size(); ++c) params << text(asRead.fields.value(c));
+      break;
+  }
+}
+
+// The WHERE of a store or removal under `check` of the columns `written`
+// (`names`: each column as a statement names it), its parameters numbered
+// after the `n` before them.
+QString checkText(const Gateway::Dialect& d, const RecordTable& t, const QStringList& names, const QList<int>& written,
+                  Gateway::Check check, int n) {
+  QStringList tests;
+  tests << "t." + d.name(t.key.first()) + " = " + d.keyParam(++n);
+  switch (check) {
+    case Gateway::Check::Version:
+      tests << "t.version = " + d.param(++n);
       break;
     case Gateway::Check::FieldsWritten:
       // A field written may hold what was read, or already what is meant
       // (the same value entered at two stations).
-      for (const auto& [c, mine] : changes) {
-        const QString field = d.asText("t." + d.name(t.columns.at(c).name));
-        params << text(asRead.fields.value(c));
-        const QString read = d.param(int(params.size()));
-        params << text(mine);
-        tests << "(" + field + " = " + read + " OR " + field + " = " + d.param(int(params.size())) + ")";
+      for (int c : written) {
+        const QString field = d.asText("t." + names.at(c));
+        const QString read = d.param(++n);
+        tests << "(" + field + " = " + read + " OR " + field + " = " + d.param(++n) + ")";
       }
       break;
     case Gateway::Check::None:
       break;
     case Gateway::Check::AllFields:
-      for (int c = 1; c < t.columns.size(); ++c) {
-        params << text(asRead.fields.value(c));
-        tests << d.asText("t." + d.name(t.columns.at(c).name)) + " = " + d.param(int(params.size()));
-      }
+      for (int c = 1; c < t.columns.size(); ++c) tests << d.asText("t." + names.at(c)) + " = " + d.param(++n);
       break;
   }
   return tests.join(QStringLiteral(" AND "));
@@ -483,30 +528,40 @@ QString checkOf(const Gateway::Dialect& d, const RecordTable& t, bool onServer, 
 
 }  // namespace
 
+const QString& Gateway::storeText(const QList<int>& written, Check check) {
+  QString shape(QChar(int(check) + 1));
+  for (int c : written) shape += QChar(c + 1);
+  if (const auto it = storeTexts_.constFind(shape); it != storeTexts_.cend()) return *it;
+  QStringList sets;
+  for (int i = 0; i < written.size(); ++i) sets << names_.at(written.at(i)) + " = " + dialect_->param(i + 1);
+  const QString bump = table_.hasVersion(onServer()) ? dialect_->versionBump() : QString();
+  const QString test = checkText(*dialect_, table_, names_, written, check, int(written.size()));
+  return *storeTexts_.insert(shape, "UPDATE " + table_.name + " AS t SET " + sets.join(", ") + bump + " WHERE " +
+                                        test + " RETURNING " + everyColumnBare_);
+}
+
 Gateway::Outcome Gateway::store(const RowAsRead& asRead, const Record& changes, Check check) {
   QList<std::pair<int, QString>> cols;
   for (auto it = changes.cbegin(); it != changes.cend(); ++it) cols.append({columnOf(it.key()), it.value()});
   std::sort(cols.begin(), cols.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   if (cols.isEmpty()) return {fetch(asRead.key), std::nullopt};
-  QStringList sets, params;
+  QList<int> written;
+  QStringList params;
   for (const auto& [c, v] : cols) {
+    written << c;
     params << v;
-    sets << dialect_->name(table_.columns.at(c).name) + " = " + dialect_->param(int(params.size()));
   }
-  const QString bump = table_.hasVersion(onServer()) ? dialect_->versionBump() : QString();
-  const QString test = checkOf(*dialect_, table_, onServer(), asRead, cols, check, params);
-  std::vector<RowAsRead> rows = run("UPDATE " + table_.name + " AS t SET " + sets.join(", ") + bump + " WHERE " + test +
-                                        " RETURNING " + selectList({}, false),
-                                    params, true);
+  checkParams(table_, onServer(), asRead, cols, check, params);
+  std::vector<RowAsRead> rows = run(storeText(written, check), params, true);
   if (!rows.empty()) return {std::move(rows.front()), std::nullopt};
   return {std::nullopt, fetch(asRead.key)};
 }
 
 Gateway::Outcome Gateway::remove(const RowAsRead& asRead, Check check) {
   QStringList params;
-  const QString test = checkOf(*dialect_, table_, onServer(), asRead, {}, check, params);
-  std::vector<RowAsRead> rows =
-      run("DELETE FROM " + table_.name + " AS t WHERE " + test + " RETURNING " + selectList({}, false), params);
+  checkParams(table_, onServer(), asRead, {}, check, params);
+  const QString test = checkText(*dialect_, table_, names_, {}, check, 0);
+  std::vector<RowAsRead> rows = run("DELETE FROM " + table_.name + " AS t WHERE " + test + " RETURNING " + everyColumnBare_, params);
   if (!rows.empty()) return {std::move(rows.front()), std::nullopt};
   return {std::nullopt, fetch(asRead.key)};
 }

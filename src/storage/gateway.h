@@ -9,6 +9,7 @@
 // to a server. Only when it matched no row does the gateway read the row
 // again, to say that it is gone or what is in it now.
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -146,11 +147,22 @@ class Gateway {
   RowAsRead insert(std::optional<qint64> key, const Record& values);
   // The column's index, refusing a name that is not one.
   int columnOf(const QString& name) const;
+  // The text of a store writing columns `written` (in table order) under
+  // `check`, or of an add naming them (`check` none, `withKey` when the key
+  // is the caller's): made once per shape, as a station sends the same
+  // few over and over.
+  const QString& storeText(const QList<int>& written, Check check);
+  const QString& insertText(const QList<int>& named, bool withKey);
 
   std::shared_ptr<RecordsSession> session_;
   const RecordTable& table_;
   std::unique_ptr<Dialect> dialect_;
   std::optional<bool> keepsChanges_;
+  // Made once from the table: each column as a statement names it, and
+  // every column listed, qualified (t.) and bare (RETURNING).
+  QStringList names_;
+  QString everyColumn_, everyColumnBare_;
+  QHash<QString, QString> storeTexts_, insertTexts_;
 };
 
 }  // namespace quillon

@@ -187,6 +187,50 @@ TYPED_TEST(FitnessStore, OneLaneValueOfARecordIsOneStatementAndOnServerOneRoundT
   EXPECT_EQ(byName(*otherLane->fetch(row.key)).value("plank_s"), "190");
 }
 
+// A station sends the same few stores over and over: each one still writes
+// and checks exactly its own fields, whatever the station stored before and
+// in whatever order the fields were given.
+TYPED_TEST(FitnessStore, EachStoreWritesAndChecksOnlyItsOwnFieldsWhateverWasStoredBefore) {
+  auto lane = this->records.station();
+  auto other = this->records.station();
+  const RowAsRead row = lane->add({{"ssn", "300000030"}, {"test_date", "2025-10-02"}, {"pushup", "30"}});
+  const RowAsRead mine = lane->store(row, {{"pushup", "31"}});
+  other->store(*other->fetch(row.key), {{"grader_pushup", "OT"}});
+  // From the same read, the one field goes through over the other
+  // station's grader...
+  lane->store(mine, {{"pushup", "31"}});
+  // ...the field with the grader clashes on the grader alone...
+  try {
+    lane->store(mine, {{"pushup", "33"}, {"grader_pushup", "ME"}});
+    FAIL() << "stored over another station's grader";
+  } catch (const ConflictError& e) {
+    ASSERT_EQ(e.conflict().clashes.size(), 1);
+    EXPECT_EQ(e.conflict().clashes.first().field, "grader_pushup");
+  }
+  // ...and the one field alone goes through again.
+  EXPECT_EQ(byName(lane->store(mine, {{"pushup", "32"}})).value("grader_pushup"), "OT");
+  Record given;
+  given.reserve(512);  // another order of the same fields
+  given.insert("grader_pushup", "ME");
+  given.insert("pushup", "34");
+  const RowAsRead both = lane->store(*lane->fetch(row.key), given);
+  const Record now = byName(*other->fetch(row.key));
+  EXPECT_EQ(now.value("pushup"), "34");
+  EXPECT_EQ(now.value("grader_pushup"), "ME");
+  EXPECT_EQ(byName(both), now);
+  // A soldier's first record, its fields in another order, is stored whole.
+  Record first = fullFitnessRecord(4);
+  Record reordered;
+  reordered.reserve(1024);
+  for (auto it = first.cbegin(); it != first.cend(); ++it) reordered.insert(it.key(), it.value());
+  lane->add(fullFitnessRecord(3));
+  const RowAsRead added = lane->add(reordered);
+  Record back = byName(*other->fetch(added.key));
+  back.remove("id");
+  for (auto it = first.cbegin(); it != first.cend(); ++it)
+    EXPECT_EQ(back.value(it.key()), it.value()) << qPrintable(it.key());
+}
+
 // A window that read some rows asks what moved since: only the rows whose
 // version moved come back, as they are now; a row deleted since does not.
 TYPED_TEST(FitnessStore, RowsChangedSinceTheyWereReadComeBackAndNoOthers) {
