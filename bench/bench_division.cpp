@@ -21,9 +21,10 @@
 // soldier's latest records (every record, then the same rules), for the
 // table of figures.
 //
-//   bench_division [due] [cards] [history] [find] [before] [file] [server]
+//   bench_division [due] [cards] [history] [find] [before] [file] [server] [held]
 //   (every figure on both when none is named; `file` or `server` alone
-//   limits where)
+//   limits where; `held` measures history and find with the records held
+//   open only)
 //
 // Sizes: QUILLON_BENCH_DIVISION_SOLDIERS (10,000) and
 // QUILLON_BENCH_DIVISION_SERVER_SOLDIERS (10,000), 100 tests each.
@@ -171,6 +172,7 @@ void measure(const Side& side) {
   // with them held open (in the program the windows hold the folder's
   // records session, so a look-up finds the file open and checked).
   for (const bool held : {false, true}) {
+    if (named("held") && !held) continue;
     std::unique_ptr<FitnessRecords> heldFive;
     std::unique_ptr<RecordBackend> heldInfo;
     if (held) {
