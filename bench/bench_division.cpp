@@ -249,41 +249,22 @@ QStringList fileDueQueries() {
 }
 
 QString divisionFile() {
-  const QString dir = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("bench_division_data"));
-  const QString path = QDir(dir).filePath(QStringLiteral("info-%1.mdb").arg(kFileSoldiers));
-  if (QFileInfo::exists(path)) return path;
-  QDir().mkpath(dir);
-  const QString making = QDir(dir).filePath(QStringLiteral("making.mdb"));
-  QFile::remove(making);
-  std::printf("making %s (once)...\n", qPrintable(path));
-  std::fflush(stdout);
-  QElapsedTimer t;
-  t.start();
-  createRecordsDatabase(making);
-  sqlite3* db = nullptr;
-  check(db, sqlite3_open_v2(QFile::encodeName(making).constData(), &db, SQLITE_OPEN_READWRITE, nullptr));
-  check(db, sqlite3_exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN", nullptr, nullptr, nullptr));
-  const QStringList ddl = fitnessTableSqliteDdl();
-  check(db, sqlite3_exec(db, ddl.first().toUtf8().constData(), nullptr, nullptr, nullptr));
-  QByteArray marks = "?";
-  for (qsizetype c = 1; c < fiveEventRow(0, 0).size(); ++c) marks += ",?";
-  insertAll(db, QByteArray("INSERT INTO fitness_tests (") + kFiveColumns + ") VALUES (" + marks + ")",
-            kFileSoldiers * kTestsEach, [](int r) { return fiveEventRow(r % kFileSoldiers, r / kFileSoldiers); });
-  for (const QString& sql : ddl.mid(1))
-    check(db, sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr));
-  check(db, sqlite3_exec(db, "COMMIT; ANALYZE", nullptr, nullptr, nullptr));
-  sqlite3_close(db);
-  // The program's own first open adds what it adds to any file (the index
-  // of info by SSN, the change counter).
-  auto records = FitnessRecords::forDatabase(making);
-  records->open();
-  records->close();
-  auto info = RecordBackend::forDatabase(making);
-  info->open();
-  info->close();
-  if (!QFile::rename(making, path)) die("cannot keep", path);
-  std::printf("made in %.1f s\n", double(t.elapsed()) / 1000.0);
-  return path;
+  return keptRecordsFile(
+      QStringLiteral("bench_division_data"), QStringLiteral("info-%1.mdb").arg(kFileSoldiers),
+      [](sqlite3* db) {
+        insertAll(db, fiveEventInsert(), kFileSoldiers * kTestsEach,
+                  [](int r) { return fiveEventRow(r % kFileSoldiers, r / kFileSoldiers); });
+      },
+      [](const QString& making) {
+        // The program's own first open adds what it adds to any file (the
+        // index of info by SSN, the change counter).
+        auto records = FitnessRecords::forDatabase(making);
+        records->open();
+        records->close();
+        auto info = RecordBackend::forDatabase(making);
+        info->open();
+        info->close();
+      });
 }
 
 void onFile() {

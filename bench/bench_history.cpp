@@ -87,45 +87,23 @@ QList<QByteArray> threeEventRow(int s, int t) {
 
 // The division's records file, made once and kept for later runs.
 QString divisionFile() {
-  const QString dir = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("bench_history_data"));
-  const QString path = QDir(dir).filePath(QStringLiteral("info-%1.mdb").arg(kSoldiers));
-  if (QFileInfo::exists(path)) return path;
-  QDir().mkpath(dir);
-  const QString making = QDir(dir).filePath(QStringLiteral("making.mdb"));
-  QFile::remove(making);
-  std::printf("making %s (once)...\n", qPrintable(path));
-  std::fflush(stdout);
-  QElapsedTimer t;
-  t.start();
-  createRecordsDatabase(making);
-  sqlite3* db = nullptr;
-  check(db, sqlite3_open_v2(QFile::encodeName(making).constData(), &db, SQLITE_OPEN_READWRITE, nullptr));
-  check(db, sqlite3_exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN", nullptr, nullptr, nullptr));
-  // The table first, its indexes once it is full.
-  const QStringList ddl = fitnessTableSqliteDdl();
-  check(db, sqlite3_exec(db, ddl.first().toUtf8().constData(), nullptr, nullptr, nullptr));
   const int rows = kSoldiers * kTestsEach;
-  insertAll(
-      db,
-      "INSERT INTO info (LNAME, RANK, SSN, SEX, DOB, DOT, RAW_PU, RAW_SU, RUN_M, RUN_S, C_PU, C_SU, C_RUN, TOTAL, "
-      "STAT, PROFILE, REMARK) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
-      rows, [](int r) { return threeEventRow(r % kSoldiers, r / kSoldiers); });
-  QByteArray marks = "?";
-  for (int c = 1; c < fiveEventRow(0, 0).size(); ++c) marks += ",?";
-  insertAll(db, QByteArray("INSERT INTO fitness_tests (") + kFiveColumns + ") VALUES (" + marks + ")", rows,
-            [](int r) { return fiveEventRow(r % kSoldiers, r / kSoldiers); });
-  for (const QString& sql : ddl.mid(1))
-    check(db, sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr));
-  check(db, sqlite3_exec(db, "COMMIT; ANALYZE", nullptr, nullptr, nullptr));
-  sqlite3_close(db);
-  // The scorer's own first open adds what an older file lacks (the index of
-  // info by SSN among it).
-  auto info = RecordBackend::forDatabase(making);
-  info->open();
-  info->close();
-  if (!QFile::rename(making, path)) die("cannot keep", path);
-  std::printf("made in %.1f s\n", double(t.elapsed()) / 1000.0);
-  return path;
+  return keptRecordsFile(
+      QStringLiteral("bench_history_data"), QStringLiteral("info-%1.mdb").arg(kSoldiers),
+      [rows](sqlite3* db) {
+        insertAll(db,
+                  "INSERT INTO info (LNAME, RANK, SSN, SEX, DOB, DOT, RAW_PU, RAW_SU, RUN_M, RUN_S, C_PU, C_SU, "
+                  "C_RUN, TOTAL, STAT, PROFILE, REMARK) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
+                  rows, [](int r) { return threeEventRow(r % kSoldiers, r / kSoldiers); });
+        insertAll(db, fiveEventInsert(), rows, [](int r) { return fiveEventRow(r % kSoldiers, r / kSoldiers); });
+      },
+      [](const QString& making) {
+        // The scorer's own first open adds what an older file lacks (the
+        // index of info by SSN among it).
+        auto info = RecordBackend::forDatabase(making);
+        info->open();
+        info->close();
+      });
 }
 
 TestGroup groupOf(int count, int every) {
