@@ -21,9 +21,10 @@
 // soldier's latest records (every record, then the same rules), for the
 // table of figures.
 //
-//   bench_division [due] [cards] [history] [find] [before] [file] [server]
+//   bench_division [due] [cards] [history] [find] [before] [file] [server] [held]
 //   (every figure on both when none is named; `file` or `server` alone
-//   limits where)
+//   limits where; `held` measures history and find with the records held
+//   open only)
 //
 // Sizes: QUILLON_BENCH_DIVISION_SOLDIERS (10,000) and
 // QUILLON_BENCH_DIVISION_SERVER_SOLDIERS (10,000), 100 tests each.
@@ -171,6 +172,7 @@ void measure(const Side& side) {
   // with them held open (in the program the windows hold the folder's
   // records session, so a look-up finds the file open and checked).
   for (const bool held : {false, true}) {
+    if (named("held") && !held) continue;
     std::unique_ptr<FitnessRecords> heldFive;
     std::unique_ptr<RecordBackend> heldInfo;
     if (held) {
@@ -247,41 +249,22 @@ QStringList fileDueQueries() {
 }
 
 QString divisionFile() {
-  const QString dir = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("bench_division_data"));
-  const QString path = QDir(dir).filePath(QStringLiteral("info-%1.mdb").arg(kFileSoldiers));
-  if (QFileInfo::exists(path)) return path;
-  QDir().mkpath(dir);
-  const QString making = QDir(dir).filePath(QStringLiteral("making.mdb"));
-  QFile::remove(making);
-  std::printf("making %s (once)...\n", qPrintable(path));
-  std::fflush(stdout);
-  QElapsedTimer t;
-  t.start();
-  createRecordsDatabase(making);
-  sqlite3* db = nullptr;
-  check(db, sqlite3_open_v2(QFile::encodeName(making).constData(), &db, SQLITE_OPEN_READWRITE, nullptr));
-  check(db, sqlite3_exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN", nullptr, nullptr, nullptr));
-  const QStringList ddl = fitnessTableSqliteDdl();
-  check(db, sqlite3_exec(db, ddl.first().toUtf8().constData(), nullptr, nullptr, nullptr));
-  QByteArray marks = "?";
-  for (qsizetype c = 1; c < fiveEventRow(0, 0).size(); ++c) marks += ",?";
-  insertAll(db, QByteArray("INSERT INTO fitness_tests (") + kFiveColumns + ") VALUES (" + marks + ")",
-            kFileSoldiers * kTestsEach, [](int r) { return fiveEventRow(r % kFileSoldiers, r / kFileSoldiers); });
-  for (const QString& sql : ddl.mid(1))
-    check(db, sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr));
-  check(db, sqlite3_exec(db, "COMMIT; ANALYZE", nullptr, nullptr, nullptr));
-  sqlite3_close(db);
-  // The program's own first open adds what it adds to any file (the index
-  // of info by SSN, the change counter).
-  auto records = FitnessRecords::forDatabase(making);
-  records->open();
-  records->close();
-  auto info = RecordBackend::forDatabase(making);
-  info->open();
-  info->close();
-  if (!QFile::rename(making, path)) die("cannot keep", path);
-  std::printf("made in %.1f s\n", double(t.elapsed()) / 1000.0);
-  return path;
+  return keptRecordsFile(
+      QStringLiteral("bench_division_data"), QStringLiteral("info-%1.mdb").arg(kFileSoldiers),
+      [](sqlite3* db) {
+        insertAll(db, fiveEventInsert(), kFileSoldiers * kTestsEach,
+                  [](int r) { return fiveEventRow(r % kFileSoldiers, r / kFileSoldiers); });
+      },
+      [](const QString& making) {
+        // The program's own first open adds what it adds to any file (the
+        // index of info by SSN, the change counter).
+        auto records = FitnessRecords::forDatabase(making);
+        records->open();
+        records->close();
+        auto info = RecordBackend::forDatabase(making);
+        info->open();
+        info->close();
+      });
 }
 
 void onFile() {

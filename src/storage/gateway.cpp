@@ -54,6 +54,16 @@ namespace {
 
 QString text(const QString& v) { return v.isNull() ? QStringLiteral("") : v; }
 
+// Whether `text` (a value, not none) is the `n` bytes at `utf8`, all of them
+// plain ASCII.
+bool sameAscii(const QString& text, const char* utf8, int n) {
+  if (text.isNull() || text.size() != n) return false;
+  const QChar* u = text.constData();
+  for (int i = 0; i < n; ++i)
+    if (uchar(utf8[i]) >= 0x80 || u[i].unicode() != uchar(utf8[i])) return false;
+  return true;
+}
+
 class SqliteDialect : public Gateway::Dialect {
  public:
   SqliteDialect(RecordsSession& s, RecordsSession::Needs needs) : session_(s), needs_(needs) {}
@@ -98,6 +108,10 @@ class SqliteDialect : public Gateway::Dialect {
     for (int i = 0; i < params.size(); ++i) st.bindText(i + 1, params.at(i), true);
     std::vector<RowAsRead> out;
     const int markColumn = columns + (versioned ? 1 : 0);
+    // A soldier's rows repeat most of their fields (name, unit, graders,
+    // verdicts): a field that holds what it held in the row before shares
+    // that text instead of making it again.
+    QStringList before;
     while (st.step()) {
       if (mark) {
         *mark = st.integer(markColumn);
@@ -105,7 +119,15 @@ class SqliteDialect : public Gateway::Dialect {
       }
       RowAsRead r;
       r.fields.reserve(columns);
-      for (int c = 0; c < columns; ++c) r.fields << st.text(c);
+      for (int c = 0; c < columns; ++c) {
+        const char* raw = st.raw(c);
+        const int bytes = raw ? st.bytes(c) : 0;
+        if (raw && c < before.size() && sameAscii(before.at(c), raw, bytes))
+          r.fields << before.at(c);
+        else
+          r.fields << (raw ? QString::fromUtf8(raw, bytes) : QString());
+      }
+      before = r.fields;
       r.key = st.integer(0);
       if (versioned) r.version = st.integer(columns);
       out.push_back(std::move(r));

@@ -137,8 +137,13 @@ QList<FitnessCard> cardsForGroup(const TestGroup& group, FitnessRecords& records
   // card's tests and fills its header, then the whole of the few records the
   // cards show. A soldier of many years has many records.
   static const QStringList kPicking = {"ssn", "dod_id", "name", "sex", "unit", "test_date"};
-  const ResultsBySoldier picking(resultsFromFitnessRows(records.readOfSoldiers(soldiers, kPicking), Missing::AsStored),
-                                 group.members);
+  QList<TestResult> headers;
+  {
+    const std::vector<RowAsRead> rows = records.readOfSoldiers(soldiers, kPicking);
+    headers.reserve(qsizetype(rows.size()));
+    for (const RowAsRead& r : rows) headers << resultHeaderFromFitnessRow(r);
+  }
+  const ResultsBySoldier picking(headers, group.members);
   QList<qint64> shown;
   for (const QList<TestResult>& all : picking.all()) {
     const QList<TestResult> own = byDate(all);

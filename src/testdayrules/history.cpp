@@ -1,5 +1,6 @@
 #include "history.h"
 
+#include <QSet>
 #include <algorithm>
 
 #include "fitnessrecords.h"
@@ -59,17 +60,22 @@ QList<TestResult> loadSoldierHistory(const QString& dbPath, const QString& soldi
   }
   // By the DoD ID number: the five-event records that carry it, and through
   // the SSN they carry the soldier's records from before the number (the
-  // three-event records keep none).
+  // three-event records keep none). Each record is read once: those of the
+  // SSNs that carry the number already came with it.
   std::unique_ptr<FitnessRecords> fitness = FitnessRecords::forDatabase(dbPath);
   fitness->open();
   std::vector<RowAsRead> fiveEvent = fitness->readOfSoldiers({*dodId});
   QStringList ssns;
-  for (const TestResult& r : resultsFromFitnessRows(fiveEvent, Missing::AsStored))
-    if (!r.soldier.ssn.isEmpty()) ssns << r.soldier.ssn;
+  QSet<qint64> read;
+  for (const RowAsRead& row : fiveEvent) {
+    read.insert(row.key);
+    if (const QString ssn = resultHeaderFromFitnessRow(row).soldier.ssn; !ssn.isEmpty()) ssns << ssn;
+  }
   ssns.removeDuplicates();
   std::vector<QStringList> threeEvent;
   if (!ssns.isEmpty()) {
-    fiveEvent = fitness->readOfSoldiers(ssns + QStringList{*dodId});
+    for (RowAsRead& row : fitness->readOfSoldiers(ssns))
+      if (!read.contains(row.key)) fiveEvent.push_back(std::move(row));
     std::unique_ptr<RecordBackend> info = RecordBackend::forDatabase(dbPath);
     info->open();
     for (const QString& ssn : ssns)

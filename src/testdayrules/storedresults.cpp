@@ -35,15 +35,46 @@ const EventColumns kFiveEventColumns[] = {{"deadlift_1", "deadlift_pts", "deadli
                                           {"plank_s", "plank_pts", "plank_go", "grader_plank"},
                                           {"run_s", "run_pts", "run_go", "grader_run"}};
 
-// A record's fields by name, blanks around a value dropped.
+// Where each field read here sits in a row, found once: looking a field up
+// by its name for every row of a soldier of many years cost more than
+// everything else this reading does.
+int fitnessColumn(const char* name) {
+  const int i = int(fitnessFieldNames().indexOf(QLatin1String(name)));
+  Q_ASSERT_X(i >= 0, "fitnessColumn", name);
+  return i;
+}
+struct EventAt {
+  int raw, points, go, grader;
+};
+struct FiveEventAt {
+  int testDate = fitnessColumn("test_date"), ssn = fitnessColumn("ssn"), name = fitnessColumn("name"),
+      sex = fitnessColumn("sex"), dob = fitnessColumn("dob"), unit = fitnessColumn("unit"),
+      standard = fitnessColumn("standard"), dodId = fitnessColumn("dod_id"), altEvent = fitnessColumn("alt_event"),
+      altTime = fitnessColumn("alt_time_s"), altPoints = fitnessColumn("alt_pts"), altGo = fitnessColumn("alt_go"),
+      altGrader = fitnessColumn("grader_alt"), deadlift1 = fitnessColumn("deadlift_1"),
+      deadlift2 = fitnessColumn("deadlift_2"), total = fitnessColumn("total_pts"), result = fitnessColumn("result_go");
+  EventAt events[std::size(kFiveEventColumns)];
+  FiveEventAt() {
+    for (size_t i = 0; i < std::size(kFiveEventColumns); ++i) {
+      const EventColumns& c = kFiveEventColumns[i];
+      events[i] = {fitnessColumn(c.raw), fitnessColumn(c.points), fitnessColumn(c.go), fitnessColumn(c.grader)};
+    }
+  }
+};
+const FiveEventAt& fiveEventAt() {
+  static const FiveEventAt at;
+  return at;
+}
+
+// A record's fields by place, blanks around a value dropped.
 struct Fields {
-  const QHash<QString, QString>& stored;
-  QString value(const char* name) const { return stored.value(QLatin1String(name)).trimmed(); }
+  const QStringList& stored;
+  QString value(int at) const { return stored.value(at).trimmed(); }
 };
 
 // The heavier deadlift attempt counts; either alone when only one was lifted.
 QString deadliftCounted(const Fields& f) {
-  const QString a = f.value("deadlift_1"), b = f.value("deadlift_2");
+  const QString a = f.value(fiveEventAt().deadlift1), b = f.value(fiveEventAt().deadlift2);
   if (a.isEmpty() || b.isEmpty()) return a.isEmpty() ? b : a;
   return a.toInt() >= b.toInt() ? a : b;
 }
@@ -67,15 +98,26 @@ void scoreWhatIsMissing(TestResult& r) {
 }  // namespace
 
 TestResult resultFromInfoRow(const QStringList& row) {
-  const auto f = [&](const char* name) { return row.value(fieldIndex(QString::fromLatin1(name))).trimmed(); };
+  // The places of the fields read, found once (as for the five-event rows).
+  static const struct {
+    int id = fieldIndex(QStringLiteral("ID")), dot = fieldIndex(QStringLiteral("DOT")),
+        ssn = fieldIndex(QStringLiteral("SSN")), lname = fieldIndex(QStringLiteral("LNAME")),
+        sex = fieldIndex(QStringLiteral("SEX")), dob = fieldIndex(QStringLiteral("DOB")),
+        runM = fieldIndex(QStringLiteral("RUN_M")), runS = fieldIndex(QStringLiteral("RUN_S")),
+        rawPu = fieldIndex(QStringLiteral("RAW_PU")), cPu = fieldIndex(QStringLiteral("C_PU")),
+        rawSu = fieldIndex(QStringLiteral("RAW_SU")), cSu = fieldIndex(QStringLiteral("C_SU")),
+        cRun = fieldIndex(QStringLiteral("C_RUN")), total = fieldIndex(QStringLiteral("TOTAL")),
+        stat = fieldIndex(QStringLiteral("STAT"));
+  } at;
+  const auto f = [&](int i) { return row.value(i).trimmed(); };
   TestResult r;
   r.kind = TestKindId::ThreeEvent;
-  r.id = f("ID").toLongLong();
-  r.date = parseDateOfBirth(f("DOT")).value_or(QDate());  // the form a date of test is read in too
-  r.soldier.ssn = ssnDigits(f("SSN"));
-  r.soldier.name = f("LNAME");
-  r.soldier.sex = f("SEX").toUpper();
-  r.soldier.dob = parseDateOfBirth(f("DOB")).value_or(QDate());
+  r.id = f(at.id).toLongLong();
+  r.date = parseDateOfBirth(f(at.dot)).value_or(QDate());  // the form a date of test is read in too
+  r.soldier.ssn = ssnDigits(f(at.ssn));
+  r.soldier.name = f(at.lname);
+  r.soldier.sex = f(at.sex).toUpper();
+  r.soldier.dob = parseDateOfBirth(f(at.dob)).value_or(QDate());
   const auto event = [](int i, std::optional<int> raw, const QString& points) {
     EventResult e;
     e.event = i;
@@ -84,37 +126,48 @@ TestResult resultFromInfoRow(const QStringList& row) {
     return e;
   };
   std::optional<int> run;
-  if (!f("RUN_M").isEmpty() || !f("RUN_S").isEmpty()) run = f("RUN_M").toInt() * 60 + f("RUN_S").toInt();
-  r.events << event(0, number(f("RAW_PU")), f("C_PU")) << event(1, number(f("RAW_SU")), f("C_SU")) << event(2, run, f("C_RUN"));
-  r.total = number(f("TOTAL"));
-  r.result = f("STAT");
+  if (!f(at.runM).isEmpty() || !f(at.runS).isEmpty()) run = f(at.runM).toInt() * 60 + f(at.runS).toInt();
+  r.events << event(0, number(f(at.rawPu)), f(at.cPu)) << event(1, number(f(at.rawSu)), f(at.cSu)) << event(2, run, f(at.cRun));
+  r.total = number(f(at.total));
+  r.result = f(at.stat);
+  r.particulars.reserve(infoFieldNames().size());
   for (qsizetype i = 0; i < infoFieldNames().size(); ++i) r.particulars.insert(infoFieldNames()[i], row.value(i));
   return r;
 }
 
-TestResult resultFromFitnessRow(const RowAsRead& row, Missing missing) {
+TestResult resultHeaderFromFitnessRow(const RowAsRead& row) {
+  const Fields f{row.fields};
+  const FiveEventAt& at = fiveEventAt();
   TestResult r;
   r.kind = TestKindId::FiveEvent;
   r.id = row.key;
+  r.date = QDate::fromString(f.value(at.testDate), Qt::ISODate);
+  r.soldier = Soldier{ssnDigits(f.value(at.ssn)), f.value(at.name), f.value(at.sex),
+                      QDate::fromString(f.value(at.dob), Qt::ISODate), f.value(at.unit), f.value(at.standard),
+                      normalizedDodId(f.value(at.dodId)).value_or(QString())};
+  return r;
+}
+
+TestResult resultFromFitnessRow(const RowAsRead& row, Missing missing) {
+  TestResult r = resultHeaderFromFitnessRow(row);
   const QStringList& names = fitnessFieldNames();
+  r.particulars.reserve(names.size());
   for (qsizetype i = 0; i < names.size(); ++i) r.particulars.insert(names[i], row.fields.value(i));
-  const Fields f{r.particulars};
-  r.date = QDate::fromString(f.value("test_date"), Qt::ISODate);
-  r.soldier = Soldier{ssnDigits(f.value("ssn")), f.value("name"), f.value("sex"),
-                      QDate::fromString(f.value("dob"), Qt::ISODate), f.value("unit"), f.value("standard"),
-                      normalizedDodId(f.value("dod_id")).value_or(QString())};
+  const Fields f{row.fields};
+  const FiveEventAt& at = fiveEventAt();
   const TestKind& kind = kindOf(r);
-  const QString alternate = f.value("alt_event");
+  r.events.reserve(kind.events().size());
+  const QString alternate = f.value(at.altEvent);
   for (int i = 0; i < kind.events().size(); ++i) {
-    const EventColumns& c = kFiveEventColumns[i];
+    const EventAt& c = at.events[i];
     EventResult e;
     e.event = i;
     if (!alternate.isEmpty() && i == kind.alternates().value(0).replaces) {
       e.alternate = alternate;
-      e.raw = figure(f.value("alt_time_s"));
-      e.points = number(f.value("alt_pts"));
-      e.verdict = f.value("alt_go");
-      e.grader = f.value("grader_alt");
+      e.raw = figure(f.value(at.altTime));
+      e.points = number(f.value(at.altPoints));
+      e.verdict = f.value(at.altGo);
+      e.grader = f.value(at.altGrader);
     } else {
       e.raw = figure(i == 0 ? deadliftCounted(f) : f.value(c.raw));
       e.points = number(f.value(c.points));
@@ -123,8 +176,8 @@ TestResult resultFromFitnessRow(const RowAsRead& row, Missing missing) {
     }
     r.events << e;
   }
-  r.total = number(f.value("total_pts"));
-  r.result = f.value("result_go");
+  r.total = number(f.value(at.total));
+  r.result = f.value(at.result);
   if (missing == Missing::Scored) scoreWhatIsMissing(r);
   return r;
 }

@@ -26,6 +26,9 @@ TestResult resultFromInfoRow(const QStringList& infoRow);
 enum class Missing { AsStored, Scored };
 // A row of fitness_tests in fitnessFieldNames() order.
 TestResult resultFromFitnessRow(const RowAsRead& row, Missing missing);
+// Of the same row only its key, date of test and soldier, as
+// resultFromFitnessRow reads them: what picks a soldier's tests among many.
+TestResult resultHeaderFromFitnessRow(const RowAsRead& row);
 
 QList<TestResult> resultsFromInfoRows(const std::vector<QStringList>& infoRows);
 QList<TestResult> resultsFromFitnessRows(const std::vector<RowAsRead>& rows, Missing missing);

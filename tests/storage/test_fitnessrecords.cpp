@@ -6,6 +6,7 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include "dbfile.h"
 #include "fitnessrecordsfixture.h"
 #include "fitnessrecords.h"
 #include "fitnessrows.h"
@@ -316,4 +317,38 @@ TEST(FitnessFileUpgrade, AnUpgradeThatFailsHalfwayLeavesTheFileAsItWas) {
   sqlite::Database db(path, sqlite::Database::Mode::ReadOnly);
   EXPECT_FALSE(hasFitnessTable(db));
   EXPECT_EQ(infoAsStored(path), before);
+}
+
+TEST(FitnessFileRead, EachRowKeepsItsOwnValueWhereTheRowBeforeHeldTheSameOrNone) {
+  ScratchDir dir;
+  const QString path = dir.file("info.mdb");
+  createRecordsDatabase(path);
+  FitnessRecords::forDatabase(path)->open();
+  // One soldier's rows in the order they are read (by date of test); the
+  // unit goes from none to empty and back, a name repeats, then differs by
+  // one letter of the same length or only beyond plain ASCII.
+  execSql(path, "INSERT INTO fitness_tests (ssn, test_date, unit, name, grader_run) VALUES "
+                "('300000001', '2021-01-01', NULL, 'Able, Pat', 'Ng'), "
+                "('300000001', '2022-01-01', '', 'Able, Pat', 'Ng'), "
+                "('300000001', '2023-01-01', NULL, 'Able, Pet', 'Ng'), "
+                "('300000001', '2024-01-01', '', 'Able, P\u00e9t', 'Ng'), "
+                "('300000001', '2025-01-01', 'A CO', 'Able, P\u00e9t', '')");
+  auto records = FitnessRecords::forDatabase(path);
+  records->open();
+  const std::vector<RowAsRead> rows = records->readOfSoldiers({QStringLiteral("300000001")});
+  ASSERT_EQ(rows.size(), 5u);
+  const qsizetype unit = fitnessFieldNames().indexOf(QStringLiteral("unit")),
+                  name = fitnessFieldNames().indexOf(QStringLiteral("name")),
+                  grader = fitnessFieldNames().indexOf(QStringLiteral("grader_run"));
+  const QStringList units = {rows[0].fields[unit], rows[1].fields[unit], rows[2].fields[unit], rows[3].fields[unit],
+                             rows[4].fields[unit]};
+  EXPECT_EQ(units, QStringList({QString(), "", QString(), "", "A CO"}));
+  EXPECT_TRUE(rows[0].fields[unit].isNull() && rows[2].fields[unit].isNull()) << "no value stays none";
+  EXPECT_FALSE(rows[1].fields[unit].isNull() || rows[3].fields[unit].isNull()) << "an empty value stays empty";
+  EXPECT_EQ(rows[1].fields[name], "Able, Pat");
+  EXPECT_EQ(rows[2].fields[name], "Able, Pet");
+  EXPECT_EQ(rows[3].fields[name], QString::fromUtf8("Able, P\u00e9t"));
+  EXPECT_EQ(rows[4].fields[name], QString::fromUtf8("Able, P\u00e9t"));
+  EXPECT_EQ(rows[3].fields[grader], "Ng");
+  EXPECT_TRUE(rows[4].fields[grader].isEmpty() && !rows[4].fields[grader].isNull());
 }
