@@ -57,10 +57,11 @@ struct MergeLine {
   enum class Kind { Stored, Unchanged, Conflict, Refused };
   Kind kind = Kind::Unchanged;
   QString ssn, name, testDate;
+  QString dodId = {};
   QList<MergeClash> clashes;  // Conflict: the fields left as the target holds them
   QString reason;             // Refused; Stored: how (added, deleted, fields)
-  // The line as the command and the window show it: the soldier by name and
-  // SSN, masked unless asked for whole.
+  // The line as the command and the window show it: the soldier by name,
+  // SSN (masked unless asked for whole) and DoD ID, as far as known.
   QString text(SsnShown how = SsnShown::Masked) const;
 };
 
