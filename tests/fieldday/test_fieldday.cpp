@@ -146,6 +146,13 @@ TEST_F(FieldDayFiles, SoldiersKnownByTheDodIdJoinTheOfficesGroupOnceAndADodIdOfO
       << qPrintable(lines.join('\n'));
   EXPECT_TRUE(lines.filter(QStringLiteral("300000000")).isEmpty());
   EXPECT_EQ(mergeFolder(laptop(1), office_).summary(), "stored 0, unchanged 3, conflicts 0, refused 0");
+  // Taken out again, the soldier known by the DoD ID alone goes with the
+  // number and the record of the day.
+  takeOutTo(3);
+  const std::optional<TestGroup> again = TestGroups::forDatabase(records(laptop(3)))->load(group_.id);
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->members.last().dodId, kDodIdOnly);
+  EXPECT_EQ(dump(laptop(3)).filter(kDodIdOnly).size(), 1);
 
   // The DoD ID of the soldier who joined, with the SSN of member 2.
   const QStringList before = dump(office_);
