@@ -55,8 +55,8 @@ QString describeValue(const QString& v) { return v.isEmpty() ? QStringLiteral("(
 const QString kDeleted = QStringLiteral("(deleted)");
 
 QString subjectOf(const Record& r, SsnShown how) {
-  return QStringLiteral("the record of %1 (%2) of %3").arg(r.value("name"), shownSsn(r.value("ssn"), how),
-                                                           r.value("test_date"));
+  return QStringLiteral("the record of %1 (%2) of %3")
+      .arg(r.value("name"), shownSoldier(r.value("ssn"), r.value("dod_id"), how), r.value("test_date"));
 }
 
 // A clash put to the clerk, and how its answer is found again: the record,

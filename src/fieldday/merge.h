@@ -53,6 +53,10 @@ struct MergeClash {
   QString sourceEntered = {}, targetEntered = {};
 };
 
+// A soldier as the merge's lines and questions name them: the SSN (masked
+// unless asked for whole) and the DoD ID, as far as known.
+QString shownSoldier(const QString& ssn, const QString& dodId, SsnShown how);
+
 struct MergeLine {
   enum class Kind { Stored, Unchanged, Conflict, Refused };
   Kind kind = Kind::Unchanged;

@@ -10,11 +10,15 @@ QString lineValue(const QString& v) { return v.isEmpty() ? QStringLiteral("(none
 
 }  // namespace
 
-QString MergeLine::text(SsnShown how) const {
+QString shownSoldier(const QString& ssn, const QString& dodId, SsnShown how) {
   QStringList ids;
   if (!ssn.isEmpty()) ids << shownSsn(ssn, how);
   if (!dodId.isEmpty()) ids << QStringLiteral("DoD ID ") + dodId;
-  const QString who = QStringLiteral("%1 %2 %3").arg(ids.join(' '), testDate, name);
+  return ids.join(' ');
+}
+
+QString MergeLine::text(SsnShown how) const {
+  const QString who = QStringLiteral("%1 %2 %3").arg(shownSoldier(ssn, dodId, how), testDate, name);
   switch (kind) {
     case Kind::Stored: return QStringLiteral("stored %1: %2").arg(who, reason);
     case Kind::Unchanged:
