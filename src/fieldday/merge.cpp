@@ -291,7 +291,8 @@ class Merger {
     const QString dodId = m.fields.value(testGroupMembersTable().column(QStringLiteral("dod_id")));
     const QString ssn = m.fields.value(testGroupMembersTable().column(QStringLiteral("ssn")));
     refusedSoldiers_.add(QString(), dodId, ssn, 0);
-    const Record member{{QStringLiteral("ssn"), ssn}, {QStringLiteral("dod_id"), dodId}, {QStringLiteral("test_date"), date}};
+    const Record member{
+        {QStringLiteral("ssn"), ssn}, {QStringLiteral("dod_id"), dodId}, {QStringLiteral("test_date"), date}};
     if (listed_.contains(recordIdentity(member))) return;
     listed_.insert(recordIdentity(member));
     MergeLine line;

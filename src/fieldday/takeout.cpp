@@ -157,7 +157,8 @@ TakeOutResult takeOut(const QString& fromFolder, qint64 groupId, const QString& 
   const std::vector<RowAsRead> rows =
       ssns.isEmpty() && dodIds.isEmpty()
           ? std::vector<RowAsRead>{}
-          : fromRows.bySsnOr(ssns, QStringLiteral("dod_id"), dodIds, {QStringLiteral("test_date DESC"), QStringLiteral("id")});
+          : fromRows.bySsnOr(ssns, QStringLiteral("dod_id"), dodIds,
+                             {QStringLiteral("test_date DESC"), QStringLiteral("id")});
   const int ssnAt = fitnessTable().column(QStringLiteral("ssn"));
   const int dodIdAt = fitnessTable().column(QStringLiteral("dod_id"));
   const int dateAt = fitnessTable().column(QStringLiteral("test_date"));
