@@ -50,6 +50,19 @@ bool sameRecord(const Record& a, const Record& b) {
   return true;
 }
 
+// Why a member's or record's identifiers name nobody; empty when they name
+// someone. Whatever the clerk reads of an SSN is masked, in either place.
+QString identifierProblem(const QString& dodId, const QString& ssn) {
+  if (!dodId.isEmpty() && !normalizedDodId(dodId))
+    return looksLikeSsn(dodId) ? QStringLiteral("an SSN (%1) stands where the DoD ID belongs").arg(shownSsn(dodId))
+                               : QStringLiteral("its DoD ID '%1' is not ten digits").arg(dodId);
+  if (!ssn.isEmpty() && ssnNineDigits(ssnDigits(ssn)).isEmpty())
+    return normalizedDodId(ssnDigits(ssn)) ? QStringLiteral("a DoD ID stands where the SSN belongs")
+                                           : QStringLiteral("its SSN is not nine digits");
+  if (dodId.isEmpty() && ssn.isEmpty()) return QStringLiteral("it names the soldier by neither an SSN nor a DoD ID");
+  return {};
+}
+
 QString describeValue(const QString& v) { return v.isEmpty() ? QStringLiteral("(none)") : v; }
 
 const QString kDeleted = QStringLiteral("(deleted)");
@@ -252,6 +265,10 @@ class Merger {
         if (m.fields.value(0).toLongLong() != g.key) continue;
         const QString scope = QString::number(*match);
         const QString dodId = m.fields.value(dodIdAt), ssn = m.fields.value(ssnAt);
+        if (const QString why = identifierProblem(dodId, ssn); !why.isEmpty()) {
+          refuseMember(m, date, why);
+          continue;
+        }
         const KnownSoldiers::Found found = known.find(scope, dodId, ssn);
         if (found.other) {
           refuseMember(m, date, found.other == found.at
@@ -407,12 +424,13 @@ class Merger {
       report_.lines << line;
       listed_.insert(identity);
     };
-    if (!line.dodId.isEmpty() && !normalizedDodId(line.dodId))
-      return done(MergeLine::Kind::Refused, QStringLiteral("its DoD ID '%1' is not ten digits").arg(line.dodId));
-    if ((!line.ssn.isEmpty() && ssnDigits(line.ssn).size() != 9) ||
-        soldierIdentity(line.dodId, ssnDigits(line.ssn)).isEmpty() || line.testDate.isEmpty())
-      return done(MergeLine::Kind::Refused,
-                  QStringLiteral("a record needs an SSN of nine digits or a DoD ID of ten, and a date of test"));
+    if (const QString why = identifierProblem(line.dodId, line.ssn); !why.isEmpty()) {
+      // Listed once, by the member of the group that brought it.
+      if (listed_.contains(identity)) return;
+      return done(MergeLine::Kind::Refused, why);
+    }
+    if (line.testDate.isEmpty())
+      return done(MergeLine::Kind::Refused, QStringLiteral("a record needs a date of test"));
     if (!writable(known.value("unit")))
       return done(MergeLine::Kind::Refused,
                   QStringLiteral("of unit %1, which this clerk may not store").arg(describeValue(known.value("unit"))));

@@ -13,7 +13,8 @@ QString lineValue(const QString& v) { return v.isEmpty() ? QStringLiteral("(none
 QString shownSoldier(const QString& ssn, const QString& dodId, SsnShown how) {
   QStringList ids;
   if (!ssn.isEmpty()) ids << shownSsn(ssn, how);
-  if (!dodId.isEmpty()) ids << QStringLiteral("DoD ID ") + dodId;
+  // An SSN typed where the DoD ID belongs is masked there too.
+  if (!dodId.isEmpty()) ids << QStringLiteral("DoD ID ") + (looksLikeSsn(dodId) ? shownSsn(dodId, how) : dodId);
   return ids.join(' ');
 }
 

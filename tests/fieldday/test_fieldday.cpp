@@ -165,6 +165,20 @@ TEST_F(FieldDayFiles, SoldiersKnownByTheDodIdJoinTheOfficesGroupOnceAndADodIdOfO
                                                    "Range 4")
                                         .arg(kDodIdOnly, group_.members.at(2).name));
   EXPECT_EQ(dump(office_), before);
+
+  // An SSN in the DoD ID's place, in the member and the record alike: one
+  // line, the SSN masked there too.
+  laptopWithOneSoldier(laptop(4), group_, QString(), QStringLiteral("300000007"));
+  {
+    sqlite::Database db(records(laptop(4)), sqlite::Database::Mode::ReadWrite);
+    db.exec(QStringLiteral("UPDATE test_group_members SET dod_id = ssn, ssn = ''"));
+    db.exec(QStringLiteral("UPDATE fitness_tests SET dod_id = ssn, ssn = ''"));
+  }
+  const MergeReport swapped = mergeFolder(laptop(4), office_);
+  ASSERT_EQ(swapped.lines.size(), 1);
+  EXPECT_EQ(swapped.lines.at(0).text(), "refused DoD ID ***-**-0007 2026-11-20 Twofold, Kim: an SSN (***-**-0007) "
+                                        "stands where the DoD ID belongs");
+  EXPECT_EQ(dump(office_), before);
 }
 
 TEST_F(FieldDayFiles, ADamagedFileOrAnotherVersionsFolderIsRefusedWithTheReasonAndNothingIsStored) {
