@@ -18,6 +18,7 @@
 #include "sqlitedb.h"
 #include "mergesource.h"
 #include "rescore.h"
+#include "serversetup.h"
 #include "takeout.h"
 
 namespace quillon::fieldday {
@@ -49,13 +50,26 @@ bool sameRecord(const Record& a, const Record& b) {
   return true;
 }
 
+// Why a member's or record's identifiers name nobody; empty when they name
+// someone. Whatever the clerk reads of an SSN is masked, in either place.
+QString identifierProblem(const QString& dodId, const QString& ssn) {
+  if (!dodId.isEmpty() && !normalizedDodId(dodId))
+    return looksLikeSsn(dodId) ? QStringLiteral("an SSN (%1) stands where the DoD ID belongs").arg(shownSsn(dodId))
+                               : QStringLiteral("its DoD ID '%1' is not ten digits").arg(dodId);
+  if (!ssn.isEmpty() && ssnNineDigits(ssnDigits(ssn)).isEmpty())
+    return normalizedDodId(ssnDigits(ssn)) ? QStringLiteral("a DoD ID stands where the SSN belongs")
+                                           : QStringLiteral("its SSN is not nine digits");
+  if (dodId.isEmpty() && ssn.isEmpty()) return QStringLiteral("it names the soldier by neither an SSN nor a DoD ID");
+  return {};
+}
+
 QString describeValue(const QString& v) { return v.isEmpty() ? QStringLiteral("(none)") : v; }
 
 const QString kDeleted = QStringLiteral("(deleted)");
 
 QString subjectOf(const Record& r, SsnShown how) {
-  return QStringLiteral("the record of %1 (%2) of %3").arg(r.value("name"), shownSsn(r.value("ssn"), how),
-                                                           r.value("test_date"));
+  return QStringLiteral("the record of %1 (%2) of %3")
+      .arg(r.value("name"), shownSoldier(r.value("ssn"), r.value("dod_id"), how), r.value("test_date"));
 }
 
 // A clash put to the clerk, and how its answer is found again: the record,
@@ -97,9 +111,11 @@ class Merger {
     }
     const QStringList here = rows.columnsHere();
     for (const QString& name : fitnessTable().names())
-      if (!here.contains(name))
+      if (!here.contains(name)) {
+        if (target_->isServer()) requireServerColumn(target_->server(), fitnessTable().name, name);
         throw Error(into_ + QStringLiteral(": its records were made by another version of Quillon (no field %1).")
                                 .arg(name));
+      }
     units_ = rows.unitsWritable();
     refuseAnotherUnitsFolder();
 
@@ -209,11 +225,17 @@ class Merger {
     std::vector<RowAsRead> there = groups.all({QStringLiteral("id")});
     next();
     const std::vector<RowAsRead> theirMembers = members.all({QStringLiteral("group_id"), QStringLiteral("position")});
-    QHash<qint64, QSet<QString>> memberSsns;
+    const int ssnAt = testGroupMembersTable().column(QStringLiteral("ssn"));
+    const int dodIdAt = testGroupMembersTable().column(QStringLiteral("dod_id"));
+    // Each group's members by either identifier; `memberNames` names them
+    // (those this merge adds after those there) for a refusal's reason.
+    KnownSoldiers known;
+    QStringList memberNames;
     QHash<qint64, int> nextPosition;
     for (const RowAsRead& m : theirMembers) {
       const qint64 g = m.fields.value(0).toLongLong();
-      memberSsns[g].insert(ssnDigits(m.fields.value(2)));
+      known.add(QString::number(g), m.fields.value(dodIdAt), m.fields.value(ssnAt), int(memberNames.size()));
+      memberNames << m.fields.value(3);
       nextPosition[g] = std::max(nextPosition.value(g), m.fields.value(1).toInt() + 1);
     }
     qint64 planned = 0;  // a group the plan would add has no ID yet
@@ -241,8 +263,28 @@ class Merger {
       groupMap_.insert(g.key, *match);
       for (const RowAsRead& m : source_.members) {
         if (m.fields.value(0).toLongLong() != g.key) continue;
-        const QString digits = ssnDigits(m.fields.value(2));
-        if (memberSsns[*match].contains(digits)) continue;
+        const QString scope = QString::number(*match);
+        const QString dodId = m.fields.value(dodIdAt), ssn = m.fields.value(ssnAt);
+        if (const QString why = identifierProblem(dodId, ssn); !why.isEmpty()) {
+          refuseMember(m, date, why);
+          continue;
+        }
+        const KnownSoldiers::Found found = known.find(scope, dodId, ssn);
+        if (found.other) {
+          refuseMember(m, date, found.other == found.at
+                                    ? QStringLiteral("its SSN is that of %1 in the group at %2, who has another DoD ID")
+                                          .arg(memberNames.value(*found.at), place)
+                                    : QStringLiteral("its DoD ID is that of %1 and its SSN that of %2 in the group "
+                                                     "at %3")
+                                          .arg(memberNames.value(*found.at), memberNames.value(*found.other), place));
+          continue;
+        }
+        // Known there by one identifier while the laptop pairs both: one
+        // soldier, found by either from now on.
+        if (found.at) {
+          known.add(scope, dodId, ssn, *found.at);
+          continue;
+        }
         if (!writable(m.fields.value(6))) {
           skippedMembers_.push_back({&m, date, place});
           continue;
@@ -254,9 +296,30 @@ class Merger {
         values.insert(QStringLiteral("position"), QString::number(nextPosition[*match]++));
         next();
         if (writing()) members.add(values);
-        memberSsns[*match].insert(digits);
+        known.add(scope, dodId, ssn, int(memberNames.size()));
+        memberNames << m.fields.value(3);
       }
     }
+  }
+
+  // A laptop's member whose identifiers name two soldiers here: nothing of
+  // theirs is stored, neither the membership nor any record.
+  void refuseMember(const RowAsRead& m, const QString& date, const QString& reason) {
+    const QString dodId = m.fields.value(testGroupMembersTable().column(QStringLiteral("dod_id")));
+    const QString ssn = m.fields.value(testGroupMembersTable().column(QStringLiteral("ssn")));
+    refusedSoldiers_.add(QString(), dodId, ssn, 0);
+    const Record member{
+        {QStringLiteral("ssn"), ssn}, {QStringLiteral("dod_id"), dodId}, {QStringLiteral("test_date"), date}};
+    if (listed_.contains(recordIdentity(member))) return;
+    listed_.insert(recordIdentity(member));
+    MergeLine line;
+    line.kind = MergeLine::Kind::Refused;
+    line.ssn = ssn;
+    line.dodId = dodId;
+    line.name = m.fields.value(3);
+    line.testDate = date;
+    line.reason = reason;
+    report_.lines << line;
   }
 
   // A member of another unit that the clerk may not add to a group here is
@@ -264,12 +327,16 @@ class Merger {
   // already is listed once, by that record.
   void listSkippedMembers() {
     for (const SkippedMember& s : skippedMembers_) {
-      const Record member{{QStringLiteral("ssn"), s.row->fields.value(2)}, {QStringLiteral("test_date"), s.date}};
+      const QString dodId = s.row->fields.value(testGroupMembersTable().column(QStringLiteral("dod_id")));
+      const Record member{{QStringLiteral("ssn"), s.row->fields.value(2)},
+                          {QStringLiteral("dod_id"), dodId},
+                          {QStringLiteral("test_date"), s.date}};
       if (listed_.contains(recordIdentity(member))) continue;
       listed_.insert(recordIdentity(member));
       MergeLine line;
       line.kind = MergeLine::Kind::Refused;
       line.ssn = s.row->fields.value(2);
+      line.dodId = dodId;
       line.name = s.row->fields.value(3);
       line.testDate = s.date;
       line.reason = QStringLiteral("a member of the group at %1, of unit %2, which this clerk may not store")
@@ -280,42 +347,75 @@ class Merger {
 
   void mergeRecords(Gateway& rows) {
     QHash<QString, Record> source;
-    QStringList order, digits;
+    QStringList order, ssns, dodIds;
+    const auto wanted = [&](const Record& r) {
+      if (const QString s = ssnNineDigits(ssnDigits(ssnOf(r))); !s.isEmpty()) ssns << s;
+      if (const std::optional<QString> d = normalizedDodId(dodIdOf(r))) dodIds << *d;
+    };
     for (const RowAsRead& r : source_.rows) {
       Record rec = fitnessRecordOf(r);
       const QString id = recordIdentity(rec);
       if (!source.contains(id)) order << id;
       sourceKeys_.insert(id, r.key);
+      wanted(rec);
       source.insert(id, rec);
-      digits << ssnDigits(rec.value("ssn"));
     }
     if (note_)
       for (auto it = note_->records.cbegin(); it != note_->records.cend(); ++it)
         if (!source.contains(it.key())) {
           order << it.key();
-          digits << ssnDigits(it.value().value("ssn"));
+          wanted(it.value());
         }
-    digits.removeDuplicates();
-    digits.removeAll(QString());
-    QHash<QString, RowAsRead> target;
-    if (!digits.isEmpty()) {
+    ssns.removeDuplicates();
+    dodIds.removeDuplicates();
+    // The target's records of these soldiers, each found again by the DoD ID
+    // or the SSN on its date.
+    std::vector<RowAsRead> there;
+    KnownSoldiers known;
+    if (!ssns.isEmpty() || !dodIds.isEmpty()) {
       next();
-      for (RowAsRead& r : rows.bySsn(digits, {QStringLiteral("id")}))
-        target.insert(recordIdentity(fitnessRecordOf(r)), std::move(r));
+      there = rows.bySsnOr(ssns, QStringLiteral("dod_id"), dodIds, {QStringLiteral("id")});
+      for (int i = 0; i < int(there.size()); ++i) {
+        const Record r = fitnessRecordOf(there.at(i));
+        known.add(r.value("test_date"), dodIdOf(r), ssnOf(r), i);
+      }
     }
     for (const QString& id : order) {
       const auto s = source.constFind(id);
       const Record* base = note_ && note_->records.contains(id) ? &*note_->records.constFind(id) : nullptr;
-      const auto t = target.constFind(id);
-      mergeRecord(rows, s == source.constEnd() ? nullptr : &*s, base, t == target.constEnd() ? nullptr : &*t);
+      const Record& k = s == source.constEnd() ? *base : *s;
+      const KnownSoldiers::Found t = known.find(k.value("test_date"), dodIdOf(k), ssnOf(k));
+      if (t.other) {
+        refuseRecord(k, QStringLiteral("its DoD ID and SSN name two soldiers whose records are there"));
+        continue;
+      }
+      mergeRecord(rows, s == source.constEnd() ? nullptr : &*s, base, t.at ? &there.at(*t.at) : nullptr);
     }
+  }
+
+  void refuseRecord(const Record& known, const QString& reason) {
+    MergeLine line;
+    line.kind = MergeLine::Kind::Refused;
+    line.ssn = ssnOf(known);
+    line.dodId = dodIdOf(known);
+    line.name = known.value("name");
+    line.testDate = known.value("test_date");
+    line.reason = reason;
+    report_.lines << line;
+    listed_.insert(recordIdentity(known));
   }
 
   void mergeRecord(Gateway& rows, const Record* s, const Record* base, const RowAsRead* t) {
     const Record& known = s ? *s : *base;
     const QString identity = recordIdentity(known);
+    if (refusedSoldiers_.find(QString(), dodIdOf(known), ssnOf(known)).at) {
+      if (!listed_.contains(identity))
+        refuseRecord(known, QStringLiteral("its DoD ID and SSN name two soldiers of the group here"));
+      return;
+    }
     MergeLine line;
     line.ssn = known.value("ssn");
+    line.dodId = dodIdOf(known);
     line.name = known.value("name");
     line.testDate = known.value("test_date");
     const auto done = [&](MergeLine::Kind kind, const QString& reason = {}) {
@@ -324,8 +424,13 @@ class Merger {
       report_.lines << line;
       listed_.insert(identity);
     };
-    if (ssnDigits(line.ssn).size() != 9 || line.testDate.isEmpty())
-      return done(MergeLine::Kind::Refused, QStringLiteral("a record needs an SSN of nine digits and a date of test"));
+    if (const QString why = identifierProblem(line.dodId, line.ssn); !why.isEmpty()) {
+      // Listed once, by the member of the group that brought it.
+      if (listed_.contains(identity)) return;
+      return done(MergeLine::Kind::Refused, why);
+    }
+    if (line.testDate.isEmpty())
+      return done(MergeLine::Kind::Refused, QStringLiteral("a record needs a date of test"));
     if (!writable(known.value("unit")))
       return done(MergeLine::Kind::Refused,
                   QStringLiteral("of unit %1, which this clerk may not store").arg(describeValue(known.value("unit"))));
@@ -490,6 +595,7 @@ class Merger {
   QHash<QString, QString> settled_;
   QList<Record> toRemember_;
   std::vector<SkippedMember> skippedMembers_;
+  KnownSoldiers refusedSoldiers_;
   QSet<QString> listed_;
   QList<Question> questions_;
   MergeReport report_;

@@ -6,9 +6,13 @@
 // is read as its clerk may read it, say to bring the office's records into
 // a file).
 //
-// A record is known by its soldier and date of test (takeout.h). Each field
-// is decided on its own against the record as it was taken out (none: a
-// laptop that took nothing out): a field only the folder changed is stored,
+// A record is known by its soldier and date of test (takeout.h), and a
+// soldier here by the DoD ID number where both sides know it, else by the
+// SSN; a member or record whose DoD ID names one soldier here and whose SSN
+// another, or whose identifiers read as neither, is refused and listed with
+// the reason, nothing of it stored. Each field is decided on its own
+// against the record as it was taken out (none: a laptop that took nothing
+// out): a field only the folder changed is stored,
 // one only the target changed stays, and one both changed to different
 // values is a conflict, stored over only by the clerk's choice. A record
 // the target lacks is added; one deleted in the folder is deleted where
@@ -53,14 +57,19 @@ struct MergeClash {
   QString sourceEntered = {}, targetEntered = {};
 };
 
+// A soldier as the merge's lines and questions name them: the SSN (masked
+// unless asked for whole) and the DoD ID, as far as known.
+QString shownSoldier(const QString& ssn, const QString& dodId, SsnShown how);
+
 struct MergeLine {
   enum class Kind { Stored, Unchanged, Conflict, Refused };
   Kind kind = Kind::Unchanged;
   QString ssn, name, testDate;
+  QString dodId = {};
   QList<MergeClash> clashes;  // Conflict: the fields left as the target holds them
   QString reason;             // Refused; Stored: how (added, deleted, fields)
-  // The line as the command and the window show it: the soldier by name and
-  // SSN, masked unless asked for whole.
+  // The line as the command and the window show it: the soldier by name,
+  // SSN (masked unless asked for whole) and DoD ID, as far as known.
   QString text(SsnShown how = SsnShown::Masked) const;
 };
 

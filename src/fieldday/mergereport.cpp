@@ -10,8 +10,16 @@ QString lineValue(const QString& v) { return v.isEmpty() ? QStringLiteral("(none
 
 }  // namespace
 
+QString shownSoldier(const QString& ssn, const QString& dodId, SsnShown how) {
+  QStringList ids;
+  if (!ssn.isEmpty()) ids << shownSsn(ssn, how);
+  // An SSN typed where the DoD ID belongs is masked there too.
+  if (!dodId.isEmpty()) ids << QStringLiteral("DoD ID ") + (looksLikeSsn(dodId) ? shownSsn(dodId, how) : dodId);
+  return ids.join(' ');
+}
+
 QString MergeLine::text(SsnShown how) const {
-  const QString who = QStringLiteral("%1 %2 %3").arg(shownSsn(ssn, how), testDate, name);
+  const QString who = QStringLiteral("%1 %2 %3").arg(shownSoldier(ssn, dodId, how), testDate, name);
   switch (kind) {
     case Kind::Stored: return QStringLiteral("stored %1: %2").arg(who, reason);
     case Kind::Unchanged:

@@ -56,6 +56,31 @@ QString ssnDigits(const QString& ssn) {
   return d;
 }
 
+void KnownSoldiers::add(const QString& scope, const QString& dodId, const QString& ssn, int at) {
+  if (const std::optional<QString> d = normalizedDodId(dodId)) {
+    byDodId_.insert(scope + '/' + *d, at);
+    dodIdOf_.insert(at, *d);
+  }
+  if (const QString s = ssnNineDigits(ssnDigits(ssn)); !s.isEmpty()) bySsn_.insert(scope + '/' + s, at);
+}
+
+KnownSoldiers::Found KnownSoldiers::find(const QString& scope, const QString& dodId, const QString& ssn) const {
+  const std::optional<QString> d = normalizedDodId(dodId);
+  const QString s = ssnNineDigits(ssnDigits(ssn));
+  const auto lookUp = [&scope](const QHash<QString, int>& in, const QString& id) -> std::optional<int> {
+    if (id.isEmpty()) return std::nullopt;
+    const auto it = in.constFind(scope + '/' + id);
+    return it == in.constEnd() ? std::nullopt : std::optional<int>(*it);
+  };
+  const std::optional<int> byDodId = lookUp(byDodId_, d.value_or(QString())), bySsn = lookUp(bySsn_, s);
+  if (byDodId && bySsn && *byDodId != *bySsn) return {byDodId, bySsn};
+  if (byDodId) return {byDodId, std::nullopt};
+  if (!bySsn) return {};
+  // The SSN names a soldier whose DoD ID is another: not one soldier.
+  if (d && dodIdOf_.contains(*bySsn) && dodIdOf_.value(*bySsn) != *d) return {bySsn, bySsn};
+  return {bySsn, std::nullopt};
+}
+
 Record fitnessRecordOf(const RowAsRead& row) {
   Record r;
   const QStringList& names = fitnessFieldNames();
@@ -120,21 +145,30 @@ TakeOutResult takeOut(const QString& fromFolder, qint64 groupId, const QString& 
   if (!group) throw Error(QStringLiteral("%1 holds no test group %2.").arg(from->describe()).arg(groupId));
 
   // The test date's records and the history of each member, as they are now.
-  QStringList digits;
-  for (const GroupMember& m : group->members) digits << ssnDigits(m.ssn);
+  QStringList ssns, dodIds;
+  KnownSoldiers members;
+  for (int i = 0; i < group->members.size(); ++i) {
+    const GroupMember& m = group->members.at(i);
+    if (const QString s = ssnNineDigits(m.ssn); !s.isEmpty()) ssns << s;
+    if (const std::optional<QString> d = normalizedDodId(m.dodId)) dodIds << *d;
+    members.add(QString(), m.dodId, m.ssn, i);
+  }
   Gateway fromRows(from, fitnessTable());
   const std::vector<RowAsRead> rows =
-      digits.isEmpty() ? std::vector<RowAsRead>{}
-                       : fromRows.bySsn(digits, {QStringLiteral("test_date DESC"), QStringLiteral("id")});
+      ssns.isEmpty() && dodIds.isEmpty()
+          ? std::vector<RowAsRead>{}
+          : fromRows.bySsnOr(ssns, QStringLiteral("dod_id"), dodIds,
+                             {QStringLiteral("test_date DESC"), QStringLiteral("id")});
   const int ssnAt = fitnessTable().column(QStringLiteral("ssn"));
+  const int dodIdAt = fitnessTable().column(QStringLiteral("dod_id"));
   const int dateAt = fitnessTable().column(QStringLiteral("test_date"));
-  QHash<QString, int> kept;  // history records kept per soldier
+  QHash<int, int> kept;  // history records kept per member
   std::vector<const RowAsRead*> taken;
   for (const RowAsRead& r : rows) {
     const QString date = r.fields.value(dateAt);
-    const QString who = ssnDigits(r.fields.value(ssnAt));
-    if (!digits.contains(who) || date > group->testDate) continue;
-    if (date != group->testDate && kept[who]++ >= kHistory) continue;
+    const KnownSoldiers::Found who = members.find(QString(), r.fields.value(dodIdAt), r.fields.value(ssnAt));
+    if (!who.at || who.other || date > group->testDate) continue;
+    if (date != group->testDate && kept[*who.at]++ >= kHistory) continue;
     taken.push_back(&r);
   }
 
@@ -179,7 +213,8 @@ TakeOutResult takeOut(const QString& fromFolder, qint64 groupId, const QString& 
                      {QStringLiteral("dob"), m.dob},
                      {QStringLiteral("unit"), m.unit},
                      {QStringLiteral("standard"), m.standard},
-                     {QStringLiteral("rank"), m.rank}});
+                     {QStringLiteral("rank"), m.rank},
+                     {QStringLiteral("dod_id"), m.dodId}});
     for (const RowAsRead* r : taken) {
       Record values = fitnessRecordOf(*r);
       const RowAsRead stored = toRows.addWithKey(r->key, checkedFitnessValues(values));

@@ -15,6 +15,7 @@
 
 #include "quillonerror.h"
 #include "recordbackend.h"
+#include "soldierid.h"
 
 namespace quillon::fieldday {
 
@@ -34,6 +35,33 @@ QString recordIdentity(const Record& record);
 
 // The SSN's digits alone.
 QString ssnDigits(const QString& ssn);
+
+// Soldiers already known in one database (a group's members, a date's
+// records), found again by how another database names them: by the DoD ID
+// number where both know it, else by the SSN. `scope` keeps groups or
+// dates apart; `at` is whatever the caller finds the soldier by again.
+class KnownSoldiers {
+ public:
+  // A soldier known by either identifier or both; one already known under
+  // `at` gains the identifier it lacked.
+  void add(const QString& scope, const QString& dodId, const QString& ssn, int at);
+  struct Found {
+    std::optional<int> at;  // the soldier named, when one is
+    // Set when the DoD ID names `at` and the SSN `other`, or (`other` equal
+    // to `at`) the SSN names a soldier known by another DoD ID: two
+    // soldiers in one, whom nothing may be stored for.
+    std::optional<int> other;
+  };
+  Found find(const QString& scope, const QString& dodId, const QString& ssn) const;
+
+ private:
+  QHash<QString, int> byDodId_, bySsn_;
+  QHash<int, QString> dodIdOf_;
+};
+
+// The five-event record's identifiers as another database would find it by.
+inline QString dodIdOf(const Record& r) { return r.value(QStringLiteral("dod_id")); }
+inline QString ssnOf(const Record& r) { return r.value(QStringLiteral("ssn")); }
 // A five-event row as field name -> text, its fields with a value only,
 // the ID (each database's own) left out.
 Record fitnessRecordOf(const RowAsRead& row);

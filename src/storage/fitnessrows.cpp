@@ -1,6 +1,8 @@
 #include "fitnessrows.h"
 
+#include "pgconnection.h"
 #include "recordssession.h"
+#include "serversetup.h"
 
 namespace quillon {
 
@@ -39,7 +41,14 @@ RecordsSession& FitnessRows::session() { return gw().session(); }
 void FitnessRows::open() {
   RecordsSession& s = session();
   if (s.isServer()) {
-    s.server().open();
+    pg::Connection& c = s.server();
+    c.open();
+    // Once a session: a server set up before the DoD ID number is said to
+    // be so, with what to do, before any read or store meets the gap.
+    if (checkedSession_ != c.session()) {
+      requireServerColumn(c, QStringLiteral("fitness_tests"), QStringLiteral("dod_id"));
+      checkedSession_ = c.session();
+    }
   } else {
     s.reopenIfReplaced();
     s.file(RecordsSession::Needs::FiveEvent);

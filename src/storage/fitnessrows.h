@@ -51,6 +51,9 @@ class FitnessRows : public FitnessRecords {
 
   std::function<std::shared_ptr<RecordsSession>()> reopen_;
   std::unique_ptr<Gateway> gateway_;
+  // The server session whose table was found to hold every column this
+  // version reads (0: none yet).
+  quint64 checkedSession_ = 0;
 };
 
 }  // namespace quillon

@@ -11,6 +11,7 @@
 #include "sqlitedb.h"
 #include "gateway.h"
 #include "recordssession.h"
+#include "serversetup.h"
 
 namespace quillon {
 
@@ -123,9 +124,9 @@ class GroupRows : public TestGroups {
                                   "AND attname = 'dod_id' AND NOT attisdropped)");
       if (r.value(0, 0) != QLatin1String("t"))
         throw DbError(QStringLiteral("The records server (%1) keeps no test groups yet, or keeps them as before the "
-                                     "DoD ID number: an administrator runs data/postgres/setup.sql on it again to "
-                                     "bring them up to date.")
-                          .arg(c.description()));
+                                     "DoD ID number (test_group_members has no column dod_id): an administrator "
+                                     "runs the setup script %2 on it again to bring them up to date.")
+                          .arg(c.description(), installedSetupScript()));
     } else {
       s.file(RecordsSession::Needs::TestGroups);
     }

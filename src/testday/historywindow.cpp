@@ -68,7 +68,7 @@ HistoryWindow::HistoryWindow(const QString& dbPath, QWidget* parent) : QWidget(p
   setWindowTitle(QStringLiteral("Soldier's History"));
   auto* layout = new QVBoxLayout(this);
   auto* top = new QHBoxLayout;
-  top->addWidget(new QLabel(QStringLiteral("&SSN:"), this));
+  top->addWidget(new QLabel(QStringLiteral("&SSN or DoD ID:"), this));
   ssn_ = new QLineEdit(this);
   ssn_->setObjectName(QStringLiteral("historySsn"));
   ssn_->setPlaceholderText(QStringLiteral("000-00-0000 or DoD ID number"));

@@ -19,7 +19,7 @@ SoldierPicker::SoldierPicker(QList<StoredSoldier> soldiers, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   filter_ = new QLineEdit(this);
   filter_->setObjectName(QStringLiteral("filter"));
-  filter_->setPlaceholderText(QStringLiteral("Part of a name or an SSN"));
+  filter_->setPlaceholderText(QStringLiteral("Part of a name, an SSN or a DoD ID"));
   auto* label = new QLabel(QStringLiteral("&Find:"), this);
   label->setBuddy(filter_);
   layout->addWidget(label);
@@ -58,8 +58,12 @@ bool SoldierPicker::eventFilter(QObject* watched, QEvent* event) {
 void SoldierPicker::fill() {
   shown_ = matchingSoldiers(all_, filter_->text());
   list_->clear();
+  const SsnShown how = ssnShownFor(this);
   for (const StoredSoldier& s : shown_) {
-    list_->addItem(QStringLiteral("%1   %2").arg(s.name, shownSsn(s.ssn, ssnShownFor(this))));
+    QString line = s.name;
+    if (!s.ssn.isEmpty()) line += QStringLiteral("   ") + shownSsn(s.ssn, how);
+    if (!s.dodId.isEmpty()) line += QStringLiteral("   DoD ID ") + s.dodId;
+    list_->addItem(line);
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Picking soldiers for a test group from the stored records: every soldier
-// by name and SSN, narrowed as the clerk types a part of a name or an SSN;
+// by name, SSN (masked unless the window shows them whole) and DoD ID,
+// narrowed as the clerk types a part of a name, an SSN or a DoD ID;
 // several are chosen at once (Ctrl or Shift with the arrows, Ctrl+A) and
 // Enter takes them.
 

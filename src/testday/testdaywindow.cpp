@@ -22,6 +22,7 @@
 #include "cardsmenu.h"
 #include "datetext.h"
 #include "dbfile.h"
+#include "fitnessrecords.h"
 #include "grouproster.h"
 #include "historywindow.h"
 #include "lanegrid.h"
@@ -319,11 +320,13 @@ void TestDayWindow::pickFromRecords() {
   QList<StoredSoldier> all;
   try {
     std::unique_ptr<RecordBackend> records = RecordBackend::forDatabase(dbPath_);
-    all = storedSoldiers(*records);
+    std::unique_ptr<FitnessRecords> fiveEvent = FitnessRecords::forDatabase(dbPath_);
+    all = storedSoldiers(*records, fiveEvent.get());
   } catch (const DbError& e) {
     return say(e.message());
   }
-  if (all.isEmpty()) return say(QStringLiteral("The records hold no soldier with a nine-digit SSN to pick."));
+  if (all.isEmpty())
+    return say(QStringLiteral("The records hold no soldier with a nine-digit SSN or a ten-digit DoD ID to pick."));
   auto* picker = new SoldierPicker(all, this);
   picker->setAttribute(Qt::WA_DeleteOnClose);
   connect(picker, &QDialog::accepted, this, [this, picker] {

@@ -3,8 +3,12 @@
 #include <QDate>
 #include <QHash>
 #include <QRegularExpression>
+#include <algorithm>
+#include <optional>
 
+#include "fitnessrecords.h"
 #include "recordbackend.h"
+#include "soldierid.h"
 #include "storedresults.h"
 
 namespace quillon {
@@ -18,27 +22,87 @@ QString isoDate(const QDate& read, const QString& stored) {
 
 }  // namespace
 
-QList<StoredSoldier> storedSoldiers(RecordBackend& records) {
+namespace {
+
+// The soldiers found so far, each once, by either identifier.
+class Soldiers {
+ public:
+  void take(const StoredSoldier& s) {
+    std::optional<qsizetype> at;
+    if (!s.dodId.isEmpty()) at = find(byDodId_, s.dodId);
+    // By the SSN only one whose DoD ID is unknown or the same.
+    if (!at && !s.ssn.isEmpty())
+      if (const std::optional<qsizetype> bySsn = find(bySsn_, s.ssn);
+          bySsn && (s.dodId.isEmpty() || all_.at(*bySsn).dodId.isEmpty()))
+        at = bySsn;
+    if (!at) {
+      at = all_.size();
+      all_ << s;
+    } else {
+      StoredSoldier& known = all_[*at];
+      // The newest test's particulars win; a record without a date of test
+      // loses to any with one. Identifiers are gained, never lost.
+      if (known.lastTest.isEmpty() || (!s.lastTest.isEmpty() && s.lastTest >= known.lastTest)) {
+        const QString ssn = known.ssn, dodId = known.dodId;
+        known = s;
+        if (known.ssn.isEmpty()) known.ssn = ssn;
+        if (known.dodId.isEmpty()) known.dodId = dodId;
+      } else {
+        if (known.ssn.isEmpty()) known.ssn = s.ssn;
+        if (known.dodId.isEmpty()) known.dodId = s.dodId;
+      }
+    }
+    const StoredSoldier& now = all_.at(*at);
+    if (!now.ssn.isEmpty()) bySsn_.insert(now.ssn, *at);
+    if (!now.dodId.isEmpty()) byDodId_.insert(now.dodId, *at);
+  }
+  QList<StoredSoldier> sorted() && {
+    std::sort(all_.begin(), all_.end(), [](const StoredSoldier& a, const StoredSoldier& b) {
+      const int c = a.name.compare(b.name, Qt::CaseInsensitive);
+      return c != 0 ? c < 0 : a.ssn != b.ssn ? a.ssn < b.ssn : a.dodId < b.dodId;
+    });
+    return std::move(all_);
+  }
+
+ private:
+  static std::optional<qsizetype> find(const QHash<QString, qsizetype>& in, const QString& id) {
+    const auto it = in.constFind(id);
+    return it == in.constEnd() ? std::nullopt : std::optional<qsizetype>(*it);
+  }
+  QList<StoredSoldier> all_;
+  QHash<QString, qsizetype> bySsn_, byDodId_;
+};
+
+}  // namespace
+
+QList<StoredSoldier> storedSoldiers(RecordBackend& records, FitnessRecords* fiveEvent) {
   if (!records.isOpen()) records.open();
-  QHash<QString, StoredSoldier> bySsn;
+  Soldiers soldiers;
   records.forEachRow({}, [&](const QStringList& row) {
     const TestResult r = resultFromInfoRow(row);
     if (r.soldier.ssn.isEmpty()) return true;
-    StoredSoldier s{r.soldier.name, r.soldier.ssn, r.soldier.sex, isoDate(r.soldier.dob, r.particulars.value("DOB")),
-                    isoDate(r.date, r.particulars.value("DOT"))};
-    const auto it = bySsn.constFind(s.ssn);
-    // The newest test's particulars win; a record without a date of test
-    // loses to any with one.
-    if (it == bySsn.constEnd() || it->lastTest.isEmpty() || (!s.lastTest.isEmpty() && s.lastTest >= it->lastTest))
-      bySsn.insert(s.ssn, s);
+    soldiers.take(StoredSoldier{r.soldier.name, r.soldier.ssn, r.soldier.sex,
+                                isoDate(r.soldier.dob, r.particulars.value("DOB")),
+                                isoDate(r.date, r.particulars.value("DOT"))});
     return true;
   });
-  QList<StoredSoldier> out = bySsn.values();
-  std::sort(out.begin(), out.end(), [](const StoredSoldier& a, const StoredSoldier& b) {
-    const int c = a.name.compare(b.name, Qt::CaseInsensitive);
-    return c != 0 ? c < 0 : a.ssn < b.ssn;
-  });
-  return out;
+  if (fiveEvent) {
+    fiveEvent->open();
+    const QStringList& names = fitnessFieldNames();
+    const auto field = [&names](const RowAsRead& row, const char* name) {
+      return row.fields.value(names.indexOf(QLatin1String(name))).trimmed();
+    };
+    for (const RowAsRead& row : fiveEvent->readAll()) {
+      const QString ssn = ssnNineDigits(field(row, "ssn"));
+      const QString dodId = normalizedDodId(field(row, "dod_id")).value_or(QString());
+      if (ssn.isEmpty() && dodId.isEmpty()) continue;
+      const QString dob = field(row, "dob"), date = field(row, "test_date");
+      soldiers.take(StoredSoldier{field(row, "name"), ssn, field(row, "sex").toUpper(),
+                                  isoDate(QDate::fromString(dob, Qt::ISODate), dob),
+                                  isoDate(QDate::fromString(date, Qt::ISODate), date), dodId});
+    }
+  }
+  return std::move(soldiers).sorted();
 }
 
 QList<StoredSoldier> matchingSoldiers(const QList<StoredSoldier>& all, const QString& text) {
@@ -47,15 +111,16 @@ QList<StoredSoldier> matchingSoldiers(const QList<StoredSoldier>& all, const QSt
   QString digits = t;
   digits.remove(QLatin1Char('-'));
   static const QRegularExpression onlyDigits(QStringLiteral("^[0-9]+$"));
-  const bool bySsn = onlyDigits.match(digits).hasMatch();
+  const bool byNumber = onlyDigits.match(digits).hasMatch();
   QList<StoredSoldier> out;
   for (const StoredSoldier& s : all)
-    if (s.name.contains(t, Qt::CaseInsensitive) || (bySsn && s.ssn.contains(digits))) out << s;
+    if (s.name.contains(t, Qt::CaseInsensitive) || (byNumber && (s.ssn.contains(digits) || s.dodId.contains(digits))))
+      out << s;
   return out;
 }
 
 GroupMember memberFromStored(const StoredSoldier& s, const QString& standard) {
-  return GroupMember{s.ssn, s.name, s.sex, s.dob, QString(), standard};
+  return GroupMember{s.ssn, s.name, s.sex, s.dob, QString(), standard, QString(), s.dodId};
 }
 
 }  // namespace quillon

@@ -191,6 +191,33 @@ def lane_grid_is_read(proc, grid):
         problems.append(f"the lane grid's first cell reads {value!r} after 200 was typed")
 
 
+def group_table_is_read(proc, day):
+    """The group's SSNs are heard as the screen shows them, masked; the DoD ID column is named."""
+    def soldiers():
+        found = find(day, pyatspi.ROLE_TABLE, "Soldiers of the group")
+        return found if found is not None and found.queryTable().nRows > 0 else None
+    table = poll(proc, "the soldiers picked in the group's table", soldiers).queryTable()
+    headers = [table.getColumnHeader(c).name if table.getColumnHeader(c) else "" for c in range(table.nColumns)]
+    if "DoD ID" not in headers or "SSN" not in headers:
+        problems.append(f"the group's table does not name its SSN and DoD ID columns: {headers}")
+        return
+    ssn_col = headers.index("SSN")
+    heard = [table.getAccessibleAt(r, ssn_col).name for r in range(table.nRows)]
+    print(f"group table reads SSNs as {heard[:3]}...")
+    for text in heard:
+        if not re.fullmatch(r"\*\*\*-\*\*-\d{4}", text):
+            problems.append(f"an SSN cell of the group's table is heard as {text!r}, not masked as it is shown")
+
+
+def history_field_is_named(history):
+    """The field takes either identifier, and says so (the window is up: it was walked)."""
+    names = [o.name for o in descendants(history) if o.getRole() == pyatspi.ROLE_TEXT]
+    if "SSN or DoD ID:" not in names:
+        problems.append(f"the history's field is not heard as \"SSN or DoD ID:\": its text fields read {names}")
+    else:
+        print("history field reads: 'SSN or DoD ID:'")
+
+
 def scorer(folder):
     proc = start("ravelin", folder)
     try:
@@ -210,13 +237,16 @@ def scorer(folder):
         # Down from the search into the list, every soldier, Add to Group.
         keys(proc, "Soldiers from the Records", "Down", "ctrl+a", "Return")
         gone(proc, "Soldiers from the Records")
+        group_table_is_read(proc, day)
         click(proc, day, "Save Group")
         click(proc, day, "Lane Entry")
         grid = window(proc, "Lane Entry")
         walk(grid)
         lane_grid_is_read(proc, grid)
         keys(proc, "Test Day", "alt+h", "n")  # History > History by SSN...
-        walk(window(proc, "Soldier's History"))
+        history = window(proc, "Soldier's History")
+        walk(history)
+        history_field_is_named(history)
         keys(proc, "Test Day", "alt+r", "n")  # Reports > Results by Name
         walk(window(proc, "Results by Name"))
         keys(proc, "Results by Name", "Escape")

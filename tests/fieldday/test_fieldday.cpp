@@ -132,6 +132,55 @@ TEST_F(FieldDayFiles, ALaptopThatTookNothingOutMergesByTheSoldierAndDateAndItsGr
   EXPECT_EQ(dump(office_), after);
 }
 
+TEST_F(FieldDayFiles, SoldiersKnownByTheDodIdJoinTheOfficesGroupOnceAndADodIdOfOneWithTheSsnOfAnotherIsRefused) {
+  takeOutAndAddDodIds(office_, group_.id, laptop(1));
+  const MergeReport r = mergeFolder(laptop(1), office_);
+  EXPECT_EQ(r.summary(), "stored 3, unchanged 0, conflicts 0, refused 0");
+  expectEachSoldierOnceWithTheirResults(office_, group_.id, group_);
+  // The lines name each soldier as the windows do: the SSN masked, the DoD
+  // ID where there is one.
+  QStringList lines;
+  for (const MergeLine& l : r.lines) lines << l.text();
+  EXPECT_EQ(lines.filter(QStringLiteral("***-**-0000 DoD ID ") + kGainedDodId).size(), 1) << qPrintable(lines.join('\n'));
+  EXPECT_EQ(lines.filter(QStringLiteral("stored DoD ID ") + kDodIdOnly + " 2026-11-20 Dodson, Lee").size(), 1)
+      << qPrintable(lines.join('\n'));
+  EXPECT_TRUE(lines.filter(QStringLiteral("300000000")).isEmpty());
+  EXPECT_EQ(mergeFolder(laptop(1), office_).summary(), "stored 0, unchanged 3, conflicts 0, refused 0");
+  // Taken out again, the soldier known by the DoD ID alone goes with the
+  // number and the record of the day.
+  takeOutTo(3);
+  const std::optional<TestGroup> again = TestGroups::forDatabase(records(laptop(3)))->load(group_.id);
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->members.last().dodId, kDodIdOnly);
+  EXPECT_EQ(dump(laptop(3)).filter(kDodIdOnly).size(), 1);
+
+  // The DoD ID of the soldier who joined, with the SSN of member 2.
+  const QStringList before = dump(office_);
+  laptopWithOneSoldier(laptop(2), group_, kDodIdOnly, group_.members.at(2).ssn);
+  const MergeReport bad = mergeFolder(laptop(2), office_);
+  EXPECT_EQ(bad.summary(), "stored 0, unchanged 0, conflicts 0, refused 1");
+  ASSERT_EQ(bad.lines.size(), 1);
+  EXPECT_EQ(bad.lines.at(0).text(), QStringLiteral("refused ***-**-0002 DoD ID %1 2026-11-20 Twofold, Kim: its DoD ID "
+                                                   "is that of Dodson, Lee and its SSN that of %2 in the group at "
+                                                   "Range 4")
+                                        .arg(kDodIdOnly, group_.members.at(2).name));
+  EXPECT_EQ(dump(office_), before);
+
+  // An SSN in the DoD ID's place, in the member and the record alike: one
+  // line, the SSN masked there too.
+  laptopWithOneSoldier(laptop(4), group_, QString(), QStringLiteral("300000007"));
+  {
+    sqlite::Database db(records(laptop(4)), sqlite::Database::Mode::ReadWrite);
+    db.exec(QStringLiteral("UPDATE test_group_members SET dod_id = ssn, ssn = ''"));
+    db.exec(QStringLiteral("UPDATE fitness_tests SET dod_id = ssn, ssn = ''"));
+  }
+  const MergeReport swapped = mergeFolder(laptop(4), office_);
+  ASSERT_EQ(swapped.lines.size(), 1);
+  EXPECT_EQ(swapped.lines.at(0).text(), "refused DoD ID ***-**-0007 2026-11-20 Twofold, Kim: an SSN (***-**-0007) "
+                                        "stands where the DoD ID belongs");
+  EXPECT_EQ(dump(office_), before);
+}
+
 TEST_F(FieldDayFiles, ADamagedFileOrAnotherVersionsFolderIsRefusedWithTheReasonAndNothingIsStored) {
   takeOutTo(1);
   enterLanes(records(laptop(1)), group_.id, {{0, LaneField::PushUp, QStringLiteral("40")}});

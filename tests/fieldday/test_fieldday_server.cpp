@@ -10,6 +10,7 @@
 #include "dbfile.h"
 #include "fielddayfixture.h"
 #include "pgscratch.h"
+#include "serversetup.h"
 #include "testsupport.h"
 
 using namespace quillon;
@@ -310,6 +311,70 @@ TEST_F(FieldDayOnAServer, ALostConnectionLeavesTheServerAsItWasAndTheNextRunComp
     EXPECT_EQ(adminValue(state), whole) << "run again after the connection ended before statement " << at;
     putBack();
   }
+}
+
+TEST_F(FieldDayOnAServer, SoldiersKnownByTheDodIdJoinTheServersGroupOnceAndADodIdOfOneWithTheSsnOfAnotherIsRefused) {
+  const TestGroup group = saveGroup(fieldDaySoldiers(3, kAlpha, 370000000), QStringLiteral("Range 4"));
+  takeOutAndAddDodIds(battalion_, group.id, laptop(1));
+  CommandRun r = runFieldDay({"merge", laptop(1), company_});
+  EXPECT_EQ(r.exit, 0) << qPrintable(r.out + r.err);
+  EXPECT_EQ(r.summary(), "stored 3, unchanged 0, conflicts 0, refused 0");
+  EXPECT_TRUE(r.out.contains("***-**-0000 DoD ID " + kGainedDodId)) << qPrintable(r.out);
+  EXPECT_TRUE(r.out.contains("stored DoD ID " + kDodIdOnly + " 2026-11-20 Dodson, Lee")) << qPrintable(r.out);
+  EXPECT_FALSE(r.out.contains("370000000"));
+  expectEachSoldierOnceWithTheirResults(battalion_, group.id, group);
+  EXPECT_EQ(runFieldDay({"merge", laptop(1), company_}).summary(), "stored 0, unchanged 3, conflicts 0, refused 0");
+
+  const QString members = "SELECT string_agg(ssn || ':' || dod_id, ',' ORDER BY position) FROM test_group_members";
+  const QString before = adminValue(members);
+  const qint64 records = adminCount("true");
+  laptopWithOneSoldier(laptop(2), group, kDodIdOnly, group.members.at(2).ssn);
+  r = runFieldDay({"merge", laptop(2), company_});
+  EXPECT_EQ(r.summary(), "stored 0, unchanged 0, conflicts 0, refused 1");
+  EXPECT_TRUE(r.out.contains(QStringLiteral("refused ***-**-0002 DoD ID %1 2026-11-20 Twofold, Kim: its DoD ID is that "
+                                            "of Dodson, Lee and its SSN that of %2")
+                                 .arg(kDodIdOnly, group.members.at(2).name)))
+      << qPrintable(r.out);
+  EXPECT_EQ(adminValue(members), before);
+  EXPECT_EQ(adminCount("true"), records);
+  EXPECT_EQ(adminCount("pushup = 50"), 0);
+}
+
+TEST_F(FieldDayOnAServer, AServerSetUpBeforeTheDodIdSaysWhichColumnItLacksAndThatItsSetupScriptRunsAgain) {
+  const TestGroup group = saveGroup(fieldDaySoldiers(2, kAlpha, 360000000), QStringLiteral("Gym"));
+  takeOutAndAddDodIds(battalion_, group.id, laptop(1));
+  scratch_->admin().runScript("ALTER TABLE fitness_tests DROP COLUMN dod_id CASCADE;"
+                              "ALTER TABLE test_group_members DROP COLUMN dod_id CASCADE;");
+  const auto saysWhatToDo = [](const QString& message, const QString& table) {
+    EXPECT_TRUE(message.contains(table + " has no column dod_id")) << qPrintable(message);
+    EXPECT_TRUE(message.contains("runs the setup script " + installedSetupScript() + " on it again"))
+        << qPrintable(message);
+    EXPECT_FALSE(message.contains("does not exist")) << qPrintable(message);
+  };
+  std::unique_ptr<FitnessRecords> store = FitnessRecords::forDatabase(records(battalion_));
+  try {
+    store->open();
+    ADD_FAILURE() << "the five-event records opened on a server without the DoD ID";
+  } catch (const DbError& e) {
+    saysWhatToDo(e.message(), "fitness_tests");
+  }
+  try {
+    TestGroups::forDatabase(records(battalion_))->load(group.id);
+    ADD_FAILURE() << "a group was read on a server without the DoD ID";
+  } catch (const DbError& e) {
+    saysWhatToDo(e.message(), "test_group_members");
+  }
+  const CommandRun r = runFieldDay({"merge", laptop(1), battalion_});
+  EXPECT_NE(r.exit, 0);
+  saysWhatToDo(r.err + r.out, "fitness_tests");
+  EXPECT_EQ(adminCount("true"), 0);
+
+  // What the message asks for is enough: the script run again, the merge stores.
+  QFile setup(setupSqlPath());
+  ASSERT_TRUE(setup.open(QIODevice::ReadOnly));
+  scratch_->admin().runScript("SET search_path TO " + scratch_->schema().toUtf8() + ";\n" + setup.readAll());
+  EXPECT_EQ(runFieldDay({"merge", laptop(1), battalion_}).summary(), "stored 3, unchanged 0, conflicts 0, refused 0");
+  EXPECT_EQ(adminCount("dod_id = '" + kDodIdOnly + "'"), 1);
 }
 
 TEST_F(FieldDayOnAServer, AServersFolderMergesIntoAFileAsItsClerkMayReadItAndIsLeftAsItWas) {

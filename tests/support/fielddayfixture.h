@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QUndoStack>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <functional>
 #include <memory>
@@ -18,10 +19,12 @@
 #include <utility>
 
 #include "clashrule.h"
+#include "dbfile.h"
 #include "fitnessrecords.h"
 #include "laneentry.h"
 #include "merge.h"
 #include "pgconnection.h"
+#include "takeout.h"
 #include "testgroups.h"
 
 namespace quillon::test {
@@ -80,6 +83,78 @@ inline void enterLanes(const QString& dbPath, qint64 groupId, const QList<LaneVa
   for (const LaneValueTyped& v : values)
     ASSERT_EQ(sheet.enter(v.member, v.field, v.text), QString()) << v.member << " " << qPrintable(v.text);
   store->close();
+}
+
+// The DoD ID number at the lanes: a laptop takes group `groupId` of the
+// folder `target` out, where its member 0 gains a DoD ID, a soldier known by
+// a DoD ID alone joins the group, and both are entered with member 1.
+inline const QString kGainedDodId = QStringLiteral("1000000000");
+inline const QString kDodIdOnly = QStringLiteral("1000000001");
+inline void takeOutAndAddDodIds(const QString& target, qint64 groupId, const QString& laptop) {
+  fieldday::takeOut(target, groupId, laptop);
+  const QString records = fieldday::recordsPathOf(laptop);
+  std::optional<TestGroup> g = TestGroups::forDatabase(records)->load(groupId);
+  ASSERT_TRUE(g);
+  g->members[0].dodId = kGainedDodId;
+  GroupMember newcomer = g->members.at(1);
+  newcomer.ssn.clear();
+  newcomer.name = QStringLiteral("Dodson, Lee");
+  newcomer.dodId = kDodIdOnly;
+  g->members << newcomer;
+  const TestGroup saved = TestGroups::forDatabase(records)->save(*g);
+  enterLanes(records, saved.id,
+             {{0, LaneField::PushUp, QStringLiteral("41")},
+              {1, LaneField::PushUp, QStringLiteral("42")},
+              {int(saved.members.size()) - 1, LaneField::PushUp, QStringLiteral("43")}});
+}
+
+// After that laptop's merge into `target`: the group holds each soldier
+// once, the newcomer among them, and each entered soldier has one record of
+// the day with the push-ups entered and their identifiers.
+inline void expectEachSoldierOnceWithTheirResults(const QString& target, qint64 groupId, const TestGroup& before) {
+  const QString records = fieldday::recordsPathOf(target);
+  const std::optional<TestGroup> g = TestGroups::forDatabase(records)->load(groupId);
+  ASSERT_TRUE(g);
+  ASSERT_EQ(g->members.size(), before.members.size() + 1);
+  for (int i = 0; i < before.members.size(); ++i)
+    EXPECT_EQ(std::count_if(g->members.cbegin(), g->members.cend(),
+                            [&](const GroupMember& m) { return m.ssn == before.members.at(i).ssn; }),
+              1)
+        << i;
+  EXPECT_EQ(std::count_if(g->members.cbegin(), g->members.cend(),
+                          [](const GroupMember& m) { return m.dodId == kDodIdOnly && m.ssn.isEmpty(); }),
+            1);
+  std::unique_ptr<FitnessRecords> store = FitnessRecords::forDatabase(records);
+  store->open();
+  const QStringList& names = fitnessFieldNames();
+  QStringList ofTheDay;
+  for (const RowAsRead& r : store->readAll())
+    if (r.fields.value(names.indexOf("test_date")) == before.testDate)
+      ofTheDay << QStringLiteral("%1|%2|%3").arg(r.fields.value(names.indexOf("ssn")),
+                                                 r.fields.value(names.indexOf("dod_id")),
+                                                 r.fields.value(names.indexOf("pushup")));
+  store->close();
+  ofTheDay.sort();
+  QStringList expected{"|" + kDodIdOnly + "|43", before.members.at(0).ssn + "|" + kGainedDodId + "|41",
+                       before.members.at(1).ssn + "||42"};
+  expected.sort();
+  EXPECT_EQ(ofTheDay, expected);
+}
+
+// A laptop that took nothing out, whose group of the same day and place
+// holds one soldier with `dodId` and `ssn`, entered at the lanes.
+inline void laptopWithOneSoldier(const QString& laptop, const TestGroup& like, const QString& dodId,
+                                 const QString& ssn) {
+  QDir().mkpath(laptop);
+  const QString records = fieldday::recordsPathOf(laptop);
+  createRecordsDatabase(records);
+  GroupMember twofold = like.members.at(0);
+  twofold.name = QStringLiteral("Twofold, Kim");
+  twofold.dodId = dodId;
+  twofold.ssn = ssn;
+  const TestGroup saved =
+      TestGroups::forDatabase(records)->save(TestGroup{0, like.testDate, like.location, {twofold}});
+  enterLanes(records, saved.id, {{0, LaneField::PushUp, QStringLiteral("50")}});
 }
 
 // Answers the merge's questions as a script says, outside any window:

@@ -27,6 +27,7 @@
 #include "rosterpreview.h"
 #include "rosters.h"
 #include "soldierpicker.h"
+#include "ssnmask.h"
 #include "testdayclerk.h"
 #include "testdaymenu.h"
 #include "testdaywindow.h"
@@ -205,6 +206,60 @@ TEST(TestDayWindow, SoldiersPickedFromTheStoredRecordsJoinOnceWithTheirNewestPar
   ASSERT_EQ(g.members.size(), 3);
   EXPECT_EQ(g.members.at(1), (GroupMember{"222334444", "Okafor, Ben", "M", "1990-12-31", "", "general"}));
   EXPECT_EQ(g.members.at(2), (GroupMember{"111223333", "Ortiz-Kane, Ana", "F", "1995-03-04", "", "general"}));
+}
+
+TEST(TestDayWindow, SoldiersKnownByTheDodIdArePickedByAPartOfItAndTheSsnStaysMaskedUntilAskedForWhole) {
+  ScratchDir dir;
+  const QString path = dir.file(QStringLiteral("info.mdb"));
+  createRecordsDatabase(path);
+  insertRows(path, {{{"LNAME", "Ortiz, Ana"}, {"SSN", "111-22-3333"}, {"SEX", "F"}, {"DOB", "03/04/1995"},
+                     {"DOT", "01/10/2024"}}});
+  {
+    std::unique_ptr<FitnessRecords> five = FitnessRecords::forDatabase(path);
+    five->open();
+    const auto add = [&](const QString& name, const QString& ssn, const QString& dodId, const QString& date) {
+      five->add({{"name", name}, {"ssn", ssn}, {"sex", "F"}, {"dob", "1995-03-04"}, {"unit", "A Co"},
+                 {"test_date", date}, {"dod_id", dodId}});
+    };
+    // Ortiz's five-event record brings her DoD ID; Vance is known by hers alone.
+    add(QStringLiteral("Ortiz, Ana"), QStringLiteral("111223333"), QStringLiteral("1234509876"),
+        QStringLiteral("2025-05-01"));
+    add(QStringLiteral("Vance, Uma"), QString(), QStringLiteral("5550001234"), QStringLiteral("2025-05-01"));
+    add(QStringLiteral("Vance, Uma"), QString(), QStringLiteral("5550001234"), QStringLiteral("2025-11-01"));
+    five->close();
+  }
+  TestDayWindow w(path);
+  startGroup(w, QStringLiteral("Gym"));
+  const auto openPicker = [&]() -> QListWidget* {
+    QTest::mouseClick(child<QPushButton>(&w, "fromRecords"), Qt::LeftButton);
+    auto* picker = w.findChild<SoldierPicker*>();
+    if (!picker) return nullptr;
+    QApplication::setActiveWindow(picker);
+    return QTest::qWaitForWindowActive(picker) ? child<QListWidget>(picker, "storedSoldiers") : nullptr;
+  };
+  QListWidget* list = openPicker();
+  ASSERT_NE(list, nullptr) << w.statusBar()->currentMessage().toStdString();
+  EXPECT_EQ(linesOf(list), (QStringList{"Ortiz, Ana   ***-**-3333   DoD ID 1234509876", "Vance, Uma   DoD ID 5550001234"}));
+  // A part of a DoD ID narrows as a part of an SSN does.
+  QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("0987"));
+  EXPECT_EQ(linesOf(list), QStringList{"Ortiz, Ana   ***-**-3333   DoD ID 1234509876"});
+  QTest::keySequence(QApplication::focusWidget(), QKeySequence::SelectAll);
+  QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("00012"));
+  ASSERT_EQ(linesOf(list), QStringList{"Vance, Uma   DoD ID 5550001234"});
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  ASSERT_EQ(w.findChild<SoldierPicker*>(), nullptr);
+  ASSERT_EQ(w.groupOnScreen().members.size(), 1);
+  EXPECT_EQ(w.groupOnScreen().members.at(0).dodId, QStringLiteral("5550001234"));
+  EXPECT_EQ(w.groupOnScreen().members.at(0).ssn, QString());
+
+  // Asked for whole, the SSN shows whole in the picker too.
+  ssnToggle(&w)->trigger();
+  list = openPicker();
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(linesOf(list).value(0), QStringLiteral("Ortiz, Ana   111-22-3333   DoD ID 1234509876"));
+  QTest::keyClick(list->window(), Qt::Key_Escape);
 }
 
 TEST(LaneEntryWindow, TenSoldiersFromARosterEnteredLaneByLaneWithTheKeyboardAlone) {
