@@ -386,15 +386,17 @@ Gateway::Changes Gateway::changedSince(const Followed& followed, qint64 mark) {
   params << (onServer() ? '{' + keys.join(',') + '}'
                         : QString::fromUtf8(QJsonDocument(numbers).toJson(QJsonDocument::Compact)));
   among << dialect_->oneOf("t." + dialect_->name(table_.key.first()), 1, true);
-  if (!followed.values.isEmpty()) {
-    const QString column = "t." + dialect_->name(table_.columns.at(columnOf(followed.column)).name);
-    params << dialect_->listParam(followed.values);
+  for (const auto& [name, values] : followed.columns) {
+    if (values.isEmpty()) continue;
+    const QString column = "t." + dialect_->name(table_.columns.at(columnOf(name)).name);
+    params << dialect_->listParam(values);
     // Not empty, as the indexes of such columns say (fitness_tests' by
     // soldier and date), so that they serve.
     QStringList tests{dialect_->oneOf(column, int(params.size()), false), column + " <> ''"};
-    for (const auto& [name, value] : followed.equal) {
+    for (const auto& [other, value] : followed.equal) {
       params << value;
-      tests << "t." + dialect_->name(table_.columns.at(columnOf(name)).name) + " = " + dialect_->param(int(params.size()));
+      tests << "t." + dialect_->name(table_.columns.at(columnOf(other)).name) + " = " +
+                   dialect_->param(int(params.size()));
     }
     among << "(" + tests.join(QStringLiteral(" AND ")) + ")";
   }
