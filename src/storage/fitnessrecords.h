@@ -139,12 +139,6 @@ class FitnessRecords {
     qint64 mark = 0;
   };
   virtual std::optional<Changes> changesSince(const Followed& followed, qint64 mark);
-
-  // Gives back the memory the engine keeps of the pages it read (a file's
-  // page cache), for a window that holds what it read: what a large read
-  // touched would otherwise stay in memory, more the more records there
-  // are. What is read next comes from the system's cache of the file.
-  virtual void releaseCache() {}
 };
 
 }  // namespace quillon

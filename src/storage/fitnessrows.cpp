@@ -1,7 +1,5 @@
 #include "fitnessrows.h"
 
-#include <sqlite3.h>
-
 #include "recordssession.h"
 
 namespace quillon {
@@ -84,11 +82,6 @@ std::optional<FitnessRecords::Changes> FitnessRows::changesSince(const Followed&
   f.equal = {{QStringLiteral("test_date"), followed.testDate}};
   Gateway::Changes c = gw().changedSince(f, mark);
   return Changes{std::move(c.rows), c.mark};
-}
-
-void FitnessRows::releaseCache() {
-  RecordsSession& s = session();
-  if (!s.isServer()) sqlite3_db_release_memory(s.file(RecordsSession::Needs::FiveEvent).get());
 }
 
 std::optional<RowAsRead> FitnessRows::findByDodId(const QString& dodId, const QString& testDate) {

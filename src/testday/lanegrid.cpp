@@ -47,8 +47,6 @@ LaneGrid::LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store
   setWindowTitle(QStringLiteral("Lane Entry - %1 %2").arg(group.testDate, group.location));
   store_->open();
   sheet_ = std::make_unique<LaneSheet>(group, *store_, undo_);
-  // The group is read: the pages it took are not kept for the window's life.
-  store_->releaseCache();
 
   QStringList headers;
   for (int f = 0; f < kLaneFields; ++f) headers << laneCaption(static_cast<LaneField>(f));
