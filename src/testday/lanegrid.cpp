@@ -169,6 +169,8 @@ void LaneGrid::refreshAll() {
 
 LaneGrid::~LaneGrid() {
   poll_.stop();
+  // The cells outlive the sheet their rows would be written from.
+  cells_->fillWhenAsked(nullptr);
   QObject::disconnect(cells_, nullptr, this, nullptr);
   QObject::disconnect(&undo_, nullptr, this, nullptr);
 }

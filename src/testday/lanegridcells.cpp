@@ -41,7 +41,10 @@ void LaneCells::Ref::setRed(bool red) {
 
 void LaneCells::fillWhenAsked(std::function<void(int)> fill) {
   fill_ = std::move(fill);
-  filled_.assign(size_t(rows_.size()), false);
+  if (fill_)
+    filled_.assign(size_t(rows_.size()), false);
+  else
+    filled_.clear();
 }
 
 void LaneCells::fillRow(int row) const {

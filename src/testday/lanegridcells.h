@@ -56,7 +56,8 @@ class LaneCells : public QAbstractTableModel {
   // A row is written by `fill` (through at()) the first time anything of it
   // is asked for, telling no view: a view asks only for the rows it shows,
   // so a group opens at the cost of a screenful. Whoever changes what a row
-  // should show writes it through at() as before.
+  // should show writes it through at() as before. None: rows not written
+  // stay empty (the window that wrote them is going).
   void fillWhenAsked(std::function<void(int row)> fill);
   // Whether the row was written (or is being written); one never asked for
   // will be written from what is true when it is.
