@@ -122,10 +122,12 @@ class FitnessRecords {
   virtual bool remove(const RowAsRead& asRead) = 0;
 
   // What a test day's window follows: the records with these IDs, and
-  // those of these SSNs (exactly as written) on this date of test.
+  // those of these SSNs or DoD ID numbers (exactly as written) on this date
+  // of test.
   struct Followed {
     QList<qint64> ids;
     QStringList ssns;
+    QStringList dodIds;
     QString testDate;
   };
   // What changed among them since `mark` (0: every one of them), with the

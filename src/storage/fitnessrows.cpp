@@ -87,8 +87,7 @@ std::optional<FitnessRecords::Changes> FitnessRows::changesSince(const Followed&
   if (!gw().keepsChanges()) return std::nullopt;
   Gateway::Followed f;
   f.keys = followed.ids;
-  f.column = QStringLiteral("ssn");
-  f.values = followed.ssns;
+  f.columns = {{QStringLiteral("ssn"), followed.ssns}, {QStringLiteral("dod_id"), followed.dodIds}};
   f.equal = {{QStringLiteral("test_date"), followed.testDate}};
   Gateway::Changes c = gw().changedSince(f, mark);
   return Changes{std::move(c.rows), c.mark};

@@ -81,14 +81,14 @@ class Gateway {
   // are now; a row deleted since is not among them. Versioned tables only.
   std::vector<RowAsRead> changedSince(const std::vector<RowAsRead>& asRead);
 
-  // The rows a window follows: those with these keys, and those whose
-  // `column` holds one of `values` exactly where every column named in
-  // `equal` holds the text given (a row with no value in `column` is no
-  // one's). An index on `column` and then those of `equal` serves it.
+  // The rows a window follows: those with these keys, and those where one
+  // of the `columns` holds one of its values exactly and every column named
+  // in `equal` holds the text given (a row with no value in a column is no
+  // one's by it). An index on each such column and then those of `equal`
+  // serves it.
   struct Followed {
     QList<qint64> keys;
-    QString column;
-    QStringList values;
+    QList<std::pair<QString, QStringList>> columns;
     QList<std::pair<QString, QString>> equal;
   };
   // What changed: the rows, and the mark to hand the next call.

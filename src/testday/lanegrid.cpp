@@ -59,10 +59,12 @@ LaneGrid::LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store
   for (int f = 0; f < kLaneFields; ++f) events.push_back(laneEvent(static_cast<LaneField>(f)));
   cells_ = new LaneCells(names, headers, kLaneFields, graded, this);
   cells_->setLaneEvents(events);
-  // Every line is written before a view shows the cells: no view is told of
-  // each change while the group is read in.
-  for (int r = kFirstSoldier; r < cells_->rowCount(); ++r) refresh(r);
+  // A soldier's line is written when the view first asks for it: opening a
+  // group costs the rows on the screen, not the group.
   for (int c = 0; c < kEventLanes; ++c) cells_->at(kGraderRow, c).setText(sheet_->grader(static_cast<LaneField>(c)));
+  cells_->fillWhenAsked([this](int row) {
+    if (row >= kFirstSoldier) refresh(row);
+  });
   auto* table = new LaneTable(cells_, this);
   cells_->setParent(table);
   grid_ = table;
@@ -167,6 +169,8 @@ void LaneGrid::refreshAll() {
 
 LaneGrid::~LaneGrid() {
   poll_.stop();
+  // The cells outlive the sheet their rows would be written from.
+  cells_->fillWhenAsked(nullptr);
   QObject::disconnect(cells_, nullptr, this, nullptr);
   QObject::disconnect(&undo_, nullptr, this, nullptr);
 }
@@ -369,6 +373,7 @@ void LaneGrid::fitColumns() {
 }
 
 void LaneGrid::refresh(int row, bool sparingTheEditor, const std::optional<LaneLine>* shown) {
+  if (!cells_->written(row)) return;
   QScopedValueRollback guard(filling_, true);
   const LaneLine line = sheet_->line(row - kFirstSoldier);
   for (int f = 0; f < kLaneFields; ++f) {

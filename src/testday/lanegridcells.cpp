@@ -1,6 +1,7 @@
 #include "lanegridcells.h"
 
 #include <QBrush>
+#include <utility>
 
 namespace quillon {
 
@@ -38,7 +39,24 @@ void LaneCells::Ref::setRed(bool red) {
   cells_->changed(row_, column_, {Qt::ForegroundRole});
 }
 
+void LaneCells::fillWhenAsked(std::function<void(int)> fill) {
+  fill_ = std::move(fill);
+  if (fill_)
+    filled_.assign(size_t(rows_.size()), false);
+  else
+    filled_.clear();
+}
+
+void LaneCells::fillRow(int row) const {
+  filled_[size_t(row)] = true;
+  const int outer = std::exchange(filling_, row);
+  fill_(row);
+  filling_ = outer;
+}
+
 void LaneCells::changed(int row, int column, const QList<int>& roles) {
+  // A row written as it is first asked for is news to no view.
+  if (row == filling_) return;
   const QModelIndex at = index(row, column);
   emit dataChanged(at, at, roles);
 }

@@ -12,6 +12,7 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 #include <array>
+#include <functional>
 #include <vector>
 
 #include "fitnessscore.h"
@@ -52,6 +53,15 @@ class LaneCells : public QAbstractTableModel {
   void setPoints(int row, const std::array<int, fitness::kEvents>& points) { points_[row] = points; }
   // The event whose points a lane column earns, -1 for none.
   void setLaneEvents(std::vector<int> events) { events_ = std::move(events); }
+  // A row is written by `fill` (through at()) the first time anything of it
+  // is asked for, telling no view: a view asks only for the rows it shows,
+  // so a group opens at the cost of a screenful. Whoever changes what a row
+  // should show writes it through at() as before. None: rows not written
+  // stay empty (the window that wrote them is going).
+  void fillWhenAsked(std::function<void(int row)> fill);
+  // Whether the row was written (or is being written); one never asked for
+  // will be written from what is true when it is.
+  bool written(int row) const { return filled_.empty() || filled_[size_t(row)]; }
 
   int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : int(rows_.size()); }
   int columnCount(const QModelIndex& parent = {}) const override {
@@ -72,8 +82,15 @@ class LaneCells : public QAbstractTableModel {
     QString text, tip;
     bool red = false;
   };
-  const Cell& cell(int row, int column) const { return cells_[size_t(row) * columns_.size() + size_t(column)]; }
-  Cell& cell(int row, int column) { return cells_[size_t(row) * columns_.size() + size_t(column)]; }
+  const Cell& cell(int row, int column) const {
+    if (!filled_.empty() && !filled_[size_t(row)]) fillRow(row);
+    return cells_[size_t(row) * columns_.size() + size_t(column)];
+  }
+  Cell& cell(int row, int column) {
+    if (!filled_.empty() && !filled_[size_t(row)]) fillRow(row);
+    return cells_[size_t(row) * columns_.size() + size_t(column)];
+  }
+  void fillRow(int row) const;
   void changed(int row, int column, const QList<int>& roles);
   bool readOnly(int row, int column) const;
   QString said(int row, int column) const;
@@ -84,6 +101,9 @@ class LaneCells : public QAbstractTableModel {
   std::vector<int> events_;
   std::vector<Cell> cells_;
   std::vector<std::array<int, fitness::kEvents>> points_;
+  std::function<void(int)> fill_;
+  mutable std::vector<bool> filled_;  // empty: every row is written already
+  mutable int filling_ = -1;           // the row being written when asked for
 };
 
 }  // namespace quillon

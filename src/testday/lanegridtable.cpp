@@ -234,10 +234,20 @@ QSize LaneHeader::sizeHint() const {
     wide << fm.horizontalAdvance(model()->headerData(s, orientation(), Qt::DisplayRole).toString());
     widest = std::max(widest, wide.last());
   }
-  // Names within a pixel of the widest may round up past it.
+  // Names within a pixel of the widest may round up past it. Names of one
+  // line as wide as one measured already take the room it took (a roster
+  // numbered by hand has many), so each width is measured once.
   QSize size(0, 0);
-  for (int k = 0; k < measured.size(); ++k)
-    if (wide.at(k) >= widest - 1.0) size = size.expandedTo(sectionSizeFromContents(measured.at(k)));
+  QList<qreal> sized;
+  for (int k = 0; k < measured.size(); ++k) {
+    if (wide.at(k) < widest - 1.0) continue;
+    const QString name = model()->headerData(measured.at(k), orientation(), Qt::DisplayRole).toString();
+    const bool plain = !name.contains(QLatin1Char('\n')) && !name.contains(QLatin1Char('\t')) &&
+                       !name.contains(QLatin1Char('&'));
+    if (plain && sized.contains(wide.at(k))) continue;
+    if (plain) sized << wide.at(k);
+    size = size.expandedTo(sectionSizeFromContents(measured.at(k)));
+  }
   measured_ = size;
   measuredCount_ = sections;
   return measured_;

@@ -274,6 +274,31 @@ QList<Row> infoAsStored(const QString& path) {
 
 }  // namespace
 
+// The soldiers a window follows go to the engine as one list: an
+// identifier written by hand with a quote, a backslash or a control
+// character in it is matched exactly as written, and nothing else is.
+TYPED_TEST(FitnessStore, AFollowedIdentifierIsMatchedExactlyAsWrittenWhateverItHolds) {
+  auto station = this->records.station();
+  const QStringList odd{QStringLiteral("12\"345"), QStringLiteral("5\\678"), QStringLiteral("9\t01"),
+                        QStringLiteral("\\u0041"), QStringLiteral("A")};
+  QHash<QString, qint64> keys;
+  for (int i = 0; i < odd.size(); ++i) {
+    Record r = fullFitnessRecord(i + 1);
+    r.insert(QStringLiteral("ssn"), odd.at(i));
+    keys.insert(odd.at(i), station->add(r).key);
+  }
+  FitnessRecords::Followed followed;
+  followed.ssns = odd.mid(0, 4);
+  followed.testDate = QStringLiteral("2025-09-30");
+  const std::optional<FitnessRecords::Changes> changes = station->changesSince(followed, 0);
+  ASSERT_TRUE(changes);
+  QSet<qint64> found;
+  for (const RowAsRead& row : changes->rows) found << row.key;
+  EXPECT_EQ(found, (QSet<qint64>{keys.value(odd.at(0)), keys.value(odd.at(1)), keys.value(odd.at(2)),
+                                 keys.value(odd.at(3))}))
+      << "\\u0041 is no A";
+}
+
 TEST(FitnessFileUpgrade, AnOldFileGainsTheTableWhenTheScorerOpensItAndInfoKeepsEveryValue) {
   ScratchDir dir;
   const QString path = dir.file("info.mdb");

@@ -287,6 +287,44 @@ TYPED_TEST(LaneGridStations, OtherStationsValuesAppearButNotOverWhatIsBeingTyped
   EXPECT_EQ(shownAt(lanesB, 2, kPlank), QStringLiteral("1:75"));
 }
 
+// A group longer than the screen: a soldier the window has not shown yet
+// shows, once scrolled to, what is stored for him now, whether it was
+// stored before the window opened or seen at a poll since; his cells say
+// his points, and the screen shows what a fresh paint of it shows.
+TYPED_TEST(LaneGridStations, ASoldierBelowTheScreenShowsWhatIsStoredNowWhenScrolledTo) {
+  TestGroup many = rangeDayGroup();
+  many.members.clear();
+  for (int i = 0; i < 300; ++i)
+    many.members << groupMember(QString::number(320000000 + i), QStringLiteral("Soldier, Number %1").arg(i));
+  const TestGroup group = this->backend.groups()->save(many);
+  std::unique_ptr<FitnessRecords> storeB = this->backend.records();
+  storeB->open();
+  QUndoStack undoB;
+  LaneSheet b(group, *storeB, undoB);
+  ASSERT_EQ(b.enter(250, LaneField::PushUp, fig("pushup", 70)), QString());
+  LaneGrid a(group, this->backend.recordsPath());
+  LaneTable* lanes = lanesOf(a);
+  QCoreApplication::processEvents();
+  ASSERT_FALSE(lanes->viewport()->rect().intersects(cellRect(lanes, 251, kPushUp))) << "on the screen already";
+  ASSERT_EQ(b.enter(250, LaneField::Plank, fig("plank", 80)), QString());
+  ASSERT_EQ(b.enter(299, LaneField::SprintDragCarry, fig("sdc", 90)), QString());
+  a.showOthersValues();
+
+  lanes->scrollToBottom();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(shownAt(lanes, 251, kPushUp), fig("pushup", 70));
+  EXPECT_EQ(shownAt(lanes, 251, kPlank), fig("plank", 80));
+  EXPECT_EQ(shownAt(lanes, 251, kPoints), QStringLiteral("HRP 70  PLK 80"));
+  EXPECT_EQ(shownAt(lanes, 300, kPoints), QStringLiteral("SDC 90"));
+  EXPECT_EQ(shownAt(lanes, 299, kPoints), QString());
+  EXPECT_TRUE(lanes->model()->index(300, kSdc).data(Qt::AccessibleTextRole).toString().endsWith(
+      QStringLiteral("90 points")));
+  const QImage shown = a.screen()->grabWindow(a.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+  const QImage fresh = a.grab().toImage().convertToFormat(QImage::Format_RGB32);
+  EXPECT_FALSE(shown.isNull());
+  EXPECT_EQ(shown, fresh) << "the rows as first painted";
+}
+
 namespace {
 
 // Plays the clerk at the lane clash window: presses the button named

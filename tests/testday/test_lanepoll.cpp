@@ -121,3 +121,46 @@ TYPED_TEST(LanePoll, AChangeStillBeingMadeWhenAPollLookedIsSeenByALaterOne) {
   EXPECT_EQ(a.shown(1, LaneField::PushUp), QStringLiteral("55"));
   EXPECT_TRUE(a.readChanges().isEmpty());
 }
+
+// Soldiers known by the DoD ID number alone are followed in the same one
+// statement: a record another station stores for one of them shows at the
+// next poll, and its later changes after that.
+TYPED_TEST(LanePoll, SoldiersKnownByTheDodIdAloneArePolledInTheSameOneStatement) {
+  TestGroup numbered = bigGroup();
+  for (int i = 0; i < kSoldiers; i += 2) {
+    numbered.members[i].ssn.clear();
+    numbered.members[i].dodId = QString::number(1200000000 + i);
+  }
+  const TestGroup group = this->backend.groups()->save(numbered);
+  std::unique_ptr<FitnessRecords> storeA = this->backend.records(), storeB = this->backend.records();
+  QUndoStack undoA, undoB;
+  LaneSheet a(group, *storeA, undoA), b(group, *storeB, undoB);
+  RecordsSession& session = dynamic_cast<FitnessRows&>(*storeA).session();
+
+  quint64 statements = session.statements(), roundTrips = session.roundTrips();
+  EXPECT_TRUE(a.readChanges().isEmpty());
+  EXPECT_EQ(session.statements() - statements, 1u);
+  EXPECT_EQ(session.roundTrips() - roundTrips, session.isServer() ? 1u : 0u);
+
+  // The first record of a soldier by the number, and one by the SSN beside it.
+  ASSERT_EQ(b.enter(4, LaneField::PushUp, QStringLiteral("41")), QString());
+  ASSERT_EQ(b.enter(5, LaneField::PushUp, QStringLiteral("33")), QString());
+  statements = session.statements();
+  roundTrips = session.roundTrips();
+  const QList<int> changed = a.readChanges();
+  EXPECT_EQ(session.statements() - statements, 1u);
+  EXPECT_EQ(session.roundTrips() - roundTrips, session.isServer() ? 1u : 0u);
+  EXPECT_EQ(QSet<int>(changed.begin(), changed.end()), (QSet<int>{4, 5}));
+  EXPECT_EQ(a.shown(4, LaneField::PushUp), QStringLiteral("41"));
+  EXPECT_EQ(a.shown(5, LaneField::PushUp), QStringLiteral("33"));
+  EXPECT_EQ(a.shown(6, LaneField::PushUp), QString());
+
+  // Held now: followed by its record's ID from here on.
+  ASSERT_EQ(b.enter(4, LaneField::Plank, QStringLiteral("2:05")), QString());
+  EXPECT_EQ(a.readChanges(), QList<int>{4});
+  EXPECT_EQ(a.shown(4, LaneField::Plank), QStringLiteral("2:05"));
+  EXPECT_EQ(a.shown(4, LaneField::PushUp), QStringLiteral("41"));
+  statements = session.statements();
+  EXPECT_TRUE(a.readChanges().isEmpty());
+  EXPECT_EQ(session.statements() - statements, 1u);
+}
