@@ -121,6 +121,10 @@ TYPED_TEST(Trail, AResultChangedAtTwoStationsShowsBothChangesWithTheirUsersUnder
   if (const QString shots = qEnvironmentVariable("QUILLON_SHOT_DIR"); !shots.isEmpty()) {
     if constexpr (std::is_same_v<TypeParam, TrailInAFile>) {
       EXPECT_TRUE(QFile::copy(s.recordsPath(), QDir(shots).filePath(QStringLiteral("info.mdb"))));
+      h.resize(900, 620);
+      h.show();
+      QTest::qWait(50);
+      EXPECT_TRUE(h.grab().save(QDir(shots).filePath(QStringLiteral("history-trail.png"))));
     }
   }
 }
