@@ -17,8 +17,9 @@
 // bench for the next run. The server part needs a server through the PG*
 // environment (pg_virtualenv) and is skipped without one.
 //
-//   bench_history [history] [cards] [due] [server]     (all when none is named;
-//                                                      the first three on file)
+//   bench_history [history] [held] [cards] [due] [server]   (all when none is
+//                                       named; all but the last on file; `held`
+//                                       the history held open only, to profile)
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
@@ -137,7 +138,7 @@ void onFile() {
   // session held by the test-day window it belongs to (the engine keeps its
   // connection and prepares its two statements anew each call).
   for (const bool held : {false, true}) {
-    if (!wanted("history")) break;
+    if (!wanted("history") && !(held && wanted("held"))) continue;
     std::unique_ptr<FitnessRecords> heldFive;
     std::unique_ptr<RecordBackend> heldInfo;
     sqlite3* kept = nullptr;
@@ -325,7 +326,7 @@ void onServer() {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  if (wanted("history") || wanted("cards") || wanted("due")) onFile();
+  if (wanted("history") || wanted("held") || wanted("cards") || wanted("due")) onFile();
   if (wanted("server")) onServer();
   return 0;
 }

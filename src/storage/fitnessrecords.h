@@ -89,6 +89,11 @@ class FitnessRecords {
   // readAll's order. With `fields` named, only those (and the ID) are read;
   // the row's other fields hold no value.
   virtual std::vector<RowAsRead> readOfSoldiers(const QStringList& ssnDigits, const QStringList& fields = {}) = 0;
+  // The same records, every field, in no order promised: for a reader that
+  // puts them in its own, spared a sort it would undo.
+  virtual std::vector<RowAsRead> readOfSoldiersUnordered(const QStringList& ssnDigits) {
+    return readOfSoldiers(ssnDigits);
+  }
   // The records with these IDs, in readAll's order; an ID no record has is
   // left out.
   virtual std::vector<RowAsRead> readIds(const QList<qint64>& ids) = 0;

@@ -64,6 +64,12 @@ std::vector<RowAsRead> FitnessRows::readOfSoldiers(const QStringList& soldiers, 
   return gw().bySsnOr(ssns, QStringLiteral("dod_id"), dodIds, readOrder(), fields);
 }
 
+std::vector<RowAsRead> FitnessRows::readOfSoldiersUnordered(const QStringList& soldiers) {
+  QStringList ssns, dodIds;
+  for (const QString& id : soldiers) (id.size() == 10 ? dodIds : ssns) << id;
+  return gw().bySsnOr(ssns, QStringLiteral("dod_id"), dodIds, {}, {});
+}
+
 std::vector<RowAsRead> FitnessRows::readIds(const QList<qint64>& ids) { return gw().byKeys(ids, readOrder()); }
 
 std::optional<RowAsRead> FitnessRows::fetch(qint64 id) { return gw().fetch(id); }

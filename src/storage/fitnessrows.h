@@ -24,6 +24,7 @@ class FitnessRows : public FitnessRecords {
 
   std::vector<RowAsRead> readAll() override;
   std::vector<RowAsRead> readOfSoldiers(const QStringList& ssnDigits, const QStringList& fields = {}) override;
+  std::vector<RowAsRead> readOfSoldiersUnordered(const QStringList& ssnDigits) override;
   std::vector<RowAsRead> readIds(const QList<qint64>& ids) override;
   std::optional<RowAsRead> fetch(qint64 id) override;
   std::optional<RowAsRead> find(const QString& ssn, const QString& testDate) override;

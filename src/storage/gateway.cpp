@@ -54,16 +54,6 @@ namespace {
 
 QString text(const QString& v) { return v.isNull() ? QStringLiteral("") : v; }
 
-// Whether `text` (a value, not none) is the `n` bytes at `utf8`, all of them
-// plain ASCII.
-bool sameAscii(const QString& text, const char* utf8, int n) {
-  if (text.isNull() || text.size() != n) return false;
-  const QChar* u = text.constData();
-  for (int i = 0; i < n; ++i)
-    if (uchar(utf8[i]) >= 0x80 || u[i].unicode() != uchar(utf8[i])) return false;
-  return true;
-}
-
 class SqliteDialect : public Gateway::Dialect {
  public:
   SqliteDialect(RecordsSession& s, RecordsSession::Needs needs) : session_(s), needs_(needs) {}
@@ -142,14 +132,7 @@ class SqliteDialect : public Gateway::Dialect {
       }
       RowAsRead r;
       r.fields.reserve(columns);
-      for (int c = 0; c < columns; ++c) {
-        const char* raw = st.raw(c);
-        const int bytes = raw ? st.bytes(c) : 0;
-        if (raw && c < before.size() && sameAscii(before.at(c), raw, bytes))
-          r.fields << before.at(c);
-        else
-          r.fields << (raw ? QString::fromUtf8(raw, bytes) : QString());
-      }
+      for (int c = 0; c < columns; ++c) r.fields << st.textSharing(c, c < before.size() ? &before.at(c) : nullptr);
       before = r.fields;
       r.key = st.integer(0);
       if (versioned) r.version = st.integer(columns);
@@ -347,6 +330,12 @@ bool Gateway::anyWithout(const QString& empty, const QString& filled) {
 
 std::vector<RowAsRead> Gateway::bySsn(const QStringList& ssnDigits, const QStringList& order, const QStringList& fields) {
   const QString ssn = table_.columns.at(columnOf(QStringLiteral("ssn"))).name;
+  // One soldier, the most asked, is compared plainly: no list to make for
+  // the engine and none for it to take apart.
+  if (ssnDigits.size() == 1)
+    return run("SELECT " + selectList(fields) + " FROM " + table_.name + " t WHERE " +
+                   dialect_->ssnKey("t." + dialect_->name(ssn)) + " = " + dialect_->param(1) + orderBy(order),
+               ssnDigits);
   return run("SELECT " + selectList(fields) + " FROM " + table_.name + " t WHERE " +
                  dialect_->oneOf(dialect_->ssnKey("t." + dialect_->name(ssn)), 1, false) + orderBy(order),
              {dialect_->listParam(ssnDigits)});

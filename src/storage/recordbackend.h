@@ -162,8 +162,8 @@ class RecordBackend {
 
   // The records of table info of one soldier (`ssnDigits`, nine digits),
   // found through the index by SSN: rows of an SSN written another way may
-  // come along (ssnkey.h). Each field in infoFieldNames() order, by ID as
-  // forEachRow gives them. Throws DbError.
+  // come along (ssnkey.h). Each field in infoFieldNames() order, in no
+  // order promised (the reader puts them in its own). Throws DbError.
   virtual std::vector<QStringList> rowsOfSoldier(const QString& ssnDigits) = 0;
 
   // Column names of the last readRows, in order.

@@ -242,6 +242,19 @@ QString Statement::text(int col) const {
   return t ? QString::fromUtf8(t, bytes(col)) : QString();
 }
 
+QString Statement::textSharing(int col, const QString* before) const {
+  const char* t = raw(col);
+  if (!t) return QString();
+  const int n = bytes(col);
+  if (before && !before->isNull() && before->size() == n) {
+    const QChar* u = before->constData();
+    int i = 0;
+    while (i < n && uchar(t[i]) < 0x80 && u[i].unicode() == uchar(t[i])) ++i;
+    if (i == n) return *before;
+  }
+  return QString::fromUtf8(t, n);
+}
+
 Transaction::Transaction(Database& db) : db_(&db) {
   db.exec("BEGIN IMMEDIATE");
 }

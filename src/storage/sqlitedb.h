@@ -103,6 +103,10 @@ class Statement {
   int columnCount() const;
   QString columnName(int col) const;
   QString text(int col) const;  // a null string for no value
+  // The same, sharing `before` (when there is one) when it holds that very text (plain ASCII
+  // compared, anything else made anew): the rows of one soldier repeat most
+  // of their fields, and sharing spares making each again.
+  QString textSharing(int col, const QString* before) const;
   const char* raw(int col) const;
   int bytes(int col) const;
   qint64 integer(int col) const;

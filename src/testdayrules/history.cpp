@@ -54,7 +54,7 @@ QList<TestResult> loadSoldierHistory(const QString& dbPath, const QString& soldi
     std::unique_ptr<FitnessRecords> fitness = FitnessRecords::forDatabase(dbPath);
     fitness->open();
     info->close();
-    const std::vector<RowAsRead> fiveEvent = fitness->readOfSoldiers({digits});
+    const std::vector<RowAsRead> fiveEvent = fitness->readOfSoldiersUnordered({digits});
     fitness->close();
     return soldierHistory(soldier, threeEvent, fiveEvent);
   }
@@ -64,7 +64,7 @@ QList<TestResult> loadSoldierHistory(const QString& dbPath, const QString& soldi
   // SSNs that carry the number already came with it.
   std::unique_ptr<FitnessRecords> fitness = FitnessRecords::forDatabase(dbPath);
   fitness->open();
-  std::vector<RowAsRead> fiveEvent = fitness->readOfSoldiers({*dodId});
+  std::vector<RowAsRead> fiveEvent = fitness->readOfSoldiersUnordered({*dodId});
   QStringList ssns;
   QSet<qint64> read;
   for (const RowAsRead& row : fiveEvent) {
@@ -74,7 +74,7 @@ QList<TestResult> loadSoldierHistory(const QString& dbPath, const QString& soldi
   ssns.removeDuplicates();
   std::vector<QStringList> threeEvent;
   if (!ssns.isEmpty()) {
-    for (RowAsRead& row : fitness->readOfSoldiers(ssns))
+    for (RowAsRead& row : fitness->readOfSoldiersUnordered(ssns))
       if (!read.contains(row.key)) fiveEvent.push_back(std::move(row));
     std::unique_ptr<RecordBackend> info = RecordBackend::forDatabase(dbPath);
     info->open();

@@ -1,6 +1,8 @@
 #include "storedresults.h"
 
+#include <QHash>
 #include <algorithm>
+#include <vector>
 
 #include "fitnessrecords.h"
 #include "infofields.h"
@@ -66,6 +68,40 @@ const FiveEventAt& fiveEventAt() {
   return at;
 }
 
+// A record's particulars, every field by its name: a copy of one table made
+// once, then each value put in its place. Making the table afresh for every
+// record (hashing each name, growing it) cost more than all the rest of
+// turning a row into a result.
+class Particulars {
+ public:
+  explicit Particulars(const QStringList& names) : names_(names) {
+    for (const QString& n : names) empty_.insert(n, QString());
+    for (auto it = empty_.cbegin(); it != empty_.cend(); ++it) at_.push_back(names.indexOf(it.key()));
+  }
+  QHash<QString, QString> of(const QStringList& fields) const {
+    QHash<QString, QString> out = empty_;
+    // A copy keeps the table's layout, so its names come in the order noted
+    // when it was made; each is still the very name noted (the same text,
+    // shared), or the table is filled by name after all.
+    auto place = at_.cbegin();
+    for (auto it = out.begin(); it != out.end(); ++it, ++place) {
+      if (it.key().constData() != names_.at(*place).constData()) return byName(fields);
+      it.value() = fields.value(*place);
+    }
+    return out;
+  }
+
+ private:
+  QHash<QString, QString> byName(const QStringList& fields) const {
+    QHash<QString, QString> out;
+    for (qsizetype i = 0; i < names_.size(); ++i) out.insert(names_.at(i), fields.value(i));
+    return out;
+  }
+  QStringList names_;
+  QHash<QString, QString> empty_;
+  std::vector<qsizetype> at_;
+};
+
 // A record's fields by place, blanks around a value dropped.
 struct Fields {
   const QStringList& stored;
@@ -130,8 +166,8 @@ TestResult resultFromInfoRow(const QStringList& row) {
   r.events << event(0, number(f(at.rawPu)), f(at.cPu)) << event(1, number(f(at.rawSu)), f(at.cSu)) << event(2, run, f(at.cRun));
   r.total = number(f(at.total));
   r.result = f(at.stat);
-  r.particulars.reserve(infoFieldNames().size());
-  for (qsizetype i = 0; i < infoFieldNames().size(); ++i) r.particulars.insert(infoFieldNames()[i], row.value(i));
+  static const Particulars particulars(infoFieldNames());
+  r.particulars = particulars.of(row);
   return r;
 }
 
@@ -150,9 +186,8 @@ TestResult resultHeaderFromFitnessRow(const RowAsRead& row) {
 
 TestResult resultFromFitnessRow(const RowAsRead& row, Missing missing) {
   TestResult r = resultHeaderFromFitnessRow(row);
-  const QStringList& names = fitnessFieldNames();
-  r.particulars.reserve(names.size());
-  for (qsizetype i = 0; i < names.size(); ++i) r.particulars.insert(names[i], row.fields.value(i));
+  static const Particulars particulars(fitnessFieldNames());
+  r.particulars = particulars.of(row.fields);
   const Fields f{row.fields};
   const FiveEventAt& at = fiveEventAt();
   const TestKind& kind = kindOf(r);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "fitnessrecordsfixture.h"
 #include "recordsdb.h"
 #include "sqlitedb.h"
@@ -72,6 +74,37 @@ TYPED_TEST(DodIdGroups, ARecordByDodIdAloneIsFoundByItAndHeldToOneADay) {
   EXPECT_TRUE(refusal([&] { s->store(kept, {{QStringLiteral("dod_id"), QString()}}); })
                   .contains(QStringLiteral("SSN or DoD ID")));
   EXPECT_EQ(s->readAll().size(), 2u);
+}
+
+TYPED_TEST(DodIdGroups, AReadInNoOrderHoldsTheSameRecordsAsTheOrderedRead) {
+  std::unique_ptr<FitnessRecords> s = this->backend.records();
+  s->open();
+  // Entered out of the read's order: a record with both the number and the
+  // SSN, the SSN written with dashes, the number alone, another soldier.
+  Record both = fullFitnessRecord(4);
+  both.insert(QStringLiteral("dod_id"), kDodId);
+  both.insert(QStringLiteral("test_date"), QStringLiteral("2026-01-05"));
+  s->add(both);
+  Record dashed = fullFitnessRecord(4);
+  dashed.insert(QStringLiteral("ssn"), QStringLiteral("200-00-0004"));
+  dashed.insert(QStringLiteral("test_date"), QStringLiteral("2024-03-01"));
+  s->add(dashed);
+  s->add(fullFitnessRecord(4));
+  s->add(dodIdOnly());
+  s->add(fullFitnessRecord(5));
+  const auto byKey = [](const std::vector<RowAsRead>& rows) {
+    std::map<qint64, QStringList> out;
+    for (const RowAsRead& r : rows) EXPECT_TRUE(out.emplace(r.key, r.fields).second) << "read twice: " << r.key;
+    return out;
+  };
+  const QString ssn = QStringLiteral("200000004");
+  const QList<std::pair<QStringList, size_t>> asked = {
+      {{kDodId, ssn}, 4}, {{ssn}, 3}, {{kDodId}, 2}, {{ssn, QStringLiteral("200000005")}, 4}, {{"999999999"}, 0}};
+  for (const auto& [soldiers, count] : asked) {
+    const std::vector<RowAsRead> unordered = s->readOfSoldiersUnordered(soldiers);
+    EXPECT_EQ(unordered.size(), count) << qPrintable(soldiers.join(','));
+    EXPECT_EQ(byKey(unordered), byKey(s->readOfSoldiers(soldiers))) << qPrintable(soldiers.join(','));
+  }
 }
 
 TYPED_TEST(DodIdGroups, AMemberByDodIdAloneComesBackAndOneTwiceOrUnnamedIsRefused) {
