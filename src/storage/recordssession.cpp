@@ -74,12 +74,6 @@ sqlite::Database& RecordsSession::file(Needs needs) {
     // The windows run the same few statements over and over: a lane's value,
     // a record fetched, a soldier found.
     db.keepStatements(64);
-    // The session stays open for as long as a window does: a page cache as
-    // big as the engine's default would hold what a division's records
-    // touched, so a window over a million records would keep a megabyte
-    // more than one over ten thousand. The pages the windows' look-ups come
-    // back to (the indexes' upper levels) fit in a megabyte.
-    db.exec(QStringLiteral("PRAGMA cache_size = -1024"));
     // The engine orders rows by the very rule a sort in memory uses.
     if (!addSortKeyFunction(db.get())) throw DbError(db.errorMessage());
     sqlite3_trace_v2(
