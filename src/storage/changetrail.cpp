@@ -227,7 +227,13 @@ void addChangeTrail(sqlite::Database& db) {
       throw;
     }
   }
-  traceChangesOn(db);
+  // The triggers cost more to make than a look-up costs in all: a
+  // connection that only reads never makes them.
+  if (db.readyForChanges())
+    traceChangesOn(db);
+  else
+    db.beforeFirstChangeTo({tracedTableName(TracedTable::ThreeEvent), tracedTableName(TracedTable::FiveEvent)},
+                           traceChangesOn);
 }
 
 namespace {

@@ -70,9 +70,10 @@ void exportTrailCsv(const std::vector<TrailEntry>& entries, const QString& path)
 // changes this connection makes from now on: triggers of the connection
 // (not of the file, so that another program without quillon_who() and
 // quillon_where(), sqlitedb.h, can still change the file, untraced) write
-// the trail in the same transaction as each change. Called again after a
-// table gained fields, it traces those too. Throws DbError with the
-// engine's message.
+// the trail in the same transaction as each change. The triggers are made
+// just before the connection first changes a traced table, so one that
+// only reads never pays for them. Called again after a table gained
+// fields, it traces those too. Throws DbError with the engine's message.
 void addChangeTrail(sqlite::Database& db);
 
 // The table of the trail in a records file, as the statements that make it

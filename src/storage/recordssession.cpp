@@ -79,9 +79,11 @@ sqlite::Database& RecordsSession::file(Needs needs) {
     sqlite3_trace_v2(
         db.get(), SQLITE_TRACE_STMT,
         [](unsigned, void* self, void*, void* x) {
-          // A trigger's statements are part of the statement that fired them.
-          if (!QByteArrayView(static_cast<const char*>(x)).startsWith("--"))
-            ++static_cast<RecordsSession*>(self)->fileStatements_;
+          // A trigger's statements are part of the statement that fired them,
+          // and the trail's setup before a first change is the session's own.
+          RecordsSession* s = static_cast<RecordsSession*>(self);
+          if (!QByteArrayView(static_cast<const char*>(x)).startsWith("--") && !s->file_.makingReady())
+            ++s->fileStatements_;
           return 0;
         },
         this);

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QHash>
 #include <QList>
+#include <QScopedValueRollback>
 #include <utility>
 #include <QSysInfo>
 #include <pwd.h>
@@ -85,6 +86,21 @@ struct Database::Kept {
   }
 };
 
+// What must be made before the connection first changes some tables, and
+// whether it is made.
+struct Database::Watch {
+  sqlite3* db = nullptr;
+  QList<QByteArray> tables;
+  std::function<void(Database&)> ready;
+  bool made = false;
+  // Made inside a transaction that has not been seen to end: a rollback
+  // takes what was made with it.
+  bool madeInTransaction = false;
+  // The latest statement compiled was held back for want of `ready`.
+  bool refused = false;
+  bool making = false;
+};
+
 Database::Database(const QString& path, Mode mode, int busyMs) {
   const QByteArray native = QFile::encodeName(path);
   sqlite3* db = nullptr;
@@ -120,9 +136,73 @@ Database& Database::operator=(Database&& o) noexcept {
     sqlite3_close_v2(db_);
     db_ = o.db_;
     kept_ = std::move(o.kept_);
+    watch_ = std::move(o.watch_);
     o.db_ = nullptr;
   }
   return *this;
+}
+
+void Database::beforeFirstChangeTo(const QStringList& tables, std::function<void(Database&)> ready) {
+  if (!watch_) watch_ = std::make_shared<Watch>();
+  watch_->db = db_;
+  watch_->tables.clear();
+  for (const QString& t : tables) watch_->tables << t.toUtf8();
+  watch_->ready = std::move(ready);
+  // Asked for each thing a statement does as it is compiled (a trigger's
+  // statements too), never as it runs: a statement compiled once and kept
+  // costs nothing more.
+  sqlite3_set_authorizer(
+      db_,
+      [](void* p, int action, const char* table, const char*, const char*, const char*) {
+        Watch& w = *static_cast<Watch*>(p);
+        if (w.madeInTransaction && sqlite3_get_autocommit(w.db)) w.madeInTransaction = false;
+        if (action != SQLITE_INSERT && action != SQLITE_UPDATE && action != SQLITE_DELETE) return SQLITE_OK;
+        if (w.made || w.making || !table) return SQLITE_OK;
+        for (const QByteArray& t : std::as_const(w.tables))
+          if (sqlite3_stricmp(t.constData(), table) == 0) {
+            w.refused = true;
+            return SQLITE_DENY;
+          }
+        return SQLITE_OK;
+      },
+      watch_.get());
+  sqlite3_rollback_hook(
+      db_,
+      [](void* p) {
+        Watch& w = *static_cast<Watch*>(p);
+        if (!w.madeInTransaction) return;
+        w.made = w.madeInTransaction = false;
+      },
+      watch_.get());
+}
+
+bool Database::readyForChanges() const { return watch_ && watch_->made; }
+bool Database::makingReady() const { return watch_ && watch_->making; }
+
+bool Database::readyAfterRefusal() const {
+  if (!watch_ || !std::exchange(watch_->refused, false)) return false;
+  if ((sqlite3_errcode(db_) & 0xff) != SQLITE_AUTH) return false;
+  {
+    QScopedValueRollback<bool> making(watch_->making, true);
+    watch_->ready(const_cast<Database&>(*this));
+  }
+  watch_->made = true;
+  watch_->madeInTransaction = sqlite3_get_autocommit(db_) == 0;
+  return true;
+}
+
+int Database::prepare(const char* sql, int bytes, sqlite3_stmt** s, const char** tail) const {
+  int rc = sqlite3_prepare_v2(db_, sql, bytes, s, tail);
+  if (rc != SQLITE_OK && readyAfterRefusal()) {
+    sqlite3_finalize(*s);
+    *s = nullptr;
+    rc = sqlite3_prepare_v2(db_, sql, bytes, s, tail);
+  }
+  if (rc != SQLITE_OK) {
+    sqlite3_finalize(*s);
+    *s = nullptr;
+  }
+  return rc;
 }
 
 void Database::keepStatements(int count) {
@@ -149,7 +229,29 @@ void Database::fail(const QString& what) const {
 }
 
 bool Database::tryExec(const QString& sql) {
-  return sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+  const QByteArray utf8 = sql.toUtf8();
+  if (!watch_) return sqlite3_exec(db_, utf8.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+  // One statement at a time: one held back is compiled again alone, and
+  // the ones before it do not run twice.
+  const char* at = utf8.constData();
+  const char* const end = at + utf8.size();
+  try {
+    while (at < end) {
+      sqlite3_stmt* s = nullptr;
+      const char* tail = end;
+      if (prepare(at, int(end - at), &s, &tail) != SQLITE_OK) return false;
+      at = tail;
+      if (!s) continue;  // only blanks or a comment
+      Statement st(this, s);
+      Statement::Step step;
+      while ((step = st.tryStep()) == Statement::Step::Row) {
+      }
+      if (step == Statement::Step::Failed) return false;
+    }
+  } catch (const DbError&) {
+    return false;
+  }
+  return true;
 }
 
 void Database::exec(const QString& sql) {
@@ -162,8 +264,9 @@ int Database::changes() const { return sqlite3_changes(db_); }
 Statement Statement::tryPrepare(const Database& db, const QString& sql) {
   const QByteArray utf8 = sql.toUtf8();
   sqlite3_stmt* s = nullptr;
-  if (sqlite3_prepare_v2(db.get(), utf8.constData(), static_cast<int>(utf8.size()), &s, nullptr) != SQLITE_OK) {
-    sqlite3_finalize(s);
+  try {
+    db.prepare(utf8.constData(), static_cast<int>(utf8.size()), &s, nullptr);
+  } catch (const DbError&) {
     s = nullptr;
   }
   return Statement(&db, s);
@@ -176,8 +279,8 @@ Statement::Statement(const Database& db, const QString& sql) : db_(&db) {
     s_ = home_->take(sql);
     if (s_) return;
   }
-  s_ = tryPrepare(db, sql).release();
-  if (!s_) db.fail();
+  const QByteArray utf8 = sql.toUtf8();
+  if (db.prepare(utf8.constData(), static_cast<int>(utf8.size()), &s_, nullptr) != SQLITE_OK || !s_) db.fail();
 }
 
 Statement::~Statement() {
@@ -216,7 +319,17 @@ void Statement::bindColumn(int i, const Statement& from, int col) {
 }
 
 Statement::Step Statement::tryStep() {
-  const int rc = sqlite3_step(s_);
+  int rc = sqlite3_step(s_);
+  // A statement compiled again as it starts (the connection's schema
+  // changed since) can be held back too.
+  if ((rc & 0xff) == SQLITE_AUTH) try {
+      if (db_->readyAfterRefusal()) {
+        sqlite3_reset(s_);
+        rc = sqlite3_step(s_);
+      }
+    } catch (const DbError&) {
+      return Step::Failed;
+    }
   return rc == SQLITE_ROW ? Step::Row : rc == SQLITE_DONE ? Step::Done : Step::Failed;
 }
 

@@ -8,6 +8,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+#include <functional>
 #include <memory>
 
 #include "dbfile.h"
@@ -26,7 +28,9 @@ class Database {
   // `busyMs` 0: a file another program is writing fails at once as busy.
   Database(const QString& path, Mode mode, int busyMs = 2000);
   ~Database();
-  Database(Database&& o) noexcept : db_(o.db_), kept_(std::move(o.kept_)) { o.db_ = nullptr; }
+  Database(Database&& o) noexcept : db_(o.db_), kept_(std::move(o.kept_)), watch_(std::move(o.watch_)) {
+    o.db_ = nullptr;
+  }
   Database& operator=(Database&& o) noexcept;
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
@@ -52,13 +56,34 @@ class Database {
   // than the write. A statement kept is reset and holds no values.
   void keepStatements(int count);
 
+  // Runs `ready` on this connection just before it first changes one of
+  // `tables` (by any statement, a trigger's too), not before: what it costs
+  // is spared a connection that only reads. A statement that would change
+  // them is held back while it is compiled, `ready` runs, and the statement
+  // is compiled again. What `ready` makes inside a transaction that is then
+  // rolled back is gone with it, so it runs again before the next change.
+  // `ready` must not change those tables itself. Replaces an earlier call's.
+  void beforeFirstChangeTo(const QStringList& tables, std::function<void(Database&)> ready);
+  // Whether `ready` has run and what it made still holds; false without one.
+  bool readyForChanges() const;
+  // True while `ready` runs (its statements are not the caller's).
+  bool makingReady() const;
+
  private:
   friend class Statement;
   struct Kept;
+  struct Watch;
   // Finalizes what is kept; the statements still out finalize themselves.
   void dropKept();
+  // When the latest failure was a change held back for `ready`: runs it and
+  // answers true (the caller tries once more). Throws what `ready` throws.
+  bool readyAfterRefusal() const;
+  // sqlite3_prepare_v2, compiling once more after `ready` ran for it. A
+  // failure leaves *s null and the engine's code returned.
+  int prepare(const char* sql, int bytes, sqlite3_stmt** s, const char** tail) const;
   sqlite3* db_ = nullptr;
   std::shared_ptr<Kept> kept_;
+  std::shared_ptr<Watch> watch_;
 };
 
 class Statement {
@@ -112,6 +137,7 @@ class Statement {
   qint64 integer(int col) const;
 
  private:
+  friend class Database;
   Statement(const Database* db, sqlite3_stmt* s) : db_(db), s_(s) {}
   sqlite3_stmt* release();
   const Database* db_;

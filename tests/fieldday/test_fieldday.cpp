@@ -7,7 +7,11 @@
 #include <QSaveFile>
 #include <gtest/gtest.h>
 
+#include "changetrail.h"
 #include "dbfile.h"
+#include "fitnessrows.h"
+#include "recordbackend.h"
+#include "rowarena.h"
 #include "sqlitedb.h"
 #include "fielddayfixture.h"
 #include "merge.h"
@@ -393,6 +397,130 @@ TEST_F(FieldDayFiles, AFullDiskLeavesTheFileAsItWasAndARunWithRoomCompletesIt) {
   EXPECT_EQ(dump(office_), before);
   EXPECT_EQ(mergeFolder(laptop(1), office_).summary(), "stored 64, unchanged 0, conflicts 0, refused 0");
   EXPECT_EQ(dump(office_), whole);
+}
+
+// A connection makes the trail's triggers only when it first changes a
+// traced table. Each way the programs change a file, made first thing by a
+// freshly opened session, is traced all the same; so is a change after a
+// merge that wrote and was rolled back (the triggers went with it); and a
+// session that only read made no trigger at all.
+TEST_F(FieldDayFiles, EveryWayOfChangingAFreshlyOpenedFileIsTracedAndReadingAloneMakesNoTriggers) {
+  const QString path = records(office_);
+  // How many entries of the trail say that `field` of `table` became
+  // `value` (a delete: held it).
+  const auto traced = [&](TracedTable table, TrailEntry::Action action, const QString& field, const QString& value) {
+    int n = 0;
+    for (const TrailEntry& e : ChangeTrail::forDatabase(path)->all())
+      n += e.table == table && e.action == action && e.field == field &&
+           (action == TrailEntry::Action::Delete ? e.before : e.after) == value;
+    return n;
+  };
+  const auto triggers = [](RecordsSession& s) {
+    sqlite::Statement st(s.file(RecordsSession::Needs::FiveEvent),
+                         QStringLiteral("SELECT count(*) FROM sqlite_temp_master WHERE type = 'trigger'"));
+    return st.step() ? st.integer(0) : -1;
+  };
+  using A = TrailEntry::Action;
+
+  // A lane entry, the soldier's first value: the record is added.
+  enterLanes(path, group_.id, {{0, LaneField::PushUp, QStringLiteral("40")}});
+  EXPECT_EQ(traced(TracedTable::FiveEvent, A::Add, QStringLiteral("pushup"), QStringLiteral("40")), 1);
+
+  {
+    // Reading both kinds of records and the groups makes no trigger; the
+    // first change makes them, and its undo is traced too.
+    std::unique_ptr<FitnessRecords> store = FitnessRecords::forDatabase(path);
+    store->open();
+    ASSERT_EQ(store->readAll().size(), 1u);
+    std::unique_ptr<RecordBackend> scorer = RecordBackend::forDatabase(path);
+    scorer->open();
+    RowArena rows;
+    scorer->readRows(QStringLiteral("info"), rows);
+    const std::optional<TestGroup> group = TestGroups::forDatabase(path)->load(group_.id);
+    ASSERT_TRUE(group);
+    RecordsSession& session = dynamic_cast<FitnessRows&>(*store).session();
+    EXPECT_EQ(triggers(session), 0);
+    QUndoStack undo;
+    LaneSheet sheet(*group, *store, undo);
+    ASSERT_EQ(sheet.enter(0, LaneField::PushUp, QStringLiteral("45")), QString());
+    EXPECT_EQ(triggers(session), 6);
+    EXPECT_EQ(traced(TracedTable::FiveEvent, A::Change, QStringLiteral("pushup"), QStringLiteral("45")), 1);
+    sheet.undo();
+    EXPECT_EQ(sheet.stepProblem(), QString());
+    EXPECT_EQ(traced(TracedTable::FiveEvent, A::Change, QStringLiteral("pushup"), QStringLiteral("40")), 1);
+  }
+
+  // The scorer's batch (an import's way in), its store and its delete,
+  // each the first change of its session.
+  qint64 key = 0;
+  {
+    std::unique_ptr<RecordBackend> scorer = RecordBackend::forDatabase(path);
+    scorer->open();
+    RowArena rows;
+    scorer->readRows(QStringLiteral("info"), rows);
+    FieldValues doe;
+    doe.insert(QStringLiteral("LNAME"), QStringLiteral("DOE"));
+    doe.insert(QStringLiteral("RAW_PU"), QStringLiteral("30"));
+    const std::optional<QList<BatchChange>> done = scorer->applyBatch({BatchOp{BatchOp::Insert, 0, doe}}, {});
+    ASSERT_TRUE(done && done->size() == 1);
+    key = done->first().key;
+  }
+  EXPECT_EQ(traced(TracedTable::ThreeEvent, A::Add, QStringLiteral("raw_pu"), QStringLiteral("30")), 1);
+  {
+    std::unique_ptr<RecordBackend> scorer = RecordBackend::forDatabase(path);
+    scorer->open();
+    RowArena rows;
+    scorer->readRows(QStringLiteral("info"), rows);
+    const std::optional<RowAsRead> row = scorer->fetch(key);
+    ASSERT_TRUE(row);
+    scorer->store(*row, {{scorer->column(QStringLiteral("RAW_PU")), QStringLiteral("31")}}, false);
+  }
+  EXPECT_EQ(traced(TracedTable::ThreeEvent, A::Change, QStringLiteral("raw_pu"), QStringLiteral("31")), 1);
+  {
+    std::unique_ptr<RecordBackend> scorer = RecordBackend::forDatabase(path);
+    scorer->open();
+    ASSERT_TRUE(scorer->remove(key));
+  }
+  EXPECT_EQ(traced(TracedTable::ThreeEvent, A::Delete, QStringLiteral("raw_pu"), QStringLiteral("31")), 1);
+
+  // A merge that wrote and was then stopped before its commit: its
+  // session's next change, a lane entry, is traced; and a merge run whole
+  // is traced.
+  takeOutTo(1);
+  enterLanes(records(laptop(1)), group_.id,
+             {{0, LaneField::PushUp, QStringLiteral("50")}, {1, LaneField::PushUp, QStringLiteral("51")}});
+  int steps = 0;
+  {
+    // The same merge into a copy, to count its statements.
+    const QString trial = dir_.file(QStringLiteral("trial"));
+    QDir().mkpath(trial);
+    ASSERT_TRUE(QFile::copy(path, records(trial)));
+    MergeOptions counting;
+    counting.beforeStatement = [&](int n) { steps = n; };
+    mergeFolder(laptop(1), trial, counting);
+  }
+  ASSERT_GT(steps, 3);
+  {
+    std::shared_ptr<RecordsSession> held = RecordsSession::forDatabase(path);
+    MergeOptions stopped;
+    stopped.beforeStatement = [&](int n) {
+      if (n == steps) throw Error(QStringLiteral("stopped before the commit"));
+    };
+    EXPECT_THROW(mergeFolder(laptop(1), office_, stopped), Error);
+    EXPECT_EQ(traced(TracedTable::FiveEvent, A::Change, QStringLiteral("pushup"), QStringLiteral("50")), 0);
+    std::unique_ptr<FitnessRecords> store = FitnessRecords::forDatabase(path);
+    store->open();
+    ASSERT_EQ(&dynamic_cast<FitnessRows&>(*store).session(), held.get());
+    const std::optional<TestGroup> group = TestGroups::forDatabase(path)->load(group_.id);
+    ASSERT_TRUE(group);
+    QUndoStack undo;
+    LaneSheet sheet(*group, *store, undo);
+    ASSERT_EQ(sheet.enter(2, LaneField::PushUp, QStringLiteral("52")), QString());
+    EXPECT_EQ(traced(TracedTable::FiveEvent, A::Add, QStringLiteral("pushup"), QStringLiteral("52")), 1);
+  }
+  EXPECT_EQ(mergeFolder(laptop(1), office_).summary(), "stored 2, unchanged 0, conflicts 0, refused 0");
+  EXPECT_EQ(traced(TracedTable::FiveEvent, A::Change, QStringLiteral("pushup"), QStringLiteral("50")), 1);
+  EXPECT_EQ(traced(TracedTable::FiveEvent, A::Add, QStringLiteral("pushup"), QStringLiteral("51")), 1);
 }
 
 }  // namespace
