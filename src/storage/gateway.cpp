@@ -431,4 +431,21 @@ int Gateway::removeWhere(const QString& column, const QString& value) {
                  .size());
 }
 
+int Gateway::storeWhere(const QList<std::pair<QString, QString>>& equal, const Record& changes) {
+  QStringList sets, tests, params;
+  for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
+    params << it.value();
+    sets << names_.at(columnOf(it.key())) + " = " + dialect_->param(int(params.size()));
+  }
+  for (const auto& [name, value] : equal) {
+    params << value;
+    tests << "t." + names_.at(columnOf(name)) + " = " + dialect_->param(int(params.size()));
+  }
+  const QString bump = table_.hasVersion(onServer()) ? dialect_->versionBump() : QString();
+  return int(run("UPDATE " + table_.name + " AS t SET " + sets.join(", ") + bump + " WHERE " +
+                     tests.join(QStringLiteral(" AND ")) + " RETURNING " + selectList({}, false),
+                 params)
+                 .size());
+}
+
 }  // namespace quillon

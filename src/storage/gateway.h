@@ -118,6 +118,10 @@ class Gateway {
   Outcome remove(const RowAsRead& asRead, Check check);
   // Deletes every row whose `column` holds `value`; how many there were.
   int removeWhere(const QString& column, const QString& value);
+  // Writes `changes` into every row where each column named in `equal`
+  // holds the text given; how many rows it wrote. For a table whose rows
+  // are named by several columns (a group's members).
+  int storeWhere(const QList<std::pair<QString, QString>>& equal, const Record& changes);
 
   // The table's columns as this database holds them, in its own order: a
   // file made by another version of the program may hold others.

@@ -111,6 +111,15 @@ class GroupRows : public TestGroups {
     return saved;
   }
 
+  bool giveDodId(qint64 groupId, const QString& ssn, const QString& dodId) override {
+    ready();
+    // Only where the member has none: a number the office gave stands.
+    return members_.storeWhere({{QStringLiteral("group_id"), QString::number(groupId)},
+                                {QStringLiteral("ssn"), ssn},
+                                {QStringLiteral("dod_id"), QStringLiteral("")}},
+                               {{QStringLiteral("dod_id"), dodId}}) == 1;
+  }
+
  private:
   // A server set up before the groups lacks their tables: said once, with
   // what to do. The file gains them when the session first opens it for them.
@@ -238,6 +247,10 @@ std::unique_ptr<TestGroups> TestGroups::forDatabase(const QString& dbPath) {
 
 std::unique_ptr<TestGroups> TestGroups::onServer(const QString& conninfo) {
   return std::make_unique<GroupRows>(RecordsSession::onServer(conninfo));
+}
+
+std::unique_ptr<TestGroups> TestGroups::ofSession(std::shared_ptr<RecordsSession> session) {
+  return std::make_unique<GroupRows>(std::move(session));
 }
 
 }  // namespace quillon

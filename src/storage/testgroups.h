@@ -17,6 +17,7 @@ namespace quillon {
 namespace sqlite {
 class Database;
 }
+class RecordsSession;
 
 struct GroupMember {
   QString ssn;       // nine digits, or empty where the DoD ID stands alone
@@ -52,6 +53,8 @@ class TestGroups {
   // server its connection file names, else in the file.
   static std::unique_ptr<TestGroups> forDatabase(const QString& dbPath);
   static std::unique_ptr<TestGroups> onServer(const QString& conninfo);
+  // The groups of an open records session, written in its transactions.
+  static std::unique_ptr<TestGroups> ofSession(std::shared_ptr<RecordsSession> session);
 
   // Every group, members included, newest date of test first, then by ID.
   virtual QList<TestGroup> all() = 0;
@@ -59,6 +62,12 @@ class TestGroups {
   // Saves the group whole in one transaction and returns it with its ID.
   // Throws DbError with testGroupProblem() when it cannot be saved.
   virtual TestGroup save(const TestGroup& group) = 0;
+  // Gives the member of group `groupId` known there by the SSN `ssn` (nine
+  // digits) and no DoD ID the DoD ID `dodId` (ten digits), leaving the rest
+  // of the group as it is; true when it did. A member who holds a DoD ID
+  // keeps it. Throws DbError when another member of the group holds that
+  // DoD ID already.
+  virtual bool giveDodId(qint64 groupId, const QString& ssn, const QString& dodId) = 0;
 };
 
 // The statements that create the two tables in a records file.

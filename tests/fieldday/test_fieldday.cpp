@@ -149,7 +149,9 @@ TEST_F(FieldDayFiles, SoldiersKnownByTheDodIdJoinTheOfficesGroupOnceAndADodIdOfO
   EXPECT_EQ(lines.filter(QStringLiteral("stored DoD ID ") + kDodIdOnly + " 2026-11-20 Dodson, Lee").size(), 1)
       << qPrintable(lines.join('\n'));
   EXPECT_TRUE(lines.filter(QStringLiteral("300000000")).isEmpty());
+  const std::optional<TestGroup> merged = TestGroups::forDatabase(records(office_))->load(group_.id);
   EXPECT_EQ(mergeFolder(laptop(1), office_).summary(), "stored 0, unchanged 3, conflicts 0, refused 0");
+  EXPECT_TRUE(TestGroups::forDatabase(records(office_))->load(group_.id) == merged);
   // Taken out again, the soldier known by the DoD ID alone goes with the
   // number and the record of the day.
   takeOutTo(3);
@@ -169,6 +171,18 @@ TEST_F(FieldDayFiles, SoldiersKnownByTheDodIdJoinTheOfficesGroupOnceAndADodIdOfO
                                                    "Range 4")
                                         .arg(kDodIdOnly, group_.members.at(2).name));
   EXPECT_EQ(dump(office_), before);
+
+  // The DoD ID that member 0 gained here, with the SSN of member 3, who has
+  // none: two soldiers, refused, and member 3 is given no number.
+  laptopWithOneSoldier(laptop(5), group_, kGainedDodId, group_.members.at(3).ssn);
+  const MergeReport taken = mergeFolder(laptop(5), office_);
+  EXPECT_EQ(taken.summary(), "stored 0, unchanged 0, conflicts 0, refused 1");
+  ASSERT_EQ(taken.lines.size(), 1);
+  EXPECT_EQ(taken.lines.at(0).text(), QStringLiteral("refused ***-**-0003 DoD ID %1 2026-11-20 Twofold, Kim: its DoD ID "
+                                                     "is that of %2 and its SSN that of %3 in the group at Range 4")
+                                          .arg(kGainedDodId, group_.members.at(0).name, group_.members.at(3).name));
+  EXPECT_EQ(dump(office_), before);
+  EXPECT_TRUE(TestGroups::forDatabase(records(office_))->load(group_.id) == merged);
 
   // An SSN in the DoD ID's place, in the member and the record alike: one
   // line, the SSN masked there too.

@@ -323,9 +323,11 @@ TEST_F(FieldDayOnAServer, SoldiersKnownByTheDodIdJoinTheServersGroupOnceAndADodI
   EXPECT_TRUE(r.out.contains("stored DoD ID " + kDodIdOnly + " 2026-11-20 Dodson, Lee")) << qPrintable(r.out);
   EXPECT_FALSE(r.out.contains("370000000"));
   expectEachSoldierOnceWithTheirResults(battalion_, group.id, group);
-  EXPECT_EQ(runFieldDay({"merge", laptop(1), company_}).summary(), "stored 0, unchanged 3, conflicts 0, refused 0");
-
   const QString members = "SELECT string_agg(ssn || ':' || dod_id, ',' ORDER BY position) FROM test_group_members";
+  const QString merged = adminValue(members);
+  EXPECT_EQ(runFieldDay({"merge", laptop(1), company_}).summary(), "stored 0, unchanged 3, conflicts 0, refused 0");
+  EXPECT_EQ(adminValue(members), merged);
+
   const QString before = adminValue(members);
   const qint64 records = adminCount("true");
   laptopWithOneSoldier(laptop(2), group, kDodIdOnly, group.members.at(2).ssn);
@@ -337,6 +339,17 @@ TEST_F(FieldDayOnAServer, SoldiersKnownByTheDodIdJoinTheServersGroupOnceAndADodI
       << qPrintable(r.out);
   EXPECT_EQ(adminValue(members), before);
   EXPECT_EQ(adminCount("true"), records);
+  EXPECT_EQ(adminCount("pushup = 50"), 0);
+
+  // The DoD ID that member 0 gained there, with the SSN of member 2, who
+  // has none: refused, and member 2 is given no number.
+  laptopWithOneSoldier(laptop(3), group, kGainedDodId, group.members.at(2).ssn);
+  r = runFieldDay({"merge", laptop(3), company_});
+  EXPECT_EQ(r.summary(), "stored 0, unchanged 0, conflicts 0, refused 1");
+  EXPECT_TRUE(r.out.contains(QStringLiteral("its DoD ID is that of %1 and its SSN that of %2")
+                                 .arg(group.members.at(0).name, group.members.at(2).name)))
+      << qPrintable(r.out);
+  EXPECT_EQ(adminValue(members), before);
   EXPECT_EQ(adminCount("pushup = 50"), 0);
 }
 

@@ -124,6 +124,12 @@ inline void expectEachSoldierOnceWithTheirResults(const QString& target, qint64 
   EXPECT_EQ(std::count_if(g->members.cbegin(), g->members.cend(),
                           [](const GroupMember& m) { return m.dodId == kDodIdOnly && m.ssn.isEmpty(); }),
             1);
+  // The member known there by the SSN alone holds the DoD ID the laptop gave.
+  EXPECT_EQ(std::count_if(g->members.cbegin(), g->members.cend(),
+                          [&](const GroupMember& m) {
+                            return m.ssn == before.members.at(0).ssn && m.dodId == kGainedDodId;
+                          }),
+            1);
   std::unique_ptr<FitnessRecords> store = FitnessRecords::forDatabase(records);
   store->open();
   const QStringList& names = fitnessFieldNames();
