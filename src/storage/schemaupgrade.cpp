@@ -55,16 +55,9 @@ QString noteChange(const char* name, const char* event) {
                   : QString());
 }
 
-bool holdsColumn(const sqlite::Database& db, const QString& table, const QString& column) {
-  sqlite::Statement st(db, QStringLiteral("SELECT 1 FROM pragma_table_info(?) WHERE name = ? COLLATE NOCASE"));
-  st.bindText(1, table);
-  st.bindText(2, column);
-  return st.step();
-}
-
 // The tables of this file that still lack the DoD ID.
 bool lacksDodId(const sqlite::Database& db, const QString& table) {
-  return sqlite::hasTable(db, table) && !holdsColumn(db, table, QStringLiteral("dod_id"));
+  return sqlite::hasTable(db, table) && !sqlite::hasColumn(db, table, QStringLiteral("dod_id"));
 }
 
 // The members' columns a file made before the DoD ID holds, copied over as
@@ -73,7 +66,7 @@ void rebuildMembers(sqlite::Database& db) {
   const QString aside = QStringLiteral("test_group_members_rebuilt");
   QStringList kept = {QStringLiteral("group_id"), QStringLiteral("position"), QStringLiteral("name"),
                       QStringLiteral("sex"), QStringLiteral("dob"), QStringLiteral("unit"), QStringLiteral("standard")};
-  if (holdsColumn(db, QStringLiteral("test_group_members"), QStringLiteral("rank"))) kept << QStringLiteral("rank");
+  if (sqlite::hasColumn(db, QStringLiteral("test_group_members"), QStringLiteral("rank"))) kept << QStringLiteral("rank");
   const QString cols = kept.join(QStringLiteral(", "));
   const QStringList sql = {
       "DROP TABLE IF EXISTS " + aside, testGroupMembersSqliteDdl(aside),

@@ -393,4 +393,9 @@ bool hasTable(const Database& db, const QString& name) {
   return st.step();
 }
 
+bool hasColumn(const Database& db, const QString& table, const QString& column) {
+  return sqlite3_table_column_metadata(db.get(), nullptr, table.toUtf8().constData(), column.toUtf8().constData(),
+                                       nullptr, nullptr, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
 }  // namespace quillon::sqlite

@@ -167,5 +167,9 @@ QString quoted(const QString& name);
 // Whether the file holds a table of this name (names compared as the engine
 // does, without case).
 bool hasTable(const Database& db, const QString& name);
+// Whether that table holds a column of this name (names compared without
+// case). Read from the schema the connection already holds, compiling no
+// statement: every opening of a records file asks it.
+bool hasColumn(const Database& db, const QString& table, const QString& column);
 
 }  // namespace quillon::sqlite

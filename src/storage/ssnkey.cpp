@@ -24,19 +24,12 @@ bool hasIndex(const sqlite::Database& db, const QString& name) {
   return st.step();
 }
 
-bool hasColumn(const sqlite::Database& db, const QString& table, const QString& column) {
-  sqlite::Statement st(db, "PRAGMA table_info(" + sqlite::quoted(table) + ")");
-  while (st.step())
-    if (st.text(1).compare(column, Qt::CaseInsensitive) == 0) return true;
-  return false;
-}
-
 // The tables of this file that still want their index.
 QList<SsnTable> missing(const sqlite::Database& db) {
   QList<SsnTable> out;
   for (const SsnTable& t : kSsnTables)
     if (!hasIndex(db, indexName(QLatin1String(t.table))) &&
-        hasColumn(db, QLatin1String(t.table), QLatin1String(t.column)))
+        sqlite::hasColumn(db, QLatin1String(t.table), QLatin1String(t.column)))
       out << t;
   return out;
 }

@@ -202,21 +202,14 @@ QStringList testGroupMemberIndexesSqliteDdl() {
 
 namespace {
 
-bool hasColumn(const sqlite::Database& db, const QString& table, const QString& column) {
-  Statement st(db, QStringLiteral("SELECT 1 FROM pragma_table_info(?) WHERE name=?"));
-  st.bindText(1, table);
-  st.bindText(2, column);
-  return st.step();
-}
-
 // Groups saved before members kept a rank gain the column, empty for them.
 void addRankColumn(sqlite::Database& db) {
   if (!sqlite::hasTable(db, QStringLiteral("test_group_members")) ||
-      hasColumn(db, QStringLiteral("test_group_members"), QStringLiteral("rank")))
+      sqlite::hasColumn(db, QStringLiteral("test_group_members"), QStringLiteral("rank")))
     return;
   // Another station may have added it at this moment.
   if (!db.tryExec(QStringLiteral("ALTER TABLE test_group_members ADD COLUMN rank TEXT")) &&
-      !hasColumn(db, QStringLiteral("test_group_members"), QStringLiteral("rank")))
+      !sqlite::hasColumn(db, QStringLiteral("test_group_members"), QStringLiteral("rank")))
     db.fail(QStringLiteral("Cannot add the rank to the test groups of the file"));
 }
 
