@@ -13,6 +13,7 @@
 #include "fitnessrecords.h"
 #include "gateway.h"
 #include "mergesettled.h"
+#include "merger.h"
 #include "recordssession.h"
 #include "recordtables.h"
 #include "sqlitedb.h"
@@ -21,8 +22,6 @@
 #include "serversetup.h"
 #include "takeout.h"
 #include "testgroups.h"
-
-#include "merger.h"
 
 namespace quillon::fieldday {
 

@@ -3,11 +3,10 @@
 
 #include <algorithm>
 
-#include "gateway.h"
-#include "recordssession.h"
-#include "recordtables.h"
 #include "changetrail.h"
 #include "fitnessrecords.h"
+#include "gateway.h"
+#include "recordtables.h"
 #include "rescore.h"
 
 namespace quillon::fieldday::merging {
