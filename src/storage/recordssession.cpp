@@ -160,17 +160,17 @@ void RecordsSession::Transaction::commit() {
 quint64 RecordsSession::statements() const { return server_ ? server_->statements() : fileStatements_; }
 
 void RecordsSession::holdCacheSmall(bool held) {
-  if (server_ || !file_.isOpen()) return;
-  // Negative: kilobytes. Made smaller, the engine gives back at once what
-  // it held above it; the index's upper pages, met by every lookup, stay.
-  if (held == (heldFrom_ != 0)) return;
+  if (server_ || !file_.isOpen() || held == (heldFrom_ != 0)) return;
   if (held) {
     sqlite::Statement size(file_, QStringLiteral("PRAGMA cache_size"));
     heldFrom_ = size.step() ? size.integer(0) : 0;
     if (heldFrom_ == 0) return;
-    file_.exec(QStringLiteral("PRAGMA cache_size = -512"));
+    // Negative: kilobytes. Made smaller, the engine gives back at once what
+    // it held above it; the index's upper pages, met by every lookup, stay.
+    file_.tryExec(QStringLiteral("PRAGMA cache_size = -512"));
   } else {
-    file_.exec(QStringLiteral("PRAGMA cache_size = %1").arg(std::exchange(heldFrom_, 0)));
+    // Also on the way out of a read that failed: it never throws.
+    file_.tryExec(QStringLiteral("PRAGMA cache_size = %1").arg(std::exchange(heldFrom_, 0)));
   }
 }
 
