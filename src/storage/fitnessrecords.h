@@ -144,6 +144,9 @@ class FitnessRecords {
     qint64 mark = 0;
   };
   virtual std::optional<Changes> changesSince(const Followed& followed, qint64 mark);
+  // While held, the engine keeps little of the pages it reads: for a read
+  // that visits each of them once (RecordsSession::holdCacheSmall).
+  virtual void holdCacheSmall(bool) {}
 };
 
 }  // namespace quillon

@@ -99,6 +99,8 @@ std::optional<FitnessRecords::Changes> FitnessRows::changesSince(const Followed&
   return Changes{std::move(c.rows), c.mark};
 }
 
+void FitnessRows::holdCacheSmall(bool held) { session().holdCacheSmall(held); }
+
 std::optional<RowAsRead> FitnessRows::findByDodId(const QString& dodId, const QString& testDate) {
   std::vector<RowAsRead> rows =
       gw().where({{QStringLiteral("dod_id"), dodId}, {QStringLiteral("test_date"), testDate}}, true);

@@ -34,6 +34,7 @@ class FitnessRows : public FitnessRecords {
   RowAsRead store(const RowAsRead& asRead, const Record& changes) override;
   bool remove(const RowAsRead& asRead) override;
   std::optional<Changes> changesSince(const Followed& followed, qint64 mark) override;
+  void holdCacheSmall(bool held) override;
   // Of the rows read as `asRead`, those another station changed since, as
   // they are now; one deleted since is not among them.
   std::vector<RowAsRead> changedSince(const std::vector<RowAsRead>& asRead) { return gw().changedSince(asRead); }

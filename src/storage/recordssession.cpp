@@ -7,6 +7,8 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <utility>
+
 #include "changetrail.h"
 #include "fitnessrecords.h"
 #include "roworder.h"
@@ -137,6 +139,7 @@ void RecordsSession::reopenIfReplaced() {
   sqlite3_trace_v2(file_.get(), 0, nullptr, nullptr);
   file_ = sqlite::Database();
   threeEventReady_ = fiveEventReady_ = groupsReady_ = false;
+  heldFrom_ = 0;
 }
 
 pg::Connection& RecordsSession::server() {
@@ -157,6 +160,21 @@ void RecordsSession::Transaction::commit() {
 }
 
 quint64 RecordsSession::statements() const { return server_ ? server_->statements() : fileStatements_; }
+
+void RecordsSession::holdCacheSmall(bool held) {
+  if (server_ || !file_.isOpen() || held == (heldFrom_ != 0)) return;
+  if (held) {
+    sqlite::Statement size(file_, QStringLiteral("PRAGMA cache_size"));
+    heldFrom_ = size.step() ? size.integer(0) : 0;
+    if (heldFrom_ == 0) return;
+    // Negative: kilobytes. Made smaller, the engine gives back at once what
+    // it held above it; the index's upper pages, met by every lookup, stay.
+    file_.tryExec(QStringLiteral("PRAGMA cache_size = -512"));
+  } else {
+    // Also on the way out of a read that failed: it never throws.
+    file_.tryExec(QStringLiteral("PRAGMA cache_size = %1").arg(std::exchange(heldFrom_, 0)));
+  }
+}
 
 quint64 RecordsSession::roundTrips() const { return server_ ? server_->roundTrips() : 0; }
 

@@ -67,6 +67,15 @@ class RecordsSession {
   quint64 statements() const;
   quint64 roundTrips() const;
 
+  // For a read that passes once over pages it will not come back to (a
+  // group's records of the day found among a division's, one leaf of the
+  // index each): while held, the file's cache of pages keeps a few hundred
+  // kilobytes, reusing them as the read moves on, rather than growing to
+  // its full size with pages nothing reads again and keeping them for as
+  // long as the records are open. Let go, the cache may grow again for the
+  // reads that do come back (a soldier's history). Nothing on a server.
+  void holdCacheSmall(bool held);
+
  private:
   RecordsSession() = default;
 
@@ -75,6 +84,8 @@ class RecordsSession {
   sqlite::Database file_;
   bool threeEventReady_ = false, fiveEventReady_ = false, groupsReady_ = false;
   quint64 fileStatements_ = 0;
+  // The file's cache size while holdCacheSmall holds it (0: not held).
+  qint64 heldFrom_ = 0;
   // The open file's device and inode, to tell a file put in its place.
   quint64 fileDevice_ = 0, fileInode_ = 0;
 };

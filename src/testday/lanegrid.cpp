@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QScreen>
 #include <QStyle>
@@ -46,7 +47,14 @@ LaneGrid::LaneGrid(const TestGroup& group, std::unique_ptr<FitnessRecords> store
   setObjectName(QStringLiteral("LaneGrid"));
   setWindowTitle(QStringLiteral("Lane Entry - %1 %2").arg(group.testDate, group.location));
   store_->open();
-  sheet_ = std::make_unique<LaneSheet>(group, *store_, undo_);
+  {
+    // Among a division's records the group's are found one index leaf
+    // each, a page read once: kept, they would fill the engine's cache and
+    // stay for as long as the window is open.
+    store_->holdCacheSmall(true);
+    const auto letGo = qScopeGuard([this] { store_->holdCacheSmall(false); });
+    sheet_ = std::make_unique<LaneSheet>(group, *store_, undo_);
+  }
 
   QStringList headers;
   for (int f = 0; f < kLaneFields; ++f) headers << laneCaption(static_cast<LaneField>(f));

@@ -258,6 +258,13 @@ void LaneHeader::changeEvent(QEvent* event) {
   QHeaderView::changeEvent(event);
 }
 
+void LaneDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+  if (!(option.state & (QStyle::State_Selected | QStyle::State_HasFocus)) &&
+      table_->cells().text(index.row(), index.column()).isEmpty())
+    return;
+  QStyledItemDelegate::paint(painter, option, index);
+}
+
 bool LaneDelegate::eventFilter(QObject* editor, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);

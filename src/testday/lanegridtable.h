@@ -100,9 +100,14 @@ class LaneHeader : public QHeaderView {
 // than from the event loop: keys typed ahead are queued before anything the
 // loop is asked to do later, so a deferred commit let them run on into the
 // same editor.
+//
+// Most cells of a group on a test day are empty; such a cell neither
+// selected nor current shows nothing of its own (the grid's lines are the
+// table's), so it is passed over rather than dressed as an item first.
 class LaneDelegate : public QStyledItemDelegate {
  public:
   explicit LaneDelegate(LaneTable* table) : QStyledItemDelegate(table), table_(table) {}
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
  protected:
   bool eventFilter(QObject* editor, QEvent* event) override;

@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,6 +19,8 @@
 #include <gtest/gtest.h>
 
 #include "dbfile.h"
+#include "recordssession.h"
+#include "sqlitedb.h"
 #include "fitnessfixture.h"
 #include "fitnessrecords.h"
 #include "keyburst.h"
@@ -292,3 +295,66 @@ TEST(LaneGridReading, EveryColumnFitsWhatItShowsAndEachCellSaysSoldierLaneValueA
   }
 }
 
+
+// The lanes skip drawing what shows nothing: whatever they show (a value
+// and its points, a refused value in red, a text cut short for its column,
+// the current cell selected and framed, empty cells beside them) is, pixel
+// for pixel, what the standard item painter draws of the same cells.
+TEST(LaneGridReading, TheLanesLookAsTheStandardItemPainterDrawsThem) {
+  ScratchDir dir;
+  const QString path = dir.file(QStringLiteral("info.mdb"));
+  createRecordsDatabase(path);
+  const TestGroup group = TestGroups::forDatabase(path)->save(rangeDayGroup());
+  LaneGrid grid(group, FitnessRecords::forDatabase(path));
+  LaneTable* table = lanesOf(grid);
+  table->setCurrentCell(1, kPushUp);
+  typeIntoCell(fig("pushup", 60), Qt::Key_Return);
+  ASSERT_EQ(shownAt(table, 1, kPoints), QStringLiteral("HRP 60"));
+  typeIntoCell(QStringLiteral("abc"), Qt::Key_Return);
+  ASSERT_FALSE(tipAt(table, 2, kPushUp).isEmpty()) << "a refused value, kept in red";
+  // The points cut short: narrower than "HRP 60" needs.
+  table->setColumnWidth(kPoints, table->fontMetrics().horizontalAdvance(QStringLiteral("HRP")));
+  // The current cell an empty one: selected and framed, it shows that.
+  table->setCurrentCell(3, kPushUp);
+  ASSERT_EQ(shownAt(table, 3, kPushUp), QString());
+  ASSERT_TRUE(table->selectionModel()->isSelected(table->currentIndex()));
+  QCoreApplication::processEvents();
+
+  const auto shown = [&] { return table->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32); };
+  const QImage lanes = shown();
+  const QRect refused = table->visualRect(table->model()->index(2, kPushUp));
+  bool red = false;
+  for (int x = refused.left(); x <= refused.right() && !red; ++x)
+    for (int y = refused.top(); y <= refused.bottom() && !red; ++y) {
+      const QColor c = lanes.pixelColor(x, y);
+      red = c.red() > 150 && c.green() < 100 && c.blue() < 100;
+    }
+  EXPECT_TRUE(red) << "the refused value is not drawn in red";
+
+  QStyledItemDelegate standard;
+  table->setItemDelegate(&standard);
+  EXPECT_TRUE(lanes == shown()) << "the lanes differ from what the standard item painter draws";
+}
+
+// A group's records are read through a small page cache; the window leaves
+// the cache at the size it found, whoever set it, for the reads that come
+// back to their pages (a soldier's history).
+TEST(LaneGridReading, OpeningTheLanesLeavesTheRecordsCacheAtTheSizeItFound) {
+  ScratchDir dir;
+  const QString path = dir.file(QStringLiteral("info.mdb"));
+  createRecordsDatabase(path);
+  const TestGroup group = TestGroups::forDatabase(path)->save(rangeDayGroup());
+  const std::shared_ptr<RecordsSession> session = RecordsSession::forDatabase(path);
+  sqlite::Database& file = session->file(RecordsSession::Needs::FiveEvent);
+  const auto cacheSize = [&] {
+    sqlite::Statement size(file, QStringLiteral("PRAGMA cache_size"));
+    return size.step() ? size.integer(0) : 0;
+  };
+  file.exec(QStringLiteral("PRAGMA cache_size = -3000"));
+  {
+    LaneGrid grid(group, FitnessRecords::forDatabase(path));
+    lanesOf(grid);
+    EXPECT_EQ(cacheSize(), -3000) << "while the window is open";
+  }
+  EXPECT_EQ(cacheSize(), -3000);
+}
