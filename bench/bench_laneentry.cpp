@@ -11,7 +11,10 @@
 // the median points seen with the records against the goal of one frame
 // (16 ms), the CPU time of an entry, and Enter to durable against one bare
 // prepared UPDATE of the same kind of row, as durable, taken between the
-// two entries of each pair.
+// two entries of each pair. Beside that floor, the same UPDATE on a
+// connection that traces its changes as the program's do (the same trail
+// triggers, so the trail's rows are written in the same transaction): how
+// much of what remains is the trail's, which the floor leaves out.
 //
 //   bench_laneentry [records] [pairs]     default 10000 41
 //   Run it from a folder on the disk the records will live on: the files
@@ -28,12 +31,14 @@
 #include <sqlite3.h>
 #include <vector>
 
+#include "changetrail.h"
 #include "dbfile.h"
 #include "fitnessrecords.h"
 #include "lanegrid.h"
 #include "lanegridtable.h"
 #include "laneentry.h"
 #include "rawentry.h"
+#include "sqlitedb.h"
 #include "testgroups.h"
 
 namespace {
@@ -191,14 +196,28 @@ Times enterOne(Station& s, const QStringList& values) {
 // prepared UPDATE of the lane's raw value, its points, the total and the
 // row version, committed as durably as the store commits it
 // (synchronous=EXTRA), and nothing else: no window, no scoring, no check.
+// `traced`: on a connection whose changes leave the trail, through the very
+// setup a records session makes (addChangeTrail), so the same UPDATE also
+// writes the trail's rows of the fields it changed, in its transaction.
 struct BareUpdate {
-  explicit BareUpdate(const QString& path) {
-    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    sqlite3_exec(db, "PRAGMA synchronous=EXTRA", nullptr, nullptr, nullptr);
+  BareUpdate(const QString& path, bool traced) {
+    if (traced) {
+      // Opened as the program opens a file for writing (synchronous=EXTRA,
+      // the trail's functions), then traced.
+      traced_ = sqlite::Database(path, sqlite::Database::Mode::ReadWrite);
+      addChangeTrail(traced_);
+      db = traced_.get();
+    } else {
+      sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+      sqlite3_exec(db, "PRAGMA synchronous=EXTRA", nullptr, nullptr, nullptr);
+    }
     // A stored soldier outside the group: the lanes never hold this row, so
-    // changing it under them is no clash.
+    // changing it under them is no clash. Each floor has a row of its own,
+    // so that each UPDATE changes every field it writes.
     sqlite3_stmt* find = nullptr;
-    sqlite3_prepare_v2(db, "SELECT min(id) FROM fitness_tests WHERE test_group IS NULL", -1, &find, nullptr);
+    sqlite3_prepare_v2(db, "SELECT id FROM fitness_tests WHERE test_group IS NULL ORDER BY id LIMIT 1 OFFSET ?", -1,
+                       &find, nullptr);
+    sqlite3_bind_int(find, 1, traced ? 1 : 0);
     if (sqlite3_step(find) != SQLITE_ROW || sqlite3_column_type(find, 0) == SQLITE_NULL) {
       std::fprintf(stderr, "no stored record to update\n");
       std::exit(1);
@@ -213,7 +232,7 @@ struct BareUpdate {
   }
   ~BareUpdate() {
     sqlite3_finalize(update);
-    sqlite3_close(db);
+    if (!traced_.isOpen()) sqlite3_close(db);
   }
   // Milliseconds, and of them those this process spent computing.
   double once(double& cpu) {
@@ -231,6 +250,7 @@ struct BareUpdate {
     cpu = cpuMs() - cpu0;
     return ms;
   }
+  sqlite::Database traced_;
   sqlite3* db = nullptr;
   sqlite3_stmt* update = nullptr;
   qint64 id = 0;
@@ -263,23 +283,38 @@ int main(int argc, char** argv) {
     enterOne(without, values);
   }
   std::vector<double> seenRatios, shownRatios, bareRatios, fullSeen, emptySeen, fullShown, emptyShown, fullDurable,
-      fullCpu, emptyCpu, bareMs, bareCpu;
-  BareUpdate bare(QDir(full.path()).filePath(QStringLiteral("info.mdb")));
+      fullCpu, emptyCpu, bareMs, bareCpu, tracedMs, tracedCpu, tracedRatios, trailShares;
+  BareUpdate bare(QDir(full.path()).filePath(QStringLiteral("info.mdb")), false);
+  BareUpdate traced(QDir(full.path()).filePath(QStringLiteral("info.mdb")), true);
   for (int i = 0; i < pairs; ++i) {
     Times a, b;
-    double floor = 0, floorCpu = 0;
+    double floor = 0, floorCpu = 0, tracedFloor = 0, tracedFloorCpu = 0;
+    // The two floors take turns too, between the two entries.
+    const auto floors = [&] {
+      if (i % 4 < 2) {
+        floor = bare.once(floorCpu);
+        tracedFloor = traced.once(tracedFloorCpu);
+      } else {
+        tracedFloor = traced.once(tracedFloorCpu);
+        floor = bare.once(floorCpu);
+      }
+    };
     if (i % 2) {
       a = enterOne(withRecords, values);
-      floor = bare.once(floorCpu);
+      floors();
       b = enterOne(without, values);
     } else {
       b = enterOne(without, values);
-      floor = bare.once(floorCpu);
+      floors();
       a = enterOne(withRecords, values);
     }
     bareMs.push_back(floor);
     bareCpu.push_back(floorCpu);
     bareRatios.push_back(a.durable / floor);
+    tracedMs.push_back(tracedFloor);
+    tracedCpu.push_back(tracedFloorCpu);
+    tracedRatios.push_back(a.durable / tracedFloor);
+    trailShares.push_back(tracedFloor / floor);
     fullSeen.push_back(a.seen);
     emptySeen.push_back(b.seen);
     fullDurable.push_back(a.durable);
@@ -301,5 +336,8 @@ int main(int argc, char** argv) {
   std::printf("  durable     | Enter to durable %7.2f ms | one bare prepared UPDATE of the row %7.2f ms (cpu %5.2f) | "
               "ratio x%.2f | goal at most x1.20\n",
               median(fullDurable), median(bareMs), median(bareCpu), median(bareRatios));
+  std::printf("  durable     | Enter to durable %7.2f ms | the same UPDATE also writing the change trail %7.2f ms (cpu "
+              "%5.2f) | ratio x%.2f | that floor against the bare one x%.2f (not the goal's floor)\n",
+              median(fullDurable), median(tracedMs), median(tracedCpu), median(tracedRatios), median(trailShares));
   return 0;
 }

@@ -160,9 +160,17 @@ void addFitnessTable(sqlite::Database& db) {
 }
 
 Record checkedFitnessValues(const Record& values) {
+  // Every store passes through here: each field found by its name at once,
+  // a name written in other case looked for the long way.
+  static const QHash<QString, int> places = [] {
+    QHash<QString, int> out;
+    for (int i = 0; i < fitnessFieldNames().size(); ++i) out.insert(fitnessFieldNames().at(i), i);
+    return out;
+  }();
   Record out;
   for (auto it = values.cbegin(); it != values.cend(); ++it) {
-    const int i = fitnessFieldNames().indexOf(it.key().toLower());
+    const auto place = places.constFind(it.key());
+    const int i = place != places.cend() ? *place : int(fitnessFieldNames().indexOf(it.key().toLower()));
     if (i < 0) throw DbError(QStringLiteral("No field '%1' in the five-event records.").arg(it.key()));
     const FitnessField& f = fitnessFields().at(i);
     if (f.kind == K::Key) throw DbError(QStringLiteral("Field 'id' cannot be changed."));

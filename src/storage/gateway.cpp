@@ -20,6 +20,7 @@ Gateway::Gateway(std::shared_ptr<RecordsSession> session, const RecordTable& tab
   dialect_ = makeDialect(*session_, table);
   QStringList qualified;
   for (const RecordColumn& c : table_.columns) {
+    columnAt_.insert(c.name, int(names_.size()));
     names_ << dialect_->name(c.name);
     qualified << "t." + names_.last();
   }
@@ -37,6 +38,7 @@ Gateway::~Gateway() = default;
 bool Gateway::onServer() const { return session_->isServer(); }
 
 int Gateway::columnOf(const QString& name) const {
+  if (const auto at = columnAt_.constFind(name); at != columnAt_.cend()) return *at;
   const int c = table_.column(name);
   if (c < 0) throw DbError(QStringLiteral("No field '%1' in table %2.").arg(name, table_.name));
   return c;

@@ -166,6 +166,11 @@ class Gateway {
   // every column listed, qualified (t.) and bare (RETURNING).
   QStringList names_;
   QString everyColumn_, everyColumnBare_;
+  // Each column's index by the descriptor's own spelling of its name, the
+  // one callers use: a store names a dozen fields, and a walk down fifty
+  // names compared without case for each is most of what a store costs
+  // here. Other spellings are looked for the long way.
+  QHash<QString, int> columnAt_;
   QHash<QString, QString> storeTexts_, insertTexts_;
 };
 

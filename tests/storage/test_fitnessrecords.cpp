@@ -163,6 +163,26 @@ TYPED_TEST(FitnessStore, AClashOnOneFieldStoresNothingAndNamesBothValues) {
   EXPECT_FALSE(first->fetch(row.key));
 }
 
+// Fields are named without regard to case, as the engines name columns; a
+// name that is no field of the records is refused and nothing is written.
+TYPED_TEST(FitnessStore, AFieldNamedInAnyCaseIsStoredAndANameOfNoFieldWritesNothing) {
+  auto lane = this->records.station();
+  const RowAsRead row = lane->add(fullFitnessRecord());
+  const RowAsRead stored = lane->store(row, {{"PushUp", "41"}, {"PUSHUP_PTS", "77"}});
+  EXPECT_EQ(byName(stored).value("pushup"), "41");
+  EXPECT_EQ(byName(stored).value("pushup_pts"), "77");
+
+  try {
+    lane->store(stored, {{"pushup", "42"}, {"pushups", "42"}});
+    ADD_FAILURE() << "a name of no field was taken";
+  } catch (const DbError& e) {
+    EXPECT_TRUE(e.message().contains("pushups")) << e.message().toStdString();
+  }
+  const RowAsRead now = *lane->fetch(row.key);
+  EXPECT_EQ(byName(now).value("pushup"), "41");
+  EXPECT_EQ(now.version, stored.version);
+}
+
 // What one lane entry costs: the value of one event of a record already
 // there reaches the records in one statement, on a server in one round
 // trip, though another lane stored into the row since this one read it.
