@@ -261,6 +261,7 @@ void LaneGrid::accept(int row, int column) {
                   .arg(laneCaption(field), cells_->rowName(row), typed, why);
       return refuse(row, column, why);
     }
+    emit valueStored(row);
   }
   settleStatus();
   {

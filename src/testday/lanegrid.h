@@ -55,6 +55,9 @@ class LaneGrid : public QMainWindow {
   // A soldier's points, total and result have been painted, the value not
   // yet stored.
   void pointsShown(int row);
+  // A soldier's value is durable: the store has returned, before the
+  // window settles its status and moves down the lane.
+  void valueStored(int row);
 
  private:
   void accept(int row, int column);

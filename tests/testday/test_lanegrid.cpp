@@ -41,7 +41,8 @@ using namespace quillon::test;
 
 
 // The points are painted before the value is stored; a store the disk
-// refuses takes them back to what they were and keeps what was typed.
+// refuses takes them back to what they were and keeps what was typed. The
+// window says a value is stored only once another reader finds it there.
 TEST(LaneGridStore, AFailedStoreTakesBackThePaintedPointsAndKeepsTheTypedValue) {
   ScratchDir dir;
   const QString path = dir.file(QStringLiteral("info.mdb"));
@@ -53,6 +54,11 @@ TEST(LaneGridStore, AFailedStoreTakesBackThePaintedPointsAndKeepsTheTypedValue) 
   LaneTable* table = lanesOf(grid);
   int painted = 0;
   QObject::connect(&grid, &LaneGrid::pointsShown, [&](int) { ++painted; });
+  std::unique_ptr<FitnessRecords> elsewhere = FitnessRecords::forDatabase(path);
+  QStringList foundWhenStored;
+  QObject::connect(&grid, &LaneGrid::valueStored, [&](int row) {
+    foundWhenStored << QString::number(row) + ':' + storedField(*elsewhere, group, 1, "pushup");
+  });
 
   table->setCurrentCell(2, kPushUp);
   typeIntoCell(fig("pushup", 60), Qt::Key_Return);
@@ -81,6 +87,7 @@ TEST(LaneGridStore, AFailedStoreTakesBackThePaintedPointsAndKeepsTheTypedValue) 
   std::unique_ptr<FitnessRecords> reader = FitnessRecords::forDatabase(path);
   EXPECT_EQ(storedField(*reader, group, 1, "pushup"), fig("pushup", 60));
   EXPECT_EQ(grid.undoStack().count(), 1) << "a store that failed is no step";
+  EXPECT_EQ(foundWhenStored, QStringList{"2:" + fig("pushup", 60)}) << "a store that failed is not said stored";
 
   // The disk back, Enter again stores it.
   store.beforeStore = nullptr;
@@ -89,6 +96,7 @@ TEST(LaneGridStore, AFailedStoreTakesBackThePaintedPointsAndKeepsTheTypedValue) 
   EXPECT_EQ(shownAt(table, 2, kPoints), QStringLiteral("HRP 80"));
   EXPECT_TRUE(tipAt(table, 2, kPushUp).isEmpty());
   EXPECT_EQ(table->currentIndex().row(), 3);
+  EXPECT_EQ(foundWhenStored, (QStringList{"2:" + fig("pushup", 60), "2:" + fig("pushup", 80)}));
 }
 
 // Escape is the cell's (it puts back what is stored); the window itself
