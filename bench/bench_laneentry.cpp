@@ -27,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
+#include <optional>
 #include <cstdio>
 #include <ctime>
 #include <sqlite3.h>
@@ -229,14 +230,20 @@ struct BareUpdate {
     }
     id = sqlite3_column_int64(find, 0);
     sqlite3_finalize(find);
-    if (sqlite3_prepare_v2(db,
-                           "UPDATE fitness_tests SET pushup = ?, pushup_pts = ?, total_pts = ?, "
-                           "version = version + 1 WHERE id = ?",
-                           -1, &update, nullptr) != SQLITE_OK)
-      std::abort();
+    const char* const sql =
+        "UPDATE fitness_tests SET pushup = ?, pushup_pts = ?, total_pts = ?, version = version + 1 WHERE id = ?";
+    if (traced) {
+      // Through the connection, which makes the trail's triggers as this
+      // first change to the records is compiled.
+      tracedUpdate_.emplace(sqlite::Statement::tryPrepare(traced_, QString::fromLatin1(sql)));
+      update = tracedUpdate_->get();
+    } else if (sqlite3_prepare_v2(db, sql, -1, &update, nullptr) != SQLITE_OK) {
+      update = nullptr;
+    }
+    if (!update) std::abort();
   }
   ~BareUpdate() {
-    sqlite3_finalize(update);
+    if (!tracedUpdate_) sqlite3_finalize(update);
     if (!traced_.isOpen()) sqlite3_close(db);
   }
   // Milliseconds, and of them those this process spent computing.
@@ -256,6 +263,7 @@ struct BareUpdate {
     return ms;
   }
   sqlite::Database traced_;
+  std::optional<sqlite::Statement> tracedUpdate_;
   sqlite3* db = nullptr;
   sqlite3_stmt* update = nullptr;
   qint64 id = 0;
