@@ -1,17 +1,20 @@
 #pragma once
 // What the lane window's tests share: the columns by name, a figure that
-// earns given points for the group fixture's men, the window shown with
-// its lanes focused, and a field as the records hold it.
+// earns given points for the group fixture's men, a file holding the range
+// day's group, the window shown with its lanes focused, and a field as the
+// records hold it.
 
 #include <QApplication>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "dbfile.h"
 #include "fitnessfixture.h"
 #include "fitnessrecords.h"
 #include "lanegrid.h"
 #include "lanegridtable.h"
 #include "laneentry.h"
+#include "testgroupfixture.h"
 #include "testgroups.h"
 
 namespace quillon::test {
@@ -31,6 +34,12 @@ inline QString fig(const char* key, int points) {
   const int column = fitness::columnIndex(t.ageGroupOf(fitness::ageOn(QDate(1998, 2, 28), QDate(2026, 6, 12))),
                                           fitness::Column::MaleCombat);
   return figureFor(t.eventIndex(QLatin1String(key)), column, points);
+}
+
+// A new records file at `path` holding the range day's group, as stored.
+inline TestGroup rangeDayOnFile(const QString& path) {
+  createRecordsDatabase(path);
+  return TestGroups::forDatabase(path)->save(rangeDayGroup());
 }
 
 inline LaneTable* lanesOf(LaneGrid& grid) {

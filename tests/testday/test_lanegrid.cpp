@@ -46,8 +46,7 @@ using namespace quillon::test;
 TEST(LaneGridStore, AFailedStoreTakesBackThePaintedPointsAndKeepsTheTypedValue) {
   ScratchDir dir;
   const QString path = dir.file(QStringLiteral("info.mdb"));
-  createRecordsDatabase(path);
-  const TestGroup group = TestGroups::forDatabase(path)->save(rangeDayGroup());
+  const TestGroup group = rangeDayOnFile(path);
   auto scripted = std::make_unique<ScriptedFitnessRecords>(FitnessRecords::forDatabase(path));
   ScriptedFitnessRecords& store = *scripted;
   LaneGrid grid(group, std::move(scripted));
@@ -105,8 +104,7 @@ TEST(LaneGridStore, AFailedStoreTakesBackThePaintedPointsAndKeepsTheTypedValue) 
 TEST(LaneGridStore, TheCloseKeyClosesTheWindowWhileEscapeOnlyPutsBackTheCell) {
   ScratchDir dir;
   const QString path = dir.file(QStringLiteral("info.mdb"));
-  createRecordsDatabase(path);
-  const TestGroup group = TestGroups::forDatabase(path)->save(rangeDayGroup());
+  const TestGroup group = rangeDayOnFile(path);
   LaneGrid grid(group, FitnessRecords::forDatabase(path));
   grid.show();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&grid));
@@ -167,8 +165,7 @@ TEST(LaneGridReading, TheNamesColumnIsAsWideAsATableViewsOwnHeaderMakesIt) {
 TEST(LaneGridStore, AnEntryRepaintsItsOwnLinesAndTheScreenShowsWhatAFreshPaintShows) {
   ScratchDir dir;
   const QString path = dir.file(QStringLiteral("info.mdb"));
-  createRecordsDatabase(path);
-  const TestGroup group = TestGroups::forDatabase(path)->save(rangeDayGroup());
+  const TestGroup group = rangeDayOnFile(path);
   LaneGrid grid(group, FitnessRecords::forDatabase(path));
   LaneTable* table = lanesOf(grid);
   QCoreApplication::processEvents();
@@ -219,8 +216,7 @@ TEST(LaneGridStore, AnEntryRepaintsItsOwnLinesAndTheScreenShowsWhatAFreshPaintSh
 TEST(LaneGridReading, EveryColumnFitsWhatItShowsAndEachCellSaysSoldierLaneValueAndPoints) {
   ScratchDir dir;
   const QString path = dir.file(QStringLiteral("info.mdb"));
-  createRecordsDatabase(path);
-  const TestGroup group = TestGroups::forDatabase(path)->save(rangeDayGroup());
+  const TestGroup group = rangeDayOnFile(path);
   const QFont desktop = QApplication::font();
   struct FontBack {
     QFont font;
@@ -311,8 +307,7 @@ TEST(LaneGridReading, EveryColumnFitsWhatItShowsAndEachCellSaysSoldierLaneValueA
 TEST(LaneGridReading, TheLanesLookAsTheStandardItemPainterDrawsThem) {
   ScratchDir dir;
   const QString path = dir.file(QStringLiteral("info.mdb"));
-  createRecordsDatabase(path);
-  const TestGroup group = TestGroups::forDatabase(path)->save(rangeDayGroup());
+  const TestGroup group = rangeDayOnFile(path);
   LaneGrid grid(group, FitnessRecords::forDatabase(path));
   LaneTable* table = lanesOf(grid);
   table->setCurrentCell(1, kPushUp);
@@ -350,8 +345,7 @@ TEST(LaneGridReading, TheLanesLookAsTheStandardItemPainterDrawsThem) {
 TEST(LaneGridReading, OpeningTheLanesLeavesTheRecordsCacheAtTheSizeItFound) {
   ScratchDir dir;
   const QString path = dir.file(QStringLiteral("info.mdb"));
-  createRecordsDatabase(path);
-  const TestGroup group = TestGroups::forDatabase(path)->save(rangeDayGroup());
+  const TestGroup group = rangeDayOnFile(path);
   const std::shared_ptr<RecordsSession> session = RecordsSession::forDatabase(path);
   sqlite::Database& file = session->file(RecordsSession::Needs::FiveEvent);
   const auto cacheSize = [&] {
