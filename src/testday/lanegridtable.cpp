@@ -25,7 +25,16 @@ bool isEnter(const QKeyEvent* e) {
 LaneTable::LaneTable(LaneCells* cells, QWidget* parent) : QTableView(parent), cells_(cells) {
   setVerticalHeader(new LaneHeader(this));
   setModel(cells);
-  setItemDelegate(new LaneDelegate(this));
+  delegate_ = new LaneDelegate(this);
+  setItemDelegate(delegate_);
+}
+
+// The texts kept for painting are laid out in the table's font and sized by
+// its style; kept ones are no longer drawn after such a change, only held.
+void LaneTable::changeEvent(QEvent* event) {
+  const QEvent::Type t = event->type();
+  if (t == QEvent::FontChange || t == QEvent::StyleChange || t == QEvent::PaletteChange) delegate_->forgetTexts();
+  QTableView::changeEvent(event);
 }
 
 int LaneTable::rowCount() const { return cells_->rowCount(); }
@@ -262,8 +271,47 @@ void LaneDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, 
   if (!(option.state & (QStyle::State_Selected | QStyle::State_HasFocus)) &&
       table_->cells().text(index.row(), index.column()).isEmpty())
     return;
-  QStyledItemDelegate::paint(painter, option, index);
+  QStyleOptionViewItem item = option;
+  initStyleOption(&item, index);
+  const QWidget* view = option.widget;
+  QStyle* style = view ? view->style() : QApplication::style();
+  if (!keptTextDrawsAsStyle(style, item)) return style->drawControl(QStyle::CE_ItemViewItem, &item, painter, view);
+  CellTextCache::Key text{std::exchange(item.text, QString()), item.font, {}, int(item.displayAlignment),
+                          item.textElideMode, item.direction, item.features.testFlag(QStyleOptionViewItem::WrapText)};
+  style->drawControl(QStyle::CE_ItemViewItem, &item, painter, view);
+
+  // The text as the style draws it, in the item's text rectangle (the
+  // whole item, whatever its text, where the selection takes the whole
+  // item) less the focus frame's margin, clipped to the item, in the
+  // pen of the item's state.
+  const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+  const QRect room = style->subElementRect(QStyle::SE_ItemViewItemText, &item, view).adjusted(margin, 0, -margin, 0);
+  text.room = room.size();
+  QPalette::ColorGroup group = item.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
+  if (group == QPalette::Normal && !(item.state & QStyle::State_Active)) group = QPalette::Inactive;
+  painter->save();
+  painter->setClipRect(item.rect, Qt::IntersectClip);
+  painter->setPen(item.palette.color(
+      group, item.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::Text));
+  texts_.draw(painter, text, room.topLeft());
+  painter->restore();
 }
+
+// The built-in styles whose item painter is the common one; any other
+// (a platform's, a style sheet's, a proxy) paints its items itself. The
+// current cell (framed) and the one being edited are few and painted by
+// the style, as is an item with an icon or a check box, or one whose text
+// rectangle depends on its text.
+bool LaneDelegate::keptTextDrawsAsStyle(const QStyle* style, const QStyleOptionViewItem& item) {
+  const char* name = style->metaObject()->className();
+  const bool common = !qstrcmp(name, "QFusionStyle") || !qstrcmp(name, "QWindowsStyle");
+  return common && !item.text.isEmpty() && item.showDecorationSelected &&
+         !(item.state & (QStyle::State_HasFocus | QStyle::State_Editing)) &&
+         !(item.features & (QStyleOptionViewItem::HasDecoration | QStyleOptionViewItem::HasCheckIndicator)) &&
+         item.decorationPosition != QStyleOptionViewItem::Bottom && !item.text.contains(QChar(0x9c));
+}
+
+void LaneDelegate::forgetTexts() { texts_.clear(); }
 
 bool LaneDelegate::eventFilter(QObject* editor, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {

@@ -17,9 +17,12 @@
 #include <QTableView>
 #include <functional>
 
+#include "celltextcache.h"
+
 namespace quillon {
 
 class LaneCells;
+class LaneDelegate;
 
 class LaneTable : public QTableView {
   Q_OBJECT
@@ -51,6 +54,7 @@ class LaneTable : public QTableView {
 
  protected:
   void commitData(QWidget* editor) override;
+  void changeEvent(QEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
@@ -69,6 +73,7 @@ class LaneTable : public QTableView {
   void paintFocusChange();
 
   LaneCells* cells_;
+  LaneDelegate* delegate_;
   bool holding_ = false;
   bool queueDrained_ = false;
   ulong lastKeyAt_ = 0;  // the window system's time stamp of the last key taken or held
@@ -104,16 +109,25 @@ class LaneHeader : public QHeaderView {
 // Most cells of a group on a test day are empty; such a cell neither
 // selected nor current shows nothing of its own (the grid's lines are the
 // table's), so it is passed over rather than dressed as an item first.
+//
+// A cell's text is drawn from a layout kept per text and room, not laid
+// out and shaped again by the style at every paint (see CellTextCache);
+// the style still draws all else of the item.
 class LaneDelegate : public QStyledItemDelegate {
  public:
   explicit LaneDelegate(LaneTable* table) : QStyledItemDelegate(table), table_(table) {}
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+  // The table's font, style or palette changed.
+  void forgetTexts();
 
  protected:
   bool eventFilter(QObject* editor, QEvent* event) override;
 
  private:
+  static bool keptTextDrawsAsStyle(const QStyle* style, const QStyleOptionViewItem& item);
+
   LaneTable* table_;
+  mutable CellTextCache texts_;
 };
 
 }  // namespace quillon

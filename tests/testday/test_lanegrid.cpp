@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
+#include <QStyleFactory>
 #include <QStyledItemDelegate>
 #include <QLabel>
 #include <QLineEdit>
@@ -337,6 +338,80 @@ TEST(LaneGridReading, TheLanesLookAsTheStandardItemPainterDrawsThem) {
   QStyledItemDelegate standard;
   table->setItemDelegate(&standard);
   EXPECT_TRUE(lanes == shown()) << "the lanes differ from what the standard item painter draws";
+}
+
+// Each cell's text is laid out once and drawn again from what was kept:
+// whatever changes between two paints (a cell's text, a refusal, a
+// selection, a column's width, the grid's font), the lanes show, pixel for
+// pixel, what the standard item painter draws of them, in each built-in
+// style that paints items the common way.
+TEST(LaneGridReading, TheLanesStillLookAsTheStandardPainterDrawsThemAfterTheirTextsWidthsAndFontChange) {
+  ScratchDir dir;
+  const QString path = dir.file(QStringLiteral("info.mdb"));
+  const TestGroup group = rangeDayOnFile(path);
+  for (const QString& styleName : {QStringLiteral("Fusion"), QStringLiteral("Windows")}) {
+    SCOPED_TRACE(styleName.toStdString());
+    const std::unique_ptr<QStyle> style(QStyleFactory::create(styleName));
+    ASSERT_NE(style, nullptr);
+    LaneGrid grid(group, FitnessRecords::forDatabase(path));
+    LaneTable* table = lanesOf(grid);
+    table->setStyle(style.get());
+    QAbstractItemDelegate* lanes = table->itemDelegate();
+    QStyledItemDelegate standard;
+    const auto shown = [&] {
+      QCoreApplication::processEvents();
+      return table->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    // Painted twice, the second time from what the first kept.
+    const auto asStandard = [&] {
+      const QImage first = shown();
+      const QImage again = shown();
+      table->setItemDelegate(&standard);
+      const QImage expected = shown();
+      table->setItemDelegate(lanes);
+      return !expected.isNull() && first == expected && again == expected;
+    };
+    const auto cell = [&](int row, int column) { return table->model()->index(row, column); };
+
+    table->setCurrentCell(1, kPushUp);
+    typeIntoCell(fig("pushup", 60), Qt::Key_Return);
+    typeIntoCell(fig("pushup", 60), Qt::Key_Return);
+    ASSERT_EQ(shownAt(table, 2, kPoints), QStringLiteral("HRP 60"));
+    EXPECT_TRUE(asStandard()) << "values and their points";
+
+    typeIntoCell(QStringLiteral("abc"), Qt::Key_Return);
+    ASSERT_FALSE(tipAt(table, 3, kPushUp).isEmpty());
+    table->setCurrentCell(3, kPlank);
+    EXPECT_TRUE(drawnInRed(shown(), table->visualRect(cell(3, kPushUp)))) << "the refused value is not drawn in red";
+    EXPECT_TRUE(asStandard()) << "a refused value";
+
+    // The same points in two cells, one of them selected (not current).
+    table->selectionModel()->select(cell(1, kPoints), QItemSelectionModel::Select);
+    ASSERT_TRUE(table->selectionModel()->isSelected(cell(1, kPoints)));
+    ASSERT_FALSE(table->selectionModel()->isSelected(cell(2, kPoints)));
+    ASSERT_EQ(shownAt(table, 1, kPoints), shownAt(table, 2, kPoints));
+    EXPECT_TRUE(asStandard()) << "the same text selected and not";
+
+    table->setCurrentCell(2, kPushUp);
+    typeIntoCell(fig("pushup", 80), Qt::Key_Return);
+    ASSERT_EQ(shownAt(table, 2, kPoints), QStringLiteral("HRP 80"));
+    table->setCurrentCell(3, kPlank);
+    EXPECT_TRUE(asStandard()) << "a cell's text changed";
+
+    table->setColumnWidth(kPoints, table->fontMetrics().horizontalAdvance(QStringLiteral("HRP")));
+    EXPECT_TRUE(asStandard()) << "the points cut short";
+
+    // Bold first: the same rows and columns, so the same room for each text.
+    QFont font = table->font();
+    font.setBold(true);
+    const int rowHeight = table->rowHeight(2);
+    table->setFont(font);
+    ASSERT_EQ(table->rowHeight(2), rowHeight);
+    EXPECT_TRUE(asStandard()) << "the grid's font made bold";
+    font.setPointSizeF(font.pointSizeF() * 1.5);
+    table->setFont(font);
+    EXPECT_TRUE(asStandard()) << "the grid's font made larger";
+  }
 }
 
 // A group's records are read through a small page cache; the window leaves
