@@ -1,8 +1,11 @@
 #include "lanegridtable.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QScopedValueRollback>
 #include <utility>
 
 #include "lanegridcells.h"
@@ -51,9 +54,42 @@ void LaneTable::commitData(QWidget* editor) {
   const QModelIndex at = currentIndex();
   if (!at.isValid()) return QTableView::commitData(editor);
   const QString before = cells_->text(at.row(), at.column());
-  QTableView::commitData(editor);
+  {
+    QScopedValueRollback committing(committing_, editor);
+    QTableView::commitData(editor);
+  }
+  if (const QModelIndex changed = std::exchange(underEditor_, QModelIndex()); changed.isValid()) showChanged(changed);
   if (!cells_->toolTip(at.row(), at.column()).isEmpty() && cells_->text(at.row(), at.column()) == before && retry)
     retry(at.row(), at.column());
+}
+
+// The value committed is in the cell before the window takes it and
+// paints its points at once: the cell under the editor, which shows the
+// same text over all of it and closes right after, would be painted there
+// for nothing, and the editor given its own text again. Shown once the
+// commit is over instead; a cell changed to other than the editor shows
+// is shown as any other change.
+void LaneTable::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles) {
+  const auto* editor = qobject_cast<const QLineEdit*>(committing_);
+  if (editor && topLeft == bottomRight && topLeft == currentIndex() && editor->isVisible() &&
+      editor->geometry().contains(visualRect(topLeft)) &&
+      editor->text() == cells_->text(topLeft.row(), topLeft.column())) {
+    underEditor_ = topLeft;
+    return;
+  }
+  QTableView::dataChanged(topLeft, bottomRight, roles);
+}
+
+void LaneTable::showChanged(const QModelIndex& at) {
+  viewport()->update(visualRect(at));
+  if (QAccessible::isActive()) {
+    QAccessibleTableModelChangeEvent changed(this, QAccessibleTableModelChangeEvent::DataChanged);
+    changed.setFirstRow(at.row());
+    changed.setFirstColumn(at.column());
+    changed.setLastRow(at.row());
+    changed.setLastColumn(at.column());
+    QAccessible::updateAccessibility(&changed);
+  }
 }
 
 // Every value opens a cell editor that takes the focus and gives it back on
@@ -278,7 +314,12 @@ void LaneDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, 
   if (!keptTextDrawsAsStyle(style, item)) return style->drawControl(QStyle::CE_ItemViewItem, &item, painter, view);
   CellTextCache::Key text{std::exchange(item.text, QString()), item.font, {}, int(item.displayAlignment),
                           item.textElideMode, item.direction, item.features.testFlag(QStyleOptionViewItem::WrapText)};
-  style->drawControl(QStyle::CE_ItemViewItem, &item, painter, view);
+  // Without its text, an item neither selected, hovered nor shaded
+  // shows nothing of its own in these styles.
+  const bool bare = !(item.state & (QStyle::State_Selected | QStyle::State_MouseOver)) &&
+                    item.backgroundBrush.style() == Qt::NoBrush &&
+                    !item.features.testFlag(QStyleOptionViewItem::Alternate);
+  if (!bare) style->drawControl(QStyle::CE_ItemViewItem, &item, painter, view);
 
   // The text as the style draws it, in the item's text rectangle (the
   // whole item, whatever its text, where the selection takes the whole

@@ -54,6 +54,8 @@ class LaneTable : public QTableView {
 
  protected:
   void commitData(QWidget* editor) override;
+  void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                   const QList<int>& roles = QList<int>()) override;
   void changeEvent(QEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
@@ -71,6 +73,7 @@ class LaneTable : public QTableView {
   // editor can change on the screen, in a style that shows the focus: the
   // frame and the current cell.
   void paintFocusChange();
+  void showChanged(const QModelIndex& at);
 
   LaneCells* cells_;
   LaneDelegate* delegate_;
@@ -82,6 +85,8 @@ class LaneTable : public QTableView {
   QStringList held_;  // the values typed ahead, each ended by Enter or Tab
   QString partial_;   // and the one being typed
   bool toOwnEditor_ = false;  // the focus left for this table's cell editor
+  QWidget* committing_ = nullptr;  // the cell editor whose text is being committed
+  QModelIndex underEditor_;        // a cell changed under it meanwhile, not yet shown
 };
 
 // The soldiers' names, the rows' headers. A header measures the first and
