@@ -32,8 +32,9 @@ LaneTable::LaneTable(LaneCells* cells, QWidget* parent) : QTableView(parent), ce
   setItemDelegate(delegate_);
 }
 
-// The texts kept for painting are laid out in the table's font and sized by
-// its style; kept ones are no longer drawn after such a change, only held.
+// The texts kept for painting were laid out in the table's font and the
+// room its style gives them: after a change of font, style or palette the
+// old ones would only take memory.
 void LaneTable::changeEvent(QEvent* event) {
   const QEvent::Type t = event->type();
   if (t == QEvent::FontChange || t == QEvent::StyleChange || t == QEvent::PaletteChange) delegate_->forgetTexts();
