@@ -14,6 +14,7 @@
 #include <QSize>
 #include <QString>
 #include <QTextLayout>
+#include <algorithm>
 
 class QPainter;
 
@@ -21,7 +22,7 @@ namespace quillon {
 
 class CellTextCache {
  public:
-  explicit CellTextCache(int kept = 1024) : kept_(kept) {}
+  explicit CellTextCache(int kept = 1024) : kept_(std::max(kept, 1)) {}
 
   // What decides how a text is laid out and where it sits in its room.
   struct Key {
