@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QFocusEvent>
-#include <QFontInfo>
 #include <QKeyEvent>
 #include <limits>
 #include <numeric>
@@ -19,8 +18,13 @@ namespace {
 // again.
 constexpr ulong kStillTypingMs = 1000;
 
-// What a font's kerning may add between two letters, in ems.
-constexpr qreal kKerningPerEm = 0.05;
+// What a font's kerning may add between two letters, in lines' heights (a
+// line a little over an em).
+constexpr qreal kKerningPerLine = 0.05;
+
+// The characters a name's width is bounded by from their own advances:
+// Latin ones, whose shaping only ever joins or kerns them.
+constexpr char16_t kBoundedBelow = 0x250;
 
 bool isEnter(const QKeyEvent* e) {
   return (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && !(e->modifiers() & ~Qt::KeypadModifier);
@@ -226,17 +230,17 @@ bool LaneHeader::plain(const QString& name) {
 
 // A plain name's width by the bold font is at most its characters' own
 // advances and, between each two of them, what a font's kerning may add:
-// fonts kern apart by a few hundredths of an em at most (this one by under
-// a fortieth). None for a name of characters whose shaping their own
-// advances say nothing of (marks, other scripts).
+// fonts kern letters apart by a few hundredths of an em at most. None for a
+// name of characters whose shaping their own advances say nothing of
+// (marks, other scripts).
 std::optional<qreal> LaneHeader::widthBound(const QString& name, const QFontMetricsF& fm, qreal perPair) const {
+  if (advances_.empty()) advances_.assign(kBoundedBelow, -1);
   qreal sum = 0;
   for (const QChar c : name) {
-    const char16_t u = c.unicode();
-    if (u >= 0x250) return std::nullopt;
-    auto at = advances_.constFind(u);
-    if (at == advances_.cend()) at = advances_.insert(u, fm.horizontalAdvance(c));
-    sum += *at;
+    if (c.unicode() >= kBoundedBelow) return std::nullopt;
+    qreal& advance = advances_[c.unicode()];
+    if (advance < 0) advance = fm.horizontalAdvance(c);
+    sum += advance;
   }
   return sum + perPair * qreal(std::max<qsizetype>(0, name.size() - 1));
 }
@@ -265,7 +269,7 @@ QSize LaneHeader::sizeHint() const {
   // Spacing the font adds between letters is in a name's width but not in
   // its letters' own.
   const bool bounded = bold.letterSpacing() == 0 && bold.wordSpacing() == 0;
-  const qreal perPair = kKerningPerEm * QFontInfo(bold).pixelSize();
+  const qreal perPair = kKerningPerLine * fm.height();
   // A name not plain takes the room the header gives it, whatever its
   // width by the font says.
   QSize size(0, 0);

@@ -13,12 +13,12 @@
 // (or one the window system gives no time for) is the grader's again.
 
 #include <QFontMetricsF>
-#include <QHash>
 #include <QHeaderView>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace quillon {
 
@@ -100,8 +100,9 @@ class LaneHeader : public QHeaderView {
 
   mutable QSize measured_;
   mutable int measuredCount_ = -1;
-  // Each character's advance by the bold font, kept until the font changes.
-  mutable QHash<char16_t, qreal> advances_;
+  // Each character's advance by the bold font (none yet: below 0), kept
+  // until the font changes.
+  mutable std::vector<qreal> advances_;
 };
 
 // Enter on the editor commits and closes it at once, as Tab does, rather
