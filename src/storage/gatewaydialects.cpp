@@ -87,8 +87,8 @@ class SqliteDialect : public Gateway::Dialect {
         if (st.text(0).isNull()) continue;
       }
       RowAsRead r;
-      r.fields.reserve(columns);
-      st.appendSharing(r.fields, columns, before, numbers);
+      r.fields.resize(columns);
+      st.readSharing(r.fields.data(), columns, before, numbers);
       before = r.fields;
       r.key = st.integer(0);
       if (versioned) r.version = st.integer(columns);

@@ -370,8 +370,8 @@ QString Statement::textSharing(int col, const QString* before) const {
 
 // Each field through its value: one look at the row, where each column_*
 // call would look again. The connection is never shared between threads.
-void Statement::appendSharing(QStringList& out, int columns, const QStringList& before,
-                              std::vector<std::optional<qint64>>& numbers) const {
+void Statement::readSharing(QString* out, int columns, const QStringList& before,
+                            std::vector<std::optional<qint64>>& numbers) const {
   numbers.resize(static_cast<size_t>(columns));
   for (int c = 0; c < columns; ++c) {
     std::optional<qint64>& number = numbers[static_cast<size_t>(c)];
@@ -379,22 +379,18 @@ void Statement::appendSharing(QStringList& out, int columns, const QStringList& 
     const int type = sqlite3_value_type(v);
     if (type == SQLITE_INTEGER) {
       const qint64 n = sqlite3_value_int64(v);
-      if (number != n || c >= before.size()) {
-        number = n;
-        out << QString::number(n);
+      if (number == n && c < before.size()) {
+        out[c] = before.at(c);
       } else {
-        out << before.at(c);
+        number = n;
+        out[c] = QString::number(n);
       }
       continue;
     }
     number.reset();
-    if (type == SQLITE_NULL) {
-      out << QString();
-      continue;
-    }
-    const char* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    const char* t = type == SQLITE_NULL ? nullptr : reinterpret_cast<const char*>(sqlite3_value_text(v));
     if (!t) {
-      out << QString();
+      out[c] = QString();
       continue;
     }
     const int n = sqlite3_value_bytes(v);
@@ -403,11 +399,11 @@ void Statement::appendSharing(QStringList& out, int columns, const QStringList& 
       int i = 0;
       while (i < n && uchar(t[i]) < 0x80 && u[i].unicode() == uchar(t[i])) ++i;
       if (i == n) {
-        out << before.at(c);
+        out[c] = before.at(c);
         continue;
       }
     }
-    out << QString::fromUtf8(t, n);
+    out[c] = QString::fromUtf8(t, n);
   }
 }
 
