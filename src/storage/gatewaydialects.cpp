@@ -77,17 +77,18 @@ class SqliteDialect : public Gateway::Dialect {
     std::vector<RowAsRead> out;
     const int markColumn = columns + (versioned ? 1 : 0);
     // A soldier's rows repeat most of their fields (name, unit, graders,
-    // verdicts): a field that holds what it held in the row before shares
-    // that text instead of making it again.
+    // verdicts, figures): a field that holds what it held in the row before
+    // shares that text instead of making it again.
     QStringList before;
+    std::vector<std::optional<qint64>> numbers;
     while (st.step()) {
       if (mark) {
         *mark = st.integer(markColumn);
         if (st.text(0).isNull()) continue;
       }
       RowAsRead r;
-      r.fields.reserve(columns);
-      for (int c = 0; c < columns; ++c) r.fields << st.textSharing(c, c < before.size() ? &before.at(c) : nullptr);
+      r.fields.resize(columns);
+      st.readSharing(r.fields.data(), columns, before, numbers);
       before = r.fields;
       r.key = st.integer(0);
       if (versioned) r.version = st.integer(columns);

@@ -368,6 +368,45 @@ QString Statement::textSharing(int col, const QString* before) const {
   return QString::fromUtf8(t, n);
 }
 
+// Each field through its value: one look at the row, where each column_*
+// call would look again. The connection is never shared between threads.
+void Statement::readSharing(QString* out, int columns, const QStringList& before,
+                            std::vector<std::optional<qint64>>& numbers) const {
+  numbers.resize(static_cast<size_t>(columns));
+  for (int c = 0; c < columns; ++c) {
+    std::optional<qint64>& number = numbers[static_cast<size_t>(c)];
+    sqlite3_value* v = sqlite3_column_value(s_, c);
+    const int type = sqlite3_value_type(v);
+    if (type == SQLITE_INTEGER) {
+      const qint64 n = sqlite3_value_int64(v);
+      if (number == n && c < before.size()) {
+        out[c] = before.at(c);
+      } else {
+        number = n;
+        out[c] = QString::number(n);
+      }
+      continue;
+    }
+    number.reset();
+    const char* t = type == SQLITE_NULL ? nullptr : reinterpret_cast<const char*>(sqlite3_value_text(v));
+    if (!t) {
+      out[c] = QString();
+      continue;
+    }
+    const int n = sqlite3_value_bytes(v);
+    if (c < before.size() && !before.at(c).isNull() && before.at(c).size() == n) {
+      const QChar* u = before.at(c).constData();
+      int i = 0;
+      while (i < n && uchar(t[i]) < 0x80 && u[i].unicode() == uchar(t[i])) ++i;
+      if (i == n) {
+        out[c] = before.at(c);
+        continue;
+      }
+    }
+    out[c] = QString::fromUtf8(t, n);
+  }
+}
+
 Transaction::Transaction(Database& db) : db_(&db) {
   db.exec("BEGIN IMMEDIATE");
 }

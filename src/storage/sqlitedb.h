@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "dbfile.h"
 
@@ -132,6 +134,12 @@ class Statement {
   // compared, anything else made anew): the rows of one soldier repeat most
   // of their fields, and sharing spares making each again.
   QString textSharing(int col, const QString* before) const;
+  // The row's first `columns` fields into `out` (that many), each sharing
+  // the same field of `before` as textSharing does; a whole number compared
+  // as one with the number that field of `before` held (`numbers`, kept by
+  // the caller from row to row), its text made only when it differs.
+  void readSharing(QString* out, int columns, const QStringList& before,
+                   std::vector<std::optional<qint64>>& numbers) const;
   const char* raw(int col) const;
   int bytes(int col) const;
   qint64 integer(int col) const;

@@ -6,6 +6,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QScopedValueRollback>
+#include <limits>
+#include <numeric>
 #include <utility>
 
 #include "lanegridcells.h"
@@ -18,6 +20,14 @@ namespace {
 // looking up; a grader who has seen a stop takes longer than this to begin
 // again.
 constexpr ulong kStillTypingMs = 1000;
+
+// What a font's kerning may add between two letters, in lines' heights (a
+// line a little over an em).
+constexpr qreal kKerningPerLine = 0.05;
+
+// The characters a name's width is bounded by from their own advances:
+// Latin ones, whose shaping only ever joins or kerns them.
+constexpr char16_t kBoundedBelow = 0x250;
 
 bool isEnter(const QKeyEvent* e) {
   return (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && !(e->modifiers() & ~Qt::KeypadModifier);
@@ -253,6 +263,34 @@ LaneHeader::LaneHeader(QWidget* parent) : QHeaderView(Qt::Vertical, parent) {
   setHighlightSections(true);
 }
 
+// A name on one line, whose width by the bold font is what the header
+// takes: no tab (a header lays one out as a space, a font's advance runs
+// to the next stop), no line break, no mnemonic sign.
+bool LaneHeader::plain(const QString& name) {
+  for (const QChar c : name) {
+    const char16_t u = c.unicode();
+    if (u < 0x20 || (u >= 0x7f && u < 0xa0) || u == u'&' || u == 0x2028 || u == 0x2029) return false;
+  }
+  return true;
+}
+
+// A plain name's width by the bold font is at most its characters' own
+// advances and, between each two of them, what a font's kerning may add:
+// fonts kern letters apart by a few hundredths of an em at most. None for a
+// name of characters whose shaping their own advances say nothing of
+// (marks, other scripts).
+std::optional<qreal> LaneHeader::widthBound(const QString& name, const QFontMetricsF& fm, qreal perPair) const {
+  if (advances_.empty()) advances_.assign(kBoundedBelow, -1);
+  qreal sum = 0;
+  for (const QChar c : name) {
+    if (c.unicode() >= kBoundedBelow) return std::nullopt;
+    qreal& advance = advances_[c.unicode()];
+    if (advance < 0) advance = fm.horizontalAdvance(c);
+    sum += advance;
+  }
+  return sum + perPair * qreal(std::max<qsizetype>(0, name.size() - 1));
+}
+
 QSize LaneHeader::sizeHint() const {
   const int sections = count();
   if (measuredCount_ == sections && measured_.isValid()) return measured_;
@@ -274,25 +312,47 @@ QSize LaneHeader::sizeHint() const {
   QFont bold = font();
   bold.setBold(true);
   const QFontMetricsF fm(bold);
-  QList<qreal> wide;
-  qreal widest = -1;
-  for (int s : std::as_const(measured)) {
-    wide << fm.horizontalAdvance(model()->headerData(s, orientation(), Qt::DisplayRole).toString());
-    widest = std::max(widest, wide.last());
-  }
-  // Names within a pixel of the widest may round up past it. Names of one
-  // line as wide as one measured already take the room it took (a roster
-  // numbered by hand has many), so each width is measured once.
+  // Spacing the font adds between letters is in a name's width but not in
+  // its letters' own.
+  const bool bounded = bold.letterSpacing() == 0 && bold.wordSpacing() == 0;
+  const qreal perPair = kKerningPerLine * fm.height();
+  // A name not plain takes the room the header gives it, whatever its
+  // width by the font says.
   QSize size(0, 0);
-  QList<qreal> sized;
+  QStringList names;
+  QList<int> plainAt;
+  QList<qreal> bound;
   for (int k = 0; k < measured.size(); ++k) {
-    if (wide.at(k) < widest - 1.0) continue;
-    const QString name = model()->headerData(measured.at(k), orientation(), Qt::DisplayRole).toString();
-    const bool plain = !name.contains(QLatin1Char('\n')) && !name.contains(QLatin1Char('\t')) &&
-                       !name.contains(QLatin1Char('&'));
-    if (plain && sized.contains(wide.at(k))) continue;
-    if (plain) sized << wide.at(k);
-    size = size.expandedTo(sectionSizeFromContents(measured.at(k)));
+    names << model()->headerData(measured.at(k), orientation(), Qt::DisplayRole).toString();
+    if (!plain(names.last())) {
+      size = size.expandedTo(sectionSizeFromContents(measured.at(k)));
+      continue;
+    }
+    const std::optional<qreal> b = bounded ? widthBound(names.last(), fm, perPair) : std::nullopt;
+    plainAt << k;
+    bound << (b ? *b : std::numeric_limits<qreal>::infinity());
+  }
+  // Shaped, widest bound first, only the names that could reach within a
+  // pixel of the widest found so far: the others are narrower than any
+  // name shaped below.
+  QList<int> byBound(plainAt.size());
+  std::iota(byBound.begin(), byBound.end(), 0);
+  std::stable_sort(byBound.begin(), byBound.end(), [&](int a, int b) { return bound.at(a) > bound.at(b); });
+  QList<qreal> wide(plainAt.size(), -1);
+  qreal widest = -1;
+  for (int p : std::as_const(byBound)) {
+    if (bound.at(p) < widest - 1.0) break;
+    wide[p] = fm.horizontalAdvance(names.at(plainAt.at(p)));
+    widest = std::max(widest, wide.at(p));
+  }
+  // Names within a pixel of the widest may round up past it. Names as wide
+  // as one sized already take the room it took (a roster numbered by hand
+  // has many), so each width is sized once.
+  QList<qreal> sized;
+  for (int p = 0; p < plainAt.size(); ++p) {
+    if (wide.at(p) < 0 || wide.at(p) < widest - 1.0 || sized.contains(wide.at(p))) continue;
+    sized << wide.at(p);
+    size = size.expandedTo(sectionSizeFromContents(measured.at(plainAt.at(p))));
   }
   measured_ = size;
   measuredCount_ = sections;
@@ -300,7 +360,10 @@ QSize LaneHeader::sizeHint() const {
 }
 
 void LaneHeader::changeEvent(QEvent* event) {
-  if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) measuredCount_ = -1;
+  if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+    measuredCount_ = -1;
+    advances_.clear();
+  }
   QHeaderView::changeEvent(event);
 }
 

@@ -12,10 +12,13 @@
 // those that keep coming as one stream after them; a key after a pause
 // (or one the window system gives no time for) is the grader's again.
 
+#include <QFontMetricsF>
 #include <QHeaderView>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <functional>
+#include <optional>
+#include <vector>
 
 #include "celltextcache.h"
 
@@ -91,8 +94,8 @@ class LaneTable : public QTableView {
 
 // The soldiers' names, the rows' headers. A header measures the first and
 // the last hundred of its sections for its width, each with a bold font
-// made for it; here only the widest names by that font are measured, to
-// the same width at a small part of the cost.
+// made for it; here only the names that could be the widest by that font
+// are measured, to the same width at a small part of the cost.
 class LaneHeader : public QHeaderView {
  public:
   explicit LaneHeader(QWidget* parent);
@@ -102,8 +105,14 @@ class LaneHeader : public QHeaderView {
   void changeEvent(QEvent* event) override;
 
  private:
+  static bool plain(const QString& name);
+  std::optional<qreal> widthBound(const QString& name, const QFontMetricsF& fm, qreal perPair) const;
+
   mutable QSize measured_;
   mutable int measuredCount_ = -1;
+  // Each character's advance by the bold font (none yet: below 0), kept
+  // until the font changes.
+  mutable std::vector<qreal> advances_;
 };
 
 // Enter on the editor commits and closes it at once, as Tab does, rather

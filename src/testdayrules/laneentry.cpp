@@ -556,12 +556,16 @@ QString LaneSheet::fillGrader(LaneField field, const QString& initials) {
 QString LaneSheet::grader(LaneField field) const {
   if (!hasGrader(field)) return {};
   if (graders_[index(field)]) return *graders_[index(field)];
+  // Each column's place looked up once: a group's rows are read through
+  // for the first initials, and on a day none are entered, all of them.
   const QStringList columns =
       field == LaneField::Run ? QStringList{s("grader_run"), s("grader_alt")} : QStringList{rawColumns(field).last()};
+  QList<int> at;
+  for (const QString& c : columns) at << int(fitnessFieldNames().indexOf(c));
   for (const std::optional<RowAsRead>& row : rows_)
     if (row)
-      for (const QString& c : columns)
-        if (const QString g = fieldOf(*row, c); !g.isEmpty()) return g;
+      for (int c : std::as_const(at))
+        if (const QString g = row->fields.value(c); !g.isEmpty()) return g;
   return {};
 }
 

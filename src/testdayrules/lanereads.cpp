@@ -3,29 +3,70 @@
 // answer, whichever identifier each soldier is known by; elsewhere each
 // soldier's record again.
 #include <QHash>
+#include <utility>
+#include <vector>
 
 #include "laneentry.h"
 
 namespace quillon {
 
+namespace {
+
+// The members under each identifier, in the group's order: a soldier is
+// in a group once as a rule, so the first and last are kept by the
+// identifier and any between chained through `next`.
+template <typename Key>
+class Members {
+ public:
+  explicit Members(std::vector<int>& next) : next_(next) {}
+  void reserve(qsizetype n) { ends_.reserve(n); }
+  void add(const Key& key, int member) {
+    auto at = ends_.find(key);
+    if (at == ends_.end()) {
+      ends_.insert(key, {member, member});
+      return;
+    }
+    next_[size_t(at->second)] = member;
+    at->second = member;
+  }
+  QList<int> of(const Key& key) const {
+    QList<int> out;
+    const auto at = ends_.constFind(key);
+    if (at == ends_.cend()) return out;
+    for (int m = at->first;; m = next_[size_t(m)]) {
+      out << m;
+      if (m == at->second) break;
+    }
+    return out;
+  }
+
+ private:
+  QHash<Key, std::pair<int, int>> ends_;
+  std::vector<int>& next_;
+};
+
+}  // namespace
+
 std::optional<QList<int>> LaneSheet::readGroupChanges() {
   FitnessRecords::Followed followed;
   followed.testDate = group_.testDate;
-  QHash<qint64, QList<int>> byId;
-  QHash<QString, QList<int>> bySsn, byDodId;
+  std::vector<int> next(size_t(size()), -1);
+  Members<qint64> byId(next);
+  Members<QString> bySsn(next), byDodId(next);
+  bySsn.reserve(size());
   for (int m = 0; m < size(); ++m) {
     const GroupMember& g = group_.members.at(m);
     if (const std::optional<RowAsRead>& held = rows_.at(m)) {
       followed.ids << held->key;
-      byId[held->key] << m;
+      byId.add(held->key, m);
     } else if (!g.ssn.isEmpty()) {
       followed.ssns << g.ssn;
-      bySsn[g.ssn] << m;
+      bySsn.add(g.ssn, m);
     } else if (!g.dodId.isEmpty()) {
       // Known by the DoD ID number alone: followed by it until a record of
       // theirs is held.
       followed.dodIds << g.dodId;
-      byDodId[g.dodId] << m;
+      byDodId.add(g.dodId, m);
     }
   }
   std::optional<FitnessRecords::Changes> changes = store_.changesSince(followed, mark_);
@@ -39,10 +80,10 @@ std::optional<QList<int>> LaneSheet::readGroupChanges() {
     // A record held is followed by its ID wherever it moved; a soldier's
     // first one is the one under the very identifier the group holds, on
     // its date.
-    QList<int> members = byId.value(row.key);
+    QList<int> members = byId.of(row.key);
     if (members.isEmpty() && row.fields.value(date) == group_.testDate) {
-      members = bySsn.value(row.fields.value(ssn));
-      if (members.isEmpty() && !row.fields.value(dodId).isEmpty()) members = byDodId.value(row.fields.value(dodId));
+      members = bySsn.of(row.fields.value(ssn));
+      if (members.isEmpty() && !row.fields.value(dodId).isEmpty()) members = byDodId.of(row.fields.value(dodId));
     }
     for (int m : members) {
       if (rows_.at(m) && rows_.at(m)->key == row.key && rows_.at(m)->version == row.version) continue;

@@ -397,3 +397,35 @@ TEST(FitnessFileRead, EachRowKeepsItsOwnValueWhereTheRowBeforeHeldTheSameOrNone)
   EXPECT_EQ(rows[3].fields[grader], "Ng");
   EXPECT_TRUE(rows[4].fields[grader].isEmpty() && !rows[4].fields[grader].isNull());
 }
+
+// Whole numbers are compared with the row before as numbers, so a field
+// that holds the same digits as text, none, or another kind of number
+// between two rows of the same number still reads as each row holds it.
+TEST(FitnessFileRead, EachRowKeepsItsOwnNumberWhereTheRowBeforeHeldItOrItsDigitsAsText) {
+  ScratchDir dir;
+  const QString path = dir.file("info.mdb");
+  createRecordsDatabase(path);
+  FitnessRecords::forDatabase(path)->open();
+  const QList<std::pair<const char*, const char*>> held = {
+      {"40", "70"}, {"40", "70.5"}, {"NULL", "70"}, {"40", "'70'"}, {"'40'", "'70 in'"}, {"'40 reps'", "70"},
+      {"40", "70.25"}, {"-7", "-7"}, {"9007199254740993", "9007199254740993"}, {"9007199254740993", "70.5"}};
+  QStringList values;
+  for (int i = 0; i < held.size(); ++i)
+    values << QStringLiteral("('300000001', '%1-01-01', %2, %3)").arg(2010 + i).arg(held[i].first, held[i].second);
+  execSql(path, "INSERT INTO fitness_tests (ssn, test_date, pushup, height_in) VALUES " + values.join(", "));
+  auto records = FitnessRecords::forDatabase(path);
+  records->open();
+  const std::vector<RowAsRead> rows = records->readOfSoldiers({QStringLiteral("300000001")});
+  ASSERT_EQ(rows.size(), size_t(held.size()));
+  const qsizetype pushup = fitnessFieldNames().indexOf(QStringLiteral("pushup")),
+                  height = fitnessFieldNames().indexOf(QStringLiteral("height_in"));
+  QStringList pushups, heights;
+  for (const RowAsRead& r : rows) {
+    pushups << (r.fields[pushup].isNull() ? QStringLiteral("<none>") : r.fields[pushup]);
+    heights << r.fields[height];
+  }
+  EXPECT_EQ(pushups.join(" | ").toStdString(),
+            "40 | 40 | <none> | 40 | 40 | 40 reps | 40 | -7 | 9007199254740993 | 9007199254740993");
+  EXPECT_EQ(heights.join(" | ").toStdString(),
+            "70 | 70.5 | 70 | 70 | 70 in | 70 | 70.25 | -7 | 9007199254740993 | 70.5");
+}
