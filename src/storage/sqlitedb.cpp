@@ -380,16 +380,25 @@ QString Statement::text(int col) const {
   return t ? QString::fromUtf8(t, bytes(col)) : QString();
 }
 
+namespace {
+
+// Whether `before` holds the `n` bytes of `t`, read only as far as they are
+// ASCII: anything else is made again rather than decoded to compare.
+bool holdsAscii(const QString& before, const char* t, int n) {
+  if (before.isNull() || before.size() != n) return false;
+  const QChar* u = before.constData();
+  int i = 0;
+  while (i < n && uchar(t[i]) < 0x80 && u[i].unicode() == uchar(t[i])) ++i;
+  return i == n;
+}
+
+}  // namespace
+
 QString Statement::textSharing(int col, const QString* before) const {
   const char* t = raw(col);
   if (!t) return QString();
   const int n = bytes(col);
-  if (before && !before->isNull() && before->size() == n) {
-    const QChar* u = before->constData();
-    int i = 0;
-    while (i < n && uchar(t[i]) < 0x80 && u[i].unicode() == uchar(t[i])) ++i;
-    if (i == n) return *before;
-  }
+  if (before && holdsAscii(*before, t, n)) return *before;
   return QString::fromUtf8(t, n);
 }
 
@@ -419,16 +428,7 @@ void Statement::readSharing(QString* out, int columns, const QStringList& before
       continue;
     }
     const int n = sqlite3_value_bytes(v);
-    if (c < before.size() && !before.at(c).isNull() && before.at(c).size() == n) {
-      const QChar* u = before.at(c).constData();
-      int i = 0;
-      while (i < n && uchar(t[i]) < 0x80 && u[i].unicode() == uchar(t[i])) ++i;
-      if (i == n) {
-        out[c] = before.at(c);
-        continue;
-      }
-    }
-    out[c] = QString::fromUtf8(t, n);
+    out[c] = c < before.size() && holdsAscii(before.at(c), t, n) ? before.at(c) : QString::fromUtf8(t, n);
   }
 }
 
