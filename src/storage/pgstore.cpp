@@ -159,9 +159,9 @@ bool PgStore::removeAnyway(qint64 id) { return take(id).has_value(); }
 std::optional<PgRecord> PgStore::take(qint64 id) {
   RowAsRead key;
   key.key = id;
-  std::optional<RowAsRead> gone = rows_->remove(key, Gateway::Check::None).stored;
-  if (!gone) return std::nullopt;
-  return record(std::move(*gone));
+  auto gone = rows_->remove(key, Gateway::Check::None);
+  if (!gone.stored) return std::nullopt;
+  return record(std::move(*gone.stored));
 }
 
 PgRecord PgStore::restore(qint64 id, const QHash<QString, QString>& values) {
