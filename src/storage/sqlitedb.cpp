@@ -57,13 +57,20 @@ void registerTrailFunctions(sqlite3* db) {
 }  // namespace
 
 // Statements done with, by their text, the one used longest ago first.
+// The one given back last waits apart: a caller running one statement again
+// and again (a lane's store) passes the very same text each time and gets
+// it back without its text being hashed or compared.
 struct Database::Kept {
   int room = 0;
   bool open = true;
   QHash<QString, sqlite3_stmt*> idle;
   QList<QString> order;
+  QString lastSql;
+  sqlite3_stmt* last = nullptr;
 
   sqlite3_stmt* take(const QString& sql) {
+    if (last && ((sql.constData() == lastSql.constData() && sql.size() == lastSql.size()) || sql == lastSql))
+      return std::exchange(last, nullptr);
     sqlite3_stmt* s = idle.take(sql);
     if (s) order.removeOne(sql);
     return s;
@@ -73,7 +80,16 @@ struct Database::Kept {
     // of the last caller's.
     sqlite3_reset(s);
     sqlite3_clear_bindings(s);
-    if (!open || idle.contains(sql)) {
+    if (!open || room <= 0) {
+      sqlite3_finalize(s);
+      return;
+    }
+    if (last) keep(std::move(lastSql), std::exchange(last, nullptr));
+    lastSql = sql;
+    last = s;
+  }
+  void keep(const QString& sql, sqlite3_stmt* s) {
+    if (idle.contains(sql)) {
       sqlite3_finalize(s);
       return;
     }
@@ -83,6 +99,8 @@ struct Database::Kept {
   }
   void drop() {
     open = false;
+    sqlite3_finalize(std::exchange(last, nullptr));
+    lastSql.clear();
     for (sqlite3_stmt* s : std::as_const(idle)) sqlite3_finalize(s);
     idle.clear();
     order.clear();
@@ -319,6 +337,18 @@ void Statement::bindText(int i, const QString& v, bool exact) {
   if (exact && v.isNull()) {
     sqlite3_bind_null(s_, i);
     return;
+  }
+  // Most values are a few ASCII characters (figures, dates, codes, keys):
+  // copied through the stack rather than converted into the heap.
+  if (const qsizetype n = v.size(); n <= 64) {
+    char ascii[64];
+    const QChar* u = v.constData();
+    qsizetype k = 0;
+    for (; k < n && u[k].unicode() < 0x80; ++k) ascii[k] = static_cast<char>(u[k].unicode());
+    if (k == n) {
+      sqlite3_bind_text(s_, i, ascii, static_cast<int>(n), SQLITE_TRANSIENT);
+      return;
+    }
   }
   const QByteArray u = v.toUtf8();
   sqlite3_bind_text(s_, i, u.constData(), static_cast<int>(u.size()), SQLITE_TRANSIENT);

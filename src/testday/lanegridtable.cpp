@@ -418,7 +418,26 @@ bool LaneDelegate::keptTextDrawsAsStyle(const QStyle* style, const QStyleOptionV
 
 void LaneDelegate::forgetTexts() { texts_.clear(); }
 
+// The cell editor is a line edit, whose value is its text: handed over as
+// it is, rather than through the property its class names as its value,
+// looked up by name at every commit.
+void LaneDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const {
+  if (const auto* line = qobject_cast<const QLineEdit*>(editor)) {
+    model->setData(index, line->text(), Qt::EditRole);
+    return;
+  }
+  QStyledItemDelegate::setModelData(editor, model, index);
+}
+
 bool LaneDelegate::eventFilter(QObject* editor, QEvent* event) {
+  // Asked before each key whether it is the editor's rather than a
+  // shortcut's, the line edit looks through every standard key binding,
+  // and for Enter always answers no: answered so here, at no cost to the
+  // value's way to the disk. The question still goes on to the window.
+  if (event->type() == QEvent::ShortcutOverride && isEnter(static_cast<QKeyEvent*>(event))) {
+    event->ignore();
+    return true;
+  }
   if (event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
     table_->noteKey(key);

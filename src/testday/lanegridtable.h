@@ -131,6 +131,7 @@ class LaneDelegate : public QStyledItemDelegate {
  public:
   explicit LaneDelegate(LaneTable* table) : QStyledItemDelegate(table), table_(table) {}
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+  void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
   // The table's font, style or palette changed.
   void forgetTexts();
 

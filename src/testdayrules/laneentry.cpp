@@ -14,6 +14,7 @@ namespace quillon {
 
 namespace {
 
+using namespace Qt::StringLiterals;
 using fitness::FitnessTest;
 
 const FitnessTest& test() { return *fitness::fitnessTest2025().test; }
@@ -37,26 +38,27 @@ int eventOf(LaneField f) {
   Q_UNREACHABLE();
 }
 
-const char* const kPointColumns[fitness::kEvents] = {"deadlift_pts", "pushup_pts", "sdc_pts", "plank_pts", "run_pts"};
-const char* const kGoColumns[fitness::kEvents] = {"deadlift_go", "pushup_go", "sdc_go", "plank_go", "run_go"};
-const char* const kGraderColumns[fitness::kEvents] = {"grader_deadlift", "grader_pushup", "grader_sdc", "grader_plank",
-                                                      "grader_run"};
-
-QString s(const char* latin) { return QString::fromLatin1(latin); }
+// Names as literals, never made again on the heap: a lane entry reads and
+// writes a score of fields by name.
+const QString kPointColumns[fitness::kEvents] = {u"deadlift_pts"_s, u"pushup_pts"_s, u"sdc_pts"_s, u"plank_pts"_s,
+                                                 u"run_pts"_s};
+const QString kGoColumns[fitness::kEvents] = {u"deadlift_go"_s, u"pushup_go"_s, u"sdc_go"_s, u"plank_go"_s, u"run_go"_s};
+const QString kGraderColumns[fitness::kEvents] = {u"grader_deadlift"_s, u"grader_pushup"_s, u"grader_sdc"_s,
+                                                  u"grader_plank"_s, u"grader_run"_s};
 
 QString verdictColumn(LaneField f) {
-  if (f == LaneField::Weight) return s("weight_go");
-  if (f == LaneField::BodyFat) return s("body_fat_go");
+  if (f == LaneField::Weight) return u"weight_go"_s;
+  if (f == LaneField::BodyFat) return u"body_fat_go"_s;
   return {};
 }
 
 // Every field a lane's raw entry sets, the grader's initials included:
 // what a Delete clears and what an undo step puts back.
 QStringList rawColumns(LaneField f) {
-  if (f == LaneField::Run) return {s("run_s"), s("alt_event"), s("alt_time_s"), s("grader_run"), s("grader_alt")};
+  if (f == LaneField::Run) return {u"run_s"_s, u"alt_event"_s, u"alt_time_s"_s, u"grader_run"_s, u"grader_alt"_s};
   if (f == LaneField::Height) return {laneColumn(f)};
   if (!hasGrader(f)) return {laneColumn(f), verdictColumn(f)};
-  return {laneColumn(f), s(kGraderColumns[eventOf(f)])};
+  return {laneColumn(f), kGraderColumns[eventOf(f)]};
 }
 
 // The fields the lane owns beyond its raw entry: its event's points and
@@ -64,8 +66,8 @@ QStringList rawColumns(LaneField f) {
 QStringList derivedColumns(LaneField f) {
   const int e = eventOf(f);
   if (e < 0) return {};
-  QStringList out{s(kPointColumns[e]), s(kGoColumns[e])};
-  if (f == LaneField::Run) out << s("alt_pts") << s("alt_go");
+  QStringList out{kPointColumns[e], kGoColumns[e]};
+  if (f == LaneField::Run) out << u"alt_pts"_s << u"alt_go"_s;
   return out;
 }
 
@@ -111,8 +113,8 @@ LaneValue parseMeasure(LaneField f, const QString& text) {
   QString v = m.captured(2).toUpper();
   v.remove(QLatin1Char(' ')).remove(QLatin1Char('-'));
   QString verdict;
-  if (v == QLatin1String("GO") || v == QLatin1String("G")) verdict = s("GO");
-  else if (v == QLatin1String("NOGO") || v == QLatin1String("N") || v == QLatin1String("NG")) verdict = s("NO-GO");
+  if (v == QLatin1String("GO") || v == QLatin1String("G")) verdict = u"GO"_s;
+  else if (v == QLatin1String("NOGO") || v == QLatin1String("N") || v == QLatin1String("NG")) verdict = u"NO-GO"_s;
   else if (!v.isEmpty())
     return refused(f, quoted(t) + QStringLiteral(": %1 is neither GO nor NO-GO").arg(m.captured(2)));
   raw.insert(verdictColumn(f), verdict);
@@ -128,7 +130,7 @@ LaneValue parseRunLane(const QString& text) {
   if (!m.hasMatch()) {
     const fitness::RawValue v = fitness::parseRaw(test().events[test().runEvent], t);
     if (!v.value) return refused(LaneField::Run, v.error);
-    return {{{s("run_s"), QString::number(*v.value)}, {s("alt_event"), QString()}, {s("alt_time_s"), QString()}}, {}};
+    return {{{u"run_s"_s, QString::number(*v.value)}, {u"alt_event"_s, QString()}, {u"alt_time_s"_s, QString()}}, {}};
   }
   const QString word = m.captured(1);
   const fitness::AlternateDef* alt = nullptr;
@@ -144,7 +146,7 @@ LaneValue parseRunLane(const QString& text) {
                                        .arg(quoted(t), word, known.join(QStringLiteral(", "))));
   const fitness::RawValue time = fitness::parseTime(alt->key, m.captured(2));
   if (!time.value) return refused(LaneField::Run, time.error);
-  return {{{s("run_s"), QString()}, {s("alt_event"), alt->key}, {s("alt_time_s"), QString::number(*time.value)}}, {}};
+  return {{{u"run_s"_s, QString()}, {u"alt_event"_s, alt->key}, {u"alt_time_s"_s, QString::number(*time.value)}}, {}};
 }
 
 // A lane's part of an undo step names the soldier and the lane together,
@@ -179,9 +181,9 @@ QString laneWidest(LaneField f) {
     return out;
   };
   switch (f) {
-    case LaneField::Height: return s("000.00");
+    case LaneField::Height: return u"000.00"_s;
     case LaneField::Weight:
-    case LaneField::BodyFat: return s("0000.00 NO-GO");
+    case LaneField::BodyFat: return u"0000.00 NO-GO"_s;
     case LaneField::Run: {
       QString longest = fitness::formatTime(test().events[test().runEvent].maxRaw);
       for (const fitness::AlternateDef& a : test().alternates)
@@ -236,8 +238,8 @@ Record LaneSheet::scoredChanges(int member, LaneField field, const Record& raw) 
   const auto value = [&](const QString& n) { return raw.contains(n) ? raw.value(n) : storedField(member, n); };
   if (eventOf(field) < 0) {
     // Body composition is taken on the day of the test unless told otherwise.
-    if (!raw.value(laneColumn(field)).isEmpty() && value(s("bc_date")).isEmpty())
-      changes.insert(s("bc_date"), group_.testDate);
+    if (!raw.value(laneColumn(field)).isEmpty() && value(u"bc_date"_s).isEmpty())
+      changes.insert(u"bc_date"_s, group_.testDate);
     return changes;
   }
 
@@ -255,10 +257,10 @@ Record LaneSheet::scoredChanges(int member, LaneField field, const Record& raw) 
   soldier.unit = m.unit;
   soldier.standard = m.standard;
   const int run = test().runEvent;
-  const bool onAlternate = !value(s("alt_event")).isEmpty() && !value(s("alt_time_s")).isEmpty();
+  const bool onAlternate = !value(u"alt_event"_s).isEmpty() && !value(u"alt_time_s"_s).isEmpty();
   const auto rawFor = [&](int event) -> QString {
     if (event == eventOf(LaneField::DeadliftFirst)) {
-      const QString a = value(s("deadlift_1")), b = value(s("deadlift_2"));
+      const QString a = value(u"deadlift_1"_s), b = value(u"deadlift_2"_s);
       if (a.isEmpty() || b.isEmpty()) return a.isEmpty() ? b : a;
       return a.toInt() >= b.toInt() ? a : b;
     }
@@ -271,8 +273,8 @@ Record LaneSheet::scoredChanges(int member, LaneField field, const Record& raw) 
     EventResult r;
     r.event = i;
     if (i == run && onAlternate) {
-      r.alternate = value(s("alt_event"));
-      r.raw = value(s("alt_time_s")).toInt();
+      r.alternate = value(u"alt_event"_s);
+      r.raw = value(u"alt_time_s"_s).toInt();
     } else if (const QString figure = rawFor(i); !figure.isEmpty()) {
       r.raw = figure.toInt();
     }
@@ -286,14 +288,14 @@ Record LaneSheet::scoredChanges(int member, LaneField field, const Record& raw) 
   const QString points = mine.points ? QString::number(*mine.points) : QString();
   const QString go = kind.eventVerdict(soldier, mine);
   const bool alt = i == run && onAlternate;
-  changes.insert(s(kPointColumns[i]), alt ? QString() : points);
-  changes.insert(s(kGoColumns[i]), alt ? QString() : go);
+  changes.insert(kPointColumns[i], alt ? QString() : points);
+  changes.insert(kGoColumns[i], alt ? QString() : go);
   if (i == run) {
-    changes.insert(s("alt_pts"), alt ? points : QString());
-    changes.insert(s("alt_go"), alt ? go : QString());
+    changes.insert(u"alt_pts"_s, alt ? points : QString());
+    changes.insert(u"alt_go"_s, alt ? go : QString());
   }
-  changes.insert(s("total_pts"), sc.total ? QString::number(*sc.total) : QString());
-  changes.insert(s("result_go"), sc.result);
+  changes.insert(u"total_pts"_s, sc.total ? QString::number(*sc.total) : QString());
+  changes.insert(u"result_go"_s, sc.result);
   return changes;
 }
 
@@ -304,17 +306,17 @@ QString LaneSheet::write(int member, LaneField field, const Record& raw, const R
     if (!rows_[member]) {
       // The first value of the day makes the soldier's record of the test,
       // holding it.
-      Record values{{s("test_group"), QString::number(group_.id)},
-                    {s("name"), m.name},
-                    {s("ssn"), m.ssn},
-                    {s("dod_id"), m.dodId},
-                    {s("sex"), m.sex},
-                    {s("dob"), m.dob},
-                    {s("unit"), m.unit},
-                    {s("standard"), m.standard},
-                    {s("pay_grade"), payGradeOf(m.rank)},
-                    {s("edition"), test().edition},
-                    {s("test_date"), group_.testDate}};
+      Record values{{u"test_group"_s, QString::number(group_.id)},
+                    {u"name"_s, m.name},
+                    {u"ssn"_s, m.ssn},
+                    {u"dod_id"_s, m.dodId},
+                    {u"sex"_s, m.sex},
+                    {u"dob"_s, m.dob},
+                    {u"unit"_s, m.unit},
+                    {u"standard"_s, m.standard},
+                    {u"pay_grade"_s, payGradeOf(m.rank)},
+                    {u"edition"_s, test().edition},
+                    {u"test_date"_s, group_.testDate}};
       const Record changes = scored ? *scored : scoredChanges(member, field, raw);
       for (auto it = changes.cbegin(); it != changes.cend(); ++it) values.insert(it.key(), it.value());
       try {
@@ -389,7 +391,7 @@ QString LaneSheet::write(int member, LaneField field, const Record& raw, const R
     QStringList parts;
     // Times as the clerk types and reads them, not as stored seconds.
     const auto shown = [](const FieldClash& c, const QString& v) {
-      static const QStringList times = {s("sdc_s"), s("plank_s"), s("run_s"), s("alt_time_s")};
+      static const QStringList times = {u"sdc_s"_s, u"plank_s"_s, u"run_s"_s, u"alt_time_s"_s};
       return times.contains(c.field) && !v.isEmpty() ? fitness::formatTime(v.toInt()) : v;
     };
     for (const FieldClash& c : e.conflict().clashes)
@@ -446,11 +448,11 @@ LaneEntry LaneSheet::score(int member, LaneField field, const QString& text) con
   }
   if (const QString g = grader(field); hasGrader(field) && !g.isEmpty()) {
     if (field == LaneField::Run) {
-      const bool alt = !v.raw.value(s("alt_event")).isEmpty();
-      v.raw.insert(s("grader_run"), alt ? QString() : g);
-      v.raw.insert(s("grader_alt"), alt ? g : QString());
+      const bool alt = !v.raw.value(u"alt_event"_s).isEmpty();
+      v.raw.insert(u"grader_run"_s, alt ? QString() : g);
+      v.raw.insert(u"grader_alt"_s, alt ? g : QString());
     } else {
-      v.raw.insert(s(kGraderColumns[eventOf(field)]), g);
+      v.raw.insert(kGraderColumns[eventOf(field)], g);
     }
   }
   out.raw = v.raw;
@@ -532,8 +534,8 @@ QString LaneSheet::fillGrader(LaneField field, const QString& initials) {
   // The grader columns a value in this lane is graded in, by the field
   // that holds the value.
   QList<std::pair<QString, QString>> graded;
-  if (field == LaneField::Run) graded = {{s("run_s"), s("grader_run")}, {s("alt_event"), s("grader_alt")}};
-  else graded = {{laneColumn(field), s(kGraderColumns[eventOf(field)])}};
+  if (field == LaneField::Run) graded = {{u"run_s"_s, u"grader_run"_s}, {u"alt_event"_s, u"grader_alt"_s}};
+  else graded = {{laneColumn(field), kGraderColumns[eventOf(field)]}};
   QList<UndoEdit> edits;
   QString problem;
   for (int m = 0; m < size() && problem.isEmpty(); ++m) {
@@ -559,7 +561,7 @@ QString LaneSheet::grader(LaneField field) const {
   // Each column's place looked up once: a group's rows are read through
   // for the first initials, and on a day none are entered, all of them.
   const QStringList columns =
-      field == LaneField::Run ? QStringList{s("grader_run"), s("grader_alt")} : QStringList{rawColumns(field).last()};
+      field == LaneField::Run ? QStringList{u"grader_run"_s, u"grader_alt"_s} : QStringList{rawColumns(field).last()};
   QList<int> at;
   for (const QString& c : columns) at << int(fitnessFieldNames().indexOf(c));
   for (const std::optional<RowAsRead>& row : rows_)
@@ -573,27 +575,27 @@ LaneLine LaneSheet::line(int member) const { return rows_.at(member) ? lineOf(*r
 
 LaneLine LaneSheet::lineOf(const RowAsRead& row) {
   LaneLine out;
-  const auto f = [&](const char* name) { return fieldOf(row, s(name)); };
+  const auto f = [&](const QString& name) { return fieldOf(row, name); };
   for (int l = 0; l < kEventLanes; ++l) {
     const QString v = fieldOf(row, laneColumn(static_cast<LaneField>(l)));
     const fitness::Unit unit = test().events[eventOf(static_cast<LaneField>(l))].unit;
     out.shown[l] = v.isEmpty() ? QString() : fitness::formatRaw(unit, v.toInt());
   }
-  if (!f("alt_event").isEmpty())
+  if (!f(u"alt_event"_s).isEmpty())
     out.shown[index(LaneField::Run)] =
-        QStringLiteral("%1 %2").arg(f("alt_event"), f("alt_time_s").isEmpty() ? QString()
-                                                                               : fitness::formatTime(f("alt_time_s").toInt()));
-  out.shown[index(LaneField::Height)] = f("height_in");
-  out.shown[index(LaneField::Weight)] = QStringLiteral("%1 %2").arg(f("weight_lb"), f("weight_go")).trimmed();
-  out.shown[index(LaneField::BodyFat)] = QStringLiteral("%1 %2").arg(f("body_fat_pct"), f("body_fat_go")).trimmed();
+        QStringLiteral("%1 %2").arg(f(u"alt_event"_s), f(u"alt_time_s"_s).isEmpty() ? QString()
+                                                                               : fitness::formatTime(f(u"alt_time_s"_s).toInt()));
+  out.shown[index(LaneField::Height)] = f(u"height_in"_s);
+  out.shown[index(LaneField::Weight)] = QStringLiteral("%1 %2").arg(f(u"weight_lb"_s), f(u"weight_go"_s)).trimmed();
+  out.shown[index(LaneField::BodyFat)] = QStringLiteral("%1 %2").arg(f(u"body_fat_pct"_s), f(u"body_fat_go"_s)).trimmed();
   for (int i = 0; i < fitness::kEvents; ++i) {
-    QString p = fieldOf(row, s(kPointColumns[i]));
-    if (i == test().runEvent && p.isEmpty()) p = f("alt_pts");
+    QString p = fieldOf(row, kPointColumns[i]);
+    if (i == test().runEvent && p.isEmpty()) p = f(u"alt_pts"_s);
     out.points[i] = p.isEmpty() ? -1 : p.toInt();
   }
-  const QString total = f("total_pts");
+  const QString total = f(u"total_pts"_s);
   if (!total.isEmpty()) out.total = total.toInt();
-  out.result = f("result_go");
+  out.result = f(u"result_go"_s);
   return out;
 }
 
