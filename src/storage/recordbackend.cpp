@@ -1,6 +1,7 @@
 #include "recordbackend.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <QDir>
 
 #include "clashrule.h"
@@ -77,6 +78,30 @@ Record FieldValues::toRecord() const {
 }
 
 QString deletedMessage(const QString& id) { return QStringLiteral("The record has been deleted: ID ") + id; }
+
+QList<int> infoFieldPlaces(const QStringList& fields) {
+  QList<int> places;
+  for (const QString& f : fields) {
+    const QStringList& names = infoFieldNames();
+    const auto at = std::find_if(names.cbegin(), names.cend(),
+                                 [&](const QString& n) { return n.compare(f, Qt::CaseInsensitive) == 0; });
+    if (at == names.cend()) throw DbError(QStringLiteral("No field '%1' in the records.").arg(f));
+    places << static_cast<int>(at - names.cbegin());
+  }
+  return places;
+}
+
+// Every field read and the ones asked kept: a backend that can read fewer
+// does so itself.
+void RecordBackend::forEachRowOf(const QStringList& fields, const std::function<bool(const QStringList&)>& row) {
+  const QList<int> places = infoFieldPlaces(fields);
+  QStringList kept;
+  forEachRow({}, [&](const QStringList& all) {
+    kept.clear();
+    for (int at : places) kept << all.value(at);
+    return row(kept);
+  });
+}
 
 std::optional<QList<BatchChange>> RecordBackend::applyBatch(const QList<BatchOp>&, const BatchProgress&) {
   throw DbError(QStringLiteral("Records on a records server cannot be imported together yet."));

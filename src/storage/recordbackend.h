@@ -159,6 +159,10 @@ class RecordBackend {
   // Every record of table info, each field in infoFieldNames() order, in
   // `order` and then by ID; `row` returning false stops the walk.
   virtual void forEachRow(const QList<RowOrder>& order, const std::function<bool(const QStringList&)>& row) = 0;
+  // Of every record of table info only `fields` (names of infoFieldNames(),
+  // case ignored), in that order, the records by ID; `row` returning false
+  // stops the walk. A name of no field throws DbError.
+  virtual void forEachRowOf(const QStringList& fields, const std::function<bool(const QStringList&)>& row);
 
   // The records of table info of one soldier (`ssnDigits`, nine digits),
   // found through the index by SSN: rows of an SSN written another way may
@@ -174,6 +178,10 @@ class RecordBackend {
  protected:
   QStringList columns_;
 };
+
+// The places in infoFieldNames() of `fields`, case ignored; a name of no
+// field throws DbError.
+QList<int> infoFieldPlaces(const QStringList& fields);
 
 // The fields in `now` that differ from `asRead`, with what was meant for them.
 QList<FieldClash> clashesOf(const QStringList& names, const QStringList& asRead, const QStringList& now,

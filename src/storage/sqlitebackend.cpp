@@ -293,6 +293,33 @@ void SqliteBackend::forEachRow(const QList<RowOrder>& order, const std::function
   }
 }
 
+// A file this program made numbers its records by their row number (ID
+// INTEGER PRIMARY KEY), which is the engine's own order: walked as stored,
+// with no sort. Another file's ID is ordered as a number like any field.
+void SqliteBackend::forEachRowOf(const QStringList& fields, const std::function<bool(const QStringList&)>& row) {
+  open();
+  const QList<int> places = infoFieldPlaces(fields);
+  QStringList names;
+  for (int at : places) names << infoFieldNames().at(at);
+  const char* type = nullptr;
+  int primaryKey = 0;
+  const bool rowNumbered =
+      sqlite3_table_column_metadata(db_->get(), "main", "info", "ID", &type, nullptr, nullptr, &primaryKey, nullptr) ==
+          SQLITE_OK &&
+      primaryKey && type && QByteArray(type).compare("INTEGER", Qt::CaseInsensitive) == 0;
+  const QString order =
+      rowNumbered ? QStringLiteral("ID") : sortKeySql({RowOrder{QStringLiteral("ID"), false, RowOrder::As::Number}});
+  Statement st(*db_, "SELECT " + names.join(',') + " FROM info ORDER BY " + order);
+  const int n = static_cast<int>(names.size());
+  // One list for every record, each field sharing the text it held in the
+  // record before when it holds the same.
+  QStringList values(n);
+  while (st.step()) {
+    for (int i = 0; i < n; ++i) values[i] = st.textSharing(i, &values.at(i));
+    if (!row(values)) return;
+  }
+}
+
 std::vector<QStringList> SqliteBackend::rowsOfSoldier(const QString& ssnDigits) {
   open();
   // No order asked: the reader puts the rows in its own, and a sort key

@@ -45,6 +45,7 @@ class SqliteBackend : public RecordBackend {
   RowAsRead restore(qint64 key, const Record& record) override;
   std::optional<RowAsRead> remove(qint64 key) override;
   void forEachRow(const QList<RowOrder>& order, const std::function<bool(const QStringList&)>& row) override;
+  void forEachRowOf(const QStringList& fields, const std::function<bool(const QStringList&)>& row) override;
   std::vector<QStringList> rowsOfSoldier(const QString& ssnDigits) override;
   std::optional<QList<BatchChange>> applyBatch(const QList<BatchOp>& ops, const BatchProgress& progress) override;
 

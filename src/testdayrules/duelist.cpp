@@ -34,7 +34,7 @@ ReportTable dueList(const QList<TestResult>& results, const QList<GroupMember>& 
                     const QDate& asOf, int months) {
   // A soldier by the DoD ID number when known, their older records by SSN
   // among theirs.
-  const ResultsBySoldier keys(results, members);
+  const SoldierKeys keys(results, members);
   QHash<QString, DueSoldier> soldiers;
   for (const TestResult& r : results) {
     const QString key = keys.keyOf(r.soldier.dodId, r.soldier.ssn);

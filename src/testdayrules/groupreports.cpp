@@ -241,16 +241,27 @@ ReportTable groupRecordsTable(const TestGroup& group, const MemberRecords& recor
 
 namespace {
 
-TestDayRecords readRecords(const QString& dbPath, bool withInfo,
+// The three-event records: none, whole, or of each only what picks a
+// soldier's tests (its key, date of test and soldier).
+enum class Info { None, Whole, Headers };
+
+TestDayRecords readRecords(const QString& dbPath, Info read,
                            const std::function<std::vector<RowAsRead>(FitnessRecords&)>& readFive) {
   TestDayRecords out;
+  const bool withInfo = read != Info::None;
   if (withInfo) {
     const std::unique_ptr<RecordBackend> info = RecordBackend::forDatabase(dbPath);
     info->open();
-    info->forEachRow({}, [&](const QStringList& row) {
-      out.results << resultFromInfoRow(row);
-      return true;
-    });
+    if (read == Info::Whole)
+      info->forEachRow({}, [&](const QStringList& row) {
+        out.results << resultFromInfoRow(row);
+        return true;
+      });
+    else
+      info->forEachRowOf(infoHeaderFields(), [&](const QStringList& header) {
+        out.results << resultHeaderFromInfoFields(header);
+        return true;
+      });
     info->close();
   }
   const std::unique_ptr<FitnessRecords> five = FitnessRecords::forDatabase(dbPath);
@@ -268,12 +279,12 @@ TestDayRecords readRecords(const QString& dbPath, bool withInfo,
 }  // namespace
 
 TestDayRecords readTestDayRecords(const QString& dbPath, bool withInfo) {
-  return readRecords(dbPath, withInfo, [](FitnessRecords& five) { return five.readAll(); });
+  return readRecords(dbPath, withInfo ? Info::Whole : Info::None, [](FitnessRecords& five) { return five.readAll(); });
 }
 
 TestDayRecords readDueListRecords(const QString& dbPath, const QDate& asOf) {
   const QString upTo = asOf.toString(Qt::ISODate);
-  return readRecords(dbPath, true, [&upTo](FitnessRecords& five) { return five.readLatest(upTo); });
+  return readRecords(dbPath, Info::Headers, [&upTo](FitnessRecords& five) { return five.readLatest(upTo); });
 }
 
 PreparedReport preparedReport(const ReportTable& table) {

@@ -84,7 +84,9 @@ struct TestDayRecords {
 TestDayRecords readTestDayRecords(const QString& dbPath, bool withInfo);
 // What the due list as of `asOf` needs of them: readTestDayRecords(dbPath,
 // true), but of the five-event records of each soldier only those that can
-// decide the soldier's line, so a division's records are not all read.
+// decide the soldier's line, and of the three-event records only what picks
+// a soldier's tests (key, date of test, SSN, name), so a division's records
+// are not all read.
 TestDayRecords readDueListRecords(const QString& dbPath, const QDate& asOf);
 
 // The due list of the group's test: soldiers in name order, then SSN. A

@@ -16,21 +16,33 @@ namespace quillon {
 
 struct GroupMember;
 
-class ResultsBySoldier {
+// The keys alone, for a reader that keeps what it needs of each result
+// itself (the due list over a division's records).
+class SoldierKeys {
  public:
   // `members` pair SSNs with numbers as the results do.
-  explicit ResultsBySoldier(const QList<TestResult>& results, const QList<GroupMember>& members = {});
+  explicit SoldierKeys(const QList<TestResult>& results, const QList<GroupMember>& members = {});
 
   // The key a soldier named by these identifiers is filed under; empty when
   // neither names one.
   QString keyOf(const QString& dodId, const QString& ssn) const;
+
+ private:
+  QHash<QString, QString> numberOfSsn_;
+};
+
+class ResultsBySoldier {
+ public:
+  explicit ResultsBySoldier(const QList<TestResult>& results, const QList<GroupMember>& members = {});
+
+  QString keyOf(const QString& dodId, const QString& ssn) const { return keys_.keyOf(dodId, ssn); }
   // Their results, in the order given.
   QList<TestResult> of(const QString& dodId, const QString& ssn) const;
   // Every soldier's results by key, each in the order given.
   const QHash<QString, QList<TestResult>>& all() const { return byKey_; }
 
  private:
-  QHash<QString, QString> numberOfSsn_;
+  SoldierKeys keys_;
   QHash<QString, QList<TestResult>> byKey_;
 };
 

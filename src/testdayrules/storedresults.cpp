@@ -131,6 +131,16 @@ void scoreWhatIsMissing(TestResult& r) {
   }
 }
 
+TestResult infoHeader(const QString& id, const QString& ssn, const QString& name, const QString& dateOfTest) {
+  TestResult r;
+  r.kind = TestKindId::ThreeEvent;
+  r.id = id.trimmed().toLongLong();
+  r.date = parseDateOfBirth(dateOfTest.trimmed()).value_or(QDate());  // the form a date of test is read in too
+  r.soldier.ssn = ssnDigits(ssn.trimmed());
+  r.soldier.name = name.trimmed();
+  return r;
+}
+
 }  // namespace
 
 TestResult resultFromInfoRow(const QStringList& row) {
@@ -146,12 +156,7 @@ TestResult resultFromInfoRow(const QStringList& row) {
         stat = fieldIndex(QStringLiteral("STAT"));
   } at;
   const auto f = [&](int i) { return row.value(i).trimmed(); };
-  TestResult r;
-  r.kind = TestKindId::ThreeEvent;
-  r.id = f(at.id).toLongLong();
-  r.date = parseDateOfBirth(f(at.dot)).value_or(QDate());  // the form a date of test is read in too
-  r.soldier.ssn = ssnDigits(f(at.ssn));
-  r.soldier.name = f(at.lname);
+  TestResult r = infoHeader(row.value(at.id), row.value(at.ssn), row.value(at.lname), row.value(at.dot));
   r.soldier.sex = f(at.sex).toUpper();
   r.soldier.dob = parseDateOfBirth(f(at.dob)).value_or(QDate());
   const auto event = [](int i, std::optional<int> raw, const QString& points) {
@@ -169,6 +174,16 @@ TestResult resultFromInfoRow(const QStringList& row) {
   static const Particulars particulars(infoFieldNames());
   r.particulars = particulars.of(row);
   return r;
+}
+
+const QStringList& infoHeaderFields() {
+  static const QStringList fields{QStringLiteral("ID"), QStringLiteral("SSN"), QStringLiteral("LNAME"),
+                                  QStringLiteral("DOT")};
+  return fields;
+}
+
+TestResult resultHeaderFromInfoFields(const QStringList& header) {
+  return infoHeader(header.value(0), header.value(1), header.value(2), header.value(3));
 }
 
 TestResult resultHeaderFromFitnessRow(const RowAsRead& row) {

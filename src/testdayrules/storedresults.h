@@ -23,6 +23,11 @@ namespace quillon {
 
 // A row of table info, every field in infoFieldNames() order.
 TestResult resultFromInfoRow(const QStringList& infoRow);
+// The fields of table info a record's key, date of test and soldier are
+// read from, and of a row of those fields alone the result as
+// resultFromInfoRow reads them: what the due list asks of every record.
+const QStringList& infoHeaderFields();
+TestResult resultHeaderFromInfoFields(const QStringList& headerFields);
 enum class Missing { AsStored, Scored };
 // A row of fitness_tests in fitnessFieldNames() order.
 TestResult resultFromFitnessRow(const RowAsRead& row, Missing missing);

@@ -53,6 +53,42 @@ TYPED_TEST(ReportOrder, NumbersDatesAndTextSortByTheirValue) {
   EXPECT_THROW(this->ids({{"NOSUCH", false, As::Text}}), quillon::DbError);
 }
 
+// A reader that needs a few fields of every record (the due list) has
+// those alone, in the order it names them, the records by ID as a number
+// whatever order they were entered in.
+TYPED_TEST(ReportOrder, OnlyTheFieldsAskedComeInTheOrderAskedTheRecordsByTheirNumber) {
+  // The server numbers records itself unless told to take these.
+  const std::string into = std::string("INSERT INTO info (ID, LNAME, SSN, DOT)") +
+                           (std::is_same_v<TypeParam, quillon::test::FileRecords> ? "" : " OVERRIDING SYSTEM VALUE");
+  this->records.exec(QString::fromStdString(into + " VALUES (30, 'Cole', '333445555', '01/02/2025');" + into +
+                      " VALUES (4, 'Able', NULL, '');" + into + " VALUES (200, 'Cole', '333445555', ' 2025-03-04 ');" +
+                      into + " VALUES (9, 'Baker', '222334444', '01/02/2025');"));
+  auto backend = this->records.backend();
+  const auto walk = [&](const QStringList& fields, int stopAfter = -1) {
+    QList<QStringList> out;
+    backend->forEachRowOf(fields, [&](const QStringList& row) {
+      out << row;
+      return stopAfter < 0 || out.size() < stopAfter;
+    });
+    return out;
+  };
+  const QList<QStringList> rows = walk({"dot", "ID", "Lname", "SSN"});
+  ASSERT_EQ(rows.size(), 4);
+  EXPECT_EQ(rows[0], QStringList({"", "4", "Able", ""}));
+  EXPECT_EQ(rows[1], QStringList({"01/02/2025", "9", "Baker", "222334444"}));
+  EXPECT_EQ(rows[2], QStringList({"01/02/2025", "30", "Cole", "333445555"}));
+  EXPECT_EQ(rows[3], QStringList({" 2025-03-04 ", "200", "Cole", "333445555"}));
+  // The same records as the whole walk gives them, field for field.
+  QList<QStringList> whole;
+  backend->forEachRow({}, [&](const QStringList& r) {
+    whole << QStringList{r.value(6), r.value(0), r.value(1), r.value(3)};
+    return true;
+  });
+  EXPECT_EQ(rows, whole);
+  EXPECT_EQ(walk({"LNAME"}, 2), QList<QStringList>({{"Able"}, {"Baker"}}));
+  EXPECT_THROW(walk({"LNAME", "NOSUCH"}), quillon::DbError);
+}
+
 }  // namespace
 
 namespace {
@@ -133,6 +169,40 @@ TYPED_TEST(ReportOrder, ReadingOnFromARowsPlaceGivesExactlyTheRowsAfterIt) {
     ASSERT_NE(at->next(), nullptr);
     EXPECT_EQ(idsOf(*view->rowsAfter(pass, order, at->position(), 3)), all.mid(k + 1, 3));
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A file made elsewhere may keep ID as text, not as the engine's own row
+// number: its records still come by ID as a number, as the whole walk
+// gives them, never "10" before "9".
+TEST(ReportOrderOfAFileMadeElsewhere, RecordsWhoseIdIsNoRowNumberComeByItsValue) {
+  quillon::test::ScratchDir dir;
+  const QString path = dir.file("info.mdb");
+  QFile empty(path);  // an empty file is an empty records file to the engine
+  ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+  empty.close();
+  QStringList columns;
+  for (const QString& f : quillon::infoFieldNames()) columns << f + " TEXT";
+  quillon::test::execSql(path, "CREATE TABLE info (" + columns.join(", ") +
+                                   ");"
+                                   "INSERT INTO info (ID, LNAME) VALUES ('10', 'Ten');"
+                                   "INSERT INTO info (ID, LNAME) VALUES ('9', 'Nine');"
+                                   "INSERT INTO info (ID, LNAME) VALUES ('100', 'Hundred');");
+  quillon::SqliteBackend backend(path);
+  QStringList ids, whole;
+  backend.forEachRowOf({"LNAME", "ID"}, [&](const QStringList& r) {
+    ids << r.value(1);
+    return true;
+  });
+  backend.forEachRow({}, [&](const QStringList& r) {
+    whole << r.value(0);
+    return true;
+  });
+  EXPECT_EQ(ids, QStringList({"9", "10", "100"}));
+  EXPECT_EQ(ids, whole);
 }
 
 }  // namespace

@@ -171,6 +171,17 @@ TYPED_TEST(GroupStore, TheDueListFromEachSoldiersLatestRecordsIsTheOneFromAllOfT
     writes << QStringLiteral("UPDATE fitness_tests SET test_date = %1 WHERE id = %2")
                   .arg(oddDates[i].isEmpty() ? QStringLiteral("NULL") : "'" + oddDates[i] + "'")
                   .arg(odd[i]);
+  // Three-event records as the earlier program kept them, which the list
+  // reads by key, date of test, SSN and name alone: blanks around them,
+  // another way of writing an SSN and a date, a date past the list's day,
+  // none or nonsense; a soldier of both tests and soldiers of this one only.
+  writes << "INSERT INTO info (LNAME, SSN, DOT, STAT) VALUES (' Able, A ', ' 111-22-3333 ', '01/15/2023', 'GO')"
+         << "INSERT INTO info (LNAME, SSN, DOT, STAT) VALUES ('Egan, Ed', '555667777', '03/01/2025', 'GO')"
+         << "INSERT INTO info (LNAME, SSN, DOT, STAT) VALUES ('Egan, Eddie', '555-66-7777', ' 2025-04-02', 'NO-GO')"
+         << "INSERT INTO info (LNAME, SSN, DOT, STAT) VALUES ('Egan, E', '555667777', 'junk', '')"
+         << "INSERT INTO info (LNAME, SSN, DOT, STAT) VALUES ('Fox, Fay', '666778888', '07/04/2026', 'GO')"
+         << "INSERT INTO info (LNAME, SSN, DOT, STAT) VALUES ('Fox, Fae', '666778888', NULL, 'GO')"
+         << "INSERT INTO info (LNAME, SSN, DOT, STAT) VALUES ('Gray, Gus', '', '05/05/2024', 'GO')";
   if constexpr (std::is_same_v<TypeParam, GroupsInAFile>)
     sqlite::Database(this->backend.recordsPath(), sqlite::Database::Mode::ReadWrite).exec(writes.join(';'));
   else
@@ -184,6 +195,9 @@ TYPED_TEST(GroupStore, TheDueListFromEachSoldiersLatestRecordsIsTheOneFromAllOfT
     const ReportTable fromLatest = dueList(readDueListRecords(path, asOf), asOf, 6);
     ASSERT_FALSE(fromAll.rows.isEmpty()) << day;
     EXPECT_EQ(fromLatest.rows, fromAll.rows) << day;
+    const auto egan = std::find_if(fromAll.rows.cbegin(), fromAll.rows.cend(),
+                                   [](const QStringList& r) { return r.value(1) == QLatin1String("555667777"); });
+    ASSERT_NE(egan, fromAll.rows.cend()) << day << ": a soldier of the three-event test alone is due";
   }
   // Fewer records were read for it: Able's and Baker's older ones stay.
   EXPECT_LT(records->readLatest(QStringLiteral("2025-06-30")).size(), records->readAll().size());
