@@ -205,6 +205,8 @@ std::optional<FitnessRecords::Changes> FitnessRecords::changesSince(const Follow
 
 std::vector<RowAsRead> FitnessRecords::readLatest(const QString&) { return readAll(); }
 
+std::vector<RowAsRead> FitnessRecords::readAllOf(const QStringList&) { return readAll(); }
+
 std::unique_ptr<FitnessRecords> FitnessRecords::forDatabase(const QString& dbPath) {
   return std::make_unique<FitnessRows>([dbPath] { return RecordsSession::forDatabase(dbPath); });
 }

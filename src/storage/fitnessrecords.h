@@ -83,6 +83,9 @@ class FitnessRecords {
   // fitnessFieldNames() order (the ID as text first, no value as a null
   // string).
   virtual std::vector<RowAsRead> readAll() = 0;  // by test date, name, ID
+  // The same records with only `fields` (and the ID) read where the store
+  // can leave the others out; a reader looks at no other field.
+  virtual std::vector<RowAsRead> readAllOf(const QStringList& fields);
   // The records of these soldiers, each named by soldierIdentity(): nine
   // digits through the index by SSN (rows of an SSN written another way may
   // come along, ssnkey.h), ten through the index by DoD ID. In

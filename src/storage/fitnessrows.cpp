@@ -57,6 +57,12 @@ void FitnessRows::open() {
 
 std::vector<RowAsRead> FitnessRows::readAll() { return gw().all(readOrder()); }
 
+std::vector<RowAsRead> FitnessRows::readAllOf(const QStringList& fields) {
+  for (const QString& f : fields)
+    if (!fitnessFieldNames().contains(f)) throw DbError(QStringLiteral("No field '%1' in the five-event records.").arg(f));
+  return gw().all(readOrder(), fields);
+}
+
 std::vector<RowAsRead> FitnessRows::readOfSoldiers(const QStringList& soldiers, const QStringList& fields) {
   for (const QString& f : fields) Q_ASSERT_X(fitnessFieldNames().contains(f), "readOfSoldiers", qPrintable(f));
   QStringList ssns, dodIds;

@@ -153,8 +153,8 @@ std::vector<RowAsRead> Gateway::byKeys(const QList<qint64>& keys, const QStringL
              {onServer() ? '{' + list.join(',') + '}' : json});
 }
 
-std::vector<RowAsRead> Gateway::all(const QStringList& order) {
-  return run("SELECT " + selectList() + " FROM " + table_.name + " t" + orderBy(order), {});
+std::vector<RowAsRead> Gateway::all(const QStringList& order, const QStringList& fields) {
+  return run("SELECT " + selectList(fields) + " FROM " + table_.name + " t" + orderBy(order), {});
 }
 
 std::vector<RowAsRead> Gateway::latestOfEach(const QString& group, const QString& date, const QString& with,

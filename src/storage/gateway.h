@@ -68,7 +68,7 @@ class Gateway {
   // The rows with these keys, in `order`.
   std::vector<RowAsRead> byKeys(const QList<qint64>& keys, const QStringList& order);
   // Every row, in `order`.
-  std::vector<RowAsRead> all(const QStringList& order);
+  std::vector<RowAsRead> all(const QStringList& order, const QStringList& fields = {});
   // Of each value of `group` (not empty): the rows holding its latest date
   // in `date`, and those holding its latest date up to `upTo` among the rows
   // where `with` holds a value; with every row whose date is no date of a

@@ -131,13 +131,16 @@ void scoreWhatIsMissing(TestResult& r) {
   }
 }
 
-TestResult infoHeader(const QString& id, const QString& ssn, const QString& name, const QString& dateOfTest) {
+TestResult infoHeader(const QString& id, const QString& ssn, const QString& name, const QString& dateOfTest,
+                      const QString& sex, const QString& dateOfBirth) {
   TestResult r;
   r.kind = TestKindId::ThreeEvent;
   r.id = id.trimmed().toLongLong();
   r.date = parseDateOfBirth(dateOfTest.trimmed()).value_or(QDate());  // the form a date of test is read in too
   r.soldier.ssn = ssnDigits(ssn.trimmed());
   r.soldier.name = name.trimmed();
+  r.soldier.sex = sex.trimmed().toUpper();
+  r.soldier.dob = parseDateOfBirth(dateOfBirth.trimmed()).value_or(QDate());
   return r;
 }
 
@@ -156,9 +159,8 @@ TestResult resultFromInfoRow(const QStringList& row) {
         stat = fieldIndex(QStringLiteral("STAT"));
   } at;
   const auto f = [&](int i) { return row.value(i).trimmed(); };
-  TestResult r = infoHeader(row.value(at.id), row.value(at.ssn), row.value(at.lname), row.value(at.dot));
-  r.soldier.sex = f(at.sex).toUpper();
-  r.soldier.dob = parseDateOfBirth(f(at.dob)).value_or(QDate());
+  TestResult r = infoHeader(row.value(at.id), row.value(at.ssn), row.value(at.lname), row.value(at.dot),
+                            row.value(at.sex), row.value(at.dob));
   const auto event = [](int i, std::optional<int> raw, const QString& points) {
     EventResult e;
     e.event = i;
@@ -177,13 +179,14 @@ TestResult resultFromInfoRow(const QStringList& row) {
 }
 
 const QStringList& infoHeaderFields() {
-  static const QStringList fields{QStringLiteral("ID"), QStringLiteral("SSN"), QStringLiteral("LNAME"),
-                                  QStringLiteral("DOT")};
+  static const QStringList fields{QStringLiteral("ID"),  QStringLiteral("SSN"), QStringLiteral("LNAME"),
+                                  QStringLiteral("DOT"), QStringLiteral("SEX"), QStringLiteral("DOB")};
   return fields;
 }
 
 TestResult resultHeaderFromInfoFields(const QStringList& header) {
-  return infoHeader(header.value(0), header.value(1), header.value(2), header.value(3));
+  return infoHeader(header.value(HeaderId), header.value(HeaderSsn), header.value(HeaderName),
+                    header.value(HeaderDateOfTest), header.value(HeaderSex), header.value(HeaderDateOfBirth));
 }
 
 TestResult resultHeaderFromFitnessRow(const RowAsRead& row) {

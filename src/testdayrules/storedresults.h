@@ -24,8 +24,10 @@ namespace quillon {
 // A row of table info, every field in infoFieldNames() order.
 TestResult resultFromInfoRow(const QStringList& infoRow);
 // The fields of table info a record's key, date of test and soldier are
-// read from, and of a row of those fields alone the result as
-// resultFromInfoRow reads them: what the due list asks of every record.
+// read from, in this order, and of a row of those fields alone the result
+// as resultFromInfoRow reads them: what the due list and the soldier picker
+// ask of every record.
+enum InfoHeader { HeaderId, HeaderSsn, HeaderName, HeaderDateOfTest, HeaderSex, HeaderDateOfBirth };
 const QStringList& infoHeaderFields();
 TestResult resultHeaderFromInfoFields(const QStringList& headerFields);
 enum class Missing { AsStored, Scored };

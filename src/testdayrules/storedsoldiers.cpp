@@ -78,12 +78,13 @@ class Soldiers {
 QList<StoredSoldier> storedSoldiers(RecordBackend& records, FitnessRecords* fiveEvent) {
   if (!records.isOpen()) records.open();
   Soldiers soldiers;
-  records.forEachRow({}, [&](const QStringList& row) {
-    const TestResult r = resultFromInfoRow(row);
+  // Of each three-event record only what names the soldier and the test.
+  records.forEachRowOf(infoHeaderFields(), [&](const QStringList& header) {
+    const TestResult r = resultHeaderFromInfoFields(header);
     if (r.soldier.ssn.isEmpty()) return true;
     soldiers.take(StoredSoldier{r.soldier.name, r.soldier.ssn, r.soldier.sex,
-                                isoDate(r.soldier.dob, r.particulars.value("DOB")),
-                                isoDate(r.date, r.particulars.value("DOT"))});
+                                isoDate(r.soldier.dob, header.value(HeaderDateOfBirth)),
+                                isoDate(r.date, header.value(HeaderDateOfTest))});
     return true;
   });
   if (fiveEvent) {
@@ -92,7 +93,11 @@ QList<StoredSoldier> storedSoldiers(RecordBackend& records, FitnessRecords* five
     const auto field = [&names](const RowAsRead& row, const char* name) {
       return row.fields.value(names.indexOf(QLatin1String(name))).trimmed();
     };
-    for (const RowAsRead& row : fiveEvent->readAll()) {
+    // Of each five-event record likewise only what names the soldier and
+    // the test.
+    static const QStringList read{QStringLiteral("ssn"), QStringLiteral("dod_id"), QStringLiteral("name"),
+                                  QStringLiteral("sex"), QStringLiteral("dob"),    QStringLiteral("test_date")};
+    for (const RowAsRead& row : fiveEvent->readAllOf(read)) {
       const QString ssn = ssnNineDigits(field(row, "ssn"));
       const QString dodId = normalizedDodId(field(row, "dod_id")).value_or(QString());
       if (ssn.isEmpty() && dodId.isEmpty()) continue;

@@ -38,6 +38,28 @@ TYPED_TEST(FitnessStore, EveryFieldComesBackAsStoredAndFromAnotherStation) {
   EXPECT_EQ(found->key, added.key);
 }
 
+// A reader of every record that needs a few fields of each (the soldier
+// picker) has those as stored, in readAll's order; the others are not read.
+TYPED_TEST(FitnessStore, ReadingEveryRecordForSomeFieldsGivesThoseAsStoredInTheSameOrder) {
+  auto station = this->records.station();
+  for (int n : {3, 1, 2}) {
+    Record r = fullFitnessRecord(n);
+    r.insert("ssn", QStringLiteral("30000000%1").arg(n));
+    r.insert("test_date", QStringLiteral("2025-0%1-01").arg(4 - n));
+    station->add(r);
+  }
+  const std::vector<RowAsRead> all = station->readAll();
+  const std::vector<RowAsRead> some = station->readAllOf({"name", "test_date"});
+  ASSERT_EQ(some.size(), all.size());
+  for (size_t i = 0; i < all.size(); ++i) {
+    EXPECT_EQ(some[i].key, all[i].key);
+    EXPECT_EQ(byName(some[i]).value("name"), byName(all[i]).value("name"));
+    EXPECT_EQ(byName(some[i]).value("test_date"), byName(all[i]).value("test_date"));
+    EXPECT_TRUE(byName(some[i]).value("ssn").isEmpty()) << "a field not asked for is not read";
+  }
+  EXPECT_THROW(station->readAllOf({"name", "nosuch"}), DbError);
+}
+
 TYPED_TEST(FitnessStore, EntriesInAnotherFormAreStoredInOneFormOrRefusedByName) {
   auto s = this->records.station();
   Record r{{"ssn", "300000001"}, {"test_date", "2025-10-01"}, {"pushup", " 042 "}, {"height_in", "070.50"},
