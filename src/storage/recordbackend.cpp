@@ -1,8 +1,8 @@
 #include "recordbackend.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <algorithm>
-#include <QDir>
 
 #include "clashrule.h"
 #include "pgbackend.h"

@@ -283,7 +283,8 @@ void SqliteBackend::forEachRow(const QList<RowOrder>& order, const std::function
   // Equal rows in the order they were entered.
   QList<RowOrder> keys = order;
   keys << RowOrder{QStringLiteral("ID"), false, RowOrder::As::Number};
-  Statement st(*db_, "SELECT " + infoFieldNames().join(',') + " FROM info ORDER BY " + sortKeySql(keys));
+  Statement st(*db_, "SELECT " + infoFieldNames().join(',') + " FROM info ORDER BY " +
+                         (order.isEmpty() ? idOrderSql() : sortKeySql(keys)));
   const int n = static_cast<int>(infoFieldNames().size());
   QStringList fields;
   while (st.step()) {
@@ -296,20 +297,22 @@ void SqliteBackend::forEachRow(const QList<RowOrder>& order, const std::function
 // A file this program made numbers its records by their row number (ID
 // INTEGER PRIMARY KEY), which is the engine's own order: walked as stored,
 // with no sort. Another file's ID is ordered as a number like any field.
-void SqliteBackend::forEachRowOf(const QStringList& fields, const std::function<bool(const QStringList&)>& row) {
-  open();
-  const QList<int> places = infoFieldPlaces(fields);
-  QStringList names;
-  for (int at : places) names << infoFieldNames().at(at);
+QString SqliteBackend::idOrderSql() const {
   const char* type = nullptr;
   int primaryKey = 0;
   const bool rowNumbered =
       sqlite3_table_column_metadata(db_->get(), "main", "info", "ID", &type, nullptr, nullptr, &primaryKey, nullptr) ==
           SQLITE_OK &&
       primaryKey && type && QByteArray(type).compare("INTEGER", Qt::CaseInsensitive) == 0;
-  const QString order =
-      rowNumbered ? QStringLiteral("ID") : sortKeySql({RowOrder{QStringLiteral("ID"), false, RowOrder::As::Number}});
-  Statement st(*db_, "SELECT " + names.join(',') + " FROM info ORDER BY " + order);
+  return rowNumbered ? QStringLiteral("ID") : sortKeySql({RowOrder{QStringLiteral("ID"), false, RowOrder::As::Number}});
+}
+
+void SqliteBackend::forEachRowOf(const QStringList& fields, const std::function<bool(const QStringList&)>& row) {
+  open();
+  const QList<int> places = infoFieldPlaces(fields);
+  QStringList names;
+  for (int at : places) names << infoFieldNames().at(at);
+  Statement st(*db_, "SELECT " + names.join(',') + " FROM info ORDER BY " + idOrderSql());
   const int n = static_cast<int>(names.size());
   // One list for every record, each field sharing the text it held in the
   // record before when it holds the same.

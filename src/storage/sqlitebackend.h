@@ -51,6 +51,8 @@ class SqliteBackend : public RecordBackend {
 
  private:
   void requireOpen() const;
+  // What orders the records by ID alone.
+  QString idOrderSql() const;
   // The gateway over table info as the last row source shows it, made at
   // its first use after readRows.
   Gateway& rows();
