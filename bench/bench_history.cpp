@@ -11,13 +11,16 @@
 //             same rows (every field as text) through the same index;
 //   due list  the due list from every record, against the engine's own
 //             grouped queries giving the same answer (each soldier's latest
-//             name and unit, last five-event result, last three-event date).
+//             name and unit, last five-event result, last three-event date);
+//   picker    the soldiers the test-day window offers to pick from the
+//             records, against the engine's own grouped queries giving each
+//             soldier's latest particulars of either kind.
 // Reports the median of the per-turn ratios against each goal. The file is
 // made once (one transaction, prepared statements) and kept beside the
 // bench for the next run. The server part needs a server through the PG*
 // environment (pg_virtualenv) and is skipped without one.
 //
-//   bench_history [history] [held] [cards] [due] [server]   (all when none is
+//   bench_history [history] [held] [cards] [due] [picker] [server]   (all when none is
 //                                       named; all but the last on file; `held`
 //                                       the history held open only, to profile)
 #include <libpq-fe.h>
@@ -43,6 +46,7 @@
 #include "pgscratch.h"
 #include "recordbackend.h"
 #include "ssnkey.h"
+#include "storedsoldiers.h"
 
 using namespace quillon;
 using namespace quillon::bench;
@@ -237,6 +241,31 @@ void onFile() {
   report("due list on file (1,000,000 five-event)", due, 2.0);
 }
 
+void pickerOnFile(const QString& path) {
+  const QString key = ssnKeySqlite(QStringLiteral("ssn"));
+  const QString infoKey = ssnKeySqlite(QStringLiteral("SSN"));
+  // Per soldier and kind of test: the particulars of the latest record.
+  const QStringList newest = {
+      "SELECT " + key + " AS k, dod_id, name, sex, dob, max(test_date) FROM fitness_tests GROUP BY k",
+      "SELECT k, LNAME, SEX, DOB, max(d) FROM (SELECT " + infoKey +
+          " AS k, LNAME, SEX, DOB, substr(DOT, 7, 4) || '-' || substr(DOT, 1, 2) || '-' || substr(DOT, 4, 2) AS d "
+          "FROM info) GROUP BY k"};
+  const Pair picker = inTurns(
+      "picker", kDueTurns,
+      [&](int) {
+        QElapsedTimer t;
+        t.start();
+        auto info = RecordBackend::forDatabase(path);
+        auto five = FitnessRecords::forDatabase(path);
+        const QList<StoredSoldier> all = storedSoldiers(*info, five.get());
+        const double ms = msSince(t);
+        if (all.size() != kSoldiers) die("soldiers to pick:", QString::number(all.size()));
+        return ms;
+      },
+      [&](int) { return engineOnFile(path, newest, QByteArray(), 2 * kSoldiers); });
+  report("soldiers to pick on file (1,000,000 of each kind)", picker, 2.0);
+}
+
 void onServer() {
   test::PgScratch scratch(test::setupSqlPath());
   if (!scratch.error().isEmpty()) {
@@ -327,6 +356,7 @@ void onServer() {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   if (wanted("history") || wanted("held") || wanted("cards") || wanted("due")) onFile();
+  if (wanted("picker")) pickerOnFile(divisionFile());
   if (wanted("server")) onServer();
   return 0;
 }

@@ -1,6 +1,6 @@
 #include "soldierid.h"
 
-#include <QRegularExpression>
+#include <QStringView>
 
 namespace quillon {
 
@@ -16,23 +16,45 @@ QString shownSsn(const QString& ssn, SsnShown how) {
   return QStringLiteral("***-**-") + digits.right(4).rightJustified(4, QLatin1Char('*'));
 }
 
+namespace {
+
+// Read digit by digit rather than by a pattern: the due list and the picker
+// ask for every record of a division.
+bool asciiDigits(QStringView s) {
+  for (const QChar c : s)
+    if (c.unicode() < u'0' || c.unicode() > u'9') return false;
+  return true;
+}
+
+// The nine digits of an SSN written 000-00-0000 or 000000000 (a dash may
+// stand at either place alone); empty for anything else.
+QString nineDigitsOf(QStringView t) {
+  QString digits(9, Qt::Uninitialized);
+  qsizetype at = 0;
+  for (qsizetype i = 0; i < t.size(); ++i) {
+    const char16_t c = t.at(i).unicode();
+    if (c == u'-' && (at == 3 || at == 5) && (i == 0 || t.at(i - 1).unicode() != u'-')) continue;
+    if (c < u'0' || c > u'9' || at == 9) return QString();
+    digits[at++] = QChar(c);
+  }
+  return at == 9 ? digits : QString();
+}
+
+}  // namespace
+
 std::optional<QString> normalizedDodId(const QString& text) {
-  static const QRegularExpression tenDigits(QStringLiteral("^[0-9]{10}$"));
   const QString t = text.trimmed();
-  if (!tenDigits.match(t).hasMatch()) return std::nullopt;
+  if (t.size() != 10 || !asciiDigits(t)) return std::nullopt;
   return t;
 }
 
-bool looksLikeSsn(const QString& text) {
-  static const QRegularExpression ssn(QStringLiteral("^[0-9]{3}-?[0-9]{2}-?[0-9]{4}$"));
-  return ssn.match(text.trimmed()).hasMatch();
-}
+bool looksLikeSsn(const QString& text) { return !ssnNineDigits(text).isEmpty(); }
 
 QString ssnNineDigits(const QString& ssn) {
-  if (!looksLikeSsn(ssn)) return QString();
-  QString digits = ssn.trimmed();
-  digits.remove(QLatin1Char('-'));
-  return digits;
+  const QStringView t = QStringView(ssn).trimmed();
+  // Most are stored as nine digits already: handed back as they are.
+  if (t.size() == ssn.size() && ssn.size() == 9 && asciiDigits(ssn)) return ssn;
+  return nineDigitsOf(t);
 }
 
 QString soldierIdentity(const QString& dodId, const QString& ssn) {

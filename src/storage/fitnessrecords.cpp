@@ -205,7 +205,19 @@ std::optional<FitnessRecords::Changes> FitnessRecords::changesSince(const Follow
 
 std::vector<RowAsRead> FitnessRecords::readLatest(const QString&) { return readAll(); }
 
-std::vector<RowAsRead> FitnessRecords::readAllOf(const QStringList&) { return readAll(); }
+std::vector<RowAsRead> FitnessRecords::readAllOf(const QStringList& fields) {
+  std::vector<RowAsRead> rows;
+  forEachOf(fields, [&rows](const RowAsRead& row) {
+    rows.push_back(row);
+    return true;
+  });
+  return rows;
+}
+
+void FitnessRecords::forEachOf(const QStringList&, const std::function<bool(const RowAsRead&)>& row) {
+  for (const RowAsRead& r : readAll())
+    if (!row(r)) return;
+}
 
 std::unique_ptr<FitnessRecords> FitnessRecords::forDatabase(const QString& dbPath) {
   return std::make_unique<FitnessRows>([dbPath] { return RecordsSession::forDatabase(dbPath); });

@@ -15,6 +15,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -85,7 +86,11 @@ class FitnessRecords {
   virtual std::vector<RowAsRead> readAll() = 0;  // by test date, name, ID
   // The same records with only `fields` (and the ID) read where the store
   // can leave the others out; a reader looks at no other field.
-  virtual std::vector<RowAsRead> readAllOf(const QStringList& fields);
+  std::vector<RowAsRead> readAllOf(const QStringList& fields);
+  // Those records handed to `row` one at a time as they are read, until it
+  // answers false, none of them kept: a division's records in the memory of
+  // one. The row handed is refilled for the next.
+  virtual void forEachOf(const QStringList& fields, const std::function<bool(const RowAsRead&)>& row);
   // The records of these soldiers, each named by soldierIdentity(): nine
   // digits through the index by SSN (rows of an SSN written another way may
   // come along, ssnkey.h), ten through the index by DoD ID. In

@@ -57,10 +57,10 @@ void FitnessRows::open() {
 
 std::vector<RowAsRead> FitnessRows::readAll() { return gw().all(readOrder()); }
 
-std::vector<RowAsRead> FitnessRows::readAllOf(const QStringList& fields) {
+void FitnessRows::forEachOf(const QStringList& fields, const std::function<bool(const RowAsRead&)>& row) {
   for (const QString& f : fields)
     if (!fitnessFieldNames().contains(f)) throw DbError(QStringLiteral("No field '%1' in the five-event records.").arg(f));
-  return gw().all(readOrder(), fields);
+  gw().each(readOrder(), fields, row);
 }
 
 std::vector<RowAsRead> FitnessRows::readOfSoldiers(const QStringList& soldiers, const QStringList& fields) {

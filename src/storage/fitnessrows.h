@@ -23,7 +23,7 @@ class FitnessRows : public FitnessRecords {
   void close() override { gateway_.reset(); }
 
   std::vector<RowAsRead> readAll() override;
-  std::vector<RowAsRead> readAllOf(const QStringList& fields) override;
+  void forEachOf(const QStringList& fields, const std::function<bool(const RowAsRead&)>& row) override;
   std::vector<RowAsRead> readOfSoldiers(const QStringList& ssnDigits, const QStringList& fields = {}) override;
   std::vector<RowAsRead> readOfSoldiersUnordered(const QStringList& ssnDigits) override;
   std::vector<RowAsRead> readIds(const QList<qint64>& ids) override;

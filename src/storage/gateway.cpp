@@ -157,6 +157,20 @@ std::vector<RowAsRead> Gateway::all(const QStringList& order, const QStringList&
   return run("SELECT " + selectList(fields) + " FROM " + table_.name + " t" + orderBy(order), {});
 }
 
+void Gateway::each(const QStringList& order, const QStringList& fields, const RowSink& row) {
+  const int columns = static_cast<int>(table_.columns.size());
+  const bool versioned = table_.hasVersion(onServer());
+  // Of a division's rows, the columns left out are not looked at either.
+  QList<int> only;
+  if (!fields.isEmpty()) {
+    only << 0;
+    for (const QString& f : fields)
+      if (const int c = columnOf(f); !only.contains(c)) only << c;
+  }
+  dialect_->each("SELECT " + selectList(fields) + " FROM " + table_.name + " t" + orderBy(order), {}, columns,
+                 versioned, nullptr, false, only, row);
+}
+
 std::vector<RowAsRead> Gateway::latestOfEach(const QString& group, const QString& date, const QString& with,
                                              const QString& upTo, const QStringList& order) {
   const auto named = [this](const QString& prefix, const QString& c) {

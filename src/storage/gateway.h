@@ -13,6 +13,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -69,6 +70,11 @@ class Gateway {
   std::vector<RowAsRead> byKeys(const QList<qint64>& keys, const QStringList& order);
   // Every row, in `order`.
   std::vector<RowAsRead> all(const QStringList& order, const QStringList& fields = {});
+  // A row as it is read; false stops the reading.
+  using RowSink = std::function<bool(const RowAsRead&)>;
+  // Every row, in `order`, each handed over as it is read and none kept:
+  // for reading a whole table of a division's size.
+  void each(const QStringList& order, const QStringList& fields, const RowSink& row);
   // Of each value of `group` (not empty): the rows holding its latest date
   // in `date`, and those holding its latest date up to `upTo` among the rows
   // where `with` holds a value; with every row whose date is no date of a

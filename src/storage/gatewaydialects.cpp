@@ -70,31 +70,30 @@ class SqliteDialect : public Gateway::Dialect {
   QString changedAfter(const QString& change, int) const override { return change + " > ?"; }
   bool hasTable(const QString& name) override { return sqlite::hasTable(session_.file(needs_), name); }
   // The file keeps its recent statements ready whatever they are.
-  std::vector<RowAsRead> run(const QString& sql, const QStringList& params, int columns, bool versioned,
-                             qint64* mark, bool) override {
+  void each(const QString& sql, const QStringList& params, int columns, bool versioned, qint64* mark, bool,
+            const QList<int>& only, const Gateway::RowSink& sink) override {
     sqlite::Statement st(session_.file(needs_), sql);
     for (int i = 0; i < params.size(); ++i) st.bindText(i + 1, params.at(i), true);
-    std::vector<RowAsRead> out;
     const int markColumn = columns + (versioned ? 1 : 0);
     // A soldier's rows repeat most of their fields (name, unit, graders,
     // verdicts, figures): a field that holds what it held in the row before
-    // shares that text instead of making it again.
-    QStringList before;
+    // keeps that text instead of making it again.
+    RowAsRead r;
+    r.fields.resize(columns);
     std::vector<std::optional<qint64>> numbers;
     while (st.step()) {
       if (mark) {
         *mark = st.integer(markColumn);
         if (st.text(0).isNull()) continue;
       }
-      RowAsRead r;
-      r.fields.resize(columns);
-      st.readSharing(r.fields.data(), columns, before, numbers);
-      before = r.fields;
+      if (only.isEmpty())
+        st.readSharing(r.fields.data(), columns, r.fields, numbers);
+      else
+        st.readSharing(r.fields.data(), only, r.fields, numbers);
       r.key = st.integer(0);
       if (versioned) r.version = st.integer(columns);
-      out.push_back(std::move(r));
+      if (!sink(r)) return;
     }
-    return out;
   }
 
  private:
@@ -144,8 +143,8 @@ class PostgresDialect : public Gateway::Dialect {
     const pg::Result r = session_.server().exec("SELECT to_regclass($1) IS NOT NULL", {pg::text(name)});
     return r.value(0, 0) == QLatin1String("t");
   }
-  std::vector<RowAsRead> run(const QString& sql, const QStringList& params, int columns, bool versioned,
-                             qint64* mark, bool repeated) override {
+  void each(const QString& sql, const QStringList& params, int columns, bool versioned, qint64* mark,
+            bool repeated, const QList<int>& only, const Gateway::RowSink& sink) override {
     std::vector<pg::Param> wire;
     wire.reserve(params.size());
     for (const QString& p : params) wire.push_back(p.isNull() ? pg::Param() : pg::text(p));
@@ -155,22 +154,23 @@ class PostgresDialect : public Gateway::Dialect {
     const QByteArray text = sql.toUtf8();
     const pg::Result r =
         repeated ? session_.server().execPrepared(text, wire) : session_.server().exec(text.constData(), wire);
-    std::vector<RowAsRead> out;
-    out.reserve(static_cast<size_t>(r.rows()));
     const int markColumn = columns + (versioned ? 1 : 0);
+    RowAsRead row;
+    row.fields.resize(columns);
     for (int i = 0; i < r.rows(); ++i) {
       if (mark) {
         *mark = r.integer(i, markColumn);
         if (r.isNull(i, 0)) continue;
       }
-      RowAsRead row;
-      row.fields.reserve(columns);
-      for (int c = 0; c < columns; ++c) row.fields << (r.isNull(i, c) ? QString() : r.value(i, c));
+      const auto read = [&](int c) { row.fields[c] = r.isNull(i, c) ? QString() : r.value(i, c); };
+      if (only.isEmpty())
+        for (int c = 0; c < columns; ++c) read(c);
+      else
+        for (const int c : only) read(c);
       row.key = r.integer(i, 0);
       if (versioned) row.version = r.integer(i, columns);
-      out.push_back(std::move(row));
+      if (!sink(row)) return;
     }
-    return out;
   }
 
  private:
@@ -178,6 +178,16 @@ class PostgresDialect : public Gateway::Dialect {
 };
 
 }  // namespace
+
+std::vector<RowAsRead> Gateway::Dialect::run(const QString& sql, const QStringList& params, int columns,
+                                             bool versioned, qint64* mark, bool repeated) {
+  std::vector<RowAsRead> out;
+  each(sql, params, columns, versioned, mark, repeated, {}, [&out](const RowAsRead& row) {
+    out.push_back(row);
+    return true;
+  });
+  return out;
+}
 
 RecordsSession::Needs needsOf(const RecordTable& t) {
   // Table info may be described as a file holds it (infoTableOfFile).

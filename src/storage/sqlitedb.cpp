@@ -437,29 +437,38 @@ QString Statement::textSharing(int col, const QString* before) const {
 void Statement::readSharing(QString* out, int columns, const QStringList& before,
                             std::vector<std::optional<qint64>>& numbers) const {
   numbers.resize(static_cast<size_t>(columns));
-  for (int c = 0; c < columns; ++c) {
-    std::optional<qint64>& number = numbers[static_cast<size_t>(c)];
-    sqlite3_value* v = sqlite3_column_value(s_, c);
-    const int type = sqlite3_value_type(v);
-    if (type == SQLITE_INTEGER) {
-      const qint64 n = sqlite3_value_int64(v);
-      if (number == n && c < before.size()) {
-        out[c] = before.at(c);
-      } else {
-        number = n;
-        out[c] = QString::number(n);
-      }
-      continue;
-    }
-    number.reset();
-    const char* t = type == SQLITE_NULL ? nullptr : reinterpret_cast<const char*>(sqlite3_value_text(v));
-    if (!t) {
-      out[c] = QString();
-      continue;
-    }
-    const int n = sqlite3_value_bytes(v);
-    out[c] = c < before.size() && holdsAscii(before.at(c), t, n) ? before.at(c) : QString::fromUtf8(t, n);
+  for (int c = 0; c < columns; ++c) readOneSharing(c, out[c], before, numbers[static_cast<size_t>(c)]);
+}
+
+void Statement::readSharing(QString* out, const QList<int>& only, const QStringList& before,
+                            std::vector<std::optional<qint64>>& numbers) const {
+  for (const int c : only) {
+    if (numbers.size() <= size_t(c)) numbers.resize(size_t(c) + 1);
+    readOneSharing(c, out[c], before, numbers[static_cast<size_t>(c)]);
   }
+}
+
+void Statement::readOneSharing(int c, QString& out, const QStringList& before, std::optional<qint64>& number) const {
+  sqlite3_value* v = sqlite3_column_value(s_, c);
+  const int type = sqlite3_value_type(v);
+  if (type == SQLITE_INTEGER) {
+    const qint64 n = sqlite3_value_int64(v);
+    if (number == n && c < before.size()) {
+      out = before.at(c);
+    } else {
+      number = n;
+      out = QString::number(n);
+    }
+    return;
+  }
+  number.reset();
+  const char* t = type == SQLITE_NULL ? nullptr : reinterpret_cast<const char*>(sqlite3_value_text(v));
+  if (!t) {
+    out = QString();
+    return;
+  }
+  const int n = sqlite3_value_bytes(v);
+  out = c < before.size() && holdsAscii(before.at(c), t, n) ? before.at(c) : QString::fromUtf8(t, n);
 }
 
 Transaction::Transaction(Database& db) : db_(&db) {

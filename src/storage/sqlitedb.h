@@ -140,6 +140,9 @@ class Statement {
   // the caller from row to row), its text made only when it differs.
   void readSharing(QString* out, int columns, const QStringList& before,
                    std::vector<std::optional<qint64>>& numbers) const;
+  // The same for the columns listed only; the others are left as they are.
+  void readSharing(QString* out, const QList<int>& only, const QStringList& before,
+                   std::vector<std::optional<qint64>>& numbers) const;
   const char* raw(int col) const;
   int bytes(int col) const;
   qint64 integer(int col) const;
@@ -148,6 +151,7 @@ class Statement {
   friend class Database;
   Statement(const Database* db, sqlite3_stmt* s) : db_(db), s_(s) {}
   sqlite3_stmt* release();
+  void readOneSharing(int c, QString& out, const QStringList& before, std::optional<qint64>& number) const;
   const Database* db_;
   sqlite3_stmt* s_ = nullptr;
   // Where a statement of a connection that keeps them goes back when done.

@@ -15,9 +15,37 @@ namespace quillon {
 
 namespace {
 
-// YYYY-MM-DD when the stored date reads, else as stored.
+bool isoWritten(const QString& text) {
+  if (text.size() != 10) return false;
+  for (qsizetype i = 0; i < 10; ++i) {
+    const char16_t c = text.at(i).unicode();
+    if (i == 4 || i == 7 ? c != u'-' : (c < u'0' || c > u'9')) return false;
+  }
+  return true;
+}
+
+// YYYY-MM-DD when the stored date reads, else as stored. The picker makes
+// one for every record of a division: a date already written so is kept as
+// it is, and the others are written digit by digit, where QDate's own
+// formatting goes through printf.
 QString isoDate(const QDate& read, const QString& stored) {
-  return read.isValid() ? read.toString(Qt::ISODate) : stored.trimmed();
+  if (!read.isValid()) return stored.trimmed();
+  if (isoWritten(stored)) return stored;
+  int y = 0, m = 0, d = 0;
+  read.getDate(&y, &m, &d);
+  if (y < 1 || y > 9999) return read.toString(Qt::ISODate);
+  QString out(10, Qt::Uninitialized);
+  QChar* c = out.data();
+  const auto put = [&c](int n, int digits) {
+    for (int i = digits - 1; i >= 0; --i, n /= 10) c[i] = QChar(u'0' + n % 10);
+    c += digits;
+  };
+  put(y, 4);
+  *c++ = u'-';
+  put(m, 2);
+  *c++ = u'-';
+  put(d, 2);
+  return out;
 }
 
 }  // namespace
@@ -89,23 +117,25 @@ QList<StoredSoldier> storedSoldiers(RecordBackend& records, FitnessRecords* five
   });
   if (fiveEvent) {
     fiveEvent->open();
-    const QStringList& names = fitnessFieldNames();
-    const auto field = [&names](const RowAsRead& row, const char* name) {
-      return row.fields.value(names.indexOf(QLatin1String(name))).trimmed();
-    };
     // Of each five-event record likewise only what names the soldier and
-    // the test.
+    // the test, read one record at a time: a division's records are never
+    // held at once.
+    enum { Ssn, DodId, Name, Sex, Dob, TestDate };
     static const QStringList read{QStringLiteral("ssn"), QStringLiteral("dod_id"), QStringLiteral("name"),
                                   QStringLiteral("sex"), QStringLiteral("dob"),    QStringLiteral("test_date")};
-    for (const RowAsRead& row : fiveEvent->readAllOf(read)) {
-      const QString ssn = ssnNineDigits(field(row, "ssn"));
-      const QString dodId = normalizedDodId(field(row, "dod_id")).value_or(QString());
-      if (ssn.isEmpty() && dodId.isEmpty()) continue;
-      const QString dob = field(row, "dob"), date = field(row, "test_date");
-      soldiers.take(StoredSoldier{field(row, "name"), ssn, field(row, "sex").toUpper(),
+    QList<qsizetype> at;
+    for (const QString& name : read) at << fitnessFieldNames().indexOf(name);
+    fiveEvent->forEachOf(read, [&](const RowAsRead& row) {
+      const auto field = [&](int f) { return row.fields.value(at.at(f)).trimmed(); };
+      const QString ssn = ssnNineDigits(field(Ssn));
+      const QString dodId = normalizedDodId(field(DodId)).value_or(QString());
+      if (ssn.isEmpty() && dodId.isEmpty()) return true;
+      const QString dob = field(Dob), date = field(TestDate);
+      soldiers.take(StoredSoldier{field(Name), ssn, field(Sex).toUpper(),
                                   isoDate(QDate::fromString(dob, Qt::ISODate), dob),
                                   isoDate(QDate::fromString(date, Qt::ISODate), date), dodId});
-    }
+      return true;
+    });
   }
   return std::move(soldiers).sorted();
 }

@@ -58,6 +58,20 @@ TYPED_TEST(FitnessStore, ReadingEveryRecordForSomeFieldsGivesThoseAsStoredInTheS
     EXPECT_TRUE(byName(some[i]).value("ssn").isEmpty()) << "a field not asked for is not read";
   }
   EXPECT_THROW(station->readAllOf({"name", "nosuch"}), DbError);
+  // Handed over one at a time, as a division's records are read: a row kept
+  // stays as it was read while the next is read, and the reading stops when
+  // told.
+  std::vector<RowAsRead> kept;
+  station->forEachOf({"test_date"}, [&kept](const RowAsRead& row) {
+    kept.push_back(row);
+    return kept.size() < 2;
+  });
+  ASSERT_EQ(kept.size(), 2u);
+  for (size_t i = 0; i < kept.size(); ++i) {
+    EXPECT_EQ(kept[i].key, all[i].key);
+    EXPECT_EQ(byName(kept[i]).value("test_date"), byName(all[i]).value("test_date"));
+    EXPECT_TRUE(byName(kept[i]).value("name").isEmpty());
+  }
 }
 
 TYPED_TEST(FitnessStore, EntriesInAnotherFormAreStoredInOneFormOrRefusedByName) {
