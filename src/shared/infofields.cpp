@@ -30,6 +30,14 @@ const InfoField* findInfoField(QStringView name) {
   return nullptr;
 }
 
+int infoFieldIndex(QStringView name) {
+  const QStringView n = name.trimmed();
+  const QList<InfoField>& fields = infoFields();
+  for (qsizetype i = 0; i < fields.size(); ++i)
+    if (n.compare(QLatin1String(fields.at(i).name), Qt::CaseInsensitive) == 0) return static_cast<int>(i);
+  return -1;
+}
+
 const InfoField& infoField(QStringView name) {
   const InfoField* f = findInfoField(name);
   if (!f) qFatal("infoField: %s is no field of the records", qPrintable(name.toString()));

@@ -35,6 +35,10 @@ const InfoField& infoField(QStringView name);
 // report file, a table of another shape).
 const InfoField* findInfoField(QStringView name);
 
+// The field's place in infoFieldNames(), blanks around it and case ignored
+// (a name a clerk or another program wrote); -1 for a name of no field.
+int infoFieldIndex(QStringView name);
+
 // Whether a field holds a number (ID, the raw scores, the run's minutes and
 // seconds, the points and TOTAL); false for any other name.
 bool isNumberField(QStringView name);

@@ -2,9 +2,9 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <algorithm>
 
 #include "clashrule.h"
+#include "infofields.h"
 #include "pgbackend.h"
 #include "pgconnection.h"
 #include "sqlitebackend.h"
@@ -82,11 +82,9 @@ QString deletedMessage(const QString& id) { return QStringLiteral("The record ha
 QList<int> infoFieldPlaces(const QStringList& fields) {
   QList<int> places;
   for (const QString& f : fields) {
-    const QStringList& names = infoFieldNames();
-    const auto at = std::find_if(names.cbegin(), names.cend(),
-                                 [&](const QString& n) { return n.compare(f, Qt::CaseInsensitive) == 0; });
-    if (at == names.cend()) throw DbError(QStringLiteral("No field '%1' in the records.").arg(f));
-    places << static_cast<int>(at - names.cbegin());
+    const int at = infoFieldIndex(f);
+    if (at < 0) throw DbError(QStringLiteral("No field '%1' in the records.").arg(f));
+    places << at;
   }
   return places;
 }

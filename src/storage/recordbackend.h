@@ -179,7 +179,7 @@ class RecordBackend {
   QStringList columns_;
 };
 
-// The places in infoFieldNames() of `fields`, case ignored; a name of no
+// The places in infoFieldNames() of `fields` (infoFieldIndex); a name of no
 // field throws DbError.
 QList<int> infoFieldPlaces(const QStringList& fields);
 

@@ -78,7 +78,7 @@ void appendSegment(QByteArray& out, ColumnKind as, bool descending, const QStrin
 }
 
 int fieldColumn(const RowOrder& o) {
-  const int c = static_cast<int>(infoFieldNames().indexOf(o.field.trimmed().toUpper()));
+  const int c = infoFieldIndex(o.field);
   if (c < 0) throw DbError(QStringLiteral("Item not found in this collection: ") + o.field);
   return c;
 }
