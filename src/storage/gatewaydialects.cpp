@@ -70,29 +70,54 @@ class SqliteDialect : public Gateway::Dialect {
   QString changedAfter(const QString& change, int) const override { return change + " > ?"; }
   bool hasTable(const QString& name) override { return sqlite::hasTable(session_.file(needs_), name); }
   // The file keeps its recent statements ready whatever they are.
+  std::vector<RowAsRead> run(const QString& sql, const QStringList& params, int columns, bool versioned,
+                             qint64* mark, bool) override {
+    std::vector<RowAsRead> out;
+    rows(sql, params, columns, versioned, mark, {}, [&out](RowAsRead& r, QStringList& before) {
+      before = r.fields;
+      out.push_back(std::move(r));
+      return true;
+    });
+    return out;
+  }
   void each(const QString& sql, const QStringList& params, int columns, bool versioned, qint64* mark, bool,
             const QList<int>& only, const Gateway::RowSink& sink) override {
+    rows(sql, params, columns, versioned, mark, only, [&sink](RowAsRead& r, QStringList& before) {
+      const bool more = sink(r);
+      // The row just read is the next one's row before; the one before it,
+      // unless the callee kept it, takes the next row's fields in place.
+      std::swap(before, r.fields);
+      return more;
+    });
+  }
+
+ private:
+  // Each row into `r`, handed to `take` with the row before it, which
+  // `take` leaves in `before`. A soldier's rows repeat most of their fields
+  // (name, unit, graders, verdicts, figures): a field that holds what it
+  // held in the row before shares that text instead of making it again.
+  template <class Take>
+  void rows(const QString& sql, const QStringList& params, int columns, bool versioned, qint64* mark,
+            const QList<int>& only, Take take) {
     sqlite::Statement st(session_.file(needs_), sql);
     for (int i = 0; i < params.size(); ++i) st.bindText(i + 1, params.at(i), true);
     const int markColumn = columns + (versioned ? 1 : 0);
-    // A soldier's rows repeat most of their fields (name, unit, graders,
-    // verdicts, figures): a field that holds what it held in the row before
-    // keeps that text instead of making it again.
     RowAsRead r;
-    r.fields.resize(columns);
+    QStringList before;
     std::vector<std::optional<qint64>> numbers;
     while (st.step()) {
       if (mark) {
         *mark = st.integer(markColumn);
         if (st.text(0).isNull()) continue;
       }
+      r.fields.resize(columns);
       if (only.isEmpty())
-        st.readSharing(r.fields.data(), columns, r.fields, numbers);
+        st.readSharing(r.fields.data(), columns, before, numbers);
       else
-        st.readSharing(r.fields.data(), only, r.fields, numbers);
+        st.readSharing(r.fields.data(), only, before, numbers);
       r.key = st.integer(0);
       if (versioned) r.version = st.integer(columns);
-      if (!sink(r)) return;
+      if (!take(r, before)) return;
     }
   }
 
@@ -143,8 +168,24 @@ class PostgresDialect : public Gateway::Dialect {
     const pg::Result r = session_.server().exec("SELECT to_regclass($1) IS NOT NULL", {pg::text(name)});
     return r.value(0, 0) == QLatin1String("t");
   }
+  std::vector<RowAsRead> run(const QString& sql, const QStringList& params, int columns, bool versioned,
+                             qint64* mark, bool repeated) override {
+    std::vector<RowAsRead> out;
+    rows(sql, params, columns, versioned, mark, repeated, {}, [&out](RowAsRead& row) {
+      out.push_back(std::move(row));
+      return true;
+    });
+    return out;
+  }
   void each(const QString& sql, const QStringList& params, int columns, bool versioned, qint64* mark,
             bool repeated, const QList<int>& only, const Gateway::RowSink& sink) override {
+    rows(sql, params, columns, versioned, mark, repeated, only, [&sink](RowAsRead& row) { return sink(row); });
+  }
+
+ private:
+  template <class Take>
+  void rows(const QString& sql, const QStringList& params, int columns, bool versioned, qint64* mark,
+            bool repeated, const QList<int>& only, Take take) {
     std::vector<pg::Param> wire;
     wire.reserve(params.size());
     for (const QString& p : params) wire.push_back(p.isNull() ? pg::Param() : pg::text(p));
@@ -156,12 +197,12 @@ class PostgresDialect : public Gateway::Dialect {
         repeated ? session_.server().execPrepared(text, wire) : session_.server().exec(text.constData(), wire);
     const int markColumn = columns + (versioned ? 1 : 0);
     RowAsRead row;
-    row.fields.resize(columns);
     for (int i = 0; i < r.rows(); ++i) {
       if (mark) {
         *mark = r.integer(i, markColumn);
         if (r.isNull(i, 0)) continue;
       }
+      row.fields.resize(columns);
       const auto read = [&](int c) { row.fields[c] = r.isNull(i, c) ? QString() : r.value(i, c); };
       if (only.isEmpty())
         for (int c = 0; c < columns; ++c) read(c);
@@ -169,7 +210,7 @@ class PostgresDialect : public Gateway::Dialect {
         for (const int c : only) read(c);
       row.key = r.integer(i, 0);
       if (versioned) row.version = r.integer(i, columns);
-      if (!sink(row)) return;
+      if (!take(row)) return;
     }
   }
 
@@ -178,16 +219,6 @@ class PostgresDialect : public Gateway::Dialect {
 };
 
 }  // namespace
-
-std::vector<RowAsRead> Gateway::Dialect::run(const QString& sql, const QStringList& params, int columns,
-                                             bool versioned, qint64* mark, bool repeated) {
-  std::vector<RowAsRead> out;
-  each(sql, params, columns, versioned, mark, repeated, {}, [&out](const RowAsRead& row) {
-    out.push_back(row);
-    return true;
-  });
-  return out;
-}
 
 RecordsSession::Needs needsOf(const RecordTable& t) {
   // Table info may be described as a file holds it (infoTableOfFile).

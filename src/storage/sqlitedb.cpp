@@ -434,21 +434,9 @@ QString Statement::textSharing(int col, const QString* before) const {
 
 // Each field through its value: one look at the row, where each column_*
 // call would look again. The connection is never shared between threads.
-void Statement::readSharing(QString* out, int columns, const QStringList& before,
-                            std::vector<std::optional<qint64>>& numbers) const {
-  numbers.resize(static_cast<size_t>(columns));
-  for (int c = 0; c < columns; ++c) readOneSharing(c, out[c], before, numbers[static_cast<size_t>(c)]);
-}
-
-void Statement::readSharing(QString* out, const QList<int>& only, const QStringList& before,
-                            std::vector<std::optional<qint64>>& numbers) const {
-  for (const int c : only) {
-    if (numbers.size() <= size_t(c)) numbers.resize(size_t(c) + 1);
-    readOneSharing(c, out[c], before, numbers[static_cast<size_t>(c)]);
-  }
-}
-
-void Statement::readOneSharing(int c, QString& out, const QStringList& before, std::optional<qint64>& number) const {
+// Inlined into both walks: it runs for every field of every row read.
+Q_ALWAYS_INLINE void Statement::readOneSharing(int c, QString& out, const QStringList& before,
+                                               std::optional<qint64>& number) const {
   sqlite3_value* v = sqlite3_column_value(s_, c);
   const int type = sqlite3_value_type(v);
   if (type == SQLITE_INTEGER) {
@@ -469,6 +457,20 @@ void Statement::readOneSharing(int c, QString& out, const QStringList& before, s
   }
   const int n = sqlite3_value_bytes(v);
   out = c < before.size() && holdsAscii(before.at(c), t, n) ? before.at(c) : QString::fromUtf8(t, n);
+}
+
+void Statement::readSharing(QString* out, int columns, const QStringList& before,
+                            std::vector<std::optional<qint64>>& numbers) const {
+  numbers.resize(static_cast<size_t>(columns));
+  for (int c = 0; c < columns; ++c) readOneSharing(c, out[c], before, numbers[static_cast<size_t>(c)]);
+}
+
+void Statement::readSharing(QString* out, const QList<int>& only, const QStringList& before,
+                            std::vector<std::optional<qint64>>& numbers) const {
+  for (const int c : only) {
+    if (numbers.size() <= size_t(c)) numbers.resize(size_t(c) + 1);
+    readOneSharing(c, out[c], before, numbers[static_cast<size_t>(c)]);
+  }
 }
 
 Transaction::Transaction(Database& db) : db_(&db) {
