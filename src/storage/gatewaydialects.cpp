@@ -121,7 +121,6 @@ class SqliteDialect : public Gateway::Dialect {
     }
   }
 
- private:
   RecordsSession& session_;
   RecordsSession::Needs needs_;
 };
@@ -214,7 +213,6 @@ class PostgresDialect : public Gateway::Dialect {
     }
   }
 
- private:
   RecordsSession& session_;
 };
 
