@@ -2,6 +2,7 @@
 
 #include <QDate>
 
+#include "asciidigits.h"
 #include "datetext.h"
 #include "infofields.h"
 #include "numeric.h"
@@ -20,16 +21,6 @@ RecordRow blankRecordRow() {
   for (qsizetype i = 0; i < infoFieldNames().size(); ++i) r << QString();
   return r;
 }
-
-namespace {
-
-bool asciiDigits(QStringView s) {
-  for (QChar c : s)
-    if (c < u'0' || c > u'9') return false;
-  return true;
-}
-
-}  // namespace
 
 // Read by hand rather than by a regular expression: a roster of 100,000
 // lines checks every one of them.

@@ -1,14 +1,10 @@
 #include "datetext.h"
 
+#include "asciidigits.h"
+
 namespace quillon {
 
 namespace {
-
-bool asciiDigits(QStringView s) {
-  for (QChar c : s)
-    if (c < u'0' || c > u'9') return false;
-  return true;
-}
 
 int number(QStringView digits) {
   int v = 0;

@@ -2,6 +2,8 @@
 
 #include <QStringView>
 
+#include "asciidigits.h"
+
 namespace quillon {
 
 QString shownSsn(const QString& ssn, SsnShown how) {
@@ -17,14 +19,6 @@ QString shownSsn(const QString& ssn, SsnShown how) {
 }
 
 namespace {
-
-// Read digit by digit rather than by a pattern: the due list and the picker
-// ask for every record of a division.
-bool asciiDigits(QStringView s) {
-  for (const QChar c : s)
-    if (c.unicode() < u'0' || c.unicode() > u'9') return false;
-  return true;
-}
 
 // The nine digits of an SSN written 000-00-0000 or 000000000 (a dash may
 // stand at either place alone); empty for anything else.
