@@ -64,9 +64,20 @@ QString Gateway::orderBy(const QStringList& order) const {
   return out.isEmpty() ? QString() : " ORDER BY " + out.join(QStringLiteral(", "));
 }
 
-std::vector<RowAsRead> Gateway::run(const QString& sql, const QStringList& params, bool repeated) {
+std::vector<RowAsRead> Gateway::run(const QString& sql, const QStringList& params, bool repeated,
+                                    const QList<int>& only) {
   return dialect_->run(sql, params, static_cast<int>(table_.columns.size()), table_.hasVersion(onServer()), nullptr,
-                       repeated);
+                       repeated, only);
+}
+
+QList<int> Gateway::columnsRead(const QStringList& fields) const {
+  // Of a division's rows, the columns left out are not looked at either.
+  QList<int> only;
+  if (fields.isEmpty()) return only;
+  only << 0;
+  for (const QString& f : fields)
+    if (const int c = columnOf(f); !only.contains(c)) only << c;
+  return only;
 }
 
 QString Gateway::column(const QString& name) const {
@@ -119,10 +130,10 @@ std::vector<RowAsRead> Gateway::bySsn(const QStringList& ssnDigits, const QStrin
   if (ssnDigits.size() == 1)
     return run("SELECT " + selectList(fields) + " FROM " + table_.name + " t WHERE " +
                    dialect_->ssnKey("t." + dialect_->name(ssn)) + " = " + dialect_->param(1) + orderBy(order),
-               ssnDigits);
+               ssnDigits, false, columnsRead(fields));
   return run("SELECT " + selectList(fields) + " FROM " + table_.name + " t WHERE " +
                  dialect_->oneOf(dialect_->ssnKey("t." + dialect_->name(ssn)), 1, false) + orderBy(order),
-             {dialect_->listParam(ssnDigits)});
+             {dialect_->listParam(ssnDigits)}, false, columnsRead(fields));
 }
 
 std::vector<RowAsRead> Gateway::bySsnOr(const QStringList& ssnDigits, const QString& column,
@@ -132,11 +143,11 @@ std::vector<RowAsRead> Gateway::bySsnOr(const QStringList& ssnDigits, const QStr
   const QString other = dialect_->oneOf("t." + dialect_->name(table_.columns.at(columnOf(column)).name), 1, false);
   if (ssnDigits.isEmpty())
     return run("SELECT " + selectList(fields) + " FROM " + table_.name + " t WHERE " + other + orderBy(order),
-               {dialect_->listParam(values)});
+               {dialect_->listParam(values)}, false, columnsRead(fields));
   const QString ssn = table_.columns.at(columnOf(QStringLiteral("ssn"))).name;
   return run("SELECT " + selectList(fields) + " FROM " + table_.name + " t WHERE " + other + " OR " +
                  dialect_->oneOf(dialect_->ssnKey("t." + dialect_->name(ssn)), 2, false) + orderBy(order),
-             {dialect_->listParam(values), dialect_->listParam(ssnDigits)});
+             {dialect_->listParam(values), dialect_->listParam(ssnDigits)}, false, columnsRead(fields));
 }
 
 std::vector<RowAsRead> Gateway::byKeys(const QList<qint64>& keys, const QStringList& order) {
@@ -154,21 +165,14 @@ std::vector<RowAsRead> Gateway::byKeys(const QList<qint64>& keys, const QStringL
 }
 
 std::vector<RowAsRead> Gateway::all(const QStringList& order, const QStringList& fields) {
-  return run("SELECT " + selectList(fields) + " FROM " + table_.name + " t" + orderBy(order), {});
+  return run("SELECT " + selectList(fields) + " FROM " + table_.name + " t" + orderBy(order), {}, false,
+             columnsRead(fields));
 }
 
 void Gateway::each(const QStringList& order, const QStringList& fields, const RowSink& row) {
-  const int columns = static_cast<int>(table_.columns.size());
-  const bool versioned = table_.hasVersion(onServer());
-  // Of a division's rows, the columns left out are not looked at either.
-  QList<int> only;
-  if (!fields.isEmpty()) {
-    only << 0;
-    for (const QString& f : fields)
-      if (const int c = columnOf(f); !only.contains(c)) only << c;
-  }
-  dialect_->each("SELECT " + selectList(fields) + " FROM " + table_.name + " t" + orderBy(order), {}, columns,
-                 versioned, nullptr, false, only, row);
+  dialect_->each("SELECT " + selectList(fields) + " FROM " + table_.name + " t" + orderBy(order), {},
+                 static_cast<int>(table_.columns.size()), table_.hasVersion(onServer()), nullptr, false,
+                 columnsRead(fields), row);
 }
 
 std::vector<RowAsRead> Gateway::latestOfEach(const QString& group, const QString& date, const QString& with,

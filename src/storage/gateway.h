@@ -152,8 +152,13 @@ class Gateway {
   QString orderBy(const QStringList& order) const;
   // A column named in an order, as a statement writes it.
   QString column(const QString& name) const;
-  // `repeated`: a store, which a station sends over and over.
-  std::vector<RowAsRead> run(const QString& sql, const QStringList& params, bool repeated = false);
+  // `repeated`: a store, which a station sends over and over. `only`: the
+  // columns a read of some fields looks at (columnsRead).
+  std::vector<RowAsRead> run(const QString& sql, const QStringList& params, bool repeated = false,
+                             const QList<int>& only = {});
+  // The columns a read of `fields` (selectList) looks at, the key first;
+  // none when every field is read.
+  QList<int> columnsRead(const QStringList& fields) const;
   RowAsRead insert(std::optional<qint64> key, const Record& values);
   // The column's index, refusing a name that is not one.
   int columnOf(const QString& name) const;

@@ -71,9 +71,9 @@ class SqliteDialect : public Gateway::Dialect {
   bool hasTable(const QString& name) override { return sqlite::hasTable(session_.file(needs_), name); }
   // The file keeps its recent statements ready whatever they are.
   std::vector<RowAsRead> run(const QString& sql, const QStringList& params, int columns, bool versioned,
-                             qint64* mark, bool) override {
+                             qint64* mark, bool, const QList<int>& only) override {
     std::vector<RowAsRead> out;
-    rows(sql, params, columns, versioned, mark, {}, [&out](RowAsRead& r, QStringList& before) {
+    rows(sql, params, columns, versioned, mark, only, [&out](RowAsRead& r, QStringList& before) {
       before = r.fields;
       out.push_back(std::move(r));
       return true;
@@ -168,9 +168,9 @@ class PostgresDialect : public Gateway::Dialect {
     return r.value(0, 0) == QLatin1String("t");
   }
   std::vector<RowAsRead> run(const QString& sql, const QStringList& params, int columns, bool versioned,
-                             qint64* mark, bool repeated) override {
+                             qint64* mark, bool repeated, const QList<int>& only) override {
     std::vector<RowAsRead> out;
-    rows(sql, params, columns, versioned, mark, repeated, {}, [&out](RowAsRead& row) {
+    rows(sql, params, columns, versioned, mark, repeated, only, [&out](RowAsRead& row) {
       out.push_back(std::move(row));
       return true;
     });

@@ -48,12 +48,13 @@ class Gateway::Dialect {
   // `mark`, each row ends with a mark read into it, and a row without key
   // stands for none (a mark with no rows). `repeated`: a statement a station
   // sends over and over (a store), worth keeping ready on a server.
+  // With `only`, the statement reads no other column (the key among them)
+  // and the row's others hold no value.
   virtual std::vector<RowAsRead> run(const QString& sql, const QStringList& params, int columns, bool versioned,
-                                     qint64* mark = nullptr, bool repeated = false) = 0;
+                                     qint64* mark = nullptr, bool repeated = false, const QList<int>& only = {}) = 0;
   // The same rows, each handed to `row` as it is read until it answers
   // false. The row handed is the same one each time, refilled: a field the
-  // callee keeps is its own copy. With `only`, the statement reads no other
-  // column (the key among them) and the row's others hold no value.
+  // callee keeps is its own copy.
   virtual void each(const QString& sql, const QStringList& params, int columns, bool versioned, qint64* mark,
                     bool repeated, const QList<int>& only, const Gateway::RowSink& row) = 0;
 };
